@@ -1,0 +1,2 @@
+#include <cstdio>
+int main() { std::puts("kirvo-cli " KIRVO_VERSION); return 0; }

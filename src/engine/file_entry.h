@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/system_time.h"
+
+namespace kirvo {
+
+enum Side : int32_t { kSourceSide = 1, kTargetSide = 2 };
+
+// One file found in either tree. The folder text is shared with the
+// engine's folder list and the name lives in the engine's name store, so an
+// entry is small and valid as long as the engine's run that made it.
+class FileEntry {
+public:
+    FileEntry(int32_t folderIndex, int32_t side, const std::string* folder, std::string_view name,
+              uint64_t size, int64_t modifiedSeconds, uint16_t modifiedMilliseconds)
+        : folder_(folder),
+          name_(name.data()),
+          size_(size),
+          modifiedSeconds_(modifiedSeconds),
+          folderIndex_(folderIndex),
+          nameLength_(static_cast<uint32_t>(name.size())),
+          modifiedMilliseconds_(modifiedMilliseconds),
+          side_(static_cast<uint8_t>(side)) {}
+
+    int32_t folderIndex() const { return folderIndex_; }
+    int32_t side() const { return side_; }
+    // Relative folder: empty for the root, else names each followed by the native separator.
+    std::string_view folder() const { return *folder_; }
+    // The name exactly as the file system gave it.
+    std::string_view name() const { return {name_, nameLength_}; }
+    uint64_t size() const { return size_; }
+    // Local last-write time (converted with the offset of the run).
+    SystemTime modified() const { return SystemTimeFromSeconds(modifiedSeconds_, modifiedMilliseconds_); }
+    int64_t modifiedSeconds() const { return modifiedSeconds_; }
+    uint16_t modifiedMilliseconds() const { return modifiedMilliseconds_; }
+
+    // folder() + name(): the path relative to the side's root.
+    std::string relativePath() const {
+        std::string path;
+        path.reserve(folder_->size() + nameLength_);
+        path.append(*folder_).append(name_, nameLength_);
+        return path;
+    }
+
+private:
+    const std::string* folder_;
+    const char* name_;
+    uint64_t size_;
+    int64_t modifiedSeconds_;
+    int32_t folderIndex_;
+    uint32_t nameLength_;
+    uint16_t modifiedMilliseconds_;
+    uint8_t side_;
+};
+
+}  // namespace kirvo

@@ -1,0 +1,35 @@
+#pragma once
+#include <cstddef>
+#include <string_view>
+
+namespace kirvo {
+
+// Folds only 'A'..'Z'; every other byte (umlauts, UTF-8 sequences) stays as it is.
+inline unsigned char FoldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c;
+}
+
+// Byte-wise comparison ignoring ASCII case; bytes compare as unsigned and a
+// text that ends first sorts first. Returns <0, 0 or >0.
+inline int CompareIgnoreCase(std::string_view a, std::string_view b) {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char x = FoldAscii(static_cast<unsigned char>(a[i]));
+        const unsigned char y = FoldAscii(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+inline bool EqualIgnoreCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && CompareIgnoreCase(a, b) == 0;
+}
+
+// Plain unsigned byte order, the tie-breaker among texts equal ignoring case.
+inline int CompareBytes(std::string_view a, std::string_view b) {
+    const int r = a.compare(b);  // char_traits<char>::compare compares as unsigned char
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+}  // namespace kirvo

@@ -1,0 +1,230 @@
+#include "engine/tree_matcher.h"
+
+#include <algorithm>
+
+#include "engine/text_compare.h"
+#include "platform/directory_lister.h"
+
+namespace kirvo {
+namespace {
+
+std::string FoldedCopy(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+bool SameIgnoringCase(const FileEntry& a, const FileEntry& b) {
+    return EqualIgnoreCase(a.folder(), b.folder()) && EqualIgnoreCase(a.name(), b.name());
+}
+
+bool SameBytes(const FileEntry& a, const FileEntry& b) {
+    return a.folder() == b.folder() && a.name() == b.name();
+}
+
+}  // namespace
+
+TreeMatcher::TreeMatcher() {
+    entries_.push_back(nullptr);
+}
+
+TreeMatcher::~TreeMatcher() {
+    Clear();
+}
+
+void TreeMatcher::Clear() {
+    entries_.assign(1, nullptr);
+    lastEntry_ = -1;
+    pairs_.clear();
+    pairCount_ = 0;
+    store_.clear();
+    folders_[0].clear();
+    folders_[1].clear();
+    names_.Clear();
+    targetRootNamesRead_ = false;
+    targetRootNames_.clear();
+}
+
+int32_t TreeMatcher::Run(std::string& sourcePath, std::string& targetPath, bool excludeSubFolders,
+                         bool excludeSystemFolders, bool twoSecondTolerance) {
+    excludeSubFolders_ = excludeSubFolders;
+    excludeSystemFolders_ = excludeSystemFolders;
+    twoSecondTolerance_ = twoSecondTolerance;
+    Clear();
+    NormaliseRoot(sourceRoot_, sourcePath);
+    NormaliseRoot(targetRoot_, targetPath);
+    const int32_t last = ScanTrees(sourceRoot_, targetRoot_);
+    std::sort(entries_.begin(), entries_.begin() + (last + 1),
+              [](const FileEntry* a, const FileEntry* b) { return OrderEntries(*a, *b) < 0; });
+    pairCount_ = PairEntries(last);
+    return pairCount_;
+}
+
+void TreeMatcher::NormaliseRoot(std::string& destination, std::string& path) {
+    if (path.empty() || path.back() != kSeparator) path.push_back(kSeparator);
+    destination = path;
+}
+
+int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string& targetRoot) {
+    utcOffset_ = CurrentUtcOffsetSeconds();
+    store_.clear();
+    ScanSide(kSourceSide, sourceRoot, targetRoot);
+    ScanSide(kTargetSide, targetRoot, targetRoot);
+    entries_.clear();
+    entries_.reserve(store_.size() + 1);
+    for (const FileEntry& entry : store_) entries_.push_back(&entry);
+    entries_.push_back(nullptr);
+    lastEntry_ = static_cast<int32_t>(store_.size()) - 1;
+    return lastEntry_;
+}
+
+void TreeMatcher::ScanSide(int32_t side, const std::string& root, const std::string& targetRoot) {
+    std::deque<std::string>& folders = folders_[side - 1];
+    folders.clear();
+    folders.emplace_back();
+    std::string path;
+    // Breadth-first: folders found are appended while the list is walked.
+    for (size_t current = 0; current < folders.size(); ++current) {
+        const std::string* folder = &folders[current];
+        path.assign(root).append(*folder);
+        const int32_t folderIndex = static_cast<int32_t>(current);
+        DirectoryLister::List(path, DirectoryLister::Detail::Full, [&](const DirectoryRecord& record) {
+            if (record.name == "." || record.name == "..") return;
+            if (record.kind == RecordKind::File) {
+                MakeEntry(folderIndex, side, folder, record);
+                return;
+            }
+            if (record.kind != RecordKind::Directory) return;
+            if (excludeSystemFolders_ && record.isSystem) return;
+            if (side == kSourceSide && excludeSubFolders_ && current == 0 &&
+                !ExistsInTargetRoot(record.name, targetRoot)) {
+                return;
+            }
+            std::string sub;
+            sub.reserve(folder->size() + record.name.size() + 1);
+            sub.append(*folder).append(record.name).push_back(kSeparator);
+            folders.push_back(std::move(sub));
+        });
+    }
+}
+
+void TreeMatcher::MakeEntry(int32_t folderIndex, int32_t side, const std::string* folder,
+                            const DirectoryRecord& record) {
+    store_.emplace_back(folderIndex, side, folder, names_.Add(record.name), record.size,
+                        record.modifiedSeconds + utcOffset_,
+                        static_cast<uint16_t>(record.modifiedNanoseconds / 1000000));
+}
+
+bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& targetRoot) {
+    // The target root is listed once per run; every kind of record counts.
+    if (!targetRootNamesRead_ || targetRootNamesOf_ != targetRoot) {
+        targetRootNames_.clear();
+        DirectoryLister::List(targetRoot, DirectoryLister::Detail::NamesOnly,
+                              [&](const DirectoryRecord& record) { targetRootNames_.push_back(FoldedCopy(record.name)); });
+        std::sort(targetRootNames_.begin(), targetRootNames_.end());
+        targetRootNamesRead_ = true;
+        targetRootNamesOf_ = targetRoot;
+    }
+    return std::binary_search(targetRootNames_.begin(), targetRootNames_.end(), FoldedCopy(name));
+}
+
+int TreeMatcher::OrderEntries(const FileEntry& a, const FileEntry& b) {
+    if (int r = CompareIgnoreCase(a.folder(), b.folder())) return r;
+    if (int r = CompareIgnoreCase(a.name(), b.name())) return r;
+    if (int r = CompareBytes(a.folder(), b.folder())) return r;
+    if (int r = CompareBytes(a.name(), b.name())) return r;
+    return a.side() < b.side() ? -1 : (a.side() > b.side() ? 1 : 0);
+}
+
+int32_t TreeMatcher::TimeDifference(const SystemTime& s, const SystemTime& t) {
+    if (s.year < t.year) return kEarlierMonth;
+    if (s.year > t.year) return kLaterMonth;
+    if (s.month < t.month) return kEarlierMonth;
+    if (s.month > t.month) return kLaterMonth;
+    int32_t r = (static_cast<int32_t>(s.day) - t.day) * 86400;
+    r += (static_cast<int32_t>(s.hour) - t.hour) * 3600;
+    r += (static_cast<int32_t>(s.minute) - t.minute) * 60;
+    r += static_cast<int32_t>(s.second) - t.second;
+    return r;
+}
+
+int32_t TreeMatcher::Verdict(const FileEntry& source, const FileEntry& target) const {
+    const int32_t d = TimeDifference(source.modified(), target.modified());
+    if (d > 0) return (twoSecondTolerance_ && d <= 2) ? 0 : 1;
+    if (d < 0) return (twoSecondTolerance_ && d >= -2) ? 0 : -1;
+    return 0;
+}
+
+int32_t TreeMatcher::PairEntries(int32_t lastEntry) {
+    pairs_.clear();
+    pairs_.reserve(static_cast<size_t>(lastEntry + 1));
+    size_t i = 0;
+    const size_t end = static_cast<size_t>(lastEntry + 1);
+    while (i < end) {
+        // A group: neighbours equal in folder and name ignoring case.
+        size_t j = i + 1;
+        while (j < end && SameIgnoringCase(*entries_[i], *entries_[j])) ++j;
+        PairGroup(i, j);
+        i = j;
+    }
+    pairCount_ = static_cast<int32_t>(pairs_.size());
+    return pairCount_;
+}
+
+// Byte-identical source/target entries pair first; one remaining source and
+// one remaining target pair ignoring case; anything else stands alone. Each
+// pair takes the place of its first entry.
+void TreeMatcher::PairGroup(size_t begin, size_t end) {
+    auto alone = [this](const FileEntry* e) {
+        if (e->side() == kSourceSide)
+            pairs_.push_back({1, e, nullptr});
+        else
+            pairs_.push_back({-1, nullptr, e});
+    };
+    auto pair = [this](const FileEntry* a, const FileEntry* b) {
+        const FileEntry* source = a->side() == kSourceSide ? a : b;
+        const FileEntry* target = a->side() == kSourceSide ? b : a;
+        pairs_.push_back({Verdict(*source, *target), source, target});
+    };
+    const size_t count = end - begin;
+    if (count == 1) {
+        alone(entries_[begin]);
+        return;
+    }
+    if (count == 2 && entries_[begin]->side() != entries_[begin + 1]->side()) {
+        pair(entries_[begin], entries_[begin + 1]);
+        return;
+    }
+    std::vector<size_t> partner(count, SIZE_MAX);
+    for (size_t k = 0; k + 1 < count; ++k) {
+        const FileEntry* a = entries_[begin + k];
+        const FileEntry* b = entries_[begin + k + 1];
+        if (partner[k] == SIZE_MAX && a->side() != b->side() && SameBytes(*a, *b)) {
+            partner[k] = k + 1;
+            partner[k + 1] = k;
+        }
+    }
+    size_t loneSource = SIZE_MAX, loneTarget = SIZE_MAX, sources = 0, targets = 0;
+    for (size_t k = 0; k < count; ++k) {
+        if (partner[k] != SIZE_MAX) continue;
+        if (entries_[begin + k]->side() == kSourceSide) {
+            ++sources;
+            loneSource = k;
+        } else {
+            ++targets;
+            loneTarget = k;
+        }
+    }
+    if (sources == 1 && targets == 1) {
+        partner[loneSource] = loneTarget;
+        partner[loneTarget] = loneSource;
+    }
+    for (size_t k = 0; k < count; ++k) {
+        if (partner[k] == SIZE_MAX)
+            alone(entries_[begin + k]);
+        else if (partner[k] > k)
+            pair(entries_[begin + k], entries_[begin + partner[k]]);
+    }
+}
+
+}  // namespace kirvo

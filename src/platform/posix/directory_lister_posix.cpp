@@ -1,0 +1,88 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "platform/directory_lister.h"
+
+namespace kirvo {
+namespace {
+
+void Describe(const struct stat& st, DirectoryRecord& record) {
+    record.size = static_cast<uint64_t>(st.st_size);
+    record.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    record.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+}
+
+// Returns false when the name vanished or cannot be inspected.
+bool Inspect(int folderFd, const char* name, unsigned char type, DirectoryRecord& record) {
+    struct stat st;
+    if (type == DT_DIR) {
+        record.kind = RecordKind::Directory;
+        return true;
+    }
+    if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) {
+        record.kind = RecordKind::Other;  // fifo, socket, device: nothing to stat
+        return true;
+    }
+    if (fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISLNK(st.st_mode)) {
+        // A link is described as what it points to; a link to a folder is not entered.
+        if (fstatat(folderFd, name, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
+            record.kind = RecordKind::Other;
+            return true;
+        }
+        record.kind = RecordKind::File;
+    } else if (S_ISREG(st.st_mode)) {
+        record.kind = RecordKind::File;
+    } else if (S_ISDIR(st.st_mode)) {
+        record.kind = RecordKind::Directory;
+        return true;
+    } else {
+        record.kind = RecordKind::Other;
+        return true;
+    }
+    Describe(st, record);
+    return true;
+}
+
+}  // namespace
+
+bool DirectoryLister::List(const std::string& path, Detail detail, Visitor visit) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        close(fd);
+        return false;
+    }
+    while (true) {
+        errno = 0;
+        const dirent* ent = readdir(dir);
+        if (ent == nullptr) break;  // the end, or an error: both end the listing
+        DirectoryRecord record;
+        record.name = std::string_view(ent->d_name);
+        if (detail == Detail::Full) {
+            if (!Inspect(fd, ent->d_name, ent->d_type, record)) continue;
+        } else {
+            record.kind = ent->d_type == DT_DIR ? RecordKind::Directory : RecordKind::Other;
+        }
+        visit(record);
+    }
+    closedir(dir);
+    return true;
+}
+
+int64_t CurrentUtcOffsetSeconds() {
+    tzset();
+    const time_t now = time(nullptr);
+    struct tm local;
+    if (localtime_r(&now, &local) == nullptr) return 0;
+    return static_cast<int64_t>(local.tm_gmtoff);
+}
+
+}  // namespace kirvo
