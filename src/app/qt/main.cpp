@@ -1,2 +1,6 @@
-#include <QApplication>
-int main(int argc, char** argv) { QApplication app(argc, argv); return 0; }
+#include "app/qt/kirvo_app.h"
+
+int main(int argc, char** argv) {
+    kirvo::CKirvoApp app(argc, argv);
+    return app.Run();
+}

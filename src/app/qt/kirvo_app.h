@@ -1,0 +1,45 @@
+#pragma once
+#include <QApplication>
+#include <QStringList>
+#include <memory>
+
+#include "app/command_id.h"
+
+namespace kirvo {
+
+class CMainFrame;
+class ProfileStore;
+
+// The application: sets the settings home ("Orvane"/"Kirvo"), creates the
+// main frame with its view, takes the two paths from the command line, and
+// shuts down in order: the frame's close writes the window size, then the
+// frame and the view are destroyed (histories, options) before the store.
+class CKirvoApp : public QApplication {
+    Q_OBJECT
+public:
+    CKirvoApp(int& argc, char** argv);
+    ~CKirvoApp() override;
+
+    // Parses the command line and shows the main window. False when the
+    // program is to end at once; exitCode() says with which status.
+    bool InitInstance();
+    // InitInstance, the event loop, then the orderly tear-down.
+    int Run();
+    int exitCode() const { return exitCode_; }
+
+    CMainFrame* mainFrame() const { return frame_.get(); }
+
+public slots:
+    // Command 57664: the about box, modal.
+    void OnAppAbout();
+
+private:
+    void OnUnhandledCommand(kirvo::CommandId id);
+
+    std::unique_ptr<ProfileStore> store_;
+    std::unique_ptr<CMainFrame> frame_;
+    QStringList paths_;
+    int exitCode_ = 0;
+};
+
+}  // namespace kirvo
