@@ -85,15 +85,18 @@ public:
     // pairCount / 100, at least 4.
     static int32_t RepaintInterval(int32_t pairCount);
 
+    // The compact row records, for walks over all rows (the statistics).
+    struct RowRecord {
+        int32_t pair;        // file row: its pair; folder row: the pair whose source gives column 0, or -1
+        int32_t targetPair;  // folder row: the pair whose target gives column 5, or -1
+        int32_t state;       // state image index
+    };
+    std::span<const RowRecord> records() const { return rows_; }
     // The pairs the rows refer to (empty after Clear).
     std::span<const FilePair> pairs() const { return pairs_; }
 
 private:
-    struct Row {
-        int32_t pair;        // file row: its pair; folder row: the pair whose source gives column 0, or -1
-        int32_t targetPair;  // folder row: the pair whose target gives column 5, or -1
-        int32_t state;
-    };
+    using Row = RowRecord;
 
     std::string SideCell(const FileEntry* entry, int column) const;
 

@@ -1,6 +1,7 @@
 #include "view/selection_stats.h"
 
 #include <cstdio>
+#include <span>
 
 #include "view/result_rows.h"
 #include "view/value_format.h"
@@ -8,22 +9,26 @@
 namespace kirvo {
 
 void SelectionStats::Update(const ResultRows& rows) {
-    sourceFiles_ = targetFiles_ = 0;
-    sourceBytes_ = targetBytes_ = 0;
-    const size_t n = rows.size();
-    for (size_t i = 0; i < n; ++i) {
-        if (rows.StateImage(i) != ResultRows::kMarked) continue;
-        const FilePair* pair = rows.Pair(i);
-        if (pair->verdict != 1 && pair->verdict != -1) continue;  // only rows with an arrow
-        if (pair->target) {
-            ++targetFiles_;
-            targetBytes_ += pair->target->size();
+    const std::span<const FilePair> pairs = rows.pairs();
+    int32_t sourceFiles = 0, targetFiles = 0;
+    uint64_t sourceBytes = 0, targetBytes = 0;
+    for (const ResultRows::RowRecord& row : rows.records()) {
+        if (row.state != ResultRows::kMarked) continue;
+        const FilePair& pair = pairs[static_cast<size_t>(row.pair)];
+        if (pair.verdict != 1 && pair.verdict != -1) continue;  // only rows with an arrow
+        if (pair.target) {
+            ++targetFiles;
+            targetBytes += pair.target->size();
         }
-        if (pair->source) {
-            ++sourceFiles_;
-            sourceBytes_ += pair->source->size();
+        if (pair.source) {
+            ++sourceFiles;
+            sourceBytes += pair.source->size();
         }
     }
+    sourceFiles_ = sourceFiles;
+    targetFiles_ = targetFiles;
+    sourceBytes_ = sourceBytes;
+    targetBytes_ = targetBytes;
 }
 
 std::string SelectionStats::Text(int32_t files, uint64_t bytes) {
