@@ -10,9 +10,11 @@ namespace kirvo {
 
 void SelectionStats::Update(const ResultRows& rows) {
     const std::span<const FilePair> pairs = rows.pairs();
+    const std::span<const ResultRows::RowRecord> records = rows.records();
     int32_t sourceFiles = 0, targetFiles = 0;
     uint64_t sourceBytes = 0, targetBytes = 0;
-    for (const ResultRows::RowRecord& row : rows.records()) {
+    for (size_t i = 0; i < records.size(); ++i) {
+        const ResultRows::RowRecord& row = records[i];
         if (row.state != ResultRows::kMarked) continue;
         const FilePair& pair = pairs[static_cast<size_t>(row.pair)];
         if (pair.verdict != 1 && pair.verdict != -1) continue;  // only rows with an arrow
