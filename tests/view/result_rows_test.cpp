@@ -282,6 +282,17 @@ TEST(ResultRows, CaseVariantsPairByteIdenticalNamesFirstWhateverTheCreationOrder
     }
 }
 
+TEST(ResultRows, EachSideShowsItsOwnFolderBytesAndLongPathsInFull) {
+    std::string deep;
+    for (int i = 0; i < 12; ++i) deep += "verzeichnis-mit-langem-namen-" + std::to_string(i) + "/";
+    ASSERT_GT(deep.size(), 300u);
+    Comparison c({{"Docs/a.txt", kNew}, {deep + "tief.txt", kNew}}, {{"docs/a.txt", kOld}, {deep + "tief.txt", kOld}});
+    c.Run();
+    EXPECT_EQ(c.Outline(), (std::vector<std::string>{"[Q/Docs/ | Z/docs/]", "2 Docs/a.txt ---> docs/a.txt",
+                                                     "[Q/" + deep + " | Z/" + deep + "]",
+                                                     "2 " + deep + "tief.txt ---> " + deep + "tief.txt"}));
+}
+
 TEST(ResultRows, ClearAndEmptyEngineGiveNoRowsAndZeroTotals) {
     Comparison c({{"a.txt", kNew}}, {});
     c.Run();
