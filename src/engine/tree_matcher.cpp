@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <unordered_map>
 
 #include "engine/text_compare.h"
 #include "platform/directory_lister.h"
@@ -88,13 +89,38 @@ void TreeMatcher::ScanSide(int32_t side, const std::string& root, const std::str
     names_[side - 1].Clear();
     folders.clear();
     folders.emplace_back();
-    std::string path;
+    // Per folder: its parent and the index of its last sub-folder, so a folder
+    // can be opened relative to its open parent (no path length limit, one
+    // name to resolve) and the parent closed once its last child is open.
+    std::vector<int32_t> parentOf{-1};
+    std::vector<int32_t> lastChildOf{-1};
+    std::unordered_map<int32_t, DirectoryLister> openParents;
+    constexpr size_t kMaxOpenParents = 128;
+    const DirectoryLister rootFolder = DirectoryLister::Open(root);
+    if (!rootFolder.valid()) return;
+
     // Breadth-first: folders found are appended while the list is walked.
     for (size_t current = 0; current < folders.size(); ++current) {
         const std::string* folder = &folders[current];
-        path.assign(root).append(*folder);
         const int32_t folderIndex = static_cast<int32_t>(current);
-        DirectoryLister::List(path, DirectoryLister::Detail::Full, [&](const DirectoryRecord& record) {
+        DirectoryLister opened;
+        const DirectoryLister* here = &rootFolder;
+        if (current > 0) {
+            const int32_t parent = parentOf[current];
+            const auto it = openParents.find(parent);
+            if (it != openParents.end()) {
+                const std::string_view name =
+                    std::string_view(*folder).substr(folders[parent].size(), folder->size() - folders[parent].size() - 1);
+                opened = it->second.OpenChild(name);
+                if (lastChildOf[parent] == folderIndex) openParents.erase(it);
+            } else {
+                opened = rootFolder.OpenChild(*folder);
+            }
+            if (!opened.valid()) continue;  // vanished, or no longer a real folder
+            here = &opened;
+        }
+        const size_t firstChild = folders.size();
+        here->List(DirectoryLister::Detail::Full, [&](const DirectoryRecord& record) {
             if (record.name == "." || record.name == "..") return;
             if (record.kind == RecordKind::File) {
                 MakeEntry(folderIndex, side, folder, record);
@@ -110,7 +136,13 @@ void TreeMatcher::ScanSide(int32_t side, const std::string& root, const std::str
             sub.reserve(folder->size() + record.name.size() + 1);
             sub.append(*folder).append(record.name).push_back(kSeparator);
             folders.push_back(std::move(sub));
+            parentOf.push_back(folderIndex);
+            lastChildOf.push_back(-1);
         });
+        if (folders.size() > firstChild) {
+            lastChildOf[current] = static_cast<int32_t>(folders.size() - 1);
+            if (current > 0 && openParents.size() < kMaxOpenParents) openParents.emplace(folderIndex, std::move(opened));
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -299,6 +300,38 @@ TEST(TreeMatcher, UnusualNamesAndLongPathsAreComparedLikeAnyOther) {
         EXPECT_EQ(p.verdict, p.source->name() == "tief.txt" ? 0 : -1);
     }
     EXPECT_GT(deep.size(), 260u);
+}
+
+// Builds `levels` nested folders of 60-byte names below root with mkdirat,
+// so the whole path may exceed the system's path limit, and a file at the bottom.
+void MakeDeepChain(const std::string& root, int levels, int64_t mtime) {
+    test::MakeDirs(root);
+    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    const std::string name(60, 'd');
+    for (int i = 0; i < levels; ++i) {
+        ASSERT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+        const int child = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        close(fd);
+        ASSERT_GE(child, 0);
+        fd = child;
+    }
+    const int file = openat(fd, "unten.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(file, 0);
+    const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
+    futimens(file, times);
+    close(file);
+    close(fd);
+}
+
+TEST(TreeMatcher, TreesDeeperThanThePathLimitAreCompared) {
+    Trees t;
+    MakeDeepChain(t.source, 80, kT + 100);  // 80 * 61 bytes: past 4096
+    MakeDeepChain(t.target, 80, kT);
+    const auto pairs = t.Compare();
+    ASSERT_EQ(pairs.size(), 1u);
+    EXPECT_EQ(t.matcher.pairs()[0].verdict, 1);
+    EXPECT_GT(t.matcher.pairs()[0].source->folder().size(), 4096u);
 }
 
 TEST(TreeMatcher, UnreadableFolderIsSkippedSilently) {
