@@ -76,8 +76,7 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
     target.join();
     entries_.clear();
     entries_.reserve(store_[0].size() + store_[1].size() + 1);
-    for (const auto& side : store_)
-        for (const FileEntry& entry : side) entries_.push_back(&entry);
+    for (const auto& side : store_) side.forEach([this](const FileEntry& entry) { entries_.push_back(&entry); });
     entries_.push_back(nullptr);
     lastEntry_ = static_cast<int32_t>(entries_.size()) - 2;
     return lastEntry_;
@@ -123,7 +122,7 @@ void TreeMatcher::ScanSide(int32_t side, const std::string& root, const std::str
         here->List(DirectoryLister::Detail::Full, [&](const DirectoryRecord& record) {
             if (record.name == "." || record.name == "..") return;
             if (record.kind == RecordKind::File) {
-                MakeEntry(folderIndex, side, folder, record);
+                if (record.name.size() <= FileEntry::kMaxNameLength) MakeEntry(folderIndex, side, folder, record);
                 return;
             }
             if (record.kind != RecordKind::Directory) return;
@@ -259,7 +258,7 @@ int32_t TreeMatcher::Verdict(const FileEntry& source, const FileEntry& target) c
 
 int32_t TreeMatcher::PairEntries(int32_t lastEntry) {
     pairs_.clear();
-    pairs_.reserve(static_cast<size_t>(lastEntry + 1));
+    pairs_.reserve(static_cast<size_t>(lastEntry + 2) / 2);  // at least one pair per two entries
     size_t i = 0;
     const size_t end = static_cast<size_t>(lastEntry + 1);
     while (i < end) {

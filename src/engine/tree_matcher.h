@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/chunked_store.h"
 #include "engine/file_entry.h"
 #include "engine/file_pair.h"
 #include "engine/name_store.h"
@@ -82,7 +83,7 @@ private:
     bool excludeSubFolders_ = false;
     bool twoSecondTolerance_ = false;
 
-    std::deque<FileEntry> store_[2];           // the entries of the current run, per side
+    ChunkedStore<FileEntry> store_[2];           // the entries of the current run, per side
     std::deque<std::string> folders_[2];       // relative folder texts per side; stable addresses
     NameStore names_[2];
     int64_t utcOffset_ = 0;                    // taken once per run
