@@ -108,7 +108,9 @@ private:
         FileTransfer transfer;  // abandons the temporary file on every early return
         NodeInfo source;
         if (const int error = transfer.openSource(pair.from, source)) {
-            return Fail(pair.from, error == ENOENT ? FileOperationTexts::kSourceMissing
+            return Fail(pair.from,
+                        error == ENOENT            ? FileOperationTexts::kSourceMissing
+                        : error == kNotRegularFile ? FileOperationTexts::kSourceNotFile
                                                    : FileOperationTexts::kSourceUnreadable,
                         error);
         }
@@ -123,7 +125,8 @@ private:
             if (const int error = transfer.copySome(LocalFileOperationService::kChunkBytes, copied, finished))
                 return Fail(pair.to, FileOperationTexts::kCopyFailed, error);
             bytesDone_ += copied;
-            if (!finished && !ui_.progress({pair.from, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
+            if (!finished && bytesDone_ - bytesBefore < source.size &&
+                !ui_.progress({pair.from, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
                 return {Attempt::Cancelled, {}, {}};
         }
         // A source that grew while it was copied must not push the total below what was done.
