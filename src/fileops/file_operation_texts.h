@@ -25,6 +25,8 @@ struct FileOperationTexts {
     // What went wrong; Reason() adds the system's text.
     static constexpr std::string_view kSourceMissing = "Die Quelldatei ist nicht mehr vorhanden";
     static constexpr std::string_view kSourceNotFile = "Die Quelle ist keine normale Datei";
+    static constexpr std::string_view kSourceChanged =
+        "Die Quelldatei wurde während des Kopierens geändert; nichts wurde ersetzt";
     static constexpr std::string_view kSourceUnreadable = "Die Quelldatei kann nicht gelesen werden";
     static constexpr std::string_view kFolderUnusable = "Der Zielordner kann nicht geprüft werden";
     static constexpr std::string_view kFolderIsFile = "Der Zielordner ist eine Datei";

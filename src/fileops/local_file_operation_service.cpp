@@ -123,7 +123,8 @@ private:
         for (bool finished = false; !finished;) {
             uint64_t copied = 0;
             if (const int error = transfer.copySome(LocalFileOperationService::kChunkBytes, copied, finished))
-                return Fail(pair.to, FileOperationTexts::kCopyFailed, error);
+                return error == kSourceChanged ? Fail(pair.from, FileOperationTexts::kSourceChanged, 0)
+                                               : Fail(pair.to, FileOperationTexts::kCopyFailed, error);
             bytesDone_ += copied;
             if (!finished && bytesDone_ - bytesBefore < source.size &&
                 !ui_.progress({pair.from, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))

@@ -24,6 +24,8 @@ struct NodeInfo {
 // Error codes are the system's (errno on POSIX); 0 means success.
 // A code of our own for "exists, but is not a regular file".
 inline constexpr int kNotRegularFile = -1;
+// A code of our own for "the source changed while it was being copied".
+inline constexpr int kSourceChanged = -2;
 
 // Describes path; a missing path is success with kind Missing. With followLinks
 // false a link is described as a link; with true as what it points to (a dangling

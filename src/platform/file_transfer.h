@@ -30,6 +30,7 @@ public:
     int createTemporary(const std::string& destination);
 
     // Copies up to maxBytes more; finished is set at the end of the source.
+    // kSourceChanged when the source was changed while it was copied.
     int copySome(uint64_t maxBytes, uint64_t& copied, bool& finished);
 
     // Sets permissions and time, flushes, and renames the temporary file over destination.
@@ -43,6 +44,8 @@ public:
     static std::string TemporaryName(std::string_view name);
 
 private:
+    int finish(bool& finished);
+
     int sourceFd_ = -1;
     int tempFd_ = -1;
     std::string tempPath_;

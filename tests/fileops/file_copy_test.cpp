@@ -310,5 +310,42 @@ TEST_F(FileCopyTest, CancelInProgressStopsAndLeavesDestinationsIntact) {
     EXPECT_EQ(ui.progressCalls[2].bytesTotal, 2u + big.size());
 }
 
+TEST_F(FileCopyTest, SourceChangedWhileCopyingIsReportedAndRetried) {
+    const std::string big(LocalFileOperationService::kChunkBytes + 100, 'b');
+    WriteFile(Src("growing"), big, kNew);
+    WriteFile(Tgt("growing"), "old", kOld);
+    bool appended = false;
+    ui.onProgress = [&](const ProgressInfo& p) {
+        if (p.bytesDone > 0 && !appended) {  // after the first chunk
+            appended = true;
+            WriteFile(Src("growing"), big + "more", kNew + 10);
+        }
+    };
+    ui.errorAnswers = {ErrorAnswer::Retry};
+    const OperationResult r = Copy({{Src("growing"), Tgt("growing")}});
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0].path, Src("growing"));
+    EXPECT_TRUE(r.allDone());  // the retry copied the file as it is now
+    EXPECT_EQ(ReadFile(Tgt("growing")), big + "more");
+    EXPECT_EQ(Stat(Tgt("growing")).st_mtim.tv_sec, kNew + 10);
+    EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
+}
+
+TEST_F(FileCopyTest, CopiesAcrossFileSystems) {
+    struct stat shm, tmp;
+    if (stat("/dev/shm", &shm) != 0 || stat(dir.path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "no second file system at hand";
+    char pattern[] = "/dev/shm/kirvo-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string other = pattern;
+    const std::string content(3 * 1024 * 1024 + 7, 'c');
+    WriteFile(other + "/f", content, kNew, 42);
+    const OperationResult r = Copy({{other + "/f", Tgt("f")}});
+    std::filesystem::remove_all(other);
+    EXPECT_TRUE(r.allDone());
+    EXPECT_EQ(ReadFile(Tgt("f")), content);
+    EXPECT_EQ(Stat(Tgt("f")).st_mtim.tv_nsec, 42);
+}
+
 }  // namespace
 }  // namespace kirvo

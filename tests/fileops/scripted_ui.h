@@ -27,6 +27,7 @@ public:
     std::deque<bool> deleteAnswers;
     std::deque<ErrorAnswer> errorAnswers;
     std::function<void(const Error&)> onError;  // runs before the answer is given
+    std::function<void(const ProgressInfo&)> onProgress;  // runs before the answer is given
     // Returns false (Cancel) on the n-th progress call (0-based); -1: never.
     int cancelAtProgressCall = -1;
 
@@ -55,6 +56,7 @@ public:
         return Next(errorAnswers, ErrorAnswer::Cancel);
     }
     bool progress(const ProgressInfo& info) override {
+        if (onProgress) onProgress(info);
         ProgressInfo copy = info;
         copy.file = {};  // the view is only valid during the call
         progressCalls.push_back(copy);

@@ -124,10 +124,8 @@ int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) 
         }
         // 0 at the start of a file claiming a size: a file system that cannot
         // serve copy_file_range (e.g. a pseudo file); read it instead.
-        if (n == 0 && !(offset_ == 0 && sourceInfo_.size > 0)) {
-            finished = true;
-            return 0;
-        }
+        if (n == 0 && !(offset_ == 0 && sourceInfo_.size > 0)) return finish(finished);
+        if (n < 0 && errno == EINTR) return 0;
         if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
             errno != EBADF && errno != EPERM)
             return errno;
@@ -139,10 +137,7 @@ int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) 
         n = pread(sourceFd_, buffer.data(), buffer.size(), offset_);
     } while (n < 0 && errno == EINTR);
     if (n < 0) return errno;
-    if (n == 0) {
-        finished = true;
-        return 0;
-    }
+    if (n == 0) return finish(finished);
     for (ssize_t written = 0; written < n;) {
         const ssize_t w = pwrite(tempFd_, buffer.data() + written, static_cast<size_t>(n - written),
                                  offset_ + written);
@@ -154,6 +149,19 @@ int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) 
     }
     offset_ += n;
     copied = static_cast<uint64_t>(n);
+    return 0;
+}
+
+int FileTransfer::finish(bool& finished) {
+    // A source written to while it was copied would leave a mixed copy that carries
+    // the old time and so looks equal to the source afterwards: refuse it.
+    struct stat st;
+    if (fstat(sourceFd_, &st) != 0) return errno;
+    if (static_cast<uint64_t>(st.st_size) != static_cast<uint64_t>(offset_) ||
+        st.st_mtim.tv_sec != sourceInfo_.modifiedSeconds ||
+        static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds)
+        return kSourceChanged;
+    finished = true;
     return 0;
 }
 
