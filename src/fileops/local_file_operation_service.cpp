@@ -130,8 +130,6 @@ private:
                 !ui_.progress({pair.from, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
                 return {Attempt::Cancelled, {}, {}};
         }
-        // A source that grew while it was copied must not push the total below what was done.
-        if (bytesDone_ - bytesBefore > source.size) bytesTotal_ += bytesDone_ - bytesBefore - source.size;
         if (const int error = transfer.commit(pair.to))
             return Fail(pair.to, FileOperationTexts::kCannotWrite, error);
         return {};
