@@ -185,7 +185,9 @@ TEST_F(FileCopyTest, FolderCreationQuestionAnswers) {
         EXPECT_EQ(script.folderQuestions.size(), c.questions);
         EXPECT_EQ(script.folderQuestions.front(), d / "z/deep/n");
         EXPECT_EQ(std::filesystem::exists(d / "z/deep/n/a.txt"), c.outcomes[0] == FileOutcome::Done);
-        if (c.outcomes[0] != FileOutcome::Done) EXPECT_FALSE(std::filesystem::exists(d / "z/deep/n"));
+        if (c.outcomes[0] != FileOutcome::Done) {
+            EXPECT_FALSE(std::filesystem::exists(d / "z/deep/n"));
+        }
     }
 }
 
