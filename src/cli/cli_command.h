@@ -9,7 +9,7 @@ namespace kirvo {
 // Exit status of kirvo-cli.
 inline constexpr int kExitEqual = 0;     // nothing unequal found, or help/version shown
 inline constexpr int kExitUnequal = 1;   // at least one unequal pair
-inline constexpr int kExitUsage = 2;     // bad command line
+inline constexpr int kExitUsage = 2;     // bad command line, or the output could not be written
 
 // One subcommand of kirvo-cli. Each lives in its own file and is listed once
 // in CliCommands() (cli_command.cpp).

@@ -86,7 +86,8 @@ const CliCommand kCompareCommand = {
     "leerer Ordner verglichen; ein Hinweis darauf erscheint auf der Fehlerausgabe.\n"
     "\n"
     "Rückgabewert: 0 keine ungleiche Datei gefunden (gleich, was der Filter zeigt),\n"
-    "              1 mindestens eine ungleiche Datei, 2 falscher Aufruf.\n"
+    "              1 mindestens eine ungleiche Datei,\n"
+    "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben.\n"
     "\n"
     "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n",
     &Run,
@@ -184,6 +185,10 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
         WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText});
     }
     out.flush();
+    if (!out) {
+        err << "kirvo-cli compare: Die Ausgabe konnte nicht geschrieben werden.\n";
+        return kExitUsage;
+    }
 
     for (const FilePair& pair : matcher.pairs())
         if (pair.verdict != 0) return kExitUnequal;

@@ -30,7 +30,8 @@ struct CompareOptions {
 bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& options, std::string& error);
 
 // Compares and prints; notices about unusable roots go to err. Returns
-// kExitUnequal when any pair is unequal (whatever the filter shows), else kExitEqual.
+// kExitUnequal when any pair is unequal (whatever the filter shows), else
+// kExitEqual; kExitUsage with a message when the output could not be written.
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err);
 
 // The German notice for a root that does not exist, is no folder or cannot

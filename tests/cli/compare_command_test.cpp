@@ -257,6 +257,15 @@ TEST(CompareCommand, BinaryEndToEnd) {
     EXPECT_EQ(test::ReadFile(dir / "err.txt"), "kirvo-cli compare: Hinweis: Das Ziel \"" + dir / "leer" +
                                                    "\" existiert nicht und wird als leer verglichen.\n");
 
+    if (access("/dev/full", W_OK) == 0) {
+        const int full = std::system((std::string(KIRVO_CLI_PATH) + " compare '" + dir / "q" + "' '" + dir / "q" +
+                                      "' >/dev/full 2>'" + dir / "full.txt" + "'")
+                                         .c_str());
+        ASSERT_TRUE(WIFEXITED(full));
+        EXPECT_EQ(WEXITSTATUS(full), kExitUsage);
+        EXPECT_EQ(test::ReadFile(dir / "full.txt"), "kirvo-cli compare: Die Ausgabe konnte nicht geschrieben werden.\n");
+    }
+
     const int usage = std::system((std::string(KIRVO_CLI_PATH) + " compare '' x 2>/dev/null").c_str());
     ASSERT_TRUE(WIFEXITED(usage));
     EXPECT_EQ(WEXITSTATUS(usage), kExitUsage);
