@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
+// Building the rows and the selection statistics for a million pairs.
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <deque>
 #include <random>
@@ -13,12 +13,6 @@
 namespace kirvo {
 namespace {
 
-#if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
-constexpr bool kTimed = true;
-#else
-constexpr bool kTimed = false;  // unoptimised or instrumented builds only check the results
-#endif
-
 // Processor time, not wall time: the machine may be busy with other work.
 double MillisecondsSince(std::clock_t start) {
     return 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
@@ -26,7 +20,7 @@ double MillisecondsSince(std::clock_t start) {
 
 // A million pairs laid out as the engine leaves them: entries in listing
 // order, pairs in sorted order, so the pairs reach their entries scattered.
-TEST(RowsPerformance, AMillionPairsBuildAndCountQuickly) {
+void Run() {
     constexpr int kFolders = 1000;
     constexpr int kPerFolder = 1000;
     std::deque<std::string> folders;
@@ -59,7 +53,7 @@ TEST(RowsPerformance, AMillionPairsBuildAndCountQuickly) {
     rows.Build(pairs, sourceRoot, targetRoot, DisplayFilter(DisplayFilterValue::All));
     const double buildMs = MillisecondsSince(start);
     // One folder row per folder, and one more where the first target-only pair moves the target marker.
-    EXPECT_EQ(rows.size(), static_cast<size_t>(kFolders) * (kPerFolder + 2) - 1);
+    if (rows.size() != static_cast<size_t>(kFolders) * (kPerFolder + 2) - 1) std::printf("unexpected row count\n");
 
     SelectionStats stats;
     double statsMs = 1e9;
@@ -72,15 +66,17 @@ TEST(RowsPerformance, AMillionPairsBuildAndCountQuickly) {
     int32_t expectedSourceFiles = 0;
     for (const FilePair& p : pairs)
         if (p.verdict != 0 && p.source) expectedSource += p.source->size(), ++expectedSourceFiles;
-    EXPECT_EQ(stats.sourceBytes(), expectedSource);
-    EXPECT_EQ(stats.sourceFiles(), expectedSourceFiles);
+    if (stats.sourceBytes() != expectedSource || stats.sourceFiles() != expectedSourceFiles)
+        std::printf("unexpected statistics\n");
 
-    if (kTimed) {
-        EXPECT_LT(buildMs, 500.0);
-        EXPECT_LT(statsMs, 20.0);
-    }
-    std::printf("build %.1f ms, statistics %.1f ms\n", buildMs, statsMs);
+    std::printf("rows: build %.1f ms for %zu rows, statistics %.1f ms (processor time)\n", buildMs, rows.size(),
+                statsMs);
 }
 
 }  // namespace
 }  // namespace kirvo
+
+int main() {
+    kirvo::Run();
+    return 0;
+}
