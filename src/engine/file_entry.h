@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@ enum Side : int32_t { kSourceSide = 1, kTargetSide = 2 };
 // entry is small and valid as long as the engine's run that made it.
 class FileEntry {
 public:
+    static constexpr size_t kMaxNameLength = 0xFFFF;
     FileEntry(int32_t folderIndex, int32_t side, const std::string* folder, std::string_view name,
               uint64_t size, int64_t modifiedSeconds, uint16_t modifiedMilliseconds)
         : folder_(folder),
@@ -21,7 +23,7 @@ public:
           size_(size),
           modifiedSeconds_(modifiedSeconds),
           folderIndex_(folderIndex),
-          nameLength_(static_cast<uint32_t>(name.size())),
+          nameLength_(static_cast<uint16_t>(name.size())),
           modifiedMilliseconds_(modifiedMilliseconds),
           side_(static_cast<uint8_t>(side)) {}
 
@@ -51,7 +53,7 @@ private:
     uint64_t size_;
     int64_t modifiedSeconds_;
     int32_t folderIndex_;
-    uint32_t nameLength_;
+    uint16_t nameLength_;  // a file name is at most a few hundred bytes
     uint16_t modifiedMilliseconds_;
     uint8_t side_;
 };

@@ -1,6 +1,8 @@
 #include "engine/tree_matcher.h"
 
 #include <algorithm>
+#include <thread>
+#include <unordered_map>
 
 #include "engine/text_compare.h"
 #include "platform/directory_lister.h"
@@ -37,10 +39,11 @@ void TreeMatcher::Clear() {
     lastEntry_ = -1;
     pairs_.clear();
     pairCount_ = 0;
-    store_.clear();
-    folders_[0].clear();
-    folders_[1].clear();
-    names_.Clear();
+    for (int side = 0; side < 2; ++side) {
+        store_[side].clear();
+        folders_[side].clear();
+        names_[side].Clear();
+    }
     targetRootNamesRead_ = false;
     targetRootNames_.clear();
 }
@@ -54,8 +57,7 @@ int32_t TreeMatcher::Run(std::string& sourcePath, std::string& targetPath, bool 
     NormaliseRoot(sourceRoot_, sourcePath);
     NormaliseRoot(targetRoot_, targetPath);
     const int32_t last = ScanTrees(sourceRoot_, targetRoot_);
-    std::sort(entries_.begin(), entries_.begin() + (last + 1),
-              [](const FileEntry* a, const FileEntry* b) { return OrderEntries(*a, *b) < 0; });
+    OrderTable(last);
     pairCount_ = PairEntries(last);
     return pairCount_;
 }
@@ -67,31 +69,60 @@ void TreeMatcher::NormaliseRoot(std::string& destination, std::string& path) {
 
 int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string& targetRoot) {
     utcOffset_ = CurrentUtcOffsetSeconds();
-    store_.clear();
+    // The two sides share nothing while they are scanned, so they are listed
+    // at the same time; the table holds the source entries first either way.
+    std::thread target([&] { ScanSide(kTargetSide, targetRoot, targetRoot); });
     ScanSide(kSourceSide, sourceRoot, targetRoot);
-    ScanSide(kTargetSide, targetRoot, targetRoot);
+    target.join();
     entries_.clear();
-    entries_.reserve(store_.size() + 1);
-    for (const FileEntry& entry : store_) entries_.push_back(&entry);
+    entries_.reserve(store_[0].size() + store_[1].size() + 1);
+    for (const auto& side : store_) side.forEach([this](const FileEntry& entry) { entries_.push_back(&entry); });
     entries_.push_back(nullptr);
-    lastEntry_ = static_cast<int32_t>(store_.size()) - 1;
+    lastEntry_ = static_cast<int32_t>(entries_.size()) - 2;
     return lastEntry_;
 }
 
 void TreeMatcher::ScanSide(int32_t side, const std::string& root, const std::string& targetRoot) {
     std::deque<std::string>& folders = folders_[side - 1];
+    store_[side - 1].clear();
+    names_[side - 1].Clear();
     folders.clear();
     folders.emplace_back();
-    std::string path;
+    // Per folder: its parent and the index of its last sub-folder, so a folder
+    // can be opened relative to its open parent (no path length limit, one
+    // name to resolve) and the parent closed once its last child is open.
+    std::vector<int32_t> parentOf{-1};
+    std::vector<int32_t> lastChildOf{-1};
+    std::unordered_map<int32_t, DirectoryLister> openParents;
+    constexpr size_t kMaxOpenParents = 128;
+    const DirectoryLister rootFolder = DirectoryLister::Open(root);
+    if (!rootFolder.valid()) return;
+
     // Breadth-first: folders found are appended while the list is walked.
     for (size_t current = 0; current < folders.size(); ++current) {
         const std::string* folder = &folders[current];
-        path.assign(root).append(*folder);
         const int32_t folderIndex = static_cast<int32_t>(current);
-        DirectoryLister::List(path, DirectoryLister::Detail::Full, [&](const DirectoryRecord& record) {
+        DirectoryLister opened;
+        const DirectoryLister* here = &rootFolder;
+        if (current > 0) {
+            const int32_t parent = parentOf[current];
+            const auto it = openParents.find(parent);
+            if (it != openParents.end()) {
+                const std::string_view name =
+                    std::string_view(*folder).substr(folders[parent].size(), folder->size() - folders[parent].size() - 1);
+                opened = it->second.OpenChild(name);
+                if (lastChildOf[parent] == folderIndex) openParents.erase(it);
+            } else {
+                opened = rootFolder.OpenChild(*folder);
+            }
+            if (!opened.valid()) continue;  // vanished, or no longer a real folder
+            here = &opened;
+        }
+        const size_t firstChild = folders.size();
+        here->List(DirectoryLister::Detail::Full, [&](const DirectoryRecord& record) {
             if (record.name == "." || record.name == "..") return;
             if (record.kind == RecordKind::File) {
-                MakeEntry(folderIndex, side, folder, record);
+                if (record.name.size() <= FileEntry::kMaxNameLength) MakeEntry(folderIndex, side, folder, record);
                 return;
             }
             if (record.kind != RecordKind::Directory) return;
@@ -104,13 +135,19 @@ void TreeMatcher::ScanSide(int32_t side, const std::string& root, const std::str
             sub.reserve(folder->size() + record.name.size() + 1);
             sub.append(*folder).append(record.name).push_back(kSeparator);
             folders.push_back(std::move(sub));
+            parentOf.push_back(folderIndex);
+            lastChildOf.push_back(-1);
         });
+        if (folders.size() > firstChild) {
+            lastChildOf[current] = static_cast<int32_t>(folders.size() - 1);
+            if (current > 0 && openParents.size() < kMaxOpenParents) openParents.emplace(folderIndex, std::move(opened));
+        }
     }
 }
 
 void TreeMatcher::MakeEntry(int32_t folderIndex, int32_t side, const std::string* folder,
                             const DirectoryRecord& record) {
-    store_.emplace_back(folderIndex, side, folder, names_.Add(record.name), record.size,
+    store_[side - 1].emplace_back(folderIndex, side, folder, names_[side - 1].Add(record.name), record.size,
                         record.modifiedSeconds + utcOffset_,
                         static_cast<uint16_t>(record.modifiedNanoseconds / 1000000));
 }
@@ -136,6 +173,70 @@ int TreeMatcher::OrderEntries(const FileEntry& a, const FileEntry& b) {
     return a.side() < b.side() ? -1 : (a.side() > b.side() ? 1 : 0);
 }
 
+// The folder text decides first, so each folder's text is compared once
+// per folder, not once per entry: folders of both sides are ordered, folders
+// equal ignoring case form a group, and only the entries of one group are
+// sorted against each other.
+void TreeMatcher::OrderTable(int32_t lastEntry) {
+    const auto begin = entries_.begin();
+    const auto end = begin + (lastEntry + 1);
+    if (end - begin < 2) return;
+    struct Folder {
+        const std::string* text;
+        uint32_t count = 0;
+        uint32_t start = 0;
+    };
+    std::vector<Folder> folders[2];
+    for (int side = 0; side < 2; ++side) {
+        folders[side].resize(folders_[side].size());
+        for (size_t i = 0; i < folders_[side].size(); ++i) folders[side][i].text = &folders_[side][i];
+    }
+    for (auto it = begin; it != end; ++it) {
+        const FileEntry* e = *it;
+        auto& list = folders[e->side() - 1];
+        if (static_cast<size_t>(e->folderIndex()) >= list.size()) {  // not from this engine's scan
+            std::sort(begin, end, [](const FileEntry* a, const FileEntry* b) { return OrderEntries(*a, *b) < 0; });
+            return;
+        }
+        ++list[e->folderIndex()].count;
+    }
+    std::vector<Folder*> order;
+    for (auto& list : folders)
+        for (Folder& f : list)
+            if (f.count > 0) order.push_back(&f);
+    std::sort(order.begin(), order.end(),
+              [](const Folder* a, const Folder* b) { return CompareIgnoreCase(*a->text, *b->text) < 0; });
+    uint32_t next = 0;
+    for (Folder* f : order) {
+        f->start = next;
+        next += f->count;
+    }
+    std::vector<const FileEntry*> sorted(end - begin);
+    for (auto it = begin; it != end; ++it) {
+        Folder& f = folders[(*it)->side() - 1][(*it)->folderIndex()];
+        sorted[f.start++] = *it;
+    }
+    std::copy(sorted.begin(), sorted.end(), begin);
+    // Each run of folders equal ignoring case is one group.
+    auto groupBegin = begin;
+    for (size_t i = 0; i < order.size();) {
+        size_t j = i + 1;
+        uint32_t count = order[i]->count;
+        while (j < order.size() && EqualIgnoreCase(*order[j]->text, *order[i]->text)) count += order[j++]->count;
+        SortFolderGroup(groupBegin, groupBegin + count);
+        groupBegin += count;
+        i = j;
+    }
+}
+
+void TreeMatcher::SortFolderGroup(std::vector<const FileEntry*>::iterator begin,
+                                  std::vector<const FileEntry*>::iterator end) {
+    std::sort(begin, end, [](const FileEntry* a, const FileEntry* b) {
+        if (int r = CompareIgnoreCase(a->name(), b->name())) return r < 0;
+        return OrderEntries(*a, *b) < 0;
+    });
+}
+
 int32_t TreeMatcher::TimeDifference(const SystemTime& s, const SystemTime& t) {
     if (s.year < t.year) return kEarlierMonth;
     if (s.year > t.year) return kLaterMonth;
@@ -157,7 +258,7 @@ int32_t TreeMatcher::Verdict(const FileEntry& source, const FileEntry& target) c
 
 int32_t TreeMatcher::PairEntries(int32_t lastEntry) {
     pairs_.clear();
-    pairs_.reserve(static_cast<size_t>(lastEntry + 1));
+    pairs_.reserve(static_cast<size_t>(lastEntry + 2) / 2);  // at least one pair per two entries
     size_t i = 0;
     const size_t end = static_cast<size_t>(lastEntry + 1);
     while (i < end) {

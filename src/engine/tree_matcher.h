@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/chunked_store.h"
 #include "engine/file_entry.h"
 #include "engine/file_pair.h"
 #include "engine/name_store.h"
@@ -56,6 +57,8 @@ public:
     // way are put in a fixed order (bytes, then side), so the result never
     // depends on the order in which the file system listed them.
     static int OrderEntries(const FileEntry& a, const FileEntry& b);
+    // Sorts entries()[0 .. lastEntry] by OrderEntries.
+    void OrderTable(int32_t lastEntry);
     int32_t PairEntries(int32_t lastEntry);
     // Seconds, source minus target, or kEarlierMonth / kLaterMonth when the
     // two times lie in different months or years.
@@ -65,6 +68,8 @@ private:
     void ScanSide(int32_t side, const std::string& root, const std::string& targetRoot);
     void MakeEntry(int32_t folderIndex, int32_t side, const std::string* folder,
                    const DirectoryRecord& record);
+    void SortFolderGroup(std::vector<const FileEntry*>::iterator begin,
+                         std::vector<const FileEntry*>::iterator end);
     int32_t Verdict(const FileEntry& source, const FileEntry& target) const;
     void PairGroup(size_t begin, size_t end);
 
@@ -78,9 +83,9 @@ private:
     bool excludeSubFolders_ = false;
     bool twoSecondTolerance_ = false;
 
-    std::vector<FileEntry> store_;             // the entries of the current run
+    ChunkedStore<FileEntry> store_[2];           // the entries of the current run, per side
     std::deque<std::string> folders_[2];       // relative folder texts per side; stable addresses
-    NameStore names_;
+    NameStore names_[2];
     int64_t utcOffset_ = 0;                    // taken once per run
     bool targetRootNamesRead_ = false;         // cache for ExistsInTargetRoot
     std::vector<std::string> targetRootNames_; // folded, sorted

@@ -23,16 +23,40 @@ struct DirectoryRecord {
     uint32_t modifiedNanoseconds = 0;
 };
 
-// Lists one folder of the file system, one record per name, "." and ".."
-// included, in the order the system yields them.
+// An open folder of the file system. Children are opened relative to it, so
+// the depth of a tree is not limited by the length of its paths, and a child
+// that is not a real folder (say, swapped for a link) is not opened at all.
 class DirectoryLister {
 public:
     enum class Detail { NamesOnly, Full };
     using Visitor = FunctionRef<void(const DirectoryRecord&)>;
 
-    // Returns false (and visits nothing) when the folder cannot be opened.
-    // A record that vanishes between listing and inspection is left out.
+    DirectoryLister() = default;
+    ~DirectoryLister();
+    DirectoryLister(DirectoryLister&& other) noexcept;
+    DirectoryLister& operator=(DirectoryLister&& other) noexcept;
+    DirectoryLister(const DirectoryLister&) = delete;
+    DirectoryLister& operator=(const DirectoryLister&) = delete;
+
+    // Opens a folder by path; paths longer than the system's limit are opened
+    // step by step. Check valid() afterwards.
+    static DirectoryLister Open(const std::string& path);
+    // Opens the sub-folder `relative` (one or more names joined by the
+    // separator) of this folder without following links.
+    DirectoryLister OpenChild(std::string_view relative) const;
+    bool valid() const { return handle_ >= 0; }
+
+    // One record per name, "." and ".." included, in the order the system
+    // yields them. A record that vanishes between listing and inspection is
+    // left out. Returns false when the folder could not be read at all.
+    bool List(Detail detail, Visitor visit) const;
+
+    // Opens and lists in one step; false (nothing visited) when the folder cannot be opened.
     static bool List(const std::string& path, Detail detail, Visitor visit);
+
+private:
+    explicit DirectoryLister(int handle) : handle_(handle) {}
+    int handle_ = -1;
 };
 
 // The machine's current offset of local time from UTC in seconds, as the C

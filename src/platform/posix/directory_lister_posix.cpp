@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 
 namespace kirvo {
 namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 void Describe(const struct stat& st, DirectoryRecord& record) {
     record.size = static_cast<uint64_t>(st.st_size);
@@ -50,16 +53,73 @@ bool Inspect(int folderFd, const char* name, unsigned char type, DirectoryRecord
     return true;
 }
 
+// Opens `relative` below `base` one name at a time, never following a link.
+int OpenStepwise(int base, std::string_view relative) {
+    int current = base;
+    size_t pos = 0;
+    while (pos < relative.size()) {
+        size_t next = relative.find('/', pos);
+        if (next == std::string_view::npos) next = relative.size();
+        if (next > pos) {
+            const std::string name(relative.substr(pos, next - pos));
+            const int child = openat(current, name.c_str(), kFolderFlags | O_NOFOLLOW);
+            if (current != base) close(current);
+            if (child < 0) return -1;
+            current = child;
+        }
+        pos = next + 1;
+    }
+    return current == base ? dup(base) : current;
+}
+
 }  // namespace
 
-bool DirectoryLister::List(const std::string& path, Detail detail, Visitor visit) {
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+DirectoryLister::~DirectoryLister() {
+    if (handle_ >= 0) close(handle_);
+}
+
+DirectoryLister::DirectoryLister(DirectoryLister&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = -1;
+}
+
+DirectoryLister& DirectoryLister::operator=(DirectoryLister&& other) noexcept {
+    if (this != &other) {
+        if (handle_ >= 0) close(handle_);
+        handle_ = other.handle_;
+        other.handle_ = -1;
+    }
+    return *this;
+}
+
+DirectoryLister DirectoryLister::Open(const std::string& path) {
+    int fd = open(path.c_str(), kFolderFlags);
+    if (fd < 0 && errno == ENAMETOOLONG) {
+        const bool absolute = !path.empty() && path[0] == '/';
+        const int start = open(absolute ? "/" : ".", kFolderFlags);
+        if (start >= 0) {
+            fd = OpenStepwise(start, std::string_view(path).substr(absolute ? 1 : 0));
+            close(start);
+        }
+    }
+    return DirectoryLister(fd);
+}
+
+DirectoryLister DirectoryLister::OpenChild(std::string_view relative) const {
+    if (handle_ < 0) return DirectoryLister();
+    return DirectoryLister(OpenStepwise(handle_, relative));
+}
+
+bool DirectoryLister::List(Detail detail, Visitor visit) const {
+    if (handle_ < 0) return false;
+    // fdopendir takes the descriptor over; list through a duplicate so this object keeps its own.
+    const int fd = fcntl(handle_, F_DUPFD_CLOEXEC, 0);
     if (fd < 0) return false;
     DIR* dir = fdopendir(fd);
     if (dir == nullptr) {
         close(fd);
         return false;
     }
+    rewinddir(dir);
     while (true) {
         errno = 0;
         const dirent* ent = readdir(dir);
@@ -75,6 +135,11 @@ bool DirectoryLister::List(const std::string& path, Detail detail, Visitor visit
     }
     closedir(dir);
     return true;
+}
+
+bool DirectoryLister::List(const std::string& path, Detail detail, Visitor visit) {
+    const DirectoryLister folder = Open(path);
+    return folder.List(detail, visit);
 }
 
 int64_t CurrentUtcOffsetSeconds() {

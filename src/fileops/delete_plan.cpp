@@ -1,0 +1,19 @@
+#include "fileops/delete_plan.h"
+
+namespace kirvo {
+
+DeletePlan BuildDeletePlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
+                           std::string_view targetRoot) {
+    DeletePlan plan;
+    for (const PlanRow& row : rows) {
+        if (row.takesPart && !row.sourcePath.empty())
+            plan.sourceFiles.push_back(std::string(sourceRoot).append(row.sourcePath));
+    }
+    for (const PlanRow& row : rows) {
+        if (row.takesPart && !row.targetPath.empty())
+            plan.targetFiles.push_back(std::string(targetRoot).append(row.targetPath));
+    }
+    return plan;
+}
+
+}  // namespace kirvo

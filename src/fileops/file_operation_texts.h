@@ -1,0 +1,66 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fileops/file_operation_ui.h"
+
+namespace kirvo {
+
+// The wording of the file operations' questions and reports, shared by the
+// window's dialogs and the terminal UI of kirvo-cli. Paths stay byte strings;
+// a UI converts them for display.
+struct FileOperationTexts {
+    static constexpr std::string_view kTitle = "Kirvo";
+
+    // Buttons of the questions (ConfirmAnswer) and of the error report (ErrorAnswer).
+    static constexpr std::string_view kYes = "Ja";
+    static constexpr std::string_view kYesToAll = "Ja, alle";
+    static constexpr std::string_view kNo = "Nein";
+    static constexpr std::string_view kCancel = "Abbrechen";
+    static constexpr std::string_view kRetry = "Wiederholen";
+    static constexpr std::string_view kSkip = "Überspringen";
+    static constexpr std::string_view kSkipAll = "Alle überspringen";
+
+    // What went wrong; Reason() adds the system's text.
+    static constexpr std::string_view kSourceMissing = "Die Quelldatei ist nicht mehr vorhanden";
+    static constexpr std::string_view kSourceNotFile = "Die Quelle ist keine normale Datei";
+    static constexpr std::string_view kSourceChanged =
+        "Die Quelldatei wurde während des Kopierens geändert; nichts wurde ersetzt";
+    static constexpr std::string_view kSourceUnreadable = "Die Quelldatei kann nicht gelesen werden";
+    static constexpr std::string_view kFolderUnusable = "Der Zielordner kann nicht geprüft werden";
+    static constexpr std::string_view kFolderIsFile = "Der Zielordner ist eine Datei";
+    static constexpr std::string_view kCannotMakeFolder = "Der Ordner kann nicht angelegt werden";
+    static constexpr std::string_view kDestinationUnusable = "Die Zieldatei kann nicht geprüft werden";
+    static constexpr std::string_view kDestinationIsFolder = "Das Ziel ist ein Ordner";
+    static constexpr std::string_view kDestinationNotFile = "Das Ziel ist keine normale Datei";
+    static constexpr std::string_view kDestinationOddLink =
+        "Das Ziel ist eine Verknüpfung, die auf keine Datei zeigt";
+    static constexpr std::string_view kCannotCreate = "Die Zieldatei kann nicht angelegt werden";
+    static constexpr std::string_view kCopyFailed = "Die Datei kann nicht kopiert werden";
+    static constexpr std::string_view kCannotWrite = "Die Zieldatei kann nicht fertig geschrieben werden";
+    static constexpr std::string_view kDeleteMissing = "Die Datei ist nicht mehr vorhanden";
+    static constexpr std::string_view kDeleteFolder = "Ordner werden nicht gelöscht";
+    static constexpr std::string_view kCannotDelete = "Die Datei kann nicht gelöscht werden";
+    // Why a file was skipped (FileReport::reason).
+    static constexpr std::string_view kFolderDeclined = "Der Zielordner wurde nicht angelegt";
+    static constexpr std::string_view kOverwriteDeclined = "Die vorhandene Datei wurde nicht ersetzt";
+
+    // "<what>: <system text>"
+    static std::string Reason(std::string_view what, int errorCode);
+
+    static std::string FolderCreationQuestion(const std::string& folder);
+    static std::string OverwriteQuestion(const FileFacts& source, const FileFacts& destination,
+                                         bool destinationNewer);
+    static std::string DeleteQuestion(int32_t count);
+    static std::string ErrorMessage(const std::string& path, const std::string& reason);
+    // "Datei 3 von 10 – 1.048.576 von 4.194.304 Bytes"
+    static std::string ProgressLine(const ProgressInfo& info);
+
+    // "1.234.567 Bytes"
+    static std::string Size(uint64_t bytes);
+    // Local time "07.12.2026 10:11:12"
+    static std::string Time(int64_t utcSeconds);
+};
+
+}  // namespace kirvo

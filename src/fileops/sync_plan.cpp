@@ -1,0 +1,55 @@
+#include "fileops/sync_plan.h"
+
+namespace kirvo {
+namespace {
+
+std::string Join(std::string_view root, std::string_view relative) {
+    std::string full;
+    full.reserve(root.size() + relative.size());
+    full.append(root);
+    full.append(relative);
+    return full;
+}
+
+}  // namespace
+
+bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_view targetRoot,
+                   CopyPair& pair) {
+    if (row.direction > 0) {
+        if (row.sourcePath.empty()) return false;  // nothing to copy from
+        pair.from = Join(sourceRoot, row.sourcePath);
+        pair.to = Join(targetRoot, row.targetPath.empty() ? row.sourcePath : row.targetPath);
+        return true;
+    }
+    if (row.direction < 0) {
+        if (row.targetPath.empty()) return false;
+        pair.from = Join(targetRoot, row.targetPath);
+        pair.to = Join(sourceRoot, row.sourcePath.empty() ? row.targetPath : row.sourcePath);
+        return true;
+    }
+    return false;
+}
+
+SyncPlan BuildSyncPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
+                       std::string_view targetRoot) {
+    SyncPlan plan;
+    CopyPair pair;
+    for (const PlanRow& row : rows) {
+        if (!row.takesPart || !PlanCopyOfRow(row, sourceRoot, targetRoot, pair)) continue;
+        (row.direction > 0 ? plan.sourceToTarget : plan.targetToSource).pairs.push_back(std::move(pair));
+    }
+    return plan;
+}
+
+CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
+                       std::string_view targetRoot) {
+    CopyList list;
+    CopyPair pair;
+    for (const PlanRow& row : rows) {
+        if (row.takesPart && PlanCopyOfRow(row, sourceRoot, targetRoot, pair))
+            list.pairs.push_back(std::move(pair));
+    }
+    return list;
+}
+
+}  // namespace kirvo

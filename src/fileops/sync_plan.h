@@ -1,0 +1,56 @@
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kirvo {
+
+// One result-list row as the file operations read it.
+struct PlanRow {
+    bool takesPart = false;  // marked (Synchronise) or selected (Copy, Delete)
+    int32_t direction = 0;   // +1 "--->", -1 "<---", 0 anything else ("=", folder row)
+    std::string sourcePath;  // relative path of the source file, "" when the row has none
+    std::string targetPath;  // relative path of the target file, "" when the row has none
+};
+
+// One file to copy: full path of the file and full path it is copied to.
+struct CopyPair {
+    std::string from;
+    std::string to;
+
+    friend bool operator==(const CopyPair&, const CopyPair&) = default;
+};
+
+// The copies of one direction, in list order.
+struct CopyList {
+    std::vector<CopyPair> pairs;
+
+    int32_t count() const { return static_cast<int32_t>(pairs.size()); }
+    bool empty() const { return pairs.empty(); }
+};
+
+// What Synchronise copies: the two directions, each asked about and run on its own,
+// source to target first.
+struct SyncPlan {
+    CopyList sourceToTarget;
+    CopyList targetToSource;
+};
+
+// The copy pair of one row, or false when the row has no arrow. The destination is
+// the other side's own path when that side has the file (its name may differ in case
+// or bytes), otherwise the same relative path below the other root.
+// Roots end in the separator; paths are byte strings taken as they are.
+bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_view targetRoot,
+                   CopyPair& pair);
+
+// Rows taking part with an arrow, split by direction.
+SyncPlan BuildSyncPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
+                       std::string_view targetRoot);
+
+// Rows taking part with an arrow, both directions in one list, in list order.
+CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
+                       std::string_view targetRoot);
+
+}  // namespace kirvo

@@ -1,0 +1,73 @@
+#include "fileops/terminal_file_operation_ui.h"
+
+#include <cctype>
+#include <istream>
+#include <ostream>
+
+#include "fileops/file_operation_texts.h"
+
+namespace kirvo {
+
+std::string TerminalFileOperationUi::readAnswer() {
+    std::string line;
+    if (!std::getline(in_, line)) return {};
+    size_t start = 0;
+    while (start < line.size() && std::isspace(static_cast<unsigned char>(line[start]))) ++start;
+    std::string answer;
+    for (size_t i = start; i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])); ++i)
+        answer.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(line[i]))));
+    return answer;
+}
+
+void TerminalFileOperationUi::endProgressLine() {
+    if (!progressShown_) return;
+    progressOut_ << "\r\033[K" << std::flush;
+    progressShown_ = false;
+}
+
+ConfirmAnswer TerminalFileOperationUi::askConfirm(const std::string& question) {
+    endProgressLine();
+    out_ << question << " [j = Ja / a = Ja, alle / N = Nein / x = Abbrechen] " << std::flush;
+    const std::string answer = readAnswer();
+    if (answer == "j" || answer == "ja") return ConfirmAnswer::Yes;
+    if (answer == "a" || answer == "alle") return ConfirmAnswer::YesToAll;
+    if (answer == "x" || answer == "abbrechen") return ConfirmAnswer::Cancel;
+    return ConfirmAnswer::No;
+}
+
+ConfirmAnswer TerminalFileOperationUi::confirmFolderCreation(const std::string& folder) {
+    return askConfirm(FileOperationTexts::FolderCreationQuestion(folder));
+}
+
+ConfirmAnswer TerminalFileOperationUi::confirmOverwrite(const FileFacts& source, const FileFacts& destination,
+                                                        bool destinationNewer) {
+    return askConfirm(FileOperationTexts::OverwriteQuestion(source, destination, destinationNewer));
+}
+
+bool TerminalFileOperationUi::confirmDelete(int32_t count) {
+    endProgressLine();
+    out_ << FileOperationTexts::DeleteQuestion(count) << " [j/N] " << std::flush;
+    const std::string answer = readAnswer();
+    return answer == "j" || answer == "ja";
+}
+
+ErrorAnswer TerminalFileOperationUi::reportError(const std::string& path, const std::string& reason) {
+    endProgressLine();
+    out_ << "Fehler: " << FileOperationTexts::ErrorMessage(path, reason) << "\n"
+         << "[w = Wiederholen / U = Überspringen / a = Alle überspringen / x = Abbrechen] " << std::flush;
+    const std::string answer = readAnswer();
+    if (answer == "w" || answer == "wiederholen") return ErrorAnswer::Retry;
+    if (answer == "a" || answer == "alle") return ErrorAnswer::SkipAll;
+    if (answer == "x" || answer == "abbrechen") return ErrorAnswer::Cancel;
+    return ErrorAnswer::Skip;
+}
+
+bool TerminalFileOperationUi::progress(const ProgressInfo& info) {
+    if (cancelRequested_.load()) return false;
+    if (!showProgress_) return true;
+    progressOut_ << "\r\033[K" << FileOperationTexts::ProgressLine(info) << ": " << info.file << std::flush;
+    progressShown_ = true;
+    return true;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,47 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace kirvo {
+
+// What a path names, as the file operations need to know it.
+enum class NodeKind : uint8_t {
+    Missing,  // nothing there
+    File,     // a regular file
+    Folder,
+    Link,     // a symbolic link (only when links are not followed)
+    Other,    // fifo, socket, device
+};
+
+struct NodeInfo {
+    NodeKind kind = NodeKind::Missing;
+    uint64_t size = 0;
+    int64_t modifiedSeconds = 0;  // UTC, seconds since 1970-01-01
+    uint32_t modifiedNanoseconds = 0;
+    uint32_t permissions = 0;  // the rwx bits for owner, group, others
+};
+
+// Error codes are the system's (errno on POSIX); 0 means success.
+// A code of our own for "exists, but is not a regular file".
+inline constexpr int kNotRegularFile = -1;
+// A code of our own for "the source changed while it was being copied".
+inline constexpr int kSourceChanged = -2;
+
+// Describes path; a missing path is success with kind Missing. With followLinks
+// false a link is described as a link; with true as what it points to (a dangling
+// link then reads as Missing).
+int InspectPath(const std::string& path, bool followLinks, NodeInfo& info);
+
+// Creates one folder (its parent must exist) with the default permissions.
+// An existing folder counts as success.
+int MakeFolder(const std::string& path);
+
+// Removes a regular file or a link itself; never a folder (the system's "is a
+// folder" error then), never a fifo, socket or device (kNotRegularFile), and never
+// what a link points to.
+int RemoveFileOrLink(const std::string& path);
+
+// The system's text for an error code.
+std::string SystemErrorText(int code);
+
+}  // namespace kirvo

@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/file_node.h"
+
+namespace kirvo {
+
+// Copies one regular file safely: the data goes to a temporary file beside the
+// destination, which takes the source's modification time and permission bits
+// and is flushed to disk, and only then is renamed over the destination. So a
+// destination is always either as it was or completely replaced; an interrupted
+// run leaves at most the temporary file, which the next copy to the same
+// destination removes. A link at the destination is replaced, never written through.
+// Every call returns a system error code, 0 on success. Destroying the object
+// abandons an unfinished copy (the temporary file is removed).
+class FileTransfer {
+public:
+    FileTransfer() = default;
+    ~FileTransfer();
+    FileTransfer(const FileTransfer&) = delete;
+    FileTransfer& operator=(const FileTransfer&) = delete;
+
+    // Opens the source without blocking on fifos and accepts regular files only
+    // (kNotRegularFile otherwise); a link is followed to its file. Fills info.
+    int openSource(const std::string& path, NodeInfo& info);
+
+    // Creates the temporary file in the destination's folder, replacing a stale one.
+    int createTemporary(const std::string& destination);
+
+    // Copies up to maxBytes more; finished is set at the end of the source.
+    // kSourceChanged when the source was changed while it was copied.
+    int copySome(uint64_t maxBytes, uint64_t& copied, bool& finished);
+
+    // Sets permissions and time, flushes, and renames the temporary file over destination.
+    int commit(const std::string& destination);
+
+    // Closes everything and removes the temporary file, if any.
+    void abandon();
+
+    // The temporary file's name for a destination file name: ".<name>.kirvo-tmp",
+    // shortened with a hash of the name where that would be too long for the system.
+    static std::string TemporaryName(std::string_view name);
+
+private:
+    int finish(bool& finished);
+
+    int sourceFd_ = -1;
+    int tempFd_ = -1;
+    std::string tempPath_;
+    NodeInfo sourceInfo_;
+    int64_t offset_ = 0;
+    bool plainCopy_ = false;  // copy_file_range not usable between these two files
+};
+
+}  // namespace kirvo

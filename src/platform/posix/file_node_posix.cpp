@@ -1,0 +1,63 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/file_node.h"
+
+namespace kirvo {
+
+int InspectPath(const std::string& path, bool followLinks, NodeInfo& info) {
+    info = NodeInfo{};
+    struct stat st;
+    const int rc = followLinks ? stat(path.c_str(), &st) : lstat(path.c_str(), &st);
+    if (rc != 0) return errno == ENOENT ? 0 : errno;
+    if (S_ISREG(st.st_mode)) {
+        info.kind = NodeKind::File;
+    } else if (S_ISDIR(st.st_mode)) {
+        info.kind = NodeKind::Folder;
+    } else if (S_ISLNK(st.st_mode)) {
+        info.kind = NodeKind::Link;
+    } else {
+        info.kind = NodeKind::Other;
+    }
+    info.size = static_cast<uint64_t>(st.st_size);
+    info.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    info.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+    return 0;
+}
+
+int MakeFolder(const std::string& path) {
+    if (mkdir(path.c_str(), 0777) == 0) return 0;
+    const int error = errno;
+    struct stat st;
+    if (error == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return 0;
+    return error == EEXIST ? ENOTDIR : error;
+}
+
+int RemoveFileOrLink(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return kNotRegularFile;  // fifo, socket, device
+    // unlink removes a link itself; a folder that replaced the file since the
+    // check above makes it fail rather than remove anything else.
+    return unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+std::string SystemErrorText(int code) {
+    if (code == kNotRegularFile) return "keine normale Datei";
+    if (code == kSourceChanged) return "während des Kopierens geändert";
+    char buffer[256];
+    // GNU strerror_r may return a static text instead of filling the buffer.
+#if defined(__GLIBC__) && defined(_GNU_SOURCE)
+    return strerror_r(code, buffer, sizeof buffer);
+#else
+    if (strerror_r(code, buffer, sizeof buffer) != 0) return "Fehler " + std::to_string(code);
+    return buffer;
+#endif
+}
+
+}  // namespace kirvo

@@ -1,0 +1,197 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "platform/file_transfer.h"
+
+namespace kirvo {
+namespace {
+
+constexpr std::string_view kTempSuffix = ".kirvo-tmp";
+constexpr size_t kNameMax = 255;  // bytes per name on the usual Linux file systems
+
+std::string_view FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return std::string_view(path).substr(0, slash);
+}
+
+std::string_view NameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+}
+
+int CloseChecked(int& fd) {
+    if (fd < 0) return 0;
+    const int rc = close(fd);
+    fd = -1;
+    return rc == 0 || errno == EINTR ? 0 : errno;
+}
+
+// Makes the rename itself durable; failure here does not undo the copy.
+void SyncFolder(std::string_view folder) {
+    const int fd = open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+}  // namespace
+
+FileTransfer::~FileTransfer() { abandon(); }
+
+std::string FileTransfer::TemporaryName(std::string_view name) {
+    std::string temp = ".";
+    if (1 + name.size() + kTempSuffix.size() <= kNameMax) {
+        temp.append(name);
+    } else {
+        uint64_t hash = 1469598103934665603ull;  // FNV-1a: the same name gives the same temporary name
+        for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+        char hex[18];
+        std::snprintf(hex, sizeof hex, "~%016llx", static_cast<unsigned long long>(hash));
+        temp.append(name.substr(0, kNameMax - 1 - 17 - kTempSuffix.size()));
+        temp.append(hex);
+    }
+    temp.append(kTempSuffix);
+    return temp;
+}
+
+int FileTransfer::openSource(const std::string& path, NodeInfo& info) {
+    abandon();
+    // O_NONBLOCK: opening a fifo must not wait for a writer.
+    sourceFd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (sourceFd_ < 0) {
+        sourceFd_ = -1;
+        return errno;
+    }
+    struct stat st;
+    if (fstat(sourceFd_, &st) != 0) {
+        const int error = errno;
+        abandon();
+        return error;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        abandon();
+        return kNotRegularFile;
+    }
+    const int flags = fcntl(sourceFd_, F_GETFL);
+    if (flags >= 0) fcntl(sourceFd_, F_SETFL, flags & ~O_NONBLOCK);
+    sourceInfo_.kind = NodeKind::File;
+    sourceInfo_.size = static_cast<uint64_t>(st.st_size);
+    sourceInfo_.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    sourceInfo_.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    sourceInfo_.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+    info = sourceInfo_;
+    offset_ = 0;
+    plainCopy_ = false;
+    return 0;
+}
+
+int FileTransfer::createTemporary(const std::string& destination) {
+    if (tempFd_ >= 0) return EBUSY;
+    std::string temp(FolderOf(destination));
+    if (temp.back() != '/') temp.push_back('/');
+    temp.append(TemporaryName(NameOf(destination)));
+    // A stale temporary file of an interrupted run goes first; unlink never follows a link.
+    if (unlink(temp.c_str()) != 0 && errno != ENOENT) return errno;
+    tempFd_ = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (tempFd_ < 0) {
+        tempFd_ = -1;
+        return errno;
+    }
+    tempPath_ = std::move(temp);
+    return 0;
+}
+
+int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) {
+    copied = 0;
+    finished = false;
+    if (sourceFd_ < 0 || tempFd_ < 0) return EBADF;
+    if (!plainCopy_) {
+        loff_t in = offset_;
+        loff_t out = offset_;
+        const ssize_t n = copy_file_range(sourceFd_, &in, tempFd_, &out, maxBytes, 0);
+        if (n > 0) {
+            offset_ += n;
+            copied = static_cast<uint64_t>(n);
+            return 0;
+        }
+        // 0 at the start of a file claiming a size: a file system that cannot
+        // serve copy_file_range (e.g. a pseudo file); read it instead.
+        if (n == 0 && !(offset_ == 0 && sourceInfo_.size > 0)) return finish(finished);
+        if (n < 0 && errno == EINTR) return 0;
+        if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+            errno != EBADF && errno != EPERM)
+            return errno;
+        plainCopy_ = true;
+    }
+    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(maxBytes, 1 << 20)));
+    ssize_t n;
+    do {
+        n = pread(sourceFd_, buffer.data(), buffer.size(), offset_);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return errno;
+    if (n == 0) return finish(finished);
+    for (ssize_t written = 0; written < n;) {
+        const ssize_t w = pwrite(tempFd_, buffer.data() + written, static_cast<size_t>(n - written),
+                                 offset_ + written);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        written += w;
+    }
+    offset_ += n;
+    copied = static_cast<uint64_t>(n);
+    return 0;
+}
+
+int FileTransfer::finish(bool& finished) {
+    // A source written to while it was copied would leave a mixed copy that carries
+    // the old time and so looks equal to the source afterwards: refuse it.
+    struct stat st;
+    if (fstat(sourceFd_, &st) != 0) return errno;
+    if (static_cast<uint64_t>(st.st_size) != static_cast<uint64_t>(offset_) ||
+        st.st_mtim.tv_sec != sourceInfo_.modifiedSeconds ||
+        static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds)
+        return kSourceChanged;
+    finished = true;
+    return 0;
+}
+
+int FileTransfer::commit(const std::string& destination) {
+    if (tempFd_ < 0) return EBADF;
+    // Permission bits only: set-user/group-id bits are not carried to a copy.
+    if (fchmod(tempFd_, sourceInfo_.permissions) != 0) return errno;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_NOW;
+    times[1].tv_sec = static_cast<time_t>(sourceInfo_.modifiedSeconds);
+    times[1].tv_nsec = static_cast<long>(sourceInfo_.modifiedNanoseconds);
+    if (futimens(tempFd_, times) != 0) return errno;
+    if (fsync(tempFd_) != 0) return errno;
+    if (const int error = CloseChecked(tempFd_)) return error;
+    // rename replaces a link at the destination by the file; it never writes through it.
+    if (rename(tempPath_.c_str(), destination.c_str()) != 0) return errno;
+    tempPath_.clear();
+    SyncFolder(FolderOf(destination));
+    CloseChecked(sourceFd_);
+    return 0;
+}
+
+void FileTransfer::abandon() {
+    if (tempFd_ >= 0) close(tempFd_);
+    tempFd_ = -1;
+    if (!tempPath_.empty()) unlink(tempPath_.c_str());
+    tempPath_.clear();
+    if (sourceFd_ >= 0) close(sourceFd_);
+    sourceFd_ = -1;
+}
+
+}  // namespace kirvo

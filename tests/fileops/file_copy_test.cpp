@@ -1,0 +1,353 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fileops/local_file_operation_service.h"
+#include "fileops/scripted_ui.h"
+#include "platform/file_transfer.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+using test::ReadFile;
+using test::ScriptedUi;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr int64_t kOld = 1'300'000'000;
+constexpr int64_t kNew = 1'400'000'000;
+const CopyFlags kNoQuestions{false, false};
+
+struct stat Stat(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// Names below root that look like our temporary files.
+std::vector<std::string> TempFilesBelow(const std::string& root) {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        if (e.path().filename().string().find(".kirvo-tmp") != std::string::npos) found.push_back(e.path());
+    }
+    return found;
+}
+
+std::vector<FileOutcome> Outcomes(const OperationResult& r) {
+    std::vector<FileOutcome> out;
+    for (const FileReport& f : r.files) out.push_back(f.outcome);
+    return out;
+}
+
+class FileCopyTest : public ::testing::Test {
+protected:
+    OperationResult Copy(std::vector<CopyPair> pairs, CopyFlags flags = kNoQuestions) {
+        return LocalFileOperationService(ui).copy(pairs, flags);
+    }
+    std::string Src(std::string_view rel) const { return dir / ("q/" + std::string(rel)); }
+    std::string Tgt(std::string_view rel) const { return dir / ("z/" + std::string(rel)); }
+
+    TempDir dir;
+    ScriptedUi ui;
+};
+
+TEST_F(FileCopyTest, CopiesContentTimeAndPermissionsIntoNewAndExistingFiles) {
+    WriteFile(Src("new.txt"), "fresh", kNew, 123456789);
+    WriteFile(Src("deep/er/x.bin"), std::string(100000, '\x7f'), kNew, 5);
+    WriteFile(Src("exec.sh"), "#!/bin/sh\n", kNew, 999999999);
+    WriteFile(Tgt("exec.sh"), "old and longer content", kOld);
+    chmod(Src("new.txt").c_str(), 0640);
+    chmod(Src("exec.sh").c_str(), 0755);
+
+    const OperationResult r = Copy({{Src("new.txt"), Tgt("new.txt")},
+                                    {Src("deep/er/x.bin"), Tgt("deep/er/x.bin")},
+                                    {Src("exec.sh"), Tgt("exec.sh")}});
+
+    EXPECT_TRUE(r.allDone());
+    EXPECT_FALSE(r.cancelled);
+    for (const char* rel : {"new.txt", "deep/er/x.bin", "exec.sh"}) {
+        EXPECT_EQ(ReadFile(Tgt(rel)), ReadFile(Src(rel))) << rel;
+        const struct stat s = Stat(Src(rel));
+        const struct stat t = Stat(Tgt(rel));
+        EXPECT_EQ(t.st_mtim.tv_sec, s.st_mtim.tv_sec) << rel;
+        EXPECT_EQ(t.st_mtim.tv_nsec, s.st_mtim.tv_nsec) << rel;
+        EXPECT_EQ(t.st_mode & 07777, s.st_mode & 0777) << rel;
+    }
+    EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
+    EXPECT_TRUE(ui.folderQuestions.empty());
+    EXPECT_TRUE(ui.overwriteQuestions.empty());
+}
+
+TEST_F(FileCopyTest, OddNamesAreCopiedAsThemselves) {
+    const std::vector<std::string> names = {"a|b", "a\nb", std::string("caf\xE9.txt")};
+    WriteFile(Src("a"), "A", kOld);
+    WriteFile(Src("b"), "B", kOld);
+    std::vector<CopyPair> pairs;
+    for (const std::string& n : names) {
+        WriteFile(Src(n), "content of " + n, kNew);
+        pairs.push_back({Src(n), Tgt(n)});
+    }
+    EXPECT_TRUE(Copy(pairs).allDone());
+    for (const std::string& n : names) EXPECT_EQ(ReadFile(Tgt(n)), "content of " + n);
+    EXPECT_FALSE(std::filesystem::exists(Tgt("a")));
+    EXPECT_FALSE(std::filesystem::exists(Tgt("b")));
+}
+
+TEST_F(FileCopyTest, StaleTemporaryFileIsReplacedAndNeverLeftBehind) {
+    WriteFile(Src("f.txt"), "good", kNew);
+    WriteFile(Tgt(".f.txt.kirvo-tmp"), "half a file from a killed run", kOld);
+    EXPECT_TRUE(Copy({{Src("f.txt"), Tgt("f.txt")}}).allDone());
+    EXPECT_EQ(ReadFile(Tgt("f.txt")), "good");
+    EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
+
+    // Names near the system's limit get a shortened, still recognisable and stable name.
+    const std::string longName(250, 'n');
+    const std::string temp = FileTransfer::TemporaryName(longName);
+    EXPECT_LE(temp.size(), 255u);
+    EXPECT_EQ(temp, FileTransfer::TemporaryName(longName));
+    EXPECT_NE(temp, FileTransfer::TemporaryName(std::string(249, 'n') + "m"));
+    WriteFile(Src(longName), "long", kNew);
+    EXPECT_TRUE(Copy({{Src(longName), Tgt(longName)}}).allDone());
+    EXPECT_EQ(ReadFile(Tgt(longName)), "long");
+}
+
+TEST_F(FileCopyTest, OverwriteQuestionShowsBothFilesAndFollowsTheAnswers) {
+    for (const char* n : {"1", "2", "3", "4", "5"}) {
+        WriteFile(Src(n), std::string("new ") + n, kNew);
+        WriteFile(Tgt(n), "old", kOld);
+    }
+    ui.overwriteAnswers = {ConfirmAnswer::No, ConfirmAnswer::Yes, ConfirmAnswer::YesToAll,
+                           ConfirmAnswer::Cancel};
+    const OperationResult r = Copy({{Src("1"), Tgt("1")}, {Src("2"), Tgt("2")}, {Src("3"), Tgt("3")},
+                                    {Src("4"), Tgt("4")}, {Src("5"), Tgt("5")}},
+                                   CopyFlags{true, false});
+    EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Skipped, FileOutcome::Done,
+                                                     FileOutcome::Done, FileOutcome::Done, FileOutcome::Done}));
+    ASSERT_EQ(ui.overwriteQuestions.size(), 3u);  // "Ja, alle" answers for the rest
+    const ScriptedUi::Overwrite& q = ui.overwriteQuestions[0];
+    EXPECT_EQ(q.source.path, Src("1"));
+    EXPECT_EQ(q.source.size, 5u);
+    EXPECT_EQ(q.source.modifiedSeconds, kNew);
+    EXPECT_EQ(q.destination.path, Tgt("1"));
+    EXPECT_EQ(q.destination.size, 3u);
+    EXPECT_EQ(q.destination.modifiedSeconds, kOld);
+    EXPECT_FALSE(q.destinationNewer);
+    EXPECT_EQ(ReadFile(Tgt("1")), "old");
+    EXPECT_EQ(ReadFile(Tgt("5")), "new 5");
+}
+
+TEST_F(FileCopyTest, NewerDestinationIsNeverReplacedWithoutAsking) {
+    WriteFile(Src("f"), "older source", kOld);
+    WriteFile(Tgt("f"), "changed since the comparison", kOld, 1);  // one nanosecond newer
+    ui.overwriteAnswers = {ConfirmAnswer::No};
+    const OperationResult r = Copy({{Src("f"), Tgt("f")}}, kNoQuestions);
+    ASSERT_EQ(ui.overwriteQuestions.size(), 1u);
+    EXPECT_TRUE(ui.overwriteQuestions[0].destinationNewer);
+    EXPECT_EQ(Outcomes(r), std::vector<FileOutcome>{FileOutcome::Skipped});
+    EXPECT_EQ(ReadFile(Tgt("f")), "changed since the comparison");
+
+    ui.overwriteAnswers = {ConfirmAnswer::Yes};
+    EXPECT_TRUE(Copy({{Src("f"), Tgt("f")}}, kNoQuestions).allDone());
+    EXPECT_EQ(ReadFile(Tgt("f")), "older source");
+}
+
+TEST_F(FileCopyTest, FolderCreationQuestionAnswers) {
+    struct Case {
+        const char* name;
+        std::vector<ConfirmAnswer> answers;
+        std::vector<FileOutcome> outcomes;  // for n/a.txt, n/b.txt, m/c.txt
+        size_t questions;
+    };
+    const Case cases[] = {
+        {"yes asks per folder", {ConfirmAnswer::Yes, ConfirmAnswer::Yes}, {FileOutcome::Done, FileOutcome::Done, FileOutcome::Done}, 2},
+        {"yes to all asks once", {ConfirmAnswer::YesToAll}, {FileOutcome::Done, FileOutcome::Done, FileOutcome::Done}, 1},
+        {"no is not asked again for that folder", {ConfirmAnswer::No, ConfirmAnswer::Yes}, {FileOutcome::Skipped, FileOutcome::Skipped, FileOutcome::Done}, 2},
+        {"cancel stops", {ConfirmAnswer::Cancel}, {FileOutcome::Cancelled, FileOutcome::Cancelled, FileOutcome::Cancelled}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir d;
+        ScriptedUi script;
+        script.folderAnswers.assign(c.answers.begin(), c.answers.end());
+        for (const char* f : {"n/a.txt", "n/b.txt", "m/c.txt"}) WriteFile(d / ("q/" + std::string(f)), f, kNew);
+        test::MakeDirs(d / "z");
+        std::vector<CopyPair> pairs;
+        for (const char* f : {"n/a.txt", "n/b.txt", "m/c.txt"})
+            pairs.push_back({d / ("q/" + std::string(f)), d / ("z/deep/" + std::string(f))});
+        const OperationResult r = LocalFileOperationService(script).copy(pairs, CopyFlags{false, true});
+        EXPECT_EQ(Outcomes(r), c.outcomes);
+        EXPECT_EQ(script.folderQuestions.size(), c.questions);
+        EXPECT_EQ(script.folderQuestions.front(), d / "z/deep/n");
+        EXPECT_EQ(std::filesystem::exists(d / "z/deep/n/a.txt"), c.outcomes[0] == FileOutcome::Done);
+        if (c.outcomes[0] != FileOutcome::Done) {
+            EXPECT_FALSE(std::filesystem::exists(d / "z/deep/n"));
+        }
+    }
+}
+
+TEST_F(FileCopyTest, LinkAtDestinationIsReplacedNeverWrittenThrough) {
+    WriteFile(Src("f"), "copied", kNew);
+    WriteFile(dir / "elsewhere", "must stay", kOld);
+    test::MakeDirs(Tgt(""));
+    ASSERT_EQ(symlink((dir / "elsewhere").c_str(), Tgt("f").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "nothing").c_str(), Tgt("dangling").c_str()), 0);
+    WriteFile(Src("dangling"), "x", kNew);
+    ui.errorAnswers = {ErrorAnswer::Skip};
+
+    const OperationResult r = Copy({{Src("f"), Tgt("f")}, {Src("dangling"), Tgt("dangling")}});
+
+    EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Failed}));
+    EXPECT_TRUE(S_ISREG(Stat(Tgt("f")).st_mode));
+    EXPECT_EQ(ReadFile(Tgt("f")), "copied");
+    EXPECT_EQ(ReadFile(dir / "elsewhere"), "must stay");
+    EXPECT_TRUE(S_ISLNK(Stat(Tgt("dangling")).st_mode));  // not ours to replace
+    EXPECT_FALSE(std::filesystem::exists(dir / "nothing"));
+}
+
+TEST_F(FileCopyTest, EachFailureIsReportedOnceAndTheRestGoesOn) {
+    WriteFile(Src("is-folder"), "x", kNew);
+    WriteFile(Tgt("is-folder/keep"), "inside", kOld);
+    WriteFile(Src("sub/f"), "x", kNew);
+    WriteFile(Tgt("sub"), "a file where a folder should be", kOld);
+    WriteFile(Src("ok"), "fine", kNew);
+    mkfifo(Src("fifo").c_str(), 0600);  // must not block
+    const std::string tooLong(300, 'l');
+    struct Expect {
+        CopyPair pair;
+        std::string reportedPath;
+        std::string systemText;
+    };
+    const std::vector<Expect> expected = {
+        {{Src("gone"), Tgt("gone")}, Src("gone"), strerror(ENOENT)},
+        {{Src("is-folder"), Tgt("is-folder")}, Tgt("is-folder"), strerror(EISDIR)},
+        {{Src("sub/f"), Tgt("sub/f")}, Tgt("sub"), strerror(ENOTDIR)},
+        {{Src("fifo"), Tgt("fifo")}, Src("fifo"), "keine normale Datei"},
+        {{Src("ok"), Tgt(tooLong)}, Tgt(tooLong), strerror(ENAMETOOLONG)},
+    };
+    std::vector<CopyPair> pairs;
+    for (const Expect& e : expected) pairs.push_back(e.pair);
+    pairs.push_back({Src("ok"), Tgt("ok")});
+    ui.errorAnswers.assign(expected.size(), ErrorAnswer::Skip);
+
+    const OperationResult r = Copy(pairs);
+
+    ASSERT_EQ(ui.errors.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(ui.errors[i].path, expected[i].reportedPath) << i;
+        EXPECT_NE(ui.errors[i].reason.find(expected[i].systemText), std::string::npos) << ui.errors[i].reason;
+        EXPECT_EQ(r.files[i].outcome, FileOutcome::Failed) << i;
+        EXPECT_EQ(r.files[i].reason, ui.errors[i].reason);
+    }
+    EXPECT_EQ(r.files.back().outcome, FileOutcome::Done);
+    EXPECT_EQ(ReadFile(Tgt("is-folder/keep")), "inside");
+    EXPECT_EQ(ReadFile(Tgt("sub")), "a file where a folder should be");
+    EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
+}
+
+TEST_F(FileCopyTest, ReadOnlyDestinationFolderFailsWithoutChangingIt) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
+    WriteFile(Src("f"), "new", kNew);
+    WriteFile(Tgt("f"), "old", kOld);
+    chmod(Tgt("").c_str(), 0555);
+    ui.errorAnswers = {ErrorAnswer::Skip};
+    const OperationResult r = Copy({{Src("f"), Tgt("f")}});
+    EXPECT_EQ(Outcomes(r), std::vector<FileOutcome>{FileOutcome::Failed});
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_NE(ui.errors[0].reason.find(strerror(EACCES)), std::string::npos);
+    EXPECT_EQ(ReadFile(Tgt("f")), "old");
+}
+
+TEST_F(FileCopyTest, ErrorAnswersRetrySkipAllAndCancel) {
+    for (const char* n : {"a", "b", "c"}) {
+        WriteFile(Src(n), n, kNew);
+        test::MakeDirs(Tgt(n));  // every destination is a folder
+    }
+    const std::vector<CopyPair> pairs = {{Src("a"), Tgt("a")}, {Src("b"), Tgt("b")}, {Src("c"), Tgt("c")}};
+
+    // Retry after the cause is gone copies the file.
+    ui.errorAnswers = {ErrorAnswer::Retry, ErrorAnswer::SkipAll};
+    ui.onError = [&](const ScriptedUi::Error& e) {
+        if (ui.errors.size() == 1) std::filesystem::remove(e.path);
+    };
+    OperationResult r = Copy(pairs);
+    EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Failed, FileOutcome::Failed}));
+    EXPECT_EQ(ui.errors.size(), 2u);  // "Alle überspringen": c fails without a report
+    EXPECT_EQ(ReadFile(Tgt("a")), "a");
+
+    ui = ScriptedUi{};
+    ui.errorAnswers = {ErrorAnswer::Cancel};
+    r = Copy(pairs);
+    EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Failed, FileOutcome::Cancelled}));
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.count(FileOutcome::Done), 1);
+}
+
+TEST_F(FileCopyTest, CancelInProgressStopsAndLeavesDestinationsIntact) {
+    const std::string big(LocalFileOperationService::kChunkBytes * 2 + 10, 'b');
+    WriteFile(Src("small"), "s", kNew);
+    WriteFile(Src("big"), big, kNew);
+    WriteFile(Tgt("big"), "old big", kOld);
+    WriteFile(Src("later"), "l", kNew);
+    // Calls: 0 before small, 1 before big, 2 after the first chunk of big.
+    ui.cancelAtProgressCall = 2;
+
+    const OperationResult r = Copy({{Src("small"), Tgt("small")}, {Src("big"), Tgt("big")}, {Src("later"), Tgt("later")}});
+
+    EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Cancelled, FileOutcome::Cancelled}));
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(ReadFile(Tgt("big")), "old big");
+    EXPECT_FALSE(std::filesystem::exists(Tgt("later")));
+    EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
+    ASSERT_EQ(ui.progressCalls.size(), 3u);
+    EXPECT_EQ(ui.progressCalls[1].filesDone, 1);
+    EXPECT_EQ(ui.progressCalls[1].filesTotal, 3);
+    EXPECT_EQ(ui.progressCalls[1].bytesDone, 1u);
+    EXPECT_EQ(ui.progressCalls[2].bytesDone, 1u + LocalFileOperationService::kChunkBytes);
+    EXPECT_EQ(ui.progressCalls[2].bytesTotal, 2u + big.size());
+}
+
+TEST_F(FileCopyTest, SourceChangedWhileCopyingIsReportedAndRetried) {
+    const std::string big(LocalFileOperationService::kChunkBytes + 100, 'b');
+    WriteFile(Src("growing"), big, kNew);
+    WriteFile(Tgt("growing"), "old", kOld);
+    bool appended = false;
+    ui.onProgress = [&](const ProgressInfo& p) {
+        if (p.bytesDone > 0 && !appended) {  // after the first chunk
+            appended = true;
+            WriteFile(Src("growing"), big + "more", kNew + 10);
+        }
+    };
+    ui.errorAnswers = {ErrorAnswer::Retry};
+    const OperationResult r = Copy({{Src("growing"), Tgt("growing")}});
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0].path, Src("growing"));
+    EXPECT_TRUE(r.allDone());  // the retry copied the file as it is now
+    EXPECT_EQ(ReadFile(Tgt("growing")), big + "more");
+    EXPECT_EQ(Stat(Tgt("growing")).st_mtim.tv_sec, kNew + 10);
+    EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
+}
+
+TEST_F(FileCopyTest, CopiesAcrossFileSystems) {
+    struct stat shm, tmp;
+    if (stat("/dev/shm", &shm) != 0 || stat(dir.path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "no second file system at hand";
+    char pattern[] = "/dev/shm/kirvo-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string other = pattern;
+    const std::string content(3 * 1024 * 1024 + 7, 'c');
+    WriteFile(other + "/f", content, kNew, 42);
+    const OperationResult r = Copy({{other + "/f", Tgt("f")}});
+    std::filesystem::remove_all(other);
+    EXPECT_TRUE(r.allDone());
+    EXPECT_EQ(ReadFile(Tgt("f")), content);
+    EXPECT_EQ(Stat(Tgt("f")).st_mtim.tv_nsec, 42);
+}
+
+}  // namespace
+}  // namespace kirvo

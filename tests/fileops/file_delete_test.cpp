@@ -1,0 +1,130 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fileops/local_file_operation_service.h"
+#include "fileops/scripted_ui.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+using test::ScriptedUi;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr int64_t kTime = 1'300'000'000;
+
+bool Present(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<FileOutcome> Outcomes(const OperationResult& r) {
+    std::vector<FileOutcome> out;
+    for (const FileReport& f : r.files) out.push_back(f.outcome);
+    return out;
+}
+
+TEST(FileDelete, DeletesFilesAsThemselvesWithoutAskingWhenNotWanted) {
+    TempDir dir;
+    const std::vector<std::string> names = {"a|b", "a\nb", std::string("\xff\xfe.bin"), "sub/x"};
+    std::vector<std::string> paths;
+    for (const std::string& n : names) {
+        WriteFile(dir / n, n, kTime);
+        paths.push_back(dir / n);
+    }
+    WriteFile(dir / "a", "A", kTime);
+    WriteFile(dir / "b", "B", kTime);
+    ScriptedUi ui;
+    const OperationResult r = LocalFileOperationService(ui).remove(paths, DeleteFlags{false});
+    EXPECT_TRUE(r.allDone());
+    EXPECT_TRUE(ui.deleteQuestions.empty());
+    for (const std::string& p : paths) EXPECT_FALSE(Present(p)) << p;
+    EXPECT_TRUE(Present(dir / "a"));
+    EXPECT_TRUE(Present(dir / "b"));
+    EXPECT_TRUE(Present(dir / "sub"));  // folders stay, even when emptied
+}
+
+TEST(FileDelete, OneQuestionNamingTheCountBeforeAnythingIsDeleted) {
+    TempDir dir;
+    WriteFile(dir / "1", "1", kTime);
+    WriteFile(dir / "2", "2", kTime);
+    const std::vector<std::string> paths = {dir / "1", dir / "2"};
+
+    ScriptedUi declining;
+    declining.deleteAnswers = {false};
+    OperationResult r = LocalFileOperationService(declining).remove(paths, DeleteFlags{true});
+    EXPECT_EQ(declining.deleteQuestions, std::vector<int32_t>{2});
+    EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Cancelled, FileOutcome::Cancelled}));
+    EXPECT_TRUE(Present(dir / "1"));
+    EXPECT_TRUE(Present(dir / "2"));
+
+    ScriptedUi agreeing;
+    agreeing.deleteAnswers = {true};
+    r = LocalFileOperationService(agreeing).remove(paths, DeleteFlags{true});
+    EXPECT_EQ(agreeing.deleteQuestions, std::vector<int32_t>{2});
+    EXPECT_TRUE(r.allDone());
+    EXPECT_FALSE(Present(dir / "1"));
+}
+
+TEST(FileDelete, RemovesLinksThemselvesAndRefusesFolders) {
+    TempDir dir;
+    WriteFile(dir / "real/file", "kept", kTime);
+    ASSERT_EQ(symlink((dir / "real/file").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "real").c_str(), (dir / "folderlink").c_str()), 0);
+    ScriptedUi ui;
+    ui.errorAnswers = {ErrorAnswer::Skip, ErrorAnswer::Skip};
+    const std::vector<std::string> paths = {dir / "link", dir / "real", dir / "missing", dir / "folderlink"};
+
+    const OperationResult r = LocalFileOperationService(ui).remove(paths, DeleteFlags{false});
+
+    EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Failed, FileOutcome::Failed,
+                                                     FileOutcome::Done}));
+    EXPECT_FALSE(Present(dir / "link"));
+    EXPECT_FALSE(Present(dir / "folderlink"));
+    EXPECT_EQ(test::ReadFile(dir / "real/file"), "kept");
+    ASSERT_EQ(ui.errors.size(), 2u);
+    EXPECT_EQ(ui.errors[0].path, dir / "real");
+    EXPECT_NE(ui.errors[0].reason.find(strerror(EISDIR)), std::string::npos);
+    EXPECT_EQ(ui.errors[1].path, dir / "missing");
+    EXPECT_NE(ui.errors[1].reason.find(strerror(ENOENT)), std::string::npos);
+}
+
+TEST(FileDelete, PermissionDeniedIsReportedAndRetryable) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
+    TempDir dir;
+    WriteFile(dir / "locked/f", "f", kTime);
+    WriteFile(dir / "other", "o", kTime);
+    chmod((dir / "locked").c_str(), 0555);
+    ScriptedUi ui;
+    ui.errorAnswers = {ErrorAnswer::Retry};
+    ui.onError = [&](const ScriptedUi::Error&) { chmod((dir / "locked").c_str(), 0755); };
+    const OperationResult r =
+        LocalFileOperationService(ui).remove(std::vector<std::string>{dir / "locked/f", dir / "other"}, DeleteFlags{false});
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_NE(ui.errors[0].reason.find(strerror(EACCES)), std::string::npos);
+    EXPECT_TRUE(r.allDone());
+}
+
+TEST(FileDelete, CancelInProgressLeavesTheRest) {
+    TempDir dir;
+    WriteFile(dir / "1", "1", kTime);
+    WriteFile(dir / "2", "2", kTime);
+    ScriptedUi ui;
+    ui.cancelAtProgressCall = 1;
+    const OperationResult r =
+        LocalFileOperationService(ui).remove(std::vector<std::string>{dir / "1", dir / "2"}, DeleteFlags{false});
+    EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Cancelled}));
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_TRUE(Present(dir / "2"));
+}
+
+}  // namespace
+}  // namespace kirvo

@@ -1,0 +1,33 @@
+#include "fileops/file_operation_texts.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(FileOperationTexts, OverwriteQuestionShowsBothFilesSizesAndLocalDates) {
+    const FileFacts source{"/q/a.txt", 1234567, test::LocalEpoch(2024, 3, 9, 14, 5, 6), 0};
+    const FileFacts destination{"/z/a.txt", 1, test::LocalEpoch(2023, 12, 31, 23, 59, 59), 0};
+    const std::string plain = FileOperationTexts::OverwriteQuestion(source, destination, false);
+    EXPECT_TRUE(Contains(plain, "„/z/a.txt“"));
+    EXPECT_TRUE(Contains(plain, "„/q/a.txt“"));
+    EXPECT_TRUE(Contains(plain, "1.234.567 Bytes, geändert am 09.03.2024 14:05:06"));
+    EXPECT_TRUE(Contains(plain, "1 Byte, geändert am 31.12.2023 23:59:59"));
+    EXPECT_FALSE(Contains(plain, "neuer"));
+    EXPECT_TRUE(Contains(FileOperationTexts::OverwriteQuestion(source, destination, true), "neuer"));
+}
+
+TEST(FileOperationTexts, CountsAndProgress) {
+    EXPECT_EQ(FileOperationTexts::DeleteQuestion(1), "Soll die Datei endgültig gelöscht werden?");
+    EXPECT_EQ(FileOperationTexts::DeleteQuestion(12), "Sollen die 12 Dateien endgültig gelöscht werden?");
+    EXPECT_EQ(FileOperationTexts::ProgressLine({"", 2, 10, 1000, 2500000}),
+              "Datei 3 von 10 – 1.000 von 2.500.000 Bytes");
+    EXPECT_EQ(FileOperationTexts::ProgressLine({"", 10, 10, 0, 0}), "Datei 10 von 10");
+}
+
+}  // namespace
+}  // namespace kirvo

@@ -1,0 +1,111 @@
+#include "fileops/sync_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "fileops/delete_plan.h"
+
+namespace kirvo {
+namespace {
+
+const std::string kSrc = "/q/";
+const std::string kTgt = "/z/";
+
+PlanRow Row(bool takesPart, int32_t direction, std::string source, std::string target) {
+    return PlanRow{takesPart, direction, std::move(source), std::move(target)};
+}
+
+TEST(SyncPlan, SplitsMarkedRowsByDirectionInListOrder) {
+    const std::vector<PlanRow> rows = {
+        Row(true, +1, "a.txt", "a.txt"),
+        Row(true, -1, "b.txt", "b.txt"),
+        Row(true, +1, "sub/c.txt", ""),
+        Row(true, -1, "", "only/d.txt"),
+        Row(true, +1, "e.txt", "E.TXT"),
+    };
+    const SyncPlan plan = BuildSyncPlan(rows, kSrc, kTgt);
+    ASSERT_EQ(plan.sourceToTarget.count(), 3);
+    ASSERT_EQ(plan.targetToSource.count(), 2);
+    EXPECT_EQ(plan.sourceToTarget.pairs, (std::vector<CopyPair>{
+                                             {"/q/a.txt", "/z/a.txt"},
+                                             {"/q/sub/c.txt", "/z/sub/c.txt"},  // one-sided: same relative path
+                                             {"/q/e.txt", "/z/E.TXT"},          // the target's own name
+                                         }));
+    EXPECT_EQ(plan.targetToSource.pairs, (std::vector<CopyPair>{
+                                             {"/z/b.txt", "/q/b.txt"},
+                                             {"/z/only/d.txt", "/q/only/d.txt"},
+                                         }));
+}
+
+TEST(SyncPlan, SkipsRowsThatDoNotTakePartOrHaveNoArrow) {
+    const std::vector<PlanRow> rows = {
+        Row(false, +1, "unmarked.txt", ""),  // not marked / not selected
+        Row(true, 0, "same.txt", "same.txt"), // equal row
+        Row(true, 0, "", ""),                 // folder row
+        Row(true, +1, "", "t.txt"),           // arrow without a file to copy from
+        Row(true, -1, "s.txt", ""),
+    };
+    const SyncPlan plan = BuildSyncPlan(rows, kSrc, kTgt);
+    EXPECT_TRUE(plan.sourceToTarget.empty());
+    EXPECT_TRUE(plan.targetToSource.empty());
+    EXPECT_TRUE(BuildCopyPlan(rows, kSrc, kTgt).empty());
+}
+
+TEST(CopyPlan, MixesBothDirectionsInListOrder) {
+    const std::vector<PlanRow> rows = {
+        Row(true, -1, "", "x/new.txt"),
+        Row(false, +1, "skip.txt", ""),
+        Row(true, +1, "a.txt", "a.txt"),
+        Row(true, 0, "eq.txt", "eq.txt"),
+        Row(true, -1, "b.txt", "b.txt"),
+    };
+    const CopyList list = BuildCopyPlan(rows, kSrc, kTgt);
+    EXPECT_EQ(list.count(), 3);
+    EXPECT_EQ(list.pairs, (std::vector<CopyPair>{
+                              {"/z/x/new.txt", "/q/x/new.txt"},
+                              {"/q/a.txt", "/z/a.txt"},
+                              {"/z/b.txt", "/q/b.txt"},
+                          }));
+}
+
+TEST(CopyPlan, KeepsOddNamesAsTheirBytes) {
+    const std::string nonUtf8 = std::string("caf\xE9", 4) + ".txt";
+    const std::vector<PlanRow> rows = {
+        Row(true, +1, "a|b", ""),
+        Row(true, +1, "a\nb", "a\nb"),
+        Row(true, -1, "", nonUtf8),
+    };
+    const CopyList list = BuildCopyPlan(rows, kSrc, kTgt);
+    EXPECT_EQ(list.pairs, (std::vector<CopyPair>{
+                              {"/q/a|b", "/z/a|b"},
+                              {"/q/a\nb", "/z/a\nb"},
+                              {"/z/" + nonUtf8, "/q/" + nonUtf8},
+                          }));
+}
+
+TEST(DeletePlan, SourcePassThenTargetPassIgnoringDirections) {
+    const std::vector<PlanRow> rows = {
+        Row(true, 0, "eq.txt", "eq.txt"),      // equal row loses both files
+        Row(true, +1, "src-only.txt", ""),     // first pass only
+        Row(false, -1, "no.txt", "no.txt"),    // not selected
+        Row(true, 0, "", ""),                  // folder row adds nothing
+        Row(true, -1, "", "tgt-only.txt"),     // second pass only
+        Row(true, +1, "a|b", "A|B"),
+    };
+    const DeletePlan plan = BuildDeletePlan(rows, kSrc, kTgt);
+    EXPECT_EQ(plan.sourceFiles, (std::vector<std::string>{"/q/eq.txt", "/q/src-only.txt", "/q/a|b"}));
+    EXPECT_EQ(plan.targetFiles, (std::vector<std::string>{"/z/eq.txt", "/z/tgt-only.txt", "/z/A|B"}));
+    EXPECT_EQ(plan.sourceCount(), 3);
+    EXPECT_EQ(plan.targetCount(), 3);
+}
+
+TEST(DeletePlan, TargetOnlyRowsLeaveTheSourcePassEmpty) {
+    const std::vector<PlanRow> rows = {Row(true, -1, "", "t1"), Row(true, -1, "", "d/t2")};
+    const DeletePlan plan = BuildDeletePlan(rows, kSrc, kTgt);
+    EXPECT_TRUE(plan.sourceFiles.empty());
+    EXPECT_EQ(plan.targetFiles, (std::vector<std::string>{"/z/t1", "/z/d/t2"}));
+}
+
+}  // namespace
+}  // namespace kirvo

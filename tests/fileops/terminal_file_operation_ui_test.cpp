@@ -1,0 +1,37 @@
+#include "fileops/terminal_file_operation_ui.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace kirvo {
+namespace {
+
+TEST(TerminalFileOperationUi, ReadsAnswersAndTakesTheSafeChoiceOtherwise) {
+    std::istringstream in("j\n  A \nx\n\nvielleicht\nja\nw\na\n\nx\n");
+    std::ostringstream out, progress;
+    TerminalFileOperationUi ui(in, out, progress, false);
+    EXPECT_EQ(ui.confirmFolderCreation("/z/neu"), ConfirmAnswer::Yes);
+    EXPECT_EQ(ui.confirmFolderCreation("/z/neu"), ConfirmAnswer::YesToAll);
+    EXPECT_EQ(ui.confirmOverwrite({"/q/f", 1, 0, 0}, {"/z/f", 2, 0, 0}, true), ConfirmAnswer::Cancel);
+    EXPECT_EQ(ui.confirmOverwrite({"/q/f", 1, 0, 0}, {"/z/f", 2, 0, 0}, false), ConfirmAnswer::No);  // empty line
+    EXPECT_FALSE(ui.confirmDelete(3));  // unknown answer
+    EXPECT_TRUE(ui.confirmDelete(3));
+    EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::Retry);
+    EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::SkipAll);
+    EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::Skip);
+    EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::Cancel);
+    // End of input: the safe choices.
+    EXPECT_EQ(ui.confirmOverwrite({"/q/f", 1, 0, 0}, {"/z/f", 2, 0, 0}, true), ConfirmAnswer::No);
+    EXPECT_FALSE(ui.confirmDelete(1));
+    EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::Skip);
+    EXPECT_NE(out.str().find("Sollen die 3 Dateien endgültig gelöscht werden? [j/N]"), std::string::npos);
+    EXPECT_NE(out.str().find("„/z/f“\n\nkaputt."), std::string::npos);
+    EXPECT_TRUE(ui.progress({"/q/f", 0, 1, 0, 1}));
+    EXPECT_TRUE(progress.str().empty());
+    ui.requestCancel();
+    EXPECT_FALSE(ui.progress({"/q/f", 0, 1, 0, 1}));
+}
+
+}  // namespace
+}  // namespace kirvo
