@@ -13,6 +13,9 @@
 #include "app/qt/qsettings_profile_store.h"
 #include "view/qt/kirvo_view.h"
 
+// Outside the namespace: the resource initialiser is a global function.
+static void InitKirvoResources() { Q_INIT_RESOURCE(kirvo); }
+
 namespace kirvo {
 namespace {
 
@@ -25,7 +28,13 @@ QString FieldPath(const QString& argument) {
 
 }  // namespace
 
+void CKirvoApp::InitResources() {
+    static const bool done = (InitKirvoResources(), true);
+    (void)done;
+}
+
 CKirvoApp::CKirvoApp(int& argc, char** argv) : QApplication(argc, argv) {
+    InitResources();
     setOrganizationName(QStringLiteral("Orvane"));
     setApplicationName(QStringLiteral("Kirvo"));
     setApplicationDisplayName(QStringLiteral("Kirvo"));

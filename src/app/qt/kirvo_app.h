@@ -28,6 +28,8 @@ public:
     int exitCode() const { return exitCode_; }
 
     CMainFrame* mainFrame() const { return frame_.get(); }
+    // Registers the icon bundle of the static GUI library; idempotent.
+    static void InitResources();
 
 public slots:
     // Command 57664: the about box, modal.

@@ -14,9 +14,9 @@ namespace kirvo {
 
 namespace {
 
-constexpr CommandId kFilterCommands[] = {CommandId::FilterAll, CommandId::FilterUnequal,
-                                         CommandId::FilterSourceToTarget,
-                                         CommandId::FilterTargetToSource, CommandId::FilterEqual};
+constexpr DisplayFilterValue kFilterValues[] = {
+    DisplayFilterValue::All, DisplayFilterValue::Unequal, DisplayFilterValue::SourceToTarget,
+    DisplayFilterValue::TargetToSource, DisplayFilterValue::Equal};
 
 }  // namespace
 
@@ -140,7 +140,7 @@ bool CKirvoView::OnCommand(CommandId cmd) {
     case CommandId::FilterSourceToTarget:
     case CommandId::FilterTargetToSource:
     case CommandId::FilterEqual:
-        OnDisplayFilter(cmd);
+        OnDisplayFilter(FilterValue(cmd));
         return true;
     case CommandId::BrowseSource:
         if (pathBar_) pathBar_->BrowseForPath(PathBar::Side::Source);
@@ -163,7 +163,9 @@ void CKirvoView::UpdateCommandUi(CommandActions& actions) const {
     actions.setEnabled(CommandId::SelectAll, rows);
     actions.setEnabled(CommandId::EditCopy, selection);
     actions.setEnabled(CommandId::DeleteSelected, selection);
-    for (CommandId filter : kFilterCommands) actions.setChecked(filter, filter == activeFilter_);
+    for (DisplayFilterValue value : kFilterValues) {
+        actions.setChecked(FilterCommand(value), filter_.IsActive(value));
+    }
     for (const OptionInfo& info : AppOptions::Table()) {
         actions.setChecked(info.command, options_.isOn(info.option));
     }
@@ -178,8 +180,32 @@ void CKirvoView::OnCopySelected() {}
 void CKirvoView::OnDeleteSelected() {}
 void CKirvoView::OnSelectAll() {}
 
-void CKirvoView::OnDisplayFilter(CommandId filterCommand) {
-    activeFilter_ = filterCommand;
+CommandId CKirvoView::FilterCommand(DisplayFilterValue value) {
+    switch (value) {
+    case DisplayFilterValue::All:
+        return CommandId::FilterAll;
+    case DisplayFilterValue::Unequal:
+        break;
+    case DisplayFilterValue::SourceToTarget:
+        return CommandId::FilterSourceToTarget;
+    case DisplayFilterValue::TargetToSource:
+        return CommandId::FilterTargetToSource;
+    case DisplayFilterValue::Equal:
+        return CommandId::FilterEqual;
+    }
+    return CommandId::FilterUnequal;
+}
+
+DisplayFilterValue CKirvoView::FilterValue(CommandId filterCommand) {
+    for (DisplayFilterValue value : kFilterValues) {
+        if (FilterCommand(value) == filterCommand) return value;
+    }
+    return DisplayFilterValue::Unequal;
+}
+
+// Rebuilding the list from the held pairs arrives with the result list.
+void CKirvoView::OnDisplayFilter(DisplayFilterValue value) {
+    filter_.SetDisplayFilter(value);
     emit commandStateChanged();
 }
 

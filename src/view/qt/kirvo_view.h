@@ -6,6 +6,7 @@
 #include "app/command_id.h"
 #include "app/list_columns.h"
 #include "engine/tree_matcher.h"
+#include "view/display_filter.h"
 #include "view/qt/list_view_ex.h"
 
 class QMainWindow;
@@ -48,8 +49,10 @@ public:
     const AppOptions& options() const { return options_; }
     PathBar* pathBar() const;
     TreeMatcher& matcher() { return matcher_; }
-    // The filter command whose filter is active.
-    CommandId activeFilter() const { return activeFilter_; }
+    const DisplayFilter& displayFilter() const { return filter_; }
+    // The filter command of a filter value, and back.
+    static CommandId FilterCommand(DisplayFilterValue value);
+    static DisplayFilterValue FilterValue(CommandId filterCommand);
 
     int rowCount() const;
     bool hasSelectedRows() const;
@@ -74,7 +77,7 @@ private:
     void OnCopySelected();
     void OnDeleteSelected();
     void OnSelectAll();
-    void OnDisplayFilter(CommandId filterCommand);
+    void OnDisplayFilter(DisplayFilterValue value);
     void ApplyColumns();
 
     QMainWindow* frame_;
@@ -82,7 +85,7 @@ private:
     QPointer<PathBar> pathBar_;
     QStandardItemModel* emptyModel_ = nullptr;
     TreeMatcher matcher_;
-    CommandId activeFilter_ = CommandId::FilterUnequal;
+    DisplayFilter filter_{DisplayFilterValue::Unequal};
     AppOptions options_;
     std::array<int, ListColumns::kCount> columnWidths_{};
     bool initialized_ = false;
