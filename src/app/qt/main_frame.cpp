@@ -66,6 +66,10 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
+    // Hiding the bars while the base classes tear down must not call back
+    // into this half-destroyed frame.
+    disconnect(outputBar_, nullptr, this, nullptr);
+    disconnect(actions_, nullptr, this, nullptr);
     // The view goes first, while the bars it writes from still exist.
     delete view_;
     view_ = nullptr;
