@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
@@ -89,10 +90,21 @@ PathBar::PathBar(QWidget* parent) : QToolBar(QStringLiteral("Pfade"), parent) {
             [this] { emit commandRequested(CommandId::BrowseSource); });
     connect(target_.button, &QToolButton::clicked, this,
             [this] { emit commandRequested(CommandId::BrowseTarget); });
-    for (QComboBox* combo : {source_.combo, target_.combo}) {
-        connect(combo->lineEdit(), &QLineEdit::returnPressed, this, &PathBar::returnPressed);
-    }
+    // Return is taken before the combo box sees it: the box would hand the
+    // key back to its line edit and so report it twice.
+    for (QComboBox* combo : {source_.combo, target_.combo}) combo->lineEdit()->installEventFilter(this);
     chooser_ = &PathBar::ChooseFolderWithDialog;
+}
+
+bool PathBar::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (!key->isAutoRepeat()) emit returnPressed();
+            return true;
+        }
+    }
+    return QToolBar::eventFilter(watched, event);
 }
 
 void PathBar::LoadHistories(ProfileStore& store) {

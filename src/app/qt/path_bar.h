@@ -58,6 +58,9 @@ signals:
     // Return was pressed in a path field.
     void returnPressed();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct Field {
         QComboBox* combo = nullptr;
