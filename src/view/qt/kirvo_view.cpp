@@ -171,7 +171,15 @@ void CKirvoView::UpdateCommandUi(CommandActions& actions) const {
     }
 }
 
-void CKirvoView::OnPfadeVergleichen() {}
+void CKirvoView::OnPfadeVergleichen() {
+    if (!pathBar_) return;
+    if (pathBar_->text(PathBar::Side::Source).isEmpty() ||
+        pathBar_->text(PathBar::Side::Target).isEmpty()) {
+        return;
+    }
+    pathBar_->UpdateHistories();
+    // Scanning and filling the list arrive with the result list.
+}
 
 // The file operations and the selection command arrive with their issues;
 // their actions already carry texts, prompts and enable rules.

@@ -61,8 +61,9 @@ public:
     static Qt::Alignment ColumnAlignment(int column);
 
 public slots:
-    // Command 32775 "Pfade vergleichen". The comparison itself arrives with
-    // the result list; until then this does nothing.
+    // Command 32775 "Pfade vergleichen": with both fields filled, moves the
+    // two paths to the top of their histories. The scan and the list arrive
+    // with the result list.
     void OnPfadeVergleichen();
 
 signals:

@@ -86,6 +86,20 @@ private slots:
         QCOMPARE(bar->history(PathBar::Side::Target).entries().size(), 1u);  // same text each time
     }
 
+    void pfadeVergleichenNeedsBothFields() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        PathBar* bar = frame.view()->pathBar();
+        QAction* compare = frame.actions().action(CommandId::PfadeVergleichen);
+        bar->setText(PathBar::Side::Source, QStringLiteral("/quelle"));
+        compare->trigger();
+        QVERIFY(bar->history(PathBar::Side::Source).entries().empty());
+        bar->setText(PathBar::Side::Target, QStringLiteral("/ziel"));
+        compare->trigger();
+        QCOMPARE(Items(bar->comboBox(PathBar::Side::Source)), QStringList{"/quelle"});
+        QCOMPARE(Items(bar->comboBox(PathBar::Side::Target)), QStringList{"/ziel"});
+    }
+
     void overlongPathsAreCutAt259() {
         InMemoryProfileStore store;
         CMainFrame frame(store);
