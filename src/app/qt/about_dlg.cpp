@@ -1,6 +1,8 @@
 #include "app/qt/about_dlg.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
+#include <QTextDocument>
 #include <QIcon>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -29,7 +31,10 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     // The text's line ends are "\r\n"; the field shows lines.
     text_->setPlainText(QString::fromStdString(BuildAboutText(VersionInfo::Program()))
                             .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    text_->setMinimumSize(300, 110);
+    const QFontMetrics metrics(text_->font());
+    const int frame = 2 * (text_->frameWidth() + static_cast<int>(text_->document()->documentMargin()));
+    text_->setFixedSize(metrics.horizontalAdvance(QStringLiteral("Copyright © 2026 Orvane, alle Rechte")) + frame,
+                        metrics.lineSpacing() * 7 + frame + 4);  // six lines and the empty one after the last line end
     layout->addWidget(text_, 0, 1);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -38,7 +43,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     ok->setAutoDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(ok, 0, 2, Qt::AlignTop);
-    layout->setColumnStretch(1, 1);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     ok->setFocus();
 }
 
