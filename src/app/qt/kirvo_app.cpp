@@ -26,7 +26,55 @@ QString FieldPath(const QString& argument) {
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(argument).absoluteFilePath()));
 }
 
+void SetUpParser(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        QStringLiteral("Kirvo vergleicht zwei Ordnerbäume und bringt sie in Einklang."));
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Zeigt diese Hilfe an.")});
+    parser.addOption({{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Zeigt die Version an.")});
+    parser.addPositionalArgument(QStringLiteral("QUELLE"),
+                                 QStringLiteral("Quellordner; mit ZIEL wird sofort verglichen."),
+                                 QStringLiteral("[QUELLE"));
+    parser.addPositionalArgument(QStringLiteral("ZIEL"), QStringLiteral("Zielordner."),
+                                 QStringLiteral("[ZIEL]]"));
+}
+
 }  // namespace
+
+std::optional<int> CKirvoApp::HandleWithoutWindow(int argc, char** argv) {
+    bool platformGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help") {
+            QCommandLineParser parser;
+            SetUpParser(parser);
+            std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("Usage:"), QStringLiteral("Aufruf:"))
+                                      .replace(QStringLiteral("<executable_name>"), QStringLiteral("kirvo"))
+                                      .replace(QStringLiteral("[options]"), QStringLiteral("[Optionen]"))
+                                      .replace(QStringLiteral("Options:"), QStringLiteral("Optionen:"))
+                                      .replace(QStringLiteral("Arguments:"), QStringLiteral("Argumente:"))),
+                       stdout);
+            return 0;
+        }
+        if (arg == "-v" || arg == "--version") {
+            std::printf("Kirvo %s\n", KIRVO_VERSION);
+            return 0;
+        }
+        if (arg == "-platform" || arg.starts_with("-platform=")) platformGiven = true;
+    }
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (!platformGiven && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("Kein Bildschirm verfügbar (weder DISPLAY noch WAYLAND_DISPLAY gesetzt) – "
+                   "ohne Fenster vergleicht kirvo-cli compare QUELLE ZIEL.\n",
+                   stderr);
+        return 1;
+    }
+#else
+    (void)platformGiven;
+#endif
+    return std::nullopt;
+}
 
 void CKirvoApp::InitResources() {
     static const bool done = (InitKirvoResources(), true);
@@ -49,30 +97,10 @@ CKirvoApp::~CKirvoApp() {
 
 bool CKirvoApp::InitInstance() {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Kirvo vergleicht zwei Ordnerbäume und bringt sie in Einklang."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Zeigt diese Hilfe an."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Zeigt die Version an."));
-    parser.addOption(help);
-    parser.addOption(version);
-    parser.addPositionalArgument(QStringLiteral("QUELLE"),
-                                 QStringLiteral("Quellordner; mit ZIEL wird sofort verglichen."),
-                                 QStringLiteral("[QUELLE"));
-    parser.addPositionalArgument(QStringLiteral("ZIEL"), QStringLiteral("Zielordner."),
-                                 QStringLiteral("[ZIEL]]"));
+    SetUpParser(parser);
     if (!parser.parse(arguments())) {
         std::fprintf(stderr, "kirvo: %s\n", qPrintable(parser.errorText()));
         exitCode_ = 2;
-        return false;
-    }
-    if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return false;
-    }
-    if (parser.isSet(version)) {
-        std::printf("Kirvo %s\n", KIRVO_VERSION);
         return false;
     }
     paths_ = parser.positionalArguments();

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "app/command_id.h"
 
@@ -17,6 +18,11 @@ class ProfileStore;
 class CKirvoApp : public QApplication {
     Q_OBJECT
 public:
+    // What needs no window: --help and --version are answered, and a missing
+    // display is reported in one German line. Returns the exit status when
+    // the program should end before the window system is touched.
+    static std::optional<int> HandleWithoutWindow(int argc, char** argv);
+
     CKirvoApp(int& argc, char** argv);
     ~CKirvoApp() override;
 
