@@ -134,6 +134,7 @@ void CMainFrame::CreateStatusBar() {
     }
     noticeTimer_ = new QTimer(this);
     noticeTimer_->setSingleShot(true);
+    noticeTimer_->setTimerType(Qt::PreciseTimer);  // two seconds, not "about" two
     connect(noticeTimer_, &QTimer::timeout, this, [this] { ShowMessage(messageBehindNotice_); });
     UpdateIndicators();
     if (lockKeys_->readable()) {
