@@ -8,14 +8,14 @@ namespace {
 
 OutputBar* g_published = nullptr;
 
-struct FieldSpec {
+struct FieldLayout {
     int id;
     int row;
     int column;
     const char* prompt;
 };
 
-constexpr FieldSpec kFields[] = {
+constexpr FieldLayout kFields[] = {
     {OutputBar::kSourceTotals, 0, 0, "Anzahl der Ordner und ihre Größe im Quellpfad"},
     {OutputBar::kTargetTotals, 0, 1, "Anzahl der Ordner und ihre Größe im Zielpfad"},
     {OutputBar::kSourceSelection, 1, 0, "Anzahl der ausgewählten Ordner und ihre Größe im Quellpfad"},
@@ -35,7 +35,7 @@ OutputBar::OutputBar(QWidget* parent) : QDockWidget(QStringLiteral("Ausgabe"), p
     layout->setHorizontalSpacing(8);
     layout->setVerticalSpacing(3);
     for (size_t i = 0; i < std::size(kFields); ++i) {
-        const FieldSpec& spec = kFields[i];
+        const FieldLayout& spec = kFields[i];
         auto* edit = new QLineEdit(content);
         edit->setObjectName(QStringLiteral("field%1").arg(spec.id));
         edit->setReadOnly(true);

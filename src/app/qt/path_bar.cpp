@@ -5,7 +5,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
@@ -97,6 +100,20 @@ PathBar::PathBar(QWidget* parent) : QToolBar(QStringLiteral("Pfade"), parent) {
 }
 
 bool PathBar::eventFilter(QObject* watched, QEvent* event) {
+    // A folder dropped from a file manager arrives as a URL; the field takes
+    // its local path instead of the "file://" text.
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        if (!urls.isEmpty() && urls.first().isLocalFile()) {
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop) {
+                static_cast<QLineEdit*>(watched)->setText(
+                    QDir::toNativeSeparators(urls.first().toLocalFile()));
+            }
+            return true;
+        }
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest>
@@ -144,6 +145,21 @@ private slots:
         frame.OnCommand(CommandId::BrowseTarget);
         QCOMPARE(calls.size(), 3);
         QCOMPARE(bar->text(PathBar::Side::Target), "/bleibt");
+    }
+
+    void aDroppedFolderGivesItsPath() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        frame.show();
+        QLineEdit* edit = frame.view()->pathBar()->comboBox(PathBar::Side::Target)->lineEdit();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QStringLiteral("/media/stick/Fotos"))});
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(edit, &enter);  // a drop goes to the widget the drag entered
+        QVERIFY(enter.isAccepted());
+        QApplication::sendEvent(edit, &drop);
+        QCOMPARE(edit->text(), "/media/stick/Fotos");
     }
 
     void returnInAFieldComparesAndTabFollowsTheBarOrder() {
