@@ -12,6 +12,7 @@
 #include "app/in_memory_profile_store.h"
 #include "app/qt/command_actions.h"
 #include "app/qt/main_frame.h"
+#include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/qt/qsettings_profile_store.h"
 #include "view/qt/kirvo_view.h"
@@ -115,7 +116,8 @@ private slots:
                 frame.OnCommand(CommandId::OptionSubOrdner);
                 frame.OnCommand(CommandId::OptionBeep);
                 frame.OnCommand(CommandId::OptionVorDir);
-                frame.OnCommand(CommandId::FilterAll);  // not persisted
+                frame.OnCommand(CommandId::FilterAll);      // not persisted
+                frame.OnCommand(CommandId::ViewOutputBar);  // nor is the bars' visibility
                 frame.close();
             }
             store.Sync();
@@ -139,6 +141,7 @@ private slots:
         QVERIFY(frame.actions().action(CommandId::OptionSubOrdner)->isChecked());
         QVERIFY(!frame.actions().action(CommandId::OptionBeep)->isChecked());
         QCOMPARE(view->displayFilter().value(), DisplayFilterValue::Unequal);
+        QVERIFY(!frame.outputBar()->isHidden());
         QComboBox* source = view->pathBar()->comboBox(PathBar::Side::Source);
         QCOMPARE(source->currentText(), "/home/anna/Texte, alt");
         QCOMPARE(source->count(), 2);
