@@ -1,0 +1,29 @@
+#include "fileops/qt/qt_file_operation_service.h"
+
+namespace kirvo {
+namespace {
+
+class RequestScope {
+public:
+    RequestScope(QtFileOperationUi& ui, QtFileOperationUi::Request request) : ui_(ui) { ui_.beginRequest(request); }
+    ~RequestScope() { ui_.endRequest(); }
+    RequestScope(const RequestScope&) = delete;
+    RequestScope& operator=(const RequestScope&) = delete;
+
+private:
+    QtFileOperationUi& ui_;
+};
+
+}  // namespace
+
+OperationResult QtFileOperationService::copy(std::span<const CopyPair> pairs, const CopyFlags& flags) {
+    RequestScope scope(ui_, QtFileOperationUi::Request::Copy);
+    return service_.copy(pairs, flags);
+}
+
+OperationResult QtFileOperationService::remove(std::span<const std::string> paths, const DeleteFlags& flags) {
+    RequestScope scope(ui_, QtFileOperationUi::Request::Delete);
+    return service_.remove(paths, flags);
+}
+
+}  // namespace kirvo

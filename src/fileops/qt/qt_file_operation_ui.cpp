@@ -1,0 +1,168 @@
+#include "fileops/qt/qt_file_operation_ui.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <algorithm>
+#include <vector>
+
+#include "fileops/file_operation_texts.h"
+
+namespace kirvo {
+namespace {
+
+QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QString FileName(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    return QtFileOperationUi::Display(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+QString Folder(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? QString() : QtFileOperationUi::Display(path.substr(0, slash + 1));
+}
+
+constexpr int kProgressSteps = 1000;
+
+}  // namespace
+
+QtFileOperationUi::QtFileOperationUi(QWidget* parent, std::chrono::milliseconds showProgressAfter)
+    : parent_(parent), showProgressAfter_(showProgressAfter) {}
+
+QtFileOperationUi::~QtFileOperationUi() { endRequest(); }
+
+QString QtFileOperationUi::Display(std::string_view bytes) { return Text(bytes); }
+
+void QtFileOperationUi::beginRequest(Request request) {
+    endRequest();
+    request_ = request;
+    cancelled_ = false;
+    sinceStart_.start();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++cursorsPushed_;
+}
+
+void QtFileOperationUi::endRequest() {
+    delete progress_.data();
+    sinceStart_.invalidate();
+    for (; cursorsPushed_ > 0; --cursorsPushed_) QApplication::restoreOverrideCursor();
+}
+
+int QtFileOperationUi::ask(QMessageBox::Icon icon, const QString& text, std::initializer_list<Button> buttons,
+                           int defaultIndex, int escapeIndex) {
+    QMessageBox box(icon, Text(FileOperationTexts::kTitle), text, QMessageBox::NoButton, parent_.data());
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QPushButton*> pushButtons;
+    for (const Button& button : buttons) pushButtons.push_back(box.addButton(Text(button.text), button.role));
+    box.setDefaultButton(pushButtons[static_cast<size_t>(defaultIndex)]);
+    box.setEscapeButton(pushButtons[static_cast<size_t>(escapeIndex)]);
+
+    // The question is answered with the pointer, whatever the request shows meanwhile.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+
+    QAbstractButton* clicked = box.clickedButton();
+    for (size_t i = 0; i < pushButtons.size(); ++i) {
+        if (pushButtons[i] == clicked) return static_cast<int>(i);
+    }
+    return escapeIndex;
+}
+
+ConfirmAnswer QtFileOperationUi::confirmFolderCreation(const std::string& folder) {
+    const int answer = ask(QMessageBox::Question, Text(FileOperationTexts::FolderCreationQuestion(folder)),
+                           {{FileOperationTexts::kYes, QMessageBox::YesRole},
+                            {FileOperationTexts::kYesToAll, QMessageBox::YesRole},
+                            {FileOperationTexts::kNo, QMessageBox::NoRole},
+                            {FileOperationTexts::kCancel, QMessageBox::RejectRole}},
+                           0, 3);
+    static constexpr ConfirmAnswer kAnswers[] = {ConfirmAnswer::Yes, ConfirmAnswer::YesToAll, ConfirmAnswer::No,
+                                                 ConfirmAnswer::Cancel};
+    return kAnswers[answer];
+}
+
+ConfirmAnswer QtFileOperationUi::confirmOverwrite(const FileFacts& source, const FileFacts& destination,
+                                                  bool destinationNewer) {
+    // Replacing a newer file loses work: the warning stands out and Enter does not confirm it.
+    const int answer =
+        ask(destinationNewer ? QMessageBox::Warning : QMessageBox::Question,
+            Text(FileOperationTexts::OverwriteQuestion(source, destination, destinationNewer)),
+            {{FileOperationTexts::kYes, QMessageBox::YesRole},
+             {FileOperationTexts::kYesToAll, QMessageBox::YesRole},
+             {FileOperationTexts::kNo, QMessageBox::NoRole},
+             {FileOperationTexts::kCancel, QMessageBox::RejectRole}},
+            destinationNewer ? 2 : 0, 3);
+    static constexpr ConfirmAnswer kAnswers[] = {ConfirmAnswer::Yes, ConfirmAnswer::YesToAll, ConfirmAnswer::No,
+                                                 ConfirmAnswer::Cancel};
+    return kAnswers[answer];
+}
+
+bool QtFileOperationUi::confirmDelete(int32_t count) {
+    // Deleting is for good: Enter and Escape both keep the files.
+    return ask(QMessageBox::Warning, Text(FileOperationTexts::DeleteQuestion(count)),
+               {{FileOperationTexts::kYes, QMessageBox::YesRole}, {FileOperationTexts::kNo, QMessageBox::NoRole}},
+               1, 1) == 0;
+}
+
+ErrorAnswer QtFileOperationUi::reportError(const std::string& path, const std::string& reason) {
+    const int answer = ask(QMessageBox::Critical, Text(FileOperationTexts::ErrorMessage(path, reason)),
+                           {{FileOperationTexts::kRetry, QMessageBox::AcceptRole},
+                            {FileOperationTexts::kSkip, QMessageBox::AcceptRole},
+                            {FileOperationTexts::kSkipAll, QMessageBox::AcceptRole},
+                            {FileOperationTexts::kCancel, QMessageBox::RejectRole}},
+                           1, 3);
+    static constexpr ErrorAnswer kAnswers[] = {ErrorAnswer::Retry, ErrorAnswer::Skip, ErrorAnswer::SkipAll,
+                                               ErrorAnswer::Cancel};
+    return kAnswers[answer];
+}
+
+void QtFileOperationUi::showProgress() {
+    auto* dialog = new QProgressDialog(parent_.data());
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog->setWindowTitle(Text(FileOperationTexts::kTitle) + QStringLiteral(" – ") +
+                           (request_ == Request::Copy ? QStringLiteral("Kopieren") : QStringLiteral("Löschen")));
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->setCancelButtonText(Text(FileOperationTexts::kCancel));
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    dialog->setMinimumDuration(0);
+    dialog->setRange(0, kProgressSteps);
+    dialog->setMinimumWidth(480);
+    QObject::connect(dialog, &QProgressDialog::canceled, dialog, [this] { cancelled_ = true; });
+    progress_ = dialog;
+    dialog->show();
+    // The dialog takes the pointer; the wait cursor stays for the rest of the request.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    ++cursorsPushed_;
+}
+
+bool QtFileOperationUi::progress(const ProgressInfo& info) {
+    if (!sinceStart_.isValid()) sinceStart_.start();
+    if (!progress_ && !cancelled_ && sinceStart_.elapsed() >= showProgressAfter_.count()) showProgress();
+    if (progress_) {
+        const QString line = Text(FileOperationTexts::ProgressLine(info));
+        const QString folder = Folder(info.file);
+        progress_->setLabelText(FileName(info.file) + (folder.isEmpty() ? QString() : QStringLiteral("\n") + folder) +
+                                QStringLiteral("\n\n") + line);
+        int value = 0;
+        if (info.bytesTotal > 0) {
+            value = static_cast<int>(static_cast<double>(info.bytesDone) * kProgressSteps /
+                                     static_cast<double>(info.bytesTotal));
+        } else if (info.filesTotal > 0) {
+            value = static_cast<int>(static_cast<int64_t>(info.filesDone) * kProgressSteps / info.filesTotal);
+        }
+        progress_->setValue(std::min(value, kProgressSteps));
+    }
+    keepEventsFlowing();
+    return !cancelled_;
+}
+
+void QtFileOperationUi::keepEventsFlowing() {
+    // Before the modal progress dialog is up, the user's input would reach the
+    // main window and could start another command in the middle of this one.
+    QCoreApplication::processEvents(progress_ ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace kirvo

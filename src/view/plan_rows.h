@@ -1,0 +1,35 @@
+#pragma once
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "fileops/sync_plan.h"
+#include "view/result_rows.h"
+
+namespace kirvo {
+
+// The result list's rows as the file operations read them. Only rows that take
+// part are returned, in list order, each with takesPart set: the plans skip
+// every other row anyway, and a million-row list then costs nothing for the
+// rows left out. Direction comes from the row's pair (+1, -1, 0; 0 on folder
+// rows); the paths are the pair's relative paths, "" where a side has no file.
+class PlanRows {
+public:
+    // Synchronise: rows whose state image is 2 or 3 (bit 0x2000 of the list
+    // state), that is marked file rows and folder rows; folder rows carry no
+    // direction and no paths, so the plans drop them.
+    static std::vector<PlanRow> Marked(const ResultRows& rows);
+
+    // Copy and Delete: the rows whose indexes are in selected (any order;
+    // duplicates and indexes past the last row are ignored).
+    static std::vector<PlanRow> Selected(const ResultRows& rows, std::span<const size_t> selected);
+
+    // One row as the plans read it, takesPart set as given.
+    static PlanRow Row(const ResultRows& rows, size_t row, bool takesPart);
+
+    // The state bit that makes a row take part in Synchronise.
+    static constexpr int kTakesPartStateBit = 0x2000;
+    static bool TakesPartInSync(int stateImage) { return ((stateImage << 12) & kTakesPartStateBit) != 0; }
+};
+
+}  // namespace kirvo

@@ -1,0 +1,244 @@
+// The window's dialogs of the file operations: the questions and their answers,
+// the error report, and the progress dialog with its delay and Cancel, also
+// through the real service on real trees.
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QtTest>
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fileops/file_operation_texts.h"
+#include "fileops/qt/qt_file_operation_service.h"
+#include "fileops/qt/qt_file_operation_ui.h"
+#include "fileops/qt/dialog_answerer.h"
+#include "support/temp_tree.h"
+
+using namespace kirvo;
+using test::DialogAnswerer;
+
+namespace {
+
+const QStringList kConfirmButtons{"Abbrechen", "Ja", "Ja, alle", "Nein"};
+
+constexpr int64_t kOld = 1'300'000'000;
+constexpr int64_t kNew = 1'400'000'000;
+
+std::vector<std::string> FilesBelow(const std::string& root) {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        if (e.is_regular_file()) found.push_back(e.path().string().substr(root.size()));
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+}  // namespace
+
+class QtFileOperationUiTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void folderQuestionAnswers_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Ja") << "Ja" << int(ConfirmAnswer::Yes);
+        QTest::newRow("Ja, alle") << "Ja, alle" << int(ConfirmAnswer::YesToAll);
+        QTest::newRow("Nein") << "Nein" << int(ConfirmAnswer::No);
+        QTest::newRow("Abbrechen") << "Abbrechen" << int(ConfirmAnswer::Cancel);
+        QTest::newRow("Escape") << "<Esc>" << int(ConfirmAnswer::Cancel);
+        QTest::newRow("Enter") << "<Enter>" << int(ConfirmAnswer::Yes);
+    }
+    void folderQuestionAnswers() {
+        QFETCH(QString, action);
+        QFETCH(int, answer);
+        QtFileOperationUi ui(nullptr);
+        DialogAnswerer answerer({action});
+        QCOMPARE(int(ui.confirmFolderCreation("/ziel/neu/tief")), answer);
+        QCOMPARE(answerer.seen.size(), size_t(1));
+        const auto& seen = answerer.seen[0];
+        QCOMPARE(seen.title, "Kirvo");
+        QCOMPARE(seen.text, "Der Ordner „/ziel/neu/tief“ existiert nicht.\nSoll er angelegt werden?");
+        QCOMPARE(seen.buttons, kConfirmButtons);
+        QCOMPARE(seen.defaultButton, "Ja");
+    }
+
+    void overwriteQuestionShowsBothFiles_data() {
+        QTest::addColumn<bool>("destinationNewer");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("older, Enter replaces") << false << "<Enter>" << int(ConfirmAnswer::Yes);
+        QTest::newRow("older, Ja, alle") << false << "Ja, alle" << int(ConfirmAnswer::YesToAll);
+        QTest::newRow("newer, Enter keeps it") << true << "<Enter>" << int(ConfirmAnswer::No);
+        QTest::newRow("newer, Ja") << true << "Ja" << int(ConfirmAnswer::Yes);
+        QTest::newRow("newer, Escape") << true << "<Esc>" << int(ConfirmAnswer::Cancel);
+    }
+    void overwriteQuestionShowsBothFiles() {
+        QFETCH(bool, destinationNewer);
+        QFETCH(QString, action);
+        QFETCH(int, answer);
+        QtFileOperationUi ui(nullptr);
+        DialogAnswerer answerer({action});
+        const FileFacts source{"/quelle/a.txt", 1234567, test::LocalEpoch(2026, 12, 7, 10, 11, 12), 0};
+        const FileFacts destination{"/ziel/a.txt", 3, test::LocalEpoch(2025, 1, 2, 3, 4, 5), 0};
+        QCOMPARE(int(ui.confirmOverwrite(source, destination, destinationNewer)), answer);
+        QCOMPARE(answerer.seen.size(), size_t(1));
+        const auto& seen = answerer.seen[0];
+        QVERIFY2(seen.text.contains("„/ziel/a.txt“ ist schon vorhanden"), qPrintable(seen.text));
+        QVERIFY2(seen.text.contains("Vorhandene Datei: 3 Bytes, geändert am 02.01.2025 03:04:05"), qPrintable(seen.text));
+        QVERIFY2(seen.text.contains("Neue Datei: 1.234.567 Bytes, geändert am 07.12.2026 10:11:12"),
+                 qPrintable(seen.text));
+        QCOMPARE(seen.text.contains("Achtung: Die vorhandene Datei ist neuer"), destinationNewer);
+        QCOMPARE(seen.icon, destinationNewer ? QMessageBox::Warning : QMessageBox::Question);
+        QCOMPARE(seen.buttons, kConfirmButtons);
+        QCOMPARE(seen.defaultButton, destinationNewer ? "Nein" : "Ja");
+    }
+
+    void deleteQuestionNamesTheCountAndKeepsFilesByDefault_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Ja") << 7 << "Ja" << true << "Sollen die 7 Dateien endgültig gelöscht werden?";
+        QTest::newRow("one, Ja") << 1 << "Ja" << true << "Soll die Datei endgültig gelöscht werden?";
+        QTest::newRow("Nein") << 7 << "Nein" << false << "Sollen die 7 Dateien endgültig gelöscht werden?";
+        QTest::newRow("Enter") << 2 << "<Enter>" << false << "Sollen die 2 Dateien endgültig gelöscht werden?";
+        QTest::newRow("Escape") << 2 << "<Esc>" << false << "Sollen die 2 Dateien endgültig gelöscht werden?";
+    }
+    void deleteQuestionNamesTheCountAndKeepsFilesByDefault() {
+        QFETCH(int, count);
+        QFETCH(QString, action);
+        QFETCH(bool, answer);
+        QFETCH(QString, text);
+        QtFileOperationUi ui(nullptr);
+        DialogAnswerer answerer({action});
+        QCOMPARE(ui.confirmDelete(count), answer);
+        QCOMPARE(answerer.seen.size(), size_t(1));
+        QCOMPARE(answerer.seen[0].text, text);
+        QCOMPARE(answerer.seen[0].buttons, (QStringList{"Ja", "Nein"}));
+    }
+
+    void errorReportNamesFileAndReason_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Wiederholen") << "Wiederholen" << int(ErrorAnswer::Retry);
+        QTest::newRow("Überspringen") << "Überspringen" << int(ErrorAnswer::Skip);
+        QTest::newRow("Alle überspringen") << "Alle überspringen" << int(ErrorAnswer::SkipAll);
+        QTest::newRow("Abbrechen") << "Abbrechen" << int(ErrorAnswer::Cancel);
+        QTest::newRow("Escape") << "<Esc>" << int(ErrorAnswer::Cancel);
+        QTest::newRow("Enter") << "<Enter>" << int(ErrorAnswer::Skip);
+    }
+    void errorReportNamesFileAndReason() {
+        QFETCH(QString, action);
+        QFETCH(int, answer);
+        QtFileOperationUi ui(nullptr);
+        DialogAnswerer answerer({action});
+        // A name that is not UTF-8 is still shown, with a replacement character.
+        const std::string path = std::string("/ziel/b") + char(0xff) + ".txt";
+        QCOMPARE(int(ui.reportError(path, "Die Zieldatei kann nicht angelegt werden: Keine Berechtigung")), answer);
+        QCOMPARE(answerer.seen.size(), size_t(1));
+        const auto& seen = answerer.seen[0];
+        QCOMPARE(seen.text, QString::fromUtf8("„/ziel/b\uFFFD.txt“\n\nDie Zieldatei kann nicht angelegt werden: "
+                                              "Keine Berechtigung."));
+        QCOMPARE(seen.icon, QMessageBox::Critical);
+        QCOMPARE(seen.buttons, (QStringList{"Abbrechen", "Alle überspringen", "Wiederholen", "Überspringen"}));
+    }
+
+    void quickRequestsShowNoProgress() {
+        QtFileOperationUi ui(nullptr, std::chrono::hours(1));
+        ui.beginRequest(QtFileOperationUi::Request::Copy);
+        for (int i = 0; i < 3; ++i) QVERIFY(ui.progress({"/q/a.txt", i, 3, 0, 10}));
+        QVERIFY(ui.progressDialog() == nullptr);
+        ui.endRequest();
+    }
+
+    void progressShowsFileAndCountsAndCloses() {
+        QtFileOperationUi ui(nullptr, std::chrono::milliseconds(0));
+        ui.beginRequest(QtFileOperationUi::Request::Copy);
+        QVERIFY(ui.progress({"/quelle/unter/gross.bin", 1, 4, 2'000'000, 8'000'000}));
+        QProgressDialog* dialog = ui.progressDialog();
+        QVERIFY(dialog != nullptr);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), "Kirvo – Kopieren");
+        QCOMPARE(dialog->labelText(), "gross.bin\n/quelle/unter/\n\nDatei 2 von 4 – 2.000.000 von 8.000.000 Bytes");
+        QCOMPARE(dialog->value(), 250);
+        QVERIFY(dialog->findChild<QPushButton*>() != nullptr);
+        QCOMPARE(dialog->findChild<QPushButton*>()->text(), "Abbrechen");
+        ui.endRequest();
+        QVERIFY(ui.progressDialog() == nullptr);
+
+        // A delete request counts files.
+        ui.beginRequest(QtFileOperationUi::Request::Delete);
+        QVERIFY(ui.progress({"/ziel/x", 3, 4, 0, 0}));
+        QCOMPARE(ui.progressDialog()->windowTitle(), "Kirvo – Löschen");
+        QCOMPARE(ui.progressDialog()->value(), 750);
+        ui.endRequest();
+    }
+
+    void cancelInTheProgressDialogStopsTheRequest() {
+        QtFileOperationUi ui(nullptr, std::chrono::milliseconds(0));
+        ui.beginRequest(QtFileOperationUi::Request::Copy);
+        QVERIFY(ui.progress({"/q/a", 0, 2, 0, 2}));
+        QTest::mouseClick(ui.progressDialog()->findChild<QPushButton*>(), Qt::LeftButton);
+        QVERIFY(!ui.progress({"/q/b", 1, 2, 1, 2}));
+        ui.endRequest();
+        // The next request starts afresh.
+        ui.beginRequest(QtFileOperationUi::Request::Copy);
+        QVERIFY(ui.progress({"/q/a", 0, 1, 0, 1}));
+        ui.endRequest();
+    }
+
+    void realServiceCancelledFromTheDialogLeavesNoTemporaryFile() {
+        test::TempDir dir;
+        test::MakeTree(dir / "q", {{"a.txt", kNew, "aaa"}, {"b.txt", kNew, "bbb"}, {"c.txt", kNew, "ccc"}});
+        test::MakeDirs(dir / "z");
+        QtFileOperationService service(nullptr, std::chrono::milliseconds(0));
+        DialogAnswerer answerer;
+        bool clicked = false;
+        answerer.onProgressDialog = [&clicked](QProgressDialog* p) {
+            if (!clicked) QTest::mouseClick(p->findChild<QPushButton*>(), Qt::LeftButton);
+            clicked = true;
+        };
+        std::vector<CopyPair> pairs;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) pairs.push_back(Pair(dir / "q", dir / "z", name));
+        const OperationResult result = service.copy(pairs, CopyFlags{false, false});
+        QVERIFY(clicked);
+        QVERIFY(result.cancelled);
+        QVERIFY(result.count(FileOutcome::Done) < 3);
+        // Exactly the files reported done are there, complete; nothing else is.
+        std::vector<std::string> done;
+        for (const FileReport& report : result.files) {
+            if (report.outcome == FileOutcome::Done) done.push_back(report.destination.substr((dir / "z").size()));
+        }
+        QCOMPARE(FilesBelow(dir / "z"), done);
+        for (const std::string& name : done) QCOMPARE(test::ReadFile(dir / "z" + name).size(), size_t(3));
+        QVERIFY(service.ui().progressDialog() == nullptr);
+    }
+
+    void realServiceAsksBeforeReplacingANewerFile() {
+        test::TempDir dir;
+        test::WriteFile(dir / "q/a.txt", "neu", kOld);
+        test::WriteFile(dir / "z/a.txt", "aelter?", kNew);
+        QtFileOperationService service(nullptr);
+        // No overwrite question by the options, yet the newer destination is asked about.
+        DialogAnswerer answerer({"<Enter>"});
+        const std::vector<CopyPair> pairs{Pair(dir / "q", dir / "z", "a.txt")};
+        const OperationResult result = service.copy(pairs, CopyFlags{false, false});
+        QCOMPARE(answerer.seen.size(), size_t(1));
+        QVERIFY(answerer.seen[0].text.contains("Vorhandene Datei: 7 Bytes"));
+        QVERIFY(answerer.seen[0].text.contains("Neue Datei: 3 Bytes"));
+        QCOMPARE(result.count(FileOutcome::Skipped), 1);
+        QCOMPARE(test::ReadFile(dir / "z/a.txt"), "aelter?");
+    }
+
+private:
+    static CopyPair Pair(const std::string& from, const std::string& to, const std::string& name) {
+        CopyPair pair;
+        PlanCopyOfRow(PlanRow{true, 1, name, ""}, from + "/", to + "/", pair);
+        return pair;
+    }
+};
+
+QTEST_MAIN(QtFileOperationUiTest)
+#include "qt_file_operation_ui_qtest.moc"

@@ -1,0 +1,189 @@
+#include "view/plan_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "engine/tree_matcher.h"
+#include "fileops/delete_plan.h"
+#include "fileops/sync_plan.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+using test::FileSpec;
+using test::MakeTree;
+using test::TempDir;
+
+constexpr int64_t kOld = 1'300'000'000;
+constexpr int64_t kNew = kOld + 3600;
+
+struct Trees {
+    TempDir dir;
+    std::string sourceRoot = dir / "quelle";
+    std::string targetRoot = dir / "ziel";
+    TreeMatcher matcher;
+    ResultRows rows;
+
+    Trees(std::initializer_list<FileSpec> source, std::initializer_list<FileSpec> target,
+          DisplayFilterValue filter = DisplayFilterValue::All) {
+        MakeTree(sourceRoot, source);
+        MakeTree(targetRoot, target);
+        std::string s = sourceRoot, t = targetRoot;
+        matcher.Run(s, t, false, false, true);
+        rows.Build(matcher, DisplayFilter(filter));
+    }
+    size_t RowOf(const std::string& sourceOrTargetPath) const {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (rows.CellText(i, 3) == sourceOrTargetPath || rows.CellText(i, 8) == sourceOrTargetPath) return i;
+        }
+        ADD_FAILURE() << "no row for " << sourceOrTargetPath;
+        return rows.size();
+    }
+};
+
+// "direction source target" per plan row, folder rows as "0  ".
+// A plan's path as text, whether plans hold plain strings or paths with their root.
+template <class P>
+std::string PathText(const P& path) {
+    if constexpr (std::is_convertible_v<P, std::string>) {
+        return path;
+    } else {
+        return path.path;
+    }
+}
+std::vector<std::string> Lines(const std::vector<CopyPair>& pairs) {
+    std::vector<std::string> lines;
+    for (const CopyPair& pair : pairs) lines.push_back(PathText(pair.from) + " -> " + PathText(pair.to));
+    return lines;
+}
+template <class P>
+std::vector<std::string> Lines(const std::vector<P>& paths) {
+    std::vector<std::string> lines;
+    for (const P& path : paths) lines.push_back(PathText(path));
+    return lines;
+}
+
+std::vector<std::string> Outline(const std::vector<PlanRow>& planRows) {
+    std::vector<std::string> lines;
+    for (const PlanRow& row : planRows) {
+        EXPECT_TRUE(row.takesPart);
+        lines.push_back(std::to_string(row.direction) + " " + row.sourcePath + " " + row.targetPath);
+    }
+    return lines;
+}
+
+Trees MixedTrees() {
+    return Trees({{"gleich.txt", kOld}, {"neuer_q.txt", kNew}, {"aelter_q.txt", kOld}, {"sub/nur_q.txt", kOld}},
+                 {{"gleich.txt", kOld}, {"neuer_q.txt", kOld}, {"aelter_q.txt", kNew}, {"nur_z/datei.txt", kOld}});
+}
+
+TEST(PlanRowsTest, EveryRowReadsAsTheListShowsIt) {
+    const Trees trees = MixedTrees();
+    ASSERT_GT(trees.rows.size(), 6u);
+    for (size_t i = 0; i < trees.rows.size(); ++i) {
+        const PlanRow row = PlanRows::Row(trees.rows, i, false);
+        EXPECT_FALSE(row.takesPart);
+        EXPECT_EQ(row.sourcePath, trees.rows.IsFolderRow(i) ? "" : trees.rows.CellText(i, 3)) << i;
+        EXPECT_EQ(row.targetPath, trees.rows.IsFolderRow(i) ? "" : trees.rows.CellText(i, 8)) << i;
+        const std::string arrow = trees.rows.CellText(i, 4);
+        EXPECT_EQ(row.direction, arrow == "--->" ? 1 : arrow == "<---" ? -1 : 0) << i << " " << arrow;
+    }
+}
+
+TEST(PlanRowsTest, MarkedTakesMarkedFileRowsAndFolderRowsInListOrder) {
+    Trees trees = MixedTrees();
+    // Folder rows (state image 3) take part but carry nothing; the equal row
+    // (image 4) never takes part.
+    EXPECT_EQ(Outline(PlanRows::Marked(trees.rows)),
+              (std::vector<std::string>{"0  ", "-1 aelter_q.txt aelter_q.txt", "1 neuer_q.txt neuer_q.txt",
+                                        "0  ", "-1  nur_z/datei.txt", "0  ", "1 sub/nur_q.txt "}));
+
+    // An unmarked row (image 1) no longer takes part; marking it again brings it back.
+    trees.rows.ToggleMark(trees.RowOf("neuer_q.txt"));
+    EXPECT_EQ(Outline(PlanRows::Marked(trees.rows)),
+              (std::vector<std::string>{"0  ", "-1 aelter_q.txt aelter_q.txt", "0  ", "-1  nur_z/datei.txt",
+                                        "0  ", "1 sub/nur_q.txt "}));
+    trees.rows.ToggleMark(trees.RowOf("neuer_q.txt"));
+    EXPECT_EQ(PlanRows::Marked(trees.rows).size(), 7u);
+}
+
+TEST(PlanRowsTest, StateImagesThatTakePartInSynchronise) {
+    struct Case {
+        int image;
+        bool takesPart;
+    };
+    for (const Case c : {Case{ResultRows::kUnmarked, false}, Case{ResultRows::kMarked, true},
+                         Case{ResultRows::kFolder, true}, Case{ResultRows::kEqual, false}, Case{0, false}}) {
+        EXPECT_EQ(PlanRows::TakesPartInSync(c.image), c.takesPart) << c.image;
+    }
+}
+
+TEST(PlanRowsTest, SelectedFollowsListOrderNotSelectionOrder) {
+    const Trees trees = MixedTrees();
+    const size_t equal = trees.RowOf("gleich.txt");
+    const size_t newer = trees.RowOf("neuer_q.txt");
+    const size_t targetOnly = trees.RowOf("nur_z/datei.txt");
+    const std::vector<size_t> selected{targetOnly, equal, newer, equal, trees.rows.size() + 5, 0};
+    // Row 0 is the root folder row; marks play no part.
+    EXPECT_EQ(Outline(PlanRows::Selected(trees.rows, selected)),
+              (std::vector<std::string>{"0  ", "0 gleich.txt gleich.txt", "1 neuer_q.txt neuer_q.txt",
+                                        "-1  nur_z/datei.txt"}));
+    EXPECT_TRUE(PlanRows::Selected(trees.rows, {}).empty());
+}
+
+TEST(PlanRowsTest, RowsHiddenByTheFilterAreNotThere) {
+    const Trees trees({{"a.txt", kNew}, {"b.txt", kOld}}, {{"a.txt", kOld}, {"b.txt", kNew}},
+                      DisplayFilterValue::SourceToTarget);
+    EXPECT_EQ(Outline(PlanRows::Marked(trees.rows)), (std::vector<std::string>{"0  ", "1 a.txt a.txt"}));
+}
+
+TEST(PlanRowsTest, PlansGetFullPathsAndTheOtherSidesOwnName) {
+    // Names that differ only in case pair up; the destination is the other
+    // side's own file, not a new file with the source's spelling.
+    const Trees trees({{"Brief.TXT", kNew}, {"neu/teil.txt", kOld}, {"weg.txt", kOld}},
+                      {{"brief.txt", kOld}, {"alt/rest.txt", kNew}, {"weg.txt", kOld}});
+    const std::string& q = trees.matcher.sourceRoot();
+    const std::string& z = trees.matcher.targetRoot();
+    ASSERT_EQ(q.back(), '/');
+
+    const SyncPlan sync = BuildSyncPlan(PlanRows::Marked(trees.rows), q, z);
+    EXPECT_EQ(Lines(sync.sourceToTarget.pairs),
+              (std::vector<std::string>{q + "Brief.TXT -> " + z + "brief.txt", q + "neu/teil.txt -> " + z + "neu/teil.txt"}));
+    EXPECT_EQ(Lines(sync.targetToSource.pairs),
+              (std::vector<std::string>{z + "alt/rest.txt -> " + q + "alt/rest.txt"}));
+
+    // Selecting everything (list order: the root's files, then each folder's): the
+    // equal row is skipped by the copy and deleted on both sides.
+    std::vector<size_t> all(trees.rows.size());
+    for (size_t i = 0; i < all.size(); ++i) all[i] = i;
+    const std::vector<PlanRow> selected = PlanRows::Selected(trees.rows, all);
+    EXPECT_EQ(Lines(BuildCopyPlan(selected, q, z).pairs),
+              (std::vector<std::string>{q + "Brief.TXT -> " + z + "brief.txt", z + "alt/rest.txt -> " + q + "alt/rest.txt",
+                                        q + "neu/teil.txt -> " + z + "neu/teil.txt"}));
+    const DeletePlan deletion = BuildDeletePlan(selected, q, z);
+    EXPECT_EQ(Lines(deletion.sourceFiles),
+              (std::vector<std::string>{q + "Brief.TXT", q + "weg.txt", q + "neu/teil.txt"}));
+    EXPECT_EQ(Lines(deletion.targetFiles),
+              (std::vector<std::string>{z + "brief.txt", z + "weg.txt", z + "alt/rest.txt"}));
+}
+
+TEST(PlanRowsTest, NamesAreTakenAsTheirBytes) {
+    // "|" and a line break are ordinary name bytes here, and so is a byte that
+    // is not UTF-8; none of them splits a path or is rewritten.
+    const std::string name = std::string("a|b\nc") + char(0xff) + ".txt";
+    const Trees trees({{name, kNew}, {"a", kOld}, {"b", kOld}}, {{"a", kOld}, {"b", kOld}});
+    const std::vector<PlanRow> marked = PlanRows::Marked(trees.rows);
+    ASSERT_EQ(marked.size(), 2u);
+    EXPECT_EQ(marked[1].sourcePath, name);
+    EXPECT_EQ(marked[1].targetPath, "");
+    const SyncPlan sync = BuildSyncPlan(marked, trees.matcher.sourceRoot(), trees.matcher.targetRoot());
+    EXPECT_EQ(Lines(sync.sourceToTarget.pairs),
+              (std::vector<std::string>{trees.matcher.sourceRoot() + name + " -> " + trees.matcher.targetRoot() + name}));
+}
+
+}  // namespace
+}  // namespace kirvo
