@@ -1,18 +1,37 @@
 #include "view/qt/kirvo_view.h"
 
+#include <algorithm>
+
+#include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMainWindow>
-#include <QStandardItemModel>
+#include <QMouseEvent>
 
 #include "app/command_table.h"
 #include "app/profile_store.h"
 #include "app/qt/command_actions.h"
+#include "app/qt/message_box_prompts.h"
+#include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
+#include "app/user_prompts.h"
+#include "view/qt/list_fill_progress.h"
+#include "view/qt/result_list_model.h"
+#include "view/qt/wait_cursor.h"
+#include "view/selection_stats.h"
 
 namespace kirvo {
 
 namespace {
+
+constexpr const char* kLargeResultQuestion =
+    "Es wurden mehr als 5000 Vergleiche gemacht . Das verlangsamt die Anzeige und das später darauf "
+    "folgende Löschen der Anzeige sehr ! Trotzdem anzeigen ?";
+constexpr int32_t kLargeResult = 5000;
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 constexpr DisplayFilterValue kFilterValues[] = {
     DisplayFilterValue::All, DisplayFilterValue::Unequal, DisplayFilterValue::SourceToTarget,
@@ -21,7 +40,11 @@ constexpr DisplayFilterValue kFilterValues[] = {
 }  // namespace
 
 CKirvoView::CKirvoView(QMainWindow* frame, ProfileStore& store, QWidget* parent)
-    : CListViewEx(parent), frame_(frame), store_(store) {
+    : CListViewEx(parent),
+      frame_(frame),
+      store_(store),
+      ownPrompts_(std::make_unique<MessageBoxPrompts>(this)),
+      prompts_(ownPrompts_.get()) {
     setObjectName(QStringLiteral("KirvoView"));
     for (int column = 0; column < ListColumns::kCount; ++column) {
         columnWidths_[column] = ListColumns::Table()[column].width;
@@ -36,17 +59,7 @@ CKirvoView::~CKirvoView() {
     delete pathBar_.data();
 }
 
-Qt::Alignment CKirvoView::ColumnAlignment(int column) {
-    switch (ListColumns::Table()[column].alignment) {
-    case ColumnAlignment::Right:
-        return Qt::AlignRight | Qt::AlignVCenter;
-    case ColumnAlignment::Center:
-        return Qt::AlignHCenter | Qt::AlignVCenter;
-    case ColumnAlignment::Left:
-        break;
-    }
-    return Qt::AlignLeft | Qt::AlignVCenter;
-}
+Qt::Alignment CKirvoView::ColumnAlignment(int column) { return ResultListModel::ColumnAlignment(column); }
 
 void CKirvoView::OnInitialUpdate() {
     const int storedWidth = store_.GetProfileInt(profile::kMain, profile::kWidth, 1);
@@ -64,15 +77,8 @@ void CKirvoView::OnInitialUpdate() {
     connect(pathBar_, &PathBar::returnPressed, this,
             [this] { emit commandRequested(CommandId::PfadeVergleichen); });
 
-    // Until the result list sets its model: an empty one with the columns.
-    emptyModel_ = new QStandardItemModel(0, ListColumns::kCount, this);
-    for (int column = 0; column < ListColumns::kCount; ++column) {
-        const auto& title = ListColumns::Table()[column].title;
-        emptyModel_->setHeaderData(column, Qt::Horizontal, CommandActions::Text(title));
-        emptyModel_->setHeaderData(column, Qt::Horizontal, int(ColumnAlignment(column)),
-                                   Qt::TextAlignmentRole);
-    }
-    setModel(emptyModel_);
+    resultModel_ = new ResultListModel(this);
+    setModel(resultModel_);
 
     options_.Load(store_);
     initialized_ = true;
@@ -108,6 +114,27 @@ void CKirvoView::ApplyColumns() {
 PathBar* CKirvoView::pathBar() const { return pathBar_.data(); }
 
 int CKirvoView::rowCount() const { return model() ? model()->rowCount() : 0; }
+
+const ResultRows& CKirvoView::rows() const {
+    static const ResultRows kNoRows;
+    return resultModel_ ? resultModel_->rows() : kNoRows;
+}
+
+bool CKirvoView::ShowsResult() const { return resultModel_ && model() == resultModel_; }
+
+std::vector<int> CKirvoView::selectedRows() const {
+    std::vector<int> rows;
+    if (!selectionModel()) return rows;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        if (range.parent().isValid()) continue;
+        for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+void CKirvoView::setUserPrompts(UserPrompts* prompts) { prompts_ = prompts ? prompts : ownPrompts_.get(); }
 
 bool CKirvoView::hasSelectedRows() const {
     return selectionModel() && selectionModel()->hasSelection();
@@ -173,12 +200,94 @@ void CKirvoView::UpdateCommandUi(CommandActions& actions) const {
 
 void CKirvoView::OnPfadeVergleichen() {
     if (!pathBar_) return;
-    if (pathBar_->text(PathBar::Side::Source).isEmpty() ||
-        pathBar_->text(PathBar::Side::Target).isEmpty()) {
+    const QString sourceText = pathBar_->text(PathBar::Side::Source);
+    const QString targetText = pathBar_->text(PathBar::Side::Target);
+    if (sourceText.isEmpty() || targetText.isEmpty()) return;
+    const WaitCursor wait;
+    pathBar_->UpdateHistories();
+
+    // No row may point into the engine while it runs or after it is cleared.
+    if (resultModel_) resultModel_->Clear();
+    std::string source = QFile::encodeName(sourceText).toStdString();
+    std::string target = QFile::encodeName(targetText).toStdString();
+    matcher_.Run(source, target, options_.subOrdner(), options_.systemOrdner(), options_.oneSecond());
+
+    if (options_.ueber5000() && matcher_.pairCount() > kLargeResult) {
+        if (options_.beep()) prompts_->Beep(BeepKind::Question);
+        if (!prompts_->AskOkCancel(kLargeResultQuestion)) matcher_.Clear();
+    }
+    FillList();
+    if (options_.beep()) prompts_->Beep(BeepKind::Done);
+}
+
+void CKirvoView::FillList() { FillRows(matcher_.pairs(), matcher_.sourceRoot(), matcher_.targetRoot()); }
+
+void CKirvoView::FillListFrom(std::span<const FilePair> pairs, const std::string& sourceRoot,
+                              const std::string& targetRoot) {
+    FillRows(pairs, sourceRoot, targetRoot);
+}
+
+void CKirvoView::FillRows(std::span<const FilePair> pairs, const std::string& sourceRoot,
+                          const std::string& targetRoot) {
+    if (!resultModel_) return;
+    if (model() != resultModel_) setModel(resultModel_);
+    OutputBar* bar = OutputBar::Published();
+    ListFillProgress progress(bar, pathBar_.data());
+    resultModel_->Rebuild(pairs, sourceRoot, targetRoot, filter_, &progress);
+    if (bar) {
+        const ResultRows& rows = resultModel_->rows();
+        bar->setFieldText(OutputBar::kSourceTotals, FromUtf8(rows.SourceSummaryText()), true);
+        bar->setFieldText(OutputBar::kTargetTotals, FromUtf8(rows.TargetSummaryText()), true);
+    }
+    UpdateSelectionStats();
+    emit commandStateChanged();
+}
+
+void CKirvoView::UpdateSelectionStats() {
+    OutputBar* bar = OutputBar::Published();
+    if (!bar || !resultModel_) return;
+    const SelectionStats stats(resultModel_->rows());
+    bar->setFieldText(OutputBar::kSourceSelection, FromUtf8(stats.SourceText()), true);
+    bar->setFieldText(OutputBar::kTargetSelection, FromUtf8(stats.TargetText()), true);
+}
+
+void CKirvoView::mousePressEvent(QMouseEvent* event) {
+    // The second press of a double-click, and every button but the left,
+    // belong to the list alone.
+    if (event->button() != Qt::LeftButton || event->type() != QEvent::MouseButtonPress || !ShowsResult()) {
+        CListViewEx::mousePressEvent(event);
         return;
     }
-    pathBar_->UpdateHistories();
-    // Scanning and filling the list arrive with the result list.
+    const QPoint point = event->position().toPoint();
+    const QModelIndex hit = indexAt(point);
+    const int row = hit.isValid() ? hit.row() : -1;
+    const bool onStateImage = row >= 0 && point.x() >= stateImageLeft() && point.x() < iconLeft();
+    const bool folderRow = row >= 0 && resultModel_->rows().IsFolderRow(static_cast<size_t>(row));
+    swallowedPress_ = onStateImage || folderRow;
+    if (onStateImage) {
+        if (folderRow) {
+            resultModel_->ToggleFolderMarks(row);
+        } else {
+            resultModel_->ToggleMark(row);
+        }
+    } else if (!folderRow) {
+        CListViewEx::mousePressEvent(event);
+    }
+    event->accept();
+    UpdateSelectionStats();
+}
+
+void CKirvoView::mouseMoveEvent(QMouseEvent* event) {
+    if (swallowedPress_ && (event->buttons() & Qt::LeftButton)) return;
+    CListViewEx::mouseMoveEvent(event);
+}
+
+void CKirvoView::mouseReleaseEvent(QMouseEvent* event) {
+    if (swallowedPress_ && event->button() == Qt::LeftButton) {
+        swallowedPress_ = false;
+        return;
+    }
+    CListViewEx::mouseReleaseEvent(event);
 }
 
 // The file operations and the selection command arrive with their issues;
@@ -211,10 +320,13 @@ DisplayFilterValue CKirvoView::FilterValue(CommandId filterCommand) {
     return DisplayFilterValue::Unequal;
 }
 
-// Rebuilding the list from the held pairs arrives with the result list.
+// Rebuilds from the pairs the engine holds: no scan, and never the question
+// for large results.
 void CKirvoView::OnDisplayFilter(DisplayFilterValue value) {
+    const WaitCursor wait;
     filter_.SetDisplayFilter(value);
-    emit commandStateChanged();
+    FillList();
+    if (options_.beep()) prompts_->Beep(BeepKind::Done);
 }
 
 }  // namespace kirvo

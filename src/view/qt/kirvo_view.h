@@ -1,6 +1,10 @@
 #pragma once
 #include <QPointer>
 #include <array>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "app/app_options.h"
 #include "app/command_id.h"
@@ -10,13 +14,15 @@
 #include "view/qt/list_view_ex.h"
 
 class QMainWindow;
-class QStandardItemModel;
 
 namespace kirvo {
 
 class CommandActions;
 class PathBar;
 class ProfileStore;
+class ResultListModel;
+class ResultRows;
+class UserPrompts;
 
 // The result view: the list with its nine columns, the path bar, the
 // comparison engine, the display filter and the options. It handles the
@@ -42,13 +48,15 @@ public:
     void UpdateCommandUi(CommandActions& actions) const;
 
     // Keeps the column layout and the command-state notifications when a
-    // new model (the result list) is set.
+    // new model is set. The view starts with its result list model; with
+    // any other model it is a plain list (no marks, no statistics).
     void setModel(QAbstractItemModel* model) override;
 
     AppOptions& options() { return options_; }
     const AppOptions& options() const { return options_; }
     PathBar* pathBar() const;
     TreeMatcher& matcher() { return matcher_; }
+    const TreeMatcher& matcher() const { return matcher_; }
     const DisplayFilter& displayFilter() const { return filter_; }
     // The filter command of a filter value, and back.
     static CommandId FilterCommand(DisplayFilterValue value);
@@ -56,14 +64,38 @@ public:
 
     int rowCount() const;
     bool hasSelectedRows() const;
+
+    // The rows of the list: per row its state image (the mark) and its pair
+    // in matcher().pairs(); full paths are matcher().sourceRoot() or
+    // targetRoot() followed by the entry's relativePath().
+    const ResultRows& rows() const;
+    ResultListModel* resultModel() const { return resultModel_; }
+    // Indexes of the selected rows, ascending.
+    std::vector<int> selectedRows() const;
+
+    // Questions and sounds go here; the view's own message boxes until set.
+    // prompts must outlive the view or be replaced first.
+    void setUserPrompts(UserPrompts* prompts);
+    UserPrompts& userPrompts() const { return *prompts_; }
+
+    // Rebuilds the list from the engine's pairs under the current filter:
+    // progress and totals in the bar "Ausgabe", then the statistics.
+    void FillList();
+    // The same over pairs held elsewhere (benchmarks); they and both roots
+    // are borrowed until the next filling or comparison.
+    void FillListFrom(std::span<const FilePair> pairs, const std::string& sourceRoot,
+                      const std::string& targetRoot);
+    // Recounts the marked rows into fields 1011 and 1012.
+    void UpdateSelectionStats();
     // Initial width of each column, as set by OnInitialUpdate.
     int initialColumnWidth(int column) const { return columnWidths_[column]; }
     static Qt::Alignment ColumnAlignment(int column);
 
 public slots:
     // Command 32775 "Pfade vergleichen": with both fields filled, moves the
-    // two paths to the top of their histories. The scan and the list arrive
-    // with the result list.
+    // two paths to the top of their histories, compares the two folders,
+    // asks before showing more than 5000 pairs (when so set) and fills the
+    // list. Runs again after every file operation.
     void OnPfadeVergleichen();
 
 signals:
@@ -73,7 +105,16 @@ signals:
     // path field); the frame routes it like a menu command.
     void commandRequested(kirvo::CommandId id);
 
+protected:
+    // Left button: mark clicks on the state image, presses on a folder row's
+    // text swallowed, everything else to the list; then the statistics.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
 private:
+    void FillRows(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot);
+    bool ShowsResult() const;
     void OnSynchronize();
     void OnCopySelected();
     void OnDeleteSelected();
@@ -84,7 +125,11 @@ private:
     QMainWindow* frame_;
     ProfileStore& store_;
     QPointer<PathBar> pathBar_;
-    QStandardItemModel* emptyModel_ = nullptr;
+    ResultListModel* resultModel_ = nullptr;
+    std::unique_ptr<UserPrompts> ownPrompts_;
+    UserPrompts* prompts_ = nullptr;
+    // A left press the list never saw: its moves and release stay away too.
+    bool swallowedPress_ = false;
     TreeMatcher matcher_;
     DisplayFilter filter_{DisplayFilterValue::Unequal};
     AppOptions options_;

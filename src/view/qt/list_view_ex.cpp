@@ -1,8 +1,30 @@
 #include "view/qt/list_view_ex.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QHeaderView>
+#include <QIcon>
+#include <QPainter>
+#include <QStyledItemDelegate>
 
 namespace kirvo {
+namespace {
+
+// Rows as high as the 16-pixel images need, or the font if it is taller.
+class RowHeightDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
+        return {0, std::max(option.fontMetrics.height() + 4, CListViewEx::kImageSize + 2)};
+    }
+};
+
+const QString& Dots() {
+    static const QString dots = QStringLiteral("...");
+    return dots;
+}
+
+}  // namespace
 
 CListViewEx::CListViewEx(QWidget* parent) : QTreeView(parent) {
     setRootIsDecorated(false);
@@ -15,9 +37,184 @@ CListViewEx::CListViewEx(QWidget* parent) : QTreeView(parent) {
     setSortingEnabled(false);
     setTextElideMode(Qt::ElideRight);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setIndentation(0);
+    setItemDelegate(new RowHeightDelegate(this));
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(QHeaderView::Interactive);
+}
+
+QString CListViewEx::FitTextToWidth(const QFontMetrics& metrics, const QString& text, int width, int margin,
+                                    bool* shortened) {
+    if (shortened) *shortened = false;
+    if (text.isEmpty() || metrics.horizontalAdvance(text) + margin <= width) return text;
+    if (shortened) *shortened = true;
+    const int room = width - margin - metrics.horizontalAdvance(Dots());
+    // The longest prefix of 1 .. length-1 characters that fits beside the
+    // dots; the prefix widths grow with the length, so halving finds it.
+    qsizetype keep = 1;
+    qsizetype low = 2, high = text.size() - 1;
+    while (low <= high) {
+        const qsizetype mid = (low + high) / 2;
+        if (metrics.horizontalAdvance(text.left(mid)) <= room) {
+            keep = mid;
+            low = mid + 1;
+        } else {
+            high = mid - 1;
+        }
+    }
+    // Never cut a character made of two UTF-16 units in half.
+    if (keep < text.size() && text.at(keep).isLowSurrogate()) keep += keep == 1 ? 1 : -1;
+    return text.left(keep) + Dots();
+}
+
+int CListViewEx::stateImageLeft() const { return header()->sectionViewportPosition(0); }
+
+QRect CListViewEx::FullWidth(const QRect& rect) const {
+    return {0, rect.top(), std::max(viewport()->width(), header()->length() - header()->offset()),
+            rect.height()};
+}
+
+QRect CListViewEx::rowRect(const QModelIndex& index) const {
+    const QRect cell = visualRect(index.siblingAtColumn(0));
+    if (!cell.isValid()) return {};
+    int right = header()->length() - header()->offset();
+    if (right < viewport()->width()) right = viewport()->width();
+    return QRect(QPoint(labelLeft(), cell.top()), QPoint(right - 1, cell.bottom()));
+}
+
+const QPixmap& CListViewEx::Image(int index, bool state, bool blended) const {
+    const qreal ratio = devicePixelRatioF();
+    const QRgb highlight = palette().color(QPalette::Active, QPalette::Highlight).rgba();
+    if (ratio != imagesRatio_ || highlight != imagesHighlight_) {
+        static const char* const kFiles[] = {":/icons/state-unchecked.svg", ":/icons/state-checked.svg",
+                                             ":/icons/folder.svg", ":/icons/document.svg"};
+        for (int i = 0; i < 4; ++i) {
+            images_[i] = QIcon(QString::fromLatin1(kFiles[i])).pixmap(QSize(kImageSize, kImageSize), ratio);
+        }
+        // Icons of a highlighted row: blended half and half with the highlight.
+        for (int i = 0; i < 2; ++i) {
+            QPixmap blend = images_[2 + i];
+            QPainter p(&blend);
+            p.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+            QColor colour = QColor::fromRgba(highlight);
+            colour.setAlpha(128);
+            p.fillRect(blend.rect(), colour);
+            p.end();
+            images_[4 + i] = blend;
+        }
+        imagesRatio_ = ratio;
+        imagesHighlight_ = highlight;
+    }
+    if (state) return images_[index - 1];
+    return images_[(blended ? 4 : 2) + index - 1];
+}
+
+void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const QModelIndex first = index.siblingAtColumn(0);
+    const int row = first.row();
+    const bool hasFocus = this->hasFocus();
+    const bool selected = selectionModel() && selectionModel()->isRowSelected(row, first.parent());
+    const bool focused = currentIndex().isValid() && currentIndex().row() == row;
+    const bool highlighted = hasFocus && selected;
+    const int stateImage = first.data(StateImageRole).toInt();
+    const int smallImage = first.data(SmallImageRole).toInt();
+    const QPalette& colours = palette();
+
+    const int top = option.rect.top();
+    const int height = option.rect.height();
+    const int x0 = stateImageLeft();
+    const int label = x0 + 2 * kImageSize;
+    int right = header()->length() - header()->offset();
+    if (right < viewport()->width()) right = viewport()->width();
+    const QRect rowRect(label, top, right - label, height);
+
+    painter->save();
+    painter->setFont(option.font);
+    painter->fillRect(rowRect, colours.color(QPalette::Active, highlighted ? QPalette::Highlight : QPalette::Base));
+    if (stateImage == kFolderState && !selected && !focused) {
+        painter->fillRect(QRect(0, top, right, height), colours.color(QPalette::Active, QPalette::Window));
+    }
+    const int imageTop = top + (height - kImageSize) / 2;
+    if (stateImage == 1 || stateImage == 2) painter->drawPixmap(x0, imageTop, Image(stateImage, true, false));
+    if ((smallImage == kFolderImage || smallImage == kDocumentImage) && header()->sectionSize(0) > 1) {
+        painter->drawPixmap(x0 + kImageSize, imageTop, Image(smallImage, false, highlighted));
+    }
+    painter->setPen(colours.color(QPalette::Active, highlighted ? QPalette::HighlightedText : QPalette::Text));
+
+    const QFontMetrics metrics(option.font);
+    constexpr int kFlags = Qt::TextSingleLine | Qt::TextDontClip | Qt::AlignVCenter;
+    const int width0 = header()->sectionSize(0);
+    if (const QString text = first.data(Qt::DisplayRole).toString(); !text.isEmpty()) {
+        const int cellWidth = x0 + width0 - label;
+        const QString shown = FitTextToWidth(metrics, text, cellWidth, 2 * kFirstColumnInset);
+        painter->drawText(QRect(label + kFirstColumnInset, top, cellWidth - 2 * kFirstColumnInset, height),
+                          kFlags | Qt::AlignLeft, shown);
+    }
+    int cellLeft = x0 + width0;
+    const int columns = model()->columnCount(first.parent());
+    for (int column = 1; column < columns; ++column) {
+        if (header()->isSectionHidden(column)) continue;
+        const int cellWidth = header()->sectionSize(column);
+        const QModelIndex cell = first.siblingAtColumn(column);
+        const QString text = cell.data(Qt::DisplayRole).toString();
+        if (!text.isEmpty()) {
+            bool shortened = false;
+            const QString shown = FitTextToWidth(metrics, text, cellWidth, 2 * kColumnInset, &shortened);
+            Qt::Alignment alignment = Qt::AlignLeft;
+            if (!shortened) {
+                alignment = Qt::Alignment(cell.data(Qt::TextAlignmentRole).toInt()) & Qt::AlignHorizontal_Mask;
+                if (alignment != Qt::AlignRight && alignment != Qt::AlignHCenter) alignment = Qt::AlignLeft;
+            }
+            painter->drawText(QRect(cellLeft + kColumnInset, top, cellWidth - 2 * kColumnInset, height),
+                              kFlags | int(alignment), shown);
+        }
+        cellLeft += cellWidth;
+    }
+
+    if (focused && hasFocus) {
+        QStyleOptionFocusRect frame;
+        frame.initFrom(this);
+        frame.rect = rowRect;
+        frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
+        frame.backgroundColor = colours.color(QPalette::Active, highlighted ? QPalette::Highlight : QPalette::Base);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, this);
+    }
+    painter->restore();
+}
+
+QRegion CListViewEx::visualRegionForSelection(const QItemSelection& selection) const {
+    QRegion rows;
+    for (const QRect& rect : QTreeView::visualRegionForSelection(selection)) rows += FullWidth(rect);
+    return rows;
+}
+
+void CListViewEx::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTreeView::currentChanged(current, previous);
+    for (const QModelIndex& index : {previous, current}) {
+        if (index.isValid()) viewport()->update(FullWidth(visualRect(index)));
+    }
+}
+
+void CListViewEx::InvalidateHighlightedRows() {
+    QRegion rows;
+    if (currentIndex().isValid()) rows += FullWidth(visualRect(currentIndex()));
+    if (selectionModel()) rows += visualRegionForSelection(selectionModel()->selection());
+    viewport()->update(rows);
+}
+
+void CListViewEx::focusInEvent(QFocusEvent* event) {
+    QTreeView::focusInEvent(event);
+    InvalidateHighlightedRows();
+}
+
+void CListViewEx::focusOutEvent(QFocusEvent* event) {
+    QTreeView::focusOutEvent(event);
+    // Focus moving into one of the list's own children (its header) changes
+    // nothing the rows show.
+    const QWidget* next = QApplication::focusWidget();
+    if (next && isAncestorOf(next)) return;
+    InvalidateHighlightedRows();
 }
 
 }  // namespace kirvo

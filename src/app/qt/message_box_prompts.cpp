@@ -1,0 +1,20 @@
+#include "app/qt/message_box_prompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace kirvo {
+
+bool MessageBoxPrompts::AskOkCancel(const std::string& text) {
+    QWidget* parent = parent_ ? parent_->window() : nullptr;
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void MessageBoxPrompts::Beep(BeepKind /*kind*/) { QApplication::beep(); }
+
+}  // namespace kirvo

@@ -1,0 +1,23 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+
+#include "app/user_prompts.h"
+
+namespace kirvo {
+
+// UserPrompts on screen: QMessageBox for questions, QApplication::beep for
+// the sounds (the platform has one sound only).
+class MessageBoxPrompts : public UserPrompts {
+public:
+    // parent: the window the boxes are centred on; may be null.
+    explicit MessageBoxPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+
+    bool AskOkCancel(const std::string& text) override;
+    void Beep(BeepKind kind) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace kirvo

@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+namespace kirvo {
+
+// The sounds the program makes on its own events.
+enum class BeepKind {
+    Question,  // before a question to the user
+    Done,      // a finished comparison or list refill
+};
+
+// Questions to the user and event sounds, so that the commands can run
+// against a script in tests. Texts are UTF-8.
+class UserPrompts {
+public:
+    virtual ~UserPrompts() = default;
+
+    // An OK/Cancel message box with the question icon; true for OK.
+    virtual bool AskOkCancel(const std::string& text) = 0;
+    virtual void Beep(BeepKind kind) = 0;
+};
+
+}  // namespace kirvo

@@ -1,0 +1,108 @@
+#include "view/qt/result_list_model.h"
+
+#include "app/list_columns.h"
+#include "engine/tree_matcher.h"
+#include "view/qt/list_view_ex.h"
+
+namespace kirvo {
+
+ResultListModel::ResultListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void ResultListModel::Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter,
+                              FillProgress* progress) {
+    Rebuild(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress);
+}
+
+void ResultListModel::Rebuild(std::span<const FilePair> pairs, const std::string& sourceRoot,
+                              const std::string& targetRoot, const DisplayFilter& filter,
+                              FillProgress* progress) {
+    beginResetModel();
+    rows_.Build(pairs, sourceRoot, targetRoot, filter, progress);
+    endResetModel();
+}
+
+void ResultListModel::Clear() {
+    beginResetModel();
+    rows_.Clear();
+    endResetModel();
+}
+
+void ResultListModel::ToggleMark(int row) {
+    if (row < 0) return;
+    const int before = rows_.StateImage(static_cast<size_t>(row));
+    rows_.ToggleMark(static_cast<size_t>(row));
+    if (rows_.StateImage(static_cast<size_t>(row)) != before) {
+        emit dataChanged(index(row, 0), index(row, 0), {CListViewEx::StateImageRole});
+    }
+}
+
+void ResultListModel::ToggleFolderMarks(int folderRow) {
+    if (folderRow < 0 || !rows_.IsFolderRow(static_cast<size_t>(folderRow))) return;
+    rows_.ToggleFolderMarks(static_cast<size_t>(folderRow));
+    int last = folderRow + 1;
+    while (last < rowCount() && !rows_.IsFolderRow(static_cast<size_t>(last))) ++last;
+    if (last > folderRow + 1) {
+        emit dataChanged(index(folderRow + 1, 0), index(last - 1, 0), {CListViewEx::StateImageRole});
+    }
+}
+
+QString ResultListModel::cellText(int row, int column) const {
+    if (row < 0) return {};
+    const std::string text = rows_.CellText(static_cast<size_t>(row), column);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+Qt::Alignment ResultListModel::ColumnAlignment(int column) {
+    if (column < 0 || column >= ListColumns::kCount) return Qt::AlignLeft | Qt::AlignVCenter;
+    switch (ListColumns::Table()[static_cast<size_t>(column)].alignment) {
+    case kirvo::ColumnAlignment::Right:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    case kirvo::ColumnAlignment::Center:
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    case kirvo::ColumnAlignment::Left:
+        break;
+    }
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+int ResultListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ResultListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ResultRows::kColumnCount;
+}
+
+QVariant ResultListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const auto row = static_cast<size_t>(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return cellText(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        return static_cast<int>(ColumnAlignment(index.column()));
+    case CListViewEx::StateImageRole:
+        return rows_.StateImage(row);
+    case CListViewEx::SmallImageRole:
+        return rows_.IsFolderRow(row) ? CListViewEx::kFolderImage : CListViewEx::kDocumentImage;
+    default:
+        return {};
+    }
+}
+
+QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= ListColumns::kCount) return {};
+    if (role == Qt::DisplayRole) {
+        const std::string_view title = ListColumns::Table()[static_cast<size_t>(section)].title;
+        return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+    }
+    if (role == Qt::TextAlignmentRole) return static_cast<int>(ColumnAlignment(section));
+    return {};
+}
+
+Qt::ItemFlags ResultListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,244 @@
+// "Pfade vergleichen" on real trees: the rows and cells of the list, the
+// totals, the question before a large result, the progress and the beeps.
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "support/temp_tree.h"
+#include "view_fixture.h"
+
+using namespace kirvo;
+using namespace kirvo::test;
+
+namespace {
+
+const int64_t kOld = LocalEpoch(2011, 3, 6, 7, 5, 9);
+const int64_t kNew = LocalEpoch(2012, 11, 24, 18, 30, 0);
+const QString kOldText = QStringLiteral(" 6.03.2011 07:05:09");
+const QString kNewText = QStringLiteral("24.11.2012 18:30:00");
+
+const char* const kQuestion =
+    "ask: Es wurden mehr als 5000 Vergleiche gemacht . Das verlangsamt die Anzeige und das später darauf "
+    "folgende Löschen der Anzeige sehr ! Trotzdem anzeigen ?";
+
+void MakeEmptyFiles(const std::string& folder, int count) {
+    MakeDirs(folder);
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/f%05d", i);
+        WriteFile(folder + name, "", kOld);
+    }
+}
+
+QString Root(const TempDir& dir, const char* side) { return QString::fromStdString(dir / side) + u'/'; }
+
+}  // namespace
+
+class ResultListTest : public QObject {
+    Q_OBJECT
+
+    TempDir many_;  // quelle: 5000 empty files; ziel0: empty; ziel1: one more file
+
+private slots:
+    void initTestCase() {
+        MakeEmptyFiles(many_ / "quelle", 5000);
+        MakeDirs(many_ / "ziel0");
+        WriteFile(many_ / "ziel1/zusatz", "", kOld);
+    }
+
+    void filesOnlyInTheRootsGetOneFolderRowWithBothRoots() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"neu.txt", kNew, "12345"}, {"nur-q.txt", kOld, "abc"}, {"gleich.txt", kOld, "g"}});
+        MakeTree(dir / "z", {{"neu.txt", kOld, "1"}, {"nur-z.txt", kNew, std::string(2048, 'z')},
+                             {"gleich.txt", kOld, "g"}});
+        Window w;
+        w.Compare(dir / "q", dir / "z");
+        // Unequal is the filter at start: the equal pair is not shown.
+        QCOMPARE(w.rowCount(), 4);
+        QCOMPARE(w.Cells(0), Root(dir, "q") + "|||||" + Root(dir, "z") + "|||");
+        QCOMPARE(w.State(0), ResultRows::kFolder);
+        QCOMPARE(w.Cells(1), "neu.txt|5 Byte|" + kNewText + "|neu.txt|--->|neu.txt|1 Byte|" + kOldText + "|neu.txt");
+        // A source-only row: columns 5 to 8 empty; a target-only row: 0 to 3.
+        QCOMPARE(w.Cells(2), "nur-q.txt|3 Byte|" + kOldText + "|nur-q.txt|--->||||");
+        QCOMPARE(w.Cells(3), "||||<---|nur-z.txt|2 KB|" + kNewText + "|nur-z.txt");
+        for (int row = 1; row < 4; ++row) QCOMPARE(w.State(row), ResultRows::kMarked);
+
+        QCOMPARE(w.Field(OutputBar::kSourceTotals), "2 Dateien in 1 Ordner mit 8 Bytes (8 Byte) ");
+        QCOMPARE(w.Field(OutputBar::kTargetTotals), "2 Dateien in 1 Ordner mit 2 KB (2049 Byte) ");
+        QCOMPARE(w.Field(OutputBar::kSourceSelection), "2 Dateien mit 8 Bytes (8 Byte) ausgewählt ");
+        QCOMPARE(w.Field(OutputBar::kTargetSelection), "2 Dateien mit 2 KB (2049 Byte) ausgewählt ");
+        QCOMPARE(w.prompts.log, QStringList{"beep"});
+
+        // Equal rows under All and Equal: "=", no box, no mark.
+        for (CommandId filter : {CommandId::FilterAll, CommandId::FilterEqual}) {
+            w.Command(filter);
+            const int row = w.RowOf("gleich.txt");
+            QVERIFY(row > 0);
+            QCOMPARE(w.Cells(row), "gleich.txt|1 Byte|" + kOldText + "|gleich.txt|=|gleich.txt|1 Byte|" + kOldText +
+                                       "|gleich.txt");
+            QCOMPARE(w.State(row), ResultRows::kEqual);
+        }
+        QCOMPARE(w.rowCount(), 2);  // Equal: the folder row and the equal row
+        QCOMPARE(w.Field(OutputBar::kSourceSelection), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt ");
+    }
+
+    void aFolderWithTargetOnlyFilesGetsASecondFolderRow() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt"}, {"X/b.txt"}});
+        MakeTree(dir / "z", {{"a.txt"}, {"X/b.txt"}, {"X/c.txt"}});
+        Window w;
+        w.Command(CommandId::FilterAll);
+        w.Compare(dir / "q", dir / "z");
+        const QString sx = Root(dir, "q") + "X/", tx = Root(dir, "z") + "X/";
+        QStringList names;
+        for (int row = 0; row < w.rowCount(); ++row) {
+            names << (w.State(row) == ResultRows::kFolder
+                          ? "[" + w.model()->cellText(row, 0) + "|" + w.model()->cellText(row, 5) + "]"
+                          : w.model()->cellText(row, 3) + w.model()->cellText(row, 8));
+        }
+        QCOMPARE(names, (QStringList{"[" + Root(dir, "q") + "|" + Root(dir, "z") + "]", "a.txta.txt",
+                                     "[" + sx + "|" + tx + "]", "X/b.txtX/b.txt", "[|" + tx + "]", "X/c.txt"}));
+        QCOMPARE(w.Field(OutputBar::kTargetTotals), "3 Dateien in 3 Ordner mit 3 Bytes (3 Byte) ");
+        QCOMPARE(w.Field(OutputBar::kSourceTotals), "2 Dateien in 2 Ordner mit 2 Bytes (2 Byte) ");
+    }
+
+    void anEmptyFieldDoesNothing() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt", kNew}});
+        Window w;
+        w.Compare(dir / "q", dir / "z");
+        QCOMPARE(w.rowCount(), 2);
+        w.Compare(dir / "q", "");
+        w.Compare("", dir / "q");
+        QCOMPARE(w.rowCount(), 2);
+        QCOMPARE(w.prompts.log, QStringList{"beep"});
+        QCOMPARE(w.view()->pathBar()->history(PathBar::Side::Source).entries().size(), size_t{1});
+    }
+
+    void nameBytesThatAreNotUtf8AreShownReadablyAndKept() {
+        TempDir dir;
+        const std::string latin1 = "caf\xe9.txt";
+        MakeTree(dir / "q", {{latin1, kNew}});
+        MakeDirs(dir / "z");
+        Window w;
+        w.Compare(dir / "q", dir / "z");
+        QCOMPARE(w.rowCount(), 2);
+        QCOMPARE(w.model()->cellText(1, 0), QString::fromUtf8("caf\xef\xbf\xbd.txt"));
+        QCOMPARE(std::string(w.rows().Pair(1)->source->name()), latin1);
+    }
+
+    void largeResultQuestion_data() {
+        QTest::addColumn<bool>("extraFile");  // 5001 pairs instead of 5000
+        QTest::addColumn<bool>("ask");        // option "ueber_5000"
+        QTest::addColumn<bool>("beep");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("5000 pairs: no question") << false << true << true << false << QStringList{"beep"} << true;
+        QTest::newRow("5001, OK") << true << true << true << true << QStringList{"beep?", kQuestion, "beep"} << true;
+        QTest::newRow("5001, Cancel") << true << true << true << false << QStringList{"beep?", kQuestion, "beep"}
+                                      << false;
+        QTest::newRow("5001, Cancel, no beep") << true << true << false << false << QStringList{kQuestion} << false;
+        QTest::newRow("5001, option off") << true << false << true << false << QStringList{"beep"} << true;
+    }
+
+    void largeResultQuestion() {
+        QFETCH(bool, extraFile);
+        QFETCH(bool, ask);
+        QFETCH(bool, beep);
+        QFETCH(bool, answer);
+        QFETCH(QStringList, log);
+        QFETCH(bool, shown);
+        Window w;
+        w.SetOption(Option::Ueber5000, ask);
+        w.SetOption(Option::Beep, beep);
+        w.prompts.answer = answer;
+        w.Compare(many_ / "quelle", many_ / (extraFile ? "ziel1" : "ziel0"));
+        QCOMPARE(w.prompts.log, log);
+        if (shown) {
+            QCOMPARE(w.view()->matcher().pairCount(), extraFile ? 5001 : 5000);
+            QVERIFY(w.rowCount() > 5000);
+            QCOMPARE(w.Field(OutputBar::kSourceTotals), "5000 Dateien in 1 Ordner mit 0 Bytes (0 Byte) ");
+        } else {
+            // Declined: nothing left to show or to act on.
+            QCOMPARE(w.view()->matcher().pairCount(), 0);
+            QCOMPARE(w.rowCount(), 0);
+            QVERIFY(w.rows().pairs().empty());
+            QCOMPARE(w.Field(OutputBar::kSourceTotals), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
+            QCOMPARE(w.Field(OutputBar::kTargetTotals), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
+            QCOMPARE(w.Field(OutputBar::kSourceSelection), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt ");
+            QVERIFY(!w.frame.actions().action(CommandId::Synchronize)->isEnabled());
+        }
+    }
+
+    void filterChangesNeverAskAndKeepTheFilter() {
+        Window w;
+        w.Compare(many_ / "quelle", many_ / "ziel1");
+        QCOMPARE(w.prompts.log.size(), 3);
+        w.prompts.log.clear();
+        w.Command(CommandId::FilterTargetToSource);
+        QCOMPARE(w.prompts.log, QStringList{"beep"});
+        QCOMPARE(w.rowCount(), 2);
+        QCOMPARE(w.model()->cellText(1, 5), "zusatz");
+        // The next comparison keeps the filter.
+        w.prompts.log.clear();
+        w.Compare(many_ / "quelle", many_ / "ziel1");
+        QCOMPARE(w.rowCount(), 2);
+        QCOMPARE(w.view()->displayFilter().value(), DisplayFilterValue::TargetToSource);
+    }
+
+    void theListIsEmptiedBeforeTheEngineRunsAgain() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a", kNew}, {"b", kNew}});
+        MakeDirs(dir / "z");
+        Window w;
+        w.Compare(dir / "q", dir / "z");
+        QCOMPARE(w.rowCount(), 3);
+        // At the first reset of the next comparison the engine still holds
+        // the old result, and the list is already empty.
+        QList<QPair<int, int>> resets;
+        QObject::connect(w.model(), &QAbstractItemModel::modelReset, [&] {
+            resets << qMakePair(w.rowCount(), int(w.view()->matcher().pairCount()));
+        });
+        w.Compare(dir / "z", dir / "q");
+        QCOMPARE(resets.size(), 2);
+        QCOMPARE(resets[0], qMakePair(0, 2));
+        QCOMPARE(resets[1], qMakePair(3, 2));
+        QCOMPARE(w.Cells(1), "||||<---|a|1 Byte|" + kNewText + "|a");
+    }
+
+    void progressEveryTenthFileForAThousandPairs() {
+        TempDir dir;
+        MakeEmptyFiles(dir / "q", 1000);
+        MakeDirs(dir / "z");
+        Window w;
+        w.frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+        QLineEdit* field = w.frame.outputBar()->field(OutputBar::kSourceTotals);
+        QStringList texts;
+        int paints = 0;
+        QObject::connect(field, &QLineEdit::textChanged, [&](const QString& text) { texts << text; });
+        struct PaintCounter : QObject {
+            int* count;
+            explicit PaintCounter(int* c) : count(c) {}
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) ++*count;
+                return false;
+            }
+        } counter(&paints);
+        field->installEventFilter(&counter);
+        w.Compare(dir / "q", dir / "z");
+
+        QStringList expected;
+        for (int n = 0; n <= 10; ++n) expected << QStringLiteral("%1 Dateien").arg(n);
+        for (int n = 20; n < 1000; n += 10) expected << QStringLiteral("%1 Dateien").arg(n);
+        expected << "1000 Dateien in 1 Ordner mit 0 Bytes (0 Byte) ";
+        QCOMPARE(texts, expected);
+        // Each text was on screen before the next one came: painted at once.
+        QVERIFY2(paints >= expected.size(), qPrintable(QString::number(paints)));
+        QCOMPARE(w.Field(OutputBar::kTargetTotals), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
+    }
+};
+
+QTEST_MAIN(ResultListTest)
+#include "result_list_qtest.moc"
