@@ -17,6 +17,8 @@ public:
 
     // An OK/Cancel message box with the question icon; true for OK.
     virtual bool AskOkCancel(const std::string& text) = 0;
+    // The same without an icon (the file operations' count questions).
+    virtual bool AskOkCancelNoIcon(const std::string& text) { return AskOkCancel(text); }
     virtual void Beep(BeepKind kind) = 0;
 };
 

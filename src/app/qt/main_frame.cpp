@@ -17,6 +17,7 @@
 #include "app/qt/lock_key_state.h"
 #include "app/qt/output_bar.h"
 #include "app/version_info.h"
+#include "fileops/qt/qt_file_operation_service.h"
 #include "view/qt/kirvo_view.h"
 
 namespace kirvo {
@@ -57,7 +58,9 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     setDockNestingEnabled(false);
     outputBar_->Publish();
 
+    fileOperations_ = std::make_unique<QtFileOperationService>(this);
     view_ = new CKirvoView(this, store_, this);
+    view_->setFileOperationService(fileOperations_.get());
     setCentralWidget(view_);
     connect(view_, &CKirvoView::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
     connect(view_, &CKirvoView::commandRequested, this, &CMainFrame::OnCommand);

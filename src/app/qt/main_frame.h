@@ -16,6 +16,7 @@ namespace kirvo {
 
 class CKirvoView;
 class CommandActions;
+class FileOperationService;
 class LockKeyState;
 class OutputBar;
 class ProfileStore;
@@ -84,6 +85,8 @@ private:
     QTimer* noticeTimer_ = nullptr;
     QString messageBehindNotice_;
     std::unique_ptr<LockKeyState> lockKeys_;
+    // The view's copying and deleting, with their dialogs; outlives the view.
+    std::unique_ptr<FileOperationService> fileOperations_;
 };
 
 }  // namespace kirvo

@@ -5,9 +5,13 @@
 
 namespace kirvo {
 
-bool MessageBoxPrompts::AskOkCancel(const std::string& text) {
+bool MessageBoxPrompts::AskOkCancel(const std::string& text) { return Ask(QMessageBox::Question, text); }
+
+bool MessageBoxPrompts::AskOkCancelNoIcon(const std::string& text) { return Ask(QMessageBox::NoIcon, text); }
+
+bool MessageBoxPrompts::Ask(QMessageBox::Icon icon, const std::string& text) {
     QWidget* parent = parent_ ? parent_->window() : nullptr;
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(),
+    QMessageBox box(icon, QApplication::applicationDisplayName(),
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Ok | QMessageBox::Cancel, parent);
     box.setDefaultButton(QMessageBox::Ok);

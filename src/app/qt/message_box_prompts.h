@@ -1,5 +1,6 @@
 #pragma once
 #include <QPointer>
+#include <QMessageBox>
 #include <QWidget>
 
 #include "app/user_prompts.h"
@@ -14,9 +15,12 @@ public:
     explicit MessageBoxPrompts(QWidget* parent = nullptr) : parent_(parent) {}
 
     bool AskOkCancel(const std::string& text) override;
+    bool AskOkCancelNoIcon(const std::string& text) override;
     void Beep(BeepKind kind) override;
 
 private:
+    bool Ask(QMessageBox::Icon icon, const std::string& text);
+
     QPointer<QWidget> parent_;
 };
 

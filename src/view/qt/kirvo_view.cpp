@@ -290,13 +290,6 @@ void CKirvoView::mouseReleaseEvent(QMouseEvent* event) {
     CListViewEx::mouseReleaseEvent(event);
 }
 
-// The file operations and the selection command arrive with their issues;
-// their actions already carry texts, prompts and enable rules.
-void CKirvoView::OnSynchronize() {}
-void CKirvoView::OnCopySelected() {}
-void CKirvoView::OnDeleteSelected() {}
-void CKirvoView::OnSelectAll() {}
-
 CommandId CKirvoView::FilterCommand(DisplayFilterValue value) {
     switch (value) {
     case DisplayFilterValue::All:

@@ -13,11 +13,13 @@
 #include "view/display_filter.h"
 #include "view/qt/list_view_ex.h"
 
+class QContextMenuEvent;
 class QMainWindow;
 
 namespace kirvo {
 
 class CommandActions;
+class FileOperationService;
 class PathBar;
 class ProfileStore;
 class ResultListModel;
@@ -78,6 +80,17 @@ public:
     void setUserPrompts(UserPrompts* prompts);
     UserPrompts& userPrompts() const { return *prompts_; }
 
+    // Synchronise, Copy and Delete go here; without one they copy and delete
+    // nothing (and still compare again). service must outlive the view or be
+    // replaced first.
+    void setFileOperationService(FileOperationService* service) { fileOperations_ = service; }
+    FileOperationService* fileOperationService() const { return fileOperations_; }
+
+    // The list's context menu at point (screen coordinates): "Kopieren",
+    // "Löschen", "Alles markieren", enabled by the same rules as the main
+    // menu; the chosen item goes out as commandRequested. pWnd is not used.
+    void OnContextMenu(QWidget* pWnd, const QPoint& point);
+
     // Rebuilds the list from the engine's pairs under the current filter:
     // progress and totals in the bar "Ausgabe", then the statistics.
     void FillList();
@@ -106,6 +119,7 @@ signals:
     void commandRequested(kirvo::CommandId id);
 
 protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
     // Left button: mark clicks on the state image, presses on a folder row's
     // text swallowed, everything else to the list; then the statistics.
     void mousePressEvent(QMouseEvent* event) override;
@@ -130,6 +144,9 @@ private:
     UserPrompts* prompts_ = nullptr;
     // A left press the list never saw: its moves and release stay away too.
     bool swallowedPress_ = false;
+    FileOperationService* fileOperations_ = nullptr;
+    // A file operation is under way (its dialogs run the event loop).
+    bool fileOperationRunning_ = false;
     TreeMatcher matcher_;
     DisplayFilter filter_{DisplayFilterValue::Unequal};
     AppOptions options_;

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 #include <deque>

@@ -1,0 +1,167 @@
+// CKirvoView: the file operations (Synchronise, Copy, Delete), the context
+// menu and "Alles markieren". The rows are read from the result list; the
+// copying and deleting is the injected FileOperationService's.
+#include <QContextMenuEvent>
+#include <QItemSelection>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <cstdio>
+#include <vector>
+
+#include "app/user_prompts.h"
+#include "fileops/delete_plan.h"
+#include "fileops/file_operation_service.h"
+#include "fileops/sync_plan.h"
+#include "view/plan_rows.h"
+#include "view/qt/kirvo_view.h"
+#include "view/qt/result_list_model.h"
+
+namespace kirvo {
+namespace {
+
+std::string CountText(const char* format, int32_t count) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, count);
+    return text;
+}
+
+// Set while a file operation runs; its dialogs run the event loop, and no
+// second operation may start inside the first.
+class RunningFlag {
+public:
+    explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~RunningFlag() { flag_ = false; }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+struct ContextItem {
+    CommandId id;
+    const char* text;  // nullptr: separator
+};
+
+constexpr ContextItem kContextMenu[] = {
+    {CommandId::EditCopy, "Kopieren"},
+    {CommandId::DeleteSelected, "Löschen"},
+    {CommandId::None, nullptr},
+    {CommandId::SelectAll, "Alles markieren"},
+};
+
+}  // namespace
+
+void CKirvoView::OnSynchronize() {
+    if (fileOperationRunning_) return;
+    const RunningFlag running(fileOperationRunning_);
+    const SyncPlan plan = BuildSyncPlan(PlanRows::Marked(rows()), matcher_.sourceRoot(), matcher_.targetRoot());
+
+    // Both questions come before any copy; each answer stands on its own.
+    bool toTarget = false;
+    bool toSource = false;
+    if (plan.sourceToTarget.count() > 0) {
+        if (options_.beep()) prompts_->Beep(BeepKind::Question);
+        toTarget = prompts_->AskOkCancelNoIcon(
+            CountText("Es werden %i Dateien von Quelle nach Ziel kopiert !", plan.sourceToTarget.count()));
+    }
+    if (plan.targetToSource.count() > 0) {
+        if (options_.beep()) prompts_->Beep(BeepKind::Question);
+        toSource = prompts_->AskOkCancelNoIcon(
+            CountText("Es werden %i Dateien von Ziel nach Quelle kopiert !", plan.targetToSource.count()));
+    }
+    if (fileOperations_) {
+        const CopyFlags flags{options_.vorUeberschreiben(), options_.vorDir()};
+        // A cancelled or failed first direction does not stop the second.
+        if (toTarget) fileOperations_->copy(plan.sourceToTarget.pairs, flags);
+        if (toSource) fileOperations_->copy(plan.targetToSource.pairs, flags);
+    }
+    OnPfadeVergleichen();
+}
+
+void CKirvoView::OnCopySelected() {
+    if (fileOperationRunning_) return;
+    const std::vector<int> selected = selectedRows();
+    if (selected.empty()) return;
+    const RunningFlag running(fileOperationRunning_);
+    const std::vector<size_t> rowIndexes(selected.begin(), selected.end());
+    const CopyList copies =
+        BuildCopyPlan(PlanRows::Selected(rows(), rowIndexes), matcher_.sourceRoot(), matcher_.targetRoot());
+    if (fileOperations_ && !copies.empty()) {
+        fileOperations_->copy(copies.pairs, CopyFlags{options_.vorUeberschreiben(), options_.vorDir()});
+    }
+    OnPfadeVergleichen();
+}
+
+void CKirvoView::OnDeleteSelected() {
+    if (fileOperationRunning_) return;
+    const std::vector<int> selected = selectedRows();
+    if (selected.empty()) return;
+    const RunningFlag running(fileOperationRunning_);
+    const std::vector<size_t> rowIndexes(selected.begin(), selected.end());
+    const DeletePlan plan =
+        BuildDeletePlan(PlanRows::Selected(rows(), rowIndexes), matcher_.sourceRoot(), matcher_.targetRoot());
+    if (fileOperations_) {
+        const DeleteFlags flags{options_.vorLoeschen()};
+        // Declining the source side's question does not stop the target side.
+        if (plan.sourceCount() > 0) fileOperations_->remove(plan.sourceFiles, flags);
+        if (plan.targetCount() > 0) fileOperations_->remove(plan.targetFiles, flags);
+    }
+    OnPfadeVergleichen();
+}
+
+void CKirvoView::OnSelectAll() {
+    QItemSelectionModel* selection = selectionModel();
+    if (!selection || !model()) return;
+    // Every file row; folder rows keep whatever selection they had. Runs of
+    // file rows go in as one range each.
+    const ResultRows& listRows = rows();
+    const bool byRows = model() == resultModel_;
+    const int count = model()->rowCount();
+    const int lastColumn = model()->columnCount() - 1;
+    QItemSelection toSelect;
+    int runStart = -1;
+    for (int row = 0; row <= count; ++row) {
+        const bool fileRow = row < count && !(byRows && listRows.IsFolderRow(static_cast<size_t>(row)));
+        if (fileRow && runStart < 0) runStart = row;
+        if (!fileRow && runStart >= 0) {
+            toSelect.select(model()->index(runStart, 0), model()->index(row - 1, lastColumn));
+            runStart = -1;
+        }
+    }
+    selection->select(toSelect, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void CKirvoView::contextMenuEvent(QContextMenuEvent* event) {
+    OnContextMenu(this, event->globalPos());
+    event->accept();
+}
+
+void CKirvoView::OnContextMenu(QWidget* /*pWnd*/, const QPoint& point) {
+    // Bring the frame forward first, as a menu of a hidden or minimised window
+    // would make no sense.
+    if (QWidget* frame = window()) {
+        if (frame->isHidden()) frame->show();
+        if (frame->isMinimized()) frame->showNormal();
+        frame->raise();
+        frame->activateWindow();
+    }
+
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("ContextMenu149"));
+    const bool haveRows = rowCount() > 0;
+    const bool haveSelection = hasSelectedRows();
+    for (const ContextItem& item : kContextMenu) {
+        if (!item.text) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromUtf8(item.text));
+        action->setData(ToInt(item.id));
+        action->setEnabled(item.id == CommandId::SelectAll ? haveRows : haveSelection);
+    }
+    // Chosen items run once the menu has closed, routed like menu commands.
+    if (QAction* chosen = menu.exec(point)) emit commandRequested(static_cast<CommandId>(chosen->data().toInt()));
+}
+
+}  // namespace kirvo

@@ -1,0 +1,455 @@
+// Synchronise, Copy, Delete, "Alles markieren" and the context menu, driven
+// through the window on real trees with a recording file-operation service and
+// scripted questions: the exact requests, flags, order, and the comparison run
+// again afterwards. Last, the real service brings two trees into line.
+#include <QContextMenuEvent>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QTimer>
+#include <QtTest>
+#include <deque>
+#include <functional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "fileops/delete_plan.h"
+#include "fileops/file_operation_service.h"
+#include "fileops/qt/dialog_answerer.h"
+#include "support/temp_tree.h"
+#include "view_fixture.h"
+
+using namespace kirvo;
+using namespace kirvo::test;
+
+namespace {
+
+constexpr int64_t kOld = 1'300'000'000;
+constexpr int64_t kNew = kOld + 7200;
+
+// Questions and sounds into one log shared with the service, so their order shows.
+class ScriptedPrompts : public UserPrompts {
+public:
+    explicit ScriptedPrompts(QStringList& log) : log_(log) {}
+    std::deque<bool> answers;  // OK = true; none left: Cancel
+
+    bool AskOkCancel(const std::string& text) override {
+        log_ << "ask with icon: " + QString::fromStdString(text);
+        return Next();
+    }
+    bool AskOkCancelNoIcon(const std::string& text) override {
+        log_ << "ask: " + QString::fromStdString(text);
+        return Next();
+    }
+    void Beep(BeepKind kind) override { log_ << (kind == BeepKind::Question ? "beep?" : "beep"); }
+
+private:
+    bool Next() {
+        if (answers.empty()) return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    QStringList& log_;
+};
+
+template <class P>
+std::string PathText(const P& path) {
+    if constexpr (std::is_convertible_v<P, std::string>) {
+        return path;
+    } else {
+        return path.path;
+    }
+}
+
+// Records every request as one log line; does nothing to the disk.
+class RecordingService : public FileOperationService {
+public:
+    RecordingService(QStringList& log, const std::string& sourceRoot, const std::string& targetRoot)
+        : log_(log), q_(sourceRoot + "/"), z_(targetRoot + "/") {}
+
+    // "copy 0x81: Q/a -> Z/a, ..." with the flags as the shell would have had them.
+    OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override {
+        int shellFlags = 0x81 | (flags.confirmOverwrite ? 0 : 0x10) | (flags.confirmFolderCreation ? 0 : 0x200);
+        QStringList items;
+        for (const CopyPair& pair : pairs) items << Short(PathText(pair.from)) + " -> " + Short(PathText(pair.to));
+        log_ << QStringLiteral("copy 0x%1: ").arg(shellFlags, 0, 16) + items.join(", ");
+        return {};
+    }
+    // The path type the delete plan hands over.
+    using DeletePath = decltype(DeletePlan::sourceFiles)::value_type;
+    OperationResult remove(std::span<const DeletePath> paths, const DeleteFlags& flags) override {
+        QStringList items;
+        for (const auto& path : paths) items << Short(PathText(path));
+        log_ << QStringLiteral("delete 0x%1: ").arg(flags.confirmDelete ? 0x80 : 0x90, 0, 16) + items.join(", ");
+        return {};
+    }
+
+private:
+    QString Short(const std::string& path) const {
+        if (path.rfind(q_, 0) == 0) return "Q/" + QString::fromStdString(path.substr(q_.size()));
+        if (path.rfind(z_, 0) == 0) return "Z/" + QString::fromStdString(path.substr(z_.size()));
+        return "?" + QString::fromStdString(path);
+    }
+    QStringList& log_;
+    std::string q_, z_;
+};
+
+// Two trees compared in a window whose questions and file operations are scripted.
+struct Bench {
+    TempDir dir;
+    QStringList log;
+    Window w;
+    ScriptedPrompts prompts{log};
+    RecordingService service{log, dir / "q", dir / "z"};
+
+    Bench(std::initializer_list<FileSpec> source, std::initializer_list<FileSpec> target) {
+        MakeTree(dir / "q", source);
+        MakeTree(dir / "z", target);
+        w.view()->setUserPrompts(&prompts);
+        w.view()->setFileOperationService(&service);
+        // Every question and sound on; tests turn off what they check.
+        for (Option option : {Option::VorUeberschreiben, Option::VorDir, Option::VorLoeschen, Option::Beep}) {
+            w.SetOption(option, true);
+        }
+        Compare();
+    }
+    void Compare() {
+        w.Compare(dir / "q", dir / "z");
+        log.clear();
+    }
+    void Select(std::initializer_list<int> rows) {
+        for (int row : rows) {
+            QVERIFY(row >= 0);
+            w.view()->selectionModel()->select(w.model()->index(row, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+    QList<int> SelectedRows() const {
+        QList<int> rows;
+        for (int row : w.view()->selectedRows()) rows << row;
+        return rows;
+    }
+    // The list shows the comparison anew: every unequal row marked again.
+    bool AllUnequalMarked() const {
+        for (int row = 0; row < w.rowCount(); ++row) {
+            if (w.State(row) == ResultRows::kUnmarked) return false;
+        }
+        return true;
+    }
+};
+
+// Three rows for the source side, two for the target side, one equal.
+Bench ThreeAndTwo() {
+    return Bench({{"a.txt", kNew}, {"b.txt", kNew}, {"neu/c.txt", kNew}, {"d.txt", kOld}, {"g.txt", kOld}},
+                 {{"a.txt", kOld}, {"b.txt", kOld}, {"d.txt", kNew}, {"alt/e.txt", kNew}, {"g.txt", kOld}});
+}
+
+const QString kAskToTarget3 = "ask: Es werden 3 Dateien von Quelle nach Ziel kopiert !";
+const QString kAskToSource2 = "ask: Es werden 2 Dateien von Ziel nach Quelle kopiert !";
+const QString kCopyToTarget = "copy 0x81: Q/a.txt -> Z/a.txt, Q/b.txt -> Z/b.txt, Q/neu/c.txt -> Z/neu/c.txt";
+const QString kCopyToSource = "copy 0x81: Z/d.txt -> Q/d.txt, Z/alt/e.txt -> Q/alt/e.txt";
+
+}  // namespace
+
+class FileOperationsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void synchroniseAsksPerDirectionThenCopies_data() {
+        QTest::addColumn<bool>("toTarget");
+        QTest::addColumn<bool>("toSource");
+        QTest::addColumn<QStringList>("copies");
+        QTest::newRow("both") << true << true << QStringList{kCopyToTarget, kCopyToSource};
+        QTest::newRow("Cancel, then OK") << false << true << QStringList{kCopyToSource};
+        QTest::newRow("OK, then Cancel") << true << false << QStringList{kCopyToTarget};
+        QTest::newRow("neither") << false << false << QStringList{};
+    }
+    void synchroniseAsksPerDirectionThenCopies() {
+        QFETCH(bool, toTarget);
+        QFETCH(bool, toSource);
+        QFETCH(QStringList, copies);
+        Bench b = ThreeAndTwo();
+        b.prompts.answers = {toTarget, toSource};
+        b.w.Command(CommandId::Synchronize);
+        // Both questions before any copy; the comparison runs again on every path.
+        QCOMPARE(b.log, QStringList({"beep?", kAskToTarget3, "beep?", kAskToSource2}) + copies + QStringList{"beep"});
+    }
+
+    void synchroniseFollowsTheMarksAndTheOptions_data() {
+        QTest::addColumn<bool>("vorUeberschreiben");
+        QTest::addColumn<bool>("vorDir");
+        QTest::addColumn<bool>("beep");
+        QTest::addColumn<QString>("flags");
+        QTest::newRow("both questions") << true << true << true << "0x81";
+        QTest::newRow("no overwrite question") << false << true << false << "0x91";
+        QTest::newRow("no folder question") << true << false << true << "0x281";
+        QTest::newRow("no questions") << false << false << false << "0x291";
+    }
+    void synchroniseFollowsTheMarksAndTheOptions() {
+        QFETCH(bool, vorUeberschreiben);
+        QFETCH(bool, vorDir);
+        QFETCH(bool, beep);
+        QFETCH(QString, flags);
+        Bench b = ThreeAndTwo();
+        b.w.SetOption(Option::VorUeberschreiben, vorUeberschreiben);
+        b.w.SetOption(Option::VorDir, vorDir);
+        b.w.SetOption(Option::Beep, beep);
+        // Unmarked rows stay out even when selected; the marks decide.
+        const int b_row = b.w.RowOf("b.txt");
+        const int d_row = b.w.RowOf("d.txt");
+        b.w.model()->ToggleMark(b_row);
+        b.w.model()->ToggleMark(d_row);
+        b.Select({b_row, d_row});
+        b.prompts.answers = {true, true};
+        b.w.Command(CommandId::Synchronize);
+        QStringList expected;
+        if (beep) expected << "beep?";
+        expected << "ask: Es werden 2 Dateien von Quelle nach Ziel kopiert !";
+        if (beep) expected << "beep?";
+        expected << "ask: Es werden 1 Dateien von Ziel nach Quelle kopiert !"
+                 << "copy " + flags + ": Q/a.txt -> Z/a.txt, Q/neu/c.txt -> Z/neu/c.txt"
+                 << "copy " + flags + ": Z/alt/e.txt -> Q/alt/e.txt";
+        if (beep) expected << "beep";
+        QCOMPARE(b.log, expected);
+        // The list was rebuilt: marks back at their defaults, no selection.
+        QVERIFY(b.AllUnequalMarked());
+        QCOMPARE(b.SelectedRows(), QList<int>{});
+    }
+
+    void synchroniseWithNothingMarkedOnlyComparesAgain() {
+        Bench b = ThreeAndTwo();
+        for (int row = 0; row < b.w.rowCount(); ++row) {
+            if (b.w.State(row) == ResultRows::kMarked) b.w.model()->ToggleMark(row);
+        }
+        b.w.Command(CommandId::Synchronize);
+        QCOMPARE(b.log, QStringList{"beep"});
+        QVERIFY(b.AllUnequalMarked());
+
+        // Only one direction marked: only its question.
+        b.w.model()->ToggleMark(b.w.RowOf("a.txt"));
+        b.w.model()->ToggleMark(b.w.RowOf("b.txt"));
+        b.w.model()->ToggleMark(b.w.RowOf("c.txt"));
+        b.log.clear();
+        b.prompts.answers = {true};
+        b.w.Command(CommandId::Synchronize);
+        QCOMPARE(b.log, (QStringList{"beep?", kAskToSource2, kCopyToSource, "beep"}));
+    }
+
+    void synchroniseCopiesBetweenTheComparedTrees() {
+        // Another path typed since: the copy still goes between the compared
+        // trees; the comparison afterwards uses the new path.
+        Bench b = ThreeAndTwo();
+        MakeTree(b.dir / "anders", {{"x.txt", kOld}});
+        b.w.view()->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(b.dir / "anders"));
+        b.prompts.answers = {true, false};
+        b.w.Command(CommandId::Synchronize);
+        QCOMPARE(b.log, (QStringList{"beep?", kAskToTarget3, "beep?", kAskToSource2, kCopyToTarget, "beep"}));
+        QVERIFY(b.w.RowOf("x.txt") > 0);
+    }
+
+    void copySelectedIsOneRequestInListOrder() {
+        Bench b = ThreeAndTwo();
+        b.w.Command(CommandId::FilterAll);
+        b.log.clear();
+        // A selected row that is unmarked is copied; a marked one not selected is not;
+        // the equal row and the folder row are skipped.
+        const int d_row = b.w.RowOf("d.txt");
+        b.w.model()->ToggleMark(d_row);
+        b.Select({b.w.RowOf("e.txt"), d_row, b.w.RowOf("g.txt"), b.w.RowOf("a.txt"), 0});
+        b.w.SetOption(Option::VorDir, false);
+        b.w.Command(CommandId::EditCopy);
+        QCOMPARE(b.log, (QStringList{"copy 0x281: Q/a.txt -> Z/a.txt, Z/d.txt -> Q/d.txt, Z/alt/e.txt -> Q/alt/e.txt",
+                                     "beep"}));
+        QCOMPARE(b.SelectedRows(), QList<int>{});
+
+        // Only equal rows selected: no request, but the comparison runs again.
+        b.log.clear();
+        b.Select({b.w.RowOf("g.txt")});
+        b.w.Command(CommandId::EditCopy);
+        QCOMPARE(b.log, QStringList{"beep"});
+
+        // Nothing selected: the handler returns at once, without comparing again.
+        b.log.clear();
+        QVERIFY(b.w.view()->OnCommand(CommandId::EditCopy));
+        QVERIFY(b.w.view()->OnCommand(CommandId::DeleteSelected));
+        QCOMPARE(b.log, QStringList{});
+    }
+
+    void deleteSelectedRemovesSourceFilesThenTargetFiles_data() {
+        QTest::addColumn<bool>("vorLoeschen");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("requests");
+        QTest::newRow("equal, one-sided, folder row")
+            << true << QStringList{"g.txt", "c.txt", "e.txt", "<folder>"}
+            << QStringList{"delete 0x80: Q/g.txt, Q/neu/c.txt", "delete 0x80: Z/g.txt, Z/alt/e.txt"};
+        QTest::newRow("no question") << false << QStringList{"a.txt"}
+                                     << QStringList{"delete 0x90: Q/a.txt", "delete 0x90: Z/a.txt"};
+        QTest::newRow("target files only") << true << QStringList{"e.txt"} << QStringList{"delete 0x80: Z/alt/e.txt"};
+    }
+    void deleteSelectedRemovesSourceFilesThenTargetFiles() {
+        QFETCH(bool, vorLoeschen);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, requests);
+        Bench b = ThreeAndTwo();
+        b.w.Command(CommandId::FilterAll);
+        b.w.SetOption(Option::VorLoeschen, vorLoeschen);
+        b.log.clear();
+        for (const QString& name : names) b.Select({name == "<folder>" ? 0 : b.w.RowOf(name)});
+        b.w.Command(CommandId::DeleteSelected);
+        QCOMPARE(b.log, requests + QStringList{"beep"});
+    }
+
+    void selectAllSelectsFileRowsOnly() {
+        Bench b = ThreeAndTwo();
+        b.w.Command(CommandId::FilterAll);
+        const int a_row = b.w.RowOf("a.txt");
+        b.w.model()->ToggleMark(a_row);
+        QList<int> folders;
+        for (int row = 0; row < b.w.rowCount(); ++row) {
+            if (b.w.State(row) == ResultRows::kFolder) folders << row;
+        }
+        QVERIFY(folders.size() >= 3);
+        b.Select({folders[1]});  // a selected folder row stays selected
+        std::vector<int> statesBefore;
+        for (int row = 0; row < b.w.rowCount(); ++row) statesBefore.push_back(b.w.State(row));
+        b.w.frame.outputBar()->setFieldText(OutputBar::kSourceSelection, "unberührt");
+        b.log.clear();
+
+        b.w.Command(CommandId::SelectAll);
+        QList<int> expected;
+        for (int row = 0; row < b.w.rowCount(); ++row) {
+            if (b.w.State(row) != ResultRows::kFolder || row == folders[1]) expected << row;
+        }
+        QCOMPARE(b.SelectedRows(), expected);
+        std::vector<int> statesAfter;
+        for (int row = 0; row < b.w.rowCount(); ++row) statesAfter.push_back(b.w.State(row));
+        QVERIFY(statesAfter == statesBefore);
+        QCOMPARE(b.w.Field(OutputBar::kSourceSelection), "unberührt");
+        QCOMPARE(b.log, QStringList{});
+
+        // Then "Kopieren" copies every listed unequal file, each in its direction.
+        b.w.Command(CommandId::EditCopy);
+        QCOMPARE(b.log, (QStringList{"copy 0x81: Q/a.txt -> Z/a.txt, Q/b.txt -> Z/b.txt, Z/d.txt -> Q/d.txt, "
+                                     "Z/alt/e.txt -> Q/alt/e.txt, Q/neu/c.txt -> Z/neu/c.txt",
+                                     "beep"}));
+    }
+
+    void contextMenuItemsFollowTheUpdateRules_data() {
+        QTest::addColumn<bool>("compared");
+        QTest::addColumn<bool>("selection");
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("empty list") << false << false
+                                    << QStringList{"-Kopieren", "-Löschen", "|", "-Alles markieren"};
+        QTest::newRow("rows, no selection") << true << false
+                                            << QStringList{"-Kopieren", "-Löschen", "|", "+Alles markieren"};
+        QTest::newRow("selection") << true << true
+                                   << QStringList{"+Kopieren", "+Löschen", "|", "+Alles markieren"};
+    }
+    void contextMenuItemsFollowTheUpdateRules() {
+        QFETCH(bool, compared);
+        QFETCH(bool, selection);
+        QFETCH(QStringList, items);
+        Bench b = ThreeAndTwo();
+        if (!compared) {
+            b.w.view()->pathBar()->setText(PathBar::Side::Source, QString::fromStdString(b.dir / "leer1"));
+            b.w.view()->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(b.dir / "leer2"));
+            MakeDirs(b.dir / "leer1");
+            MakeDirs(b.dir / "leer2");
+            b.w.Command(CommandId::PfadeVergleichen);
+            QCOMPARE(b.w.rowCount(), 0);
+        }
+        if (selection) b.Select({b.w.RowOf("a.txt")});
+        QStringList seen;
+        QPoint shownAt;
+        QTimer::singleShot(50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            shownAt = menu->pos();
+            for (QAction* action : menu->actions()) {
+                seen << (action->isSeparator() ? QStringLiteral("|")
+                                               : (action->isEnabled() ? "+" : "-") + action->text());
+            }
+            menu->close();
+        });
+        const QPoint at(120, 80);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), at);
+        QApplication::sendEvent(b.w.view()->viewport(), &event);
+        QCOMPARE(seen, items);
+        QCOMPARE(shownAt, at);
+    }
+
+    void contextMenuItemRunsItsCommand() {
+        Bench b = ThreeAndTwo();
+        b.Select({b.w.RowOf("a.txt")});
+        QTimer::singleShot(50, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            for (QAction* action : menu->actions()) {
+                if (action->text() == "Löschen") menu->setActiveAction(action);
+            }
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        b.w.view()->OnContextMenu(nullptr, QPoint(10, 10));
+        QCOMPARE(b.log, (QStringList{"delete 0x80: Q/a.txt", "delete 0x80: Z/a.txt", "beep"}));
+    }
+
+    void acceleratorsReachTheCommands() {
+        Bench b = ThreeAndTwo();
+        b.w.ShowWithFocusInList();
+        struct Key {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+            QString request;
+        };
+        for (const Key& k : {Key{Qt::Key_C, Qt::ControlModifier, "copy 0x81: Q/a.txt -> Z/a.txt"},
+                             Key{Qt::Key_Insert, Qt::ControlModifier, "copy 0x81: Q/a.txt -> Z/a.txt"},
+                             Key{Qt::Key_Delete, Qt::NoModifier, "delete 0x80: Q/a.txt"}}) {
+            b.log.clear();
+            b.Select({b.w.RowOf("a.txt")});
+            QTest::keyClick(b.w.view(), k.key, k.modifiers);
+            QVERIFY2(!b.log.isEmpty(), qPrintable(k.request));
+            QCOMPARE(b.log.first(), k.request);
+        }
+        // Ctrl+A is "Alles markieren": folder rows stay unselected.
+        b.w.view()->clearSelection();
+        QTest::keyClick(b.w.view(), Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(!b.SelectedRows().isEmpty());
+        QVERIFY(!b.SelectedRows().contains(0));
+        QCOMPARE(b.SelectedRows().size(), b.w.rowCount() - 3);
+    }
+
+    void realServiceBringsTheTreesIntoLine() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt", kNew, "neu"}, {"tief/unter/b.txt", kNew, "bbb"}, {"g.txt", kOld, "g"}});
+        MakeTree(dir / "z", {{"a.txt", kOld, "alt"}, {"c.txt", kNew, "ccc"}, {"g.txt", kOld, "g"}});
+        Window w;
+        QStringList log;
+        ScriptedPrompts prompts(log);
+        w.view()->setUserPrompts(&prompts);
+        w.SetOption(Option::VorDir, true);
+        w.SetOption(Option::VorUeberschreiben, true);
+        // With the folder and overwrite questions on, the service asks them in dialogs.
+        DialogAnswerer dialogs({"Ja", "Ja, alle"});
+        w.Compare(dir / "q", dir / "z");
+        QCOMPARE(w.rowCount(), 5);  // two folder rows, three unequal files
+        prompts.answers = {true, true};
+        w.Command(CommandId::Synchronize);
+        QCOMPARE(log.mid(0, 4), (QStringList{"beep", "beep?", "ask: Es werden 2 Dateien von Quelle nach Ziel kopiert !",
+                                             "beep?"}));
+        QCOMPARE(dialogs.unexpected, 0);
+        QCOMPARE(dialogs.seen.size(), size_t(2));
+        QVERIFY(dialogs.seen[0].text.contains("ist schon vorhanden"));
+        QVERIFY(dialogs.seen[1].text.contains("existiert nicht"));
+        // The comparison afterwards shows no unequal file.
+        QCOMPARE(w.rowCount(), 0);
+        QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
+        QCOMPARE(ReadFile(dir / "z/tief/unter/b.txt"), "bbb");
+        QCOMPARE(ReadFile(dir / "q/c.txt"), "ccc");
+        w.Command(CommandId::FilterAll);
+        QCOMPARE(w.rowCount(), 6);  // two folder rows, four equal files
+    }
+};
+
+QTEST_MAIN(FileOperationsTest)
+#include "file_operations_qtest.moc"
