@@ -115,6 +115,7 @@ protected:
 private:
     void FillRows(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot);
     bool ShowsResult() const;
+    bool IsSecondPressOfDoubleClick(const QMouseEvent& event);
     void OnSynchronize();
     void OnCopySelected();
     void OnDeleteSelected();
@@ -130,6 +131,10 @@ private:
     UserPrompts* prompts_ = nullptr;
     // A left press the list never saw: its moves and release stay away too.
     bool swallowedPress_ = false;
+    // The last left press taken as the first of a possible double-click.
+    quint64 lastPressTime_ = 0;
+    QPoint lastPressPoint_;
+    bool lastPressValid_ = false;
     TreeMatcher matcher_;
     DisplayFilter filter_{DisplayFilterValue::Unequal};
     AppOptions options_;
