@@ -3,10 +3,12 @@
 #include <algorithm>
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMainWindow>
 #include <QMouseEvent>
+#include <QStyleHints>
 
 #include "app/command_table.h"
 #include "app/profile_store.h"
@@ -254,7 +256,8 @@ void CKirvoView::UpdateSelectionStats() {
 void CKirvoView::mousePressEvent(QMouseEvent* event) {
     // The second press of a double-click, and every button but the left,
     // belong to the list alone.
-    if (event->button() != Qt::LeftButton || event->type() != QEvent::MouseButtonPress || !ShowsResult()) {
+    if (event->button() != Qt::LeftButton || event->type() != QEvent::MouseButtonPress || !ShowsResult() ||
+        IsSecondPressOfDoubleClick(*event)) {
         CListViewEx::mousePressEvent(event);
         return;
     }
@@ -275,6 +278,21 @@ void CKirvoView::mousePressEvent(QMouseEvent* event) {
     }
     event->accept();
     UpdateSelectionStats();
+}
+
+// Qt delivers the second press of a double-click as a press (followed by a
+// double-click event); the list alone handles it, as it does the
+// double-click. The same timing and distance rules as the platform's.
+bool CKirvoView::IsSecondPressOfDoubleClick(const QMouseEvent& event) {
+    const QPoint point = event.position().toPoint();
+    const QStyleHints* hints = QGuiApplication::styleHints();
+    const bool second = lastPressValid_ &&
+                        event.timestamp() - lastPressTime_ < static_cast<quint64>(hints->mouseDoubleClickInterval()) &&
+                        (point - lastPressPoint_).manhattanLength() <= hints->mouseDoubleClickDistance();
+    lastPressValid_ = !second;
+    lastPressTime_ = event.timestamp();
+    lastPressPoint_ = point;
+    return second;
 }
 
 void CKirvoView::mouseMoveEvent(QMouseEvent* event) {

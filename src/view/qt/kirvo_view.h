@@ -129,6 +129,7 @@ protected:
 private:
     void FillRows(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot);
     bool ShowsResult() const;
+    bool IsSecondPressOfDoubleClick(const QMouseEvent& event);
     void OnSynchronize();
     void OnCopySelected();
     void OnDeleteSelected();
@@ -147,6 +148,10 @@ private:
     FileOperationService* fileOperations_ = nullptr;
     // A file operation is under way (its dialogs run the event loop).
     bool fileOperationRunning_ = false;
+    // The last left press taken as the first of a possible double-click.
+    quint64 lastPressTime_ = 0;
+    QPoint lastPressPoint_;
+    bool lastPressValid_ = false;
     TreeMatcher matcher_;
     DisplayFilter filter_{DisplayFilterValue::Unequal};
     AppOptions options_;
