@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -417,6 +418,53 @@ private slots:
         QVERIFY(!b.SelectedRows().isEmpty());
         QVERIFY(!b.SelectedRows().contains(0));
         QCOMPARE(b.SelectedRows().size(), b.w.rowCount() - 3);
+    }
+
+    void noSecondOperationStartsInsideTheFirst() {
+        // The service's dialogs run the event loop; a command that arrives
+        // meanwhile (here: asked for from inside the request) is not started.
+        Bench b = ThreeAndTwo();
+        b.Select({b.w.RowOf("a.txt")});
+        struct Reentering : RecordingService {
+            using RecordingService::RecordingService;
+            CKirvoView* view = nullptr;
+            OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override {
+                view->OnCommand(CommandId::DeleteSelected);
+                view->OnCommand(CommandId::EditCopy);
+                view->OnCommand(CommandId::Synchronize);
+                return RecordingService::copy(pairs, flags);
+            }
+        } service(b.log, b.dir / "q", b.dir / "z");
+        service.view = b.w.view();
+        b.w.view()->setFileOperationService(&service);
+        b.w.Command(CommandId::EditCopy);
+        QCOMPARE(b.log, (QStringList{"copy 0x81: Q/a.txt -> Z/a.txt", "beep"}));
+    }
+
+    void realServiceDeletesAfterAskingPerSide() {
+        // "Alles markieren", then "Löschen" with vorLoeschen on: one question per
+        // side before anything goes; declining the second keeps the target files.
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt", kNew}, {"sub/b.txt", kOld}, {"g.txt", kOld}});
+        MakeTree(dir / "z", {{"a.txt", kOld}, {"g.txt", kOld}});
+        Window w;
+        w.SetOption(Option::VorLoeschen, true);
+        w.Compare(dir / "q", dir / "z");
+        w.Command(CommandId::FilterAll);
+        w.Command(CommandId::SelectAll);
+        DialogAnswerer dialogs({"Ja", "Nein"});
+        w.Command(CommandId::DeleteSelected);
+        QCOMPARE(dialogs.seen.size(), size_t(2));
+        QCOMPARE(dialogs.seen[0].text, "Sollen die 3 Dateien endgültig gelöscht werden?");
+        QCOMPARE(dialogs.seen[1].text, "Sollen die 2 Dateien endgültig gelöscht werden?");
+        QVERIFY(!std::filesystem::exists(dir / "q/a.txt"));
+        QVERIFY(!std::filesystem::exists(dir / "q/sub/b.txt"));
+        QVERIFY(std::filesystem::exists(dir / "q/sub"));  // folders are never deleted
+        QCOMPARE(ReadFile(dir / "z/a.txt"), "x");
+        // The list shows what is left: two target-only rows under the root.
+        QCOMPARE(w.rowCount(), 3);
+        QCOMPARE(w.model()->cellText(1, 4), "<---");
+        QCOMPARE(w.model()->cellText(2, 4), "<---");
     }
 
     void realServiceBringsTheTreesIntoLine() {
