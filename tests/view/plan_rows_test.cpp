@@ -111,17 +111,6 @@ TEST(PlanRowsTest, MarkedTakesMarkedFileRowsAndFolderRowsInListOrder) {
     EXPECT_EQ(PlanRows::Marked(trees.rows).size(), 7u);
 }
 
-TEST(PlanRowsTest, StateImagesThatTakePartInSynchronise) {
-    struct Case {
-        int image;
-        bool takesPart;
-    };
-    for (const Case c : {Case{ResultRows::kUnmarked, false}, Case{ResultRows::kMarked, true},
-                         Case{ResultRows::kFolder, true}, Case{ResultRows::kEqual, false}, Case{0, false}}) {
-        EXPECT_EQ(PlanRows::TakesPartInSync(c.image), c.takesPart) << c.image;
-    }
-}
-
 TEST(PlanRowsTest, SelectedFollowsListOrderNotSelectionOrder) {
     const Trees trees = MixedTrees();
     const size_t equal = trees.RowOf("gleich.txt");
