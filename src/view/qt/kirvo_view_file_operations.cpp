@@ -1,6 +1,8 @@
 // CKirvoView: the file operations (Synchronise, Copy, Delete), the context
 // menu and "Alles markieren". The rows are read from the result list; the
 // copying and deleting is the injected FileOperationService's.
+#include "view/qt/kirvo_view.h"
+
 #include <QContextMenuEvent>
 #include <QItemSelection>
 #include <QItemSelectionModel>
@@ -13,7 +15,6 @@
 #include "fileops/file_operation_service.h"
 #include "fileops/sync_plan.h"
 #include "view/plan_rows.h"
-#include "view/qt/kirvo_view.h"
 #include "view/qt/result_list_model.h"
 
 namespace kirvo {

@@ -3,12 +3,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 #include <deque>
-#include <functional>
 #include <vector>
 
 namespace kirvo::test {
@@ -36,16 +34,9 @@ public:
 
     std::vector<Seen> seen;
     int unexpected = 0;
-    // Runs on every poll while a progress dialog is visible.
-    std::function<void(QProgressDialog*)> onProgressDialog;
 
 private:
     void poll() {
-        if (onProgressDialog) {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* p = qobject_cast<QProgressDialog*>(w); p && p->isVisible()) onProgressDialog(p);
-            }
-        }
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || answered_.contains(box)) return;
         answered_.push_back(box);
