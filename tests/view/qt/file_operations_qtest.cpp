@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "file_operations_fixture.h"
+#include "app/qt/message_box_prompts.h"
 #include "fileops/qt/dialog_answerer.h"
 
 using namespace kirvo;
@@ -318,6 +319,26 @@ private slots:
         b.w.view()->setFileOperationService(&service);
         b.w.Command(CommandId::EditCopy);
         QCOMPARE(b.log, (QStringList{"copy 0x81: Q/a.txt -> Z/a.txt", "beep"}));
+    }
+
+    void countQuestionsArePlainOkCancelBoxes() {
+        // On screen: no icon, "OK" and "Abbrechen", OK by Enter, Cancel by Escape.
+        Bench b = ThreeAndTwo();
+        MessageBoxPrompts boxes(b.w.view());
+        b.w.view()->setUserPrompts(&boxes);
+        b.w.SetOption(Option::Beep, false);
+        DialogAnswerer dialogs({"<Esc>", "<Enter>"});
+        b.w.Command(CommandId::Synchronize);
+        QCOMPARE(dialogs.seen.size(), size_t(2));
+        QCOMPARE(dialogs.seen[0].text, "Es werden 3 Dateien von Quelle nach Ziel kopiert !");
+        QCOMPARE(dialogs.seen[1].text, "Es werden 2 Dateien von Ziel nach Quelle kopiert !");
+        for (const auto& seen : dialogs.seen) {
+            QCOMPARE(seen.icon, QMessageBox::NoIcon);
+            QCOMPARE(seen.buttons, (QStringList{"Abbrechen", "OK"}));
+            QCOMPARE(seen.defaultButton, "OK");
+        }
+        QCOMPARE(b.log, QStringList{kCopyToSource});
+        b.w.view()->setUserPrompts(nullptr);
     }
 
     void realServiceDeletesAfterAskingPerSide() {
