@@ -3,13 +3,7 @@
 namespace kirvo {
 namespace {
 
-std::string Join(std::string_view root, std::string_view relative) {
-    std::string full;
-    full.reserve(root.size() + relative.size());
-    full.append(root);
-    full.append(relative);
-    return full;
-}
+RootedPath Join(std::string_view root, std::string_view relative) { return RootedPath::Join(root, relative); }
 
 }  // namespace
 

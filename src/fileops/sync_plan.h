@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fileops/rooted_path.h"
+
 namespace kirvo {
 
 // One result-list row as the file operations read it.
@@ -15,10 +17,10 @@ struct PlanRow {
     std::string targetPath;  // relative path of the target file, "" when the row has none
 };
 
-// One file to copy: full path of the file and full path it is copied to.
+// One file to copy: the file and where it is copied to, each with its root.
 struct CopyPair {
-    std::string from;
-    std::string to;
+    RootedPath from;
+    RootedPath to;
 
     friend bool operator==(const CopyPair&, const CopyPair&) = default;
 };

@@ -15,31 +15,11 @@ namespace {
 constexpr std::string_view kTempSuffix = ".kirvo-tmp";
 constexpr size_t kNameMax = 255;  // bytes per name on the usual Linux file systems
 
-std::string_view FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return std::string_view(path).substr(0, slash);
-}
-
-std::string_view NameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
-}
-
 int CloseChecked(int& fd) {
     if (fd < 0) return 0;
     const int rc = close(fd);
     fd = -1;
     return rc == 0 || errno == EINTR ? 0 : errno;
-}
-
-// Makes the rename itself durable; failure here does not undo the copy.
-void SyncFolder(std::string_view folder) {
-    const int fd = open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
 }
 
 }  // namespace
@@ -62,10 +42,11 @@ std::string FileTransfer::TemporaryName(std::string_view name) {
     return temp;
 }
 
-int FileTransfer::openSource(const std::string& path, NodeInfo& info) {
+int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) {
     abandon();
+    if (name.empty() || name == "." || name == "..") return kNotRegularFile;
     // O_NONBLOCK: opening a fifo must not wait for a writer.
-    sourceFd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    sourceFd_ = openat(folder.native(), std::string(name).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (sourceFd_ < 0) {
         sourceFd_ = -1;
         return errno;
@@ -93,19 +74,23 @@ int FileTransfer::openSource(const std::string& path, NodeInfo& info) {
     return 0;
 }
 
-int FileTransfer::createTemporary(const std::string& destination) {
-    if (tempFd_ >= 0) return EBUSY;
-    std::string temp(FolderOf(destination));
-    if (temp.back() != '/') temp.push_back('/');
-    temp.append(TemporaryName(NameOf(destination)));
-    // A stale temporary file of an interrupted run goes first; unlink never follows a link.
-    if (unlink(temp.c_str()) != 0 && errno != ENOENT) return errno;
-    tempFd_ = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+int FileTransfer::createTemporary(const FolderHandle& folder, std::string_view name) {
+    if (tempFd_ >= 0 || folderFd_ >= 0) return EBUSY;
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) return EINVAL;
+    const std::string temp = TemporaryName(name);
+    // A stale temporary file of an interrupted run goes first; unlinkat never follows a link.
+    if (unlinkat(folder.native(), temp.c_str(), 0) != 0 && errno != ENOENT) return errno;
+    folderFd_ = fcntl(folder.native(), F_DUPFD_CLOEXEC, 0);
+    if (folderFd_ < 0) return errno;
+    tempFd_ = openat(folderFd_, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (tempFd_ < 0) {
+        const int error = errno;
         tempFd_ = -1;
-        return errno;
+        CloseChecked(folderFd_);
+        return error;
     }
-    tempPath_ = std::move(temp);
+    tempName_ = temp;
+    destinationName_ = std::string(name);
     return 0;
 }
 
@@ -165,8 +150,8 @@ int FileTransfer::finish(bool& finished) {
     return 0;
 }
 
-int FileTransfer::commit(const std::string& destination) {
-    if (tempFd_ < 0) return EBADF;
+int FileTransfer::commit() {
+    if (tempFd_ < 0 || folderFd_ < 0) return EBADF;
     // Permission bits only: set-user/group-id bits are not carried to a copy.
     if (fchmod(tempFd_, sourceInfo_.permissions) != 0) return errno;
     struct timespec times[2];
@@ -177,10 +162,11 @@ int FileTransfer::commit(const std::string& destination) {
     if (futimens(tempFd_, times) != 0) return errno;
     if (fsync(tempFd_) != 0) return errno;
     if (const int error = CloseChecked(tempFd_)) return error;
-    // rename replaces a link at the destination by the file; it never writes through it.
-    if (rename(tempPath_.c_str(), destination.c_str()) != 0) return errno;
-    tempPath_.clear();
-    SyncFolder(FolderOf(destination));
+    // renameat replaces a link at the destination by the file; it never writes through it.
+    if (renameat(folderFd_, tempName_.c_str(), folderFd_, destinationName_.c_str()) != 0) return errno;
+    tempName_.clear();
+    fsync(folderFd_);  // makes the rename durable; failure here does not undo the copy
+    CloseChecked(folderFd_);
     CloseChecked(sourceFd_);
     return 0;
 }
@@ -188,8 +174,10 @@ int FileTransfer::commit(const std::string& destination) {
 void FileTransfer::abandon() {
     if (tempFd_ >= 0) close(tempFd_);
     tempFd_ = -1;
-    if (!tempPath_.empty()) unlink(tempPath_.c_str());
-    tempPath_.clear();
+    if (!tempName_.empty() && folderFd_ >= 0) unlinkat(folderFd_, tempName_.c_str(), 0);
+    tempName_.clear();
+    if (folderFd_ >= 0) close(folderFd_);
+    folderFd_ = -1;
     if (sourceFd_ >= 0) close(sourceFd_);
     sourceFd_ = -1;
 }
