@@ -1,2 +1,17 @@
-#include <cstdio>
-int main() { std::puts("kirvo-cli " KIRVO_VERSION); return 0; }
+#include <iostream>
+
+#include "cli/cli.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Texts are written as the bytes they hold; no line-end translation.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::ios::sync_with_stdio(false);
+    return kirvo::RunCli(argc, argv, std::cout, std::cerr);
+}

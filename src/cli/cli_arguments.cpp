@@ -1,0 +1,70 @@
+#include "cli/cli_arguments.h"
+
+namespace kirvo {
+
+bool CliArguments::Parse(std::span<const std::string> args, std::span<const OptionSpec> specs) {
+    options_.clear();
+    operands_.clear();
+    error_.clear();
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            operands_.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "-h") {
+            options_.push_back({"help", {}});
+            continue;
+        }
+        if (arg.size() < 3 || arg[1] != '-') {
+            error_ = "Unbekannte Option \"" + arg + "\".";
+            return false;
+        }
+        const size_t equals = arg.find('=');
+        const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& s : specs)
+            if (s.name == name) spec = &s;
+        if (!spec) {
+            error_ = "Unbekannte Option \"--" + name + "\".";
+            return false;
+        }
+        if (!spec->takesValue) {
+            if (equals != std::string::npos) {
+                error_ = "Die Option \"--" + name + "\" nimmt keinen Wert.";
+                return false;
+            }
+            options_.push_back({name, {}});
+            continue;
+        }
+        if (equals != std::string::npos) {
+            options_.push_back({name, arg.substr(equals + 1)});
+        } else if (i + 1 < args.size()) {
+            options_.push_back({name, args[++i]});
+        } else {
+            error_ = "Der Option \"--" + name + "\" fehlt ihr Wert.";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CliArguments::Has(std::string_view name) const {
+    for (const Given& g : options_)
+        if (g.name == name) return true;
+    return false;
+}
+
+std::optional<std::string> CliArguments::Value(std::string_view name) const {
+    std::optional<std::string> value;
+    for (const Given& g : options_)
+        if (g.name == name) value = g.value;
+    return value;
+}
+
+}  // namespace kirvo

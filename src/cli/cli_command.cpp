@@ -1,0 +1,45 @@
+#include "cli/cli_command.h"
+
+#include "cli/compare_command.h"
+
+namespace kirvo {
+
+std::span<const CliCommand* const> CliCommands() {
+    // One line per subcommand, in the order of the help overview.
+    static const CliCommand* const kCommands[] = {
+        &kCompareCommand,
+    };
+    return kCommands;
+}
+
+const CliCommand* FindCliCommand(std::string_view name) {
+    for (const CliCommand* command : CliCommands())
+        if (command->name == name) return command;
+    return nullptr;
+}
+
+int ReportUsageError(const CliCommand& command, std::string_view message, std::ostream& err) {
+    err << "kirvo-cli " << command.name << ": " << message << "\n\n";
+    WriteSynopsis(command, "Aufruf: ", err);
+    err << "Mehr dazu: kirvo-cli " << command.name << " --help\n";
+    return kExitUsage;
+}
+
+void WriteSynopsis(const CliCommand& command, std::string_view prefix, std::ostream& out) {
+    std::string_view rest = command.usage;
+    std::string_view lead = prefix;
+    const std::string blanks(prefix.size(), ' ');  // prefixes are ASCII
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        out << lead << rest.substr(0, end) << '\n';
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        lead = blanks;
+    }
+}
+
+void WriteCommandHelp(const CliCommand& command, std::ostream& out) {
+    WriteSynopsis(command, "Aufruf: ", out);
+    out << '\n' << command.help;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,198 @@
+#include "cli/compare_command.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "cli/cli_arguments.h"
+#include "cli/text_writer.h"
+#include "cli/tsv_writer.h"
+#include "engine/tree_matcher.h"
+#include "view/result_rows.h"
+#include "view/selection_stats.h"
+
+namespace kirvo {
+namespace {
+
+struct FilterName {
+    std::string_view option;
+    DisplayFilterValue value;
+    std::string_view description;
+};
+
+constexpr FilterName kFilterNames[] = {
+    {"all", DisplayFilterValue::All, "alle Dateien"},
+    {"unequal", DisplayFilterValue::Unequal, "nur ungleiche Dateien"},
+    {"to-target", DisplayFilterValue::SourceToTarget, "nur Dateien von der Quelle ins Ziel (--->)"},
+    {"to-source", DisplayFilterValue::TargetToSource, "nur Dateien vom Ziel in die Quelle (<---)"},
+    {"equal", DisplayFilterValue::Equal, "nur gleiche Dateien (=)"},
+};
+
+constexpr CliArguments::OptionSpec kOptions[] = {
+    {"filter", true},
+    {"format", true},
+    {"exclude-subfolders", false},
+    {"exclude-system-folders", false},
+    {"no-tolerance", false},
+    {"help", false},
+};
+
+int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    CompareOptions options;
+    std::string error;
+    if (!ParseCompareOptions(args, options, error)) return ReportUsageError(kCompareCommand, error, err);
+    if (options.help) {
+        WriteCommandHelp(kCompareCommand, out);
+        return kExitEqual;
+    }
+    return RunCompare(options, out, err);
+}
+
+const FilterName& NameOf(DisplayFilterValue value) {
+    for (const FilterName& f : kFilterNames)
+        if (f.value == value) return f;
+    return kFilterNames[1];
+}
+
+}  // namespace
+
+const CliCommand kCompareCommand = {
+    "compare",
+    "Vergleicht zwei Ordnerbäume und gibt die Ergebnisliste aus.",
+    "kirvo-cli compare [--filter=all|unequal|to-target|to-source|equal]\n"
+    "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
+    "                  [--format=text|tsv] QUELLE ZIEL",
+    "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
+    "Änderungszeit und gibt die Liste aus, die das Fenster nach \"Pfade vergleichen\" zeigt:\n"
+    "Ordnerzeilen, eine Zeile je Datei mit Richtungspfeil, alle ungleichen Dateien markiert,\n"
+    "dazu die Summen je Seite und die Auswahl.\n"
+    "\n"
+    "Optionen:\n"
+    "  --filter=WERT             welche Dateien die Liste zeigt (Vorgabe: unequal)\n"
+    "                              all        alle Dateien\n"
+    "                              unequal    nur ungleiche Dateien\n"
+    "                              to-target  nur Dateien von der Quelle ins Ziel (--->)\n"
+    "                              to-source  nur Dateien vom Ziel in die Quelle (<---)\n"
+    "                              equal      nur gleiche Dateien (=)\n"
+    "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
+    "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
+    "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
+    "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
+    "                            Zustand (2 markiert, 3 Ordner, 4 gleich) und die neun Spalten,\n"
+    "                            mit Tabulator getrennt, danach die Zeilen 1009 bis 1012 mit den\n"
+    "                            Summen; \\ Tabulator Zeilenumbruch Wagenrücklauf als \\\\ \\t \\n \\r\n"
+    "  --help                    diese Hilfe\n"
+    "\n"
+    "Ein Pfad, der nicht existiert, kein Ordner ist oder nicht gelesen werden kann, wird als\n"
+    "leerer Ordner verglichen; ein Hinweis darauf erscheint auf der Fehlerausgabe.\n"
+    "\n"
+    "Rückgabewert: 0 keine ungleiche Datei gefunden (gleich, was der Filter zeigt),\n"
+    "              1 mindestens eine ungleiche Datei,\n"
+    "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben.\n"
+    "\n"
+    "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n",
+    &Run,
+};
+
+bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& options, std::string& error) {
+    CliArguments parsed;
+    if (!parsed.Parse(args, kOptions)) {
+        error = parsed.error();
+        return false;
+    }
+    options = CompareOptions();
+    options.help = parsed.Has("help");
+    if (options.help) return true;
+    if (const auto filter = parsed.Value("filter")) {
+        const FilterName* found = nullptr;
+        for (const FilterName& f : kFilterNames)
+            if (f.option == *filter) found = &f;
+        if (!found) {
+            error = "Unbekannter Filter \"" + *filter + "\"; erlaubt sind all, unequal, to-target, to-source, equal.";
+            return false;
+        }
+        options.filter = found->value;
+    }
+    if (const auto format = parsed.Value("format")) {
+        if (*format == "text") {
+            options.format = CompareOptions::Format::Text;
+        } else if (*format == "tsv") {
+            options.format = CompareOptions::Format::Tsv;
+        } else {
+            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text und tsv.";
+            return false;
+        }
+    }
+    options.excludeSubFolders = parsed.Has("exclude-subfolders");
+    options.excludeSystemFolders = parsed.Has("exclude-system-folders");
+    options.twoSecondTolerance = !parsed.Has("no-tolerance");
+
+    const auto& operands = parsed.operands();
+    if (operands.size() > 2) {
+        error = "Zu viele Argumente: \"" + operands[2] + "\" ist überzählig.";
+        return false;
+    }
+    if (operands.empty() || operands[0].empty()) {
+        error = operands.empty() ? "Es fehlt das Argument QUELLE." : "Es fehlt das Argument QUELLE: der Pfad ist leer.";
+        return false;
+    }
+    if (operands.size() < 2 || operands[1].empty()) {
+        error = operands.size() < 2 ? "Es fehlt das Argument ZIEL." : "Es fehlt das Argument ZIEL: der Pfad ist leer.";
+        return false;
+    }
+    options.source = operands[0];
+    options.target = operands[1];
+    return true;
+}
+
+std::optional<std::string> RootNotice(std::string_view side, const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    std::string what;
+    if (!fs::exists(status)) {
+        what = "existiert nicht";
+    } else if (!fs::is_directory(status)) {
+        what = "ist kein Ordner";
+    } else {
+        fs::directory_iterator probe(path, ec);
+        if (!ec) return std::nullopt;
+        what = "kann nicht gelesen werden";
+    }
+    return "Hinweis: " + std::string(side) + " \"" + path + "\" " + what + " und wird als leer verglichen.";
+}
+
+int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err) {
+    if (auto notice = RootNotice("Die Quelle", options.source)) err << "kirvo-cli compare: " << *notice << '\n';
+    if (auto notice = RootNotice("Das Ziel", options.target)) err << "kirvo-cli compare: " << *notice << '\n';
+
+    TreeMatcher matcher;
+    std::string source = options.source;
+    std::string target = options.target;
+    matcher.Run(source, target, options.excludeSubFolders, options.excludeSystemFolders,
+                options.twoSecondTolerance);
+    ResultRows rows(matcher, DisplayFilter(options.filter));
+    const SelectionStats stats(rows);
+
+    if (options.format == CompareOptions::Format::Tsv) {
+        WriteTsv(out, rows, stats);
+    } else {
+        const FilterName& filter = NameOf(options.filter);
+        const std::string filterText = std::string(filter.option) + " (" + std::string(filter.description) + ")";
+        const std::string optionsText =
+            std::string("Toleranz +/- 2 Sekunden ") + (options.twoSecondTolerance ? "an" : "aus") +
+            ", Sub-Ordner ausschließen " + (options.excludeSubFolders ? "an" : "aus") +
+            ", System-Ordner ausschließen " + (options.excludeSystemFolders ? "an" : "aus");
+        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText});
+    }
+    out.flush();
+    if (!out) {
+        err << "kirvo-cli compare: Die Ausgabe konnte nicht geschrieben werden.\n";
+        return kExitUsage;
+    }
+
+    for (const FilePair& pair : matcher.pairs())
+        if (pair.verdict != 0) return kExitUnequal;
+    return kExitEqual;
+}
+
+}  // namespace kirvo

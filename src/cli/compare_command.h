@@ -1,0 +1,41 @@
+#pragma once
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "cli/cli_command.h"
+#include "view/display_filter.h"
+
+namespace kirvo {
+
+// "kirvo-cli compare": runs the engine as "Pfade vergleichen" does and prints
+// the list the window would show after filling, every unequal row marked.
+extern const CliCommand kCompareCommand;
+
+struct CompareOptions {
+    enum class Format { Text, Tsv };
+    DisplayFilterValue filter = DisplayFilterValue::Unequal;  // the view's start filter
+    bool excludeSubFolders = false;
+    bool excludeSystemFolders = false;
+    bool twoSecondTolerance = true;
+    Format format = Format::Text;
+    bool help = false;
+    std::string source;
+    std::string target;
+};
+
+// False on a usage error, with a German message in `error`.
+bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& options, std::string& error);
+
+// Compares and prints; notices about unusable roots go to err. Returns
+// kExitUnequal when any pair is unequal (whatever the filter shows), else
+// kExitEqual; kExitUsage with a message when the output could not be written.
+int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err);
+
+// The German notice for a root that does not exist, is no folder or cannot
+// be read; none for a readable folder. `side` is "Die Quelle" or "Das Ziel".
+std::optional<std::string> RootNotice(std::string_view side, const std::string& path);
+
+}  // namespace kirvo

@@ -1,0 +1,139 @@
+#include "cli/text_writer.h"
+
+#include <cstdio>
+
+#include "engine/file_pair.h"
+#include "view/result_rows.h"
+#include "view/selection_stats.h"
+
+namespace kirvo {
+namespace {
+
+// Column layout of a file line (bytes; all padded texts are ASCII):
+// mark 0-2, source size 4-14, source date 17-35, arrow 38-41,
+// target size 44-54, target date 57-75, name from 78.
+constexpr size_t kSizeWidth = 11;
+constexpr size_t kDateWidth = 19;
+constexpr size_t kArrowWidth = 4;
+constexpr const char* kGap = "  ";
+
+void PadLeft(std::string& line, const std::string& text, size_t width) {
+    if (text.size() < width) line.append(width - text.size(), ' ');
+    line += text;
+}
+
+void PadRight(std::string& line, const std::string& text, size_t width) {
+    line += text;
+    if (text.size() < width) line.append(width - text.size(), ' ');
+}
+
+void Emit(std::ostream& out, const std::string& line) {
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+}
+
+std::string ColumnHeader() {
+    std::string spaces8(8, ' ');
+    std::string head = std::string(4, ' ') + "Quelle" + std::string(34, ' ') + "Ziel\n";
+    head += std::string(4 + kSizeWidth - 5, ' ') + "Größe" + kGap + "Geändert am" + spaces8 + kGap + "<-> " + kGap +
+            std::string(kSizeWidth - 5, ' ') + "Größe" + kGap + "Geändert am" + spaces8 + kGap + "Name\n";
+    head += std::string(82, '-') + '\n';
+    return head;
+}
+
+void AppendFolderHeading(std::string& line, const ResultRows& rows, size_t row) {
+    const std::string source = rows.CellText(row, 0);
+    const std::string target = rows.CellText(row, 5);
+    line += "\nOrdner  ";
+    if (!source.empty()) {
+        line += "Quelle: ";
+        AppendDisplayEscaped(line, source);
+        line += '\n';
+        if (!target.empty()) line += "        ";
+    }
+    if (!target.empty()) {
+        line += "Ziel:   ";
+        AppendDisplayEscaped(line, target);
+        line += '\n';
+    }
+    if (source.empty() && target.empty()) line += '\n';
+}
+
+void AppendFileLine(std::string& line, const ResultRows& rows, size_t row) {
+    const int state = rows.StateImage(row);
+    line += state == ResultRows::kMarked ? "[x]" : state == ResultRows::kUnmarked ? "[ ]" : "   ";
+    line += ' ';
+    PadLeft(line, rows.CellText(row, 1), kSizeWidth);
+    line += kGap;
+    PadRight(line, rows.CellText(row, 2), kDateWidth);
+    line += kGap;
+    PadRight(line, rows.CellText(row, 4), kArrowWidth);
+    line += kGap;
+    PadLeft(line, rows.CellText(row, 6), kSizeWidth);
+    line += kGap;
+    PadRight(line, rows.CellText(row, 7), kDateWidth);
+    line += kGap;
+    const FilePair* pair = rows.Pair(row);
+    if (pair->source) AppendDisplayEscaped(line, pair->source->name());
+    if (pair->target) {
+        if (!pair->source) {
+            AppendDisplayEscaped(line, pair->target->name());
+        } else if (pair->target->name() != pair->source->name()) {
+            line += "  (Ziel: ";
+            AppendDisplayEscaped(line, pair->target->name());
+            line += ')';
+        }
+    }
+    line += '\n';
+}
+
+}  // namespace
+
+void AppendDisplayEscaped(std::string& line, std::string_view text) {
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '\\': line += "\\\\"; break;
+            case '\t': line += "\\t"; break;
+            case '\n': line += "\\n"; break;
+            case '\r': line += "\\r"; break;
+            default:
+                if (byte < 0x20 || byte == 0x7f) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+                    line += escaped;
+                } else {
+                    line += c;
+                }
+        }
+    }
+}
+
+void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& stats,
+               const TextReportHeader& header) {
+    std::string line = "Quelle:   ";
+    AppendDisplayEscaped(line, header.sourceRoot);
+    line += "\nZiel:     ";
+    AppendDisplayEscaped(line, header.targetRoot);
+    line += "\nFilter:   ";
+    line += header.filter;
+    line += "\nOptionen: ";
+    line += header.options;
+    line += "\n\n";
+    line += rows.empty() ? std::string("Keine Zeilen unter diesem Filter.\n") : ColumnHeader();
+    Emit(out, line);
+
+    for (size_t row = 0; row < rows.size(); ++row) {
+        line.clear();
+        if (rows.IsFolderRow(row))
+            AppendFolderHeading(line, rows, row);
+        else
+            AppendFileLine(line, rows, row);
+        Emit(out, line);
+    }
+
+    line = "\nSumme Quelle:    " + rows.SourceSummaryText() + "\nSumme Ziel:      " + rows.TargetSummaryText() +
+           "\nAuswahl Quelle:  " + stats.SourceText() + "\nAuswahl Ziel:    " + stats.TargetText() + '\n';
+    Emit(out, line);
+}
+
+}  // namespace kirvo

@@ -1,0 +1,30 @@
+#pragma once
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace kirvo {
+
+class ResultRows;
+class SelectionStats;
+
+// What the readable report says above the list.
+struct TextReportHeader {
+    std::string_view sourceRoot;
+    std::string_view targetRoot;
+    std::string_view filter;   // e.g. "unequal (nur ungleiche Dateien)"
+    std::string_view options;  // e.g. "Toleranz +/- 2 Sekunden: an, ..."
+};
+
+// Appends text with the backslash and control bytes written as escapes
+// (\\ \t \n \r, else \xNN), so a name cannot break the layout or steer the
+// terminal; other bytes, valid UTF-8 or not, are copied.
+void AppendDisplayEscaped(std::string& line, std::string_view text);
+
+// The list for a person: folder rows as headings, one aligned line per file
+// (mark, size and date per side, arrow, name), then the four summary texts.
+// Fits 120 columns unless a name is long.
+void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& stats,
+               const TextReportHeader& header);
+
+}  // namespace kirvo

@@ -1,0 +1,156 @@
+#include "view/result_rows.h"
+
+#include <cstdio>
+
+#include "view/value_format.h"
+
+namespace kirvo {
+
+int32_t ResultRows::RepaintInterval(int32_t pairCount) {
+    const int32_t interval = pairCount / 100;
+    return interval > 4 ? interval : 4;
+}
+
+std::string ResultRows::FileCountText(int32_t files) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%i Dateien", files);
+    return buffer;
+}
+
+std::string ResultRows::SummaryText(const SideTotals& totals) {
+    const double bytes = static_cast<double>(totals.bytes);
+    const std::string size = FormatTotalSize(bytes);
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer, "%i Dateien in %i Ordner mit %s (%.0f Byte) ", totals.files,
+                  totals.folders, size.c_str(), bytes);
+    return buffer;
+}
+
+void ResultRows::Clear() {
+    pairs_ = {};
+    sourceRoot_ = targetRoot_ = nullptr;
+    rows_.clear();
+    totals_[0] = {};
+    totals_[1] = {};
+}
+
+void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourceRoot,
+                       const std::string& targetRoot, const DisplayFilter& filter, FillProgress* progress) {
+    Clear();
+    pairs_ = pairs;
+    sourceRoot_ = &sourceRoot;
+    targetRoot_ = &targetRoot;
+    if (progress) progress->FillStarted();
+
+    const int32_t pairCount = static_cast<int32_t>(pairs.size());
+    const int32_t interval = RepaintInterval(pairCount);
+    rows_.reserve(pairs.size() + 1);
+
+    // Only these two markers decide about folder rows: a pair with a source
+    // entry moves the source marker, a target-only pair the target marker.
+    int32_t sourceFolder = -1;
+    int32_t targetFolder = -1;
+    size_t folderRow = 0;
+    size_t lastCounted[2] = {SIZE_MAX, SIZE_MAX};
+
+    auto addFile = [&](int sideIndex, const FileEntry& entry, int32_t p) {
+        SideTotals& totals = totals_[sideIndex];
+        if (progress && (totals.files % interval == 0 || totals.files < 11))
+            progress->ShowFileCount(sideIndex == 0 ? kSourceSide : kTargetSide, FileCountText(totals.files));
+        Row& folder = rows_[folderRow];
+        (sideIndex == 0 ? folder.pair : folder.targetPair) = p;
+        if (lastCounted[sideIndex] != folderRow) {
+            lastCounted[sideIndex] = folderRow;
+            ++totals.folders;
+        }
+        ++totals.files;
+        totals.bytes += entry.size();
+    };
+
+    for (int32_t p = 0; p < pairCount; ++p) {
+        const FilePair& pair = pairs[static_cast<size_t>(p)];
+        const bool tick = progress && p % interval == 0;
+        if (filter.PassesDisplayFilter(pair.verdict) && (pair.source || pair.target)) {
+            bool folderDue;
+            if (pair.source) {
+                const int32_t index = pair.source->folderIndex();
+                folderDue = index != sourceFolder;
+                if (folderDue) {
+                    sourceFolder = index;
+                    if (targetFolder == -1) targetFolder = index;
+                }
+            } else {
+                const int32_t index = pair.target->folderIndex();
+                folderDue = index != targetFolder;
+                if (folderDue) {
+                    targetFolder = index;
+                    if (sourceFolder == -1) sourceFolder = index;
+                }
+            }
+            if (folderDue) {
+                folderRow = rows_.size();
+                rows_.push_back({-1, -1, kFolder});
+                if (tick) progress->PairTick(p);
+            }
+            rows_.push_back({p, -1, pair.verdict != 0 ? kUnmarked : kEqual});
+            const size_t fileRow = rows_.size() - 1;
+            if (pair.source) addFile(0, *pair.source, p);
+            if (pair.verdict != 0) ToggleMark(fileRow);
+            if (pair.target) addFile(1, *pair.target, p);
+        }
+        if (tick) progress->PairTick(p);
+    }
+}
+
+int32_t ResultRows::PairIndex(size_t row) const {
+    if (row >= rows_.size() || rows_[row].state == kFolder) return -1;
+    return rows_[row].pair;
+}
+
+const FilePair* ResultRows::Pair(size_t row) const {
+    const int32_t index = PairIndex(row);
+    return index < 0 ? nullptr : &pairs_[static_cast<size_t>(index)];
+}
+
+std::string ResultRows::SideCell(const FileEntry* entry, int column) const {
+    if (!entry) return {};
+    switch (column) {
+        case 0: return std::string(entry->name());
+        case 1: return FormatCellSize(static_cast<double>(entry->size()));
+        case 2: return FormatDate(entry->modified());
+        case 3: return entry->relativePath();
+    }
+    return {};
+}
+
+std::string ResultRows::CellText(size_t row, int column) const {
+    if (row >= rows_.size() || column < 0 || column >= kColumnCount) return {};
+    const Row& r = rows_[row];
+    const std::span<const FilePair> pairs = pairs_;
+    if (r.state == kFolder) {
+        if (column == 0 && r.pair >= 0)
+            return *sourceRoot_ + std::string(pairs[static_cast<size_t>(r.pair)].source->folder());
+        if (column == 5 && r.targetPair >= 0)
+            return *targetRoot_ + std::string(pairs[static_cast<size_t>(r.targetPair)].target->folder());
+        return {};
+    }
+    const FilePair& pair = pairs[static_cast<size_t>(r.pair)];
+    if (column == 4) return FormatArrow(pair.verdict);
+    return column < 4 ? SideCell(pair.source, column) : SideCell(pair.target, column - 5);
+}
+
+void ResultRows::ToggleMark(size_t row) {
+    if (row >= rows_.size()) return;
+    int32_t& state = rows_[row].state;
+    if (state == kUnmarked)
+        state = kMarked;
+    else if (state == kMarked)
+        state = kUnmarked;
+}
+
+void ResultRows::ToggleFolderMarks(size_t folderRow) {
+    if (folderRow >= rows_.size()) return;
+    for (size_t i = folderRow + 1; i < rows_.size() && rows_[i].state != kFolder; ++i) ToggleMark(i);
+}
+
+}  // namespace kirvo

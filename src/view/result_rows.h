@@ -1,0 +1,110 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/file_pair.h"
+#include "engine/tree_matcher.h"
+#include "view/display_filter.h"
+#include "view/fill_progress.h"
+
+namespace kirvo {
+
+// Counts of one side over the rows on show.
+struct SideTotals {
+    int32_t files = 0;
+    int32_t folders = 0;  // folder rows that received at least one file of this side
+    uint64_t bytes = 0;   // exact sum of the sizes of those files
+};
+
+// The rows of the result list, built from the engine's pairs under a display
+// filter: a folder row whenever the current folder of a side changes, then
+// one file row per shown pair. A row holds only its state image and the
+// index of its pair; cell texts are formatted on demand. The rows borrow the
+// engine's pairs: Clear() them (or Build() again) before the engine is
+// cleared or run again.
+class ResultRows {
+public:
+    // State image indexes, as the list counts them.
+    static constexpr int kUnmarked = 1;
+    static constexpr int kMarked = 2;
+    static constexpr int kFolder = 3;
+    static constexpr int kEqual = 4;
+    static constexpr int kColumnCount = 9;
+
+    ResultRows() = default;
+    ResultRows(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr) {
+        Build(matcher, filter, progress);
+    }
+
+    // Rebuilds every row; all unequal file rows end up marked.
+    void Build(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr) {
+        Build(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress);
+    }
+    // The same over pairs held elsewhere; the pairs and both roots are
+    // borrowed until the next Build or Clear.
+    void Build(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot,
+               const DisplayFilter& filter, FillProgress* progress = nullptr);
+    // No rows, zero totals, no reference to an engine.
+    void Clear();
+
+    size_t size() const { return rows_.size(); }
+    bool empty() const { return rows_.empty(); }
+
+    // 1 unmarked, 2 marked, 3 folder row, 4 equal row; 0 past the last row.
+    int StateImage(size_t row) const { return row < rows_.size() ? rows_[row].state : 0; }
+    bool IsFolderRow(size_t row) const { return StateImage(row) == kFolder; }
+    bool IsMarked(size_t row) const { return StateImage(row) == kMarked; }
+    // Index into the engine's pairs; -1 for folder rows and past the end.
+    int32_t PairIndex(size_t row) const;
+    // The row's pair; null for folder rows and past the end.
+    const FilePair* Pair(size_t row) const;
+
+    // Texts of columns 0..8: source name, size, date, relative path; arrow;
+    // the same four for the target. A folder row shows root + folder of
+    // each side in columns 0 and 5 (empty when no file of that side is
+    // under it). Empty for columns or rows out of range.
+    std::string CellText(size_t row, int column) const;
+
+    // Flips a file row between unmarked and marked; any other row is left alone.
+    void ToggleMark(size_t row);
+    // Flips each file row below `folderRow` up to the next folder row; equal
+    // rows are passed over unchanged.
+    void ToggleFolderMarks(size_t folderRow);
+
+    const SideTotals& sourceTotals() const { return totals_[0]; }
+    const SideTotals& targetTotals() const { return totals_[1]; }
+    // Fields 1009 and 1010: "%i Dateien in %i Ordner mit %s (%.0f Byte) ".
+    std::string SourceSummaryText() const { return SummaryText(totals_[0]); }
+    std::string TargetSummaryText() const { return SummaryText(totals_[1]); }
+    static std::string SummaryText(const SideTotals& totals);
+    // "%i Dateien": the progress text of a side field.
+    static std::string FileCountText(int32_t files);
+    // pairCount / 100, at least 4.
+    static int32_t RepaintInterval(int32_t pairCount);
+
+    // The compact row records, for walks over all rows (the statistics).
+    struct RowRecord {
+        int32_t pair;        // file row: its pair; folder row: the pair whose source gives column 0, or -1
+        int32_t targetPair;  // folder row: the pair whose target gives column 5, or -1
+        int32_t state;       // state image index
+    };
+    std::span<const RowRecord> records() const { return rows_; }
+    // The pairs the rows refer to (empty after Clear).
+    std::span<const FilePair> pairs() const { return pairs_; }
+
+private:
+    using Row = RowRecord;
+
+    std::string SideCell(const FileEntry* entry, int column) const;
+
+    std::span<const FilePair> pairs_;
+    const std::string* sourceRoot_ = nullptr;
+    const std::string* targetRoot_ = nullptr;
+    std::vector<Row> rows_;
+    SideTotals totals_[2];
+};
+
+}  // namespace kirvo

@@ -1,0 +1,44 @@
+#include "view/selection_stats.h"
+
+#include <cstdio>
+#include <span>
+
+#include "view/result_rows.h"
+#include "view/value_format.h"
+
+namespace kirvo {
+
+void SelectionStats::Update(const ResultRows& rows) {
+    const std::span<const FilePair> pairs = rows.pairs();
+    const std::span<const ResultRows::RowRecord> records = rows.records();
+    int32_t sourceFiles = 0, targetFiles = 0;
+    uint64_t sourceBytes = 0, targetBytes = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const ResultRows::RowRecord& row = records[i];
+        if (row.state != ResultRows::kMarked) continue;
+        const FilePair& pair = pairs[static_cast<size_t>(row.pair)];
+        if (pair.verdict != 1 && pair.verdict != -1) continue;  // only rows with an arrow
+        if (pair.target) {
+            ++targetFiles;
+            targetBytes += pair.target->size();
+        }
+        if (pair.source) {
+            ++sourceFiles;
+            sourceBytes += pair.source->size();
+        }
+    }
+    sourceFiles_ = sourceFiles;
+    targetFiles_ = targetFiles;
+    sourceBytes_ = sourceBytes;
+    targetBytes_ = targetBytes;
+}
+
+std::string SelectionStats::Text(int32_t files, uint64_t bytes) {
+    const double total = static_cast<double>(bytes);
+    const std::string size = FormatTotalSize(total);
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer, "%i Dateien mit %s (%.0f Byte) ausgewählt ", files, size.c_str(), total);
+    return buffer;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/cli_command.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+using test::LocalEpoch;
+using test::MakeTree;
+using test::TempDir;
+using test::WriteFile;
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+CliResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "kirvo-cli");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::ostringstream out, err;
+    CliResult r;
+    r.status = RunCli(static_cast<int>(args.size()), argv.data(), out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(CompareCommand, TsvListsRowsThenTheFourFields) {
+    TempDir dir;
+    const std::string q = dir / "q", z = dir / "z";
+    MakeTree(q, {{"a.txt", LocalEpoch(2010, 12, 24, 18, 30, 0), "abc"},
+                 {"X/b.txt", LocalEpoch(2009, 3, 6, 7, 5, 9), std::string(1536, 'b')}});
+    MakeTree(z, {{"a.txt", LocalEpoch(2010, 12, 24, 18, 30, 1), "abcd"},
+                 {"X/b.txt", LocalEpoch(2009, 3, 1, 7, 5, 9), "bb"},
+                 {"X/c.txt", LocalEpoch(2011, 1, 2, 3, 4, 5), std::string(2048, 'c')}});
+    const CliResult r = Cli({"compare", "--format=tsv", "--filter=all", q, z});
+    EXPECT_EQ(r.status, kExitUnequal);
+    EXPECT_EQ(r.err, "");
+    const std::string expected =
+        "3\t" + q + "/\t\t\t\t\t" + z + "/\t\t\t\n"
+        "4\ta.txt\t3 Byte\t24.12.2010 18:30:00\ta.txt\t=\ta.txt\t4 Byte\t24.12.2010 18:30:01\ta.txt\n"
+        "3\t" + q + "/X/\t\t\t\t\t" + z + "/X/\t\t\t\n"
+        "2\tb.txt\t2 KB\t 6.03.2009 07:05:09\tX/b.txt\t--->\tb.txt\t2 Byte\t 1.03.2009 07:05:09\tX/b.txt\n"
+        "3\t\t\t\t\t\t" + z + "/X/\t\t\t\n"
+        "2\t\t\t\t\t<---\tc.txt\t2 KB\t 2.01.2011 03:04:05\tX/c.txt\n"
+        "1009\t2 Dateien in 2 Ordner mit 2 KB (1539 Byte) \n"
+        "1010\t3 Dateien in 3 Ordner mit 2 KB (2054 Byte) \n"
+        "1011\t1 Dateien mit 2 KB (1536 Byte) ausgewählt \n"
+        "1012\t2 Dateien mit 2 KB (2050 Byte) ausgewählt \n";
+    EXPECT_EQ(r.out, expected);
+
+    // The default filter shows the unequal rows only. The first shown pair
+    // seeds the target marker with its folder number, so c.txt needs no
+    // folder row of its own this time.
+    const CliResult unequal = Cli({"compare", "--format=tsv", q, z});
+    EXPECT_EQ(Lines(unequal.out), (std::vector<std::string>{
+                                      "3\t" + q + "/X/\t\t\t\t\t" + z + "/X/\t\t\t",
+                                      "2\tb.txt\t2 KB\t 6.03.2009 07:05:09\tX/b.txt\t--->\tb.txt\t2 Byte\t 1.03.2009 07:05:09\tX/b.txt",
+                                      "2\t\t\t\t\t<---\tc.txt\t2 KB\t 2.01.2011 03:04:05\tX/c.txt",
+                                      "1009\t1 Dateien in 1 Ordner mit 2 KB (1536 Byte) ",
+                                      "1010\t2 Dateien in 1 Ordner mit 2 KB (2050 Byte) ",
+                                      "1011\t1 Dateien mit 2 KB (1536 Byte) ausgewählt ",
+                                      "1012\t2 Dateien mit 2 KB (2050 Byte) ausgewählt "}));
+    EXPECT_EQ(unequal.status, kExitUnequal);
+    const CliResult equalOnly = Cli({"compare", "--format", "tsv", "--filter=equal", q, z});
+    EXPECT_EQ(equalOnly.status, kExitUnequal);
+    EXPECT_EQ(Lines(equalOnly.out)[1].substr(0, 8), "4\ta.txt\t");
+}
+
+TEST(CompareCommand, ExitStatusZeroWhenNothingIsUnequal) {
+    TempDir dir;
+    MakeTree(dir / "q", {{"same.txt", 1'300'000'000}, {"near.txt", 1'300'000'000}});
+    MakeTree(dir / "z", {{"same.txt", 1'300'000'000}, {"near.txt", 1'300'000'002}});
+    for (const char* filter : {"all", "unequal", "to-target", "to-source", "equal"}) {
+        const CliResult r = Cli({"compare", std::string("--filter=") + filter, dir / "q", dir / "z"});
+        EXPECT_EQ(r.status, kExitEqual) << filter;
+    }
+    // Without the tolerance the two-second difference counts.
+    const CliResult strict = Cli({"compare", "--no-tolerance", "--format=tsv", dir / "q", dir / "z"});
+    EXPECT_EQ(strict.status, kExitUnequal);
+    EXPECT_NE(strict.out.find("\tnear.txt\t<---\t"), std::string::npos);
+}
+
+TEST(CompareCommand, NamesAreWrittenAsTheirBytesWithFourEscapes) {
+    TempDir dir;
+    const std::string q = dir / "q";
+    const std::vector<std::string> names = {"tab\there", "line\nfeed", "back\\slash", "cr\rret",
+                                            "bad\xff\xfe", ".hidden", "pipe|name", "umlaut\xc3\xa4"};
+    for (const std::string& name : names) WriteFile(q + "/" + name, "x", LocalEpoch(2011, 3, 8, 9, 10, 11));
+    test::MakeDirs(dir / "z");
+    const CliResult r = Cli({"compare", "--format=tsv", q, dir / "z"});
+    ASSERT_EQ(r.status, kExitUnequal);
+    const std::vector<std::string> escaped = {".hidden", "back\\\\slash", "bad\xff\xfe", "cr\\rret",
+                                              "line\\nfeed", "pipe|name", "tab\\there", "umlaut\xc3\xa4"};
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 1 + escaped.size() + 4);
+    for (size_t i = 0; i < escaped.size(); ++i) {
+        const std::string& e = escaped[i];
+        EXPECT_EQ(lines[i + 1], "2\t" + e + "\t1 Byte\t 8.03.2011 09:10:11\t" + e + "\t--->\t\t\t\t") << i;
+    }
+}
+
+TEST(CompareCommand, UnusableRootsAreComparedAsEmptyWithANotice) {
+    TempDir dir;
+    MakeTree(dir / "z", {{"t.txt", 1'300'000'000}});
+    WriteFile(dir / "file", "x", 1'300'000'000);
+
+    const CliResult missing = Cli({"compare", "--format=tsv", dir / "nowhere", dir / "z"});
+    EXPECT_EQ(missing.status, kExitUnequal);
+    EXPECT_EQ(missing.err, "kirvo-cli compare: Hinweis: Die Quelle \"" + dir / "nowhere" +
+                               "\" existiert nicht und wird als leer verglichen.\n");
+    EXPECT_NE(missing.out.find("\t<---\tt.txt\t"), std::string::npos);
+
+    const CliResult file = Cli({"compare", "--format=tsv", dir / "z", dir / "file"});
+    EXPECT_EQ(file.err, "kirvo-cli compare: Hinweis: Das Ziel \"" + dir / "file" +
+                            "\" ist kein Ordner und wird als leer verglichen.\n");
+
+    const CliResult bothFine = Cli({"compare", dir / "z", dir / "z"});
+    EXPECT_EQ(bothFine.err, "");
+    EXPECT_EQ(bothFine.status, kExitEqual);
+
+    if (geteuid() != 0) {  // root reads everything
+        test::MakeDirs(dir / "locked");
+        chmod((dir / "locked").c_str(), 0);
+        const CliResult locked = Cli({"compare", dir / "locked", dir / "z"});
+        EXPECT_NE(locked.err.find("\"" + dir / "locked" + "\" kann nicht gelesen werden"), std::string::npos);
+        EXPECT_EQ(locked.status, kExitUnequal);
+    }
+}
+
+TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{}, "kirvo-cli: Es fehlt ein Befehl."},
+        {{"vergleiche"}, "kirvo-cli: Unbekannter Befehl \"vergleiche\"."},
+        {{"--bunt"}, "kirvo-cli: Unbekannte Option \"--bunt\"."},
+        {{"compare"}, "Es fehlt das Argument QUELLE."},
+        {{"compare", "/tmp"}, "Es fehlt das Argument ZIEL."},
+        {{"compare", "", "/tmp"}, "Es fehlt das Argument QUELLE: der Pfad ist leer."},
+        {{"compare", "/tmp", ""}, "Es fehlt das Argument ZIEL: der Pfad ist leer."},
+        {{"compare", "/tmp", "/tmp", "/tmp"}, "Zu viele Argumente"},
+        {{"compare", "--filter=neu", "/tmp", "/tmp"}, "Unbekannter Filter \"neu\""},
+        {{"compare", "--format=html", "/tmp", "/tmp"}, "Unbekanntes Format \"html\""},
+        {{"compare", "--format"}, "Der Option \"--format\" fehlt ihr Wert."},
+        {{"compare", "--no-tolerance=1", "/tmp", "/tmp"}, "nimmt keinen Wert"},
+        {{"compare", "--schnell", "/tmp", "/tmp"}, "Unbekannte Option \"--schnell\"."},
+        {{"compare", "-x", "/tmp", "/tmp"}, "Unbekannte Option \"-x\"."},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = Cli(c.args);
+        EXPECT_EQ(r.status, kExitUsage) << c.message;
+        EXPECT_EQ(r.out, "") << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Aufruf: kirvo-cli compare"), std::string::npos) << c.message;
+    }
+}
+
+TEST(CompareCommand, DashedRootsAfterDoubleDash) {
+    TempDir dir;
+    MakeTree(dir / "-q", {{"a.txt", 1'300'000'000}});
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    const CliResult r = Cli({"compare", "--format=tsv", "--", "-q", "-z"});
+    ASSERT_EQ(chdir("/"), 0);
+    EXPECT_EQ(r.status, kExitUnequal);
+    EXPECT_EQ(Lines(r.out)[0], "3\t-q/\t\t\t\t\t\t\t\t");
+    EXPECT_NE(r.err.find("\"-z\" existiert nicht"), std::string::npos);
+}
+
+TEST(CompareCommand, HelpAndVersion) {
+    const CliResult version = Cli({"--version"});
+    EXPECT_EQ(version.status, kExitEqual);
+    EXPECT_EQ(version.out, "kirvo-cli 1.5.1.12\n");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, {"-h"}, {"help"}}) {
+        const CliResult help = Cli(args);
+        EXPECT_EQ(help.status, kExitEqual);
+        EXPECT_NE(help.out.find("compare"), std::string::npos);
+        EXPECT_NE(help.out.find("--version"), std::string::npos);
+    }
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"compare", "--help"}, {"help", "compare"}, {"compare", "/a", "-h"}}) {
+        const CliResult help = Cli(args);
+        EXPECT_EQ(help.status, kExitEqual);
+        EXPECT_EQ(help.out.rfind("Aufruf: kirvo-cli compare [--filter=", 0), 0u);
+        EXPECT_NE(help.out.find("Rückgabewert"), std::string::npos);
+        for (const std::string& line : Lines(help.out)) EXPECT_LE(line.size(), 100u) << line;
+    }
+}
+
+TEST(CompareCommand, TextReportHasHeadingsAlignedLinesAndSummaries) {
+    TempDir dir;
+    MakeTree(dir / "q", {{"a.txt", 1'300'000'100, "1"}, {"sub/b.txt", 1'300'000'000, std::string(3000, 'b')}});
+    MakeTree(dir / "z", {{"A.TXT", 1'300'000'000, "22"}, {"sub/c.txt", 1'300'000'000}});
+    const CliResult r = Cli({"compare", dir / "q", dir / "z"});
+    EXPECT_EQ(r.status, kExitUnequal);
+    const std::vector<std::string> lines = Lines(r.out);
+    auto has = [&](const std::string& text) {
+        for (const std::string& line : lines)
+            if (line == text) return true;
+        return false;
+    };
+    EXPECT_TRUE(has("Ordner  Quelle: " + dir / "q/"));
+    EXPECT_TRUE(has("        Ziel:   " + dir / "z/"));
+    EXPECT_TRUE(has("Ordner  Quelle: " + dir / "q/sub/"));
+    EXPECT_TRUE(has("Ordner  Ziel:   " + dir / "z/sub/"));
+    EXPECT_TRUE(has("Summe Quelle:    2 Dateien in 2 Ordner mit 3 KB (3001 Byte) "));
+    EXPECT_TRUE(has("Auswahl Ziel:    2 Dateien mit 3 Bytes (3 Byte) ausgewählt "));
+    size_t fileLines = 0;
+    for (const std::string& line : lines) {
+        if (line.rfind("[x] ", 0) != 0) continue;
+        ++fileLines;
+        EXPECT_LE(line.size(), 120u);
+        EXPECT_EQ(line.find("--->") == std::string::npos ? line.find("<---") : line.find("--->"), 38u) << line;
+    }
+    EXPECT_EQ(fileLines, 3u);
+    EXPECT_NE(r.out.find("a.txt  (Ziel: A.TXT)"), std::string::npos);
+}
+
+// The real binary: raw bytes on stdout, notices on stderr, the exit status.
+TEST(CompareCommand, BinaryEndToEnd) {
+    TempDir dir;
+    MakeTree(dir / "q", {{"n\xe4me\t1.txt", 1'300'000'000}});
+    const std::string command = std::string(KIRVO_CLI_PATH) + " compare --format=tsv '" + dir / "q" + "' '" +
+                                dir / "leer" + "' 2>'" + dir / "err.txt" + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitUnequal);
+    EXPECT_EQ(Lines(out)[1].rfind("2\tn\xe4me\\t1.txt\t1 Byte\t", 0), 0u) << Lines(out)[1];
+    EXPECT_EQ(test::ReadFile(dir / "err.txt"), "kirvo-cli compare: Hinweis: Das Ziel \"" + dir / "leer" +
+                                                   "\" existiert nicht und wird als leer verglichen.\n");
+
+    if (access("/dev/full", W_OK) == 0) {
+        const int full = std::system((std::string(KIRVO_CLI_PATH) + " compare '" + dir / "q" + "' '" + dir / "q" +
+                                      "' >/dev/full 2>'" + dir / "full.txt" + "'")
+                                         .c_str());
+        ASSERT_TRUE(WIFEXITED(full));
+        EXPECT_EQ(WEXITSTATUS(full), kExitUsage);
+        EXPECT_EQ(test::ReadFile(dir / "full.txt"), "kirvo-cli compare: Die Ausgabe konnte nicht geschrieben werden.\n");
+    }
+
+    const int usage = std::system((std::string(KIRVO_CLI_PATH) + " compare '' x 2>/dev/null").c_str());
+    ASSERT_TRUE(WIFEXITED(usage));
+    EXPECT_EQ(WEXITSTATUS(usage), kExitUsage);
+}
+
+}  // namespace
+}  // namespace kirvo
