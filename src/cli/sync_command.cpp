@@ -131,6 +131,28 @@ bool CheckRoot(const char* side, const std::string& path, std::ostream& err) {
     return true;
 }
 
+// One root inside the other can never be brought into line: every run would
+// copy the inner tree into itself once more. Compared where the folders really
+// are, links in the roots resolved.
+bool CheckNesting(const std::string& source, const std::string& target, std::ostream& err) {
+    namespace fs = std::filesystem;
+    std::error_code ec1, ec2;
+    const std::string s = fs::weakly_canonical(fs::absolute(source), ec1).string() + "/";
+    const std::string t = fs::weakly_canonical(fs::absolute(target), ec2).string() + "/";
+    if (ec1 || ec2 || s == t) return true;
+    if (t.compare(0, s.size(), s) == 0) {
+        err << "kirvo-cli sync: Das Ziel \"" << target << "\" liegt im Quellordner; so lassen sich die Bäume nie "
+               "abgleichen.\n";
+        return false;
+    }
+    if (s.compare(0, t.size(), t) == 0) {
+        err << "kirvo-cli sync: Die Quelle \"" << source << "\" liegt im Zielordner; so lassen sich die Bäume nie "
+               "abgleichen.\n";
+        return false;
+    }
+    return true;
+}
+
 void PrintOutcome(const char* direction, const OperationResult& r, std::ostream& out) {
     out << direction << ": " << r.count(FileOutcome::Done) << " kopiert";
     if (const int32_t n = r.count(FileOutcome::Skipped)) out << ", " << n << " übersprungen";
@@ -184,7 +206,8 @@ const CliCommand kSyncCommand = {
     "Rückgabewert: 0 die Bäume sind danach gleich,\n"
     "              1 etwas blieb ungleich (abgelehnt, übersprungen, fehlgeschlagen; bei\n"
     "                --dry-run: es gäbe etwas zu kopieren),\n"
-    "              2 falscher Aufruf, kein Terminal ohne --yes, oder ein Pfad ist kein Ordner.\n",
+    "              2 falscher Aufruf, kein Terminal ohne --yes, ein Pfad ist kein Ordner, oder\n"
+    "                ein Ordner liegt im anderen.\n",
     &Run,
 };
 
@@ -237,7 +260,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                "kopiert, mit --dry-run nur gezeigt, was kopiert würde.\n";
         return kExitUsage;
     }
-    if (!CheckRoot("Die Quelle", options.source, err) || !CheckRoot("Das Ziel", options.target, err))
+    if (!CheckRoot("Die Quelle", options.source, err) || !CheckRoot("Das Ziel", options.target, err) ||
+        !CheckNesting(options.source, options.target, err))
         return kExitUsage;
 
     SyncPlan plan;
