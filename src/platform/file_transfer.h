@@ -57,6 +57,8 @@ private:
     std::string tempName_;   // set while the temporary file exists
     std::string destinationName_;
     NodeInfo sourceInfo_;
+    int64_t sourceChangeSeconds_ = 0;  // status change time at open: any write moves it
+    int64_t sourceChangeNanoseconds_ = 0;
     int64_t offset_ = 0;
     bool plainCopy_ = false;  // copy_file_range not usable between these two files
 };

@@ -68,6 +68,8 @@ int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, 
     sourceInfo_.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
     sourceInfo_.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
     sourceInfo_.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+    sourceChangeSeconds_ = static_cast<int64_t>(st.st_ctim.tv_sec);
+    sourceChangeNanoseconds_ = static_cast<int64_t>(st.st_ctim.tv_nsec);
     info = sourceInfo_;
     offset_ = 0;
     plainCopy_ = false;
@@ -139,12 +141,16 @@ int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) 
 
 int FileTransfer::finish(bool& finished) {
     // A source written to while it was copied would leave a mixed copy that carries
-    // the old time and so looks equal to the source afterwards: refuse it.
+    // the old time and so looks equal to the source afterwards: refuse it. The
+    // status change time catches writes whose modification time was set back, and
+    // a source deleted or replaced meanwhile (the conservative choice: keep the
+    // destination as it was).
     struct stat st;
     if (fstat(sourceFd_, &st) != 0) return errno;
     if (static_cast<uint64_t>(st.st_size) != static_cast<uint64_t>(offset_) ||
         st.st_mtim.tv_sec != sourceInfo_.modifiedSeconds ||
-        static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds)
+        static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds ||
+        st.st_ctim.tv_sec != sourceChangeSeconds_ || st.st_ctim.tv_nsec != sourceChangeNanoseconds_)
         return kSourceChanged;
     finished = true;
     return 0;
