@@ -43,7 +43,9 @@ struct SyncPlan {
 // The copy pair of one row, or false when the row has no arrow. The destination is
 // the other side's own path when that side has the file (its name may differ in case
 // or bytes), otherwise the same relative path below the other root.
-// Roots end in the separator; paths are byte strings taken as they are.
+// Roots end in the separator; paths are byte strings taken as they are. A file
+// named like a temporary file of the copy (a leftover of a killed run) is never
+// copied.
 bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_view targetRoot,
                    CopyPair& pair);
 

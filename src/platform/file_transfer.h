@@ -47,6 +47,8 @@ public:
     // The temporary file's name for a destination file name: ".<name>.kirvo-tmp",
     // shortened with a hash of the name where that would be too long for the system.
     static std::string TemporaryName(std::string_view name);
+    // Whether a file name has the form of our temporary files.
+    static bool IsTemporaryName(std::string_view name);
 
 private:
     int finish(bool& finished);

@@ -55,6 +55,19 @@ TEST(SyncPlan, SkipsRowsThatDoNotTakePartOrHaveNoArrow) {
     EXPECT_TRUE(BuildCopyPlan(rows, kSrc, kTgt).empty());
 }
 
+TEST(CopyPlan, LeftoverTemporaryFilesAreNeverCopied) {
+    const std::vector<PlanRow> rows = {
+        Row(true, +1, "sub/.big.bin.kirvo-tmp", ""),
+        Row(true, -1, "", ".x.kirvo-tmp"),
+        Row(true, +1, "kirvo-tmp", ""),        // only the exact form is ours
+        Row(true, +1, "not.kirvo-tmp", ""),
+    };
+    const SyncPlan plan = BuildSyncPlan(rows, kSrc, kTgt);
+    EXPECT_EQ(plan.sourceToTarget.pairs, (std::vector<CopyPair>{{S("kirvo-tmp"), T("kirvo-tmp")},
+                                                                {S("not.kirvo-tmp"), T("not.kirvo-tmp")}}));
+    EXPECT_TRUE(plan.targetToSource.empty());
+}
+
 TEST(CopyPlan, MixesBothDirectionsInListOrder) {
     const std::vector<PlanRow> rows = {
         Row(true, -1, "", "x/new.txt"),

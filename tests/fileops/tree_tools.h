@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -15,6 +16,28 @@ namespace kirvo::test {
 
 // Tools for the fault and hostile-tree tests: trees past the path limit, the
 // whole synchronisation in-process, and what is left afterwards.
+
+// A scratch folder on a memory file system when there is one (for tests that
+// write much and test the program, not the disk), else in the temporary folder.
+class Scratch {
+public:
+    Scratch() {
+        std::string pattern = (std::filesystem::exists("/dev/shm") ? std::string("/dev/shm")
+                                                                   : std::filesystem::temp_directory_path().string()) +
+                              "/kirvo-test-XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~Scratch() {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 // Creates the folders of `relative` below root one name at a time (so the
 // path may be longer than the system allows in one call) and returns the

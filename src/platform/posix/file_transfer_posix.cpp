@@ -42,6 +42,11 @@ std::string FileTransfer::TemporaryName(std::string_view name) {
     return temp;
 }
 
+bool FileTransfer::IsTemporaryName(std::string_view name) {
+    return name.size() > 1 + kTempSuffix.size() && name[0] == '.' &&
+           name.substr(name.size() - kTempSuffix.size()) == kTempSuffix;
+}
+
 int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) {
     abandon();
     if (name.empty() || name == "." || name == "..") return kNotRegularFile;
