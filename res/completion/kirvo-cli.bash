@@ -1,0 +1,51 @@
+# Bash completion for kirvo-cli: subcommands, their options and option values;
+# folders for QUELLE and ZIEL.
+
+_kirvo_cli()
+{
+    local cur prev words cword
+    _init_completion -n = || return
+
+    local compare_opts="--filter= --exclude-subfolders --exclude-system-folders --no-tolerance --format= --help"
+    local sync_opts="--direction= --dry-run --yes $compare_opts"
+
+    # The subcommand is the first word after the program name that is not an option.
+    local i command=""
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            -*) ;;
+            *) command=${words[i]}; break ;;
+        esac
+    done
+
+    if [[ -z $command ]]; then
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--help --version" -- "$cur"))
+        else
+            COMPREPLY=($(compgen -W "compare sync" -- "$cur"))
+        fi
+        return
+    fi
+
+    case $cur in
+        --filter=*)
+            COMPREPLY=($(compgen -W "all unequal to-target to-source equal" -- "${cur#*=}"))
+            return ;;
+        --format=*)
+            COMPREPLY=($(compgen -W "text tsv" -- "${cur#*=}"))
+            return ;;
+        --direction=*)
+            [[ $command == sync ]] &&
+                COMPREPLY=($(compgen -W "both to-target to-source" -- "${cur#*=}"))
+            return ;;
+        -*)
+            local opts=$compare_opts
+            [[ $command == sync ]] && opts=$sync_opts
+            COMPREPLY=($(compgen -W "$opts" -- "$cur"))
+            [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
+            return ;;
+    esac
+
+    _filedir -d
+} &&
+    complete -F _kirvo_cli kirvo-cli
