@@ -304,23 +304,21 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                                         plan.targetToSource.count(), in, out);
     }
 
-    {
-        TerminalFileOperationUi terminal(in, out, err, showProgress);
-        UnattendedUi unattended(terminal, err);
-        FileOperationUi& ui = options.yes ? static_cast<FileOperationUi&>(unattended) : terminal;
-        // The defaults of the window's options: ask before overwriting, create folders silently.
-        const CopyFlags flags{!options.yes, false};
-        InterruptGuard interrupt(terminal);
-        LocalFileOperationService service(ui);
-        if (copyToTarget) {
-            const OperationResult r = service.copy(plan.sourceToTarget.pairs, flags);
-            PrintOutcome("Von Quelle nach Ziel", r, out);
+    // The defaults of the window's options: ask before overwriting, create folders silently.
+    const CopyFlags flags{!options.yes, false};
+    const auto copy = [&](const CopyList& list, const char* direction) {
+        OperationResult result;
+        {
+            TerminalFileOperationUi terminal(in, out, err, showProgress);  // its progress line ends with it
+            UnattendedUi unattended(terminal, err);
+            InterruptGuard interrupt(terminal);
+            LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal);
+            result = service.copy(list.pairs, flags);
         }
-        if (copyToSource) {
-            const OperationResult r = service.copy(plan.targetToSource.pairs, flags);
-            PrintOutcome("Von Ziel nach Quelle", r, out);
-        }
-    }
+        PrintOutcome(direction, result, out);
+    };
+    if (copyToTarget) copy(plan.sourceToTarget, "Von Quelle nach Ziel");
+    if (copyToSource) copy(plan.targetToSource, "Von Ziel nach Quelle");
 
     TreeMatcher matcher;
     std::string source = options.source;

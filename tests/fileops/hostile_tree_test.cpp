@@ -230,6 +230,8 @@ TEST(HostileTree, NestedRootsAreRefusedAndTheSameRootIsInLine) {
         {q, q, kExitEqual},
         {q, q + "/", kExitEqual},
     };
+    // Comparing them is fine: each tree is read once.
+    EXPECT_EQ(Unequal(q, q + "/backup"), (std::vector<std::string>{"+1 a.txt", "-1 old.txt", "+1 backup/old.txt"}));
     for (const Case& c : cases) {
         const test::SyncOutcome r = SyncYes(c.source, c.target);
         EXPECT_EQ(r.status, c.status) << c.source << " " << c.target << r.err;
