@@ -1,0 +1,46 @@
+#include "app/app_options.h"
+
+#include "app/profile_store.h"
+
+namespace kirvo {
+
+const std::array<OptionInfo, AppOptions::kCount>& AppOptions::Table() {
+    static const std::array<OptionInfo, kCount> table{{
+        {Option::Ueber5000, "ueber_5000", 1, CommandId::OptionUeber5000},
+        {Option::VorLoeschen, "vorLoeschen", 1, CommandId::OptionVorLoeschen},
+        {Option::VorUeberschreiben, "vorUeberschreiben", 1, CommandId::OptionVorUeberschreiben},
+        {Option::VorDir, "vorDir", 0, CommandId::OptionVorDir},
+        {Option::SubOrdner, "SubOrdner", 0, CommandId::OptionSubOrdner},
+        {Option::SystemOrdner, "SystemOrdner", 0, CommandId::OptionSystemOrdner},
+        {Option::OneSecond, "OneSecond", 1, CommandId::OptionOneSecond},
+        {Option::Beep, "Beep", 1, CommandId::OptionBeep},
+    }};
+    return table;
+}
+
+const OptionInfo* AppOptions::ForCommand(CommandId command) {
+    for (const OptionInfo& info : Table()) {
+        if (info.command == command) return &info;
+    }
+    return nullptr;
+}
+
+AppOptions::AppOptions() {
+    for (const OptionInfo& info : Table()) set(info.option, info.defaultValue);
+}
+
+void AppOptions::Load(ProfileStore& store) {
+    for (const OptionInfo& info : Table()) {
+        set(info.option, store.GetProfileInt(profile::kOptions, info.entry, info.defaultValue));
+    }
+}
+
+void AppOptions::Save(ProfileStore& store) const {
+    for (const OptionInfo& info : Table()) {
+        store.WriteProfileInt(profile::kOptions, info.entry, value(info.option));
+    }
+}
+
+void AppOptions::Toggle(Option option) { set(option, isOn(option) ? 0 : 1); }
+
+}  // namespace kirvo

@@ -1,0 +1,65 @@
+#pragma once
+
+namespace kirvo {
+
+// Command identifiers of the menus, the toolbar, the accelerators and the bar
+// buttons. The numbers are the program's resource numbers; handlers, update
+// rules and tests refer to commands by them.
+enum class CommandId : int {
+    None = 0,
+
+    // Path bar buttons, also in "E&xtras".
+    BrowseSource = 1003,
+    BrowseTarget = 1004,
+
+    // Comparison, filters, file operations.
+    PfadeVergleichen = 32775,
+    FilterAll = 32783,
+    FilterUnequal = 32785,
+    FilterSourceToTarget = 32786,
+    FilterTargetToSource = 32787,
+    FilterEqual = 32788,
+    DeleteSelected = 32789,
+    SelectAll = 32791,
+    StatusNotice = 32792,
+    Synchronize = 32794,
+    EditCopy = 57634,
+
+    // Options.
+    OptionVorLoeschen = 32796,
+    OptionVorUeberschreiben = 32797,
+    OptionVorDir = 32798,
+    OptionSubOrdner = 32806,
+    OptionBeep = 32808,
+    ViewOutputBar = 32809,
+    OptionSystemOrdner = 32810,
+    OptionOneSecond = 32811,
+    OptionUeber5000 = 32812,
+
+    // Framework commands.
+    FileNew = 57600,
+    FileOpen = 57601,
+    FileSave = 57603,
+    FileSaveAs = 57604,
+    FilePrintSetup = 57606,
+    FilePrint = 57607,
+    FilePrintPreview = 57609,
+    FileMru1 = 57616,
+    EditCut = 57635,
+    EditPaste = 57637,
+    EditUndo = 57643,
+    AppAbout = 57664,
+    AppExit = 57665,
+    HelpFinder = 57667,
+    ContextHelp = 57669,
+    Help = 57670,
+    DefaultHelp = 57671,
+    NextPane = 57680,
+    PrevPane = 57681,
+    ViewToolbar = 59392,
+    ViewStatusBar = 59393,
+};
+
+constexpr int ToInt(CommandId id) { return static_cast<int>(id); }
+
+}  // namespace kirvo

@@ -1,0 +1,38 @@
+#include "app/list_columns.h"
+
+namespace kirvo {
+
+const std::array<ListColumn, ListColumns::kCount>& ListColumns::Table() {
+    static constexpr std::array<ListColumn, kCount> table{{
+        {"Name", 200, ColumnAlignment::Left},
+        {"Größe", 70, ColumnAlignment::Right},
+        {"Geändert am", 115, ColumnAlignment::Right},
+        {"Pfad", 34, ColumnAlignment::Left},
+        {"<->", 50, ColumnAlignment::Center},
+        {"Name", 200, ColumnAlignment::Left},
+        {"Größe", 70, ColumnAlignment::Right},
+        {"Geändert am", 115, ColumnAlignment::Right},
+        {"Pfad", 34, ColumnAlignment::Left},
+    }};
+    return table;
+}
+
+int ListColumns::TotalWidth() {
+    int sum = 0;
+    for (const ListColumn& column : Table()) sum += column.width;
+    return sum;
+}
+
+int ListColumns::ExtraNameWidth(int storedWindowWidth) {
+    const int total = TotalWidth();
+    return storedWindowWidth > total ? (storedWindowWidth - total) / 2 - 8 : 0;
+}
+
+int ListColumns::InitialWidth(int column, int storedWindowWidth) {
+    const auto& table = Table();
+    int width = table[column].width;
+    if (width == table[0].width) width += ExtraNameWidth(storedWindowWidth);
+    return width;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,34 @@
+#pragma once
+#include <array>
+#include <string_view>
+
+namespace kirvo {
+
+enum class ColumnAlignment { Left, Right, Center };
+
+struct ListColumn {
+    std::string_view title;
+    int width;  // initial width in pixels
+    ColumnAlignment alignment;
+};
+
+// The nine columns of the result list: 0-3 the source file, 4 the direction,
+// 5-8 the target file.
+class ListColumns {
+public:
+    static constexpr int kCount = 9;
+    static constexpr int kDirection = 4;
+
+    static const std::array<ListColumn, kCount>& Table();
+    // Sum of the table widths (888).
+    static int TotalWidth();
+    // Extra width of each "Name" column for a stored window width cx: when cx
+    // exceeds the table's sum, half the surplus less 8 (may be negative),
+    // else 0.
+    static int ExtraNameWidth(int storedWindowWidth);
+    // Initial width of a column; the columns as wide as column 0 (the two
+    // "Name" columns) get the extra width.
+    static int InitialWidth(int column, int storedWindowWidth);
+};
+
+}  // namespace kirvo

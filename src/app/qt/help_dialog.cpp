@@ -1,0 +1,75 @@
+#include "app/qt/help_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace kirvo {
+
+QString HelpDialog::HelpHtml() {
+    return QStringLiteral(
+        "<h2>Kirvo – Hilfe</h2>"
+        "<p>Kirvo vergleicht zwei Ordnerbäume, eine <b>Quelle</b> und ein <b>Ziel</b>, Datei für "
+        "Datei und bringt sie in Einklang.</p>"
+        "<h3>Vergleichen</h3>"
+        "<p>Tragen Sie oben die Pfade von Quelle und Ziel ein oder wählen Sie sie mit den Knöpfen "
+        "<b>...</b> (auch <i>Extras › Quelle wählen</i> und <i>Ziel wählen</i>). "
+        "<i>Datei › Pfade vergleichen</i> liest beide Bäume und zeigt das Ergebnis. Die zehn "
+        "zuletzt verglichenen Pfade bietet jedes Feld in seiner Liste wieder an.</p>"
+        "<h3>Die Liste</h3>"
+        "<p>Links stehen die Dateien der Quelle, rechts die des Ziels, jeweils mit Name, Größe, "
+        "Änderungsdatum und Pfad. Über den Dateien eines Ordners steht eine Ordnerzeile mit dem "
+        "vollständigen Ordnerpfad. Verglichen wird nur das Änderungsdatum; Größe und Inhalt "
+        "zählen nicht.</p>"
+        "<h3>Die Pfeile</h3>"
+        "<ul>"
+        "<li><b>---&gt;</b> Die Datei der Quelle ist neuer oder fehlt im Ziel: sie wird zum Ziel "
+        "kopiert.</li>"
+        "<li><b>&lt;---</b> Die Datei des Ziels ist neuer oder fehlt in der Quelle: sie wird zur "
+        "Quelle kopiert.</li>"
+        "<li><b>=</b> Beide Dateien gelten als gleich.</li>"
+        "</ul>"
+        "<h3>Die Häkchen</h3>"
+        "<p>Jede ungleiche Datei trägt ein Häkchen. <i>Datei › Dateien abgleichen</i> kopiert alle "
+        "Dateien mit Häkchen in Pfeilrichtung. Ein Klick auf das Kästchen setzt oder entfernt das "
+        "Häkchen, ein Klick auf das Kästchen einer Ordnerzeile tut das für alle Dateien des "
+        "Ordners. <i>Kopieren</i> und <i>Löschen</i> im Menü <i>Bearbeiten</i> wirken dagegen auf "
+        "die <b>markierten</b> (ausgewählten) Zeilen. Die Leiste <i>Ausgabe</i> zeigt Anzahl und "
+        "Größe aller und der ausgewählten Dateien beider Seiten.</p>"
+        "<h3>Anzeige</h3>"
+        "<p>Im Menü <i>Ansicht</i> wählen Sie, welche Dateien die Liste zeigt: alle, nur "
+        "ungleiche (Vorgabe), nur die von der Quelle zum Ziel, nur die vom Ziel zur Quelle oder "
+        "nur gleiche.</p>"
+        "<h3>Optionen (Extras › Optionen)</h3>"
+        "<ul>"
+        "<li><b>Sub-Ordner ausschließen</b>: Unterordner der Quelle, die im Ziel fehlen, werden "
+        "nicht durchsucht.</li>"
+        "<li><b>System-Ordner ausschließen</b>: System-Ordner werden nicht durchsucht.</li>"
+        "<li><b>+/- 2 Sekunden</b>: Zeiten, die höchstens zwei Sekunden auseinanderliegen, gelten "
+        "als gleich.</li>"
+        "<li><b>Bestätigung vor löschen / überschreiben / Verzeichnis</b>: vor dem Löschen, dem "
+        "Überschreiben von Dateien und dem Anlegen von Ordnern wird nachgefragt.</li>"
+        "<li><b>Bestätigung &gt; 5000 Dateien</b>: vor dem Anzeigen von mehr als 5000 "
+        "Vergleichen wird nachgefragt.</li>"
+        "<li><b>Beep</b>: Signaltöne ein oder aus.</li>"
+        "</ul>"
+        "<p>Optionen, Pfade und Fenstergröße werden beim Beenden gespeichert.</p>");
+}
+
+HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Kirvo – Hilfethemen"));
+    auto* layout = new QVBoxLayout(this);
+    auto* browser = new QTextBrowser(this);
+    browser->setObjectName(QStringLiteral("helpText"));
+    browser->setOpenExternalLinks(false);
+    browser->setHtml(HelpHtml());
+    layout->addWidget(browser);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Schließen"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    resize(560, 520);
+}
+
+}  // namespace kirvo

@@ -1,0 +1,150 @@
+#include "app/qt/kirvo_app.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/qt/about_dlg.h"
+#include "app/qt/main_frame.h"
+#include "app/qt/path_bar.h"
+#include "app/qt/qsettings_profile_store.h"
+#include "view/qt/kirvo_view.h"
+
+// Outside the namespace: the resource initialiser is a global function.
+static void InitKirvoResources() { Q_INIT_RESOURCE(kirvo); }
+
+namespace kirvo {
+namespace {
+
+// A path from the command line as the fields should show it: absolute, so
+// the history stays meaningful after the working folder changes.
+QString FieldPath(const QString& argument) {
+    if (argument.isEmpty()) return argument;
+    return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(argument).absoluteFilePath()));
+}
+
+void SetUpParser(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        QStringLiteral("Kirvo vergleicht zwei Ordnerbäume und bringt sie in Einklang."));
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Zeigt diese Hilfe an.")});
+    parser.addOption({{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Zeigt die Version an.")});
+    parser.addPositionalArgument(QStringLiteral("QUELLE"),
+                                 QStringLiteral("Quellordner; mit ZIEL wird sofort verglichen."),
+                                 QStringLiteral("[QUELLE"));
+    parser.addPositionalArgument(QStringLiteral("ZIEL"), QStringLiteral("Zielordner."),
+                                 QStringLiteral("[ZIEL]]"));
+}
+
+}  // namespace
+
+std::optional<int> CKirvoApp::HandleWithoutWindow(int argc, char** argv) {
+    bool platformGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help") {
+            QCommandLineParser parser;
+            SetUpParser(parser);
+            std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("Usage:"), QStringLiteral("Aufruf:"))
+                                      .replace(QStringLiteral("<executable_name>"), QStringLiteral("kirvo"))
+                                      .replace(QStringLiteral("[options]"), QStringLiteral("[Optionen]"))
+                                      .replace(QStringLiteral("Options:"), QStringLiteral("Optionen:"))
+                                      .replace(QStringLiteral("Arguments:"), QStringLiteral("Argumente:"))),
+                       stdout);
+            return 0;
+        }
+        if (arg == "-v" || arg == "--version") {
+            std::printf("Kirvo %s\n", KIRVO_VERSION);
+            return 0;
+        }
+        if (arg == "-platform" || arg.starts_with("-platform=")) platformGiven = true;
+    }
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (!platformGiven && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("Kein Bildschirm verfügbar (weder DISPLAY noch WAYLAND_DISPLAY gesetzt) – "
+                   "ohne Fenster vergleicht kirvo-cli compare QUELLE ZIEL.\n",
+                   stderr);
+        return 1;
+    }
+#else
+    (void)platformGiven;
+#endif
+    return std::nullopt;
+}
+
+void CKirvoApp::InitResources() {
+    static const bool done = (InitKirvoResources(), true);
+    (void)done;
+}
+
+CKirvoApp::CKirvoApp(int& argc, char** argv) : QApplication(argc, argv) {
+    InitResources();
+    setOrganizationName(QStringLiteral("Orvane"));
+    setApplicationName(QStringLiteral("Kirvo"));
+    setApplicationDisplayName(QStringLiteral("Kirvo"));
+    setApplicationVersion(QStringLiteral(KIRVO_VERSION));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kirvo.svg")));
+}
+
+CKirvoApp::~CKirvoApp() {
+    frame_.reset();
+    store_.reset();
+}
+
+bool CKirvoApp::InitInstance() {
+    QCommandLineParser parser;
+    SetUpParser(parser);
+    if (!parser.parse(arguments())) {
+        std::fprintf(stderr, "kirvo: %s\n", qPrintable(parser.errorText()));
+        exitCode_ = 2;
+        return false;
+    }
+    paths_ = parser.positionalArguments();
+    if (paths_.size() > 2) {
+        std::fprintf(stderr, "kirvo: zu viele Argumente. Aufruf: kirvo [QUELLE [ZIEL]]\n");
+        exitCode_ = 2;
+        return false;
+    }
+
+    store_ = std::make_unique<QSettingsProfileStore>();
+    frame_ = std::make_unique<CMainFrame>(*store_);
+    connect(frame_.get(), &CMainFrame::unhandledCommand, this, &CKirvoApp::OnUnhandledCommand);
+
+    PathBar* bar = frame_->view()->pathBar();
+    if (!paths_.isEmpty()) bar->setText(PathBar::Side::Source, FieldPath(paths_[0]));
+    if (paths_.size() > 1) bar->setText(PathBar::Side::Target, FieldPath(paths_[1]));
+
+    frame_->show();
+    if (paths_.size() == 2) {
+        // Compare once the window is on screen, as the menu command would.
+        CMainFrame* frame = frame_.get();
+        QTimer::singleShot(0, frame, [frame] { frame->OnCommand(CommandId::PfadeVergleichen); });
+    }
+    return true;
+}
+
+int CKirvoApp::Run() {
+    if (!InitInstance()) return exitCode_;
+    exitCode_ = exec();
+    // Orderly tear-down: the view writes histories and options as it goes,
+    // then the store writes its file.
+    frame_.reset();
+    if (auto* settings = dynamic_cast<QSettingsProfileStore*>(store_.get())) settings->Sync();
+    store_.reset();
+    return exitCode_;
+}
+
+void CKirvoApp::OnUnhandledCommand(CommandId id) {
+    if (id == CommandId::AppAbout) OnAppAbout();
+}
+
+void CKirvoApp::OnAppAbout() {
+    CAboutDlg dialog(frame_.get());
+    dialog.exec();
+}
+
+}  // namespace kirvo

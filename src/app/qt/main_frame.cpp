@@ -1,0 +1,253 @@
+#include "app/qt/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/command_table.h"
+#include "app/qt/command_actions.h"
+#include "app/qt/help_dialog.h"
+#include "app/qt/lock_key_state.h"
+#include "app/qt/output_bar.h"
+#include "app/version_info.h"
+#include "view/qt/kirvo_view.h"
+
+namespace kirvo {
+
+QString CMainFrame::NoticeText() {
+    const auto& v = VersionInfo::Program().productVersion();
+    return QStringLiteral("Kirvo %1.%2.%3.%4 – Quelle und Ziel vergleichen, abgleichen, fertig.")
+        .arg(v[0])
+        .arg(v[1])
+        .arg(v[2])
+        .arg(v[3]);
+}
+
+CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
+    : QMainWindow(parent), store_(store), lockKeys_(std::make_unique<LockKeyState>()) {
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowTitle(QStringLiteral("Unbenannt - Kirvo"));
+
+    // Only the size is restored, never the position.
+    const WindowSize::Size restored = WindowSize::Restore(store_);
+    QSize client(restored.width > 0 ? restored.width : kDefaultClientWidth,
+                 restored.height > 0 ? restored.height : kDefaultClientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize available = screen->availableGeometry().size();
+        if (available.isValid() && !available.isEmpty()) client = client.boundedTo(available);
+    }
+    resize(client);
+    windowSize_.SetInitial(client.width(), client.height());
+
+    actions_ = new CommandActions(this);
+    addActions(actions_->all());  // accelerators work whatever has the focus
+    connect(actions_, &CommandActions::commandTriggered, this, &CMainFrame::OnCommand);
+
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateOutputBar();
+    setDockNestingEnabled(false);
+    outputBar_->Publish();
+
+    view_ = new CKirvoView(this, store_, this);
+    setCentralWidget(view_);
+    connect(view_, &CKirvoView::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
+    connect(view_, &CKirvoView::commandRequested, this, &CMainFrame::OnCommand);
+    view_->OnInitialUpdate();
+    UpdateCommandUi();
+}
+
+CMainFrame::~CMainFrame() {
+    // Hiding the bars while the base classes tear down must not call back
+    // into this half-destroyed frame.
+    disconnect(outputBar_, nullptr, this, nullptr);
+    disconnect(actions_, nullptr, this, nullptr);
+    // The view goes first, while the bars it writes from still exist.
+    delete view_;
+    view_ = nullptr;
+}
+
+void CMainFrame::CreateMenus() {
+    for (const Menu& menu : CommandTable::MainMenu()) {
+        QMenu* qmenu = menuBar()->addMenu(CommandActions::Text(menu.title));
+        connect(qmenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+        for (const MenuItem& item : menu.items) {
+            if (item.isSeparator()) {
+                qmenu->addSeparator();
+            } else if (item.isSubMenu()) {
+                QMenu* sub = qmenu->addMenu(CommandActions::Text(item.subMenuTitle));
+                connect(sub, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+                for (const MenuItem& subItem : item.subItems) {
+                    if (subItem.isSeparator()) {
+                        sub->addSeparator();
+                    } else {
+                        sub->addAction(actions_->action(subItem.id));
+                    }
+                }
+            } else {
+                qmenu->addAction(actions_->action(item.id));
+            }
+        }
+    }
+}
+
+void CMainFrame::CreateToolBar() {
+    toolBar_ = new QToolBar(QStringLiteral("Symbolleiste"), this);
+    toolBar_->setObjectName(QStringLiteral("ToolBar"));
+    toolBar_->setIconSize(QSize(16, 16));
+    toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+    for (CommandId id : CommandTable::Toolbar()) {
+        if (id == CommandId::None) {
+            toolBar_->addSeparator();
+        } else {
+            toolBar_->addAction(actions_->action(id));
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    messagePane_ = new QLabel(IdleText(), bar);
+    messagePane_->setObjectName(QStringLiteral("messagePane"));
+    messagePane_->setMinimumWidth(1);
+    bar->addWidget(messagePane_, 1);
+    const char* texts[] = {"UF", "NUM", "RF"};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(QString::fromLatin1(texts[i]), bar);
+        label->setObjectName(QStringLiteral("indicator") + QString::fromLatin1(texts[i]));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("NUM")) + 12);
+        bar->addPermanentWidget(label);
+        indicators_[i] = label;
+    }
+    noticeTimer_ = new QTimer(this);
+    noticeTimer_->setSingleShot(true);
+    noticeTimer_->setTimerType(Qt::PreciseTimer);  // two seconds, not "about" two
+    connect(noticeTimer_, &QTimer::timeout, this, [this] { ShowMessage(messageBehindNotice_); });
+    UpdateIndicators();
+    if (lockKeys_->readable()) {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
+        poll->start(400);
+    }
+}
+
+void CMainFrame::CreateOutputBar() {
+    outputBar_ = new OutputBar(this);
+    addDockWidget(Qt::TopDockWidgetArea, outputBar_);
+    connect(outputBar_, &QDockWidget::visibilityChanged, this, &CMainFrame::UpdateCommandUi);
+}
+
+void CMainFrame::UpdateIndicators() {
+    const LockKeyState::Key keys[] = {LockKeyState::Key::Caps, LockKeyState::Key::Num,
+                                      LockKeyState::Key::Scroll};
+    for (int i = 0; i < 3; ++i) {
+        // Lit while the lock is on; dimmed while off or when it cannot be read.
+        indicators_[i]->setEnabled(lockKeys_->isOn(keys[i]).value_or(false));
+    }
+}
+
+void CMainFrame::UpdateCommandUi() {
+    if (view_) view_->UpdateCommandUi(*actions_);
+    actions_->setChecked(CommandId::ViewToolbar, !toolBar_->isHidden());
+    actions_->setChecked(CommandId::ViewStatusBar, !statusBar()->isHidden());
+    actions_->setChecked(CommandId::ViewOutputBar, !outputBar_->isHidden());
+}
+
+void CMainFrame::OnCommand(CommandId id) {
+    UpdateCommandUi();
+    if (QAction* action = actions_->action(id); action && !action->isEnabled()) return;
+    if (view_ && view_->OnCommand(id)) {
+        UpdateCommandUi();
+        return;
+    }
+    switch (id) {
+    case CommandId::ViewToolbar:
+        toolBar_->setVisible(toolBar_->isHidden());
+        break;
+    case CommandId::ViewStatusBar:
+        statusBar()->setVisible(statusBar()->isHidden());
+        break;
+    case CommandId::ViewOutputBar:
+        outputBar_->setVisible(outputBar_->isHidden());
+        break;
+    case CommandId::StatusNotice:
+        ShowStatusNotice();
+        break;
+    case CommandId::HelpFinder:
+        ShowHelp();
+        break;
+    case CommandId::AppExit:
+        close();
+        break;
+    default:
+        emit unhandledCommand(id);
+        break;
+    }
+    UpdateCommandUi();
+}
+
+void CMainFrame::ShowMessage(const QString& text) {
+    messagePane_->setText(text.isEmpty() ? IdleText() : text);
+}
+
+void CMainFrame::ShowStatusNotice() {
+    // Prompts arriving meanwhile replace the text that comes back afterwards.
+    if (!noticeTimer_->isActive()) messageBehindNotice_ = messagePane_->text();
+    messagePane_->setText(NoticeText());
+    statusBar()->repaint();
+    noticeTimer_->start(kNoticeMilliseconds);
+}
+
+void CMainFrame::ShowHelp() {
+    HelpDialog dialog(this);
+    dialog.exec();
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        if (noticeTimer_ && noticeTimer_->isActive()) {
+            messageBehindNotice_ = tip.isEmpty() ? IdleText() : tip;
+        } else if (messagePane_) {
+            ShowMessage(tip);
+        }
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    windowSize_.Store(store_);
+    event->accept();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const bool notNormal = isMaximized() || isMinimized() || isFullScreen();
+    windowSize_.Track(width(), height(), notNormal);
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    // A resize may arrive before the state says "maximised": the normal
+    // geometry is the size to keep.
+    if ((isMaximized() || isFullScreen()) && normalGeometry().isValid()) {
+        windowSize_.Track(normalGeometry().width(), normalGeometry().height(), false);
+    }
+}
+
+}  // namespace kirvo

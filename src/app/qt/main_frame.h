@@ -1,0 +1,89 @@
+#pragma once
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+#include "app/command_id.h"
+#include "app/window_size.h"
+
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+
+namespace kirvo {
+
+class CKirvoView;
+class CommandActions;
+class LockKeyState;
+class OutputBar;
+class ProfileStore;
+
+// The main window: menus, toolbar, accelerators, status bar, the bar
+// "Ausgabe" and the result view. Every command goes through OnCommand: the
+// command states are refreshed first and a disabled command does not run;
+// then the view handles it, else the frame, else it is passed on
+// (unhandledCommand) to the application.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultClientWidth = 920;
+    static constexpr int kDefaultClientHeight = 640;
+    static constexpr int kNoticeMilliseconds = 2000;
+
+    // store must outlive the frame: the close writes the window size, the
+    // view's destruction the histories and options.
+    explicit CMainFrame(ProfileStore& store, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CKirvoView* view() const { return view_; }
+    CommandActions& actions() const { return *actions_; }
+    OutputBar* outputBar() const { return outputBar_; }
+    QToolBar* toolBar() const { return toolBar_; }
+    QLabel* messagePane() const { return messagePane_; }
+    QLabel* indicator(int index) const { return indicators_[index]; }
+    const WindowSize& windowSize() const { return windowSize_; }
+
+    // The text shown in the message pane when nothing else is.
+    static QString IdleText() { return QStringLiteral("Bereit"); }
+    static QString NoticeText();
+
+public slots:
+    void OnCommand(kirvo::CommandId id);
+    void UpdateCommandUi();
+    // Command 32792: a fixed notice in the message pane for two seconds.
+    void ShowStatusNotice();
+
+signals:
+    void unhandledCommand(kirvo::CommandId id);
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateOutputBar();
+    void ShowMessage(const QString& text);
+    void UpdateIndicators();
+    void ShowHelp();
+
+    ProfileStore& store_;
+    CommandActions* actions_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    OutputBar* outputBar_ = nullptr;
+    QLabel* messagePane_ = nullptr;
+    QLabel* indicators_[3] = {};
+    CKirvoView* view_ = nullptr;
+    WindowSize windowSize_;
+    QTimer* noticeTimer_ = nullptr;
+    QString messageBehindNotice_;
+    std::unique_ptr<LockKeyState> lockKeys_;
+};
+
+}  // namespace kirvo

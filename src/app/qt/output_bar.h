@@ -1,0 +1,39 @@
+#pragma once
+#include <QDockWidget>
+#include <QString>
+
+class QLineEdit;
+
+namespace kirvo {
+
+// The bar "Ausgabe": four read-only fields for the totals of both sides
+// (1009 source, 1010 target) and the selection statistics (1011 source,
+// 1012 target). It docks at the top or the bottom only.
+class OutputBar : public QDockWidget {
+    Q_OBJECT
+public:
+    static constexpr int kSourceTotals = 1009;
+    static constexpr int kTargetTotals = 1010;
+    static constexpr int kSourceSelection = 1011;
+    static constexpr int kTargetSelection = 1012;
+
+    explicit OutputBar(QWidget* parent = nullptr);
+    ~OutputBar() override;
+
+    // The bar of the main frame, published once the frame is complete;
+    // nullptr before and after.
+    static OutputBar* Published();
+    void Publish();
+
+    // nullptr for an unknown id.
+    QLineEdit* field(int id) const;
+    QString fieldText(int id) const;
+    // Sets the text; with repaintNow the field is drawn at once, for progress
+    // shown while the event loop is busy.
+    void setFieldText(int id, const QString& text, bool repaintNow = false);
+
+private:
+    QLineEdit* fields_[4] = {};
+};
+
+}  // namespace kirvo

@@ -1,0 +1,188 @@
+#include "app/qt/path_bar.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "app/profile_store.h"
+
+namespace kirvo {
+namespace {
+
+QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+QComboBox* MakePathField(QWidget* parent, const QString& name, const QString& prompt) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);  // the list changes only on comparison
+    combo->setCompleter(nullptr);                 // paths stay exactly as typed
+    combo->setMaxVisibleItems(10);
+    combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    combo->setMinimumContentsLength(30);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->lineEdit()->setMaxLength(PathBar::kMaxPathLength);
+    combo->setStatusTip(prompt);
+    combo->lineEdit()->setStatusTip(prompt);
+    return combo;
+}
+
+QToolButton* MakeBrowseButton(QWidget* parent, const QString& name, const QString& prompt,
+                              const QString& toolTip) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(QStringLiteral("..."));
+    button->setStatusTip(prompt);
+    button->setToolTip(toolTip);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+}  // namespace
+
+PathBar::PathBar(QWidget* parent) : QToolBar(QStringLiteral("Pfade"), parent) {
+    setObjectName(QStringLiteral("PathBar"));
+    setAllowedAreas(Qt::AllToolBarAreas);
+    auto* content = new QWidget(this);
+    content->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* layout = new QGridLayout(content);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setHorizontalSpacing(4);
+    layout->setVerticalSpacing(2);
+
+    auto* sourceLabel = new QLabel(QStringLiteral("Quelle :"), content);
+    sourceLabel->setObjectName(QStringLiteral("label1007"));
+    auto* targetLabel = new QLabel(QStringLiteral("Ziel :"), content);
+    targetLabel->setObjectName(QStringLiteral("label1008"));
+    source_.combo = MakePathField(content, QStringLiteral("path1001"), QStringLiteral("Quelle eingeben"));
+    target_.combo = MakePathField(content, QStringLiteral("path1002"), QStringLiteral("Ziel eingeben"));
+    source_.button = MakeBrowseButton(content, QStringLiteral("browse1003"),
+                                      QStringLiteral("Zeigt ein Dialogfeld zum auswählen vom Quellpfad an."),
+                                      QStringLiteral("Quelle wählen"));
+    target_.button = MakeBrowseButton(content, QStringLiteral("browse1004"),
+                                      QStringLiteral("Zeigt ein Dialogfeld zum auswählen vom Zielpfad an."),
+                                      QStringLiteral("Ziel wählen"));
+    sourceLabel->setBuddy(source_.combo);
+    targetLabel->setBuddy(target_.combo);
+
+    layout->addWidget(sourceLabel, 0, 0);
+    layout->addWidget(source_.combo, 0, 1);
+    layout->addWidget(source_.button, 0, 2);
+    layout->addWidget(targetLabel, 1, 0);
+    layout->addWidget(target_.combo, 1, 1);
+    layout->addWidget(target_.button, 1, 2);
+    layout->setColumnStretch(1, 1);
+    addWidget(content);
+
+    // The bar's own tab order: source "...", target field, target "...",
+    // source field.
+    setTabOrder(source_.button, target_.combo);
+    setTabOrder(target_.combo, target_.button);
+    setTabOrder(target_.button, source_.combo);
+
+    connect(source_.button, &QToolButton::clicked, this,
+            [this] { emit commandRequested(CommandId::BrowseSource); });
+    connect(target_.button, &QToolButton::clicked, this,
+            [this] { emit commandRequested(CommandId::BrowseTarget); });
+    // Return is taken before the combo box sees it: the box would hand the
+    // key back to its line edit and so report it twice.
+    for (QComboBox* combo : {source_.combo, target_.combo}) combo->lineEdit()->installEventFilter(this);
+    chooser_ = &PathBar::ChooseFolderWithDialog;
+}
+
+bool PathBar::eventFilter(QObject* watched, QEvent* event) {
+    // A folder dropped from a file manager arrives as a URL; the field takes
+    // its local path instead of the "file://" text.
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        if (!urls.isEmpty() && urls.first().isLocalFile()) {
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop) {
+                static_cast<QLineEdit*>(watched)->setText(
+                    QDir::toNativeSeparators(urls.first().toLocalFile()));
+            }
+            return true;
+        }
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (!key->isAutoRepeat()) emit returnPressed();
+            return true;
+        }
+    }
+    return QToolBar::eventFilter(watched, event);
+}
+
+void PathBar::LoadHistories(ProfileStore& store) {
+    for (Field* f : {&source_, &target_}) {
+        const QString preset = FromUtf8(f->history.Load(store));
+        ShowHistory(*f);
+        f->combo->setEditText(preset);
+    }
+}
+
+void PathBar::UpdateHistories() {
+    for (Field* f : {&source_, &target_}) {
+        const QString current = f->combo->currentText();
+        f->history.Update(current.toStdString());
+        ShowHistory(*f);
+        f->combo->setEditText(current);
+    }
+}
+
+void PathBar::SaveHistories(ProfileStore& store) const {
+    source_.history.Save(store);
+    target_.history.Save(store);
+}
+
+void PathBar::ShowHistory(Field& f) {
+    const QSignalBlocker block(f.combo);
+    f.combo->clear();
+    for (const std::string& entry : f.history.entries()) f.combo->addItem(FromUtf8(entry));
+    f.combo->setCurrentIndex(-1);
+}
+
+QString PathBar::ChooseFolderWithDialog(QWidget* parent, const QString& title,
+                                        const QString& startFolder) {
+    // Open at the folder in the field, or at its nearest existing parent.
+    QString start = startFolder.trimmed();
+    while (!start.isEmpty() && !QFileInfo(start).isDir()) {
+        const QString parentFolder = QFileInfo(QDir::cleanPath(start)).path();
+        start = parentFolder == start || parentFolder == QStringLiteral(".") ? QString() : parentFolder;
+    }
+    if (start.isEmpty()) start = QDir::homePath();
+    const QString chosen = QFileDialog::getExistingDirectory(
+        parent, title, start, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
+}
+
+void PathBar::BrowseForPath(Side side) {
+    Field& f = field(side);
+    const QString title = side == Side::Source ? QStringLiteral("Quellpfad auswählen")
+                                               : QStringLiteral("Zielpfad auswählen");
+    const QString chosen = chooser_(window(), title, f.combo->currentText());
+    if (!chosen.isEmpty()) f.combo->setEditText(chosen);
+}
+
+QString PathBar::text(Side side) const { return field(side).combo->currentText(); }
+
+void PathBar::setText(Side side, const QString& text) { field(side).combo->setEditText(text); }
+
+QComboBox* PathBar::comboBox(Side side) const { return field(side).combo; }
+
+QToolButton* PathBar::browseButton(Side side) const { return field(side).button; }
+
+const PathHistory& PathBar::history(Side side) const { return field(side).history; }
+
+}  // namespace kirvo

@@ -1,0 +1,79 @@
+#pragma once
+#include <QString>
+#include <QToolBar>
+#include <functional>
+
+#include "app/command_id.h"
+#include "app/path_history.h"
+
+class QComboBox;
+class QToolButton;
+
+namespace kirvo {
+
+class ProfileStore;
+
+// The bar with the source (1001) and target (1002) path fields and their
+// "..." buttons (1003, 1004). Each field is an editable, unsorted drop-down
+// whose list is the field's PathHistory; its edit part holds the path the
+// next comparison uses, at most 259 characters.
+class PathBar : public QToolBar {
+    Q_OBJECT
+public:
+    enum class Side { Source, Target };
+    static constexpr int kMaxPathLength = 259;
+
+    // Shows a folder chooser with a title, opened at a start folder; returns
+    // the chosen folder, or an empty string when the user cancels.
+    using FolderChooser =
+        std::function<QString(QWidget* parent, const QString& title, const QString& startFolder)>;
+
+    explicit PathBar(QWidget* parent = nullptr);
+
+    // Fills both lists from the store and presets each field with its most
+    // recent path.
+    void LoadHistories(ProfileStore& store);
+    // Moves each field's text to the top of its list, source first. Called
+    // by the comparison before it scans.
+    void UpdateHistories();
+    // Writes both lists, source first.
+    void SaveHistories(ProfileStore& store) const;
+
+    // Lets the user pick a folder for one field (commands 1003 and 1004);
+    // the chosen folder goes into the field, not into the list.
+    void BrowseForPath(Side side);
+    void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
+    static QString ChooseFolderWithDialog(QWidget* parent, const QString& title,
+                                          const QString& startFolder);
+
+    QString text(Side side) const;
+    void setText(Side side, const QString& text);
+    QComboBox* comboBox(Side side) const;
+    QToolButton* browseButton(Side side) const;
+    const PathHistory& history(Side side) const;
+
+signals:
+    // A "..." button was pressed: 1003 or 1004, routed like the menu command.
+    void commandRequested(kirvo::CommandId id);
+    // Return was pressed in a path field.
+    void returnPressed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Field {
+        QComboBox* combo = nullptr;
+        QToolButton* button = nullptr;
+        PathHistory history;
+    };
+    Field& field(Side side) { return side == Side::Source ? source_ : target_; }
+    const Field& field(Side side) const { return side == Side::Source ? source_ : target_; }
+    void ShowHistory(Field& field);
+
+    Field source_{nullptr, nullptr, PathHistory("Quelle")};
+    Field target_{nullptr, nullptr, PathHistory("Ziel")};
+    FolderChooser chooser_;
+};
+
+}  // namespace kirvo

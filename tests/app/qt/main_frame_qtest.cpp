@@ -1,0 +1,386 @@
+// The main window as a user meets it: menus, toolbar, accelerators, status
+// bar, the bar "Ausgabe", the list's columns and the command states.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include "app/about_text.h"
+#include "app/in_memory_profile_store.h"
+#include "app/qt/about_dlg.h"
+#include "app/qt/command_actions.h"
+#include "app/qt/help_dialog.h"
+#include "app/qt/main_frame.h"
+#include "app/qt/output_bar.h"
+#include "app/qt/path_bar.h"
+#include "app/version_info.h"
+#include "view/qt/kirvo_view.h"
+
+using namespace kirvo;
+
+namespace {
+
+QAction* Action(CMainFrame& frame, int id) {
+    return frame.actions().action(static_cast<CommandId>(id));
+}
+
+// "id text" per command, "-" per separator, ">title" then the items of a
+// sub-menu, "<" at its end.
+QStringList Describe(const QMenu* menu) {
+    QStringList lines;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            lines << QStringLiteral("-");
+        } else if (action->menu()) {
+            lines << QStringLiteral(">") + action->text();
+            lines << Describe(action->menu());
+            lines << QStringLiteral("<");
+        } else {
+            lines << QString::number(action->data().toInt()) + u' ' + action->text();
+        }
+    }
+    return lines;
+}
+
+QStandardItemModel* ModelWithRows(QObject* parent, int rows) {
+    auto* model = new QStandardItemModel(rows, 9, parent);
+    for (int r = 0; r < rows; ++r) model->setItem(r, 0, new QStandardItem(QStringLiteral("f%1").arg(r)));
+    return model;
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void menusHaveTheirItemsInOrder() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        const QList<QAction*> menus = frame.menuBar()->actions();
+        QStringList titles;
+        for (QAction* m : menus) titles << m->text();
+        QCOMPARE(titles, (QStringList{"&Datei", "&Bearbeiten", "&Ansicht", "E&xtras", "&?"}));
+
+        const QStringList expected[] = {
+            {"57600 &Neu\tStrg+N", "57601 Ö&ffnen...\tStrg+O", "57603 S&peichern\tStrg+S",
+             "57604 Speichern &unter...", "-", "57607 &Drucken...\tStrg+P", "57609 Sei&tenansicht",
+             "57606 Drucker&einrichtung...", "-", "32775 Pfade vergleichen",
+             "32794 Dateien abgleichen", "-", "57616 Letzte Datei", "-", "57665 &Beenden"},
+            {"57634 &Kopieren\tCtrl+C", "32789 Löschen\tDel.", "-", "32791 Alles markieren\tCtrl+A"},
+            {"59392 &Symbolleiste", "59393 S&tatusleiste", "32809 Ausgabe", "-",
+             "32783 alle Dateien", "32785 nur ungleiche Dateien", "32786 Dateien Quelle nach Ziel",
+             "32787 Dateien Ziel nach Quelle", "32788 gleiche Dateien"},
+            {"1003 Quelle wählen", "1004 Ziel wählen", "-", ">&Optionen",
+             "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
+             "32811 +/- 2 Sekunden", "-", "32796 Bestätigung vor löschen",
+             "32797 Bestätigung vor überschreiben", "32798 Bestätigung vor Verzeichnis",
+             "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<"},
+            {"57667 &Hilfethemen", "-", "57664 Inf&o über Kirvo..."},
+        };
+        for (int i = 0; i < 5; ++i) QCOMPARE(Describe(menus[i]->menu()), expected[i]);
+    }
+
+    void commandsStartEnabledAndCheckedAsTheRulesSay() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        const QSet<int> disabled{57600, 57601, 57603, 57604, 57607, 57609, 57606, 57616,
+                                 32794, 57634, 32789, 32791};
+        const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808};
+        const QSet<int> checkable = checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798};
+        for (QAction* action : frame.actions().all()) {
+            const int id = action->data().toInt();
+            if (id == 32792) continue;
+            QCOMPARE(action->isEnabled(), !disabled.contains(id));
+            QCOMPARE(action->isCheckable(), checkable.contains(id));
+            QCOMPARE(action->isChecked(), checked.contains(id));
+        }
+        // Greyed on the toolbar as well.
+        QVERIFY(!frame.toolBar()->widgetForAction(Action(frame, 57600))->isEnabled());
+        QVERIFY(frame.toolBar()->widgetForAction(Action(frame, 32775))->isEnabled());
+    }
+
+    void promptsAndShortcuts() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        QCOMPARE(Action(frame, 32794)->statusTip(), "Kopiert die ausgewählten Dateien von Quelle und Ziel.");
+        QCOMPARE(Action(frame, 32791)->statusTip(), "Es werden alle Dateien in der Liste markiert");
+        QCOMPARE(Action(frame, 32811)->statusTip(), "Abweichunden von 2 Sekunden werden igoriert.");
+        QCOMPARE(Action(frame, 32786)->statusTip(),
+                 "Es werden nur die Dateien angezeigt die von der Quelle zum Ziel kopiert werden müssen.");
+        QCOMPARE(Action(frame, 1003)->statusTip(), "Zeigt ein Dialogfeld zum auswählen vom Quellpfad an.");
+
+        using K = QKeySequence;
+        QCOMPARE(Action(frame, 32791)->shortcuts(), QList<K>{K(Qt::CTRL | Qt::Key_A)});
+        QCOMPARE(Action(frame, 57634)->shortcuts(),
+                 (QList<K>{K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}));
+        QCOMPARE(Action(frame, 32789)->shortcuts(), QList<K>{K(Qt::Key_Delete)});
+        QCOMPARE(Action(frame, 57600)->shortcuts(), QList<K>{K(Qt::CTRL | Qt::Key_N)});
+        QCOMPARE(Action(frame, 57601)->shortcuts(), QList<K>{K(Qt::CTRL | Qt::Key_O)});
+        QCOMPARE(Action(frame, 57607)->shortcuts(), QList<K>{K(Qt::CTRL | Qt::Key_P)});
+        QCOMPARE(Action(frame, 57603)->shortcuts(), QList<K>{K(Qt::CTRL | Qt::Key_S)});
+        QCOMPARE(Action(frame, 32792)->shortcuts(), QList<K>{K(Qt::ALT | Qt::Key_AsciiTilde)});
+        QVERIFY(Action(frame, 32775)->shortcuts().isEmpty());
+        QVERIFY(Action(frame, 32794)->shortcuts().isEmpty());
+    }
+
+    void toolbarHasFourteenButtonsWithTips() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        QStringList layout;
+        for (QAction* action : frame.toolBar()->actions()) {
+            layout << (action->isSeparator() ? QStringLiteral("|")
+                                             : QString::number(action->data().toInt()) + u' ' +
+                                                   action->toolTip());
+        }
+        QCOMPARE(layout, (QStringList{"57600 Neu", "57601 Öffnen", "57603 Speichern", "57607 Drucken", "|",
+                                      "32794 Dateien abgleichen", "57634 Kopieren", "32789 Löschen", "|",
+                                      "32775 Pfade vergleichen", "32783 Alle Dateien",
+                                      "32785 Ungleiche Dateien", "32786 Quelle", "32787 Ziel",
+                                      "32788 Gleiche Dateien", "|", "57664 Info"}));
+    }
+
+    void windowTitleStatusBarAndOutputBar() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        QCOMPARE(frame.windowTitle(), "Unbenannt - Kirvo");
+        QCOMPARE(frame.messagePane()->text(), "Bereit");
+        QCOMPARE(frame.indicator(0)->text(), "UF");
+        QCOMPARE(frame.indicator(1)->text(), "NUM");
+        QCOMPARE(frame.indicator(2)->text(), "RF");
+
+        QStatusTipEvent tip(QStringLiteral("Kopiert die markierten Dateien."));
+        QApplication::sendEvent(&frame, &tip);
+        QCOMPARE(frame.messagePane()->text(), "Kopiert die markierten Dateien.");
+        QStatusTipEvent noTip{QString()};
+        QApplication::sendEvent(&frame, &noTip);
+        QCOMPARE(frame.messagePane()->text(), "Bereit");
+
+        OutputBar* bar = frame.outputBar();
+        QCOMPARE(OutputBar::Published(), bar);
+        QCOMPARE(bar->windowTitle(), "Ausgabe");
+        QCOMPARE(bar->allowedAreas(), Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
+        QCOMPARE(frame.dockWidgetArea(bar), Qt::TopDockWidgetArea);
+        for (int id : {1009, 1010, 1011, 1012}) {
+            QVERIFY(bar->field(id));
+            QVERIFY(bar->field(id)->isReadOnly());
+        }
+        QCOMPARE(bar->field(1012)->statusTip(), "Anzahl der ausgewählten Ordner und ihre Größe im Zielpfad");
+        bar->setFieldText(1009, QStringLiteral("3 Dateien"));
+        QCOMPARE(bar->fieldText(1009), "3 Dateien");
+
+        frame.OnCommand(CommandId::ViewOutputBar);
+        QVERIFY(bar->isHidden());
+        QVERIFY(!Action(frame, 32809)->isChecked());
+        frame.OnCommand(CommandId::ViewOutputBar);
+        QVERIFY(!bar->isHidden());
+        QVERIFY(Action(frame, 32809)->isChecked());
+        frame.OnCommand(CommandId::ViewToolbar);
+        QVERIFY(frame.toolBar()->isHidden());
+        QVERIFY(!Action(frame, 59392)->isChecked());
+        frame.OnCommand(CommandId::ViewStatusBar);
+        QVERIFY(frame.statusBar()->isHidden());
+        QVERIFY(!Action(frame, 59393)->isChecked());
+    }
+
+    void columnsFollowTheStoredWindowWidth_data() {
+        QTest::addColumn<int>("cx");
+        QTest::addColumn<int>("nameWidth");
+        QTest::newRow("first start") << -1 << 200;
+        QTest::newRow("cx 1") << 1 << 200;
+        QTest::newRow("cx 890") << 890 << 193;
+        QTest::newRow("cx 1000") << 1000 << 248;
+    }
+    void columnsFollowTheStoredWindowWidth() {
+        QFETCH(int, cx);
+        QFETCH(int, nameWidth);
+        InMemoryProfileStore store;
+        if (cx >= 0) store.WriteProfileInt("Main", "cx", cx);
+        CMainFrame frame(store);
+        QHeaderView* header = frame.view()->header();
+        QAbstractItemModel* model = frame.view()->model();
+        const QStringList titles{"Name", "Größe", "Geändert am", "Pfad", "<->",
+                                 "Name", "Größe", "Geändert am", "Pfad"};
+        const int widths[] = {nameWidth, 70, 115, 34, 50, nameWidth, 70, 115, 34};
+        const Qt::Alignment horizontal[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight,
+                                            Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignLeft,
+                                            Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft};
+        QCOMPARE(model->columnCount(), 9);
+        QCOMPARE(model->rowCount(), 0);
+        for (int c = 0; c < 9; ++c) {
+            QCOMPARE(model->headerData(c, Qt::Horizontal).toString(), titles[c]);
+            QCOMPARE(header->sectionSize(c), widths[c]);
+            const auto alignment =
+                Qt::Alignment(model->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).toInt());
+            QCOMPARE(alignment & Qt::AlignHorizontal_Mask, horizontal[c]);
+        }
+        // A model set later (the result list) keeps the layout.
+        frame.view()->setModel(ModelWithRows(&frame, 1));
+        QCOMPARE(header->sectionSize(0), nameWidth);
+        QCOMPARE(header->sectionSize(2), 115);
+    }
+
+    void rowAndSelectionRulesEnableTheFileCommands() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        CKirvoView* view = frame.view();
+        view->setModel(ModelWithRows(&frame, 3));
+        QVERIFY(Action(frame, 32794)->isEnabled());
+        QVERIFY(Action(frame, 32791)->isEnabled());
+        QVERIFY(!Action(frame, 57634)->isEnabled());
+        QVERIFY(!Action(frame, 32789)->isEnabled());
+        view->selectionModel()->select(view->model()->index(1, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QVERIFY(Action(frame, 57634)->isEnabled());
+        QVERIFY(Action(frame, 32789)->isEnabled());
+        view->clearSelection();
+        QVERIFY(!Action(frame, 57634)->isEnabled());
+        view->model()->removeRows(0, 3);
+        QVERIFY(!Action(frame, 32794)->isEnabled());
+        QVERIFY(!Action(frame, 32791)->isEnabled());
+    }
+
+    void filterAndOptionCommandsMoveTheirCheckMarks() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        Action(frame, 32788)->trigger();
+        QCOMPARE(frame.view()->displayFilter().value(), DisplayFilterValue::Equal);
+        for (int id : {32783, 32785, 32786, 32787, 32788}) {
+            QCOMPARE(Action(frame, id)->isChecked(), id == 32788);
+        }
+        QVERIFY(frame.toolBar()->widgetForAction(Action(frame, 32788))->property("checked").toBool());
+
+        Action(frame, 32806)->trigger();  // Sub-Ordner ausschließen: off -> on
+        QVERIFY(frame.view()->options().subOrdner());
+        QVERIFY(Action(frame, 32806)->isChecked());
+        Action(frame, 32808)->trigger();  // Beep: on -> off
+        QCOMPARE(frame.view()->options().value(Option::Beep), 0);
+        QVERIFY(!Action(frame, 32808)->isChecked());
+        QCOMPARE(store.size(), 0u);  // toggling writes nothing
+    }
+
+    void storedOptionSevenShowsACheckMark() {
+        InMemoryProfileStore store;
+        store.WriteProfileInt("Optionen", "OneSecond", 7);
+        CMainFrame frame(store);
+        QVERIFY(Action(frame, 32811)->isChecked());
+        frame.OnCommand(CommandId::OptionOneSecond);
+        QCOMPARE(frame.view()->options().value(Option::OneSecond), 0);
+        frame.OnCommand(CommandId::OptionOneSecond);
+        QCOMPARE(frame.view()->options().value(Option::OneSecond), 1);
+    }
+
+    void editingKeysInAPathFieldStayWithTheField() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        frame.show();
+        QApplication::setActiveWindow(&frame);
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        CKirvoView* view = frame.view();
+        view->setModel(ModelWithRows(&frame, 2));
+        view->selectAll();
+        QVERIFY(Action(frame, 32789)->isEnabled());
+        QSignalSpy commands(&frame.actions(), &CommandActions::commandTriggered);
+
+        QLineEdit* edit = view->pathBar()->comboBox(PathBar::Side::Source)->lineEdit();
+        edit->setFocus();
+        edit->setText(QStringLiteral("/abc"));
+        edit->setCursorPosition(0);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QCOMPARE(edit->text(), "abc");
+        QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(commands.count(), 0);
+
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(commands.count(), 1);
+        QCOMPARE(commands.at(0).at(0).value<CommandId>(), CommandId::DeleteSelected);
+    }
+
+    void statusNoticeShowsForTwoSecondsWithoutBlocking() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        frame.show();
+        QApplication::setActiveWindow(&frame);
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        frame.view()->setFocus();
+        QElapsedTimer clock;
+        clock.start();
+        QTest::keyClick(frame.view(), Qt::Key_AsciiTilde, Qt::AltModifier);
+        QVERIFY(clock.elapsed() < 1000);  // the event loop keeps running
+        QCOMPARE(frame.messagePane()->text(), CMainFrame::NoticeText());
+        QTest::qWait(1000);
+        if (clock.elapsed() < 1900) QCOMPARE(frame.messagePane()->text(), CMainFrame::NoticeText());
+        QTRY_COMPARE_WITH_TIMEOUT(frame.messagePane()->text(), QStringLiteral("Bereit"), 5000);
+        QVERIFY(clock.elapsed() >= 2000);
+    }
+
+    void aboutBoxShowsTheSixLines() {
+        CAboutDlg dialog;
+        QCOMPARE(dialog.windowTitle(), "Info über Kirvo");
+        QVERIFY(dialog.textField()->isReadOnly());
+        const QString expected = QString::fromStdString(BuildAboutText(VersionInfo::Program()));
+        QCOMPARE(dialog.textField()->toPlainText(),
+                 QString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        QCOMPARE(dialog.textField()->document()->blockCount(), 7);  // six lines and the last end
+        QVERIFY(dialog.textField()->toPlainText().contains("Product Version:  1.5.1.12"));
+    }
+
+    void aboutGoesToTheApplicationAndHelpOpensItsPage() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        QSignalSpy passedOn(&frame, &CMainFrame::unhandledCommand);
+        frame.OnCommand(CommandId::AppAbout);
+        QCOMPARE(passedOn.count(), 1);
+
+        QString helpTitle;
+        QString helpText;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            QVERIFY(modal);
+            helpTitle = modal->windowTitle();
+            if (auto* browser = modal->findChild<QTextBrowser*>()) helpText = browser->toPlainText();
+            modal->close();
+        });
+        frame.OnCommand(CommandId::HelpFinder);
+        QCOMPARE(helpTitle, "Kirvo – Hilfethemen");
+        QVERIFY(helpText.contains("---> Die Datei der Quelle ist neuer"));
+        QVERIFY(helpText.contains("+/- 2 Sekunden"));
+    }
+
+    void disabledCommandsDoNotRun() {
+        InMemoryProfileStore store;
+        CMainFrame frame(store);
+        QSignalSpy passedOn(&frame, &CMainFrame::unhandledCommand);
+        frame.OnCommand(CommandId::FileNew);
+        frame.OnCommand(CommandId::FilePrint);
+        QCOMPARE(passedOn.count(), 0);
+    }
+
+    void publishedOutputBarEndsWithTheFrame() {
+        {
+            InMemoryProfileStore store;
+            CMainFrame frame(store);
+            QVERIFY(OutputBar::Published() != nullptr);
+        }
+        QCOMPARE(OutputBar::Published(), nullptr);
+    }
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "main_frame_qtest.moc"

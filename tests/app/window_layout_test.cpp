@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "app/in_memory_profile_store.h"
+#include "app/list_columns.h"
+#include "app/window_size.h"
+
+namespace kirvo {
+namespace {
+
+TEST(ListColumns, NameColumnsGrowWithTheStoredWindowWidth) {
+    EXPECT_EQ(ListColumns::TotalWidth(), 888);
+    struct Case {
+        int cx;
+        int nameWidth;
+    };
+    for (Case c : {Case{1, 200}, Case{0, 200}, Case{888, 200}, Case{889, 192}, Case{890, 193},
+                   Case{1000, 248}, Case{-5, 200}}) {
+        for (int column = 0; column < ListColumns::kCount; ++column) {
+            const int expected = (column == 0 || column == 5) ? c.nameWidth
+                                                              : ListColumns::Table()[column].width;
+            EXPECT_EQ(ListColumns::InitialWidth(column, c.cx), expected)
+                << "cx " << c.cx << " column " << column;
+        }
+    }
+}
+
+TEST(WindowSize, TracksOnlyQualifyingSizes) {
+    struct Step {
+        int width;
+        int height;
+        bool maximizedOrMinimized;
+        int rememberedWidth;
+        int rememberedHeight;
+    };
+    const Step steps[] = {
+        {800, 600, false, 800, 600},
+        {300, 500, false, 800, 600},   // width must exceed 300
+        {500, 200, false, 800, 600},   // height must exceed 200
+        {0, 0, true, 800, 600},        // minimised
+        {1920, 1080, true, 800, 600},  // maximised
+        {301, 201, false, 301, 201},
+    };
+    WindowSize size;
+    size.SetInitial(640, 480);
+    for (const Step& s : steps) {
+        size.Track(s.width, s.height, s.maximizedOrMinimized);
+        EXPECT_EQ(size.width(), s.rememberedWidth) << s.width << "x" << s.height;
+        EXPECT_EQ(size.height(), s.rememberedHeight) << s.width << "x" << s.height;
+    }
+}
+
+TEST(WindowSize, StoreAndRestoreRoundTrip) {
+    InMemoryProfileStore store;
+    EXPECT_EQ(WindowSize::Restore(store).width, 0);
+    EXPECT_EQ(WindowSize::Restore(store).height, 0);
+
+    WindowSize size;
+    size.Track(1012, 700, false);
+    size.Store(store);
+    EXPECT_EQ(store.GetProfileInt("Main", "cx", 0), 1020);
+    EXPECT_EQ(store.GetProfileInt("Main", "cy", 0), 746);
+    const WindowSize::Size restored = WindowSize::Restore(store);
+    EXPECT_EQ(restored.width, 1012);
+    EXPECT_EQ(restored.height, 700);
+}
+
+TEST(WindowSize, UnusableStoredValuesKeepTheDefault) {
+    InMemoryProfileStore store;
+    store.WriteProfileInt("Main", "cx", -300);
+    store.WriteProfileString("Main", "cy", "hoch");
+    WindowSize::Size restored = WindowSize::Restore(store);
+    EXPECT_EQ(restored.width, 0);
+    EXPECT_EQ(restored.height, 0);
+    store.WriteProfileInt("Main", "cx", 8);  // no room for a client area
+    store.WriteProfileInt("Main", "cy", 400);
+    restored = WindowSize::Restore(store);
+    EXPECT_EQ(restored.width, 0);
+    EXPECT_EQ(restored.height, 354);
+}
+
+}  // namespace
+}  // namespace kirvo
