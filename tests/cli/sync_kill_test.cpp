@@ -134,13 +134,21 @@ void KillRuns(int runs, unsigned seed) {
 
     std::mt19937 random(seed);
     int killedInside = 0;
+    // The kills are spread over a window that follows how long a run takes
+    // now (the machine may be busier or idler than at the first run).
+    int64_t window = full;
     for (int run = 0; run < runs; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
         files = MakeTrees(q, z);
         const pid_t pid = StartSync(q, z);
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % (full + 1)));
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % (window + 1)));
         kill(pid, SIGKILL);
-        if (Finish(pid) == -SIGKILL) ++killedInside;
+        if (Finish(pid) == -SIGKILL) {
+            ++killedInside;
+            window = std::min<int64_t>(window * 21 / 20 + 1, 4 * full);
+        } else {
+            window = window * 3 / 4;
+        }
         ASSERT_EQ(CheckBetween(q, z, files, false), "");
         const int rerun = Finish(StartSync(q, z));
         ASSERT_EQ(CheckBetween(q, z, files, true), "") << "rerun status " << rerun;
