@@ -206,8 +206,8 @@ const CliCommand kSyncCommand = {
     "Rückgabewert: 0 die Bäume sind danach gleich,\n"
     "              1 etwas blieb ungleich (abgelehnt, übersprungen, fehlgeschlagen; bei\n"
     "                --dry-run: es gäbe etwas zu kopieren),\n"
-    "              2 falscher Aufruf, kein Terminal ohne --yes, ein Pfad ist kein Ordner, oder\n"
-    "                ein Ordner liegt im anderen.\n",
+    "              2 falscher Aufruf, kein Terminal ohne --yes, ein Pfad ist kein Ordner,\n"
+    "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben.\n",
     &Run,
 };
 
@@ -290,6 +290,10 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         if (options.toTarget) PrintPlan("Von Quelle nach Ziel", plan.sourceToTarget, out);
         if (options.toSource) PrintPlan("Von Ziel nach Quelle", plan.targetToSource, out);
         out.flush();
+        if (!out) {
+            err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
+            return kExitUsage;
+        }
         return plan.sourceToTarget.empty() && plan.targetToSource.empty() ? kExitEqual : kExitUnequal;
     }
 
@@ -329,6 +333,10 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     const int32_t unequal = UnequalCount(matcher);
     if (unequal > 0) out << "Ungleich geblieben: " << unequal << " Dateien.\n";
     out.flush();
+    if (!out) {
+        err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
+        return kExitUsage;
+    }
     return unequal > 0 ? kExitUnequal : kExitEqual;
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -159,6 +160,12 @@ TEST(SyncCommand, RefusesWithoutTerminalOrWithBadArguments) {
         EXPECT_EQ(SyncBinary(args).status, kExitUsage) << args[0];
     }
     EXPECT_FALSE(std::filesystem::exists(t.z + "/new-in-source.txt"));
+
+    // Output that cannot be written is not passed off as success.
+    const std::string full = std::string(KIRVO_CLI_PATH) + " sync --dry-run '" + t.q + "' '" + t.z +
+                             "' >/dev/full 2>/dev/null";
+    const int status = std::system(full.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitUsage);
 }
 
 TEST(SyncCommand, MissingTargetRootIsMadeAndFilled) {
