@@ -43,7 +43,7 @@ struct Expected {
 
 // Work in both directions: large files (so kills land inside copies), small
 // ones, files on one side only, newer on either side.
-std::map<std::string, Expected> MakeTrees(const std::string& q, const std::string& z) {
+std::map<std::string, Expected> MakeTrees(const std::string& q, const std::string& z, size_t big) {
     std::map<std::string, Expected> files;
     fs::remove_all(q);
     fs::remove_all(z);
@@ -61,8 +61,8 @@ std::map<std::string, Expected> MakeTrees(const std::string& q, const std::strin
         files[rel] = e;
     };
     for (int i = 0; i < 3; ++i) {
-        add("gross/q" + std::to_string(i) + ".bin", (6u << 20) + 1000u * i, 0, i != 1);
-        add("gross/z" + std::to_string(i) + ".bin", (5u << 20) + 1000u * i, 1, i != 2);
+        add("gross/q" + std::to_string(i) + ".bin", big + 1000u * i, 0, i != 1);
+        add("gross/z" + std::to_string(i) + ".bin", big * 5 / 6 + 1000u * i, 1, i != 2);
     }
     for (int i = 0; i < 60; ++i) {
         const std::string folder = "klein/" + std::to_string(i % 7) + "/";
@@ -121,12 +121,12 @@ int Finish(pid_t pid) {
 // kirvo-cli sync --yes killed with SIGKILL at random moments: every file on
 // either side is then as it was or completely new, and a rerun finishes the job
 // with nothing of ours left behind.
-void KillRuns(int runs, unsigned seed) {
+void KillRuns(int runs, unsigned seed, size_t big) {
     test::Scratch scratch;
     ASSERT_FALSE(scratch.path().empty());
     const std::string q = scratch.path() + "/q", z = scratch.path() + "/z";
 
-    auto files = MakeTrees(q, z);
+    auto files = MakeTrees(q, z, big);
     const auto start = Clock::now();
     ASSERT_EQ(Finish(StartSync(q, z)), kExitEqual);
     const auto full = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
@@ -139,7 +139,7 @@ void KillRuns(int runs, unsigned seed) {
     int64_t window = full;
     for (int run = 0; run < runs; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
-        files = MakeTrees(q, z);
+        files = MakeTrees(q, z, big);
         const pid_t pid = StartSync(q, z);
         std::this_thread::sleep_for(std::chrono::microseconds(random() % (window + 1)));
         kill(pid, SIGKILL);
@@ -160,9 +160,9 @@ void KillRuns(int runs, unsigned seed) {
     }
 }
 
-TEST(SyncKill, KilledRunsLeaveOldOrNewContentAndARerunFinishes) { KillRuns(2, 1); }
+TEST(SyncKill, KilledRunsLeaveOldOrNewContentAndARerunFinishes) { KillRuns(2, 1, 1u << 20); }
 
-TEST(SyncKillSlow, ManyRandomKills) { KillRuns(120, 20261207); }
+TEST(SyncKillSlow, ManyRandomKills) { KillRuns(120, 20261207, 6u << 20); }
 
 }  // namespace
 }  // namespace kirvo
