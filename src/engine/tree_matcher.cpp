@@ -258,7 +258,10 @@ int32_t TreeMatcher::Verdict(const FileEntry& source, const FileEntry& target) c
 
 int32_t TreeMatcher::PairEntries(int32_t lastEntry) {
     pairs_.clear();
-    pairs_.reserve(static_cast<size_t>(lastEntry + 2) / 2);  // at least one pair per two entries
+    // Two entries per pair where most files exist on both sides; room for a
+    // quarter of them standing alone before the table has to grow.
+    const size_t entryCount = static_cast<size_t>(lastEntry + 1);
+    pairs_.reserve(entryCount / 2 + entryCount / 8 + 1);
     size_t i = 0;
     const size_t end = static_cast<size_t>(lastEntry + 1);
     while (i < end) {
