@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace kirvo {
 namespace {
@@ -215,6 +217,33 @@ void CListViewEx::focusOutEvent(QFocusEvent* event) {
     const QWidget* next = QApplication::focusWidget();
     if (next && isAncestorOf(next)) return;
     InvalidateHighlightedRows();
+}
+
+}  // namespace kirvo
+
+namespace kirvo {
+
+bool CListViewEx::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QTreeView::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const int column = columnAt(help->pos().x());
+    QString text;
+    if (index.isValid() && column >= 0) {
+        text = index.siblingAtColumn(column).data(Qt::DisplayRole).toString();
+        const int width = column == 0 ? stateImageLeft() + header()->sectionSize(0) - labelLeft()
+                                      : header()->sectionSize(column);
+        bool shortened = false;
+        FitTextToWidth(QFontMetrics(font()), text, width, column == 0 ? 2 * kFirstColumnInset : 2 * kColumnInset,
+                       &shortened);
+        if (!shortened) text.clear();
+    }
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+    } else {
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index.siblingAtColumn(column)));
+    }
+    return true;
 }
 
 }  // namespace kirvo
