@@ -12,12 +12,17 @@
 namespace kirvo {
 namespace {
 
-// Rows as high as the 16-pixel images need, or the font if it is taller.
-class RowHeightDelegate : public QStyledItemDelegate {
+// The size a cell needs as the list draws it: rows as high as the 16-pixel
+// images need (or the font, if taller); widths with the insets and, in
+// column 0, the two images (for fitting a column to its contents).
+class RowSizeDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
-        return {0, std::max(option.fontMetrics.height() + 4, CListViewEx::kImageSize + 2)};
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const int text = option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
+        const int width = index.column() == 0 ? 2 * CListViewEx::kImageSize + text + 2 * CListViewEx::kFirstColumnInset
+                                              : text + 2 * CListViewEx::kColumnInset;
+        return {width, std::max(option.fontMetrics.height() + 4, CListViewEx::kImageSize + 2)};
     }
 };
 
@@ -40,7 +45,7 @@ CListViewEx::CListViewEx(QWidget* parent) : QTreeView(parent) {
     setTextElideMode(Qt::ElideRight);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setIndentation(0);
-    setItemDelegate(new RowHeightDelegate(this));
+    setItemDelegate(new RowSizeDelegate(this));
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(QHeaderView::Interactive);

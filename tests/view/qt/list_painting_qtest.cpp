@@ -179,6 +179,9 @@ private slots:
         };
         QCOMPARE(tipAt(4), QString());  // "--->" fits
         QCOMPARE(tipAt(3), "a.txt");
+        // Fitting the column to its contents makes room for the insets.
+        p.view()->resizeColumnToContents(3);
+        QVERIFY(header->sectionSize(3) >= QFontMetrics(p.view()->font()).horizontalAdvance("eq.txt") + 12);
     }
 };
 
