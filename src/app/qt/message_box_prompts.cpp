@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kirvo {
 
@@ -10,6 +11,8 @@ bool MessageBoxPrompts::AskOkCancel(const std::string& text) {
     QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(),
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Ok | QMessageBox::Cancel, parent);
+    // German button texts whatever translations Qt finds.
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
