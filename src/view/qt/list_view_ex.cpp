@@ -121,7 +121,7 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     const QModelIndex first = index.siblingAtColumn(0);
     const int row = first.row();
     const bool hasFocus = this->hasFocus();
-    const bool selected = selectionModel() && selectionModel()->isRowSelected(row, first.parent());
+    const bool selected = selectionModel() && selectionModel()->isSelected(first);
     const bool focused = currentIndex().isValid() && currentIndex().row() == row;
     const bool highlighted = hasFocus && selected;
     const int stateImage = first.data(StateImageRole).toInt();
