@@ -15,6 +15,7 @@ bool MessageBoxPrompts::Ask(QMessageBox::Icon icon, const std::string& text) {
     QMessageBox box(icon, QApplication::applicationDisplayName(),
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Ok | QMessageBox::Cancel, parent);
+    // German button texts whatever translations Qt finds.
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);

@@ -3,19 +3,26 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace kirvo {
 namespace {
 
-// Rows as high as the 16-pixel images need, or the font if it is taller.
-class RowHeightDelegate : public QStyledItemDelegate {
+// The size a cell needs as the list draws it: rows as high as the 16-pixel
+// images need (or the font, if taller); widths with the insets and, in
+// column 0, the two images (for fitting a column to its contents).
+class RowSizeDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
-        return {0, std::max(option.fontMetrics.height() + 4, CListViewEx::kImageSize + 2)};
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const int text = option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
+        const int width = index.column() == 0 ? 2 * CListViewEx::kImageSize + text + 2 * CListViewEx::kFirstColumnInset
+                                              : text + 2 * CListViewEx::kColumnInset;
+        return {width, std::max(option.fontMetrics.height() + 4, CListViewEx::kImageSize + 2)};
     }
 };
 
@@ -38,7 +45,7 @@ CListViewEx::CListViewEx(QWidget* parent) : QTreeView(parent) {
     setTextElideMode(Qt::ElideRight);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setIndentation(0);
-    setItemDelegate(new RowHeightDelegate(this));
+    setItemDelegate(new RowSizeDelegate(this));
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(QHeaderView::Interactive);
@@ -114,7 +121,7 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     const QModelIndex first = index.siblingAtColumn(0);
     const int row = first.row();
     const bool hasFocus = this->hasFocus();
-    const bool selected = selectionModel() && selectionModel()->isRowSelected(row, first.parent());
+    const bool selected = selectionModel() && selectionModel()->isSelected(first);
     const bool focused = currentIndex().isValid() && currentIndex().row() == row;
     const bool highlighted = hasFocus && selected;
     const int stateImage = first.data(StateImageRole).toInt();
@@ -215,6 +222,33 @@ void CListViewEx::focusOutEvent(QFocusEvent* event) {
     const QWidget* next = QApplication::focusWidget();
     if (next && isAncestorOf(next)) return;
     InvalidateHighlightedRows();
+}
+
+}  // namespace kirvo
+
+namespace kirvo {
+
+bool CListViewEx::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QTreeView::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const int column = columnAt(help->pos().x());
+    QString text;
+    if (index.isValid() && column >= 0) {
+        text = index.siblingAtColumn(column).data(Qt::DisplayRole).toString();
+        const int width = column == 0 ? stateImageLeft() + header()->sectionSize(0) - labelLeft()
+                                      : header()->sectionSize(column);
+        bool shortened = false;
+        FitTextToWidth(QFontMetrics(font()), text, width, column == 0 ? 2 * kFirstColumnInset : 2 * kColumnInset,
+                       &shortened);
+        if (!shortened) text.clear();
+    }
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+    } else {
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index.siblingAtColumn(column)));
+    }
+    return true;
 }
 
 }  // namespace kirvo

@@ -53,6 +53,8 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    // A cell shown shortened gives its whole text as a tool tip.
+    bool viewportEvent(QEvent* event) override;
 
 private:
     // Repaints the rows whose look depends on the focus: the current row

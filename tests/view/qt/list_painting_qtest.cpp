@@ -3,7 +3,9 @@
 // images, the shortening of cell texts and its alignment.
 #include <QComboBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QImage>
+#include <QToolTip>
 #include <QtTest>
 
 #include "support/temp_tree.h"
@@ -163,6 +165,23 @@ private slots:
         const int label = p.view()->labelLeft();
         const int nameInk = p.FirstInk(1, label, label + 40, kBase);
         QVERIFY2(nameInk >= label + 2 && nameInk <= label + 4, qPrintable(QString::number(nameInk - label)));
+    }
+
+    void aShortenedCellGivesItsWholeTextAsToolTip() {
+        Painted p;
+        QHeaderView* header = p.view()->header();
+        header->resizeSection(3, 30);
+        auto tipAt = [&](int column) {
+            const QPoint at(header->sectionViewportPosition(column) + 3, p.RowY(1));
+            QHelpEvent help(QEvent::ToolTip, at, p.view()->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(p.view()->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(4), QString());  // "--->" fits
+        QCOMPARE(tipAt(3), "a.txt");
+        // Fitting the column to its contents makes room for the insets.
+        p.view()->resizeColumnToContents(3);
+        QVERIFY(header->sectionSize(3) >= QFontMetrics(p.view()->font()).horizontalAdvance("eq.txt") + 12);
     }
 };
 

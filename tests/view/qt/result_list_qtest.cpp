@@ -1,6 +1,9 @@
 // "Pfade vergleichen" on real trees: the rows and cells of the list, the
 // totals, the question before a large result, the progress and the beeps.
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -169,6 +172,31 @@ private slots:
             QCOMPARE(w.Field(OutputBar::kSourceSelection), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt ");
             QVERIFY(!w.frame.actions().action(CommandId::Synchronize)->isEnabled());
         }
+    }
+
+    void onScreenTheQuestionIsAnOkCancelBoxWithTheQuestionIcon() {
+        Window w;
+        w.view()->setUserPrompts(nullptr);  // back to the view's own message boxes
+        w.frame.show();
+        QString text, title;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QStringList buttons;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            text = box->text();
+            title = box->windowTitle();
+            icon = box->icon();
+            for (QAbstractButton* button : box->buttons()) buttons << button->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        w.Compare(many_ / "quelle", many_ / "ziel1");
+        QCOMPARE(text, QString(kQuestion).mid(5));
+        QCOMPARE(icon, QMessageBox::Question);
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{"Abbrechen", "OK"}));
+        QCOMPARE(w.rowCount(), 0);
+        QCOMPARE(w.view()->matcher().pairCount(), 0);
     }
 
     void filterChangesNeverAskAndKeepTheFilter() {
