@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "engine/tree_matcher.h"
@@ -46,24 +45,14 @@ struct Trees {
 };
 
 // "direction source target" per plan row, folder rows as "0  ".
-// A plan's path as text, whether plans hold plain strings or paths with their root.
-template <class P>
-std::string PathText(const P& path) {
-    if constexpr (std::is_convertible_v<P, std::string>) {
-        return path;
-    } else {
-        return path.path;
-    }
-}
 std::vector<std::string> Lines(const std::vector<CopyPair>& pairs) {
     std::vector<std::string> lines;
-    for (const CopyPair& pair : pairs) lines.push_back(PathText(pair.from) + " -> " + PathText(pair.to));
+    for (const CopyPair& pair : pairs) lines.push_back(pair.from.path + " -> " + pair.to.path);
     return lines;
 }
-template <class P>
-std::vector<std::string> Lines(const std::vector<P>& paths) {
+std::vector<std::string> Lines(const std::vector<RootedPath>& paths) {
     std::vector<std::string> lines;
-    for (const P& path : paths) lines.push_back(PathText(path));
+    for (const RootedPath& path : paths) lines.push_back(path.path);
     return lines;
 }
 
@@ -144,6 +133,9 @@ TEST(PlanRowsTest, PlansGetFullPathsAndTheOtherSidesOwnName) {
               (std::vector<std::string>{q + "Brief.TXT -> " + z + "brief.txt", q + "neu/teil.txt -> " + z + "neu/teil.txt"}));
     EXPECT_EQ(Lines(sync.targetToSource.pairs),
               (std::vector<std::string>{z + "alt/rest.txt -> " + q + "alt/rest.txt"}));
+    // Each path keeps the compared root it is confined to.
+    EXPECT_EQ(sync.targetToSource.pairs[0].from.root(), z);
+    EXPECT_EQ(sync.targetToSource.pairs[0].to.root(), q);
 
     // Selecting everything (list order: the root's files, then each folder's): the
     // equal row is skipped by the copy and deleted on both sides.

@@ -21,7 +21,7 @@ OperationResult QtFileOperationService::copy(std::span<const CopyPair> pairs, co
     return service_.copy(pairs, flags);
 }
 
-OperationResult QtFileOperationService::remove(std::span<const DeletePath> paths, const DeleteFlags& flags) {
+OperationResult QtFileOperationService::remove(std::span<const RootedPath> paths, const DeleteFlags& flags) {
     RequestScope scope(ui_, QtFileOperationUi::Request::Delete);
     return service_.remove(paths, flags);
 }

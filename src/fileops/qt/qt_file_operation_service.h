@@ -1,5 +1,4 @@
 #pragma once
-#include "fileops/delete_plan.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/qt/qt_file_operation_ui.h"
 
@@ -14,9 +13,7 @@ public:
         : ui_(dialogParent, showProgressAfter), service_(ui_) {}
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
-    // A path of a delete request, as the delete plan holds it.
-    using DeletePath = decltype(DeletePlan::sourceFiles)::value_type;
-    OperationResult remove(std::span<const DeletePath> paths, const DeleteFlags& flags) override;
+    OperationResult remove(std::span<const RootedPath> paths, const DeleteFlags& flags) override;
 
     QtFileOperationUi& ui() { return ui_; }
 

@@ -6,9 +6,7 @@
 #include <deque>
 #include <span>
 #include <string>
-#include <type_traits>
 
-#include "fileops/delete_plan.h"
 #include "fileops/file_operation_service.h"
 #include "support/temp_tree.h"
 #include "view_fixture.h"
@@ -45,15 +43,6 @@ private:
     QStringList& log_;
 };
 
-template <class P>
-std::string PathText(const P& path) {
-    if constexpr (std::is_convertible_v<P, std::string>) {
-        return path;
-    } else {
-        return path.path;
-    }
-}
-
 // Records every request as one log line; does nothing to the disk.
 class RecordingService : public FileOperationService {
 public:
@@ -64,15 +53,13 @@ public:
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override {
         int shellFlags = 0x81 | (flags.confirmOverwrite ? 0 : 0x10) | (flags.confirmFolderCreation ? 0 : 0x200);
         QStringList items;
-        for (const CopyPair& pair : pairs) items << Short(PathText(pair.from)) + " -> " + Short(PathText(pair.to));
+        for (const CopyPair& pair : pairs) items << Short(pair.from.path) + " -> " + Short(pair.to.path);
         log_ << QStringLiteral("copy 0x%1: ").arg(shellFlags, 0, 16) + items.join(", ");
         return {};
     }
-    // The path type the delete plan hands over.
-    using DeletePath = decltype(DeletePlan::sourceFiles)::value_type;
-    OperationResult remove(std::span<const DeletePath> paths, const DeleteFlags& flags) override {
+    OperationResult remove(std::span<const RootedPath> paths, const DeleteFlags& flags) override {
         QStringList items;
-        for (const auto& path : paths) items << Short(PathText(path));
+        for (const RootedPath& path : paths) items << Short(path.path);
         log_ << QStringLiteral("delete 0x%1: ").arg(flags.confirmDelete ? 0x80 : 0x90, 0, 16) + items.join(", ");
         return {};
     }
