@@ -1,6 +1,7 @@
 #include "app/qt/message_box_prompts.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -15,7 +16,11 @@ bool MessageBoxPrompts::AskOkCancel(const std::string& text) {
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Ok;
+    // The question may come while a wait cursor is up: the box gets the arrow.
+    QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    const int answer = box.exec();
+    QApplication::restoreOverrideCursor();
+    return answer == QMessageBox::Ok;
 }
 
 void MessageBoxPrompts::Beep(BeepKind /*kind*/) { QApplication::beep(); }
