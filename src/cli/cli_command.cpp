@@ -1,6 +1,7 @@
 #include "cli/cli_command.h"
 
 #include "cli/compare_command.h"
+#include "cli/sync_command.h"
 
 namespace kirvo {
 
@@ -8,6 +9,7 @@ std::span<const CliCommand* const> CliCommands() {
     // One line per subcommand, in the order of the help overview.
     static const CliCommand* const kCommands[] = {
         &kCompareCommand,
+        &kSyncCommand,
     };
     return kCommands;
 }

@@ -12,8 +12,8 @@ namespace kirvo {
 // What Delete removes: every taking-part row's source file, then every taking-part
 // row's target file, each pass in list order. Directions play no part.
 struct DeletePlan {
-    std::vector<std::string> sourceFiles;
-    std::vector<std::string> targetFiles;
+    std::vector<RootedPath> sourceFiles;
+    std::vector<RootedPath> targetFiles;
 
     int32_t sourceCount() const { return static_cast<int32_t>(sourceFiles.size()); }
     int32_t targetCount() const { return static_cast<int32_t>(targetFiles.size()); }

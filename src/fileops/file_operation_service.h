@@ -27,8 +27,8 @@ enum class FileOutcome {
 };
 
 struct FileReport {
-    std::string path;         // the file copied from, or the file deleted
-    std::string destination;  // copy only: where it was to go
+    std::string path;         // full path of the file copied from, or of the file deleted
+    std::string destination;  // copy only: full path of where it was to go
     FileOutcome outcome = FileOutcome::Cancelled;
     std::string reason;  // Failed: what went wrong; Skipped: which question was declined
 };
@@ -53,11 +53,13 @@ class FileOperationService {
 public:
     virtual ~FileOperationService() = default;
 
-    // Copies every pairs[i].from to its own full destination pairs[i].to.
+    // Copies every pairs[i].from to its own destination pairs[i].to. Each path is
+    // reached below its own root only (see RootedPath); the plans fill them so.
     virtual OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) = 0;
 
-    // Deletes every path (files and links themselves; never folders).
-    virtual OperationResult remove(std::span<const std::string> paths, const DeleteFlags& flags) = 0;
+    // Deletes every path (files and links themselves; never folders), each reached
+    // below its own root only.
+    virtual OperationResult remove(std::span<const RootedPath> paths, const DeleteFlags& flags) = 0;
 };
 
 }  // namespace kirvo

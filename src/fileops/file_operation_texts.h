@@ -29,6 +29,10 @@ struct FileOperationTexts {
         "Die Quelldatei wurde während des Kopierens geändert; nichts wurde ersetzt";
     static constexpr std::string_view kSourceUnreadable = "Die Quelldatei kann nicht gelesen werden";
     static constexpr std::string_view kFolderUnusable = "Der Zielordner kann nicht geprüft werden";
+    static constexpr std::string_view kSourceFolderUnusable = "Der Quellordner kann nicht geöffnet werden";
+    // A folder between the root and the file is a link (perhaps swapped in since the comparison).
+    static constexpr std::string_view kLinkOnTheWay =
+        "Ein Ordner auf dem Weg ist eine Verknüpfung; ihr wird nicht gefolgt, nichts wurde geändert";
     static constexpr std::string_view kFolderIsFile = "Der Zielordner ist eine Datei";
     static constexpr std::string_view kCannotMakeFolder = "Der Ordner kann nicht angelegt werden";
     static constexpr std::string_view kDestinationUnusable = "Die Zieldatei kann nicht geprüft werden";

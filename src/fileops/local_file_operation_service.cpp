@@ -7,6 +7,7 @@
 #include "fileops/file_operation_texts.h"
 #include "platform/file_node.h"
 #include "platform/file_transfer.h"
+#include "platform/folder_handle.h"
 
 namespace kirvo {
 namespace {
@@ -21,19 +22,14 @@ struct Attempt {
 Attempt Skip(std::string_view reason) { return {Attempt::Skipped, {}, std::string(reason)}; }
 
 Attempt Fail(std::string path, std::string_view what, int code) {
+    if (code == kLinkOnTheWay) return {Attempt::Error, std::move(path), std::string(FileOperationTexts::kLinkOnTheWay)};
     return {Attempt::Error, std::move(path), FileOperationTexts::Reason(what, code)};
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool IsWithin(const std::string& folder, const std::string& ancestor) {
+bool IsWithin(std::string_view folder, std::string_view ancestor) {
     return folder == ancestor ||
-           (folder.size() > ancestor.size() && folder.compare(0, ancestor.size(), ancestor) == 0 &&
-            (ancestor.back() == '/' || folder[ancestor.size()] == '/'));
+           (folder.size() > ancestor.size() && folder.substr(0, ancestor.size()) == ancestor &&
+            (ancestor.empty() || ancestor.back() == '/' || folder[ancestor.size()] == '/'));
 }
 
 FileFacts Facts(const std::string& path, const NodeInfo& info) {
@@ -43,6 +39,100 @@ FileFacts Facts(const std::string& path, const NodeInfo& info) {
 bool Newer(const NodeInfo& a, const NodeInfo& b) {
     return a.modifiedSeconds != b.modifiedSeconds ? a.modifiedSeconds > b.modifiedSeconds
                                                   : a.modifiedNanoseconds > b.modifiedNanoseconds;
+}
+
+// A path taken apart: the root it is reached from, the folder below the root and the name.
+struct Parts {
+    std::string root;              // "" = the current folder
+    std::string_view folder;       // "" or "a/b", relative to root
+    std::string_view name;
+    std::string_view fullFolder;   // root + folder, for messages
+};
+
+Parts Split(const RootedPath& p) {
+    Parts parts;
+    std::string_view relative = p.relative();
+    if (p.rootSize == 0 && !relative.empty() && relative[0] == '/') {
+        parts.root = "/";  // no root given: every name from / on is checked
+        relative.remove_prefix(1);
+    } else {
+        parts.root = std::string(p.root());
+    }
+    SplitRelative(relative, parts.folder, parts.name);
+    const size_t folderEnd = static_cast<size_t>(parts.folder.data() + parts.folder.size() - p.path.data());
+    parts.fullFolder = std::string_view(p.path).substr(0, parts.folder.empty() ? p.rootSize : folderEnd);
+    return parts;
+}
+
+// The roots of one request, each opened once.
+class RootCache {
+public:
+    int open(const std::string& root, const FolderHandle*& handle) {
+        for (Entry& e : entries_) {
+            if (e.root == root) {
+                if (e.error != 0) e.error = FolderHandle::OpenRoot(root, e.handle);  // it may exist by now
+                handle = &e.handle;
+                return e.error;
+            }
+        }
+        Entry& e = entries_.emplace_back();
+        e.root = root;
+        e.error = FolderHandle::OpenRoot(root, e.handle);
+        handle = &e.handle;
+        return e.error;
+    }
+
+private:
+    struct Entry {
+        std::string root;
+        FolderHandle handle;
+        int error = 0;
+    };
+    std::vector<Entry> entries_;
+};
+
+// Opens the folder of p below its root; on failure fills a failed attempt
+// naming the folder concerned.
+Attempt OpenFolderOf(RootCache& roots, const RootedPath& p, const Parts& parts, std::string_view what,
+                     FolderHandle& folder, bool missingIsError = true) {
+    const FolderHandle* root = nullptr;
+    if (const int error = roots.open(parts.root, root))
+        return Fail(std::string(p.root().empty() ? std::string_view(parts.root) : p.root()), what, error);
+    size_t failedAt = 0;
+    const int error = root->openBeneath(parts.folder, folder, &failedAt);
+    if (error == 0 || (error == ENOENT && !missingIsError)) return {};
+    const size_t start = static_cast<size_t>(parts.folder.data() - p.path.data());
+    return Fail(p.path.substr(0, start + failedAt), what, error);
+}
+
+// Creates a missing root folder and the missing folders above it.
+int MakeFolders(const std::string& root, std::string& failed) {
+    std::string path = root;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    std::vector<std::string> missing;  // deepest first
+    for (std::string current = path; !current.empty();) {
+        NodeInfo info;
+        if (const int error = InspectPath(current, true, info)) {
+            failed = current;
+            return error;
+        }
+        if (info.kind == NodeKind::Folder) break;
+        if (info.kind != NodeKind::Missing) {
+            failed = current;
+            return ENOTDIR;
+        }
+        missing.push_back(current);
+        const size_t slash = current.rfind('/');
+        if (slash == std::string::npos || slash == 0) break;
+        current.resize(slash);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (const int error = MakeFolder(*it)) {
+            failed = *it;
+            return error;
+        }
+    }
+    return 0;
 }
 
 // The state of one copy request.
@@ -55,11 +145,15 @@ public:
         result.files.reserve(pairs.size());
         filesTotal_ = static_cast<int32_t>(pairs.size());
         for (const CopyPair& pair : pairs) {
+            const Parts from = Split(pair.from);
+            FolderHandle folder;
             NodeInfo info;
-            if (InspectPath(pair.from, true, info) == 0 && info.kind == NodeKind::File) bytesTotal_ += info.size;
+            if (OpenFolderOf(roots_, pair.from, from, {}, folder).kind == Attempt::Done &&
+                folder.inspect(from.name, true, info) == 0 && info.kind == NodeKind::File)
+                bytesTotal_ += info.size;
         }
         for (const CopyPair& pair : pairs) {
-            FileReport report{pair.from, pair.to, FileOutcome::Cancelled, {}};
+            FileReport report{pair.from.path, pair.to.path, FileOutcome::Cancelled, {}};
             if (!cancelled_) copyWithRetries(pair, report);
             result.files.push_back(std::move(report));
             ++filesDone_;
@@ -73,7 +167,7 @@ private:
         const uint64_t bytesBefore = bytesDone_;
         while (true) {
             bytesDone_ = bytesBefore;
-            if (!ui_.progress({pair.from, filesDone_, filesTotal_, bytesDone_, bytesTotal_})) {
+            if (!ui_.progress({pair.from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_})) {
                 cancelled_ = true;
                 report.outcome = FileOutcome::Cancelled;
                 return;
@@ -106,90 +200,124 @@ private:
 
     Attempt copyOnce(const CopyPair& pair) {
         FileTransfer transfer;  // abandons the temporary file on every early return
+        const Parts from = Split(pair.from);
+        const Parts to = Split(pair.to);
+        if (from.name.empty()) return Fail(pair.from.path, FileOperationTexts::kSourceNotFile, kNotRegularFile);
+        if (to.name.empty()) return Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
+        FolderHandle sourceFolder;
+        if (Attempt opened = OpenFolderOf(roots_, pair.from, from, FileOperationTexts::kSourceFolderUnusable,
+                                          sourceFolder, false);
+            opened.kind != Attempt::Done)
+            return opened;
         NodeInfo source;
-        if (const int error = transfer.openSource(pair.from, source)) {
-            return Fail(pair.from,
+        const int error = sourceFolder.valid() ? transfer.openSource(sourceFolder, from.name, source) : ENOENT;
+        if (error != 0) {
+            return Fail(pair.from.path,
                         error == ENOENT            ? FileOperationTexts::kSourceMissing
                         : error == kNotRegularFile ? FileOperationTexts::kSourceNotFile
                                                    : FileOperationTexts::kSourceUnreadable,
                         error);
         }
-        if (Attempt folder = prepareFolder(FolderOf(pair.to)); folder.kind != Attempt::Done) return folder;
-        if (Attempt existing = checkDestination(pair, source); existing.kind != Attempt::Done) return existing;
+        FolderHandle folder;
+        if (Attempt prepared = prepareFolder(pair.to, to, folder); prepared.kind != Attempt::Done) return prepared;
+        if (Attempt existing = checkDestination(pair, to.name, folder, source); existing.kind != Attempt::Done)
+            return existing;
 
-        if (const int error = transfer.createTemporary(pair.to))
-            return Fail(pair.to, FileOperationTexts::kCannotCreate, error);
+        if (const int e = transfer.createTemporary(folder, to.name))
+            return Fail(pair.to.path, FileOperationTexts::kCannotCreate, e);
         const uint64_t bytesBefore = bytesDone_;
         for (bool finished = false; !finished;) {
             uint64_t copied = 0;
-            if (const int error = transfer.copySome(LocalFileOperationService::kChunkBytes, copied, finished))
-                return error == kSourceChanged ? Fail(pair.from, FileOperationTexts::kSourceChanged, 0)
-                                               : Fail(pair.to, FileOperationTexts::kCopyFailed, error);
+            if (const int e = transfer.copySome(LocalFileOperationService::kChunkBytes, copied, finished))
+                return e == kSourceChanged ? Fail(pair.from.path, FileOperationTexts::kSourceChanged, 0)
+                                           : Fail(pair.to.path, FileOperationTexts::kCopyFailed, e);
             bytesDone_ += copied;
             if (!finished && bytesDone_ - bytesBefore < source.size &&
-                !ui_.progress({pair.from, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
+                !ui_.progress({pair.from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
                 return {Attempt::Cancelled, {}, {}};
         }
-        if (const int error = transfer.commit(pair.to))
-            return Fail(pair.to, FileOperationTexts::kCannotWrite, error);
+        if (const int e = transfer.commit()) return Fail(pair.to.path, FileOperationTexts::kCannotWrite, e);
         return {};
     }
 
-    // Makes sure the destination's folder exists, creating missing folders.
-    Attempt prepareFolder(const std::string& folder) {
+    // Opens the destination's folder below its root, creating missing folders.
+    Attempt prepareFolder(const RootedPath& to, const Parts& parts, FolderHandle& folder) {
         for (const std::string& declined : declinedFolders_) {
-            if (IsWithin(folder, declined)) return Skip(FileOperationTexts::kFolderDeclined);
+            if (IsWithin(parts.fullFolder, declined)) return Skip(FileOperationTexts::kFolderDeclined);
         }
-        std::vector<std::string> missing;  // deepest first
-        for (std::string current = folder;;) {
-            NodeInfo info;
-            if (const int error = InspectPath(current, true, info))
-                return Fail(current, FileOperationTexts::kFolderUnusable, error);
-            if (info.kind == NodeKind::Folder) break;
-            if (info.kind != NodeKind::Missing) return Fail(current, FileOperationTexts::kFolderIsFile, ENOTDIR);
-            missing.push_back(current);
-            const std::string parent = FolderOf(current);
-            if (parent == current) break;
-            current = parent;
+        const FolderHandle* root = nullptr;
+        const int rootError = roots_.open(parts.root, root);
+        if (rootError != 0 && rootError != ENOENT)
+            return Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, rootError);
+        size_t failedAt = 0;
+        const int error = rootError != 0 ? ENOENT : root->openBeneath(parts.folder, folder, &failedAt);
+        if (error == 0) return {};
+        const size_t start = static_cast<size_t>(parts.folder.data() - to.path.data());
+        if (error != ENOENT) {
+            return Fail(to.path.substr(0, start + failedAt),
+                        error == ENOTDIR ? FileOperationTexts::kFolderIsFile : FileOperationTexts::kFolderUnusable,
+                        error);
         }
-        if (missing.empty()) return {};
         if (flags_.confirmFolderCreation && !allFolders_) {
-            switch (ui_.confirmFolderCreation(folder)) {
+            switch (ui_.confirmFolderCreation(std::string(parts.fullFolder))) {
             case ConfirmAnswer::Yes: break;
             case ConfirmAnswer::YesToAll: allFolders_ = true; break;
             case ConfirmAnswer::No:
-                declinedFolders_.push_back(folder);
+                declinedFolders_.emplace_back(parts.fullFolder);
                 return Skip(FileOperationTexts::kFolderDeclined);
             case ConfirmAnswer::Cancel: return {Attempt::Cancelled, {}, {}};
             }
         }
-        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-            if (const int error = MakeFolder(*it)) return Fail(*it, FileOperationTexts::kCannotMakeFolder, error);
+        if (rootError != 0) {
+            // The root itself is missing: it is made as the user named it.
+            std::string failed;
+            if (const int e = MakeFolders(parts.root, failed)) return Fail(failed, FileOperationTexts::kCannotMakeFolder, e);
+            if (const int e = roots_.open(parts.root, root))
+                return Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
+        }
+        // Walk down again name by name, creating what is missing; nothing on the way is a link.
+        if (const int e = root->openBeneath({}, folder))
+            return Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
+        for (size_t pos = 0; pos < parts.folder.size();) {
+            size_t next = parts.folder.find('/', pos);
+            if (next == std::string_view::npos) next = parts.folder.size();
+            if (next > pos) {
+                FolderHandle child;
+                if (const int e = folder.openChild(parts.folder.substr(pos, next - pos), true, child)) {
+                    return Fail(to.path.substr(0, start + next),
+                                e == ENOTDIR || e == EEXIST ? FileOperationTexts::kFolderIsFile
+                                                            : FileOperationTexts::kCannotMakeFolder,
+                                e == EEXIST ? ENOTDIR : e);
+                }
+                folder = std::move(child);
+            }
+            pos = next + 1;
         }
         return {};
     }
 
     // Decides about what is at the destination now; Done means go ahead.
-    Attempt checkDestination(const CopyPair& pair, const NodeInfo& source) {
+    Attempt checkDestination(const CopyPair& pair, std::string_view name, const FolderHandle& folder,
+                             const NodeInfo& source) {
         NodeInfo existing;
-        if (const int error = InspectPath(pair.to, false, existing))
-            return Fail(pair.to, FileOperationTexts::kDestinationUnusable, error);
+        if (const int error = folder.inspect(name, false, existing))
+            return Fail(pair.to.path, FileOperationTexts::kDestinationUnusable, error);
         switch (existing.kind) {
         case NodeKind::Missing: return {};
         case NodeKind::File: break;
-        case NodeKind::Folder: return Fail(pair.to, FileOperationTexts::kDestinationIsFolder, EISDIR);
-        case NodeKind::Other: return Fail(pair.to, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
+        case NodeKind::Folder: return Fail(pair.to.path, FileOperationTexts::kDestinationIsFolder, EISDIR);
+        case NodeKind::Other: return Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
         case NodeKind::Link:
             // A link to a file stands for that file (the comparison saw it so) and is
             // replaced by the copy; anything else behind a link is not ours to replace.
-            if (InspectPath(pair.to, true, existing) != 0 || existing.kind != NodeKind::File)
-                return Fail(pair.to, FileOperationTexts::kDestinationOddLink, kNotRegularFile);
+            if (folder.inspect(name, true, existing) != 0 || existing.kind != NodeKind::File)
+                return Fail(pair.to.path, FileOperationTexts::kDestinationOddLink, kNotRegularFile);
             break;
         }
         const bool newer = Newer(existing, source);
         const bool ask = newer ? !allNewer_ : flags_.confirmOverwrite && !allOverwrite_;
         if (!ask) return {};
-        switch (ui_.confirmOverwrite(Facts(pair.from, source), Facts(pair.to, existing), newer)) {
+        switch (ui_.confirmOverwrite(Facts(pair.from.path, source), Facts(pair.to.path, existing), newer)) {
         case ConfirmAnswer::Yes: return {};
         case ConfirmAnswer::YesToAll:
             allOverwrite_ = true;
@@ -203,6 +331,7 @@ private:
 
     FileOperationUi& ui_;
     CopyFlags flags_;
+    RootCache roots_;
     int32_t filesDone_ = 0;
     int32_t filesTotal_ = 0;
     uint64_t bytesDone_ = 0;
@@ -215,22 +344,48 @@ private:
     std::vector<std::string> declinedFolders_;
 };
 
+// One delete attempt; 0 or the error, with the path it concerns.
+int RemoveOnce(RootCache& roots, const RootedPath& p, std::string& reportPath, std::string& reason) {
+    const Parts parts = Split(p);
+    reportPath = p.path;
+    if (parts.name.empty()) {
+        reason = FileOperationTexts::Reason(FileOperationTexts::kDeleteFolder, EISDIR);
+        return EISDIR;
+    }
+    FolderHandle folder;
+    Attempt opened = OpenFolderOf(roots, p, parts, FileOperationTexts::kCannotDelete, folder, false);
+    if (opened.kind != Attempt::Done) {
+        reportPath = opened.path;
+        reason = opened.reason;
+        return -1;
+    }
+    const int error = folder.valid() ? folder.removeFileOrLink(parts.name) : ENOENT;
+    if (error != 0) {
+        reason = FileOperationTexts::Reason(error == ENOENT   ? FileOperationTexts::kDeleteMissing
+                                            : error == EISDIR ? FileOperationTexts::kDeleteFolder
+                                                              : FileOperationTexts::kCannotDelete,
+                                            error);
+    }
+    return error;
+}
+
 }  // namespace
 
 OperationResult LocalFileOperationService::copy(std::span<const CopyPair> pairs, const CopyFlags& flags) {
     return CopyRun(ui_, flags).run(pairs);
 }
 
-OperationResult LocalFileOperationService::remove(std::span<const std::string> paths, const DeleteFlags& flags) {
+OperationResult LocalFileOperationService::remove(std::span<const RootedPath> paths, const DeleteFlags& flags) {
     OperationResult result;
     if (paths.empty()) return result;
     result.files.reserve(paths.size());
-    for (const std::string& path : paths) result.files.push_back({path, {}, FileOutcome::Cancelled, {}});
+    for (const RootedPath& path : paths) result.files.push_back({path.path, {}, FileOutcome::Cancelled, {}});
     if (flags.confirmDelete && !ui_.confirmDelete(static_cast<int32_t>(paths.size()))) {
         result.cancelled = true;
         return result;
     }
     const auto total = static_cast<int32_t>(paths.size());
+    RootCache roots;
     bool skipAll = false;
     for (int32_t i = 0; i < total && !result.cancelled; ++i) {
         FileReport& report = result.files[static_cast<size_t>(i)];
@@ -239,19 +394,15 @@ OperationResult LocalFileOperationService::remove(std::span<const std::string> p
                 result.cancelled = true;
                 break;
             }
-            const int error = RemoveFileOrLink(report.path);
-            if (error == 0) {
+            std::string reportPath;
+            if (RemoveOnce(roots, paths[static_cast<size_t>(i)], reportPath, report.reason) == 0) {
                 report.outcome = FileOutcome::Done;
+                report.reason.clear();
                 break;
             }
             report.outcome = FileOutcome::Failed;
-            report.reason = FileOperationTexts::Reason(
-                error == ENOENT   ? FileOperationTexts::kDeleteMissing
-                : error == EISDIR ? FileOperationTexts::kDeleteFolder
-                                  : FileOperationTexts::kCannotDelete,
-                error);
             if (skipAll) break;
-            const ErrorAnswer answer = ui_.reportError(report.path, report.reason);
+            const ErrorAnswer answer = ui_.reportError(reportPath, report.reason);
             if (answer == ErrorAnswer::Retry) continue;
             if (answer == ErrorAnswer::SkipAll) skipAll = true;
             if (answer == ErrorAnswer::Cancel) result.cancelled = true;

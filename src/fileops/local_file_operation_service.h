@@ -27,7 +27,7 @@ public:
     explicit LocalFileOperationService(FileOperationUi& ui) : ui_(ui) {}
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
-    OperationResult remove(std::span<const std::string> paths, const DeleteFlags& flags) override;
+    OperationResult remove(std::span<const RootedPath> paths, const DeleteFlags& flags) override;
 
     // Bytes copied between two progress calls within one file.
     static constexpr uint64_t kChunkBytes = 4u << 20;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fileops/rooted_path.h"
+
 namespace kirvo {
 
 // One result-list row as the file operations read it.
@@ -15,10 +17,10 @@ struct PlanRow {
     std::string targetPath;  // relative path of the target file, "" when the row has none
 };
 
-// One file to copy: full path of the file and full path it is copied to.
+// One file to copy: the file and where it is copied to, each with its root.
 struct CopyPair {
-    std::string from;
-    std::string to;
+    RootedPath from;
+    RootedPath to;
 
     friend bool operator==(const CopyPair&, const CopyPair&) = default;
 };
@@ -41,7 +43,9 @@ struct SyncPlan {
 // The copy pair of one row, or false when the row has no arrow. The destination is
 // the other side's own path when that side has the file (its name may differ in case
 // or bytes), otherwise the same relative path below the other root.
-// Roots end in the separator; paths are byte strings taken as they are.
+// Roots end in the separator; paths are byte strings taken as they are. A file
+// named like a temporary file of the copy (a leftover of a killed run) is never
+// copied.
 bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_view targetRoot,
                    CopyPair& pair);
 

@@ -7,6 +7,34 @@
 #include "fileops/file_operation_texts.h"
 
 namespace kirvo {
+namespace {
+
+// A name is shown with its control bytes as \xNN, so it cannot break the
+// layout or send commands to the terminal; other bytes are written as they are.
+std::string Shown(std::string_view path) {
+    std::string text;
+    text.reserve(path.size());
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            static const char kHex[] = "0123456789abcdef";
+            text += "\\x";
+            text.push_back(kHex[byte >> 4]);
+            text.push_back(kHex[byte & 15]);
+        } else {
+            text.push_back(c);
+        }
+    }
+    return text;
+}
+
+FileFacts Shown(const FileFacts& facts) {
+    FileFacts shown = facts;
+    shown.path = Shown(facts.path);
+    return shown;
+}
+
+}  // namespace
 
 std::string TerminalFileOperationUi::readAnswer() {
     std::string line;
@@ -36,12 +64,12 @@ ConfirmAnswer TerminalFileOperationUi::askConfirm(const std::string& question) {
 }
 
 ConfirmAnswer TerminalFileOperationUi::confirmFolderCreation(const std::string& folder) {
-    return askConfirm(FileOperationTexts::FolderCreationQuestion(folder));
+    return askConfirm(FileOperationTexts::FolderCreationQuestion(Shown(folder)));
 }
 
 ConfirmAnswer TerminalFileOperationUi::confirmOverwrite(const FileFacts& source, const FileFacts& destination,
                                                         bool destinationNewer) {
-    return askConfirm(FileOperationTexts::OverwriteQuestion(source, destination, destinationNewer));
+    return askConfirm(FileOperationTexts::OverwriteQuestion(Shown(source), Shown(destination), destinationNewer));
 }
 
 bool TerminalFileOperationUi::confirmDelete(int32_t count) {
@@ -53,7 +81,7 @@ bool TerminalFileOperationUi::confirmDelete(int32_t count) {
 
 ErrorAnswer TerminalFileOperationUi::reportError(const std::string& path, const std::string& reason) {
     endProgressLine();
-    out_ << "Fehler: " << FileOperationTexts::ErrorMessage(path, reason) << "\n"
+    out_ << "Fehler: " << FileOperationTexts::ErrorMessage(Shown(path), reason) << "\n"
          << "[w = Wiederholen / U = Überspringen / a = Alle überspringen / x = Abbrechen] " << std::flush;
     const std::string answer = readAnswer();
     if (answer == "w" || answer == "wiederholen") return ErrorAnswer::Retry;
@@ -65,7 +93,7 @@ ErrorAnswer TerminalFileOperationUi::reportError(const std::string& path, const 
 bool TerminalFileOperationUi::progress(const ProgressInfo& info) {
     if (cancelRequested_.load()) return false;
     if (!showProgress_) return true;
-    progressOut_ << "\r\033[K" << FileOperationTexts::ProgressLine(info) << ": " << info.file << std::flush;
+    progressOut_ << "\r\033[K" << FileOperationTexts::ProgressLine(info) << ": " << Shown(info.file) << std::flush;
     progressShown_ = true;
     return true;
 }

@@ -26,6 +26,8 @@ struct NodeInfo {
 inline constexpr int kNotRegularFile = -1;
 // A code of our own for "the source changed while it was being copied".
 inline constexpr int kSourceChanged = -2;
+// A code of our own for "a folder on the way is a link (or leads outside the root)".
+inline constexpr int kLinkOnTheWay = -3;
 
 // Describes path; a missing path is success with kind Missing. With followLinks
 // false a link is described as a link; with true as what it points to (a dangling

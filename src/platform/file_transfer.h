@@ -4,11 +4,13 @@
 #include <string_view>
 
 #include "platform/file_node.h"
+#include "platform/folder_handle.h"
 
 namespace kirvo {
 
-// Copies one regular file safely: the data goes to a temporary file beside the
-// destination, which takes the source's modification time and permission bits
+// Copies one regular file safely, named by open folders and names in them (see
+// FolderHandle), so no path length limit applies and no link on the way is
+// followed: the data goes to a temporary file beside the destination, which takes the source's modification time and permission bits
 // and is flushed to disk, and only then is renamed over the destination. So a
 // destination is always either as it was or completely replaced; an interrupted
 // run leaves at most the temporary file, which the next copy to the same
@@ -22,19 +24,22 @@ public:
     FileTransfer(const FileTransfer&) = delete;
     FileTransfer& operator=(const FileTransfer&) = delete;
 
-    // Opens the source without blocking on fifos and accepts regular files only
-    // (kNotRegularFile otherwise); a link is followed to its file. Fills info.
-    int openSource(const std::string& path, NodeInfo& info);
+    // Opens the source `name` in `folder` without blocking on fifos and accepts
+    // regular files only (kNotRegularFile otherwise); a link is followed to its
+    // file, for reading only. Fills info.
+    int openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info);
 
-    // Creates the temporary file in the destination's folder, replacing a stale one.
-    int createTemporary(const std::string& destination);
+    // Creates the temporary file for the destination `name` in `folder`, replacing
+    // a stale one. The object keeps its own handle of the folder until the end.
+    int createTemporary(const FolderHandle& folder, std::string_view name);
 
     // Copies up to maxBytes more; finished is set at the end of the source.
     // kSourceChanged when the source was changed while it was copied.
     int copySome(uint64_t maxBytes, uint64_t& copied, bool& finished);
 
-    // Sets permissions and time, flushes, and renames the temporary file over destination.
-    int commit(const std::string& destination);
+    // Sets permissions and time, flushes, and renames the temporary file over the
+    // destination named in createTemporary.
+    int commit();
 
     // Closes everything and removes the temporary file, if any.
     void abandon();
@@ -42,14 +47,20 @@ public:
     // The temporary file's name for a destination file name: ".<name>.kirvo-tmp",
     // shortened with a hash of the name where that would be too long for the system.
     static std::string TemporaryName(std::string_view name);
+    // Whether a file name has the form of our temporary files.
+    static bool IsTemporaryName(std::string_view name);
 
 private:
     int finish(bool& finished);
 
     int sourceFd_ = -1;
     int tempFd_ = -1;
-    std::string tempPath_;
+    int folderFd_ = -1;      // the destination's folder, while a temporary file exists
+    std::string tempName_;   // set while the temporary file exists
+    std::string destinationName_;
     NodeInfo sourceInfo_;
+    int64_t sourceChangeSeconds_ = 0;  // status change time at open: any write moves it
+    int64_t sourceChangeNanoseconds_ = 0;
     int64_t offset_ = 0;
     bool plainCopy_ = false;  // copy_file_range not usable between these two files
 };

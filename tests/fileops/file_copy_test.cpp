@@ -50,6 +50,9 @@ protected:
     OperationResult Copy(std::vector<CopyPair> pairs, CopyFlags flags = kNoQuestions) {
         return LocalFileOperationService(ui).copy(pairs, flags);
     }
+    CopyPair Pair(std::string_view fromRel, std::string_view toRel) const {
+        return {RootedPath::Join(dir / "q/", fromRel), RootedPath::Join(dir / "z/", toRel)};
+    }
     std::string Src(std::string_view rel) const { return dir / ("q/" + std::string(rel)); }
     std::string Tgt(std::string_view rel) const { return dir / ("z/" + std::string(rel)); }
 
@@ -65,9 +68,9 @@ TEST_F(FileCopyTest, CopiesContentTimeAndPermissionsIntoNewAndExistingFiles) {
     chmod(Src("new.txt").c_str(), 0640);
     chmod(Src("exec.sh").c_str(), 0755);
 
-    const OperationResult r = Copy({{Src("new.txt"), Tgt("new.txt")},
-                                    {Src("deep/er/x.bin"), Tgt("deep/er/x.bin")},
-                                    {Src("exec.sh"), Tgt("exec.sh")}});
+    const OperationResult r = Copy({Pair("new.txt", "new.txt"),
+                                    Pair("deep/er/x.bin", "deep/er/x.bin"),
+                                    Pair("exec.sh", "exec.sh")});
 
     EXPECT_TRUE(r.allDone());
     EXPECT_FALSE(r.cancelled);
@@ -91,7 +94,7 @@ TEST_F(FileCopyTest, OddNamesAreCopiedAsThemselves) {
     std::vector<CopyPair> pairs;
     for (const std::string& n : names) {
         WriteFile(Src(n), "content of " + n, kNew);
-        pairs.push_back({Src(n), Tgt(n)});
+        pairs.push_back(Pair(n, n));
     }
     EXPECT_TRUE(Copy(pairs).allDone());
     for (const std::string& n : names) EXPECT_EQ(ReadFile(Tgt(n)), "content of " + n);
@@ -102,7 +105,7 @@ TEST_F(FileCopyTest, OddNamesAreCopiedAsThemselves) {
 TEST_F(FileCopyTest, StaleTemporaryFileIsReplacedAndNeverLeftBehind) {
     WriteFile(Src("f.txt"), "good", kNew);
     WriteFile(Tgt(".f.txt.kirvo-tmp"), "half a file from a killed run", kOld);
-    EXPECT_TRUE(Copy({{Src("f.txt"), Tgt("f.txt")}}).allDone());
+    EXPECT_TRUE(Copy({Pair("f.txt", "f.txt")}).allDone());
     EXPECT_EQ(ReadFile(Tgt("f.txt")), "good");
     EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
 
@@ -113,7 +116,7 @@ TEST_F(FileCopyTest, StaleTemporaryFileIsReplacedAndNeverLeftBehind) {
     EXPECT_EQ(temp, FileTransfer::TemporaryName(longName));
     EXPECT_NE(temp, FileTransfer::TemporaryName(std::string(249, 'n') + "m"));
     WriteFile(Src(longName), "long", kNew);
-    EXPECT_TRUE(Copy({{Src(longName), Tgt(longName)}}).allDone());
+    EXPECT_TRUE(Copy({Pair(longName, longName)}).allDone());
     EXPECT_EQ(ReadFile(Tgt(longName)), "long");
 }
 
@@ -124,8 +127,8 @@ TEST_F(FileCopyTest, OverwriteQuestionShowsBothFilesAndFollowsTheAnswers) {
     }
     ui.overwriteAnswers = {ConfirmAnswer::No, ConfirmAnswer::Yes, ConfirmAnswer::YesToAll,
                            ConfirmAnswer::Cancel};
-    const OperationResult r = Copy({{Src("1"), Tgt("1")}, {Src("2"), Tgt("2")}, {Src("3"), Tgt("3")},
-                                    {Src("4"), Tgt("4")}, {Src("5"), Tgt("5")}},
+    const OperationResult r = Copy({Pair("1", "1"), Pair("2", "2"), Pair("3", "3"),
+                                    Pair("4", "4"), Pair("5", "5")},
                                    CopyFlags{true, false});
     EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Skipped, FileOutcome::Done,
                                                      FileOutcome::Done, FileOutcome::Done, FileOutcome::Done}));
@@ -146,14 +149,14 @@ TEST_F(FileCopyTest, NewerDestinationIsNeverReplacedWithoutAsking) {
     WriteFile(Src("f"), "older source", kOld);
     WriteFile(Tgt("f"), "changed since the comparison", kOld, 1);  // one nanosecond newer
     ui.overwriteAnswers = {ConfirmAnswer::No};
-    const OperationResult r = Copy({{Src("f"), Tgt("f")}}, kNoQuestions);
+    const OperationResult r = Copy({Pair("f", "f")}, kNoQuestions);
     ASSERT_EQ(ui.overwriteQuestions.size(), 1u);
     EXPECT_TRUE(ui.overwriteQuestions[0].destinationNewer);
     EXPECT_EQ(Outcomes(r), std::vector<FileOutcome>{FileOutcome::Skipped});
     EXPECT_EQ(ReadFile(Tgt("f")), "changed since the comparison");
 
     ui.overwriteAnswers = {ConfirmAnswer::Yes};
-    EXPECT_TRUE(Copy({{Src("f"), Tgt("f")}}, kNoQuestions).allDone());
+    EXPECT_TRUE(Copy({Pair("f", "f")}, kNoQuestions).allDone());
     EXPECT_EQ(ReadFile(Tgt("f")), "older source");
 }
 
@@ -179,7 +182,7 @@ TEST_F(FileCopyTest, FolderCreationQuestionAnswers) {
         test::MakeDirs(d / "z");
         std::vector<CopyPair> pairs;
         for (const char* f : {"n/a.txt", "n/b.txt", "m/c.txt"})
-            pairs.push_back({d / ("q/" + std::string(f)), d / ("z/deep/" + std::string(f))});
+            pairs.push_back({RootedPath::Join(d / "q/", f), RootedPath::Join(d / "z/", "deep/" + std::string(f))});
         const OperationResult r = LocalFileOperationService(script).copy(pairs, CopyFlags{false, true});
         EXPECT_EQ(Outcomes(r), c.outcomes);
         EXPECT_EQ(script.folderQuestions.size(), c.questions);
@@ -200,7 +203,7 @@ TEST_F(FileCopyTest, LinkAtDestinationIsReplacedNeverWrittenThrough) {
     WriteFile(Src("dangling"), "x", kNew);
     ui.errorAnswers = {ErrorAnswer::Skip};
 
-    const OperationResult r = Copy({{Src("f"), Tgt("f")}, {Src("dangling"), Tgt("dangling")}});
+    const OperationResult r = Copy({Pair("f", "f"), Pair("dangling", "dangling")});
 
     EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Failed}));
     EXPECT_TRUE(S_ISREG(Stat(Tgt("f")).st_mode));
@@ -224,15 +227,15 @@ TEST_F(FileCopyTest, EachFailureIsReportedOnceAndTheRestGoesOn) {
         std::string systemText;
     };
     const std::vector<Expect> expected = {
-        {{Src("gone"), Tgt("gone")}, Src("gone"), strerror(ENOENT)},
-        {{Src("is-folder"), Tgt("is-folder")}, Tgt("is-folder"), strerror(EISDIR)},
-        {{Src("sub/f"), Tgt("sub/f")}, Tgt("sub"), strerror(ENOTDIR)},
-        {{Src("fifo"), Tgt("fifo")}, Src("fifo"), "keine normale Datei"},
-        {{Src("ok"), Tgt(tooLong)}, Tgt(tooLong), strerror(ENAMETOOLONG)},
+        {Pair("gone", "gone"), Src("gone"), strerror(ENOENT)},
+        {Pair("is-folder", "is-folder"), Tgt("is-folder"), strerror(EISDIR)},
+        {Pair("sub/f", "sub/f"), Tgt("sub"), strerror(ENOTDIR)},
+        {Pair("fifo", "fifo"), Src("fifo"), "keine normale Datei"},
+        {Pair("ok", tooLong), Tgt(tooLong), strerror(ENAMETOOLONG)},
     };
     std::vector<CopyPair> pairs;
     for (const Expect& e : expected) pairs.push_back(e.pair);
-    pairs.push_back({Src("ok"), Tgt("ok")});
+    pairs.push_back(Pair("ok", "ok"));
     ui.errorAnswers.assign(expected.size(), ErrorAnswer::Skip);
 
     const OperationResult r = Copy(pairs);
@@ -256,7 +259,7 @@ TEST_F(FileCopyTest, ReadOnlyDestinationFolderFailsWithoutChangingIt) {
     WriteFile(Tgt("f"), "old", kOld);
     chmod(Tgt("").c_str(), 0555);
     ui.errorAnswers = {ErrorAnswer::Skip};
-    const OperationResult r = Copy({{Src("f"), Tgt("f")}});
+    const OperationResult r = Copy({Pair("f", "f")});
     EXPECT_EQ(Outcomes(r), std::vector<FileOutcome>{FileOutcome::Failed});
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_NE(ui.errors[0].reason.find(strerror(EACCES)), std::string::npos);
@@ -268,7 +271,7 @@ TEST_F(FileCopyTest, ErrorAnswersRetrySkipAllAndCancel) {
         WriteFile(Src(n), n, kNew);
         test::MakeDirs(Tgt(n));  // every destination is a folder
     }
-    const std::vector<CopyPair> pairs = {{Src("a"), Tgt("a")}, {Src("b"), Tgt("b")}, {Src("c"), Tgt("c")}};
+    const std::vector<CopyPair> pairs = {Pair("a", "a"), Pair("b", "b"), Pair("c", "c")};
 
     // Retry after the cause is gone copies the file.
     ui.errorAnswers = {ErrorAnswer::Retry, ErrorAnswer::SkipAll};
@@ -297,7 +300,7 @@ TEST_F(FileCopyTest, CancelInProgressStopsAndLeavesDestinationsIntact) {
     // Calls: 0 before small, 1 before big, 2 after the first chunk of big.
     ui.cancelAtProgressCall = 2;
 
-    const OperationResult r = Copy({{Src("small"), Tgt("small")}, {Src("big"), Tgt("big")}, {Src("later"), Tgt("later")}});
+    const OperationResult r = Copy({Pair("small", "small"), Pair("big", "big"), Pair("later", "later")});
 
     EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Cancelled, FileOutcome::Cancelled}));
     EXPECT_TRUE(r.cancelled);
@@ -324,7 +327,7 @@ TEST_F(FileCopyTest, SourceChangedWhileCopyingIsReportedAndRetried) {
         }
     };
     ui.errorAnswers = {ErrorAnswer::Retry};
-    const OperationResult r = Copy({{Src("growing"), Tgt("growing")}});
+    const OperationResult r = Copy({Pair("growing", "growing")});
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_EQ(ui.errors[0].path, Src("growing"));
     EXPECT_TRUE(r.allDone());  // the retry copied the file as it is now
@@ -342,7 +345,7 @@ TEST_F(FileCopyTest, CopiesAcrossFileSystems) {
     const std::string other = pattern;
     const std::string content(3 * 1024 * 1024 + 7, 'c');
     WriteFile(other + "/f", content, kNew, 42);
-    const OperationResult r = Copy({{other + "/f", Tgt("f")}});
+    const OperationResult r = Copy({{RootedPath::Join(other, "f"), RootedPath::Join(dir / "z/", "f")}});
     std::filesystem::remove_all(other);
     EXPECT_TRUE(r.allDone());
     EXPECT_EQ(ReadFile(Tgt("f")), content);

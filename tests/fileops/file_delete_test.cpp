@@ -21,6 +21,8 @@ using test::WriteFile;
 
 constexpr int64_t kTime = 1'300'000'000;
 
+RootedPath In(const TempDir& dir, std::string_view relative) { return RootedPath::Join(dir.path(), relative); }
+
 bool Present(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
@@ -35,10 +37,10 @@ std::vector<FileOutcome> Outcomes(const OperationResult& r) {
 TEST(FileDelete, DeletesFilesAsThemselvesWithoutAskingWhenNotWanted) {
     TempDir dir;
     const std::vector<std::string> names = {"a|b", "a\nb", std::string("\xff\xfe.bin"), "sub/x"};
-    std::vector<std::string> paths;
+    std::vector<RootedPath> paths;
     for (const std::string& n : names) {
         WriteFile(dir / n, n, kTime);
-        paths.push_back(dir / n);
+        paths.push_back(In(dir, n));
     }
     WriteFile(dir / "a", "A", kTime);
     WriteFile(dir / "b", "B", kTime);
@@ -46,7 +48,7 @@ TEST(FileDelete, DeletesFilesAsThemselvesWithoutAskingWhenNotWanted) {
     const OperationResult r = LocalFileOperationService(ui).remove(paths, DeleteFlags{false});
     EXPECT_TRUE(r.allDone());
     EXPECT_TRUE(ui.deleteQuestions.empty());
-    for (const std::string& p : paths) EXPECT_FALSE(Present(p)) << p;
+    for (const RootedPath& p : paths) EXPECT_FALSE(Present(p.path)) << p.path;
     EXPECT_TRUE(Present(dir / "a"));
     EXPECT_TRUE(Present(dir / "b"));
     EXPECT_TRUE(Present(dir / "sub"));  // folders stay, even when emptied
@@ -56,7 +58,7 @@ TEST(FileDelete, OneQuestionNamingTheCountBeforeAnythingIsDeleted) {
     TempDir dir;
     WriteFile(dir / "1", "1", kTime);
     WriteFile(dir / "2", "2", kTime);
-    const std::vector<std::string> paths = {dir / "1", dir / "2"};
+    const std::vector<RootedPath> paths = {In(dir, "1"), In(dir, "2")};
 
     ScriptedUi declining;
     declining.deleteAnswers = {false};
@@ -81,7 +83,7 @@ TEST(FileDelete, RemovesLinksThemselvesAndRefusesFolders) {
     ASSERT_EQ(symlink((dir / "real").c_str(), (dir / "folderlink").c_str()), 0);
     ScriptedUi ui;
     ui.errorAnswers = {ErrorAnswer::Skip, ErrorAnswer::Skip};
-    const std::vector<std::string> paths = {dir / "link", dir / "real", dir / "missing", dir / "folderlink"};
+    const std::vector<RootedPath> paths = {In(dir, "link"), In(dir, "real"), In(dir, "missing"), In(dir, "folderlink")};
 
     const OperationResult r = LocalFileOperationService(ui).remove(paths, DeleteFlags{false});
 
@@ -107,7 +109,7 @@ TEST(FileDelete, PermissionDeniedIsReportedAndRetryable) {
     ui.errorAnswers = {ErrorAnswer::Retry};
     ui.onError = [&](const ScriptedUi::Error&) { chmod((dir / "locked").c_str(), 0755); };
     const OperationResult r =
-        LocalFileOperationService(ui).remove(std::vector<std::string>{dir / "locked/f", dir / "other"}, DeleteFlags{false});
+        LocalFileOperationService(ui).remove(std::vector<RootedPath>{In(dir, "locked/f"), In(dir, "other")}, DeleteFlags{false});
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_NE(ui.errors[0].reason.find(strerror(EACCES)), std::string::npos);
     EXPECT_TRUE(r.allDone());
@@ -120,7 +122,7 @@ TEST(FileDelete, CancelInProgressLeavesTheRest) {
     ScriptedUi ui;
     ui.cancelAtProgressCall = 1;
     const OperationResult r =
-        LocalFileOperationService(ui).remove(std::vector<std::string>{dir / "1", dir / "2"}, DeleteFlags{false});
+        LocalFileOperationService(ui).remove(std::vector<RootedPath>{In(dir, "1"), In(dir, "2")}, DeleteFlags{false});
     EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Cancelled}));
     EXPECT_TRUE(r.cancelled);
     EXPECT_TRUE(Present(dir / "2"));

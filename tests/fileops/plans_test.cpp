@@ -12,6 +12,9 @@ namespace {
 const std::string kSrc = "/q/";
 const std::string kTgt = "/z/";
 
+RootedPath S(std::string_view relative) { return RootedPath::Join(kSrc, relative); }
+RootedPath T(std::string_view relative) { return RootedPath::Join(kTgt, relative); }
+
 PlanRow Row(bool takesPart, int32_t direction, std::string source, std::string target) {
     return PlanRow{takesPart, direction, std::move(source), std::move(target)};
 }
@@ -28,13 +31,13 @@ TEST(SyncPlan, SplitsMarkedRowsByDirectionInListOrder) {
     ASSERT_EQ(plan.sourceToTarget.count(), 3);
     ASSERT_EQ(plan.targetToSource.count(), 2);
     EXPECT_EQ(plan.sourceToTarget.pairs, (std::vector<CopyPair>{
-                                             {"/q/a.txt", "/z/a.txt"},
-                                             {"/q/sub/c.txt", "/z/sub/c.txt"},  // one-sided: same relative path
-                                             {"/q/e.txt", "/z/E.TXT"},          // the target's own name
+                                             {S("a.txt"), T("a.txt")},
+                                             {S("sub/c.txt"), T("sub/c.txt")},  // one-sided: same relative path
+                                             {S("e.txt"), T("E.TXT")},          // the target's own name
                                          }));
     EXPECT_EQ(plan.targetToSource.pairs, (std::vector<CopyPair>{
-                                             {"/z/b.txt", "/q/b.txt"},
-                                             {"/z/only/d.txt", "/q/only/d.txt"},
+                                             {T("b.txt"), S("b.txt")},
+                                             {T("only/d.txt"), S("only/d.txt")},
                                          }));
 }
 
@@ -52,6 +55,19 @@ TEST(SyncPlan, SkipsRowsThatDoNotTakePartOrHaveNoArrow) {
     EXPECT_TRUE(BuildCopyPlan(rows, kSrc, kTgt).empty());
 }
 
+TEST(CopyPlan, LeftoverTemporaryFilesAreNeverCopied) {
+    const std::vector<PlanRow> rows = {
+        Row(true, +1, "sub/.big.bin.kirvo-tmp", ""),
+        Row(true, -1, "", ".x.kirvo-tmp"),
+        Row(true, +1, "kirvo-tmp", ""),        // only the exact form is ours
+        Row(true, +1, "not.kirvo-tmp", ""),
+    };
+    const SyncPlan plan = BuildSyncPlan(rows, kSrc, kTgt);
+    EXPECT_EQ(plan.sourceToTarget.pairs, (std::vector<CopyPair>{{S("kirvo-tmp"), T("kirvo-tmp")},
+                                                                {S("not.kirvo-tmp"), T("not.kirvo-tmp")}}));
+    EXPECT_TRUE(plan.targetToSource.empty());
+}
+
 TEST(CopyPlan, MixesBothDirectionsInListOrder) {
     const std::vector<PlanRow> rows = {
         Row(true, -1, "", "x/new.txt"),
@@ -63,9 +79,9 @@ TEST(CopyPlan, MixesBothDirectionsInListOrder) {
     const CopyList list = BuildCopyPlan(rows, kSrc, kTgt);
     EXPECT_EQ(list.count(), 3);
     EXPECT_EQ(list.pairs, (std::vector<CopyPair>{
-                              {"/z/x/new.txt", "/q/x/new.txt"},
-                              {"/q/a.txt", "/z/a.txt"},
-                              {"/z/b.txt", "/q/b.txt"},
+                              {T("x/new.txt"), S("x/new.txt")},
+                              {S("a.txt"), T("a.txt")},
+                              {T("b.txt"), S("b.txt")},
                           }));
 }
 
@@ -78,9 +94,9 @@ TEST(CopyPlan, KeepsOddNamesAsTheirBytes) {
     };
     const CopyList list = BuildCopyPlan(rows, kSrc, kTgt);
     EXPECT_EQ(list.pairs, (std::vector<CopyPair>{
-                              {"/q/a|b", "/z/a|b"},
-                              {"/q/a\nb", "/z/a\nb"},
-                              {"/z/" + nonUtf8, "/q/" + nonUtf8},
+                              {S("a|b"), T("a|b")},
+                              {S("a\nb"), T("a\nb")},
+                              {T(nonUtf8), S(nonUtf8)},
                           }));
 }
 
@@ -94,8 +110,8 @@ TEST(DeletePlan, SourcePassThenTargetPassIgnoringDirections) {
         Row(true, +1, "a|b", "A|B"),
     };
     const DeletePlan plan = BuildDeletePlan(rows, kSrc, kTgt);
-    EXPECT_EQ(plan.sourceFiles, (std::vector<std::string>{"/q/eq.txt", "/q/src-only.txt", "/q/a|b"}));
-    EXPECT_EQ(plan.targetFiles, (std::vector<std::string>{"/z/eq.txt", "/z/tgt-only.txt", "/z/A|B"}));
+    EXPECT_EQ(plan.sourceFiles, (std::vector<RootedPath>{S("eq.txt"), S("src-only.txt"), S("a|b")}));
+    EXPECT_EQ(plan.targetFiles, (std::vector<RootedPath>{T("eq.txt"), T("tgt-only.txt"), T("A|B")}));
     EXPECT_EQ(plan.sourceCount(), 3);
     EXPECT_EQ(plan.targetCount(), 3);
 }
@@ -104,7 +120,7 @@ TEST(DeletePlan, TargetOnlyRowsLeaveTheSourcePassEmpty) {
     const std::vector<PlanRow> rows = {Row(true, -1, "", "t1"), Row(true, -1, "", "d/t2")};
     const DeletePlan plan = BuildDeletePlan(rows, kSrc, kTgt);
     EXPECT_TRUE(plan.sourceFiles.empty());
-    EXPECT_EQ(plan.targetFiles, (std::vector<std::string>{"/z/t1", "/z/d/t2"}));
+    EXPECT_EQ(plan.targetFiles, (std::vector<RootedPath>{T("t1"), T("d/t2")}));
 }
 
 }  // namespace

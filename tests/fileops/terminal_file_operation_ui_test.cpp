@@ -35,3 +35,28 @@ TEST(TerminalFileOperationUi, ReadsAnswersAndTakesTheSafeChoiceOtherwise) {
 
 }  // namespace
 }  // namespace kirvo
+
+namespace kirvo {
+namespace {
+
+// A name with control bytes cannot break the layout or steer the terminal.
+TEST(TerminalFileOperationUi, ControlBytesInNamesAreShownEscaped) {
+    std::istringstream in;
+    std::ostringstream out, progress;
+    const std::string hostile = "/z/a\nb\033[2Jc";
+    {
+        TerminalFileOperationUi ui(in, out, progress, true);
+        ui.confirmFolderCreation(hostile);
+        ui.confirmOverwrite({hostile, 1, 0, 0}, {hostile, 2, 0, 0}, false);
+        ui.reportError(hostile, "kaputt");
+        ui.progress({hostile, 0, 1, 0, 1});
+    }
+    for (const std::string& text : {out.str(), progress.str()}) {
+        EXPECT_EQ(text.find("a\nb"), std::string::npos);
+        EXPECT_EQ(text.find("\033[2J"), std::string::npos);
+        EXPECT_NE(text.find("a\\x0ab\\x1b[2Jc"), std::string::npos) << text;
+    }
+}
+
+}  // namespace
+}  // namespace kirvo

@@ -15,31 +15,11 @@ namespace {
 constexpr std::string_view kTempSuffix = ".kirvo-tmp";
 constexpr size_t kNameMax = 255;  // bytes per name on the usual Linux file systems
 
-std::string_view FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return std::string_view(path).substr(0, slash);
-}
-
-std::string_view NameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
-}
-
 int CloseChecked(int& fd) {
     if (fd < 0) return 0;
     const int rc = close(fd);
     fd = -1;
     return rc == 0 || errno == EINTR ? 0 : errno;
-}
-
-// Makes the rename itself durable; failure here does not undo the copy.
-void SyncFolder(std::string_view folder) {
-    const int fd = open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
 }
 
 }  // namespace
@@ -62,10 +42,16 @@ std::string FileTransfer::TemporaryName(std::string_view name) {
     return temp;
 }
 
-int FileTransfer::openSource(const std::string& path, NodeInfo& info) {
+bool FileTransfer::IsTemporaryName(std::string_view name) {
+    return name.size() > 1 + kTempSuffix.size() && name[0] == '.' &&
+           name.substr(name.size() - kTempSuffix.size()) == kTempSuffix;
+}
+
+int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) {
     abandon();
+    if (name.empty() || name == "." || name == "..") return kNotRegularFile;
     // O_NONBLOCK: opening a fifo must not wait for a writer.
-    sourceFd_ = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    sourceFd_ = openat(folder.native(), std::string(name).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (sourceFd_ < 0) {
         sourceFd_ = -1;
         return errno;
@@ -87,25 +73,31 @@ int FileTransfer::openSource(const std::string& path, NodeInfo& info) {
     sourceInfo_.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
     sourceInfo_.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
     sourceInfo_.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+    sourceChangeSeconds_ = static_cast<int64_t>(st.st_ctim.tv_sec);
+    sourceChangeNanoseconds_ = static_cast<int64_t>(st.st_ctim.tv_nsec);
     info = sourceInfo_;
     offset_ = 0;
     plainCopy_ = false;
     return 0;
 }
 
-int FileTransfer::createTemporary(const std::string& destination) {
-    if (tempFd_ >= 0) return EBUSY;
-    std::string temp(FolderOf(destination));
-    if (temp.back() != '/') temp.push_back('/');
-    temp.append(TemporaryName(NameOf(destination)));
-    // A stale temporary file of an interrupted run goes first; unlink never follows a link.
-    if (unlink(temp.c_str()) != 0 && errno != ENOENT) return errno;
-    tempFd_ = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+int FileTransfer::createTemporary(const FolderHandle& folder, std::string_view name) {
+    if (tempFd_ >= 0 || folderFd_ >= 0) return EBUSY;
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) return EINVAL;
+    const std::string temp = TemporaryName(name);
+    // A stale temporary file of an interrupted run goes first; unlinkat never follows a link.
+    if (unlinkat(folder.native(), temp.c_str(), 0) != 0 && errno != ENOENT) return errno;
+    folderFd_ = fcntl(folder.native(), F_DUPFD_CLOEXEC, 0);
+    if (folderFd_ < 0) return errno;
+    tempFd_ = openat(folderFd_, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (tempFd_ < 0) {
+        const int error = errno;
         tempFd_ = -1;
-        return errno;
+        CloseChecked(folderFd_);
+        return error;
     }
-    tempPath_ = std::move(temp);
+    tempName_ = temp;
+    destinationName_ = std::string(name);
     return 0;
 }
 
@@ -154,19 +146,23 @@ int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) 
 
 int FileTransfer::finish(bool& finished) {
     // A source written to while it was copied would leave a mixed copy that carries
-    // the old time and so looks equal to the source afterwards: refuse it.
+    // the old time and so looks equal to the source afterwards: refuse it. The
+    // status change time catches writes whose modification time was set back, and
+    // a source deleted or replaced meanwhile (the conservative choice: keep the
+    // destination as it was).
     struct stat st;
     if (fstat(sourceFd_, &st) != 0) return errno;
     if (static_cast<uint64_t>(st.st_size) != static_cast<uint64_t>(offset_) ||
         st.st_mtim.tv_sec != sourceInfo_.modifiedSeconds ||
-        static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds)
+        static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds ||
+        st.st_ctim.tv_sec != sourceChangeSeconds_ || st.st_ctim.tv_nsec != sourceChangeNanoseconds_)
         return kSourceChanged;
     finished = true;
     return 0;
 }
 
-int FileTransfer::commit(const std::string& destination) {
-    if (tempFd_ < 0) return EBADF;
+int FileTransfer::commit() {
+    if (tempFd_ < 0 || folderFd_ < 0) return EBADF;
     // Permission bits only: set-user/group-id bits are not carried to a copy.
     if (fchmod(tempFd_, sourceInfo_.permissions) != 0) return errno;
     struct timespec times[2];
@@ -177,10 +173,11 @@ int FileTransfer::commit(const std::string& destination) {
     if (futimens(tempFd_, times) != 0) return errno;
     if (fsync(tempFd_) != 0) return errno;
     if (const int error = CloseChecked(tempFd_)) return error;
-    // rename replaces a link at the destination by the file; it never writes through it.
-    if (rename(tempPath_.c_str(), destination.c_str()) != 0) return errno;
-    tempPath_.clear();
-    SyncFolder(FolderOf(destination));
+    // renameat replaces a link at the destination by the file; it never writes through it.
+    if (renameat(folderFd_, tempName_.c_str(), folderFd_, destinationName_.c_str()) != 0) return errno;
+    tempName_.clear();
+    fsync(folderFd_);  // makes the rename durable; failure here does not undo the copy
+    CloseChecked(folderFd_);
     CloseChecked(sourceFd_);
     return 0;
 }
@@ -188,8 +185,10 @@ int FileTransfer::commit(const std::string& destination) {
 void FileTransfer::abandon() {
     if (tempFd_ >= 0) close(tempFd_);
     tempFd_ = -1;
-    if (!tempPath_.empty()) unlink(tempPath_.c_str());
-    tempPath_.clear();
+    if (!tempName_.empty() && folderFd_ >= 0) unlinkat(folderFd_, tempName_.c_str(), 0);
+    tempName_.clear();
+    if (folderFd_ >= 0) close(folderFd_);
+    folderFd_ = -1;
     if (sourceFd_ >= 0) close(sourceFd_);
     sourceFd_ = -1;
 }

@@ -1,0 +1,343 @@
+#include "cli/sync_command.h"
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+#include <vector>
+
+#include <unistd.h>
+
+#include "cli/cli_arguments.h"
+#include "cli/compare_command.h"
+#include "cli/text_writer.h"
+#include "engine/tree_matcher.h"
+#include "fileops/file_operation_texts.h"
+#include "fileops/local_file_operation_service.h"
+#include "fileops/sync_plan.h"
+#include "fileops/terminal_file_operation_ui.h"
+#include "view/display_filter.h"
+#include "view/result_rows.h"
+
+namespace kirvo {
+namespace {
+
+constexpr CliArguments::OptionSpec kOptions[] = {
+    {"direction", true},
+    {"dry-run", false},
+    {"yes", false},
+    {"exclude-subfolders", false},
+    {"exclude-system-folders", false},
+    {"no-tolerance", false},
+    {"help", false},
+};
+
+// --yes: the service's questions are answered without asking. A destination
+// changed after its source since the comparison is still not replaced: that is
+// never done without a person's answer. Errors are reported and skipped.
+class UnattendedUi final : public FileOperationUi {
+public:
+    UnattendedUi(FileOperationUi& progress, std::ostream& err) : progress_(progress), err_(err) {}
+
+    ConfirmAnswer confirmFolderCreation(const std::string&) override { return ConfirmAnswer::YesToAll; }
+    ConfirmAnswer confirmOverwrite(const FileFacts&, const FileFacts& destination, bool destinationNewer) override {
+        if (!destinationNewer) return ConfirmAnswer::Yes;
+        std::string line = "kirvo-cli sync: Nicht ersetzt, weil seit dem Vergleich geändert: ";
+        AppendDisplayEscaped(line, destination.path);
+        err_ << line << '\n';
+        return ConfirmAnswer::No;
+    }
+    bool confirmDelete(int32_t) override { return false; }  // sync deletes nothing
+    ErrorAnswer reportError(const std::string& path, const std::string& reason) override {
+        std::string line = "kirvo-cli sync: Fehler: ";
+        AppendDisplayEscaped(line, path);
+        err_ << line << ": " << reason << '\n';
+        return ErrorAnswer::Skip;
+    }
+    bool progress(const ProgressInfo& info) override { return progress_.progress(info); }
+
+private:
+    FileOperationUi& progress_;
+    std::ostream& err_;
+};
+
+// Ctrl+C stops the copying after the current chunk, leaving no temporary file.
+TerminalFileOperationUi* volatile gCancelTarget = nullptr;
+extern "C" void OnInterrupt(int) {
+    if (gCancelTarget != nullptr) gCancelTarget->requestCancel();
+}
+
+struct InterruptGuard {
+    explicit InterruptGuard(TerminalFileOperationUi& ui) {
+        gCancelTarget = &ui;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;  // no SA_RESTART: a pending question ends with the safe choice
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous);
+    }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &previous, nullptr);
+        gCancelTarget = nullptr;
+    }
+    struct sigaction previous {};
+};
+
+bool AskDirection(const char* format, int32_t count, std::istream& in, std::ostream& out) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, static_cast<int>(count));
+    out << text << " [j/N] " << std::flush;
+    std::string line;
+    if (!std::getline(in, line)) {
+        out << '\n';
+        return false;
+    }
+    const size_t start = line.find_first_not_of(" \t\r");
+    const std::string answer = start == std::string::npos ? "" : line.substr(start, line.find_first_of(" \t\r", start) - start);
+    return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
+}
+
+void PrintPlan(const char* heading, const CopyList& list, std::ostream& out) {
+    out << heading << " (" << list.count() << " Dateien):\n";
+    for (const CopyPair& pair : list.pairs) {
+        std::string line = "  ";
+        AppendDisplayEscaped(line, pair.from.path);
+        line.append(" -> ");
+        AppendDisplayEscaped(line, pair.to.path);
+        out << line << '\n';
+    }
+}
+
+int32_t UnequalCount(const TreeMatcher& matcher) {
+    int32_t n = 0;
+    for (const FilePair& pair : matcher.pairs()) n += pair.verdict != 0 ? 1 : 0;
+    return n;
+}
+
+// A root that is there but is no readable folder is a usage error here: copying
+// into or out of it cannot be meant. A missing root counts as empty (it is made).
+bool CheckRoot(const char* side, const std::string& path, std::ostream& err) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(path, ec))) {
+        err << "kirvo-cli sync: Hinweis: " << side << " \"" << path
+            << "\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n";
+        return true;
+    }
+    if (RootNotice(side, path)) {
+        err << "kirvo-cli sync: " << side << " \"" << path << "\" ist kein lesbarer Ordner.\n";
+        return false;
+    }
+    return true;
+}
+
+// One root inside the other can never be brought into line: every run would
+// copy the inner tree into itself once more. Compared where the folders really
+// are, links in the roots resolved.
+bool CheckNesting(const std::string& source, const std::string& target, std::ostream& err) {
+    namespace fs = std::filesystem;
+    std::error_code ec1, ec2;
+    const std::string s = fs::weakly_canonical(fs::absolute(source), ec1).string() + "/";
+    const std::string t = fs::weakly_canonical(fs::absolute(target), ec2).string() + "/";
+    if (ec1 || ec2 || s == t) return true;
+    if (t.compare(0, s.size(), s) == 0) {
+        err << "kirvo-cli sync: Das Ziel \"" << target << "\" liegt im Quellordner; so lassen sich die Bäume nie "
+               "abgleichen.\n";
+        return false;
+    }
+    if (s.compare(0, t.size(), t) == 0) {
+        err << "kirvo-cli sync: Die Quelle \"" << source << "\" liegt im Zielordner; so lassen sich die Bäume nie "
+               "abgleichen.\n";
+        return false;
+    }
+    return true;
+}
+
+void PrintOutcome(const char* direction, const OperationResult& r, std::ostream& out) {
+    out << direction << ": " << r.count(FileOutcome::Done) << " kopiert";
+    if (const int32_t n = r.count(FileOutcome::Skipped)) out << ", " << n << " übersprungen";
+    if (const int32_t n = r.count(FileOutcome::Failed)) out << ", " << n << " fehlgeschlagen";
+    if (const int32_t n = r.count(FileOutcome::Cancelled)) out << ", " << n << " abgebrochen";
+    out << ".\n";
+}
+
+int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    SyncOptions options;
+    std::string error;
+    if (!ParseSyncOptions(args, options, error)) return ReportUsageError(kSyncCommand, error, err);
+    if (options.help) {
+        WriteCommandHelp(kSyncCommand, out);
+        return kExitEqual;
+    }
+    return RunSync(options, std::cin, out, err, isatty(STDIN_FILENO) == 1, isatty(STDERR_FILENO) == 1);
+}
+
+}  // namespace
+
+const CliCommand kSyncCommand = {
+    "sync",
+    "Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung.",
+    "kirvo-cli sync [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
+    "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
+    "               QUELLE ZIEL",
+    "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
+    "und kopiert sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle\n"
+    "ins Ziel, dann vom Ziel in die Quelle. Vorher wird je Richtung gefragt, wie viele Dateien\n"
+    "kopiert werden; beim Kopieren wird vor dem Ersetzen vorhandener Dateien gefragt. Jede Datei\n"
+    "wird erst vollständig in eine temporäre Datei geschrieben und dann an ihren Platz gesetzt.\n"
+    "Gelöscht wird nichts. Zum Schluss wird erneut verglichen und die Summen je Seite ausgegeben.\n"
+    "\n"
+    "Optionen:\n"
+    "  --direction=WERT          both (Vorgabe): beide Richtungen; to-target: nur von der Quelle\n"
+    "                            ins Ziel (--->); to-source: nur vom Ziel in die Quelle (<---)\n"
+    "  --dry-run                 nur zeigen, was kopiert würde (Quelle -> Ziel); nichts ändern\n"
+    "  --yes                     nichts fragen: beide Richtungen und das Ersetzen gelten als\n"
+    "                            bestätigt, Fehler werden gemeldet und übersprungen. Eine Datei,\n"
+    "                            die seit dem Vergleich neuer wurde als ihre Quelle, wird auch\n"
+    "                            dann nicht ersetzt.\n"
+    "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
+    "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
+    "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
+    "  --help                    diese Hilfe\n"
+    "\n"
+    "Ohne --yes braucht der Befehl ein Terminal für die Fragen. Strg+C bricht das Kopieren ab;\n"
+    "die Datei, die gerade kopiert wird, bleibt dann unverändert.\n"
+    "\n"
+    "Rückgabewert: 0 die Bäume sind danach gleich,\n"
+    "              1 etwas blieb ungleich (abgelehnt, übersprungen, fehlgeschlagen; bei\n"
+    "                --dry-run: es gäbe etwas zu kopieren),\n"
+    "              2 falscher Aufruf, kein Terminal ohne --yes, ein Pfad ist kein Ordner,\n"
+    "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben.\n",
+    &Run,
+};
+
+bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, std::string& error) {
+    CliArguments parsed;
+    if (!parsed.Parse(args, kOptions)) {
+        error = parsed.error();
+        return false;
+    }
+    options = SyncOptions();
+    options.help = parsed.Has("help");
+    if (options.help) return true;
+    if (const auto direction = parsed.Value("direction")) {
+        if (*direction == "to-target") {
+            options.toSource = false;
+        } else if (*direction == "to-source") {
+            options.toTarget = false;
+        } else if (*direction != "both") {
+            error = "Unbekannte Richtung \"" + *direction + "\"; erlaubt sind both, to-target, to-source.";
+            return false;
+        }
+    }
+    options.dryRun = parsed.Has("dry-run");
+    options.yes = parsed.Has("yes");
+    options.excludeSubFolders = parsed.Has("exclude-subfolders");
+    options.excludeSystemFolders = parsed.Has("exclude-system-folders");
+    options.twoSecondTolerance = !parsed.Has("no-tolerance");
+    const auto& operands = parsed.operands();
+    if (operands.size() > 2) {
+        error = "Zu viele Argumente: \"" + operands[2] + "\" ist überzählig.";
+        return false;
+    }
+    if (operands.empty() || operands[0].empty()) {
+        error = operands.empty() ? "Es fehlt das Argument QUELLE." : "Es fehlt das Argument QUELLE: der Pfad ist leer.";
+        return false;
+    }
+    if (operands.size() < 2 || operands[1].empty()) {
+        error = operands.size() < 2 ? "Es fehlt das Argument ZIEL." : "Es fehlt das Argument ZIEL: der Pfad ist leer.";
+        return false;
+    }
+    options.source = operands[0];
+    options.target = operands[1];
+    return true;
+}
+
+int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
+            bool showProgress) {
+    if (!options.dryRun && !options.yes && !interactive) {
+        err << "kirvo-cli sync: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
+               "kopiert, mit --dry-run nur gezeigt, was kopiert würde.\n";
+        return kExitUsage;
+    }
+    if (!CheckRoot("Die Quelle", options.source, err) || !CheckRoot("Das Ziel", options.target, err) ||
+        !CheckNesting(options.source, options.target, err))
+        return kExitUsage;
+
+    SyncPlan plan;
+    {
+        TreeMatcher matcher;
+        std::string source = options.source;
+        std::string target = options.target;
+        matcher.Run(source, target, options.excludeSubFolders, options.excludeSystemFolders,
+                    options.twoSecondTolerance);
+        const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
+        std::vector<PlanRow> planRows;
+        planRows.reserve(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const FilePair* pair = rows.Pair(i);
+            if (pair == nullptr) continue;
+            planRows.push_back({rows.IsMarked(i), pair->verdict > 0 ? 1 : pair->verdict < 0 ? -1 : 0,
+                                pair->source ? pair->source->relativePath() : std::string(),
+                                pair->target ? pair->target->relativePath() : std::string()});
+        }
+        plan = BuildSyncPlan(planRows, matcher.sourceRoot(), matcher.targetRoot());
+    }
+    if (!options.toTarget) plan.sourceToTarget = {};
+    if (!options.toSource) plan.targetToSource = {};
+
+    if (options.dryRun) {
+        if (options.toTarget) PrintPlan("Von Quelle nach Ziel", plan.sourceToTarget, out);
+        if (options.toSource) PrintPlan("Von Ziel nach Quelle", plan.targetToSource, out);
+        out.flush();
+        if (!out) {
+            err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
+            return kExitUsage;
+        }
+        return plan.sourceToTarget.empty() && plan.targetToSource.empty() ? kExitEqual : kExitUnequal;
+    }
+
+    bool copyToTarget = !plan.sourceToTarget.empty();
+    bool copyToSource = !plan.targetToSource.empty();
+    if (!options.yes) {
+        if (copyToTarget)
+            copyToTarget = AskDirection("Es werden %i Dateien von Quelle nach Ziel kopiert !",
+                                        plan.sourceToTarget.count(), in, out);
+        if (copyToSource)
+            copyToSource = AskDirection("Es werden %i Dateien von Ziel nach Quelle kopiert !",
+                                        plan.targetToSource.count(), in, out);
+    }
+
+    // The defaults of the window's options: ask before overwriting, create folders silently.
+    const CopyFlags flags{!options.yes, false};
+    const auto copy = [&](const CopyList& list, const char* direction) {
+        OperationResult result;
+        {
+            TerminalFileOperationUi terminal(in, out, err, showProgress);  // its progress line ends with it
+            UnattendedUi unattended(terminal, err);
+            InterruptGuard interrupt(terminal);
+            LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal);
+            result = service.copy(list.pairs, flags);
+        }
+        PrintOutcome(direction, result, out);
+    };
+    if (copyToTarget) copy(plan.sourceToTarget, "Von Quelle nach Ziel");
+    if (copyToSource) copy(plan.targetToSource, "Von Ziel nach Quelle");
+
+    TreeMatcher matcher;
+    std::string source = options.source;
+    std::string target = options.target;
+    matcher.Run(source, target, options.excludeSubFolders, options.excludeSystemFolders, options.twoSecondTolerance);
+    const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
+    out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
+    const int32_t unequal = UnequalCount(matcher);
+    if (unequal > 0) out << "Ungleich geblieben: " << unequal << " Dateien.\n";
+    out.flush();
+    if (!out) {
+        err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
+        return kExitUsage;
+    }
+    return unequal > 0 ? kExitUnequal : kExitEqual;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,39 @@
+#pragma once
+#include <istream>
+#include <ostream>
+#include <span>
+#include <string>
+
+#include "cli/cli_command.h"
+
+namespace kirvo {
+
+// "kirvo-cli sync": compares, takes every unequal row as marked and copies as
+// "Dateien abgleichen" does, asking on the terminal; then compares again.
+extern const CliCommand kSyncCommand;
+
+struct SyncOptions {
+    bool toTarget = true;  // --direction=both|to-target|to-source
+    bool toSource = true;
+    bool dryRun = false;
+    bool yes = false;
+    bool excludeSubFolders = false;
+    bool excludeSystemFolders = false;
+    bool twoSecondTolerance = true;
+    bool help = false;
+    std::string source;
+    std::string target;
+};
+
+// False on a usage error, with a German message in `error`.
+bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, std::string& error);
+
+// Runs the synchronisation. Questions go to out and are answered from in;
+// interactive says whether someone is there to answer (without it and without
+// --yes nothing is done: kExitUsage). Progress goes to err when showProgress.
+// kExitEqual when the trees are in line afterwards, kExitUnequal when anything
+// was left unequal.
+int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
+            bool showProgress);
+
+}  // namespace kirvo

@@ -1,0 +1,198 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#if defined(__linux__)
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#endif
+
+#include "platform/folder_handle.h"
+
+namespace kirvo {
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+void Describe(const struct stat& st, NodeInfo& info) {
+    if (S_ISREG(st.st_mode)) {
+        info.kind = NodeKind::File;
+    } else if (S_ISDIR(st.st_mode)) {
+        info.kind = NodeKind::Folder;
+    } else if (S_ISLNK(st.st_mode)) {
+        info.kind = NodeKind::Link;
+    } else {
+        info.kind = NodeKind::Other;
+    }
+    info.size = static_cast<uint64_t>(st.st_size);
+    info.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    info.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+}
+
+bool IsDotName(std::string_view name) { return name == "." || name == ".."; }
+
+// Opens one child folder of `folder` without following a link; a link (or a
+// name that cannot be a plain child) gives kLinkOnTheWay.
+int OpenOne(int folder, const std::string& name, int& out) {
+    if (IsDotName(name) || name.empty()) return kLinkOnTheWay;
+    out = openat(folder, name.c_str(), kFolderFlags | O_NOFOLLOW);
+    if (out >= 0) return 0;
+    const int error = errno;
+    struct stat st;
+    if ((error == ELOOP || error == ENOTDIR) && fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(st.st_mode))
+        return kLinkOnTheWay;
+    return error;
+}
+
+#if defined(__linux__) && defined(SYS_openat2)
+// One call for the whole way where the kernel offers it; -1 with errno otherwise.
+int OpenBeneathAtOnce(int folder, const std::string& relative) {
+    struct open_how how {};
+    how.flags = static_cast<uint64_t>(kFolderFlags);
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS;
+    return static_cast<int>(syscall(SYS_openat2, folder, relative.c_str(), &how, sizeof how));
+}
+#endif
+
+}  // namespace
+
+void SplitRelative(std::string_view relative, std::string_view& folder, std::string_view& name) {
+    const size_t slash = relative.rfind('/');
+    if (slash == std::string_view::npos) {
+        folder = relative.substr(0, 0);  // empty, but still pointing into relative
+        name = relative;
+    } else {
+        folder = relative.substr(0, slash);
+        name = relative.substr(slash + 1);
+    }
+}
+
+FolderHandle::~FolderHandle() {
+    if (fd_ >= 0) close(fd_);
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+int FolderHandle::OpenRoot(const std::string& path, FolderHandle& out) {
+    out = FolderHandle();
+    int fd = open(path.empty() ? "." : path.c_str(), kFolderFlags);
+    if (fd >= 0) {
+        out = FolderHandle(fd);
+        return 0;
+    }
+    if (errno != ENAMETOOLONG) return errno;
+    // Too long for one call: step by step from / or the current folder, following
+    // links as the single call would have.
+    const bool absolute = path[0] == '/';
+    fd = open(absolute ? "/" : ".", kFolderFlags);
+    if (fd < 0) return errno;
+    size_t pos = absolute ? 1 : 0;
+    while (pos < path.size()) {
+        size_t next = path.find('/', pos);
+        if (next == std::string::npos) next = path.size();
+        if (next > pos) {
+            const std::string name = path.substr(pos, next - pos);
+            const int child = openat(fd, name.c_str(), kFolderFlags);
+            const int error = errno;
+            close(fd);
+            if (child < 0) return error;
+            fd = child;
+        }
+        pos = next + 1;
+    }
+    out = FolderHandle(fd);
+    return 0;
+}
+
+int FolderHandle::openBeneath(std::string_view relative, FolderHandle& out, size_t* failedAt) const {
+    out = FolderHandle();
+    if (fd_ < 0) return EBADF;
+    while (!relative.empty() && relative.back() == '/') relative.remove_suffix(1);
+    if (relative.empty()) {
+        const int fd = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) return errno;
+        out = FolderHandle(fd);
+        return 0;
+    }
+#if defined(__linux__) && defined(SYS_openat2)
+    {
+        const int fd = OpenBeneathAtOnce(fd_, std::string(relative));
+        if (fd >= 0) {
+            out = FolderHandle(fd);
+            return 0;
+        }
+        // Any failure (also ENOSYS or a refusal by a sandbox) goes the long way,
+        // which finds out precisely which name failed and why.
+    }
+#endif
+    int current = fd_;
+    size_t pos = 0;
+    while (pos < relative.size()) {
+        size_t next = relative.find('/', pos);
+        if (next == std::string_view::npos) next = relative.size();
+        if (next > pos) {
+            int child = -1;
+            const int error = OpenOne(current, std::string(relative.substr(pos, next - pos)), child);
+            if (current != fd_) close(current);
+            if (error != 0) {
+                if (failedAt != nullptr) *failedAt = next;
+                return error;
+            }
+            current = child;
+        }
+        pos = next + 1;
+    }
+    out = FolderHandle(current);
+    return 0;
+}
+
+int FolderHandle::openChild(std::string_view name, bool create, FolderHandle& out) const {
+    out = FolderHandle();
+    if (fd_ < 0) return EBADF;
+    const std::string child(name);
+    if (IsDotName(child) || child.empty() || child.find('/') != std::string::npos) return kLinkOnTheWay;
+    if (create && mkdirat(fd_, child.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+    int fd = -1;
+    const int error = OpenOne(fd_, child, fd);
+    if (error == 0) out = FolderHandle(fd);
+    return error;
+}
+
+int FolderHandle::inspect(std::string_view name, bool followLinks, NodeInfo& info) const {
+    info = NodeInfo{};
+    if (fd_ < 0) return EBADF;
+    struct stat st;
+    if (fstatat(fd_, std::string(name).c_str(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
+    Describe(st, info);
+    return 0;
+}
+
+int FolderHandle::removeFileOrLink(std::string_view name) const {
+    if (fd_ < 0) return EBADF;
+    const std::string child(name);
+    if (IsDotName(child) || child.empty()) return EISDIR;
+    struct stat st;
+    if (fstatat(fd_, child.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return kNotRegularFile;  // fifo, socket, device
+    // unlinkat without AT_REMOVEDIR removes a link itself, and fails on a folder
+    // that replaced the file since the check above.
+    return unlinkat(fd_, child.c_str(), 0) == 0 ? 0 : errno;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_command.h"
+#include "cli/sync_command.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+using test::MakeTree;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr int64_t kOld = 1'300'000'000;
+constexpr int64_t kNew = 1'400'000'000;
+
+struct SyncRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+SyncRun Sync(std::vector<std::string> args, const std::string& answers = "", bool interactive = true) {
+    SyncOptions options;
+    std::string error;
+    SyncRun r;
+    if (!ParseSyncOptions(args, options, error)) {
+        r.status = kExitUsage;
+        r.err = error;
+        return r;
+    }
+    std::istringstream in(answers);
+    std::ostringstream out, err;
+    r.status = RunSync(options, in, out, err, interactive, false);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+// Runs the real binary with stdin from /dev/null (no terminal).
+SyncRun SyncBinary(const std::vector<std::string>& args) {
+    std::string command = KIRVO_CLI_PATH;
+    command += " sync";
+    for (const std::string& a : args) command += " '" + a + "'";
+    command += " </dev/null 2>&1";
+    SyncRun r;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
+    const int status = pclose(pipe);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+// Two trees with work in both directions: new and newer files each way, an equal file.
+struct Trees {
+    TempDir dir;
+    std::string q = dir / "q";
+    std::string z = dir / "z";
+    Trees() {
+        MakeTree(q, {{"new-in-source.txt", kNew, "s1"},
+                     {"sub/deeper/only-here.bin", kNew, std::string(5000, 's')},
+                     {"newer-in-source.txt", kNew, "s-newer"},
+                     {"same.txt", kOld, "same"}});
+        MakeTree(z, {{"newer-in-source.txt", kOld, "t-older"},
+                     {"same.txt", kOld, "same"},
+                     {"from-target/t.txt", kNew, "t1"}});
+    }
+};
+
+TEST(SyncCommand, DryRunListsEveryPairAndChangesNothing) {
+    Trees t;
+    const SyncRun r = Sync({"--dry-run", t.q, t.z});
+    EXPECT_EQ(r.status, kExitUnequal);
+    EXPECT_NE(r.out.find("Von Quelle nach Ziel (3 Dateien):"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(t.q + "/sub/deeper/only-here.bin -> " + t.z + "/sub/deeper/only-here.bin"), std::string::npos);
+    EXPECT_NE(r.out.find(t.z + "/from-target/t.txt -> " + t.q + "/from-target/t.txt"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(t.z + "/new-in-source.txt"));
+    EXPECT_FALSE(std::filesystem::exists(t.q + "/from-target"));
+    EXPECT_EQ(ReadFile(t.z + "/newer-in-source.txt"), "t-older");
+    // Dry run needs no terminal either.
+    EXPECT_EQ(SyncBinary({"--dry-run", t.q, t.z}).status, kExitUnequal);
+}
+
+TEST(SyncCommand, YesBringsTheTreesIntoLine) {
+    Trees t;
+    const SyncRun r = SyncBinary({"--yes", t.q, t.z});
+    EXPECT_EQ(r.status, kExitEqual) << r.out;
+    EXPECT_EQ(ReadFile(t.z + "/newer-in-source.txt"), "s-newer");
+    EXPECT_EQ(ReadFile(t.z + "/sub/deeper/only-here.bin"), std::string(5000, 's'));
+    EXPECT_EQ(ReadFile(t.q + "/from-target/t.txt"), "t1");
+    EXPECT_NE(r.out.find("Quelle: 5 Dateien"), std::string::npos) << r.out;
+    EXPECT_EQ(Sync({"--dry-run", t.q, t.z}).status, kExitEqual);  // nothing left to do
+}
+
+TEST(SyncCommand, QuestionsPerDirectionAndTheServicesQuestions) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> options;
+        std::string answers;
+        int status;
+        bool sourceToTarget;  // did the files reach the target?
+        bool targetToSource;
+        int questions;        // direction questions asked
+    };
+    const Case cases[] = {
+        // First question declined, second agreed: only the target's file comes over.
+        {"decline to target", {}, "n\nj\n", kExitUnequal, false, true, 2},
+        // Both agreed, overwrite of newer-in-source.txt agreed ("Ja").
+        {"both agreed", {}, "j\nj\nj\n", kExitEqual, true, true, 2},
+        // End of input takes the safe choice for every question.
+        {"no answers", {}, "", kExitUnequal, false, false, 2},
+        {"only to target", {"--direction=to-target"}, "j\nj\n", kExitUnequal, true, false, 1},
+        {"only to source", {"--direction=to-source"}, "j\n", kExitUnequal, false, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Trees t;
+        std::vector<std::string> args = c.options;
+        args.push_back(t.q);
+        args.push_back(t.z);
+        const SyncRun r = Sync(args, c.answers);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_EQ(std::filesystem::exists(t.z + "/new-in-source.txt"), c.sourceToTarget);
+        EXPECT_EQ(std::filesystem::exists(t.q + "/from-target/t.txt"), c.targetToSource);
+        int asked = 0;
+        for (const char* q : {"Es werden 3 Dateien von Quelle nach Ziel kopiert ! [j/N]",
+                              "Es werden 1 Dateien von Ziel nach Quelle kopiert ! [j/N]"})
+            asked += r.out.find(q) != std::string::npos ? 1 : 0;
+        EXPECT_EQ(asked, c.questions) << r.out;
+        if (c.sourceToTarget) {
+            // The service asked before replacing the existing target file.
+            EXPECT_NE(r.out.find("newer-in-source.txt"), std::string::npos);
+            EXPECT_EQ(ReadFile(t.z + "/newer-in-source.txt"), "s-newer");
+        }
+    }
+}
+
+TEST(SyncCommand, RefusesWithoutTerminalOrWithBadArguments) {
+    Trees t;
+    const SyncRun r = SyncBinary({t.q, t.z});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.out.find("Ohne Terminal"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(t.z + "/new-in-source.txt"));
+
+    WriteFile(t.dir / "a-file", "x", kOld);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--direction=sideways", t.q, t.z}, {"--yes", t.q}, {"--yes", t.q, t.z, "extra"},
+          {"--yes", "--frobnicate", t.q, t.z}, {"--yes", t.q, t.dir / "a-file"}}) {
+        EXPECT_EQ(SyncBinary(args).status, kExitUsage) << args[0];
+    }
+    EXPECT_FALSE(std::filesystem::exists(t.z + "/new-in-source.txt"));
+
+    // Output that cannot be written is not passed off as success.
+    const std::string full = std::string(KIRVO_CLI_PATH) + " sync --dry-run '" + t.q + "' '" + t.z +
+                             "' >/dev/full 2>/dev/null";
+    const int status = std::system(full.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitUsage);
+}
+
+TEST(SyncCommand, MissingTargetRootIsMadeAndFilled) {
+    Trees t;
+    const std::string fresh = t.dir / "new/backup";
+    const SyncRun r = Sync({"--yes", "--direction=to-target", t.q, fresh});
+    EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+    EXPECT_EQ(ReadFile(fresh + "/sub/deeper/only-here.bin"), std::string(5000, 's'));
+}
+
+}  // namespace
+}  // namespace kirvo

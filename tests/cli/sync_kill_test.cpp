@@ -1,0 +1,168 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/cli_command.h"
+#include "fileops/tree_tools.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int64_t kOld = 1'300'000'000;
+constexpr int64_t kNew = 1'400'000'000;
+
+std::string Content(const std::string& name, const char* version, size_t size) {
+    std::string pattern = name + ":" + version + ";";
+    std::string content;
+    content.reserve(size);
+    while (content.size() < size) content.append(pattern, 0, std::min(pattern.size(), size - content.size()));
+    return content;
+}
+
+// One file of the two trees: what each side holds before the sync and what both hold after it.
+struct Expected {
+    std::string before[2];  // "" = absent
+    std::string after;
+};
+
+// Work in both directions: large files (so kills land inside copies), small
+// ones, files on one side only, newer on either side.
+std::map<std::string, Expected> MakeTrees(const std::string& q, const std::string& z, size_t big) {
+    std::map<std::string, Expected> files;
+    fs::remove_all(q);
+    fs::remove_all(z);
+    fs::create_directories(q);
+    fs::create_directories(z);
+    const auto add = [&](const std::string& rel, size_t size, int newerSide, bool otherHasIt) {
+        Expected e;
+        const std::string fresh = Content(rel, "neu", size);
+        const std::string old = Content(rel, "alt", size / 2 + 1);
+        e.before[newerSide] = fresh;
+        e.before[1 - newerSide] = otherHasIt ? old : "";
+        e.after = fresh;
+        test::WriteFile((newerSide == 0 ? q : z) + "/" + rel, fresh, kNew);
+        if (otherHasIt) test::WriteFile((newerSide == 0 ? z : q) + "/" + rel, old, kOld);
+        files[rel] = e;
+    };
+    for (int i = 0; i < 3; ++i) {
+        add("gross/q" + std::to_string(i) + ".bin", big + 1000u * i, 0, i != 1);
+        add("gross/z" + std::to_string(i) + ".bin", big * 5 / 6 + 1000u * i, 1, i != 2);
+    }
+    for (int i = 0; i < 60; ++i) {
+        const std::string folder = "klein/" + std::to_string(i % 7) + "/";
+        add(folder + "q" + std::to_string(i), 100 + 37 * i, 0, i % 3 != 0);
+        add(folder + "z" + std::to_string(i), 50 + 41 * i, 1, i % 4 != 0);
+    }
+    return files;
+}
+
+// What lies in the two trees now, temporary files of ours apart (they may stay after a kill).
+std::string CheckBetween(const std::string& q, const std::string& z, const std::map<std::string, Expected>& files,
+                         bool finished) {
+    std::string problems;
+    const std::string roots[2] = {q, z};
+    for (int side = 0; side < 2; ++side) {
+        for (const auto& e : fs::recursive_directory_iterator(roots[side])) {
+            if (!e.is_regular_file()) continue;
+            const std::string rel = e.path().string().substr(roots[side].size() + 1);
+            const bool temporary = e.path().filename().string().find(".kirvo-tmp") != std::string::npos;
+            if (temporary) {
+                if (finished) problems += "temporary file left: " + rel + "\n";
+                continue;
+            }
+            if (!files.count(rel)) problems += "unexpected file: " + rel + "\n";
+        }
+        for (const auto& [rel, e] : files) {
+            const std::string now = test::ReadDeep(roots[side], rel);
+            const bool old = e.before[side].empty() ? now == "<missing>" : now == e.before[side];
+            const bool fresh = now == e.after;
+            if (finished ? !fresh : !(old || fresh))
+                problems += (side == 0 ? "q/" : "z/") + rel + ": " + std::to_string(now.size()) + " bytes, mixed\n";
+        }
+    }
+    return problems;
+}
+
+pid_t StartSync(const std::string& q, const std::string& z) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(null, 2);
+        execl(KIRVO_CLI_PATH, "kirvo-cli", "sync", "--yes", q.c_str(), z.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+int Finish(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+// kirvo-cli sync --yes killed with SIGKILL at random moments: every file on
+// either side is then as it was or completely new, and a rerun finishes the job
+// with nothing of ours left behind.
+void KillRuns(int runs, unsigned seed, size_t big) {
+    test::Scratch scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    const std::string q = scratch.path() + "/q", z = scratch.path() + "/z";
+
+    auto files = MakeTrees(q, z, big);
+    const auto start = Clock::now();
+    ASSERT_EQ(Finish(StartSync(q, z)), kExitEqual);
+    const auto full = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+    ASSERT_EQ(CheckBetween(q, z, files, true), "");
+
+    std::mt19937 random(seed);
+    int killedInside = 0;
+    // The kills are spread over a window that follows how long a run takes
+    // now (the machine may be busier or idler than at the first run).
+    int64_t window = full;
+    for (int run = 0; run < runs; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        files = MakeTrees(q, z, big);
+        const pid_t pid = StartSync(q, z);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % (window + 1)));
+        kill(pid, SIGKILL);
+        if (Finish(pid) == -SIGKILL) {
+            ++killedInside;
+            window = std::min<int64_t>(window * 21 / 20 + 1, 4 * full);
+        } else {
+            window = window * 3 / 4;
+        }
+        ASSERT_EQ(CheckBetween(q, z, files, false), "");
+        const int rerun = Finish(StartSync(q, z));
+        ASSERT_EQ(CheckBetween(q, z, files, true), "") << "rerun status " << rerun;
+        ASSERT_EQ(rerun, kExitEqual);
+    }
+    ::testing::Test::RecordProperty("killed_inside_a_run", killedInside);
+    if (runs >= 20) {
+        EXPECT_GE(killedInside, runs / 3);  // most kills landed inside a run
+    }
+}
+
+TEST(SyncKill, KilledRunsLeaveOldOrNewContentAndARerunFinishes) { KillRuns(2, 1, 1u << 20); }
+
+TEST(SyncKillSlow, ManyRandomKills) { KillRuns(120, 20261207, 6u << 20); }
+
+}  // namespace
+}  // namespace kirvo

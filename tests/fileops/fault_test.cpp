@@ -1,0 +1,336 @@
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/tree_matcher.h"
+#include "fileops/file_operation_texts.h"
+#include "fileops/local_file_operation_service.h"
+#include "fileops/scripted_ui.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+using test::ReadFile;
+using test::ScriptedUi;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr int64_t kOld = 1'300'000'000;
+constexpr int64_t kNew = 1'400'000'000;
+const CopyFlags kNoQuestions{false, false};
+
+std::vector<std::string> TempFilesBelow(const std::string& root) {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+        if (e.path().filename().string().find(".kirvo-tmp") != std::string::npos) found.push_back(e.path());
+    return found;
+}
+
+std::string Describe(const OperationResult& r) {
+    std::string text;
+    for (const FileReport& f : r.files)
+        text += std::to_string(static_cast<int>(f.outcome)) + " " + f.reason + "\n";
+    return text;
+}
+
+// Runs body in a forked child and returns what it returned (or a note on how
+// it died). For faults that need the process itself changed.
+std::string InChild(const std::function<std::string()>& body, const std::function<void()>& setup = {}) {
+    int fds[2];
+    if (pipe(fds) != 0) return "no pipe";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        if (setup) setup();
+        const std::string result = body();
+        (void)!write(fds[1], result.data(), result.size());
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string result;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) result.append(buffer, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status)) return "child died with signal " + std::to_string(WTERMSIG(status));
+    return result;
+}
+
+// A small file system of our own where the system lets us mount one (root);
+// unmounted when the object dies.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const std::string& path, const char* options) : path_(path) {
+        test::MakeDirs(path);
+        mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, options) == 0;
+    }
+    ~SmallFileSystem() {
+        if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    bool makeReadOnly() { return mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+
+private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
+class FaultTest : public ::testing::Test {
+public:
+    CopyPair Pair(std::string_view rel) const {
+        return {RootedPath::Join(dir / "q/", rel), RootedPath::Join(dir / "z/", rel)};
+    }
+    std::string Src(std::string_view rel) const { return dir / ("q/" + std::string(rel)); }
+    std::string Tgt(std::string_view rel) const { return dir / ("z/" + std::string(rel)); }
+
+    TempDir dir;
+};
+
+// Disk full, through a file size limit on the process: the copy fails with the
+// system's reason, the destination keeps its old content, no temporary file stays.
+TEST_F(FaultTest, FileSizeLimitFailsTheCopyAndKeepsTheDestination) {
+    WriteFile(Src("big"), std::string(1 << 20, 'b'), kNew);
+    WriteFile(Tgt("big"), "old", kOld);
+    WriteFile(Src("small"), "fits", kNew);
+    const std::string result = InChild(
+        [&] {
+            ScriptedUi ui;
+            ui.errorAnswers = {ErrorAnswer::Skip};
+            return Describe(LocalFileOperationService(ui).copy(std::vector<CopyPair>{Pair("big"), Pair("small")},
+                                                                kNoQuestions));
+        },
+        [] {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{256 * 1024, 256 * 1024};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    EXPECT_EQ(result, "2 " + FileOperationTexts::Reason(FileOperationTexts::kCopyFailed, EFBIG) + "\n0 \n");
+    EXPECT_EQ(ReadFile(Tgt("big")), "old");
+    EXPECT_EQ(ReadFile(Tgt("small")), "fits");
+    EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
+}
+
+// Disk full for real on a small file system; afterwards the space is free again.
+TEST_F(FaultTest, FullFileSystemFailsTheCopyAndFreesTheSpace) {
+    SmallFileSystem small(Tgt(""), "size=1m");
+    if (!small.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    WriteFile(Src("big"), std::string(3 << 20, 'b'), kNew);
+    WriteFile(Src("after"), std::string(512 * 1024, 'a'), kNew);
+    WriteFile(Tgt("big"), "old", kOld);
+    ScriptedUi ui;
+    ui.errorAnswers = {ErrorAnswer::Skip};
+    const OperationResult r = LocalFileOperationService(ui).copy(std::vector<CopyPair>{Pair("big"), Pair("after")},
+                                                                 kNoQuestions);
+    EXPECT_EQ(r.files[0].outcome, FileOutcome::Failed);
+    EXPECT_NE(r.files[0].reason.find(strerror(ENOSPC)), std::string::npos) << r.files[0].reason;
+    EXPECT_EQ(r.files[1].outcome, FileOutcome::Done);  // the failed copy's space was given back
+    EXPECT_EQ(ReadFile(Tgt("big")), "old");
+    EXPECT_EQ(ReadFile(Tgt("after")), std::string(512 * 1024, 'a'));
+    EXPECT_TRUE(TempFilesBelow(Tgt("")).empty());
+}
+
+TEST_F(FaultTest, ReadOnlyFileSystemRefusesCopyAndDelete) {
+    SmallFileSystem small(Tgt(""), "size=1m");
+    if (!small.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    WriteFile(Src("f"), "new", kNew);
+    WriteFile(Src("sub/g"), "new", kNew);
+    WriteFile(Tgt("f"), "old", kOld);
+    ASSERT_TRUE(small.makeReadOnly());
+    ScriptedUi ui;
+    ui.errorAnswers = {ErrorAnswer::Skip, ErrorAnswer::Skip, ErrorAnswer::Skip};
+    LocalFileOperationService service(ui);
+    const OperationResult copied = service.copy(std::vector<CopyPair>{Pair("f"), Pair("sub/g")}, kNoQuestions);
+    const OperationResult removed =
+        service.remove(std::vector<RootedPath>{RootedPath::Join(Tgt(""), "f")}, DeleteFlags{false});
+    ASSERT_EQ(ui.errors.size(), 3u);
+    for (const auto& e : ui.errors) EXPECT_NE(e.reason.find(strerror(EROFS)), std::string::npos) << e.reason;
+    EXPECT_EQ(copied.count(FileOutcome::Failed), 2);
+    EXPECT_EQ(removed.count(FileOutcome::Failed), 1);
+    EXPECT_EQ(ReadFile(Tgt("f")), "old");
+}
+
+// Permission denied, for real: as root the child gives up its rights first.
+TEST_F(FaultTest, PermissionDeniedOnSourceFileSourceFolderAndDestination) {
+    WriteFile(Src("locked-file"), "secret", kNew);
+    WriteFile(Src("locked-folder/f"), "secret", kNew);
+    WriteFile(Src("free"), "free", kNew);
+    WriteFile(Tgt("readonly/f"), "old", kOld);
+    WriteFile(Src("readonly/f"), "new", kNew);
+    test::MakeDirs(Tgt(""));
+    const bool root = geteuid() == 0;
+    const uid_t nobody = 65534;
+    chmod(dir.path().c_str(), 0755);
+    chmod(Src("").c_str(), 0755);
+    if (root) {
+        // Writable for the child where it should be, nowhere else.
+        ASSERT_EQ(chown(Tgt("").c_str(), nobody, nobody), 0);
+    }
+    chmod(Src("locked-file").c_str(), 0);
+    chmod(Src("locked-folder").c_str(), 0);
+    chmod(Tgt("readonly").c_str(), 0555);
+    const auto body = [&] {
+        ScriptedUi ui;
+        ui.errorAnswers.assign(4, ErrorAnswer::Skip);
+        LocalFileOperationService service(ui);
+        const OperationResult r = service.copy(
+            std::vector<CopyPair>{Pair("locked-file"), Pair("locked-folder/f"), Pair("readonly/f"), Pair("free")},
+            kNoQuestions);
+        const OperationResult d =
+            service.remove(std::vector<RootedPath>{RootedPath::Join(Tgt(""), "readonly/f")}, DeleteFlags{false});
+        std::string text = Describe(r) + Describe(d);
+        for (const auto& e : ui.errors) text += e.path + "\n";
+        return text;
+    };
+    const std::string result = root ? InChild(body,
+                                              [] {
+                                                  setgroups(0, nullptr);
+                                                  if (setresgid(65534, 65534, 65534) != 0 ||
+                                                      setresuid(65534, 65534, 65534) != 0)
+                                                      _exit(3);
+                                              })
+                                    : body();
+    const std::string denied = strerror(EACCES);
+    const std::string expected =
+        "2 " + FileOperationTexts::Reason(FileOperationTexts::kSourceUnreadable, EACCES) + "\n" +
+        "2 " + FileOperationTexts::Reason(FileOperationTexts::kSourceFolderUnusable, EACCES) + "\n" +
+        "2 " + FileOperationTexts::Reason(FileOperationTexts::kCannotCreate, EACCES) + "\n" + "0 \n" +
+        "2 " + FileOperationTexts::Reason(FileOperationTexts::kCannotDelete, EACCES) + "\n" + Src("locked-file") +
+        "\n" + Src("locked-folder") + "\n" + Tgt("readonly/f") + "\n" + Tgt("readonly/f") + "\n";
+    EXPECT_EQ(result, expected);
+    chmod(Tgt("readonly").c_str(), 0755);
+    EXPECT_EQ(ReadFile(Tgt("readonly/f")), "old");
+    EXPECT_EQ(ReadFile(Tgt("free")), "free");
+    EXPECT_TRUE(TempFilesBelow(Tgt("")).empty());
+}
+
+// The source or the destination changes while a large file is being copied
+// (after its first chunk). The destination ends up old or complete, never mixed.
+TEST_F(FaultTest, ChangesDuringTheCopy) {
+    const std::string big(LocalFileOperationService::kChunkBytes * 2 + 123, 'b');
+    struct Case {
+        const char* name;
+        std::function<void(FaultTest&)> change;
+        FileOutcome outcome;
+        std::string destination;  // content afterwards; "<dir>" for a folder
+    };
+    const Case cases[] = {
+        {"source deleted", [](FaultTest& t) { unlink(t.Src("f").c_str()); }, FileOutcome::Failed, "old"},
+        {"source truncated", [](FaultTest& t) { truncate(t.Src("f").c_str(), 10); }, FileOutcome::Failed, "old"},
+        {"source grown",
+         [](FaultTest& t) {
+             std::ofstream(t.Src("f"), std::ios::app) << "more";
+         },
+         FileOutcome::Failed, "old"},
+        {"source replaced by another file",
+         [](FaultTest& t) {
+             WriteFile(t.Src("other"), "other", kNew);
+             rename(t.Src("other").c_str(), t.Src("f").c_str());
+         },
+         FileOutcome::Failed, "old"},
+        {"source rewritten in place with its size and time kept",
+         [](FaultTest& t) {
+             const int fd = open(t.Src("f").c_str(), O_WRONLY);
+             (void)!pwrite(fd, "XX", 2, 0);  // already copied
+             (void)!pwrite(fd, "YY", 2, 3 * (1 << 20) + 5);
+             close(fd);
+             test::SetModified(t.Src("f"), kNew);
+         },
+         FileOutcome::Failed, "old"},
+        {"destination replaced by a folder",
+         [](FaultTest& t) {
+             unlink(t.Tgt("f").c_str());
+             WriteFile(t.Tgt("f/inside"), "kept", kOld);
+         },
+         FileOutcome::Failed, "<dir>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FaultTest& t = *this;
+        std::filesystem::remove_all(dir.path());
+        WriteFile(Src("f"), big, kNew);
+        WriteFile(Tgt("f"), "old", kOld);
+        ScriptedUi ui;
+        ui.errorAnswers = {ErrorAnswer::Skip};
+        bool changed = false;
+        ui.onProgress = [&](const ProgressInfo& p) {
+            if (p.bytesDone > 0 && !changed) {
+                changed = true;
+                c.change(t);
+            }
+        };
+        const OperationResult r = LocalFileOperationService(ui).copy(std::vector<CopyPair>{Pair("f")}, kNoQuestions);
+        EXPECT_TRUE(changed);
+        EXPECT_EQ(r.files[0].outcome, c.outcome) << r.files[0].reason;
+        if (c.destination == "<dir>") {
+            EXPECT_EQ(ReadFile(Tgt("f/inside")), "kept");
+        } else {
+            const std::string now = ReadFile(Tgt("f"));
+            EXPECT_TRUE(now == c.destination) << now.size() << " bytes instead of " << c.destination.size();
+        }
+        EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
+    }
+}
+
+// Files and folders vanish and appear while the scan runs: every run ends, and
+// what it lists is consistent (ordered, each entry in one pair).
+TEST(ScanFaults, FilesVanishingWhileTheScanRuns) {
+    TempDir dir;
+    const std::string q = dir / "q", z = dir / "z";
+    for (int f = 0; f < 40; ++f)
+        for (int i = 0; i < 25; ++i) {
+            const std::string rel = "d" + std::to_string(f) + "/f" + std::to_string(i);
+            WriteFile(q + "/" + rel, "s", kNew);
+            WriteFile(z + "/" + rel, "t", kOld);
+        }
+    std::atomic<bool> stop{false};
+    std::thread churn([&] {
+        std::mt19937 random(7);
+        while (!stop.load()) {
+            const std::string side = random() % 2 ? q : z;
+            const std::string folder = side + "/d" + std::to_string(random() % 40);
+            const std::string file = folder + "/f" + std::to_string(random() % 25);
+            switch (random() % 4) {
+            case 0: unlink(file.c_str()); break;
+            case 1: WriteFile(file, "again", kNew); break;
+            case 2: std::filesystem::remove_all(folder); break;
+            case 3: rename(folder.c_str(), (folder + "x").c_str()); rename((folder + "x").c_str(), folder.c_str()); break;
+            }
+        }
+    });
+    for (int run = 0; run < 30; ++run) {
+        TreeMatcher matcher;
+        std::string s = q, t = z;
+        const int32_t count = matcher.Run(s, t, false, false, true);
+        int32_t entries = 0;
+        for (const FilePair& p : matcher.pairs()) {
+            ASSERT_TRUE(p.source || p.target);
+            entries += (p.source ? 1 : 0) + (p.target ? 1 : 0);
+        }
+        EXPECT_EQ(count, matcher.pairCount());
+        EXPECT_EQ(entries, matcher.lastEntry() + 1);
+    }
+    stop.store(true);
+    churn.join();
+}
+
+}  // namespace
+}  // namespace kirvo
