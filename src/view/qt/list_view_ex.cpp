@@ -82,14 +82,6 @@ QRect CListViewEx::FullWidth(const QRect& rect) const {
             rect.height()};
 }
 
-QRect CListViewEx::rowRect(const QModelIndex& index) const {
-    const QRect cell = visualRect(index.siblingAtColumn(0));
-    if (!cell.isValid()) return {};
-    int right = header()->length() - header()->offset();
-    if (right < viewport()->width()) right = viewport()->width();
-    return QRect(QPoint(labelLeft(), cell.top()), QPoint(right - 1, cell.bottom()));
-}
-
 const QPixmap& CListViewEx::Image(int index, bool state, bool blended) const {
     const qreal ratio = devicePixelRatioF();
     const QRgb highlight = palette().color(QPalette::Active, QPalette::Highlight).rgba();

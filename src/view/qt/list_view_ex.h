@@ -42,10 +42,6 @@ public:
     int stateImageLeft() const;
     int iconLeft() const { return stateImageLeft() + kImageSize; }
     int labelLeft() const { return iconLeft() + kImageSize; }
-    // The rectangle a row's fill and focus frame cover: from the label to
-    // the end of the last column or the window's right edge, whichever is
-    // further right. Empty for a row not laid out.
-    QRect rowRect(const QModelIndex& index) const;
 
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -181,7 +181,9 @@ private slots:
         QString text, title;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QStringList buttons;
+        int cursor = -1;
         QTimer::singleShot(0, [&] {
+            if (QApplication::overrideCursor()) cursor = QApplication::overrideCursor()->shape();
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
             text = box->text();
@@ -193,6 +195,8 @@ private slots:
         w.Compare(many_ / "quelle", many_ / "ziel1");
         QCOMPARE(text, QString(kQuestion).mid(5));
         QCOMPARE(icon, QMessageBox::Question);
+        QCOMPARE(cursor, int(Qt::ArrowCursor));  // not the wait cursor over the question
+        QVERIFY(!QApplication::overrideCursor());  // and no wait cursor left behind
         buttons.sort();
         QCOMPARE(buttons, (QStringList{"Abbrechen", "OK"}));
         QCOMPARE(w.rowCount(), 0);
@@ -206,6 +210,8 @@ private slots:
         w.prompts.log.clear();
         w.Command(CommandId::FilterTargetToSource);
         QCOMPARE(w.prompts.log, QStringList{"beep"});
+        QCOMPARE(w.prompts.waiting, (QList<bool>{true, true, true, true}));  // under the wait cursor
+        QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(w.rowCount(), 2);
         QCOMPARE(w.model()->cellText(1, 5), "zusatz");
         // The next comparison keeps the filter.

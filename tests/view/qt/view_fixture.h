@@ -3,6 +3,7 @@
 #pragma once
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QComboBox>
 #include <QStringList>
 #include <QtTest>
@@ -25,13 +26,22 @@ public:
     bool answer = true;  // OK
     // "beep?" (question sound), "ask: <text>", "beep" (done sound), in order.
     QStringList log;
+    // Whether the wait cursor was up at each call.
+    QList<bool> waiting;
 
     bool AskOkCancel(const std::string& text) override {
         log << QStringLiteral("ask: ") + QString::fromStdString(text);
+        NoteCursor();
         return answer;
     }
     void Beep(BeepKind kind) override {
         log << (kind == BeepKind::Question ? QStringLiteral("beep?") : QStringLiteral("beep"));
+        NoteCursor();
+    }
+
+private:
+    void NoteCursor() {
+        waiting << (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
     }
 };
 
