@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 
 #include "app/qt/about_dlg.h"
@@ -88,6 +91,12 @@ CKirvoApp::CKirvoApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationDisplayName(QStringLiteral("Kirvo"));
     setApplicationVersion(QStringLiteral(KIRVO_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kirvo.svg")));
+    // The interface is German whatever the system's language, so Qt's own
+    // buttons and dialogs are too.
+    auto* translator = new QTranslator(this);
+    if (translator->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(translator);
 }
 
 CKirvoApp::~CKirvoApp() {

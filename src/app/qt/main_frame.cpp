@@ -13,6 +13,8 @@
 
 #include "app/command_table.h"
 #include "app/qt/command_actions.h"
+#include "app/qt/folder_drop.h"
+#include "app/qt/path_bar.h"
 #include "app/qt/help_dialog.h"
 #include "app/qt/lock_key_state.h"
 #include "app/qt/output_bar.h"
@@ -65,6 +67,11 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     connect(view_, &CKirvoView::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
     connect(view_, &CKirvoView::commandRequested, this, &CMainFrame::OnCommand);
     view_->OnInitialUpdate();
+    new ListFolderDrop(view_->viewport(), [this](const QString& source, const QString& target) {
+        view_->pathBar()->setText(PathBar::Side::Source, source);
+        view_->pathBar()->setText(PathBar::Side::Target, target);
+        OnCommand(CommandId::PfadeVergleichen);
+    });
     UpdateCommandUi();
 }
 

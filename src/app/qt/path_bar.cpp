@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "app/profile_store.h"
+#include "app/qt/folder_drop.h"
 
 namespace kirvo {
 namespace {
@@ -101,10 +102,20 @@ PathBar::PathBar(QWidget* parent) : QToolBar(QStringLiteral("Pfade"), parent) {
 
 bool PathBar::eventFilter(QObject* watched, QEvent* event) {
     // A folder dropped from a file manager arrives as a URL; the field takes
-    // its local path instead of the "file://" text.
+    // its local path instead of the "file://" text. Two folders fill both
+    // fields, the first the source, whichever field they were dropped on.
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
         const QList<QUrl> urls = drop->mimeData()->urls();
+        const QStringList folders = DroppedFolders(drop->mimeData());
+        if (folders.size() == 2) {
+            drop->acceptProposedAction();
+            if (event->type() == QEvent::Drop) {
+                setText(Side::Source, folders[0]);
+                setText(Side::Target, folders[1]);
+            }
+            return true;
+        }
         if (!urls.isEmpty() && urls.first().isLocalFile()) {
             drop->acceptProposedAction();
             if (event->type() == QEvent::Drop) {
