@@ -35,4 +35,30 @@ private:
     std::string error_;
 };
 
+// The scan options and the two roots that compare and sync share: fills
+// excludeSubFolders, excludeSystemFolders, twoSecondTolerance, source and
+// target of `options`. False on a usage error, with a German message.
+template <class Options>
+bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string& error) {
+    options.excludeSubFolders = parsed.Has("exclude-subfolders");
+    options.excludeSystemFolders = parsed.Has("exclude-system-folders");
+    options.twoSecondTolerance = !parsed.Has("no-tolerance");
+    const auto& operands = parsed.operands();
+    if (operands.size() > 2) {
+        error = "Zu viele Argumente: \"" + operands[2] + "\" ist überzählig.";
+        return false;
+    }
+    if (operands.empty() || operands[0].empty()) {
+        error = operands.empty() ? "Es fehlt das Argument QUELLE." : "Es fehlt das Argument QUELLE: der Pfad ist leer.";
+        return false;
+    }
+    if (operands.size() < 2 || operands[1].empty()) {
+        error = operands.size() < 2 ? "Es fehlt das Argument ZIEL." : "Es fehlt das Argument ZIEL: der Pfad ist leer.";
+        return false;
+    }
+    options.source = operands[0];
+    options.target = operands[1];
+    return true;
+}
+
 }  // namespace kirvo

@@ -122,26 +122,7 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
             return false;
         }
     }
-    options.excludeSubFolders = parsed.Has("exclude-subfolders");
-    options.excludeSystemFolders = parsed.Has("exclude-system-folders");
-    options.twoSecondTolerance = !parsed.Has("no-tolerance");
-
-    const auto& operands = parsed.operands();
-    if (operands.size() > 2) {
-        error = "Zu viele Argumente: \"" + operands[2] + "\" ist überzählig.";
-        return false;
-    }
-    if (operands.empty() || operands[0].empty()) {
-        error = operands.empty() ? "Es fehlt das Argument QUELLE." : "Es fehlt das Argument QUELLE: der Pfad ist leer.";
-        return false;
-    }
-    if (operands.size() < 2 || operands[1].empty()) {
-        error = operands.size() < 2 ? "Es fehlt das Argument ZIEL." : "Es fehlt das Argument ZIEL: der Pfad ist leer.";
-        return false;
-    }
-    options.source = operands[0];
-    options.target = operands[1];
-    return true;
+    return ReadScanArguments(parsed, options, error);
 }
 
 std::optional<std::string> RootNotice(std::string_view side, const std::string& path) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/file_node.h"
+#include "platform/posix/stat_node_info.h"
 
 namespace kirvo {
 
@@ -13,19 +14,7 @@ int InspectPath(const std::string& path, bool followLinks, NodeInfo& info) {
     struct stat st;
     const int rc = followLinks ? stat(path.c_str(), &st) : lstat(path.c_str(), &st);
     if (rc != 0) return errno == ENOENT ? 0 : errno;
-    if (S_ISREG(st.st_mode)) {
-        info.kind = NodeKind::File;
-    } else if (S_ISDIR(st.st_mode)) {
-        info.kind = NodeKind::Folder;
-    } else if (S_ISLNK(st.st_mode)) {
-        info.kind = NodeKind::Link;
-    } else {
-        info.kind = NodeKind::Other;
-    }
-    info.size = static_cast<uint64_t>(st.st_size);
-    info.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
-    info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
-    info.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+    DescribeStat(st, info);
     return 0;
 }
 

@@ -11,27 +11,13 @@
 #endif
 
 #include "platform/folder_handle.h"
+#include "platform/posix/stat_node_info.h"
 
 namespace kirvo {
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
-void Describe(const struct stat& st, NodeInfo& info) {
-    if (S_ISREG(st.st_mode)) {
-        info.kind = NodeKind::File;
-    } else if (S_ISDIR(st.st_mode)) {
-        info.kind = NodeKind::Folder;
-    } else if (S_ISLNK(st.st_mode)) {
-        info.kind = NodeKind::Link;
-    } else {
-        info.kind = NodeKind::Other;
-    }
-    info.size = static_cast<uint64_t>(st.st_size);
-    info.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
-    info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
-    info.permissions = static_cast<uint32_t>(st.st_mode & 0777);
-}
 
 bool IsDotName(std::string_view name) { return name == "." || name == ".."; }
 
@@ -178,7 +164,7 @@ int FolderHandle::inspect(std::string_view name, bool followLinks, NodeInfo& inf
     struct stat st;
     if (fstatat(fd_, std::string(name).c_str(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? 0 : errno;
-    Describe(st, info);
+    DescribeStat(st, info);
     return 0;
 }
 

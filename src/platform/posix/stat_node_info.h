@@ -1,0 +1,25 @@
+#pragma once
+#include <sys/stat.h>
+
+#include "platform/file_node.h"
+
+namespace kirvo {
+
+// What a stat record says about a node: kind, size, time and rwx bits.
+inline void DescribeStat(const struct stat& st, NodeInfo& info) {
+    if (S_ISREG(st.st_mode)) {
+        info.kind = NodeKind::File;
+    } else if (S_ISDIR(st.st_mode)) {
+        info.kind = NodeKind::Folder;
+    } else if (S_ISLNK(st.st_mode)) {
+        info.kind = NodeKind::Link;
+    } else {
+        info.kind = NodeKind::Other;
+    }
+    info.size = static_cast<uint64_t>(st.st_size);
+    info.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    info.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+}
+
+}  // namespace kirvo
