@@ -149,12 +149,19 @@ public:
         pairs_ = pairs;
         result_ = &result;
         filesTotal_ = static_cast<int32_t>(pairs.size());
+        // The total for the progress only: pairs in one folder share one opening of it.
+        FolderHandle folder;
+        bool opened = false;
+        std::string_view openedPath;  // root and folder of `folder`
         for (const CopyPair& pair : pairs) {
             const Parts from = Split(pair.from);
-            FolderHandle folder;
+            const std::string_view path = std::string_view(pair.from.path).substr(0, pair.from.path.size() - from.name.size());
+            if (path != openedPath || !opened) {
+                openedPath = path;
+                opened = OpenFolderOf(roots_, pair.from, from, {}, folder).kind == Attempt::Done;
+            }
             NodeInfo info;
-            if (OpenFolderOf(roots_, pair.from, from, {}, folder).kind == Attempt::Done &&
-                folder.inspect(from.name, true, info) == 0 && info.kind == NodeKind::File)
+            if (opened && folder.inspect(from.name, true, info) == 0 && info.kind == NodeKind::File)
                 bytesTotal_ += info.size;
         }
         for (const CopyPair& pair : pairs) result.files.push_back({pair.from.path, pair.to.path, FileOutcome::Cancelled, {}});

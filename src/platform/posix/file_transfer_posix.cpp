@@ -66,8 +66,7 @@ int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, 
         abandon();
         return kNotRegularFile;
     }
-    const int flags = fcntl(sourceFd_, F_GETFL);
-    if (flags >= 0) fcntl(sourceFd_, F_SETFL, flags & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it has no effect on a regular file.
     sourceInfo_.kind = NodeKind::File;
     sourceInfo_.size = static_cast<uint64_t>(st.st_size);
     sourceInfo_.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
@@ -85,11 +84,13 @@ int FileTransfer::createTemporary(const FolderHandle& folder, std::string_view n
     if (tempFd_ >= 0 || folderFd_ >= 0) return EBUSY;
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) return EINVAL;
     const std::string temp = TemporaryName(name);
-    // A stale temporary file of an interrupted run goes first; unlinkat never follows a link.
-    if (unlinkat(folder.native(), temp.c_str(), 0) != 0 && errno != ENOENT) return errno;
     folderFd_ = fcntl(folder.native(), F_DUPFD_CLOEXEC, 0);
     if (folderFd_ < 0) return errno;
-    tempFd_ = openat(folderFd_, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    tempFd_ = openat(folderFd_, temp.c_str(), kCreate, 0600);
+    // A stale temporary file of an interrupted run goes first; unlinkat never follows a link.
+    if (tempFd_ < 0 && errno == EEXIST && unlinkat(folderFd_, temp.c_str(), 0) == 0)
+        tempFd_ = openat(folderFd_, temp.c_str(), kCreate, 0600);
     if (tempFd_ < 0) {
         const int error = errno;
         tempFd_ = -1;
@@ -117,7 +118,8 @@ int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) 
         if (n > 0) {
             offset_ += n;
             copied = static_cast<uint64_t>(n);
-            return 0;
+            // At the size the file had: finish checks that it has not grown since.
+            return static_cast<uint64_t>(offset_) >= sourceInfo_.size ? finish(finished) : 0;
         }
         // 0 at the start of a file claiming a size: a file system that cannot
         // serve copy_file_range (e.g. a pseudo file); read it instead.
