@@ -211,13 +211,19 @@ void ForEachFileSystem(std::span<FileTransfer* const> files, Flush flush) {
 
 void FileTransfer::FlushSealed(std::span<FileTransfer* const> sealed, std::vector<int>& errors) {
     errors.assign(sealed.size(), 0);
+#if defined(__linux__)
     bool shared = sealed.size() > 1;
+#else
+    bool shared = false;  // no syncfs: each file on its own
+#endif
     if (shared) {
         // syncfs writes back everything dirty on the file system and reports a write-back
         // error seen there since the folder was opened; then each file is asked on its own.
+#if defined(__linux__)
         ForEachFileSystem(sealed, [&](FileTransfer& f) {
             if (syncfs(f.folderFd_) != 0) shared = false;
         });
+#endif
     }
     if (shared) return;
     for (size_t i = 0; i < sealed.size(); ++i) {
@@ -236,6 +242,11 @@ int FileTransfer::publish() {
 }
 
 void FileTransfer::FlushPublished(std::span<FileTransfer* const> published) {
+#if !defined(__linux__)
+    for (FileTransfer* f : published)
+        if (f->folderFd_ >= 0) fsync(f->folderFd_);
+    return;
+#endif
     if (published.size() == 1) {
         if (published[0]->folderFd_ >= 0) fsync(published[0]->folderFd_);
         return;
