@@ -1,7 +1,10 @@
 #include "fileops/local_file_operation_service.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "fileops/file_operation_texts.h"
@@ -14,7 +17,7 @@ namespace {
 
 // How one attempt at one file ended.
 struct Attempt {
-    enum Kind { Done, Skipped, Cancelled, Error } kind = Done;
+    enum Kind { Done, Skipped, Cancelled, Error, Pending } kind = Done;
     std::string path;    // Error: the file or folder concerned
     std::string reason;  // Error, Skipped
 };
@@ -143,27 +146,101 @@ public:
     OperationResult run(std::span<const CopyPair> pairs) {
         OperationResult result;
         result.files.reserve(pairs.size());
+        pairs_ = pairs;
+        result_ = &result;
         filesTotal_ = static_cast<int32_t>(pairs.size());
+        // The total for the progress only: pairs in one folder share one opening of it.
+        FolderHandle folder;
+        bool opened = false;
+        std::string_view openedPath;  // root and folder of `folder`
         for (const CopyPair& pair : pairs) {
             const Parts from = Split(pair.from);
-            FolderHandle folder;
+            const std::string_view path = std::string_view(pair.from.path).substr(0, pair.from.path.size() - from.name.size());
+            if (path != openedPath || !opened) {
+                openedPath = path;
+                opened = OpenFolderOf(roots_, pair.from, from, {}, folder).kind == Attempt::Done;
+            }
             NodeInfo info;
-            if (OpenFolderOf(roots_, pair.from, from, {}, folder).kind == Attempt::Done &&
-                folder.inspect(from.name, true, info) == 0 && info.kind == NodeKind::File)
+            if (opened && folder.inspect(from.name, true, info) == 0 && info.kind == NodeKind::File)
                 bytesTotal_ += info.size;
         }
-        for (const CopyPair& pair : pairs) {
-            FileReport report{pair.from.path, pair.to.path, FileOutcome::Cancelled, {}};
-            if (!cancelled_) copyWithRetries(pair, report);
-            result.files.push_back(std::move(report));
+        for (const CopyPair& pair : pairs) result.files.push_back({pair.from.path, pair.to.path, FileOutcome::Cancelled, {}});
+        for (size_t i = 0; i < pairs.size(); ++i) {
+            if (!cancelled_) copyWithRetries(pairs[i], result.files[i], i);
             ++filesDone_;
         }
+        // Files copied before a cancel are finished too.
+        while (!pending_.empty()) flushPending();
         result.cancelled = cancelled_;
         return result;
     }
 
 private:
-    void copyWithRetries(const CopyPair& pair, FileReport& report) {
+    // A file copied into its temporary file, waiting for the shared flush and its rename.
+    struct Pending {
+        size_t index;
+        std::unique_ptr<FileTransfer> transfer;
+    };
+    // Files are flushed to disk together, before any of them is renamed: one flush
+    // per batch instead of two per file, and a destination is still old or complete
+    // after a crash. A file is reported done only after its rename.
+    static constexpr size_t kBatchFiles = 128;  // two open handles each
+    static constexpr uint64_t kBatchBytes = 64u << 20;
+
+    // Makes the pending files durable and renames them over their destinations;
+    // failures go through the error question like any other.
+    void flushPending() {
+        std::span<const CopyPair> pairs = pairs_;
+        OperationResult& result = *result_;
+        std::vector<Pending> batch = std::move(pending_);
+        pending_.clear();
+        pendingNames_.clear();
+        pendingBytes_ = 0;
+        std::vector<FileTransfer*> sealed;
+        for (Pending& p : batch) sealed.push_back(p.transfer.get());
+        std::vector<int> errors;
+        FileTransfer::FlushSealed(sealed, errors);
+        std::vector<FileTransfer*> published;
+        std::vector<std::pair<size_t, int>> failed;
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const int error = errors[i] != 0 ? errors[i] : batch[i].transfer->publish();
+            if (error != 0) {
+                failed.emplace_back(batch[i].index, error);
+                continue;
+            }
+            published.push_back(batch[i].transfer.get());
+            result.files[batch[i].index].outcome = FileOutcome::Done;
+        }
+        FileTransfer::FlushPublished(published);
+        batch.clear();  // removes the temporary files of failed ones
+        for (const auto& [index, error] : failed) {
+            const CopyPair& pair = pairs[index];
+            FileReport& report = result.files[index];
+            const Attempt attempt = Fail(pair.to.path, FileOperationTexts::kCannotWrite, error);
+            report.outcome = FileOutcome::Failed;
+            report.reason = attempt.reason;
+            if (cancelled_ || skipAllErrors_) continue;
+            switch (ui_.reportError(attempt.path, attempt.reason)) {
+            case ErrorAnswer::Retry: copyWithRetries(pair, report, index); break;
+            case ErrorAnswer::Skip: break;
+            case ErrorAnswer::SkipAll: skipAllErrors_ = true; break;
+            case ErrorAnswer::Cancel: cancelled_ = true; break;
+            }
+        }
+    }
+
+    // Whether the file `name` in `folder` is the destination of a pending file.
+    bool isPending(const FolderHandle& folder, std::string_view name) const {
+        if (pendingNames_.count(std::string(name)) == 0) return false;
+        uint64_t device = 0, inode = 0;
+        if (folder.identify(device, inode) != 0) return true;  // unknown: assume so
+        return std::any_of(pending_.begin(), pending_.end(), [&](const Pending& p) {
+            return p.transfer->folderDevice() == device && p.transfer->folderInode() == inode &&
+                   p.transfer->destinationName() == name;
+        });
+    }
+
+    void copyWithRetries(const CopyPair& pair, FileReport& report, size_t index) {
         const uint64_t bytesBefore = bytesDone_;
         while (true) {
             bytesDone_ = bytesBefore;
@@ -172,9 +249,20 @@ private:
                 report.outcome = FileOutcome::Cancelled;
                 return;
             }
-            const Attempt attempt = copyOnce(pair);
+            std::unique_ptr<FileTransfer> transfer;
+            const Attempt attempt = copyOnce(pair, transfer);
             switch (attempt.kind) {
-            case Attempt::Done: report.outcome = FileOutcome::Done; return;
+            case Attempt::Pending:
+                // A file already pending at the source or destination: finish those first.
+                flushPending();
+                continue;
+            case Attempt::Done:
+                report.outcome = FileOutcome::Cancelled;  // Done once renamed
+                pendingBytes_ += transfer->bytes();
+                pendingNames_.insert(transfer->destinationName());
+                pending_.push_back({index, std::move(transfer)});
+                if (pending_.size() >= kBatchFiles || pendingBytes_ >= kBatchBytes) flushPending();
+                return;
             case Attempt::Skipped:
                 report.outcome = FileOutcome::Skipped;
                 report.reason = attempt.reason;
@@ -198,8 +286,10 @@ private:
         }
     }
 
-    Attempt copyOnce(const CopyPair& pair) {
-        FileTransfer transfer;  // abandons the temporary file on every early return
+    // Done: `sealed` holds the copy, ready for the shared flush and its rename.
+    Attempt copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed) {
+        auto owned = std::make_unique<FileTransfer>();  // abandons the temporary file on every early return
+        FileTransfer& transfer = *owned;
         const Parts from = Split(pair.from);
         const Parts to = Split(pair.to);
         if (from.name.empty()) return Fail(pair.from.path, FileOperationTexts::kSourceNotFile, kNotRegularFile);
@@ -209,6 +299,7 @@ private:
                                           sourceFolder, false);
             opened.kind != Attempt::Done)
             return opened;
+        if (sourceFolder.valid() && isPending(sourceFolder, from.name)) return {Attempt::Pending, {}, {}};
         NodeInfo source;
         const int error = sourceFolder.valid() ? transfer.openSource(sourceFolder, from.name, source) : ENOENT;
         if (error != 0) {
@@ -220,6 +311,7 @@ private:
         }
         FolderHandle folder;
         if (Attempt prepared = prepareFolder(pair.to, to, folder); prepared.kind != Attempt::Done) return prepared;
+        if (isPending(folder, to.name)) return {Attempt::Pending, {}, {}};
         if (Attempt existing = checkDestination(pair, to.name, folder, source); existing.kind != Attempt::Done)
             return existing;
 
@@ -236,7 +328,8 @@ private:
                 !ui_.progress({pair.from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
                 return {Attempt::Cancelled, {}, {}};
         }
-        if (const int e = transfer.commit()) return Fail(pair.to.path, FileOperationTexts::kCannotWrite, e);
+        if (const int e = transfer.seal()) return Fail(pair.to.path, FileOperationTexts::kCannotWrite, e);
+        sealed = std::move(owned);
         return {};
     }
 
@@ -342,6 +435,11 @@ private:
     bool allOverwrite_ = false;
     bool allNewer_ = false;
     std::vector<std::string> declinedFolders_;
+    std::vector<Pending> pending_;
+    std::unordered_multiset<std::string> pendingNames_;
+    uint64_t pendingBytes_ = 0;
+    std::span<const CopyPair> pairs_;
+    OperationResult* result_ = nullptr;
 };
 
 // One delete attempt; 0 or the error, with the path it concerns.

@@ -14,7 +14,12 @@ namespace kirvo {
 // after asking whatever the flags; a link at the destination is replaced by the
 // file when it points to a file, otherwise it is an error; a destination that is a
 // folder or anything but a file is an error, nothing is removed. Each file goes
-// through a temporary file renamed over the destination (see FileTransfer).
+// through a temporary file renamed over the destination (see FileTransfer). The
+// temporary files are flushed to disk in batches (one flush per file system for up
+// to 128 files or 64 MiB) and renamed only after their flush, so after a crash each
+// destination is old or complete; a file is reported done only after its rename,
+// and a failure at the rename is reported then, with the same answers. A pair whose
+// source or destination is a file still waiting in the batch waits for it.
 // Delete: one question naming the count when confirmDelete is set; files and links
 // themselves only.
 // Each failure is reported once with "Wiederholen", "Überspringen", "Alle

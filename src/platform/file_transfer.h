@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <span>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -41,6 +43,30 @@ public:
     // destination named in createTemporary.
     int commit();
 
+    // The same in steps, so that many files share one flush to disk: seal() sets
+    // permissions and time and closes the source (the object then holds two handles:
+    // the temporary file and the destination's folder); once every sealed file is
+    // durable (FlushSealed), publish() closes the temporary file and renames it over
+    // its destination; the renames are durable after FlushPublished. Until publish()
+    // the destination is untouched.
+    int seal();
+    int publish();
+    // Makes the data of all sealed files durable: one flush per file system
+    // (syncfs) where there are several files, fsync of the file where there is one.
+    // When the shared flush reports an error each file is flushed on its own and
+    // errors[i] gets its result; 0 everywhere on success.
+    static void FlushSealed(std::span<FileTransfer* const> sealed, std::vector<int>& errors);
+    // Makes the renames of published files durable (their folders, or their file
+    // systems where there are several files); failure here cannot undo a copy and
+    // is not reported.
+    static void FlushPublished(std::span<FileTransfer* const> published);
+
+    // The destination's folder and name, for telling apart pending destinations.
+    uint64_t folderDevice() const { return folderDevice_; }
+    uint64_t folderInode() const { return folderInode_; }
+    const std::string& destinationName() const { return destinationName_; }
+    uint64_t bytes() const { return static_cast<uint64_t>(offset_); }  // copied so far
+
     // Closes everything and removes the temporary file, if any.
     void abandon();
 
@@ -62,7 +88,9 @@ private:
     int64_t sourceChangeSeconds_ = 0;  // status change time at open: any write moves it
     int64_t sourceChangeNanoseconds_ = 0;
     int64_t offset_ = 0;
-    bool plainCopy_ = false;  // copy_file_range not usable between these two files
+    bool plainCopy_ = false;
+    uint64_t folderDevice_ = 0;
+    uint64_t folderInode_ = 0;  // copy_file_range not usable between these two files
 };
 
 }  // namespace kirvo

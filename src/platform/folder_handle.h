@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,9 @@ public:
     // Removes the child `name` when it is a regular file or a link (the link
     // itself); EISDIR for a folder, kNotRegularFile for anything else.
     int removeFileOrLink(std::string_view name) const;
+
+    // The folder's identity on its file system (device and inode number).
+    int identify(uint64_t& device, uint64_t& inode) const;
 
     bool valid() const { return fd_ >= 0; }
     int native() const { return fd_; }  // the system's handle, owned by this object

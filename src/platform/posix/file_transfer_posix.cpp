@@ -66,8 +66,7 @@ int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, 
         abandon();
         return kNotRegularFile;
     }
-    const int flags = fcntl(sourceFd_, F_GETFL);
-    if (flags >= 0) fcntl(sourceFd_, F_SETFL, flags & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it has no effect on a regular file.
     sourceInfo_.kind = NodeKind::File;
     sourceInfo_.size = static_cast<uint64_t>(st.st_size);
     sourceInfo_.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
@@ -85,16 +84,23 @@ int FileTransfer::createTemporary(const FolderHandle& folder, std::string_view n
     if (tempFd_ >= 0 || folderFd_ >= 0) return EBUSY;
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) return EINVAL;
     const std::string temp = TemporaryName(name);
-    // A stale temporary file of an interrupted run goes first; unlinkat never follows a link.
-    if (unlinkat(folder.native(), temp.c_str(), 0) != 0 && errno != ENOENT) return errno;
     folderFd_ = fcntl(folder.native(), F_DUPFD_CLOEXEC, 0);
     if (folderFd_ < 0) return errno;
-    tempFd_ = openat(folderFd_, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    tempFd_ = openat(folderFd_, temp.c_str(), kCreate, 0600);
+    // A stale temporary file of an interrupted run goes first; unlinkat never follows a link.
+    if (tempFd_ < 0 && errno == EEXIST && unlinkat(folderFd_, temp.c_str(), 0) == 0)
+        tempFd_ = openat(folderFd_, temp.c_str(), kCreate, 0600);
     if (tempFd_ < 0) {
         const int error = errno;
         tempFd_ = -1;
         CloseChecked(folderFd_);
         return error;
+    }
+    struct stat st;
+    if (fstat(folderFd_, &st) == 0) {
+        folderDevice_ = static_cast<uint64_t>(st.st_dev);
+        folderInode_ = static_cast<uint64_t>(st.st_ino);
     }
     tempName_ = temp;
     destinationName_ = std::string(name);
@@ -112,7 +118,8 @@ int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) 
         if (n > 0) {
             offset_ += n;
             copied = static_cast<uint64_t>(n);
-            return 0;
+            // At the size the file had: finish checks that it has not grown since.
+            return static_cast<uint64_t>(offset_) >= sourceInfo_.size ? finish(finished) : 0;
         }
         // 0 at the start of a file claiming a size: a file system that cannot
         // serve copy_file_range (e.g. a pseudo file); read it instead.
@@ -162,6 +169,18 @@ int FileTransfer::finish(bool& finished) {
 }
 
 int FileTransfer::commit() {
+    if (const int error = seal()) return error;
+    FileTransfer* self = this;
+    std::vector<int> errors;
+    FlushSealed(std::span<FileTransfer* const>(&self, 1), errors);
+    if (errors[0] != 0) return errors[0];
+    if (const int error = publish()) return error;
+    FlushPublished(std::span<FileTransfer* const>(&self, 1));
+    abandon();  // nothing left to remove: closes the folder
+    return 0;
+}
+
+int FileTransfer::seal() {
     if (tempFd_ < 0 || folderFd_ < 0) return EBADF;
     // Permission bits only: set-user/group-id bits are not carried to a copy.
     if (fchmod(tempFd_, sourceInfo_.permissions) != 0) return errno;
@@ -171,15 +190,70 @@ int FileTransfer::commit() {
     times[1].tv_sec = static_cast<time_t>(sourceInfo_.modifiedSeconds);
     times[1].tv_nsec = static_cast<long>(sourceInfo_.modifiedNanoseconds);
     if (futimens(tempFd_, times) != 0) return errno;
-    if (fsync(tempFd_) != 0) return errno;
+    CloseChecked(sourceFd_);
+    return 0;
+}
+
+namespace {
+
+// Runs flush once for each file system among the given folders.
+template <class Flush>
+void ForEachFileSystem(std::span<FileTransfer* const> files, Flush flush) {
+    std::vector<uint64_t> done;
+    for (FileTransfer* f : files) {
+        if (std::find(done.begin(), done.end(), f->folderDevice()) != done.end()) continue;
+        done.push_back(f->folderDevice());
+        flush(*f);
+    }
+}
+
+}  // namespace
+
+void FileTransfer::FlushSealed(std::span<FileTransfer* const> sealed, std::vector<int>& errors) {
+    errors.assign(sealed.size(), 0);
+#if defined(__linux__)
+    bool shared = sealed.size() > 1;
+#else
+    bool shared = false;  // no syncfs: each file on its own
+#endif
+    if (shared) {
+        // syncfs writes back everything dirty on the file system and reports a write-back
+        // error seen there since the folder was opened; then each file is asked on its own.
+#if defined(__linux__)
+        ForEachFileSystem(sealed, [&](FileTransfer& f) {
+            if (syncfs(f.folderFd_) != 0) shared = false;
+        });
+#endif
+    }
+    if (shared) return;
+    for (size_t i = 0; i < sealed.size(); ++i) {
+        FileTransfer& f = *sealed[i];
+        errors[i] = f.tempFd_ < 0 ? EBADF : fsync(f.tempFd_) == 0 ? 0 : errno;
+    }
+}
+
+int FileTransfer::publish() {
+    if (tempName_.empty() || folderFd_ < 0 || tempFd_ < 0) return EBADF;
     if (const int error = CloseChecked(tempFd_)) return error;
     // renameat replaces a link at the destination by the file; it never writes through it.
     if (renameat(folderFd_, tempName_.c_str(), folderFd_, destinationName_.c_str()) != 0) return errno;
     tempName_.clear();
-    fsync(folderFd_);  // makes the rename durable; failure here does not undo the copy
-    CloseChecked(folderFd_);
-    CloseChecked(sourceFd_);
     return 0;
+}
+
+void FileTransfer::FlushPublished(std::span<FileTransfer* const> published) {
+#if !defined(__linux__)
+    for (FileTransfer* f : published)
+        if (f->folderFd_ >= 0) fsync(f->folderFd_);
+    return;
+#endif
+    if (published.size() == 1) {
+        if (published[0]->folderFd_ >= 0) fsync(published[0]->folderFd_);
+        return;
+    }
+    ForEachFileSystem(published, [](FileTransfer& f) {
+        if (f.folderFd_ >= 0) syncfs(f.folderFd_);
+    });
 }
 
 void FileTransfer::abandon() {

@@ -168,6 +168,15 @@ int FolderHandle::inspect(std::string_view name, bool followLinks, NodeInfo& inf
     return 0;
 }
 
+int FolderHandle::identify(uint64_t& device, uint64_t& inode) const {
+    struct stat st;
+    if (fd_ < 0) return EBADF;
+    if (fstat(fd_, &st) != 0) return errno;
+    device = static_cast<uint64_t>(st.st_dev);
+    inode = static_cast<uint64_t>(st.st_ino);
+    return 0;
+}
+
 int FolderHandle::removeFileOrLink(std::string_view name) const {
     if (fd_ < 0) return EBADF;
     const std::string child(name);
