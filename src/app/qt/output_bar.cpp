@@ -35,13 +35,13 @@ OutputBar::OutputBar(QWidget* parent) : QDockWidget(QStringLiteral("Ausgabe"), p
     layout->setHorizontalSpacing(8);
     layout->setVerticalSpacing(3);
     for (size_t i = 0; i < std::size(kFields); ++i) {
-        const FieldLayout& spec = kFields[i];
+        const FieldLayout& layoutOf = kFields[i];
         auto* edit = new QLineEdit(content);
-        edit->setObjectName(QStringLiteral("field%1").arg(spec.id));
+        edit->setObjectName(QStringLiteral("field%1").arg(layoutOf.id));
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::ClickFocus);  // selectable for copying, but no tab stop
-        edit->setStatusTip(QString::fromUtf8(spec.prompt));
-        layout->addWidget(edit, spec.row, spec.column);
+        edit->setStatusTip(QString::fromUtf8(layoutOf.prompt));
+        layout->addWidget(edit, layoutOf.row, layoutOf.column);
         fields_[i] = edit;
     }
     setWidget(content);
