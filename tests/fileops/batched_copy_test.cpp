@@ -8,6 +8,7 @@
 
 #include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
+#include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
 #include "support/temp_tree.h"
 
@@ -18,16 +19,12 @@ using test::ReadFile;
 using test::ScriptedUi;
 using test::TempDir;
 using test::WriteFile;
+using test::kNew;
+using test::kNoQuestions;
+using test::kOld;
+using test::TempFilesBelow;
 
-constexpr int64_t kOld = 1'300'000'000;
-constexpr int64_t kNew = 1'400'000'000;
-const CopyFlags kNoQuestions{false, false};
 
-bool NoTemporaryFilesBelow(const std::string& root) {
-    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-        if (e.path().filename().string().find(".kirvo-tmp") != std::string::npos) return false;
-    return true;
-}
 
 // One request whose later pairs read or write what an earlier pair of the same
 // request has written: each later pair sees the earlier copy finished.
@@ -66,7 +63,7 @@ TEST(BatchedCopy, LaterPairsSeeEarlierCopiesOfTheSameRequest) {
         EXPECT_TRUE(r.allDone());
         EXPECT_TRUE(ui.errors.empty());
         EXPECT_EQ(ReadFile(k.path), k.content);
-        EXPECT_TRUE(NoTemporaryFilesBelow(dir.path()));
+        EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
     }
 }
 
@@ -85,7 +82,7 @@ TEST(BatchedCopy, ManyFilesAcrossBatches) {
     const OperationResult r = LocalFileOperationService(ui).copy(pairs, kNoQuestions);
     EXPECT_EQ(r.count(FileOutcome::Done), 300);
     for (const CopyPair& p : pairs) EXPECT_EQ(ReadFile(p.to.path), p.from.relative());
-    EXPECT_TRUE(NoTemporaryFilesBelow(dir / "z"));
+    EXPECT_TRUE(TempFilesBelow(dir / "z").empty());
 }
 
 // A destination that becomes a folder while its copy waits for the flush: the
@@ -114,7 +111,7 @@ TEST(BatchedCopy, FailureAtTheRenameIsReportedAndRetried) {
     EXPECT_TRUE(r.allDone());
     EXPECT_EQ(ReadFile(dir / "z/first"), "first");
     EXPECT_EQ(ReadFile(dir / "z/second"), "second");
-    EXPECT_TRUE(NoTemporaryFilesBelow(dir / "z"));
+    EXPECT_TRUE(TempFilesBelow(dir / "z").empty());
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "engine/tree_matcher.h"
 #include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
+#include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
 #include "support/temp_tree.h"
 
@@ -32,17 +33,12 @@ using test::ReadFile;
 using test::ScriptedUi;
 using test::TempDir;
 using test::WriteFile;
+using test::kNew;
+using test::kNoQuestions;
+using test::kOld;
+using test::TempFilesBelow;
 
-constexpr int64_t kOld = 1'300'000'000;
-constexpr int64_t kNew = 1'400'000'000;
-const CopyFlags kNoQuestions{false, false};
 
-std::vector<std::string> TempFilesBelow(const std::string& root) {
-    std::vector<std::string> found;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-        if (e.path().filename().string().find(".kirvo-tmp") != std::string::npos) found.push_back(e.path());
-    return found;
-}
 
 std::string Describe(const OperationResult& r) {
     std::string text;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fileops/local_file_operation_service.h"
+#include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
 #include "platform/file_transfer.h"
 #include "support/temp_tree.h"
@@ -19,10 +20,11 @@ using test::ReadFile;
 using test::ScriptedUi;
 using test::TempDir;
 using test::WriteFile;
+using test::kNew;
+using test::kNoQuestions;
+using test::kOld;
+using test::TempFilesBelow;
 
-constexpr int64_t kOld = 1'300'000'000;
-constexpr int64_t kNew = 1'400'000'000;
-const CopyFlags kNoQuestions{false, false};
 
 struct stat Stat(const std::string& path) {
     struct stat st {};
@@ -30,14 +32,6 @@ struct stat Stat(const std::string& path) {
     return st;
 }
 
-// Names below root that look like our temporary files.
-std::vector<std::string> TempFilesBelow(const std::string& root) {
-    std::vector<std::string> found;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
-        if (e.path().filename().string().find(".kirvo-tmp") != std::string::npos) found.push_back(e.path());
-    }
-    return found;
-}
 
 std::vector<FileOutcome> Outcomes(const OperationResult& r) {
     std::vector<FileOutcome> out;
