@@ -165,11 +165,27 @@ private slots:
     void returnInAFieldComparesAndTabFollowsTheBarOrder() {
         InMemoryProfileStore store;
         CMainFrame frame(store);
+        frame.show();
+        QApplication::setActiveWindow(&frame);
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
         PathBar* bar = frame.view()->pathBar();
         QSignalSpy requests(frame.view(), &CKirvoView::commandRequested);
-        QTest::keyClick(bar->comboBox(PathBar::Side::Target)->lineEdit(), Qt::Key_Return);
-        QCOMPARE(requests.count(), 1);
-        QCOMPARE(requests.at(0).at(0).value<CommandId>(), CommandId::PfadeVergleichen);
+        // A click into the field, then the key where the window system sends
+        // it: to the widget that has the focus.
+        const struct {
+            PathBar::Side side;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+        } presses[] = {{PathBar::Side::Target, Qt::Key_Return, Qt::NoModifier},
+                       {PathBar::Side::Source, Qt::Key_Enter, Qt::KeypadModifier}};
+        for (const auto& press : presses) {
+            QTest::mouseClick(bar->comboBox(press.side)->lineEdit(), Qt::LeftButton);
+            QVERIFY(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), press.key, press.modifiers);
+        }
+        QCOMPARE(requests.count(), 2);
+        for (const QList<QVariant>& request : requests)
+            QCOMPARE(request.at(0).value<CommandId>(), CommandId::PfadeVergleichen);
 
         QCOMPARE(bar->browseButton(PathBar::Side::Source)->nextInFocusChain(),
                  bar->comboBox(PathBar::Side::Target));
