@@ -75,6 +75,14 @@ QString CListViewEx::FitTextToWidth(const QFontMetrics& metrics, const QString& 
     return text.left(keep) + Dots();
 }
 
+QString CListViewEx::shownText(const QModelIndex& cell, bool* shortened) const {
+    const int column = cell.column();
+    // Column 0's text sits beside the state image and the icon.
+    const int width = column == 0 ? header()->sectionSize(0) - 2 * kImageSize : header()->sectionSize(column);
+    const int margin = column == 0 ? 2 * kFirstColumnInset : 2 * kColumnInset;
+    return FitTextToWidth(QFontMetrics(font()), cell.data(Qt::DisplayRole).toString(), width, margin, shortened);
+}
+
 int CListViewEx::stateImageLeft() const { return header()->sectionViewportPosition(0); }
 
 QRect CListViewEx::FullWidth(const QRect& rect) const {
@@ -141,12 +149,10 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     }
     painter->setPen(colours.color(QPalette::Active, highlighted ? QPalette::HighlightedText : QPalette::Text));
 
-    const QFontMetrics metrics(option.font);
     constexpr int kFlags = Qt::TextSingleLine | Qt::TextDontClip | Qt::AlignVCenter;
     const int width0 = header()->sectionSize(0);
-    if (const QString text = first.data(Qt::DisplayRole).toString(); !text.isEmpty()) {
+    if (const QString shown = shownText(first); !shown.isEmpty()) {
         const int cellWidth = x0 + width0 - label;
-        const QString shown = FitTextToWidth(metrics, text, cellWidth, 2 * kFirstColumnInset);
         painter->drawText(QRect(label + kFirstColumnInset, top, cellWidth - 2 * kFirstColumnInset, height),
                           kFlags | Qt::AlignLeft, shown);
     }
@@ -156,10 +162,8 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
         if (header()->isSectionHidden(column)) continue;
         const int cellWidth = header()->sectionSize(column);
         const QModelIndex cell = first.siblingAtColumn(column);
-        const QString text = cell.data(Qt::DisplayRole).toString();
-        if (!text.isEmpty()) {
-            bool shortened = false;
-            const QString shown = FitTextToWidth(metrics, text, cellWidth, 2 * kColumnInset, &shortened);
+        bool shortened = false;
+        if (const QString shown = shownText(cell, &shortened); !shown.isEmpty()) {
             Qt::Alignment alignment = Qt::AlignLeft;
             if (!shortened) {
                 alignment = Qt::Alignment(cell.data(Qt::TextAlignmentRole).toInt()) & Qt::AlignHorizontal_Mask;
@@ -227,13 +231,9 @@ bool CListViewEx::viewportEvent(QEvent* event) {
     const int column = columnAt(help->pos().x());
     QString text;
     if (index.isValid() && column >= 0) {
-        text = index.siblingAtColumn(column).data(Qt::DisplayRole).toString();
-        const int width = column == 0 ? stateImageLeft() + header()->sectionSize(0) - labelLeft()
-                                      : header()->sectionSize(column);
         bool shortened = false;
-        FitTextToWidth(QFontMetrics(font()), text, width, column == 0 ? 2 * kFirstColumnInset : 2 * kColumnInset,
-                       &shortened);
-        if (!shortened) text.clear();
+        shownText(index.siblingAtColumn(column), &shortened);
+        if (shortened) text = index.siblingAtColumn(column).data(Qt::DisplayRole).toString();
     }
     if (text.isEmpty()) {
         QToolTip::hideText();

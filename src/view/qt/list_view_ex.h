@@ -37,6 +37,10 @@ public:
     static QString FitTextToWidth(const QFontMetrics& metrics, const QString& text, int width, int margin,
                                   bool* shortened = nullptr);
 
+    // A cell's text as its row shows it: cut to the cell's width with "..."
+    // where it does not fit (FitTextToWidth with the cell's insets).
+    QString shownText(const QModelIndex& cell, bool* shortened = nullptr) const;
+
     // Viewport x of the state image (the row's left edge) and of the small
     // icon; the label of column 0 starts one icon further.
     int stateImageLeft() const;
