@@ -87,8 +87,9 @@ void CKirvoApp::InitResources() {
 CKirvoApp::CKirvoApp(int& argc, char** argv) : QApplication(argc, argv) {
     InitResources();
     setOrganizationName(QStringLiteral("Orvane"));
+    // No display name: Qt would append it to every window title, and each
+    // title is to read exactly as it is set.
     setApplicationName(QStringLiteral("Kirvo"));
-    setApplicationDisplayName(QStringLiteral("Kirvo"));
     setApplicationVersion(QStringLiteral(KIRVO_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kirvo.svg")));
     // The interface is German whatever the system's language, so Qt's own
