@@ -74,7 +74,11 @@ private slots:
         bar->setText(PathBar::Side::Source, QStringLiteral("/P/3"));
         bar->setText(PathBar::Side::Target, QStringLiteral("/ziel"));
         bar->UpdateHistories();
+#ifdef Q_OS_WIN
         QCOMPARE(Items(source), (QStringList{"/P/3", "/p/0", "/p/1", "/p/2", "/p/4"}));
+#else  // "/P/3" and "/p/3" are two folders
+        QCOMPARE(Items(source), (QStringList{"/P/3", "/p/0", "/p/1", "/p/2", "/p/3", "/p/4"}));
+#endif
         QCOMPARE(source->currentText(), "/P/3");
         QCOMPARE(bar->text(PathBar::Side::Target), "/ziel");
         for (int i = 0; i < 11; ++i) {
