@@ -386,7 +386,9 @@ private slots:
         frame.OnCommand(CommandId::HelpFinder);
         QCOMPARE(helpTitle, "Kirvo – Hilfethemen");
         QVERIFY(helpText.contains("---> Die Datei der Quelle ist neuer"));
-        QVERIFY(helpText.contains("+/- 2 Sekunden"));
+        QVERIFY(helpText.contains("+/- 2 Sekunden: Zeiten im selben Monat"));
+        QVERIFY(helpText.contains("in verschiedenen Monaten, sind sie ungleich, auch wenn nur eine Sekunde"));
+        QVERIFY(helpText.contains("auf anderen Dateisystemen ist kein Ordner ein System-Ordner"));
     }
 
     void disabledCommandsDoNotRun() {
