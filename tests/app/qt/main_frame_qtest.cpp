@@ -1,5 +1,6 @@
 // The main window as a user meets it: menus, toolbar, accelerators, status
 // bar, the bar "Ausgabe", the list's columns and the command states.
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -180,6 +181,19 @@ private slots:
             QVERIFY(bar->field(id)->isReadOnly());
         }
         QCOMPARE(bar->field(1012)->statusTip(), "Anzahl der ausgewählten Ordner und ihre Größe im Zielpfad");
+        // Docked: no title bar above the fields, no float or close button.
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY2(bar->field(1009)->mapTo(bar, QPoint(0, 0)).y() < bar->fontMetrics().height(),
+                 "a title bar above the fields");
+        for (QAbstractButton* button : bar->findChildren<QAbstractButton*>()) QVERIFY(!button->isVisible());
+        // Floating: the caption "Ausgabe" with its buttons; docked again, none.
+        bar->setFloating(true);
+        QVERIFY(!bar->titleBarWidget());
+        QCOMPARE(bar->windowTitle(), "Ausgabe");
+        bar->setFloating(false);
+        QVERIFY(bar->titleBarWidget());
+        QVERIFY(bar->field(1009)->mapTo(bar, QPoint(0, 0)).y() < bar->fontMetrics().height());
         bar->setFieldText(1009, QStringLiteral("3 Dateien"));
         QCOMPARE(bar->fieldText(1009), "3 Dateien");
 
