@@ -336,18 +336,21 @@ private slots:
         QVERIFY(Action(frame, 32789)->isEnabled());
         QSignalSpy commands(&frame.actions(), &CommandActions::commandTriggered);
 
+        // Keys go to the window, as the window system sends them; Qt hands
+        // them to the focus widget.
+        QWindow* window = frame.windowHandle();
         QLineEdit* edit = view->pathBar()->comboBox(PathBar::Side::Source)->lineEdit();
-        edit->setFocus();
+        QTest::mouseClick(edit, Qt::LeftButton);
         edit->setText(QStringLiteral("/abc"));
         edit->setCursorPosition(0);
-        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClick(window, Qt::Key_Delete);
         QCOMPARE(edit->text(), "abc");
-        QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(commands.count(), 0);
 
         view->setFocus();
-        QTest::keyClick(view, Qt::Key_Delete);
+        QTest::keyClick(window, Qt::Key_Delete);
         QCOMPARE(commands.count(), 1);
         QCOMPARE(commands.at(0).at(0).value<CommandId>(), CommandId::DeleteSelected);
     }
@@ -361,13 +364,14 @@ private slots:
         frame.view()->setFocus();
         QElapsedTimer clock;
         clock.start();
-        QTest::keyClick(frame.view(), Qt::Key_AsciiTilde, Qt::AltModifier);
+        QTest::keyClick(frame.windowHandle(), Qt::Key_AsciiTilde, Qt::AltModifier);
         QVERIFY(clock.elapsed() < 1000);  // the event loop keeps running
         QCOMPARE(frame.messagePane()->text(), CMainFrame::NoticeText());
         QTest::qWait(1000);
         if (clock.elapsed() < 1900) QCOMPARE(frame.messagePane()->text(), CMainFrame::NoticeText());
         QTRY_COMPARE_WITH_TIMEOUT(frame.messagePane()->text(), QStringLiteral("Bereit"), 5000);
-        QVERIFY(clock.elapsed() >= 2000);
+        // Two seconds, bounded on both sides (the upper bound leaves room for a busy machine).
+        QVERIFY2(clock.elapsed() >= 2000 && clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void aboutBoxShowsTheSixLines() {

@@ -15,6 +15,7 @@
 #include "app/qt/command_actions.h"
 #include "app/qt/main_frame.h"
 #include "app/qt/path_bar.h"
+#include "drop_sequence.h"
 #include "view/qt/kirvo_view.h"
 
 using namespace kirvo;
@@ -155,14 +156,9 @@ private slots:
         InMemoryProfileStore store;
         CMainFrame frame(store);
         frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
         QLineEdit* edit = frame.view()->pathBar()->comboBox(PathBar::Side::Target)->lineEdit();
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(QStringLiteral("/media/stick/Fotos"))});
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(edit, &enter);  // a drop goes to the widget the drag entered
-        QVERIFY(enter.isAccepted());
-        QApplication::sendEvent(edit, &drop);
+        QVERIFY(test::DropPaths(edit, {QStringLiteral("/media/stick/Fotos")}));
         QCOMPARE(edit->text(), "/media/stick/Fotos");
     }
 

@@ -81,6 +81,11 @@ struct Window {
         frame.OnCommand(CommandId::PfadeVergleichen);
     }
     void Command(CommandId id) { frame.OnCommand(id); }
+    // A key as the window system sends it: to the window, which hands it to
+    // the focus widget (shortcuts included).
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(frame.windowHandle(), key, modifiers);
+    }
 
     QString Field(int id) const { return frame.outputBar()->fieldText(id); }
 
