@@ -47,7 +47,7 @@ std::string_view ListColumns::SampleText(int column) {
         return "31.12.2099 23:59:59";
     case 3:
     case 8:
-        return "Ordner/Datei";
+        return "Ordner/Datei.txt";
     default:
         return {};
     }
