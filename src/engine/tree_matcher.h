@@ -48,6 +48,8 @@ public:
     bool excludeSubFolders() const { return excludeSubFolders_; }
     bool excludeSystemFolders() const { return excludeSystemFolders_; }
     bool twoSecondTolerance() const { return twoSecondTolerance_; }
+    // Seconds added to UTC to make the entries' local times in the last run.
+    int64_t utcOffset() const { return utcOffset_; }
 
     // The steps of Run, public so that each can be checked on its own.
     static void NormaliseRoot(std::string& destination, std::string& path);

@@ -100,7 +100,7 @@ TEST(HostileTree, FolderSwappedForLinkIsNeverFollowed) {
         LocalFileOperationService service(ui);
         const OperationResult r =
             c.op == Op::Delete
-                ? service.remove(std::vector<RootedPath>{RootedPath::Join(z, rel)}, DeleteFlags{false})
+                ? service.remove(std::vector<ListedPath>{RootedPath::Join(z, rel)}, DeleteFlags{false})
                 : service.copy(std::vector<CopyPair>{{RootedPath::Join(q, rel), RootedPath::Join(z, rel)}},
                                kNoQuestions);
 
@@ -205,7 +205,7 @@ TEST(HostileTree, PathsLongerThanTheLimitAreCopiedAndDeleted) {
     EXPECT_EQ(ReadDeep(z, rel), "deep content");
     EXPECT_EQ(ReadDeep(z, "new/" + rel), "deep content");
 
-    const OperationResult removed = service.remove(std::vector<RootedPath>{RootedPath::Join(z, rel)}, DeleteFlags{false});
+    const OperationResult removed = service.remove(std::vector<ListedPath>{RootedPath::Join(z, rel)}, DeleteFlags{false});
     EXPECT_TRUE(removed.allDone());
     EXPECT_EQ(ReadDeep(z, rel), "<missing>");
     EXPECT_EQ(ReadDeep(z, deep + "other.txt"), "kept");

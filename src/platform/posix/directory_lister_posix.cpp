@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "platform/directory_lister.h"
+#include "platform/posix/own_temporary_file.h"
 
 namespace kirvo {
 namespace {
@@ -41,6 +42,9 @@ bool Inspect(int folderFd, const char* name, unsigned char type, DirectoryRecord
         }
         record.kind = RecordKind::File;
     } else if (S_ISREG(st.st_mode)) {
+        // A temporary file of a copy (running, or left by a killed run) is not
+        // part of the tree; a user's file of the same name is.
+        if (OwnTemporaryFile::IsOurs(folderFd, name)) return false;
         record.kind = RecordKind::File;
     } else if (S_ISDIR(st.st_mode)) {
         record.kind = RecordKind::Directory;

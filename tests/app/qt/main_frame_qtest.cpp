@@ -88,8 +88,8 @@ private slots:
             {"1003 Quelle wählen", "1004 Ziel wählen", "-", ">&Optionen",
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
              "32811 +/- 2 Sekunden", "-", "32796 Bestätigung vor löschen",
-             "32797 Bestätigung vor überschreiben", "32798 Bestätigung vor Verzeichnis",
-             "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<"},
+             "32797 Bestätigung vor überschreiben", "32813 Papierkorb verwenden", "32798 Bestätigung vor Verzeichnis",
+             "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32814 Protokoll anzeigen"},
             {"57667 &Hilfethemen", "-", "57664 Inf&o über Kirvo..."},
         };
         for (int i = 0; i < 5; ++i) QCOMPARE(Describe(menus[i]->menu()), expected[i]);
@@ -100,7 +100,7 @@ private slots:
         CMainFrame frame(store);
         const QSet<int> disabled{57600, 57601, 57603, 57604, 57607, 57609, 57606, 57616,
                                  32794, 57634, 32789, 32791};
-        const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808};
+        const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808, 32813};
         const QSet<int> checkable = checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798};
         for (QAction* action : frame.actions().all()) {
             const int id = action->data().toInt();
