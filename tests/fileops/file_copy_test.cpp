@@ -191,6 +191,49 @@ TEST_F(FileCopyTest, NewerDestinationIsNeverReplacedWithoutAsking) {
     EXPECT_EQ(ReadFile(Tgt("f")), "older source");
 }
 
+// The destination is checked against what the comparison listed: a file changed
+// since, or one that appeared, is asked about by name, side and change, and the
+// answer stands in for the overwrite question; an unchanged one is not asked about.
+TEST_F(FileCopyTest, DestinationChangedSinceTheComparisonIsAskedAbout) {
+    struct Case {
+        const char* name;
+        ListedFile listed;
+        ConfirmAnswer answer;
+        bool asked;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"unchanged", ListedFile::Present(3, kOld, 0), ConfirmAnswer::Cancel, false, "new"},
+        {"changed, kept", ListedFile::Present(2, kOld, 0), ConfirmAnswer::No, true, "old"},
+        {"changed, replaced", ListedFile::Present(3, kOld, 5), ConfirmAnswer::Yes, true, "new"},
+        {"appeared, kept", ListedFile::Absent(), ConfirmAnswer::No, true, "old"},
+        {"nothing listed", ListedFile{}, ConfirmAnswer::Cancel, false, "new"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(Src(c.name), "new", kNew);
+        WriteFile(Tgt(c.name), "old", kOld);
+        ScriptedUi asked;
+        asked.changedAnswers = {c.answer};
+        asked.overwriteAnswers = {ConfirmAnswer::Yes};
+        CopyPair pair = Pair(c.name, c.name);
+        pair.to.side = TreeSide::Target;
+        pair.listedTo = c.listed;
+        const OperationResult r = LocalFileOperationService(asked).copy(std::vector<CopyPair>{pair}, CopyFlags{true, false});
+        EXPECT_EQ(ReadFile(Tgt(c.name)), c.after);
+        ASSERT_EQ(asked.changedQuestions.size(), c.asked ? 1u : 0u);
+        EXPECT_EQ(asked.overwriteQuestions.size(), c.asked ? 0u : 1u);
+        if (!c.asked) continue;
+        const ChangedFile& q = asked.changedQuestions[0];
+        EXPECT_EQ(q.path, Tgt(c.name));
+        EXPECT_EQ(q.side, TreeSide::Target);
+        EXPECT_EQ(q.listedPresent, c.listed.state == ListedFile::State::Present);
+        EXPECT_EQ(q.listed.size, c.listed.size);
+        EXPECT_EQ(q.now.size, 3u);
+        EXPECT_EQ(q.now.modifiedSeconds, kOld);
+    }
+}
+
 TEST_F(FileCopyTest, FolderCreationQuestionAnswers) {
     struct Case {
         const char* name;

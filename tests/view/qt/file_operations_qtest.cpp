@@ -377,6 +377,63 @@ private slots:
         QCOMPARE(w.model()->cellText(2, 4), "<---");
     }
 
+    void realServiceKeepsAFileChangedSinceTheComparison() {
+        // Compare, change a target file, select its row, press Entf, agree to
+        // both questions: the changed file is asked about (file, side, change),
+        // and Enter keeps it; its unchanged source goes into the trash.
+        TempDir dir;
+        MakeTree(dir / "q", {{"f.txt", kOld, "q"}});
+        MakeTree(dir / "z", {{"f.txt", kNew, "z"}});
+        Window w;
+        w.SetOption(Option::VorLoeschen, true);
+        w.Compare(dir / "q", dir / "z");
+        WriteFile(dir / "z/f.txt", "new work since", kNew + 60);
+        w.ShowWithFocusInList();
+        w.view()->selectionModel()->select(w.model()->index(w.RowOf("f.txt"), 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        DialogAnswerer dialogs({"Ja", "Ja", "<Enter>"});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+        QCOMPARE(dialogs.seen.size(), size_t(3));
+        QCOMPARE(dialogs.seen[0].text, "Soll „f.txt“ in der Quelle in den Papierkorb verschoben werden?");
+        QCOMPARE(dialogs.seen[1].text, "Soll „f.txt“ im Ziel in den Papierkorb verschoben werden?");
+        const QString changed = dialogs.seen[2].text;
+        QVERIFY2(changed.startsWith(QString::fromStdString("Die Datei „" + dir / "z/f.txt" +
+                                                           "“ im Ziel wurde seit dem Vergleich geändert.")),
+                 qPrintable(changed));
+        QVERIFY2(changed.contains("Beim Vergleich: 1 Byte, geändert am") && changed.contains("Jetzt: 14 Bytes"),
+                 qPrintable(changed));
+        QCOMPARE(dialogs.seen[2].defaultButton, "Nein");
+        QCOMPARE(ReadFile(dir / "z/f.txt"), "new work since");
+        QVERIFY(!std::filesystem::exists(dir / "q/f.txt"));
+        QCOMPARE(ReadFile(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files/f.txt"), "q");
+    }
+
+    void synchroniseAndCopyRefuseNestedRoots() {
+        // kirvo S S/inner: comparing is fine, copying would nest the tree once more per run.
+        TempDir dir;
+        MakeTree(dir / "S", {{"a.txt", kNew}, {"inner/b.txt", kOld}});
+        QStringList log;
+        Window w;
+        ScriptedPrompts prompts(log);
+        RecordingService service(log, dir / "S", dir / "S/inner");
+        w.view()->setUserPrompts(&prompts);
+        w.view()->setFileOperationService(&service);
+        w.SetOption(Option::Beep, false);
+        w.Compare(dir / "S", dir / "S/inner");
+        QVERIFY(w.rowCount() > 0);
+        const QString refusal = QString::fromStdString("warn: Das Ziel „" + dir / "S/inner/" + "“ liegt im Quellordner „" +
+                                                       dir / "S/" + "“; so lassen sich die Bäume nie abgleichen. "
+                                                       "Vergleichen geht, kopiert wird nichts.");
+        w.Command(CommandId::Synchronize);
+        QCOMPARE(log, QStringList{refusal});
+        log.clear();
+        w.view()->selectionModel()->select(w.model()->index(w.RowOf("a.txt"), 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w.Command(CommandId::EditCopy);
+        QCOMPARE(log, QStringList{refusal});
+        w.view()->setUserPrompts(nullptr);
+    }
+
     void realServiceBringsTheTreesIntoLine() {
         TempDir dir;
         MakeTree(dir / "q", {{"a.txt", kNew, "neu"}, {"tief/unter/b.txt", kNew, "bbb"}, {"g.txt", kOld, "g"}});
