@@ -28,6 +28,7 @@
 #include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/version_info.h"
+#include "fileops/operation_log.h"
 #include "view/qt/kirvo_view.h"
 
 using namespace kirvo;
@@ -361,6 +362,26 @@ private slots:
         QCOMPARE(helpTitle, "Kirvo – Hilfethemen");
         QVERIFY(helpText.contains("---> Die Datei der Quelle ist neuer"));
         QVERIFY(helpText.contains("+/- 2 Sekunden"));
+
+        // Extras > "Protokoll anzeigen": the log, read-only, its end in view.
+        OperationLog log;
+        QVERIFY(log.write({OperationLog::kTrashed, "/z/brief.odt", "/t/files/brief.odt", 7, {}, OperationLog::kOk}));
+        QString logTitle, logText;
+        bool readOnly = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            QVERIFY(modal);
+            logTitle = modal->windowTitle();
+            if (auto* text = modal->findChild<QPlainTextEdit*>()) {
+                logText = text->toPlainText();
+                readOnly = text->isReadOnly();
+            }
+            modal->close();
+        });
+        frame.actions().action(CommandId::ShowLog)->trigger();
+        QCOMPARE(logTitle, "Kirvo – Protokoll");
+        QVERIFY(readOnly);
+        QVERIFY2(logText.contains("\tPapierkorb\t/z/brief.odt\t/t/files/brief.odt\t7\t\tok"), qPrintable(logText));
     }
 
     void disabledCommandsDoNotRun() {
