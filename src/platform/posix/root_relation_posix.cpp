@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/mount_id.h"
 #include "platform/root_relation.h"
 
 namespace kirvo {
@@ -61,17 +62,6 @@ std::vector<Mount> ReadMounts() {
     return mounts;
 }
 
-uint64_t MountOf(int fd) {
-#if defined(STATX_MNT_ID)
-    struct statx stx;
-    if (statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &stx) == 0 && (stx.stx_mask & STATX_MNT_ID) != 0)
-        return stx.stx_mnt_id;
-#else
-    (void)fd;
-#endif
-    return 0;
-}
-
 bool Contains(const std::vector<Identity>& ids, const Identity& id) {
     for (const Identity& i : ids)
         if (i == id) return true;
@@ -104,8 +94,8 @@ void Climb(int fd, std::vector<Identity>& ids, const std::vector<Mount>& mounts,
         if (fstat(current, &st) != 0 || Contains(ids, {st.st_dev, st.st_ino})) break;
         ids.push_back({st.st_dev, st.st_ino});
         const int parent = openat(current, "..", kFolderFlags);
-        const uint64_t mount = MountOf(current);
-        if (depth < 8 && mount != 0 && (parent < 0 || MountOf(parent) != mount)) {
+        const uint64_t mount = MountIdOf(current);
+        if (depth < 8 && mount != 0 && (parent < 0 || MountIdOf(parent) != mount)) {
             const std::string other = ShownElsewhere(mounts, mount);
             const int there = other.empty() ? -1 : open(other.c_str(), kFolderFlags);
             struct stat ts;

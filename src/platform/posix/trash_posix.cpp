@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/file_node.h"
+#include "platform/posix/mount_id.h"
 #include "platform/posix/own_temporary_file.h"
 #include "platform/trash.h"
 
@@ -24,19 +25,6 @@ constexpr unsigned kNoReplace = RENAME_NOREPLACE;
 #else
 constexpr unsigned kNoReplace = 1;
 #endif
-
-// The mount a folder belongs to, where the system tells (0 otherwise): a bind
-// mount shares the device of what it shows, but nothing can be renamed across it.
-uint64_t MountOf(int fd) {
-#if defined(STATX_MNT_ID)
-    struct statx stx;
-    if (statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &stx) == 0 && (stx.stx_mask & STATX_MNT_ID) != 0)
-        return stx.stx_mnt_id;
-#else
-    (void)fd;
-#endif
-    return 0;
-}
 
 std::string PathOf(int fd) {
     char link[64];
@@ -137,7 +125,7 @@ int Trash::check(const FolderHandle& folder, std::string& reason) {
 int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason) {
     struct stat st;
     if (!folder.valid() || fstat(folder.native(), &st) != 0) return folder.valid() ? errno : EBADF;
-    const uint64_t mount = MountOf(folder.native());
+    const uint64_t mount = MountIdOf(folder.native());
     for (auto& d : directories_) {
         if (d->device == static_cast<uint64_t>(st.st_dev) && d->mount == mount) {
             out = d.get();
@@ -173,7 +161,7 @@ int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason
             mkdir(trash.c_str(), 0700);
         }
         const int fd = open(trash.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0 && fstat(fd, &ht) == 0 && ht.st_dev == st.st_dev && MountOf(fd) == mount) {
+        if (fd >= 0 && fstat(fd, &ht) == 0 && ht.st_dev == st.st_dev && MountIdOf(fd) == mount) {
             std::string why;
             const int e1 = OpenOwnFolder(fd, "files", d.files, why);
             const int e2 = e1 != 0 ? e1 : OpenOwnFolder(fd, "info", d.info, why);
@@ -193,7 +181,7 @@ int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason
         const int parent = openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         struct stat ps;
         if (parent < 0) break;
-        if (fstat(parent, &ps) != 0 || ps.st_dev != cs.st_dev || MountOf(parent) != mount ||
+        if (fstat(parent, &ps) != 0 || ps.st_dev != cs.st_dev || MountIdOf(parent) != mount ||
             (ps.st_ino == cs.st_ino)) {
             close(parent);
             break;
