@@ -400,8 +400,8 @@ FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view nam
     }
     if (!flags_.keepReplaced) return {};
     std::string reason;
-    if (trash_.check(folder, reason) == 0) {
-        decision.keepOld = true;
+    if (trash_.check(folder, reason) != kNoTrash) {
+        decision.keepOld = true;  // or an error of the folder itself, which the copy then meets
         return {};
     }
     if (allWithoutTrash_) return {};

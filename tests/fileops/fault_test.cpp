@@ -136,15 +136,20 @@ TEST_F(FaultTest, ReadOnlyFileSystemRefusesCopyAndDelete) {
     WriteFile(Tgt("f"), "old", kOld);
     ASSERT_TRUE(small.makeReadOnly());
     ScriptedUi ui;
-    ui.errorAnswers = {ErrorAnswer::Skip, ErrorAnswer::Skip, ErrorAnswer::Skip};
+    ui.errorAnswers = {ErrorAnswer::Skip, ErrorAnswer::Skip, ErrorAnswer::Skip, ErrorAnswer::Skip};
     LocalFileOperationService service(ui);
     const OperationResult copied = service.copy(std::vector<CopyPair>{Pair("f"), Pair("sub/g")}, kNoQuestions);
     const OperationResult removed =
         service.remove(std::vector<ListedPath>{RootedPath::Join(Tgt(""), "f")}, DeleteFlags{false});
-    ASSERT_EQ(ui.errors.size(), 3u);
+    // Into the trash: the same error, not a question whether to delete for good.
+    const OperationResult trashed =
+        service.remove(std::vector<ListedPath>{RootedPath::Join(Tgt(""), "f")}, DeleteFlags{false, true});
+    ASSERT_EQ(ui.errors.size(), 4u);
+    EXPECT_TRUE(ui.withoutTrashQuestions.empty());
     for (const auto& e : ui.errors) EXPECT_NE(e.reason.find(strerror(EROFS)), std::string::npos) << e.reason;
     EXPECT_EQ(copied.count(FileOutcome::Failed), 2);
     EXPECT_EQ(removed.count(FileOutcome::Failed), 1);
+    EXPECT_EQ(trashed.count(FileOutcome::Failed), 1);
     EXPECT_EQ(ReadFile(Tgt("f")), "old");
 }
 

@@ -221,11 +221,15 @@ int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason
     }
     FolderHandle own;
     const std::string name = ".Trash-" + uid;
-    if (OpenOwnFolder(current, name.c_str(), own, why) != 0 ||
-        OpenOwnFolder(own.native(), "files", d.files, why) != 0 ||
-        OpenOwnFolder(own.native(), "info", d.info, why) != 0) {
+    int error = OpenOwnFolder(current, name.c_str(), own, why);
+    if (error == 0) error = OpenOwnFolder(own.native(), "files", d.files, why);
+    if (error == 0) error = OpenOwnFolder(own.native(), "info", d.info, why);
+    if (error != 0) {
         close(current);
-        return fail("Im Dateisystem unter „" + topdir + "“ ist kein Papierkorb möglich („" + name + "“ " + why + ")");
+        fail("Im Dateisystem unter „" + topdir + "“ ist kein Papierkorb möglich („" + name + "“ " + why + ")");
+        // Read-only: the file cannot be deleted either, which is an error of its own.
+        if (error == EROFS) d.error = EROFS;
+        return d.error;
     }
     close(current);
     d.base = Joined(topdir, name);
