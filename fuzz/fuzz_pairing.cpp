@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -143,15 +144,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t i = 0; i < matcher.lastEntry(); ++i)
         if (TreeMatcher::OrderEntries(*entries[static_cast<size_t>(i)], *entries[static_cast<size_t>(i) + 1]) >= 0)
             Fail("entry table out of order");
-    size_t previous = 0;
-    bool first = true;
+    // Pairs in table order, except in a group of folders equal ignoring case
+    // where one side has several of them: there by the bytes of the pair's
+    // folder (the source's where it has one), then in table order.
+    std::map<std::string, std::set<std::string>> variants[2];  // folded folder -> texts, per side
+    for (const Made& m : made) variants[m.side - 1][Fold(m.folder)].insert(m.folder);
+    struct Placed {
+        size_t group, rank, at;
+    };
+    std::vector<Placed> placed;
+    std::map<std::string, size_t> groupStart;  // folded folder -> first table index
+    for (int32_t i = 0; i <= matcher.lastEntry(); ++i)
+        groupStart.emplace(Fold(std::string(entries[static_cast<size_t>(i)]->folder())), static_cast<size_t>(i));
     for (const FilePair& p : matcher.pairs()) {
         size_t at = SIZE_MAX;
         for (const FileEntry* e : {p.source, p.target})
             if (e) at = std::min(at, indexOf.at(e));
-        if (!first && at <= previous) Fail("pairs out of table order");
-        previous = at;
-        first = false;
+        const std::string home(p.source ? p.source->folder() : p.target->folder());
+        const std::string folded = Fold(home);
+        size_t rank = 0;
+        if (variants[0][folded].size() > 1 || variants[1][folded].size() > 1) {
+            std::set<std::string> all = variants[0][folded];
+            all.insert(variants[1][folded].begin(), variants[1][folded].end());
+            rank = static_cast<size_t>(std::distance(all.begin(), all.find(home)));
+        }
+        placed.push_back({groupStart.at(folded), rank, at});
+    }
+    for (size_t i = 1; i < placed.size(); ++i) {
+        const Placed& a = placed[i - 1];
+        const Placed& b = placed[i];
+        if (std::tie(a.group, a.rank, a.at) >= std::tie(b.group, b.rank, b.at)) Fail("pairs out of order");
     }
 
     // Partners and verdicts. A group: same folder and name ignoring case.

@@ -20,6 +20,8 @@ struct SyncOptions {
     bool excludeSubFolders = false;
     bool excludeSystemFolders = false;
     bool twoSecondTolerance = true;
+    bool useTrash = true;  // --no-trash: replaced files go for good
+    bool useLog = true;    // --no-log: nothing is written to the log
     bool help = false;
     std::string source;
     std::string target;

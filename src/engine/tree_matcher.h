@@ -1,24 +1,22 @@
 #pragma once
 #include <cstdint>
-#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/chunked_store.h"
 #include "engine/file_entry.h"
 #include "engine/file_pair.h"
-#include "engine/name_store.h"
+#include "engine/run_options.h"
+#include "engine/scanned_side.h"
 #include "engine/system_time.h"
 
 namespace kirvo {
 
-struct DirectoryRecord;
-
 // The comparison engine: scans a source and a target tree into one entry
-// table, orders it by relative path ignoring ASCII case, and pairs the
-// entries into FilePairs with a verdict from the local last-write times.
+// table (TreeScanner), orders it by relative path ignoring ASCII case
+// (EntryOrder), joins the entries into FilePairs (EntryPairing) and gives each
+// pair its verdict from the local last-write times (TimeVerdict).
 class TreeMatcher {
 public:
     static constexpr int32_t kEarlierMonth = static_cast<int32_t>(0x80000001);
@@ -35,6 +33,8 @@ public:
     // "SubOrdner", "SystemOrdner" and "OneSecond".
     int32_t Run(std::string& sourcePath, std::string& targetPath, bool excludeSubFolders,
                 bool excludeSystemFolders, bool twoSecondTolerance);
+    // The same with every setting of the run in one object.
+    int32_t Run(std::string& sourcePath, std::string& targetPath, const RunOptions& options);
     // Back to empty: no entries, no pairs. Roots and flags keep their values.
     void Clear();
 
@@ -45,48 +45,38 @@ public:
     // entries()[0 .. lastEntry()] sorted, entries()[lastEntry() + 1] null.
     std::span<const FileEntry* const> entries() const { return entries_; }
     int32_t lastEntry() const { return lastEntry_; }
-    bool excludeSubFolders() const { return excludeSubFolders_; }
-    bool excludeSystemFolders() const { return excludeSystemFolders_; }
-    bool twoSecondTolerance() const { return twoSecondTolerance_; }
+    const RunOptions& options() const { return options_; }
+    bool excludeSubFolders() const { return options_.excludeSubFolders; }
+    bool excludeSystemFolders() const { return options_.excludeSystemFolders; }
+    bool twoSecondTolerance() const { return options_.twoSecondTolerance; }
+    // Seconds added to UTC to make the entries' local times in the last run.
+    int64_t utcOffset() const { return utcOffset_; }
 
     // The steps of Run, public so that each can be checked on its own.
     static void NormaliseRoot(std::string& destination, std::string& path);
     int32_t ScanTrees(const std::string& sourceRoot, const std::string& targetRoot);
     bool ExistsInTargetRoot(std::string_view name, const std::string& targetRoot);
-    // Sort order: folder, then name, ignoring ASCII case. Entries equal that
-    // way are put in a fixed order (bytes, then side), so the result never
-    // depends on the order in which the file system listed them.
+    // Sort order: see EntryOrder.
     static int OrderEntries(const FileEntry& a, const FileEntry& b);
     // Sorts entries()[0 .. lastEntry] by OrderEntries.
     void OrderTable(int32_t lastEntry);
+    // Pairs entries()[0 .. lastEntry] and gives each pair its verdict.
     int32_t PairEntries(int32_t lastEntry);
     // Seconds, source minus target, or kEarlierMonth / kLaterMonth when the
     // two times lie in different months or years.
     static int32_t TimeDifference(const SystemTime& sourceTime, const SystemTime& targetTime);
 
 private:
-    void ScanSide(int32_t side, const std::string& root, const std::string& targetRoot);
-    void MakeEntry(int32_t folderIndex, int32_t side, const std::string* folder,
-                   const DirectoryRecord& record);
-    void SortFolderGroup(std::vector<const FileEntry*>::iterator begin,
-                         std::vector<const FileEntry*>::iterator end);
-    int32_t Verdict(const FileEntry& source, const FileEntry& target) const;
-    void PairGroup(size_t begin, size_t end);
-
     std::string sourceRoot_;
     std::string targetRoot_;
     std::vector<FilePair> pairs_;
     int32_t pairCount_ = 0;
     std::vector<const FileEntry*> entries_;
     int32_t lastEntry_ = -1;
-    bool excludeSystemFolders_ = false;
-    bool excludeSubFolders_ = false;
-    bool twoSecondTolerance_ = false;
+    RunOptions options_;
+    int64_t utcOffset_ = 0;  // taken once per run
 
-    ChunkedStore<FileEntry> store_[2];           // the entries of the current run, per side
-    std::deque<std::string> folders_[2];       // relative folder texts per side; stable addresses
-    NameStore names_[2];
-    int64_t utcOffset_ = 0;                    // taken once per run
+    ScannedSide sides_[2];                     // the entries of the current run, per side
     bool targetRootNamesRead_ = false;         // cache for ExistsInTargetRoot
     std::vector<std::string> targetRootNames_; // folded, sorted
     std::string targetRootNamesOf_;

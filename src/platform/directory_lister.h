@@ -17,7 +17,9 @@ enum class RecordKind : uint8_t {
 struct DirectoryRecord {
     std::string_view name;
     RecordKind kind = RecordKind::Other;
-    bool isSystem = false;  // no such bit on POSIX: always clear there
+    // The system attribute, read for folders only with Detail::FullWithSystemBit,
+    // where the file system keeps one (FAT, NTFS); clear everywhere else.
+    bool isSystem = false;
     uint64_t size = 0;
     int64_t modifiedSeconds = 0;  // UTC, seconds since 1970-01-01
     uint32_t modifiedNanoseconds = 0;
@@ -28,7 +30,9 @@ struct DirectoryRecord {
 // that is not a real folder (say, swapped for a link) is not opened at all.
 class DirectoryLister {
 public:
-    enum class Detail { NamesOnly, Full };
+    // NamesOnly: the kind is only told apart for folders; Full: kind, size and
+    // time; FullWithSystemBit: also the folders' system attribute.
+    enum class Detail { NamesOnly, Full, FullWithSystemBit };
     using Visitor = FunctionRef<void(const DirectoryRecord&)>;
 
     DirectoryLister() = default;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -114,6 +115,13 @@ TEST(TreeMatcher, SingleSidedFilesAndOrderOverManyFolders) {
                                                      "-1 - only-target.txt", "1 sub/x.txt -", "-1 - sub/y.txt"}));
     // Single-sided verdicts never depend on times or the tolerance.
     EXPECT_EQ(t.Compare(false)[1], "1 only-source.txt -");
+
+    // The separator weighs as a backslash (0x5C): a sibling going on with a
+    // lower byte comes before the folder that is its prefix, a higher one after.
+    Trees order;
+    MakeTree(order.source, {{"A/x"}, {"A1/x"}, {"A b/x"}, {"A-b/x"}, {"A_b/x"}, {"Ab/x"}, {"A/B/x"}, {"A/1/x"}});
+    EXPECT_EQ(order.Compare(), (std::vector<std::string>{"1 A b/x -", "1 A-b/x -", "1 A1/x -", "1 A/x -",
+                                                         "1 A/1/x -", "1 A/B/x -", "1 A_b/x -", "1 Ab/x -"}));
 }
 
 TEST(TreeMatcher, ManyFilesAllPairCorrectlyPastTheFirstBlocks) {
@@ -239,8 +247,8 @@ TEST(TreeMatcher, SubFolderExclusionTestsOnlyTheSourceRootsFolders) {
     MakeTree(t.target, {{"kept/z"}, {"kept2/z"}, {"named-by-file"}, {"only-target/f"}});
     const auto pairs = t.Compare(true, true);
     EXPECT_EQ(pairs, (std::vector<std::string>{
-                         "-1 - named-by-file", "1 root.txt -", "1 kept/a -", "-1 - kept/z", "1 kept/deeper/d -",
-                         "1 KEPT2/b -", "-1 - kept2/z", "1 named-by-file/e -", "-1 - only-target/f"}));
+                         "-1 - named-by-file", "1 root.txt -", "1 KEPT2/b -", "-1 - kept2/z", "1 kept/a -",
+                         "-1 - kept/z", "1 kept/deeper/d -", "1 named-by-file/e -", "-1 - only-target/f"}));
     // Without the option everything is scanned.
     EXPECT_EQ(t.Compare(true, false).size(), 10u);
 }
@@ -347,6 +355,30 @@ TEST(TreeMatcher, UnreadableFolderIsSkippedSilently) {
         return text;
     });
     EXPECT_EQ(result, "1 open/a -\n");
+}
+
+// A real NTFS volume (ntfs-3g on a loop image) carries the system attribute;
+// elsewhere no folder is a system folder, so the option changes nothing.
+TEST(TreeMatcher, SystemFoldersOnNtfsAreLeftOutWithTheOption) {
+    Trees t;
+    const std::string image = t.dir / "ntfs.img", mount = t.source;
+    test::MakeDirs(mount);
+    const std::string make = "truncate -s 16M '" + image + "' && mkntfs -q -F -f '" + image +
+                             "' >/dev/null 2>&1 && ntfs-3g '" + image + "' '" + mount + "' 2>/dev/null";
+    if (geteuid() != 0 || std::system(make.c_str()) != 0) GTEST_SKIP() << "no ntfs-3g mount here";
+    MakeTree(t.source, {{"System Volume Information/a"}, {"normal/b"}});
+    const std::string mark = "setfattr -n system.ntfs_attrib_be -v 0x00000014 '" + t.source + "/System Volume Information'";
+    const bool marked = std::system(mark.c_str()) == 0;
+    MakeTree(t.target, {{"tmpfs-like/c"}});
+    std::string s = t.source, tg = t.target;
+    t.matcher.Run(s, tg, false, true, true);
+    const auto excluded = Describe(t.matcher);
+    t.matcher.Run(s, tg, false, false, true);
+    const auto all = Describe(t.matcher);
+    std::system(("umount '" + mount + "'").c_str());
+    ASSERT_TRUE(marked);
+    EXPECT_EQ(excluded, (std::vector<std::string>{"1 normal/b -", "-1 - tmpfs-like/c"}));
+    EXPECT_EQ(all.size(), 3u);
 }
 
 TEST(TreeMatcher, SizesAreExactBeyondFourGigabytes) {

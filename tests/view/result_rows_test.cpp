@@ -293,6 +293,22 @@ TEST(ResultRows, EachSideShowsItsOwnFolderBytesAndLongPathsInFull) {
                                                      "2 " + deep + "tief.txt ---> " + deep + "tief.txt"}));
 }
 
+TEST(ResultRows, FoldersDifferingOnlyInCaseOnOneSideKeepTheirOwnRows) {
+    Comparison c({{"Docs/a", kNew}, {"docs/b", kNew}, {"Docs/c", kNew}, {"docs/d", kNew}},
+                 {{"docs/b", kOld}, {"docs/e", kOld}});
+    c.Run();
+    EXPECT_EQ(c.Outline(), (std::vector<std::string>{"[Q/Docs/ | ]", "2 Docs/a ---> ", "2 Docs/c ---> ",
+                                                     "[Q/docs/ | Z/docs/]", "2 docs/b ---> docs/b", "2 docs/d ---> ",
+                                                     "2  <--- docs/e"}));
+    EXPECT_EQ(c.rows.sourceTotals().folders, 2);
+    EXPECT_EQ(c.rows.targetTotals().folders, 1);
+    c.rows.ToggleFolderMarks(0);  // the whole folder, not one file
+    EXPECT_EQ(c.rows.StateImage(1), ResultRows::kUnmarked);
+    EXPECT_EQ(c.rows.StateImage(2), ResultRows::kUnmarked);
+    EXPECT_EQ(c.rows.StateImage(4), ResultRows::kMarked);
+    EXPECT_EQ(c.rows.StateImage(6), ResultRows::kMarked);
+}
+
 TEST(ResultRows, ClearAndEmptyEngineGiveNoRowsAndZeroTotals) {
     Comparison c({{"a.txt", kNew}}, {});
     c.Run();

@@ -7,8 +7,11 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 #include "platform/directory_lister.h"
+#include "platform/posix/own_temporary_file.h"
+#include "platform/posix/system_attribute_reader.h"
 
 namespace kirvo {
 namespace {
@@ -41,6 +44,9 @@ bool Inspect(int folderFd, const char* name, unsigned char type, DirectoryRecord
         }
         record.kind = RecordKind::File;
     } else if (S_ISREG(st.st_mode)) {
+        // A temporary file of a copy (running, or left by a killed run) is not
+        // part of the tree; a user's file of the same name is.
+        if (OwnTemporaryFile::IsOurs(folderFd, name)) return false;
         record.kind = RecordKind::File;
     } else if (S_ISDIR(st.st_mode)) {
         record.kind = RecordKind::Directory;
@@ -120,14 +126,19 @@ bool DirectoryLister::List(Detail detail, Visitor visit) const {
         return false;
     }
     rewinddir(dir);
+    std::optional<SystemAttributeReader> system;
+    if (detail == Detail::FullWithSystemBit) system.emplace(fd);
     while (true) {
         errno = 0;
         const dirent* ent = readdir(dir);
         if (ent == nullptr) break;  // the end, or an error: both end the listing
         DirectoryRecord record;
         record.name = std::string_view(ent->d_name);
-        if (detail == Detail::Full) {
+        if (detail != Detail::NamesOnly) {
             if (!Inspect(fd, ent->d_name, ent->d_type, record)) continue;
+            if (system && record.kind == RecordKind::Directory && std::strcmp(ent->d_name, ".") != 0 &&
+                std::strcmp(ent->d_name, "..") != 0)
+                record.isSystem = system->IsSystem(ent->d_name);
         } else {
             record.kind = ent->d_type == DT_DIR ? RecordKind::Directory : RecordKind::Other;
         }
