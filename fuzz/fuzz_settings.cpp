@@ -137,11 +137,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (history.entries() != expected) Fail("history entries of " + std::string(section));
         if (first != (expected.empty() ? "" : expected[0])) Fail("history preset");
 
-        // A new path goes to the top; the first entry equal to it ignoring case goes.
+        // A new path goes to the top; the first entry for the same folder goes.
         const std::string typed = expected.empty() ? "/neu" : expected.back() + "x";
         std::vector<std::string> model = expected;
         for (auto it = model.begin(); it != model.end(); ++it)
-            if (PathHistory::EqualIgnoringCase(*it, typed)) {
+            if (history.SameFolder(*it, typed)) {
                 model.erase(it);
                 break;
             }

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <functional>
 #include <string_view>
 
 namespace kirvo {
@@ -29,6 +30,16 @@ public:
     // Initial width of a column; the columns as wide as column 0 (the two
     // "Name" columns) get the extra width.
     static int InitialWidth(int column, int storedWindowWidth);
+
+    // The text a column is meant to show in full, whatever the font: the
+    // latest date, a size of a few gigabytes, a short relative path. Empty
+    // for the columns that keep their table width.
+    static std::string_view SampleText(int column);
+    // The initial width for the list's font: InitialWidth, widened where the
+    // sample text plus the cell insets (both sides) would not fit. textWidth
+    // gives the width of a UTF-8 text in pixels.
+    static int InitialWidth(int column, int storedWindowWidth, int insets,
+                            const std::function<int(std::string_view)>& textWidth);
 };
 
 }  // namespace kirvo

@@ -6,7 +6,11 @@
 
 namespace kirvo {
 
-PathHistory::PathHistory(std::string section) : section_(std::move(section)) {}
+PathHistory::PathHistory(std::string section, Letters letters) : section_(std::move(section)), letters_(letters) {}
+
+bool PathHistory::SameFolder(std::string_view a, std::string_view b) const {
+    return letters_ == Letters::Folded ? EqualIgnoringCase(a, b) : a == b;
+}
 
 std::string PathHistory::EntryName(size_t index) const {
     return section_ + std::to_string(index);
@@ -24,9 +28,8 @@ std::string PathHistory::Load(ProfileStore& store) {
 
 void PathHistory::Update(std::string_view text) {
     if (text.empty()) return;
-    auto found = std::find_if(entries_.begin(), entries_.end(), [text](const std::string& entry) {
-        return EqualIgnoringCase(entry, text);
-    });
+    auto found = std::find_if(entries_.begin(), entries_.end(),
+                              [this, text](const std::string& entry) { return SameFolder(entry, text); });
     if (found != entries_.end()) entries_.erase(found);
     entries_.insert(entries_.begin(), std::string(text));
     // A stored history may hold more than ten entries; it shrinks to ten here.

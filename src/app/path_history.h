@@ -14,17 +14,29 @@ class PathHistory {
 public:
     static constexpr size_t kMaxEntries = 10;
 
+    // Whether two texts that differ only in letter case name the same folder:
+    // on Windows they do; where the file system tells case apart (Linux) they
+    // are two folders and keep an entry each.
+    enum class Letters { Distinct, Folded };
+#ifdef _WIN32
+    static constexpr Letters kNativeLetters = Letters::Folded;
+#else
+    static constexpr Letters kNativeLetters = Letters::Distinct;
+#endif
+
     // section is "Quelle" or "Ziel"; it also prefixes the entry names.
-    explicit PathHistory(std::string section);
+    explicit PathHistory(std::string section, Letters letters = kNativeLetters);
 
     // Reads entries from index 0 upwards until the first missing or empty
     // one (no upper bound) and returns entry 0, the text to preset in the
     // field ("" when there is none).
     std::string Load(ProfileStore& store);
-    // Moves text to the top: an entry equal to it ignoring letter case is
+    // Moves text to the top: an entry for the same folder (SameFolder) is
     // removed first, and the oldest entries go so that at most ten remain.
     // An empty text changes nothing.
     void Update(std::string_view text);
+    // Equal bytes, or equal ignoring letter case where letters fold.
+    bool SameFolder(std::string_view a, std::string_view b) const;
     // Writes the first ten entries. Higher indices stored earlier stay.
     void Save(ProfileStore& store) const;
 
@@ -38,6 +50,7 @@ public:
 
 private:
     std::string section_;
+    Letters letters_;
     std::vector<std::string> entries_;
 };
 

@@ -9,12 +9,12 @@ namespace {
 
 using Entries = std::vector<std::string>;
 
-PathHistory Loaded(const Entries& stored) {
+PathHistory Loaded(const Entries& stored, PathHistory::Letters letters = PathHistory::kNativeLetters) {
     InMemoryProfileStore store;
     for (size_t i = 0; i < stored.size(); ++i) {
         store.WriteProfileString("Quelle", "Quelle" + std::to_string(i), stored[i]);
     }
-    PathHistory history("Quelle");
+    PathHistory history("Quelle", letters);
     history.Load(store);
     return history;
 }
@@ -45,24 +45,34 @@ TEST(PathHistory, LoadHasNoUpperBound) {
 }
 
 TEST(PathHistory, UpdateRules) {
+    using L = PathHistory::Letters;
     struct Case {
         const char* name;
         Entries before;
         std::string text;
         Entries after;
+        L letters = PathHistory::kNativeLetters;
     };
     const Case cases[] = {
         {"new text goes on top", {"/a", "/b"}, "/c", {"/c", "/a", "/b"}},
         {"text already on top changes nothing", {"/a", "/b"}, "/a", {"/a", "/b"}},
-        {"a match ignoring case is replaced by the form used last",
-         {"/a", "/b", "/c", "/Data/X", "/e"}, "/data/x", {"/data/x", "/a", "/b", "/c", "/e"}},
-        {"umlauts fold too", {"/Ärger", "/b"}, "/ärger", {"/ärger", "/b"}},
+        {"folded letters: a match ignoring case is replaced by the form used last",
+         {"/a", "/b", "/c", "/Data/X", "/e"}, "/data/x", {"/data/x", "/a", "/b", "/c", "/e"}, L::Folded},
+        {"folded letters: umlauts fold too", {"/Ärger", "/b"}, "/ärger", {"/ärger", "/b"}, L::Folded},
+        {"distinct letters: two folders keep two entries", {"/x/S", "/a"}, "/x/s", {"/x/s", "/x/S", "/a"},
+         L::Distinct},
+        {"distinct letters: the same bytes move up", {"/x/S", "/x/s"}, "/x/s", {"/x/s", "/x/S"}, L::Distinct},
+#ifdef _WIN32
+        {"Windows folds letters", {"/x/S"}, "/x/s", {"/x/s"}},
+#else
+        {"Linux tells letters apart", {"/x/S"}, "/x/s", {"/x/s", "/x/S"}},
+#endif
         {"trailing separator is a different path", {"/a/"}, "/a", {"/a", "/a/"}},
         {"empty text changes nothing", {"/a"}, "", {"/a"}},
         {"into an empty history", {}, "/a", {"/a"}},
     };
     for (const Case& c : cases) {
-        PathHistory history = Loaded(c.before);
+        PathHistory history = Loaded(c.before, c.letters);
         history.Update(c.text);
         EXPECT_EQ(history.entries(), c.after) << c.name;
     }

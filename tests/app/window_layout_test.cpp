@@ -24,6 +24,18 @@ TEST(ListColumns, NameColumnsGrowWithTheStoredWindowWidth) {
     }
 }
 
+TEST(ListColumns, DatesSizesAndPathsWidenForTheFontNameAndArrowDoNot) {
+    // Every byte 7 pixels wide: the table's widths are too small, except for
+    // "Name" (200, or wider from cx) and "<->".
+    const auto sevenPixels = [](std::string_view text) { return 7 * static_cast<int>(text.size()); };
+    const int wide[] = {248, 82, 145, 124, 50, 248, 82, 145, 124};
+    const auto onePixel = [](std::string_view text) { return static_cast<int>(text.size()); };
+    for (int column = 0; column < ListColumns::kCount; ++column) {
+        EXPECT_EQ(ListColumns::InitialWidth(column, 1000, 12, sevenPixels), wide[column]) << column;
+        EXPECT_EQ(ListColumns::InitialWidth(column, 1, 12, onePixel), ListColumns::Table()[column].width) << column;
+    }
+}
+
 TEST(WindowSize, TracksOnlyQualifyingSizes) {
     struct Step {
         int width;

@@ -26,6 +26,7 @@
 #include "fileops/scripted_ui.h"
 #include "support/mounted_file_system.h"
 #include "support/temp_tree.h"
+#include "support/unprivileged.h"
 
 namespace kirvo {
 namespace {
@@ -38,6 +39,7 @@ using test::kNew;
 using test::kNoQuestions;
 using test::kOld;
 using test::TempFilesBelow;
+using test::InChild;
 
 
 
@@ -46,30 +48,6 @@ std::string Describe(const OperationResult& r) {
     for (const FileReport& f : r.files)
         text += std::to_string(static_cast<int>(f.outcome)) + " " + f.reason + "\n";
     return text;
-}
-
-// Runs body in a forked child and returns what it returned (or a note on how
-// it died). For faults that need the process itself changed.
-std::string InChild(const std::function<std::string()>& body, const std::function<void()>& setup = {}) {
-    int fds[2];
-    if (pipe(fds) != 0) return "no pipe";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        if (setup) setup();
-        const std::string result = body();
-        (void)!write(fds[1], result.data(), result.size());
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string result;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) result.append(buffer, static_cast<size_t>(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status)) return "child died with signal " + std::to_string(WTERMSIG(status));
-    return result;
 }
 
 using SmallFileSystem = test::MountedFileSystem;

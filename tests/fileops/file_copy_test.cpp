@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "platform/file_transfer.h"
 #include "platform/temporary_name.h"
 #include "support/temp_tree.h"
+#include "support/unprivileged.h"
 
 namespace kirvo {
 namespace {
@@ -328,15 +330,20 @@ TEST_F(FileCopyTest, EachFailureIsReportedOnceAndTheRestGoesOn) {
 }
 
 TEST_F(FileCopyTest, ReadOnlyDestinationFolderFailsWithoutChangingIt) {
-    if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
     WriteFile(Src("f"), "new", kNew);
     WriteFile(Tgt("f"), "old", kOld);
     chmod(Tgt("").c_str(), 0555);
-    ui.errorAnswers = {ErrorAnswer::Skip};
-    const OperationResult r = Copy({Pair("f", "f")});
-    EXPECT_EQ(Outcomes(r), std::vector<FileOutcome>{FileOutcome::Failed});
-    ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_NE(ui.errors[0].reason.find(strerror(EACCES)), std::string::npos);
+    // Without root's rights, which would override the folder's mode.
+    const std::string result = test::Unprivileged(dir.path(), [&] {
+        ui.errorAnswers = {ErrorAnswer::Skip};
+        std::string text;
+        for (FileOutcome outcome : Outcomes(Copy({Pair("f", "f")}))) text += std::to_string(static_cast<int>(outcome));
+        for (const auto& error : ui.errors) text += "\n" + error.reason;
+        return text;
+    });
+    EXPECT_EQ(result.substr(0, result.find('\n')), std::to_string(static_cast<int>(FileOutcome::Failed)));
+    EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 1) << result;  // one error reported
+    EXPECT_NE(result.find(strerror(EACCES)), std::string::npos) << result;
     EXPECT_EQ(ReadFile(Tgt("f")), "old");
 }
 

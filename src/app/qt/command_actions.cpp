@@ -44,6 +44,9 @@ CommandActions::CommandActions(QObject* parent) : QObject(parent) {
         if (!toolTip.isEmpty()) action->setToolTip(toolTip);
         if (!info.icon.empty()) action->setIcon(QIcon(QStringLiteral(":/icons/") + Text(info.icon)));
         action->setCheckable(IsCheckable(info.id));
+        // A menu draws a checked item that shows an icon as a sunken icon,
+        // without a check mark; toolbar buttons keep the icon and look pressed.
+        if (action->isCheckable()) action->setIconVisibleInMenu(false);
         action->setMenuRole(QAction::NoRole);
         action->setData(ToInt(info.id));
         const CommandId id = info.id;

@@ -14,6 +14,7 @@
 #include "app/qt/main_frame.h"
 #include "app/qt/path_bar.h"
 #include "app/qt/qsettings_profile_store.h"
+#include "app/qt/screen_report.h"
 #include "view/qt/kirvo_view.h"
 
 // Outside the namespace: the resource initialiser is a global function.
@@ -87,8 +88,9 @@ void CKirvoApp::InitResources() {
 CKirvoApp::CKirvoApp(int& argc, char** argv) : QApplication(argc, argv) {
     InitResources();
     setOrganizationName(QStringLiteral("Orvane"));
+    // No display name: Qt would append it to every window title, and each
+    // title is to read exactly as it is set.
     setApplicationName(QStringLiteral("Kirvo"));
-    setApplicationDisplayName(QStringLiteral("Kirvo"));
     setApplicationVersion(QStringLiteral(KIRVO_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kirvo.svg")));
     // The interface is German whatever the system's language, so Qt's own
@@ -127,6 +129,7 @@ bool CKirvoApp::InitInstance() {
     if (!paths_.isEmpty()) bar->setText(PathBar::Side::Source, FieldPath(paths_[0]));
     if (paths_.size() > 1) bar->setText(PathBar::Side::Target, FieldPath(paths_[1]));
 
+    ScreenReport::StartIfAsked(*frame_);
     frame_->show();
     if (paths_.size() == 2) {
         // Compare once the window is on screen, as the menu command would.

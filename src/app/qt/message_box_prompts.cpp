@@ -13,7 +13,7 @@ bool MessageBoxPrompts::AskOkCancelNoIcon(const std::string& text) { return Ask(
 
 bool MessageBoxPrompts::Ask(QMessageBox::Icon icon, const std::string& text) {
     QWidget* parent = parent_ ? parent_->window() : nullptr;
-    QMessageBox box(icon, QApplication::applicationDisplayName(),
+    QMessageBox box(icon, QStringLiteral("Kirvo"),  // the program's title, as in every question
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Ok | QMessageBox::Cancel, parent);
     // German button texts whatever translations Qt finds.

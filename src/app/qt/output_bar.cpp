@@ -2,6 +2,8 @@
 
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QPainter>
+#include <QStyleOption>
 
 namespace kirvo {
 namespace {
@@ -20,6 +22,25 @@ constexpr FieldLayout kFields[] = {
     {OutputBar::kTargetTotals, 0, 1, "Anzahl der Ordner und ihre Größe im Zielpfad"},
     {OutputBar::kSourceSelection, 1, 0, "Anzahl der ausgewählten Ordner und ihre Größe im Quellpfad"},
     {OutputBar::kTargetSelection, 1, 1, "Anzahl der ausgewählten Ordner und ihre Größe im Zielpfad"},
+};
+
+// What the docked bar shows instead of a title bar: a handle to drag it by,
+// as the toolbars have, without caption or buttons.
+class Grip : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override {
+        return {style()->pixelMetric(QStyle::PM_ToolBarHandleExtent, nullptr, this), 0};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QStyleOption option;
+        option.initFrom(this);
+        option.state |= QStyle::State_Horizontal;
+        style()->drawPrimitive(QStyle::PE_IndicatorToolBarHandle, &option, &painter, this);
+    }
 };
 
 }  // namespace
@@ -45,6 +66,20 @@ OutputBar::OutputBar(QWidget* parent) : QDockWidget(QStringLiteral("Ausgabe"), p
         fields_[i] = edit;
     }
     setWidget(content);
+    grip_ = new Grip(this);
+    grip_->setObjectName(QStringLiteral("grip"));
+    ShowTitleBar(false);
+    connect(this, &QDockWidget::topLevelChanged, this, &OutputBar::ShowTitleBar);
+}
+
+void OutputBar::ShowTitleBar(bool floating) {
+    // Docked: the grip, at the left edge. Floating: the caption "Ausgabe"
+    // with the buttons to dock and to close.
+    QDockWidget::DockWidgetFeatures shown = features() & ~QDockWidget::DockWidgetVerticalTitleBar;
+    if (!floating) shown |= QDockWidget::DockWidgetVerticalTitleBar;
+    setFeatures(shown);
+    setTitleBarWidget(floating ? nullptr : grip_);
+    grip_->setVisible(!floating);
 }
 
 OutputBar::~OutputBar() {

@@ -8,7 +8,8 @@ namespace kirvo {
 
 // The bar "Ausgabe": four read-only fields for the totals of both sides
 // (1009 source, 1010 target) and the selection statistics (1011 source,
-// 1012 target). It docks at the top or the bottom only.
+// 1012 target). It docks at the top or the bottom only; docked it has no
+// title bar, only a grip to drag it by, floating its caption is "Ausgabe".
 class OutputBar : public QDockWidget {
     Q_OBJECT
 public:
@@ -33,7 +34,10 @@ public:
     void setFieldText(int id, const QString& text, bool repaintNow = false);
 
 private:
+    void ShowTitleBar(bool floating);
+
     QLineEdit* fields_[4] = {};
+    QWidget* grip_ = nullptr;
 };
 
 }  // namespace kirvo

@@ -94,9 +94,13 @@ PathBar::PathBar(QWidget* parent) : QToolBar(QStringLiteral("Pfade"), parent) {
             [this] { emit commandRequested(CommandId::BrowseSource); });
     connect(target_.button, &QToolButton::clicked, this,
             [this] { emit commandRequested(CommandId::BrowseTarget); });
-    // Return is taken before the combo box sees it: the box would hand the
-    // key back to its line edit and so report it twice.
-    for (QComboBox* combo : {source_.combo, target_.combo}) combo->lineEdit()->installEventFilter(this);
+    // The combo box is its line edit's focus proxy, so keys arrive at the box,
+    // which hands them on to the line edit directly: Return is taken at the
+    // box. Drops arrive at the line edit, the widget under the pointer.
+    for (QComboBox* combo : {source_.combo, target_.combo}) {
+        combo->installEventFilter(this);
+        combo->lineEdit()->installEventFilter(this);
+    }
     chooser_ = &PathBar::ChooseFolderWithDialog;
 }
 
@@ -104,13 +108,15 @@ bool PathBar::eventFilter(QObject* watched, QEvent* event) {
     // A folder dropped from a file manager arrives as a URL; the field takes
     // its local path instead of the "file://" text. Two folders fill both
     // fields, the first the source, whichever field they were dropped on.
-    if (event->type() == QEvent::DragEnter || event->type() == QEvent::Drop) {
+    const QEvent::Type type = event->type();
+    const bool onEdit = qobject_cast<QLineEdit*>(watched) != nullptr;
+    if (onEdit && (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
         auto* drop = static_cast<QDropEvent*>(event);
         const QList<QUrl> urls = drop->mimeData()->urls();
         const QStringList folders = DroppedFolders(drop->mimeData());
         if (folders.size() == 2) {
             drop->acceptProposedAction();
-            if (event->type() == QEvent::Drop) {
+            if (type == QEvent::Drop) {
                 setText(Side::Source, folders[0]);
                 setText(Side::Target, folders[1]);
             }
@@ -118,14 +124,14 @@ bool PathBar::eventFilter(QObject* watched, QEvent* event) {
         }
         if (!urls.isEmpty() && urls.first().isLocalFile()) {
             drop->acceptProposedAction();
-            if (event->type() == QEvent::Drop) {
+            if (type == QEvent::Drop) {
                 static_cast<QLineEdit*>(watched)->setText(
                     QDir::toNativeSeparators(urls.first().toLocalFile()));
             }
             return true;
         }
     }
-    if (event->type() == QEvent::KeyPress) {
+    if (type == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             if (!key->isAutoRepeat()) emit returnPressed();

@@ -65,8 +65,14 @@ Qt::Alignment CKirvoView::ColumnAlignment(int column) { return ResultListModel::
 
 void CKirvoView::OnInitialUpdate() {
     const int storedWidth = store_.GetProfileInt(profile::kMain, profile::kWidth, 1);
+    // The table's widths suit a small font: dates, sizes and paths get as
+    // much more as the list's font needs.
+    const QFontMetrics metrics(font());
+    const auto textWidth = [&metrics](std::string_view text) {
+        return metrics.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    };
     for (int column = 0; column < ListColumns::kCount; ++column) {
-        columnWidths_[column] = ListColumns::InitialWidth(column, storedWidth);
+        columnWidths_[column] = ListColumns::InitialWidth(column, storedWidth, 2 * kColumnInset, textWidth);
     }
 
     pathBar_ = new PathBar(frame_);

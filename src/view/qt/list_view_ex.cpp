@@ -75,6 +75,14 @@ QString CListViewEx::FitTextToWidth(const QFontMetrics& metrics, const QString& 
     return text.left(keep) + Dots();
 }
 
+QString CListViewEx::shownText(const QModelIndex& cell, bool* shortened) const {
+    const int column = cell.column();
+    // Column 0's text sits beside the state image and the icon.
+    const int width = column == 0 ? header()->sectionSize(0) - 2 * kImageSize : header()->sectionSize(column);
+    const int margin = column == 0 ? 2 * kFirstColumnInset : 2 * kColumnInset;
+    return FitTextToWidth(QFontMetrics(font()), cell.data(Qt::DisplayRole).toString(), width, margin, shortened);
+}
+
 int CListViewEx::stateImageLeft() const { return header()->sectionViewportPosition(0); }
 
 QRect CListViewEx::FullWidth(const QRect& rect) const {
@@ -82,31 +90,35 @@ QRect CListViewEx::FullWidth(const QRect& rect) const {
             rect.height()};
 }
 
-const QPixmap& CListViewEx::Image(int index, bool state, bool blended) const {
+const QPixmap& CListViewEx::Image(int index, bool state, bool blended, bool active) const {
     const qreal ratio = devicePixelRatioF();
-    const QRgb highlight = palette().color(QPalette::Active, QPalette::Highlight).rgba();
-    if (ratio != imagesRatio_ || highlight != imagesHighlight_) {
+    const QRgb highlights[2] = {palette().color(QPalette::Active, QPalette::Highlight).rgba(),
+                                palette().color(QPalette::Inactive, QPalette::Highlight).rgba()};
+    if (ratio != imagesRatio_ || highlights[0] != imagesHighlight_[0] || highlights[1] != imagesHighlight_[1]) {
         static const char* const kFiles[] = {":/icons/state-unchecked.svg", ":/icons/state-checked.svg",
                                              ":/icons/folder.svg", ":/icons/document.svg"};
         for (int i = 0; i < 4; ++i) {
             images_[i] = QIcon(QString::fromLatin1(kFiles[i])).pixmap(QSize(kImageSize, kImageSize), ratio);
         }
         // Icons of a highlighted row: blended half and half with the highlight.
-        for (int i = 0; i < 2; ++i) {
-            QPixmap blend = images_[2 + i];
-            QPainter p(&blend);
-            p.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-            QColor colour = QColor::fromRgba(highlight);
-            colour.setAlpha(128);
-            p.fillRect(blend.rect(), colour);
-            p.end();
-            images_[4 + i] = blend;
+        for (int group = 0; group < 2; ++group) {
+            for (int i = 0; i < 2; ++i) {
+                QPixmap blend = images_[2 + i];
+                QPainter p(&blend);
+                p.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+                QColor colour = QColor::fromRgba(highlights[group]);
+                colour.setAlpha(128);
+                p.fillRect(blend.rect(), colour);
+                p.end();
+                images_[4 + 2 * group + i] = blend;
+                imagesHighlight_[group] = highlights[group];
+            }
         }
         imagesRatio_ = ratio;
-        imagesHighlight_ = highlight;
     }
     if (state) return images_[index - 1];
-    return images_[(blended ? 4 : 2) + index - 1];
+    if (!blended) return images_[2 + index - 1];
+    return images_[(active ? 4 : 6) + index - 1];
 }
 
 void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
@@ -115,7 +127,9 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     const bool hasFocus = this->hasFocus();
     const bool selected = selectionModel() && selectionModel()->isSelected(first);
     const bool focused = currentIndex().isValid() && currentIndex().row() == row;
-    const bool highlighted = hasFocus && selected;
+    // Selected rows stay highlighted without the focus, in the inactive colours.
+    const bool highlighted = selected;
+    const QPalette::ColorGroup group = hasFocus ? QPalette::Active : QPalette::Inactive;
     const int stateImage = first.data(StateImageRole).toInt();
     const int smallImage = first.data(SmallImageRole).toInt();
     const QPalette& colours = palette();
@@ -130,23 +144,23 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
 
     painter->save();
     painter->setFont(option.font);
-    painter->fillRect(rowRect, colours.color(QPalette::Active, highlighted ? QPalette::Highlight : QPalette::Base));
+    painter->fillRect(rowRect, highlighted ? colours.color(group, QPalette::Highlight)
+                                           : colours.color(QPalette::Active, QPalette::Base));
     if (stateImage == kFolderState && !selected && !focused) {
         painter->fillRect(QRect(0, top, right, height), colours.color(QPalette::Active, QPalette::Window));
     }
     const int imageTop = top + (height - kImageSize) / 2;
-    if (stateImage == 1 || stateImage == 2) painter->drawPixmap(x0, imageTop, Image(stateImage, true, false));
+    if (stateImage == 1 || stateImage == 2) painter->drawPixmap(x0, imageTop, Image(stateImage, true, false, true));
     if ((smallImage == kFolderImage || smallImage == kDocumentImage) && header()->sectionSize(0) > 1) {
-        painter->drawPixmap(x0 + kImageSize, imageTop, Image(smallImage, false, highlighted));
+        painter->drawPixmap(x0 + kImageSize, imageTop, Image(smallImage, false, highlighted, hasFocus));
     }
-    painter->setPen(colours.color(QPalette::Active, highlighted ? QPalette::HighlightedText : QPalette::Text));
+    painter->setPen(highlighted ? colours.color(group, QPalette::HighlightedText)
+                                : colours.color(QPalette::Active, QPalette::Text));
 
-    const QFontMetrics metrics(option.font);
     constexpr int kFlags = Qt::TextSingleLine | Qt::TextDontClip | Qt::AlignVCenter;
     const int width0 = header()->sectionSize(0);
-    if (const QString text = first.data(Qt::DisplayRole).toString(); !text.isEmpty()) {
+    if (const QString shown = shownText(first); !shown.isEmpty()) {
         const int cellWidth = x0 + width0 - label;
-        const QString shown = FitTextToWidth(metrics, text, cellWidth, 2 * kFirstColumnInset);
         painter->drawText(QRect(label + kFirstColumnInset, top, cellWidth - 2 * kFirstColumnInset, height),
                           kFlags | Qt::AlignLeft, shown);
     }
@@ -156,10 +170,8 @@ void CListViewEx::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
         if (header()->isSectionHidden(column)) continue;
         const int cellWidth = header()->sectionSize(column);
         const QModelIndex cell = first.siblingAtColumn(column);
-        const QString text = cell.data(Qt::DisplayRole).toString();
-        if (!text.isEmpty()) {
-            bool shortened = false;
-            const QString shown = FitTextToWidth(metrics, text, cellWidth, 2 * kColumnInset, &shortened);
+        bool shortened = false;
+        if (const QString shown = shownText(cell, &shortened); !shown.isEmpty()) {
             Qt::Alignment alignment = Qt::AlignLeft;
             if (!shortened) {
                 alignment = Qt::Alignment(cell.data(Qt::TextAlignmentRole).toInt()) & Qt::AlignHorizontal_Mask;
@@ -227,13 +239,9 @@ bool CListViewEx::viewportEvent(QEvent* event) {
     const int column = columnAt(help->pos().x());
     QString text;
     if (index.isValid() && column >= 0) {
-        text = index.siblingAtColumn(column).data(Qt::DisplayRole).toString();
-        const int width = column == 0 ? stateImageLeft() + header()->sectionSize(0) - labelLeft()
-                                      : header()->sectionSize(column);
         bool shortened = false;
-        FitTextToWidth(QFontMetrics(font()), text, width, column == 0 ? 2 * kFirstColumnInset : 2 * kColumnInset,
-                       &shortened);
-        if (!shortened) text.clear();
+        shownText(index.siblingAtColumn(column), &shortened);
+        if (shortened) text = index.siblingAtColumn(column).data(Qt::DisplayRole).toString();
     }
     if (text.isEmpty()) {
         QToolTip::hideText();

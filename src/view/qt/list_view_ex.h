@@ -9,9 +9,10 @@ namespace kirvo {
 // The report-style list the result view is built on. It paints every row
 // itself across all columns: the state image at the row's left edge, then
 // the 16x16 icon, then the cells with their insets and the shortening rule.
-// A selected row is highlighted, up to the right edge of the window, only
-// while the list has the keyboard focus; an untouched folder row gets a band
-// in the menu colour. Rows take their state image and icon from the model's
+// A selected row is highlighted up to the right edge of the window, in the
+// inactive colours while the list has no keyboard focus, so the rows that
+// "Kopieren" and "Löschen" act on always show; an untouched folder row gets
+// a band in the menu colour. Rows take their state image and icon from the model's
 // StateImageRole and SmallImageRole.
 class CListViewEx : public QTreeView {
     Q_OBJECT
@@ -37,6 +38,10 @@ public:
     static QString FitTextToWidth(const QFontMetrics& metrics, const QString& text, int width, int margin,
                                   bool* shortened = nullptr);
 
+    // A cell's text as its row shows it: cut to the cell's width with "..."
+    // where it does not fit (FitTextToWidth with the cell's insets).
+    QString shownText(const QModelIndex& cell, bool* shortened = nullptr) const;
+
     // Viewport x of the state image (the row's left edge) and of the small
     // icon; the label of column 0 starts one icon further.
     int stateImageLeft() const;
@@ -57,13 +62,14 @@ private:
     // and the selected rows.
     void InvalidateHighlightedRows();
     QRect FullWidth(const QRect& rect) const;
-    const QPixmap& Image(int index, bool state, bool blended) const;
+    const QPixmap& Image(int index, bool state, bool blended, bool active) const;
 
     // Images at the current device pixel ratio: state images 1 and 2, then
-    // folder and document icons, plain and blended with the highlight.
-    mutable QPixmap images_[6];
+    // folder and document icons, plain, blended with the active highlight
+    // and blended with the inactive one.
+    mutable QPixmap images_[8];
     mutable qreal imagesRatio_ = 0;
-    mutable QRgb imagesHighlight_ = 0;
+    mutable QRgb imagesHighlight_[2] = {};
 };
 
 }  // namespace kirvo

@@ -9,6 +9,7 @@
 #include "app/qt/folder_drop.h"
 #include "app/qt/main_frame.h"
 #include "app/qt/path_bar.h"
+#include "drop_sequence.h"
 #include "support/temp_tree.h"
 #include "view/qt/kirvo_view.h"
 
@@ -22,18 +23,6 @@ QMimeData* Urls(const QStringList& paths) {
     for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
     data->setUrls(urls);
     return data;
-}
-
-// Sends enter and drop as a file manager would; returns whether the drop was accepted.
-bool Drop(QWidget* target, const QStringList& paths) {
-    std::unique_ptr<QMimeData> data(Urls(paths));
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
 }
 
 }  // namespace
@@ -59,9 +48,11 @@ private slots:
         InMemoryProfileStore store;
         store.WriteProfileInt("Optionen", "Beep", 0);
         CMainFrame frame(store);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
         CKirvoView* view = frame.view();
         const QString q = QString::fromStdString(dir / "q"), z = QString::fromStdString(dir / "z");
-        QVERIFY(Drop(view->viewport(), {q, z}));
+        QVERIFY(test::DropPaths(view->viewport(), {q, z}));
         QCOMPARE(view->pathBar()->text(PathBar::Side::Source), q);
         QCOMPARE(view->pathBar()->text(PathBar::Side::Target), z);
         QCOMPARE(view->rowCount(), 3);  // one folder row, the source-only and the target-only file
@@ -72,10 +63,12 @@ private slots:
         test::MakeTree(dir.path(), {{"q/a"}, {"z/b"}, {"f.txt"}});
         InMemoryProfileStore store;
         CMainFrame frame(store);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
         CKirvoView* view = frame.view();
         const QString before = view->pathBar()->text(PathBar::Side::Source);
-        QVERIFY(!Drop(view->viewport(), {QString::fromStdString(dir / "q")}));
-        QVERIFY(!Drop(view->viewport(), {QString::fromStdString(dir / "q"), QString::fromStdString(dir / "f.txt")}));
+        QVERIFY(!test::DropPaths(view->viewport(), {QString::fromStdString(dir / "q")}));
+        QVERIFY(!test::DropPaths(view->viewport(), {QString::fromStdString(dir / "q"), QString::fromStdString(dir / "f.txt")}));
         QCOMPARE(view->pathBar()->text(PathBar::Side::Source), before);
         QCOMPARE(view->rowCount(), 0);
     }
@@ -85,12 +78,14 @@ private slots:
         test::MakeTree(dir.path(), {{"q/a"}, {"z/b"}});
         InMemoryProfileStore store;
         CMainFrame frame(store);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
         PathBar* bar = frame.view()->pathBar();
         const QString q = QString::fromStdString(dir / "q"), z = QString::fromStdString(dir / "z");
-        QVERIFY(Drop(bar->comboBox(PathBar::Side::Target)->lineEdit(), {q, z}));
+        QVERIFY(test::DropPaths(bar->comboBox(PathBar::Side::Target)->lineEdit(), {q, z}));
         QCOMPARE(bar->text(PathBar::Side::Source), q);
         QCOMPARE(bar->text(PathBar::Side::Target), z);
-        QVERIFY(Drop(bar->comboBox(PathBar::Side::Target)->lineEdit(), {q}));
+        QVERIFY(test::DropPaths(bar->comboBox(PathBar::Side::Target)->lineEdit(), {q}));
         QCOMPARE(bar->text(PathBar::Side::Target), q);
         QCOMPARE(bar->text(PathBar::Side::Source), q);
     }

@@ -294,13 +294,13 @@ private slots:
                              Key{Qt::Key_Delete, Qt::NoModifier, "delete 0xc0: Q/a.txt"}}) {
             b.log.clear();
             b.Select({b.w.RowOf("a.txt")});
-            QTest::keyClick(b.w.view(), k.key, k.modifiers);
+            b.w.Key(k.key, k.modifiers);
             QVERIFY2(!b.log.isEmpty(), qPrintable(k.request));
             QCOMPARE(b.log.first(), k.request);
         }
         // Ctrl+A is "Alles markieren": folder rows stay unselected.
         b.w.view()->clearSelection();
-        QTest::keyClick(b.w.view(), Qt::Key_A, Qt::ControlModifier);
+        b.w.Key(Qt::Key_A, Qt::ControlModifier);
         QVERIFY(!b.SelectedRows().isEmpty());
         QVERIFY(!b.SelectedRows().contains(0));
         QCOMPARE(b.SelectedRows().size(), b.w.rowCount() - 3);

@@ -1,5 +1,7 @@
 // The five display filter commands as the menu and the toolbar run them:
 // rebuilt from the held pairs without scanning, check marks, the beep.
+#include <QMenu>
+#include <QMenuBar>
 #include <QToolBar>
 #include <QtTest>
 #include <filesystem>
@@ -52,6 +54,29 @@ private slots:
         QCOMPARE(w.Field(OutputBar::kTargetSelection), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt ");
         QCOMPARE(w.prompts.log, QStringList{"beep"});
         QVERIFY(w.frame.actions().action(CommandId::FilterAll)->isChecked());
+    }
+
+    void theActiveFilterCarriesACheckMarkInTheMenu() {
+        Window w;
+        w.frame.show();
+        QMenu* view = nullptr;
+        for (QAction* menu : w.frame.menuBar()->actions())
+            if (menu->text() == "&Ansicht") view = menu->menu();
+        QVERIFY(view);
+        view->popup(w.frame.geometry().center());
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        // The check column of an item as the menu draws it.
+        auto checkColumn = [&](CommandId id) {
+            const QRect item = view->actionGeometry(w.frame.actions().action(id));
+            return view->grab(QRect(item.topLeft(), QSize(item.height() + 4, item.height()))).toImage();
+        };
+        const QImage checked = checkColumn(CommandId::ViewStatusBar);  // "Statusleiste": a plain check mark
+        QVERIFY(checked != checkColumn(CommandId::FilterAll));
+        QCOMPARE(checkColumn(CommandId::FilterUnequal), checked);
+        w.Command(CommandId::FilterTargetToSource);
+        QCOMPARE(checkColumn(CommandId::FilterTargetToSource), checked);
+        QVERIFY(checkColumn(CommandId::FilterUnequal) != checked);
+        view->close();
     }
 
     void eachFilterShowsItsPairs_data() {

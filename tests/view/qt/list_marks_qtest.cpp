@@ -176,19 +176,19 @@ private slots:
         f.ShowWithFocusInList();
         f.Click(f.Text(1));
         f.SpoilStatistics();
-        QTest::keyClick(f.view(), Qt::Key_Down);
+        f.Key(Qt::Key_Down);
         QCOMPARE(f.Selected(), QList<int>{2});
-        QTest::keyClick(f.view(), Qt::Key_Down, Qt::ShiftModifier);
-        QTest::keyClick(f.view(), Qt::Key_Down, Qt::ShiftModifier);
+        f.Key(Qt::Key_Down, Qt::ShiftModifier);
+        f.Key(Qt::Key_Down, Qt::ShiftModifier);
         QCOMPARE(f.Selected(), (QList<int>{2, 3, 4}));
-        QTest::keyClick(f.view(), Qt::Key_Down, Qt::ControlModifier);
-        QTest::keyClick(f.view(), Qt::Key_Space, Qt::ControlModifier);
+        f.Key(Qt::Key_Down, Qt::ControlModifier);
+        f.Key(Qt::Key_Space, Qt::ControlModifier);
         QCOMPARE(f.Selected(), (QList<int>{2, 3, 4, 5}));
-        QTest::keyClick(f.view(), Qt::Key_PageDown);
+        f.Key(Qt::Key_PageDown);
         QCOMPARE(f.Selected(), QList<int>{7});
-        QTest::keyClick(f.view(), Qt::Key_Home, Qt::ShiftModifier);
+        f.Key(Qt::Key_Home, Qt::ShiftModifier);
         QCOMPARE(f.Selected().size(), 8);
-        QTest::keyClick(f.view(), Qt::Key_Space);
+        f.Key(Qt::Key_Space);
         QCOMPARE(f.States(), kStartStates);
         QCOMPARE(f.Field(OutputBar::kSourceSelection), "alt");
         // Copy and Delete follow the selection.

@@ -3,8 +3,10 @@
 // images, the shortening of cell texts and its alignment.
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QHelpEvent>
 #include <QImage>
+#include <QToolBar>
 #include <QToolTip>
 #include <QtTest>
 
@@ -18,7 +20,8 @@ namespace {
 
 const int64_t kOld = LocalEpoch(2011, 3, 6, 7, 5, 9);
 const int64_t kNew = LocalEpoch(2012, 11, 24, 18, 30, 0);
-const QColor kBase(255, 255, 255), kWindow(0, 160, 0), kHighlight(0, 0, 200), kText(0, 0, 0);
+const QColor kBase(255, 255, 255), kWindow(0, 160, 0), kHighlight(0, 0, 200), kInactive(150, 150, 220),
+    kText(0, 0, 0);
 
 // Rows: 0 folder, 1 a.txt -->, 2 eq.txt =
 struct Painted : Window {
@@ -30,7 +33,7 @@ struct Painted : Window {
         for (auto group : {QPalette::Active, QPalette::Inactive}) {
             colours.setColor(group, QPalette::Base, kBase);
             colours.setColor(group, QPalette::Window, kWindow);
-            colours.setColor(group, QPalette::Highlight, kHighlight);
+            colours.setColor(group, QPalette::Highlight, group == QPalette::Active ? kHighlight : kInactive);
             colours.setColor(group, QPalette::Text, kText);
             colours.setColor(group, QPalette::HighlightedText, kBase);
         }
@@ -41,7 +44,7 @@ struct Painted : Window {
         ShowWithFocusInList();
         QVERIFY(view()->header()->length() < view()->viewport()->width() - 20);
     }
-    QImage Shot() const { return view()->viewport()->grab().toImage(); }
+    QImage Shot() const { return OnScreen(view()->viewport()); }
     int RowY(int row) const { return view()->visualRect(model()->index(row, 0)).center().y(); }
     QColor At(int x, int row) const { return Shot().pixelColor(x, RowY(row)); }
     int RightEdge() const { return view()->viewport()->width() - 8; }
@@ -102,7 +105,7 @@ private slots:
         QVERIFY(metrics.horizontalAdvance(text.left(kept.size() + 1)) + margin + dots > width);
     }
 
-    void highlightReachesTheEdgeOnlyWhileTheListHasTheFocus() {
+    void theSelectionShowsToTheEdgeWithAndWithoutTheFocus() {
         Painted p;
         p.Select(1);
         // Row 2 becomes the focused row, row 1 stays selected.
@@ -111,11 +114,16 @@ private slots:
         QCOMPARE(p.At(p.RightEdge(), 1), kHighlight);
         QCOMPARE(p.At(p.view()->labelLeft() + 1, 1), kHighlight);
         QVERIFY(p.At(frameEdge, 2) != kBase);  // the focus frame, to the window's edge
-        // The focus goes to a path field: highlight and frame go at once.
-        p.view()->pathBar()->comboBox(PathBar::Side::Source)->setFocus();
+        // A click into a path field: the selection stays in the inactive
+        // colour, the focus frame goes.
+        QTest::mouseClick(p.view()->pathBar()->comboBox(PathBar::Side::Source)->lineEdit(), Qt::LeftButton);
         QTRY_VERIFY(!p.view()->hasFocus());
-        QCOMPARE(p.At(p.RightEdge(), 1), kBase);
+        QCOMPARE(p.At(p.RightEdge(), 1), kInactive);
+        QCOMPARE(p.At(p.view()->labelLeft() + 1, 1), kInactive);
         QCOMPARE(p.At(frameEdge, 2), kBase);
+        // "Löschen" on the toolbar acts on exactly that row.
+        QCOMPARE(p.view()->selectedRows(), std::vector<int>{1});
+        QVERIFY(p.frame.toolBar()->widgetForAction(p.frame.actions().action(CommandId::DeleteSelected))->isEnabled());
         p.view()->setFocus();
         QTRY_VERIFY(p.view()->hasFocus());
         QCOMPARE(p.At(p.RightEdge(), 1), kHighlight);
@@ -140,10 +148,16 @@ private slots:
         const int left = p.view()->stateImageLeft();
         QVERIFY(p.FirstInk(1, left, left + 16, kBase) >= 0);
         QCOMPARE(p.FirstInk(2, left, left + 16, kBase), -1);
-        const QImage marked = p.Shot().copy(left, p.RowY(1) - 8, 16, 16);
-        p.model()->ToggleMark(1);
-        const QImage unmarked = p.Shot().copy(left, p.RowY(1) - 8, 16, 16);
+        // A click on a box, or on its folder's box, changes what the screen shows.
+        const auto box = [&](int row) { return p.Shot().copy(left, p.RowY(row) - 8, 16, 16); };
+        const QImage marked = box(1);
+        QTest::mouseClick(p.view()->viewport(), Qt::LeftButton, {}, QPoint(left + 8, p.RowY(1)));
+        QCOMPARE(p.State(1), ResultRows::kUnmarked);
+        const QImage unmarked = box(1);
         QVERIFY(marked != unmarked);
+        QTest::mouseClick(p.view()->viewport(), Qt::LeftButton, {}, QPoint(left + 8, p.RowY(0)));
+        QCOMPARE(p.State(1), ResultRows::kMarked);
+        QCOMPARE(box(1), marked);
         // Each row's document icon follows its box.
         QVERIFY(p.FirstInk(2, p.view()->iconLeft(), p.view()->iconLeft() + 16, kBase) >= 0);
     }

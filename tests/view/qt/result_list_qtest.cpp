@@ -195,6 +195,7 @@ private slots:
         w.Compare(many_ / "quelle", many_ / "ziel1");
         QCOMPARE(text, QString(kQuestion).mid(5));
         QCOMPARE(icon, QMessageBox::Question);
+        QCOMPARE(title, "Kirvo");
         QCOMPARE(cursor, int(Qt::ArrowCursor));  // not the wait cursor over the question
         QVERIFY(!QApplication::overrideCursor());  // and no wait cursor left behind
         buttons.sort();

@@ -3,6 +3,8 @@
 #pragma once
 #include <QAction>
 #include <QApplication>
+#include <QBackingStore>
+#include <QImage>
 #include <QCursor>
 #include <QComboBox>
 #include <QStringList>
@@ -20,6 +22,19 @@
 #include "view/result_rows.h"
 
 namespace kirvo::test {
+
+// What the screen shows of a widget once the pending repaints are done: the
+// window's backing store, not a fresh rendering. grab() would paint the
+// current state whether or not a change ever asked for a repaint.
+inline QImage OnScreen(QWidget* widget) {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    QBackingStore* store = widget->window()->backingStore();
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image) return {};
+    const qreal ratio = widget->devicePixelRatioF();
+    const QPoint at = widget->mapTo(widget->window(), QPoint(0, 0));
+    return static_cast<QImage*>(device)->copy(QRectF(QPointF(at) * ratio, QSizeF(widget->size()) * ratio).toRect());
+}
 
 class FakePrompts : public UserPrompts {
 public:
@@ -70,6 +85,11 @@ struct Window {
         frame.OnCommand(CommandId::PfadeVergleichen);
     }
     void Command(CommandId id) { frame.OnCommand(id); }
+    // A key as the window system sends it: to the window, which hands it to
+    // the focus widget (shortcuts included).
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(frame.windowHandle(), key, modifiers);
+    }
 
     QString Field(int id) const { return frame.outputBar()->fieldText(id); }
 

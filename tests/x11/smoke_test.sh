@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# The real program once under a real X server with a window manager and real
+# fonts, driven like a user with xdotool: type a source and a target path,
+# press Return, and check that the comparison ran, that the dates in the list
+# are shown in full, that window titles read exactly as set, and that closing
+# the window writes both paths. What the offscreen tests cannot see (focus
+# proxies, the window manager, the fonts) is checked here.
+# Usage: smoke_test.sh PATH/TO/kirvo
+set -euo pipefail
+
+kirvo=${1:?Aufruf: smoke_test.sh PFAD/ZU/kirvo}
+for tool in Xvfb openbox xdotool; do
+  command -v "$tool" >/dev/null || { echo "FEHLT: $tool (scripts/install-deps installiert es)" >&2; exit 1; }
+done
+
+work=$(mktemp -d /tmp/kirvo-smoke.XXXXXX)
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FEHLER: $*" >&2; [ -f "$work/report" ] && cat "$work/report" >&2; exit 1; }
+
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+  local seconds=$1; shift
+  for ((i = 0; i < seconds * 10; i++)); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+# A display of its own: Xvfb picks a free number and writes it to fd 3.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+wait_for 10 test -s "$work/display" || fail "Xvfb startet nicht"
+export DISPLAY=:$(head -n1 "$work/display")
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+sleep 1
+kill -0 "${pids[1]}" 2>/dev/null || fail "openbox startet nicht"
+
+# Two trees; the widest date there is, and one file per side.
+mkdir -p "$work/q/Docs" "$work/z/Docs" "$work/home"
+echo neu >"$work/q/Docs/brief.txt"
+echo alt >"$work/z/Docs/brief.txt"
+touch -d '2099-12-31 23:59:59' "$work/q/Docs/brief.txt"
+touch -d '2023-06-01 08:15:30' "$work/z/Docs/brief.txt"
+echo q >"$work/q/nur-quelle.txt"
+echo z >"$work/z/nur-ziel.txt"
+
+HOME=$work/home XDG_CONFIG_HOME=$work/home/.config KIRVO_TEST_REPORT=$work/report \
+  "$kirvo" >"$work/kirvo.log" 2>&1 &
+kirvo_pid=$!
+pids+=("$kirvo_pid")
+window=$(timeout 20 xdotool search --sync --name '^Unbenannt - Kirvo$' | head -n1) || fail "kein Fenster"
+[ "$(xdotool getwindowname "$window")" = "Unbenannt - Kirvo" ] || fail "Titel: $(xdotool getwindowname "$window")"
+xdotool windowactivate --sync "$window"
+wait_for 10 grep -q '^zeilen' "$work/report" 2>/dev/null || fail "kein Bericht"
+
+# Clicks into a path field (its middle, from the report) and types a path.
+type_into() {
+  local x y w h
+  read -r _ x y w h < <(grep "^$1 " "$work/report")
+  xdotool mousemove --window "$window" $((x + w / 2)) $((y + h / 2)) click 1
+  sleep 0.2
+  xdotool key ctrl+a BackSpace
+  xdotool type --delay 5 "$2"
+}
+type_into quelle "$work/q"
+type_into ziel "$work/z"
+xdotool key Return
+
+rows() { sed -n 's/^zeilen //p' "$work/report"; }
+five_rows() { [ "$(rows)" = 5 ]; }
+wait_for 20 five_rows || fail "Return hat nicht verglichen (zeilen $(rows), erwartet 5)"
+
+# Every date shows all its digits; sizes, dates and paths are not cut.
+problems=$(awk -F'\t' '
+  $1 != "zeile" { next }
+  { for (c = 3; c <= 10; c++) if (c != 6 && c != 7 && $c ~ /\.\.\.$/) print "Zelle gekürzt: " $c }
+  { for (c = 4; c <= 9; c += 5) if ($c != "") {
+      dates++
+      if ($c !~ /^[ 0-9][0-9]\.[0-9][0-9]\.[0-9][0-9][0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]$/) print "Datum: " $c } }
+  END { if (dates != 4) print dates " Daten statt 4" }' "$work/report")
+[ -z "$problems" ] || fail "$problems"
+grep -q $'\t31.12.2099 23:59:59\t' "$work/report" || fail "31.12.2099 23:59:59 fehlt"
+
+# The folder chooser's title exactly as set ("E&xtras" › "Ziel wählen").
+xdotool key alt+x
+sleep 0.3
+xdotool key Down Return
+chooser=$(timeout 10 xdotool search --sync --name '^Zielpfad' | head -n1) || fail "keine Ordnerauswahl"
+[ "$(xdotool getwindowname "$chooser")" = "Zielpfad auswählen" ] ||
+  fail "Titel der Ordnerauswahl: '$(xdotool getwindowname "$chooser")'"
+xdotool key Escape
+wait_for 10 sh -c "! xdotool search --name '^Zielpfad' >/dev/null" || fail "Ordnerauswahl bleibt offen"
+
+# Closing through the window manager writes both paths.
+xdotool windowactivate --sync "$window" key alt+F4
+wait_for 20 sh -c "! kill -0 $kirvo_pid 2>/dev/null" || fail "das Fenster schließt nicht"
+wait "$kirvo_pid" || fail "kirvo endet mit Status $?"
+settings=$work/home/.config/Orvane/Kirvo.conf
+grep -qx "Quelle0=$work/q" "$settings" || fail "Quelle fehlt in $settings"
+grep -qx "Ziel0=$work/z" "$settings" || fail "Ziel fehlt in $settings"
+echo "ok: verglichen über Return, Daten vollständig, Titel genau, Pfade gespeichert (Anzeige $DISPLAY)"
