@@ -29,7 +29,7 @@ bool MessageBoxPrompts::Ask(QMessageBox::Icon icon, const std::string& text) {
 
 void MessageBoxPrompts::ShowWarning(const std::string& text) {
     QWidget* parent = parent_ ? parent_->window() : nullptr;
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kirvo"),
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok, parent);
     QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
     box.exec();
