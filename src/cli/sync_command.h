@@ -20,6 +20,8 @@ struct SyncOptions {
     bool excludeSubFolders = false;
     bool excludeSystemFolders = false;
     bool twoSecondTolerance = true;
+    int parallel = 0;     // listings at once per side; 0: automatic
+    bool quiet = false;   // no progress line
     bool help = false;
     std::string source;
     std::string target;

@@ -8,6 +8,26 @@ namespace {
 constexpr double kPerKilo = 1.0 / 1024.0;  // exact power of two
 
 template <typename... Args>
+void AppendPrintf(std::string& out, const char* format, Args... args) {
+    char buffer[64];
+    const int n = std::snprintf(buffer, sizeof buffer, format, args...);
+    if (n < 0) return;
+    if (static_cast<size_t>(n) < sizeof buffer) {
+        out.append(buffer, static_cast<size_t>(n));
+        return;
+    }
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n) + 1);
+    std::snprintf(out.data() + at, static_cast<size_t>(n) + 1, format, args...);
+    out.resize(at + static_cast<size_t>(n));
+}
+
+void AppendTwoDigits(std::string& out, unsigned value, char lead) {
+    out.push_back(value >= 10 ? static_cast<char>('0' + value / 10 % 10) : lead);
+    out.push_back(static_cast<char>('0' + value % 10));
+}
+
+template <typename... Args>
 std::string Printf(const char* format, Args... args) {
     char buffer[64];  // enough for every ordinary value; huge doubles take the second path
     const int n = std::snprintf(buffer, sizeof buffer, format, args...);
@@ -22,8 +42,17 @@ std::string Printf(const char* format, Args... args) {
 }  // namespace
 
 std::string FormatCellSize(double size) {
-    if (size < 1024) return Printf("%.0f Byte", size);
-    return Printf("%.0f KB", size * kPerKilo);
+    std::string text;
+    AppendCellSize(text, size);
+    return text;
+}
+
+void AppendCellSize(std::string& out, double size) {
+    if (size < 1024) {
+        AppendPrintf(out, "%.0f Byte", size);
+    } else {
+        AppendPrintf(out, "%.0f KB", size * kPerKilo);
+    }
 }
 
 std::string FormatTotalSize(double total) {
@@ -38,14 +67,40 @@ std::string FormatTotalSize(double total) {
 }
 
 std::string FormatDate(const SystemTime& t) {
-    return Printf("%2i.%.2i.%.4i %.2i:%.2i:%.2i", int{t.day}, int{t.month}, int{t.year}, int{t.hour},
-                  int{t.minute}, int{t.second});
+    std::string text;
+    AppendDate(text, t);
+    return text;
+}
+
+void AppendDate(std::string& out, const SystemTime& t) {
+    if (t.day > 99 || t.month > 99 || t.year > 9999 || t.hour > 99 || t.minute > 99 || t.second > 99) {
+        AppendPrintf(out, "%2i.%.2i.%.4i %.2i:%.2i:%.2i", int{t.day}, int{t.month}, int{t.year}, int{t.hour},
+                     int{t.minute}, int{t.second});
+        return;
+    }
+    // "%2i.%.2i.%.4i %.2i:%.2i:%.2i" without the printf machinery: a million dates per list.
+    AppendTwoDigits(out, t.day, ' ');
+    out.push_back('.');
+    AppendTwoDigits(out, t.month, '0');
+    out.push_back('.');
+    AppendTwoDigits(out, t.year / 100u, '0');
+    AppendTwoDigits(out, t.year % 100u, '0');
+    out.push_back(' ');
+    AppendTwoDigits(out, t.hour, '0');
+    out.push_back(':');
+    AppendTwoDigits(out, t.minute, '0');
+    out.push_back(':');
+    AppendTwoDigits(out, t.second, '0');
 }
 
 std::string FormatArrow(int32_t verdict) {
-    if (verdict == 1) return "--->";
-    if (verdict == -1) return "<---";
-    return "=";
+    std::string text;
+    AppendArrow(text, verdict);
+    return text;
+}
+
+void AppendArrow(std::string& out, int32_t verdict) {
+    out.append(verdict == 1 ? "--->" : verdict == -1 ? "<---" : "=");
 }
 
 }  // namespace kirvo

@@ -21,8 +21,10 @@ namespace kirvo {
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-// Entries one worker describes at a time when a folder is shared out.
-constexpr size_t kShareSize = 8;
+// Entries one worker describes at a time when a folder is shared out among
+// workers: few where each waits for an answer, many where it is quick.
+constexpr size_t kRemoteShareSize = 8;
+constexpr size_t kLocalShareSize = 64;
 // A mean fstatat slower than this (a disk that really reads, a slow device)
 // asks for many listings at once even where the file system's kind does not.
 constexpr int64_t kSlowInspectionNanoseconds = 200'000;
@@ -210,20 +212,21 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
         return;
     }
     const size_t count = listing->entries.size();
-    if (!waitsPerRequest_ || inFlight_ <= 1 || count <= kShareSize) {
+    const size_t shareSize = waitsPerRequest_ ? kRemoteShareSize : kLocalShareSize;
+    if (inFlight_ <= 1 || count <= shareSize) {
         listing->sharesLeft = 1;
         Describe(listing, 0, count);
         return;
     }
     // Shared out: the other workers take the later shares, this one the first.
-    const size_t shares = (count + kShareSize - 1) / kShareSize;
+    const size_t shares = (count + shareSize - 1) / shareSize;
     listing->sharesLeft = shares;
     for (size_t share = 1; share < shares; ++share) {
-        const size_t begin = share * kShareSize;
-        const size_t end = std::min(count, begin + kShareSize);
+        const size_t begin = share * shareSize;
+        const size_t end = std::min(count, begin + shareSize);
         pool_->Post([this, listing, begin, end] { Describe(listing, begin, end); });
     }
-    Describe(listing, 0, kShareSize);
+    Describe(listing, 0, shareSize);
 }
 
 void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, size_t begin, size_t end) {
