@@ -34,11 +34,13 @@ constexpr int64_t kT = 1'300'000'000;
 // that raced with a change still reads valid memory.
 struct FakeTree {
     struct Node {
+        Node(std::string n = {}, RecordKind k = RecordKind::File, bool s = false, uint64_t z = 0, int64_t t = kT)
+            : name(std::move(n)), kind(k), system(s), size(z), seconds(t) {}
         std::string name;
-        RecordKind kind = RecordKind::File;
-        bool system = false;
-        uint64_t size = 0;
-        int64_t seconds = kT;
+        RecordKind kind;
+        bool system;
+        uint64_t size;
+        int64_t seconds;
         std::vector<size_t> children;  // in listing order
     };
     std::vector<Node> nodes{Node{"", RecordKind::Directory}};
@@ -227,14 +229,16 @@ void ExpectConsistent(const TreeMatcher& m) {
         const FileEntry& e = *m.entries()[i];
         const auto [it, added] = folderOf.emplace(std::make_pair(e.side(), e.folderIndex()), e.folder());
         EXPECT_EQ(it->second.data(), e.folder().data()) << "one folder text per folder index";
-        if (i > 0) EXPECT_LE(TreeMatcher::OrderEntries(*m.entries()[i - 1], e), 0);
+        if (i > 0) {
+            EXPECT_LE(TreeMatcher::OrderEntries(*m.entries()[i - 1], e), 0);
+        }
     }
     size_t paired = 0;
     for (const FilePair& p : m.pairs()) {
         paired += (p.source ? 1 : 0) + (p.target ? 1 : 0);
-        if (p.source) EXPECT_EQ(p.source->side(), kSourceSide);
-        if (p.target) EXPECT_EQ(p.target->side(), kTargetSide);
-        if (p.source && p.target) EXPECT_TRUE(EqualIgnoreCase(p.source->relativePath(), p.target->relativePath()));
+        EXPECT_TRUE(!p.source || p.source->side() == kSourceSide);
+        EXPECT_TRUE(!p.target || p.target->side() == kTargetSide);
+        EXPECT_TRUE(!p.source || !p.target || EqualIgnoreCase(p.source->relativePath(), p.target->relativePath()));
     }
     EXPECT_EQ(paired, static_cast<size_t>(m.lastEntry() + 1));
 }

@@ -272,6 +272,7 @@ private slots:
             QTest::keyClick(menu, Qt::Key_Return);
         });
         b.w.view()->OnContextMenu(nullptr, QPoint(10, 10));
+        b.w.WaitForComparison();
         QCOMPARE(b.log, (QStringList{"delete 0x80: Q/a.txt", "delete 0x80: Z/a.txt", "beep"}));
     }
 
@@ -289,6 +290,7 @@ private slots:
             b.log.clear();
             b.Select({b.w.RowOf("a.txt")});
             QTest::keyClick(b.w.view(), k.key, k.modifiers);
+            b.w.WaitForComparison();
             QVERIFY2(!b.log.isEmpty(), qPrintable(k.request));
             QCOMPARE(b.log.first(), k.request);
         }
