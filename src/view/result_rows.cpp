@@ -26,6 +26,23 @@ std::string ResultRows::SummaryText(const SideTotals& totals) {
     return buffer;
 }
 
+// The folder rows of all pairs shown, at most: one per change of folder among
+// the pairs with a source entry, and among the target-only ones. A filter
+// only leaves out pairs, which never adds a change.
+size_t ResultRows::FolderRowsAtMost(std::span<const FilePair> pairs) {
+    size_t rows = 0;
+    int32_t source = -1, target = -1;
+    for (const FilePair& pair : pairs) {
+        int32_t& last = pair.source ? source : target;
+        const FileEntry* entry = pair.source ? pair.source : pair.target;
+        if (entry != nullptr && entry->folderIndex() != last) {
+            last = entry->folderIndex();
+            ++rows;
+        }
+    }
+    return rows;
+}
+
 void ResultRows::Clear() {
     pairs_ = {};
     sourceRoot_ = targetRoot_ = nullptr;
@@ -44,7 +61,7 @@ void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourc
 
     const int32_t pairCount = static_cast<int32_t>(pairs.size());
     const int32_t interval = RepaintInterval(pairCount);
-    rows_.reserve(pairs.size() + 1);
+    rows_.reserve(pairs.size() + FolderRowsAtMost(pairs));
 
     // Only these two markers decide about folder rows: a pair with a source
     // entry moves the source marker, a target-only pair the target marker.

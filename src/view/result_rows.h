@@ -101,6 +101,7 @@ private:
     using Row = RowRecord;
 
     void AppendSideCell(std::string& out, const FileEntry* entry, int column) const;
+    static size_t FolderRowsAtMost(std::span<const FilePair> pairs);
 
     std::span<const FilePair> pairs_;
     const std::string* sourceRoot_ = nullptr;

@@ -1,5 +1,6 @@
 #include "view/value_format.h"
 
+#include <cstdint>
 #include <cstdio>
 
 namespace kirvo {
@@ -48,6 +49,27 @@ std::string FormatCellSize(double size) {
 }
 
 void AppendCellSize(std::string& out, double size) {
+    constexpr double kExactInteger = 9007199254740992.0;  // 2^53: every whole number below is a double
+    if (size >= 0 && size < kExactInteger && size == static_cast<double>(static_cast<uint64_t>(size))) {
+        // "%.0f" without printf: bytes, or KB rounded to the nearest, halves to even.
+        const auto bytes = static_cast<uint64_t>(size);
+        uint64_t shown = bytes;
+        if (bytes >= 1024) {
+            const uint64_t rest = bytes & 1023;
+            shown = bytes >> 10;
+            if (rest > 512 || (rest == 512 && (shown & 1) != 0)) ++shown;
+        }
+        char digits[24];
+        char* end = digits + sizeof digits;
+        char* p = end;
+        do {
+            *--p = static_cast<char>('0' + shown % 10);
+            shown /= 10;
+        } while (shown != 0);
+        out.append(p, static_cast<size_t>(end - p));
+        out.append(bytes >= 1024 ? " KB" : " Byte");
+        return;
+    }
     if (size < 1024) {
         AppendPrintf(out, "%.0f Byte", size);
     } else {
