@@ -8,8 +8,11 @@
 namespace kirvo {
 namespace {
 
+// Names first: they tell most neighbours apart, and an entry's folder text is
+// shared with the other entries of its folder on its side.
 bool SameIgnoringCase(const FileEntry& a, const FileEntry& b) {
-    return EqualIgnoreCase(a.folder(), b.folder()) && EqualIgnoreCase(a.name(), b.name());
+    return EqualIgnoreCase(a.name(), b.name()) &&
+           (a.folder().data() == b.folder().data() || EqualIgnoreCase(a.folder(), b.folder()));
 }
 
 bool SameBytes(const FileEntry& a, const FileEntry& b) { return a.folder() == b.folder() && a.name() == b.name(); }
