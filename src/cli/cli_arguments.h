@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/run_options.h"
+
 namespace kirvo {
 
 // The options and operands of one subcommand. Options are "--name",
@@ -66,6 +68,17 @@ bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string
     options.source = operands[0];
     options.target = operands[1];
     return true;
+}
+
+// The run options of the scan options that compare and sync share.
+template <class Options>
+RunOptions ScanRunOptions(const Options& options) {
+    RunOptions run;
+    run.excludeSubFolders = options.excludeSubFolders;
+    run.excludeSystemFolders = options.excludeSystemFolders;
+    run.twoSecondTolerance = options.twoSecondTolerance;
+    run.parallel = options.parallel;
+    return run;
 }
 
 }  // namespace kirvo

@@ -161,13 +161,8 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     TreeMatcher matcher;
     std::string source = options.source;
     std::string target = options.target;
-    RunOptions run;
-    run.excludeSubFolders = options.excludeSubFolders;
-    run.excludeSystemFolders = options.excludeSystemFolders;
-    run.twoSecondTolerance = options.twoSecondTolerance;
-    run.parallel = options.parallel;
     TerminalScan scan;
-    if (!scan.Run(matcher, source, target, run, showProgress, err)) return ReportInterrupted(kCompareCommand, err);
+    if (!scan.Run(matcher, source, target, ScanRunOptions(options), showProgress, err)) return ReportInterrupted(kCompareCommand, err);
     ResultRows rows(matcher, DisplayFilter(options.filter));
     const SelectionStats stats(rows);
 

@@ -86,15 +86,6 @@ struct InterruptGuard {
     struct sigaction previous {};
 };
 
-RunOptions ScanOptions(const SyncOptions& options) {
-    RunOptions run;
-    run.excludeSubFolders = options.excludeSubFolders;
-    run.excludeSystemFolders = options.excludeSystemFolders;
-    run.twoSecondTolerance = options.twoSecondTolerance;
-    run.parallel = options.parallel;
-    return run;
-}
-
 bool AskDirection(const char* format, int32_t count, std::istream& in, std::ostream& out) {
     char text[128];
     std::snprintf(text, sizeof text, format, static_cast<int>(count));
@@ -267,7 +258,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         std::string source = options.source;
         std::string target = options.target;
         TerminalScan scan;
-        if (!scan.Run(matcher, source, target, ScanOptions(options), showProgress && !options.quiet, err))
+        if (!scan.Run(matcher, source, target, ScanRunOptions(options), showProgress && !options.quiet, err))
             return ReportInterrupted(kSyncCommand, err);
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
         std::vector<PlanRow> planRows;
@@ -326,7 +317,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     std::string source = options.source;
     std::string target = options.target;
     TerminalScan scan;
-    if (!scan.Run(matcher, source, target, ScanOptions(options), showProgress && !options.quiet, err))
+    if (!scan.Run(matcher, source, target, ScanRunOptions(options), showProgress && !options.quiet, err))
         return ReportInterrupted(kSyncCommand, err);
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
