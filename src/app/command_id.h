@@ -36,6 +36,10 @@ enum class CommandId : int {
     OptionSystemOrdner = 32810,
     OptionOneSecond = 32811,
     OptionUeber5000 = 32812,
+    OptionPapierkorb = 32813,
+
+    // The log of the file operations.
+    ShowLog = 32814,
 
     // Framework commands.
     FileNew = 57600,

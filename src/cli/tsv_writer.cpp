@@ -8,34 +8,6 @@ namespace kirvo {
 
 namespace {
 
-bool NeedsEscape(char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; }
-
-size_t FirstSpecial(std::string_view text, size_t from = 0) {
-    for (size_t i = from; i < text.size(); ++i)
-        if (NeedsEscape(text[i])) return i;
-    return std::string_view::npos;
-}
-
-}  // namespace
-
-void AppendTsvEscaped(std::string& line, std::string_view text) {
-    // Copies runs of plain bytes at once; names rarely hold anything to escape.
-    while (!text.empty()) {
-        const size_t special = FirstSpecial(text);
-        line.append(text.substr(0, special));
-        if (special == std::string_view::npos) return;
-        switch (text[special]) {
-            case '\\': line += "\\\\"; break;
-            case '\t': line += "\\t"; break;
-            case '\n': line += "\\n"; break;
-            default: line += "\\r"; break;
-        }
-        text.remove_prefix(special + 1);
-    }
-}
-
-namespace {
-
 // Whole lines collect here and go out in large pieces.
 constexpr size_t kFlushSize = 256 * 1024;
 
@@ -46,7 +18,7 @@ void Flush(std::ostream& out, std::string& buffer) {
 
 // Escapes what was appended to buffer from `start` on, if anything needs it.
 void EscapeTail(std::string& buffer, size_t start) {
-    if (FirstSpecial(buffer, start) == std::string_view::npos) return;
+    if (FindTsvSpecial(buffer, start) == std::string_view::npos) return;
     const std::string cell = buffer.substr(start);
     buffer.resize(start);
     AppendTsvEscaped(buffer, cell);

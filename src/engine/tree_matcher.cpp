@@ -73,7 +73,8 @@ void TreeMatcher::NormaliseRoot(std::string& destination, std::string& path) {
 }
 
 int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string& targetRoot) {
-    const int64_t utcOffset = CurrentUtcOffsetSeconds();
+    utcOffset_ = CurrentUtcOffsetSeconds();
+    const int64_t utcOffset = utcOffset_;
     auto inTargetRoot = [&](std::string_view name) { return ExistsInTargetRoot(name, targetRoot); };
     const std::unique_ptr<DirectoryLister> sourceLister = MakeLister(sourceRoot);
     const std::unique_ptr<DirectoryLister> targetLister = MakeLister(targetRoot);

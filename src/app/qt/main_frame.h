@@ -19,6 +19,7 @@ class CKirvoView;
 class CommandActions;
 class FileOperationService;
 class LockKeyState;
+class OperationLog;
 class OutputBar;
 class ProfileStore;
 
@@ -76,6 +77,8 @@ private:
     void ShowMessage(const QString& text);
     void UpdateIndicators();
     void ShowHelp();
+    // Command 32814 "Protokoll anzeigen".
+    void ShowLog();
 
     ProfileStore& store_;
     CommandActions* actions_ = nullptr;
@@ -89,6 +92,8 @@ private:
     QTimer* noticeTimer_ = nullptr;
     QString messageBehindNotice_;
     std::unique_ptr<LockKeyState> lockKeys_;
+    // What the file operations did; outlives the service.
+    std::unique_ptr<OperationLog> log_;
     // The view's copying and deleting, with their dialogs; outlives the view.
     std::unique_ptr<FileOperationService> fileOperations_;
 };

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/posix/own_temporary_file.h"
 #include "platform/posix/system_attribute_reader.h"
 
 namespace kirvo {
@@ -269,6 +270,12 @@ void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, siz
             }
             entry.kind = RecordKind::File;
         } else if (S_ISREG(st.st_mode)) {
+            // A temporary file of a copy (running, or left by a killed run) is not
+            // part of the tree; a user's file of the same name is.
+            if (OwnTemporaryFile::IsOurs(listing->fd, name)) {
+                entry.present = false;
+                continue;
+            }
             entry.kind = RecordKind::File;
         } else {
             entry.kind = S_ISDIR(st.st_mode) ? RecordKind::Directory : RecordKind::Other;

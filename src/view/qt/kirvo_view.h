@@ -22,6 +22,7 @@ namespace kirvo {
 
 class CommandActions;
 class ComparisonRun;
+struct CopyFlags;
 class FileOperationService;
 class PathBar;
 class ProfileStore;
@@ -157,6 +158,9 @@ private:
     bool ShowsResult() const;
     bool IsSecondPressOfDoubleClick(const QMouseEvent& event);
     void OnSynchronize();
+    // Tells the user and returns true when one compared root lies inside the other.
+    bool RootsAreNested();
+    CopyFlags copyFlags() const;
     void OnCopySelected();
     void OnDeleteSelected();
     void OnSelectAll();
