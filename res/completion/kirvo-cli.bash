@@ -6,7 +6,7 @@ _kirvo_cli()
     local cur prev words cword
     _init_completion -n = || return
 
-    local compare_opts="--filter= --exclude-subfolders --exclude-system-folders --no-tolerance --format= --help"
+    local compare_opts="--filter= --exclude-subfolders --exclude-system-folders --no-tolerance --parallel= --quiet --format= --help"
     local sync_opts="--direction= --dry-run --yes --no-trash --no-log $compare_opts"
 
     # The subcommand is the first word after the program name that is not an option.

@@ -34,6 +34,7 @@ void AppOptions::Load(ProfileStore& store) {
     for (const OptionInfo& info : Table()) {
         set(info.option, store.GetProfileInt(profile::kOptions, info.entry, info.defaultValue));
     }
+    setParallel(store.GetProfileInt(profile::kOptions, kParallelEntry, 0));
 }
 
 void AppOptions::Save(ProfileStore& store) const {

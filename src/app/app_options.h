@@ -54,8 +54,17 @@ public:
     bool beep() const { return isOn(Option::Beep); }
     bool papierkorb() const { return isOn(Option::Papierkorb); }
 
+    // "Parallel": folders listed at once per side; 0 lets the lister choose
+    // by the file system. Read from the store, never written: the window
+    // does not change it.
+    static constexpr std::string_view kParallelEntry = "Parallel";
+    static constexpr int32_t kMaxParallel = 1024;
+    int32_t parallel() const { return parallel_; }
+    void setParallel(int32_t value) { parallel_ = value < 0 ? 0 : value > kMaxParallel ? kMaxParallel : value; }
+
 private:
     std::array<int32_t, kCount> values_{};
+    int32_t parallel_ = 0;
 };
 
 }  // namespace kirvo

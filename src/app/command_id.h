@@ -14,6 +14,7 @@ enum class CommandId : int {
 
     // Comparison, filters, file operations.
     PfadeVergleichen = 32775,
+    CancelComparison = 32822,  // "Abbrechen" while the comparison reads the folders
     FilterAll = 32783,
     FilterUnequal = 32785,
     FilterSourceToTarget = 32786,

@@ -25,6 +25,7 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::PfadeVergleichen, "Pfade vergleichen",
      "Vergleicht die Dateien von Quelle und Ziel und zeigt das Ergebnis an.",
      "Pfade vergleichen", "compare.svg"},
+    {C::CancelComparison, "", "Bricht den laufenden Vergleich ab.", "Abbrechen", ""},
     {C::Synchronize, "Dateien abgleichen", "Kopiert die ausgewählten Dateien von Quelle und Ziel.",
      "Dateien abgleichen", "sync.svg"},
     {C::FileMru1, "Letzte Datei", "Öffnet dieses Dokument.", "", ""},
@@ -156,6 +157,7 @@ constexpr std::array kAccelerators = std::to_array<Accelerator>({
     {"Ctrl+P", C::FilePrint},
     {"Ctrl+S", C::FileSave},
     {"Alt+~", C::StatusNotice},
+    {"Esc", C::CancelComparison},
 });
 
 }  // namespace

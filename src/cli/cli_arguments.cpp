@@ -54,6 +54,25 @@ bool CliArguments::Parse(std::span<const std::string> args, std::span<const Opti
     return true;
 }
 
+bool ReadParallel(const CliArguments& parsed, int& parallel, std::string& error) {
+    parallel = 0;
+    const auto value = parsed.Value("parallel");
+    if (!value) return true;
+    int n = 0;
+    bool digits = !value->empty() && value->size() <= 4;
+    for (char c : *value) {
+        if (c < '0' || c > '9') digits = false;
+        n = n * 10 + (c - '0');
+    }
+    if (!digits || n > kMaxParallel) {
+        error = "Ungültiger Wert \"" + *value + "\" für --parallel; erlaubt ist eine Zahl von 0 (automatisch) bis " +
+                std::to_string(kMaxParallel) + ".";
+        return false;
+    }
+    parallel = n;
+    return true;
+}
+
 bool CliArguments::Has(std::string_view name) const {
     for (const Given& g : options_)
         if (g.name == name) return true;

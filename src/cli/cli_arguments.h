@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/run_options.h"
+
 namespace kirvo {
 
 // The options and operands of one subcommand. Options are "--name",
@@ -35,14 +37,21 @@ private:
     std::string error_;
 };
 
+// The value of --parallel: 0 (automatic) up to kMaxParallel listings at once.
+inline constexpr int kMaxParallel = 1024;
+bool ReadParallel(const CliArguments& parsed, int& parallel, std::string& error);
+
 // The scan options and the two roots that compare and sync share: fills
-// excludeSubFolders, excludeSystemFolders, twoSecondTolerance, source and
-// target of `options`. False on a usage error, with a German message.
+// excludeSubFolders, excludeSystemFolders, twoSecondTolerance, parallel,
+// quiet, source and target of `options`. False on a usage error, with a
+// German message.
 template <class Options>
 bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string& error) {
     options.excludeSubFolders = parsed.Has("exclude-subfolders");
     options.excludeSystemFolders = parsed.Has("exclude-system-folders");
     options.twoSecondTolerance = !parsed.Has("no-tolerance");
+    options.quiet = parsed.Has("quiet");
+    if (!ReadParallel(parsed, options.parallel, error)) return false;
     const auto& operands = parsed.operands();
     if (operands.size() > 2) {
         error = "Zu viele Argumente: \"" + operands[2] + "\" ist überzählig.";
@@ -59,6 +68,17 @@ bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string
     options.source = operands[0];
     options.target = operands[1];
     return true;
+}
+
+// The run options of the scan options that compare and sync share.
+template <class Options>
+RunOptions ScanRunOptions(const Options& options) {
+    RunOptions run;
+    run.excludeSubFolders = options.excludeSubFolders;
+    run.excludeSystemFolders = options.excludeSystemFolders;
+    run.twoSecondTolerance = options.twoSecondTolerance;
+    run.parallel = options.parallel;
+    return run;
 }
 
 }  // namespace kirvo

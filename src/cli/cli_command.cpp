@@ -27,6 +27,11 @@ int ReportUsageError(const CliCommand& command, std::string_view message, std::o
     return kExitUsage;
 }
 
+int ReportInterrupted(const CliCommand& command, std::ostream& err) {
+    err << "kirvo-cli " << command.name << ": Abgebrochen.\n";
+    return kExitInterrupted;
+}
+
 void WriteSynopsis(const CliCommand& command, std::string_view prefix, std::ostream& out) {
     std::string_view rest = command.usage;
     std::string_view lead = prefix;

@@ -10,6 +10,7 @@ namespace kirvo {
 inline constexpr int kExitEqual = 0;     // nothing unequal found, or help/version shown
 inline constexpr int kExitUnequal = 1;   // at least one unequal pair
 inline constexpr int kExitUsage = 2;     // bad command line, or the output could not be written
+inline constexpr int kExitInterrupted = 130;  // stopped by Ctrl+C (128 + SIGINT, as shells count it)
 
 // One subcommand of kirvo-cli. Each lives in its own file and is listed once
 // in CliCommands() (cli_command.cpp).
@@ -27,6 +28,8 @@ const CliCommand* FindCliCommand(std::string_view name);
 
 // "kirvo-cli NAME: message", an empty line and the synopsis on err; returns kExitUsage.
 int ReportUsageError(const CliCommand& command, std::string_view message, std::ostream& err);
+// "kirvo-cli NAME: Abgebrochen." on err; returns kExitInterrupted.
+int ReportInterrupted(const CliCommand& command, std::ostream& err);
 // Writes the synopsis with `prefix` before its first line and as many blanks
 // before each further line.
 void WriteSynopsis(const CliCommand& command, std::string_view prefix, std::ostream& out);

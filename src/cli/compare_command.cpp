@@ -1,9 +1,12 @@
 #include "cli/compare_command.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <system_error>
 
 #include "cli/cli_arguments.h"
+#include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "cli/tsv_writer.h"
 #include "engine/tree_matcher.h"
@@ -33,6 +36,8 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"exclude-subfolders", false},
     {"exclude-system-folders", false},
     {"no-tolerance", false},
+    {"parallel", true},
+    {"quiet", false},
     {"help", false},
 };
 
@@ -44,7 +49,7 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
         WriteCommandHelp(kCompareCommand, out);
         return kExitEqual;
     }
-    return RunCompare(options, out, err);
+    return RunCompare(options, out, err, !options.quiet && isatty(STDERR_FILENO) == 1);
 }
 
 const FilterName& NameOf(DisplayFilterValue value) {
@@ -60,7 +65,7 @@ const CliCommand kCompareCommand = {
     "Vergleicht zwei Ordnerbäume und gibt die Ergebnisliste aus.",
     "kirvo-cli compare [--filter=all|unequal|to-target|to-source|equal]\n"
     "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
-    "                  [--format=text|tsv] QUELLE ZIEL",
+    "                  [--parallel=N] [--quiet] [--format=text|tsv] QUELLE ZIEL",
     "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
     "Änderungszeit und gibt die Liste aus, die das Fenster nach \"Pfade vergleichen\" zeigt:\n"
     "Ordnerzeilen, eine Zeile je Datei mit Richtungspfeil, alle ungleichen Dateien markiert,\n"
@@ -76,6 +81,9 @@ const CliCommand kCompareCommand = {
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
+    "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: nach Art des\n"
+    "                            Dateisystems, viele auf Netzlaufwerken und FUSE, wenige lokal)\n"
+    "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"
     "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
     "                            Zustand (2 markiert, 3 Ordner, 4 gleich) und die neun Spalten,\n"
     "                            mit Tabulator getrennt, danach die Zeilen 1009 bis 1012 mit den\n"
@@ -85,9 +93,13 @@ const CliCommand kCompareCommand = {
     "Ein Pfad, der nicht existiert, kein Ordner ist oder nicht gelesen werden kann, wird als\n"
     "leerer Ordner verglichen; ein Hinweis darauf erscheint auf der Fehlerausgabe.\n"
     "\n"
+    "Auf einem Terminal zeigt die Fehlerausgabe während des Lesens die gefundenen Dateien je Seite\n"
+    "und die Rate. Strg+C bricht sauber ab: die Ausgabe endet mit einer ganzen Zeile.\n"
+    "\n"
     "Rückgabewert: 0 keine ungleiche Datei gefunden (gleich, was der Filter zeigt),\n"
     "              1 mindestens eine ungleiche Datei,\n"
-    "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben.\n"
+    "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben,\n"
+    "              130 mit Strg+C abgebrochen.\n"
     "\n"
     "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n",
     &Run,
@@ -142,15 +154,15 @@ std::optional<std::string> RootNotice(std::string_view side, const std::string& 
     return "Hinweis: " + std::string(side) + " \"" + path + "\" " + what + " und wird als leer verglichen.";
 }
 
-int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err) {
+int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
     if (auto notice = RootNotice("Die Quelle", options.source)) err << "kirvo-cli compare: " << *notice << '\n';
     if (auto notice = RootNotice("Das Ziel", options.target)) err << "kirvo-cli compare: " << *notice << '\n';
 
     TreeMatcher matcher;
     std::string source = options.source;
     std::string target = options.target;
-    matcher.Run(source, target, options.excludeSubFolders, options.excludeSystemFolders,
-                options.twoSecondTolerance);
+    TerminalScan scan;
+    if (!scan.Run(matcher, source, target, ScanRunOptions(options), showProgress, err)) return ReportInterrupted(kCompareCommand, err);
     ResultRows rows(matcher, DisplayFilter(options.filter));
     const SelectionStats stats(rows);
 
@@ -170,6 +182,7 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
         err << "kirvo-cli compare: Die Ausgabe konnte nicht geschrieben werden.\n";
         return kExitUsage;
     }
+    if (TerminalScan::Interrupted()) return ReportInterrupted(kCompareCommand, err);
 
     for (const FilePair& pair : matcher.pairs())
         if (pair.verdict != 0) return kExitUnequal;

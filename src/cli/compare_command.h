@@ -20,6 +20,8 @@ struct CompareOptions {
     bool excludeSubFolders = false;
     bool excludeSystemFolders = false;
     bool twoSecondTolerance = true;
+    int parallel = 0;     // listings at once per side; 0: automatic
+    bool quiet = false;   // no progress line
     Format format = Format::Text;
     bool help = false;
     std::string source;
@@ -29,10 +31,12 @@ struct CompareOptions {
 // False on a usage error, with a German message in `error`.
 bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& options, std::string& error);
 
-// Compares and prints; notices about unusable roots go to err. Returns
-// kExitUnequal when any pair is unequal (whatever the filter shows), else
-// kExitEqual; kExitUsage with a message when the output could not be written.
-int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err);
+// Compares and prints; notices about unusable roots go to err, and the
+// progress line while it scans when showProgress. Returns kExitUnequal when
+// any pair is unequal (whatever the filter shows), else kExitEqual;
+// kExitUsage with a message when the output could not be written;
+// kExitInterrupted after Ctrl+C, the output ending with a whole line.
+int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress = false);
 
 // The German notice for a root that does not exist, is no folder or cannot
 // be read; none for a readable folder. `side` is "Die Quelle" or "Das Ziel".

@@ -12,6 +12,7 @@
 
 #include "cli/cli_arguments.h"
 #include "cli/compare_command.h"
+#include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "engine/tree_matcher.h"
 #include "fileops/file_operation_texts.h"
@@ -34,6 +35,8 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"exclude-subfolders", false},
     {"exclude-system-folders", false},
     {"no-tolerance", false},
+    {"parallel", true},
+    {"quiet", false},
     {"no-trash", false},
     {"no-log", false},
     {"help", false},
@@ -195,7 +198,7 @@ const CliCommand kSyncCommand = {
     "Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung.",
     "kirvo-cli sync [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
-    "               [--no-trash] [--no-log] QUELLE ZIEL",
+    "               [--no-trash] [--no-log] [--parallel=N] [--quiet] QUELLE ZIEL",
     "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
     "und kopiert sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle\n"
     "ins Ziel, dann vom Ziel in die Quelle. Vorher wird je Richtung gefragt, wie viele Dateien\n"
@@ -219,13 +222,16 @@ const CliCommand kSyncCommand = {
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
+    "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch)\n"
+    "  --quiet                   keine Fortschrittszeilen auf der Fehlerausgabe\n"
     "  --no-trash                ersetzte Dateien nicht in den Papierkorb legen, sondern endgültig\n"
     "                            ersetzen\n"
     "  --no-log                  nichts ins Protokoll schreiben\n"
     "  --help                    diese Hilfe\n"
     "\n"
-    "Ohne --yes braucht der Befehl ein Terminal für die Fragen. Strg+C bricht das Kopieren ab;\n"
-    "die Datei, die gerade kopiert wird, bleibt dann unverändert.\n"
+    "Ohne --yes braucht der Befehl ein Terminal für die Fragen. Strg+C bricht das Vergleichen ab\n"
+    "(Rückgabewert 130) und ebenso das Kopieren; die Datei, die gerade kopiert wird, bleibt dann\n"
+    "unverändert.\n"
     "\n"
     "Rückgabewert: 0 die Bäume sind danach gleich,\n"
     "              1 etwas blieb ungleich (abgelehnt, übersprungen, fehlgeschlagen; bei\n"
@@ -277,8 +283,9 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         TreeMatcher matcher;
         std::string source = options.source;
         std::string target = options.target;
-        matcher.Run(source, target, options.excludeSubFolders, options.excludeSystemFolders,
-                    options.twoSecondTolerance);
+        TerminalScan scan;
+        if (!scan.Run(matcher, source, target, ScanRunOptions(options), showProgress && !options.quiet, err))
+            return ReportInterrupted(kSyncCommand, err);
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
         plan = BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
     }
@@ -330,7 +337,9 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     TreeMatcher matcher;
     std::string source = options.source;
     std::string target = options.target;
-    matcher.Run(source, target, options.excludeSubFolders, options.excludeSystemFolders, options.twoSecondTolerance);
+    TerminalScan scan;
+    if (!scan.Run(matcher, source, target, ScanRunOptions(options), showProgress && !options.quiet, err))
+        return ReportInterrupted(kSyncCommand, err);
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
     const int32_t unequal = UnequalCount(matcher);

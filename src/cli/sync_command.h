@@ -20,6 +20,8 @@ struct SyncOptions {
     bool excludeSubFolders = false;
     bool excludeSystemFolders = false;
     bool twoSecondTolerance = true;
+    int parallel = 0;     // listings at once per side; 0: automatic
+    bool quiet = false;   // no progress line
     bool useTrash = true;  // --no-trash: replaced files go for good
     bool useLog = true;    // --no-log: nothing is written to the log
     bool help = false;

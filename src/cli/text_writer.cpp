@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/terminal_scan.h"
 #include "engine/file_pair.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
@@ -123,6 +124,7 @@ void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& 
     Emit(out, line);
 
     for (size_t row = 0; row < rows.size(); ++row) {
+        if (TerminalScan::Interrupted()) return;  // stop at a line's end
         line.clear();
         if (rows.IsFolderRow(row))
             AppendFolderHeading(line, rows, row);

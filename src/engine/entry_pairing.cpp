@@ -8,8 +8,11 @@
 namespace kirvo {
 namespace {
 
+// Names first: they tell most neighbours apart, and an entry's folder text is
+// shared with the other entries of its folder on its side.
 bool SameIgnoringCase(const FileEntry& a, const FileEntry& b) {
-    return EqualIgnoreCase(a.folder(), b.folder()) && EqualIgnoreCase(a.name(), b.name());
+    return EqualIgnoreCase(a.name(), b.name()) &&
+           (a.folder().data() == b.folder().data() || EqualIgnoreCase(a.folder(), b.folder()));
 }
 
 bool SameBytes(const FileEntry& a, const FileEntry& b) { return a.folder() == b.folder() && a.name() == b.name(); }
@@ -19,19 +22,30 @@ const FileEntry& Home(const FilePair& p) { return p.source ? *p.source : *p.targ
 // Entries of one folder share its text, so its address tells folders apart.
 const char* FolderId(const FileEntry& e) { return e.folder().data(); }
 
+// Calls visit with each run of entries equal ignoring case.
+template <class Visit>
+void ForEachGroup(std::span<const FileEntry* const> entries, Visit visit) {
+    for (size_t i = 0; i < entries.size();) {
+        size_t j = i + 1;
+        while (j < entries.size() && SameIgnoringCase(*entries[i], *entries[j])) ++j;
+        visit(entries.subspan(i, j - i));
+        i = j;
+    }
+}
+
 }  // namespace
 
 void EntryPairing::Pair(std::span<const FileEntry* const> entries, std::vector<FilePair>& pairs) {
     pairs.clear();
-    // Two entries per pair where most files exist on both sides; room for a
-    // quarter of them standing alone before the table has to grow.
-    pairs.reserve(entries.size() / 2 + entries.size() / 8 + 1);
-    for (size_t i = 0; i < entries.size();) {
-        size_t j = i + 1;
-        while (j < entries.size() && SameIgnoringCase(*entries[i], *entries[j])) ++j;
-        PairGroup(entries.subspan(i, j - i), pairs);
-        i = j;
-    }
+    // The table is made as large as it can get and no larger: a group of one
+    // entry, or of a source and a target, is one pair; a larger group at most
+    // one pair per entry.
+    size_t most = 0;
+    ForEachGroup(entries, [&most](std::span<const FileEntry* const> group) {
+        most += group.size() == 1 || (group.size() == 2 && group[0]->side() != group[1]->side()) ? 1 : group.size();
+    });
+    pairs.reserve(most);
+    ForEachGroup(entries, [&pairs](std::span<const FileEntry* const> group) { PairGroup(group, pairs); });
 }
 
 void EntryPairing::PairGroup(std::span<const FileEntry* const> group, std::vector<FilePair>& pairs) {

@@ -5,6 +5,7 @@
 
 #include "engine/entry_order.h"
 #include "engine/entry_pairing.h"
+#include "engine/scan_progress.h"
 #include "engine/text_compare.h"
 #include "engine/time_verdict.h"
 #include "engine/tree_scanner.h"
@@ -57,6 +58,10 @@ int32_t TreeMatcher::Run(std::string& sourcePath, std::string& targetPath, const
     NormaliseRoot(sourceRoot_, sourcePath);
     NormaliseRoot(targetRoot_, targetPath);
     const int32_t last = ScanTrees(sourceRoot_, targetRoot_);
+    if (options_.progress && options_.progress->stopRequested()) {
+        Clear();  // a stopped scan leaves nothing half done behind
+        return pairCount_;
+    }
     OrderTable(last);
     pairCount_ = PairEntries(last);
     return pairCount_;
@@ -71,12 +76,14 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
     utcOffset_ = CurrentUtcOffsetSeconds();
     const int64_t utcOffset = utcOffset_;
     auto inTargetRoot = [&](std::string_view name) { return ExistsInTargetRoot(name, targetRoot); };
+    const std::unique_ptr<DirectoryLister> sourceLister = MakeLister(sourceRoot);
+    const std::unique_ptr<DirectoryLister> targetLister = MakeLister(targetRoot);
     // The two sides share nothing while they are scanned, so they are listed
     // at the same time; the table holds the source entries first either way.
     std::thread target([&] {
-        TreeScanner(sides_[1], kTargetSide, options_, utcOffset, inTargetRoot).Scan(targetRoot);
+        TreeScanner(sides_[1], kTargetSide, options_, utcOffset, inTargetRoot).Scan(targetRoot, *targetLister);
     });
-    TreeScanner(sides_[0], kSourceSide, options_, utcOffset, inTargetRoot).Scan(sourceRoot);
+    TreeScanner(sides_[0], kSourceSide, options_, utcOffset, inTargetRoot).Scan(sourceRoot, *sourceLister);
     target.join();
     entries_.clear();
     entries_.reserve(sides_[0].entries.size() + sides_[1].entries.size() + 1);
@@ -87,12 +94,22 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
     return lastEntry_;
 }
 
+std::unique_ptr<DirectoryLister> TreeMatcher::MakeLister(const std::string& root) const {
+    return options_.listers ? options_.listers(root) : MakeDirectoryLister(root);
+}
+
 bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& targetRoot) {
     // The target root is listed once per run; every kind of record counts.
     if (!targetRootNamesRead_ || targetRootNamesOf_ != targetRoot) {
         targetRootNames_.clear();
-        DirectoryLister::List(targetRoot, DirectoryLister::Detail::NamesOnly,
-                              [&](const DirectoryRecord& record) { targetRootNames_.push_back(FoldedCopy(record.name)); });
+        const std::unique_ptr<DirectoryLister> lister = MakeLister(targetRoot);
+        if (lister->OpenRoot(targetRoot)) {
+            lister->SetInFlight(1);
+            DirectoryLister::Request request;
+            request.detail = DirectoryLister::Detail::NamesOnly;
+            ListAndWait(*lister, request,
+                        [&](const DirectoryRecord& record) { targetRootNames_.push_back(FoldedCopy(record.name)); });
+        }
         std::sort(targetRootNames_.begin(), targetRootNames_.end());
         targetRootNamesRead_ = true;
         targetRootNamesOf_ = targetRoot;

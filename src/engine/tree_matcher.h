@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,7 +34,8 @@ public:
     // "SubOrdner", "SystemOrdner" and "OneSecond".
     int32_t Run(std::string& sourcePath, std::string& targetPath, bool excludeSubFolders,
                 bool excludeSystemFolders, bool twoSecondTolerance);
-    // The same with every setting of the run in one object.
+    // The same with every setting of the run in one object. When the run's
+    // progress asks to stop during the scan, the engine is left empty (0 pairs).
     int32_t Run(std::string& sourcePath, std::string& targetPath, const RunOptions& options);
     // Back to empty: no entries, no pairs. Roots and flags keep their values.
     void Clear();
@@ -67,6 +69,8 @@ public:
     static int32_t TimeDifference(const SystemTime& sourceTime, const SystemTime& targetTime);
 
 private:
+    std::unique_ptr<DirectoryLister> MakeLister(const std::string& root) const;
+
     std::string sourceRoot_;
     std::string targetRoot_;
     std::vector<FilePair> pairs_;

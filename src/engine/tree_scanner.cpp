@@ -1,92 +1,207 @@
 #include "engine/tree_scanner.h"
 
-#include <unordered_map>
-#include <vector>
-
 #include "engine/scan_filter.h"
+#include "engine/scan_progress.h"
 #include "engine/tree_matcher.h"
-#include "platform/directory_lister.h"
 
 namespace kirvo {
 
-void TreeScanner::Scan(const std::string& root) {
-    into_.Clear();
-    std::deque<std::string>& folders = into_.folders;
-    folders.emplace_back();
-    const ScanFilter* filter = options_.filter;
-    // Per folder: its parent, the index of its last sub-folder (so it can be
-    // opened relative to its open parent, and the parent closed once its last
-    // child is open) and the filter's bit.
-    std::vector<int32_t> parentOf{-1};
-    std::vector<int32_t> lastChildOf{-1};
-    std::vector<bool> includedOf{filter != nullptr && filter->RootIncluded()};
-    std::unordered_map<int32_t, DirectoryLister> openParents;
-    constexpr size_t kMaxOpenParents = 128;
-    const DirectoryLister rootFolder = DirectoryLister::Open(root);
-    if (!rootFolder.valid()) return;
-    const DirectoryLister::Detail detail =
-        options_.excludeSystemFolders ? DirectoryLister::Detail::FullWithSystemBit : DirectoryLister::Detail::Full;
+// One folder of the walk: what its listing found, until it is taken into the side.
+struct TreeScanner::Folder final : ListingReceiver {
+    struct File {
+        uint32_t nameOffset;
+        uint16_t nameLength;
+        uint16_t milliseconds;
+        uint64_t size;
+        int64_t seconds;
+    };
+    struct Sub {
+        uint32_t nameOffset;
+        uint16_t nameLength;
+        bool included;
+    };
 
-    for (size_t current = 0; current < folders.size(); ++current) {
-        const std::string* folder = &folders[current];
-        const auto folderIndex = static_cast<int32_t>(current);
-        const bool included = includedOf[current];
-        DirectoryLister opened;
-        const DirectoryLister* here = &rootFolder;
-        if (current > 0) {
-            const int32_t parent = parentOf[current];
-            const auto it = openParents.find(parent);
-            if (it != openParents.end()) {
-                const std::string_view name = std::string_view(*folder).substr(
-                    folders[parent].size(), folder->size() - folders[parent].size() - 1);
-                opened = it->second.OpenChild(name);
-                if (lastChildOf[parent] == folderIndex) openParents.erase(it);
-            } else {
-                opened = rootFolder.OpenChild(*folder);
-            }
-            if (!opened.valid()) continue;  // vanished, or no longer a real folder
-            here = &opened;
-        }
-        const size_t firstChild = folders.size();
-        here->List(detail, [&](const DirectoryRecord& record) {
-            if (record.name == "." || record.name == "..") return;
-            if (record.kind == RecordKind::File) {
-                if (record.name.size() <= FileEntry::kMaxNameLength &&
-                    (filter == nullptr || filter->File(*folder, record.name, included)))
-                    MakeEntry(folderIndex, folder, record);
-                return;
-            }
-            if (record.kind != RecordKind::Directory) return;
-            if (options_.excludeSystemFolders && record.isSystem) return;
-            if (side_ == kSourceSide && options_.excludeSubFolders && current == 0 &&
-                !existsInTargetRoot_(record.name)) {
-                return;
-            }
-            std::string sub;
-            sub.reserve(folder->size() + record.name.size() + 1);
-            sub.append(*folder).append(record.name).push_back(TreeMatcher::kSeparator);
-            bool subIncluded = false;
-            if (filter != nullptr) {
-                const ScanFilter::FolderDecision decision = filter->Folder(sub, record.name, included);
-                if (!decision.enter) return;
-                subIncluded = decision.included;
-            }
-            folders.push_back(std::move(sub));
-            parentOf.push_back(folderIndex);
-            lastChildOf.push_back(-1);
-            includedOf.push_back(subIncluded);
-        });
-        if (folders.size() > firstChild) {
-            lastChildOf[current] = static_cast<int32_t>(folders.size() - 1);
-            if (current > 0 && openParents.size() < kMaxOpenParents) openParents.emplace(folderIndex, std::move(opened));
-        }
+    TreeScanner* scanner = nullptr;
+    Folder* parent = nullptr;
+    std::string relative;  // "" for the root, else names each followed by the separator
+    bool included = false; // the filter's bit
+    // Filled by the listing (on the lister's threads, one call at a time).
+    std::string names;
+    std::vector<File> files;
+    std::vector<Sub> subs;
+    std::unique_ptr<OpenFolder> open;
+    // The scan's own (its thread only).
+    bool done = false;
+    std::vector<Folder*> children;
+    size_t childrenRunning = 0;  // children not yet listed: they may still need `open`
+
+    std::string_view Name(uint32_t offset, uint16_t length) const { return {names.data() + offset, length}; }
+    void Record(const DirectoryRecord& record) override { scanner->Take(*this, record); }
+    void Finished(bool /*listed*/, std::unique_ptr<OpenFolder> opened) override {
+        open = std::move(opened);
+        scanner->Finished(*this);
     }
+};
+
+TreeScanner::TreeScanner(ScannedSide& into, int32_t side, const RunOptions& options, int64_t utcOffset,
+                         RootNameCheck existsInTargetRoot)
+    : into_(into), side_(side), options_(options), utcOffset_(utcOffset), existsInTargetRoot_(existsInTargetRoot) {}
+
+TreeScanner::~TreeScanner() = default;
+
+void TreeScanner::Scan(const std::string& root, DirectoryLister& lister) {
+    into_.Clear();
+    found_.clear();
+    waiting_.clear();
+    walk_.clear();
+    committed_ = 0;
+    running_ = 0;
+    done_.clear();
+    root_ = &root;
+    lister_ = &lister;
+    detail_ = options_.excludeSystemFolders ? DirectoryLister::Detail::FullWithSystemBit : DirectoryLister::Detail::Full;
+    ScanProgress* progress = options_.progress;
+    if (!lister.OpenRoot(root)) {
+        into_.folders.emplace_back();
+        return;
+    }
+    const bool automatic = options_.parallel <= 0;
+    int inFlight = automatic ? lister.AutomaticInFlight() : options_.parallel;
+    lister.SetInFlight(inFlight);
+
+    Folder& top = found_.emplace_back();
+    top.scanner = this;
+    top.included = options_.filter != nullptr && options_.filter->RootIncluded();
+    waiting_.push_back(&top);
+    walk_.push_back(&top);
+
+    std::vector<Folder*> finished;
+    bool remeasured = false;
+    while (true) {
+        // More listings than the lister serves at once keep it busy while
+        // the scan takes in what came back.
+        const int started = inFlight > 1 ? 2 * inFlight : 1;
+        while (running_ < started && !waiting_.empty() && !(progress && progress->stopRequested())) {
+            Folder* next = waiting_.front();
+            waiting_.pop_front();
+            ++running_;
+            StartListing(*next);
+        }
+        if (running_ == 0) break;
+        {
+            std::unique_lock lock(mutex_);
+            finished_.wait(lock, [this] { return !done_.empty(); });
+            finished.swap(done_);
+        }
+        for (Folder* folder : finished) {
+            --running_;
+            Completed(*folder);
+        }
+        finished.clear();
+        if (automatic && !remeasured && top.done) {
+            // The root's listing measured the file system: it may ask for more.
+            remeasured = true;
+            const int measured = lister.AutomaticInFlight();
+            if (measured > inFlight) lister.SetInFlight(inFlight = measured);
+        }
+        CommitReady();
+    }
+    // Stopped: what was not taken in goes, with the folders held open.
+    found_.clear();
+    waiting_.clear();
+    walk_.clear();
 }
 
-void TreeScanner::MakeEntry(int32_t folderIndex, const std::string* folder, const DirectoryRecord& record) {
-    into_.entries.emplace_back(folderIndex, side_, folder, into_.names.Add(record.name), record.size,
-                               record.modifiedSeconds + utcOffset_,
-                               static_cast<uint16_t>(record.modifiedNanoseconds / 1000000));
+void TreeScanner::StartListing(Folder& folder) {
+    if (options_.progress) options_.progress->Reading(*root_, folder.relative);
+    DirectoryLister::Request request;
+    request.relative = folder.relative;
+    request.parent = folder.parent ? folder.parent->open.get() : nullptr;
+    request.detail = detail_;
+    request.stop = options_.progress ? &options_.progress->stopFlag() : nullptr;
+    lister_->Start(request, folder);
+}
+
+// On the lister's threads: files and sub-folders that the options and the
+// filter keep.
+void TreeScanner::Take(Folder& folder, const DirectoryRecord& record) {
+    if (record.name == "." || record.name == "..") return;
+    const ScanFilter* filter = options_.filter;
+    if (record.kind == RecordKind::File) {
+        if (record.name.size() > FileEntry::kMaxNameLength ||
+            (filter != nullptr && !filter->File(folder.relative, record.name, folder.included)))
+            return;
+        folder.files.push_back({static_cast<uint32_t>(folder.names.size()), static_cast<uint16_t>(record.name.size()),
+                                static_cast<uint16_t>(record.modifiedNanoseconds / 1000000), record.size,
+                                record.modifiedSeconds});
+        folder.names.append(record.name);
+        return;
+    }
+    if (record.kind != RecordKind::Directory) return;
+    if (options_.excludeSystemFolders && record.isSystem) return;
+    if (side_ == kSourceSide && options_.excludeSubFolders && folder.parent == nullptr &&
+        !existsInTargetRoot_(record.name)) {
+        return;
+    }
+    if (record.name.size() > FileEntry::kMaxNameLength) return;
+    bool subIncluded = false;
+    if (filter != nullptr) {
+        std::string sub;
+        sub.reserve(folder.relative.size() + record.name.size() + 1);
+        sub.append(folder.relative).append(record.name).push_back(TreeMatcher::kSeparator);
+        const ScanFilter::FolderDecision decision = filter->Folder(sub, record.name, folder.included);
+        if (!decision.enter) return;
+        subIncluded = decision.included;
+    }
+    folder.subs.push_back({static_cast<uint32_t>(folder.names.size()), static_cast<uint16_t>(record.name.size()),
+                           subIncluded});
+    folder.names.append(record.name);
+}
+
+// On the lister's threads: hands the folder over to the scan's thread.
+void TreeScanner::Finished(Folder& folder) {
+    const std::lock_guard lock(mutex_);
+    done_.push_back(&folder);
+    finished_.notify_one();
+}
+
+void TreeScanner::Completed(Folder& folder) {
+    folder.done = true;
+    if (Folder* parent = folder.parent; parent && --parent->childrenRunning == 0) parent->open.reset();
+    if (options_.progress) options_.progress->AddFiles(static_cast<Side>(side_), static_cast<int64_t>(folder.files.size()));
+    folder.children.reserve(folder.subs.size());
+    for (const Folder::Sub& sub : folder.subs) {
+        Folder& child = found_.emplace_back();
+        child.scanner = this;
+        child.parent = &folder;
+        child.included = sub.included;
+        const std::string_view name = folder.Name(sub.nameOffset, sub.nameLength);
+        child.relative.reserve(folder.relative.size() + name.size() + 1);
+        child.relative.append(folder.relative).append(name).push_back(TreeMatcher::kSeparator);
+        folder.children.push_back(&child);
+        waiting_.push_back(&child);
+    }
+    folder.childrenRunning = folder.children.size();
+    std::vector<Folder::Sub>().swap(folder.subs);
+    if (folder.children.empty()) folder.open.reset();
+}
+
+// Takes finished folders into the side in walk order, as far as the walk is finished.
+void TreeScanner::CommitReady() {
+    while (committed_ < walk_.size() && walk_[committed_]->done) {
+        Folder& folder = *walk_[committed_];
+        const auto folderIndex = static_cast<int32_t>(committed_);
+        const std::string& text = into_.folders.emplace_back(std::move(folder.relative));
+        for (const Folder::File& file : folder.files) {
+            into_.entries.emplace_back(folderIndex, side_, &text, into_.names.Add(folder.Name(file.nameOffset, file.nameLength)),
+                                       file.size, file.seconds + utcOffset_, file.milliseconds);
+        }
+        for (Folder* child : folder.children) walk_.push_back(child);
+        std::vector<Folder::File>().swap(folder.files);
+        std::string().swap(folder.names);
+        std::vector<Folder*>().swap(folder.children);
+        ++committed_;
+    }
 }
 
 }  // namespace kirvo

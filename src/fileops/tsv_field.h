@@ -8,5 +8,7 @@ namespace kirvo {
 // \\ \t \n \r; every other byte is copied as it is. The form of kirvo-cli's
 // TSV output and of the log.
 void AppendTsvEscaped(std::string& line, std::string_view text);
+// The first byte from `from` on that AppendTsvEscaped writes as an escape; npos for none.
+size_t FindTsvSpecial(std::string_view text, size_t from = 0);
 
 }  // namespace kirvo

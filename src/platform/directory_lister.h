@@ -1,9 +1,10 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
-
-#include "platform/function_ref.h"
 
 namespace kirvo {
 
@@ -25,43 +26,83 @@ struct DirectoryRecord {
     uint32_t modifiedNanoseconds = 0;
 };
 
-// An open folder of the file system. Children are opened relative to it, so
-// the depth of a tree is not limited by the length of its paths, and a child
-// that is not a real folder (say, swapped for a link) is not opened at all.
+// A folder a lister keeps open so that the folders below it are reached
+// through it; what it holds is the lister's business.
+class OpenFolder {
+public:
+    virtual ~OpenFolder() = default;
+};
+
+// Takes the records of one listing.
+class ListingReceiver {
+public:
+    // One record per name, in the order the file system yields them ("." and
+    // ".." may come too). A name that vanishes between listing and
+    // inspection is left out.
+    virtual void Record(const DirectoryRecord& record) = 0;
+    // The end of the listing, always called, last. listed: the folder could
+    // be read (false: it could not be opened or read at all). opened: the
+    // folder kept open for listing its sub-folders; may be null.
+    virtual void Finished(bool listed, std::unique_ptr<OpenFolder> opened) = 0;
+
+protected:
+    ~ListingReceiver() = default;
+};
+
+// The records of one tree of one file system, for the scan: the local one
+// (POSIX), and others that plug in behind the same interface (a remote one).
+// Several listings may be under way at once: the scan keeps up to
+// SetInFlight's number of them started, and a lister either serves them from
+// worker threads or sends them out together (pipelining) on its own.
 class DirectoryLister {
 public:
     // NamesOnly: the kind is only told apart for folders; Full: kind, size and
     // time; FullWithSystemBit: also the folders' system attribute.
     enum class Detail { NamesOnly, Full, FullWithSystemBit };
-    using Visitor = FunctionRef<void(const DirectoryRecord&)>;
 
-    DirectoryLister() = default;
-    ~DirectoryLister();
-    DirectoryLister(DirectoryLister&& other) noexcept;
-    DirectoryLister& operator=(DirectoryLister&& other) noexcept;
-    DirectoryLister(const DirectoryLister&) = delete;
-    DirectoryLister& operator=(const DirectoryLister&) = delete;
+    struct Request {
+        // The folder below the root: its names each followed by the
+        // separator ("a/b/"); "" for the root itself.
+        std::string_view relative;
+        // The parent's open folder, when the scan still holds it: the folder
+        // is then reached as its child (the last name of relative). Null: it
+        // is reached from the root.
+        const OpenFolder* parent = nullptr;
+        Detail detail = Detail::Full;
+        // Set when the scan is to stop: the listing may end early (Finished still comes).
+        const std::atomic<bool>* stop = nullptr;
+    };
 
-    // Opens a folder by path; paths longer than the system's limit are opened
-    // step by step. Check valid() afterwards.
-    static DirectoryLister Open(const std::string& path);
-    // Opens the sub-folder `relative` (one or more names joined by the
-    // separator) of this folder without following links.
-    DirectoryLister OpenChild(std::string_view relative) const;
-    bool valid() const { return handle_ >= 0; }
+    virtual ~DirectoryLister() = default;
 
-    // One record per name, "." and ".." included, in the order the system
-    // yields them. A record that vanishes between listing and inspection is
-    // left out. Returns false when the folder could not be read at all.
-    bool List(Detail detail, Visitor visit) const;
-
-    // Opens and lists in one step; false (nothing visited) when the folder cannot be opened.
-    static bool List(const std::string& path, Detail detail, Visitor visit);
-
-private:
-    explicit DirectoryLister(int handle) : handle_(handle) {}
-    int handle_ = -1;
+    // Opens the root (a path ending in the separator); false when it cannot
+    // be listed. Called once, before anything else.
+    virtual bool OpenRoot(const std::string& root) = 0;
+    // How many listings at once suit this root when the user sets no number:
+    // many on network and user-space file systems, where each request waits
+    // for an answer, what measures best on local disks.
+    virtual int AutomaticInFlight() const = 0;
+    // From now on up to `count` listings are under way at once (at least 1).
+    // With 1 a lister may list inside Start, on the caller's thread.
+    virtual void SetInFlight(int count) = 0;
+    // Starts listing one folder. The receiver's calls come from any thread,
+    // possibly before Start returns; those of one listing never overlap, and
+    // none comes after Finished. The request's texts and parent stay valid
+    // until Finished.
+    virtual void Start(const Request& request, ListingReceiver& receiver) = 0;
 };
+
+// The lister for a root. Every root is local for now; other backends are
+// chosen here by the form of the root.
+std::unique_ptr<DirectoryLister> MakeDirectoryLister(const std::string& root);
+
+// How a run creates its listers (tests hand in their own file systems).
+using DirectoryListerFactory = std::function<std::unique_ptr<DirectoryLister>(const std::string& root)>;
+
+// Lists one folder through `lister` and waits for the end; false when it
+// could not be read. The visitor runs on whatever thread the lister uses.
+bool ListAndWait(DirectoryLister& lister, const DirectoryLister::Request& request,
+                 const std::function<void(const DirectoryRecord&)>& visit);
 
 // The machine's current offset of local time from UTC in seconds, as the C
 // library sees it (TZ honoured). Read once per comparison run.

@@ -26,6 +26,23 @@ std::string ResultRows::SummaryText(const SideTotals& totals) {
     return buffer;
 }
 
+// The folder rows of all pairs shown, at most: one per change of folder among
+// the pairs with a source entry, and among the target-only ones. A filter
+// only leaves out pairs, which never adds a change.
+size_t ResultRows::FolderRowsAtMost(std::span<const FilePair> pairs) {
+    size_t rows = 0;
+    int32_t source = -1, target = -1;
+    for (const FilePair& pair : pairs) {
+        int32_t& last = pair.source ? source : target;
+        const FileEntry* entry = pair.source ? pair.source : pair.target;
+        if (entry != nullptr && entry->folderIndex() != last) {
+            last = entry->folderIndex();
+            ++rows;
+        }
+    }
+    return rows;
+}
+
 void ResultRows::Clear() {
     pairs_ = {};
     sourceRoot_ = targetRoot_ = nullptr;
@@ -44,7 +61,7 @@ void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourc
 
     const int32_t pairCount = static_cast<int32_t>(pairs.size());
     const int32_t interval = RepaintInterval(pairCount);
-    rows_.reserve(pairs.size() + 1);
+    rows_.reserve(pairs.size() + FolderRowsAtMost(pairs));
 
     // Only these two markers decide about folder rows: a pair with a source
     // entry moves the source marker, a target-only pair the target marker.
@@ -112,31 +129,41 @@ const FilePair* ResultRows::Pair(size_t row) const {
     return index < 0 ? nullptr : &pairs_[static_cast<size_t>(index)];
 }
 
-std::string ResultRows::SideCell(const FileEntry* entry, int column) const {
-    if (!entry) return {};
+void ResultRows::AppendSideCell(std::string& out, const FileEntry* entry, int column) const {
+    if (!entry) return;
     switch (column) {
-        case 0: return std::string(entry->name());
-        case 1: return FormatCellSize(static_cast<double>(entry->size()));
-        case 2: return FormatDate(entry->modified());
-        case 3: return entry->relativePath();
+        case 0: out.append(entry->name()); break;
+        case 1: AppendCellSize(out, static_cast<double>(entry->size())); break;
+        case 2: AppendDate(out, entry->modified()); break;
+        case 3: out.append(entry->folder()).append(entry->name()); break;
     }
-    return {};
 }
 
 std::string ResultRows::CellText(size_t row, int column) const {
-    if (row >= rows_.size() || column < 0 || column >= kColumnCount) return {};
+    std::string text;
+    AppendCellText(text, row, column);
+    return text;
+}
+
+void ResultRows::AppendCellText(std::string& out, size_t row, int column) const {
+    if (row >= rows_.size() || column < 0 || column >= kColumnCount) return;
     const Row& r = rows_[row];
     const std::span<const FilePair> pairs = pairs_;
     if (r.state == kFolder) {
         if (column == 0 && r.pair >= 0)
-            return *sourceRoot_ + std::string(pairs[static_cast<size_t>(r.pair)].source->folder());
+            out.append(*sourceRoot_).append(pairs[static_cast<size_t>(r.pair)].source->folder());
         if (column == 5 && r.targetPair >= 0)
-            return *targetRoot_ + std::string(pairs[static_cast<size_t>(r.targetPair)].target->folder());
-        return {};
+            out.append(*targetRoot_).append(pairs[static_cast<size_t>(r.targetPair)].target->folder());
+        return;
     }
     const FilePair& pair = pairs[static_cast<size_t>(r.pair)];
-    if (column == 4) return FormatArrow(pair.verdict);
-    return column < 4 ? SideCell(pair.source, column) : SideCell(pair.target, column - 5);
+    if (column == 4) {
+        AppendArrow(out, pair.verdict);
+    } else if (column < 4) {
+        AppendSideCell(out, pair.source, column);
+    } else {
+        AppendSideCell(out, pair.target, column - 5);
+    }
 }
 
 void ResultRows::ToggleMark(size_t row) {

@@ -67,6 +67,8 @@ public:
     // each side in columns 0 and 5 (empty when no file of that side is
     // under it). Empty for columns or rows out of range.
     std::string CellText(size_t row, int column) const;
+    // The same text appended to `out`.
+    void AppendCellText(std::string& out, size_t row, int column) const;
 
     // Flips a file row between unmarked and marked; any other row is left alone.
     void ToggleMark(size_t row);
@@ -98,7 +100,8 @@ public:
 private:
     using Row = RowRecord;
 
-    std::string SideCell(const FileEntry* entry, int column) const;
+    void AppendSideCell(std::string& out, const FileEntry* entry, int column) const;
+    static size_t FolderRowsAtMost(std::span<const FilePair> pairs);
 
     std::span<const FilePair> pairs_;
     const std::string* sourceRoot_ = nullptr;

@@ -1,11 +1,32 @@
 #include "view/value_format.h"
 
+#include <cstdint>
 #include <cstdio>
 
 namespace kirvo {
 namespace {
 
 constexpr double kPerKilo = 1.0 / 1024.0;  // exact power of two
+
+template <typename... Args>
+void AppendPrintf(std::string& out, const char* format, Args... args) {
+    char buffer[64];
+    const int n = std::snprintf(buffer, sizeof buffer, format, args...);
+    if (n < 0) return;
+    if (static_cast<size_t>(n) < sizeof buffer) {
+        out.append(buffer, static_cast<size_t>(n));
+        return;
+    }
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n) + 1);
+    std::snprintf(out.data() + at, static_cast<size_t>(n) + 1, format, args...);
+    out.resize(at + static_cast<size_t>(n));
+}
+
+void AppendTwoDigits(std::string& out, unsigned value, char lead) {
+    out.push_back(value >= 10 ? static_cast<char>('0' + value / 10 % 10) : lead);
+    out.push_back(static_cast<char>('0' + value % 10));
+}
 
 template <typename... Args>
 std::string Printf(const char* format, Args... args) {
@@ -22,8 +43,38 @@ std::string Printf(const char* format, Args... args) {
 }  // namespace
 
 std::string FormatCellSize(double size) {
-    if (size < 1024) return Printf("%.0f Byte", size);
-    return Printf("%.0f KB", size * kPerKilo);
+    std::string text;
+    AppendCellSize(text, size);
+    return text;
+}
+
+void AppendCellSize(std::string& out, double size) {
+    constexpr double kExactInteger = 9007199254740992.0;  // 2^53: every whole number below is a double
+    if (size >= 0 && size < kExactInteger && size == static_cast<double>(static_cast<uint64_t>(size))) {
+        // "%.0f" without printf: bytes, or KB rounded to the nearest, halves to even.
+        const auto bytes = static_cast<uint64_t>(size);
+        uint64_t shown = bytes;
+        if (bytes >= 1024) {
+            const uint64_t rest = bytes & 1023;
+            shown = bytes >> 10;
+            if (rest > 512 || (rest == 512 && (shown & 1) != 0)) ++shown;
+        }
+        char digits[24];
+        char* end = digits + sizeof digits;
+        char* p = end;
+        do {
+            *--p = static_cast<char>('0' + shown % 10);
+            shown /= 10;
+        } while (shown != 0);
+        out.append(p, static_cast<size_t>(end - p));
+        out.append(bytes >= 1024 ? " KB" : " Byte");
+        return;
+    }
+    if (size < 1024) {
+        AppendPrintf(out, "%.0f Byte", size);
+    } else {
+        AppendPrintf(out, "%.0f KB", size * kPerKilo);
+    }
 }
 
 std::string FormatTotalSize(double total) {
@@ -38,14 +89,40 @@ std::string FormatTotalSize(double total) {
 }
 
 std::string FormatDate(const SystemTime& t) {
-    return Printf("%2i.%.2i.%.4i %.2i:%.2i:%.2i", int{t.day}, int{t.month}, int{t.year}, int{t.hour},
-                  int{t.minute}, int{t.second});
+    std::string text;
+    AppendDate(text, t);
+    return text;
+}
+
+void AppendDate(std::string& out, const SystemTime& t) {
+    if (t.day > 99 || t.month > 99 || t.year > 9999 || t.hour > 99 || t.minute > 99 || t.second > 99) {
+        AppendPrintf(out, "%2i.%.2i.%.4i %.2i:%.2i:%.2i", int{t.day}, int{t.month}, int{t.year}, int{t.hour},
+                     int{t.minute}, int{t.second});
+        return;
+    }
+    // "%2i.%.2i.%.4i %.2i:%.2i:%.2i" without the printf machinery: a million dates per list.
+    AppendTwoDigits(out, t.day, ' ');
+    out.push_back('.');
+    AppendTwoDigits(out, t.month, '0');
+    out.push_back('.');
+    AppendTwoDigits(out, t.year / 100u, '0');
+    AppendTwoDigits(out, t.year % 100u, '0');
+    out.push_back(' ');
+    AppendTwoDigits(out, t.hour, '0');
+    out.push_back(':');
+    AppendTwoDigits(out, t.minute, '0');
+    out.push_back(':');
+    AppendTwoDigits(out, t.second, '0');
 }
 
 std::string FormatArrow(int32_t verdict) {
-    if (verdict == 1) return "--->";
-    if (verdict == -1) return "<---";
-    return "=";
+    std::string text;
+    AppendArrow(text, verdict);
+    return text;
+}
+
+void AppendArrow(std::string& out, int32_t verdict) {
+    out.append(verdict == 1 ? "--->" : verdict == -1 ? "<---" : "=");
 }
 
 }  // namespace kirvo

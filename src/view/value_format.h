@@ -17,4 +17,10 @@ std::string FormatDate(const SystemTime& time);
 // "--->" for 1, "<---" for -1, "=" for anything else.
 std::string FormatArrow(int32_t verdict);
 
+// The same texts appended to `out`, without a string of their own (for
+// writers of whole lists).
+void AppendCellSize(std::string& out, double size);
+void AppendDate(std::string& out, const SystemTime& time);
+void AppendArrow(std::string& out, int32_t verdict);
+
 }  // namespace kirvo

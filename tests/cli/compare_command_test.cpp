@@ -171,6 +171,9 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         {{"compare", "--no-tolerance=1", "/tmp", "/tmp"}, "nimmt keinen Wert"},
         {{"compare", "--schnell", "/tmp", "/tmp"}, "Unbekannte Option \"--schnell\"."},
         {{"compare", "-x", "/tmp", "/tmp"}, "Unbekannte Option \"-x\"."},
+        {{"compare", "--parallel=viele", "/tmp", "/tmp"}, "Ungültiger Wert \"viele\" für --parallel"},
+        {{"compare", "--parallel=1025", "/tmp", "/tmp"}, "von 0 (automatisch) bis 1024"},
+        {{"compare", "--parallel=-1", "/tmp", "/tmp"}, "Ungültiger Wert \"-1\" für --parallel"},
     };
     for (const auto& c : cases) {
         const CliResult r = Cli(c.args);

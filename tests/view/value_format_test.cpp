@@ -15,6 +15,7 @@ TEST(ValueFormat, CellSizeSwitchesToKilobytesAt1024AndNeverGoesHigher) {
         {0, "0 Byte"},           {1, "1 Byte"},           {1023, "1023 Byte"},
         {1024, "1 KB"},          {1535, "1 KB"},          {1536, "2 KB"},
         {10485760, "10240 KB"},  {1099511627776.0, "1073741824 KB"},
+        {2560, "2 KB"},          {3584, "4 KB"},          {2561, "3 KB"},          {1023.5, "1024 Byte"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatCellSize(c.size), c.text) << c.size;
 }

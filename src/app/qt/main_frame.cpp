@@ -10,6 +10,7 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "app/command_table.h"
 #include "app/qt/command_actions.h"
@@ -69,6 +70,13 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     setCentralWidget(view_);
     connect(view_, &CKirvoView::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
     connect(view_, &CKirvoView::commandRequested, this, &CMainFrame::OnCommand);
+    connect(view_, &CKirvoView::statusMessage, this, [this](const QString& text) {
+        if (noticeTimer_->isActive()) {
+            messageBehindNotice_ = text.isEmpty() ? IdleText() : text;
+        } else {
+            ShowMessage(text);
+        }
+    });
     view_->OnInitialUpdate();
     new ListFolderDrop(view_->viewport(), [this](const QString& source, const QString& target) {
         view_->pathBar()->setText(PathBar::Side::Source, source);
@@ -135,6 +143,13 @@ void CMainFrame::CreateStatusBar() {
     messagePane_->setObjectName(QStringLiteral("messagePane"));
     messagePane_->setMinimumWidth(1);
     bar->addWidget(messagePane_, 1);
+    // "Abbrechen" shows only while a comparison reads the folders.
+    cancelButton_ = new QToolButton(bar);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton_->setDefaultAction(actions_->action(CommandId::CancelComparison));
+    cancelButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    cancelButton_->setVisible(false);
+    bar->addPermanentWidget(cancelButton_);
     const char* texts[] = {"UF", "NUM", "RF"};
     for (int i = 0; i < 3; ++i) {
         auto* label = new QLabel(QString::fromLatin1(texts[i]), bar);
@@ -174,6 +189,7 @@ void CMainFrame::UpdateIndicators() {
 
 void CMainFrame::UpdateCommandUi() {
     if (view_) view_->UpdateCommandUi(*actions_);
+    cancelButton_->setVisible(actions_->action(CommandId::CancelComparison)->isEnabled());
     actions_->setChecked(CommandId::ViewToolbar, !toolBar_->isHidden());
     actions_->setChecked(CommandId::ViewStatusBar, !statusBar()->isHidden());
     actions_->setChecked(CommandId::ViewOutputBar, !outputBar_->isHidden());
@@ -251,6 +267,7 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (view_) view_->OnCancelComparison();  // the scan ends while the window goes
     windowSize_.Store(store_);
     event->accept();
 }

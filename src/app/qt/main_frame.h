@@ -11,6 +11,7 @@ class QLabel;
 class QMenu;
 class QTimer;
 class QToolBar;
+class QToolButton;
 
 namespace kirvo {
 
@@ -44,6 +45,8 @@ public:
     OutputBar* outputBar() const { return outputBar_; }
     QToolBar* toolBar() const { return toolBar_; }
     QLabel* messagePane() const { return messagePane_; }
+    // "Abbrechen" in the status bar, visible while a comparison reads the folders.
+    QToolButton* cancelButton() const { return cancelButton_; }
     QLabel* indicator(int index) const { return indicators_[index]; }
     const WindowSize& windowSize() const { return windowSize_; }
 
@@ -82,6 +85,7 @@ private:
     QToolBar* toolBar_ = nullptr;
     OutputBar* outputBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
+    QToolButton* cancelButton_ = nullptr;
     QLabel* indicators_[3] = {};
     CKirvoView* view_ = nullptr;
     WindowSize windowSize_;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -17,23 +16,13 @@
 #include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/user_prompts.h"
-#include "view/qt/list_fill_progress.h"
+#include "engine/scan_progress.h"
+#include "view/qt/comparison_run.h"
 #include "view/qt/result_list_model.h"
-#include "view/qt/wait_cursor.h"
-#include "view/selection_stats.h"
 
 namespace kirvo {
 
 namespace {
-
-constexpr const char* kLargeResultQuestion =
-    "Es wurden mehr als 5000 Vergleiche gemacht . Das verlangsamt die Anzeige und das später darauf "
-    "folgende Löschen der Anzeige sehr ! Trotzdem anzeigen ?";
-constexpr int32_t kLargeResult = 5000;
-
-QString FromUtf8(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 constexpr DisplayFilterValue kFilterValues[] = {
     DisplayFilterValue::All, DisplayFilterValue::Unequal, DisplayFilterValue::SourceToTarget,
@@ -46,14 +35,18 @@ CKirvoView::CKirvoView(QMainWindow* frame, ProfileStore& store, QWidget* parent)
       frame_(frame),
       store_(store),
       ownPrompts_(std::make_unique<MessageBoxPrompts>(this)),
-      prompts_(ownPrompts_.get()) {
+      prompts_(ownPrompts_.get()),
+      comparison_(new ComparisonRun(this)) {
     setObjectName(QStringLiteral("KirvoView"));
+    connect(comparison_, &ComparisonRun::finished, this, &CKirvoView::OnComparisonFinished);
     for (int column = 0; column < ListColumns::kCount; ++column) {
         columnWidths_[column] = ListColumns::Table()[column].width;
     }
 }
 
 CKirvoView::~CKirvoView() {
+    delete comparison_;  // stops a scan under way before the engine goes
+    comparison_ = nullptr;
     if (initialized_) {
         if (pathBar_) pathBar_->SaveHistories(store_);
         options_.Save(store_);
@@ -158,6 +151,9 @@ bool CKirvoView::OnCommand(CommandId cmd) {
     case CommandId::PfadeVergleichen:
         OnPfadeVergleichen();
         return true;
+    case CommandId::CancelComparison:
+        OnCancelComparison();
+        return true;
     case CommandId::Synchronize:
         OnSynchronize();
         return true;
@@ -192,71 +188,27 @@ void CKirvoView::UpdateCommandUi(CommandActions& actions) const {
     for (const CommandInfo& info : CommandTable::Commands()) {
         if (CommandTable::IsAlwaysDisabled(info.id)) actions.setEnabled(info.id, false);
     }
-    const bool rows = rowCount() > 0;
-    const bool selection = hasSelectedRows();
+    const bool idle = !comparing_;
+    const bool rows = idle && rowCount() > 0;
+    const bool selection = idle && hasSelectedRows();
     actions.setEnabled(CommandId::Synchronize, rows);
     actions.setEnabled(CommandId::SelectAll, rows);
     actions.setEnabled(CommandId::EditCopy, selection);
     actions.setEnabled(CommandId::DeleteSelected, selection);
+    // While the folders are read: no second comparison, no other paths, no
+    // refilling from the engine, no change of what the scan was started with.
+    actions.setEnabled(CommandId::PfadeVergleichen, idle);
+    actions.setEnabled(CommandId::CancelComparison, comparing_);
+    for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::OptionSubOrdner,
+                         CommandId::OptionSystemOrdner, CommandId::OptionOneSecond})
+        actions.setEnabled(id, idle);
     for (DisplayFilterValue value : kFilterValues) {
+        actions.setEnabled(FilterCommand(value), idle);
         actions.setChecked(FilterCommand(value), filter_.IsActive(value));
     }
     for (const OptionInfo& info : AppOptions::Table()) {
         actions.setChecked(info.command, options_.isOn(info.option));
     }
-}
-
-void CKirvoView::OnPfadeVergleichen() {
-    if (!pathBar_) return;
-    const QString sourceText = pathBar_->text(PathBar::Side::Source);
-    const QString targetText = pathBar_->text(PathBar::Side::Target);
-    if (sourceText.isEmpty() || targetText.isEmpty()) return;
-    const WaitCursor wait;
-    pathBar_->UpdateHistories();
-
-    // No row may point into the engine while it runs or after it is cleared.
-    if (resultModel_) resultModel_->Clear();
-    std::string source = QFile::encodeName(sourceText).toStdString();
-    std::string target = QFile::encodeName(targetText).toStdString();
-    matcher_.Run(source, target, options_.subOrdner(), options_.systemOrdner(), options_.oneSecond());
-
-    if (options_.ueber5000() && matcher_.pairCount() > kLargeResult) {
-        if (options_.beep()) prompts_->Beep(BeepKind::Question);
-        if (!prompts_->AskOkCancel(kLargeResultQuestion)) matcher_.Clear();
-    }
-    FillList();
-    if (options_.beep()) prompts_->Beep(BeepKind::Done);
-}
-
-void CKirvoView::FillList() { FillRows(matcher_.pairs(), matcher_.sourceRoot(), matcher_.targetRoot()); }
-
-void CKirvoView::FillListFrom(std::span<const FilePair> pairs, const std::string& sourceRoot,
-                              const std::string& targetRoot) {
-    FillRows(pairs, sourceRoot, targetRoot);
-}
-
-void CKirvoView::FillRows(std::span<const FilePair> pairs, const std::string& sourceRoot,
-                          const std::string& targetRoot) {
-    if (!resultModel_) return;
-    if (model() != resultModel_) setModel(resultModel_);
-    OutputBar* bar = OutputBar::Published();
-    ListFillProgress progress(bar, pathBar_.data());
-    resultModel_->Rebuild(pairs, sourceRoot, targetRoot, filter_, &progress);
-    if (bar) {
-        const ResultRows& rows = resultModel_->rows();
-        bar->setFieldText(OutputBar::kSourceTotals, FromUtf8(rows.SourceSummaryText()), true);
-        bar->setFieldText(OutputBar::kTargetTotals, FromUtf8(rows.TargetSummaryText()), true);
-    }
-    UpdateSelectionStats();
-    emit commandStateChanged();
-}
-
-void CKirvoView::UpdateSelectionStats() {
-    OutputBar* bar = OutputBar::Published();
-    if (!bar || !resultModel_) return;
-    const SelectionStats stats(resultModel_->rows());
-    bar->setFieldText(OutputBar::kSourceSelection, FromUtf8(stats.SourceText()), true);
-    bar->setFieldText(OutputBar::kTargetSelection, FromUtf8(stats.TargetText()), true);
 }
 
 void CKirvoView::mousePressEvent(QMouseEvent* event) {
@@ -335,15 +287,6 @@ DisplayFilterValue CKirvoView::FilterValue(CommandId filterCommand) {
         if (FilterCommand(value) == filterCommand) return value;
     }
     return DisplayFilterValue::Unequal;
-}
-
-// Rebuilds from the pairs the engine holds: no scan, and never the question
-// for large results.
-void CKirvoView::OnDisplayFilter(DisplayFilterValue value) {
-    const WaitCursor wait;
-    filter_.SetDisplayFilter(value);
-    FillList();
-    if (options_.beep()) prompts_->Beep(BeepKind::Done);
 }
 
 }  // namespace kirvo

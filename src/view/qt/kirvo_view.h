@@ -2,6 +2,7 @@
 #include <QPointer>
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "engine/tree_matcher.h"
 #include "view/display_filter.h"
 #include "view/qt/list_view_ex.h"
+#include "view/qt/wait_cursor.h"
 
 class QContextMenuEvent;
 class QMainWindow;
@@ -19,12 +21,14 @@ class QMainWindow;
 namespace kirvo {
 
 class CommandActions;
+class ComparisonRun;
 struct CopyFlags;
 class FileOperationService;
 class PathBar;
 class ProfileStore;
 class ResultListModel;
 class ResultRows;
+class ScanProgress;
 class UserPrompts;
 
 // The result view: the list with its nine columns, the path bar, the
@@ -58,8 +62,16 @@ public:
     AppOptions& options() { return options_; }
     const AppOptions& options() const { return options_; }
     PathBar* pathBar() const;
+    // Not to be touched while comparing(): the scan fills it on its own thread.
     TreeMatcher& matcher() { return matcher_; }
     const TreeMatcher& matcher() const { return matcher_; }
+    // A comparison is under way: from "Pfade vergleichen" until its list is
+    // filled (or it was cancelled). Meanwhile the list is empty and every
+    // command that needs a result, changes the paths or would compare again
+    // is disabled; "Abbrechen" (Escape) is enabled.
+    bool comparing() const { return comparing_; }
+    // Where the comparison lists folders; the platform's listers when empty.
+    void setDirectoryListers(DirectoryListerFactory listers) { listers_ = std::move(listers); }
     const DisplayFilter& displayFilter() const { return filter_; }
     // The filter command of a filter value, and back.
     static CommandId FilterCommand(DisplayFilterValue value);
@@ -109,8 +121,15 @@ public slots:
     // Command 32775 "Pfade vergleichen": with both fields filled, moves the
     // two paths to the top of their histories, compares the two folders,
     // asks before showing more than 5000 pairs (when so set) and fills the
-    // list. Runs again after every file operation.
+    // list. The folders are read off the user-interface thread, with the
+    // files found per side in the bar "Ausgabe" and the folder being read in
+    // the status bar; the question and the filling follow when the scan is
+    // over. Runs again after every file operation; does nothing while a
+    // comparison is under way.
     void OnPfadeVergleichen();
+    // Command 32822 "Abbrechen" (Escape): stops the comparison under way and
+    // leaves an empty list and an empty engine.
+    void OnCancelComparison();
 
 signals:
     // Rows, selection, filter or an option changed: command states may differ.
@@ -118,6 +137,10 @@ signals:
     // A command asked for from inside the view (path bar buttons, Return in a
     // path field); the frame routes it like a menu command.
     void commandRequested(kirvo::CommandId id);
+    // A text for the status bar (the folder being read); empty: back to the usual.
+    void statusMessage(const QString& text);
+    // A comparison ended: its list is filled, or it was cancelled.
+    void comparisonFinished();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -129,6 +152,9 @@ protected:
 
 private:
     void FillRows(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot);
+    void SetComparing(bool comparing);
+    void ShowScanProgress();
+    void OnComparisonFinished(bool cancelled);
     bool ShowsResult() const;
     bool IsSecondPressOfDoubleClick(const QMouseEvent& event);
     void OnSynchronize();
@@ -157,6 +183,11 @@ private:
     QPoint lastPressPoint_;
     bool lastPressValid_ = false;
     TreeMatcher matcher_;
+    ComparisonRun* comparison_ = nullptr;
+    std::unique_ptr<ScanProgress> scanProgress_;
+    std::optional<WaitCursor> busyCursor_;  // while the folders are read
+    bool comparing_ = false;
+    DirectoryListerFactory listers_;
     DisplayFilter filter_{DisplayFilterValue::Unequal};
     AppOptions options_;
     std::array<int, ListColumns::kCount> columnWidths_{};

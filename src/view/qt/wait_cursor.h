@@ -8,7 +8,7 @@ namespace kirvo {
 // ends by an exception. Nests: each guard removes only its own cursor.
 class WaitCursor {
 public:
-    WaitCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    explicit WaitCursor(Qt::CursorShape shape = Qt::WaitCursor) { QApplication::setOverrideCursor(QCursor(shape)); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;

@@ -101,7 +101,7 @@ private slots:
         InMemoryProfileStore store;
         CMainFrame frame(store);
         const QSet<int> disabled{57600, 57601, 57603, 57604, 57607, 57609, 57606, 57616,
-                                 32794, 57634, 32789, 32791};
+                                 32794, 57634, 32789, 32791, 32822};
         const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808, 32813};
         const QSet<int> checkable = checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798};
         for (QAction* action : frame.actions().all()) {

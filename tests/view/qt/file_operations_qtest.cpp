@@ -278,6 +278,7 @@ private slots:
             QTest::keyClick(menu, Qt::Key_Return);
         });
         b.w.view()->OnContextMenu(nullptr, QPoint(10, 10));
+        b.w.WaitForComparison();
         QCOMPARE(b.log, (QStringList{"delete 0xc0: Q/a.txt", "delete 0xc0: Z/a.txt", "beep"}));
     }
 

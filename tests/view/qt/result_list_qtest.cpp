@@ -7,6 +7,15 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <QLabel>
+#include <QStatusBar>
+#include <QToolButton>
+#include <chrono>
+#include <thread>
+
+#include "app/qt/path_bar.h"
+#include "engine/tree_matcher.h"
+#include "platform/worker_pool.h"
 #include "support/temp_tree.h"
 #include "view_fixture.h"
 
@@ -34,6 +43,31 @@ void MakeEmptyFiles(const std::string& folder, int count) {
 }
 
 QString Root(const TempDir& dir, const char* side) { return QString::fromStdString(dir / side) + u'/'; }
+
+// A share that never ends: every folder holds five files and two folders,
+// and each listing takes 20 ms.
+class EndlessShare : public DirectoryLister {
+public:
+    bool OpenRoot(const std::string&) override { return true; }
+    int AutomaticInFlight() const override { return 4; }
+    void SetInFlight(int count) override { pool_.Grow(count); }
+    void Start(const Request& request, ListingReceiver& receiver) override {
+        pool_.Post([&receiver] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt", "x", "y"}) {
+                DirectoryRecord record;
+                record.name = name;
+                record.kind = name[1] == '\0' ? RecordKind::Directory : RecordKind::File;
+                receiver.Record(record);
+            }
+            receiver.Finished(true, nullptr);
+        });
+        (void)request;
+    }
+
+private:
+    WorkerPool pool_;
+};
 
 }  // namespace
 
@@ -182,10 +216,13 @@ private slots:
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QStringList buttons;
         int cursor = -1;
-        QTimer::singleShot(0, [&] {
-            if (QApplication::overrideCursor()) cursor = QApplication::overrideCursor()->shape();
+        QTimer poll;  // the box comes once the folders are read
+        poll.start(5);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
+            poll.stop();
+            if (QApplication::overrideCursor()) cursor = QApplication::overrideCursor()->shape();
             text = box->text();
             title = box->windowTitle();
             icon = box->icon();
@@ -242,6 +279,62 @@ private slots:
         QCOMPARE(w.Cells(1), "||||<---|a|1 Byte|" + kNewText + "|a");
     }
 
+    void cancelStopsTheScanEmptiesTheListAndEnablesTheCommands_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("button") << "button";
+        QTest::newRow("closing the window") << "close";
+    }
+
+    void cancelStopsTheScanEmptiesTheListAndEnablesTheCommands() {
+        QFETCH(QString, how);
+        TempDir dir;
+        MakeTree(dir / "q", {{"a", kNew}});
+        MakeDirs(dir / "z");
+        Window w;
+        w.ShowWithFocusInList();
+        w.Compare(dir / "q", dir / "z");
+        QCOMPARE(w.rowCount(), 2);
+        w.view()->setDirectoryListers([](const std::string&) { return std::make_unique<EndlessShare>(); });
+        QAction* compare = w.frame.actions().action(CommandId::PfadeVergleichen);
+        compare->trigger();  // the toolbar button
+
+        // Reading: the files found so far, the folder being read, nothing to act on.
+        QTRY_VERIFY(w.Field(OutputBar::kTargetTotals).endsWith(" Dateien gefunden") &&
+                    w.Field(OutputBar::kTargetTotals) != "0 Dateien gefunden");
+        QVERIFY(w.frame.messagePane()->text().startsWith("Lese "));
+        QCOMPARE(w.rowCount(), 0);
+        QVERIFY(w.view()->comparing());
+        for (CommandId id : {CommandId::PfadeVergleichen, CommandId::FilterAll, CommandId::Synchronize,
+                             CommandId::BrowseSource, CommandId::OptionSubOrdner})
+            QVERIFY2(!w.frame.actions().action(id)->isEnabled(), qPrintable(QString::number(ToInt(id))));
+        QVERIFY(!w.view()->pathBar()->isEnabled());
+        QVERIFY(w.frame.cancelButton()->isVisible());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+
+        if (how == "escape") {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        } else if (how == "button") {
+            QTest::mouseClick(w.frame.cancelButton(), Qt::LeftButton);
+        } else {
+            w.frame.close();  // the window goes; the scan with it, when the frame is destroyed
+            return;
+        }
+        QTRY_VERIFY(!w.view()->comparing());
+        QCOMPARE(w.rowCount(), 0);
+        QCOMPARE(w.view()->matcher().pairCount(), 0);
+        QCOMPARE(w.view()->matcher().lastEntry(), -1);
+        QCOMPARE(w.Field(OutputBar::kSourceTotals), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
+        QCOMPARE(w.frame.messagePane()->text(), "Vergleich abgebrochen.");
+        for (CommandId id : {CommandId::PfadeVergleichen, CommandId::FilterAll, CommandId::BrowseSource,
+                             CommandId::OptionSubOrdner})
+            QVERIFY2(w.frame.actions().action(id)->isEnabled(), qPrintable(QString::number(ToInt(id))));
+        QVERIFY(w.view()->pathBar()->isEnabled());
+        QVERIFY(!w.frame.cancelButton()->isVisible());
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(w.prompts.log, QStringList{"beep"});  // the first comparison's only
+    }
+
     void progressEveryTenthFileForAThousandPairs() {
         TempDir dir;
         MakeEmptyFiles(dir / "q", 1000);
@@ -252,7 +345,9 @@ private slots:
         QLineEdit* field = w.frame.outputBar()->field(OutputBar::kSourceTotals);
         QStringList texts;
         int paints = 0;
-        QObject::connect(field, &QLineEdit::textChanged, [&](const QString& text) { texts << text; });
+        QObject::connect(field, &QLineEdit::textChanged, [&](const QString& text) {
+            if (!text.endsWith(" gefunden")) texts << text;  // the scan's own progress comes before
+        });
         struct PaintCounter : QObject {
             int* count;
             explicit PaintCounter(int* c) : count(c) {}

@@ -78,17 +78,24 @@ struct Window {
 
     void SetOption(Option option, bool on) { view()->options().set(option, on ? 1 : 0); }
 
-    // "Pfade vergleichen" as the menu runs it.
+    // "Pfade vergleichen" as the menu runs it, until its list is filled.
     void Compare(const std::string& source, const std::string& target) {
         view()->pathBar()->setText(PathBar::Side::Source, QString::fromStdString(source));
         view()->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(target));
-        frame.OnCommand(CommandId::PfadeVergleichen);
+        Command(CommandId::PfadeVergleichen);
     }
-    void Command(CommandId id) { frame.OnCommand(id); }
+    // A command as the menu runs it, and the comparison it may start.
+    void Command(CommandId id) {
+        frame.OnCommand(id);
+        WaitForComparison();
+    }
+    // The comparison under way (it reads the folders on a thread of its own) is over.
+    void WaitForComparison() { QTRY_VERIFY_WITH_TIMEOUT(!view()->comparing(), 30000); }
     // A key as the window system sends it: to the window, which hands it to
-    // the focus widget (shortcuts included).
+    // the focus widget (shortcuts included); then the comparison it may start.
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::keyClick(frame.windowHandle(), key, modifiers);
+        WaitForComparison();
     }
 
     QString Field(int id) const { return frame.outputBar()->fieldText(id); }

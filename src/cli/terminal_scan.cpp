@@ -1,0 +1,94 @@
+#include "cli/terminal_scan.h"
+
+#include <csignal>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "engine/scan_progress.h"
+#include "engine/tree_matcher.h"
+
+namespace kirvo {
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+std::atomic<ScanProgress*> gRunning{nullptr};
+static_assert(std::atomic<ScanProgress*>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "used from a signal handler");
+
+extern "C" void OnCtrlC(int) {
+    gInterrupted = 1;
+    if (ScanProgress* progress = gRunning.load()) progress->RequestStop();
+}
+
+struct sigaction gPrevious {};
+
+// "1234567" as "1.234.567".
+std::string Grouped(int64_t n) {
+    std::string digits = std::to_string(n < 0 ? 0 : n);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<size_t>(at), 1, '.');
+    return digits;
+}
+
+}  // namespace
+
+TerminalScan::TerminalScan() {
+    gInterrupted = 0;
+    gRunning = &progress_;
+    struct sigaction action {};
+    action.sa_handler = OnCtrlC;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &gPrevious);
+}
+
+TerminalScan::~TerminalScan() {
+    sigaction(SIGINT, &gPrevious, nullptr);
+    gRunning = nullptr;
+}
+
+bool TerminalScan::Interrupted() { return gInterrupted != 0; }
+
+std::string TerminalScan::ProgressText(int64_t sourceFiles, int64_t targetFiles, double seconds) {
+    const double rate = seconds > 0 ? static_cast<double>(sourceFiles + targetFiles) / seconds : 0;
+    return "Quelle: " + Grouped(sourceFiles) + " Dateien, Ziel: " + Grouped(targetFiles) + " Dateien (" +
+           Grouped(static_cast<int64_t>(rate)) + " Dateien/s)";
+}
+
+bool TerminalScan::Run(TreeMatcher& matcher, std::string& source, std::string& target, RunOptions options,
+                       bool showProgress, std::ostream& err) {
+    ScanProgress& progress = progress_;
+    options.progress = &progress;
+    if (gInterrupted) progress.RequestStop();
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool scanning = true;
+    std::thread line;
+    if (showProgress) {
+        line = std::thread([&] {
+            const auto start = std::chrono::steady_clock::now();
+            std::unique_lock lock(mutex);
+            bool shown = false;
+            while (!wake.wait_for(lock, std::chrono::milliseconds(250), [&] { return !scanning; })) {
+                const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                err << '\r' << ProgressText(progress.files(kSourceSide), progress.files(kTargetSide), seconds) << "\033[K"
+                    << std::flush;
+                shown = true;
+            }
+            if (shown) err << "\r\033[K" << std::flush;
+        });
+    }
+    matcher.Run(source, target, options);
+    {
+        const std::lock_guard lock(mutex);
+        scanning = false;
+    }
+    wake.notify_one();
+    if (line.joinable()) line.join();
+    return !progress.stopRequested();
+}
+
+}  // namespace kirvo

@@ -1,0 +1,332 @@
+#include "platform/posix/posix_directory_lister.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <optional>
+#include <vector>
+
+#include "platform/posix/own_temporary_file.h"
+#include "platform/posix/system_attribute_reader.h"
+
+namespace kirvo {
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+// Entries one worker describes at a time when a folder is shared out among
+// workers: few where each waits for an answer, many where it is quick.
+constexpr size_t kRemoteShareSize = 8;
+constexpr size_t kLocalShareSize = 64;
+// A mean fstatat slower than this (a disk that really reads, a slow device)
+// asks for many listings at once even where the file system's kind does not.
+constexpr int64_t kSlowInspectionNanoseconds = 200'000;
+
+// File systems whose every request waits for an answer from elsewhere.
+bool WaitsPerRequest(long type) {
+    switch (type) {
+    case 0x6969:      // nfs
+    case 0x517B:      // smb
+    case 0xFF534D42:  // cifs
+    case 0xFE534D42:  // smb2
+    case 0x65735546:  // fuse (sshfs, rclone, ...)
+    case 0x01021997:  // 9p
+    case 0x00C36400:  // ceph
+    case 0x5346414F:  // afs
+    case 0x73757245:  // coda
+    case 0x564C:      // ncp
+    case 0x47504653:  // gpfs
+    case 0x0BD00BD0:  // lustre
+    case 0x013111A8:  // ibrix
+    case 0x61756673:  // aufs over anything
+        return true;
+    default:
+        return false;
+    }
+}
+
+struct PosixOpenFolder : OpenFolder {
+    PosixOpenFolder(int f, std::atomic<int>& count) : fd(f), kept(count) { ++kept; }
+    ~PosixOpenFolder() override {
+        close(fd);
+        --kept;
+    }
+    int fd;
+    std::atomic<int>& kept;
+};
+
+// Folders kept open for their sub-folders, at most: a quarter of the
+// descriptors the process may have (two sides, the listings under way and the
+// rest of the program share them); beyond, sub-folders are reached from the root.
+int KeepOpenBudget() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 256;
+    return std::max<int>(4, static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 4096) / 4));
+}
+
+// Opens `relative` below `base` one name at a time, never following a link.
+int OpenStepwise(int base, std::string_view relative) {
+    int current = base;
+    size_t pos = 0;
+    while (pos < relative.size()) {
+        size_t next = relative.find('/', pos);
+        if (next == std::string_view::npos) next = relative.size();
+        if (next > pos) {
+            const std::string name(relative.substr(pos, next - pos));
+            const int child = openat(current, name.c_str(), kFolderFlags | O_NOFOLLOW);
+            if (current != base) close(current);
+            if (child < 0) return -1;
+            current = child;
+        }
+        pos = next + 1;
+    }
+    return current == base ? fcntl(base, F_DUPFD_CLOEXEC, 0) : current;
+}
+
+std::string_view LastName(std::string_view relative) {
+    if (!relative.empty() && relative.back() == '/') relative.remove_suffix(1);
+    const size_t slash = relative.rfind('/');
+    return slash == std::string_view::npos ? relative : relative.substr(slash + 1);
+}
+
+}  // namespace
+
+// One folder being listed: its names as getdents gave them, and per name what
+// fstatat found.
+struct PosixDirectoryLister::Listing {
+    struct Name {
+        uint32_t offset;       // into names, zero-terminated
+        unsigned char type;    // d_type
+        bool present = true;   // false: vanished before it was described
+        RecordKind kind = RecordKind::Other;
+        uint64_t size = 0;
+        int64_t seconds = 0;
+        uint32_t nanoseconds = 0;
+    };
+    int fd = -1;
+    Request request;
+    ListingReceiver* receiver = nullptr;
+    std::vector<char> names;
+    std::vector<Name> entries;
+    std::atomic<size_t> sharesLeft{0};
+    bool measure = false;  // the first listing of the root times its inspections
+
+    ~Listing() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+PosixDirectoryLister::~PosixDirectoryLister() {
+    pool_.reset();  // every worker is done before the root goes
+    if (rootFd_ >= 0) close(rootFd_);
+}
+
+PosixDirectoryLister::PosixDirectoryLister() : keepOpenBudget_(KeepOpenBudget()) {}
+
+bool PosixDirectoryLister::OpenRoot(const std::string& root) {
+    int fd = open(root.c_str(), kFolderFlags);
+    if (fd < 0 && errno == ENAMETOOLONG) {
+        const bool absolute = !root.empty() && root[0] == '/';
+        const int start = open(absolute ? "/" : ".", kFolderFlags);
+        if (start >= 0) {
+            fd = OpenStepwise(start, std::string_view(root).substr(absolute ? 1 : 0));
+            close(start);
+        }
+    }
+    rootFd_ = fd;
+    struct statfs fs;
+    if (fd >= 0 && fstatfs(fd, &fs) == 0) waitsPerRequest_ = WaitsPerRequest(static_cast<long>(fs.f_type));
+    return fd >= 0;
+}
+
+int PosixDirectoryLister::AutomaticInFlight() const {
+    if (waitsPerRequest_) return kRemoteInFlight;
+    const int64_t count = rootInspections_.load();
+    if (count >= 8 && rootInspectionNanoseconds_.load() / count > kSlowInspectionNanoseconds) return kRemoteInFlight;
+    return kLocalInFlight;
+}
+
+void PosixDirectoryLister::SetInFlight(int count) {
+    inFlight_ = count < 1 ? 1 : count;
+    if (inFlight_ > 1) pool_->Grow(inFlight_);
+}
+
+void PosixDirectoryLister::Start(const Request& request, ListingReceiver& receiver) {
+    if (inFlight_ <= 1) {
+        List(request, receiver);
+        return;
+    }
+    pool_->Post([this, request, &receiver] { List(request, receiver); });
+}
+
+void PosixDirectoryLister::List(const Request& request, ListingReceiver& receiver) {
+    auto listing = std::make_shared<Listing>();
+    listing->request = request;
+    listing->receiver = &receiver;
+    if (request.relative.empty()) {
+        listing->fd = fcntl(rootFd_, F_DUPFD_CLOEXEC, 0);
+        listing->measure = rootInspections_.load() == 0;
+    } else if (request.parent != nullptr) {
+        const std::string name(LastName(request.relative));
+        listing->fd = openat(static_cast<const PosixOpenFolder*>(request.parent)->fd, name.c_str(),
+                             kFolderFlags | O_NOFOLLOW);
+    } else {
+        listing->fd = OpenStepwise(rootFd_, request.relative);
+    }
+    if (listing->fd < 0) {
+        receiver.Finished(false, nullptr);
+        return;
+    }
+
+    // All names first: getdents reads whole blocks, and the folder is read once.
+    char buffer[32 * 1024];
+    bool stopped = false;
+    while (true) {
+        if (request.stop && request.stop->load(std::memory_order_relaxed)) {
+            stopped = true;
+            break;
+        }
+        const ssize_t n = getdents64(listing->fd, buffer, sizeof buffer);
+        if (n <= 0) break;  // the end, or an error: both end the listing
+        for (ssize_t at = 0; at < n;) {
+            const auto* ent = reinterpret_cast<const struct dirent64*>(buffer + at);
+            at += ent->d_reclen;
+            const size_t length = std::strlen(ent->d_name);
+            Listing::Name entry;
+            entry.offset = static_cast<uint32_t>(listing->names.size());
+            entry.type = ent->d_type;
+            listing->names.insert(listing->names.end(), ent->d_name, ent->d_name + length + 1);
+            listing->entries.push_back(entry);
+        }
+    }
+    if (stopped || request.detail == Detail::NamesOnly) {
+        for (Listing::Name& entry : listing->entries) entry.kind = entry.type == DT_DIR ? RecordKind::Directory : RecordKind::Other;
+        Deliver(*listing);
+        return;
+    }
+    const size_t count = listing->entries.size();
+    const size_t shareSize = waitsPerRequest_ ? kRemoteShareSize : kLocalShareSize;
+    if (inFlight_ <= 1 || count <= shareSize) {
+        listing->sharesLeft = 1;
+        Describe(listing, 0, count);
+        return;
+    }
+    // Shared out: the other workers take the later shares, this one the first.
+    const size_t shares = (count + shareSize - 1) / shareSize;
+    listing->sharesLeft = shares;
+    for (size_t share = 1; share < shares; ++share) {
+        const size_t begin = share * shareSize;
+        const size_t end = std::min(count, begin + shareSize);
+        pool_->Post([this, listing, begin, end] { Describe(listing, begin, end); });
+    }
+    Describe(listing, 0, shareSize);
+}
+
+void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, size_t begin, size_t end) {
+    const std::atomic<bool>* stop = listing->request.stop;
+    const bool measure = listing->measure;
+    int64_t inspections = 0;
+    int64_t nanoseconds = 0;
+    for (size_t i = begin; i < end; ++i) {
+        Listing::Name& entry = listing->entries[i];
+        const unsigned char type = entry.type;
+        if (type == DT_DIR) {
+            entry.kind = RecordKind::Directory;
+            continue;
+        }
+        if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) {
+            entry.kind = RecordKind::Other;  // fifo, socket, device: nothing to stat
+            continue;
+        }
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            entry.present = false;
+            continue;
+        }
+        const char* name = listing->names.data() + entry.offset;
+        struct stat st;
+        const auto t0 = measure ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
+        const bool found = fstatat(listing->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (measure) {
+            ++inspections;
+            nanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
+        }
+        if (!found) {
+            entry.present = false;
+            continue;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            // A link is described as what it points to; a link to a folder is not entered.
+            if (fstatat(listing->fd, name, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
+                entry.kind = RecordKind::Other;
+                continue;
+            }
+            entry.kind = RecordKind::File;
+        } else if (S_ISREG(st.st_mode)) {
+            // A temporary file of a copy (running, or left by a killed run) is not
+            // part of the tree; a user's file of the same name is.
+            if (OwnTemporaryFile::IsOurs(listing->fd, name)) {
+                entry.present = false;
+                continue;
+            }
+            entry.kind = RecordKind::File;
+        } else {
+            entry.kind = S_ISDIR(st.st_mode) ? RecordKind::Directory : RecordKind::Other;
+            continue;
+        }
+        entry.size = static_cast<uint64_t>(st.st_size);
+        entry.seconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+        entry.nanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    }
+    if (measure) {
+        rootInspections_ += inspections;
+        rootInspectionNanoseconds_ += nanoseconds;
+    }
+    if (listing->sharesLeft.fetch_sub(1) == 1) Deliver(*listing);
+}
+
+void PosixDirectoryLister::Deliver(Listing& listing) {
+    std::optional<SystemAttributeReader> system;
+    if (listing.request.detail == Detail::FullWithSystemBit) system.emplace(listing.fd);
+    for (const Listing::Name& entry : listing.entries) {
+        if (!entry.present) continue;
+        const char* name = listing.names.data() + entry.offset;
+        DirectoryRecord record;
+        record.name = std::string_view(name);
+        record.kind = entry.kind;
+        record.size = entry.size;
+        record.modifiedSeconds = entry.seconds;
+        record.modifiedNanoseconds = entry.nanoseconds;
+        if (system && entry.kind == RecordKind::Directory && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+            record.isSystem = system->IsSystem(name);
+        listing.receiver->Record(record);
+    }
+    // The folder stays open for its sub-folders as long as the scan wants it.
+    std::unique_ptr<OpenFolder> open;
+    if (keptOpen_.load() < keepOpenBudget_) {
+        open = std::make_unique<PosixOpenFolder>(listing.fd, keptOpen_);
+        listing.fd = -1;
+    }
+    listing.receiver->Finished(true, std::move(open));
+}
+
+int64_t CurrentUtcOffsetSeconds() {
+    tzset();
+    const time_t now = time(nullptr);
+    struct tm local;
+    if (localtime_r(&now, &local) == nullptr) return 0;
+    return static_cast<int64_t>(local.tm_gmtoff);
+}
+
+std::unique_ptr<DirectoryLister> MakeDirectoryLister(const std::string& /*root*/) {
+    return std::make_unique<PosixDirectoryLister>();
+}
+
+}  // namespace kirvo
