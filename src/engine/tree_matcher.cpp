@@ -5,6 +5,7 @@
 
 #include "engine/entry_order.h"
 #include "engine/entry_pairing.h"
+#include "engine/scan_filter.h"
 #include "engine/text_compare.h"
 #include "engine/time_verdict.h"
 #include "engine/tree_scanner.h"
@@ -87,11 +88,18 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
 }
 
 bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& targetRoot) {
-    // The target root is listed once per run; every kind of record counts.
+    // The target root is listed once per run; every kind of record counts,
+    // but a file the filter leaves out is not part of the target compared.
     if (!targetRootNamesRead_ || targetRootNamesOf_ != targetRoot) {
         targetRootNames_.clear();
-        DirectoryLister::List(targetRoot, DirectoryLister::Detail::NamesOnly,
-                              [&](const DirectoryRecord& record) { targetRootNames_.push_back(FoldedCopy(record.name)); });
+        const ScanFilter* filter = options_.filter;
+        DirectoryLister::List(targetRoot, filter ? DirectoryLister::Detail::Full : DirectoryLister::Detail::NamesOnly,
+                              [&](const DirectoryRecord& record) {
+                                  if (filter && record.kind == RecordKind::File &&
+                                      !filter->File({}, record.name, filter->RootIncluded()))
+                                      return;
+                                  targetRootNames_.push_back(FoldedCopy(record.name));
+                              });
         std::sort(targetRootNames_.begin(), targetRootNames_.end());
         targetRootNamesRead_ = true;
         targetRootNamesOf_ = targetRoot;
