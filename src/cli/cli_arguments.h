@@ -5,11 +5,15 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/filter_arguments.h"
+#include "engine/run_options.h"
+
 namespace kirvo {
 
 // The options and operands of one subcommand. Options are "--name",
 // "--name=value" or "--name value"; "--" ends the options, so operands may
-// begin with a dash. A repeated option keeps its last value.
+// begin with a dash. A repeated option keeps its last value for Value() and
+// all of them, in order, for Values().
 class CliArguments {
 public:
     struct OptionSpec {
@@ -22,6 +26,7 @@ public:
 
     bool Has(std::string_view name) const;
     std::optional<std::string> Value(std::string_view name) const;
+    std::vector<std::string> Values(std::string_view name) const;
     const std::vector<std::string>& operands() const { return operands_; }
     const std::string& error() const { return error_; }
 
@@ -36,13 +41,14 @@ private:
 };
 
 // The scan options and the two roots that compare and sync share: fills
-// excludeSubFolders, excludeSystemFolders, twoSecondTolerance, source and
-// target of `options`. False on a usage error, with a German message.
+// excludeSubFolders, excludeSystemFolders, twoSecondTolerance, pathFilter,
+// source and target of `options`. False on a usage error, with a German message.
 template <class Options>
 bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string& error) {
     options.excludeSubFolders = parsed.Has("exclude-subfolders");
     options.excludeSystemFolders = parsed.Has("exclude-system-folders");
     options.twoSecondTolerance = !parsed.Has("no-tolerance");
+    if (!ReadFilterArguments(parsed, options.pathFilter, error)) return false;
     const auto& operands = parsed.operands();
     if (operands.size() > 2) {
         error = "Zu viele Argumente: \"" + operands[2] + "\" ist überzählig.";
@@ -59,6 +65,18 @@ bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string
     options.source = operands[0];
     options.target = operands[1];
     return true;
+}
+
+// The engine's settings for the options ReadScanArguments filled; the filter
+// is borrowed from `options` and left out when it leaves out nothing.
+template <class Options>
+RunOptions ScanRunOptions(const Options& options) {
+    RunOptions run;
+    run.excludeSubFolders = options.excludeSubFolders;
+    run.excludeSystemFolders = options.excludeSystemFolders;
+    run.twoSecondTolerance = options.twoSecondTolerance;
+    run.filter = options.pathFilter.LeavesOutNothing() ? nullptr : &options.pathFilter;
+    return run;
 }
 
 }  // namespace kirvo

@@ -33,6 +33,9 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"exclude-subfolders", false},
     {"exclude-system-folders", false},
     {"no-tolerance", false},
+    {"include", true},
+    {"exclude", true},
+    {"filter-from", true},
     {"help", false},
 };
 
@@ -60,6 +63,7 @@ const CliCommand kCompareCommand = {
     "Vergleicht zwei Ordnerbäume und gibt die Ergebnisliste aus.",
     "kirvo-cli compare [--filter=all|unequal|to-target|to-source|equal]\n"
     "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
+    "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "                  [--format=text|tsv] QUELLE ZIEL",
     "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
     "Änderungszeit und gibt die Liste aus, die das Fenster nach \"Pfade vergleichen\" zeigt:\n"
@@ -76,11 +80,14 @@ const CliCommand kCompareCommand = {
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
+    KIRVO_CLI_FILTER_OPTIONS_HELP
     "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
     "                            Zustand (2 markiert, 3 Ordner, 4 gleich) und die neun Spalten,\n"
     "                            mit Tabulator getrennt, danach die Zeilen 1009 bis 1012 mit den\n"
     "                            Summen; \\ Tabulator Zeilenumbruch Wagenrücklauf als \\\\ \\t \\n \\r\n"
     "  --help                    diese Hilfe\n"
+    "\n"
+    KIRVO_CLI_PATTERN_HELP
     "\n"
     "Ein Pfad, der nicht existiert, kein Ordner ist oder nicht gelesen werden kann, wird als\n"
     "leerer Ordner verglichen; ein Hinweis darauf erscheint auf der Fehlerausgabe.\n"
@@ -149,8 +156,7 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     TreeMatcher matcher;
     std::string source = options.source;
     std::string target = options.target;
-    matcher.Run(source, target, options.excludeSubFolders, options.excludeSystemFolders,
-                options.twoSecondTolerance);
+    matcher.Run(source, target, ScanRunOptions(options));
     ResultRows rows(matcher, DisplayFilter(options.filter));
     const SelectionStats stats(rows);
 
@@ -163,7 +169,16 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
             std::string("Toleranz +/- 2 Sekunden ") + (options.twoSecondTolerance ? "an" : "aus") +
             ", Sub-Ordner ausschließen " + (options.excludeSubFolders ? "an" : "aus") +
             ", System-Ordner ausschließen " + (options.excludeSystemFolders ? "an" : "aus");
-        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText});
+        std::string patterns;
+        if (!options.pathFilter.LeavesOutNothing()) {
+            auto join = [&patterns](const char* heading, const std::vector<std::string>& list) {
+                patterns += heading;
+                for (size_t i = 0; i < list.size(); ++i) patterns += (i == 0 ? " " : ", ") + list[i];
+            };
+            join("einschließen", options.pathFilter.includePatterns());
+            if (!options.pathFilter.excludePatterns().empty()) join("; ausschließen", options.pathFilter.excludePatterns());
+        }
+        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText, patterns});
     }
     out.flush();
     if (!out) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/cli_command.h"
+#include "engine/path_filter.h"
 #include "view/display_filter.h"
 
 namespace kirvo {
@@ -20,6 +21,7 @@ struct CompareOptions {
     bool excludeSubFolders = false;
     bool excludeSystemFolders = false;
     bool twoSecondTolerance = true;
+    PathFilter pathFilter;  // --include, --exclude, --filter-from
     Format format = Format::Text;
     bool help = false;
     std::string source;

@@ -30,6 +30,9 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"exclude-subfolders", false},
     {"exclude-system-folders", false},
     {"no-tolerance", false},
+    {"include", true},
+    {"exclude", true},
+    {"filter-from", true},
     {"help", false},
 };
 
@@ -179,6 +182,7 @@ const CliCommand kSyncCommand = {
     "Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung.",
     "kirvo-cli sync [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
+    "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "               QUELLE ZIEL",
     "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
     "und kopiert sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle\n"
@@ -198,7 +202,10 @@ const CliCommand kSyncCommand = {
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
+    KIRVO_CLI_FILTER_OPTIONS_HELP
     "  --help                    diese Hilfe\n"
+    "\n"
+    KIRVO_CLI_PATTERN_HELP
     "\n"
     "Ohne --yes braucht der Befehl ein Terminal für die Fragen. Strg+C bricht das Kopieren ab;\n"
     "die Datei, die gerade kopiert wird, bleibt dann unverändert.\n"
@@ -251,8 +258,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         TreeMatcher matcher;
         std::string source = options.source;
         std::string target = options.target;
-        matcher.Run(source, target, options.excludeSubFolders, options.excludeSystemFolders,
-                    options.twoSecondTolerance);
+        matcher.Run(source, target, ScanRunOptions(options));
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
         std::vector<PlanRow> planRows;
         planRows.reserve(rows.size());
@@ -309,7 +315,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     TreeMatcher matcher;
     std::string source = options.source;
     std::string target = options.target;
-    matcher.Run(source, target, options.excludeSubFolders, options.excludeSystemFolders, options.twoSecondTolerance);
+    matcher.Run(source, target, ScanRunOptions(options));
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
     const int32_t unequal = UnequalCount(matcher);

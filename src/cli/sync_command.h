@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli_command.h"
+#include "engine/path_filter.h"
 
 namespace kirvo {
 
@@ -20,6 +21,7 @@ struct SyncOptions {
     bool excludeSubFolders = false;
     bool excludeSystemFolders = false;
     bool twoSecondTolerance = true;
+    PathFilter pathFilter;  // --include, --exclude, --filter-from
     bool help = false;
     std::string source;
     std::string target;
