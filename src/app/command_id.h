@@ -36,6 +36,9 @@ enum class CommandId : int {
     OptionOneSecond = 32811,
     OptionUeber5000 = 32812,
 
+    // Include and exclude patterns of the scan.
+    FilterPatterns = 32815,
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,

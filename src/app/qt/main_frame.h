@@ -44,6 +44,9 @@ public:
     QToolBar* toolBar() const { return toolBar_; }
     QLabel* messagePane() const { return messagePane_; }
     QLabel* indicator(int index) const { return indicators_[index]; }
+    // "Filter", shown while the filter leaves anything out; its tool tip
+    // lists the patterns.
+    QLabel* filterPane() const { return filterPane_; }
     const WindowSize& windowSize() const { return windowSize_; }
 
     // The text shown in the message pane when nothing else is.
@@ -72,6 +75,7 @@ private:
     void CreateOutputBar();
     void ShowMessage(const QString& text);
     void UpdateIndicators();
+    void UpdateFilterPane();
     void ShowHelp();
 
     ProfileStore& store_;
@@ -79,6 +83,7 @@ private:
     QToolBar* toolBar_ = nullptr;
     OutputBar* outputBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
+    QLabel* filterPane_ = nullptr;
     QLabel* indicators_[3] = {};
     CKirvoView* view_ = nullptr;
     WindowSize windowSize_;

@@ -11,6 +11,7 @@
 #include <QStyleHints>
 
 #include "app/command_table.h"
+#include "app/filter_settings.h"
 #include "app/profile_store.h"
 #include "app/qt/command_actions.h"
 #include "app/qt/message_box_prompts.h"
@@ -57,6 +58,7 @@ CKirvoView::~CKirvoView() {
     if (initialized_) {
         if (pathBar_) pathBar_->SaveHistories(store_);
         options_.Save(store_);
+        FilterSettings::Save(store_, pathFilter_);
     }
     delete pathBar_.data();
 }
@@ -83,6 +85,7 @@ void CKirvoView::OnInitialUpdate() {
     setModel(resultModel_);
 
     options_.Load(store_);
+    pathFilter_ = FilterSettings::Load(store_);
     initialized_ = true;
     emit commandStateChanged();
 }
@@ -171,6 +174,9 @@ bool CKirvoView::OnCommand(CommandId cmd) {
     case CommandId::FilterEqual:
         OnDisplayFilter(FilterValue(cmd));
         return true;
+    case CommandId::FilterPatterns:
+        OnFilterPatterns();
+        return true;
     case CommandId::BrowseSource:
         if (pathBar_) pathBar_->BrowseForPath(PathBar::Side::Source);
         return true;
@@ -212,7 +218,12 @@ void CKirvoView::OnPfadeVergleichen() {
     if (resultModel_) resultModel_->Clear();
     std::string source = QFile::encodeName(sourceText).toStdString();
     std::string target = QFile::encodeName(targetText).toStdString();
-    matcher_.Run(source, target, options_.subOrdner(), options_.systemOrdner(), options_.oneSecond());
+    RunOptions run;
+    run.excludeSubFolders = options_.subOrdner();
+    run.excludeSystemFolders = options_.systemOrdner();
+    run.twoSecondTolerance = options_.oneSecond();
+    run.filter = pathFilter_.LeavesOutNothing() ? nullptr : &pathFilter_;
+    matcher_.Run(source, target, run);
 
     if (options_.ueber5000() && matcher_.pairCount() > kLargeResult) {
         if (options_.beep()) prompts_->Beep(BeepKind::Question);

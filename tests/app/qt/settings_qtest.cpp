@@ -95,7 +95,8 @@ private slots:
                  (QStringList{"Main/cx", "Main/cy", "Quelle/Quelle0", "Quelle/Quelle1", "Ziel/Ziel0",
                               "Optionen/ueber_5000", "Optionen/vorLoeschen",
                               "Optionen/vorUeberschreiben", "Optionen/vorDir", "Optionen/SubOrdner",
-                              "Optionen/SystemOrdner", "Optionen/OneSecond", "Optionen/Beep"}));
+                              "Optionen/SystemOrdner", "Optionen/OneSecond", "Optionen/Beep",
+                              "Filter/Einschliessen", "Filter/Ausschliessen"}));
         QCOMPARE(store.GetProfileString("Quelle", "Quelle0"), "/q/2");
         QCOMPARE(store.GetProfileInt("Optionen", "SubOrdner", -1), 1);
     }
