@@ -6,7 +6,8 @@ _kirvo_cli()
     local cur prev words cword
     _init_completion -n = || return
 
-    local compare_opts="--filter= --exclude-subfolders --exclude-system-folders --no-tolerance --format= --help"
+    local compare_opts="--filter= --exclude-subfolders --exclude-system-folders --no-tolerance
+        --include= --exclude= --filter-from= --format= --help"
     local sync_opts="--direction= --dry-run --yes $compare_opts"
 
     # The subcommand is the first word after the program name that is not an option.
@@ -34,6 +35,13 @@ _kirvo_cli()
         --format=*)
             COMPREPLY=($(compgen -W "text tsv" -- "${cur#*=}"))
             return ;;
+        --filter-from=*)
+            # a rules file: "+ MUSTER" and "- MUSTER" per line
+            cur=${cur#*=}
+            _filedir
+            return ;;
+        --include=* | --exclude=*)
+            return ;;  # a pattern such as '*.tmp' or .git/: nothing to offer
         --direction=*)
             [[ $command == sync ]] &&
                 COMPREPLY=($(compgen -W "both to-target to-source" -- "${cur#*=}"))

@@ -58,12 +58,12 @@ ScanFilter::FolderDecision PathFilter::Folder(std::string_view relativePath, std
                                               bool parentIncluded) const {
     const std::string_view parent = relativePath.substr(0, relativePath.size() - name.size() - 1);
     if (AnyMatches(excludeFolders_, parent, name, true)) return {false, false};
-    return {true, parentIncluded || AnyMatches(includeFolders_, parent, name, true)};
+    return {true, parentIncluded || includeAll_ || AnyMatches(includeFolders_, parent, name, true)};
 }
 
 bool PathFilter::File(std::string_view folder, std::string_view name, bool folderIncluded) const {
     if (AnyMatches(excludeFiles_, folder, name, false)) return false;
-    return folderIncluded || AnyMatches(includeFiles_, folder, name, false);
+    return folderIncluded || includeAll_ || AnyMatches(includeFiles_, folder, name, false);
 }
 
 }  // namespace kirvo

@@ -30,12 +30,6 @@ bool InClass(std::string_view name, unsigned char c, bool& known) {
     return false;
 }
 
-bool FoldedEqual(std::string_view name, std::string_view folded) {
-    for (size_t i = 0; i < folded.size(); ++i)
-        if (FoldAscii(static_cast<unsigned char>(name[i])) != static_cast<unsigned char>(folded[i])) return false;
-    return true;
-}
-
 }  // namespace
 
 bool PathPattern::Compile(std::string_view text, PathPattern& pattern, std::string& reason) {
@@ -82,7 +76,7 @@ bool PathPattern::Compile(std::string_view text, PathPattern& pattern, std::stri
     if (parts.size() > 1) pattern.anchored_ = true;
     for (std::string_view part : parts) {
         if (pattern.anchored_ && part == "**") {
-            pattern.components_.push_back({Shape::AnyDepth, 0, 0, {}});
+            pattern.components_.push_back({Shape::AnyDepth, 0, 0, 0});
             continue;
         }
         if (!pattern.ParseComponent(part, reason)) return false;
@@ -92,7 +86,7 @@ bool PathPattern::Compile(std::string_view text, PathPattern& pattern, std::stri
 }
 
 bool PathPattern::ParseComponent(std::string_view text, std::string& reason) {
-    Component component{Shape::Glob, static_cast<uint32_t>(tokens_.size()), 0, {}};
+    Component component{Shape::Glob, static_cast<uint32_t>(tokens_.size()), 0, 0};
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c == '*') {
@@ -105,6 +99,10 @@ bool PathPattern::ParseComponent(std::string_view text, std::string& reason) {
         } else if (c == '[') {
             ByteSet set{};
             if (!ParseSet(text, i, set, reason)) return false;
+            if (sets_.size() == UINT16_MAX) {
+                reason = "Das Muster enthält zu viele Klammern.";
+                return false;
+            }
             sets_.push_back(set);
             tokens_.push_back({TokenKind::Set, 0, static_cast<uint16_t>(sets_.size() - 1)});
         } else {
@@ -113,32 +111,19 @@ bool PathPattern::ParseComponent(std::string_view text, std::string& reason) {
             i += c == '\\' ? 2 : 1;
         }
     }
-    if (sets_.size() > UINT16_MAX) {
-        reason = "Das Muster enthält zu viele Klammern.";
-        return false;
-    }
     component.count = static_cast<uint32_t>(tokens_.size()) - component.first;
-    const Token* first = tokens_.data() + component.first;
-    const uint32_t n = component.count;
-    auto bytesIn = [&](uint32_t from, uint32_t to) {
-        for (uint32_t k = from; k < to; ++k)
-            if (first[k].kind != TokenKind::Byte) return false;
-        return true;
-    };
-    auto keepLiteral = [&](uint32_t from, uint32_t to) {
-        for (uint32_t k = from; k < to; ++k) component.literal.push_back(static_cast<char>(first[k].byte));
-    };
-    if (n == 1 && first[0].kind == TokenKind::Star) {
+    uint32_t stars = 0;
+    for (uint32_t k = 0; k < component.count; ++k) {
+        if (tokens_[component.first + k].kind != TokenKind::Star) continue;
+        ++stars;
+        component.star = k;
+    }
+    if (stars == 0) {
+        component.shape = Shape::Fixed;
+    } else if (component.count == 1) {
         component.shape = Shape::AnyName;
-    } else if (bytesIn(0, n)) {
-        component.shape = Shape::Literal;
-        keepLiteral(0, n);
-    } else if (first[0].kind == TokenKind::Star && bytesIn(1, n)) {
-        component.shape = Shape::Suffix;
-        keepLiteral(1, n);
-    } else if (first[n - 1].kind == TokenKind::Star && bytesIn(0, n - 1)) {
-        component.shape = Shape::Prefix;
-        keepLiteral(0, n - 1);
+    } else if (stars == 1) {
+        component.shape = Shape::OneStar;
     }
     components_.push_back(std::move(component));
     return true;
@@ -245,35 +230,41 @@ bool PathPattern::Matches(std::string_view folder, std::string_view name, bool i
 }
 
 bool PathPattern::ComponentMatches(const Component& component, std::string_view name) const {
-    const std::string_view literal = component.literal;
+    const Token* tokens = tokens_.data() + component.first;
     switch (component.shape) {
     case Shape::AnyDepth:
     case Shape::AnyName:
         return true;
-    case Shape::Literal:
-        return name.size() == literal.size() && FoldedEqual(name, literal);
-    case Shape::Suffix:
-        return name.size() >= literal.size() && FoldedEqual(name.substr(name.size() - literal.size()), literal);
-    case Shape::Prefix:
-        return name.size() >= literal.size() && FoldedEqual(name, literal);
+    case Shape::Fixed:
+        return name.size() == component.count && TokensMatch(tokens, component.count, name.data());
+    case Shape::OneStar: {
+        // The end first: most such patterns name an extension.
+        const size_t head = component.star, tail = component.count - component.star - 1;
+        return name.size() >= head + tail && TokensMatch(tokens + head + 1, tail, name.data() + name.size() - tail) &&
+               TokensMatch(tokens, head, name.data());
+    }
     case Shape::Glob:
         break;
     }
     return GlobMatches(component, name);
 }
 
-bool PathPattern::TokenMatches(const Token& token, unsigned char byte) const {
-    switch (token.kind) {
-    case TokenKind::Byte:
-        return FoldAscii(byte) == token.byte;
-    case TokenKind::AnyByte:
-        return true;
-    case TokenKind::Set:
-        return (sets_[token.set][byte >> 6] >> (byte & 63) & 1) != 0;
-    case TokenKind::Star:
-        break;
+bool PathPattern::SetHas(const Token& token, unsigned char byte) const {
+    return (sets_[token.set][byte >> 6] >> (byte & 63) & 1) != 0;
+}
+
+// Tokens without a star against as many bytes, from the last one back.
+bool PathPattern::TokensMatch(const Token* tokens, size_t count, const char* bytes) const {
+    for (size_t k = count; k-- > 0;) {
+        const Token& token = tokens[k];
+        const auto byte = static_cast<unsigned char>(bytes[k]);
+        if (token.kind == TokenKind::Byte) {
+            if (FoldAscii(byte) != token.byte) return false;
+        } else if (token.kind == TokenKind::Set && !SetHas(token, byte)) {
+            return false;
+        }
     }
-    return false;
+    return true;
 }
 
 // The usual wildcard walk: on a mismatch the last star takes one more byte.
@@ -289,7 +280,7 @@ bool PathPattern::GlobMatches(const Component& component, std::string_view name)
                 starN = n;
                 continue;
             }
-            if (TokenMatches(tokens[t], static_cast<unsigned char>(name[n]))) {
+            if (TokensMatch(tokens + t, 1, name.data() + n)) {
                 ++t;
                 ++n;
                 continue;

@@ -47,13 +47,20 @@ private:
         uint8_t byte;      // Byte: folded
         uint16_t set;      // Set: index into sets_
     };
-    // How a component is matched, fastest first.
-    enum class Shape : uint8_t { AnyDepth, AnyName, Literal, Suffix, Prefix, Glob };
+    // How a component is matched. Most patterns have at most one star; they
+    // are matched at both ends of the name without a search.
+    enum class Shape : uint8_t {
+        AnyDepth,  // "**" as a whole component of a path pattern
+        AnyName,   // "*"
+        Fixed,     // no star: one token per byte
+        OneStar,   // tokens before the star at the start, those after it at the end
+        Glob,      // several stars
+    };
     struct Component {
         Shape shape;
-        uint32_t first;   // tokens_[first .. first + count)
+        uint32_t first;  // tokens_[first .. first + count)
         uint32_t count;
-        std::string literal;  // Literal, Suffix, Prefix: the fixed bytes, folded
+        uint32_t star;   // OneStar: the index of the star within the component's tokens
     };
     using ByteSet = std::array<uint64_t, 4>;
 
@@ -61,7 +68,8 @@ private:
     bool ParseSet(std::string_view text, size_t& at, ByteSet& set, std::string& reason) const;
     bool ComponentMatches(const Component& component, std::string_view name) const;
     bool GlobMatches(const Component& component, std::string_view name) const;
-    bool TokenMatches(const Token& token, unsigned char byte) const;
+    bool TokensMatch(const Token* tokens, size_t count, const char* bytes) const;
+    bool SetHas(const Token& token, unsigned char byte) const;
     // The components [0, count) against the path's components: those of
     // folder, then name when it is not empty. Components of kind AnyDepth
     // match any number of path components.
