@@ -37,11 +37,16 @@ public:
     ConfirmAnswer confirmOverwrite(const FileFacts&, const FileFacts&, bool) override {
         return ConfirmAnswer::YesToAll;
     }
-    bool confirmDelete(int32_t) override { return true; }
+    bool confirmDelete(const DeleteRequest&) override { return true; }
+    ConfirmAnswer confirmChanged(const ChangedFile&) override { return ConfirmAnswer::YesToAll; }
+    ConfirmAnswer confirmWithoutTrash(const std::string&, TreeSide, FileAction, const std::string&) override {
+        return ConfirmAnswer::YesToAll;
+    }
     ErrorAnswer reportError(const std::string& path, const std::string& reason) override {
         std::fprintf(stderr, "Fehler: %s: %s\n", path.c_str(), reason.c_str());
         return ErrorAnswer::SkipAll;
     }
+    void notify(const std::string& text) override { std::fprintf(stderr, "Hinweis: %s\n", text.c_str()); }
     bool progress(const ProgressInfo&) override { return true; }
 };
 
@@ -123,14 +128,14 @@ void MakeSources(const std::string& work) {
 
 struct Request {
     std::vector<CopyPair> copies;
-    std::vector<RootedPath> deletes;
+    std::vector<ListedPath> deletes;
 };
 
 Request Plan(const std::string& from, const std::string& to, const std::vector<std::string>& names) {
     Request r;
     for (const std::string& n : names) {
         r.copies.push_back({RootedPath::Join(from + "/", n), RootedPath::Join(to + "/", n)});
-        r.deletes.push_back(RootedPath::Join(to + "/", n));
+        r.deletes.push_back({RootedPath::Join(to + "/", n), {}});
     }
     return r;
 }
@@ -141,7 +146,7 @@ double Median(std::vector<double> v) {
 }
 
 struct Times {
-    std::vector<double> kirvoCopy, cpCopy, cpCopySync, kirvoDelete, rmDelete;
+    std::vector<double> kirvoCopy, cpCopy, cpCopySync, kirvoDelete, kirvoTrash, rmDelete;
 };
 
 // One round: each contender copies into a fresh destination and deletes it again.
@@ -157,6 +162,13 @@ void Round(const std::string& source, const std::string& destination, const Requ
     const double kd = Seconds([&] { removed = service.remove(request.deletes, DeleteFlags{false}); });
     if (!removed.allDone()) std::exit(1);
     Drop(destination);
+    // The same files once more, now into the trash (kept in the work folder).
+    copied = service.copy(request.copies, CopyFlags{false, false});
+    sync();
+    const double kt = Seconds([&] { removed = service.remove(request.deletes, DeleteFlags{false, true}); });
+    if (!removed.allDone()) std::exit(1);
+    Drop(destination);
+    Drop(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash");
     const double cc = Seconds([&] { Run({"cp", "-a", source, destination}); });
     sync();
     const double rd = Seconds([&] { Run({"rm", "-rf", destination}); });
@@ -169,6 +181,7 @@ void Round(const std::string& source, const std::string& destination, const Requ
     if (times == nullptr) return;
     times->kirvoCopy.push_back(kc);
     times->kirvoDelete.push_back(kd);
+    times->kirvoTrash.push_back(kt);
     times->cpCopy.push_back(cc);
     times->rmDelete.push_back(rd);
     times->cpCopySync.push_back(cs);
@@ -198,6 +211,8 @@ int main(int argc, char** argv) {
     const std::string work = std::filesystem::absolute(argv[1]).lexically_normal().string();
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     MakeSources(work);
+    // The trash of this machine's user stays out of it: a home trash of its own, beside the trees.
+    setenv("XDG_DATA_HOME", (work + "/daten").c_str(), 1);
 
     std::vector<std::string> smallNames;
     for (int f = 0; f < kSmallFolders; ++f)
@@ -218,6 +233,7 @@ int main(int argc, char** argv) {
     Line("kopieren cp -a", cp, smallFiles, smallBytes, cp);
     Line("kopieren cp -a; sync", Median(small.cpCopySync), smallFiles, smallBytes, cp);
     Line("löschen kirvo", Median(small.kirvoDelete), smallFiles, smallBytes, rm);
+    Line("Papierkorb kirvo", Median(small.kirvoTrash), smallFiles, smallBytes, rm);
     Line("löschen rm -rf", rm, smallFiles, smallBytes, rm);
     std::printf("1 Datei zu 1 GiB:\n");
     const double bigCp = Median(big.cpCopy), bigRm = Median(big.rmDelete);
@@ -225,6 +241,7 @@ int main(int argc, char** argv) {
     Line("kopieren cp -a", bigCp, 1, kBigBytes, bigCp);
     Line("kopieren cp -a; sync", Median(big.cpCopySync), 1, kBigBytes, bigCp);
     Line("löschen kirvo", Median(big.kirvoDelete), 1, kBigBytes, bigRm);
+    Line("Papierkorb kirvo", Median(big.kirvoTrash), 1, kBigBytes, bigRm);
     Line("löschen rm -rf", bigRm, 1, kBigBytes, bigRm);
     return 0;
 }

@@ -46,6 +46,7 @@ long ResidentKilobytes() {
 class Silent : public UserPrompts {
 public:
     bool AskOkCancel(const std::string&) override { return true; }
+    void ShowWarning(const std::string&) override {}
     void Beep(BeepKind) override {}
 };
 

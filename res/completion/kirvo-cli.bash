@@ -8,7 +8,7 @@ _kirvo_cli()
 
     local compare_opts="--filter= --exclude-subfolders --exclude-system-folders --no-tolerance
         --include= --exclude= --filter-from= --format= --help"
-    local sync_opts="--direction= --dry-run --yes $compare_opts"
+    local sync_opts="--direction= --dry-run --yes --no-trash --no-log $compare_opts"
 
     # The subcommand is the first word after the program name that is not an option.
     local i command=""

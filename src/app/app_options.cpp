@@ -14,6 +14,7 @@ const std::array<OptionInfo, AppOptions::kCount>& AppOptions::Table() {
         {Option::SystemOrdner, "SystemOrdner", 0, CommandId::OptionSystemOrdner},
         {Option::OneSecond, "OneSecond", 1, CommandId::OptionOneSecond},
         {Option::Beep, "Beep", 1, CommandId::OptionBeep},
+        {Option::Papierkorb, "Papierkorb", 1, CommandId::OptionPapierkorb},
     }};
     return table;
 }

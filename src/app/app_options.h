@@ -9,10 +9,11 @@ namespace kirvo {
 
 class ProfileStore;
 
-// The eight persisted on/off options, in their load and save order. Each is
-// named after its entry in section "Optionen".
+// The persisted on/off options, in their load and save order. Each is named
+// after its entry in section "Optionen". The first eight are the program's
+// classic ones; Papierkorb (deleting and replacing through the trash) came later.
 enum class Option { Ueber5000, VorLoeschen, VorUeberschreiben, VorDir, SubOrdner, SystemOrdner,
-                    OneSecond, Beep };
+                    OneSecond, Beep, Papierkorb };
 
 struct OptionInfo {
     Option option;
@@ -23,11 +24,11 @@ struct OptionInfo {
 
 // The options live in memory from the view's initial update to its
 // destruction. A toggle changes only the value in memory; Save writes all
-// eight. Values read from the store are used as they are: zero is off,
+// of them. Values read from the store are used as they are: zero is off,
 // anything else on.
 class AppOptions {
 public:
-    static constexpr size_t kCount = 8;
+    static constexpr size_t kCount = 9;
     static const std::array<OptionInfo, kCount>& Table();
     // The option toggled by a command, or nullptr for any other command.
     static const OptionInfo* ForCommand(CommandId command);
@@ -51,6 +52,7 @@ public:
     bool systemOrdner() const { return isOn(Option::SystemOrdner); }
     bool oneSecond() const { return isOn(Option::OneSecond); }
     bool beep() const { return isOn(Option::Beep); }
+    bool papierkorb() const { return isOn(Option::Papierkorb); }
 
 private:
     std::array<int32_t, kCount> values_{};

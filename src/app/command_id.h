@@ -35,6 +35,10 @@ enum class CommandId : int {
     OptionSystemOrdner = 32810,
     OptionOneSecond = 32811,
     OptionUeber5000 = 32812,
+    OptionPapierkorb = 32813,
+
+    // The log of the file operations.
+    ShowLog = 32814,
 
     // Include and exclude patterns of the scan.
     FilterPatterns = 32815,

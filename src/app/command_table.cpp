@@ -81,6 +81,10 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "werden sollen",
      "", ""},
     {C::OptionBeep, "Beep", "Schaltet Ereignis Sounds ein oder aus .", "", ""},
+    {C::OptionPapierkorb, "Papierkorb verwenden",
+     "Gelöschte und ersetzte Dateien kommen in den Papierkorb, von wo sie sich zurückholen lassen.", "", ""},
+    {C::ShowLog, "Protokoll anzeigen", "Zeigt das Protokoll der kopierten, ersetzten und gelöschten Dateien an.",
+     "", ""},
 
     // "&?"
     {C::HelpFinder, "&Hilfethemen", "Zeigt die Hilfe zu Kirvo an.", "Hilfethemen", ""},
@@ -93,7 +97,7 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
 
 constexpr std::array kOptionItems = std::to_array<MenuItem>({
     {C::OptionSubOrdner}, {C::OptionSystemOrdner}, {C::OptionOneSecond}, {},
-    {C::OptionVorLoeschen}, {C::OptionVorUeberschreiben}, {C::OptionVorDir},
+    {C::OptionVorLoeschen}, {C::OptionVorUeberschreiben}, {C::OptionPapierkorb}, {C::OptionVorDir},
     {C::OptionUeber5000}, {}, {C::OptionBeep},
 });
 
@@ -118,7 +122,8 @@ constexpr std::array kViewItems = std::to_array<MenuItem>({
 constexpr std::array kExtrasItems = std::to_array<MenuItem>({
     {C::BrowseSource}, {C::BrowseTarget}, {},
     {C::FilterPatterns},
-    {C::None, "&Optionen", kOptionItems},
+    {C::None, "&Optionen", kOptionItems}, {},
+    {C::ShowLog},
 });
 
 constexpr std::array kHelpItems = std::to_array<MenuItem>({

@@ -19,6 +19,8 @@ public:
     virtual bool AskOkCancel(const std::string& text) = 0;
     // The same without an icon (the file operations' count questions).
     virtual bool AskOkCancelNoIcon(const std::string& text) { return AskOkCancel(text); }
+    // A message with the warning icon and "OK" only.
+    virtual void ShowWarning(const std::string& text) = 0;
     virtual void Beep(BeepKind kind) = 0;
 };
 

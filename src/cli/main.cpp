@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "cli/cli.h"
+#include "platform/process_limits.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     std::ios::sync_with_stdio(false);
+    kirvo::RaiseOpenFileLimit();  // big copies keep many files open at once
     return kirvo::RunCli(argc, argv, std::cout, std::cerr);
 }

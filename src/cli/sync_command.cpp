@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -15,9 +16,12 @@
 #include "engine/tree_matcher.h"
 #include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
+#include "fileops/nested_roots.h"
+#include "fileops/operation_log.h"
 #include "fileops/sync_plan.h"
 #include "fileops/terminal_file_operation_ui.h"
 #include "view/display_filter.h"
+#include "view/plan_rows.h"
 #include "view/result_rows.h"
 
 namespace kirvo {
@@ -33,12 +37,15 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"include", true},
     {"exclude", true},
     {"filter-from", true},
+    {"no-trash", false},
+    {"no-log", false},
     {"help", false},
 };
 
 // --yes: the service's questions are answered without asking. A destination
-// changed after its source since the comparison is still not replaced: that is
-// never done without a person's answer. Errors are reported and skipped.
+// changed after its source or since the comparison is still not replaced, nor
+// is a file replaced for good that should go to the trash: that is never done
+// without a person's answer. Errors are reported and skipped.
 class UnattendedUi final : public FileOperationUi {
 public:
     UnattendedUi(FileOperationUi& progress, std::ostream& err) : progress_(progress), err_(err) {}
@@ -46,12 +53,25 @@ public:
     ConfirmAnswer confirmFolderCreation(const std::string&) override { return ConfirmAnswer::YesToAll; }
     ConfirmAnswer confirmOverwrite(const FileFacts&, const FileFacts& destination, bool destinationNewer) override {
         if (!destinationNewer) return ConfirmAnswer::Yes;
-        std::string line = "kirvo-cli sync: Nicht ersetzt, weil seit dem Vergleich geändert: ";
-        AppendDisplayEscaped(line, destination.path);
-        err_ << line << '\n';
+        say("Nicht ersetzt, weil neuer als die Quelle: ", destination.path);
         return ConfirmAnswer::No;
     }
-    bool confirmDelete(int32_t) override { return false; }  // sync deletes nothing
+    bool confirmDelete(const DeleteRequest&) override { return false; }  // sync deletes nothing
+    ConfirmAnswer confirmChanged(const ChangedFile& file) override {
+        say("Nicht ersetzt, weil seit dem Vergleich geändert: ", file.path);
+        return ConfirmAnswer::No;
+    }
+    ConfirmAnswer confirmWithoutTrash(const std::string& path, TreeSide, FileAction, const std::string& reason) override {
+        say("Nicht ersetzt, weil kein Papierkorb die alte Fassung nimmt (" + reason +
+                "; mit --no-trash wird endgültig ersetzt): ",
+            path);
+        return ConfirmAnswer::No;
+    }
+    void notify(const std::string& text) override {
+        std::string line = "kirvo-cli sync: Hinweis: ";
+        AppendDisplayEscaped(line, text);
+        err_ << line << '\n';
+    }
     ErrorAnswer reportError(const std::string& path, const std::string& reason) override {
         std::string line = "kirvo-cli sync: Fehler: ";
         AppendDisplayEscaped(line, path);
@@ -61,6 +81,12 @@ public:
     bool progress(const ProgressInfo& info) override { return progress_.progress(info); }
 
 private:
+    void say(const std::string& what, const std::string& path) {
+        std::string line = "kirvo-cli sync: " + what;
+        AppendDisplayEscaped(line, path);
+        err_ << line << '\n';
+    }
+
     FileOperationUi& progress_;
     std::ostream& err_;
 };
@@ -135,25 +161,13 @@ bool CheckRoot(const char* side, const std::string& path, std::ostream& err) {
 }
 
 // One root inside the other can never be brought into line: every run would
-// copy the inner tree into itself once more. Compared where the folders really
-// are, links in the roots resolved.
+// copy the inner tree into itself once more. Judged on disk: links and bind
+// mounts are seen through.
 bool CheckNesting(const std::string& source, const std::string& target, std::ostream& err) {
-    namespace fs = std::filesystem;
-    std::error_code ec1, ec2;
-    const std::string s = fs::weakly_canonical(fs::absolute(source), ec1).string() + "/";
-    const std::string t = fs::weakly_canonical(fs::absolute(target), ec2).string() + "/";
-    if (ec1 || ec2 || s == t) return true;
-    if (t.compare(0, s.size(), s) == 0) {
-        err << "kirvo-cli sync: Das Ziel \"" << target << "\" liegt im Quellordner; so lassen sich die Bäume nie "
-               "abgleichen.\n";
-        return false;
-    }
-    if (s.compare(0, t.size(), t) == 0) {
-        err << "kirvo-cli sync: Die Quelle \"" << source << "\" liegt im Zielordner; so lassen sich die Bäume nie "
-               "abgleichen.\n";
-        return false;
-    }
-    return true;
+    const std::string message = NestedRootsMessage(source, target);
+    if (message.empty()) return true;
+    err << "kirvo-cli sync: " << message << '\n';
+    return false;
 }
 
 void PrintOutcome(const char* direction, const OperationResult& r, std::ostream& out) {
@@ -161,6 +175,8 @@ void PrintOutcome(const char* direction, const OperationResult& r, std::ostream&
     if (const int32_t n = r.count(FileOutcome::Skipped)) out << ", " << n << " übersprungen";
     if (const int32_t n = r.count(FileOutcome::Failed)) out << ", " << n << " fehlgeschlagen";
     if (const int32_t n = r.count(FileOutcome::Cancelled)) out << ", " << n << " abgebrochen";
+    if (const int32_t n = r.trashedCount()) out << "; " << n << (n == 1 ? " ersetzte Datei" : " ersetzte Dateien")
+                                                 << " im Papierkorb";
     out << ".\n";
 }
 
@@ -183,13 +199,17 @@ const CliCommand kSyncCommand = {
     "kirvo-cli sync [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
-    "               QUELLE ZIEL",
+    "               [--no-trash] [--no-log] QUELLE ZIEL",
     "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
     "und kopiert sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle\n"
     "ins Ziel, dann vom Ziel in die Quelle. Vorher wird je Richtung gefragt, wie viele Dateien\n"
     "kopiert werden; beim Kopieren wird vor dem Ersetzen vorhandener Dateien gefragt. Jede Datei\n"
     "wird erst vollständig in eine temporäre Datei geschrieben und dann an ihren Platz gesetzt.\n"
-    "Gelöscht wird nichts. Zum Schluss wird erneut verglichen und die Summen je Seite ausgegeben.\n"
+    "Gelöscht wird nichts: eine Datei, die ersetzt wird, kommt vorher in den Papierkorb (wie beim\n"
+    "Löschen im Dateimanager; von dort holt ihn jeder Dateimanager oder trash-restore zurück).\n"
+    "Eine Datei, die seit dem Vergleich geändert wurde, wird nicht ohne Rückfrage ersetzt. Was\n"
+    "kopiert und ersetzt wurde, steht im Protokoll ~/.local/state/kirvo/protokoll.log.\n"
+    "Zum Schluss wird erneut verglichen und die Summen je Seite ausgegeben.\n"
     "\n"
     "Optionen:\n"
     "  --direction=WERT          both (Vorgabe): beide Richtungen; to-target: nur von der Quelle\n"
@@ -197,12 +217,16 @@ const CliCommand kSyncCommand = {
     "  --dry-run                 nur zeigen, was kopiert würde (Quelle -> Ziel); nichts ändern\n"
     "  --yes                     nichts fragen: beide Richtungen und das Ersetzen gelten als\n"
     "                            bestätigt, Fehler werden gemeldet und übersprungen. Eine Datei,\n"
-    "                            die seit dem Vergleich neuer wurde als ihre Quelle, wird auch\n"
-    "                            dann nicht ersetzt.\n"
+    "                            die neuer ist als ihre Quelle oder seit dem Vergleich geändert\n"
+    "                            wurde, wird auch dann nicht ersetzt, ebenso keine, deren alte\n"
+    "                            Fassung kein Papierkorb nehmen kann.\n"
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
     KIRVO_CLI_FILTER_OPTIONS_HELP
+    "  --no-trash                ersetzte Dateien nicht in den Papierkorb legen, sondern endgültig\n"
+    "                            ersetzen\n"
+    "  --no-log                  nichts ins Protokoll schreiben\n"
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
@@ -239,6 +263,8 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
     }
     options.dryRun = parsed.Has("dry-run");
     options.yes = parsed.Has("yes");
+    options.useTrash = !parsed.Has("no-trash");
+    options.useLog = !parsed.Has("no-log");
     return ReadScanArguments(parsed, options, error);
 }
 
@@ -260,16 +286,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         std::string target = options.target;
         matcher.Run(source, target, ScanRunOptions(options));
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
-        std::vector<PlanRow> planRows;
-        planRows.reserve(rows.size());
-        for (size_t i = 0; i < rows.size(); ++i) {
-            const FilePair* pair = rows.Pair(i);
-            if (pair == nullptr) continue;
-            planRows.push_back({rows.IsMarked(i), pair->verdict > 0 ? 1 : pair->verdict < 0 ? -1 : 0,
-                                pair->source ? pair->source->relativePath() : std::string(),
-                                pair->target ? pair->target->relativePath() : std::string()});
-        }
-        plan = BuildSyncPlan(planRows, matcher.sourceRoot(), matcher.targetRoot());
+        plan = BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
     }
     if (!options.toTarget) plan.sourceToTarget = {};
     if (!options.toSource) plan.targetToSource = {};
@@ -296,15 +313,19 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                                         plan.targetToSource.count(), in, out);
     }
 
-    // The defaults of the window's options: ask before overwriting, create folders silently.
-    const CopyFlags flags{!options.yes, false};
+    // The defaults of the window's options: ask before overwriting, create folders
+    // silently, keep replaced files in the trash.
+    const CopyFlags flags{!options.yes, false, options.useTrash};
+    std::unique_ptr<OperationLog> log;
+    if (options.useLog) log = std::make_unique<OperationLog>();
     const auto copy = [&](const CopyList& list, const char* direction) {
         OperationResult result;
         {
             TerminalFileOperationUi terminal(in, out, err, showProgress);  // its progress line ends with it
             UnattendedUi unattended(terminal, err);
             InterruptGuard interrupt(terminal);
-            LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal);
+            LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal,
+                                              log.get());
             result = service.copy(list.pairs, flags);
         }
         PrintOutcome(direction, result, out);

@@ -22,6 +22,8 @@ struct SyncOptions {
     bool excludeSystemFolders = false;
     bool twoSecondTolerance = true;
     PathFilter pathFilter;  // --include, --exclude, --filter-from
+    bool useTrash = true;  // --no-trash: replaced files go for good
+    bool useLog = true;    // --no-log: nothing is written to the log
     bool help = false;
     std::string source;
     std::string target;

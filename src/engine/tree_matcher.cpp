@@ -69,7 +69,8 @@ void TreeMatcher::NormaliseRoot(std::string& destination, std::string& path) {
 }
 
 int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string& targetRoot) {
-    const int64_t utcOffset = CurrentUtcOffsetSeconds();
+    utcOffset_ = CurrentUtcOffsetSeconds();
+    const int64_t utcOffset = utcOffset_;
     auto inTargetRoot = [&](std::string_view name) { return ExistsInTargetRoot(name, targetRoot); };
     // The two sides share nothing while they are scanned, so they are listed
     // at the same time; the table holds the source entries first either way.

@@ -49,6 +49,8 @@ public:
     bool excludeSubFolders() const { return options_.excludeSubFolders; }
     bool excludeSystemFolders() const { return options_.excludeSystemFolders; }
     bool twoSecondTolerance() const { return options_.twoSecondTolerance; }
+    // Seconds added to UTC to make the entries' local times in the last run.
+    int64_t utcOffset() const { return utcOffset_; }
 
     // The steps of Run, public so that each can be checked on its own.
     static void NormaliseRoot(std::string& destination, std::string& path);
@@ -72,6 +74,7 @@ private:
     std::vector<const FileEntry*> entries_;
     int32_t lastEntry_ = -1;
     RunOptions options_;
+    int64_t utcOffset_ = 0;  // taken once per run
 
     ScannedSide sides_[2];                     // the entries of the current run, per side
     bool targetRootNamesRead_ = false;         // cache for ExistsInTargetRoot

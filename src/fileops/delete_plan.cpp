@@ -7,11 +7,11 @@ DeletePlan BuildDeletePlan(std::span<const PlanRow> rows, std::string_view sourc
     DeletePlan plan;
     for (const PlanRow& row : rows) {
         if (row.takesPart && !row.sourcePath.empty())
-            plan.sourceFiles.push_back(RootedPath::Join(sourceRoot, row.sourcePath));
+            plan.sourceFiles.push_back({RootedPath::Join(sourceRoot, row.sourcePath, TreeSide::Source), row.source});
     }
     for (const PlanRow& row : rows) {
         if (row.takesPart && !row.targetPath.empty())
-            plan.targetFiles.push_back(RootedPath::Join(targetRoot, row.targetPath));
+            plan.targetFiles.push_back({RootedPath::Join(targetRoot, row.targetPath, TreeSide::Target), row.target});
     }
     return plan;
 }

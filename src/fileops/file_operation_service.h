@@ -4,23 +4,27 @@
 #include <string>
 #include <vector>
 
+#include "fileops/delete_plan.h"
 #include "fileops/sync_plan.h"
 
 namespace kirvo {
 
-// Options vorUeberschreiben and vorDir. Only files are ever copied.
+// Options vorUeberschreiben, vorDir and Papierkorb. Only files are ever copied.
 struct CopyFlags {
     bool confirmOverwrite = true;       // vorUeberschreiben
     bool confirmFolderCreation = true;  // vorDir
+    bool keepReplaced = false;          // Papierkorb: a replaced file goes to the trash first
 };
 
-// Option vorLoeschen. Only files (and links themselves) are ever deleted, for good.
+// Options vorLoeschen and Papierkorb. Only files (and links themselves) are ever
+// deleted; with useTrash they go to the trash, otherwise for good.
 struct DeleteFlags {
     bool confirmDelete = true;  // vorLoeschen
+    bool useTrash = false;      // Papierkorb
 };
 
 enum class FileOutcome {
-    Done,       // copied / deleted
+    Done,       // copied / deleted (or put into the trash)
     Skipped,    // the user answered "Nein" to a question about it
     Failed,     // an error, reported to the user; reason says which
     Cancelled,  // not done because the request was cancelled
@@ -31,6 +35,8 @@ struct FileReport {
     std::string destination;  // copy only: full path of where it was to go
     FileOutcome outcome = FileOutcome::Cancelled;
     std::string reason;  // Failed: what went wrong; Skipped: which question was declined
+    // Done: where the deleted file, or the version the copy replaced, lies in the trash.
+    std::string trashedTo;
 };
 
 // One report per file of the request, in request order. Nothing that failed,
@@ -42,6 +48,12 @@ struct OperationResult {
     int32_t count(FileOutcome outcome) const {
         int32_t n = 0;
         for (const FileReport& f : files) n += f.outcome == outcome ? 1 : 0;
+        return n;
+    }
+    // Files that went to the trash: deleted ones, or the versions copies replaced.
+    int32_t trashedCount() const {
+        int32_t n = 0;
+        for (const FileReport& f : files) n += f.outcome == FileOutcome::Done && !f.trashedTo.empty() ? 1 : 0;
         return n;
     }
     bool allDone() const { return count(FileOutcome::Done) == static_cast<int32_t>(files.size()); }
@@ -57,9 +69,9 @@ public:
     // reached below its own root only (see RootedPath); the plans fill them so.
     virtual OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) = 0;
 
-    // Deletes every path (files and links themselves; never folders), each reached
-    // below its own root only.
-    virtual OperationResult remove(std::span<const RootedPath> paths, const DeleteFlags& flags) = 0;
+    // Deletes every file (files and links themselves; never folders), each reached
+    // below its own root only, after checking it against what was listed.
+    virtual OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) = 0;
 };
 
 }  // namespace kirvo

@@ -49,9 +49,83 @@ std::string FileOperationTexts::OverwriteQuestion(const FileFacts& source, const
     return text;
 }
 
-std::string FileOperationTexts::DeleteQuestion(int32_t count) {
-    if (count == 1) return "Soll die Datei endgültig gelöscht werden?";
-    return "Sollen die " + std::to_string(count) + " Dateien endgültig gelöscht werden?";
+std::string_view FileOperationTexts::OnSide(TreeSide side) {
+    switch (side) {
+    case TreeSide::Source: return " in der Quelle";
+    case TreeSide::Target: return " im Ziel";
+    case TreeSide::None: break;
+    }
+    return "";
+}
+
+std::string FileOperationTexts::DeleteQuestion(const DeleteRequest& request) {
+    const std::string how = request.toTrash ? "in den Papierkorb verschoben werden?" : "endgültig gelöscht werden?";
+    if (request.count == 1 && request.firstNames.size() == 1)
+        return "Soll " + Quoted(request.firstNames[0]) + std::string(OnSide(request.side)) + " " + how;
+    std::string text = "Sollen die " + std::to_string(request.count) + " Dateien" + std::string(OnSide(request.side)) +
+                       " " + how;
+    if (!request.firstNames.empty()) {
+        text += "\n";
+        for (const std::string& name : request.firstNames) text += "\n" + Quoted(name);
+        const auto shown = static_cast<int32_t>(request.firstNames.size());
+        if (request.count > shown) text += "\nund " + std::to_string(request.count - shown) + " weitere";
+    }
+    return text;
+}
+
+namespace {
+
+std::string Described(const FileFacts& facts) {
+    return FileOperationTexts::Size(facts.size) + ", geändert am " + FileOperationTexts::Time(facts.modifiedSeconds);
+}
+
+std::string_view Doing(FileAction action) {
+    switch (action) {
+    case FileAction::Trash: return "in den Papierkorb verschoben";
+    case FileAction::Delete: return "endgültig gelöscht";
+    case FileAction::Replace: return "ersetzt";
+    case FileAction::ReplaceKeepingOld: return "ersetzt (die alte Fassung in den Papierkorb)";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string FileOperationTexts::ChangedQuestion(const ChangedFile& file) {
+    std::string text = "Die Datei " + Quoted(file.path) + std::string(OnSide(file.side));
+    if (file.listedPresent) {
+        text += " wurde seit dem Vergleich geändert.\n\n";
+        text += "Beim Vergleich: " + Described(file.listed) + "\n";
+    } else {
+        text += " ist seit dem Vergleich hinzugekommen.\n\n";
+    }
+    text += "Jetzt: " + Described(file.now) + "\n\n";
+    text += "Soll sie trotzdem " + std::string(Doing(file.action)) + " werden?";
+    return text;
+}
+
+std::string FileOperationTexts::WithoutTrashQuestion(const std::string& path, TreeSide side, FileAction action,
+                                                     const std::string& reason) {
+    const bool replacing = action == FileAction::Replace || action == FileAction::ReplaceKeepingOld;
+    std::string text = replacing ? "Die vorhandene Datei " : "Die Datei ";
+    text += Quoted(path) + std::string(OnSide(side)) + " kann nicht in den Papierkorb: " + reason + ".\n\n";
+    text += replacing ? "Soll sie endgültig ersetzt werden?" : "Soll sie endgültig gelöscht werden?";
+    return text;
+}
+
+std::string FileOperationTexts::MetadataNotice(const std::string& destination, uint32_t notKept) {
+    std::string kinds;
+    const auto add = [&](uint32_t bit, const char* text) {
+        if ((notKept & bit) == 0) return;
+        if (!kinds.empty()) kinds += ", ";
+        kinds += text;
+    };
+    add(kMetadataXattrs, "erweiterte Attribute");
+    add(kMetadataAcl, "Zugriffslisten (ACL)");
+    add(kMetadataOwner, "Besitzer");
+    add(kMetadataGroup, "Gruppe");
+    return "In " + Quoted(destination) + " ließ sich nicht alles an den Dateien erhalten: " + kinds +
+           ". Inhalt, Änderungszeit und Rechte sind kopiert.";
 }
 
 std::string FileOperationTexts::ErrorMessage(const std::string& path, const std::string& reason) {

@@ -18,6 +18,7 @@ struct FileOperationTexts {
     static constexpr std::string_view kYesToAll = "Ja, alle";
     static constexpr std::string_view kNo = "Nein";
     static constexpr std::string_view kCancel = "Abbrechen";
+    static constexpr std::string_view kOk = "OK";
     static constexpr std::string_view kRetry = "Wiederholen";
     static constexpr std::string_view kSkip = "Überspringen";
     static constexpr std::string_view kSkipAll = "Alle überspringen";
@@ -46,9 +47,14 @@ struct FileOperationTexts {
     static constexpr std::string_view kDeleteMissing = "Die Datei ist nicht mehr vorhanden";
     static constexpr std::string_view kDeleteFolder = "Ordner werden nicht gelöscht";
     static constexpr std::string_view kCannotDelete = "Die Datei kann nicht gelöscht werden";
+    static constexpr std::string_view kDestinationChanged =
+        "Die Zieldatei wurde während des Kopierens geändert; nichts wurde ersetzt";
+    static constexpr std::string_view kCannotTrash = "Die Datei kann nicht in den Papierkorb verschoben werden";
     // Why a file was skipped (FileReport::reason).
     static constexpr std::string_view kFolderDeclined = "Der Zielordner wurde nicht angelegt";
     static constexpr std::string_view kOverwriteDeclined = "Die vorhandene Datei wurde nicht ersetzt";
+    static constexpr std::string_view kChangedKept = "Seit dem Vergleich geändert; die Datei blieb, wie sie ist";
+    static constexpr std::string_view kNoTrashKept = "Kein Papierkorb verwendbar; die Datei blieb, wie sie ist";
 
     // "<what>: <system text>"
     static std::string Reason(std::string_view what, int errorCode);
@@ -56,7 +62,14 @@ struct FileOperationTexts {
     static std::string FolderCreationQuestion(const std::string& folder);
     static std::string OverwriteQuestion(const FileFacts& source, const FileFacts& destination,
                                          bool destinationNewer);
-    static std::string DeleteQuestion(int32_t count);
+    static std::string DeleteQuestion(const DeleteRequest& request);
+    static std::string ChangedQuestion(const ChangedFile& file);
+    static std::string WithoutTrashQuestion(const std::string& path, TreeSide side, FileAction action,
+                                            const std::string& reason);
+    // The notice for a destination that could not keep some metadata (MetadataKind bits).
+    static std::string MetadataNotice(const std::string& destination, uint32_t notKept);
+    // " in der Quelle", " im Ziel", "" for no side.
+    static std::string_view OnSide(TreeSide side);
     static std::string ErrorMessage(const std::string& path, const std::string& reason);
     // "Datei 3 von 10 – 1.048.576 von 4.194.304 Bytes"
     static std::string ProgressLine(const ProgressInfo& info);

@@ -1,27 +1,45 @@
 #pragma once
+#include "fileops/copy_run.h"
 #include "fileops/file_operation_service.h"
 #include "fileops/file_operation_ui.h"
 
 namespace kirvo {
 
-// The real file operations: does its own I/O through the platform's FileTransfer
-// and asks and reports everything through ui.
+class OperationLog;
+
+// The real file operations: does its own I/O through the platform's FileTransfer,
+// FolderHandle and Trash, asks and reports everything through ui, and writes
+// what it did to the log (when given one).
 //
-// Copy, per pair: regular files only; missing destination folders are created
-// (after asking when confirmFolderCreation is set; folders declined are not asked
-// about again in the same request); an existing destination is replaced only after
-// asking when confirmOverwrite is set, and a destination newer than its source only
-// after asking whatever the flags; a link at the destination is replaced by the
-// file when it points to a file, otherwise it is an error; a destination that is a
-// folder or anything but a file is an error, nothing is removed. Each file goes
-// through a temporary file renamed over the destination (see FileTransfer). The
-// temporary files are flushed to disk in batches (one flush per file system for up
-// to 128 files or 64 MiB) and renamed only after their flush, so after a crash each
-// destination is old or complete; a file is reported done only after its rename,
-// and a failure at the rename is reported then, with the same answers. A pair whose
-// source or destination is a file still waiting in the batch waits for it.
-// Delete: one question naming the count when confirmDelete is set; files and links
-// themselves only.
+// Copy, per pair (CopyRun): regular files only; missing destination folders are
+// created (after asking when confirmFolderCreation is set; folders declined are
+// not asked about again in the same request), each with the metadata of its
+// source folder; a destination that is not what the comparison listed (changed,
+// or appeared since) is replaced only after asking, Enter keeping it; an existing
+// destination is replaced only after asking when confirmOverwrite is set, and a
+// destination newer than its source only after asking whatever the flags; with
+// keepReplaced the replaced file goes to the trash first, the destination path
+// holding the old or the new file at every moment, and where no trash can take
+// it the user is asked whether to replace it for good; a link at the
+// destination is replaced by the file when it points to a file, otherwise it is
+// an error; a destination that is a folder or anything but a file is an error,
+// nothing is removed. Each file goes through a temporary file of ours renamed
+// over the destination (see FileTransfer), with the source's metadata; what a
+// destination could not keep is told once per destination root. The temporary
+// files are flushed to disk in batches (one flush per file system for up to 128
+// files or 64 MiB, fewer under a low open-file limit; running out of handles
+// flushes the batch and tries again) and renamed only after their flush, so
+// after a crash each destination is old or complete; a file is reported done
+// only after its rename, and a failure at the rename is reported then, with the
+// same answers. A pair whose source or destination is a file still waiting in
+// the batch waits for it.
+//
+// Delete (DeleteRun): one question naming count, side and the first names when
+// confirmDelete is set; files and links themselves only; each file is checked
+// against what the comparison listed first (changed: asked, Enter keeps it);
+// with useTrash it goes to the trash, and where none can take it the user is
+// asked whether to delete it for good.
+//
 // Each failure is reported once with "Wiederholen", "Überspringen", "Alle
 // überspringen", "Abbrechen"; the rest of the request goes on unless cancelled.
 // Cancel in the progress stops at once: the file being copied is abandoned (its
@@ -29,16 +47,17 @@ namespace kirvo {
 // started.
 class LocalFileOperationService final : public FileOperationService {
 public:
-    explicit LocalFileOperationService(FileOperationUi& ui) : ui_(ui) {}
+    explicit LocalFileOperationService(FileOperationUi& ui, OperationLog* log = nullptr) : ui_(ui), log_(log) {}
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
-    OperationResult remove(std::span<const RootedPath> paths, const DeleteFlags& flags) override;
+    OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
 
     // Bytes copied between two progress calls within one file.
-    static constexpr uint64_t kChunkBytes = 4u << 20;
+    static constexpr uint64_t kChunkBytes = CopyRun::kChunkBytes;
 
 private:
     FileOperationUi& ui_;
+    OperationLog* log_;
 };
 
 }  // namespace kirvo

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "fileops/listed_file.h"
+
 namespace kirvo {
 
 // A full path together with the root it belongs to. The file operations take the
@@ -12,10 +14,12 @@ namespace kirvo {
 struct RootedPath {
     std::string path;       // root + relative: the full path, as shown and reported
     uint32_t rootSize = 0;  // path[0, rootSize) is the root; 0: no root, every name is checked
+    TreeSide side = TreeSide::None;  // which of the compared trees the root is
 
     // root must end in the separator (the engine's roots do); one is added otherwise.
-    static RootedPath Join(std::string_view root, std::string_view relative) {
+    static RootedPath Join(std::string_view root, std::string_view relative, TreeSide side = TreeSide::None) {
         RootedPath p;
+        p.side = side;
         p.path.reserve(root.size() + 1 + relative.size());
         p.path.append(root);
         if (!p.path.empty() && p.path.back() != '/') p.path.push_back('/');

@@ -15,12 +15,18 @@ struct PlanRow {
     int32_t direction = 0;   // +1 "--->", -1 "<---", 0 anything else ("=", folder row)
     std::string sourcePath;  // relative path of the source file, "" when the row has none
     std::string targetPath;  // relative path of the target file, "" when the row has none
+    // What the comparison saw of each side's file (Absent where the row has none).
+    ListedFile source;
+    ListedFile target;
 };
 
-// One file to copy: the file and where it is copied to, each with its root.
+// One file to copy: the file and where it is copied to, each with its root
+// (and side), and what the comparison saw at the destination: a file there
+// that changed since, or appeared, is not replaced without asking.
 struct CopyPair {
     RootedPath from;
     RootedPath to;
+    ListedFile listedTo;
 
     friend bool operator==(const CopyPair&, const CopyPair&) = default;
 };
@@ -43,9 +49,7 @@ struct SyncPlan {
 // The copy pair of one row, or false when the row has no arrow. The destination is
 // the other side's own path when that side has the file (its name may differ in case
 // or bytes), otherwise the same relative path below the other root.
-// Roots end in the separator; paths are byte strings taken as they are. A file
-// named like a temporary file of the copy (a leftover of a killed run) is never
-// copied.
+// Roots end in the separator; paths are byte strings taken as they are.
 bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_view targetRoot,
                    CopyPair& pair);
 

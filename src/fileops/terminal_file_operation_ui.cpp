@@ -72,11 +72,29 @@ ConfirmAnswer TerminalFileOperationUi::confirmOverwrite(const FileFacts& source,
     return askConfirm(FileOperationTexts::OverwriteQuestion(Shown(source), Shown(destination), destinationNewer));
 }
 
-bool TerminalFileOperationUi::confirmDelete(int32_t count) {
+bool TerminalFileOperationUi::confirmDelete(const DeleteRequest& request) {
     endProgressLine();
-    out_ << FileOperationTexts::DeleteQuestion(count) << " [j/N] " << std::flush;
+    DeleteRequest shown = request;
+    for (std::string& name : shown.firstNames) name = Shown(name);
+    out_ << FileOperationTexts::DeleteQuestion(shown) << " [j/N] " << std::flush;
     const std::string answer = readAnswer();
     return answer == "j" || answer == "ja";
+}
+
+ConfirmAnswer TerminalFileOperationUi::confirmChanged(const ChangedFile& file) {
+    ChangedFile shown = file;
+    shown.path = Shown(file.path);
+    return askConfirm(FileOperationTexts::ChangedQuestion(shown));
+}
+
+ConfirmAnswer TerminalFileOperationUi::confirmWithoutTrash(const std::string& path, TreeSide side, FileAction action,
+                                                           const std::string& reason) {
+    return askConfirm(FileOperationTexts::WithoutTrashQuestion(Shown(path), side, action, Shown(reason)));
+}
+
+void TerminalFileOperationUi::notify(const std::string& text) {
+    endProgressLine();
+    out_ << "Hinweis: " << Shown(text) << "\n" << std::flush;
 }
 
 ErrorAnswer TerminalFileOperationUi::reportError(const std::string& path, const std::string& reason) {

@@ -20,8 +20,13 @@ public:
     ConfirmAnswer confirmFolderCreation(const std::string& folder) override;
     ConfirmAnswer confirmOverwrite(const FileFacts& source, const FileFacts& destination,
                                    bool destinationNewer) override;
-    bool confirmDelete(int32_t count) override;
+    bool confirmDelete(const DeleteRequest& request) override;
+    ConfirmAnswer confirmChanged(const ChangedFile& file) override;
+    ConfirmAnswer confirmWithoutTrash(const std::string& path, TreeSide side, FileAction action,
+                                      const std::string& reason) override;
     ErrorAnswer reportError(const std::string& path, const std::string& reason) override;
+    // "Hinweis: <text>" on its own line.
+    void notify(const std::string& text) override;
     bool progress(const ProgressInfo& info) override;
 
     // Makes the next progress call answer Cancel. Safe to call from a signal

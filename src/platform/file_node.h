@@ -28,6 +28,18 @@ inline constexpr int kNotRegularFile = -1;
 inline constexpr int kSourceChanged = -2;
 // A code of our own for "a folder on the way is a link (or leads outside the root)".
 inline constexpr int kLinkOnTheWay = -3;
+// A code of our own for "no trash can take this file" (the reason comes with it).
+inline constexpr int kNoTrash = -4;
+// A code of our own for "the destination changed while its replacement was copied".
+inline constexpr int kDestinationChanged = -5;
+
+// Metadata of a file or folder that a copy could not carry over (bits).
+enum MetadataKind : uint32_t {
+    kMetadataXattrs = 1,  // user extended attributes
+    kMetadataAcl = 2,     // POSIX access or default ACL
+    kMetadataOwner = 4,
+    kMetadataGroup = 8,
+};
 
 // Describes path; a missing path is success with kind Missing. With followLinks
 // false a link is described as a link; with true as what it points to (a dangling

@@ -1,22 +1,34 @@
 #pragma once
 #include <cstdint>
 #include <span>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_node.h"
 #include "platform/folder_handle.h"
 
 namespace kirvo {
 
+class Trash;
+struct TrashedFile;
+
 // Copies one regular file safely, named by open folders and names in them (see
 // FolderHandle), so no path length limit applies and no link on the way is
-// followed: the data goes to a temporary file beside the destination, which takes the source's modification time and permission bits
-// and is flushed to disk, and only then is renamed over the destination. So a
-// destination is always either as it was or completely replaced; an interrupted
-// run leaves at most the temporary file, which the next copy to the same
-// destination removes. A link at the destination is replaced, never written through.
+// followed: the data goes to a temporary file of ours beside the destination
+// (see TemporaryName; it never replaces anything), which takes the source's
+// metadata and is flushed to disk, and only then is renamed over the
+// destination. So a destination is always either as it was or completely
+// replaced; an interrupted run leaves at most the temporary file, which
+// RemoveStaleTemporaries clears and no scan lists. A link at the destination
+// is replaced, never written through.
+//
+// The copy keeps the modification time, the permission bits, owner and group
+// (where the process may set them), the user extended attributes and the POSIX
+// ACLs; holes of a sparse source stay holes, and where the file system can
+// share the data (reflink) nothing is copied at all. What could not be kept is
+// in metadataNotKept().
+//
 // Every call returns a system error code, 0 on success. Destroying the object
 // abandons an unfinished copy (the temporary file is removed).
 class FileTransfer {
@@ -31,26 +43,30 @@ public:
     // file, for reading only. Fills info.
     int openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info);
 
-    // Creates the temporary file for the destination `name` in `folder`, replacing
-    // a stale one. The object keeps its own handle of the folder until the end.
+    // Creates the temporary file for the destination `name` in `folder`. The
+    // object keeps its own handle of the folder until the end.
     int createTemporary(const FolderHandle& folder, std::string_view name);
 
-    // Copies up to maxBytes more; finished is set at the end of the source.
-    // kSourceChanged when the source was changed while it was copied.
+    // Copies up to maxBytes more (holes count as copied); finished is set at the
+    // end of the source. kSourceChanged when the source was changed while it was copied.
     int copySome(uint64_t maxBytes, uint64_t& copied, bool& finished);
 
-    // Sets permissions and time, flushes, and renames the temporary file over the
-    // destination named in createTemporary.
-    int commit();
-
-    // The same in steps, so that many files share one flush to disk: seal() sets
-    // permissions and time and closes the source (the object then holds two handles:
-    // the temporary file and the destination's folder); once every sealed file is
-    // durable (FlushSealed), publish() closes the temporary file and renames it over
-    // its destination; the renames are durable after FlushPublished. Until publish()
+    // Finishing in steps, so that many files share one flush to disk: seal() sets
+    // the metadata and time and closes the source (the object then holds two
+    // handles: the temporary file and the destination's folder); once every
+    // sealed file is durable (FlushSealed), publish() renames it over its
+    // destination; the renames are durable after FlushPublished. Until publish()
     // the destination is untouched.
     int seal();
-    int publish();
+    // Renames the copy over the destination, but only while the destination is
+    // still what `expected` says (kind, size, time; kind Missing: nothing there,
+    // and nothing may have appeared): kDestinationChanged otherwise, and nothing
+    // is touched. With `keepIn`, an existing destination is first kept in that
+    // trash (as a hard link, so the path holds the old file or the new one at
+    // every moment); `kept` then tells where. Trash errors come back as they are
+    // (kNoTrash with the reason in *reason).
+    int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
+                std::string* reason = nullptr);
     // Makes the data of all sealed files durable: one flush per file system
     // (syncfs) where there are several files, fsync of the file where there is one.
     // When the shared flush reports an error each file is flushed on its own and
@@ -66,31 +82,41 @@ public:
     uint64_t folderInode() const { return folderInode_; }
     const std::string& destinationName() const { return destinationName_; }
     uint64_t bytes() const { return static_cast<uint64_t>(offset_); }  // copied so far
+    // MetadataKind bits of what the source has and the copy could not take (after seal).
+    uint32_t metadataNotKept() const { return metadataNotKept_; }
+    // Whether the data was shared with the source instead of copied (reflink).
+    bool cloned() const { return cloned_; }
 
     // Closes everything and removes the temporary file, if any.
     void abandon();
 
-    // The temporary file's name for a destination file name: ".<name>.kirvo-tmp",
-    // shortened with a hash of the name where that would be too long for the system.
-    static std::string TemporaryName(std::string_view name);
-    // Whether a file name has the form of our temporary files.
-    static bool IsTemporaryName(std::string_view name);
+    // Removes the temporary files in `folder` left by copies that were killed
+    // (ours only, and only those no running copy holds). Returns how many.
+    static int RemoveStaleTemporaries(const FolderHandle& folder);
 
 private:
     int finish(bool& finished);
+    int copyRange(uint64_t maxBytes, uint64_t& copied);
 
     int sourceFd_ = -1;
     int tempFd_ = -1;
-    int folderFd_ = -1;      // the destination's folder, while a temporary file exists
+    FolderHandle folder_;    // the destination's folder, while a temporary file exists
     std::string tempName_;   // set while the temporary file exists
     std::string destinationName_;
     NodeInfo sourceInfo_;
+    uint32_t sourceOwner_ = 0;
+    uint32_t sourceGroup_ = 0;
     int64_t sourceChangeSeconds_ = 0;  // status change time at open: any write moves it
     int64_t sourceChangeNanoseconds_ = 0;
     int64_t offset_ = 0;
+    int64_t dataEnd_ = -1;   // end of the data run being copied; -1: look for the next one
     bool plainCopy_ = false;
+    bool triedClone_ = false;
+    bool cloned_ = false;
+    bool holes_ = false;     // a hole was skipped: the size is set at the end
+    uint32_t metadataNotKept_ = 0;
     uint64_t folderDevice_ = 0;
-    uint64_t folderInode_ = 0;  // copy_file_range not usable between these two files
+    uint64_t folderInode_ = 0;
 };
 
 }  // namespace kirvo

@@ -35,8 +35,14 @@ public:
     int openBeneath(std::string_view relative, FolderHandle& out, size_t* failedAt = nullptr) const;
 
     // Opens the child folder `name`, creating it first when create is set and it
-    // is missing. Never follows a link.
-    int openChild(std::string_view name, bool create, FolderHandle& out) const;
+    // is missing (created, when given, tells whether it was). Never follows a link.
+    int openChild(std::string_view name, bool create, FolderHandle& out, bool* created = nullptr) const;
+
+    // Gives this folder, made by a copy, the metadata of its source folder:
+    // permission bits, owner and group where permitted, user extended
+    // attributes, access and default ACL. Returns the MetadataKind bits of what
+    // could not be kept.
+    uint32_t copyMetadataFrom(const FolderHandle& source) const;
 
     // Describes the child `name` (see InspectPath; a missing child is success
     // with kind Missing). followLinks only concerns `name` itself.
@@ -50,6 +56,8 @@ public:
     int identify(uint64_t& device, uint64_t& inode) const;
 
     bool valid() const { return fd_ >= 0; }
+    // Takes over a folder descriptor opened by other platform code.
+    static FolderHandle Adopt(int fd) { return FolderHandle(fd); }
     int native() const { return fd_; }  // the system's handle, owned by this object
 
 private:

@@ -3,35 +3,45 @@
 #include <vector>
 
 namespace kirvo {
+namespace {
 
-PlanRow PlanRows::Row(const ResultRows& rows, size_t row, bool takesPart) {
+ListedFile Listed(const FileEntry* entry, int64_t utcOffset) {
+    if (entry == nullptr) return ListedFile::Absent();
+    return ListedFile::Present(entry->size(), entry->modifiedSeconds() - utcOffset, entry->modifiedMilliseconds());
+}
+
+}  // namespace
+
+PlanRow PlanRows::Row(const ResultRows& rows, size_t row, bool takesPart, int64_t utcOffset) {
     PlanRow planRow;
     planRow.takesPart = takesPart;
     if (const FilePair* pair = rows.Pair(row)) {
         planRow.direction = pair->verdict > 0 ? 1 : pair->verdict < 0 ? -1 : 0;
         if (pair->source) planRow.sourcePath = pair->source->relativePath();
         if (pair->target) planRow.targetPath = pair->target->relativePath();
+        planRow.source = Listed(pair->source, utcOffset);
+        planRow.target = Listed(pair->target, utcOffset);
     }
     return planRow;
 }
 
-std::vector<PlanRow> PlanRows::Marked(const ResultRows& rows) {
+std::vector<PlanRow> PlanRows::Marked(const ResultRows& rows, int64_t utcOffset) {
     std::vector<PlanRow> planRows;
     const std::span<const ResultRows::RowRecord> records = rows.records();
     for (size_t i = 0; i < records.size(); ++i) {
-        if (TakesPartInSync(records[i].state)) planRows.push_back(Row(rows, i, true));
+        if (TakesPartInSync(records[i].state)) planRows.push_back(Row(rows, i, true, utcOffset));
     }
     return planRows;
 }
 
-std::vector<PlanRow> PlanRows::Selected(const ResultRows& rows, std::span<const size_t> selected) {
+std::vector<PlanRow> PlanRows::Selected(const ResultRows& rows, std::span<const size_t> selected, int64_t utcOffset) {
     std::vector<bool> taken(rows.size(), false);
     for (size_t row : selected) {
         if (row < taken.size()) taken[row] = true;
     }
     std::vector<PlanRow> planRows;
     for (size_t i = 0; i < taken.size(); ++i) {
-        if (taken[i]) planRows.push_back(Row(rows, i, true));
+        if (taken[i]) planRows.push_back(Row(rows, i, true, utcOffset));
     }
     return planRows;
 }

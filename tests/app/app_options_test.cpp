@@ -20,6 +20,7 @@ TEST(AppOptions, FirstStartHasTheDefaults) {
     EXPECT_FALSE(options.systemOrdner());
     EXPECT_TRUE(options.oneSecond());
     EXPECT_TRUE(options.beep());
+    EXPECT_TRUE(options.papierkorb());
 }
 
 TEST(AppOptions, StoredValuesAreUsedUnchangedAndToggleToZeroOrOne) {
@@ -51,17 +52,18 @@ TEST(AppOptions, BadStoredValuesGiveTheDefault) {
     EXPECT_EQ(options.value(Option::SystemOrdner), 1);
 }
 
-TEST(AppOptions, SaveWritesAllEightAsIntegersInFieldOrder) {
+TEST(AppOptions, SaveWritesAllAsIntegersInFieldOrder) {
     InMemoryProfileStore store;
     AppOptions options;
     options.Toggle(Option::SubOrdner);
     options.set(Option::Beep, 5);
     options.Save(store);
-    EXPECT_EQ(store.size(), 8u);
+    EXPECT_EQ(store.size(), 9u);
+    // The eight classic options keep their order; Papierkorb follows them.
     const char* names[] = {"ueber_5000", "vorLoeschen", "vorUeberschreiben", "vorDir",
-                           "SubOrdner", "SystemOrdner", "OneSecond", "Beep"};
-    const int32_t expected[] = {1, 1, 1, 0, 1, 0, 1, 5};
-    for (size_t i = 0; i < 8; ++i) {
+                           "SubOrdner", "SystemOrdner", "OneSecond", "Beep", "Papierkorb"};
+    const int32_t expected[] = {1, 1, 1, 0, 1, 0, 1, 5, 1};
+    for (size_t i = 0; i < 9; ++i) {
         EXPECT_EQ(AppOptions::Table()[i].entry, names[i]);
         const auto* value = store.Find("Optionen", names[i]);
         ASSERT_NE(value, nullptr) << names[i];
@@ -85,6 +87,7 @@ TEST(AppOptions, EachOptionCommandFindsItsOption) {
         {CommandId::OptionSystemOrdner, Option::SystemOrdner},
         {CommandId::OptionOneSecond, Option::OneSecond},
         {CommandId::OptionBeep, Option::Beep},
+        {CommandId::OptionPapierkorb, Option::Papierkorb},
     };
     for (auto [command, option] : commands) {
         const OptionInfo* info = AppOptions::ForCommand(command);

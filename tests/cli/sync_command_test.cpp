@@ -195,5 +195,56 @@ TEST(SyncCommand, MissingTargetRootIsMadeAndFilled) {
     EXPECT_EQ(ReadFile(fresh + "/sub/deeper/only-here.bin"), std::string(5000, 's'));
 }
 
+// A user's file named like our temporary files is an ordinary file; a replaced
+// file goes to the trash first, and both land in the log (--no-trash and
+// --no-log leave them out).
+TEST(SyncCommand, ReplacedFilesGoToTheTrashAndTheLogAndLookalikesAreOrdinaryFiles) {
+    TempDir dir;
+    const std::string s = dir / "S", t = dir / "T";
+    WriteFile(s + "/notes", "new", kNew);
+    WriteFile(t + "/notes", "old", kOld);
+    WriteFile(t + "/.notes.kirvo-tmp", "mine", kOld);
+    EXPECT_NE(Sync({"--dry-run", s, t}).out.find(t + "/.notes.kirvo-tmp -> " + s + "/.notes.kirvo-tmp"),
+              std::string::npos);
+
+    const SyncRun r = SyncBinary({"--yes", s, t});
+    EXPECT_EQ(r.status, kExitEqual) << r.out;
+    EXPECT_NE(r.out.find("Von Quelle nach Ziel: 1 kopiert; 1 ersetzte Datei im Papierkorb."), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFile(t + "/.notes.kirvo-tmp"), "mine");
+    EXPECT_EQ(ReadFile(s + "/.notes.kirvo-tmp"), "mine");
+    EXPECT_EQ(ReadFile(t + "/notes"), "new");
+    const std::string trash = std::string(std::getenv("XDG_DATA_HOME")) + "/Trash";
+    EXPECT_EQ(ReadFile(trash + "/files/notes"), "old");
+    EXPECT_NE(ReadFile(trash + "/info/notes.trashinfo").find("Path=" + t + "/notes\n"), std::string::npos);
+    const std::string logPath = std::string(std::getenv("XDG_STATE_HOME")) + "/kirvo/protokoll.log";
+    const std::string log = ReadFile(logPath);
+    EXPECT_NE(log.find("\tPapierkorb\t" + t + "/notes\t" + trash + "/files/notes\t3\t\tok\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\tersetzt\t" + s + "/notes\t" + t + "/notes\t3\t3\tok\n"), std::string::npos) << log;
+
+    WriteFile(s + "/notes", "newer", kNew + 10);
+    EXPECT_EQ(SyncBinary({"--yes", "--no-trash", "--no-log", s, t}).status, kExitEqual);
+    EXPECT_EQ(ReadFile(t + "/notes"), "newer");
+    EXPECT_FALSE(std::filesystem::exists(trash + "/files/notes.2"));
+    EXPECT_EQ(ReadFile(logPath), log);
+}
+
+// A low open-file limit (ulimit -n 256, hard as well) and a run that starts
+// with many handles already open still copy every file.
+TEST(SyncCommand, LowOpenFileLimitStillCopiesEverything) {
+    for (const char* held : {"", "for fd in $(seq 10 120); do eval \"exec $fd</dev/null\"; done; "}) {
+        TempDir dir;
+        for (int i = 0; i < 1000; ++i) WriteFile(dir / ("S/" + std::to_string(i % 7) + "/f" + std::to_string(i)), "x", kNew);
+        const std::string command = "bash -c 'ulimit -n 256; " + std::string(held) + "exec " + KIRVO_CLI_PATH +
+                                    " sync --yes \"$0\" \"$1\"' '" + dir / "S" + "' '" + dir / "T" + "' 2>&1";
+        SyncRun r;
+        FILE* pipe = popen(command.c_str(), "r");
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) r.out.append(buffer, n);
+        const int status = pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitEqual) << held << r.out.substr(0, 2000);
+        EXPECT_NE(r.out.find("1000 kopiert."), std::string::npos) << held << r.out.substr(0, 2000);
+    }
+}
+
 }  // namespace
 }  // namespace kirvo

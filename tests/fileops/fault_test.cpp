@@ -24,6 +24,7 @@
 #include "fileops/local_file_operation_service.h"
 #include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
+#include "support/mounted_file_system.h"
 #include "support/temp_tree.h"
 
 namespace kirvo {
@@ -71,24 +72,7 @@ std::string InChild(const std::function<std::string()>& body, const std::functio
     return result;
 }
 
-// A small file system of our own where the system lets us mount one (root);
-// unmounted when the object dies.
-class SmallFileSystem {
-public:
-    SmallFileSystem(const std::string& path, const char* options) : path_(path) {
-        test::MakeDirs(path);
-        mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, options) == 0;
-    }
-    ~SmallFileSystem() {
-        if (mounted_) umount2(path_.c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-    bool makeReadOnly() { return mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
-
-private:
-    std::string path_;
-    bool mounted_ = false;
-};
+using SmallFileSystem = test::MountedFileSystem;
 
 class FaultTest : public ::testing::Test {
 public:
@@ -152,15 +136,20 @@ TEST_F(FaultTest, ReadOnlyFileSystemRefusesCopyAndDelete) {
     WriteFile(Tgt("f"), "old", kOld);
     ASSERT_TRUE(small.makeReadOnly());
     ScriptedUi ui;
-    ui.errorAnswers = {ErrorAnswer::Skip, ErrorAnswer::Skip, ErrorAnswer::Skip};
+    ui.errorAnswers = {ErrorAnswer::Skip, ErrorAnswer::Skip, ErrorAnswer::Skip, ErrorAnswer::Skip};
     LocalFileOperationService service(ui);
     const OperationResult copied = service.copy(std::vector<CopyPair>{Pair("f"), Pair("sub/g")}, kNoQuestions);
     const OperationResult removed =
-        service.remove(std::vector<RootedPath>{RootedPath::Join(Tgt(""), "f")}, DeleteFlags{false});
-    ASSERT_EQ(ui.errors.size(), 3u);
+        service.remove(std::vector<ListedPath>{RootedPath::Join(Tgt(""), "f")}, DeleteFlags{false});
+    // Into the trash: the same error, not a question whether to delete for good.
+    const OperationResult trashed =
+        service.remove(std::vector<ListedPath>{RootedPath::Join(Tgt(""), "f")}, DeleteFlags{false, true});
+    ASSERT_EQ(ui.errors.size(), 4u);
+    EXPECT_TRUE(ui.withoutTrashQuestions.empty());
     for (const auto& e : ui.errors) EXPECT_NE(e.reason.find(strerror(EROFS)), std::string::npos) << e.reason;
     EXPECT_EQ(copied.count(FileOutcome::Failed), 2);
     EXPECT_EQ(removed.count(FileOutcome::Failed), 1);
+    EXPECT_EQ(trashed.count(FileOutcome::Failed), 1);
     EXPECT_EQ(ReadFile(Tgt("f")), "old");
 }
 
@@ -191,7 +180,7 @@ TEST_F(FaultTest, PermissionDeniedOnSourceFileSourceFolderAndDestination) {
             std::vector<CopyPair>{Pair("locked-file"), Pair("locked-folder/f"), Pair("readonly/f"), Pair("free")},
             kNoQuestions);
         const OperationResult d =
-            service.remove(std::vector<RootedPath>{RootedPath::Join(Tgt(""), "readonly/f")}, DeleteFlags{false});
+            service.remove(std::vector<ListedPath>{RootedPath::Join(Tgt(""), "readonly/f")}, DeleteFlags{false});
         std::string text = Describe(r) + Describe(d);
         for (const auto& e : ui.errors) text += e.path + "\n";
         return text;

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
 #include "platform/file_transfer.h"
+#include "platform/temporary_name.h"
 #include "support/temp_tree.h"
 
 namespace kirvo {
@@ -96,19 +98,54 @@ TEST_F(FileCopyTest, OddNamesAreCopiedAsThemselves) {
     EXPECT_FALSE(std::filesystem::exists(Tgt("b")));
 }
 
-TEST_F(FileCopyTest, StaleTemporaryFileIsReplacedAndNeverLeftBehind) {
+// Only our own temporary files are ever removed: a stale one of a killed run
+// goes, one a running copy holds stays, and a user's file named like ours is
+// the user's.
+TEST_F(FileCopyTest, StaleTemporaryFilesOfOursGoAndAUsersLookalikeStays) {
     WriteFile(Src("f.txt"), "good", kNew);
-    WriteFile(Tgt(".f.txt.kirvo-tmp"), "half a file from a killed run", kOld);
-    EXPECT_TRUE(Copy({Pair("f.txt", "f.txt")}).allDone());
-    EXPECT_EQ(ReadFile(Tgt("f.txt")), "good");
-    EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
+    WriteFile(Src("g.txt"), "also", kNew);
+    WriteFile(Tgt(".f.txt.kirvo-tmp"), "mine", kOld);
+    const auto startCopy = [&](FileTransfer& transfer, FolderHandle& q, FolderHandle& z) {
+        NodeInfo info;
+        uint64_t copied = 0;
+        bool finished = false;
+        return FolderHandle::OpenRoot(Src(""), q) == 0 && FolderHandle::OpenRoot(Tgt(""), z) == 0 &&
+               transfer.openSource(q, "f.txt", info) == 0 && transfer.createTemporary(z, "f.txt") == 0 &&
+               transfer.copySome(1, copied, finished) == 0;
+    };
+    // A run killed in the middle of a copy: its temporary file stays behind.
+    if (const pid_t child = fork(); child == 0) {
+        FileTransfer transfer;
+        FolderHandle q, z;
+        _exit(startCopy(transfer, q, z) ? 0 : 1);
+    } else {
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_EQ(status, 0);
+    }
+    // A copy still running (here, in this process) holds its own.
+    FileTransfer running;
+    FolderHandle q, z;
+    ASSERT_TRUE(startCopy(running, q, z));
+    ASSERT_EQ(TempFilesBelow(Tgt("")).size(), 3u);
 
-    // Names near the system's limit get a shortened, still recognisable and stable name.
+    EXPECT_TRUE(Copy({Pair("g.txt", "g.txt")}).allDone());
+    EXPECT_EQ(ReadFile(Tgt(".f.txt.kirvo-tmp")), "mine");
+    EXPECT_EQ(TempFilesBelow(Tgt("")).size(), 2u);  // the user's file and the running copy's
+    running.abandon();
+    EXPECT_EQ(TempFilesBelow(Tgt("")), std::vector<std::string>{Tgt(".f.txt.kirvo-tmp")});
+
+    // The name's form: random part and check digits, within the system's limit.
     const std::string longName(250, 'n');
-    const std::string temp = FileTransfer::TemporaryName(longName);
+    const std::string temp = TemporaryName::For(longName, 1);
     EXPECT_LE(temp.size(), 255u);
-    EXPECT_EQ(temp, FileTransfer::TemporaryName(longName));
-    EXPECT_NE(temp, FileTransfer::TemporaryName(std::string(249, 'n') + "m"));
+    EXPECT_TRUE(TemporaryName::HasOurForm(temp));
+    EXPECT_NE(temp, TemporaryName::For(longName, 2));
+    EXPECT_TRUE(TemporaryName::HasOurForm(TemporaryName::For("f.txt", 42)));
+    std::string forged = TemporaryName::For("f.txt", 42);
+    forged[forged.size() - std::string(".kirvo-tmp").size() - 1] ^= 1;  // a wrong check digit
+    EXPECT_FALSE(TemporaryName::HasOurForm(forged));
+    EXPECT_FALSE(TemporaryName::HasOurForm(".f.txt.kirvo-tmp"));
     WriteFile(Src(longName), "long", kNew);
     EXPECT_TRUE(Copy({Pair(longName, longName)}).allDone());
     EXPECT_EQ(ReadFile(Tgt(longName)), "long");
@@ -152,6 +189,49 @@ TEST_F(FileCopyTest, NewerDestinationIsNeverReplacedWithoutAsking) {
     ui.overwriteAnswers = {ConfirmAnswer::Yes};
     EXPECT_TRUE(Copy({Pair("f", "f")}, kNoQuestions).allDone());
     EXPECT_EQ(ReadFile(Tgt("f")), "older source");
+}
+
+// The destination is checked against what the comparison listed: a file changed
+// since, or one that appeared, is asked about by name, side and change, and the
+// answer stands in for the overwrite question; an unchanged one is not asked about.
+TEST_F(FileCopyTest, DestinationChangedSinceTheComparisonIsAskedAbout) {
+    struct Case {
+        const char* name;
+        ListedFile listed;
+        ConfirmAnswer answer;
+        bool asked;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"unchanged", ListedFile::Present(3, kOld, 0), ConfirmAnswer::Cancel, false, "new"},
+        {"changed, kept", ListedFile::Present(2, kOld, 0), ConfirmAnswer::No, true, "old"},
+        {"changed, replaced", ListedFile::Present(3, kOld, 5), ConfirmAnswer::Yes, true, "new"},
+        {"appeared, kept", ListedFile::Absent(), ConfirmAnswer::No, true, "old"},
+        {"nothing listed", ListedFile{}, ConfirmAnswer::Cancel, false, "new"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(Src(c.name), "new", kNew);
+        WriteFile(Tgt(c.name), "old", kOld);
+        ScriptedUi asked;
+        asked.changedAnswers = {c.answer};
+        asked.overwriteAnswers = {ConfirmAnswer::Yes};
+        CopyPair pair = Pair(c.name, c.name);
+        pair.to.side = TreeSide::Target;
+        pair.listedTo = c.listed;
+        const OperationResult r = LocalFileOperationService(asked).copy(std::vector<CopyPair>{pair}, CopyFlags{true, false});
+        EXPECT_EQ(ReadFile(Tgt(c.name)), c.after);
+        ASSERT_EQ(asked.changedQuestions.size(), c.asked ? 1u : 0u);
+        EXPECT_EQ(asked.overwriteQuestions.size(), c.asked ? 0u : 1u);
+        if (!c.asked) continue;
+        const ChangedFile& q = asked.changedQuestions[0];
+        EXPECT_EQ(q.path, Tgt(c.name));
+        EXPECT_EQ(q.side, TreeSide::Target);
+        EXPECT_EQ(q.listedPresent, c.listed.state == ListedFile::State::Present);
+        EXPECT_EQ(q.listed.size, c.listed.size);
+        EXPECT_EQ(q.now.size, 3u);
+        EXPECT_EQ(q.now.modifiedSeconds, kOld);
+    }
 }
 
 TEST_F(FileCopyTest, FolderCreationQuestionAnswers) {

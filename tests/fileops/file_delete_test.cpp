@@ -21,7 +21,7 @@ using test::WriteFile;
 
 constexpr int64_t kTime = 1'300'000'000;
 
-RootedPath In(const TempDir& dir, std::string_view relative) { return RootedPath::Join(dir.path(), relative); }
+ListedPath In(const TempDir& dir, std::string_view relative) { return RootedPath::Join(dir.path(), relative); }
 
 bool Present(const std::string& path) {
     struct stat st;
@@ -37,7 +37,7 @@ std::vector<FileOutcome> Outcomes(const OperationResult& r) {
 TEST(FileDelete, DeletesFilesAsThemselvesWithoutAskingWhenNotWanted) {
     TempDir dir;
     const std::vector<std::string> names = {"a|b", "a\nb", std::string("\xff\xfe.bin"), "sub/x"};
-    std::vector<RootedPath> paths;
+    std::vector<ListedPath> paths;
     for (const std::string& n : names) {
         WriteFile(dir / n, n, kTime);
         paths.push_back(In(dir, n));
@@ -48,7 +48,7 @@ TEST(FileDelete, DeletesFilesAsThemselvesWithoutAskingWhenNotWanted) {
     const OperationResult r = LocalFileOperationService(ui).remove(paths, DeleteFlags{false});
     EXPECT_TRUE(r.allDone());
     EXPECT_TRUE(ui.deleteQuestions.empty());
-    for (const RootedPath& p : paths) EXPECT_FALSE(Present(p.path)) << p.path;
+    for (const ListedPath& p : paths) EXPECT_FALSE(Present(p.path.path)) << p.path.path;
     EXPECT_TRUE(Present(dir / "a"));
     EXPECT_TRUE(Present(dir / "b"));
     EXPECT_TRUE(Present(dir / "sub"));  // folders stay, even when emptied
@@ -58,12 +58,15 @@ TEST(FileDelete, OneQuestionNamingTheCountBeforeAnythingIsDeleted) {
     TempDir dir;
     WriteFile(dir / "1", "1", kTime);
     WriteFile(dir / "2", "2", kTime);
-    const std::vector<RootedPath> paths = {In(dir, "1"), In(dir, "2")};
+    const std::vector<ListedPath> paths = {In(dir, "1"), In(dir, "2")};
 
     ScriptedUi declining;
     declining.deleteAnswers = {false};
     OperationResult r = LocalFileOperationService(declining).remove(paths, DeleteFlags{true});
-    EXPECT_EQ(declining.deleteQuestions, std::vector<int32_t>{2});
+    ASSERT_EQ(declining.deleteQuestions.size(), 1u);
+    EXPECT_EQ(declining.deleteQuestions[0].count, 2);
+    EXPECT_EQ(declining.deleteQuestions[0].firstNames, (std::vector<std::string>{"1", "2"}));
+    EXPECT_FALSE(declining.deleteQuestions[0].toTrash);
     EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Cancelled, FileOutcome::Cancelled}));
     EXPECT_TRUE(Present(dir / "1"));
     EXPECT_TRUE(Present(dir / "2"));
@@ -71,7 +74,7 @@ TEST(FileDelete, OneQuestionNamingTheCountBeforeAnythingIsDeleted) {
     ScriptedUi agreeing;
     agreeing.deleteAnswers = {true};
     r = LocalFileOperationService(agreeing).remove(paths, DeleteFlags{true});
-    EXPECT_EQ(agreeing.deleteQuestions, std::vector<int32_t>{2});
+    EXPECT_EQ(agreeing.deleteQuestions.size(), 1u);
     EXPECT_TRUE(r.allDone());
     EXPECT_FALSE(Present(dir / "1"));
 }
@@ -83,7 +86,7 @@ TEST(FileDelete, RemovesLinksThemselvesAndRefusesFolders) {
     ASSERT_EQ(symlink((dir / "real").c_str(), (dir / "folderlink").c_str()), 0);
     ScriptedUi ui;
     ui.errorAnswers = {ErrorAnswer::Skip, ErrorAnswer::Skip};
-    const std::vector<RootedPath> paths = {In(dir, "link"), In(dir, "real"), In(dir, "missing"), In(dir, "folderlink")};
+    const std::vector<ListedPath> paths = {In(dir, "link"), In(dir, "real"), In(dir, "missing"), In(dir, "folderlink")};
 
     const OperationResult r = LocalFileOperationService(ui).remove(paths, DeleteFlags{false});
 
@@ -109,7 +112,7 @@ TEST(FileDelete, PermissionDeniedIsReportedAndRetryable) {
     ui.errorAnswers = {ErrorAnswer::Retry};
     ui.onError = [&](const ScriptedUi::Error&) { chmod((dir / "locked").c_str(), 0755); };
     const OperationResult r =
-        LocalFileOperationService(ui).remove(std::vector<RootedPath>{In(dir, "locked/f"), In(dir, "other")}, DeleteFlags{false});
+        LocalFileOperationService(ui).remove(std::vector<ListedPath>{In(dir, "locked/f"), In(dir, "other")}, DeleteFlags{false});
     ASSERT_EQ(ui.errors.size(), 1u);
     EXPECT_NE(ui.errors[0].reason.find(strerror(EACCES)), std::string::npos);
     EXPECT_TRUE(r.allDone());
@@ -122,7 +125,7 @@ TEST(FileDelete, CancelInProgressLeavesTheRest) {
     ScriptedUi ui;
     ui.cancelAtProgressCall = 1;
     const OperationResult r =
-        LocalFileOperationService(ui).remove(std::vector<RootedPath>{In(dir, "1"), In(dir, "2")}, DeleteFlags{false});
+        LocalFileOperationService(ui).remove(std::vector<ListedPath>{In(dir, "1"), In(dir, "2")}, DeleteFlags{false});
     EXPECT_EQ(Outcomes(r), (std::vector<FileOutcome>{FileOutcome::Done, FileOutcome::Cancelled}));
     EXPECT_TRUE(r.cancelled);
     EXPECT_TRUE(Present(dir / "2"));

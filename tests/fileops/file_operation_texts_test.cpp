@@ -22,8 +22,14 @@ TEST(FileOperationTexts, OverwriteQuestionShowsBothFilesSizesAndLocalDates) {
 }
 
 TEST(FileOperationTexts, CountsAndProgress) {
-    EXPECT_EQ(FileOperationTexts::DeleteQuestion(1), "Soll die Datei endgültig gelöscht werden?");
-    EXPECT_EQ(FileOperationTexts::DeleteQuestion(12), "Sollen die 12 Dateien endgültig gelöscht werden?");
+    // The delete question names side, files and what happens to them.
+    EXPECT_EQ(FileOperationTexts::DeleteQuestion({1, TreeSide::Target, {"brief.odt"}, true}),
+              "Soll „brief.odt“ im Ziel in den Papierkorb verschoben werden?");
+    EXPECT_EQ(FileOperationTexts::DeleteQuestion({1, TreeSide::Source, {"a/b.txt"}, false}),
+              "Soll „a/b.txt“ in der Quelle endgültig gelöscht werden?");
+    EXPECT_EQ(FileOperationTexts::DeleteQuestion({12, TreeSide::Source, {"1", "2", "3", "4", "5"}, true}),
+              "Sollen die 12 Dateien in der Quelle in den Papierkorb verschoben werden?\n\n„1“\n„2“\n„3“\n„4“\n„5“\n"
+              "und 7 weitere");
     EXPECT_EQ(FileOperationTexts::ProgressLine({"", 2, 10, 1000, 2500000}),
               "Datei 3 von 10 – 1.000 von 2.500.000 Bytes");
     EXPECT_EQ(FileOperationTexts::ProgressLine({"", 10, 10, 0, 0}), "Datei 10 von 10");

@@ -14,6 +14,7 @@
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
 #include "fileops/tree_tools.h"
+#include "support/mounted_file_system.h"
 #include "support/temp_tree.h"
 
 namespace kirvo {
@@ -100,7 +101,7 @@ TEST(HostileTree, FolderSwappedForLinkIsNeverFollowed) {
         LocalFileOperationService service(ui);
         const OperationResult r =
             c.op == Op::Delete
-                ? service.remove(std::vector<RootedPath>{RootedPath::Join(z, rel)}, DeleteFlags{false})
+                ? service.remove(std::vector<ListedPath>{RootedPath::Join(z, rel)}, DeleteFlags{false})
                 : service.copy(std::vector<CopyPair>{{RootedPath::Join(q, rel), RootedPath::Join(z, rel)}},
                                kNoQuestions);
 
@@ -205,7 +206,7 @@ TEST(HostileTree, PathsLongerThanTheLimitAreCopiedAndDeleted) {
     EXPECT_EQ(ReadDeep(z, rel), "deep content");
     EXPECT_EQ(ReadDeep(z, "new/" + rel), "deep content");
 
-    const OperationResult removed = service.remove(std::vector<RootedPath>{RootedPath::Join(z, rel)}, DeleteFlags{false});
+    const OperationResult removed = service.remove(std::vector<ListedPath>{RootedPath::Join(z, rel)}, DeleteFlags{false});
     EXPECT_TRUE(removed.allDone());
     EXPECT_EQ(ReadDeep(z, rel), "<missing>");
     EXPECT_EQ(ReadDeep(z, deep + "other.txt"), "kept");
@@ -219,18 +220,28 @@ TEST(HostileTree, NestedRootsAreRefusedAndTheSameRootIsInLine) {
     const std::string q = dir / "q";
     WriteFile(q + "/a.txt", "a", kNew);
     WriteFile(q + "/backup/old.txt", "o", kOld);
+    // The inner folder reached through a link, and shown once more by a bind mount.
+    symlink((q + "/backup").c_str(), (dir / "link").c_str());
+    const test::MountedFileSystem bind = test::MountedFileSystem::Bind(q + "/backup", dir / "bind");
     const std::vector<std::string> before = Snapshot(dir.path());
     struct Case {
         std::string source, target;
         int status;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {q, q + "/backup", kExitUsage},
         {q + "/backup", q, kExitUsage},
         {q + "/backup/", q + "/./", kExitUsage},
+        {q, dir / "link", kExitUsage},
+        {q, q + "/backup/neu", kExitUsage},  // made there by the copy
         {q, q, kExitEqual},
         {q, q + "/", kExitEqual},
     };
+    if (bind.mounted()) {
+        cases.push_back({q, dir / "bind", kExitUsage});
+        cases.push_back({dir / "bind", q, kExitUsage});
+        cases.push_back({dir / "bind", q + "/backup", kExitEqual});  // one folder, two ways
+    }
     // Comparing them is fine: each tree is read once.
     EXPECT_EQ(Unequal(q, q + "/backup"), (std::vector<std::string>{"+1 a.txt", "-1 old.txt", "+1 backup/old.txt"}));
     for (const Case& c : cases) {

@@ -45,7 +45,7 @@ TEST(HugeTreeSlow, HundredThousandFilesInOneFolder) {
     EXPECT_EQ(r.status, kExitEqual) << r.err;
     EXPECT_EQ(ReadDeep(z, "viele/datei-99999"), "datei-99999");
 
-    std::vector<RootedPath> all;
+    std::vector<ListedPath> all;
     for (int i = 0; i < kFiles; ++i) all.push_back(RootedPath::Join(z, "viele/datei-" + std::to_string(i)));
     test::ScriptedUi ui;
     EXPECT_TRUE(LocalFileOperationService(ui).remove(all, DeleteFlags{false}).allDone());
@@ -71,7 +71,7 @@ TEST(HugeTreeSlow, FiveThousandLevels) {
 
     test::ScriptedUi ui;
     EXPECT_TRUE(LocalFileOperationService(ui)
-                    .remove(std::vector<RootedPath>{RootedPath::Join(z, deep + "unten.txt")}, DeleteFlags{false})
+                    .remove(std::vector<ListedPath>{RootedPath::Join(z, deep + "unten.txt")}, DeleteFlags{false})
                     .allDone());
     EXPECT_EQ(ReadDeep(z, deep + "unten.txt"), "<missing>");
     EXPECT_EQ(Unequal(q, z), std::vector<std::string>{"+1 " + deep + "unten.txt"});

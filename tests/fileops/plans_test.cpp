@@ -12,11 +12,11 @@ namespace {
 const std::string kSrc = "/q/";
 const std::string kTgt = "/z/";
 
-RootedPath S(std::string_view relative) { return RootedPath::Join(kSrc, relative); }
-RootedPath T(std::string_view relative) { return RootedPath::Join(kTgt, relative); }
+RootedPath S(std::string_view relative) { return RootedPath::Join(kSrc, relative, TreeSide::Source); }
+RootedPath T(std::string_view relative) { return RootedPath::Join(kTgt, relative, TreeSide::Target); }
 
 PlanRow Row(bool takesPart, int32_t direction, std::string source, std::string target) {
-    return PlanRow{takesPart, direction, std::move(source), std::move(target)};
+    return PlanRow{takesPart, direction, std::move(source), std::move(target), {}, {}};
 }
 
 TEST(SyncPlan, SplitsMarkedRowsByDirectionInListOrder) {
@@ -55,17 +55,17 @@ TEST(SyncPlan, SkipsRowsThatDoNotTakePartOrHaveNoArrow) {
     EXPECT_TRUE(BuildCopyPlan(rows, kSrc, kTgt).empty());
 }
 
-TEST(CopyPlan, LeftoverTemporaryFilesAreNeverCopied) {
+// A user's file named like a temporary file is an ordinary file: the scan
+// leaves out only the temporary files that are really ours.
+TEST(CopyPlan, FilesNamedLikeTemporaryFilesAreCopiedAsAnyOther) {
     const std::vector<PlanRow> rows = {
         Row(true, +1, "sub/.big.bin.kirvo-tmp", ""),
         Row(true, -1, "", ".x.kirvo-tmp"),
-        Row(true, +1, "kirvo-tmp", ""),        // only the exact form is ours
-        Row(true, +1, "not.kirvo-tmp", ""),
     };
     const SyncPlan plan = BuildSyncPlan(rows, kSrc, kTgt);
-    EXPECT_EQ(plan.sourceToTarget.pairs, (std::vector<CopyPair>{{S("kirvo-tmp"), T("kirvo-tmp")},
-                                                                {S("not.kirvo-tmp"), T("not.kirvo-tmp")}}));
-    EXPECT_TRUE(plan.targetToSource.empty());
+    EXPECT_EQ(plan.sourceToTarget.pairs,
+              (std::vector<CopyPair>{{S("sub/.big.bin.kirvo-tmp"), T("sub/.big.bin.kirvo-tmp"), {}}}));
+    EXPECT_EQ(plan.targetToSource.pairs, (std::vector<CopyPair>{{T(".x.kirvo-tmp"), S(".x.kirvo-tmp"), {}}}));
 }
 
 TEST(CopyPlan, MixesBothDirectionsInListOrder) {
@@ -110,8 +110,8 @@ TEST(DeletePlan, SourcePassThenTargetPassIgnoringDirections) {
         Row(true, +1, "a|b", "A|B"),
     };
     const DeletePlan plan = BuildDeletePlan(rows, kSrc, kTgt);
-    EXPECT_EQ(plan.sourceFiles, (std::vector<RootedPath>{S("eq.txt"), S("src-only.txt"), S("a|b")}));
-    EXPECT_EQ(plan.targetFiles, (std::vector<RootedPath>{T("eq.txt"), T("tgt-only.txt"), T("A|B")}));
+    EXPECT_EQ(plan.sourceFiles, (std::vector<ListedPath>{S("eq.txt"), S("src-only.txt"), S("a|b")}));
+    EXPECT_EQ(plan.targetFiles, (std::vector<ListedPath>{T("eq.txt"), T("tgt-only.txt"), T("A|B")}));
     EXPECT_EQ(plan.sourceCount(), 3);
     EXPECT_EQ(plan.targetCount(), 3);
 }
@@ -120,7 +120,7 @@ TEST(DeletePlan, TargetOnlyRowsLeaveTheSourcePassEmpty) {
     const std::vector<PlanRow> rows = {Row(true, -1, "", "t1"), Row(true, -1, "", "d/t2")};
     const DeletePlan plan = BuildDeletePlan(rows, kSrc, kTgt);
     EXPECT_TRUE(plan.sourceFiles.empty());
-    EXPECT_EQ(plan.targetFiles, (std::vector<RootedPath>{T("t1"), T("d/t2")}));
+    EXPECT_EQ(plan.targetFiles, (std::vector<ListedPath>{T("t1"), T("d/t2")}));
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ public:
     std::deque<ConfirmAnswer> folderAnswers;
     std::deque<ConfirmAnswer> overwriteAnswers;
     std::deque<bool> deleteAnswers;
+    std::deque<ConfirmAnswer> changedAnswers;
+    std::deque<ConfirmAnswer> withoutTrashAnswers;
     std::deque<ErrorAnswer> errorAnswers;
     std::function<void(const Error&)> onError;  // runs before the answer is given
     std::function<void(const ProgressInfo&)> onProgress;  // runs before the answer is given
@@ -33,8 +35,11 @@ public:
 
     std::vector<std::string> folderQuestions;
     std::vector<Overwrite> overwriteQuestions;
-    std::vector<int32_t> deleteQuestions;
+    std::vector<DeleteRequest> deleteQuestions;
+    std::vector<ChangedFile> changedQuestions;
+    std::vector<std::string> withoutTrashQuestions;  // path: reason
     std::vector<Error> errors;
+    std::vector<std::string> notices;
     std::vector<ProgressInfo> progressCalls;
 
     ConfirmAnswer confirmFolderCreation(const std::string& folder) override {
@@ -46,10 +51,20 @@ public:
         overwriteQuestions.push_back({source, destination, destinationNewer});
         return Next(overwriteAnswers, ConfirmAnswer::Cancel);
     }
-    bool confirmDelete(int32_t count) override {
-        deleteQuestions.push_back(count);
+    bool confirmDelete(const DeleteRequest& request) override {
+        deleteQuestions.push_back(request);
         return Next(deleteAnswers, false);
     }
+    ConfirmAnswer confirmChanged(const ChangedFile& file) override {
+        changedQuestions.push_back(file);
+        return Next(changedAnswers, ConfirmAnswer::Cancel);
+    }
+    ConfirmAnswer confirmWithoutTrash(const std::string& path, TreeSide, FileAction,
+                                      const std::string& reason) override {
+        withoutTrashQuestions.push_back(path + ": " + reason);
+        return Next(withoutTrashAnswers, ConfirmAnswer::Cancel);
+    }
+    void notify(const std::string& text) override { notices.push_back(text); }
     ErrorAnswer reportError(const std::string& path, const std::string& reason) override {
         errors.push_back({path, reason});
         if (onError) onError(errors.back());

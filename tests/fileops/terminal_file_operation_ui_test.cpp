@@ -15,17 +15,19 @@ TEST(TerminalFileOperationUi, ReadsAnswersAndTakesTheSafeChoiceOtherwise) {
     EXPECT_EQ(ui.confirmFolderCreation("/z/neu"), ConfirmAnswer::YesToAll);
     EXPECT_EQ(ui.confirmOverwrite({"/q/f", 1, 0, 0}, {"/z/f", 2, 0, 0}, true), ConfirmAnswer::Cancel);
     EXPECT_EQ(ui.confirmOverwrite({"/q/f", 1, 0, 0}, {"/z/f", 2, 0, 0}, false), ConfirmAnswer::No);  // empty line
-    EXPECT_FALSE(ui.confirmDelete(3));  // unknown answer
-    EXPECT_TRUE(ui.confirmDelete(3));
+    const DeleteRequest three{3, TreeSide::Target, {"a", "b", "c"}, false};
+    EXPECT_FALSE(ui.confirmDelete(three));  // unknown answer
+    EXPECT_TRUE(ui.confirmDelete(three));
     EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::Retry);
     EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::SkipAll);
     EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::Skip);
     EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::Cancel);
     // End of input: the safe choices.
     EXPECT_EQ(ui.confirmOverwrite({"/q/f", 1, 0, 0}, {"/z/f", 2, 0, 0}, true), ConfirmAnswer::No);
-    EXPECT_FALSE(ui.confirmDelete(1));
+    EXPECT_FALSE(ui.confirmDelete({1, TreeSide::Source, {"a"}, true}));
     EXPECT_EQ(ui.reportError("/z/f", "kaputt"), ErrorAnswer::Skip);
-    EXPECT_NE(out.str().find("Sollen die 3 Dateien endgültig gelöscht werden? [j/N]"), std::string::npos);
+    EXPECT_NE(out.str().find("Sollen die 3 Dateien im Ziel endgültig gelöscht werden?\n\n„a“\n„b“\n„c“ [j/N]"),
+              std::string::npos);
     EXPECT_NE(out.str().find("„/z/f“\n\nkaputt."), std::string::npos);
     EXPECT_TRUE(ui.progress({"/q/f", 0, 1, 0, 1}));
     EXPECT_TRUE(progress.str().empty());

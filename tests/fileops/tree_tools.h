@@ -19,6 +19,8 @@ namespace kirvo::test {
 
 // A scratch folder on a memory file system when there is one (for tests that
 // write much and test the program, not the disk), else in the temporary folder.
+// Meanwhile the home trash lies inside it, so replaced files never reach the
+// top-folder trash of the memory file system.
 class Scratch {
 public:
     Scratch() {
@@ -26,10 +28,13 @@ public:
                                                                    : std::filesystem::temp_directory_path().string()) +
                               "/kirvo-test-XXXXXX";
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+        if (const char* data = std::getenv("XDG_DATA_HOME")) dataHome_ = data;
+        if (!path_.empty()) setenv("XDG_DATA_HOME", (path_ + "/.daten").c_str(), 1);
     }
     ~Scratch() {
         std::error_code ec;
         if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+        setenv("XDG_DATA_HOME", dataHome_.c_str(), 1);
     }
     Scratch(const Scratch&) = delete;
     Scratch& operator=(const Scratch&) = delete;
@@ -37,6 +42,7 @@ public:
 
 private:
     std::string path_;
+    std::string dataHome_;
 };
 
 // Creates the folders of `relative` below root one name at a time (so the

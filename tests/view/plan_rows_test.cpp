@@ -35,6 +35,7 @@ struct Trees {
         matcher.Run(s, t, false, false, true);
         rows.Build(matcher, DisplayFilter(filter));
     }
+    int64_t Offset() const { return matcher.utcOffset(); }
     size_t RowOf(const std::string& sourceOrTargetPath) const {
         for (size_t i = 0; i < rows.size(); ++i) {
             if (rows.CellText(i, 3) == sourceOrTargetPath || rows.CellText(i, 8) == sourceOrTargetPath) return i;
@@ -50,9 +51,9 @@ std::vector<std::string> Lines(const std::vector<CopyPair>& pairs) {
     for (const CopyPair& pair : pairs) lines.push_back(pair.from.path + " -> " + pair.to.path);
     return lines;
 }
-std::vector<std::string> Lines(const std::vector<RootedPath>& paths) {
+std::vector<std::string> Lines(const std::vector<ListedPath>& paths) {
     std::vector<std::string> lines;
-    for (const RootedPath& path : paths) lines.push_back(path.path);
+    for (const ListedPath& path : paths) lines.push_back(path.path.path);
     return lines;
 }
 
@@ -74,8 +75,20 @@ TEST(PlanRowsTest, EveryRowReadsAsTheListShowsIt) {
     const Trees trees = MixedTrees();
     ASSERT_GT(trees.rows.size(), 6u);
     for (size_t i = 0; i < trees.rows.size(); ++i) {
-        const PlanRow row = PlanRows::Row(trees.rows, i, false);
+        const PlanRow row = PlanRows::Row(trees.rows, i, false, trees.Offset());
         EXPECT_FALSE(row.takesPart);
+        // Each side's file as listed, its time back in UTC; Absent where the row has none.
+        const FilePair* pair = trees.rows.Pair(i);
+        for (const auto& [entry, got] : {std::pair{pair ? pair->source : nullptr, row.source},
+                                          std::pair{pair ? pair->target : nullptr, row.target}}) {
+            if (entry == nullptr) {
+                EXPECT_EQ(got.state, pair ? ListedFile::State::Absent : ListedFile::State::Unknown) << i;
+                continue;
+            }
+            EXPECT_EQ(got.state, ListedFile::State::Present) << i;
+            EXPECT_EQ(got.size, entry->size()) << i;
+            EXPECT_TRUE(got.modifiedSeconds == kOld || got.modifiedSeconds == kNew) << i << " " << got.modifiedSeconds;
+        }
         EXPECT_EQ(row.sourcePath, trees.rows.IsFolderRow(i) ? "" : trees.rows.CellText(i, 3)) << i;
         EXPECT_EQ(row.targetPath, trees.rows.IsFolderRow(i) ? "" : trees.rows.CellText(i, 8)) << i;
         const std::string arrow = trees.rows.CellText(i, 4);
@@ -87,17 +100,17 @@ TEST(PlanRowsTest, MarkedTakesMarkedFileRowsAndFolderRowsInListOrder) {
     Trees trees = MixedTrees();
     // Folder rows (state image 3) take part but carry nothing; the equal row
     // (image 4) never takes part.
-    EXPECT_EQ(Outline(PlanRows::Marked(trees.rows)),
+    EXPECT_EQ(Outline(PlanRows::Marked(trees.rows, trees.Offset())),
               (std::vector<std::string>{"0  ", "-1 aelter_q.txt aelter_q.txt", "1 neuer_q.txt neuer_q.txt",
                                         "0  ", "-1  nur_z/datei.txt", "0  ", "1 sub/nur_q.txt "}));
 
     // An unmarked row (image 1) no longer takes part; marking it again brings it back.
     trees.rows.ToggleMark(trees.RowOf("neuer_q.txt"));
-    EXPECT_EQ(Outline(PlanRows::Marked(trees.rows)),
+    EXPECT_EQ(Outline(PlanRows::Marked(trees.rows, trees.Offset())),
               (std::vector<std::string>{"0  ", "-1 aelter_q.txt aelter_q.txt", "0  ", "-1  nur_z/datei.txt",
                                         "0  ", "1 sub/nur_q.txt "}));
     trees.rows.ToggleMark(trees.RowOf("neuer_q.txt"));
-    EXPECT_EQ(PlanRows::Marked(trees.rows).size(), 7u);
+    EXPECT_EQ(PlanRows::Marked(trees.rows, trees.Offset()).size(), 7u);
 }
 
 TEST(PlanRowsTest, SelectedFollowsListOrderNotSelectionOrder) {
@@ -107,16 +120,16 @@ TEST(PlanRowsTest, SelectedFollowsListOrderNotSelectionOrder) {
     const size_t targetOnly = trees.RowOf("nur_z/datei.txt");
     const std::vector<size_t> selected{targetOnly, equal, newer, equal, trees.rows.size() + 5, 0};
     // Row 0 is the root folder row; marks play no part.
-    EXPECT_EQ(Outline(PlanRows::Selected(trees.rows, selected)),
+    EXPECT_EQ(Outline(PlanRows::Selected(trees.rows, selected, trees.Offset())),
               (std::vector<std::string>{"0  ", "0 gleich.txt gleich.txt", "1 neuer_q.txt neuer_q.txt",
                                         "-1  nur_z/datei.txt"}));
-    EXPECT_TRUE(PlanRows::Selected(trees.rows, {}).empty());
+    EXPECT_TRUE(PlanRows::Selected(trees.rows, {}, trees.Offset()).empty());
 }
 
 TEST(PlanRowsTest, RowsHiddenByTheFilterAreNotThere) {
     const Trees trees({{"a.txt", kNew}, {"b.txt", kOld}}, {{"a.txt", kOld}, {"b.txt", kNew}},
                       DisplayFilterValue::SourceToTarget);
-    EXPECT_EQ(Outline(PlanRows::Marked(trees.rows)), (std::vector<std::string>{"0  ", "1 a.txt a.txt"}));
+    EXPECT_EQ(Outline(PlanRows::Marked(trees.rows, trees.Offset())), (std::vector<std::string>{"0  ", "1 a.txt a.txt"}));
 }
 
 TEST(PlanRowsTest, PlansGetFullPathsAndTheOtherSidesOwnName) {
@@ -128,7 +141,7 @@ TEST(PlanRowsTest, PlansGetFullPathsAndTheOtherSidesOwnName) {
     const std::string& z = trees.matcher.targetRoot();
     ASSERT_EQ(q.back(), '/');
 
-    const SyncPlan sync = BuildSyncPlan(PlanRows::Marked(trees.rows), q, z);
+    const SyncPlan sync = BuildSyncPlan(PlanRows::Marked(trees.rows, trees.Offset()), q, z);
     EXPECT_EQ(Lines(sync.sourceToTarget.pairs),
               (std::vector<std::string>{q + "Brief.TXT -> " + z + "brief.txt", q + "neu/teil.txt -> " + z + "neu/teil.txt"}));
     EXPECT_EQ(Lines(sync.targetToSource.pairs),
@@ -141,7 +154,7 @@ TEST(PlanRowsTest, PlansGetFullPathsAndTheOtherSidesOwnName) {
     // equal row is skipped by the copy and deleted on both sides.
     std::vector<size_t> all(trees.rows.size());
     for (size_t i = 0; i < all.size(); ++i) all[i] = i;
-    const std::vector<PlanRow> selected = PlanRows::Selected(trees.rows, all);
+    const std::vector<PlanRow> selected = PlanRows::Selected(trees.rows, all, trees.Offset());
     EXPECT_EQ(Lines(BuildCopyPlan(selected, q, z).pairs),
               (std::vector<std::string>{q + "Brief.TXT -> " + z + "brief.txt", z + "alt/rest.txt -> " + q + "alt/rest.txt",
                                         q + "neu/teil.txt -> " + z + "neu/teil.txt"}));
@@ -157,7 +170,7 @@ TEST(PlanRowsTest, NamesAreTakenAsTheirBytes) {
     // is not UTF-8; none of them splits a path or is rewritten.
     const std::string name = std::string("a|b\nc") + char(0xff) + ".txt";
     const Trees trees({{name, kNew}, {"a", kOld}, {"b", kOld}}, {{"a", kOld}, {"b", kOld}});
-    const std::vector<PlanRow> marked = PlanRows::Marked(trees.rows);
+    const std::vector<PlanRow> marked = PlanRows::Marked(trees.rows, trees.Offset());
     ASSERT_EQ(marked.size(), 2u);
     EXPECT_EQ(marked[1].sourcePath, name);
     EXPECT_EQ(marked[1].targetPath, "");

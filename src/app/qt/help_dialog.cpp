@@ -56,11 +56,14 @@ QString HelpDialog::HelpHtml() {
         "als gleich.</li>"
         "<li><b>Bestätigung vor löschen / überschreiben / Verzeichnis</b>: vor dem Löschen, dem "
         "Überschreiben von Dateien und dem Anlegen von Ordnern wird nachgefragt.</li>"
+        "<li><b>Papierkorb verwenden</b> (Vorgabe): gelöschte und beim Kopieren ersetzte Dateien "
+        "kommen in den Papierkorb, aus dem jeder Dateimanager sie zurückholt. Aus: endgültig.</li>"
         "<li><b>Bestätigung &gt; 5000 Dateien</b>: vor dem Anzeigen von mehr als 5000 "
         "Vergleichen wird nachgefragt.</li>"
         "<li><b>Beep</b>: Signaltöne ein oder aus.</li>"
         "</ul>"
-        "<p>Optionen, Filter, Pfade und Fenstergröße werden beim Beenden gespeichert.</p>");
+        "<p>Optionen, Filter, Pfade und Fenstergröße werden beim Beenden gespeichert. Was kopiert, ersetzt "
+        "und gelöscht wurde, steht im Protokoll (<i>Extras › Protokoll anzeigen</i>).</p>");
 }
 
 HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {

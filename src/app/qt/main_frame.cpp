@@ -18,8 +18,10 @@
 #include "app/qt/path_bar.h"
 #include "app/qt/help_dialog.h"
 #include "app/qt/lock_key_state.h"
+#include "app/qt/log_dialog.h"
 #include "app/qt/output_bar.h"
 #include "app/version_info.h"
+#include "fileops/operation_log.h"
 #include "fileops/qt/qt_file_operation_service.h"
 #include "view/qt/kirvo_view.h"
 
@@ -61,7 +63,8 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     setDockNestingEnabled(false);
     outputBar_->Publish();
 
-    fileOperations_ = std::make_unique<QtFileOperationService>(this);
+    log_ = std::make_unique<OperationLog>();
+    fileOperations_ = std::make_unique<QtFileOperationService>(this, QtFileOperationUi::kShowProgressAfter, log_.get());
     view_ = new CKirvoView(this, store_, this);
     view_->setFileOperationService(fileOperations_.get());
     setCentralWidget(view_);
@@ -217,6 +220,9 @@ void CMainFrame::OnCommand(CommandId id) {
     case CommandId::HelpFinder:
         ShowHelp();
         break;
+    case CommandId::ShowLog:
+        ShowLog();
+        break;
     case CommandId::AppExit:
         close();
         break;
@@ -241,6 +247,11 @@ void CMainFrame::ShowStatusNotice() {
 
 void CMainFrame::ShowHelp() {
     HelpDialog dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::ShowLog() {
+    LogDialog dialog(QString::fromLocal8Bit(log_->path().c_str()), this);
     dialog.exec();
 }
 

@@ -18,6 +18,7 @@ class CKirvoView;
 class CommandActions;
 class FileOperationService;
 class LockKeyState;
+class OperationLog;
 class OutputBar;
 class ProfileStore;
 
@@ -77,6 +78,8 @@ private:
     void UpdateIndicators();
     void UpdateFilterPane();
     void ShowHelp();
+    // Command 32814 "Protokoll anzeigen".
+    void ShowLog();
 
     ProfileStore& store_;
     CommandActions* actions_ = nullptr;
@@ -90,6 +93,8 @@ private:
     QTimer* noticeTimer_ = nullptr;
     QString messageBehindNotice_;
     std::unique_ptr<LockKeyState> lockKeys_;
+    // What the file operations did; outlives the service.
+    std::unique_ptr<OperationLog> log_;
     // The view's copying and deleting, with their dialogs; outlives the view.
     std::unique_ptr<FileOperationService> fileOperations_;
 };

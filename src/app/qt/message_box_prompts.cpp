@@ -27,6 +27,15 @@ bool MessageBoxPrompts::Ask(QMessageBox::Icon icon, const std::string& text) {
     return answer == QMessageBox::Ok;
 }
 
+void MessageBoxPrompts::ShowWarning(const std::string& text) {
+    QWidget* parent = parent_ ? parent_->window() : nullptr;
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok, parent);
+    QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    box.exec();
+    QApplication::restoreOverrideCursor();
+}
+
 void MessageBoxPrompts::Beep(BeepKind /*kind*/) { QApplication::beep(); }
 
 }  // namespace kirvo

@@ -16,6 +16,7 @@ public:
 
     bool AskOkCancel(const std::string& text) override;
     bool AskOkCancelNoIcon(const std::string& text) override;
+    void ShowWarning(const std::string& text) override;
     void Beep(BeepKind kind) override;
 
 private:

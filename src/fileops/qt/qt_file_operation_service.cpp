@@ -21,9 +21,9 @@ OperationResult QtFileOperationService::copy(std::span<const CopyPair> pairs, co
     return service_.copy(pairs, flags);
 }
 
-OperationResult QtFileOperationService::remove(std::span<const RootedPath> paths, const DeleteFlags& flags) {
+OperationResult QtFileOperationService::remove(std::span<const ListedPath> files, const DeleteFlags& flags) {
     RequestScope scope(ui_, QtFileOperationUi::Request::Delete);
-    return service_.remove(paths, flags);
+    return service_.remove(files, flags);
 }
 
 }  // namespace kirvo

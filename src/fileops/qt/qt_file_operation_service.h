@@ -8,12 +8,14 @@ namespace kirvo {
 // framed so the progress dialog closes when the request is over.
 class QtFileOperationService final : public FileOperationService {
 public:
+    // log, when given, must outlive the service.
     explicit QtFileOperationService(QWidget* dialogParent,
-                                    std::chrono::milliseconds showProgressAfter = QtFileOperationUi::kShowProgressAfter)
-        : ui_(dialogParent, showProgressAfter), service_(ui_) {}
+                                    std::chrono::milliseconds showProgressAfter = QtFileOperationUi::kShowProgressAfter,
+                                    OperationLog* log = nullptr)
+        : ui_(dialogParent, showProgressAfter), service_(ui_, log) {}
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
-    OperationResult remove(std::span<const RootedPath> paths, const DeleteFlags& flags) override;
+    OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
 
     QtFileOperationUi& ui() { return ui_; }
 

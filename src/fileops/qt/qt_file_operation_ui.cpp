@@ -71,39 +71,47 @@ int QtFileOperationUi::ask(QMessageBox::Icon icon, const QString& text, std::ini
     return escapeIndex;
 }
 
-ConfirmAnswer QtFileOperationUi::confirmFolderCreation(const std::string& folder) {
-    const int answer = ask(QMessageBox::Question, Text(FileOperationTexts::FolderCreationQuestion(folder)),
+ConfirmAnswer QtFileOperationUi::askConfirm(QMessageBox::Icon icon, const std::string& text, int defaultIndex) {
+    const int answer = ask(icon, Text(text),
                            {{FileOperationTexts::kYes, QMessageBox::YesRole},
                             {FileOperationTexts::kYesToAll, QMessageBox::YesRole},
                             {FileOperationTexts::kNo, QMessageBox::NoRole},
                             {FileOperationTexts::kCancel, QMessageBox::RejectRole}},
-                           0, 3);
+                           defaultIndex, 3);
     static constexpr ConfirmAnswer kAnswers[] = {ConfirmAnswer::Yes, ConfirmAnswer::YesToAll, ConfirmAnswer::No,
                                                  ConfirmAnswer::Cancel};
     return kAnswers[answer];
+}
+
+ConfirmAnswer QtFileOperationUi::confirmFolderCreation(const std::string& folder) {
+    return askConfirm(QMessageBox::Question, FileOperationTexts::FolderCreationQuestion(folder), 0);
 }
 
 ConfirmAnswer QtFileOperationUi::confirmOverwrite(const FileFacts& source, const FileFacts& destination,
                                                   bool destinationNewer) {
     // Replacing a newer file loses work: the warning stands out and Enter does not confirm it.
-    const int answer =
-        ask(destinationNewer ? QMessageBox::Warning : QMessageBox::Question,
-            Text(FileOperationTexts::OverwriteQuestion(source, destination, destinationNewer)),
-            {{FileOperationTexts::kYes, QMessageBox::YesRole},
-             {FileOperationTexts::kYesToAll, QMessageBox::YesRole},
-             {FileOperationTexts::kNo, QMessageBox::NoRole},
-             {FileOperationTexts::kCancel, QMessageBox::RejectRole}},
-            destinationNewer ? 2 : 0, 3);
-    static constexpr ConfirmAnswer kAnswers[] = {ConfirmAnswer::Yes, ConfirmAnswer::YesToAll, ConfirmAnswer::No,
-                                                 ConfirmAnswer::Cancel};
-    return kAnswers[answer];
+    return askConfirm(destinationNewer ? QMessageBox::Warning : QMessageBox::Question,
+                      FileOperationTexts::OverwriteQuestion(source, destination, destinationNewer),
+                      destinationNewer ? 2 : 0);
 }
 
-bool QtFileOperationUi::confirmDelete(int32_t count) {
-    // Deleting is for good: Enter and Escape both keep the files.
-    return ask(QMessageBox::Warning, Text(FileOperationTexts::DeleteQuestion(count)),
+bool QtFileOperationUi::confirmDelete(const DeleteRequest& request) {
+    // Deleting for good: Enter and Escape both keep the files. Into the trash,
+    // which gives them back, Enter agrees.
+    return ask(request.toTrash ? QMessageBox::Question : QMessageBox::Warning,
+               Text(FileOperationTexts::DeleteQuestion(request)),
                {{FileOperationTexts::kYes, QMessageBox::YesRole}, {FileOperationTexts::kNo, QMessageBox::NoRole}},
-               1, 1) == 0;
+               request.toTrash ? 0 : 1, 1) == 0;
+}
+
+ConfirmAnswer QtFileOperationUi::confirmChanged(const ChangedFile& file) {
+    // Someone's newer work: Enter keeps it.
+    return askConfirm(QMessageBox::Warning, FileOperationTexts::ChangedQuestion(file), 2);
+}
+
+ConfirmAnswer QtFileOperationUi::confirmWithoutTrash(const std::string& path, TreeSide side, FileAction action,
+                                                     const std::string& reason) {
+    return askConfirm(QMessageBox::Warning, FileOperationTexts::WithoutTrashQuestion(path, side, action, reason), 2);
 }
 
 ErrorAnswer QtFileOperationUi::reportError(const std::string& path, const std::string& reason) {
@@ -116,6 +124,10 @@ ErrorAnswer QtFileOperationUi::reportError(const std::string& path, const std::s
     static constexpr ErrorAnswer kAnswers[] = {ErrorAnswer::Retry, ErrorAnswer::Skip, ErrorAnswer::SkipAll,
                                                ErrorAnswer::Cancel};
     return kAnswers[answer];
+}
+
+void QtFileOperationUi::notify(const std::string& text) {
+    ask(QMessageBox::Information, Text(text), {{FileOperationTexts::kOk, QMessageBox::AcceptRole}}, 0, 0);
 }
 
 void QtFileOperationUi::showProgress() {

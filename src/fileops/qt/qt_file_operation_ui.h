@@ -42,8 +42,12 @@ public:
     ConfirmAnswer confirmFolderCreation(const std::string& folder) override;
     ConfirmAnswer confirmOverwrite(const FileFacts& source, const FileFacts& destination,
                                    bool destinationNewer) override;
-    bool confirmDelete(int32_t count) override;
+    bool confirmDelete(const DeleteRequest& request) override;
+    ConfirmAnswer confirmChanged(const ChangedFile& file) override;
+    ConfirmAnswer confirmWithoutTrash(const std::string& path, TreeSide side, FileAction action,
+                                      const std::string& reason) override;
     ErrorAnswer reportError(const std::string& path, const std::string& reason) override;
+    void notify(const std::string& text) override;
     bool progress(const ProgressInfo& info) override;
 
     // The progress dialog of the running request; null until it is shown.
@@ -61,6 +65,8 @@ private:
     // closing the box answer escapeIndex.
     int ask(QMessageBox::Icon icon, const QString& text, std::initializer_list<Button> buttons, int defaultIndex,
             int escapeIndex);
+    // "Ja", "Ja, alle", "Nein", "Abbrechen" with Enter on defaultIndex.
+    ConfirmAnswer askConfirm(QMessageBox::Icon icon, const std::string& text, int defaultIndex);
     void showProgress();
     void keepEventsFlowing();
 

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "platform/directory_lister.h"
+#include "platform/posix/own_temporary_file.h"
 #include "platform/posix/system_attribute_reader.h"
 
 namespace kirvo {
@@ -43,6 +44,9 @@ bool Inspect(int folderFd, const char* name, unsigned char type, DirectoryRecord
         }
         record.kind = RecordKind::File;
     } else if (S_ISREG(st.st_mode)) {
+        // A temporary file of a copy (running, or left by a killed run) is not
+        // part of the tree; a user's file of the same name is.
+        if (OwnTemporaryFile::IsOurs(folderFd, name)) return false;
         record.kind = RecordKind::File;
     } else if (S_ISDIR(st.st_mode)) {
         record.kind = RecordKind::Directory;

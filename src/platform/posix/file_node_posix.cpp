@@ -40,6 +40,8 @@ std::string SystemErrorText(int code) {
     if (code == kNotRegularFile) return "keine normale Datei";
     if (code == kSourceChanged) return "während des Kopierens geändert";
     if (code == kLinkOnTheWay) return "ein Ordner auf dem Weg ist eine Verknüpfung";
+    if (code == kNoTrash) return "kein Papierkorb verwendbar";
+    if (code == kDestinationChanged) return "das Ziel wurde inzwischen geändert";
     char buffer[256];
     // GNU strerror_r may return a static text instead of filling the buffer.
 #if defined(__GLIBC__) && defined(_GNU_SOURCE)

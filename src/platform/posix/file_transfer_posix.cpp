@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,12 +10,12 @@
 #include <vector>
 
 #include "platform/file_transfer.h"
+#include "platform/posix/metadata_copier.h"
+#include "platform/posix/own_temporary_file.h"
+#include "platform/trash.h"
 
 namespace kirvo {
 namespace {
-
-constexpr std::string_view kTempSuffix = ".kirvo-tmp";
-constexpr size_t kNameMax = 255;  // bytes per name on the usual Linux file systems
 
 int CloseChecked(int& fd) {
     if (fd < 0) return 0;
@@ -22,29 +24,30 @@ int CloseChecked(int& fd) {
     return rc == 0 || errno == EINTR ? 0 : errno;
 }
 
+bool SameNode(const struct stat& st, const NodeInfo& expected) {
+    NodeInfo now;
+    if (S_ISREG(st.st_mode)) now.kind = NodeKind::File;
+    else if (S_ISLNK(st.st_mode)) now.kind = NodeKind::Link;
+    else if (S_ISDIR(st.st_mode)) now.kind = NodeKind::Folder;
+    else now.kind = NodeKind::Other;
+    if (now.kind != expected.kind) return false;
+    if (now.kind != NodeKind::File) return true;  // a link is judged by what it points to, earlier
+    return static_cast<uint64_t>(st.st_size) == expected.size && st.st_mtim.tv_sec == expected.modifiedSeconds &&
+           static_cast<uint32_t>(st.st_mtim.tv_nsec) == expected.modifiedNanoseconds;
+}
+
+#if defined(RENAME_NOREPLACE)
+constexpr unsigned kNoReplace = RENAME_NOREPLACE;
+#else
+constexpr unsigned kNoReplace = 1;
+#endif
+
 }  // namespace
 
 FileTransfer::~FileTransfer() { abandon(); }
 
-std::string FileTransfer::TemporaryName(std::string_view name) {
-    std::string temp = ".";
-    if (1 + name.size() + kTempSuffix.size() <= kNameMax) {
-        temp.append(name);
-    } else {
-        uint64_t hash = 1469598103934665603ull;  // FNV-1a: the same name gives the same temporary name
-        for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
-        char hex[18];
-        std::snprintf(hex, sizeof hex, "~%016llx", static_cast<unsigned long long>(hash));
-        temp.append(name.substr(0, kNameMax - 1 - 17 - kTempSuffix.size()));
-        temp.append(hex);
-    }
-    temp.append(kTempSuffix);
-    return temp;
-}
-
-bool FileTransfer::IsTemporaryName(std::string_view name) {
-    return name.size() > 1 + kTempSuffix.size() && name[0] == '.' &&
-           name.substr(name.size() - kTempSuffix.size()) == kTempSuffix;
+int FileTransfer::RemoveStaleTemporaries(const FolderHandle& folder) {
+    return folder.valid() ? OwnTemporaryFile::RemoveStale(folder.native()) : 0;
 }
 
 int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) {
@@ -72,36 +75,34 @@ int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, 
     sourceInfo_.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
     sourceInfo_.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
     sourceInfo_.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+    sourceOwner_ = static_cast<uint32_t>(st.st_uid);
+    sourceGroup_ = static_cast<uint32_t>(st.st_gid);
     sourceChangeSeconds_ = static_cast<int64_t>(st.st_ctim.tv_sec);
     sourceChangeNanoseconds_ = static_cast<int64_t>(st.st_ctim.tv_nsec);
     info = sourceInfo_;
     offset_ = 0;
+    dataEnd_ = -1;
     plainCopy_ = false;
+    triedClone_ = false;
+    cloned_ = false;
+    holes_ = false;
+    metadataNotKept_ = 0;
     return 0;
 }
 
 int FileTransfer::createTemporary(const FolderHandle& folder, std::string_view name) {
-    if (tempFd_ >= 0 || folderFd_ >= 0) return EBUSY;
+    if (tempFd_ >= 0 || folder_.valid()) return EBUSY;
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) return EINVAL;
-    const std::string temp = TemporaryName(name);
-    folderFd_ = fcntl(folder.native(), F_DUPFD_CLOEXEC, 0);
-    if (folderFd_ < 0) return errno;
-    constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    tempFd_ = openat(folderFd_, temp.c_str(), kCreate, 0600);
-    // A stale temporary file of an interrupted run goes first; unlinkat never follows a link.
-    if (tempFd_ < 0 && errno == EEXIST && unlinkat(folderFd_, temp.c_str(), 0) == 0)
-        tempFd_ = openat(folderFd_, temp.c_str(), kCreate, 0600);
+    if (const int error = folder.openBeneath({}, folder_)) return error;
+    char temp[256];
+    tempFd_ = OwnTemporaryFile::Create(folder_.native(), std::string(name).c_str(), temp, sizeof temp);
     if (tempFd_ < 0) {
         const int error = errno;
         tempFd_ = -1;
-        CloseChecked(folderFd_);
+        folder_ = FolderHandle();
         return error;
     }
-    struct stat st;
-    if (fstat(folderFd_, &st) == 0) {
-        folderDevice_ = static_cast<uint64_t>(st.st_dev);
-        folderInode_ = static_cast<uint64_t>(st.st_ino);
-    }
+    folder_.identify(folderDevice_, folderInode_);
     tempName_ = temp;
     destinationName_ = std::string(name);
     return 0;
@@ -111,43 +112,87 @@ int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) 
     copied = 0;
     finished = false;
     if (sourceFd_ < 0 || tempFd_ < 0) return EBADF;
+    const auto size = static_cast<int64_t>(sourceInfo_.size);
+    if (!triedClone_) {
+        triedClone_ = true;
+        // The same data shared by both files where the file system can (btrfs, xfs):
+        // instant, and holes stay holes.
+        if (size > 0 && ioctl(tempFd_, FICLONE, sourceFd_) == 0) {
+            cloned_ = true;
+            offset_ = size;
+            copied = sourceInfo_.size;
+            return finish(finished);
+        }
+    }
+    if (offset_ >= size) return finish(finished);
+    if (dataEnd_ <= offset_) {
+        // The next run of data; what lies before it is a hole and is not written.
+        const off_t data = lseek(sourceFd_, offset_, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) {
+            copied = static_cast<uint64_t>(size - offset_);
+            offset_ = size;
+            holes_ = true;
+            return finish(finished);
+        }
+        if (data < 0) {
+            dataEnd_ = size;  // no hole information: all of it is data
+        } else {
+            if (data > offset_) {
+                copied = static_cast<uint64_t>(std::min<int64_t>(data, size) - offset_);
+                offset_ = std::min<int64_t>(data, size);
+                holes_ = true;
+            }
+            const off_t hole = lseek(sourceFd_, offset_, SEEK_HOLE);
+            dataEnd_ = hole < 0 ? size : std::min<int64_t>(hole, size);
+            if (dataEnd_ <= offset_) dataEnd_ = size;
+        }
+        if (copied > 0) return offset_ >= size ? finish(finished) : 0;
+    }
+    uint64_t n = 0;
+    if (const int error = copyRange(std::min<uint64_t>(maxBytes, static_cast<uint64_t>(dataEnd_ - offset_)), n))
+        return error;
+    copied += n;
+    if (n == 0 || offset_ >= size) return finish(finished);
+    return 0;
+}
+
+// Copies up to maxBytes from offset_; n = 0 at the end of the source.
+int FileTransfer::copyRange(uint64_t maxBytes, uint64_t& n) {
+    n = 0;
     if (!plainCopy_) {
         loff_t in = offset_;
         loff_t out = offset_;
-        const ssize_t n = copy_file_range(sourceFd_, &in, tempFd_, &out, maxBytes, 0);
-        if (n > 0) {
-            offset_ += n;
-            copied = static_cast<uint64_t>(n);
-            // At the size the file had: finish checks that it has not grown since.
-            return static_cast<uint64_t>(offset_) >= sourceInfo_.size ? finish(finished) : 0;
+        const ssize_t r = copy_file_range(sourceFd_, &in, tempFd_, &out, maxBytes, 0);
+        if (r > 0) {
+            offset_ += r;
+            n = static_cast<uint64_t>(r);
+            return 0;
         }
         // 0 at the start of a file claiming a size: a file system that cannot
         // serve copy_file_range (e.g. a pseudo file); read it instead.
-        if (n == 0 && !(offset_ == 0 && sourceInfo_.size > 0)) return finish(finished);
-        if (n < 0 && errno == EINTR) return 0;
-        if (n < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+        if (r == 0 && !(offset_ == 0 && sourceInfo_.size > 0)) return 0;
+        if (r < 0 && errno == EINTR) return 0;
+        if (r < 0 && errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
             errno != EBADF && errno != EPERM)
             return errno;
         plainCopy_ = true;
     }
     std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(maxBytes, 1 << 20)));
-    ssize_t n;
+    ssize_t r;
     do {
-        n = pread(sourceFd_, buffer.data(), buffer.size(), offset_);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) return errno;
-    if (n == 0) return finish(finished);
-    for (ssize_t written = 0; written < n;) {
-        const ssize_t w = pwrite(tempFd_, buffer.data() + written, static_cast<size_t>(n - written),
-                                 offset_ + written);
+        r = pread(sourceFd_, buffer.data(), buffer.size(), offset_);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return errno;
+    for (ssize_t written = 0; written < r;) {
+        const ssize_t w = pwrite(tempFd_, buffer.data() + written, static_cast<size_t>(r - written), offset_ + written);
         if (w < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
         written += w;
     }
-    offset_ += n;
-    copied = static_cast<uint64_t>(n);
+    offset_ += r;
+    n = static_cast<uint64_t>(r);
     return 0;
 }
 
@@ -164,24 +209,19 @@ int FileTransfer::finish(bool& finished) {
         static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds ||
         st.st_ctim.tv_sec != sourceChangeSeconds_ || st.st_ctim.tv_nsec != sourceChangeNanoseconds_)
         return kSourceChanged;
+    // A hole at the end is no data to write: the size says it.
+    if (holes_ && ftruncate(tempFd_, offset_) != 0) return errno;
     finished = true;
     return 0;
 }
 
-int FileTransfer::commit() {
-    if (const int error = seal()) return error;
-    FileTransfer* self = this;
-    std::vector<int> errors;
-    FlushSealed(std::span<FileTransfer* const>(&self, 1), errors);
-    if (errors[0] != 0) return errors[0];
-    if (const int error = publish()) return error;
-    FlushPublished(std::span<FileTransfer* const>(&self, 1));
-    abandon();  // nothing left to remove: closes the folder
-    return 0;
-}
-
 int FileTransfer::seal() {
-    if (tempFd_ < 0 || folderFd_ < 0) return EBADF;
+    if (tempFd_ < 0 || !folder_.valid()) return EBADF;
+    struct stat from {};
+    from.st_mode = S_IFREG | sourceInfo_.permissions;
+    from.st_uid = sourceOwner_;
+    from.st_gid = sourceGroup_;
+    metadataNotKept_ = sourceFd_ >= 0 ? MetadataCopier::Copy(sourceFd_, tempFd_, from) : 0;
     // Permission bits only: set-user/group-id bits are not carried to a copy.
     if (fchmod(tempFd_, sourceInfo_.permissions) != 0) return errno;
     struct timespec times[2];
@@ -221,7 +261,7 @@ void FileTransfer::FlushSealed(std::span<FileTransfer* const> sealed, std::vecto
         // error seen there since the folder was opened; then each file is asked on its own.
 #if defined(__linux__)
         ForEachFileSystem(sealed, [&](FileTransfer& f) {
-            if (syncfs(f.folderFd_) != 0) shared = false;
+            if (syncfs(f.folder_.native()) != 0) shared = false;
         });
 #endif
     }
@@ -232,37 +272,65 @@ void FileTransfer::FlushSealed(std::span<FileTransfer* const> sealed, std::vecto
     }
 }
 
-int FileTransfer::publish() {
-    if (tempName_.empty() || folderFd_ < 0 || tempFd_ < 0) return EBADF;
-    if (const int error = CloseChecked(tempFd_)) return error;
+int FileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile* kept, std::string* reason) {
+    if (tempName_.empty() || !folder_.valid() || tempFd_ < 0) return EBADF;
+    const int folder = folder_.native();
+    struct stat st;
+    const bool exists = fstatat(folder, destinationName_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno != ENOENT) return errno;
+    if (exists ? !SameNode(st, expected) : expected.kind != NodeKind::Missing) return kDestinationChanged;
+    TrashedFile keptHere;
+    const bool keeping = exists && keepIn != nullptr;
+    if (keeping) {
+        std::string why;
+        if (const int error = keepIn->keep(folder_, destinationName_, keptHere, why)) {
+            if (reason) *reason = why;
+            return error;
+        }
+    }
     // renameat replaces a link at the destination by the file; it never writes through it.
-    if (renameat(folderFd_, tempName_.c_str(), folderFd_, destinationName_.c_str()) != 0) return errno;
+    // Where nothing was there, nothing that appeared since is replaced.
+    int rc = -1;
+    if (!exists) {
+        rc = static_cast<int>(renameat2(folder, tempName_.c_str(), folder, destinationName_.c_str(), kNoReplace));
+        if (rc != 0 && errno == EEXIST) return kDestinationChanged;
+        if (rc != 0 && errno != EINVAL && errno != ENOSYS) return errno;
+    }
+    if (rc != 0 && renameat(folder, tempName_.c_str(), folder, destinationName_.c_str()) != 0) {
+        const int error = errno;
+        if (keeping) keepIn->withdraw(keptHere);
+        return error;
+    }
+    if (keeping && kept) *kept = keptHere;
     tempName_.clear();
+    OwnTemporaryFile::Unmark(tempFd_);
+    // The data is durable already (FlushSealed): a late close error cannot undo the copy.
+    CloseChecked(tempFd_);
     return 0;
 }
 
 void FileTransfer::FlushPublished(std::span<FileTransfer* const> published) {
 #if !defined(__linux__)
     for (FileTransfer* f : published)
-        if (f->folderFd_ >= 0) fsync(f->folderFd_);
+        if (f->folder_.valid()) fsync(f->folder_.native());
     return;
 #endif
     if (published.size() == 1) {
-        if (published[0]->folderFd_ >= 0) fsync(published[0]->folderFd_);
+        if (published[0]->folder_.valid()) fsync(published[0]->folder_.native());
         return;
     }
     ForEachFileSystem(published, [](FileTransfer& f) {
-        if (f.folderFd_ >= 0) syncfs(f.folderFd_);
+        if (f.folder_.valid()) syncfs(f.folder_.native());
     });
 }
 
 void FileTransfer::abandon() {
+    if (!tempName_.empty() && folder_.valid()) unlinkat(folder_.native(), tempName_.c_str(), 0);
+    tempName_.clear();
+    // Closed after the removal: until then the lock shows the file is in use.
     if (tempFd_ >= 0) close(tempFd_);
     tempFd_ = -1;
-    if (!tempName_.empty() && folderFd_ >= 0) unlinkat(folderFd_, tempName_.c_str(), 0);
-    tempName_.clear();
-    if (folderFd_ >= 0) close(folderFd_);
-    folderFd_ = -1;
+    folder_ = FolderHandle();
     if (sourceFd_ >= 0) close(sourceFd_);
     sourceFd_ = -1;
 }

@@ -11,6 +11,7 @@
 #endif
 
 #include "platform/folder_handle.h"
+#include "platform/posix/metadata_copier.h"
 #include "platform/posix/stat_node_info.h"
 
 namespace kirvo {
@@ -146,12 +147,19 @@ int FolderHandle::openBeneath(std::string_view relative, FolderHandle& out, size
     return 0;
 }
 
-int FolderHandle::openChild(std::string_view name, bool create, FolderHandle& out) const {
+int FolderHandle::openChild(std::string_view name, bool create, FolderHandle& out, bool* created) const {
     out = FolderHandle();
+    if (created != nullptr) *created = false;
     if (fd_ < 0) return EBADF;
     const std::string child(name);
     if (IsDotName(child) || child.empty() || child.find('/') != std::string::npos) return kLinkOnTheWay;
-    if (create && mkdirat(fd_, child.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+    if (create) {
+        if (mkdirat(fd_, child.c_str(), 0777) == 0) {
+            if (created != nullptr) *created = true;
+        } else if (errno != EEXIST) {
+            return errno;
+        }
+    }
     int fd = -1;
     const int error = OpenOne(fd_, child, fd);
     if (error == 0) out = FolderHandle(fd);
@@ -166,6 +174,14 @@ int FolderHandle::inspect(std::string_view name, bool followLinks, NodeInfo& inf
         return errno == ENOENT ? 0 : errno;
     DescribeStat(st, info);
     return 0;
+}
+
+uint32_t FolderHandle::copyMetadataFrom(const FolderHandle& source) const {
+    struct stat st;
+    if (fd_ < 0 || !source.valid() || fstat(source.fd_, &st) != 0) return 0;
+    const uint32_t lost = MetadataCopier::Copy(source.fd_, fd_, st);
+    fchmod(fd_, st.st_mode & 0777);
+    return lost;
 }
 
 int FolderHandle::identify(uint64_t& device, uint64_t& inode) const {

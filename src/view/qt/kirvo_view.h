@@ -20,6 +20,7 @@ class QMainWindow;
 namespace kirvo {
 
 class CommandActions;
+struct CopyFlags;
 class FileOperationService;
 class PathBar;
 class ProfileStore;
@@ -135,6 +136,9 @@ private:
     bool ShowsResult() const;
     bool IsSecondPressOfDoubleClick(const QMouseEvent& event);
     void OnSynchronize();
+    // Tells the user and returns true when one compared root lies inside the other.
+    bool RootsAreNested();
+    CopyFlags copyFlags() const;
     void OnCopySelected();
     void OnDeleteSelected();
     void OnSelectAll();

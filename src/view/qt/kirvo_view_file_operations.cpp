@@ -13,6 +13,7 @@
 #include "app/user_prompts.h"
 #include "fileops/delete_plan.h"
 #include "fileops/file_operation_service.h"
+#include "fileops/nested_roots.h"
 #include "fileops/sync_plan.h"
 #include "view/plan_rows.h"
 #include "view/qt/result_list_model.h"
@@ -53,10 +54,24 @@ constexpr ContextItem kContextMenu[] = {
 
 }  // namespace
 
+bool CKirvoView::RootsAreNested() {
+    const std::string message = NestedRootsMessage(matcher_.sourceRoot(), matcher_.targetRoot());
+    if (message.empty()) return false;
+    prompts_->ShowWarning(message);
+    return true;
+}
+
+CopyFlags CKirvoView::copyFlags() const {
+    return CopyFlags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb()};
+}
+
 void CKirvoView::OnSynchronize() {
     if (fileOperationRunning_) return;
     const RunningFlag running(fileOperationRunning_);
-    const SyncPlan plan = BuildSyncPlan(PlanRows::Marked(rows()), matcher_.sourceRoot(), matcher_.targetRoot());
+    const SyncPlan plan = BuildSyncPlan(PlanRows::Marked(rows(), matcher_.utcOffset()), matcher_.sourceRoot(),
+                                        matcher_.targetRoot());
+    // One root inside the other: refused before any question, the list stays as it is.
+    if ((!plan.sourceToTarget.empty() || !plan.targetToSource.empty()) && RootsAreNested()) return;
 
     // Both questions come before any copy; each answer stands on its own.
     bool toTarget = false;
@@ -72,7 +87,7 @@ void CKirvoView::OnSynchronize() {
             CountText("Es werden %i Dateien von Ziel nach Quelle kopiert !", plan.targetToSource.count()));
     }
     if (fileOperations_) {
-        const CopyFlags flags{options_.vorUeberschreiben(), options_.vorDir()};
+        const CopyFlags flags = copyFlags();
         // A cancelled or failed first direction does not stop the second.
         if (toTarget) fileOperations_->copy(plan.sourceToTarget.pairs, flags);
         if (toSource) fileOperations_->copy(plan.targetToSource.pairs, flags);
@@ -86,11 +101,10 @@ void CKirvoView::OnCopySelected() {
     if (selected.empty()) return;
     const RunningFlag running(fileOperationRunning_);
     const std::vector<size_t> rowIndexes(selected.begin(), selected.end());
-    const CopyList copies =
-        BuildCopyPlan(PlanRows::Selected(rows(), rowIndexes), matcher_.sourceRoot(), matcher_.targetRoot());
-    if (fileOperations_ && !copies.empty()) {
-        fileOperations_->copy(copies.pairs, CopyFlags{options_.vorUeberschreiben(), options_.vorDir()});
-    }
+    const CopyList copies = BuildCopyPlan(PlanRows::Selected(rows(), rowIndexes, matcher_.utcOffset()),
+                                          matcher_.sourceRoot(), matcher_.targetRoot());
+    if (!copies.empty() && RootsAreNested()) return;
+    if (fileOperations_ && !copies.empty()) fileOperations_->copy(copies.pairs, copyFlags());
     OnPfadeVergleichen();
 }
 
@@ -100,10 +114,10 @@ void CKirvoView::OnDeleteSelected() {
     if (selected.empty()) return;
     const RunningFlag running(fileOperationRunning_);
     const std::vector<size_t> rowIndexes(selected.begin(), selected.end());
-    const DeletePlan plan =
-        BuildDeletePlan(PlanRows::Selected(rows(), rowIndexes), matcher_.sourceRoot(), matcher_.targetRoot());
+    const DeletePlan plan = BuildDeletePlan(PlanRows::Selected(rows(), rowIndexes, matcher_.utcOffset()),
+                                            matcher_.sourceRoot(), matcher_.targetRoot());
     if (fileOperations_) {
-        const DeleteFlags flags{options_.vorLoeschen()};
+        const DeleteFlags flags{options_.vorLoeschen(), options_.papierkorb()};
         // Declining the source side's question does not stop the target side.
         if (plan.sourceCount() > 0) fileOperations_->remove(plan.sourceFiles, flags);
         if (plan.targetCount() > 0) fileOperations_->remove(plan.targetFiles, flags);

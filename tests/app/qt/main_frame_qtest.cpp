@@ -28,6 +28,7 @@
 #include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/version_info.h"
+#include "fileops/operation_log.h"
 #include "view/qt/kirvo_view.h"
 
 using namespace kirvo;
@@ -88,8 +89,8 @@ private slots:
             {"1003 Quelle wählen", "1004 Ziel wählen", "-", "32815 Filter...", ">&Optionen",
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
              "32811 +/- 2 Sekunden", "-", "32796 Bestätigung vor löschen",
-             "32797 Bestätigung vor überschreiben", "32798 Bestätigung vor Verzeichnis",
-             "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<"},
+             "32797 Bestätigung vor überschreiben", "32813 Papierkorb verwenden", "32798 Bestätigung vor Verzeichnis",
+             "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32814 Protokoll anzeigen"},
             {"57667 &Hilfethemen", "-", "57664 Inf&o über Kirvo..."},
         };
         for (int i = 0; i < 5; ++i) QCOMPARE(Describe(menus[i]->menu()), expected[i]);
@@ -100,7 +101,7 @@ private slots:
         CMainFrame frame(store);
         const QSet<int> disabled{57600, 57601, 57603, 57604, 57607, 57609, 57606, 57616,
                                  32794, 57634, 32789, 32791};
-        const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808};
+        const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808, 32813};
         const QSet<int> checkable = checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798};
         for (QAction* action : frame.actions().all()) {
             const int id = action->data().toInt();
@@ -361,6 +362,26 @@ private slots:
         QCOMPARE(helpTitle, "Kirvo – Hilfethemen");
         QVERIFY(helpText.contains("---> Die Datei der Quelle ist neuer"));
         QVERIFY(helpText.contains("+/- 2 Sekunden"));
+
+        // Extras > "Protokoll anzeigen": the log, read-only, its end in view.
+        OperationLog log;
+        QVERIFY(log.write({OperationLog::kTrashed, "/z/brief.odt", "/t/files/brief.odt", 7, {}, OperationLog::kOk}));
+        QString logTitle, logText;
+        bool readOnly = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            QVERIFY(modal);
+            logTitle = modal->windowTitle();
+            if (auto* text = modal->findChild<QPlainTextEdit*>()) {
+                logText = text->toPlainText();
+                readOnly = text->isReadOnly();
+            }
+            modal->close();
+        });
+        frame.actions().action(CommandId::ShowLog)->trigger();
+        QCOMPARE(logTitle, "Kirvo – Protokoll");
+        QVERIFY(readOnly);
+        QVERIFY2(logText.contains("\tPapierkorb\t/z/brief.odt\t/t/files/brief.odt\t7\t\tok"), qPrintable(logText));
     }
 
     void disabledCommandsDoNotRun() {

@@ -96,7 +96,7 @@ private slots:
                               "Optionen/ueber_5000", "Optionen/vorLoeschen",
                               "Optionen/vorUeberschreiben", "Optionen/vorDir", "Optionen/SubOrdner",
                               "Optionen/SystemOrdner", "Optionen/OneSecond", "Optionen/Beep",
-                              "Filter/Einschliessen", "Filter/Ausschliessen"}));
+                              "Optionen/Papierkorb", "Filter/Einschliessen", "Filter/Ausschliessen"}));
         QCOMPARE(store.GetProfileString("Quelle", "Quelle0"), "/q/2");
         QCOMPARE(store.GetProfileInt("Optionen", "SubOrdner", -1), 1);
     }
@@ -125,8 +125,8 @@ private slots:
         }
         const QString text = ReadText(file);
         QCOMPARE(Section(text, "Optionen"),
-                 (QStringList{"Beep=0", "OneSecond=1", "SubOrdner=1", "SystemOrdner=0", "ueber_5000=1",
-                              "vorDir=1", "vorLoeschen=1", "vorUeberschreiben=1"}));
+                 (QStringList{"Beep=0", "OneSecond=1", "Papierkorb=1", "SubOrdner=1", "SystemOrdner=0",
+                              "ueber_5000=1", "vorDir=1", "vorLoeschen=1", "vorUeberschreiben=1"}));
         QCOMPARE(Section(text, "Main"), (QStringList{"cx=708", "cy=566"}));
         QCOMPARE(Section(text, "Quelle").size(), 2);
         QCOMPARE(Section(text, "Ziel").size(), 2);
@@ -218,8 +218,8 @@ private slots:
         }
         const QString text = ReadText(file);
         QCOMPARE(Section(text, "Optionen"),
-                 (QStringList{"Beep=1", "OneSecond=7", "SubOrdner=0", "SystemOrdner=0", "ueber_5000=1",
-                              "vorDir=0", "vorLoeschen=1", "vorUeberschreiben=1"}));
+                 (QStringList{"Beep=1", "OneSecond=7", "Papierkorb=1", "SubOrdner=0", "SystemOrdner=0",
+                              "ueber_5000=1", "vorDir=0", "vorLoeschen=1", "vorUeberschreiben=1"}));
         QCOMPARE(Section(text, "Main"), (QStringList{"cx=" + QString::number(closedSize.width() + 8),
                                                      "cy=" + QString::number(closedSize.height() + 46)}));
         // Only loaded entries are written; stored ones beyond them stay.

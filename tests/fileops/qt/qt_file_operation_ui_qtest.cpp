@@ -98,26 +98,61 @@ private slots:
 
     void deleteQuestionNamesTheCountAndKeepsFilesByDefault_data() {
         QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("toTrash");
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QString>("text");
-        QTest::newRow("Ja") << 7 << "Ja" << true << "Sollen die 7 Dateien endgültig gelöscht werden?";
-        QTest::newRow("one, Ja") << 1 << "Ja" << true << "Soll die Datei endgültig gelöscht werden?";
-        QTest::newRow("Nein") << 7 << "Nein" << false << "Sollen die 7 Dateien endgültig gelöscht werden?";
-        QTest::newRow("Enter") << 2 << "<Enter>" << false << "Sollen die 2 Dateien endgültig gelöscht werden?";
-        QTest::newRow("Escape") << 2 << "<Esc>" << false << "Sollen die 2 Dateien endgültig gelöscht werden?";
+        const QString seven = "Sollen die 7 Dateien im Ziel endgültig gelöscht werden?\n\n„a“\n„b“\nund 5 weitere";
+        QTest::newRow("Ja") << 7 << false << "Ja" << true << seven;
+        QTest::newRow("one, Ja") << 1 << false << "Ja" << true << "Soll „a“ im Ziel endgültig gelöscht werden?";
+        QTest::newRow("Nein") << 7 << false << "Nein" << false << seven;
+        QTest::newRow("Enter") << 7 << false << "<Enter>" << false << seven;
+        QTest::newRow("Escape") << 7 << false << "<Esc>" << false << seven;
+        // Into the trash, which gives them back: Enter agrees.
+        QTest::newRow("trash, Enter") << 1 << true << "<Enter>" << true
+                                      << "Soll „a“ im Ziel in den Papierkorb verschoben werden?";
+        QTest::newRow("trash, Escape") << 1 << true << "<Esc>" << false
+                                       << "Soll „a“ im Ziel in den Papierkorb verschoben werden?";
     }
     void deleteQuestionNamesTheCountAndKeepsFilesByDefault() {
         QFETCH(int, count);
+        QFETCH(bool, toTrash);
         QFETCH(QString, action);
         QFETCH(bool, answer);
         QFETCH(QString, text);
         QtFileOperationUi ui(nullptr);
         DialogAnswerer answerer({action});
-        QCOMPARE(ui.confirmDelete(count), answer);
+        const DeleteRequest request{count, TreeSide::Target,
+                                    count == 1 ? std::vector<std::string>{"a"} : std::vector<std::string>{"a", "b"},
+                                    toTrash};
+        QCOMPARE(ui.confirmDelete(request), answer);
         QCOMPARE(answerer.seen.size(), size_t(1));
         QCOMPARE(answerer.seen[0].text, text);
         QCOMPARE(answerer.seen[0].buttons, (QStringList{"Ja", "Nein"}));
+    }
+
+    void changedAndNoTrashQuestionsKeepTheFileOnEnter() {
+        QtFileOperationUi ui(nullptr);
+        DialogAnswerer answerer({"<Enter>", "<Enter>", "Ja"});
+        const ChangedFile changed{TreeSide::Target, FileAction::Trash, "/ziel/f.txt", true,
+                                  {{}, 12, test::LocalEpoch(2024, 1, 1, 10, 0, 0), 0},
+                                  {"/ziel/f.txt", 20, test::LocalEpoch(2026, 12, 7, 14, 30, 5), 0}};
+        QCOMPARE(int(ui.confirmChanged(changed)), int(ConfirmAnswer::No));
+        QCOMPARE(int(ui.confirmWithoutTrash("/ziel/f.txt", TreeSide::Target, FileAction::Delete, "kein Platz")),
+                 int(ConfirmAnswer::No));
+        QCOMPARE(int(ui.confirmWithoutTrash("/ziel/f.txt", TreeSide::Target, FileAction::Delete, "kein Platz")),
+                 int(ConfirmAnswer::Yes));
+        QCOMPARE(answerer.seen.size(), size_t(3));
+        QCOMPARE(answerer.seen[0].text,
+                 "Die Datei „/ziel/f.txt“ im Ziel wurde seit dem Vergleich geändert.\n\n"
+                 "Beim Vergleich: 12 Bytes, geändert am 01.01.2024 10:00:00\n"
+                 "Jetzt: 20 Bytes, geändert am 07.12.2026 14:30:05\n\n"
+                 "Soll sie trotzdem in den Papierkorb verschoben werden?");
+        QCOMPARE(answerer.seen[0].icon, QMessageBox::Warning);
+        QCOMPARE(answerer.seen[0].defaultButton, "Nein");
+        QCOMPARE(answerer.seen[1].text, "Die Datei „/ziel/f.txt“ im Ziel kann nicht in den Papierkorb: kein Platz.\n\n"
+                                        "Soll sie endgültig gelöscht werden?");
+        QCOMPARE(answerer.seen[1].defaultButton, "Nein");
     }
 
     void errorReportNamesFileAndReason_data() {
@@ -238,7 +273,7 @@ private slots:
 private:
     static CopyPair Pair(const std::string& from, const std::string& to, const std::string& name) {
         CopyPair pair;
-        PlanCopyOfRow(PlanRow{true, 1, name, ""}, from + "/", to + "/", pair);
+        PlanCopyOfRow(PlanRow{true, 1, name, "", {}, {}}, from + "/", to + "/", pair);
         return pair;
     }
 };

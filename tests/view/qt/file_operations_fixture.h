@@ -31,6 +31,7 @@ public:
         log_ << "ask: " + QString::fromStdString(text);
         return Next();
     }
+    void ShowWarning(const std::string& text) override { log_ << "warn: " + QString::fromStdString(text); }
     void Beep(BeepKind kind) override { log_ << (kind == BeepKind::Question ? "beep?" : "beep"); }
 
 private:
@@ -57,10 +58,12 @@ public:
         log_ << QStringLiteral("copy 0x%1: ").arg(shellFlags, 0, 16) + items.join(", ");
         return {};
     }
-    OperationResult remove(std::span<const RootedPath> paths, const DeleteFlags& flags) override {
+    OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override {
         QStringList items;
-        for (const RootedPath& path : paths) items << Short(path.path);
-        log_ << QStringLiteral("delete 0x%1: ").arg(flags.confirmDelete ? 0x80 : 0x90, 0, 16) + items.join(", ");
+        for (const ListedPath& file : files) items << Short(file.path.path);
+        // The shell's flags, FOF_ALLOWUNDO (0x40) for the trash.
+        const int shellFlags = (flags.confirmDelete ? 0x80 : 0x90) | (flags.useTrash ? 0x40 : 0);
+        log_ << QStringLiteral("delete 0x%1: ").arg(shellFlags, 0, 16) + items.join(", ");
         return {};
     }
 

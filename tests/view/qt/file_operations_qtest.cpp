@@ -159,22 +159,28 @@ private slots:
 
     void deleteSelectedRemovesSourceFilesThenTargetFiles_data() {
         QTest::addColumn<bool>("vorLoeschen");
+        QTest::addColumn<bool>("papierkorb");
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("requests");
         QTest::newRow("equal, one-sided, folder row")
-            << true << QStringList{"g.txt", "c.txt", "e.txt", "<folder>"}
-            << QStringList{"delete 0x80: Q/g.txt, Q/neu/c.txt", "delete 0x80: Z/g.txt, Z/alt/e.txt"};
-        QTest::newRow("no question") << false << QStringList{"a.txt"}
-                                     << QStringList{"delete 0x90: Q/a.txt", "delete 0x90: Z/a.txt"};
-        QTest::newRow("target files only") << true << QStringList{"e.txt"} << QStringList{"delete 0x80: Z/alt/e.txt"};
+            << true << true << QStringList{"g.txt", "c.txt", "e.txt", "<folder>"}
+            << QStringList{"delete 0xc0: Q/g.txt, Q/neu/c.txt", "delete 0xc0: Z/g.txt, Z/alt/e.txt"};
+        QTest::newRow("no question") << false << true << QStringList{"a.txt"}
+                                     << QStringList{"delete 0xd0: Q/a.txt", "delete 0xd0: Z/a.txt"};
+        QTest::newRow("target files only") << true << true << QStringList{"e.txt"}
+                                           << QStringList{"delete 0xc0: Z/alt/e.txt"};
+        QTest::newRow("for good") << true << false << QStringList{"a.txt"}
+                                  << QStringList{"delete 0x80: Q/a.txt", "delete 0x80: Z/a.txt"};
     }
     void deleteSelectedRemovesSourceFilesThenTargetFiles() {
         QFETCH(bool, vorLoeschen);
+        QFETCH(bool, papierkorb);
         QFETCH(QStringList, names);
         QFETCH(QStringList, requests);
         Bench b = ThreeAndTwo();
         b.w.Command(CommandId::FilterAll);
         b.w.SetOption(Option::VorLoeschen, vorLoeschen);
+        b.w.SetOption(Option::Papierkorb, papierkorb);
         b.log.clear();
         for (const QString& name : names) b.Select({name == "<folder>" ? 0 : b.w.RowOf(name)});
         b.w.Command(CommandId::DeleteSelected);
@@ -272,7 +278,7 @@ private slots:
             QTest::keyClick(menu, Qt::Key_Return);
         });
         b.w.view()->OnContextMenu(nullptr, QPoint(10, 10));
-        QCOMPARE(b.log, (QStringList{"delete 0x80: Q/a.txt", "delete 0x80: Z/a.txt", "beep"}));
+        QCOMPARE(b.log, (QStringList{"delete 0xc0: Q/a.txt", "delete 0xc0: Z/a.txt", "beep"}));
     }
 
     void acceleratorsReachTheCommands() {
@@ -285,7 +291,7 @@ private slots:
         };
         for (const Key& k : {Key{Qt::Key_C, Qt::ControlModifier, "copy 0x81: Q/a.txt -> Z/a.txt"},
                              Key{Qt::Key_Insert, Qt::ControlModifier, "copy 0x81: Q/a.txt -> Z/a.txt"},
-                             Key{Qt::Key_Delete, Qt::NoModifier, "delete 0x80: Q/a.txt"}}) {
+                             Key{Qt::Key_Delete, Qt::NoModifier, "delete 0xc0: Q/a.txt"}}) {
             b.log.clear();
             b.Select({b.w.RowOf("a.txt")});
             QTest::keyClick(b.w.view(), k.key, k.modifiers);
@@ -343,7 +349,8 @@ private slots:
 
     void realServiceDeletesAfterAskingPerSide() {
         // "Alles markieren", then "Löschen" with vorLoeschen on: one question per
-        // side before anything goes; declining the second keeps the target files.
+        // side, naming side and files, before anything goes into the trash;
+        // declining the second keeps the target files.
         TempDir dir;
         MakeTree(dir / "q", {{"a.txt", kNew}, {"sub/b.txt", kOld}, {"g.txt", kOld}});
         MakeTree(dir / "z", {{"a.txt", kOld}, {"g.txt", kOld}});
@@ -355,9 +362,12 @@ private slots:
         DialogAnswerer dialogs({"Ja", "Nein"});
         w.Command(CommandId::DeleteSelected);
         QCOMPARE(dialogs.seen.size(), size_t(2));
-        QCOMPARE(dialogs.seen[0].text, "Sollen die 3 Dateien endgültig gelöscht werden?");
-        QCOMPARE(dialogs.seen[1].text, "Sollen die 2 Dateien endgültig gelöscht werden?");
+        QCOMPARE(dialogs.seen[0].text, "Sollen die 3 Dateien in der Quelle in den Papierkorb verschoben werden?\n\n"
+                                       "„a.txt“\n„g.txt“\n„sub/b.txt“");
+        QCOMPARE(dialogs.seen[1].text, "Sollen die 2 Dateien im Ziel in den Papierkorb verschoben werden?\n\n"
+                                       "„a.txt“\n„g.txt“");
         QVERIFY(!std::filesystem::exists(dir / "q/a.txt"));
+        QCOMPARE(ReadFile(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files/b.txt"), "x");
         QVERIFY(!std::filesystem::exists(dir / "q/sub/b.txt"));
         QVERIFY(std::filesystem::exists(dir / "q/sub"));  // folders are never deleted
         QCOMPARE(ReadFile(dir / "z/a.txt"), "x");
@@ -365,6 +375,63 @@ private slots:
         QCOMPARE(w.rowCount(), 3);
         QCOMPARE(w.model()->cellText(1, 4), "<---");
         QCOMPARE(w.model()->cellText(2, 4), "<---");
+    }
+
+    void realServiceKeepsAFileChangedSinceTheComparison() {
+        // Compare, change a target file, select its row, press Entf, agree to
+        // both questions: the changed file is asked about (file, side, change),
+        // and Enter keeps it; its unchanged source goes into the trash.
+        TempDir dir;
+        MakeTree(dir / "q", {{"f.txt", kOld, "q"}});
+        MakeTree(dir / "z", {{"f.txt", kNew, "z"}});
+        Window w;
+        w.SetOption(Option::VorLoeschen, true);
+        w.Compare(dir / "q", dir / "z");
+        WriteFile(dir / "z/f.txt", "new work since", kNew + 60);
+        w.ShowWithFocusInList();
+        w.view()->selectionModel()->select(w.model()->index(w.RowOf("f.txt"), 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        DialogAnswerer dialogs({"Ja", "Ja", "<Enter>"});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+        QCOMPARE(dialogs.seen.size(), size_t(3));
+        QCOMPARE(dialogs.seen[0].text, "Soll „f.txt“ in der Quelle in den Papierkorb verschoben werden?");
+        QCOMPARE(dialogs.seen[1].text, "Soll „f.txt“ im Ziel in den Papierkorb verschoben werden?");
+        const QString changed = dialogs.seen[2].text;
+        QVERIFY2(changed.startsWith(QString::fromStdString("Die Datei „" + dir / "z/f.txt" +
+                                                           "“ im Ziel wurde seit dem Vergleich geändert.")),
+                 qPrintable(changed));
+        QVERIFY2(changed.contains("Beim Vergleich: 1 Byte, geändert am") && changed.contains("Jetzt: 14 Bytes"),
+                 qPrintable(changed));
+        QCOMPARE(dialogs.seen[2].defaultButton, "Nein");
+        QCOMPARE(ReadFile(dir / "z/f.txt"), "new work since");
+        QVERIFY(!std::filesystem::exists(dir / "q/f.txt"));
+        QCOMPARE(ReadFile(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files/f.txt"), "q");
+    }
+
+    void synchroniseAndCopyRefuseNestedRoots() {
+        // kirvo S S/inner: comparing is fine, copying would nest the tree once more per run.
+        TempDir dir;
+        MakeTree(dir / "S", {{"a.txt", kNew}, {"inner/b.txt", kOld}});
+        QStringList log;
+        Window w;
+        ScriptedPrompts prompts(log);
+        RecordingService service(log, dir / "S", dir / "S/inner");
+        w.view()->setUserPrompts(&prompts);
+        w.view()->setFileOperationService(&service);
+        w.SetOption(Option::Beep, false);
+        w.Compare(dir / "S", dir / "S/inner");
+        QVERIFY(w.rowCount() > 0);
+        const QString refusal = QString::fromStdString("warn: Das Ziel „" + dir / "S/inner/" + "“ liegt im Quellordner „" +
+                                                       dir / "S/" + "“; so lassen sich die Bäume nie abgleichen. "
+                                                       "Vergleichen geht, kopiert wird nichts.");
+        w.Command(CommandId::Synchronize);
+        QCOMPARE(log, QStringList{refusal});
+        log.clear();
+        w.view()->selectionModel()->select(w.model()->index(w.RowOf("a.txt"), 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w.Command(CommandId::EditCopy);
+        QCOMPARE(log, QStringList{refusal});
+        w.view()->setUserPrompts(nullptr);
     }
 
     void realServiceBringsTheTreesIntoLine() {

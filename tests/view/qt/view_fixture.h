@@ -34,6 +34,10 @@ public:
         NoteCursor();
         return answer;
     }
+    void ShowWarning(const std::string& text) override {
+        log << QStringLiteral("warn: ") + QString::fromStdString(text);
+        NoteCursor();
+    }
     void Beep(BeepKind kind) override {
         log << (kind == BeepKind::Question ? QStringLiteral("beep?") : QStringLiteral("beep"));
         NoteCursor();

@@ -1,0 +1,468 @@
+#include "fileops/copy_run.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "fileops/file_operation_texts.h"
+#include "fileops/operation_log.h"
+#include "platform/process_limits.h"
+
+namespace kirvo {
+namespace {
+
+FileFacts Facts(const std::string& path, const NodeInfo& info) {
+    return {path, info.size, info.modifiedSeconds, info.modifiedNanoseconds};
+}
+
+bool Newer(const NodeInfo& a, const NodeInfo& b) {
+    return a.modifiedSeconds != b.modifiedSeconds ? a.modifiedSeconds > b.modifiedSeconds
+                                                  : a.modifiedNanoseconds > b.modifiedNanoseconds;
+}
+
+bool OutOfHandles(int code) { return code == EMFILE || code == ENFILE; }
+
+}  // namespace
+
+CopyRun::CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log)
+    : ui_(ui), flags_(flags), log_(log) {
+    // Two handles per waiting file, and some to spare for roots, folders and the trash.
+    const int64_t limit = OpenFileLimit();
+    batchFiles_ = static_cast<size_t>(std::clamp<int64_t>((limit - 40) / 3, 1, kBatchFiles));
+}
+
+OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
+    OperationResult result;
+    result.files.reserve(pairs.size());
+    pairs_ = pairs;
+    result_ = &result;
+    filesTotal_ = static_cast<int32_t>(pairs.size());
+    decisions_.assign(pairs.size(), Decision{});
+    sizes_.assign(pairs.size(), 0);
+    logged_.assign(pairs.size(), false);
+    // The total for the progress only: pairs in one folder share one opening of it.
+    FolderHandle folder;
+    bool opened = false;
+    std::string_view openedPath;  // root and folder of `folder`
+    for (const CopyPair& pair : pairs) {
+        const PathParts from = PathParts::Of(pair.from);
+        const std::string_view path = std::string_view(pair.from.path).substr(0, pair.from.path.size() - from.name.size());
+        if (path != openedPath || !opened) {
+            openedPath = path;
+            opened = roots_.openFolderOf(pair.from, from, {}, folder).kind == FileAttempt::Done;
+        }
+        NodeInfo info;
+        if (opened && folder.inspect(from.name, true, info) == 0 && info.kind == NodeKind::File)
+            bytesTotal_ += info.size;
+    }
+    for (const CopyPair& pair : pairs) result.files.push_back({pair.from.path, pair.to.path, FileOutcome::Cancelled, {}, {}});
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (!cancelled_) {
+            copyWithRetries(pairs[i], result.files[i], i);
+            logOutcome(i);
+        }
+        ++filesDone_;
+    }
+    // Files copied before a cancel are finished too.
+    while (!pending_.empty()) flushPending();
+    trash_.flush();
+    tell();
+    result.cancelled = cancelled_;
+    return result;
+}
+
+// Files are flushed to disk together, before any of them is renamed: one flush
+// per batch instead of two per file, and a destination is still old or complete
+// after a crash. A file is reported done only after its rename.
+void CopyRun::flushPending() {
+    std::span<const CopyPair> pairs = pairs_;
+    OperationResult& result = *result_;
+    std::vector<Pending> batch = std::move(pending_);
+    pending_.clear();
+    pendingNames_.clear();
+    pendingBytes_ = 0;
+    std::vector<FileTransfer*> sealed;
+    for (Pending& p : batch) sealed.push_back(p.transfer.get());
+    std::vector<int> errors;
+    FileTransfer::FlushSealed(sealed, errors);
+    std::vector<FileTransfer*> published;
+    std::vector<std::pair<size_t, int>> failed;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        FileReport& report = result.files[batch[i].index];
+        TrashedFile kept;
+        std::string reason;
+        int error = errors[i] != 0 ? errors[i] : publish(batch[i], kept, reason);
+        if (error == kNoTrash && !cancelled_) {
+            // The old version cannot be kept (no hard links there, say): asked now.
+            const CopyPair& pair = pairs[batch[i].index];
+            ConfirmAnswer answer = ConfirmAnswer::Yes;
+            if (!allWithoutTrash_)
+                answer = ui_.confirmWithoutTrash(pair.to.path, pair.to.side, FileAction::Replace, reason);
+            if (answer == ConfirmAnswer::YesToAll) allWithoutTrash_ = true;
+            if (answer == ConfirmAnswer::Yes || answer == ConfirmAnswer::YesToAll) {
+                batch[i].decision.keepOld = false;
+                error = publish(batch[i], kept, reason);
+            } else {
+                report.outcome = answer == ConfirmAnswer::No ? FileOutcome::Skipped : FileOutcome::Cancelled;
+                report.reason = answer == ConfirmAnswer::No ? std::string(FileOperationTexts::kNoTrashKept) : "";
+                cancelled_ = cancelled_ || answer == ConfirmAnswer::Cancel;
+                logOutcome(batch[i].index);
+                continue;
+            }
+        }
+        if (error != 0) {
+            failed.emplace_back(batch[i].index, error);
+            continue;
+        }
+        published.push_back(batch[i].transfer.get());
+        report.outcome = FileOutcome::Done;
+        report.trashedTo = kept.path;
+        noteMetadata(pairs[batch[i].index], batch[i].transfer->metadataNotKept());
+        logOutcome(batch[i].index);
+    }
+    FileTransfer::FlushPublished(published);
+    batch.clear();  // removes the temporary files of failed ones
+    for (const auto& [index, error] : failed) {
+        const CopyPair& pair = pairs[index];
+        FileReport& report = result.files[index];
+        const FileAttempt attempt =
+            error == kDestinationChanged
+                ? FileAttempt{FileAttempt::Error, pair.to.path, std::string(FileOperationTexts::kDestinationChanged), error}
+                : FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotWrite, error);
+        report.outcome = FileOutcome::Failed;
+        report.reason = attempt.reason;
+        if (cancelled_ || skipAllErrors_) {
+            logOutcome(index);
+            continue;
+        }
+        switch (ui_.reportError(attempt.path, attempt.reason)) {
+        case ErrorAnswer::Retry: copyWithRetries(pair, report, index); break;
+        case ErrorAnswer::Skip: break;
+        case ErrorAnswer::SkipAll: skipAllErrors_ = true; break;
+        case ErrorAnswer::Cancel: cancelled_ = true; break;
+        }
+        logOutcome(index);
+    }
+}
+
+int CopyRun::publish(Pending& pending, TrashedFile& kept, std::string& reason) {
+    const Decision& d = pending.decision;
+    return pending.transfer->publish(d.expected, d.keepOld ? &trash_ : nullptr, &kept, &reason);
+}
+
+// Whether the file `name` in `folder` is the destination of a pending file.
+bool CopyRun::isPending(const FolderHandle& folder, std::string_view name) const {
+    if (pendingNames_.count(std::string(name)) == 0) return false;
+    uint64_t device = 0, inode = 0;
+    if (folder.identify(device, inode) != 0) return true;  // unknown: assume so
+    return std::any_of(pending_.begin(), pending_.end(), [&](const Pending& p) {
+        return p.transfer->folderDevice() == device && p.transfer->folderInode() == inode &&
+               p.transfer->destinationName() == name;
+    });
+}
+
+void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t index) {
+    const uint64_t bytesBefore = bytesDone_;
+    while (true) {
+        bytesDone_ = bytesBefore;
+        if (!ui_.progress({pair.from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_})) {
+            cancelled_ = true;
+            report.outcome = FileOutcome::Cancelled;
+            return;
+        }
+        std::unique_ptr<FileTransfer> transfer;
+        Decision decision;
+        const FileAttempt attempt = copyOnce(pair, transfer, decision);
+        decisions_[index] = decision;
+        switch (attempt.kind) {
+        case FileAttempt::Pending:
+            // A file already pending at the source or destination: finish those first.
+            flushPending();
+            continue;
+        case FileAttempt::Done:
+            report.outcome = FileOutcome::Cancelled;  // Done once renamed
+            sizes_[index] = transfer->bytes();
+            pendingBytes_ += transfer->bytes();
+            pendingNames_.insert(transfer->destinationName());
+            pending_.push_back({index, std::move(transfer), decision});
+            if (pending_.size() >= batchFiles_ || pendingBytes_ >= kBatchBytes) flushPending();
+            return;
+        case FileAttempt::Skipped:
+            report.outcome = FileOutcome::Skipped;
+            report.reason = attempt.reason;
+            return;
+        case FileAttempt::Cancelled:
+            cancelled_ = true;
+            report.outcome = FileOutcome::Cancelled;
+            return;
+        case FileAttempt::Error: break;
+        }
+        if (OutOfHandles(attempt.code) && !pending_.empty()) {
+            // The open-file limit: the waiting files hold the handles. Finish them,
+            // wait for fewer from now on, and try again without asking.
+            batchFiles_ = std::max<size_t>(1, pending_.size() / 2);
+            flushPending();
+            continue;
+        }
+        report.outcome = FileOutcome::Failed;
+        report.reason = attempt.reason;
+        if (skipAllErrors_) return;
+        switch (ui_.reportError(attempt.path, attempt.reason)) {
+        case ErrorAnswer::Retry: continue;
+        case ErrorAnswer::Skip: return;
+        case ErrorAnswer::SkipAll: skipAllErrors_ = true; return;
+        case ErrorAnswer::Cancel: cancelled_ = true; return;
+        }
+        return;
+    }
+}
+
+// Done: `sealed` holds the copy, ready for the shared flush and its rename.
+FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision) {
+    auto owned = std::make_unique<FileTransfer>();  // abandons the temporary file on every early return
+    FileTransfer& transfer = *owned;
+    const PathParts from = PathParts::Of(pair.from);
+    const PathParts to = PathParts::Of(pair.to);
+    if (from.name.empty()) return FileAttempt::Fail(pair.from.path, FileOperationTexts::kSourceNotFile, kNotRegularFile);
+    if (to.name.empty()) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
+    FolderHandle sourceFolder;
+    if (FileAttempt opened =
+            roots_.openFolderOf(pair.from, from, FileOperationTexts::kSourceFolderUnusable, sourceFolder, false);
+        opened.kind != FileAttempt::Done)
+        return opened;
+    if (sourceFolder.valid() && isPending(sourceFolder, from.name)) return {FileAttempt::Pending, {}, {}, 0};
+    NodeInfo source;
+    const int error = sourceFolder.valid() ? transfer.openSource(sourceFolder, from.name, source) : ENOENT;
+    if (error != 0) {
+        return FileAttempt::Fail(pair.from.path,
+                                 error == ENOENT            ? FileOperationTexts::kSourceMissing
+                                 : error == kNotRegularFile ? FileOperationTexts::kSourceNotFile
+                                                            : FileOperationTexts::kSourceUnreadable,
+                                 error);
+    }
+    FolderHandle folder;
+    if (FileAttempt prepared = prepareFolder(pair, to, folder); prepared.kind != FileAttempt::Done) return prepared;
+    if (isPending(folder, to.name)) return {FileAttempt::Pending, {}, {}, 0};
+    if (FileAttempt existing = checkDestination(pair, to.name, folder, source, decision);
+        existing.kind != FileAttempt::Done)
+        return existing;
+
+    removeStaleOnce(folder);
+    if (const int e = transfer.createTemporary(folder, to.name))
+        return FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotCreate, e);
+    const uint64_t bytesBefore = bytesDone_;
+    for (bool finished = false; !finished;) {
+        uint64_t copied = 0;
+        if (const int e = transfer.copySome(kChunkBytes, copied, finished))
+            return e == kSourceChanged ? FileAttempt::Fail(pair.from.path, FileOperationTexts::kSourceChanged, 0)
+                                       : FileAttempt::Fail(pair.to.path, FileOperationTexts::kCopyFailed, e);
+        bytesDone_ += copied;
+        if (!finished && bytesDone_ - bytesBefore < source.size &&
+            !ui_.progress({pair.from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
+            return FileAttempt::Cancel();
+    }
+    if (const int e = transfer.seal()) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotWrite, e);
+    sealed = std::move(owned);
+    return {};
+}
+
+// Stale temporary files of killed runs go once per folder and request.
+void CopyRun::removeStaleOnce(const FolderHandle& folder) {
+    uint64_t device = 0, inode = 0;
+    if (folder.identify(device, inode) != 0) return;
+    const std::pair<uint64_t, uint64_t> id{device, inode};
+    if (std::find(cleanedFolders_.begin(), cleanedFolders_.end(), id) != cleanedFolders_.end()) return;
+    cleanedFolders_.push_back(id);
+    FileTransfer::RemoveStaleTemporaries(folder);
+}
+
+// Opens the destination's folder below its root, creating missing folders; a
+// folder made takes the metadata of its counterpart in the source tree.
+FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts, FolderHandle& folder) {
+    const RootedPath& to = pair.to;
+    for (const std::string& declined : declinedFolders_) {
+        if (IsWithinFolder(parts.fullFolder, declined)) return FileAttempt::Skip(FileOperationTexts::kFolderDeclined);
+    }
+    const FolderHandle* root = nullptr;
+    const int rootError = roots_.open(parts.root, root);
+    if (rootError != 0 && rootError != ENOENT)
+        return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, rootError);
+    size_t failedAt = 0;
+    const int error = rootError != 0 ? ENOENT : root->openBeneath(parts.folder, folder, &failedAt);
+    if (error == 0) return {};
+    const size_t start = static_cast<size_t>(parts.folder.data() - to.path.data());
+    if (error != ENOENT) {
+        return FileAttempt::Fail(to.path.substr(0, start + failedAt),
+                                 error == ENOTDIR ? FileOperationTexts::kFolderIsFile : FileOperationTexts::kFolderUnusable,
+                                 error);
+    }
+    if (flags_.confirmFolderCreation && !allFolders_) {
+        switch (ui_.confirmFolderCreation(std::string(parts.fullFolder))) {
+        case ConfirmAnswer::Yes: break;
+        case ConfirmAnswer::YesToAll: allFolders_ = true; break;
+        case ConfirmAnswer::No:
+            declinedFolders_.emplace_back(parts.fullFolder);
+            return FileAttempt::Skip(FileOperationTexts::kFolderDeclined);
+        case ConfirmAnswer::Cancel: return FileAttempt::Cancel();
+        }
+    }
+    if (rootError != 0) {
+        // The root itself is missing: it is made as the user named it.
+        std::string failed;
+        if (const int e = MakeFolders(parts.root, failed))
+            return FileAttempt::Fail(failed, FileOperationTexts::kCannotMakeFolder, e);
+        if (const int e = roots_.open(parts.root, root))
+            return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
+    }
+    // The source's folder of the same relative path, where the file has one.
+    const PathParts from = PathParts::Of(pair.from);
+    const FolderHandle* sourceRoot = nullptr;
+    const bool sameFolders = from.folder == parts.folder && roots_.open(from.root, sourceRoot) == 0;
+    // Walk down again name by name, creating what is missing; nothing on the way is a link.
+    if (const int e = root->openBeneath({}, folder))
+        return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
+    for (size_t pos = 0; pos < parts.folder.size();) {
+        size_t next = parts.folder.find('/', pos);
+        if (next == std::string_view::npos) next = parts.folder.size();
+        if (next > pos) {
+            FolderHandle child;
+            bool created = false;
+            if (const int e = folder.openChild(parts.folder.substr(pos, next - pos), true, child, &created)) {
+                return FileAttempt::Fail(to.path.substr(0, start + next),
+                                         e == ENOTDIR || e == EEXIST ? FileOperationTexts::kFolderIsFile
+                                                                     : FileOperationTexts::kCannotMakeFolder,
+                                         e == EEXIST ? ENOTDIR : e);
+            }
+            FolderHandle counterpart;
+            if (created && sameFolders && sourceRoot->openBeneath(parts.folder.substr(0, next), counterpart) == 0)
+                noteMetadata(pair, child.copyMetadataFrom(counterpart));
+            folder = std::move(child);
+        }
+        pos = next + 1;
+    }
+    return {};
+}
+
+// Decides about what is at the destination now; Done means go ahead.
+FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view name, const FolderHandle& folder,
+                                      const NodeInfo& source, Decision& decision) {
+    NodeInfo existing;
+    if (const int error = folder.inspect(name, false, existing))
+        return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationUnusable, error);
+    decision.expected = existing;
+    NodeInfo file = existing;  // what the comparison would have seen there
+    switch (existing.kind) {
+    case NodeKind::Missing: return {};  // nothing to replace (also when it vanished since)
+    case NodeKind::File: break;
+    case NodeKind::Folder: return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationIsFolder, EISDIR);
+    case NodeKind::Other:
+        return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
+    case NodeKind::Link:
+        // A link to a file stands for that file (the comparison saw it so) and is
+        // replaced by the copy; anything else behind a link is not ours to replace.
+        if (folder.inspect(name, true, file) != 0 || file.kind != NodeKind::File)
+            return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationOddLink, kNotRegularFile);
+        break;
+    }
+    decision.replacing = true;
+    decision.replacedSize = file.size;
+    const ListedFile& listed = pair.listedTo;
+    const bool changed = listed.state == ListedFile::State::Absent ||
+                         (listed.state == ListedFile::State::Present &&
+                          !listed.matches(file.size, file.modifiedSeconds, file.modifiedNanoseconds));
+    bool answered = false;
+    if (changed && !allChanged_) {
+        ChangedFile question{pair.to.side,
+                             flags_.keepReplaced ? FileAction::ReplaceKeepingOld : FileAction::Replace,
+                             pair.to.path,
+                             listed.state == ListedFile::State::Present,
+                             {{}, listed.size, listed.modifiedSeconds, listed.modifiedMilliseconds * 1000000u},
+                             Facts(pair.to.path, file)};
+        switch (ui_.confirmChanged(question)) {
+        case ConfirmAnswer::Yes: break;
+        case ConfirmAnswer::YesToAll: allChanged_ = true; break;
+        case ConfirmAnswer::No: return FileAttempt::Skip(FileOperationTexts::kChangedKept);
+        case ConfirmAnswer::Cancel: return FileAttempt::Cancel();
+        }
+        answered = true;
+    }
+    const bool newer = Newer(file, source);
+    const bool ask = !answered && (newer ? !allNewer_ : flags_.confirmOverwrite && !allOverwrite_);
+    if (ask) {
+        switch (ui_.confirmOverwrite(Facts(pair.from.path, source), Facts(pair.to.path, file), newer)) {
+        case ConfirmAnswer::Yes: break;
+        case ConfirmAnswer::YesToAll:
+            allOverwrite_ = true;
+            allNewer_ = allNewer_ || newer;
+            break;
+        case ConfirmAnswer::No: return FileAttempt::Skip(FileOperationTexts::kOverwriteDeclined);
+        case ConfirmAnswer::Cancel: return FileAttempt::Cancel();
+        }
+    }
+    if (!flags_.keepReplaced) return {};
+    std::string reason;
+    if (trash_.check(folder, reason) != kNoTrash) {
+        decision.keepOld = true;  // or an error of the folder itself, which the copy then meets
+        return {};
+    }
+    if (allWithoutTrash_) return {};
+    switch (ui_.confirmWithoutTrash(pair.to.path, pair.to.side, FileAction::Replace, reason)) {
+    case ConfirmAnswer::Yes: return {};
+    case ConfirmAnswer::YesToAll: allWithoutTrash_ = true; return {};
+    case ConfirmAnswer::No: return FileAttempt::Skip(FileOperationTexts::kNoTrashKept);
+    case ConfirmAnswer::Cancel: return FileAttempt::Cancel();
+    }
+    return {};
+}
+
+void CopyRun::noteMetadata(const CopyPair& pair, uint32_t notKept) {
+    if (notKept == 0) return;
+    const std::string root(pair.to.root().empty() ? std::string_view(pair.to.path) : pair.to.root());
+    for (auto& [destination, kinds] : metadataNotKept_) {
+        if (destination == root) {
+            kinds |= notKept;
+            return;
+        }
+    }
+    metadataNotKept_.emplace_back(root, notKept);
+}
+
+// One line per file whose fate is settled (a file waiting for its rename is not yet).
+void CopyRun::logOutcome(size_t index) {
+    const FileReport& report = result_->files[index];
+    if (log_ == nullptr || logged_[index] || report.outcome == FileOutcome::Cancelled) return;
+    logged_[index] = true;
+    const CopyPair& pair = pairs_[index];
+    const Decision& d = decisions_[index];
+    bool written = true;
+    switch (report.outcome) {
+    case FileOutcome::Cancelled: return;  // not done, or still waiting
+    case FileOutcome::Done:
+        if (!report.trashedTo.empty())
+            written = log_->write({OperationLog::kTrashed, pair.to.path, report.trashedTo, d.replacedSize, {},
+                                   OperationLog::kOk});
+        written = log_->write({d.replacing ? OperationLog::kReplaced : OperationLog::kCopied, pair.from.path,
+                               pair.to.path, sizes_[index],
+                               d.replacing ? std::optional<uint64_t>(d.replacedSize) : std::nullopt,
+                               OperationLog::kOk}) && written;
+        break;
+    case FileOutcome::Skipped:
+        written = log_->write({d.replacing ? OperationLog::kReplaced : OperationLog::kCopied, pair.from.path,
+                               pair.to.path, {}, {}, OperationLog::Skipped(report.reason)});
+        break;
+    case FileOutcome::Failed:
+        written = log_->write({d.replacing ? OperationLog::kReplaced : OperationLog::kCopied, pair.from.path,
+                               pair.to.path, {}, {}, OperationLog::Failed(report.reason)});
+        break;
+    }
+    if (!written)
+        if (const std::string notice = log_->failureNotice(); !notice.empty()) ui_.notify(notice);
+}
+
+// What the user should know once the request is over.
+void CopyRun::tell() {
+    for (const std::string& notice : trash_.takeNotices()) ui_.notify(notice);
+    for (const auto& [destination, kinds] : metadataNotKept_)
+        ui_.notify(FileOperationTexts::MetadataNotice(destination, kinds));
+}
+
+}  // namespace kirvo

@@ -1,0 +1,93 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "fileops/file_attempt.h"
+#include "fileops/file_operation_service.h"
+#include "fileops/file_operation_ui.h"
+#include "fileops/root_cache.h"
+#include "platform/file_node.h"
+#include "platform/file_transfer.h"
+#include "platform/trash.h"
+
+namespace kirvo {
+
+class OperationLog;
+
+// The state of one copy request (see LocalFileOperationService for the rules).
+class CopyRun {
+public:
+    CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log);
+
+    OperationResult run(std::span<const CopyPair> pairs);
+
+    // Bytes copied between two progress calls within one file.
+    static constexpr uint64_t kChunkBytes = 4u << 20;
+    // Files flushed to disk together at most, and bytes; fewer where the
+    // open-file limit is low (each file waiting holds two handles).
+    static constexpr size_t kBatchFiles = 128;
+    static constexpr uint64_t kBatchBytes = 64u << 20;
+
+private:
+    // What was decided about a destination before its copy was made.
+    struct Decision {
+        NodeInfo expected;       // what is there now (not following a link)
+        bool keepOld = false;    // put the replaced file into the trash first
+        bool replacing = false;
+        uint64_t replacedSize = 0;
+    };
+    // A file copied into its temporary file, waiting for the shared flush and its rename.
+    struct Pending {
+        size_t index;
+        std::unique_ptr<FileTransfer> transfer;
+        Decision decision;
+    };
+
+    void flushPending();
+    bool isPending(const FolderHandle& folder, std::string_view name) const;
+    void copyWithRetries(const CopyPair& pair, FileReport& report, size_t index);
+    FileAttempt copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision);
+    FileAttempt prepareFolder(const CopyPair& pair, const PathParts& parts, FolderHandle& folder);
+    FileAttempt checkDestination(const CopyPair& pair, std::string_view name, const FolderHandle& folder,
+                                 const NodeInfo& source, Decision& decision);
+    int publish(Pending& pending, TrashedFile& kept, std::string& reason);
+    void removeStaleOnce(const FolderHandle& folder);
+    void noteMetadata(const CopyPair& pair, uint32_t notKept);
+    void logOutcome(size_t index);
+    void tell();
+
+    FileOperationUi& ui_;
+    CopyFlags flags_;
+    OperationLog* log_;
+    RootCache roots_;
+    Trash trash_;
+    int32_t filesDone_ = 0;
+    int32_t filesTotal_ = 0;
+    uint64_t bytesDone_ = 0;
+    uint64_t bytesTotal_ = 0;
+    bool cancelled_ = false;
+    bool skipAllErrors_ = false;
+    bool allFolders_ = false;
+    bool allOverwrite_ = false;
+    bool allNewer_ = false;
+    bool allChanged_ = false;
+    bool allWithoutTrash_ = false;
+    size_t batchFiles_ = kBatchFiles;
+    std::vector<std::string> declinedFolders_;
+    std::vector<Pending> pending_;
+    std::unordered_multiset<std::string> pendingNames_;
+    uint64_t pendingBytes_ = 0;
+    std::vector<std::pair<uint64_t, uint64_t>> cleanedFolders_;  // device, inode
+    std::vector<std::pair<std::string, uint32_t>> metadataNotKept_;  // destination root, kinds
+    std::vector<Decision> decisions_;  // per pair, for the log
+    std::vector<uint64_t> sizes_;
+    std::vector<bool> logged_;
+    std::span<const CopyPair> pairs_;
+    OperationResult* result_ = nullptr;
+};
+
+}  // namespace kirvo

@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+namespace kirvo {
+
+// Copying between two roots where one lies inside the other never ends: every
+// run copies the inner tree into itself once more. The German message that
+// refuses it, or "" when the roots lie apart (or are one and the same folder,
+// which leaves nothing to copy). Judged on disk (see RelateRoots), so links and
+// bind mounts are seen through.
+std::string NestedRootsMessage(const std::string& source, const std::string& target);
+
+}  // namespace kirvo

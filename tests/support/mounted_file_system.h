@@ -1,0 +1,42 @@
+#pragma once
+#include <sys/mount.h>
+
+#include <string>
+
+#include "support/temp_tree.h"
+
+namespace kirvo::test {
+
+// A file system of our own (tmpfs by default, or a bind mount of another folder)
+// where the system lets us mount one (root); unmounted when the object dies.
+class MountedFileSystem {
+public:
+    MountedFileSystem(const std::string& path, const char* options, const char* type = "tmpfs") : path_(path) {
+        MakeDirs(path);
+        mounted_ = mount(type, path.c_str(), type, 0, options) == 0;
+    }
+    // A bind mount: `folder` shown a second time at path.
+    static MountedFileSystem Bind(const std::string& folder, const std::string& path) {
+        MountedFileSystem m(path);
+        m.mounted_ = mount(folder.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        return m;
+    }
+    MountedFileSystem(MountedFileSystem&& other) noexcept : path_(other.path_), mounted_(other.mounted_) {
+        other.mounted_ = false;
+    }
+    ~MountedFileSystem() {
+        if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+    }
+    MountedFileSystem(const MountedFileSystem&) = delete;
+    MountedFileSystem& operator=(const MountedFileSystem&) = delete;
+
+    bool mounted() const { return mounted_; }
+    bool makeReadOnly() { return mount(nullptr, path_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+
+private:
+    explicit MountedFileSystem(const std::string& path) : path_(path) { MakeDirs(path); }
+    std::string path_;
+    bool mounted_ = false;
+};
+
+}  // namespace kirvo::test
