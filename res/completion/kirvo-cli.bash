@@ -6,8 +6,10 @@ _kirvo_cli()
     local cur prev words cword
     _init_completion -n = || return
 
-    local compare_opts="--filter= --exclude-subfolders --exclude-system-folders --no-tolerance --parallel= --quiet --format= --help"
-    local sync_opts="--direction= --dry-run --yes --no-trash --no-log $compare_opts"
+    local scan_opts="--exclude-subfolders --exclude-system-folders --no-tolerance
+        --include= --exclude= --filter-from= --parallel= --quiet --help"
+    local compare_opts="--filter= --format= $scan_opts"
+    local sync_opts="--direction= --dry-run --yes --no-trash --no-log $scan_opts"
 
     # The subcommand is the first word after the program name that is not an option.
     local i command=""
@@ -34,6 +36,13 @@ _kirvo_cli()
         --format=*)
             COMPREPLY=($(compgen -W "text tsv" -- "${cur#*=}"))
             return ;;
+        --filter-from=*)
+            # a rules file: "+ MUSTER" and "- MUSTER" per line
+            cur=${cur#*=}
+            _filedir
+            return ;;
+        --include=* | --exclude=*)
+            return ;;  # a pattern such as '*.tmp' or .git/: nothing to offer
         --direction=*)
             [[ $command == sync ]] &&
                 COMPREPLY=($(compgen -W "both to-target to-source" -- "${cur#*=}"))

@@ -41,6 +41,9 @@ enum class CommandId : int {
     // The log of the file operations.
     ShowLog = 32814,
 
+    // Include and exclude patterns of the scan.
+    FilterPatterns = 32815,
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,

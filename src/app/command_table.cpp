@@ -62,6 +62,8 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "Quelle wählen", ""},
     {C::BrowseTarget, "Ziel wählen", "Zeigt ein Dialogfeld zum auswählen vom Zielpfad an.",
      "Ziel wählen", ""},
+    {C::FilterPatterns, "Filter...",
+     "Legt mit Mustern fest, welche Dateien und Ordner verglichen werden und welche nicht.", "", ""},
     {C::OptionSubOrdner, "Sub-Ordner ausschließen",
      "Wenn ein Unterordner von Quelle in Ziel nicht vorhanden ist wird er von der Suche "
      "ausgeschloßen .",
@@ -120,6 +122,7 @@ constexpr std::array kViewItems = std::to_array<MenuItem>({
 
 constexpr std::array kExtrasItems = std::to_array<MenuItem>({
     {C::BrowseSource}, {C::BrowseTarget}, {},
+    {C::FilterPatterns},
     {C::None, "&Optionen", kOptionItems}, {},
     {C::ShowLog},
 });

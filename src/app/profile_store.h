@@ -30,6 +30,9 @@ inline constexpr std::string_view kTarget = "Ziel";
 inline constexpr std::string_view kMain = "Main";
 inline constexpr std::string_view kWidth = "cx";
 inline constexpr std::string_view kHeight = "cy";
+inline constexpr std::string_view kFilter = "Filter";
+inline constexpr std::string_view kFilterInclude = "Einschliessen";
+inline constexpr std::string_view kFilterExclude = "Ausschliessen";
 }  // namespace profile
 
 // Parses a stored integer the way a typed store would have kept it: the whole

@@ -86,4 +86,11 @@ std::optional<std::string> CliArguments::Value(std::string_view name) const {
     return value;
 }
 
+std::vector<std::string> CliArguments::Values(std::string_view name) const {
+    std::vector<std::string> values;
+    for (const Given& g : options_)
+        if (g.name == name) values.push_back(g.value);
+    return values;
+}
+
 }  // namespace kirvo

@@ -5,13 +5,15 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/filter_arguments.h"
 #include "engine/run_options.h"
 
 namespace kirvo {
 
 // The options and operands of one subcommand. Options are "--name",
 // "--name=value" or "--name value"; "--" ends the options, so operands may
-// begin with a dash. A repeated option keeps its last value.
+// begin with a dash. A repeated option keeps its last value for Value() and
+// all of them, in order, for Values().
 class CliArguments {
 public:
     struct OptionSpec {
@@ -24,6 +26,7 @@ public:
 
     bool Has(std::string_view name) const;
     std::optional<std::string> Value(std::string_view name) const;
+    std::vector<std::string> Values(std::string_view name) const;
     const std::vector<std::string>& operands() const { return operands_; }
     const std::string& error() const { return error_; }
 
@@ -43,8 +46,8 @@ bool ReadParallel(const CliArguments& parsed, int& parallel, std::string& error)
 
 // The scan options and the two roots that compare and sync share: fills
 // excludeSubFolders, excludeSystemFolders, twoSecondTolerance, parallel,
-// quiet, source and target of `options`. False on a usage error, with a
-// German message.
+// quiet, pathFilter, source and target of `options`. False on a usage error,
+// with a German message.
 template <class Options>
 bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string& error) {
     options.excludeSubFolders = parsed.Has("exclude-subfolders");
@@ -52,6 +55,7 @@ bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string
     options.twoSecondTolerance = !parsed.Has("no-tolerance");
     options.quiet = parsed.Has("quiet");
     if (!ReadParallel(parsed, options.parallel, error)) return false;
+    if (!ReadFilterArguments(parsed, options.pathFilter, error)) return false;
     const auto& operands = parsed.operands();
     if (operands.size() > 2) {
         error = "Zu viele Argumente: \"" + operands[2] + "\" ist überzählig.";
@@ -70,7 +74,8 @@ bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string
     return true;
 }
 
-// The run options of the scan options that compare and sync share.
+// The engine's settings for the options ReadScanArguments filled; the filter
+// is borrowed from `options` and left out when it leaves out nothing.
 template <class Options>
 RunOptions ScanRunOptions(const Options& options) {
     RunOptions run;
@@ -78,6 +83,7 @@ RunOptions ScanRunOptions(const Options& options) {
     run.excludeSystemFolders = options.excludeSystemFolders;
     run.twoSecondTolerance = options.twoSecondTolerance;
     run.parallel = options.parallel;
+    run.filter = options.pathFilter.LeavesOutNothing() ? nullptr : &options.pathFilter;
     return run;
 }
 

@@ -38,6 +38,9 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"no-tolerance", false},
     {"parallel", true},
     {"quiet", false},
+    {"include", true},
+    {"exclude", true},
+    {"filter-from", true},
     {"help", false},
 };
 
@@ -65,6 +68,7 @@ const CliCommand kCompareCommand = {
     "Vergleicht zwei Ordnerbäume und gibt die Ergebnisliste aus.",
     "kirvo-cli compare [--filter=all|unequal|to-target|to-source|equal]\n"
     "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
+    "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "                  [--parallel=N] [--quiet] [--format=text|tsv] QUELLE ZIEL",
     "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
     "Änderungszeit und gibt die Liste aus, die das Fenster nach \"Pfade vergleichen\" zeigt:\n"
@@ -84,11 +88,14 @@ const CliCommand kCompareCommand = {
     "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: nach Art des\n"
     "                            Dateisystems, viele auf Netzlaufwerken und FUSE, wenige lokal)\n"
     "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"
+    KIRVO_CLI_FILTER_OPTIONS_HELP
     "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
     "                            Zustand (2 markiert, 3 Ordner, 4 gleich) und die neun Spalten,\n"
     "                            mit Tabulator getrennt, danach die Zeilen 1009 bis 1012 mit den\n"
     "                            Summen; \\ Tabulator Zeilenumbruch Wagenrücklauf als \\\\ \\t \\n \\r\n"
     "  --help                    diese Hilfe\n"
+    "\n"
+    KIRVO_CLI_PATTERN_HELP
     "\n"
     "Ein Pfad, der nicht existiert, kein Ordner ist oder nicht gelesen werden kann, wird als\n"
     "leerer Ordner verglichen; ein Hinweis darauf erscheint auf der Fehlerausgabe.\n"
@@ -175,7 +182,16 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
             std::string("Toleranz +/- 2 Sekunden ") + (options.twoSecondTolerance ? "an" : "aus") +
             ", Sub-Ordner ausschließen " + (options.excludeSubFolders ? "an" : "aus") +
             ", System-Ordner ausschließen " + (options.excludeSystemFolders ? "an" : "aus");
-        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText});
+        std::string patterns;
+        if (!options.pathFilter.LeavesOutNothing()) {
+            auto join = [&patterns](const char* heading, const std::vector<std::string>& list) {
+                patterns += heading;
+                for (size_t i = 0; i < list.size(); ++i) patterns += (i == 0 ? " " : ", ") + list[i];
+            };
+            join("einschließen", options.pathFilter.includePatterns());
+            if (!options.pathFilter.excludePatterns().empty()) join("; ausschließen", options.pathFilter.excludePatterns());
+        }
+        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText, patterns});
     }
     out.flush();
     if (!out) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/cli_command.h"
+#include "engine/path_filter.h"
 #include "view/display_filter.h"
 
 namespace kirvo {
@@ -22,6 +23,7 @@ struct CompareOptions {
     bool twoSecondTolerance = true;
     int parallel = 0;     // listings at once per side; 0: automatic
     bool quiet = false;   // no progress line
+    PathFilter pathFilter;  // --include, --exclude, --filter-from
     Format format = Format::Text;
     bool help = false;
     std::string source;

@@ -37,6 +37,9 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"no-tolerance", false},
     {"parallel", true},
     {"quiet", false},
+    {"include", true},
+    {"exclude", true},
+    {"filter-from", true},
     {"no-trash", false},
     {"no-log", false},
     {"help", false},
@@ -198,6 +201,7 @@ const CliCommand kSyncCommand = {
     "Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung.",
     "kirvo-cli sync [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
+    "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "               [--no-trash] [--no-log] [--parallel=N] [--quiet] QUELLE ZIEL",
     "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
     "und kopiert sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle\n"
@@ -224,10 +228,13 @@ const CliCommand kSyncCommand = {
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
     "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch)\n"
     "  --quiet                   keine Fortschrittszeilen auf der Fehlerausgabe\n"
+    KIRVO_CLI_FILTER_OPTIONS_HELP
     "  --no-trash                ersetzte Dateien nicht in den Papierkorb legen, sondern endgültig\n"
     "                            ersetzen\n"
     "  --no-log                  nichts ins Protokoll schreiben\n"
     "  --help                    diese Hilfe\n"
+    "\n"
+    KIRVO_CLI_PATTERN_HELP
     "\n"
     "Ohne --yes braucht der Befehl ein Terminal für die Fragen. Strg+C bricht das Vergleichen ab\n"
     "(Rückgabewert 130) und ebenso das Kopieren; die Datei, die gerade kopiert wird, bleibt dann\n"

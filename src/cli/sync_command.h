@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli_command.h"
+#include "engine/path_filter.h"
 
 namespace kirvo {
 
@@ -22,6 +23,7 @@ struct SyncOptions {
     bool twoSecondTolerance = true;
     int parallel = 0;     // listings at once per side; 0: automatic
     bool quiet = false;   // no progress line
+    PathFilter pathFilter;  // --include, --exclude, --filter-from
     bool useTrash = true;  // --no-trash: replaced files go for good
     bool useLog = true;    // --no-log: nothing is written to the log
     bool help = false;

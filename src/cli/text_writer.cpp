@@ -119,6 +119,10 @@ void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& 
     line += header.filter;
     line += "\nOptionen: ";
     line += header.options;
+    if (!header.patterns.empty()) {
+        line += "\nMuster:   ";
+        AppendDisplayEscaped(line, header.patterns);
+    }
     line += "\n\n";
     line += rows.empty() ? std::string("Keine Zeilen unter diesem Filter.\n") : ColumnHeader();
     Emit(out, line);

@@ -14,6 +14,7 @@ struct TextReportHeader {
     std::string_view targetRoot;
     std::string_view filter;   // e.g. "unequal (nur ungleiche Dateien)"
     std::string_view options;  // e.g. "Toleranz +/- 2 Sekunden: an, ..."
+    std::string_view patterns; // the include and exclude patterns; "" without a filter
 };
 
 // Appends text with the backslash and control bytes written as escapes

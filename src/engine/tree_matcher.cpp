@@ -6,6 +6,7 @@
 #include "engine/entry_order.h"
 #include "engine/entry_pairing.h"
 #include "engine/scan_progress.h"
+#include "engine/scan_filter.h"
 #include "engine/text_compare.h"
 #include "engine/time_verdict.h"
 #include "engine/tree_scanner.h"
@@ -99,16 +100,21 @@ std::unique_ptr<DirectoryLister> TreeMatcher::MakeLister(const std::string& root
 }
 
 bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& targetRoot) {
-    // The target root is listed once per run; every kind of record counts.
+    // The target root is listed once per run; every kind of record counts,
+    // but a file the filter leaves out is not part of the target compared.
     if (!targetRootNamesRead_ || targetRootNamesOf_ != targetRoot) {
         targetRootNames_.clear();
+        const ScanFilter* filter = options_.filter;
         const std::unique_ptr<DirectoryLister> lister = MakeLister(targetRoot);
         if (lister->OpenRoot(targetRoot)) {
             lister->SetInFlight(1);
             DirectoryLister::Request request;
-            request.detail = DirectoryLister::Detail::NamesOnly;
-            ListAndWait(*lister, request,
-                        [&](const DirectoryRecord& record) { targetRootNames_.push_back(FoldedCopy(record.name)); });
+            request.detail = filter ? DirectoryLister::Detail::Full : DirectoryLister::Detail::NamesOnly;
+            ListAndWait(*lister, request, [&](const DirectoryRecord& record) {
+                if (filter && record.kind == RecordKind::File && !filter->File({}, record.name, filter->RootIncluded()))
+                    return;
+                targetRootNames_.push_back(FoldedCopy(record.name));
+            });
         }
         std::sort(targetRootNames_.begin(), targetRootNames_.end());
         targetRootNamesRead_ = true;

@@ -153,9 +153,13 @@ TEST(CompareCommand, UnusableRootsAreComparedAsEmptyWithANotice) {
 }
 
 TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
+    TempDir dir;
+    const std::string rules = dir / "rules";
+    WriteFile(rules, "# Kommentar\n\n+ *.jpg\n*.tmp\n", 1'300'000'000);
+    WriteFile(dir / "bad-pattern", "- ok\n-  [abc\n", 1'300'000'000);
     const struct {
         std::vector<std::string> args;
-        const char* message;
+        std::string message;
     } cases[] = {
         {{}, "kirvo-cli: Es fehlt ein Befehl."},
         {{"vergleiche"}, "kirvo-cli: Unbekannter Befehl \"vergleiche\"."},
@@ -174,6 +178,16 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         {{"compare", "--parallel=viele", "/tmp", "/tmp"}, "Ungültiger Wert \"viele\" für --parallel"},
         {{"compare", "--parallel=1025", "/tmp", "/tmp"}, "von 0 (automatisch) bis 1024"},
         {{"compare", "--parallel=-1", "/tmp", "/tmp"}, "Ungültiger Wert \"-1\" für --parallel"},
+        {{"compare", "--exclude=", "/tmp", "/tmp"}, "Ungültiges Muster \"\" bei --exclude: Das Muster ist leer."},
+        {{"compare", "--include=[abc", "/tmp", "/tmp"}, "Ungültiges Muster \"[abc\" bei --include: Die eckige"},
+        {{"compare", "--exclude=a\\", "/tmp", "/tmp"}, "Ungültiges Muster \"a\\\" bei --exclude: Ein \\ am Ende"},
+        {{"compare", "--filter-from=" + dir / "none", "/tmp", "/tmp"},
+         "Die Filterdatei \"" + dir / "none" + "\" lässt sich nicht lesen: es gibt sie nicht."},
+        {{"compare", "--filter-from", dir.path(), "/tmp", "/tmp"}, "lässt sich nicht lesen: sie ist ein Ordner."},
+        {{"compare", "--filter-from=" + rules, "/tmp", "/tmp"},
+         "Filterdatei \"" + rules + "\", Zeile 4: \"*.tmp\" ist keine Regel"},
+        {{"compare", "--filter-from=" + dir / "bad-pattern", "/tmp", "/tmp"},
+         "Ungültiges Muster \"[abc\" in \"" + dir / "bad-pattern" + "\", Zeile 2: "},
     };
     for (const auto& c : cases) {
         const CliResult r = Cli(c.args);
@@ -182,6 +196,36 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("Aufruf: kirvo-cli compare"), std::string::npos) << c.message;
     }
+}
+
+// Repeated --include and --exclude and the rules of --filter-from make one
+// filter; the exit status is that of the files the filter lists.
+TEST(CompareCommand, FilterOptionsAddUp) {
+    TempDir dir;
+    const std::string q = dir / "q", z = dir / "z";
+    MakeTree(q, {{"a.jpg", 1'300'000'000}, {"b.png", 1'300'000'000}, {"c.txt", 1'300'000'000},
+                 {"Fotos/d.txt", 1'300'000'000}, {"Fotos/e.tmp", 1'300'000'000}, {"Fotos/roh/f.jpg", 1'300'000'000}});
+    MakeTree(z, {{"a.jpg", 1'300'000'000}, {"c.txt", 1'400'000'000}});
+    WriteFile(dir / "rules", "# Bilder und Fotos\r\n+ Fotos/\r\n\n  - roh/  \r\n", 1'300'000'000);
+    const CliResult r = Cli({"compare", "--filter=all", "--format=tsv", "--include=*.jpg", "--include=*.PNG",
+                             "--exclude=*.tmp", "--filter-from=" + dir / "rules", q, z});
+    EXPECT_EQ(r.err, "");
+    std::vector<std::string> paths;
+    for (const std::string& line : Lines(r.out)) {
+        std::vector<std::string> cells(1);
+        for (const char c : line) {
+            if (c == '\t') cells.emplace_back();
+            else cells.back().push_back(c);
+        }
+        if (cells.size() == 10 && cells[0] != "3") paths.push_back(cells[4].empty() ? cells[9] : cells[4]);
+    }
+    EXPECT_EQ(paths, (std::vector<std::string>{"a.jpg", "b.png", "Fotos/d.txt"}));
+    EXPECT_EQ(r.status, kExitUnequal);  // b.png
+
+    // The only unequal file left out: equal.
+    EXPECT_EQ(Cli({"compare", "--exclude=*.png", "--exclude=c.txt", "--exclude=Fotos", q, z}).status, kExitEqual);
+    const CliResult text = Cli({"compare", "--include=*.jpg", "--exclude=roh/", "--exclude=*.tmp", q, z});
+    EXPECT_NE(text.out.find("\nMuster:   einschließen *.jpg; ausschließen roh/, *.tmp\n"), std::string::npos) << text.out;
 }
 
 TEST(CompareCommand, DashedRootsAfterDoubleDash) {

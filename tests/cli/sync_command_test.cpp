@@ -168,6 +168,25 @@ TEST(SyncCommand, RefusesWithoutTerminalOrWithBadArguments) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitUsage);
 }
 
+// Only listed files take part: a left-out file is neither copied nor replaced,
+// and a listed file whose destination is a left-out folder does not replace it.
+TEST(SyncCommand, FilesTheFilterLeavesOutAreNeverTouched) {
+    TempDir dir;
+    const std::string q = dir / "q", z = dir / "z";
+    MakeTree(q, {{"keep.txt", kNew, "k"}, {"cache.TMP", kNew, "s-cache"}, {"x", kNew, "a file"}});
+    MakeTree(z, {{"cache.tmp", kOld, "t-cache"}, {"x/inner.txt", kOld, "keep me"}, {"logs/l.log", kNew, "log"}});
+    const SyncRun r = Sync({"--yes", "--exclude=*.tmp", "--exclude=x/", "--exclude", "logs/", q, z});
+    EXPECT_EQ(ReadFile(z + "/keep.txt"), "k");
+    EXPECT_EQ(ReadFile(z + "/cache.tmp"), "t-cache");
+    EXPECT_FALSE(std::filesystem::exists(z + "/cache.TMP"));
+    EXPECT_FALSE(std::filesystem::exists(q + "/logs"));
+    EXPECT_EQ(ReadFile(z + "/x/inner.txt"), "keep me");
+    EXPECT_NE(r.err.find("Das Ziel ist ein Ordner"), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, kExitUnequal);  // x is still unequal
+    EXPECT_NE(r.out.find("Quelle: 2 Dateien"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Ziel:   1 Dateien"), std::string::npos) << r.out;
+}
+
 TEST(SyncCommand, MissingTargetRootIsMadeAndFilled) {
     Trees t;
     const std::string fresh = t.dir / "new/backup";

@@ -129,7 +129,8 @@ check_validators() {
   expect_completion "compare sync " ""
   expect_completion "--help --version " --
   expect_completion "--direction= --dry-run " sync --d
-  expect_completion "--exclude-subfolders --exclude-system-folders " compare --ex
+  expect_completion "--exclude-subfolders --exclude-system-folders --exclude= " compare --ex
+  expect_completion "--filter-from= --filter= " compare --fil
   expect_completion "to-source to-target " compare --filter=to
   expect_completion "all equal to-source to-target unequal " sync --filter=
   expect_completion "text tsv " compare --format=t

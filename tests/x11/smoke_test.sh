@@ -87,14 +87,16 @@ problems=$(awk -F'\t' '
 grep -q $'\t31.12.2099 23:59:59\t' "$work/report" || fail "31.12.2099 23:59:59 fehlt"
 
 # The folder chooser's title exactly as set ("E&xtras" › "Ziel wählen").
+# A search may meet a window that is going away (X error); it is asked again.
+find_chooser() { chooser=$(xdotool search --name '^Zielpfad' 2>/dev/null | head -n1) && [ -n "$chooser" ]; }
 xdotool key alt+x
-sleep 0.3
+sleep 0.5
 xdotool key Down Return
-chooser=$(timeout 10 xdotool search --sync --name '^Zielpfad' | head -n1) || fail "keine Ordnerauswahl"
+wait_for 15 find_chooser || fail "keine Ordnerauswahl"
 [ "$(xdotool getwindowname "$chooser")" = "Zielpfad auswählen" ] ||
   fail "Titel der Ordnerauswahl: '$(xdotool getwindowname "$chooser")'"
 xdotool key Escape
-wait_for 10 sh -c "! xdotool search --name '^Zielpfad' >/dev/null" || fail "Ordnerauswahl bleibt offen"
+wait_for 10 sh -c "! xdotool search --name '^Zielpfad' >/dev/null 2>&1" || fail "Ordnerauswahl bleibt offen"
 
 # Closing through the window manager writes both paths.
 xdotool windowactivate --sync "$window" key alt+F4

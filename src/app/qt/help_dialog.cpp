@@ -41,6 +41,12 @@ QString HelpDialog::HelpHtml() {
         "<p>Im Menü <i>Ansicht</i> wählen Sie, welche Dateien die Liste zeigt: alle, nur "
         "ungleiche (Vorgabe), nur die von der Quelle zum Ziel, nur die vom Ziel zur Quelle oder "
         "nur gleiche.</p>"
+        "<h3>Filter (Extras › Filter...)</h3>"
+        "<p>Muster legen fest, welche Dateien verglichen werden, zum Beispiel <i>Ausschließen</i> "
+        "<code>.git/</code>, <code>node_modules/</code>, <code>*.tmp</code> oder nur "
+        "<i>Einschließen</i> <code>*.jpg</code>. Sie wirken auf beiden Seiten gleich; was ein Filter "
+        "auslässt, wird weder angezeigt noch kopiert oder gelöscht. Solange ein Filter etwas "
+        "auslässt, steht in der Statusleiste <b>Filter</b>; sein Tooltip nennt die Muster.</p>"
         "<h3>Optionen (Extras › Optionen)</h3>"
         "<ul>"
         "<li><b>Sub-Ordner ausschließen</b>: Unterordner der Quelle, die im Ziel fehlen, werden "
@@ -60,7 +66,7 @@ QString HelpDialog::HelpHtml() {
         "Vergleichen wird nachgefragt.</li>"
         "<li><b>Beep</b>: Signaltöne ein oder aus.</li>"
         "</ul>"
-        "<p>Optionen, Pfade und Fenstergröße werden beim Beenden gespeichert. Was kopiert, ersetzt "
+        "<p>Optionen, Filter, Pfade und Fenstergröße werden beim Beenden gespeichert. Was kopiert, ersetzt "
         "und gelöscht wurde, steht im Protokoll (<i>Extras › Protokoll anzeigen</i>).</p>");
 }
 

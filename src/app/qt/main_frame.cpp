@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "app/command_table.h"
+#include "app/filter_settings.h"
 #include "app/qt/command_actions.h"
 #include "app/qt/folder_drop.h"
 #include "app/qt/path_bar.h"
@@ -150,6 +151,13 @@ void CMainFrame::CreateStatusBar() {
     cancelButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     cancelButton_->setVisible(false);
     bar->addPermanentWidget(cancelButton_);
+    filterPane_ = new QLabel(QStringLiteral("Filter"), bar);
+    filterPane_->setObjectName(QStringLiteral("filterPane"));
+    filterPane_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    filterPane_->setAlignment(Qt::AlignCenter);
+    filterPane_->setMinimumWidth(filterPane_->fontMetrics().horizontalAdvance(filterPane_->text()) + 12);
+    filterPane_->hide();
+    bar->addPermanentWidget(filterPane_);
     const char* texts[] = {"UF", "NUM", "RF"};
     for (int i = 0; i < 3; ++i) {
         auto* label = new QLabel(QString::fromLatin1(texts[i]), bar);
@@ -190,9 +198,19 @@ void CMainFrame::UpdateIndicators() {
 void CMainFrame::UpdateCommandUi() {
     if (view_) view_->UpdateCommandUi(*actions_);
     cancelButton_->setVisible(actions_->action(CommandId::CancelComparison)->isEnabled());
+    UpdateFilterPane();
     actions_->setChecked(CommandId::ViewToolbar, !toolBar_->isHidden());
     actions_->setChecked(CommandId::ViewStatusBar, !statusBar()->isHidden());
     actions_->setChecked(CommandId::ViewOutputBar, !outputBar_->isHidden());
+}
+
+void CMainFrame::UpdateFilterPane() {
+    const bool active = view_ && !view_->pathFilter().LeavesOutNothing();
+    if (active) {
+        const std::string tip = FilterSettings::Description(view_->pathFilter());
+        filterPane_->setToolTip(QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())));
+    }
+    filterPane_->setVisible(active);
 }
 
 void CMainFrame::OnCommand(CommandId id) {

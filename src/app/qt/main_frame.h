@@ -48,6 +48,9 @@ public:
     // "Abbrechen" in the status bar, visible while a comparison reads the folders.
     QToolButton* cancelButton() const { return cancelButton_; }
     QLabel* indicator(int index) const { return indicators_[index]; }
+    // "Filter", shown while the filter leaves anything out; its tool tip
+    // lists the patterns.
+    QLabel* filterPane() const { return filterPane_; }
     const WindowSize& windowSize() const { return windowSize_; }
 
     // The text shown in the message pane when nothing else is.
@@ -76,6 +79,7 @@ private:
     void CreateOutputBar();
     void ShowMessage(const QString& text);
     void UpdateIndicators();
+    void UpdateFilterPane();
     void ShowHelp();
     // Command 32814 "Protokoll anzeigen".
     void ShowLog();
@@ -86,6 +90,7 @@ private:
     OutputBar* outputBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
     QToolButton* cancelButton_ = nullptr;
+    QLabel* filterPane_ = nullptr;
     QLabel* indicators_[3] = {};
     CKirvoView* view_ = nullptr;
     WindowSize windowSize_;

@@ -10,6 +10,7 @@
 #include <QStyleHints>
 
 #include "app/command_table.h"
+#include "app/filter_settings.h"
 #include "app/profile_store.h"
 #include "app/qt/command_actions.h"
 #include "app/qt/message_box_prompts.h"
@@ -50,6 +51,7 @@ CKirvoView::~CKirvoView() {
     if (initialized_) {
         if (pathBar_) pathBar_->SaveHistories(store_);
         options_.Save(store_);
+        FilterSettings::Save(store_, pathFilter_);
     }
     delete pathBar_.data();
 }
@@ -82,6 +84,7 @@ void CKirvoView::OnInitialUpdate() {
     setModel(resultModel_);
 
     options_.Load(store_);
+    pathFilter_ = FilterSettings::Load(store_);
     initialized_ = true;
     emit commandStateChanged();
 }
@@ -173,6 +176,9 @@ bool CKirvoView::OnCommand(CommandId cmd) {
     case CommandId::FilterEqual:
         OnDisplayFilter(FilterValue(cmd));
         return true;
+    case CommandId::FilterPatterns:
+        OnFilterPatterns();
+        return true;
     case CommandId::BrowseSource:
         if (pathBar_) pathBar_->BrowseForPath(PathBar::Side::Source);
         return true;
@@ -200,7 +206,7 @@ void CKirvoView::UpdateCommandUi(CommandActions& actions) const {
     actions.setEnabled(CommandId::PfadeVergleichen, idle);
     actions.setEnabled(CommandId::CancelComparison, comparing_);
     for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::OptionSubOrdner,
-                         CommandId::OptionSystemOrdner, CommandId::OptionOneSecond})
+                         CommandId::OptionSystemOrdner, CommandId::OptionOneSecond, CommandId::FilterPatterns})
         actions.setEnabled(id, idle);
     for (DisplayFilterValue value : kFilterValues) {
         actions.setEnabled(FilterCommand(value), idle);

@@ -10,6 +10,7 @@
 #include "app/app_options.h"
 #include "app/command_id.h"
 #include "app/list_columns.h"
+#include "engine/path_filter.h"
 #include "engine/tree_matcher.h"
 #include "view/display_filter.h"
 #include "view/qt/list_view_ex.h"
@@ -42,11 +43,11 @@ public:
     // frame hosts the path bar; store is read in OnInitialUpdate and written
     // when the view is destroyed, so it must outlive the view.
     CKirvoView(QMainWindow* frame, ProfileStore& store, QWidget* parent = nullptr);
-    // Writes the two path histories and then the eight options.
+    // Writes the two path histories, the eight options and the filter.
     ~CKirvoView() override;
 
     // Column widths from "Main"/"cx", the path bar with both histories, the
-    // columns, then the options.
+    // columns, then the options and the filter.
     void OnInitialUpdate();
 
     // Runs cmd if it is one of the view's commands; false otherwise.
@@ -73,6 +74,9 @@ public:
     // Where the comparison lists folders; the platform's listers when empty.
     void setDirectoryListers(DirectoryListerFactory listers) { listers_ = std::move(listers); }
     const DisplayFilter& displayFilter() const { return filter_; }
+    // The include and exclude patterns of the scan ("Filter..."), loaded and
+    // saved with the options.
+    const PathFilter& pathFilter() const { return pathFilter_; }
     // The filter command of a filter value, and back.
     static CommandId FilterCommand(DisplayFilterValue value);
     static DisplayFilterValue FilterValue(CommandId filterCommand);
@@ -165,6 +169,9 @@ private:
     void OnDeleteSelected();
     void OnSelectAll();
     void OnDisplayFilter(DisplayFilterValue value);
+    // "Filter...": the dialog; a changed filter compares again at once when
+    // a result is shown.
+    void OnFilterPatterns();
     void ApplyColumns();
 
     QMainWindow* frame_;
@@ -190,6 +197,7 @@ private:
     DirectoryListerFactory listers_;
     DisplayFilter filter_{DisplayFilterValue::Unequal};
     AppOptions options_;
+    PathFilter pathFilter_;
     std::array<int, ListColumns::kCount> columnWidths_{};
     bool initialized_ = false;
 };

@@ -44,6 +44,7 @@ void CKirvoView::OnPfadeVergleichen() {
     run.excludeSubFolders = options_.subOrdner();
     run.excludeSystemFolders = options_.systemOrdner();
     run.twoSecondTolerance = options_.oneSecond();
+    run.filter = pathFilter_.LeavesOutNothing() ? nullptr : &pathFilter_;
     run.parallel = options_.parallel();
     run.progress = scanProgress_.get();
     run.listers = listers_;

@@ -87,7 +87,7 @@ private slots:
             {"59392 &Symbolleiste", "59393 S&tatusleiste", "32809 Ausgabe", "-",
              "32783 alle Dateien", "32785 nur ungleiche Dateien", "32786 Dateien Quelle nach Ziel",
              "32787 Dateien Ziel nach Quelle", "32788 gleiche Dateien"},
-            {"1003 Quelle wählen", "1004 Ziel wählen", "-", ">&Optionen",
+            {"1003 Quelle wählen", "1004 Ziel wählen", "-", "32815 Filter...", ">&Optionen",
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
              "32811 +/- 2 Sekunden", "-", "32796 Bestätigung vor löschen",
              "32797 Bestätigung vor überschreiben", "32813 Papierkorb verwenden", "32798 Bestätigung vor Verzeichnis",

@@ -96,7 +96,7 @@ private slots:
                               "Optionen/ueber_5000", "Optionen/vorLoeschen",
                               "Optionen/vorUeberschreiben", "Optionen/vorDir", "Optionen/SubOrdner",
                               "Optionen/SystemOrdner", "Optionen/OneSecond", "Optionen/Beep",
-                              "Optionen/Papierkorb"}));
+                              "Optionen/Papierkorb", "Filter/Einschliessen", "Filter/Ausschliessen"}));
         QCOMPARE(store.GetProfileString("Quelle", "Quelle0"), "/q/2");
         QCOMPARE(store.GetProfileInt("Optionen", "SubOrdner", -1), 1);
     }
