@@ -46,7 +46,7 @@ bool ReadParallel(const CliArguments& parsed, int& parallel, std::string& error)
 
 // The scan options and the two roots that compare and sync share: fills
 // excludeSubFolders, excludeSystemFolders, twoSecondTolerance, parallel,
-// quiet, pathFilter, source and target of `options`. False on a usage error,
+// quiet, acceptNewHostKey, pathFilter, source and target of `options`. False on a usage error,
 // with a German message.
 template <class Options>
 bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string& error) {
@@ -54,6 +54,7 @@ bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string
     options.excludeSystemFolders = parsed.Has("exclude-system-folders");
     options.twoSecondTolerance = !parsed.Has("no-tolerance");
     options.quiet = parsed.Has("quiet");
+    options.acceptNewHostKey = parsed.Has("accept-new-host-key");
     if (!ReadParallel(parsed, options.parallel, error)) return false;
     if (!ReadFilterArguments(parsed, options.pathFilter, error)) return false;
     const auto& operands = parsed.operands();

@@ -23,6 +23,7 @@ struct CompareOptions {
     bool twoSecondTolerance = true;
     int parallel = 0;     // listings at once per side; 0: automatic
     bool quiet = false;   // no progress line
+    bool acceptNewHostKey = false;  // a remote root's unknown host key is taken (and kept in known_hosts)
     PathFilter pathFilter;  // --include, --exclude, --filter-from
     Format format = Format::Text;
     bool help = false;

@@ -105,6 +105,11 @@ SshServer::SshServer(bool trustHost) {
         savedHome_ = home;
     }
     setenv("HOME", home_.path().c_str(), 1);
+    if (const char* agent = std::getenv("SSH_AUTH_SOCK")) {
+        hadAgent_ = true;
+        savedAgent_ = agent;
+        unsetenv("SSH_AUTH_SOCK");
+    }
 }
 
 SshServer::~SshServer() {
@@ -113,6 +118,7 @@ SshServer::~SshServer() {
         waitpid(pid_, nullptr, 0);
     }
     if (hadHome_) setenv("HOME", savedHome_.c_str(), 1);
+    if (hadAgent_) setenv("SSH_AUTH_SOCK", savedAgent_.c_str(), 1);
 }
 
 std::string SshServer::Url(const std::string& localPath) const {
@@ -125,6 +131,13 @@ bool SshServer::UsePassphraseKey(const std::string& passphrase) {
     std::remove((ssh + "/id_ed25519.pub").c_str());
     return Run("ssh-keygen -q -t ed25519 -N '" + passphrase + "' -f '" + ssh + "/id_ed25519'") &&
            Run("cp '" + ssh + "/id_ed25519.pub' '" + serverDir_.path() + "/authorized_keys'");
+}
+
+bool SshServer::UseUnknownKey() {
+    const std::string ssh = home_ / ".ssh";
+    std::remove((ssh + "/id_ed25519").c_str());
+    std::remove((ssh + "/id_ed25519.pub").c_str());
+    return Run("ssh-keygen -q -t ed25519 -N '' -f '" + ssh + "/id_ed25519'");
 }
 
 bool SshServer::ForgeKnownHost() {

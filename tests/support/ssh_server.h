@@ -13,7 +13,8 @@ namespace kirvo::test {
 // object lives, with ~/.ssh holding the key and, when trusted, a known_hosts
 // that names the server. Logging in as the current user (root here) with the
 // key; the server's configuration is its own file, nothing of the system's is
-// touched. Stopped, and HOME restored, when the object dies.
+// touched; no SSH agent is used. Stopped, and HOME and the agent restored,
+// when the object dies.
 class SshServer {
 public:
     // trustHost: known_hosts already holds the server's key.
@@ -33,6 +34,8 @@ public:
     const std::string& fingerprint() const { return fingerprint_; }
     // Replaces the user's key by one that needs a passphrase.
     bool UsePassphraseKey(const std::string& passphrase);
+    // Replaces the user's key by one the server does not know.
+    bool UseUnknownKey();
     // Puts another key for the server into known_hosts (as after a changed host key).
     bool ForgeKnownHost();
 
@@ -41,6 +44,8 @@ private:
     TempDir serverDir_;
     std::string savedHome_;
     bool hadHome_ = false;
+    std::string savedAgent_;  // SSH_AUTH_SOCK: no agent of the user's takes part
+    bool hadAgent_ = false;
     std::string error_;
     std::string fingerprint_;
     int port_ = 0;

@@ -134,6 +134,17 @@ int RemoteConnections::open(const std::string& root, FolderHandle& out) {
     return 0;
 }
 
+int RemoteConnections::check(const std::string& root) {
+    FolderHandle folder;
+    if (const int error = open(root, folder)) return error;
+    Entry entry;
+    if (!find(root, entry)) return kConnectionLost;
+    const SftpConnection::Reply opened = entry.connection->Call(std::move(sftp::Packet(sftp::kOpendir).str(entry.rootPath)));
+    if (opened.type != sftp::kHandle) return opened.type == sftp::kStatus ? sftp::ErrorOf(opened) : kConnectionLost;
+    entry.connection->Call(std::move(sftp::Packet(sftp::kClose).str(std::string(sftp::Reader(opened.body).str()))));
+    return 0;
+}
+
 int RemoteConnections::make(const std::string& root, std::string& failed) {
     if (!IsRemoteRoot(root)) return MakeFolders(root, failed);
     failed = root;

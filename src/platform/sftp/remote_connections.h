@@ -40,6 +40,10 @@ public:
     // Drops every connection.
     void clear();
 
+    // Whether a connected remote root can be listed: 0, ENOENT, ENOTDIR,
+    // EACCES, or kConnectionLost.
+    int check(const std::string& root);
+
     int open(const std::string& root, FolderHandle& out) override;
     int make(const std::string& root, std::string& failed) override;
 

@@ -14,7 +14,9 @@ struct SftpDirectoryLister::Listing {
         sftp::Attributes attributes;
         RecordKind kind = RecordKind::Other;
     };
-    std::shared_ptr<SftpConnection> connection;
+    // Not owned: the lister holds the connection until every listing has
+    // finished, and a callback must never end the connection on its own thread.
+    SftpConnection* connection = nullptr;
     std::string path;
     std::string handle;
     DirectoryLister::Request request;
@@ -30,7 +32,7 @@ bool SftpDirectoryLister::OpenRoot(const std::string& /*root*/) {
 
 void SftpDirectoryLister::Start(const Request& request, ListingReceiver& receiver) {
     auto listing = std::make_shared<Listing>();
-    listing->connection = connection_;
+    listing->connection = connection_.get();
     listing->request = request;
     listing->receiver = &receiver;
     std::string_view relative = request.relative;

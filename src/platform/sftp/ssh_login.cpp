@@ -5,6 +5,7 @@
 #include <libssh/libssh.h>
 #include <netdb.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,15 @@ void Wipe(std::string& secret) {
     secret.clear();
 }
 
+std::string ConnectError(int error) {
+    switch (error) {
+    case ECONNREFUSED: return "dort nimmt niemand Verbindungen an (läuft ein SSH-Server an diesem Port?)";
+    case EHOSTUNREACH:
+    case ENETUNREACH: return "der Rechner ist nicht erreichbar";
+    default: return std::strerror(error);
+    }
+}
+
 // Resolves and connects without blocking past the timeout or a cancel.
 int ConnectSocket(const std::string& host, unsigned port, int timeoutSeconds, LoginCancel& cancel, LoginFault& fault,
                   std::string& message, const std::string& machine) {
@@ -38,7 +48,9 @@ int ConnectSocket(const std::string& host, unsigned port, int timeoutSeconds, Lo
     const std::string service = std::to_string(port);
     if (const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found); rc != 0) {
         fault = LoginFault::UnknownMachine;
-        message = "Der Rechner " + Quoted(host) + " ist nicht bekannt: " + gai_strerror(rc) + ".";
+        message = rc == EAI_NONAME || rc == EAI_NODATA
+                      ? "Der Rechner " + Quoted(host) + " ist nicht bekannt: der Name lässt sich nicht auflösen."
+                      : "Der Rechner " + Quoted(host) + " lässt sich nicht nachschlagen (" + gai_strerror(rc) + ").";
         return -1;
     }
     std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, &freeaddrinfo);
@@ -81,7 +93,7 @@ int ConnectSocket(const std::string& host, unsigned port, int timeoutSeconds, Lo
                       ? "Der Rechner " + Quoted(host) + " antwortet nicht (nach " + std::to_string(timeoutSeconds) +
                             " Sekunden aufgegeben)."
                       : "Keine Verbindung zu " + Quoted(host) + " an Port " + std::to_string(port) + ": " +
-                            std::strerror(lastError) + ".";
+                            ConnectError(lastError) + ".";
     }
     return -1;
 }
@@ -129,8 +141,10 @@ std::string HostKeyFingerprint(ssh_session session, std::string& type) {
     return text;
 }
 
-bool CheckHostKey(ssh_session session, const std::string& host, const std::string& sshFolder, RemoteLoginUi* ui,
-                  bool acceptNew, LoginFault& fault, std::string& message) {
+bool CheckHostKey(ssh_session session, const std::string& host, unsigned port, const std::string& sshFolder,
+                  RemoteLoginUi* ui, bool acceptNew, LoginFault& fault, std::string& message) {
+    // How known_hosts names the machine.
+    const std::string entry = port == 22 ? host : "'[" + host + "]:" + std::to_string(port) + "'";
     std::string type;
     const std::string fingerprint = HostKeyFingerprint(session, type);
     switch (ssh_session_is_known_server(session)) {
@@ -141,7 +155,7 @@ bool CheckHostKey(ssh_session session, const std::string& host, const std::strin
         message = "WARNUNG: Der Schlüssel des Rechners " + Quoted(host) + " ist ein anderer als der in " +
                   sshFolder + "/known_hosts (jetzt " + type + " " + fingerprint +
                   "). Jemand könnte sich als dieser Rechner ausgeben; Kirvo verbindet sich nicht. War der Wechsel "
-                  "erwartet, entfernt \"ssh-keygen -R " + host + "\" den alten Eintrag.";
+                  "erwartet, entfernt \"ssh-keygen -R " + entry + "\" den alten Eintrag.";
         return false;
     case SSH_KNOWN_HOSTS_NOT_FOUND:
     case SSH_KNOWN_HOSTS_UNKNOWN: break;
@@ -297,6 +311,9 @@ ssh_session_struct* LogIn(const RemoteAddress& address, RemoteLoginUi* ui, const
         user = userName;
         ssh_string_free_char(userName);
     }
+    if (user.empty()) {
+        if (const passwd* account = getpwuid(getuid())) user = account->pw_name;
+    }
     unsigned port = 22;
     ssh_options_get_port(session, &port);
     const std::string account = user.empty() ? host : user + "@" + host;
@@ -320,7 +337,7 @@ ssh_session_struct* LogIn(const RemoteAddress& address, RemoteLoginUi* ui, const
     if (ssh_connect(session) != SSH_OK)
         return failed(LoginFault::Unreachable,
                       "Keine SSH-Verbindung zu " + Quoted(host) + ": " + std::string(ssh_get_error(session)) + ".");
-    if (!CheckHostKey(session, host, settings.sshFolder, ui, settings.acceptNewHostKey, fault, message))
+    if (!CheckHostKey(session, host, port, settings.sshFolder, ui, settings.acceptNewHostKey, fault, message))
         return failed(fault, message);
     if (!Authenticate(session, account, prompting, fault, message)) return failed(fault, message);
     // The prompting above lives on this stack: the session keeps callbacks that ask nothing.

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/cli_command.h"
+#include "support/ssh_server.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+using test::MakeTree;
+using test::SshServer;
+using test::TempDir;
+using test::WriteFile;
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+CliResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "kirvo-cli");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::ostringstream out, err;
+    CliResult r;
+    r.status = RunCli(static_cast<int>(args.size()), argv.data(), out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+    return text;
+}
+
+#define REQUIRE_SERVER(server)                                              \
+    if (!(server).running()) GTEST_SKIP() << (server).error()
+
+// A tree and its copy, compared locally and through the server (either side
+// remote): the same rows, sums and exit status; only the root texts differ.
+TEST(RemoteFolder, ComparedThroughTheServerLikeALocalCopy) {
+    SshServer server;
+    REQUIRE_SERVER(server);
+    TempDir dir;
+    const std::string q = dir / "q", z = dir / "z";
+    MakeTree(q, {{"a.txt", 1'300'000'000, "abc"},
+                 {"Sub/b.txt", 1'200'000'000, "bb"},
+                 {"Sub/Deep/er/c d.txt", 1'250'000'000, std::string(70'000, 'c')},
+                 {"B.TXT", 1'300'000'005, "B"},
+                 {"gr\xc3\xbc\xc3\x9f.txt", 1'300'000'000, "g"},
+                 {"only-here.txt", 1'300'000'000, "o"}});
+    MakeTree(z, {{"a.txt", 1'300'000'001, "abc"},   // within the tolerance
+                 {"Sub/b.txt", 1'100'000'000, "b"},  // older
+                 {"Sub/Deep/er/c d.txt", 1'250'000'000, std::string(70'000, 'c')},
+                 {"b.txt", 1'300'000'000, "b"},      // the same name but for case
+                 {"gr\xc3\xbc\xc3\x9f.txt", 1'400'000'000, "g"},
+                 {"Leer/.keep", 1'300'000'000, ""},
+                 {"only-there/x.txt", 1'300'000'000, "x"}});
+    ASSERT_EQ(symlink("a.txt", (z + "/link-to-file").c_str()), 0);
+    ASSERT_EQ(symlink("Sub", (z + "/link-to-folder").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (z + "/dangling").c_str()), 0);
+
+    for (const char* filter : {"--filter=all", "--filter=unequal"}) {
+        for (const bool remoteTarget : {true, false}) {
+            const std::string local = remoteTarget ? z : q;
+            const std::string source = remoteTarget ? q : server.Url(q);
+            const std::string target = remoteTarget ? server.Url(z) : z;
+            const CliResult there = Cli({"compare", "--format=tsv", filter, source, target});
+            const CliResult here = Cli({"compare", "--format=tsv", filter, q, z});
+            EXPECT_EQ(there.err, "") << filter;
+            EXPECT_EQ(there.status, here.status) << filter;
+            EXPECT_EQ(ReplaceAll(there.out, server.Url(local), local), here.out) << filter << " " << remoteTarget;
+        }
+    }
+}
+
+// What stops a connection, and what a missing remote root gives.
+TEST(RemoteFolder, LoginFaultsAndMissingRootsEachSayWhatIsWrong) {
+    TempDir dir;
+    MakeTree(dir / "q", {{"a.txt"}});
+    const struct {
+        const char* name;
+        bool trustHost;
+        std::vector<std::string> options;
+        std::string remotePath;  // below dir
+        int status;
+        std::string errStart;    // after "kirvo-cli compare: "
+        bool knownAfter;         // the key is in known_hosts afterwards
+    } cases[] = {
+        {"unknown host", false, {}, "q", kExitUnreachable, "Der Rechner „localhost“ ist noch nicht bekannt (Schlüssel ssh-ed25519 SHA256:", false},
+        {"unknown host accepted", false, {"--accept-new-host-key"}, "q", kExitEqual, "", true},
+        {"changed key", true, {"--accept-new-host-key"}, "q", kExitUnreachable, "WARNUNG: Der Schlüssel des Rechners „localhost“ ist ein anderer", true},
+        {"wrong key", true, {}, "q", kExitUnreachable, "Die Anmeldung an „", true},
+        {"missing root", true, {}, "nowhere", kExitUnequal, "Hinweis: Das Ziel \"", true},
+        {"file as root", true, {}, "q/a.txt", kExitUnequal, "Hinweis: Das Ziel \"", true},
+    };
+    for (const auto& c : cases) {
+        SshServer server(c.trustHost);
+        REQUIRE_SERVER(server);
+        const std::string name = c.name;
+        if (name == "changed key") ASSERT_TRUE(server.ForgeKnownHost());
+        if (name == "wrong key") ASSERT_TRUE(server.UseUnknownKey());
+        std::vector<std::string> args = {"compare"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(dir / "q");
+        args.push_back(server.Url(dir / c.remotePath));
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        if (c.errStart.empty()) EXPECT_EQ(r.err, "") << c.name;
+        else EXPECT_EQ(r.err.rfind("kirvo-cli compare: " + c.errStart, 0), 0u) << c.name << ": " << r.err;
+        const std::string known = test::ReadFile(server.home() + "/.ssh/known_hosts");
+        EXPECT_EQ(known.find("[localhost]:" + std::to_string(server.port())) != std::string::npos, c.knownAfter) << c.name;
+    }
+    EXPECT_EQ(Cli({"compare", dir / "q", "sftp://localhost:0/x"}).status, kExitUsage);  // no valid address
+}
+
+}  // namespace
+}  // namespace kirvo
