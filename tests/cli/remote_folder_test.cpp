@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -81,6 +84,62 @@ TEST(RemoteFolder, ComparedThroughTheServerLikeALocalCopy) {
             EXPECT_EQ(there.status, here.status) << filter;
             EXPECT_EQ(ReplaceAll(there.out, server.Url(local), local), here.out) << filter << " " << remoteTarget;
         }
+    }
+}
+
+struct Node {
+    std::string content;
+    int64_t mtime;
+    mode_t mode;
+};
+
+Node Look(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return {test::ReadFile(path), static_cast<int64_t>(st.st_mtim.tv_sec), st.st_mode & 07777};
+}
+
+// Synchronising with the other machine, either side remote: both directions
+// copied, contents, times and permission bits kept, no temporary file left;
+// a file there is replaced only for good (no trash), so --yes alone keeps it.
+TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
+    SshServer server;
+    REQUIRE_SERVER(server);
+    for (const bool remoteTarget : {true, false}) {
+        SCOPED_TRACE(remoteTarget ? "remote target" : "remote source");
+        TempDir dir;
+        const std::string q = dir / "q", z = dir / "z";
+        MakeTree(q, {{"new.txt", 1'400'000'000, "neu"},
+                     {"Tief/er/neu.bin", 1'400'000'001, std::string(300'000, 'n')},
+                     {"both.txt", 1'400'000'000, "quelle"}});
+        MakeTree(z, {{"back.txt", 1'350'000'000, "zurueck"}, {"both.txt", 1'300'000'000, "ziel"}});
+        chmod((q + "/new.txt").c_str(), 0640);
+        chmod((z + "/back.txt").c_str(), 0604);
+        const std::string source = remoteTarget ? q : server.Url(q);
+        const std::string target = remoteTarget ? server.Url(z) : z;
+        const std::string there = remoteTarget ? z : q;  // the remote side
+
+        const CliResult kept = Cli({"sync", "--yes", "--no-log", source, target});
+        EXPECT_EQ(kept.status, remoteTarget ? kExitUnequal : kExitEqual) << kept.err;  // the trash is local
+        if (remoteTarget) {
+            EXPECT_NE(kept.err.find("kein Papierkorb"), std::string::npos) << kept.err;
+            EXPECT_EQ(test::ReadFile(z + "/both.txt"), "ziel");
+        }
+        const CliResult r = Cli({"sync", "--yes", "--no-log", "--no-trash", source, target});
+        EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+        for (const char* name : {"new.txt", "Tief/er/neu.bin", "both.txt", "back.txt"}) {
+            const Node a = Look(q + "/" + name), b = Look(z + "/" + name);
+            EXPECT_EQ(a.content, b.content) << name;
+            EXPECT_EQ(a.mtime, b.mtime) << name;
+            EXPECT_EQ(a.mode, b.mode) << name;
+        }
+        EXPECT_EQ(Look(z + "/new.txt").mode, 0640u);
+        EXPECT_EQ(Look(q + "/back.txt").mode, 0604u);
+        EXPECT_EQ(test::ReadFile(z + "/both.txt"), "quelle");
+        std::string temporaries;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(there))
+            if (e.path().string().find(".kirvo-tmp") != std::string::npos) temporaries += e.path().string() + " ";
+        EXPECT_EQ(temporaries, "");
     }
 }
 
