@@ -11,6 +11,9 @@
 
 #include "cli/cli.h"
 #include "cli/cli_command.h"
+#include "fileops/local_file_operation_service.h"
+#include "fileops/scripted_ui.h"
+#include "platform/sftp/remote_connections.h"
 #include "support/ssh_server.h"
 #include "support/temp_tree.h"
 
@@ -139,6 +142,55 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
         std::string temporaries;
         for (const auto& e : std::filesystem::recursive_directory_iterator(there))
             if (e.path().string().find(".kirvo-tmp") != std::string::npos) temporaries += e.path().string() + " ";
+        EXPECT_EQ(temporaries, "");
+    }
+}
+
+// A connection that breaks off in the middle of a copy: the file fails with
+// "Verbindung unterbrochen", nothing half-written is left at the destination,
+// and "Wiederholen" connects anew and finishes it. Both ways.
+TEST(RemoteFolder, ABrokenConnectionFailsTheFileAndRetryConnectsAnew) {
+    SshServer server;
+    REQUIRE_SERVER(server);
+    for (const bool upload : {true, false}) {
+        SCOPED_TRACE(upload ? "upload" : "download");
+        TempDir dir;
+        const std::string big(24 << 20, 'b');
+        MakeTree(dir / "q", {{"big.bin", 1'400'000'000, big}});
+        MakeTree(dir / "z", {{"big.bin", 1'300'000'000, "old"}});
+        const std::string remoteSide = upload ? dir / "z" : dir / "q";
+        RemoteConnections connections(nullptr, LoginSettings::Default());
+        ASSERT_EQ(connections.connect(server.Url(remoteSide)), "");
+        const std::string from = upload ? dir / "q" : server.Url(dir / "q");
+        const std::string to = upload ? server.Url(dir / "z") : dir / "z";
+        for (const bool retry : {false, true}) {
+            test::ScriptedUi ui;
+            bool dropped = false;
+            ui.onProgress = [&](const ProgressInfo& p) {
+                if (dropped || p.bytesDone == 0) return;  // in the middle of the data
+                server.DropConnections();
+                dropped = true;
+            };
+            ui.errorAnswers = {retry ? ErrorAnswer::Retry : ErrorAnswer::Skip};
+            ui.onError = [&](const test::ScriptedUi::Error& e) {
+                EXPECT_NE(e.reason.find("Verbindung unterbrochen"), std::string::npos) << e.reason;
+                EXPECT_EQ(test::ReadFile(dir / "z/big.bin"), "old");
+            };
+            const CopyFlags flags{false, false, false};
+            const OperationResult r = LocalFileOperationService(ui, nullptr, connections)
+                                          .copy(std::vector<CopyPair>{{RootedPath::Join(from, "big.bin"),
+                                                                       RootedPath::Join(to, "big.bin"),
+                                                                       ListedFile::Present(3, 1'300'000'000, 0)}},
+                                                flags);
+            ASSERT_EQ(r.files.size(), 1u);
+            EXPECT_EQ(ui.errors.size(), 1u);
+            EXPECT_EQ(r.files[0].outcome, retry ? FileOutcome::Done : FileOutcome::Failed);
+            EXPECT_EQ(test::ReadFile(dir / "z/big.bin") == big, retry);
+        }
+        std::string temporaries;
+        for (const char* side : {"q", "z"})
+            for (const auto& e : std::filesystem::directory_iterator(dir / side))
+                if (e.path().string().find(".kirvo-tmp") != std::string::npos) temporaries += e.path().string() + " ";
         EXPECT_EQ(temporaries, "");
     }
 }

@@ -10,8 +10,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace kirvo::test {
 namespace {
@@ -131,6 +134,28 @@ bool SshServer::UsePassphraseKey(const std::string& passphrase) {
     std::remove((ssh + "/id_ed25519.pub").c_str());
     return Run("ssh-keygen -q -t ed25519 -N '" + passphrase + "' -f '" + ssh + "/id_ed25519'") &&
            Run("cp '" + ssh + "/id_ed25519.pub' '" + serverDir_.path() + "/authorized_keys'");
+}
+
+void SshServer::DropConnections() {
+    // The sessions are the server's descendants: each process with its parent.
+    std::vector<std::pair<int, int>> processes;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const size_t close = line.rfind(')');
+        char state = 0;
+        int parent = 0;
+        if (close != std::string::npos && std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) == 2)
+            processes.emplace_back(std::stoi(name), parent);
+    }
+    std::vector<int> doomed = {pid_};
+    for (size_t i = 0; i < doomed.size(); ++i)
+        for (const auto& [pid, parent] : processes)
+            if (parent == doomed[i]) doomed.push_back(pid);
+    for (size_t i = 1; i < doomed.size(); ++i) kill(doomed[i], SIGKILL);
 }
 
 bool SshServer::UseUnknownKey() {

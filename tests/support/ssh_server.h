@@ -34,6 +34,8 @@ public:
     const std::string& fingerprint() const { return fingerprint_; }
     // Replaces the user's key by one that needs a passphrase.
     bool UsePassphraseKey(const std::string& passphrase);
+    // Ends every session of the server at once (kill -9), as a connection that breaks off.
+    void DropConnections();
     // Replaces the user's key by one the server does not know.
     bool UseUnknownKey();
     // Puts another key for the server into known_hosts (as after a changed host key).
