@@ -52,10 +52,23 @@ void CKirvoView::OnPfadeVergleichen() {
     std::string target = QFile::encodeName(targetText).toStdString();
 
     ComparisonRun::Phase scan;
-    scan.work = [this, source, target, run]() mutable { matcher_.Run(source, target, run); };
+    rootProblem_.clear();
+    scan.work = [this, source, target, run]() mutable {
+        if (rootPreparation_.prepare) {
+            for (const std::string* root : {&source, &target}) {
+                rootProblem_ = rootPreparation_.prepare(*root);
+                if (!rootProblem_.empty()) return;
+            }
+        }
+        matcher_.Run(source, target, run);
+        if (rootPreparation_.check && !run.progress->stopRequested()) rootProblem_ = rootPreparation_.check();
+    };
     scan.showProgress = [this] { ShowScanProgress(); };
     ScanProgress* progress = scanProgress_.get();
-    scan.cancel = [progress] { progress->RequestStop(); };
+    scan.cancel = [this, progress] {
+        progress->RequestStop();
+        if (rootPreparation_.cancel) rootPreparation_.cancel();
+    };
     SetComparing(true);
     comparison_->Start({std::move(scan)});
 }
@@ -90,7 +103,13 @@ void CKirvoView::ShowScanProgress() {
 
 void CKirvoView::OnComparisonFinished(bool cancelled) {
     busyCursor_.reset();  // the wait cursor takes over for the filling
-    if (cancelled) {
+    if (!cancelled && !rootProblem_.empty()) {
+        // A root out of reach, or a listing cut short: no list that would show its files as missing.
+        matcher_.Clear();
+        FillList();
+        emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
+        prompts_->ShowWarning(rootProblem_);
+    } else if (cancelled) {
         matcher_.Clear();
         emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
         FillList();
