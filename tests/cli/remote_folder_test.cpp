@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <optional>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -14,6 +15,7 @@
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
 #include "platform/sftp/remote_connections.h"
+#include "platform/sftp/remote_login_ui.h"
 #include "support/ssh_server.h"
 #include "support/temp_tree.h"
 
@@ -143,6 +145,19 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
         for (const auto& e : std::filesystem::recursive_directory_iterator(there))
             if (e.path().string().find(".kirvo-tmp") != std::string::npos) temporaries += e.path().string() + " ";
         EXPECT_EQ(temporaries, "");
+
+        // Deleting there: the one question says it is for good, even with the trash chosen.
+        RemoteConnections connections(nullptr, LoginSettings::Default());
+        ASSERT_EQ(connections.connect(server.Url(there)), "");
+        test::ScriptedUi ui;
+        ui.deleteAnswers = {true};
+        const OperationResult gone = LocalFileOperationService(ui, nullptr, connections)
+                                         .remove(std::vector<ListedPath>{RootedPath::Join(server.Url(there), "new.txt")},
+                                                 DeleteFlags{true, true});
+        ASSERT_EQ(ui.deleteQuestions.size(), 1u);
+        EXPECT_FALSE(ui.deleteQuestions[0].toTrash);
+        EXPECT_EQ(gone.files[0].outcome, FileOutcome::Done);
+        EXPECT_FALSE(std::filesystem::exists(there + "/new.txt"));
     }
 }
 
@@ -192,6 +207,57 @@ TEST(RemoteFolder, ABrokenConnectionFailsTheFileAndRetryConnectsAnew) {
             for (const auto& e : std::filesystem::directory_iterator(dir / side))
                 if (e.path().string().find(".kirvo-tmp") != std::string::npos) temporaries += e.path().string() + " ";
         EXPECT_EQ(temporaries, "");
+    }
+}
+
+// The window's way of logging in: a key's passphrase and an unknown host key
+// are asked about through the login UI; declining either connects nothing.
+TEST(RemoteFolder, PassphraseAndNewHostKeyAreAskedThroughTheLoginUi) {
+    struct ScriptedLogin final : RemoteLoginUi {
+        std::vector<std::optional<std::string>> secrets;  // answers, in turn
+        bool trust = false;
+        std::vector<std::string> asked;
+        bool acceptNewHostKey(const std::string& machine, const std::string& type, const std::string& print) override {
+            asked.push_back("host " + machine + " " + type + " " + print);
+            return trust;
+        }
+        std::optional<std::string> askSecret(const std::string& question) override {
+            asked.push_back(question);
+            if (secrets.empty()) return std::nullopt;
+            std::optional<std::string> answer = secrets.front();
+            secrets.erase(secrets.begin());
+            return answer;
+        }
+    };
+    const struct {
+        const char* name;
+        bool trust;
+        std::vector<std::optional<std::string>> secrets;
+        LoginFault fault;
+    } cases[] = {
+        {"right passphrase", true, {"geheim"}, LoginFault::None},
+        {"passphrase declined", true, {std::nullopt}, LoginFault::Cancelled},
+        {"host key declined", false, {"geheim"}, LoginFault::HostKeyUnknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SshServer server(false);
+        REQUIRE_SERVER(server);
+        ASSERT_TRUE(server.UsePassphraseKey("geheim"));
+        ScriptedLogin ui;
+        ui.trust = c.trust;
+        ui.secrets = c.secrets;
+        RemoteConnections connections(&ui, LoginSettings::Default());
+        LoginFault fault = LoginFault::Failed;
+        const std::string message = connections.connect(server.Url(server.home()), &fault);
+        EXPECT_EQ(fault, c.fault) << message;
+        EXPECT_EQ(message.empty(), c.fault == LoginFault::None) << message;
+        ASSERT_FALSE(ui.asked.empty());
+        EXPECT_EQ(ui.asked[0], "host localhost ssh-ed25519 " + server.fingerprint());
+        if (c.trust) {
+            ASSERT_EQ(ui.asked.size(), 2u);
+            EXPECT_EQ(ui.asked[1].rfind("Passphrase für den Schlüssel", 0), 0u) << ui.asked[1];
+        }
     }
 }
 
