@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
+#include "cli/cli_test_run.h"
 #include "cli/cli_command.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
@@ -27,24 +27,8 @@ using test::SshServer;
 using test::TempDir;
 using test::WriteFile;
 
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-CliResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "kirvo-cli");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::ostringstream out, err;
-    CliResult r;
-    r.status = RunCli(static_cast<int>(args.size()), argv.data(), out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
+using test::Cli;
+using test::CliResult;
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
