@@ -1,4 +1,7 @@
-// CKirvoView: "Filter...", the include and exclude patterns of the scan.
+// CKirvoView: the settings that change what a comparison finds: "Filter..."
+// (the include and exclude patterns of the scan), "Vergleichen nach" and
+// "Eine Stunde Unterschied ignorieren". A change compares again at once when
+// a result is shown.
 #include "app/qt/filter_dialog.h"
 #include "view/qt/kirvo_view.h"
 
@@ -10,8 +13,18 @@ void CKirvoView::OnFilterPatterns() {
     if (dialog.exec() != QDialog::Accepted || dialog.filter() == pathFilter_) return;
     pathFilter_ = dialog.filter();
     emit commandStateChanged();  // the status pane "Filter"
-    // The shown result was made under the old filter: compare again.
+    CompareAgainIfShown();  // the shown result was made under the old filter
+}
+
+void CKirvoView::CompareAgainIfShown() {
     if (ShowsResult() && !matcher_.sourceRoot().empty()) OnPfadeVergleichen();
+}
+
+void CKirvoView::OnCompareBy(CompareBy value) {
+    if (comparing_ || options_.compareBy() == value) return;
+    options_.setCompareBy(value);
+    emit commandStateChanged();
+    CompareAgainIfShown();
 }
 
 }  // namespace kirvo
