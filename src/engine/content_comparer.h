@@ -26,6 +26,7 @@ public:
 
     // Pieces of this many bytes per side and read.
     static constexpr size_t kPieceSize = 1 << 20;
+    static constexpr size_t kPageSize = 4096;  // the pieces' alignment
 
     // utcOffset: what the run added to the files' UTC times (their listed times
     // are checked against the opened files). progress may be null.
@@ -44,7 +45,7 @@ private:
     ContentReader& targetReader_;
     int64_t utcOffset_;
     ContentProgress* progress_;
-    std::unique_ptr<char[]> buffers_;  // two pieces, allocated at the first read
+    std::unique_ptr<char[]> buffers_;  // two aligned pieces, allocated at the first read
     uint64_t accounted_ = 0;           // bytes of the pair under way told to the progress
 };
 
