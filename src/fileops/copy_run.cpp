@@ -314,9 +314,13 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
             return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
     }
     // The source's folder of the same relative path, where the file has one.
+    // It is walked down beside the destination, one level at a time, so a
+    // deep chain of new folders costs one opening per level.
     const PathParts from = PathParts::Of(pair.from);
     const FolderHandle* sourceRoot = nullptr;
-    const bool sameFolders = from.folder == parts.folder && roots_.open(from.root, sourceRoot) == 0;
+    FolderHandle counterpart;
+    bool followSource = from.folder == parts.folder && roots_.open(from.root, sourceRoot) == 0 &&
+                        sourceRoot->openBeneath({}, counterpart) == 0;
     // Walk down again name by name, creating what is missing; nothing on the way is a link.
     if (const int e = root->openBeneath({}, folder))
         return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
@@ -332,9 +336,12 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
                                                                      : FileOperationTexts::kCannotMakeFolder,
                                          e == EEXIST ? ENOTDIR : e);
             }
-            FolderHandle counterpart;
-            if (created && sameFolders && sourceRoot->openBeneath(parts.folder.substr(0, next), counterpart) == 0)
-                noteMetadata(pair, child.copyMetadataFrom(counterpart));
+            if (followSource) {
+                FolderHandle sourceChild;
+                followSource = counterpart.openChild(parts.folder.substr(pos, next - pos), false, sourceChild) == 0;
+                counterpart = std::move(sourceChild);
+            }
+            if (created && followSource) noteMetadata(pair, child.copyMetadataFrom(counterpart));
             folder = std::move(child);
         }
         pos = next + 1;
