@@ -8,6 +8,7 @@
 #include <string>
 
 #include "file_operations_fixture.h"
+#include "app/qt/message_box_prompts.h"
 #include "fileops/qt/dialog_answerer.h"
 
 using namespace kirvo;
@@ -117,6 +118,27 @@ private slots:
         b.Select({b.w.RowOf("f.txt")});
         b.w.Command(CommandId::CopyToTarget);
         QCOMPARE(b.log, (QStringList{"copy 0x81: Q/f.txt -> Z/f.txt", "beep"}));
+    }
+
+    void theDirectionQuestionOnScreenSkipsByEnter() {
+        Bench b = WithConflict();
+        b.w.Command(CommandId::CompareByContent);
+        b.log.clear();
+        MessageBoxPrompts boxes(b.w.view());
+        b.w.view()->setUserPrompts(&boxes);
+        b.w.SetOption(Option::Beep, false);
+        DialogAnswerer dialogs({"<Enter>", "Nach links kopieren"});
+        for (int i = 0; i < 2; ++i) {
+            b.Select({b.w.RowOf("f.txt")});
+            b.w.Command(CommandId::EditCopy);
+        }
+        QCOMPARE(dialogs.seen.size(), size_t(2));
+        QCOMPARE(dialogs.seen[0].title, "Kirvo");
+        QCOMPARE(dialogs.seen[0].icon, QMessageBox::Question);
+        QCOMPARE(dialogs.seen[0].buttons, (QStringList{"Nach links kopieren", "Nach rechts kopieren", "Überspringen"}));
+        QCOMPARE(dialogs.seen[0].defaultButton, "Überspringen");
+        QCOMPARE(b.log, (QStringList{"copy 0x81: Z/f.txt -> Q/f.txt"}));
+        b.w.view()->setUserPrompts(nullptr);
     }
 
     void theRealServiceWarnsWhenTheDestinationIsNewer() {
