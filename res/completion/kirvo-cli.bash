@@ -7,7 +7,7 @@ _kirvo_cli()
     _init_completion -n = || return
 
     local scan_opts="--exclude-subfolders --exclude-system-folders --no-tolerance
-        --include= --exclude= --filter-from= --parallel= --quiet --accept-new-host-key --help"
+        --compare= --ignore-hour --include= --exclude= --filter-from= --parallel= --quiet --accept-new-host-key --help"
     local compare_opts="--filter= --format= $scan_opts"
     local sync_opts="--direction= --dry-run --yes --no-trash --no-log $scan_opts"
 
@@ -35,6 +35,9 @@ _kirvo_cli()
             return ;;
         --format=*)
             COMPREPLY=($(compgen -W "text tsv" -- "${cur#*=}"))
+            return ;;
+        --compare=*)
+            COMPREPLY=($(compgen -W "time time-size content" -- "${cur#*=}"))
             return ;;
         --filter-from=*)
             # a rules file: "+ MUSTER" and "- MUSTER" per line

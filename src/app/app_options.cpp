@@ -15,6 +15,7 @@ const std::array<OptionInfo, AppOptions::kCount>& AppOptions::Table() {
         {Option::OneSecond, "OneSecond", 1, CommandId::OptionOneSecond},
         {Option::Beep, "Beep", 1, CommandId::OptionBeep},
         {Option::Papierkorb, "Papierkorb", 1, CommandId::OptionPapierkorb},
+        {Option::Stunde, "Stunde", 0, CommandId::OptionStunde},
     }};
     return table;
 }
@@ -35,12 +36,35 @@ void AppOptions::Load(ProfileStore& store) {
         set(info.option, store.GetProfileInt(profile::kOptions, info.entry, info.defaultValue));
     }
     setParallel(store.GetProfileInt(profile::kOptions, kParallelEntry, 0));
+    const int32_t compare = store.GetProfileInt(profile::kOptions, kCompareEntry, 0);
+    compareBy_ = compare >= 0 && compare <= 2 ? static_cast<CompareBy>(compare) : CompareBy::Time;
 }
 
 void AppOptions::Save(ProfileStore& store) const {
     for (const OptionInfo& info : Table()) {
         store.WriteProfileInt(profile::kOptions, info.entry, value(info.option));
     }
+    store.WriteProfileInt(profile::kOptions, kCompareEntry, static_cast<int32_t>(compareBy_));
+}
+
+CommandId AppOptions::CompareCommand(CompareBy value) {
+    switch (value) {
+    case CompareBy::TimeAndSize: return CommandId::CompareByTimeAndSize;
+    case CompareBy::Content: return CommandId::CompareByContent;
+    case CompareBy::Time: break;
+    }
+    return CommandId::CompareByTime;
+}
+
+bool AppOptions::IsCompareCommand(CommandId command) {
+    return command == CommandId::CompareByTime || command == CommandId::CompareByTimeAndSize ||
+           command == CommandId::CompareByContent;
+}
+
+CompareBy AppOptions::CompareByOf(CommandId command) {
+    if (command == CommandId::CompareByTimeAndSize) return CompareBy::TimeAndSize;
+    if (command == CommandId::CompareByContent) return CompareBy::Content;
+    return CompareBy::Time;
 }
 
 void AppOptions::Toggle(Option option) { set(option, isOn(option) ? 0 : 1); }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app/command_id.h"
+#include "engine/run_options.h"
 
 namespace kirvo {
 
@@ -11,9 +12,10 @@ class ProfileStore;
 
 // The persisted on/off options, in their load and save order. Each is named
 // after its entry in section "Optionen". The first eight are the program's
-// classic ones; Papierkorb (deleting and replacing through the trash) came later.
+// classic ones; Papierkorb (deleting and replacing through the trash) and
+// Stunde (times exactly one hour apart count as equal) came later.
 enum class Option { Ueber5000, VorLoeschen, VorUeberschreiben, VorDir, SubOrdner, SystemOrdner,
-                    OneSecond, Beep, Papierkorb };
+                    OneSecond, Beep, Papierkorb, Stunde };
 
 struct OptionInfo {
     Option option;
@@ -28,7 +30,7 @@ struct OptionInfo {
 // anything else on.
 class AppOptions {
 public:
-    static constexpr size_t kCount = 9;
+    static constexpr size_t kCount = 10;
     static const std::array<OptionInfo, kCount>& Table();
     // The option toggled by a command, or nullptr for any other command.
     static const OptionInfo* ForCommand(CommandId command);
@@ -53,6 +55,17 @@ public:
     bool oneSecond() const { return isOn(Option::OneSecond); }
     bool beep() const { return isOn(Option::Beep); }
     bool papierkorb() const { return isOn(Option::Papierkorb); }
+    bool stunde() const { return isOn(Option::Stunde); }
+
+    // "Vergleich": what makes two files equal, 0 by time (the default), 1 by
+    // time and size, 2 by content. A stored value outside 0..2 reads as 0.
+    static constexpr std::string_view kCompareEntry = "Vergleich";
+    CompareBy compareBy() const { return compareBy_; }
+    void setCompareBy(CompareBy value) { compareBy_ = value; }
+    // The command of each setting in "Vergleichen nach", and back (Time for any other command).
+    static CommandId CompareCommand(CompareBy value);
+    static bool IsCompareCommand(CommandId command);
+    static CompareBy CompareByOf(CommandId command);
 
     // "Parallel": folders listed at once per side; 0 lets the lister choose
     // by the file system. Read from the store, never written: the window
@@ -65,6 +78,7 @@ public:
 private:
     std::array<int32_t, kCount> values_{};
     int32_t parallel_ = 0;
+    CompareBy compareBy_ = CompareBy::Time;
 };
 
 }  // namespace kirvo

@@ -44,6 +44,16 @@ enum class CommandId : int {
     // Include and exclude patterns of the scan.
     FilterPatterns = 32815,
 
+    // "Vergleichen nach": what makes two files equal ([Optionen] Vergleich 0, 1, 2).
+    CompareByTime = 32816,
+    CompareByTimeAndSize = 32817,
+    CompareByContent = 32818,
+    OptionStunde = 32819,  // "Eine Stunde Unterschied ignorieren"
+
+    // Copying the selected rows in a chosen direction, whatever their arrows.
+    CopyToTarget = 32820,  // "Nach rechts kopieren"
+    CopyToSource = 32821,  // "Nach links kopieren"
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,

@@ -37,6 +37,10 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "delete.svg"},
     {C::SelectAll, "Alles markieren\tCtrl+A", "Es werden alle Dateien in der Liste markiert", "",
      ""},
+    {C::CopyToTarget, "Nach rechts kopieren",
+     "Kopiert die markierten Dateien von der Quelle ins Ziel, gleich wohin ihr Pfeil zeigt.", "", ""},
+    {C::CopyToSource, "Nach links kopieren",
+     "Kopiert die markierten Dateien vom Ziel in die Quelle, gleich wohin ihr Pfeil zeigt.", "", ""},
 
     // "&Ansicht"
     {C::ViewToolbar, "&Symbolleiste", "Blendet die Symbolleiste ein oder aus.",
@@ -71,6 +75,13 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::OptionSystemOrdner, "System-Ordner ausschließen",
      "System-Ordner werden von der Suche ausgeschloßen.", "", ""},
     {C::OptionOneSecond, "+/- 2 Sekunden", "Abweichunden von 2 Sekunden werden igoriert.", "", ""},
+    {C::OptionStunde, "Eine Stunde Unterschied ignorieren",
+     "Zeiten, die genau eine Stunde auseinanderliegen (Sommerzeit auf FAT-Laufwerken), gelten als gleich.", "", ""},
+    {C::CompareByTime, "Änderungszeit", "Dateien gelten als gleich, wenn ihre Änderungszeiten gleich sind.", "", ""},
+    {C::CompareByTimeAndSize, "Änderungszeit und Größe",
+     "Gleiche Änderungszeit, aber verschiedene Größe ist ein Konflikt.", "", ""},
+    {C::CompareByContent, "Inhalt",
+     "Dateien gleicher Größe werden gelesen und Byte für Byte verglichen.", "", ""},
     {C::OptionVorLoeschen, "Bestätigung vor löschen",
      "Vor dem löschen von Dateien wird ein Bestätigungsfenster eingeblendet.", "", ""},
     {C::OptionVorUeberschreiben, "Bestätigung vor überschreiben",
@@ -97,7 +108,7 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
 });
 
 constexpr std::array kOptionItems = std::to_array<MenuItem>({
-    {C::OptionSubOrdner}, {C::OptionSystemOrdner}, {C::OptionOneSecond}, {},
+    {C::OptionSubOrdner}, {C::OptionSystemOrdner}, {C::OptionOneSecond}, {C::OptionStunde}, {},
     {C::OptionVorLoeschen}, {C::OptionVorUeberschreiben}, {C::OptionPapierkorb}, {C::OptionVorDir},
     {C::OptionUeber5000}, {}, {C::OptionBeep},
 });
@@ -111,7 +122,8 @@ constexpr std::array kFileItems = std::to_array<MenuItem>({
 });
 
 constexpr std::array kEditItems = std::to_array<MenuItem>({
-    {C::EditCopy}, {C::DeleteSelected}, {}, {C::SelectAll},
+    {C::EditCopy}, {C::DeleteSelected}, {}, {C::SelectAll}, {},
+    {C::CopyToTarget}, {C::CopyToSource},
 });
 
 constexpr std::array kViewItems = std::to_array<MenuItem>({
@@ -120,9 +132,14 @@ constexpr std::array kViewItems = std::to_array<MenuItem>({
     {C::FilterEqual},
 });
 
+constexpr std::array kCompareItems = std::to_array<MenuItem>({
+    {C::CompareByTime}, {C::CompareByTimeAndSize}, {C::CompareByContent},
+});
+
 constexpr std::array kExtrasItems = std::to_array<MenuItem>({
     {C::BrowseSource}, {C::BrowseTarget}, {},
     {C::FilterPatterns},
+    {C::None, "Vergleichen &nach", kCompareItems},
     {C::None, "&Optionen", kOptionItems}, {},
     {C::ShowLog},
 });

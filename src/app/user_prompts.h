@@ -9,6 +9,13 @@ enum class BeepKind {
     Done,      // a finished comparison or list refill
 };
 
+// Which way conflicts are copied: answer to AskConflictDirection.
+enum class ConflictChoice {
+    ToTarget,  // "Nach rechts kopieren": source over target
+    ToSource,  // "Nach links kopieren": target over source
+    Skip,      // "Überspringen": left as they are
+};
+
 // Questions to the user and event sounds, so that the commands can run
 // against a script in tests. Texts are UTF-8.
 class UserPrompts {
@@ -22,6 +29,9 @@ public:
     // A message with the warning icon and "OK" only.
     virtual void ShowWarning(const std::string& text) = 0;
     virtual void Beep(BeepKind kind) = 0;
+    // Which way the conflicts among the rows being copied go; Escape skips them.
+    // Without a way to ask, they are skipped.
+    virtual ConflictChoice AskConflictDirection(const std::string& /*text*/) { return ConflictChoice::Skip; }
 };
 
 }  // namespace kirvo

@@ -44,18 +44,38 @@ private:
 inline constexpr int kMaxParallel = 1024;
 bool ReadParallel(const CliArguments& parsed, int& parallel, std::string& error);
 
+// The value of --compare: time (the default), time-size or content.
+bool ReadCompareBy(const CliArguments& parsed, CompareBy& compareBy, std::string& error);
+// The name --compare gives a setting.
+const char* CompareByName(CompareBy compareBy);
+
+// The help of --compare and --ignore-hour, shared by compare and sync.
+#define KIRVO_CLI_COMPARE_OPTIONS_HELP                                                             \
+    "  --compare=WERT            wann zwei Dateien gleich sind:\n"                                  \
+    "                              time       gleiche Änderungszeit (Vorgabe)\n"                    \
+    "                              time-size  dazu: gleiche Zeit, aber andere Größe ist ein\n"      \
+    "                                         Konflikt (<?>)\n"                                     \
+    "                              content    Dateien gleicher Größe werden Byte für Byte\n"        \
+    "                                         verglichen; gleicher Inhalt ist gleich (=), sonst\n"  \
+    "                                         gilt der Pfeil der Zeiten oder, bei gleicher Zeit,\n" \
+    "                                         ein Konflikt (<?>); ebenso unlesbare Dateien\n"       \
+    "  --ignore-hour             Zeiten, die genau eine Stunde auseinanderliegen (Sommerzeit auf\n" \
+    "                            FAT-Laufwerken), als gleich werten\n"
+
 // The scan options and the two roots that compare and sync share: fills
-// excludeSubFolders, excludeSystemFolders, twoSecondTolerance, parallel,
-// quiet, acceptNewHostKey, pathFilter, source and target of `options`. False on a usage error,
+// excludeSubFolders, excludeSystemFolders, twoSecondTolerance, ignoreHour,
+// compareBy, parallel, quiet, acceptNewHostKey, pathFilter, source and target of `options`. False on a usage error,
 // with a German message.
 template <class Options>
 bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string& error) {
     options.excludeSubFolders = parsed.Has("exclude-subfolders");
     options.excludeSystemFolders = parsed.Has("exclude-system-folders");
     options.twoSecondTolerance = !parsed.Has("no-tolerance");
+    options.ignoreHour = parsed.Has("ignore-hour");
     options.quiet = parsed.Has("quiet");
     options.acceptNewHostKey = parsed.Has("accept-new-host-key");
     if (!ReadParallel(parsed, options.parallel, error)) return false;
+    if (!ReadCompareBy(parsed, options.compareBy, error)) return false;
     if (!ReadFilterArguments(parsed, options.pathFilter, error)) return false;
     const auto& operands = parsed.operands();
     if (operands.size() > 2) {
@@ -83,6 +103,8 @@ RunOptions ScanRunOptions(const Options& options) {
     run.excludeSubFolders = options.excludeSubFolders;
     run.excludeSystemFolders = options.excludeSystemFolders;
     run.twoSecondTolerance = options.twoSecondTolerance;
+    run.ignoreHour = options.ignoreHour;
+    run.compareBy = options.compareBy;
     run.parallel = options.parallel;
     run.filter = options.pathFilter.LeavesOutNothing() ? nullptr : &options.pathFilter;
     return run;

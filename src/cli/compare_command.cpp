@@ -38,6 +38,8 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"exclude-subfolders", false},
     {"exclude-system-folders", false},
     {"no-tolerance", false},
+    {"compare", true},
+    {"ignore-hour", false},
     {"parallel", true},
     {"quiet", false},
     {"accept-new-host-key", false},
@@ -70,14 +72,17 @@ const CliCommand kCompareCommand = {
     "compare",
     "Vergleicht zwei Ordnerbäume und gibt die Ergebnisliste aus.",
     "kirvo-cli compare [--filter=all|unequal|to-target|to-source|equal]\n"
+    "                  [--compare=time|time-size|content] [--ignore-hour]\n"
     "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "                  [--parallel=N] [--quiet] [--accept-new-host-key]\n"
     "                  [--format=text|tsv] QUELLE ZIEL",
     "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
-    "Änderungszeit und gibt die Liste aus, die das Fenster nach \"Pfade vergleichen\" zeigt:\n"
-    "Ordnerzeilen, eine Zeile je Datei mit Richtungspfeil, alle ungleichen Dateien markiert,\n"
-    "dazu die Summen je Seite und die Auswahl.\n"
+    "Änderungszeit (mit --compare auch nach Größe oder Inhalt) und gibt die Liste aus, die das\n"
+    "Fenster nach \"Pfade vergleichen\" zeigt: Ordnerzeilen, eine Zeile je Datei mit\n"
+    "Richtungspfeil, alle Dateien mit Pfeil markiert, dazu die Summen je Seite und die Auswahl.\n"
+    "Ein Konflikt (<?>) ist ungleich, hat aber keine Richtung: er wird nicht markiert und im\n"
+    "Text unter \"Konflikte\" mit seinem Grund aufgeführt.\n"
     "\n"
     "Optionen:\n"
     "  --filter=WERT             welche Dateien die Liste zeigt (Vorgabe: unequal)\n"
@@ -89,15 +94,17 @@ const CliCommand kCompareCommand = {
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
+    KIRVO_CLI_COMPARE_OPTIONS_HELP
     "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: nach Art des\n"
     "                            Dateisystems, viele auf Netzlaufwerken und FUSE, wenige lokal)\n"
     "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"
     KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP
     "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
-    "                            Zustand (2 markiert, 3 Ordner, 4 gleich) und die neun Spalten,\n"
-    "                            mit Tabulator getrennt, danach die Zeilen 1009 bis 1012 mit den\n"
-    "                            Summen; \\ Tabulator Zeilenumbruch Wagenrücklauf als \\\\ \\t \\n \\r\n"
+    "                            Zustand (2 markiert, 3 Ordner, 4 gleich, 5 Konflikt) und die\n"
+    "                            neun Spalten, mit Tabulator getrennt, danach die Zeilen 1009\n"
+    "                            bis 1012 mit den Summen; \\ Tabulator Zeilenumbruch\n"
+    "                            Wagenrücklauf als \\\\ \\t \\n \\r\n"
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
@@ -108,10 +115,11 @@ const CliCommand kCompareCommand = {
     KIRVO_CLI_REMOTE_HELP
     "\n"
     "Auf einem Terminal zeigt die Fehlerausgabe während des Lesens die gefundenen Dateien je Seite\n"
-    "und die Rate. Strg+C bricht sauber ab: die Ausgabe endet mit einer ganzen Zeile.\n"
+    "und die Rate, beim Vergleich nach Inhalt dann die gelesenen Bytes. Strg+C bricht sauber ab:\n"
+    "die Ausgabe endet mit einer ganzen Zeile.\n"
     "\n"
     "Rückgabewert: 0 keine ungleiche Datei gefunden (gleich, was der Filter zeigt),\n"
-    "              1 mindestens eine ungleiche Datei,\n"
+    "              1 mindestens eine ungleiche Datei oder ein Konflikt,\n"
     "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
     "                Verbindung brach ab,\n"
@@ -198,7 +206,11 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
         const std::string optionsText =
             std::string("Toleranz +/- 2 Sekunden ") + (options.twoSecondTolerance ? "an" : "aus") +
             ", Sub-Ordner ausschließen " + (options.excludeSubFolders ? "an" : "aus") +
-            ", System-Ordner ausschließen " + (options.excludeSystemFolders ? "an" : "aus");
+            ", System-Ordner ausschließen " + (options.excludeSystemFolders ? "an" : "aus") +
+            (options.ignoreHour ? ", eine Stunde Unterschied ignorieren an" : "") +
+            (options.compareBy == CompareBy::TimeAndSize ? ", Vergleich nach Änderungszeit und Größe"
+             : options.compareBy == CompareBy::Content   ? ", Vergleich nach Inhalt"
+                                                         : "");
         std::string patterns;
         if (!options.pathFilter.LeavesOutNothing()) {
             auto join = [&patterns](const char* heading, const std::vector<std::string>& list) {
@@ -208,7 +220,8 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
             join("einschließen", options.pathFilter.includePatterns());
             if (!options.pathFilter.excludePatterns().empty()) join("; ausschließen", options.pathFilter.excludePatterns());
         }
-        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText, patterns});
+        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText, patterns},
+                  ConflictNotes(matcher));
     }
     out.flush();
     if (!out) {

@@ -38,6 +38,8 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"exclude-subfolders", false},
     {"exclude-system-folders", false},
     {"no-tolerance", false},
+    {"compare", true},
+    {"ignore-hour", false},
     {"parallel", true},
     {"quiet", false},
     {"accept-new-host-key", false},
@@ -206,6 +208,7 @@ const CliCommand kSyncCommand = {
     "sync",
     "Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung.",
     "kirvo-cli sync [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
+    "               [--compare=time|time-size|content] [--ignore-hour]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "               [--no-trash] [--no-log] [--parallel=N] [--quiet]\n"
@@ -220,6 +223,8 @@ const CliCommand kSyncCommand = {
     "Eine Datei, die seit dem Vergleich geändert wurde, wird nicht ohne Rückfrage ersetzt. Was\n"
     "kopiert und ersetzt wurde, steht im Protokoll ~/.local/state/kirvo/protokoll.log.\n"
     "Zum Schluss wird erneut verglichen und die Summen je Seite ausgegeben.\n"
+    "Konflikte (<?>, mit --compare: gleiche Zeit, aber andere Größe oder anderer Inhalt, oder\n"
+    "unlesbar) haben keine Richtung: sie werden nicht kopiert, sondern mit ihrem Grund genannt.\n"
     "\n"
     "Optionen:\n"
     "  --direction=WERT          both (Vorgabe): beide Richtungen; to-target: nur von der Quelle\n"
@@ -233,6 +238,7 @@ const CliCommand kSyncCommand = {
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
+    KIRVO_CLI_COMPARE_OPTIONS_HELP
     "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch)\n"
     "  --quiet                   keine Fortschrittszeilen auf der Fehlerausgabe\n"
     KIRVO_CLI_REMOTE_OPTION_HELP
@@ -253,8 +259,8 @@ const CliCommand kSyncCommand = {
     "unverändert.\n"
     "\n"
     "Rückgabewert: 0 die Bäume sind danach gleich,\n"
-    "              1 etwas blieb ungleich (abgelehnt, übersprungen, fehlgeschlagen; bei\n"
-    "                --dry-run: es gäbe etwas zu kopieren),\n"
+    "              1 etwas blieb ungleich (abgelehnt, übersprungen, fehlgeschlagen, ein\n"
+    "                Konflikt; bei --dry-run: es gäbe etwas zu kopieren oder einen Konflikt),\n"
     "              2 falscher Aufruf, kein Terminal ohne --yes, ein Pfad ist kein Ordner,\n"
     "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
@@ -304,6 +310,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     remote.Use(run);
 
     SyncPlan plan;
+    std::vector<ConflictNote> conflicts;  // never copied: no direction
     {
         TreeMatcher matcher;
         std::string source = options.source;
@@ -315,20 +322,29 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
         plan = BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
+        conflicts = ConflictNotes(matcher);
     }
+    const auto reportConflicts = [&] {
+        std::string text;
+        AppendConflicts(text, conflicts);
+        if (!text.empty()) out << text.substr(1) << std::flush;  // without the blank line before
+    };
     if (!options.toTarget) plan.sourceToTarget = {};
     if (!options.toSource) plan.targetToSource = {};
 
     if (options.dryRun) {
         if (options.toTarget) PrintPlan("Von Quelle nach Ziel", plan.sourceToTarget, out);
         if (options.toSource) PrintPlan("Von Ziel nach Quelle", plan.targetToSource, out);
+        reportConflicts();
         out.flush();
         if (!out) {
             err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
             return kExitUsage;
         }
-        return plan.sourceToTarget.empty() && plan.targetToSource.empty() ? kExitEqual : kExitUnequal;
+        return plan.sourceToTarget.empty() && plan.targetToSource.empty() && conflicts.empty() ? kExitEqual
+                                                                                              : kExitUnequal;
     }
+    reportConflicts();
 
     bool copyToTarget = !plan.sourceToTarget.empty();
     bool copyToSource = !plan.targetToSource.empty();

@@ -6,6 +6,7 @@
 
 #include "cli/cli_command.h"
 #include "engine/path_filter.h"
+#include "engine/run_options.h"
 
 namespace kirvo {
 
@@ -21,6 +22,8 @@ struct SyncOptions {
     bool excludeSubFolders = false;
     bool excludeSystemFolders = false;
     bool twoSecondTolerance = true;
+    bool ignoreHour = false;                 // --ignore-hour
+    CompareBy compareBy = CompareBy::Time;   // --compare
     int parallel = 0;     // listings at once per side; 0: automatic
     bool quiet = false;   // no progress line
     bool acceptNewHostKey = false;  // a remote root's unknown host key is taken (and kept in known_hosts)

@@ -10,18 +10,22 @@
 
 #include "engine/scan_progress.h"
 #include "engine/tree_matcher.h"
+#include "view/value_format.h"
 
 namespace kirvo {
 namespace {
 
 volatile std::sig_atomic_t gInterrupted = 0;
 std::atomic<ScanProgress*> gRunning{nullptr};
-static_assert(std::atomic<ScanProgress*>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+std::atomic<ContentProgress*> gReading{nullptr};
+static_assert(std::atomic<ScanProgress*>::is_always_lock_free && std::atomic<ContentProgress*>::is_always_lock_free &&
+                  std::atomic<bool>::is_always_lock_free,
               "used from a signal handler");
 
 extern "C" void OnCtrlC(int) {
     gInterrupted = 1;
     if (ScanProgress* progress = gRunning.load()) progress->RequestStop();
+    if (ContentProgress* reading = gReading.load()) reading->RequestStop();
 }
 
 struct sigaction gPrevious {};
@@ -38,6 +42,7 @@ std::string Grouped(int64_t n) {
 TerminalScan::TerminalScan() {
     gInterrupted = 0;
     gRunning = &progress_;
+    gReading = &contentProgress_;
     struct sigaction action {};
     action.sa_handler = OnCtrlC;
     sigemptyset(&action.sa_mask);
@@ -47,6 +52,7 @@ TerminalScan::TerminalScan() {
 TerminalScan::~TerminalScan() {
     sigaction(SIGINT, &gPrevious, nullptr);
     gRunning = nullptr;
+    gReading = nullptr;
 }
 
 bool TerminalScan::Interrupted() { return gInterrupted != 0; }
@@ -57,38 +63,59 @@ std::string TerminalScan::ProgressText(int64_t sourceFiles, int64_t targetFiles,
            Grouped(static_cast<int64_t>(rate)) + " Dateien/s)";
 }
 
-bool TerminalScan::Run(TreeMatcher& matcher, std::string& source, std::string& target, RunOptions options,
-                       bool showProgress, std::ostream& err) {
-    ScanProgress& progress = progress_;
-    options.progress = &progress;
-    if (gInterrupted) progress.RequestStop();
+std::string TerminalScan::ContentText(int64_t bytesDone, int64_t bytesTotal, double seconds) {
+    const double rate = seconds > 0 ? static_cast<double>(bytesDone) / seconds : 0;
+    return "Inhalte: " + FormatTotalSize(static_cast<double>(bytesDone)) + " von " +
+           FormatTotalSize(static_cast<double>(bytesTotal)) + " (" + FormatTotalSize(rate) + "/s)";
+}
 
+void TerminalScan::WithProgressLine(const std::function<void()>& work, const std::function<std::string(double)>& text,
+                                    bool shown, std::ostream& err) {
     std::mutex mutex;
     std::condition_variable wake;
-    bool scanning = true;
+    bool running = true;
     std::thread line;
-    if (showProgress) {
+    if (shown) {
         line = std::thread([&] {
             const auto start = std::chrono::steady_clock::now();
             std::unique_lock lock(mutex);
-            bool shown = false;
-            while (!wake.wait_for(lock, std::chrono::milliseconds(250), [&] { return !scanning; })) {
+            bool written = false;
+            while (!wake.wait_for(lock, std::chrono::milliseconds(250), [&] { return !running; })) {
                 const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-                err << '\r' << ProgressText(progress.files(kSourceSide), progress.files(kTargetSide), seconds) << "\033[K"
-                    << std::flush;
-                shown = true;
+                err << '\r' << text(seconds) << "\033[K" << std::flush;
+                written = true;
             }
-            if (shown) err << "\r\033[K" << std::flush;
+            if (written) err << "\r\033[K" << std::flush;
         });
     }
-    matcher.Run(source, target, options);
+    work();
     {
         const std::lock_guard lock(mutex);
-        scanning = false;
+        running = false;
     }
     wake.notify_one();
     if (line.joinable()) line.join();
-    return !progress.stopRequested();
+}
+
+bool TerminalScan::Run(TreeMatcher& matcher, std::string& source, std::string& target, RunOptions options,
+                       bool showProgress, std::ostream& err) {
+    ScanProgress& progress = progress_;
+    ContentProgress& reading = contentProgress_;
+    options.progress = &progress;
+    options.contentProgress = &reading;
+    options.deferContents = true;  // read below, with a line of its own
+    if (gInterrupted) progress.RequestStop();
+    WithProgressLine([&] { matcher.Run(source, target, options); },
+                     [&](double seconds) {
+                         return ProgressText(progress.files(kSourceSide), progress.files(kTargetSide), seconds);
+                     },
+                     showProgress, err);
+    if (progress.stopRequested()) return false;
+    bool complete = true;
+    WithProgressLine([&] { complete = matcher.CompareContents(); },
+                     [&](double seconds) { return ContentText(reading.bytesDone(), reading.bytesTotal(), seconds); },
+                     showProgress && options.compareBy == CompareBy::Content, err);
+    return complete && !gInterrupted;
 }
 
 }  // namespace kirvo

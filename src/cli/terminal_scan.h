@@ -2,6 +2,9 @@
 #include <ostream>
 #include <string>
 
+#include <functional>
+
+#include "engine/content_progress.h"
 #include "engine/run_options.h"
 #include "engine/scan_progress.h"
 
@@ -11,7 +14,9 @@ class TreeMatcher;
 
 // A comparison run from the terminal: while it scans, a progress line on err
 // (files per side and the rate, rewritten in place) when showProgress, and
-// Ctrl+C stops it cleanly. The line is gone when the run returns.
+// while it reads contents (comparing by content) another (bytes read of the
+// total and the rate); Ctrl+C stops it cleanly. The line is gone when the
+// run returns.
 class TerminalScan {
 public:
     // Ctrl+C is caught from construction to destruction: it stops a running
@@ -22,7 +27,8 @@ public:
     TerminalScan& operator=(const TerminalScan&) = delete;
 
     // Runs the comparison (once per object); false when Ctrl+C stopped it
-    // (the engine is then empty).
+    // (the engine is then empty, or holds the comparison by time when the
+    // contents were being read).
     bool Run(TreeMatcher& matcher, std::string& source, std::string& target, RunOptions options,
              bool showProgress, std::ostream& err);
 
@@ -31,9 +37,16 @@ public:
 
     // "Quelle: 1.234 Dateien, Ziel: 1.200 Dateien (812 Dateien/s)".
     static std::string ProgressText(int64_t sourceFiles, int64_t targetFiles, double seconds);
+    // "Inhalte: 12.3 MB von 45.6 MB (120.0 MB/s)".
+    static std::string ContentText(int64_t bytesDone, int64_t bytesTotal, double seconds);
 
 private:
-    ScanProgress progress_;  // lives as long as the handler that may stop it
+    // Runs work, with text() as the progress line on err every quarter second when shown.
+    static void WithProgressLine(const std::function<void()>& work, const std::function<std::string(double)>& text,
+                                 bool shown, std::ostream& err);
+
+    ScanProgress progress_;  // both live as long as the handler that may stop them
+    ContentProgress contentProgress_;
 };
 
 }  // namespace kirvo

@@ -4,8 +4,10 @@
 
 #include "cli/terminal_scan.h"
 #include "engine/file_pair.h"
+#include "engine/tree_matcher.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
+#include "view/value_format.h"
 
 namespace kirvo {
 namespace {
@@ -109,8 +111,30 @@ void AppendDisplayEscaped(std::string& line, std::string_view text) {
     }
 }
 
+std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher) {
+    std::vector<ConflictNote> notes;
+    const std::span<const FilePair> pairs = matcher.pairs();
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (IsConflict(pairs[i].verdict)) notes.push_back({pairs[i].source->relativePath(), std::string(matcher.conflictReason(i))});
+    }
+    return notes;
+}
+
+void AppendConflicts(std::string& out, const std::vector<ConflictNote>& conflicts) {
+    if (conflicts.empty()) return;
+    out += "\nKonflikte (" + std::to_string(conflicts.size()) +
+           ", ohne Richtung, werden nicht abgeglichen; " + kConflictArrow + " in der Liste):\n";
+    for (const ConflictNote& note : conflicts) {
+        out += "  ";
+        AppendDisplayEscaped(out, note.path);
+        out += ": ";
+        out.append(note.reason);
+        out += '\n';
+    }
+}
+
 void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& stats,
-               const TextReportHeader& header) {
+               const TextReportHeader& header, const std::vector<ConflictNote>& conflicts) {
     std::string line = "Quelle:   ";
     AppendDisplayEscaped(line, header.sourceRoot);
     line += "\nZiel:     ";
@@ -137,7 +161,9 @@ void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& 
         Emit(out, line);
     }
 
-    line = "\nSumme Quelle:    " + rows.SourceSummaryText() + "\nSumme Ziel:      " + rows.TargetSummaryText() +
+    line.clear();
+    AppendConflicts(line, conflicts);
+    line += "\nSumme Quelle:    " + rows.SourceSummaryText() + "\nSumme Ziel:      " + rows.TargetSummaryText() +
            "\nAuswahl Quelle:  " + stats.SourceText() + "\nAuswahl Ziel:    " + stats.TargetText() + '\n';
     Emit(out, line);
 }

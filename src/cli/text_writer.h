@@ -2,11 +2,24 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kirvo {
 
 class ResultRows;
 class SelectionStats;
+class TreeMatcher;
+
+// One conflict of a comparison: its relative path and why it has no direction.
+struct ConflictNote {
+    std::string path;
+    std::string reason;
+};
+
+// The conflicts of the engine's last comparison, in list order.
+std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher);
+// "Konflikte (N) ...:" and one indented line per conflict; nothing for none.
+void AppendConflicts(std::string& out, const std::vector<ConflictNote>& conflicts);
 
 // What the readable report says above the list.
 struct TextReportHeader {
@@ -23,9 +36,10 @@ struct TextReportHeader {
 void AppendDisplayEscaped(std::string& line, std::string_view text);
 
 // The list for a person: folder rows as headings, one aligned line per file
-// (mark, size and date per side, arrow, name), then the four summary texts.
-// Fits 120 columns unless a name is long.
+// (mark, size and date per side, arrow, name), the conflicts under a heading
+// of their own, then the four summary texts. Fits 120 columns unless a name
+// is long.
 void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& stats,
-               const TextReportHeader& header);
+               const TextReportHeader& header, const std::vector<ConflictNote>& conflicts = {});
 
 }  // namespace kirvo

@@ -1,16 +1,29 @@
 #pragma once
+#include <cstdint>
+
+#include "platform/content_reader.h"
 #include "platform/directory_lister.h"
 
 namespace kirvo {
 
+class ContentProgress;
 class ScanFilter;
 class ScanProgress;
+
+// What decides whether two files of one path are equal ("Vergleich").
+enum class CompareBy : int32_t {
+    Time = 0,         // the last-write times alone
+    TimeAndSize = 1,  // and equal times with different sizes are a conflict
+    Content = 2,      // the bytes: equal sizes are read and compared
+};
 
 // Everything a comparison run is steered by, besides the two roots.
 struct RunOptions {
     bool excludeSubFolders = false;     // "SubOrdner": source sub-folders of the root the target lacks
     bool excludeSystemFolders = false;  // "SystemOrdner": folders with the system attribute
     bool twoSecondTolerance = false;    // "OneSecond": up to 2 seconds apart counts as equal
+    bool ignoreHour = false;            // "Stunde": exactly one hour apart counts as equal
+    CompareBy compareBy = CompareBy::Time;  // "Vergleich"
     const ScanFilter* filter = nullptr; // left-out files and folders; none: everything is listed
     // Listings under way at once per side ("Parallel"); 0: the lister's choice for its root.
     int parallel = 0;
@@ -18,6 +31,13 @@ struct RunOptions {
     ScanProgress* progress = nullptr;
     // Makes the lister of each root; empty: the platform's (MakeDirectoryLister).
     DirectoryListerFactory listers;
+    // Comparing by content: Run leaves the reading to CompareContents (a
+    // phase of its own, with its own progress); false: Run reads as well.
+    bool deferContents = false;
+    // Bytes read and the request to stop the reading; none: not watched.
+    ContentProgress* contentProgress = nullptr;
+    // Makes the content reader of each root; empty: the platform's (MakeContentReader).
+    ContentReaderFactory readers;
 };
 
 }  // namespace kirvo

@@ -14,7 +14,14 @@ int32_t TimeVerdict::Difference(const SystemTime& s, const SystemTime& t) {
     return r;
 }
 
-int32_t TimeVerdict::Of(const FileEntry& source, const FileEntry& target, bool twoSecondTolerance) {
+int32_t TimeVerdict::Of(const FileEntry& source, const FileEntry& target, bool twoSecondTolerance, bool ignoreHour) {
+    if (ignoreHour) {
+        // Both times carry the run's one offset, so their distance is the real one.
+        const int64_t apart = source.modifiedSeconds() - target.modifiedSeconds();
+        const int64_t fromHour = (apart < 0 ? -apart : apart) - 3600;
+        const int64_t tolerance = twoSecondTolerance ? 2 : 0;
+        if (fromHour >= -tolerance && fromHour <= tolerance) return 0;
+    }
     const int32_t d = Difference(source.modified(), target.modified());
     if (d > 0) return (twoSecondTolerance && d <= 2) ? 0 : 1;
     if (d < 0) return (twoSecondTolerance && d >= -2) ? 0 : -1;

@@ -17,8 +17,12 @@ public:
     static int32_t Difference(const SystemTime& source, const SystemTime& target);
 
     // +1 source newer, -1 target newer, 0 equal; with the tolerance, up to two
-    // seconds apart within one month count as equal.
-    static int32_t Of(const FileEntry& source, const FileEntry& target, bool twoSecondTolerance);
+    // seconds apart within one month count as equal. With ignoreHour, times
+    // exactly one hour apart (give or take the tolerance) count as equal too,
+    // across a month boundary as well: what FAT drives show after a change of
+    // daylight-saving time.
+    static int32_t Of(const FileEntry& source, const FileEntry& target, bool twoSecondTolerance,
+                      bool ignoreHour = false);
 };
 
 }  // namespace kirvo

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <thread>
 
+#include "engine/content_comparer.h"
+#include "engine/content_progress.h"
 #include "engine/entry_order.h"
 #include "engine/entry_pairing.h"
 #include "engine/scan_progress.h"
 #include "engine/scan_filter.h"
 #include "engine/text_compare.h"
+#include "engine/pair_classifier.h"
 #include "engine/time_verdict.h"
 #include "engine/tree_scanner.h"
 #include "platform/directory_lister.h"
@@ -39,6 +42,8 @@ void TreeMatcher::Clear() {
     lastEntry_ = -1;
     pairs_.clear();
     pairCount_ = 0;
+    conflictReasons_.clear();
+    waitingForContents_.clear();
     for (ScannedSide& side : sides_) side.Clear();
     targetRootNamesRead_ = false;
     targetRootNames_.clear();
@@ -65,7 +70,76 @@ int32_t TreeMatcher::Run(std::string& sourcePath, std::string& targetPath, const
     }
     OrderTable(last);
     pairCount_ = PairEntries(last);
+    if (!options_.deferContents) CompareContents();
     return pairCount_;
+}
+
+bool TreeMatcher::CompareContents() {
+    std::vector<size_t> waiting;
+    waiting.swap(waitingForContents_);
+    if (waiting.empty()) return true;
+    ContentProgress* progress = options_.contentProgress;
+    if (progress) {
+        int64_t bytes = 0;
+        for (size_t index : waiting) bytes += static_cast<int64_t>(2 * pairs_[index].source->size());
+        progress->Start(static_cast<int64_t>(waiting.size()), bytes);
+    }
+    const auto makeReader = [this](const std::string& root) {
+        return options_.readers ? options_.readers(root) : MakeContentReader(root);
+    };
+    const std::unique_ptr<ContentReader> sourceReader = makeReader(sourceRoot_);
+    const std::unique_ptr<ContentReader> targetReader = makeReader(targetRoot_);
+    ContentComparer comparer(*sourceReader, *targetReader, utcOffset_, progress);
+    std::string reason;
+    for (size_t index : waiting) {
+        FilePair& pair = pairs_[index];
+        if (progress) progress->Reading(pair.source->relativePath());
+        switch (comparer.Compare(*pair.source, *pair.target, reason)) {
+            case ContentComparer::Outcome::Stopped:
+                BackToTimeVerdicts();
+                return false;
+            case ContentComparer::Outcome::Identical:
+                pair.verdict = 0;
+                break;
+            case ContentComparer::Outcome::Different:
+                pair.verdict = PairClassifier::AfterContents(pair.verdict, false);
+                if (IsConflict(pair.verdict)) conflictReasons_[index] = PairClassifier::kContentDiffers;
+                break;
+            case ContentComparer::Outcome::Failed:
+                pair.verdict = FilePair::kConflict;
+                conflictReasons_[index] = reason;
+                break;
+        }
+        if (progress) progress->PairDone();
+    }
+    return true;
+}
+
+void TreeMatcher::BackToTimeVerdicts() {
+    const PairClassifier classifier(CompareBy::Time, options_.twoSecondTolerance, options_.ignoreHour);
+    for (FilePair& pair : pairs_) pair.verdict = classifier.TimeVerdictOf(pair);
+    conflictReasons_.clear();
+    waitingForContents_.clear();
+}
+
+std::string_view TreeMatcher::conflictReason(size_t pairIndex) const {
+    const auto found = conflictReasons_.find(pairIndex);
+    return found == conflictReasons_.end() ? std::string_view() : std::string_view(found->second);
+}
+
+void TreeMatcher::ClassifyPairs() {
+    conflictReasons_.clear();
+    waitingForContents_.clear();
+    const PairClassifier classifier(options_);
+    for (size_t i = 0; i < pairs_.size(); ++i) {
+        FilePair& pair = pairs_[i];
+        if (!pair.source || !pair.target) continue;
+        bool needsContents = false;
+        std::string_view reason;
+        pair.verdict = classifier.Classify(pair, needsContents, reason);
+        if (IsConflict(pair.verdict)) conflictReasons_[i] = std::string(reason);
+        if (needsContents) waitingForContents_.push_back(i);
+    }
 }
 
 void TreeMatcher::NormaliseRoot(std::string& destination, std::string& path) {
@@ -133,10 +207,8 @@ int32_t TreeMatcher::TimeDifference(const SystemTime& s, const SystemTime& t) { 
 
 int32_t TreeMatcher::PairEntries(int32_t lastEntry) {
     EntryPairing::Pair(std::span<const FileEntry* const>(entries_.data(), static_cast<size_t>(lastEntry + 1)), pairs_);
-    for (FilePair& pair : pairs_) {
-        if (pair.source && pair.target) pair.verdict = TimeVerdict::Of(*pair.source, *pair.target, options_.twoSecondTolerance);
-    }
     EntryPairing::KeepCaseVariantFoldersApart(pairs_);
+    ClassifyPairs();
     pairCount_ = static_cast<int32_t>(pairs_.size());
     return pairCount_;
 }

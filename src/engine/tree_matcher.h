@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/file_entry.h"
@@ -17,7 +18,9 @@ namespace kirvo {
 // The comparison engine: scans a source and a target tree into one entry
 // table (TreeScanner), orders it by relative path ignoring ASCII case
 // (EntryOrder), joins the entries into FilePairs (EntryPairing) and gives each
-// pair its verdict from the local last-write times (TimeVerdict).
+// pair its verdict (PairClassifier): from the local last-write times, and
+// under the setting "Vergleich" also from the sizes or the contents
+// (ContentComparer).
 class TreeMatcher {
 public:
     static constexpr int32_t kEarlierMonth = static_cast<int32_t>(0x80000001);
@@ -36,7 +39,15 @@ public:
                 bool excludeSystemFolders, bool twoSecondTolerance);
     // The same with every setting of the run in one object. When the run's
     // progress asks to stop during the scan, the engine is left empty (0 pairs).
+    // Comparing by content, the files are read too unless options.deferContents.
     int32_t Run(std::string& sourcePath, std::string& targetPath, const RunOptions& options);
+    // Comparing by content: reads and compares the pairs of equal size that
+    // the last Run left waiting (at most once; nothing for the other settings).
+    // When the run's content progress asks to stop, every verdict is put back
+    // to the time comparison's and false comes back.
+    bool CompareContents();
+    // Why pairs()[pairIndex] is a conflict; empty for every other pair.
+    std::string_view conflictReason(size_t pairIndex) const;
     // Back to empty: no entries, no pairs. Roots and flags keep their values.
     void Clear();
 
@@ -70,6 +81,9 @@ public:
 
 private:
     std::unique_ptr<DirectoryLister> MakeLister(const std::string& root) const;
+    // Verdicts from the listing; the pairs whose contents are to be read go to waitingForContents_.
+    void ClassifyPairs();
+    void BackToTimeVerdicts();
 
     std::string sourceRoot_;
     std::string targetRoot_;
@@ -79,6 +93,10 @@ private:
     int32_t lastEntry_ = -1;
     RunOptions options_;
     int64_t utcOffset_ = 0;  // taken once per run
+
+    // Conflicts' reasons by pair index: a side table, so that pairs stay small.
+    std::unordered_map<size_t, std::string> conflictReasons_;
+    std::vector<size_t> waitingForContents_;   // pair indexes, ascending
 
     ScannedSide sides_[2];                     // the entries of the current run, per side
     bool targetRootNamesRead_ = false;         // cache for ExistsInTargetRoot

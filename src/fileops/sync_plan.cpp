@@ -35,12 +35,37 @@ SyncPlan BuildSyncPlan(std::span<const PlanRow> rows, std::string_view sourceRoo
 }
 
 CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                       std::string_view targetRoot) {
+                       std::string_view targetRoot, int32_t conflictDirection) {
     CopyList list;
     CopyPair pair;
     for (const PlanRow& row : rows) {
-        if (row.takesPart && PlanCopyOfRow(row, sourceRoot, targetRoot, pair))
+        if (!row.takesPart) continue;
+        if (row.conflict) {
+            if (conflictDirection == 0) continue;
+            PlanRow directed = row;
+            directed.direction = conflictDirection;
+            if (PlanCopyOfRow(directed, sourceRoot, targetRoot, pair)) list.pairs.push_back(std::move(pair));
+        } else if (PlanCopyOfRow(row, sourceRoot, targetRoot, pair)) {
             list.pairs.push_back(std::move(pair));
+        }
+    }
+    return list;
+}
+
+CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
+                               std::string_view targetRoot, int32_t direction,
+                               std::vector<std::string>* passedOver) {
+    CopyList list;
+    CopyPair pair;
+    for (const PlanRow& row : rows) {
+        if (!row.takesPart || (row.sourcePath.empty() && row.targetPath.empty())) continue;  // folder rows
+        PlanRow directed = row;
+        directed.direction = direction;
+        if (PlanCopyOfRow(directed, sourceRoot, targetRoot, pair)) {
+            list.pairs.push_back(std::move(pair));
+        } else if (passedOver) {
+            passedOver->push_back(row.sourcePath.empty() ? row.targetPath : row.sourcePath);
+        }
     }
     return list;
 }

@@ -12,12 +12,13 @@ namespace kirvo {
 // One result-list row as the file operations read it.
 struct PlanRow {
     bool takesPart = false;  // marked (Synchronise) or selected (Copy, Delete)
-    int32_t direction = 0;   // +1 "--->", -1 "<---", 0 anything else ("=", folder row)
+    int32_t direction = 0;   // +1 "--->", -1 "<---", 0 anything else ("=", "<?>", folder row)
     std::string sourcePath;  // relative path of the source file, "" when the row has none
     std::string targetPath;  // relative path of the target file, "" when the row has none
     // What the comparison saw of each side's file (Absent where the row has none).
     ListedFile source;
     ListedFile target;
+    bool conflict = false;   // "<?>": unequal, but no direction to copy in
 };
 
 // One file to copy: the file and where it is copied to, each with its root
@@ -58,7 +59,15 @@ SyncPlan BuildSyncPlan(std::span<const PlanRow> rows, std::string_view sourceRoo
                        std::string_view targetRoot);
 
 // Rows taking part with an arrow, both directions in one list, in list order.
+// Conflicts go in the direction given (+1 or -1), or are left out (0).
 CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                       std::string_view targetRoot);
+                       std::string_view targetRoot, int32_t conflictDirection = 0);
+
+// "Nach rechts kopieren" (+1) and "Nach links kopieren" (-1): the rows taking
+// part copied in that direction whatever their arrows, in list order. A row
+// without a file on the side it would be copied from goes to passedOver.
+CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
+                               std::string_view targetRoot, int32_t direction,
+                               std::vector<std::string>* passedOver = nullptr);
 
 }  // namespace kirvo

@@ -1,5 +1,7 @@
 #include "view/display_filter.h"
 
+#include "engine/file_pair.h"
+
 namespace kirvo {
 
 void DisplayFilter::SetDisplayFilter(DisplayFilterValue value) {
@@ -13,11 +15,12 @@ void DisplayFilter::SetDisplayFilter(DisplayFilterValue value) {
     }
 }
 
+// A conflict is unequal, but goes in neither direction.
 bool DisplayFilter::PassesDisplayFilter(int32_t verdict) const {
     if (all_) return true;
     if (equal_ && verdict == 0) return true;
     if (unequal_ && verdict != 0) return true;
-    if (sourceToTarget_ && verdict > 0) return true;
+    if (sourceToTarget_ && verdict > 0 && !IsConflict(verdict)) return true;
     if (targetToSource_ && verdict < 0) return true;
     return false;
 }

@@ -13,7 +13,8 @@ public:
     explicit DisplayFilter(DisplayFilterValue value) { SetDisplayFilter(value); }
 
     void SetDisplayFilter(DisplayFilterValue value);
-    // Whether a pair with this verdict is shown; only the verdict's sign counts.
+    // Whether a pair with this verdict is shown: by its sign, and a conflict
+    // under All and Unequal only.
     bool PassesDisplayFilter(int32_t verdict) const;
     bool IsActive(DisplayFilterValue value) const;
     DisplayFilterValue value() const;

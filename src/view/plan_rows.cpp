@@ -16,7 +16,8 @@ PlanRow PlanRows::Row(const ResultRows& rows, size_t row, bool takesPart, int64_
     PlanRow planRow;
     planRow.takesPart = takesPart;
     if (const FilePair* pair = rows.Pair(row)) {
-        planRow.direction = pair->verdict > 0 ? 1 : pair->verdict < 0 ? -1 : 0;
+        planRow.direction = HasDirection(pair->verdict) ? pair->verdict : 0;
+        planRow.conflict = IsConflict(pair->verdict);
         if (pair->source) planRow.sourcePath = pair->source->relativePath();
         if (pair->target) planRow.targetPath = pair->target->relativePath();
         planRow.source = Listed(pair->source, utcOffset);

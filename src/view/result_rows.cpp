@@ -109,10 +109,10 @@ void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourc
                 rows_.push_back({-1, -1, kFolder});
                 if (tick) progress->PairTick(p);
             }
-            rows_.push_back({p, -1, pair.verdict != 0 ? kUnmarked : kEqual});
+            rows_.push_back({p, -1, pair.verdict == 0 ? kEqual : IsConflict(pair.verdict) ? kConflict : kUnmarked});
             const size_t fileRow = rows_.size() - 1;
             if (pair.source) addFile(0, *pair.source, p);
-            if (pair.verdict != 0) ToggleMark(fileRow);
+            if (HasDirection(pair.verdict)) ToggleMark(fileRow);
             if (pair.target) addFile(1, *pair.target, p);
         }
         if (tick) progress->PairTick(p);

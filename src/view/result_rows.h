@@ -32,6 +32,9 @@ public:
     static constexpr int kMarked = 2;
     static constexpr int kFolder = 3;
     static constexpr int kEqual = 4;
+    // A conflict: unequal without a direction; no box, never marked, so
+    // Synchronise never copies it.
+    static constexpr int kConflict = 5;
     static constexpr int kColumnCount = 9;
 
     ResultRows() = default;
@@ -39,7 +42,7 @@ public:
         Build(matcher, filter, progress);
     }
 
-    // Rebuilds every row; all unequal file rows end up marked.
+    // Rebuilds every row; all file rows with an arrow end up marked.
     void Build(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr) {
         Build(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress);
     }
@@ -53,7 +56,7 @@ public:
     size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }
 
-    // 1 unmarked, 2 marked, 3 folder row, 4 equal row; 0 past the last row.
+    // 1 unmarked, 2 marked, 3 folder row, 4 equal row, 5 conflict; 0 past the last row.
     int StateImage(size_t row) const { return row < rows_.size() ? rows_[row].state : 0; }
     bool IsFolderRow(size_t row) const { return StateImage(row) == kFolder; }
     bool IsMarked(size_t row) const { return StateImage(row) == kMarked; }
@@ -73,7 +76,7 @@ public:
     // Flips a file row between unmarked and marked; any other row is left alone.
     void ToggleMark(size_t row);
     // Flips each file row below `folderRow` up to the next folder row; equal
-    // rows are passed over unchanged.
+    // rows and conflicts are passed over unchanged.
     void ToggleFolderMarks(size_t folderRow);
 
     const SideTotals& sourceTotals() const { return totals_[0]; }

@@ -1,5 +1,7 @@
 #include "view/value_format.h"
 
+#include "engine/file_pair.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -122,7 +124,7 @@ std::string FormatArrow(int32_t verdict) {
 }
 
 void AppendArrow(std::string& out, int32_t verdict) {
-    out.append(verdict == 1 ? "--->" : verdict == -1 ? "<---" : "=");
+    out.append(verdict == 1 ? "--->" : verdict == -1 ? "<---" : IsConflict(verdict) ? kConflictArrow : "=");
 }
 
 }  // namespace kirvo

@@ -14,8 +14,9 @@ std::string FormatCellSize(double size);
 std::string FormatTotalSize(double total);
 // "Geändert am" cell: " 6.03.2009 07:05:09" (day padded with a blank).
 std::string FormatDate(const SystemTime& time);
-// "--->" for 1, "<---" for -1, "=" for anything else.
+// "--->" for 1, "<---" for -1, "<?>" for a conflict, "=" for anything else.
 std::string FormatArrow(int32_t verdict);
+inline constexpr const char* kConflictArrow = "<?>";
 
 // The same texts appended to `out`, without a string of their own (for
 // writers of whole lists).

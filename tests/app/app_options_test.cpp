@@ -58,12 +58,14 @@ TEST(AppOptions, SaveWritesAllAsIntegersInFieldOrder) {
     options.Toggle(Option::SubOrdner);
     options.set(Option::Beep, 5);
     options.Save(store);
-    EXPECT_EQ(store.size(), 9u);
-    // The eight classic options keep their order; Papierkorb follows them.
-    const char* names[] = {"ueber_5000", "vorLoeschen", "vorUeberschreiben", "vorDir",
-                           "SubOrdner", "SystemOrdner", "OneSecond", "Beep", "Papierkorb"};
-    const int32_t expected[] = {1, 1, 1, 0, 1, 0, 1, 5, 1};
-    for (size_t i = 0; i < 9; ++i) {
+    EXPECT_EQ(store.size(), 11u);
+    // The eight classic options keep their order; Papierkorb and Stunde follow
+    // them, then the integer Vergleich.
+    const char* names[] = {"ueber_5000", "vorLoeschen", "vorUeberschreiben", "vorDir", "SubOrdner",
+                           "SystemOrdner", "OneSecond", "Beep", "Papierkorb", "Stunde"};
+    const int32_t expected[] = {1, 1, 1, 0, 1, 0, 1, 5, 1, 0};
+    EXPECT_EQ(store.GetProfileInt("Optionen", "Vergleich", -1), 0);
+    for (size_t i = 0; i < 10; ++i) {
         EXPECT_EQ(AppOptions::Table()[i].entry, names[i]);
         const auto* value = store.Find("Optionen", names[i]);
         ASSERT_NE(value, nullptr) << names[i];

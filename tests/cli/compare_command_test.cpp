@@ -162,6 +162,9 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         {{"compare", "--parallel=viele", "/tmp", "/tmp"}, "Ungültiger Wert \"viele\" für --parallel"},
         {{"compare", "--parallel=1025", "/tmp", "/tmp"}, "von 0 (automatisch) bis 1024"},
         {{"compare", "--parallel=-1", "/tmp", "/tmp"}, "Ungültiger Wert \"-1\" für --parallel"},
+        {{"compare", "--compare=bytes", "/tmp", "/tmp"},
+         "Unbekannter Vergleich \"bytes\"; erlaubt sind time, time-size, content."},
+        {{"compare", "--ignore-hour=1", "/tmp", "/tmp"}, "nimmt keinen Wert"},
         {{"compare", "--exclude=", "/tmp", "/tmp"}, "Ungültiges Muster \"\" bei --exclude: Das Muster ist leer."},
         {{"compare", "--include=[abc", "/tmp", "/tmp"}, "Ungültiges Muster \"[abc\" bei --include: Die eckige"},
         {{"compare", "--exclude=a\\", "/tmp", "/tmp"}, "Ungültiges Muster \"a\\\" bei --exclude: Ein \\ am Ende"},
@@ -184,6 +187,53 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
 
 // Repeated --include and --exclude and the rules of --filter-from make one
 // filter; the exit status is that of the files the filter lists.
+// Ten and twenty bytes one second apart count as equal by time; comparing
+// sizes or contents makes them a conflict, shown as "<?>" in TSV and text,
+// listed under its own heading, and the exit status says so.
+TEST(CompareCommand, ConflictsHaveTheirOwnArrowHeadingAndExitStatus) {
+    TempDir dir;
+    const std::string q = dir / "q", z = dir / "z";
+    MakeTree(q, {{"f.txt", 1'300'000'001, "0123456789"}, {"same.txt", 1'300'003'600, "abc"}});
+    MakeTree(z, {{"f.txt", 1'300'000'000, "01234567890123456789"}, {"same.txt", 1'300'000'000, "abc"}});
+    const std::string conflictRow = "5\tf.txt\t10 Byte\t13.03.2011 07:06:41\tf.txt\t<?>\tf.txt\t20 Byte\t";
+    const struct {
+        std::vector<std::string> options;
+        int status;
+        std::string fRow;     // start of f.txt's TSV row
+        std::string sameRow;  // start of same.txt's
+    } cases[] = {
+        {{}, kExitUnequal, "4\tf.txt\t", "2\tsame.txt\t"},
+        {{"--compare=time"}, kExitUnequal, "4\tf.txt\t", "2\tsame.txt\t"},
+        {{"--compare=time-size"}, kExitUnequal, conflictRow, "2\tsame.txt\t"},
+        {{"--compare=content"}, kExitUnequal, conflictRow, "4\tsame.txt\t"},
+        {{"--ignore-hour"}, kExitEqual, "4\tf.txt\t", "4\tsame.txt\t"},
+        {{"--ignore-hour", "--compare=time-size"}, kExitUnequal, conflictRow, "4\tsame.txt\t"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"compare", "--format=tsv", "--filter=all"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.insert(args.end(), {q, z});
+        const CliResult r = Cli(args);
+        const std::vector<std::string> lines = Lines(r.out);
+        ASSERT_GE(lines.size(), 3u) << r.err;
+        EXPECT_EQ(r.status, c.status) << args[3];
+        EXPECT_EQ(lines[1].substr(0, c.fRow.size()), c.fRow) << args[3];
+        EXPECT_EQ(lines[2].substr(0, c.sameRow.size()), c.sameRow) << args[3];
+    }
+    const CliResult text = Cli({"compare", "--compare=time-size", q, z});
+    EXPECT_NE(text.out.find("        10 Byte  13.03.2011 07:06:41  <?>       20 Byte  13.03.2011 07:06:40  f.txt\n"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("\nKonflikte (1, ohne Richtung, werden nicht abgeglichen; <?> in der Liste):\n"
+                            "  f.txt: Gleiche Änderungszeit, aber verschiedene Größe.\n\nSumme Quelle:"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("Optionen: Toleranz +/- 2 Sekunden an, Sub-Ordner ausschließen aus, System-Ordner "
+                            "ausschließen aus, Vergleich nach Änderungszeit und Größe\n"),
+              std::string::npos);
+    EXPECT_EQ(Cli({"compare", q, z}).out.find("Konflikte"), std::string::npos);
+}
+
 TEST(CompareCommand, FilterOptionsAddUp) {
     TempDir dir;
     const std::string q = dir / "q", z = dir / "z";

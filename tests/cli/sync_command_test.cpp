@@ -103,6 +103,27 @@ TEST(SyncCommand, YesBringsTheTreesIntoLine) {
     EXPECT_EQ(Sync({"--dry-run", t.q, t.z}).status, kExitEqual);  // nothing left to do
 }
 
+// A conflict has no direction: sync copies the rest, names it, and exits 1.
+TEST(SyncCommand, ConflictsArePassedOverAndReported) {
+    Trees t;
+    WriteFile(t.q + "/clash.txt", "restored", kOld);
+    WriteFile(t.z + "/clash.txt", "rewritten", kOld);
+    const std::string note = "Konflikte (1, ohne Richtung, werden nicht abgeglichen; <?> in der Liste):\n"
+                             "  clash.txt: Gleiche Änderungszeit, aber verschiedene Größe.\n";
+    const SyncRun dry = Sync({"--dry-run", "--compare=time-size", t.q, t.z});
+    EXPECT_EQ(dry.status, kExitUnequal);
+    EXPECT_NE(dry.out.find(note), std::string::npos) << dry.out;
+    const SyncRun r = SyncBinary({"--yes", "--compare=content", t.q, t.z});
+    EXPECT_EQ(r.status, kExitUnequal) << r.out;
+    EXPECT_NE(r.out.find(note), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Ungleich geblieben: 1 Dateien."), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFile(t.z + "/newer-in-source.txt"), "s-newer");
+    EXPECT_EQ(ReadFile(t.q + "/clash.txt"), "restored");
+    EXPECT_EQ(ReadFile(t.z + "/clash.txt"), "rewritten");
+    // By time alone the pair is equal, as before.
+    EXPECT_EQ(Sync({"--dry-run", t.q, t.z}).status, kExitEqual);
+}
+
 TEST(SyncCommand, QuestionsPerDirectionAndTheServicesQuestions) {
     struct Case {
         const char* name;

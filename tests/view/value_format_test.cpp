@@ -1,3 +1,4 @@
+#include "engine/file_pair.h"
 #include "view/value_format.h"
 
 #include <gtest/gtest.h>
@@ -59,6 +60,7 @@ TEST(ValueFormat, ArrowShowsDirectionAndEqualForEverythingElse) {
     EXPECT_EQ(FormatArrow(0), "=");
     EXPECT_EQ(FormatArrow(2), "=");
     EXPECT_EQ(FormatArrow(-2), "=");
+    EXPECT_EQ(FormatArrow(FilePair::kConflict), "<?>");
 }
 
 }  // namespace

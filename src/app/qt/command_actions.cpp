@@ -22,7 +22,7 @@ bool IsCheckable(CommandId id) {
     case CommandId::ViewOutputBar:
         return true;
     default:
-        return AppOptions::ForCommand(id) != nullptr;
+        return AppOptions::ForCommand(id) != nullptr || AppOptions::IsCompareCommand(id);
     }
 }
 

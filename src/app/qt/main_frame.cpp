@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -81,6 +82,10 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     setCentralWidget(view_);
     connect(view_, &CKirvoView::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
     connect(view_, &CKirvoView::commandRequested, this, &CMainFrame::OnCommand);
+    connect(view_, &CKirvoView::contentProgress, this, [this](int permille) {
+        readingProgress_->setVisible(permille >= 0);
+        if (permille >= 0) readingProgress_->setValue(permille);
+    });
     connect(view_, &CKirvoView::statusMessage, this, [this](const QString& text) {
         if (noticeTimer_->isActive()) {
             messageBehindNotice_ = text.isEmpty() ? IdleText() : text;
@@ -160,6 +165,12 @@ void CMainFrame::CreateStatusBar() {
     cancelButton_->setDefaultAction(actions_->action(CommandId::CancelComparison));
     cancelButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     cancelButton_->setVisible(false);
+    readingProgress_ = new QProgressBar(bar);
+    readingProgress_->setObjectName(QStringLiteral("readingProgress"));
+    readingProgress_->setRange(0, 1000);
+    readingProgress_->setMaximumWidth(160);
+    readingProgress_->setVisible(false);
+    bar->addPermanentWidget(readingProgress_);
     bar->addPermanentWidget(cancelButton_);
     filterPane_ = new QLabel(QStringLiteral("Filter"), bar);
     filterPane_->setObjectName(QStringLiteral("filterPane"));

@@ -8,6 +8,7 @@
 #include "app/window_size.h"
 
 class QLabel;
+class QProgressBar;
 class QMenu;
 class QTimer;
 class QToolBar;
@@ -49,6 +50,8 @@ public:
     QLabel* messagePane() const { return messagePane_; }
     // "Abbrechen" in the status bar, visible while a comparison reads the folders.
     QToolButton* cancelButton() const { return cancelButton_; }
+    // Bytes read of the total while a comparison by content reads files.
+    QProgressBar* readingProgress() const { return readingProgress_; }
     QLabel* indicator(int index) const { return indicators_[index]; }
     // "Filter", shown while the filter leaves anything out; its tool tip
     // lists the patterns.
@@ -92,6 +95,7 @@ private:
     OutputBar* outputBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
     QToolButton* cancelButton_ = nullptr;
+    QProgressBar* readingProgress_ = nullptr;
     QLabel* filterPane_ = nullptr;
     QLabel* indicators_[3] = {};
     CKirvoView* view_ = nullptr;

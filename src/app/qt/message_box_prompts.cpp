@@ -38,4 +38,22 @@ void MessageBoxPrompts::ShowWarning(const std::string& text) {
 
 void MessageBoxPrompts::Beep(BeepKind /*kind*/) { QApplication::beep(); }
 
+ConflictChoice MessageBoxPrompts::AskConflictDirection(const std::string& text) {
+    QWidget* parent = parent_ ? parent_->window() : nullptr;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Kirvo"),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::NoButton, parent);
+    QPushButton* right = box.addButton(QStringLiteral("Nach rechts kopieren"), QMessageBox::AcceptRole);
+    QPushButton* left = box.addButton(QStringLiteral("Nach links kopieren"), QMessageBox::AcceptRole);
+    QPushButton* skip = box.addButton(QStringLiteral("Überspringen"), QMessageBox::RejectRole);
+    // Either way one side's file is replaced: Enter decides nothing.
+    box.setDefaultButton(skip);
+    box.setEscapeButton(skip);
+    QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    box.exec();
+    QApplication::restoreOverrideCursor();
+    if (box.clickedButton() == right) return ConflictChoice::ToTarget;
+    if (box.clickedButton() == left) return ConflictChoice::ToSource;
+    return ConflictChoice::Skip;
+}
+
 }  // namespace kirvo

@@ -18,6 +18,8 @@ public:
     bool AskOkCancelNoIcon(const std::string& text) override;
     void ShowWarning(const std::string& text) override;
     void Beep(BeepKind kind) override;
+    // "Nach rechts kopieren", "Nach links kopieren", "Überspringen" (Enter and Escape).
+    ConflictChoice AskConflictDirection(const std::string& text) override;
 
 private:
     bool Ask(QMessageBox::Icon icon, const std::string& text);

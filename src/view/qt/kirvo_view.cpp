@@ -17,6 +17,7 @@
 #include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/user_prompts.h"
+#include "engine/content_progress.h"
 #include "engine/scan_progress.h"
 #include "view/qt/comparison_run.h"
 #include "view/qt/result_list_model.h"
@@ -148,6 +149,11 @@ bool CKirvoView::OnCommand(CommandId cmd) {
     if (const OptionInfo* option = AppOptions::ForCommand(cmd)) {
         options_.Toggle(option->option);
         emit commandStateChanged();
+        if (option->option == Option::Stunde) CompareAgainIfShown();
+        return true;
+    }
+    if (AppOptions::IsCompareCommand(cmd)) {
+        OnCompareBy(AppOptions::CompareByOf(cmd));
         return true;
     }
     switch (cmd) {
@@ -162,6 +168,12 @@ bool CKirvoView::OnCommand(CommandId cmd) {
         return true;
     case CommandId::EditCopy:
         OnCopySelected();
+        return true;
+    case CommandId::CopyToTarget:
+        OnCopyInDirection(1);
+        return true;
+    case CommandId::CopyToSource:
+        OnCopyInDirection(-1);
         return true;
     case CommandId::DeleteSelected:
         OnDeleteSelected();
@@ -199,15 +211,21 @@ void CKirvoView::UpdateCommandUi(CommandActions& actions) const {
     const bool selection = idle && hasSelectedRows();
     actions.setEnabled(CommandId::Synchronize, rows);
     actions.setEnabled(CommandId::SelectAll, rows);
-    actions.setEnabled(CommandId::EditCopy, selection);
-    actions.setEnabled(CommandId::DeleteSelected, selection);
+    for (CommandId id : {CommandId::EditCopy, CommandId::CopyToTarget, CommandId::CopyToSource,
+                         CommandId::DeleteSelected})
+        actions.setEnabled(id, selection);
     // While the folders are read: no second comparison, no other paths, no
     // refilling from the engine, no change of what the scan was started with.
     actions.setEnabled(CommandId::PfadeVergleichen, idle);
     actions.setEnabled(CommandId::CancelComparison, comparing_);
     for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::OptionSubOrdner,
-                         CommandId::OptionSystemOrdner, CommandId::OptionOneSecond, CommandId::FilterPatterns})
+                         CommandId::OptionSystemOrdner, CommandId::OptionOneSecond, CommandId::OptionStunde,
+                         CommandId::FilterPatterns})
         actions.setEnabled(id, idle);
+    for (CompareBy value : {CompareBy::Time, CompareBy::TimeAndSize, CompareBy::Content}) {
+        actions.setEnabled(AppOptions::CompareCommand(value), idle);
+        actions.setChecked(AppOptions::CompareCommand(value), options_.compareBy() == value);
+    }
     for (DisplayFilterValue value : kFilterValues) {
         actions.setEnabled(FilterCommand(value), idle);
         actions.setChecked(FilterCommand(value), filter_.IsActive(value));

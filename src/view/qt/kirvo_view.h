@@ -24,6 +24,7 @@ namespace kirvo {
 
 class CommandActions;
 class ComparisonRun;
+class ContentProgress;
 struct CopyFlags;
 class FileOperationService;
 class PathBar;
@@ -85,6 +86,8 @@ public:
         std::function<std::string()> check;
     };
     void setRootPreparation(RootPreparation preparation) { rootPreparation_ = std::move(preparation); }
+    // Where comparing by content reads files; the platform's readers when empty.
+    void setContentReaders(ContentReaderFactory readers) { readers_ = std::move(readers); }
     const DisplayFilter& displayFilter() const { return filter_; }
     // The include and exclude patterns of the scan ("Filter..."), loaded and
     // saved with the options.
@@ -116,8 +119,9 @@ public:
     FileOperationService* fileOperationService() const { return fileOperations_; }
 
     // The list's context menu at point (screen coordinates): "Kopieren",
-    // "Löschen", "Alles markieren", enabled by the same rules as the main
-    // menu; the chosen item goes out as commandRequested. pWnd is not used.
+    // "Löschen", "Alles markieren", "Nach rechts kopieren", "Nach links
+    // kopieren", enabled by the same rules as the main menu; the chosen item
+    // goes out as commandRequested. pWnd is not used.
     void OnContextMenu(QWidget* pWnd, const QPoint& point);
 
     // Rebuilds the list from the engine's pairs under the current filter:
@@ -143,8 +147,10 @@ public slots:
     // over. Runs again after every file operation; does nothing while a
     // comparison is under way.
     void OnPfadeVergleichen();
-    // Command 32822 "Abbrechen" (Escape): stops the comparison under way and
-    // leaves an empty list and an empty engine.
+    // Command 32822 "Abbrechen" (Escape): stops the comparison under way.
+    // While the folders are read it leaves an empty list and an empty engine;
+    // while contents are read (comparing by content) the list shows the
+    // comparison by time, and the status bar says so.
     void OnCancelComparison();
 
 signals:
@@ -155,6 +161,8 @@ signals:
     void commandRequested(kirvo::CommandId id);
     // A text for the status bar (the folder being read); empty: back to the usual.
     void statusMessage(const QString& text);
+    // How far the reading of contents is, in thousandths; -1: no reading under way.
+    void contentProgress(int permille);
     // A comparison ended: its list is filled, or it was cancelled.
     void comparisonFinished();
 
@@ -167,10 +175,17 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void FillRows(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot);
+    // reasons: where the conflicts' reasons are (the engine), or null.
+    void FillRows(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot,
+                  const TreeMatcher* reasons);
     void SetComparing(bool comparing);
     void ShowScanProgress();
+    void ShowContentProgress();
     void OnComparisonFinished(bool cancelled);
+    // A setting the shown result was made under changed: compare again.
+    void CompareAgainIfShown();
+    // "Vergleichen nach" › "Änderungszeit", "Änderungszeit und Größe", "Inhalt".
+    void OnCompareBy(CompareBy value);
     bool ShowsResult() const;
     bool IsSecondPressOfDoubleClick(const QMouseEvent& event);
     void OnSynchronize();
@@ -178,6 +193,8 @@ private:
     bool RootsAreNested();
     CopyFlags copyFlags() const;
     void OnCopySelected();
+    // "Nach rechts kopieren" (+1) and "Nach links kopieren" (-1).
+    void OnCopyInDirection(int32_t direction);
     void OnDeleteSelected();
     void OnSelectAll();
     void OnDisplayFilter(DisplayFilterValue value);
@@ -204,11 +221,15 @@ private:
     TreeMatcher matcher_;
     ComparisonRun* comparison_ = nullptr;
     std::unique_ptr<ScanProgress> scanProgress_;
+    std::unique_ptr<ContentProgress> contentProgress_;
+    bool contentsStopped_ = false;  // written by the reading phase, read once it is over
+    QString noteAfterComparison_;   // for the status bar once the comparison is over
     std::optional<WaitCursor> busyCursor_;  // while the folders are read
     bool comparing_ = false;
     DirectoryListerFactory listers_;
     RootPreparation rootPreparation_;
     std::string rootProblem_;  // set by the comparison's thread, read when it has finished
+    ContentReaderFactory readers_;
     DisplayFilter filter_{DisplayFilterValue::Unequal};
     AppOptions options_;
     PathFilter pathFilter_;

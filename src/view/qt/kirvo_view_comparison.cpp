@@ -1,20 +1,25 @@
 // CKirvoView: "Pfade vergleichen" and what follows it. The folders are read
 // on a worker thread (ComparisonRun) while the window stays responsive:
 // progress in the bar "Ausgabe" and the status bar, "Abbrechen" and Escape
-// stop it. Only the scan leaves the user-interface thread; the question for
-// large results, the filling with its progress and the marks stay on it, as
-// does everything that touches a widget.
+// stop it. Comparing by content, the reading of the files follows as a phase
+// of its own, with bytes read of the total. Only the scan and the reading
+// leave the user-interface thread; the question for large results, the
+// filling with its progress and the marks stay on it, as does everything
+// that touches a widget.
 #include <QFile>
+#include <algorithm>
 
 #include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/user_prompts.h"
+#include "engine/content_progress.h"
 #include "engine/scan_progress.h"
 #include "view/qt/comparison_run.h"
 #include "view/qt/kirvo_view.h"
 #include "view/qt/list_fill_progress.h"
 #include "view/qt/result_list_model.h"
 #include "view/selection_stats.h"
+#include "view/value_format.h"
 
 namespace kirvo {
 namespace {
@@ -40,18 +45,26 @@ void CKirvoView::OnPfadeVergleichen() {
     // No row may point into the engine while it runs or after it is cleared.
     if (resultModel_) resultModel_->Clear();
     scanProgress_ = std::make_unique<ScanProgress>();
+    contentProgress_ = std::make_unique<ContentProgress>();
+    contentsStopped_ = false;
     RunOptions run;
     run.excludeSubFolders = options_.subOrdner();
     run.excludeSystemFolders = options_.systemOrdner();
     run.twoSecondTolerance = options_.oneSecond();
+    run.ignoreHour = options_.stunde();
+    run.compareBy = options_.compareBy();
     run.filter = pathFilter_.LeavesOutNothing() ? nullptr : &pathFilter_;
     run.parallel = options_.parallel();
     run.progress = scanProgress_.get();
     run.listers = listers_;
+    run.deferContents = true;  // a phase of its own, below
+    run.contentProgress = contentProgress_.get();
+    run.readers = readers_;
     std::string source = QFile::encodeName(sourceText).toStdString();
     std::string target = QFile::encodeName(targetText).toStdString();
 
-    ComparisonRun::Phase scan;
+    std::vector<ComparisonRun::Phase> phases(1);
+    ComparisonRun::Phase& scan = phases[0];
     rootProblem_.clear();
     scan.work = [this, source, target, run]() mutable {
         if (rootPreparation_.prepare) {
@@ -69,8 +82,18 @@ void CKirvoView::OnPfadeVergleichen() {
         progress->RequestStop();
         if (rootPreparation_.cancel) rootPreparation_.cancel();
     };
+    if (run.compareBy == CompareBy::Content) {
+        ComparisonRun::Phase contents;
+        contents.work = [this] {
+            if (rootProblem_.empty()) contentsStopped_ = !matcher_.CompareContents();
+        };
+        contents.showProgress = [this] { ShowContentProgress(); };
+        ContentProgress* reading = contentProgress_.get();
+        contents.cancel = [reading] { reading->RequestStop(); };
+        phases.push_back(std::move(contents));
+    }
     SetComparing(true);
-    comparison_->Start({std::move(scan)});
+    comparison_->Start(std::move(phases));
 }
 
 void CKirvoView::OnCancelComparison() {
@@ -101,20 +124,48 @@ void CKirvoView::ShowScanProgress() {
     if (!folder.empty()) emit statusMessage(QStringLiteral("Lese ") + QFile::decodeName(folder.c_str()));
 }
 
+void CKirvoView::ShowContentProgress() {
+    if (!contentProgress_) return;
+    const int64_t total = contentProgress_->bytesTotal();
+    const int64_t done = std::min(contentProgress_->bytesDone(), total);
+    const std::string text = "Vergleiche Inhalte: " + FormatTotalSize(static_cast<double>(done)) + " von " +
+                             FormatTotalSize(static_cast<double>(total)) + " gelesen – " +
+                             contentProgress_->currentFile();
+    emit statusMessage(QFile::decodeName(text.c_str()));
+    emit contentProgress(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+    if (OutputBar* bar = OutputBar::Published()) {
+        const QString files = QStringLiteral("Inhalte: %1 von %2 Dateien verglichen")
+                                  .arg(contentProgress_->pairsDone())
+                                  .arg(contentProgress_->pairsTotal());
+        bar->setFieldText(OutputBar::kSourceTotals, files);
+        bar->setFieldText(OutputBar::kTargetTotals, files);
+    }
+}
+
 void CKirvoView::OnComparisonFinished(bool cancelled) {
     busyCursor_.reset();  // the wait cursor takes over for the filling
-    if (!cancelled && !rootProblem_.empty()) {
-        // A root out of reach, or a listing cut short: no list that would show its files as missing.
+    emit contentProgress(-1);
+    // Stopped while the folders were read: nothing to show. Stopped while
+    // contents were read: the engine went back to the comparison by time.
+    // A root out of reach, or a listing cut short: no list that would show
+    // its files as missing, and a warning that says why.
+    const bool stoppedScan = cancelled && scanProgress_->stopRequested();
+    if (!rootProblem_.empty() && !stoppedScan) {
         matcher_.Clear();
         FillList();
         emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
         prompts_->ShowWarning(rootProblem_);
-    } else if (cancelled) {
+    } else if (stoppedScan) {
         matcher_.Clear();
         emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
         FillList();
     } else {
-        emit statusMessage(QString());
+        if (contentsStopped_) {
+            emit statusMessage(QStringLiteral("Inhaltsvergleich abgebrochen: die Liste zeigt den Vergleich nach "
+                                              "Änderungszeit."));
+        } else {
+            emit statusMessage(noteAfterComparison_);
+        }
         const WaitCursor wait;
         if (options_.ueber5000() && matcher_.pairCount() > kLargeResult) {
             if (options_.beep()) prompts_->Beep(BeepKind::Question);
@@ -123,25 +174,31 @@ void CKirvoView::OnComparisonFinished(bool cancelled) {
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);
     }
+    noteAfterComparison_.clear();
     scanProgress_.reset();
+    contentProgress_.reset();
     SetComparing(false);
     emit comparisonFinished();
 }
 
-void CKirvoView::FillList() { FillRows(matcher_.pairs(), matcher_.sourceRoot(), matcher_.targetRoot()); }
+void CKirvoView::FillList() { FillRows(matcher_.pairs(), matcher_.sourceRoot(), matcher_.targetRoot(), &matcher_); }
 
 void CKirvoView::FillListFrom(std::span<const FilePair> pairs, const std::string& sourceRoot,
                               const std::string& targetRoot) {
-    FillRows(pairs, sourceRoot, targetRoot);
+    FillRows(pairs, sourceRoot, targetRoot, nullptr);
 }
 
 void CKirvoView::FillRows(std::span<const FilePair> pairs, const std::string& sourceRoot,
-                          const std::string& targetRoot) {
+                          const std::string& targetRoot, const TreeMatcher* reasons) {
     if (!resultModel_) return;
     if (model() != resultModel_) setModel(resultModel_);
     OutputBar* bar = OutputBar::Published();
     ListFillProgress progress(bar, pathBar_.data());
-    resultModel_->Rebuild(pairs, sourceRoot, targetRoot, filter_, &progress);
+    if (reasons) {
+        resultModel_->Rebuild(*reasons, filter_, &progress);
+    } else {
+        resultModel_->Rebuild(pairs, sourceRoot, targetRoot, filter_, &progress);
+    }
     if (bar) {
         const ResultRows& rows = resultModel_->rows();
         bar->setFieldText(OutputBar::kSourceTotals, FromUtf8(rows.SourceSummaryText()), true);

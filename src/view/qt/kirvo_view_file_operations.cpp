@@ -1,5 +1,5 @@
-// CKirvoView: the file operations (Synchronise, Copy, Delete), the context
-// menu and "Alles markieren". The rows are read from the result list; the
+// CKirvoView: the file operations (Synchronise, Copy, Delete, copying in a
+// chosen direction), the context menu and "Alles markieren". The rows are read from the result list; the
 // copying and deleting is the injected FileOperationService's.
 #include "view/qt/kirvo_view.h"
 
@@ -7,7 +7,9 @@
 #include <QItemSelection>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <algorithm>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "app/user_prompts.h"
@@ -16,6 +18,7 @@
 #include "fileops/nested_roots.h"
 #include "fileops/sync_plan.h"
 #include "view/plan_rows.h"
+#include "view/result_rows.h"
 #include "view/qt/result_list_model.h"
 
 namespace kirvo {
@@ -50,7 +53,26 @@ constexpr ContextItem kContextMenu[] = {
     {CommandId::DeleteSelected, "Löschen"},
     {CommandId::None, nullptr},
     {CommandId::SelectAll, "Alles markieren"},
+    {CommandId::None, nullptr},
+    {CommandId::CopyToTarget, "Nach rechts kopieren"},
+    {CommandId::CopyToSource, "Nach links kopieren"},
 };
+
+// The question before copying rows whose direction is open.
+std::string ConflictQuestion(const TreeMatcher& matcher, const ResultRows& list, std::span<const size_t> selected) {
+    std::vector<size_t> conflicts;
+    for (size_t row : selected) {
+        if (list.StateImage(row) == ResultRows::kConflict) conflicts.push_back(row);
+    }
+    if (conflicts.size() == 1) {
+        const FilePair* pair = list.Pair(conflicts[0]);  // a conflict has both files
+        const std::string_view reason = matcher.conflictReason(static_cast<size_t>(list.PairIndex(conflicts[0])));
+        return "„" + pair->source->relativePath() + "“ hat keine Richtung (Konflikt: " + std::string(reason) +
+               ")\n\nIn welche Richtung soll die Datei kopiert werden?";
+    }
+    return CountText("%i der markierten Dateien haben keine Richtung (Konflikte).\n\n", static_cast<int32_t>(conflicts.size())) +
+           "In welche Richtung sollen sie kopiert werden?";
+}
 
 }  // namespace
 
@@ -101,11 +123,44 @@ void CKirvoView::OnCopySelected() {
     if (selected.empty()) return;
     const RunningFlag running(fileOperationRunning_);
     const std::vector<size_t> rowIndexes(selected.begin(), selected.end());
-    const CopyList copies = BuildCopyPlan(PlanRows::Selected(rows(), rowIndexes, matcher_.utcOffset()),
-                                          matcher_.sourceRoot(), matcher_.targetRoot());
+    const std::vector<PlanRow> planRows = PlanRows::Selected(rows(), rowIndexes, matcher_.utcOffset());
+    // Conflicts have no arrow: the user says which way, once for all of them.
+    int32_t conflictDirection = 0;
+    if (std::any_of(planRows.begin(), planRows.end(), [](const PlanRow& row) { return row.conflict; })) {
+        if (options_.beep()) prompts_->Beep(BeepKind::Question);
+        switch (prompts_->AskConflictDirection(ConflictQuestion(matcher_, rows(), rowIndexes))) {
+        case ConflictChoice::ToTarget: conflictDirection = 1; break;
+        case ConflictChoice::ToSource: conflictDirection = -1; break;
+        case ConflictChoice::Skip: break;
+        }
+    }
+    const CopyList copies = BuildCopyPlan(planRows, matcher_.sourceRoot(), matcher_.targetRoot(), conflictDirection);
     if (!copies.empty() && RootsAreNested()) return;
     if (fileOperations_ && !copies.empty()) fileOperations_->copy(copies.pairs, copyFlags());
     OnPfadeVergleichen();
+}
+
+void CKirvoView::OnCopyInDirection(int32_t direction) {
+    if (fileOperationRunning_) return;
+    const std::vector<int> selected = selectedRows();
+    if (selected.empty()) return;
+    const RunningFlag running(fileOperationRunning_);
+    const std::vector<size_t> rowIndexes(selected.begin(), selected.end());
+    std::vector<std::string> passedOver;
+    const CopyList copies = BuildDirectedCopyPlan(PlanRows::Selected(rows(), rowIndexes, matcher_.utcOffset()),
+                                                  matcher_.sourceRoot(), matcher_.targetRoot(), direction, &passedOver);
+    if (!copies.empty() && RootsAreNested()) return;
+    if (!passedOver.empty()) {
+        // Said now, and again once the comparison that follows is over.
+        std::string note = CountText("%i übergangen: ", static_cast<int32_t>(passedOver.size())) +
+                           (direction > 0 ? "in der Quelle fehlt die Datei" : "im Ziel fehlt die Datei") + " („" +
+                           passedOver.front() + "“" + (passedOver.size() > 1 ? " …)." : ").");
+        noteAfterComparison_ = QString::fromUtf8(note.data(), static_cast<qsizetype>(note.size()));
+        emit statusMessage(noteAfterComparison_);
+    }
+    if (fileOperations_ && !copies.empty()) fileOperations_->copy(copies.pairs, copyFlags());
+    OnPfadeVergleichen();
+    if (!comparing_) noteAfterComparison_.clear();  // no comparison started: the note stands as it is
 }
 
 void CKirvoView::OnDeleteSelected() {

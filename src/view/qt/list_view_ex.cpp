@@ -242,6 +242,9 @@ bool CListViewEx::viewportEvent(QEvent* event) {
         bool shortened = false;
         shownText(index.siblingAtColumn(column), &shortened);
         if (shortened) text = index.siblingAtColumn(column).data(Qt::DisplayRole).toString();
+        // The row's own note (a conflict's reason), after the whole cell text.
+        const QString note = index.siblingAtColumn(column).data(Qt::ToolTipRole).toString();
+        if (!note.isEmpty()) text = text.isEmpty() ? note : text + QLatin1Char('\n') + note;
     }
     if (text.isEmpty()) {
         QToolTip::hideText();

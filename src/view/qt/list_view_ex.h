@@ -54,7 +54,8 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    // A cell shown shortened gives its whole text as a tool tip.
+    // A cell shown shortened gives its whole text as a tool tip, and a row
+    // with a note of its own (Qt::ToolTipRole) gives that.
     bool viewportEvent(QEvent* event) override;
 
 private:

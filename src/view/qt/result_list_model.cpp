@@ -11,18 +11,21 @@ ResultListModel::ResultListModel(QObject* parent) : QAbstractTableModel(parent) 
 void ResultListModel::Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter,
                               FillProgress* progress) {
     Rebuild(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress);
+    reasons_ = &matcher;
 }
 
 void ResultListModel::Rebuild(std::span<const FilePair> pairs, const std::string& sourceRoot,
                               const std::string& targetRoot, const DisplayFilter& filter,
                               FillProgress* progress) {
     beginResetModel();
+    reasons_ = nullptr;
     rows_.Build(pairs, sourceRoot, targetRoot, filter, progress);
     endResetModel();
 }
 
 void ResultListModel::Clear() {
     beginResetModel();
+    reasons_ = nullptr;
     rows_.Clear();
     endResetModel();
 }
@@ -85,6 +88,12 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
         return rows_.StateImage(row);
     case CListViewEx::SmallImageRole:
         return rows_.IsFolderRow(row) ? CListViewEx::kFolderImage : CListViewEx::kDocumentImage;
+    case Qt::ToolTipRole:
+        if (reasons_ && rows_.StateImage(row) == ResultRows::kConflict) {
+            const std::string_view reason = reasons_->conflictReason(static_cast<size_t>(rows_.PairIndex(row)));
+            return QStringLiteral("Konflikt: ") + QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size()));
+        }
+        return {};
     default:
         return {};
     }

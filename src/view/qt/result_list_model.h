@@ -22,9 +22,11 @@ public:
 
     const ResultRows& rows() const { return rows_; }
 
-    // Replaces every row by the rows of the engine's pairs under the filter.
+    // Replaces every row by the rows of the engine's pairs under the filter;
+    // a conflict row's tool tip is its reason, as the engine gives it.
     void Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress);
-    // The same over pairs held elsewhere, borrowed until the next Rebuild or Clear.
+    // The same over pairs held elsewhere, borrowed until the next Rebuild or
+    // Clear; no reasons.
     void Rebuild(std::span<const FilePair> pairs, const std::string& sourceRoot,
                  const std::string& targetRoot, const DisplayFilter& filter, FillProgress* progress);
     // No rows and no reference to any pair.
@@ -47,6 +49,7 @@ public:
 
 private:
     ResultRows rows_;
+    const TreeMatcher* reasons_ = nullptr;  // where the conflicts' reasons are
 };
 
 }  // namespace kirvo

@@ -83,13 +83,15 @@ private slots:
              "57604 Speichern &unter...", "-", "57607 &Drucken...\tStrg+P", "57609 Sei&tenansicht",
              "57606 Drucker&einrichtung...", "-", "32775 Pfade vergleichen",
              "32794 Dateien abgleichen", "-", "57616 Letzte Datei", "-", "57665 &Beenden"},
-            {"57634 &Kopieren\tCtrl+C", "32789 Löschen\tDel.", "-", "32791 Alles markieren\tCtrl+A"},
+            {"57634 &Kopieren\tCtrl+C", "32789 Löschen\tDel.", "-", "32791 Alles markieren\tCtrl+A", "-",
+             "32820 Nach rechts kopieren", "32821 Nach links kopieren"},
             {"59392 &Symbolleiste", "59393 S&tatusleiste", "32809 Ausgabe", "-",
              "32783 alle Dateien", "32785 nur ungleiche Dateien", "32786 Dateien Quelle nach Ziel",
              "32787 Dateien Ziel nach Quelle", "32788 gleiche Dateien"},
-            {"1003 Quelle wählen", "1004 Ziel wählen", "-", "32815 Filter...", ">&Optionen",
+            {"1003 Quelle wählen", "1004 Ziel wählen", "-", "32815 Filter...", ">Vergleichen &nach",
+             "32816 Änderungszeit", "32817 Änderungszeit und Größe", "32818 Inhalt", "<", ">&Optionen",
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
-             "32811 +/- 2 Sekunden", "-", "32796 Bestätigung vor löschen",
+             "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor löschen",
              "32797 Bestätigung vor überschreiben", "32813 Papierkorb verwenden", "32798 Bestätigung vor Verzeichnis",
              "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32814 Protokoll anzeigen"},
             {"57667 &Hilfethemen", "-", "57664 Inf&o über Kirvo..."},
@@ -101,9 +103,10 @@ private slots:
         InMemoryProfileStore store;
         CMainFrame frame(store);
         const QSet<int> disabled{57600, 57601, 57603, 57604, 57607, 57609, 57606, 57616,
-                                 32794, 57634, 32789, 32791, 32822};
-        const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808, 32813};
-        const QSet<int> checkable = checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798};
+                                 32794, 57634, 32789, 32791, 32822, 32820, 32821};
+        const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808, 32813, 32816};
+        const QSet<int> checkable =
+            checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798, 32817, 32818, 32819};
         for (QAction* action : frame.actions().all()) {
             const int id = action->data().toInt();
             if (id == 32792) continue;

@@ -96,7 +96,8 @@ private slots:
                               "Optionen/ueber_5000", "Optionen/vorLoeschen",
                               "Optionen/vorUeberschreiben", "Optionen/vorDir", "Optionen/SubOrdner",
                               "Optionen/SystemOrdner", "Optionen/OneSecond", "Optionen/Beep",
-                              "Optionen/Papierkorb", "Filter/Einschliessen", "Filter/Ausschliessen"}));
+                              "Optionen/Papierkorb", "Optionen/Stunde", "Optionen/Vergleich",
+                              "Filter/Einschliessen", "Filter/Ausschliessen"}));
         QCOMPARE(store.GetProfileString("Quelle", "Quelle0"), "/q/2");
         QCOMPARE(store.GetProfileInt("Optionen", "SubOrdner", -1), 1);
     }
@@ -111,6 +112,8 @@ private slots:
                 frame.show();
                 frame.resize(700, 520);
                 QTest::qWait(20);
+                frame.OnCommand(CommandId::OptionStunde);  // no result shown yet: nothing is compared
+                frame.OnCommand(CommandId::CompareByContent);
                 Compare(frame, QStringLiteral("/home/anna/Fotos"), QStringLiteral("/media/stick/Fotos"));
                 Compare(frame, QStringLiteral("/home/anna/Texte, alt"), QStringLiteral("/media/stick/Texte"));
                 frame.view()->pathBar()->setText(PathBar::Side::Source, QStringLiteral("/nie/verglichen"));
@@ -125,8 +128,8 @@ private slots:
         }
         const QString text = ReadText(file);
         QCOMPARE(Section(text, "Optionen"),
-                 (QStringList{"Beep=0", "OneSecond=1", "Papierkorb=1", "SubOrdner=1", "SystemOrdner=0",
-                              "ueber_5000=1", "vorDir=1", "vorLoeschen=1", "vorUeberschreiben=1"}));
+                 (QStringList{"Beep=0", "OneSecond=1", "Papierkorb=1", "Stunde=1", "SubOrdner=1", "SystemOrdner=0",
+                              "Vergleich=2", "ueber_5000=1", "vorDir=1", "vorLoeschen=1", "vorUeberschreiben=1"}));
         QCOMPARE(Section(text, "Main"), (QStringList{"cx=708", "cy=566"}));
         QCOMPARE(Section(text, "Quelle").size(), 2);
         QCOMPARE(Section(text, "Ziel").size(), 2);
@@ -141,6 +144,10 @@ private slots:
         QVERIFY(view->options().vorDir());
         QVERIFY(frame.actions().action(CommandId::OptionSubOrdner)->isChecked());
         QVERIFY(!frame.actions().action(CommandId::OptionBeep)->isChecked());
+        QVERIFY(view->options().stunde());
+        QCOMPARE(view->options().compareBy(), CompareBy::Content);
+        QVERIFY(frame.actions().action(CommandId::CompareByContent)->isChecked());
+        QVERIFY(!frame.actions().action(CommandId::CompareByTime)->isChecked());
         QCOMPARE(view->displayFilter().value(), DisplayFilterValue::Unequal);
         QVERIFY(!frame.outputBar()->isHidden());
         QComboBox* source = view->pathBar()->comboBox(PathBar::Side::Source);
@@ -188,6 +195,7 @@ private slots:
                   "vorLoeschen=\n"
                   "Beep=1,2\n"
                   "OneSecond=7\n"
+                  "Vergleich=5\n"
                   "SubOrdner=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x1)\n"
                   "[Main]\n"
                   "cx=breit\n"
@@ -218,8 +226,8 @@ private slots:
         }
         const QString text = ReadText(file);
         QCOMPARE(Section(text, "Optionen"),
-                 (QStringList{"Beep=1", "OneSecond=7", "Papierkorb=1", "SubOrdner=0", "SystemOrdner=0",
-                              "ueber_5000=1", "vorDir=0", "vorLoeschen=1", "vorUeberschreiben=1"}));
+                 (QStringList{"Beep=1", "OneSecond=7", "Papierkorb=1", "Stunde=0", "SubOrdner=0", "SystemOrdner=0",
+                              "Vergleich=0", "ueber_5000=1", "vorDir=0", "vorLoeschen=1", "vorUeberschreiben=1"}));
         QCOMPARE(Section(text, "Main"), (QStringList{"cx=" + QString::number(closedSize.width() + 8),
                                                      "cy=" + QString::number(closedSize.height() + 46)}));
         // Only loaded entries are written; stored ones beyond them stay.

@@ -22,6 +22,7 @@ class ScriptedPrompts : public UserPrompts {
 public:
     explicit ScriptedPrompts(QStringList& log) : log_(log) {}
     std::deque<bool> answers;  // OK = true; none left: Cancel
+    std::deque<ConflictChoice> directions;  // for conflicts; none left: Skip
 
     bool AskOkCancel(const std::string& text) override {
         log_ << "ask with icon: " + QString::fromStdString(text);
@@ -33,6 +34,13 @@ public:
     }
     void ShowWarning(const std::string& text) override { log_ << "warn: " + QString::fromStdString(text); }
     void Beep(BeepKind kind) override { log_ << (kind == BeepKind::Question ? "beep?" : "beep"); }
+    ConflictChoice AskConflictDirection(const std::string& text) override {
+        log_ << "which way: " + QString::fromStdString(text);
+        if (directions.empty()) return ConflictChoice::Skip;
+        const ConflictChoice choice = directions.front();
+        directions.pop_front();
+        return choice;
+    }
 
 private:
     bool Next() {

@@ -227,11 +227,14 @@ private slots:
         QTest::addColumn<bool>("selection");
         QTest::addColumn<QStringList>("items");
         QTest::newRow("empty list") << false << false
-                                    << QStringList{"-Kopieren", "-Löschen", "|", "-Alles markieren"};
+                                    << QStringList{"-Kopieren", "-Löschen", "|", "-Alles markieren", "|",
+                                                   "-Nach rechts kopieren", "-Nach links kopieren"};
         QTest::newRow("rows, no selection") << true << false
-                                            << QStringList{"-Kopieren", "-Löschen", "|", "+Alles markieren"};
+                                            << QStringList{"-Kopieren", "-Löschen", "|", "+Alles markieren", "|",
+                                                           "-Nach rechts kopieren", "-Nach links kopieren"};
         QTest::newRow("selection") << true << true
-                                   << QStringList{"+Kopieren", "+Löschen", "|", "+Alles markieren"};
+                                   << QStringList{"+Kopieren", "+Löschen", "|", "+Alles markieren", "|",
+                                                  "+Nach rechts kopieren", "+Nach links kopieren"};
     }
     void contextMenuItemsFollowTheUpdateRules() {
         QFETCH(bool, compared);

@@ -1,0 +1,125 @@
+#include "engine/content_comparer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/content_progress.h"
+
+namespace kirvo {
+namespace {
+
+const char* InSide(Side side) { return side == kSourceSide ? "in der Quelle" : "im Ziel"; }
+
+// Whether the opened file is still the one the scan listed.
+bool AsListed(const FileEntry& entry, const NodeInfo& now, int64_t utcOffset) {
+    return now.size == entry.size() && now.modifiedSeconds == entry.modifiedSeconds() - utcOffset &&
+           now.modifiedNanoseconds / 1000000 == entry.modifiedMilliseconds();
+}
+
+std::string Unreadable(Side side, int error) {
+    std::string text = "Die Datei ";
+    text += InSide(side);
+    if (error == ENOENT) return text + " ist seit dem Vergleich verschwunden.";
+    if (error == kSourceChanged) return text + " wurde beim Lesen geändert.";
+    return text + " lässt sich nicht lesen: " + SystemErrorText(error) + ".";
+}
+
+}  // namespace
+
+struct ContentComparer::OpenFile {
+    const FileEntry& entry;
+    std::unique_ptr<OpenedContent> file;
+    ContentIdentity identity;
+};
+
+ContentComparer::ContentComparer(ContentReader& source, ContentReader& target, int64_t utcOffset,
+                                 ContentProgress* progress)
+    : sourceReader_(source), targetReader_(target), utcOffset_(utcOffset), progress_(progress) {}
+
+ContentComparer::~ContentComparer() = default;
+
+ContentComparer::Outcome ContentComparer::Compare(const FileEntry& source, const FileEntry& target,
+                                                  std::string& reason) {
+    accounted_ = 0;
+    const Outcome outcome = OpenAndRead(source, target, reason);
+    // A pair that is done counts with all its bytes, read or not.
+    const uint64_t pairBytes = 2 * source.size();
+    if (progress_ && outcome != Outcome::Stopped && accounted_ < pairBytes)
+        progress_->AddBytes(static_cast<int64_t>(pairBytes - accounted_));
+    return outcome;
+}
+
+ContentComparer::Outcome ContentComparer::OpenAndRead(const FileEntry& source, const FileEntry& target,
+                                                      std::string& reason) {
+    OpenFile sides[2] = {{source, nullptr, {}}, {target, nullptr, {}}};
+    ContentReader* readers[2] = {&sourceReader_, &targetReader_};
+    for (int i = 0; i < 2; ++i) {
+        const Side side = i == 0 ? kSourceSide : kTargetSide;
+        if (const int error = readers[i]->open(sides[i].entry.relativePath(), sides[i].file, sides[i].identity)) {
+            reason = Unreadable(side, error);
+            return Outcome::Failed;
+        }
+        if (!AsListed(sides[i].entry, sides[i].identity.info, utcOffset_)) {
+            reason = std::string("Die Datei ") + InSide(side) + " wurde seit dem Vergleich geändert.";
+            return Outcome::Failed;
+        }
+    }
+    if (sides[0].identity.sameFileAs(sides[1].identity)) return Outcome::Identical;
+    return ReadInStep(sides, source.size(), reason);
+}
+
+ContentComparer::Outcome ContentComparer::ReadInStep(OpenFile (&sides)[2], uint64_t size, std::string& reason) {
+    // Page-aligned pieces: the kernel copies into an unaligned buffer several
+    // times slower (measured: 1.4 s against 0.3 s for 2 GB from the cache).
+    if (!buffers_) buffers_ = std::make_unique<char[]>(2 * kPieceSize + kPageSize);
+    const auto start = reinterpret_cast<uintptr_t>(buffers_.get());
+    char* const first = buffers_.get() + ((kPageSize - start % kPageSize) % kPageSize);
+    char* const pieces[2] = {first, first + kPieceSize};
+    // Reads up to `want` bytes of each side into its piece; false (with the
+    // reason) when a side cannot be read or has fewer bytes than `want`.
+    size_t got[2] = {0, 0};
+    const auto readBoth = [&](size_t want) {
+        for (int i = 0; i < 2; ++i) {
+            got[i] = 0;
+            while (got[i] < want) {
+                size_t n = 0;
+                if (const int error = sides[i].file->read(pieces[i] + got[i], want - got[i], n)) {
+                    reason = Unreadable(i == 0 ? kSourceSide : kTargetSide, error);
+                    return false;
+                }
+                if (n == 0) break;
+                got[i] += n;
+            }
+        }
+        accounted_ += got[0] + got[1];
+        if (progress_) progress_->AddBytes(static_cast<int64_t>(got[0] + got[1]));
+        return true;
+    };
+    for (uint64_t done = 0; done < size;) {
+        if (progress_ && progress_->stopRequested()) return Outcome::Stopped;
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kPieceSize, size - done));
+        if (!readBoth(want)) return Outcome::Failed;
+        for (int i = 0; i < 2; ++i) {
+            if (got[i] != want) {  // shorter than listed: cut while it was read
+                reason = Unreadable(i == 0 ? kSourceSide : kTargetSide, kSourceChanged);
+                return Outcome::Failed;
+            }
+        }
+        if (std::memcmp(pieces[0], pieces[1], want) != 0) return Outcome::Different;
+        done += want;
+    }
+    // One byte past the listed end: a file that grew while it was read is not complete.
+    if (!readBoth(1)) return Outcome::Failed;
+    for (int i = 0; i < 2; ++i) {
+        const int error = got[i] != 0 ? kSourceChanged : sides[i].file->checkUnchanged();
+        if (error) {
+            reason = Unreadable(i == 0 ? kSourceSide : kTargetSide, error);
+            return Outcome::Failed;
+        }
+    }
+    return Outcome::Identical;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,57 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/file_node.h"
+
+namespace kirvo {
+
+// One file opened for reading its contents from the start to the end.
+class OpenedContent {
+public:
+    virtual ~OpenedContent() = default;
+    // Reads up to size bytes at the current position into buffer; got is 0 at
+    // the end of the file. Returns an error code (file_node.h), 0 on success.
+    virtual int read(char* buffer, size_t size, size_t& got) = 0;
+    // After the last read: kSourceChanged when the file was written to since
+    // it was opened, 0 when it is as it was.
+    virtual int checkUnchanged() = 0;
+};
+
+// What an opened file is: its kind, size and time when it was opened, and,
+// where the file system tells, its identity (two names of one file, such as
+// hard links or one tree compared with itself, have the same identity).
+struct ContentIdentity {
+    NodeInfo info;
+    bool known = false;  // device and inode are valid
+    uint64_t device = 0;
+    uint64_t inode = 0;
+
+    bool sameFileAs(const ContentIdentity& other) const {
+        return known && other.known && device == other.device && inode == other.inode;
+    }
+};
+
+// Reads the files below one root, for comparing contents: the local file
+// system (POSIX), and others behind the same interface (a remote one). One
+// reader serves one comparison on one thread.
+class ContentReader {
+public:
+    virtual ~ContentReader() = default;
+    // Opens the file `relative` below the root (names joined by the
+    // separator) for reading. Never blocks on a fifo or a device, and opens
+    // regular files only (kNotRegularFile otherwise); ENOENT when it is gone.
+    virtual int open(std::string_view relative, std::unique_ptr<OpenedContent>& file, ContentIdentity& identity) = 0;
+};
+
+// The reader for a root (a path ending in the separator), chosen like the lister.
+std::unique_ptr<ContentReader> MakeContentReader(const std::string& root);
+
+// How a run creates its readers (tests hand in their own).
+using ContentReaderFactory = std::function<std::unique_ptr<ContentReader>(const std::string& root)>;
+
+}  // namespace kirvo
