@@ -32,8 +32,11 @@ public:
     // The notice for a remote root that is missing, no folder or unreadable
     // (as RootNotice for a local one); none for a usable or local root.
     std::optional<std::string> Notice(std::string_view side, const std::string& root);
-    // Lists remote roots over their connections.
-    void Use(RunOptions& run) { run.listers = connections_.listers(); }
+    // Lists and reads remote roots over their connections.
+    void Use(RunOptions& run) {
+        run.listers = connections_.listers();
+        run.readers = connections_.readers();
+    }
     // False after writing the message when a connection broke off during the scan.
     bool StillConnected(std::string_view command, std::ostream& err) const;
 

@@ -39,7 +39,8 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     if (!(server).running()) GTEST_SKIP() << (server).error()
 
 // A tree and its copy, compared locally and through the server (either side
-// remote): the same rows, sums and exit status; only the root texts differ.
+// remote), by time and by content: the same rows, sums and exit status; only
+// the root texts differ.
 TEST(RemoteFolder, ComparedThroughTheServerLikeALocalCopy) {
     SshServer server;
     REQUIRE_SERVER(server);
@@ -50,19 +51,21 @@ TEST(RemoteFolder, ComparedThroughTheServerLikeALocalCopy) {
                  {"Sub/Deep/er/c d.txt", 1'250'000'000, std::string(70'000, 'c')},
                  {"B.TXT", 1'300'000'005, "B"},
                  {"gr\xc3\xbc\xc3\x9f.txt", 1'300'000'000, "g"},
-                 {"only-here.txt", 1'300'000'000, "o"}});
+                 {"only-here.txt", 1'300'000'000, "o"},
+                 {"same-time.txt", 1'300'000'000, "aaa"}});
     MakeTree(z, {{"a.txt", 1'300'000'001, "abc"},   // within the tolerance
                  {"Sub/b.txt", 1'100'000'000, "b"},  // older
                  {"Sub/Deep/er/c d.txt", 1'250'000'000, std::string(70'000, 'c')},
                  {"b.txt", 1'300'000'000, "b"},      // the same name but for case
                  {"gr\xc3\xbc\xc3\x9f.txt", 1'400'000'000, "g"},
                  {"Leer/.keep", 1'300'000'000, ""},
-                 {"only-there/x.txt", 1'300'000'000, "x"}});
+                 {"only-there/x.txt", 1'300'000'000, "x"},
+                 {"same-time.txt", 1'300'000'000, "bbb"}});  // told apart by content only
     ASSERT_EQ(symlink("a.txt", (z + "/link-to-file").c_str()), 0);
     ASSERT_EQ(symlink("Sub", (z + "/link-to-folder").c_str()), 0);
     ASSERT_EQ(symlink("nowhere", (z + "/dangling").c_str()), 0);
 
-    for (const char* filter : {"--filter=all", "--filter=unequal"}) {
+    for (const char* filter : {"--filter=all", "--filter=unequal", "--compare=content"}) {
         for (const bool remoteTarget : {true, false}) {
             const std::string local = remoteTarget ? z : q;
             const std::string source = remoteTarget ? q : server.Url(q);

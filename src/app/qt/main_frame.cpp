@@ -75,6 +75,7 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     view_ = new CKirvoView(this, store_, this);
     view_->setFileOperationService(fileOperations_.get());
     view_->setDirectoryListers(remote_->listers());
+    view_->setContentReaders(remote_->readers());
     RemoteConnections* remote = remote_.get();
     view_->setRootPreparation({[remote](const std::string& root) { return remote->connect(root); },
                                [remote] { remote->cancel(); },

@@ -5,6 +5,7 @@
 
 #include "platform/sftp/remote_address.h"
 #include "platform/sftp/sftp_calls.h"
+#include "platform/sftp/sftp_content_reader.h"
 #include "platform/sftp/sftp_directory_lister.h"
 #include "platform/sftp/sftp_folder.h"
 
@@ -18,6 +19,16 @@ public:
     int AutomaticInFlight() const override { return 1; }
     void SetInFlight(int) override {}
     void Start(const Request&, ListingReceiver& receiver) override { receiver.Finished(false, nullptr); }
+};
+
+// A remote root without a connection reads nothing.
+class UnreachableReader final : public ContentReader {
+public:
+    int open(std::string_view, std::unique_ptr<OpenedContent>& file, ContentIdentity& identity) override {
+        file.reset();
+        identity = ContentIdentity{};
+        return kConnectionLost;
+    }
 };
 
 // The server's absolute form of the root's path; a root that does not exist
@@ -95,6 +106,15 @@ DirectoryListerFactory RemoteConnections::listers() {
         Entry entry;
         if (!find(root, entry)) return std::make_unique<UnreachableLister>();
         return std::make_unique<SftpDirectoryLister>(entry.connection, entry.rootPath);
+    };
+}
+
+ContentReaderFactory RemoteConnections::readers() {
+    return [this](const std::string& root) -> std::unique_ptr<ContentReader> {
+        if (!IsRemoteRoot(root)) return MakeContentReader(root);
+        Entry entry;
+        if (!find(root, entry)) return std::make_unique<UnreachableReader>();
+        return std::make_unique<SftpContentReader>(entry.connection, entry.rootPath);
     };
 }
 

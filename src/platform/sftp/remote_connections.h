@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/content_reader.h"
 #include "platform/directory_lister.h"
 #include "platform/root_access.h"
 #include "platform/sftp/sftp_connection.h"
@@ -31,6 +32,8 @@ public:
     std::string connect(const std::string& root, LoginFault* fault = nullptr);
     // The listers of a run (RunOptions::listers).
     DirectoryListerFactory listers();
+    // The content readers of a run (RunOptions::readers).
+    ContentReaderFactory readers();
     // Whether a connection broke off since it was made (a scan over it is incomplete).
     bool anyLost() const;
     // The German message for a root whose connection broke off, or "".
