@@ -1,5 +1,6 @@
 #include "support/ssh_server.h"
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -92,6 +93,9 @@ SshServer::SshServer(bool trustHost) {
     mkdir("/run/sshd", 0755);  // the server's privilege-separation folder
     pid_ = fork();
     if (pid_ == 0) {
+        // The server's complaints (the probes below) go to its own log, not the test's output.
+        const int log = open((dir + "/sshd.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (log >= 0) dup2(log, 2);
         execl(sshd.c_str(), sshd.c_str(), "-D", "-e", "-f", (dir + "/sshd_config").c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
