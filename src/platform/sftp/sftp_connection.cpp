@@ -90,8 +90,8 @@ SftpConnection::~SftpConnection() {
 }
 
 bool SftpConnection::Handshake(std::string& message) {
-    std::string& init = sftp::Packet(sftp::kInit).u32(3).finish(0);
-    std::string bytes = init;
+    // Copied within the full expression: the packet is a temporary.
+    const std::string bytes = sftp::Packet(sftp::kInit).u32(3).finish(0);
     if (ssh_channel_write(channel_, bytes.data(), static_cast<uint32_t>(bytes.size())) != static_cast<int>(bytes.size())) {
         message = "„" + machine_ + "“: Die Dateiübertragung lässt sich nicht beginnen.";
         return false;
