@@ -1,5 +1,5 @@
 # Bash completion for kirvo-cli: subcommands, their options and option values;
-# folders for QUELLE and ZIEL.
+# folders for QUELLE and ZIEL (an sftp:// address is typed).
 
 _kirvo_cli()
 {
@@ -7,7 +7,7 @@ _kirvo_cli()
     _init_completion -n = || return
 
     local scan_opts="--exclude-subfolders --exclude-system-folders --no-tolerance
-        --compare= --ignore-hour --include= --exclude= --filter-from= --parallel= --quiet --help"
+        --compare= --ignore-hour --include= --exclude= --filter-from= --parallel= --quiet --accept-new-host-key --help"
     local compare_opts="--filter= --format= $scan_opts"
     local sync_opts="--direction= --dry-run --yes --no-trash --no-log $scan_opts"
 

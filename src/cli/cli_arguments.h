@@ -64,7 +64,7 @@ const char* CompareByName(CompareBy compareBy);
 
 // The scan options and the two roots that compare and sync share: fills
 // excludeSubFolders, excludeSystemFolders, twoSecondTolerance, ignoreHour,
-// compareBy, parallel, quiet, pathFilter, source and target of `options`. False on a usage error,
+// compareBy, parallel, quiet, acceptNewHostKey, pathFilter, source and target of `options`. False on a usage error,
 // with a German message.
 template <class Options>
 bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string& error) {
@@ -73,6 +73,7 @@ bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string
     options.twoSecondTolerance = !parsed.Has("no-tolerance");
     options.ignoreHour = parsed.Has("ignore-hour");
     options.quiet = parsed.Has("quiet");
+    options.acceptNewHostKey = parsed.Has("accept-new-host-key");
     if (!ReadParallel(parsed, options.parallel, error)) return false;
     if (!ReadCompareBy(parsed, options.compareBy, error)) return false;
     if (!ReadFilterArguments(parsed, options.pathFilter, error)) return false;

@@ -10,6 +10,7 @@ namespace kirvo {
 inline constexpr int kExitEqual = 0;     // nothing unequal found, or help/version shown
 inline constexpr int kExitUnequal = 1;   // at least one unequal pair
 inline constexpr int kExitUsage = 2;     // bad command line, or the output could not be written
+inline constexpr int kExitUnreachable = 3;  // a folder on another machine could not be reached, or the connection broke off
 inline constexpr int kExitInterrupted = 130;  // stopped by Ctrl+C (128 + SIGINT, as shells count it)
 
 // One subcommand of kirvo-cli. Each lives in its own file and is listed once

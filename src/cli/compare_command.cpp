@@ -6,10 +6,12 @@
 #include <system_error>
 
 #include "cli/cli_arguments.h"
+#include "cli/remote_roots.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "cli/tsv_writer.h"
 #include "engine/tree_matcher.h"
+#include "platform/root_access.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 
@@ -40,6 +42,7 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"ignore-hour", false},
     {"parallel", true},
     {"quiet", false},
+    {"accept-new-host-key", false},
     {"include", true},
     {"exclude", true},
     {"filter-from", true},
@@ -72,7 +75,8 @@ const CliCommand kCompareCommand = {
     "                  [--compare=time|time-size|content] [--ignore-hour]\n"
     "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
-    "                  [--parallel=N] [--quiet] [--format=text|tsv] QUELLE ZIEL",
+    "                  [--parallel=N] [--quiet] [--accept-new-host-key]\n"
+    "                  [--format=text|tsv] QUELLE ZIEL",
     "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
     "Änderungszeit (mit --compare auch nach Größe oder Inhalt) und gibt die Liste aus, die das\n"
     "Fenster nach \"Pfade vergleichen\" zeigt: Ordnerzeilen, eine Zeile je Datei mit\n"
@@ -94,6 +98,7 @@ const CliCommand kCompareCommand = {
     "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: nach Art des\n"
     "                            Dateisystems, viele auf Netzlaufwerken und FUSE, wenige lokal)\n"
     "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"
+    KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP
     "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
     "                            Zustand (2 markiert, 3 Ordner, 4 gleich, 5 Konflikt) und die\n"
@@ -107,6 +112,8 @@ const CliCommand kCompareCommand = {
     "Ein Pfad, der nicht existiert, kein Ordner ist oder nicht gelesen werden kann, wird als\n"
     "leerer Ordner verglichen; ein Hinweis darauf erscheint auf der Fehlerausgabe.\n"
     "\n"
+    KIRVO_CLI_REMOTE_HELP
+    "\n"
     "Auf einem Terminal zeigt die Fehlerausgabe während des Lesens die gefundenen Dateien je Seite\n"
     "und die Rate, beim Vergleich nach Inhalt dann die gelesenen Bytes. Strg+C bricht sauber ab:\n"
     "die Ausgabe endet mit einer ganzen Zeile.\n"
@@ -114,6 +121,8 @@ const CliCommand kCompareCommand = {
     "Rückgabewert: 0 keine ungleiche Datei gefunden (gleich, was der Filter zeigt),\n"
     "              1 mindestens eine ungleiche Datei oder ein Konflikt,\n"
     "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben,\n"
+    "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
+    "                Verbindung brach ab,\n"
     "              130 mit Strg+C abgebrochen.\n"
     "\n"
     "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n",
@@ -170,14 +179,22 @@ std::optional<std::string> RootNotice(std::string_view side, const std::string& 
 }
 
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
-    if (auto notice = RootNotice("Die Quelle", options.source)) err << "kirvo-cli compare: " << *notice << '\n';
-    if (auto notice = RootNotice("Das Ziel", options.target)) err << "kirvo-cli compare: " << *notice << '\n';
+    CliRemoteRoots remote(options.acceptNewHostKey);
+    if (const int status = remote.Connect(kCompareCommand.name, options.source, options.target, err)) return status;
+    const auto notice = [&](std::string_view side, const std::string& root) {
+        return IsRemoteRoot(root) ? remote.Notice(side, root) : RootNotice(side, root);
+    };
+    if (auto text = notice("Die Quelle", options.source)) err << "kirvo-cli compare: " << *text << '\n';
+    if (auto text = notice("Das Ziel", options.target)) err << "kirvo-cli compare: " << *text << '\n';
 
     TreeMatcher matcher;
     std::string source = options.source;
     std::string target = options.target;
     TerminalScan scan;
-    if (!scan.Run(matcher, source, target, ScanRunOptions(options), showProgress, err)) return ReportInterrupted(kCompareCommand, err);
+    RunOptions run = ScanRunOptions(options);
+    remote.Use(run);
+    if (!scan.Run(matcher, source, target, run, showProgress, err)) return ReportInterrupted(kCompareCommand, err);
+    if (!remote.StillConnected(kCompareCommand.name, err)) return kExitUnreachable;
     ResultRows rows(matcher, DisplayFilter(options.filter));
     const SelectionStats stats(rows);
 

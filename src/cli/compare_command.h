@@ -26,6 +26,7 @@ struct CompareOptions {
     CompareBy compareBy = CompareBy::Time;   // --compare
     int parallel = 0;     // listings at once per side; 0: automatic
     bool quiet = false;   // no progress line
+    bool acceptNewHostKey = false;  // a remote root's unknown host key is taken (and kept in known_hosts)
     PathFilter pathFilter;  // --include, --exclude, --filter-from
     Format format = Format::Text;
     bool help = false;

@@ -1,5 +1,6 @@
 #include "cli/sync_command.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +13,7 @@
 
 #include "cli/cli_arguments.h"
 #include "cli/compare_command.h"
+#include "cli/remote_roots.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "engine/tree_matcher.h"
@@ -21,6 +23,7 @@
 #include "fileops/operation_log.h"
 #include "fileops/sync_plan.h"
 #include "fileops/terminal_file_operation_ui.h"
+#include "platform/root_access.h"
 #include "view/display_filter.h"
 #include "view/plan_rows.h"
 #include "view/result_rows.h"
@@ -39,6 +42,7 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"ignore-hour", false},
     {"parallel", true},
     {"quiet", false},
+    {"accept-new-host-key", false},
     {"include", true},
     {"exclude", true},
     {"filter-from", true},
@@ -150,15 +154,17 @@ int32_t UnequalCount(const TreeMatcher& matcher) {
 
 // A root that is there but is no readable folder is a usage error here: copying
 // into or out of it cannot be meant. A missing root counts as empty (it is made).
-bool CheckRoot(const char* side, const std::string& path, std::ostream& err) {
+bool CheckRoot(const char* side, const std::string& path, CliRemoteRoots& remote, std::ostream& err) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(path, ec))) {
+    const bool isRemote = IsRemoteRoot(path);
+    const int remoteError = isRemote ? remote.connections().check(path) : 0;
+    if (isRemote ? remoteError == ENOENT : !fs::exists(fs::symlink_status(path, ec))) {
         err << "kirvo-cli sync: Hinweis: " << side << " \"" << path
             << "\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n";
         return true;
     }
-    if (RootNotice(side, path)) {
+    if (isRemote ? remoteError != 0 : RootNotice(side, path).has_value()) {
         err << "kirvo-cli sync: " << side << " \"" << path << "\" ist kein lesbarer Ordner.\n";
         return false;
     }
@@ -205,7 +211,8 @@ const CliCommand kSyncCommand = {
     "               [--compare=time|time-size|content] [--ignore-hour]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
-    "               [--no-trash] [--no-log] [--parallel=N] [--quiet] QUELLE ZIEL",
+    "               [--no-trash] [--no-log] [--parallel=N] [--quiet]\n"
+    "               [--accept-new-host-key] QUELLE ZIEL",
     "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
     "und kopiert sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle\n"
     "ins Ziel, dann vom Ziel in die Quelle. Vorher wird je Richtung gefragt, wie viele Dateien\n"
@@ -234,6 +241,7 @@ const CliCommand kSyncCommand = {
     KIRVO_CLI_COMPARE_OPTIONS_HELP
     "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch)\n"
     "  --quiet                   keine Fortschrittszeilen auf der Fehlerausgabe\n"
+    KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP
     "  --no-trash                ersetzte Dateien nicht in den Papierkorb legen, sondern endgültig\n"
     "                            ersetzen\n"
@@ -241,6 +249,10 @@ const CliCommand kSyncCommand = {
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
+    "\n"
+    KIRVO_CLI_REMOTE_HELP
+    "Auf dem anderen Rechner gibt es keinen Papierkorb: dort wird nur mit --no-trash oder nach\n"
+    "Rückfrage endgültig ersetzt. Zwischen zwei entfernten Ordnern wird nicht abgeglichen.\n"
     "\n"
     "Ohne --yes braucht der Befehl ein Terminal für die Fragen. Strg+C bricht das Vergleichen ab\n"
     "(Rückgabewert 130) und ebenso das Kopieren; die Datei, die gerade kopiert wird, bleibt dann\n"
@@ -250,7 +262,9 @@ const CliCommand kSyncCommand = {
     "              1 etwas blieb ungleich (abgelehnt, übersprungen, fehlgeschlagen, ein\n"
     "                Konflikt; bei --dry-run: es gäbe etwas zu kopieren oder einen Konflikt),\n"
     "              2 falscher Aufruf, kein Terminal ohne --yes, ein Pfad ist kein Ordner,\n"
-    "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben.\n",
+    "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben,\n"
+    "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
+    "                Verbindung brach ab.\n",
     &Run,
 };
 
@@ -287,9 +301,13 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                "kopiert, mit --dry-run nur gezeigt, was kopiert würde.\n";
         return kExitUsage;
     }
-    if (!CheckRoot("Die Quelle", options.source, err) || !CheckRoot("Das Ziel", options.target, err) ||
-        !CheckNesting(options.source, options.target, err))
+    if (!CheckNesting(options.source, options.target, err)) return kExitUsage;
+    CliRemoteRoots remote(options.acceptNewHostKey);
+    if (const int status = remote.Connect(kSyncCommand.name, options.source, options.target, err)) return status;
+    if (!CheckRoot("Die Quelle", options.source, remote, err) || !CheckRoot("Das Ziel", options.target, remote, err))
         return kExitUsage;
+    RunOptions run = ScanRunOptions(options);
+    remote.Use(run);
 
     SyncPlan plan;
     std::vector<ConflictNote> conflicts;  // never copied: no direction
@@ -298,8 +316,10 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         std::string source = options.source;
         std::string target = options.target;
         TerminalScan scan;
-        if (!scan.Run(matcher, source, target, ScanRunOptions(options), showProgress && !options.quiet, err))
+        if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
             return ReportInterrupted(kSyncCommand, err);
+        // An incomplete listing would make files look missing: nothing is copied on it.
+        if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
         plan = BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
         conflicts = ConflictNotes(matcher);
@@ -349,7 +369,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
             UnattendedUi unattended(terminal, err);
             InterruptGuard interrupt(terminal);
             LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal,
-                                              log.get());
+                                              log.get(), remote.connections());
             result = service.copy(list.pairs, flags);
         }
         PrintOutcome(direction, result, out);
@@ -361,8 +381,9 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     std::string source = options.source;
     std::string target = options.target;
     TerminalScan scan;
-    if (!scan.Run(matcher, source, target, ScanRunOptions(options), showProgress && !options.quiet, err))
+    if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
         return ReportInterrupted(kSyncCommand, err);
+    if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
     const int32_t unequal = UnequalCount(matcher);

@@ -23,8 +23,8 @@ bool OutOfHandles(int code) { return code == EMFILE || code == ENFILE; }
 
 }  // namespace
 
-CopyRun::CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log)
-    : ui_(ui), flags_(flags), log_(log) {
+CopyRun::CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log, RootAccess& roots)
+    : ui_(ui), flags_(flags), log_(log), roots_(roots) {
     // Two handles per waiting file, and some to spare for roots, folders and the trash.
     const int64_t limit = OpenFileLimit();
     batchFiles_ = static_cast<size_t>(std::clamp<int64_t>((limit - 40) / 3, 1, kBatchFiles));
@@ -218,10 +218,12 @@ void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t i
 
 // Done: `sealed` holds the copy, ready for the shared flush and its rename.
 FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision) {
-    auto owned = std::make_unique<FileTransfer>();  // abandons the temporary file on every early return
-    FileTransfer& transfer = *owned;
     const PathParts from = PathParts::Of(pair.from);
     const PathParts to = PathParts::Of(pair.to);
+    // Abandons the temporary file on every early return.
+    std::unique_ptr<FileTransfer> owned = FileTransfer::Between(!IsRemoteRoot(from.root), !IsRemoteRoot(to.root));
+    if (!owned) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kRemoteToRemote, 0);
+    FileTransfer& transfer = *owned;
     if (from.name.empty()) return FileAttempt::Fail(pair.from.path, FileOperationTexts::kSourceNotFile, kNotRegularFile);
     if (to.name.empty()) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
     FolderHandle sourceFolder;
@@ -308,7 +310,7 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
     if (rootError != 0) {
         // The root itself is missing: it is made as the user named it.
         std::string failed;
-        if (const int e = MakeFolders(parts.root, failed))
+        if (const int e = roots_.make(parts.root, failed))
             return FileAttempt::Fail(failed, FileOperationTexts::kCannotMakeFolder, e);
         if (const int e = roots_.open(parts.root, root))
             return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);

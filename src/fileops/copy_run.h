@@ -21,7 +21,7 @@ class OperationLog;
 // The state of one copy request (see LocalFileOperationService for the rules).
 class CopyRun {
 public:
-    CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log);
+    CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log, RootAccess& roots);
 
     OperationResult run(std::span<const CopyPair> pairs);
 

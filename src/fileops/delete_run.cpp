@@ -29,7 +29,17 @@ OperationResult DeleteRun::run(std::span<const ListedPath> files) {
     if (files.empty()) return result;
     result.files.reserve(files.size());
     for (const ListedPath& f : files) result.files.push_back({f.path.path, {}, FileOutcome::Cancelled, {}, {}});
-    if (flags_.confirmDelete && !ui_.confirmDelete(Request(files, flags_.useTrash))) {
+    // Files of a root the trash cannot reach (another machine) go for good: the
+    // question says so, and where none is asked each file is asked about.
+    toTrash_ = flags_.useTrash;
+    if (toTrash_) {
+        const FolderHandle* root = nullptr;
+        if (roots_.open(PathParts::Of(files.front().path).root, root) == 0 && !Trash::Reaches(*root)) {
+            toTrash_ = false;
+            askForGood_ = !flags_.confirmDelete;
+        }
+    }
+    if (flags_.confirmDelete && !ui_.confirmDelete(Request(files, toTrash_))) {
         result.cancelled = true;
         return result;
     }
@@ -99,7 +109,7 @@ FileAttempt DeleteRun::removeOnce(const ListedPath& item, FileReport& report) {
     if (node.kind == NodeKind::Link && (folder.inspect(parts.name, true, file) != 0 || file.kind != NodeKind::File))
         file = NodeInfo{};
     lastSize_ = file.size;
-    const bool toTrash = flags_.useTrash;
+    const bool toTrash = toTrash_;
     if (item.listed.state == ListedFile::State::Present && file.kind == NodeKind::File &&
         !item.listed.matches(file.size, file.modifiedSeconds, file.modifiedNanoseconds) && !allChanged_) {
         const ChangedFile question{
@@ -134,6 +144,14 @@ FileAttempt DeleteRun::removeOnce(const ListedPath& item, FileReport& report) {
             }
         }
     }
+    if (askForGood_ && !allWithoutTrash_) {
+        switch (ui_.confirmWithoutTrash(p.path, p.side, FileAction::Delete, std::string(Trash::kNoRemoteTrash))) {
+        case ConfirmAnswer::Yes: break;
+        case ConfirmAnswer::YesToAll: allWithoutTrash_ = true; break;
+        case ConfirmAnswer::No: return FileAttempt::Skip(FileOperationTexts::kNoTrashKept);
+        case ConfirmAnswer::Cancel: return FileAttempt::Cancel();
+        }
+    }
     if (const int error = folder.removeFileOrLink(parts.name)) {
         return FileAttempt::Fail(p.path,
                                  error == ENOENT   ? FileOperationTexts::kDeleteMissing
@@ -146,7 +164,7 @@ FileAttempt DeleteRun::removeOnce(const ListedPath& item, FileReport& report) {
 
 void DeleteRun::logOutcome(const ListedPath& item, const FileReport& report) {
     if (log_ == nullptr || report.outcome == FileOutcome::Cancelled) return;
-    const std::string_view action = !report.trashedTo.empty() || (flags_.useTrash && report.outcome != FileOutcome::Done)
+    const std::string_view action = !report.trashedTo.empty() || (toTrash_ && report.outcome != FileOutcome::Done)
                                         ? OperationLog::kTrashed
                                         : OperationLog::kDeleted;
     const std::string result = report.outcome == FileOutcome::Done      ? std::string(OperationLog::kOk)

@@ -14,7 +14,8 @@ class OperationLog;
 // The state of one delete request (see LocalFileOperationService for the rules).
 class DeleteRun {
 public:
-    DeleteRun(FileOperationUi& ui, const DeleteFlags& flags, OperationLog* log) : ui_(ui), flags_(flags), log_(log) {}
+    DeleteRun(FileOperationUi& ui, const DeleteFlags& flags, OperationLog* log, RootAccess& roots)
+        : ui_(ui), flags_(flags), log_(log), roots_(roots) {}
 
     OperationResult run(std::span<const ListedPath> files);
 
@@ -32,6 +33,8 @@ private:
     Trash trash_;
     bool allChanged_ = false;
     bool allWithoutTrash_ = false;
+    bool toTrash_ = false;     // the request's files go to the trash
+    bool askForGood_ = false;  // they cannot, and no question before the request said so
     uint64_t lastSize_ = 0;
 };
 

@@ -50,6 +50,8 @@ struct FileOperationTexts {
     static constexpr std::string_view kDestinationChanged =
         "Die Zieldatei wurde während des Kopierens geändert; nichts wurde ersetzt";
     static constexpr std::string_view kCannotTrash = "Die Datei kann nicht in den Papierkorb verschoben werden";
+    static constexpr std::string_view kRemoteToRemote =
+        "Von einem entfernten Rechner auf einen entfernten Rechner wird nicht kopiert";
     // Why a file was skipped (FileReport::reason).
     static constexpr std::string_view kFolderDeclined = "Der Zielordner wurde nicht angelegt";
     static constexpr std::string_view kOverwriteDeclined = "Die vorhandene Datei wurde nicht ersetzt";

@@ -6,11 +6,11 @@
 namespace kirvo {
 
 OperationResult LocalFileOperationService::copy(std::span<const CopyPair> pairs, const CopyFlags& flags) {
-    return CopyRun(ui_, flags, log_).run(pairs);
+    return CopyRun(ui_, flags, log_, roots_).run(pairs);
 }
 
 OperationResult LocalFileOperationService::remove(std::span<const ListedPath> files, const DeleteFlags& flags) {
-    return DeleteRun(ui_, flags, log_).run(files);
+    return DeleteRun(ui_, flags, log_, roots_).run(files);
 }
 
 }  // namespace kirvo

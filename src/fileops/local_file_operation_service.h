@@ -47,7 +47,10 @@ class OperationLog;
 // started.
 class LocalFileOperationService final : public FileOperationService {
 public:
-    explicit LocalFileOperationService(FileOperationUi& ui, OperationLog* log = nullptr) : ui_(ui), log_(log) {}
+    // roots: how roots are reached (the local file system unless remote roots take part).
+    explicit LocalFileOperationService(FileOperationUi& ui, OperationLog* log = nullptr,
+                                       RootAccess& roots = RootAccess::Local())
+        : ui_(ui), log_(log), roots_(roots) {}
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
@@ -58,6 +61,7 @@ public:
 private:
     FileOperationUi& ui_;
     OperationLog* log_;
+    RootAccess& roots_;
 };
 
 }  // namespace kirvo

@@ -1,10 +1,19 @@
 #include "fileops/nested_roots.h"
 
+#include "platform/root_access.h"
 #include "platform/root_relation.h"
 
 namespace kirvo {
 
 std::string NestedRootsMessage(const std::string& source, const std::string& target) {
+    // A folder on another machine lies inside no local one; two of them are not copied between.
+    const bool sourceRemote = IsRemoteRoot(source);
+    const bool targetRemote = IsRemoteRoot(target);
+    if (sourceRemote && targetRemote)
+        return "Quelle „" + source + "“ und Ziel „" + target +
+               "“ liegen beide auf entfernten Rechnern; zwischen ihnen kopiert Kirvo nicht. Vergleichen geht; zum "
+               "Abgleichen muss eine Seite ein lokaler Ordner sein.";
+    if (sourceRemote || targetRemote) return {};
     switch (RelateRoots(source, target)) {
     case RootRelation::SecondInsideFirst:
         return "Das Ziel „" + target + "“ liegt im Quellordner „" + source +

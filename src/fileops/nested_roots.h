@@ -7,7 +7,8 @@ namespace kirvo {
 // run copies the inner tree into itself once more. The German message that
 // refuses it, or "" when the roots lie apart (or are one and the same folder,
 // which leaves nothing to copy). Judged on disk (see RelateRoots), so links and
-// bind mounts are seen through.
+// bind mounts are seen through. Two roots on other machines are refused as
+// well: nothing is copied between them.
 std::string NestedRootsMessage(const std::string& source, const std::string& target);
 
 }  // namespace kirvo

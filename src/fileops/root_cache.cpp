@@ -30,14 +30,14 @@ bool IsWithinFolder(std::string_view folder, std::string_view ancestor) {
 int RootCache::open(const std::string& root, const FolderHandle*& handle) {
     for (Entry& e : entries_) {
         if (e.root == root) {
-            if (e.error != 0) e.error = FolderHandle::OpenRoot(root, e.handle);  // it may exist by now
+            if (e.error != 0 || !e.handle.usable()) e.error = access_.open(root, e.handle);  // it may exist by now
             handle = &e.handle;
             return e.error;
         }
     }
     Entry& e = entries_.emplace_back();
     e.root = root;
-    e.error = FolderHandle::OpenRoot(root, e.handle);
+    e.error = access_.open(root, e.handle);
     handle = &e.handle;
     return e.error;
 }
@@ -52,35 +52,6 @@ FileAttempt RootCache::openFolderOf(const RootedPath& p, const PathParts& parts,
     if (error == 0 || (error == ENOENT && !missingIsError)) return {};
     const size_t start = static_cast<size_t>(parts.folder.data() - p.path.data());
     return FileAttempt::Fail(p.path.substr(0, start + failedAt), what, error);
-}
-
-int MakeFolders(const std::string& root, std::string& failed) {
-    std::string path = root;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    std::vector<std::string> missing;  // deepest first
-    for (std::string current = path; !current.empty();) {
-        NodeInfo info;
-        if (const int error = InspectPath(current, true, info)) {
-            failed = current;
-            return error;
-        }
-        if (info.kind == NodeKind::Folder) break;
-        if (info.kind != NodeKind::Missing) {
-            failed = current;
-            return ENOTDIR;
-        }
-        missing.push_back(current);
-        const size_t slash = current.rfind('/');
-        if (slash == std::string::npos || slash == 0) break;
-        current.resize(slash);
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (const int error = MakeFolder(*it)) {
-            failed = *it;
-            return error;
-        }
-    }
-    return 0;
 }
 
 }  // namespace kirvo

@@ -6,6 +6,7 @@
 #include "fileops/file_attempt.h"
 #include "fileops/rooted_path.h"
 #include "platform/folder_handle.h"
+#include "platform/root_access.h"
 
 namespace kirvo {
 
@@ -26,8 +27,13 @@ bool IsWithinFolder(std::string_view folder, std::string_view ancestor);
 // The roots of one request, each opened once, and the folders reached below them.
 class RootCache {
 public:
-    // 0 or the error; handle points at the cached root.
+    explicit RootCache(RootAccess& access) : access_(access) {}
+
+    // 0 or the error; handle points at the cached root. A root that could not
+    // be opened, or can no longer be reached, is opened again.
     int open(const std::string& root, const FolderHandle*& handle);
+    // Creates a missing root (see RootAccess::make).
+    int make(const std::string& root, std::string& failed) { return access_.make(root, failed); }
 
     // Opens the folder of p below its root; on failure a failed attempt naming
     // the folder concerned. A missing folder is no failure unless missingIsError
@@ -41,11 +47,8 @@ private:
         FolderHandle handle;
         int error = 0;
     };
+    RootAccess& access_;
     std::vector<Entry> entries_;
 };
-
-// Creates a missing root folder and the missing folders above it; 0 or the
-// error, with the folder concerned in failed.
-int MakeFolders(const std::string& root, std::string& failed);
 
 }  // namespace kirvo

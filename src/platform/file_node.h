@@ -32,6 +32,10 @@ inline constexpr int kLinkOnTheWay = -3;
 inline constexpr int kNoTrash = -4;
 // A code of our own for "the destination changed while its replacement was copied".
 inline constexpr int kDestinationChanged = -5;
+// A code of our own for "the connection to the other machine broke off".
+inline constexpr int kConnectionLost = -6;
+// A code of our own for "the other machine's server cannot do this safely".
+inline constexpr int kNotSupportedThere = -7;
 
 // Metadata of a file or folder that a copy could not carry over (bits).
 enum MetadataKind : uint32_t {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 
 namespace kirvo {
 
+class LocalFileTransfer;
 class Trash;
 struct TrashedFile;
 
@@ -30,26 +32,32 @@ struct TrashedFile;
 // in metadataNotKept().
 //
 // Every call returns a system error code, 0 on success. Destroying the object
-// abandons an unfinished copy (the temporary file is removed).
+// abandons an unfinished copy (the temporary file is removed). Between the
+// local file system and another machine the same steps hold, with what that
+// machine's protocol offers (see the SFTP transfer).
 class FileTransfer {
 public:
-    FileTransfer() = default;
-    ~FileTransfer();
+    virtual ~FileTransfer() = default;
     FileTransfer(const FileTransfer&) = delete;
     FileTransfer& operator=(const FileTransfer&) = delete;
+
+    // The transfer between a source and a destination folder of these kinds
+    // (local: a FolderHandle with a native handle; otherwise another
+    // machine's). Null for two remote folders: not supported.
+    static std::unique_ptr<FileTransfer> Between(bool sourceLocal, bool destinationLocal);
 
     // Opens the source `name` in `folder` without blocking on fifos and accepts
     // regular files only (kNotRegularFile otherwise); a link is followed to its
     // file, for reading only. Fills info.
-    int openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info);
+    virtual int openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) = 0;
 
     // Creates the temporary file for the destination `name` in `folder`. The
     // object keeps its own handle of the folder until the end.
-    int createTemporary(const FolderHandle& folder, std::string_view name);
+    virtual int createTemporary(const FolderHandle& folder, std::string_view name) = 0;
 
     // Copies up to maxBytes more (holes count as copied); finished is set at the
     // end of the source. kSourceChanged when the source was changed while it was copied.
-    int copySome(uint64_t maxBytes, uint64_t& copied, bool& finished);
+    virtual int copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) = 0;
 
     // Finishing in steps, so that many files share one flush to disk: seal() sets
     // the metadata and time and closes the source (the object then holds two
@@ -57,7 +65,7 @@ public:
     // sealed file is durable (FlushSealed), publish() renames it over its
     // destination; the renames are durable after FlushPublished. Until publish()
     // the destination is untouched.
-    int seal();
+    virtual int seal() = 0;
     // Renames the copy over the destination, but only while the destination is
     // still what `expected` says (kind, size, time; kind Missing: nothing there,
     // and nothing may have appeared): kDestinationChanged otherwise, and nothing
@@ -65,11 +73,12 @@ public:
     // trash (as a hard link, so the path holds the old file or the new one at
     // every moment); `kept` then tells where. Trash errors come back as they are
     // (kNoTrash with the reason in *reason).
-    int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
-                std::string* reason = nullptr);
+    virtual int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
+                        std::string* reason = nullptr) = 0;
     // Makes the data of all sealed files durable: one flush per file system
-    // (syncfs) where there are several files, fsync of the file where there is one.
-    // When the shared flush reports an error each file is flushed on its own and
+    // (syncfs) where there are several local files, fsync of the file where
+    // there is one, the server's flush for a file on another machine. When the
+    // shared flush reports an error each file is flushed on its own and
     // errors[i] gets its result; 0 everywhere on success.
     static void FlushSealed(std::span<FileTransfer* const> sealed, std::vector<int>& errors);
     // Makes the renames of published files durable (their folders, or their file
@@ -88,33 +97,23 @@ public:
     bool cloned() const { return cloned_; }
 
     // Closes everything and removes the temporary file, if any.
-    void abandon();
+    virtual void abandon() = 0;
 
     // Removes the temporary files in `folder` left by copies that were killed
     // (ours only, and only those no running copy holds). Returns how many.
     static int RemoveStaleTemporaries(const FolderHandle& folder);
 
-private:
-    int finish(bool& finished);
-    int copyRange(uint64_t maxBytes, uint64_t& copied);
+protected:
+    FileTransfer() = default;
+    // The part of this transfer that writes a local file, for the shared flush; null when none does.
+    virtual LocalFileTransfer* localDestination() { return nullptr; }
+    // Makes this file's data durable on its own (the destination is not local).
+    virtual int flushAlone() { return 0; }
 
-    int sourceFd_ = -1;
-    int tempFd_ = -1;
-    FolderHandle folder_;    // the destination's folder, while a temporary file exists
-    std::string tempName_;   // set while the temporary file exists
     std::string destinationName_;
-    NodeInfo sourceInfo_;
-    uint32_t sourceOwner_ = 0;
-    uint32_t sourceGroup_ = 0;
-    int64_t sourceChangeSeconds_ = 0;  // status change time at open: any write moves it
-    int64_t sourceChangeNanoseconds_ = 0;
     int64_t offset_ = 0;
-    int64_t dataEnd_ = -1;   // end of the data run being copied; -1: look for the next one
-    bool plainCopy_ = false;
-    bool triedClone_ = false;
-    bool cloned_ = false;
-    bool holes_ = false;     // a hole was skipped: the size is set at the end
     uint32_t metadataNotKept_ = 0;
+    bool cloned_ = false;
     uint64_t folderDevice_ = 0;
     uint64_t folderInode_ = 0;
 };

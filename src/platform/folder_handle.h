@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,16 +16,33 @@ namespace kirvo {
 // comparison cannot redirect a copy or a delete. Everything works relative to
 // open folders, so paths longer than the system's limit are no obstacle.
 // Error codes as in file_node.h; kLinkOnTheWay for a folder on the way that is a link.
+// What a FolderHandle holds: one open folder of one file system (the local
+// one, or a remote one). The calls are those of FolderHandle.
+class FolderBackend {
+public:
+    virtual ~FolderBackend() = default;
+    virtual int openBeneath(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt) const = 0;
+    virtual int openChild(std::string_view name, bool create, std::unique_ptr<FolderBackend>& out, bool* created) const = 0;
+    virtual uint32_t copyMetadataFrom(const FolderBackend& source) const = 0;
+    virtual int inspect(std::string_view name, bool followLinks, NodeInfo& info) const = 0;
+    virtual int removeFileOrLink(std::string_view name) const = 0;
+    virtual int identify(uint64_t& device, uint64_t& inode) const = 0;
+    // The folder itself (kind Folder, its permission bits).
+    virtual int describe(NodeInfo& info) const = 0;
+    // See FileTransfer::RemoveStaleTemporaries.
+    virtual int removeStaleTemporaries() const = 0;
+    // The local system's handle; -1 for a folder of another machine.
+    virtual int native() const { return -1; }
+    // False once the folder can no longer be reached (its connection broke off).
+    virtual bool usable() const { return true; }
+};
+
 class FolderHandle {
 public:
     FolderHandle() = default;
-    ~FolderHandle();
-    FolderHandle(FolderHandle&& other) noexcept;
-    FolderHandle& operator=(FolderHandle&& other) noexcept;
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
+    explicit FolderHandle(std::unique_ptr<FolderBackend> backend) : backend_(std::move(backend)) {}
 
-    // Opens a root folder by its path ("" = the current folder).
+    // Opens a local root folder by its path ("" = the current folder).
     static int OpenRoot(const std::string& path, FolderHandle& out);
 
     // Opens the folder `relative` below this one: names joined by the separator,
@@ -40,8 +58,8 @@ public:
 
     // Gives this folder, made by a copy, the metadata of its source folder:
     // permission bits, owner and group where permitted, user extended
-    // attributes, access and default ACL. Returns the MetadataKind bits of what
-    // could not be kept.
+    // attributes, access and default ACL (between local folders). Returns the
+    // MetadataKind bits of what could not be kept.
     uint32_t copyMetadataFrom(const FolderHandle& source) const;
 
     // Describes the child `name` (see InspectPath; a missing child is success
@@ -52,17 +70,20 @@ public:
     // itself); EISDIR for a folder, kNotRegularFile for anything else.
     int removeFileOrLink(std::string_view name) const;
 
-    // The folder's identity on its file system (device and inode number).
+    // The folder's identity on its file system (device and inode number, or
+    // what stands for them on another machine).
     int identify(uint64_t& device, uint64_t& inode) const;
 
-    bool valid() const { return fd_ >= 0; }
+    bool valid() const { return backend_ != nullptr; }
     // Takes over a folder descriptor opened by other platform code.
-    static FolderHandle Adopt(int fd) { return FolderHandle(fd); }
-    int native() const { return fd_; }  // the system's handle, owned by this object
+    static FolderHandle Adopt(int fd);
+    // The system's handle, owned by this object; -1 when invalid or not local.
+    int native() const { return backend_ ? backend_->native() : -1; }
+    const FolderBackend* backend() const { return backend_.get(); }
+    bool usable() const { return backend_ && backend_->usable(); }
 
 private:
-    explicit FolderHandle(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    std::unique_ptr<FolderBackend> backend_;
 };
 
 // Splits a relative path at its last separator: folder part ("" or "a/b") and name,

@@ -38,6 +38,13 @@ public:
     Trash(const Trash&) = delete;
     Trash& operator=(const Trash&) = delete;
 
+    // Whether the desktop trash can take files of `folder` at all: not on another
+    // machine, where every call answers kNoTrash with kNoRemoteTrash.
+    static bool Reaches(const FolderHandle& folder);
+    static constexpr std::string_view kNoRemoteTrash =
+        "auf dem entfernten Rechner gibt es keinen Papierkorb (wer die alte Fassung behalten will, gleicht zuerst "
+        "mit einem lokalen Ordner ab)";
+
     // Whether files of `folder` have a trash; nothing is written but missing
     // trash folders.
     int check(const FolderHandle& folder, std::string& reason);

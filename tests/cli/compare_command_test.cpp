@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
+#include "cli/cli_test_run.h"
 #include "cli/cli_command.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
@@ -21,24 +21,8 @@ using test::MakeTree;
 using test::TempDir;
 using test::WriteFile;
 
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-CliResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "kirvo-cli");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::ostringstream out, err;
-    CliResult r;
-    r.status = RunCli(static_cast<int>(args.size()), argv.data(), out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
+using test::Cli;
+using test::CliResult;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

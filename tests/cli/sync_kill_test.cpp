@@ -16,6 +16,7 @@
 
 #include "cli/cli_command.h"
 #include "fileops/tree_tools.h"
+#include "support/ssh_server.h"
 #include "support/temp_tree.h"
 
 namespace kirvo {
@@ -99,14 +100,17 @@ std::string CheckBetween(const std::string& q, const std::string& z, const std::
     return problems;
 }
 
-pid_t StartSync(const std::string& q, const std::string& z) {
+// With a server, the target is reached through it; nothing there goes to a trash.
+pid_t StartSync(const std::string& q, const std::string& z, const test::SshServer* server) {
+    const std::string target = server ? server->Url(z) : z;
+    const char* trash = server ? "--no-trash" : "--quiet";  // --quiet: no effect without a terminal
     const pid_t pid = fork();
     if (pid == 0) {
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(null, 1);
         dup2(null, 2);
-        execl(KIRVO_CLI_PATH, "kirvo-cli", "sync", "--yes", q.c_str(), z.c_str(), static_cast<char*>(nullptr));
+        execl(KIRVO_CLI_PATH, "kirvo-cli", "sync", "--yes", trash, q.c_str(), target.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     return pid;
@@ -120,15 +124,15 @@ int Finish(pid_t pid) {
 
 // kirvo-cli sync --yes killed with SIGKILL at random moments: every file on
 // either side is then as it was or completely new, and a rerun finishes the job
-// with nothing of ours left behind.
-void KillRuns(int runs, unsigned seed, size_t big) {
+// with nothing of ours left behind. With a server the target is on "another machine".
+void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server = nullptr) {
     test::Scratch scratch;
     ASSERT_FALSE(scratch.path().empty());
     const std::string q = scratch.path() + "/q", z = scratch.path() + "/z";
 
     auto files = MakeTrees(q, z, big);
     const auto start = Clock::now();
-    ASSERT_EQ(Finish(StartSync(q, z)), kExitEqual);
+    ASSERT_EQ(Finish(StartSync(q, z, server)), kExitEqual);
     const auto full = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
     ASSERT_EQ(CheckBetween(q, z, files, true), "");
 
@@ -140,7 +144,7 @@ void KillRuns(int runs, unsigned seed, size_t big) {
     for (int run = 0; run < runs; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
         files = MakeTrees(q, z, big);
-        const pid_t pid = StartSync(q, z);
+        const pid_t pid = StartSync(q, z, server);
         std::this_thread::sleep_for(std::chrono::microseconds(random() % (window + 1)));
         kill(pid, SIGKILL);
         if (Finish(pid) == -SIGKILL) {
@@ -150,7 +154,7 @@ void KillRuns(int runs, unsigned seed, size_t big) {
             window = window * 3 / 4;
         }
         ASSERT_EQ(CheckBetween(q, z, files, false), "");
-        const int rerun = Finish(StartSync(q, z));
+        const int rerun = Finish(StartSync(q, z, server));
         ASSERT_EQ(CheckBetween(q, z, files, true), "") << "rerun status " << rerun;
         ASSERT_EQ(rerun, kExitEqual);
     }
@@ -163,6 +167,18 @@ void KillRuns(int runs, unsigned seed, size_t big) {
 TEST(SyncKill, KilledRunsLeaveOldOrNewContentAndARerunFinishes) { KillRuns(2, 1, 1u << 20); }
 
 TEST(SyncKillSlow, ManyRandomKills) { KillRuns(120, 20261207, 6u << 20); }
+
+TEST(SyncKill, KilledRunsWithARemoteTargetLeaveOldOrNewContent) {
+    const test::SshServer server;
+    if (!server.running()) GTEST_SKIP() << server.error();
+    KillRuns(2, 1, 1u << 20, &server);
+}
+
+TEST(SyncKillSlow, ManyRandomKillsWithARemoteTarget) {
+    const test::SshServer server;
+    if (!server.running()) GTEST_SKIP() << server.error();
+    KillRuns(40, 20261208, 6u << 20, &server);
+}
 
 }  // namespace
 }  // namespace kirvo

@@ -12,7 +12,7 @@
 #include "fileops/local_file_operation_service.h"
 #include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
-#include "platform/file_transfer.h"
+#include "platform/posix/local_file_transfer.h"
 #include "platform/temporary_name.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
@@ -117,7 +117,7 @@ TEST_F(FileCopyTest, StaleTemporaryFilesOfOursGoAndAUsersLookalikeStays) {
     };
     // A run killed in the middle of a copy: its temporary file stays behind.
     if (const pid_t child = fork(); child == 0) {
-        FileTransfer transfer;
+        LocalFileTransfer transfer;
         FolderHandle q, z;
         _exit(startCopy(transfer, q, z) ? 0 : 1);
     } else {
@@ -126,7 +126,7 @@ TEST_F(FileCopyTest, StaleTemporaryFilesOfOursGoAndAUsersLookalikeStays) {
         ASSERT_EQ(status, 0);
     }
     // A copy still running (here, in this process) holds its own.
-    FileTransfer running;
+    LocalFileTransfer running;
     FolderHandle q, z;
     ASSERT_TRUE(startCopy(running, q, z));
     ASSERT_EQ(TempFilesBelow(Tgt("")).size(), 3u);

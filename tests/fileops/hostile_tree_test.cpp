@@ -14,6 +14,8 @@
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
 #include "fileops/tree_tools.h"
+#include "platform/sftp/remote_connections.h"
+#include "support/ssh_server.h"
 #include "support/mounted_file_system.h"
 #include "support/temp_tree.h"
 
@@ -61,8 +63,10 @@ void MakeSocket(const std::string& path) {
 
 // Between the comparison and the operation a folder on the way is swapped for
 // a link to somewhere else. Whatever lies there is never opened for writing,
-// written or removed; the file fails with a reason that says why.
+// written or removed; the file fails with a reason that says why. The same
+// with the side concerned on another machine (through a local SSH server).
 TEST(HostileTree, FolderSwappedForLinkIsNeverFollowed) {
+    test::SshServer server;
     enum class Op { CopyInto, CopyFrom, Delete };
     struct Case {
         const char* name;
@@ -81,8 +85,10 @@ TEST(HostileTree, FolderSwappedForLinkIsNeverFollowed) {
         {"delete in a folder swapped for a link to /", Op::Delete, "sub/inner", true},
     };
     const std::string probe = "kirvo-probe-" + std::to_string(getpid());
+    for (const bool remote : {false, true}) {
+    if (remote && !server.running()) continue;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name) + (remote ? " (remote)" : ""));
         TempDir dir;
         const std::string q = dir / "q", z = dir / "z", outside = dir / "outside";
         const std::string rel = std::string(c.swapped) + "/" + probe;
@@ -98,21 +104,27 @@ TEST(HostileTree, FolderSwappedForLinkIsNeverFollowed) {
 
         ScriptedUi ui;
         ui.errorAnswers = {ErrorAnswer::Skip};
-        LocalFileOperationService service(ui);
+        RemoteConnections connections(nullptr, LoginSettings::Default());
+        const std::string sideRoot = remote ? server.Url(side) : side;
+        const std::string from = c.op == Op::CopyFrom ? sideRoot : q;
+        const std::string to = c.op == Op::CopyFrom ? z : sideRoot;
+        if (remote) ASSERT_EQ(connections.connect(sideRoot), "");
+        LocalFileOperationService service(ui, nullptr, connections);
         const OperationResult r =
             c.op == Op::Delete
-                ? service.remove(std::vector<ListedPath>{RootedPath::Join(z, rel)}, DeleteFlags{false})
-                : service.copy(std::vector<CopyPair>{{RootedPath::Join(q, rel), RootedPath::Join(z, rel)}},
+                ? service.remove(std::vector<ListedPath>{RootedPath::Join(to, rel)}, DeleteFlags{false})
+                : service.copy(std::vector<CopyPair>{{RootedPath::Join(from, rel), RootedPath::Join(to, rel)}},
                                kNoQuestions);
 
         ASSERT_EQ(r.files.size(), 1u);
         EXPECT_EQ(r.files[0].outcome, FileOutcome::Failed);
         ASSERT_EQ(ui.errors.size(), 1u);
         EXPECT_EQ(ui.errors[0].reason, FileOperationTexts::kLinkOnTheWay);
-        EXPECT_EQ(ui.errors[0].path, side + "/" + c.swapped);
+        EXPECT_EQ(ui.errors[0].path, sideRoot + "/" + c.swapped);
         EXPECT_EQ(Snapshot(outside), before);
         EXPECT_FALSE(Present("/" + probe));
         EXPECT_FALSE(Present("/inner"));
+    }
     }
 }
 

@@ -24,9 +24,10 @@ namespace kirvo {
 namespace {
 
 // A path from the command line as the fields should show it: absolute, so
-// the history stays meaningful after the working folder changes.
+// the history stays meaningful after the working folder changes. A folder on
+// another machine ("sftp://...") stays as written.
 QString FieldPath(const QString& argument) {
-    if (argument.isEmpty()) return argument;
+    if (argument.isEmpty() || argument.startsWith(QStringLiteral("sftp://"))) return argument;
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(argument).absoluteFilePath()));
 }
 

@@ -22,9 +22,11 @@
 #include "app/qt/lock_key_state.h"
 #include "app/qt/log_dialog.h"
 #include "app/qt/output_bar.h"
+#include "app/qt/remote_login_dialogs.h"
 #include "app/version_info.h"
 #include "fileops/operation_log.h"
 #include "fileops/qt/qt_file_operation_service.h"
+#include "platform/sftp/remote_connections.h"
 #include "view/qt/kirvo_view.h"
 
 namespace kirvo {
@@ -66,9 +68,18 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     outputBar_->Publish();
 
     log_ = std::make_unique<OperationLog>();
-    fileOperations_ = std::make_unique<QtFileOperationService>(this, QtFileOperationUi::kShowProgressAfter, log_.get());
+    loginDialogs_ = std::make_unique<RemoteLoginDialogs>(this);
+    remote_ = std::make_unique<RemoteConnections>(loginDialogs_.get(), LoginSettings::Default());
+    fileOperations_ = std::make_unique<QtFileOperationService>(this, QtFileOperationUi::kShowProgressAfter, log_.get(),
+                                                               *remote_);
     view_ = new CKirvoView(this, store_, this);
     view_->setFileOperationService(fileOperations_.get());
+    view_->setDirectoryListers(remote_->listers());
+    view_->setContentReaders(remote_->readers());
+    RemoteConnections* remote = remote_.get();
+    view_->setRootPreparation({[remote](const std::string& root) { return remote->connect(root); },
+                               [remote] { remote->cancel(); },
+                               [remote] { return remote->lostMessage(); }});
     setCentralWidget(view_);
     connect(view_, &CKirvoView::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
     connect(view_, &CKirvoView::commandRequested, this, &CMainFrame::OnCommand);

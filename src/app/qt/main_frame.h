@@ -23,6 +23,8 @@ class LockKeyState;
 class OperationLog;
 class OutputBar;
 class ProfileStore;
+class RemoteConnections;
+class RemoteLoginDialogs;
 
 // The main window: menus, toolbar, accelerators, status bar, the bar
 // "Ausgabe" and the result view. Every command goes through OnCommand: the
@@ -104,6 +106,10 @@ private:
     // What the file operations did; outlives the service.
     std::unique_ptr<OperationLog> log_;
     // The view's copying and deleting, with their dialogs; outlives the view.
+    // Folders on other machines: one connection per remote root, made for a
+    // comparison and kept for the operations that follow.
+    std::unique_ptr<RemoteLoginDialogs> loginDialogs_;
+    std::unique_ptr<RemoteConnections> remote_;
     std::unique_ptr<FileOperationService> fileOperations_;
 };
 

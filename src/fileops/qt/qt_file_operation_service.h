@@ -8,11 +8,11 @@ namespace kirvo {
 // framed so the progress dialog closes when the request is over.
 class QtFileOperationService final : public FileOperationService {
 public:
-    // log, when given, must outlive the service.
+    // log, when given, and roots must outlive the service.
     explicit QtFileOperationService(QWidget* dialogParent,
                                     std::chrono::milliseconds showProgressAfter = QtFileOperationUi::kShowProgressAfter,
-                                    OperationLog* log = nullptr)
-        : ui_(dialogParent, showProgressAfter), service_(ui_, log) {}
+                                    OperationLog* log = nullptr, RootAccess& roots = RootAccess::Local())
+        : ui_(dialogParent, showProgressAfter), service_(ui_, log, roots) {}
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/file_transfer.h"
+#include "platform/posix/local_file_transfer.h"
 #include "platform/posix/metadata_copier.h"
 #include "platform/posix/own_temporary_file.h"
 #include "platform/trash.h"
@@ -44,13 +44,13 @@ constexpr unsigned kNoReplace = 1;
 
 }  // namespace
 
-FileTransfer::~FileTransfer() { abandon(); }
+LocalFileTransfer::~LocalFileTransfer() { LocalFileTransfer::abandon(); }
 
 int FileTransfer::RemoveStaleTemporaries(const FolderHandle& folder) {
-    return folder.valid() ? OwnTemporaryFile::RemoveStale(folder.native()) : 0;
+    return folder.valid() ? folder.backend()->removeStaleTemporaries() : 0;
 }
 
-int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) {
+int LocalFileTransfer::openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) {
     abandon();
     if (name.empty() || name == "." || name == "..") return kNotRegularFile;
     // O_NONBLOCK: opening a fifo must not wait for a writer.
@@ -75,6 +75,7 @@ int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, 
     sourceInfo_.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
     sourceInfo_.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
     sourceInfo_.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+    ownerKnown_ = true;
     sourceOwner_ = static_cast<uint32_t>(st.st_uid);
     sourceGroup_ = static_cast<uint32_t>(st.st_gid);
     sourceChangeSeconds_ = static_cast<int64_t>(st.st_ctim.tv_sec);
@@ -90,7 +91,7 @@ int FileTransfer::openSource(const FolderHandle& folder, std::string_view name, 
     return 0;
 }
 
-int FileTransfer::createTemporary(const FolderHandle& folder, std::string_view name) {
+int LocalFileTransfer::createTemporary(const FolderHandle& folder, std::string_view name) {
     if (tempFd_ >= 0 || folder_.valid()) return EBUSY;
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) return EINVAL;
     if (const int error = folder.openBeneath({}, folder_)) return error;
@@ -108,7 +109,7 @@ int FileTransfer::createTemporary(const FolderHandle& folder, std::string_view n
     return 0;
 }
 
-int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) {
+int LocalFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) {
     copied = 0;
     finished = false;
     if (sourceFd_ < 0 || tempFd_ < 0) return EBADF;
@@ -157,7 +158,7 @@ int FileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) 
 }
 
 // Copies up to maxBytes from offset_; n = 0 at the end of the source.
-int FileTransfer::copyRange(uint64_t maxBytes, uint64_t& n) {
+int LocalFileTransfer::copyRange(uint64_t maxBytes, uint64_t& n) {
     n = 0;
     if (!plainCopy_) {
         loff_t in = offset_;
@@ -196,32 +197,71 @@ int FileTransfer::copyRange(uint64_t maxBytes, uint64_t& n) {
     return 0;
 }
 
-int FileTransfer::finish(bool& finished) {
+int LocalFileTransfer::checkSource(uint64_t copied) const {
+    struct stat st;
+    if (sourceFd_ < 0) return EBADF;
+    if (fstat(sourceFd_, &st) != 0) return errno;
+    if (static_cast<uint64_t>(st.st_size) != copied || st.st_mtim.tv_sec != sourceInfo_.modifiedSeconds ||
+        static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds ||
+        st.st_ctim.tv_sec != sourceChangeSeconds_ || st.st_ctim.tv_nsec != sourceChangeNanoseconds_)
+        return kSourceChanged;
+    return 0;
+}
+
+int LocalFileTransfer::readData(uint64_t offset, size_t n, std::string& out) const {
+    out.resize(n);
+    ssize_t r;
+    do {
+        r = pread(sourceFd_, out.data(), n, static_cast<off_t>(offset));
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) {
+        out.clear();
+        return errno;
+    }
+    out.resize(static_cast<size_t>(r));
+    return 0;
+}
+
+void LocalFileTransfer::receive(const NodeInfo& source) {
+    sourceInfo_ = source;
+    ownerKnown_ = false;
+    offset_ = 0;
+    metadataNotKept_ = 0;
+}
+
+int LocalFileTransfer::writeData(uint64_t offset, std::string_view data) {
+    for (size_t written = 0; written < data.size();) {
+        const ssize_t w = pwrite(tempFd_, data.data() + written, data.size() - written,
+                                 static_cast<off_t>(offset + written));
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        written += static_cast<size_t>(w);
+    }
+    return 0;
+}
+
+int LocalFileTransfer::finish(bool& finished) {
     // A source written to while it was copied would leave a mixed copy that carries
     // the old time and so looks equal to the source afterwards: refuse it. The
     // status change time catches writes whose modification time was set back, and
     // a source deleted or replaced meanwhile (the conservative choice: keep the
     // destination as it was).
-    struct stat st;
-    if (fstat(sourceFd_, &st) != 0) return errno;
-    if (static_cast<uint64_t>(st.st_size) != static_cast<uint64_t>(offset_) ||
-        st.st_mtim.tv_sec != sourceInfo_.modifiedSeconds ||
-        static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds ||
-        st.st_ctim.tv_sec != sourceChangeSeconds_ || st.st_ctim.tv_nsec != sourceChangeNanoseconds_)
-        return kSourceChanged;
+    if (const int error = checkSource(static_cast<uint64_t>(offset_))) return error;
     // A hole at the end is no data to write: the size says it.
     if (holes_ && ftruncate(tempFd_, offset_) != 0) return errno;
     finished = true;
     return 0;
 }
 
-int FileTransfer::seal() {
+int LocalFileTransfer::seal() {
     if (tempFd_ < 0 || !folder_.valid()) return EBADF;
     struct stat from {};
     from.st_mode = S_IFREG | sourceInfo_.permissions;
     from.st_uid = sourceOwner_;
     from.st_gid = sourceGroup_;
-    metadataNotKept_ = sourceFd_ >= 0 ? MetadataCopier::Copy(sourceFd_, tempFd_, from) : 0;
+    metadataNotKept_ = sourceFd_ >= 0 && ownerKnown_ ? MetadataCopier::Copy(sourceFd_, tempFd_, from) : 0;
     // Permission bits only: set-user/group-id bits are not carried to a copy.
     if (fchmod(tempFd_, sourceInfo_.permissions) != 0) return errno;
     struct timespec times[2];
@@ -238,9 +278,9 @@ namespace {
 
 // Runs flush once for each file system among the given folders.
 template <class Flush>
-void ForEachFileSystem(std::span<FileTransfer* const> files, Flush flush) {
+void ForEachFileSystem(std::span<LocalFileTransfer* const> files, Flush flush) {
     std::vector<uint64_t> done;
-    for (FileTransfer* f : files) {
+    for (LocalFileTransfer* f : files) {
         if (std::find(done.begin(), done.end(), f->folderDevice()) != done.end()) continue;
         done.push_back(f->folderDevice());
         flush(*f);
@@ -251,8 +291,19 @@ void ForEachFileSystem(std::span<FileTransfer* const> files, Flush flush) {
 
 void FileTransfer::FlushSealed(std::span<FileTransfer* const> sealed, std::vector<int>& errors) {
     errors.assign(sealed.size(), 0);
+    // Local destinations share the flush; others flush on their own.
+    std::vector<LocalFileTransfer*> local;
+    std::vector<size_t> at;
+    for (size_t i = 0; i < sealed.size(); ++i) {
+        if (LocalFileTransfer* part = sealed[i]->localDestination()) {
+            local.push_back(part);
+            at.push_back(i);
+        } else {
+            errors[i] = sealed[i]->flushAlone();
+        }
+    }
 #if defined(__linux__)
-    bool shared = sealed.size() > 1;
+    bool shared = local.size() > 1;
 #else
     bool shared = false;  // no syncfs: each file on its own
 #endif
@@ -260,19 +311,17 @@ void FileTransfer::FlushSealed(std::span<FileTransfer* const> sealed, std::vecto
         // syncfs writes back everything dirty on the file system and reports a write-back
         // error seen there since the folder was opened; then each file is asked on its own.
 #if defined(__linux__)
-        ForEachFileSystem(sealed, [&](FileTransfer& f) {
-            if (syncfs(f.folder_.native()) != 0) shared = false;
+        ForEachFileSystem(local, [&](LocalFileTransfer& f) {
+            if (syncfs(f.folder().native()) != 0) shared = false;
         });
 #endif
     }
     if (shared) return;
-    for (size_t i = 0; i < sealed.size(); ++i) {
-        FileTransfer& f = *sealed[i];
-        errors[i] = f.tempFd_ < 0 ? EBADF : fsync(f.tempFd_) == 0 ? 0 : errno;
-    }
+    for (size_t k = 0; k < local.size(); ++k)
+        errors[at[k]] = local[k]->tempFd() < 0 ? EBADF : fsync(local[k]->tempFd()) == 0 ? 0 : errno;
 }
 
-int FileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile* kept, std::string* reason) {
+int LocalFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile* kept, std::string* reason) {
     if (tempName_.empty() || !folder_.valid() || tempFd_ < 0) return EBADF;
     const int folder = folder_.native();
     struct stat st;
@@ -310,21 +359,21 @@ int FileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile* 
 }
 
 void FileTransfer::FlushPublished(std::span<FileTransfer* const> published) {
-#if !defined(__linux__)
+    std::vector<LocalFileTransfer*> local;
     for (FileTransfer* f : published)
-        if (f->folder_.valid()) fsync(f->folder_.native());
+        if (LocalFileTransfer* part = f->localDestination(); part && part->folder().valid()) local.push_back(part);
+#if !defined(__linux__)
+    for (LocalFileTransfer* f : local) fsync(f->folder().native());
     return;
 #endif
-    if (published.size() == 1) {
-        if (published[0]->folder_.valid()) fsync(published[0]->folder_.native());
+    if (local.size() == 1) {
+        fsync(local[0]->folder().native());
         return;
     }
-    ForEachFileSystem(published, [](FileTransfer& f) {
-        if (f.folder_.valid()) syncfs(f.folder_.native());
-    });
+    ForEachFileSystem(local, [](LocalFileTransfer& f) { syncfs(f.folder().native()); });
 }
 
-void FileTransfer::abandon() {
+void LocalFileTransfer::abandon() {
     if (!tempName_.empty() && folder_.valid()) unlinkat(folder_.native(), tempName_.c_str(), 0);
     tempName_.clear();
     // Closed after the removal: until then the lock shows the file is in use.

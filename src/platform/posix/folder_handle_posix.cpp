@@ -12,13 +12,13 @@
 
 #include "platform/folder_handle.h"
 #include "platform/posix/metadata_copier.h"
+#include "platform/posix/own_temporary_file.h"
 #include "platform/posix/stat_node_info.h"
 
 namespace kirvo {
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-
 
 bool IsDotName(std::string_view name) { return name == "." || name == ".."; }
 
@@ -46,80 +46,41 @@ int OpenBeneathAtOnce(int folder, const std::string& relative) {
 }
 #endif
 
-}  // namespace
+// A local folder, held open by its descriptor.
+class PosixFolder final : public FolderBackend {
+public:
+    explicit PosixFolder(int fd) : fd_(fd) {}
+    ~PosixFolder() override { close(fd_); }
+    PosixFolder(const PosixFolder&) = delete;
+    PosixFolder& operator=(const PosixFolder&) = delete;
 
-void SplitRelative(std::string_view relative, std::string_view& folder, std::string_view& name) {
-    const size_t slash = relative.rfind('/');
-    if (slash == std::string_view::npos) {
-        folder = relative.substr(0, 0);  // empty, but still pointing into relative
-        name = relative;
-    } else {
-        folder = relative.substr(0, slash);
-        name = relative.substr(slash + 1);
-    }
-}
+    int openBeneath(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt) const override;
+    int openChild(std::string_view name, bool create, std::unique_ptr<FolderBackend>& out, bool* created) const override;
+    uint32_t copyMetadataFrom(const FolderBackend& source) const override;
+    int inspect(std::string_view name, bool followLinks, NodeInfo& info) const override;
+    int removeFileOrLink(std::string_view name) const override;
+    int identify(uint64_t& device, uint64_t& inode) const override;
+    int describe(NodeInfo& info) const override;
+    int removeStaleTemporaries() const override { return OwnTemporaryFile::RemoveStale(fd_); }
+    int native() const override { return fd_; }
 
-FolderHandle::~FolderHandle() {
-    if (fd_ >= 0) close(fd_);
-}
+private:
+    int fd_;
+};
 
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-int FolderHandle::OpenRoot(const std::string& path, FolderHandle& out) {
-    out = FolderHandle();
-    int fd = open(path.empty() ? "." : path.c_str(), kFolderFlags);
-    if (fd >= 0) {
-        out = FolderHandle(fd);
-        return 0;
-    }
-    if (errno != ENAMETOOLONG) return errno;
-    // Too long for one call: step by step from / or the current folder, following
-    // links as the single call would have.
-    const bool absolute = path[0] == '/';
-    fd = open(absolute ? "/" : ".", kFolderFlags);
-    if (fd < 0) return errno;
-    size_t pos = absolute ? 1 : 0;
-    while (pos < path.size()) {
-        size_t next = path.find('/', pos);
-        if (next == std::string::npos) next = path.size();
-        if (next > pos) {
-            const std::string name = path.substr(pos, next - pos);
-            const int child = openat(fd, name.c_str(), kFolderFlags);
-            const int error = errno;
-            close(fd);
-            if (child < 0) return error;
-            fd = child;
-        }
-        pos = next + 1;
-    }
-    out = FolderHandle(fd);
-    return 0;
-}
-
-int FolderHandle::openBeneath(std::string_view relative, FolderHandle& out, size_t* failedAt) const {
-    out = FolderHandle();
-    if (fd_ < 0) return EBADF;
+int PosixFolder::openBeneath(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt) const {
     while (!relative.empty() && relative.back() == '/') relative.remove_suffix(1);
     if (relative.empty()) {
         const int fd = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
         if (fd < 0) return errno;
-        out = FolderHandle(fd);
+        out = std::make_unique<PosixFolder>(fd);
         return 0;
     }
 #if defined(__linux__) && defined(SYS_openat2)
     {
         const int fd = OpenBeneathAtOnce(fd_, std::string(relative));
         if (fd >= 0) {
-            out = FolderHandle(fd);
+            out = std::make_unique<PosixFolder>(fd);
             return 0;
         }
         // Any failure (also ENOSYS or a refusal by a sandbox) goes the long way,
@@ -143,14 +104,11 @@ int FolderHandle::openBeneath(std::string_view relative, FolderHandle& out, size
         }
         pos = next + 1;
     }
-    out = FolderHandle(current);
+    out = std::make_unique<PosixFolder>(current);
     return 0;
 }
 
-int FolderHandle::openChild(std::string_view name, bool create, FolderHandle& out, bool* created) const {
-    out = FolderHandle();
-    if (created != nullptr) *created = false;
-    if (fd_ < 0) return EBADF;
+int PosixFolder::openChild(std::string_view name, bool create, std::unique_ptr<FolderBackend>& out, bool* created) const {
     const std::string child(name);
     if (IsDotName(child) || child.empty() || child.find('/') != std::string::npos) return kLinkOnTheWay;
     if (create) {
@@ -162,13 +120,11 @@ int FolderHandle::openChild(std::string_view name, bool create, FolderHandle& ou
     }
     int fd = -1;
     const int error = OpenOne(fd_, child, fd);
-    if (error == 0) out = FolderHandle(fd);
+    if (error == 0) out = std::make_unique<PosixFolder>(fd);
     return error;
 }
 
-int FolderHandle::inspect(std::string_view name, bool followLinks, NodeInfo& info) const {
-    info = NodeInfo{};
-    if (fd_ < 0) return EBADF;
+int PosixFolder::inspect(std::string_view name, bool followLinks, NodeInfo& info) const {
     struct stat st;
     if (fstatat(fd_, std::string(name).c_str(), &st, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? 0 : errno;
@@ -176,25 +132,37 @@ int FolderHandle::inspect(std::string_view name, bool followLinks, NodeInfo& inf
     return 0;
 }
 
-uint32_t FolderHandle::copyMetadataFrom(const FolderHandle& source) const {
+int PosixFolder::describe(NodeInfo& info) const {
     struct stat st;
-    if (fd_ < 0 || !source.valid() || fstat(source.fd_, &st) != 0) return 0;
-    const uint32_t lost = MetadataCopier::Copy(source.fd_, fd_, st);
+    if (fstat(fd_, &st) != 0) return errno;
+    DescribeStat(st, info);
+    return 0;
+}
+
+uint32_t PosixFolder::copyMetadataFrom(const FolderBackend& source) const {
+    const int from = source.native();
+    struct stat st;
+    if (from < 0) {
+        // A folder of another machine: its permission bits are all there is to take.
+        NodeInfo info;
+        if (source.describe(info) == 0) fchmod(fd_, info.permissions & 0777);
+        return 0;
+    }
+    if (fstat(from, &st) != 0) return 0;
+    const uint32_t lost = MetadataCopier::Copy(from, fd_, st);
     fchmod(fd_, st.st_mode & 0777);
     return lost;
 }
 
-int FolderHandle::identify(uint64_t& device, uint64_t& inode) const {
+int PosixFolder::identify(uint64_t& device, uint64_t& inode) const {
     struct stat st;
-    if (fd_ < 0) return EBADF;
     if (fstat(fd_, &st) != 0) return errno;
     device = static_cast<uint64_t>(st.st_dev);
     inode = static_cast<uint64_t>(st.st_ino);
     return 0;
 }
 
-int FolderHandle::removeFileOrLink(std::string_view name) const {
-    if (fd_ < 0) return EBADF;
+int PosixFolder::removeFileOrLink(std::string_view name) const {
     const std::string child(name);
     if (IsDotName(child) || child.empty()) return EISDIR;
     struct stat st;
@@ -204,6 +172,41 @@ int FolderHandle::removeFileOrLink(std::string_view name) const {
     // unlinkat without AT_REMOVEDIR removes a link itself, and fails on a folder
     // that replaced the file since the check above.
     return unlinkat(fd_, child.c_str(), 0) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+FolderHandle FolderHandle::Adopt(int fd) { return FolderHandle(std::make_unique<PosixFolder>(fd)); }
+
+int FolderHandle::OpenRoot(const std::string& path, FolderHandle& out) {
+    out = FolderHandle();
+    int fd = open(path.empty() ? "." : path.c_str(), kFolderFlags);
+    if (fd >= 0) {
+        out = Adopt(fd);
+        return 0;
+    }
+    if (errno != ENAMETOOLONG) return errno;
+    // Too long for one call: step by step from / or the current folder, following
+    // links as the single call would have.
+    const bool absolute = path[0] == '/';
+    fd = open(absolute ? "/" : ".", kFolderFlags);
+    if (fd < 0) return errno;
+    size_t pos = absolute ? 1 : 0;
+    while (pos < path.size()) {
+        size_t next = path.find('/', pos);
+        if (next == std::string::npos) next = path.size();
+        if (next > pos) {
+            const std::string name = path.substr(pos, next - pos);
+            const int child = openat(fd, name.c_str(), kFolderFlags);
+            const int error = errno;
+            close(fd);
+            if (child < 0) return error;
+            fd = child;
+        }
+        pos = next + 1;
+    }
+    out = Adopt(fd);
+    return 0;
 }
 
 }  // namespace kirvo

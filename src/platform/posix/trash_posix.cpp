@@ -122,7 +122,13 @@ int Trash::check(const FolderHandle& folder, std::string& reason) {
     return find(folder, directory, reason);
 }
 
+bool Trash::Reaches(const FolderHandle& folder) { return folder.native() >= 0; }
+
 int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason) {
+    if (folder.valid() && !Reaches(folder)) {
+        reason = std::string(kNoRemoteTrash);
+        return kNoTrash;
+    }
     struct stat st;
     if (!folder.valid() || fstat(folder.native(), &st) != 0) return folder.valid() ? errno : EBADF;
     const uint64_t mount = MountIdOf(folder.native());

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <QPointer>
 #include <array>
 #include <memory>
@@ -74,6 +75,17 @@ public:
     bool comparing() const { return comparing_; }
     // Where the comparison lists folders; the platform's listers when empty.
     void setDirectoryListers(DirectoryListerFactory listers) { listers_ = std::move(listers); }
+    // What makes the roots of a comparison reachable before they are read
+    // (a connection to another machine, say), on the comparison's thread.
+    struct RootPreparation {
+        // "" when the root can be read, else the German message; the comparison then stops.
+        std::function<std::string(const std::string& root)> prepare;
+        // From the user-interface thread: "Abbrechen" while it prepares.
+        std::function<void()> cancel;
+        // After the scan: "" when nothing broke off meanwhile, else the message.
+        std::function<std::string()> check;
+    };
+    void setRootPreparation(RootPreparation preparation) { rootPreparation_ = std::move(preparation); }
     // Where comparing by content reads files; the platform's readers when empty.
     void setContentReaders(ContentReaderFactory readers) { readers_ = std::move(readers); }
     const DisplayFilter& displayFilter() const { return filter_; }
@@ -215,6 +227,8 @@ private:
     std::optional<WaitCursor> busyCursor_;  // while the folders are read
     bool comparing_ = false;
     DirectoryListerFactory listers_;
+    RootPreparation rootPreparation_;
+    std::string rootProblem_;  // set by the comparison's thread, read when it has finished
     ContentReaderFactory readers_;
     DisplayFilter filter_{DisplayFilterValue::Unequal};
     AppOptions options_;

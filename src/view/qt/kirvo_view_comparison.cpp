@@ -65,13 +65,28 @@ void CKirvoView::OnPfadeVergleichen() {
 
     std::vector<ComparisonRun::Phase> phases(1);
     ComparisonRun::Phase& scan = phases[0];
-    scan.work = [this, source, target, run]() mutable { matcher_.Run(source, target, run); };
+    rootProblem_.clear();
+    scan.work = [this, source, target, run]() mutable {
+        if (rootPreparation_.prepare) {
+            for (const std::string* root : {&source, &target}) {
+                rootProblem_ = rootPreparation_.prepare(*root);
+                if (!rootProblem_.empty()) return;
+            }
+        }
+        matcher_.Run(source, target, run);
+        if (rootPreparation_.check && !run.progress->stopRequested()) rootProblem_ = rootPreparation_.check();
+    };
     scan.showProgress = [this] { ShowScanProgress(); };
     ScanProgress* progress = scanProgress_.get();
-    scan.cancel = [progress] { progress->RequestStop(); };
+    scan.cancel = [this, progress] {
+        progress->RequestStop();
+        if (rootPreparation_.cancel) rootPreparation_.cancel();
+    };
     if (run.compareBy == CompareBy::Content) {
         ComparisonRun::Phase contents;
-        contents.work = [this] { contentsStopped_ = !matcher_.CompareContents(); };
+        contents.work = [this] {
+            if (rootProblem_.empty()) contentsStopped_ = !matcher_.CompareContents();
+        };
         contents.showProgress = [this] { ShowContentProgress(); };
         ContentProgress* reading = contentProgress_.get();
         contents.cancel = [reading] { reading->RequestStop(); };
@@ -132,7 +147,15 @@ void CKirvoView::OnComparisonFinished(bool cancelled) {
     emit contentProgress(-1);
     // Stopped while the folders were read: nothing to show. Stopped while
     // contents were read: the engine went back to the comparison by time.
-    if (cancelled && scanProgress_->stopRequested()) {
+    // A root out of reach, or a listing cut short: no list that would show
+    // its files as missing, and a warning that says why.
+    const bool stoppedScan = cancelled && scanProgress_->stopRequested();
+    if (!rootProblem_.empty() && !stoppedScan) {
+        matcher_.Clear();
+        FillList();
+        emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
+        prompts_->ShowWarning(rootProblem_);
+    } else if (stoppedScan) {
         matcher_.Clear();
         emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
         FillList();

@@ -8,12 +8,14 @@
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "file_operations_fixture.h"
 #include "app/qt/message_box_prompts.h"
 #include "fileops/qt/dialog_answerer.h"
+#include "support/ssh_server.h"
 
 using namespace kirvo;
 using namespace kirvo::test;
@@ -438,7 +440,19 @@ private slots:
         w.view()->setUserPrompts(nullptr);
     }
 
+    void realServiceBringsTheTreesIntoLine_data() {
+        QTest::addColumn<bool>("remoteTarget");
+        QTest::newRow("local") << false;
+        QTest::newRow("target on another machine") << true;
+    }
     void realServiceBringsTheTreesIntoLine() {
+        QFETCH(bool, remoteTarget);
+        // Before the window: its logins read the (test) home folder's keys.
+        std::optional<SshServer> server;
+        if (remoteTarget) {
+            server.emplace();
+            if (!server->running()) QSKIP(server->error().c_str());
+        }
         TempDir dir;
         MakeTree(dir / "q", {{"a.txt", kNew, "neu"}, {"tief/unter/b.txt", kNew, "bbb"}, {"g.txt", kOld, "g"}});
         MakeTree(dir / "z", {{"a.txt", kOld, "alt"}, {"c.txt", kNew, "ccc"}, {"g.txt", kOld, "g"}});
@@ -448,18 +462,21 @@ private slots:
         w.view()->setUserPrompts(&prompts);
         w.SetOption(Option::VorDir, true);
         w.SetOption(Option::VorUeberschreiben, true);
-        // With the folder and overwrite questions on, the service asks them in dialogs.
-        DialogAnswerer dialogs({"Ja", "Ja, alle"});
-        w.Compare(dir / "q", dir / "z");
+        w.SetOption(Option::Papierkorb, true);
+        // With the folder and overwrite questions on, the service asks them in
+        // dialogs; on the other machine replacing is for good, and asked about.
+        DialogAnswerer dialogs(remoteTarget ? QStringList{"Ja", "Ja", "Ja, alle"} : QStringList{"Ja", "Ja, alle"});
+        w.Compare(dir / "q", remoteTarget ? server->Url(dir / "z") : dir / "z");
         QCOMPARE(w.rowCount(), 5);  // two folder rows, three unequal files
         prompts.answers = {true, true};
         w.Command(CommandId::Synchronize);
         QCOMPARE(log.mid(0, 4), (QStringList{"beep", "beep?", "ask: Es werden 2 Dateien von Quelle nach Ziel kopiert !",
                                              "beep?"}));
         QCOMPARE(dialogs.unexpected, 0);
-        QCOMPARE(dialogs.seen.size(), size_t(2));
+        QCOMPARE(dialogs.seen.size(), size_t(remoteTarget ? 3 : 2));
         QVERIFY(dialogs.seen[0].text.contains("ist schon vorhanden"));
-        QVERIFY(dialogs.seen[1].text.contains("existiert nicht"));
+        if (remoteTarget) QVERIFY(dialogs.seen[1].text.contains("endgültig ersetzt"));
+        QVERIFY(dialogs.seen.back().text.contains("existiert nicht"));
         // The comparison afterwards shows no unequal file.
         QCOMPARE(w.rowCount(), 0);
         QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");

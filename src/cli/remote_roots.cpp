@@ -1,0 +1,94 @@
+#include "cli/remote_roots.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "cli/cli_command.h"
+#include "platform/root_access.h"
+#include "platform/sftp/remote_address.h"
+
+namespace kirvo {
+
+std::optional<std::string> TerminalLoginUi::askSecret(const std::string& question) {
+    const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0) return std::nullopt;
+    const std::string prompt = question + " ";
+    [[maybe_unused]] ssize_t n = write(tty, prompt.data(), prompt.size());
+    termios saved{};
+    const bool terminal = tcgetattr(tty, &saved) == 0;
+    if (terminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(tty, TCSAFLUSH, &quiet);
+    }
+    std::string answer;
+    bool ended = false;
+    for (char c; !ended;) {
+        const ssize_t got = read(tty, &c, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        if (c == '\n') ended = true;
+        else answer.push_back(c);
+    }
+    if (terminal) tcsetattr(tty, TCSAFLUSH, &saved);
+    n = write(tty, "\n", 1);
+    close(tty);
+    if (!ended) return std::nullopt;  // the terminal closed (Ctrl+D)
+    return answer;
+}
+
+namespace {
+
+LoginSettings SettingsFor(bool acceptNewHostKey) {
+    LoginSettings settings = LoginSettings::Default();
+    settings.acceptNewHostKey = acceptNewHostKey;
+    return settings;
+}
+
+}  // namespace
+
+CliRemoteRoots::CliRemoteRoots(bool acceptNewHostKey) : connections_(&ui_, SettingsFor(acceptNewHostKey)) {}
+
+int CliRemoteRoots::Connect(std::string_view command, const std::string& source, const std::string& target,
+                            std::ostream& err) {
+    for (const std::string* root : {&source, &target}) {
+        if (!IsRemoteRoot(*root)) continue;
+        if (std::string why; !RemoteAddress::Parse(*root, &why)) {
+            err << "kirvo-cli " << command << ": " << why << '\n';
+            return kExitUsage;
+        }
+        LoginFault fault = LoginFault::None;
+        std::string message = connections_.connect(*root, &fault);
+        if (message.empty()) continue;
+        if (fault == LoginFault::HostKeyUnknown)
+            message += " Mit --accept-new-host-key wird der Schlüssel angenommen und in ~/.ssh/known_hosts eingetragen.";
+        err << "kirvo-cli " << command << ": " << message << '\n';
+        return kExitUnreachable;
+    }
+    return 0;
+}
+
+std::optional<std::string> CliRemoteRoots::Notice(std::string_view side, const std::string& root) {
+    if (!IsRemoteRoot(root)) return std::nullopt;
+    std::string what;
+    switch (connections_.check(root)) {
+    case 0: return std::nullopt;
+    case ENOENT: what = "existiert nicht"; break;
+    case ENOTDIR: what = "ist kein Ordner"; break;
+    case EACCES: what = "kann nicht gelesen werden (keine Berechtigung)"; break;
+    default: what = "kann nicht gelesen werden"; break;
+    }
+    return "Hinweis: " + std::string(side) + " \"" + root + "\" " + what + " und wird als leer verglichen.";
+}
+
+bool CliRemoteRoots::StillConnected(std::string_view command, std::ostream& err) const {
+    const std::string lost = connections_.lostMessage();
+    if (lost.empty()) return true;
+    err << "kirvo-cli " << command << ": " << lost << " Der Vergleich ist unvollständig.\n";
+    return false;
+}
+
+}  // namespace kirvo

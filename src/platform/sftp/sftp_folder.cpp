@@ -1,0 +1,188 @@
+#include "platform/sftp/sftp_folder.h"
+
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "platform/sftp/sftp_calls.h"
+#include "platform/temporary_name.h"
+
+namespace kirvo {
+namespace {
+
+bool IsPlainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+}
+
+// LSTATs of several paths sent at once; replies in order.
+std::vector<SftpConnection::Reply> LstatAll(SftpConnection& connection, const std::vector<std::string>& paths) {
+    struct Gather {
+        std::mutex mutex;
+        std::condition_variable done;
+        size_t left;
+        std::vector<SftpConnection::Reply> replies;
+    };
+    auto gather = std::make_shared<Gather>();
+    gather->left = paths.size();
+    gather->replies.resize(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        connection.Send(std::move(sftp::Packet(sftp::kLstat).str(paths[i])), [gather, i](uint8_t type, std::string_view body) {
+            const std::lock_guard lock(gather->mutex);
+            gather->replies[i] = {type, std::string(body)};
+            if (--gather->left == 0) gather->done.notify_all();
+        });
+    }
+    std::unique_lock lock(gather->mutex);
+    gather->done.wait(lock, [&] { return gather->left == 0; });
+    return std::move(gather->replies);
+}
+
+// What a reply to LSTAT says about a folder on the way.
+int WayError(const SftpConnection::Reply& reply) {
+    if (reply.type != sftp::kAttrs) return reply.type == sftp::kStatus ? sftp::ErrorOf(reply) : kConnectionLost;
+    sftp::Reader reader(reply.body);
+    const uint32_t type = reader.attrs().type();
+    if (type == sftp::kTypeFolder) return 0;
+    return type == sftp::kTypeLink ? kLinkOnTheWay : ENOTDIR;
+}
+
+uint64_t Fnv(std::string_view text) {
+    uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+}  // namespace
+
+std::string SftpFolder::path() const { return relative_.empty() ? root_ : sftp::Join(root_, relative_); }
+
+std::string SftpFolder::pathOf(std::string_view name) const { return sftp::Join(path(), name); }
+
+int SftpFolder::openBeneath(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt) const {
+    while (!relative.empty() && relative.back() == '/') relative.remove_suffix(1);
+    std::vector<std::string> paths;
+    std::vector<size_t> ends;
+    std::string now = path();
+    for (size_t pos = 0; pos < relative.size();) {
+        size_t next = relative.find('/', pos);
+        if (next == std::string_view::npos) next = relative.size();
+        if (next > pos) {
+            const std::string_view name = relative.substr(pos, next - pos);
+            if (!IsPlainName(name)) {
+                if (failedAt) *failedAt = next;
+                return kLinkOnTheWay;
+            }
+            now = sftp::Join(now, name);
+            paths.push_back(now);
+            ends.push_back(next);
+        }
+        pos = next + 1;
+    }
+    const std::vector<SftpConnection::Reply> replies = LstatAll(*connection_, paths);
+    for (size_t i = 0; i < replies.size(); ++i) {
+        if (const int error = WayError(replies[i])) {
+            if (failedAt) *failedAt = ends[i];
+            return error;
+        }
+    }
+    std::string below = relative_;
+    if (!relative.empty()) below = below.empty() ? std::string(relative) : below + "/" + std::string(relative);
+    out = std::make_unique<SftpFolder>(connection_, root_, below);
+    return 0;
+}
+
+int SftpFolder::openChild(std::string_view name, bool create, std::unique_ptr<FolderBackend>& out, bool* created) const {
+    if (!IsPlainName(name)) return kLinkOnTheWay;
+    const std::string child = pathOf(name);
+    if (create) {
+        sftp::Attributes none;
+        const SftpConnection::Reply reply = connection_->Call(std::move(sftp::Packet(sftp::kMkdir).str(child).attrs(none)));
+        if (reply.status() == sftp::kOk && created) *created = true;
+        if (reply.type == 0) return kConnectionLost;
+    }
+    sftp::Attributes a;
+    if (const int error = sftp::StatPath(*connection_, child, false, a)) return error;
+    if (a.type() == sftp::kTypeLink) return kLinkOnTheWay;
+    if (a.type() != sftp::kTypeFolder) return ENOTDIR;
+    out = std::make_unique<SftpFolder>(connection_, root_, relative_.empty() ? std::string(name) : relative_ + "/" + std::string(name));
+    return 0;
+}
+
+uint32_t SftpFolder::copyMetadataFrom(const FolderBackend& source) const {
+    NodeInfo info;
+    if (source.describe(info) != 0) return 0;
+    sftp::Attributes a;
+    a.flags = sftp::kAttrPermissions;
+    a.permissions = info.permissions & 0777;
+    connection_->Call(std::move(sftp::Packet(sftp::kSetstat).str(path()).attrs(a)));
+    // Owner, group, extended attributes and ACLs do not travel over SFTP.
+    return 0;
+}
+
+int SftpFolder::inspect(std::string_view name, bool followLinks, NodeInfo& info) const {
+    sftp::Attributes a;
+    const int error = sftp::StatPath(*connection_, pathOf(name), followLinks, a);
+    if (error == ENOENT) return 0;
+    if (error != 0) return error;
+    info = sftp::ToNodeInfo(a);
+    return 0;
+}
+
+int SftpFolder::describe(NodeInfo& info) const {
+    sftp::Attributes a;
+    if (const int error = sftp::StatPath(*connection_, path(), false, a)) return error;
+    info = sftp::ToNodeInfo(a);
+    return 0;
+}
+
+int SftpFolder::removeFileOrLink(std::string_view name) const {
+    if (!IsPlainName(name)) return EISDIR;
+    sftp::Attributes a;
+    if (const int error = sftp::StatPath(*connection_, pathOf(name), false, a)) return error;
+    if (a.type() == sftp::kTypeFolder) return EISDIR;
+    if (a.type() != sftp::kTypeFile && a.type() != sftp::kTypeLink) return kNotRegularFile;
+    if (const int error = checkWay()) return error;
+    // REMOVE unlinks the name: a link goes, never what it points to; a folder is refused.
+    return sftp::ErrorOf(connection_->Call(std::move(sftp::Packet(sftp::kRemove).str(pathOf(name)))));
+}
+
+int SftpFolder::identify(uint64_t& device, uint64_t& inode) const {
+    device = (1ull << 62) | connection_->number();
+    inode = Fnv(path());
+    return 0;
+}
+
+int SftpFolder::checkWay() const {
+    std::unique_ptr<FolderBackend> again;
+    SftpFolder root(connection_, root_, {});
+    return root.openBeneath(relative_, again, nullptr);
+}
+
+// Our temporary files carry the check digits in their names; on another
+// machine there is neither a lock nor a marker to go by, so the name decides.
+int SftpFolder::removeStaleTemporaries() const {
+    const SftpConnection::Reply opened = connection_->Call(std::move(sftp::Packet(sftp::kOpendir).str(path())));
+    if (opened.type != sftp::kHandle) return 0;
+    const std::string handle(sftp::Reader(opened.body).str());
+    std::vector<std::string> ours;
+    while (true) {
+        const SftpConnection::Reply names = connection_->Call(std::move(sftp::Packet(sftp::kReaddir).str(handle)));
+        if (names.type != sftp::kName) break;
+        sftp::Reader reader(names.body);
+        const uint32_t count = reader.u32();
+        for (uint32_t i = 0; i < count && !reader.failed(); ++i) {
+            const std::string_view name = reader.str();
+            reader.str();
+            const sftp::Attributes a = reader.attrs();
+            if (a.type() == sftp::kTypeFile && TemporaryName::HasOurForm(name)) ours.emplace_back(name);
+        }
+    }
+    connection_->Call(std::move(sftp::Packet(sftp::kClose).str(handle)));
+    int removed = 0;
+    for (const std::string& name : ours)
+        removed += connection_->Call(std::move(sftp::Packet(sftp::kRemove).str(pathOf(name)))).status() == sftp::kOk;
+    return removed;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,46 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "platform/folder_handle.h"
+#include "platform/sftp/sftp_connection.h"
+
+namespace kirvo {
+
+// A folder on another machine, reached over its SFTP connection. SFTP has no
+// open folders to work relative to, so a folder is its absolute path below the
+// root, and every name on the way from the root was seen to be a real folder
+// (LSTAT, never following a link) when it was opened; a file operation checks
+// the way again right before it changes anything (see SftpFileTransfer). The
+// root itself is taken as the server resolves it (links in the root's own path
+// are followed: the user chose it).
+class SftpFolder final : public FolderBackend {
+public:
+    SftpFolder(std::shared_ptr<SftpConnection> connection, std::string rootPath, std::string relative)
+        : connection_(std::move(connection)), root_(std::move(rootPath)), relative_(std::move(relative)) {}
+
+    int openBeneath(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt) const override;
+    int openChild(std::string_view name, bool create, std::unique_ptr<FolderBackend>& out, bool* created) const override;
+    uint32_t copyMetadataFrom(const FolderBackend& source) const override;
+    int inspect(std::string_view name, bool followLinks, NodeInfo& info) const override;
+    int removeFileOrLink(std::string_view name) const override;
+    int identify(uint64_t& device, uint64_t& inode) const override;
+    int describe(NodeInfo& info) const override;
+    int removeStaleTemporaries() const override;
+    bool usable() const override { return !connection_->lost(); }
+
+    // Checks again that every folder from the root down to this one is a real
+    // folder: 0, kLinkOnTheWay, ENOENT, ENOTDIR or the connection's error.
+    int checkWay() const;
+    // The absolute path of this folder, and of a name in it.
+    std::string path() const;
+    std::string pathOf(std::string_view name) const;
+    SftpConnection& connection() const { return *connection_; }
+
+private:
+    std::shared_ptr<SftpConnection> connection_;
+    std::string root_;      // absolute, as the server resolved it
+    std::string relative_;  // "" or "a/b"
+};
+
+}  // namespace kirvo

@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <optional>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_test_run.h"
+#include "cli/cli_command.h"
+#include "fileops/local_file_operation_service.h"
+#include "fileops/scripted_ui.h"
+#include "platform/sftp/remote_connections.h"
+#include "platform/sftp/remote_login_ui.h"
+#include "support/ssh_server.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+using test::MakeTree;
+using test::SshServer;
+using test::TempDir;
+using test::WriteFile;
+
+using test::Cli;
+using test::CliResult;
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+    return text;
+}
+
+#define REQUIRE_SERVER(server)                                              \
+    if (!(server).running()) GTEST_SKIP() << (server).error()
+
+// A tree and its copy, compared locally and through the server (either side
+// remote), by time and by content: the same rows, sums and exit status; only
+// the root texts differ.
+TEST(RemoteFolder, ComparedThroughTheServerLikeALocalCopy) {
+    SshServer server;
+    REQUIRE_SERVER(server);
+    TempDir dir;
+    const std::string q = dir / "q", z = dir / "z";
+    MakeTree(q, {{"a.txt", 1'300'000'000, "abc"},
+                 {"Sub/b.txt", 1'200'000'000, "bb"},
+                 {"Sub/Deep/er/c d.txt", 1'250'000'000, std::string(70'000, 'c')},
+                 {"B.TXT", 1'300'000'005, "B"},
+                 {"gr\xc3\xbc\xc3\x9f.txt", 1'300'000'000, "g"},
+                 {"only-here.txt", 1'300'000'000, "o"},
+                 {"same-time.txt", 1'300'000'000, "aaa"}});
+    MakeTree(z, {{"a.txt", 1'300'000'001, "abc"},   // within the tolerance
+                 {"Sub/b.txt", 1'100'000'000, "b"},  // older
+                 {"Sub/Deep/er/c d.txt", 1'250'000'000, std::string(70'000, 'c')},
+                 {"b.txt", 1'300'000'000, "b"},      // the same name but for case
+                 {"gr\xc3\xbc\xc3\x9f.txt", 1'400'000'000, "g"},
+                 {"Leer/.keep", 1'300'000'000, ""},
+                 {"only-there/x.txt", 1'300'000'000, "x"},
+                 {"same-time.txt", 1'300'000'000, "bbb"}});  // told apart by content only
+    ASSERT_EQ(symlink("a.txt", (z + "/link-to-file").c_str()), 0);
+    ASSERT_EQ(symlink("Sub", (z + "/link-to-folder").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (z + "/dangling").c_str()), 0);
+
+    for (const char* filter : {"--filter=all", "--filter=unequal", "--compare=content"}) {
+        for (const bool remoteTarget : {true, false}) {
+            const std::string local = remoteTarget ? z : q;
+            const std::string source = remoteTarget ? q : server.Url(q);
+            const std::string target = remoteTarget ? server.Url(z) : z;
+            const CliResult there = Cli({"compare", "--format=tsv", filter, source, target});
+            const CliResult here = Cli({"compare", "--format=tsv", filter, q, z});
+            EXPECT_EQ(there.err, "") << filter;
+            EXPECT_EQ(there.status, here.status) << filter;
+            EXPECT_EQ(ReplaceAll(there.out, server.Url(local), local), here.out) << filter << " " << remoteTarget;
+        }
+    }
+}
+
+struct Node {
+    std::string content;
+    int64_t mtime;
+    mode_t mode;
+};
+
+Node Look(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return {test::ReadFile(path), static_cast<int64_t>(st.st_mtim.tv_sec), st.st_mode & 07777};
+}
+
+// Synchronising with the other machine, either side remote: both directions
+// copied, contents, times and permission bits kept, no temporary file left;
+// a file there is replaced only for good (no trash), so --yes alone keeps it.
+TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
+    SshServer server;
+    REQUIRE_SERVER(server);
+    for (const bool remoteTarget : {true, false}) {
+        SCOPED_TRACE(remoteTarget ? "remote target" : "remote source");
+        TempDir dir;
+        const std::string q = dir / "q", z = dir / "z";
+        MakeTree(q, {{"new.txt", 1'400'000'000, "neu"},
+                     {"Tief/er/neu.bin", 1'400'000'001, std::string(300'000, 'n')},
+                     {"both.txt", 1'400'000'000, "quelle"}});
+        MakeTree(z, {{"back.txt", 1'350'000'000, "zurueck"}, {"both.txt", 1'300'000'000, "ziel"}});
+        chmod((q + "/new.txt").c_str(), 0640);
+        chmod((z + "/back.txt").c_str(), 0604);
+        const std::string source = remoteTarget ? q : server.Url(q);
+        const std::string target = remoteTarget ? server.Url(z) : z;
+        const std::string there = remoteTarget ? z : q;  // the remote side
+
+        const CliResult kept = Cli({"sync", "--yes", "--no-log", source, target});
+        EXPECT_EQ(kept.status, remoteTarget ? kExitUnequal : kExitEqual) << kept.err;  // the trash is local
+        if (remoteTarget) {
+            EXPECT_NE(kept.err.find("kein Papierkorb"), std::string::npos) << kept.err;
+            EXPECT_EQ(test::ReadFile(z + "/both.txt"), "ziel");
+        }
+        const CliResult r = Cli({"sync", "--yes", "--no-log", "--no-trash", source, target});
+        EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+        for (const char* name : {"new.txt", "Tief/er/neu.bin", "both.txt", "back.txt"}) {
+            const Node a = Look(q + "/" + name), b = Look(z + "/" + name);
+            EXPECT_EQ(a.content, b.content) << name;
+            EXPECT_EQ(a.mtime, b.mtime) << name;
+            EXPECT_EQ(a.mode, b.mode) << name;
+        }
+        EXPECT_EQ(Look(z + "/new.txt").mode, 0640u);
+        EXPECT_EQ(Look(q + "/back.txt").mode, 0604u);
+        EXPECT_EQ(test::ReadFile(z + "/both.txt"), "quelle");
+        std::string temporaries;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(there))
+            if (e.path().string().find(".kirvo-tmp") != std::string::npos) temporaries += e.path().string() + " ";
+        EXPECT_EQ(temporaries, "");
+
+        // Deleting there: the one question says it is for good, even with the trash chosen.
+        RemoteConnections connections(nullptr, LoginSettings::Default());
+        ASSERT_EQ(connections.connect(server.Url(there)), "");
+        test::ScriptedUi ui;
+        ui.deleteAnswers = {true};
+        const OperationResult gone = LocalFileOperationService(ui, nullptr, connections)
+                                         .remove(std::vector<ListedPath>{RootedPath::Join(server.Url(there), "new.txt")},
+                                                 DeleteFlags{true, true});
+        ASSERT_EQ(ui.deleteQuestions.size(), 1u);
+        EXPECT_FALSE(ui.deleteQuestions[0].toTrash);
+        EXPECT_EQ(gone.files[0].outcome, FileOutcome::Done);
+        EXPECT_FALSE(std::filesystem::exists(there + "/new.txt"));
+    }
+}
+
+// A connection that breaks off in the middle of a copy: the file fails with
+// "Verbindung unterbrochen", nothing half-written is left at the destination,
+// and "Wiederholen" connects anew and finishes it. Both ways.
+TEST(RemoteFolder, ABrokenConnectionFailsTheFileAndRetryConnectsAnew) {
+    SshServer server;
+    REQUIRE_SERVER(server);
+    for (const bool upload : {true, false}) {
+        SCOPED_TRACE(upload ? "upload" : "download");
+        TempDir dir;
+        const std::string big(24 << 20, 'b');
+        MakeTree(dir / "q", {{"big.bin", 1'400'000'000, big}});
+        MakeTree(dir / "z", {{"big.bin", 1'300'000'000, "old"}});
+        const std::string remoteSide = upload ? dir / "z" : dir / "q";
+        RemoteConnections connections(nullptr, LoginSettings::Default());
+        ASSERT_EQ(connections.connect(server.Url(remoteSide)), "");
+        const std::string from = upload ? dir / "q" : server.Url(dir / "q");
+        const std::string to = upload ? server.Url(dir / "z") : dir / "z";
+        for (const bool retry : {false, true}) {
+            test::ScriptedUi ui;
+            bool dropped = false;
+            ui.onProgress = [&](const ProgressInfo& p) {
+                if (dropped || p.bytesDone == 0) return;  // in the middle of the data
+                server.DropConnections();
+                dropped = true;
+            };
+            ui.errorAnswers = {retry ? ErrorAnswer::Retry : ErrorAnswer::Skip};
+            ui.onError = [&](const test::ScriptedUi::Error& e) {
+                EXPECT_NE(e.reason.find("Verbindung unterbrochen"), std::string::npos) << e.reason;
+                EXPECT_EQ(test::ReadFile(dir / "z/big.bin"), "old");
+            };
+            const CopyFlags flags{false, false, false};
+            const OperationResult r = LocalFileOperationService(ui, nullptr, connections)
+                                          .copy(std::vector<CopyPair>{{RootedPath::Join(from, "big.bin"),
+                                                                       RootedPath::Join(to, "big.bin"),
+                                                                       ListedFile::Present(3, 1'300'000'000, 0)}},
+                                                flags);
+            ASSERT_EQ(r.files.size(), 1u);
+            EXPECT_EQ(ui.errors.size(), 1u);
+            EXPECT_EQ(r.files[0].outcome, retry ? FileOutcome::Done : FileOutcome::Failed);
+            EXPECT_EQ(test::ReadFile(dir / "z/big.bin") == big, retry);
+        }
+        std::string temporaries;
+        for (const char* side : {"q", "z"})
+            for (const auto& e : std::filesystem::directory_iterator(dir / side))
+                if (e.path().string().find(".kirvo-tmp") != std::string::npos) temporaries += e.path().string() + " ";
+        EXPECT_EQ(temporaries, "");
+    }
+}
+
+// The window's way of logging in: a key's passphrase and an unknown host key
+// are asked about through the login UI; declining either connects nothing.
+TEST(RemoteFolder, PassphraseAndNewHostKeyAreAskedThroughTheLoginUi) {
+    struct ScriptedLogin final : RemoteLoginUi {
+        std::vector<std::optional<std::string>> secrets;  // answers, in turn
+        bool trust = false;
+        std::vector<std::string> asked;
+        bool acceptNewHostKey(const std::string& machine, const std::string& type, const std::string& print) override {
+            asked.push_back("host " + machine + " " + type + " " + print);
+            return trust;
+        }
+        std::optional<std::string> askSecret(const std::string& question) override {
+            asked.push_back(question);
+            if (secrets.empty()) return std::nullopt;
+            std::optional<std::string> answer = secrets.front();
+            secrets.erase(secrets.begin());
+            return answer;
+        }
+    };
+    const struct {
+        const char* name;
+        bool trust;
+        std::vector<std::optional<std::string>> secrets;
+        LoginFault fault;
+    } cases[] = {
+        {"right passphrase", true, {"geheim"}, LoginFault::None},
+        {"passphrase declined", true, {std::nullopt}, LoginFault::Cancelled},
+        {"host key declined", false, {"geheim"}, LoginFault::HostKeyUnknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SshServer server(false);
+        REQUIRE_SERVER(server);
+        ASSERT_TRUE(server.UsePassphraseKey("geheim"));
+        ScriptedLogin ui;
+        ui.trust = c.trust;
+        ui.secrets = c.secrets;
+        RemoteConnections connections(&ui, LoginSettings::Default());
+        LoginFault fault = LoginFault::Failed;
+        const std::string message = connections.connect(server.Url(server.home()), &fault);
+        EXPECT_EQ(fault, c.fault) << message;
+        EXPECT_EQ(message.empty(), c.fault == LoginFault::None) << message;
+        ASSERT_FALSE(ui.asked.empty());
+        EXPECT_EQ(ui.asked[0], "host localhost ssh-ed25519 " + server.fingerprint());
+        if (c.trust) {
+            ASSERT_EQ(ui.asked.size(), 2u);
+            EXPECT_EQ(ui.asked[1].rfind("Passphrase für den Schlüssel", 0), 0u) << ui.asked[1];
+        }
+    }
+}
+
+// What stops a connection, and what a missing remote root gives.
+TEST(RemoteFolder, LoginFaultsAndMissingRootsEachSayWhatIsWrong) {
+    TempDir dir;
+    MakeTree(dir / "q", {{"a.txt"}});
+    const struct {
+        const char* name;
+        bool trustHost;
+        std::vector<std::string> options;
+        std::string remotePath;  // below dir
+        int status;
+        std::string errStart;    // after "kirvo-cli compare: "
+        bool knownAfter;         // the key is in known_hosts afterwards
+    } cases[] = {
+        {"unknown host", false, {}, "q", kExitUnreachable, "Der Rechner „localhost“ ist noch nicht bekannt (Schlüssel ssh-ed25519 SHA256:", false},
+        {"unknown host accepted", false, {"--accept-new-host-key"}, "q", kExitEqual, "", true},
+        {"changed key", true, {"--accept-new-host-key"}, "q", kExitUnreachable, "WARNUNG: Der Schlüssel des Rechners „localhost“ ist ein anderer", true},
+        {"wrong key", true, {}, "q", kExitUnreachable, "Die Anmeldung an „", true},
+        {"missing root", true, {}, "nowhere", kExitUnequal, "Hinweis: Das Ziel \"", true},
+        {"file as root", true, {}, "q/a.txt", kExitUnequal, "Hinweis: Das Ziel \"", true},
+    };
+    for (const auto& c : cases) {
+        SshServer server(c.trustHost);
+        REQUIRE_SERVER(server);
+        const std::string name = c.name;
+        if (name == "changed key") ASSERT_TRUE(server.ForgeKnownHost());
+        if (name == "wrong key") ASSERT_TRUE(server.UseUnknownKey());
+        std::vector<std::string> args = {"compare"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(dir / "q");
+        args.push_back(server.Url(dir / c.remotePath));
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.status, c.status) << c.name << ": " << r.err;
+        if (c.errStart.empty()) EXPECT_EQ(r.err, "") << c.name;
+        else EXPECT_EQ(r.err.rfind("kirvo-cli compare: " + c.errStart, 0), 0u) << c.name << ": " << r.err;
+        const std::string known = test::ReadFile(server.home() + "/.ssh/known_hosts");
+        EXPECT_EQ(known.find("[localhost]:" + std::to_string(server.port())) != std::string::npos, c.knownAfter) << c.name;
+    }
+    EXPECT_EQ(Cli({"compare", dir / "q", "sftp://localhost:0/x"}).status, kExitUsage);  // no valid address
+}
+
+}  // namespace
+}  // namespace kirvo
