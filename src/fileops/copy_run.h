@@ -19,6 +19,7 @@ namespace kirvo {
 class OperationLog;
 
 // The state of one copy request (see LocalFileOperationService for the rules).
+// Its look at each destination before writing is in copy_run_destination.cpp.
 class CopyRun {
 public:
     CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log, RootAccess& roots);

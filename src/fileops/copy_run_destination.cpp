@@ -1,0 +1,180 @@
+// The copy's look at each destination before it writes: its folder (made where
+// missing, after asking), our stale temporary files there, and what stands at
+// the destination now (asked about where it is newer, changed or to be replaced).
+#include "fileops/copy_run.h"
+
+#include <algorithm>
+
+#include "fileops/file_operation_texts.h"
+
+namespace kirvo {
+namespace {
+
+FileFacts Facts(const std::string& path, const NodeInfo& info) {
+    return {path, info.size, info.modifiedSeconds, info.modifiedNanoseconds};
+}
+
+bool Newer(const NodeInfo& a, const NodeInfo& b) {
+    return a.modifiedSeconds != b.modifiedSeconds ? a.modifiedSeconds > b.modifiedSeconds
+                                                  : a.modifiedNanoseconds > b.modifiedNanoseconds;
+}
+
+}  // namespace
+
+// Stale temporary files of killed runs go once per folder and request.
+void CopyRun::removeStaleOnce(const FolderHandle& folder) {
+    uint64_t device = 0, inode = 0;
+    if (folder.identify(device, inode) != 0) return;
+    const std::pair<uint64_t, uint64_t> id{device, inode};
+    if (std::find(cleanedFolders_.begin(), cleanedFolders_.end(), id) != cleanedFolders_.end()) return;
+    cleanedFolders_.push_back(id);
+    FileTransfer::RemoveStaleTemporaries(folder);
+}
+
+// Opens the destination's folder below its root, creating missing folders; a
+// folder made takes the metadata of its counterpart in the source tree.
+FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts, FolderHandle& folder) {
+    const RootedPath& to = pair.to;
+    for (const std::string& declined : declinedFolders_) {
+        if (IsWithinFolder(parts.fullFolder, declined)) return FileAttempt::Skip(FileOperationTexts::kFolderDeclined);
+    }
+    const FolderHandle* root = nullptr;
+    const int rootError = roots_.open(parts.root, root);
+    if (rootError != 0 && rootError != ENOENT)
+        return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, rootError);
+    size_t failedAt = 0;
+    const int error = rootError != 0 ? ENOENT : root->openBeneath(parts.folder, folder, &failedAt);
+    if (error == 0) return {};
+    const size_t start = static_cast<size_t>(parts.folder.data() - to.path.data());
+    if (error != ENOENT) {
+        return FileAttempt::Fail(to.path.substr(0, start + failedAt),
+                                 error == ENOTDIR ? FileOperationTexts::kFolderIsFile : FileOperationTexts::kFolderUnusable,
+                                 error);
+    }
+    if (flags_.confirmFolderCreation && !allFolders_) {
+        switch (ui_.confirmFolderCreation(std::string(parts.fullFolder))) {
+        case ConfirmAnswer::Yes: break;
+        case ConfirmAnswer::YesToAll: allFolders_ = true; break;
+        case ConfirmAnswer::No:
+            declinedFolders_.emplace_back(parts.fullFolder);
+            return FileAttempt::Skip(FileOperationTexts::kFolderDeclined);
+        case ConfirmAnswer::Cancel: return FileAttempt::Cancel();
+        }
+    }
+    if (rootError != 0) {
+        // The root itself is missing: it is made as the user named it.
+        std::string failed;
+        if (const int e = roots_.make(parts.root, failed))
+            return FileAttempt::Fail(failed, FileOperationTexts::kCannotMakeFolder, e);
+        if (const int e = roots_.open(parts.root, root))
+            return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
+    }
+    // The source's folder of the same relative path, where the file has one.
+    // It is walked down beside the destination, one level at a time, so a
+    // deep chain of new folders costs one opening per level.
+    const PathParts from = PathParts::Of(pair.from);
+    const FolderHandle* sourceRoot = nullptr;
+    FolderHandle counterpart;
+    bool followSource = from.folder == parts.folder && roots_.open(from.root, sourceRoot) == 0 &&
+                        sourceRoot->openBeneath({}, counterpart) == 0;
+    // Walk down again name by name, creating what is missing; nothing on the way is a link.
+    if (const int e = root->openBeneath({}, folder))
+        return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
+    for (size_t pos = 0; pos < parts.folder.size();) {
+        size_t next = parts.folder.find('/', pos);
+        if (next == std::string_view::npos) next = parts.folder.size();
+        if (next > pos) {
+            FolderHandle child;
+            bool created = false;
+            if (const int e = folder.openChild(parts.folder.substr(pos, next - pos), true, child, &created)) {
+                return FileAttempt::Fail(to.path.substr(0, start + next),
+                                         e == ENOTDIR || e == EEXIST ? FileOperationTexts::kFolderIsFile
+                                                                     : FileOperationTexts::kCannotMakeFolder,
+                                         e == EEXIST ? ENOTDIR : e);
+            }
+            if (followSource) {
+                FolderHandle sourceChild;
+                followSource = counterpart.openChild(parts.folder.substr(pos, next - pos), false, sourceChild) == 0;
+                counterpart = std::move(sourceChild);
+            }
+            if (created && followSource) noteMetadata(pair, child.copyMetadataFrom(counterpart));
+            folder = std::move(child);
+        }
+        pos = next + 1;
+    }
+    return {};
+}
+
+// Decides about what is at the destination now; Done means go ahead.
+FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view name, const FolderHandle& folder,
+                                      const NodeInfo& source, Decision& decision) {
+    NodeInfo existing;
+    if (const int error = folder.inspect(name, false, existing))
+        return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationUnusable, error);
+    decision.expected = existing;
+    NodeInfo file = existing;  // what the comparison would have seen there
+    switch (existing.kind) {
+    case NodeKind::Missing: return {};  // nothing to replace (also when it vanished since)
+    case NodeKind::File: break;
+    case NodeKind::Folder: return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationIsFolder, EISDIR);
+    case NodeKind::Other:
+        return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
+    case NodeKind::Link:
+        // A link to a file stands for that file (the comparison saw it so) and is
+        // replaced by the copy; anything else behind a link is not ours to replace.
+        if (folder.inspect(name, true, file) != 0 || file.kind != NodeKind::File)
+            return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationOddLink, kNotRegularFile);
+        break;
+    }
+    decision.replacing = true;
+    decision.replacedSize = file.size;
+    const ListedFile& listed = pair.listedTo;
+    const bool changed = listed.state == ListedFile::State::Absent ||
+                         (listed.state == ListedFile::State::Present &&
+                          !listed.matches(file.size, file.modifiedSeconds, file.modifiedNanoseconds));
+    bool answered = false;
+    if (changed && !allChanged_) {
+        ChangedFile question{pair.to.side,
+                             flags_.keepReplaced ? FileAction::ReplaceKeepingOld : FileAction::Replace,
+                             pair.to.path,
+                             listed.state == ListedFile::State::Present,
+                             {{}, listed.size, listed.modifiedSeconds, listed.modifiedMilliseconds * 1000000u},
+                             Facts(pair.to.path, file)};
+        switch (ui_.confirmChanged(question)) {
+        case ConfirmAnswer::Yes: break;
+        case ConfirmAnswer::YesToAll: allChanged_ = true; break;
+        case ConfirmAnswer::No: return FileAttempt::Skip(FileOperationTexts::kChangedKept);
+        case ConfirmAnswer::Cancel: return FileAttempt::Cancel();
+        }
+        answered = true;
+    }
+    const bool newer = Newer(file, source);
+    const bool ask = !answered && (newer ? !allNewer_ : flags_.confirmOverwrite && !allOverwrite_);
+    if (ask) {
+        switch (ui_.confirmOverwrite(Facts(pair.from.path, source), Facts(pair.to.path, file), newer)) {
+        case ConfirmAnswer::Yes: break;
+        case ConfirmAnswer::YesToAll:
+            allOverwrite_ = true;
+            allNewer_ = allNewer_ || newer;
+            break;
+        case ConfirmAnswer::No: return FileAttempt::Skip(FileOperationTexts::kOverwriteDeclined);
+        case ConfirmAnswer::Cancel: return FileAttempt::Cancel();
+        }
+    }
+    if (!flags_.keepReplaced) return {};
+    std::string reason;
+    if (trash_.check(folder, reason) != kNoTrash) {
+        decision.keepOld = true;  // or an error of the folder itself, which the copy then meets
+        return {};
+    }
+    if (allWithoutTrash_) return {};
+    switch (ui_.confirmWithoutTrash(pair.to.path, pair.to.side, FileAction::Replace, reason)) {
+    case ConfirmAnswer::Yes: return {};
+    case ConfirmAnswer::YesToAll: allWithoutTrash_ = true; return {};
+    case ConfirmAnswer::No: return FileAttempt::Skip(FileOperationTexts::kNoTrashKept);
+    case ConfirmAnswer::Cancel: return FileAttempt::Cancel();
+    }
+    return {};
+}
+
+}  // namespace kirvo
