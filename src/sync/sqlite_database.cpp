@@ -4,7 +4,7 @@ namespace kirvo {
 
 void SqliteDatabase::open(const std::string& path, int busyTimeoutMs) {
     close();
-    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         SqliteFailure failure{code, db_ != nullptr ? sqlite3_system_errno(db_) : 0,
                               db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(code)};

@@ -289,7 +289,7 @@ TEST(StateAfterARun, RecordsWhatIsInLineAndKeepsWhatIsNot) {
         {"equal and first seen", "first", kSyncedS, kSyncedT, V::Equal, std::nullopt, Then::Put},
         {"equal and recorded so already", "same", kSyncedS, kSyncedT, V::Equal, kSynced, Then::Kept},
         {"equal times, other sizes", "sizes", kSyncedS, T(11, kT0, 101), V::Equal, stale, Then::Kept},
-        {"the copy failed: still unequal", "failed", S(12, kLater, 1), kSyncedT, V::ToTarget, kSynced, Then::Kept},
+        {"the copy failed: still unequal", "failed", S(10, kLater, 1), kSyncedT, V::ToTarget, kSynced, Then::Kept},
         {"a deletion not carried out", "untouched", kNone, kSyncedT, V::ToSource, kSynced, Then::Kept},
         {"deleted on both sides", "gone", kNone, kNone, V::Equal, kSynced, Then::Removed},
         {"left out by the filter now", "skip.tmp", kNone, kNone, V::Equal, kSynced, Then::Kept},
