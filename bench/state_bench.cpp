@@ -31,9 +31,9 @@ uint64_t Next() {
     return seed;
 }
 
-const char* const kWords[] = {"bilder", "dokumente", "projekt", "archiv", "musik", "rechnungen", "berichte",
-                              "entwurf", "sicherung", "urlaub", "vertrag", "daten", "quelle", "notizen",
-                              "praesentation", "tabelle", "protokoll", "export", "import", "vorlage"};
+const char* const kWords[] = {"bilder",        "dokumente", "projekt",   "archiv",  "musik",  "rechnungen", "berichte",
+                              "entwurf",       "sicherung", "urlaub",    "vertrag", "daten",  "quelle",     "notizen",
+                              "praesentation", "tabelle",   "protokoll", "export",  "import", "vorlage"};
 const char* const kExtensions[] = {".txt", ".jpg", ".pdf", ".docx", ".png", ".csv", ".mp3", ".xml"};
 std::string Word() { return kWords[Next() % std::size(kWords)]; }
 
@@ -85,13 +85,18 @@ int main(int argc, char** argv) {
         names.push_back(Word() + "_" + Word() + "_" + std::to_string(i) + kExtensions[Next() % std::size(kExtensions)]);
         const uint64_t size = Next() % 2'000'000;
         const int64_t mtime = base + static_cast<int64_t>(Next() % 100'000'000'000'000'000);
-        paths.push_back({f, names.back(), ObservedFile::Present(size, mtime, 2049, 1'000'000 + i),
-                         ObservedFile::Present(size, mtime, 2065, 5'000'000 + i), CompareVerdict::Equal, {}});
+        paths.push_back({f,
+                         names.back(),
+                         ObservedFile::Present(size, mtime, 2049, 1'000'000 + i),
+                         ObservedFile::Present(size, mtime, 2065, 5'000'000 + i),
+                         CompareVerdict::Equal,
+                         {}});
     }
     std::printf("%ld Dateien in %zu Ordnern, Zustand in %s\n", total, folders.size(), folder.c_str());
 
     SyncStateStore store(folder);
-    const PairKey pair(RootIdentity::Remote("bench", "a", 22, "/quelle"), RootIdentity::Remote("bench", "b", 22, "/ziel"));
+    const PairKey pair(RootIdentity::Remote("bench", "a", 22, "/quelle"),
+                       RootIdentity::Remote("bench", "b", 22, "/ziel"));
     const PairSettings settings{SyncMode::TwoWay, 0, FilterHash("")};
     Check(store.forget(pair));
 
@@ -113,8 +118,9 @@ int main(int argc, char** argv) {
     size_t acting = 0;
     const double reconcile = Median(3, [&] {
         const std::vector<PathDecision> decisions = Reconcile(input);
-        acting = static_cast<size_t>(std::count_if(decisions.begin(), decisions.end(),
-                                                   [](const PathDecision& d) { return d.effective() != SyncAction::Nothing; }));
+        acting = static_cast<size_t>(std::count_if(decisions.begin(), decisions.end(), [](const PathDecision& d) {
+            return d.effective() != SyncAction::Nothing;
+        }));
     });
     StateUpdate idle;
     const double computeIdle = Median(3, [&] { idle = ComputeStateUpdate(paths, &*state, settings, nullptr, {}); });

@@ -43,7 +43,8 @@ GuardReport CheckGuards(const GuardInput& input) {
         const SyncAction action = d.effective();
         if (!Touches(action)) continue;
         const bool move = action == SyncAction::MoveInSource || action == SyncAction::MoveInTarget;
-        if (UnknownAt(input, i) || (move && (d.planned.partner >= input.paths.size() || UnknownAt(input, d.planned.partner)))) {
+        if (UnknownAt(input, i) ||
+            (move && (d.planned.partner >= input.paths.size() || UnknownAt(input, d.planned.partner)))) {
             report.unsafe.push_back(i);
             continue;
         }

@@ -14,7 +14,8 @@ std::string Unescape(std::string_view field) {
     for (size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3' &&
             field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
-            out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+            out.push_back(
+                static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
             i += 3;
         } else {
             out.push_back(field[i]);

@@ -11,10 +11,10 @@ struct MountEntry {
     uint64_t id = 0;
     uint32_t major = 0;
     uint32_t minor = 0;
-    std::string root;        // what of the file system is shown there ("/", or a folder for a bind mount)
+    std::string root;  // what of the file system is shown there ("/", or a folder for a bind mount)
     std::string mountPoint;
     std::string fsType;
-    std::string source;      // "/dev/sdb1", "server:/export", "tmpfs", ...
+    std::string source;  // "/dev/sdb1", "server:/export", "tmpfs", ...
 };
 
 // The mounts this process sees, in the order they were mounted.

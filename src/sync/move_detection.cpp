@@ -8,7 +8,7 @@ namespace {
 
 constexpr uint32_t kAmbiguous = UINT32_MAX - 1;
 constexpr int64_t kMirrorTimeWindowNs = 2'000'000'000;  // FAT keeps times to 2 s
-constexpr int kMaxContentChecks = 8;                     // per new file: bounds the reading
+constexpr int kMaxContentChecks = 8;                    // per new file: bounds the reading
 
 struct Identity {
     uint64_t device;
@@ -19,7 +19,9 @@ struct IdentityHash {
     size_t operator()(const Identity& id) const { return std::hash<uint64_t>()(id.inode * 31 + id.device); }
 };
 
-SyncAction MoveOn(SyncSide side) { return side == SyncSide::Source ? SyncAction::MoveInSource : SyncAction::MoveInTarget; }
+SyncAction MoveOn(SyncSide side) {
+    return side == SyncSide::Source ? SyncAction::MoveInSource : SyncAction::MoveInTarget;
+}
 
 void Pair(std::span<PathDecision> decisions, uint32_t from, uint32_t to, SyncSide moveOn, SyncSide reasonSide,
           SyncReason atNew, SyncReason atOld) {

@@ -5,8 +5,12 @@
 namespace kirvo {
 namespace {
 
-SyncAction CopyTo(SyncSide side) { return side == SyncSide::Source ? SyncAction::CopyToSource : SyncAction::CopyToTarget; }
-SyncAction DeleteIn(SyncSide side) { return side == SyncSide::Source ? SyncAction::DeleteInSource : SyncAction::DeleteInTarget; }
+SyncAction CopyTo(SyncSide side) {
+    return side == SyncSide::Source ? SyncAction::CopyToSource : SyncAction::CopyToTarget;
+}
+SyncAction DeleteIn(SyncSide side) {
+    return side == SyncSide::Source ? SyncAction::DeleteInSource : SyncAction::DeleteInTarget;
+}
 
 // An unreadable side leaves the path alone, whatever else holds.
 bool MarkUnknown(const ReconcileInput& input, const ObservedPath& p, SyncDecision& d) {
@@ -42,7 +46,10 @@ SyncDecision Mirrored(const ObservedPath& p, SyncSide from) {
 enum class Since : uint8_t { Absent, New, Unchanged, Changed, Deleted };
 
 Since StatusOf(const ObservedFile& file, const FileRecord* record, SyncSide side) {
-    if (file.present()) return record == nullptr ? Since::New : ChangedSince(file, record->on(side)) ? Since::Changed : Since::Unchanged;
+    if (file.present())
+        return record == nullptr                      ? Since::New
+               : ChangedSince(file, record->on(side)) ? Since::Changed
+                                                      : Since::Unchanged;
     return record == nullptr ? Since::Absent : Since::Deleted;
 }
 
@@ -59,9 +66,11 @@ SyncDecision TwoWay(const ObservedPath& p, const FileRecord* record, bool filter
     const Since t = StatusOf(p.target, record, SyncSide::Target);
     if (p.source.present() && p.target.present()) {
         if (p.verdict == CompareVerdict::Equal) return {SyncAction::Nothing, SyncReason::Equal, SyncSide::Source};
-        if (s == Since::Changed && t == Since::Unchanged) return {SyncAction::CopyToTarget, SyncReason::Changed, SyncSide::Source};
-        if (s == Since::Unchanged && t == Since::Changed) return {SyncAction::CopyToSource, SyncReason::Changed, SyncSide::Target};
-        const SyncReason why = s == Since::New ? SyncReason::NewOnBoth
+        if (s == Since::Changed && t == Since::Unchanged)
+            return {SyncAction::CopyToTarget, SyncReason::Changed, SyncSide::Source};
+        if (s == Since::Unchanged && t == Since::Changed)
+            return {SyncAction::CopyToSource, SyncReason::Changed, SyncSide::Target};
+        const SyncReason why = s == Since::New                                  ? SyncReason::NewOnBoth
                                : s == Since::Unchanged && t == Since::Unchanged ? SyncReason::UnequalUnchanged
                                                                                 : SyncReason::ChangedOnBoth;
         return {SyncAction::Conflict, why, SyncSide::Source};

@@ -24,8 +24,8 @@ struct ReconcileInput {
     // TwoWay: the pair's recorded state; none: the pair's first run, which
     // decides as Update does (nothing deleted).
     const SyncState* state = nullptr;
-    uint64_t filterHash = 0;                // TwoWay: the FilterHash in use now
-    const UnknownPlaces* unknown = nullptr; // the places that could not be read
+    uint64_t filterHash = 0;                 // TwoWay: the FilterHash in use now
+    const UnknownPlaces* unknown = nullptr;  // the places that could not be read
     // Mirror: whether the "from" file of path `from` holds the same bytes as the
     // "to" file of path `to` (the caller reads both); none: no moves are looked for.
     std::function<bool(uint32_t from, uint32_t to)> sameContent;

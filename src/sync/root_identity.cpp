@@ -20,14 +20,15 @@ namespace kirvo {
 namespace {
 
 constexpr std::array kNoStableIdentity = {
-    std::string_view("tmpfs"),  std::string_view("ramfs"),   std::string_view("overlay"), std::string_view("aufs"),
+    std::string_view("tmpfs"),  std::string_view("ramfs"),   std::string_view("overlay"),  std::string_view("aufs"),
     std::string_view("proc"),   std::string_view("sysfs"),   std::string_view("devtmpfs"), std::string_view("devpts"),
     std::string_view("cgroup"), std::string_view("cgroup2"), std::string_view("squashfs"), std::string_view("fuse"),
 };
 constexpr std::array kNetwork = {
-    std::string_view("nfs"),  std::string_view("nfs4"),       std::string_view("cifs"), std::string_view("smb3"),
-    std::string_view("smbfs"), std::string_view("fuse.sshfs"), std::string_view("ceph"), std::string_view("glusterfs"),
-    std::string_view("9p"),    std::string_view("fuse.rclone"), std::string_view("davfs"), std::string_view("afs"),
+    std::string_view("nfs"),         std::string_view("nfs4"),      std::string_view("cifs"),
+    std::string_view("smb3"),        std::string_view("smbfs"),     std::string_view("fuse.sshfs"),
+    std::string_view("ceph"),        std::string_view("glusterfs"), std::string_view("9p"),
+    std::string_view("fuse.rclone"), std::string_view("davfs"),     std::string_view("afs"),
 };
 // Inode numbers made up anew at every mount (or even while mounted).
 constexpr std::array kInventedInodes = {
@@ -154,7 +155,8 @@ RootIdentity RootIdentity::Remote(std::string_view user, std::string_view host, 
     std::transform(lowerHost.begin(), lowerHost.end(), lowerHost.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (lowerHost.find(':') != std::string::npos) lowerHost = "[" + lowerHost + "]";
-    std::string text = "sftp://" + Escaped(user) + "@" + Escaped(lowerHost) + ":" + std::to_string(port == 0 ? 22 : port);
+    std::string text =
+        "sftp://" + Escaped(user) + "@" + Escaped(lowerHost) + ":" + std::to_string(port == 0 ? 22 : port);
     return {text + " " + NormalisedPath(path), false};
 }
 

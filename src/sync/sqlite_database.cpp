@@ -4,7 +4,8 @@ namespace kirvo {
 
 void SqliteDatabase::open(const std::string& path, int busyTimeoutMs) {
     close();
-    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int code =
+        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         SqliteFailure failure{code, db_ != nullptr ? sqlite3_system_errno(db_) : 0,
                               db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(code)};
@@ -25,9 +26,7 @@ void SqliteDatabase::exec(const char* sql) {
     if (code != SQLITE_OK) fail(code);
 }
 
-SqliteFailure SqliteDatabase::failure(int code) const {
-    return {code, sqlite3_system_errno(db_), sqlite3_errmsg(db_)};
-}
+SqliteFailure SqliteDatabase::failure(int code) const { return {code, sqlite3_system_errno(db_), sqlite3_errmsg(db_)}; }
 
 void SqliteDatabase::fail(int code) const { throw failure(code); }
 
@@ -83,7 +82,8 @@ void SqliteStatement::reset() {
 std::string_view SqliteStatement::blob(int column) const {
     const void* data = sqlite3_column_blob(statement_, column);
     const int size = sqlite3_column_bytes(statement_, column);
-    return data == nullptr ? std::string_view() : std::string_view(static_cast<const char*>(data), static_cast<size_t>(size));
+    return data == nullptr ? std::string_view()
+                           : std::string_view(static_cast<const char*>(data), static_cast<size_t>(size));
 }
 
 }  // namespace kirvo

@@ -5,15 +5,16 @@ namespace {
 
 bool Unknown(const ObservedPath& p, const UnknownPlaces* unknown) {
     for (const SyncSide side : {SyncSide::Source, SyncSide::Target})
-        if (p.on(side).kind == ObservedFile::Kind::Unknown || (unknown != nullptr && unknown->contains(side, p.folder, p.name)))
+        if (p.on(side).kind == ObservedFile::Kind::Unknown ||
+            (unknown != nullptr && unknown->contains(side, p.folder, p.name)))
             return true;
     return false;
 }
 
 }  // namespace
 
-StateUpdate ComputeStateUpdate(std::span<const ObservedPath> after, const SyncState* before, const PairSettings& settings,
-                               const UnknownPlaces* unknown,
+StateUpdate ComputeStateUpdate(std::span<const ObservedPath> after, const SyncState* before,
+                               const PairSettings& settings, const UnknownPlaces* unknown,
                                const std::function<bool(std::string_view, std::string_view)>& excluded) {
     StateUpdate update;
     update.settings = settings;
@@ -26,7 +27,8 @@ StateUpdate ComputeStateUpdate(std::span<const ObservedPath> after, const SyncSt
         if (p.source.present() && p.target.present() && p.verdict == CompareVerdict::Equal &&
             p.source.size == p.target.size) {
             const FileRecord now{SideRecord::Of(p.source), SideRecord::Of(p.target)};
-            if (old == SyncState::kNone || !(before->record(old) == now)) update.puts.push_back({p.folder, p.name, now});
+            if (old == SyncState::kNone || !(before->record(old) == now))
+                update.puts.push_back({p.folder, p.name, now});
         } else if (old != SyncState::kNone && filterChanged && !(p.source.present() && p.target.present())) {
             update.removals.push_back({p.folder, p.name});
         }

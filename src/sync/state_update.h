@@ -44,8 +44,8 @@ struct StateUpdate {
 //     of filter a record not confirmed now is dropped: it may date from before
 //     the file was left out, and must not make a deletion out of it later.
 // `excluded` says whether the filter in use leaves a path out (none: nothing is).
-StateUpdate ComputeStateUpdate(std::span<const ObservedPath> after, const SyncState* before, const PairSettings& settings,
-                               const UnknownPlaces* unknown,
+StateUpdate ComputeStateUpdate(std::span<const ObservedPath> after, const SyncState* before,
+                               const PairSettings& settings, const UnknownPlaces* unknown,
                                const std::function<bool(std::string_view folder, std::string_view name)>& excluded);
 
 }  // namespace kirvo

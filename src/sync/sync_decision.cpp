@@ -13,7 +13,8 @@ std::string ComparedText(const SyncDecision& d, std::string_view detail) {
     switch (d.action) {
     case SyncAction::CopyToTarget: return "in der Quelle neuer oder nur dort";
     case SyncAction::CopyToSource: return "im Ziel neuer oder nur dort";
-    case SyncAction::Conflict: return detail.empty() ? "ungleich, ohne dass die Zeiten eine Richtung zeigen" : std::string(detail);
+    case SyncAction::Conflict:
+        return detail.empty() ? "ungleich, ohne dass die Zeiten eine Richtung zeigen" : std::string(detail);
     default: return "gleich";
     }
 }
@@ -26,8 +27,7 @@ std::string ReasonText(const SyncDecision& d, std::string_view partnerPath, std:
     switch (d.reason) {
     case SyncReason::Equal: return "gleich";
     case SyncReason::Compared: return ComparedText(d, detail);
-    case SyncReason::FirstRun:
-        return "noch kein Abgleich mit Gedächtnis für diese Ordner: " + ComparedText(d, detail);
+    case SyncReason::FirstRun: return "noch kein Abgleich mit Gedächtnis für diese Ordner: " + ComparedText(d, detail);
     case SyncReason::New: return "neu " + here + std::string(kSince);
     case SyncReason::Changed: return here + " geändert" + std::string(kSince);
     case SyncReason::Deleted: return here + " gelöscht" + std::string(kSince);
@@ -40,11 +40,13 @@ std::string ReasonText(const SyncDecision& d, std::string_view partnerPath, std:
     case SyncReason::MovedAway: return here + " verschoben nach " + Quoted(partnerPath) + std::string(kSince);
     case SyncReason::ChangedOnBoth: return "in Quelle und Ziel geändert" + std::string(kSince);
     case SyncReason::NewOnBoth: return "in Quelle und Ziel neu und verschieden";
-    case SyncReason::UnequalUnchanged: return "in Quelle und Ziel unverändert" + std::string(kSince) + ", aber ungleich";
+    case SyncReason::UnequalUnchanged:
+        return "in Quelle und Ziel unverändert" + std::string(kSince) + ", aber ungleich";
     case SyncReason::MirrorMissing: return "fehlt " + here;
     case SyncReason::MirrorDifferent: return here + " anders: wird ersetzt";
     case SyncReason::MirrorExtra: return "nur " + here + ": wird gelöscht";
-    case SyncReason::MirrorMoved: return here + " mit gleichem Inhalt unter " + Quoted(partnerPath) + ": wird umbenannt";
+    case SyncReason::MirrorMoved:
+        return here + " mit gleichem Inhalt unter " + Quoted(partnerPath) + ": wird umbenannt";
     case SyncReason::MirrorMovedAway: return here + " umbenannt nach " + Quoted(partnerPath);
     case SyncReason::Unreadable:
         return here + " nicht lesbar" + (detail.empty() ? std::string() : " (" + std::string(detail) + ")") +

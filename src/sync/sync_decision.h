@@ -17,31 +17,31 @@ enum class SyncAction : uint8_t {
     DeleteInSource,
     MoveInTarget,  // rename the target's file at the partner path to this path
     MoveInSource,
-    Conflict,      // both left as they are, named
-    Unknown,       // a side could not be read: left alone
+    Conflict,  // both left as they are, named
+    Unknown,   // a side could not be read: left alone
 };
 
 // Why: each with the side it speaks of (SyncDecision::side).
 enum class SyncReason : uint8_t {
     Equal,
-    Compared,         // the comparison's arrow or conflict (update; two-way before its first run)
-    FirstRun,         // two-way without a recorded state: as Compared
-    New,              // new on `side` since the last run
-    Changed,          // changed on `side` only
-    Deleted,          // deleted on `side`, unchanged on the other
+    Compared,                 // the comparison's arrow or conflict (update; two-way before its first run)
+    FirstRun,                 // two-way without a recorded state: as Compared
+    New,                      // new on `side` since the last run
+    Changed,                  // changed on `side` only
+    Deleted,                  // deleted on `side`, unchanged on the other
     DeletedChangedElsewhere,  // deleted on `side`, changed on the other: that one comes back
     DeletedFilterChanged,     // deleted on `side`, but the filter changed since: the other comes back
-    Moved,            // moved on `side` from the partner path (at the new path)
-    MovedAway,        // moved on `side` to the partner path (at the old path)
+    Moved,                    // moved on `side` from the partner path (at the new path)
+    MovedAway,                // moved on `side` to the partner path (at the old path)
     ChangedOnBoth,
-    NewOnBoth,        // new on both sides and different
-    UnequalUnchanged, // unchanged on both since the last run, yet no longer equal
-    MirrorMissing,    // missing on `side` (the mirror)
-    MirrorDifferent,  // different on `side`
-    MirrorExtra,      // only on `side`
-    MirrorMoved,      // on `side` under the partner path with the same content
-    MirrorMovedAway,  // on `side` renamed to the partner path
-    Unreadable,       // `side` could not be read there
+    NewOnBoth,         // new on both sides and different
+    UnequalUnchanged,  // unchanged on both since the last run, yet no longer equal
+    MirrorMissing,     // missing on `side` (the mirror)
+    MirrorDifferent,   // different on `side`
+    MirrorExtra,       // only on `side`
+    MirrorMoved,       // on `side` under the partner path with the same content
+    MirrorMovedAway,   // on `side` renamed to the partner path
+    Unreadable,        // `side` could not be read there
 };
 
 struct SyncDecision {
@@ -68,7 +68,6 @@ struct PathDecision {
 // The reason as the list's tool tip says it, in German. partnerPath: the
 // other path of a move; detail: the comparison's or the unreadable place's
 // reason, where there is one.
-std::string ReasonText(const SyncDecision& decision, std::string_view partnerPath = {},
-                       std::string_view detail = {});
+std::string ReasonText(const SyncDecision& decision, std::string_view partnerPath = {}, std::string_view detail = {});
 
 }  // namespace kirvo

@@ -38,7 +38,9 @@ public:
     uint32_t find(std::string_view relativePath) const;
 
     std::string_view folder(uint32_t i) const { return folders_[entries_[i].folder]; }
-    std::string_view name(uint32_t i) const { return std::string_view(names_).substr(entries_[i].nameOffset, entries_[i].nameLength); }
+    std::string_view name(uint32_t i) const {
+        return std::string_view(names_).substr(entries_[i].nameOffset, entries_[i].nameLength);
+    }
     std::string relativePath(uint32_t i) const { return std::string(folder(i)).append(name(i)); }
     const FileRecord& record(uint32_t i) const { return entries_[i].record; }
 
@@ -58,7 +60,7 @@ private:
     std::vector<std::string> folders_;
     std::unordered_map<std::string, uint32_t> folderIndex_;  // while adding
     uint32_t lastFolder_ = 0;
-    std::unordered_map<std::string_view, Range> ranges_;     // after finish: folder -> its records
+    std::unordered_map<std::string_view, Range> ranges_;  // after finish: folder -> its records
     std::string names_;
     std::vector<Entry> entries_;
 };

@@ -144,8 +144,7 @@ void SyncStateStore::open() {
             Transaction create(*db_, "BEGIN IMMEDIATE");
             SqliteStatement tables(*db_, "SELECT count(*) FROM sqlite_master");
             tables.step();
-            if (tables.integer(0) != 0 || id != 0)
-                throw SqliteFailure{kNotOurs, 0, "eine andere Datenbank"};
+            if (tables.integer(0) != 0 || id != 0) throw SqliteFailure{kNotOurs, 0, "eine andere Datenbank"};
             db_->exec(kSchema);
             db_->exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
             db_->exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
@@ -254,7 +253,8 @@ StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
         // The device most records share is the pair's; set once, by the first records.
         if (!update.puts.empty() && (!pair.device[0] || !pair.device[1])) {
             for (int c = 0; c < 2; ++c)
-                if (!pair.device[c]) pair.device[c] = static_cast<int64_t>(Column(update.puts.front().record, c, swapped).device);
+                if (!pair.device[c])
+                    pair.device[c] = static_cast<int64_t>(Column(update.puts.front().record, c, swapped).device);
             SqliteStatement devices(*db_, "UPDATE pair SET first_device = ?, second_device = ? WHERE id = ?");
             devices.bind(1, *pair.device[0]).bind(2, *pair.device[1]).bind(3, pair.id).run();
         }
@@ -337,13 +337,13 @@ StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
         const std::string path = databasePath();
         const std::string aside = path + ".defekt-" + Now();
         if (std::rename(path.c_str(), aside.c_str()) != 0) {
-            return {StoreError::Kind::Io, error.message + " Sie lässt sich nicht beiseitelegen: " +
-                                              std::strerror(errno) + "."};
+            return {StoreError::Kind::Io,
+                    error.message + " Sie lässt sich nicht beiseitelegen: " + std::strerror(errno) + "."};
         }
         std::rename((path + "-journal").c_str(), (aside + "-journal").c_str());  // its journal belongs to it
         if (notice != nullptr)
-            *notice = error.message + " Sie liegt nun unter „" + aside +
-                      "“; der Abgleich jedes Ordnerpaars beginnt neu.";
+            *notice =
+                error.message + " Sie liegt nun unter „" + aside + "“; der Abgleich jedes Ordnerpaars beginnt neu.";
         return {};
     }
 }

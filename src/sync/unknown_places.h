@@ -26,7 +26,9 @@ public:
     }
 
 private:
-    std::vector<std::pair<std::string, std::string>>& of(SyncSide side) { return places_[side == SyncSide::Source ? 0 : 1]; }
+    std::vector<std::pair<std::string, std::string>>& of(SyncSide side) {
+        return places_[side == SyncSide::Source ? 0 : 1];
+    }
     const std::vector<std::pair<std::string, std::string>>& of(SyncSide side) const {
         return places_[side == SyncSide::Source ? 0 : 1];
     }

@@ -83,7 +83,8 @@ TEST(DeletionGuard, FlagsMassDeletionsAndEmptyRootsWithTheirNumbers) {
         Build(b, c.plan);
         const GuardReport report = CheckGuards(b.input);
         EXPECT_EQ(report.target.deletes, static_cast<uint64_t>(c.plan.deleteInTarget));
-        EXPECT_EQ(report.target.files, static_cast<uint64_t>(c.plan.keep + c.plan.deleteInTarget + c.plan.copyToSource));
+        EXPECT_EQ(report.target.files,
+                  static_cast<uint64_t>(c.plan.keep + c.plan.deleteInTarget + c.plan.copyToSource));
         EXPECT_EQ(report.target.massDeletion, c.massDeletion);
         EXPECT_EQ(report.source.emptyRoot, c.emptySource);
         EXPECT_FALSE(report.source.massDeletion);
@@ -125,11 +126,20 @@ TEST(DeleteLimit, TakesACountOrAShareAndNamesAWrongValue) {
         bool allows = false;
     };
     const Case cases[] = {
-        {"20", true, 20, 20, true},   {"20", true, 21, 1000, false}, {"0", true, 1, 1000, false},
-        {"10%", true, 10, 100, true}, {"10%", true, 11, 100, false}, {"100%", true, 5, 5, true},
-        {"0%", true, 0, 5, true},     {"101%", false},               {"-1", false},
-        {"abc", false},               {"", false},                   {"10 %", false},
-        {"1.5%", false},              {"%", false},
+        {"20", true, 20, 20, true},
+        {"20", true, 21, 1000, false},
+        {"0", true, 1, 1000, false},
+        {"10%", true, 10, 100, true},
+        {"10%", true, 11, 100, false},
+        {"100%", true, 5, 5, true},
+        {"0%", true, 0, 5, true},
+        {"101%", false},
+        {"-1", false},
+        {"abc", false},
+        {"", false},
+        {"10 %", false},
+        {"1.5%", false},
+        {"%", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -139,9 +149,10 @@ TEST(DeleteLimit, TakesACountOrAShareAndNamesAWrongValue) {
         if (limit) {
             EXPECT_EQ(limit->allows(c.deletes, c.files), c.allows);
         } else {
-            EXPECT_EQ(error, "„" + std::string(c.text) +
-                                 "“ ist keine gültige Grenze: erlaubt sind eine Anzahl (etwa 20) oder ein Anteil von 0% "
-                                 "bis 100% (etwa 10%).");
+            EXPECT_EQ(error,
+                      "„" + std::string(c.text) +
+                          "“ ist keine gültige Grenze: erlaubt sind eine Anzahl (etwa 20) oder ein Anteil von 0% "
+                          "bis 100% (etwa 10%).");
         }
     }
 }

@@ -26,8 +26,12 @@ constexpr int64_t kLater = kT0 + 60'000'000'000;
 constexpr uint64_t kSrcDev = 7, kTgtDev = 8;
 
 // A source file, a target file: size, time and inode on that side's device.
-ObservedFile S(uint64_t size, int64_t mtime, uint64_t inode) { return ObservedFile::Present(size, mtime, kSrcDev, inode); }
-ObservedFile T(uint64_t size, int64_t mtime, uint64_t inode) { return ObservedFile::Present(size, mtime, kTgtDev, inode); }
+ObservedFile S(uint64_t size, int64_t mtime, uint64_t inode) {
+    return ObservedFile::Present(size, mtime, kSrcDev, inode);
+}
+ObservedFile T(uint64_t size, int64_t mtime, uint64_t inode) {
+    return ObservedFile::Present(size, mtime, kTgtDev, inode);
+}
 const ObservedFile kNone = ObservedFile::Absent();
 const ObservedFile kUnreadable = ObservedFile::Unknown();
 // What both sides held at the last run, and the same files now.
@@ -86,13 +90,15 @@ struct Planned {
 TEST(TwoWay, EveryRuleOfTheTable) {
     const Case cases[] = {
         {"unchanged on both sides", {{"f", kSyncedS, kSyncedT, kSynced, V::Equal, A::Nothing, R::Equal}}},
-        {"changed in the source only", {{"f", S(12, kLater, 1), kSyncedT, kSynced, V::ToTarget, A::CopyToTarget, R::Changed}}},
+        {"changed in the source only",
+         {{"f", S(12, kLater, 1), kSyncedT, kSynced, V::ToTarget, A::CopyToTarget, R::Changed}}},
         {"changed in the target only, to an older time: still copied to the source",
          {{"f", kSyncedS, T(12, kT0 - 99, 101), kSynced, V::ToTarget, A::CopyToSource, R::Changed, kT}}},
         {"replaced in the source by another file of the same size and time (contents differ)",
          {{"f", S(10, kT0, 2), kSyncedT, kSynced, V::Conflict, A::CopyToTarget, R::Changed}}},
         {"remounted: other device and inode numbers are no change",
-         {{"f", ObservedFile::Present(10, kT0, 99, 5), kSyncedT, kSynced, V::Conflict, A::Conflict, R::UnequalUnchanged}}},
+         {{"f", ObservedFile::Present(10, kT0, 99, 5), kSyncedT, kSynced, V::Conflict, A::Conflict,
+           R::UnequalUnchanged}}},
         {"new in the source", {{"f", S(3, kT0, 4), kNone, std::nullopt, V::ToTarget, A::CopyToTarget, R::New}}},
         {"new in the target", {{"f", kNone, T(3, kT0, 4), std::nullopt, V::ToSource, A::CopyToSource, R::New, kT}}},
         {"deleted in the source, unchanged in the target",
@@ -103,13 +109,19 @@ TEST(TwoWay, EveryRuleOfTheTable) {
          {{"f", kNone, T(11, kLater, 101), kSynced, V::ToSource, A::CopyToSource, R::DeletedChangedElsewhere, kS}}},
         {"deleted in the target, changed in the source: it comes back",
          {{"f", S(11, kLater, 1), kNone, kSynced, V::ToTarget, A::CopyToTarget, R::DeletedChangedElsewhere, kT}}},
-        {"changed on both sides", {{"f", S(11, kLater, 1), T(12, kLater, 101), kSynced, V::Conflict, A::Conflict, R::ChangedOnBoth}}},
-        {"new on both sides, different", {{"f", S(1, kT0, 3), T(2, kLater, 103), std::nullopt, V::ToSource, A::Conflict, R::NewOnBoth}}},
-        {"new on both sides, equal", {{"f", S(2, kT0, 3), T(2, kT0, 103), std::nullopt, V::Equal, A::Nothing, R::Equal}}},
-        {"changed on both sides the same way", {{"f", S(12, kLater, 1), T(12, kLater, 101), kSynced, V::Equal, A::Nothing, R::Equal}}},
+        {"changed on both sides",
+         {{"f", S(11, kLater, 1), T(12, kLater, 101), kSynced, V::Conflict, A::Conflict, R::ChangedOnBoth}}},
+        {"new on both sides, different",
+         {{"f", S(1, kT0, 3), T(2, kLater, 103), std::nullopt, V::ToSource, A::Conflict, R::NewOnBoth}}},
+        {"new on both sides, equal",
+         {{"f", S(2, kT0, 3), T(2, kT0, 103), std::nullopt, V::Equal, A::Nothing, R::Equal}}},
+        {"changed on both sides the same way",
+         {{"f", S(12, kLater, 1), T(12, kLater, 101), kSynced, V::Equal, A::Nothing, R::Equal}}},
         {"deleted in the source while the filter changed: comes back, is not deleted",
          {{"f", kNone, kSyncedT, kSynced, V::ToSource, A::CopyToSource, R::DeletedFilterChanged, kS}},
-         SyncMode::TwoWay, false, true},
+         SyncMode::TwoWay,
+         false,
+         true},
         {"moved in the source, unchanged in the target: the same move there",
          {{"alt/f", kNone, kSyncedT, kSynced, V::ToSource, A::Nothing, R::MovedAway, kS, "neu/g"},
           {"neu/g", kSyncedS, kNone, std::nullopt, V::ToTarget, A::MoveInTarget, R::Moved, kS, "alt/f"}}},
@@ -119,7 +131,9 @@ TEST(TwoWay, EveryRuleOfTheTable) {
         {"moved in the source with a filter change: still a move, nothing is lost",
          {{"f", kNone, kSyncedT, kSynced, V::ToSource, A::Nothing, R::MovedAway, kS, "g"},
           {"g", kSyncedS, kNone, std::nullopt, V::ToTarget, A::MoveInTarget, R::Moved, kS, "f"}},
-         SyncMode::TwoWay, false, true},
+         SyncMode::TwoWay,
+         false,
+         true},
         {"moved in the source, changed in the target: both kept",
          {{"f", kNone, T(11, kLater, 101), kSynced, V::ToSource, A::CopyToSource, R::DeletedChangedElsewhere, kS},
           {"g", kSyncedS, kNone, std::nullopt, V::ToTarget, A::CopyToTarget, R::New}}},
@@ -136,7 +150,10 @@ TEST(TwoWay, EveryRuleOfTheTable) {
         {"missing below a target folder that could not be read: left alone",
          {{"sub/f", kSyncedS, kNone, kSynced, V::ToTarget, A::Unknown, R::Unreadable, kT},
           {"sub2/f", kSyncedS, kNone, kSynced, V::ToTarget, A::DeleteInSource, R::Deleted, kT}},
-         SyncMode::TwoWay, false, false, "sub/"},
+         SyncMode::TwoWay,
+         false,
+         false,
+         "sub/"},
         {"a file that could not be read: left alone",
          {{"f", kUnreadable, kSyncedT, kSynced, V::ToSource, A::Unknown, R::Unreadable, kS}}},
         {"no state yet: the comparison's arrows, nothing deleted",
@@ -144,7 +161,8 @@ TEST(TwoWay, EveryRuleOfTheTable) {
           {"b", kNone, T(1, kT0, 102), std::nullopt, V::ToSource, A::CopyToSource, R::FirstRun, kT},
           {"c", S(1, kT0, 3), T(2, kT0, 103), std::nullopt, V::Conflict, A::Conflict, R::FirstRun, kS},
           {"d", kSyncedS, kSyncedT, std::nullopt, V::Equal, A::Nothing, R::Equal}},
-         SyncMode::TwoWay, true},
+         SyncMode::TwoWay,
+         true},
         {"update: the comparison's arrows, whatever the state says",
          {{"a", kNone, kSyncedT, kSynced, V::ToSource, A::CopyToSource, R::Compared, kT},
           {"b", kSyncedS, kSyncedT, kSynced, V::Conflict, A::Conflict, R::Compared, kS}},
@@ -169,19 +187,26 @@ TEST(TwoWay, EveryRuleOfTheTable) {
 }
 
 TEST(TwoWay, ReasonsAsTheListShowsThem) {
-    const Case c{"moved and deleted",
-                 {{"alt.txt", kNone, kSyncedT, kSynced, V::ToSource, A::Nothing, R::MovedAway},
-                  {"neu.txt", kSyncedS, kNone, std::nullopt, V::ToTarget, A::MoveInTarget, R::Moved},
-                  {"weg.txt", S(10, kT0, 2), kNone, FileRecord{SideRecord::Of(S(10, kT0, 2)), SideRecord::Of(T(10, kT0, 555))},
-                   V::ToTarget, A::DeleteInSource, R::Deleted},
-                  {"sub/x", S(10, kT0, 3), kNone, kSynced, V::ToTarget, A::Unknown, R::Unreadable}},
-                 SyncMode::TwoWay, false, false, "sub"};
+    const Case c{
+        "moved and deleted",
+        {{"alt.txt", kNone, kSyncedT, kSynced, V::ToSource, A::Nothing, R::MovedAway},
+         {"neu.txt", kSyncedS, kNone, std::nullopt, V::ToTarget, A::MoveInTarget, R::Moved},
+         {"weg.txt", S(10, kT0, 2), kNone, FileRecord{SideRecord::Of(S(10, kT0, 2)), SideRecord::Of(T(10, kT0, 555))},
+          V::ToTarget, A::DeleteInSource, R::Deleted},
+         {"sub/x", S(10, kT0, 3), kNone, kSynced, V::ToTarget, A::Unknown, R::Unreadable}},
+        SyncMode::TwoWay,
+        false,
+        false,
+        "sub"};
     Planned run(c);
     std::vector<PathDecision> decisions = Reconcile(run.input);
-    EXPECT_EQ(ExplainDecision(run.input, decisions, 0), "in der Quelle verschoben nach „neu.txt“ seit dem letzten Abgleich");
-    EXPECT_EQ(ExplainDecision(run.input, decisions, 1), "in der Quelle verschoben von „alt.txt“ seit dem letzten Abgleich");
+    EXPECT_EQ(ExplainDecision(run.input, decisions, 0),
+              "in der Quelle verschoben nach „neu.txt“ seit dem letzten Abgleich");
+    EXPECT_EQ(ExplainDecision(run.input, decisions, 1),
+              "in der Quelle verschoben von „alt.txt“ seit dem letzten Abgleich");
     EXPECT_EQ(ExplainDecision(run.input, decisions, 2), "im Ziel gelöscht seit dem letzten Abgleich");
-    EXPECT_EQ(ExplainDecision(run.input, decisions, 3), "im Ziel nicht lesbar (Keine Berechtigung): bleibt, wie es ist");
+    EXPECT_EQ(ExplainDecision(run.input, decisions, 3),
+              "im Ziel nicht lesbar (Keine Berechtigung): bleibt, wie es ist");
     // A user's choice goes over the decision and leaves it in place.
     decisions[2].chosen = A::CopyToTarget;
     EXPECT_EQ(decisions[2].effective(), A::CopyToTarget);
@@ -247,7 +272,8 @@ TEST(Mirror, TheOtherSideBecomesAnExactCopy) {
     for (const MirrorCase& m : cases) {
         SCOPED_TRACE(m.what);
         Case c{m.what, m.rows, SyncMode::Mirror, true};
-        c.unreadableTargetFolder = std::string_view(m.what).find("could not be read") != std::string_view::npos ? "sub" : nullptr;
+        c.unreadableTargetFolder =
+            std::string_view(m.what).find("could not be read") != std::string_view::npos ? "sub" : nullptr;
         Planned run(c);
         run.input.mirrorFrom = m.from;
         run.input.sameContent = [&](uint32_t from, uint32_t to) {
@@ -307,14 +333,16 @@ TEST(StateAfterARun, RecordsWhatIsInLineAndKeepsWhatIsNot) {
             const std::string_view folder = texts.emplace_back(path.substr(0, cut));
             const std::string_view name = texts.emplace_back(path.substr(cut));
             if (e.before) before.add(folder, name, *e.before);
-            if (e.source.present() || e.target.present()) after.push_back({folder, name, e.source, e.target, e.verdict, {}});
+            if (e.source.present() || e.target.present())
+                after.push_back({folder, name, e.source, e.target, e.verdict, {}});
         }
         before.finish();
         UnknownPlaces unknown;
         unknown.add(kS, "sub", "Ein-/Ausgabefehler");
         const PairSettings settings{SyncMode::TwoWay, 2, filterChanged ? 99u : 0u};
-        const StateUpdate update = ComputeStateUpdate(after, &before, settings, &unknown,
-                                                      [](std::string_view, std::string_view name) { return name.ends_with(".tmp"); });
+        const StateUpdate update =
+            ComputeStateUpdate(after, &before, settings, &unknown,
+                               [](std::string_view, std::string_view name) { return name.ends_with(".tmp"); });
         EXPECT_EQ(update.settings, settings);
         for (const Entry& e : entries) {
             SCOPED_TRACE(e.what);
@@ -322,7 +350,8 @@ TEST(StateAfterARun, RecordsWhatIsInLineAndKeepsWhatIsNot) {
             const bool put = std::any_of(update.puts.begin(), update.puts.end(), matches);
             const bool removed = std::any_of(update.removals.begin(), update.removals.end(), matches);
             // After a filter change, a record not confirmed by the run is not trusted to delete later.
-            const Then expected = filterChanged && std::string_view(e.what) == "a deletion not carried out" ? Then::Removed : e.then;
+            const Then expected =
+                filterChanged && std::string_view(e.what) == "a deletion not carried out" ? Then::Removed : e.then;
             EXPECT_EQ(put, expected == Then::Put);
             EXPECT_EQ(removed, expected == Then::Removed);
         }

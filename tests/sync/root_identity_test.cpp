@@ -2,9 +2,8 @@
 // two folders of file systems without an identity of their own never are.
 #include "sync/root_identity.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -52,8 +51,8 @@ TEST(RootIdentity, FromTheFileSystemAndThePathInsideIt) {
         {"another folder of the same tmpfs", "/tmp/b", Mount("/tmp", "tmpfs", "tmpfs"), "path /tmp/b", false},
         {"overlay", "/x", Mount("/", "overlay", "overlay"), "path /x", false},
         {"a loop device", "/mnt/iso/y", Mount("/mnt/iso", "ext4", "/dev/loop3"), "path /mnt/iso/y", false},
-        {"NTFS over FUSE keeps its file numbers", "/win/a", Mount("/win", "fuseblk", "/dev/sdb1"),
-         "uuid:1C2E-3F40 /a", true},
+        {"NTFS over FUSE keeps its file numbers", "/win/a", Mount("/win", "fuseblk", "/dev/sdb1"), "uuid:1C2E-3F40 /a",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

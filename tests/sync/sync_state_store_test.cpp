@@ -3,13 +3,12 @@
 // and one run at a time per pair.
 #include "sync/sync_state_store.h"
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <deque>
@@ -44,7 +43,8 @@ std::string Dump(SyncStateStore& store, const PairKey& key) {
     std::vector<std::string> lines;
     for (uint32_t i = 0; i < state->size(); ++i) {
         const FileRecord& r = state->record(i);
-        lines.push_back(state->relativePath(i) + "=" + std::to_string(r.source.size) + "/" + std::to_string(r.target.size) + " ");
+        lines.push_back(state->relativePath(i) + "=" + std::to_string(r.source.size) + "/" +
+                        std::to_string(r.target.size) + " ");
     }
     std::sort(lines.begin(), lines.end());
     std::string out;
@@ -57,7 +57,8 @@ StateUpdate Puts(int count, uint64_t size) {
     static std::deque<std::string> names;  // an update borrows its texts
     while (names.size() < static_cast<size_t>(count)) names.push_back("datei-" + std::to_string(names.size()));
     StateUpdate update;
-    for (int i = 0; i < count; ++i) update.puts.push_back({"ordner/", names[i], Record(size, 1'700'000'000'000'000'000 + i, i + 1)});
+    for (int i = 0; i < count; ++i)
+        update.puts.push_back({"ordner/", names[i], Record(size, 1'700'000'000'000'000'000 + i, i + 1)});
     return update;
 }
 
@@ -128,7 +129,8 @@ TEST(SyncStateStore, ASaveCutOffAnywhereLeavesTheOldState) {
         if (killed) {
             EXPECT_EQ(outcome, "child died with signal " + std::to_string(SIGXFSZ));
         } else {
-            EXPECT_EQ(outcome.rfind("Io: Die Zustandsdatenbank „" + (dir / "abgleich.db") + "“ lässt sich nicht", 0), 0u)
+            EXPECT_EQ(outcome.rfind("Io: Die Zustandsdatenbank „" + (dir / "abgleich.db") + "“ lässt sich nicht", 0),
+                      0u)
                 << outcome;
         }
         SyncStateStore store(dir.path());
@@ -160,8 +162,7 @@ TEST(SyncStateStore, ADatabaseThatCannotBeReadIsAnErrorUntilItIsForgotten) {
         bool forgettable;
     };
     const Case cases[] = {
-        {"not a database at all",
-         [](const std::string& db) { std::ofstream(db) << std::string(8192, 'x'); },
+        {"not a database at all", [](const std::string& db) { std::ofstream(db) << std::string(8192, 'x'); },
          StoreError::Kind::Unreadable, "ist beschädigt", true},
         {"damaged pages",
          [](const std::string& db) {

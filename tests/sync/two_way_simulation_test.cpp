@@ -59,15 +59,17 @@ public:
             const std::string_view folder = texts.emplace_back(path.substr(0, path.find('/') + 1));
             const std::string_view name = texts.emplace_back(path.substr(path.find('/') + 1));
             const ObservedFile s = Observe(0, path), t = Observe(1, path);
-            const CompareVerdict verdict = !t.present() || (s.present() && s.mtimeNs > t.mtimeNs) ? CompareVerdict::ToTarget
-                                           : !s.present() || s.mtimeNs < t.mtimeNs               ? CompareVerdict::ToSource
-                                                                                                 : CompareVerdict::Equal;
+            const CompareVerdict verdict = !t.present() || (s.present() && s.mtimeNs > t.mtimeNs)
+                                               ? CompareVerdict::ToTarget
+                                           : !s.present() || s.mtimeNs < t.mtimeNs ? CompareVerdict::ToSource
+                                                                                   : CompareVerdict::Equal;
             paths.push_back({folder, name, s, t, verdict, {}});
         }
     }
     SyncState State() const {
         SyncState state;
-        for (const auto& [path, record] : recorded) state.add(path.substr(0, path.find('/') + 1), path.substr(path.find('/') + 1), record);
+        for (const auto& [path, record] : recorded)
+            state.add(path.substr(0, path.find('/') + 1), path.substr(path.find('/') + 1), record);
         state.finish();
         return state;
     }
@@ -151,13 +153,15 @@ TEST(TwoWaySimulation, NothingIsLostRenamesStayRenamesAndAFinishedRunLeavesOnlyC
             for (size_t i = 0; i < paths.size(); ++i) at[paths[i].relativePath()] = i;
             for (const auto& [side, from, to] : renames) {
                 const SyncSide moved = side == 0 ? SyncSide::Source : SyncSide::Target;
-                const bool pure = w.hasState && w.recorded.contains(from) && !w.recorded.contains(to) && at.contains(from) &&
-                                  touched[side].size() == 2 && touched[1 - side].empty() &&
-                                  paths[at[from]].on(Other(moved)).present() && !paths[at[to]].on(Other(moved)).present() &&
+                const bool pure = w.hasState && w.recorded.contains(from) && !w.recorded.contains(to) &&
+                                  at.contains(from) && touched[side].size() == 2 && touched[1 - side].empty() &&
+                                  paths[at[from]].on(Other(moved)).present() &&
+                                  !paths[at[to]].on(Other(moved)).present() &&
                                   !ChangedSince(paths[at[to]].on(moved), w.recorded[from].on(moved)) &&
                                   !ChangedSince(paths[at[from]].on(Other(moved)), w.recorded[from].on(Other(moved)));
                 if (pure) {
-                    EXPECT_EQ(decisions[at[to]].planned.action, side == 0 ? SyncAction::MoveInTarget : SyncAction::MoveInSource)
+                    EXPECT_EQ(decisions[at[to]].planned.action,
+                              side == 0 ? SyncAction::MoveInTarget : SyncAction::MoveInSource)
                         << from << " -> " << to;
                 }
             }
@@ -165,10 +169,12 @@ TEST(TwoWaySimulation, NothingIsLostRenamesStayRenamesAndAFinishedRunLeavesOnlyC
             // Half the time the user settles the conflicts by choosing a side.
             const bool settle = w.Pick(2) == 0;
             for (PathDecision& d : decisions)
-                if (settle && d.planned.action == SyncAction::Conflict) d.chosen = w.Pick(2) ? SyncAction::CopyToTarget : SyncAction::CopyToSource;
+                if (settle && d.planned.action == SyncAction::Conflict)
+                    d.chosen = w.Pick(2) ? SyncAction::CopyToTarget : SyncAction::CopyToSource;
             // A run cut short does some of its work and records nothing.
             const bool finished = w.Pick(5) != 0;
-            const size_t done = finished ? paths.size() : static_cast<size_t>(w.Pick(static_cast<int>(paths.size()) + 1));
+            const size_t done =
+                finished ? paths.size() : static_cast<size_t>(w.Pick(static_cast<int>(paths.size()) + 1));
             for (size_t i = 0; i < done; ++i) {
                 const std::string path = paths[i].relativePath();
                 int gone = 0;
@@ -196,14 +202,16 @@ TEST(TwoWaySimulation, NothingIsLostRenamesStayRenamesAndAFinishedRunLeavesOnlyC
                     EXPECT_TRUE(w.synced.contains(gone)) << path << ": version " << gone << " went to the trash";
                 }
             }
-            for (const int content : before) EXPECT_TRUE(w.Contents().contains(content) || w.trash.contains(content)) << "lost " << content;
+            for (const int content : before)
+                EXPECT_TRUE(w.Contents().contains(content) || w.trash.contains(content)) << "lost " << content;
             if (!finished) continue;
 
             std::deque<std::string> afterTexts;
             std::vector<ObservedPath> after;
             w.Compare(afterTexts, after);
             const StateUpdate update = ComputeStateUpdate(after, w.hasState ? &state : nullptr, {}, nullptr, {});
-            for (const StateUpdate::Removal& r : update.removals) w.recorded.erase(std::string(r.folder).append(r.name));
+            for (const StateUpdate::Removal& r : update.removals)
+                w.recorded.erase(std::string(r.folder).append(r.name));
             for (const StateUpdate::Put& p : update.puts) w.recorded[std::string(p.folder).append(p.name)] = p.record;
             w.hasState = true;
             w.synced = w.Contents();
