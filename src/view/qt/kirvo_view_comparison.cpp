@@ -173,6 +173,9 @@ void CKirvoView::OnComparisonFinished(bool cancelled) {
         }
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);
+        if (!matcher_.unknownPlaces().empty())
+            prompts_->ShowWarning(
+                UnknownPlacesWarning(matcher_.unknownPlaces(), matcher_.sourceRoot(), matcher_.targetRoot()));
     }
     noteAfterComparison_.clear();
     scanProgress_.reset();
