@@ -12,7 +12,7 @@
 #include "engine/run_options.h"
 #include "engine/scanned_side.h"
 #include "engine/system_time.h"
-#include "engine/unknown_places.h"
+#include "engine/unknown_place_table.h"
 
 namespace kirvo {
 
@@ -22,7 +22,7 @@ namespace kirvo {
 // pair its verdict (PairClassifier): from the local last-write times, and
 // under the setting "Vergleich" also from the sizes or the contents
 // (ContentComparer). What either side could not read is kept as its unknown
-// places (UnknownPlaces): nothing there is taken for missing.
+// places (UnknownPlaceTable): nothing there is taken for missing.
 class TreeMatcher {
 public:
     static constexpr int32_t kEarlierMonth = static_cast<int32_t>(0x80000001);
@@ -103,7 +103,7 @@ private:
     // Conflicts' reasons by pair index: a side table, so that pairs stay small.
     std::unordered_map<size_t, std::string> conflictReasons_;
     std::vector<size_t> waitingForContents_;   // pair indexes, ascending
-    UnknownPlaces unknown_;
+    UnknownPlaceTable unknown_;
 
     ScannedSide sides_[2];                     // the entries of the current run, per side
     bool targetRootNamesRead_ = false;         // cache for ExistsInTargetRoot

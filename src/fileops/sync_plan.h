@@ -70,10 +70,11 @@ CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoo
 
 // "Nach rechts kopieren" (+1) and "Nach links kopieren" (-1): the rows taking
 // part copied in that direction whatever their arrows, in list order. A row
-// without a file on the side it would be copied from, or whose destination
-// could not be read, goes to passedOver.
+// without a file on the side it would be copied from goes to passedOver, one
+// whose destination could not be read to unread.
 CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
                                std::string_view targetRoot, int32_t direction,
-                               std::vector<std::string>* passedOver = nullptr);
+                               std::vector<std::string>* passedOver = nullptr,
+                               std::vector<std::string>* unread = nullptr);
 
 }  // namespace kirvo

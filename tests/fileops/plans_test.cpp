@@ -61,10 +61,11 @@ TEST(SyncPlan, SkipsRowsThatDoNotTakePartOrHaveNoArrow) {
     EXPECT_TRUE(plan.sourceToTarget.empty());
     EXPECT_TRUE(plan.targetToSource.empty());
     EXPECT_TRUE(BuildCopyPlan(rows, kSrc, kTgt).empty());
-    std::vector<std::string> passedOver;
-    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(5, 1), kSrc, kTgt, +1, &passedOver).empty());
-    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(6), kSrc, kTgt, -1, &passedOver).empty());
-    EXPECT_EQ(passedOver, (std::vector<std::string>{"d/new.txt", "e/t.txt"}));
+    std::vector<std::string> passedOver, unread;
+    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(5, 1), kSrc, kTgt, +1, &passedOver, &unread).empty());
+    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(6), kSrc, kTgt, -1, &passedOver, &unread).empty());
+    EXPECT_TRUE(passedOver.empty());
+    EXPECT_EQ(unread, (std::vector<std::string>{"d/new.txt", "e/t.txt"}));
 }
 
 // A user's file named like a temporary file is an ordinary file: the scan

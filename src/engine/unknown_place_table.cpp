@@ -1,4 +1,4 @@
-#include "engine/unknown_places.h"
+#include "engine/unknown_place_table.h"
 
 #include <algorithm>
 #include <string>
@@ -68,23 +68,23 @@ bool UnknownPlace::Covers(std::string_view relativePath) const {
            relativePath[path.size()] == TreeMatcher::kSeparator;
 }
 
-void UnknownPlaces::Clear() {
+void UnknownPlaceTable::Clear() {
     places_.clear();
     unknownPairs_.clear();
 }
 
-void UnknownPlaces::Add(std::vector<UnknownPlace>&& places) {
+void UnknownPlaceTable::Add(std::vector<UnknownPlace>&& places) {
     for (UnknownPlace& place : places) places_.push_back(std::move(place));
 }
 
-void UnknownPlaces::Sort() {
+void UnknownPlaceTable::Sort() {
     std::stable_sort(places_.begin(), places_.end(), [](const UnknownPlace& a, const UnknownPlace& b) {
         if (const int c = CompareIgnoreCase(a.path, b.path)) return c < 0;
         return a.side < b.side;
     });
 }
 
-void UnknownPlaces::Apply(std::vector<FilePair>& pairs) {
+void UnknownPlaceTable::Apply(std::vector<FilePair>& pairs) {
     unknownPairs_.clear();
     if (places_.empty()) return;
     SidePlaces sides[2];
@@ -105,7 +105,7 @@ void UnknownPlaces::Apply(std::vector<FilePair>& pairs) {
     }
 }
 
-const UnknownPlace* UnknownPlaces::PlaceOf(size_t pairIndex) const {
+const UnknownPlace* UnknownPlaceTable::PlaceOf(size_t pairIndex) const {
     const auto found = std::lower_bound(unknownPairs_.begin(), unknownPairs_.end(),
                                         std::make_pair(static_cast<uint32_t>(pairIndex), uint32_t{0}));
     if (found == unknownPairs_.end() || found->first != pairIndex) return nullptr;

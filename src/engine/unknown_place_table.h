@@ -14,7 +14,7 @@ namespace kirvo {
 // they mean for its pairs: a pair in or under a place of a side carries that
 // side's bit (FilePair::unknownSides), and a file found on one side only,
 // where the other side could not read, is Unknown instead of "only here".
-class UnknownPlaces {
+class UnknownPlaceTable {
 public:
     void Clear();
     // Takes a side's places; Sort() before Apply().
