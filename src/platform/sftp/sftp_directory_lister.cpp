@@ -1,6 +1,7 @@
 #include "platform/sftp/sftp_directory_lister.h"
 
 #include <atomic>
+#include <cerrno>
 #include <vector>
 
 #include "platform/sftp/sftp_calls.h"
@@ -25,9 +26,12 @@ struct SftpDirectoryLister::Listing {
     std::atomic<size_t> linksLeft{0};
 };
 
-bool SftpDirectoryLister::OpenRoot(const std::string& /*root*/) {
+ListingStatus SftpDirectoryLister::OpenRoot(const std::string& /*root*/) {
     sftp::Attributes a;
-    return sftp::StatPath(*connection_, rootPath_, true, a) == 0 && a.type() == sftp::kTypeFolder;
+    int error = sftp::StatPath(*connection_, rootPath_, true, a);
+    if (error == 0 && a.type() != sftp::kTypeFolder) error = ENOTDIR;
+    if (error == 0) return {};
+    return ListingStatus::Failed(error, SystemErrorText(error));
 }
 
 void SftpDirectoryLister::Start(const Request& request, ListingReceiver& receiver) {
@@ -40,7 +44,7 @@ void SftpDirectoryLister::Start(const Request& request, ListingReceiver& receive
     listing->path = relative.empty() ? rootPath_ : sftp::Join(rootPath_, relative);
     connection_->Send(std::move(sftp::Packet(sftp::kOpendir).str(listing->path)), [listing](uint8_t type, std::string_view body) {
         if (type != sftp::kHandle) {
-            Deliver(*listing, false);
+            Deliver(*listing, Failure(type, body));
             return;
         }
         listing->handle = std::string(sftp::Reader(body).str());
@@ -55,7 +59,7 @@ void SftpDirectoryLister::Read(const std::shared_ptr<Listing>& listing) {
     };
     if (listing->request.stop && listing->request.stop->load(std::memory_order_relaxed)) {
         close(listing);
-        Deliver(*listing, true);
+        Deliver(*listing, ListingStatus::Failed(ECANCELED, "abgebrochen"));
         return;
     }
     listing->connection->Send(std::move(sftp::Packet(sftp::kReaddir).str(listing->handle)),
@@ -74,7 +78,7 @@ void SftpDirectoryLister::Read(const std::shared_ptr<Listing>& listing) {
             return;
         }
         if (type == 0) {
-            Deliver(*listing, false);
+            Deliver(*listing, Failure(type, body));
             return;
         }
         // The end (or an error, which ends the listing the same way).
@@ -100,7 +104,7 @@ void SftpDirectoryLister::Resolve(const std::shared_ptr<Listing>& listing) {
         }
     }
     if (links.empty()) {
-        Deliver(*listing, true);
+        Deliver(*listing, {});
         return;
     }
     listing->linksLeft = links.size();
@@ -116,12 +120,24 @@ void SftpDirectoryLister::Resolve(const std::shared_ptr<Listing>& listing) {
                     entry.attributes = target;
                 }
             }
-            if (--listing->linksLeft == 0) Deliver(*listing, true);
+            if (--listing->linksLeft == 0) Deliver(*listing, {});
         });
     }
 }
 
-void SftpDirectoryLister::Deliver(Listing& listing, bool listed) {
+ListingStatus SftpDirectoryLister::Failure(uint8_t type, std::string_view body) {
+    int error = kConnectionLost;
+    if (type == sftp::kStatus) {
+        sftp::Reader reader(body);
+        error = sftp::ErrorOf(reader.u32());
+        if (reader.failed()) error = EIO;
+    } else if (type != 0) {
+        error = EIO;
+    }
+    return ListingStatus::Failed(error, SystemErrorText(error));
+}
+
+void SftpDirectoryLister::Deliver(Listing& listing, ListingStatus status) {
     for (const Listing::Name& entry : listing.names) {
         DirectoryRecord record;
         record.name = entry.name;
@@ -131,7 +147,7 @@ void SftpDirectoryLister::Deliver(Listing& listing, bool listed) {
         listing.receiver->Record(record);
     }
     listing.names.clear();
-    listing.receiver->Finished(listed, nullptr);
+    listing.receiver->Finished(std::move(status), nullptr);
 }
 
 }  // namespace kirvo

@@ -19,7 +19,7 @@ public:
     SftpDirectoryLister(std::shared_ptr<SftpConnection> connection, std::string rootPath)
         : connection_(std::move(connection)), rootPath_(std::move(rootPath)) {}
 
-    bool OpenRoot(const std::string& root) override;
+    ListingStatus OpenRoot(const std::string& root) override;
     int AutomaticInFlight() const override { return kInFlight; }
     void SetInFlight(int /*count*/) override {}
     void Start(const Request& request, ListingReceiver& receiver) override;
@@ -30,7 +30,9 @@ private:
     struct Listing;
     static void Read(const std::shared_ptr<Listing>& listing);
     static void Resolve(const std::shared_ptr<Listing>& listing);
-    static void Deliver(Listing& listing, bool listed);
+    // Why a folder could not be listed, from a reply that ended it (0: the connection broke off).
+    static ListingStatus Failure(uint8_t type, std::string_view body);
+    static void Deliver(Listing& listing, ListingStatus status);
 
     std::shared_ptr<SftpConnection> connection_;
     std::string rootPath_;
