@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "cli/cli_command.h"
+#include "cli/text_writer.h"
 #include "platform/root_access.h"
 #include "platform/sftp/remote_address.h"
 
@@ -42,6 +43,13 @@ std::optional<std::string> TerminalLoginUi::askSecret(const std::string& questio
 
 namespace {
 
+// "kirvo-cli COMMAND: MESSAGE" and a line feed, the message escaped for the terminal.
+std::string Escaped(std::string_view command, std::string_view message) {
+    std::string line = "kirvo-cli " + std::string(command) + ": ";
+    AppendDisplayEscaped(line, message);
+    return line + '\n';
+}
+
 LoginSettings SettingsFor(bool acceptNewHostKey) {
     LoginSettings settings = LoginSettings::Default();
     settings.acceptNewHostKey = acceptNewHostKey;
@@ -57,7 +65,7 @@ int CliRemoteRoots::Connect(std::string_view command, const std::string& source,
     for (const std::string* root : {&source, &target}) {
         if (!IsRemoteRoot(*root)) continue;
         if (std::string why; !RemoteAddress::Parse(*root, &why)) {
-            err << "kirvo-cli " << command << ": " << why << '\n';
+            err << Escaped(command, why);
             return kExitUsage;
         }
         LoginFault fault = LoginFault::None;
@@ -65,7 +73,7 @@ int CliRemoteRoots::Connect(std::string_view command, const std::string& source,
         if (message.empty()) continue;
         if (fault == LoginFault::HostKeyUnknown)
             message += " Mit --accept-new-host-key wird der Schlüssel angenommen und in ~/.ssh/known_hosts eingetragen.";
-        err << "kirvo-cli " << command << ": " << message << '\n';
+        err << Escaped(command, message);  // carries the server's own words (its banner, its errors)
         return kExitUnreachable;
     }
     return 0;
@@ -87,7 +95,7 @@ std::optional<std::string> CliRemoteRoots::Notice(std::string_view side, const s
 bool CliRemoteRoots::StillConnected(std::string_view command, std::ostream& err) const {
     const std::string lost = connections_.lostMessage();
     if (lost.empty()) return true;
-    err << "kirvo-cli " << command << ": " << lost << " Der Vergleich ist unvollständig.\n";
+    err << Escaped(command, lost + " Der Vergleich ist unvollständig.");
     return false;
 }
 

@@ -14,6 +14,7 @@
 #include "engine/time_verdict.h"
 #include "engine/tree_scanner.h"
 #include "platform/directory_lister.h"
+#include "platform/file_node.h"
 
 namespace kirvo {
 namespace {
@@ -89,6 +90,10 @@ bool TreeMatcher::CompareContents() {
     };
     const std::unique_ptr<ContentReader> sourceReader = makeReader(sourceRoot_);
     const std::unique_ptr<ContentReader> targetReader = makeReader(targetRoot_);
+    if (progress) {
+        sourceReader->watchStop(&progress->stopFlag());
+        targetReader->watchStop(&progress->stopFlag());
+    }
     ContentComparer comparer(*sourceReader, *targetReader, utcOffset_, progress);
     std::string reason;
     for (size_t index : waiting) {
@@ -117,9 +122,22 @@ bool TreeMatcher::CompareContents() {
 
 void TreeMatcher::BackToTimeVerdicts() {
     const PairClassifier classifier(CompareBy::Time, options_.twoSecondTolerance, options_.ignoreHour);
-    for (FilePair& pair : pairs_) pair.verdict = classifier.TimeVerdictOf(pair);
     conflictReasons_.clear();
     waitingForContents_.clear();
+    for (size_t i = 0; i < pairs_.size(); ++i) {
+        FilePair& pair = pairs_[i];
+        pair.verdict = classifier.TimeVerdictOf(pair);
+        if (TimeNotStorable(pair)) {
+            pair.verdict = FilePair::kConflict;
+            conflictReasons_[i] = kTimeNotStorableText;
+        }
+    }
+}
+
+bool TreeMatcher::TimeNotStorable(const FilePair& pair) const {
+    if (!pair.source || !pair.target) return false;
+    return !storable_[1].contains(pair.source->modifiedSeconds() - utcOffset_) ||
+           !storable_[0].contains(pair.target->modifiedSeconds() - utcOffset_);
 }
 
 std::string_view TreeMatcher::conflictReason(size_t pairIndex) const {
@@ -137,6 +155,11 @@ void TreeMatcher::ClassifyPairs() {
         bool needsContents = false;
         std::string_view reason;
         pair.verdict = classifier.Classify(pair, needsContents, reason);
+        if (TimeNotStorable(pair)) {
+            pair.verdict = FilePair::kConflict;
+            reason = kTimeNotStorableText;
+            needsContents = false;
+        }
         if (IsConflict(pair.verdict)) conflictReasons_[i] = std::string(reason);
         if (needsContents) waitingForContents_.push_back(i);
     }
@@ -153,6 +176,8 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
     auto inTargetRoot = [&](std::string_view name) { return ExistsInTargetRoot(name, targetRoot); };
     const std::unique_ptr<DirectoryLister> sourceLister = MakeLister(sourceRoot);
     const std::unique_ptr<DirectoryLister> targetLister = MakeLister(targetRoot);
+    storable_[0] = sourceLister->StorableTimes();
+    storable_[1] = targetLister->StorableTimes();
     // The two sides share nothing while they are scanned, so they are listed
     // at the same time; the table holds the source entries first either way.
     std::thread target([&] {
