@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/cli_test_run.h"
 #include "cli/cli_command.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
+#include "platform/file_node.h"
 #include "platform/sftp/remote_connections.h"
 #include "platform/sftp/remote_login_ui.h"
 #include "support/ssh_server.h"
@@ -145,6 +147,43 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
         EXPECT_FALSE(ui.deleteQuestions[0].toTrash);
         EXPECT_EQ(gone.files[0].outcome, FileOutcome::Done);
         EXPECT_FALSE(std::filesystem::exists(there + "/new.txt"));
+    }
+}
+
+// SFTP carries unsigned 32-bit seconds: a local file from 1965 or 2200
+// against the other machine is a conflict with its reason, never older or
+// newer, and a copy there is refused, never written with a wrapped time.
+// Either side remote; nothing changes on either side.
+TEST(RemoteFolder, TimesTheOtherMachineCannotKeepAreNeverWrapped) {
+    SshServer server;
+    REQUIRE_SERVER(server);
+    const int64_t in1965 = -142'000'000, in2200 = 7'258'118'400, in2000 = 950'000'000;
+    for (const bool remoteTarget : {true, false}) {
+        SCOPED_TRACE(remoteTarget ? "remote target" : "remote source");
+        TempDir dir;
+        const std::string here = dir / "hier", there = dir / "dort";
+        MakeTree(here, {{"1965.jpg", in1965, "original"}, {"2200.txt", in2200, "zukunft"}, {"nur-hier.jpg", in1965, "alt"}});
+        MakeTree(there, {{"1965.jpg", in2000, "kopie"}, {"2200.txt", in2000, "heute"}});
+        const std::string source = remoteTarget ? here : server.Url(there);
+        const std::string target = remoteTarget ? server.Url(there) : here;
+
+        const CliResult compared = Cli({"compare", source, target});
+        EXPECT_EQ(compared.status, kExitUnequal);
+        size_t conflicts = 0;
+        for (size_t at = 0; (at = compared.out.find(kTimeNotStorableText, at)) != std::string::npos; ++at) ++conflicts;
+        EXPECT_EQ(conflicts, 2u) << compared.out;
+
+        const CliResult synced = Cli({"sync", "--yes", "--no-trash", "--no-log", source, target});
+        EXPECT_NE(synced.status, kExitEqual);
+        EXPECT_NE(synced.err.find(kTimeNotStorableText), std::string::npos) << synced.err;
+        EXPECT_FALSE(std::filesystem::exists(there + "/nur-hier.jpg"));
+        for (const auto& [path, content, mtime] : {std::tuple{here + "/1965.jpg", "original", in1965},
+                                                   {here + "/2200.txt", "zukunft", in2200},
+                                                   {there + "/1965.jpg", "kopie", in2000},
+                                                   {there + "/2200.txt", "heute", in2000}}) {
+            EXPECT_EQ(Look(path).content, content) << path;
+            EXPECT_EQ(Look(path).mtime, mtime) << path;
+        }
     }
 }
 
