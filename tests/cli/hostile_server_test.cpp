@@ -92,6 +92,7 @@ TEST(HostileServer, StallsAndEndlessListingsEndTheConnection) {
     } cases[] = {
         {"stall-readdir", false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
         {"stall-readdir", true, kExitInterrupted, "Abgebrochen."},
+        {"silent", false, kExitUnreachable, "Der Server beginnt die Dateiübertragung nicht."},
         {"empty-names", false, kExitUnreachable, "immer wieder leere Listen von Namen"},
         {"repeat-names", false, kExitUnreachable, "dieselben Namen eines Ordners mehrmals"},
     };

@@ -19,15 +19,19 @@ uint32_t BigEndian(const char* p) {
            (static_cast<uint32_t>(static_cast<uint8_t>(p[2])) << 8) | static_cast<uint8_t>(p[3]);
 }
 
-// Reads exactly n bytes, blocking; false on the end or an error.
-bool ReadExactly(ssh_channel channel, char* into, uint32_t n) {
+enum class ReadOutcome { Read, Ended, TimedOut };
+
+// Reads exactly n bytes, waiting until the deadline at most.
+ReadOutcome ReadExactly(ssh_channel channel, char* into, uint32_t n, std::chrono::steady_clock::time_point deadline) {
     while (n > 0) {
-        const int got = ssh_channel_read(channel, into, n, 0);
-        if (got <= 0) return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return ReadOutcome::TimedOut;
+        const int got = ssh_channel_read_timeout(channel, into, n, 0, static_cast<int>(left.count()));
+        if (got < 0 || (got == 0 && (ssh_channel_is_eof(channel) || !ssh_channel_is_open(channel)))) return ReadOutcome::Ended;
         into += got;
         n -= static_cast<uint32_t>(got);
     }
-    return true;
+    return ReadOutcome::Read;
 }
 
 constexpr uint32_t kMaxPacket = 1u << 20;  // servers send at most 256 KiB
@@ -102,16 +106,22 @@ bool SftpConnection::Handshake(std::string& message) {
         message = "„" + machine_ + "“: Die Dateiübertragung lässt sich nicht beginnen.";
         return false;
     }
+    // A server that never answers holds nobody: it has the reply timeout, as every request.
+    const auto deadline = std::chrono::steady_clock::now() + replyTimeout_;
+    const auto notSftp = [&](ReadOutcome outcome) {
+        message = "„" + machine_ + "“: " +
+                  (outcome == ReadOutcome::TimedOut ? "Der Server beginnt die Dateiübertragung nicht."
+                                                    : "Der Server antwortet nicht wie ein SFTP-Server.");
+        return false;
+    };
     char head[4];
-    if (!ReadExactly(channel_, head, 4) || BigEndian(head) == 0 || BigEndian(head) > kMaxPacket) {
-        message = "„" + machine_ + "“: Der Server antwortet nicht wie ein SFTP-Server.";
-        return false;
-    }
+    if (const ReadOutcome got = ReadExactly(channel_, head, 4, deadline); got != ReadOutcome::Read) return notSftp(got);
+    if (BigEndian(head) == 0 || BigEndian(head) > kMaxPacket) return notSftp(ReadOutcome::Ended);
     std::string body(BigEndian(head), '\0');
-    if (!ReadExactly(channel_, body.data(), static_cast<uint32_t>(body.size())) || body[0] != sftp::kVersion) {
-        message = "„" + machine_ + "“: Der Server antwortet nicht wie ein SFTP-Server.";
-        return false;
-    }
+    if (const ReadOutcome got = ReadExactly(channel_, body.data(), static_cast<uint32_t>(body.size()), deadline);
+        got != ReadOutcome::Read)
+        return notSftp(got);
+    if (body[0] != sftp::kVersion) return notSftp(ReadOutcome::Ended);
     sftp::Reader reader(std::string_view(body).substr(1));
     if (reader.u32() < 3) {
         message = "„" + machine_ + "“: Der SFTP-Server ist zu alt (Version 3 wird gebraucht).";

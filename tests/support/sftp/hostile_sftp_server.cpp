@@ -3,14 +3,14 @@
 // like any server, and misbehaves on purpose in the listing of one folder as
 // the control file says, read once per session. Its lines are KEY=VALUE:
 //
-//   fault=    none | stall-readdir | empty-names | repeat-names |
+//   fault=    none | silent | stall-readdir | empty-names | repeat-names |
 //             failure-after-first | opendir-denied | bad-name
 //   folder=   the last name of the folder the fault is for ("": every folder)
 //   batch=    names per NAME reply (default 50)
 //   stray-ms= stall-readdir: a reply nobody asked for every this many ms (default 200)
 //   name=     bad-name: the name added to the folder's first batch, with \xHH for any byte
 //
-// stall-readdir never answers READDIR (and writes CONTROL-FILE.stalled when it
+// silent never answers the first message; stall-readdir never answers READDIR (and writes CONTROL-FILE.stalled when it
 // begins not to); empty-names answers it with empty NAME
 // replies and repeat-names with the first batch, both for ever;
 // failure-after-first sends STATUS FAILURE after the first batch.
@@ -241,6 +241,7 @@ struct Server {
         In in(packet.substr(1));
         const auto type = static_cast<uint8_t>(packet[0]);
         if (type == 1) {
+            if (control.fault == "silent") return;
             Out(2, 3).str("posix-rename@openssh.com").str("1").str("fsync@openssh.com").str("1").send();
             return;
         }
