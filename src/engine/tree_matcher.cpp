@@ -209,6 +209,7 @@ bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& t
             lister->SetInFlight(1);
             DirectoryLister::Request request;
             request.detail = filter ? DirectoryLister::Detail::Full : DirectoryLister::Detail::NamesOnly;
+            if (options_.progress) request.stop = &options_.progress->stopFlag();
             ListAndWait(*lister, request, [&](const DirectoryRecord& record) {
                 if (filter && record.kind == RecordKind::File && !filter->File({}, record.name, filter->RootIncluded()))
                     return;

@@ -87,14 +87,16 @@ TEST(HostileServer, StallsAndEndlessListingsEndTheConnection) {
     const struct {
         const char* fault;
         bool interrupt;
+        bool content;  // --compare=content
         int status;
         std::string says;
     } cases[] = {
-        {"stall-readdir", false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
-        {"stall-readdir", true, kExitInterrupted, "Abgebrochen."},
-        {"silent", false, kExitUnreachable, "Der Server beginnt die Dateiübertragung nicht."},
-        {"empty-names", false, kExitUnreachable, "immer wieder leere Listen von Namen"},
-        {"repeat-names", false, kExitUnreachable, "dieselben Namen eines Ordners mehrmals"},
+        {"stall-readdir", false, false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
+        {"stall-readdir", true, false, kExitInterrupted, "Abgebrochen."},
+        {"stall-read", true, true, kExitInterrupted, "Abgebrochen."},
+        {"silent", false, false, kExitUnreachable, "Der Server beginnt die Dateiübertragung nicht."},
+        {"empty-names", false, false, kExitUnreachable, "immer wieder leere Listen von Namen"},
+        {"repeat-names", false, false, kExitUnreachable, "dieselben Namen eines Ordners mehrmals"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.fault) + (c.interrupt ? " interrupted" : ""));
@@ -102,7 +104,9 @@ TEST(HostileServer, StallsAndEndlessListingsEndTheConnection) {
         std::ofstream(control) << "fault=" << c.fault << "\nfolder=Falle\nbatch=50\nstray-ms=100\n";
         // Interrupted, the usual 30 seconds apply: only the stop ends the wait early.
         const std::vector<std::string> environment = {c.interrupt ? "KIRVO_SFTP_TIMEOUT=30" : "KIRVO_SFTP_TIMEOUT=2"};
-        const Ended r = RunCli({"compare", "--quiet", dir / "q", server.Url(dir / "z")}, environment,
+        const Ended r = RunCli({"compare", "--quiet", c.content ? "--compare=content" : "--compare=time", dir / "q",
+                                server.Url(dir / "z")},
+                               environment,
                                c.interrupt ? control + ".stalled" : "", dir / "err");
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;

@@ -3,17 +3,19 @@
 // like any server, and misbehaves on purpose in the listing of one folder as
 // the control file says, read once per session. Its lines are KEY=VALUE:
 //
-//   fault=    none | silent | stall-readdir | empty-names | repeat-names |
-//             failure-after-first | opendir-denied | bad-name
+//   fault=    none | silent | stall-readdir | stall-read | empty-names |
+//             repeat-names | failure-after-first | opendir-denied | bad-name
 //   folder=   the last name of the folder the fault is for ("": every folder)
 //   batch=    names per NAME reply (default 50)
-//   stray-ms= stall-readdir: a reply nobody asked for every this many ms (default 200)
+//   stray-ms= while stalled: a reply nobody asked for every this many ms (default 200)
 //   name=     bad-name: the name added to the folder's first batch, with \xHH for any byte
 //
-// silent never answers the first message; stall-readdir never answers READDIR (and writes CONTROL-FILE.stalled when it
-// begins not to); empty-names answers it with empty NAME
-// replies and repeat-names with the first batch, both for ever;
-// failure-after-first sends STATUS FAILURE after the first batch.
+// silent never answers the first message; stall-readdir never answers
+// READDIR, stall-read never READ of a file in the folder (both write
+// CONTROL-FILE.stalled when they begin not to, and send a reply nobody asked
+// for now and then); empty-names answers READDIR with empty NAME replies and
+// repeat-names with the first batch, both for ever; failure-after-first sends
+// STATUS FAILURE after the first batch.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -175,6 +177,7 @@ struct Server {
     std::string controlPath;
     std::map<std::string, Listing> folders;
     std::map<std::string, int> files;
+    std::map<std::string, bool> trapFiles;  // by handle: in the folder of the fault
     int nextHandle = 0;
     uint32_t strayId = 0xFFFF0000u;
 
@@ -216,6 +219,12 @@ struct Server {
         out.send();
     }
 
+    // The request is never answered; the test learns that the wait has begun.
+    bool Stall(uint32_t id) {
+        std::ofstream(controlPath + ".stalled") << id;
+        return false;
+    }
+
     // false: this READDIR is never answered.
     bool ReadFolder(uint32_t id, const std::string& handle) {
         const auto it = folders.find(handle);
@@ -223,10 +232,7 @@ struct Server {
         Listing& listing = it->second;
         const std::string& fault = control.fault;
         if (listing.trap) {
-            if (fault == "stall-readdir") {
-                std::ofstream(controlPath + ".stalled") << id;  // the test knows the wait has begun
-                return false;
-            }
+            if (fault == "stall-readdir") return Stall(id);
             if (fault == "empty-names") return Out(104, id).u32(0).send(), true;
             if (fault == "repeat-names") return SendBatch(id, listing, 0), true;
             if (fault == "failure-after-first" && listing.next > 0) return Status(id, 4), true;
@@ -296,6 +302,7 @@ struct Server {
             if (fd < 0) return Status(id, CodeOf(errno));
             const std::string handle = "f" + std::to_string(nextHandle++);
             files[handle] = fd;
+            trapFiles[handle] = IsTrap(path.substr(0, path.rfind('/') + 1));
             Out(102, id).str(handle).send();
             return;
         }
@@ -304,6 +311,7 @@ struct Server {
             const uint64_t offset = in.u64();
             const uint32_t length = std::min<uint32_t>(in.u32(), 256 * 1024);
             if (it == files.end()) return Status(id, 4);
+            if (control.fault == "stall-read" && trapFiles[it->first] && !Stall(id)) return stalled_.push_back(id);
             std::string data(length, '\0');
             const ssize_t got = pread(it->second, data.data(), length, static_cast<off_t>(offset));
             if (got < 0) return Status(id, CodeOf(errno));
