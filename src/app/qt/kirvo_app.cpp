@@ -126,7 +126,7 @@ bool CKirvoApp::InitInstance() {
     frame_ = std::make_unique<CMainFrame>(*store_);
     connect(frame_.get(), &CMainFrame::unhandledCommand, this, &CKirvoApp::OnUnhandledCommand);
 
-    PathBar* bar = frame_->view()->pathBar();
+    PathBar* bar = frame_->pathBar();
     if (!paths_.isEmpty()) bar->setText(PathBar::Side::Source, FieldPath(paths_[0]));
     if (paths_.size() > 1) bar->setText(PathBar::Side::Target, FieldPath(paths_[1]));
 
