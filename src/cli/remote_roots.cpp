@@ -16,7 +16,9 @@ namespace kirvo {
 std::optional<std::string> TerminalLoginUi::askSecret(const std::string& question) {
     const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0) return std::nullopt;
-    const std::string prompt = question + " ";
+    std::string prompt;
+    AppendDisplayEscaped(prompt, question);  // a server's own prompts come this way too
+    prompt += ' ';
     [[maybe_unused]] ssize_t n = write(tty, prompt.data(), prompt.size());
     termios saved{};
     const bool terminal = tcgetattr(tty, &saved) == 0;

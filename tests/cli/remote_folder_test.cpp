@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
@@ -8,6 +10,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -325,6 +328,28 @@ TEST(RemoteFolder, LoginFaultsAndMissingRootsEachSayWhatIsWrong) {
         EXPECT_EQ(known.find("[localhost]:" + std::to_string(server.port())) != std::string::npos, c.knownAfter) << c.name;
     }
     EXPECT_EQ(Cli({"compare", dir / "q", "sftp://localhost:0/x"}).status, kExitUsage);  // no valid address
+
+    // What a server says reaches the terminal escaped: here its banner, in the library's error.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    std::thread banner([listener] {
+        const int peer = accept(listener, nullptr, nullptr);
+        const std::string hostile = "SSH-1.5-\x1b]0;owned\x07\x1b[2J\r\n";
+        [[maybe_unused]] ssize_t n = write(peer, hostile.data(), hostile.size());
+        close(peer);
+    });
+    const CliResult r = Cli({"compare", dir / "q", "sftp://localhost:" + std::to_string(ntohs(address.sin_port)) + "/x"});
+    banner.join();
+    close(listener);
+    EXPECT_EQ(r.status, kExitUnreachable);
+    EXPECT_NE(r.err.find("\\x1B]0;owned\\x07\\x1B[2J"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
 }
 
 }  // namespace
