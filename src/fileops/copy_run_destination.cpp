@@ -132,10 +132,13 @@ FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view nam
     const bool changed = listed.state == ListedFile::State::Absent ||
                          (listed.state == ListedFile::State::Present &&
                           !listed.matches(file.size, file.modifiedSeconds, file.modifiedNanoseconds));
+    // Whether the old file can be kept, known before any question promises it.
+    std::string reason;
+    const bool keepOld = flags_.keepReplaced && trash_.check(folder, reason) != kNoTrash;
     bool answered = false;
     if (changed && !allChanged_) {
         ChangedFile question{pair.to.side,
-                             flags_.keepReplaced ? FileAction::ReplaceKeepingOld : FileAction::Replace,
+                             keepOld ? FileAction::ReplaceKeepingOld : FileAction::Replace,
                              pair.to.path,
                              listed.state == ListedFile::State::Present,
                              {{}, listed.size, listed.modifiedSeconds, listed.modifiedMilliseconds * 1000000u},
@@ -162,8 +165,7 @@ FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view nam
         }
     }
     if (!flags_.keepReplaced) return {};
-    std::string reason;
-    if (trash_.check(folder, reason) != kNoTrash) {
+    if (keepOld) {
         decision.keepOld = true;  // or an error of the folder itself, which the copy then meets
         return {};
     }

@@ -150,6 +150,22 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
         EXPECT_FALSE(ui.deleteQuestions[0].toTrash);
         EXPECT_EQ(gone.files[0].outcome, FileOutcome::Done);
         EXPECT_FALSE(std::filesystem::exists(there + "/new.txt"));
+
+        // A file there that the comparison did not see: the question about it
+        // promises no trash, and declining the next one keeps it.
+        const std::string here = remoteTarget ? q : z;
+        test::ScriptedUi asked;
+        asked.changedAnswers = {ConfirmAnswer::Yes};
+        asked.withoutTrashAnswers = {ConfirmAnswer::No};
+        const OperationResult declined =
+            LocalFileOperationService(asked, nullptr, connections)
+                .copy(std::vector<CopyPair>{{RootedPath::Join(here, "back.txt"), RootedPath::Join(server.Url(there), "both.txt"),
+                                             ListedFile::Absent()}},
+                      CopyFlags{false, false, true});
+        ASSERT_EQ(asked.changedQuestions.size(), 1u);
+        EXPECT_EQ(asked.changedQuestions[0].action, FileAction::Replace);
+        EXPECT_EQ(declined.files[0].outcome, FileOutcome::Skipped);
+        EXPECT_EQ(test::ReadFile(there + "/both.txt"), "quelle");
     }
 }
 
