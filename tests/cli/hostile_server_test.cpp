@@ -86,22 +86,24 @@ TEST(HostileServer, StallsAndEndlessListingsEndTheConnection) {
     }
     const struct {
         const char* fault;
+        int strayMs;  // while stalled: a reply nobody asked for this often
         bool interrupt;
         bool content;  // --compare=content
         int status;
         std::string says;
     } cases[] = {
-        {"stall-readdir", false, false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
-        {"stall-readdir", true, false, kExitInterrupted, "Abgebrochen."},
-        {"stall-read", true, true, kExitInterrupted, "Abgebrochen."},
-        {"silent", false, false, kExitUnreachable, "Der Server beginnt die Dateiübertragung nicht."},
-        {"empty-names", false, false, kExitUnreachable, "immer wieder leere Listen von Namen"},
-        {"repeat-names", false, false, kExitUnreachable, "dieselben Namen eines Ordners mehrmals"},
+        {"stall-readdir", 100, false, false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
+        {"stall-readdir", 0, false, false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
+        {"stall-readdir", 100, true, false, kExitInterrupted, "Abgebrochen."},
+        {"stall-read", 100, true, true, kExitInterrupted, "Abgebrochen."},
+        {"silent", 100, false, false, kExitUnreachable, "Der Server beginnt die Dateiübertragung nicht."},
+        {"empty-names", 100, false, false, kExitUnreachable, "immer wieder leere Listen von Namen"},
+        {"repeat-names", 100, false, false, kExitUnreachable, "dieselben Namen eines Ordners mehrmals"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.fault) + (c.interrupt ? " interrupted" : ""));
+        SCOPED_TRACE(std::string(c.fault) + " " + std::to_string(c.strayMs) + (c.interrupt ? " interrupted" : ""));
         std::filesystem::remove(control + ".stalled");
-        std::ofstream(control) << "fault=" << c.fault << "\nfolder=Falle\nbatch=50\nstray-ms=100\n";
+        std::ofstream(control) << "fault=" << c.fault << "\nfolder=Falle\nbatch=50\nstray-ms=" << c.strayMs << "\n";
         // Interrupted, the usual 30 seconds apply: only the stop ends the wait early.
         const std::vector<std::string> environment = {c.interrupt ? "KIRVO_SFTP_TIMEOUT=30" : "KIRVO_SFTP_TIMEOUT=2"};
         const Ended r = RunCli({"compare", "--quiet", c.content ? "--compare=content" : "--compare=time", dir / "q",

@@ -252,7 +252,7 @@ void SftpConnection::Run() {
             const std::lock_guard lock(mutex_);
             idle = outgoing_.empty();
         }
-        if (!idle) continue;
+        if (!idle || moreToRead_) continue;
         pollfd polls[2] = {{fd, POLLIN, 0}, {wake_, POLLIN, 0}};
         if (poll(polls, 2, static_cast<int>(kStopLatency.count())) < 0 && errno != EINTR) break;
         if (polls[1].revents & POLLIN) {
@@ -289,7 +289,9 @@ bool SftpConnection::WriteOut() {
 
 bool SftpConnection::ReadIn() {
     char buffer[64 * 1024];
-    while (true) {
+    // At most 4 MiB at a time: a server that sends without pause still meets the deadline and the stop.
+    moreToRead_ = false;
+    for (int round = 0; round < 64; ++round) {
         const int n = ssh_channel_read_nonblocking(channel_, buffer, sizeof buffer, 0);
         if (n < 0) return false;
         if (n == 0) return ssh_channel_is_eof(channel_) == 0 && ssh_channel_is_open(channel_) != 0;
@@ -308,6 +310,8 @@ bool SftpConnection::ReadIn() {
         }
         incoming_.erase(0, at);
     }
+    moreToRead_ = true;
+    return true;
 }
 
 void SftpConnection::Dispatch(std::string_view packet) {

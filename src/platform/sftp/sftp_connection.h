@@ -120,6 +120,7 @@ private:
     std::atomic<bool> stopping_{false};
     std::string lostReason_;
     std::string incoming_;
+    bool moreToRead_ = false;  // ReadIn stopped at its limit (connection thread only)
     std::thread thread_;
 };
 

@@ -179,7 +179,7 @@ struct Server {
     std::map<std::string, int> files;
     std::map<std::string, bool> trapFiles;  // by handle: in the folder of the fault
     int nextHandle = 0;
-    uint32_t strayId = 0xFFFF0000u;
+    uint32_t strayId = 0;
 
     bool IsTrap(const std::string& path) const {
         if (control.fault == "none") return false;
@@ -380,7 +380,7 @@ struct Server {
                 // Waiting for more requests, and now and then a reply nobody asked for.
                 pollfd in{0, POLLIN, 0};
                 if (poll(&in, 1, control.strayMs) == 0) {
-                    Status(strayId++, 0);
+                    Status(0xF0000000u | (strayId++ & 0x0FFFFFFFu), 0);  // ids far above the client's
                     continue;
                 }
             }
