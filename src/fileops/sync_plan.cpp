@@ -5,7 +5,7 @@ namespace kirvo {
 bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_view targetRoot,
                    CopyPair& pair) {
     if (row.direction > 0) {
-        if (row.sourcePath.empty()) return false;  // nothing to copy from
+        if (row.sourcePath.empty() || row.targetUnknown) return false;  // nothing to copy from, or unread there
         pair.from = RootedPath::Join(sourceRoot, row.sourcePath, TreeSide::Source);
         pair.to = RootedPath::Join(targetRoot, row.targetPath.empty() ? row.sourcePath : row.targetPath,
                                    TreeSide::Target);
@@ -13,7 +13,7 @@ bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_
         return true;
     }
     if (row.direction < 0) {
-        if (row.targetPath.empty()) return false;
+        if (row.targetPath.empty() || row.sourceUnknown) return false;
         pair.from = RootedPath::Join(targetRoot, row.targetPath, TreeSide::Target);
         pair.to = RootedPath::Join(sourceRoot, row.sourcePath.empty() ? row.targetPath : row.sourcePath,
                                    TreeSide::Source);

@@ -323,8 +323,8 @@ TEST(RemoteFolder, LoginFaultsAndMissingRootsEachSayWhatIsWrong) {
         {"unknown host accepted", false, {"--accept-new-host-key"}, "q", kExitEqual, "", true},
         {"changed key", true, {"--accept-new-host-key"}, "q", kExitUnreachable, "WARNUNG: Der Schlüssel des Rechners „localhost“ ist ein anderer", true},
         {"wrong key", true, {}, "q", kExitUnreachable, "Die Anmeldung an „", true},
-        {"missing root", true, {}, "nowhere", kExitUnequal, "Hinweis: Das Ziel \"", true},
-        {"file as root", true, {}, "q/a.txt", kExitUnequal, "Hinweis: Das Ziel \"", true},
+        {"missing root", true, {}, "nowhere", kExitUnreadable, "Hinweis: Das Ziel \"", true},
+        {"file as root", true, {}, "q/a.txt", kExitUnreadable, "Ziel: nicht lesbar: sftp://", true},
     };
     for (const auto& c : cases) {
         SshServer server(c.trustHost);

@@ -15,10 +15,13 @@ namespace {
 // A remote root without a connection lists nothing.
 class UnreachableLister final : public DirectoryLister {
 public:
-    bool OpenRoot(const std::string&) override { return false; }
+    ListingStatus OpenRoot(const std::string&) override { return Unreachable(); }
     int AutomaticInFlight() const override { return 1; }
     void SetInFlight(int) override {}
-    void Start(const Request&, ListingReceiver& receiver) override { receiver.Finished(false, nullptr); }
+    void Start(const Request&, ListingReceiver& receiver) override { receiver.Finished(Unreachable(), nullptr); }
+
+private:
+    static ListingStatus Unreachable() { return ListingStatus::Failed(kConnectionLost, SystemErrorText(kConnectionLost)); }
 };
 
 // A remote root without a connection reads nothing.

@@ -1,6 +1,7 @@
 #include "platform/sftp/sftp_directory_lister.h"
 
 #include <atomic>
+#include <cerrno>
 #include <deque>
 #include <unordered_set>
 #include <vector>
@@ -29,6 +30,15 @@ struct SftpDirectoryLister::Listing {
     int emptyReplies = 0;                     // NAME replies without a name, in a row
     std::atomic<size_t> linksLeft{0};
     std::atomic<bool> linkLost{false};
+    ListingStatus ending;  // complete, or why the folder is not (set before its links are resolved)
+
+    bool stopped() const { return request.stop && request.stop->load(std::memory_order_relaxed); }
+    // A request that got no reply: given up for the stop, or the connection is gone.
+    ListingStatus noReply() const {
+        if (stopped()) return ListingStatus::Failed(ECANCELED, "abgebrochen");
+        const std::string reason = connection->lostReason();
+        return ListingStatus::Failed(kConnectionLost, reason.empty() ? SystemErrorText(kConnectionLost) : reason);
+    }
 };
 
 namespace {
@@ -49,11 +59,22 @@ uint32_t StatusCode(std::string_view body) {
     return reader.failed() ? sftp::kBadMessage : code;
 }
 
+// The error of a STATUS that ended a listing other than by its end: never 0
+// (a listing "OK" is no listing). After the folder was opened, "no such file"
+// cannot mean it is gone for sure.
+int ListingError(uint32_t status, bool opened) {
+    const int error = sftp::ErrorOf(status);
+    return error == 0 || (opened && error == ENOENT) ? EIO : error;
+}
+
 }  // namespace
 
-bool SftpDirectoryLister::OpenRoot(const std::string& /*root*/) {
+ListingStatus SftpDirectoryLister::OpenRoot(const std::string& /*root*/) {
     sftp::Attributes a;
-    return sftp::StatPath(*connection_, rootPath_, true, a) == 0 && a.type() == sftp::kTypeFolder;
+    int error = sftp::StatPath(*connection_, rootPath_, true, a);
+    if (error == 0 && a.type() != sftp::kTypeFolder) error = ENOTDIR;
+    if (error == 0) return {};
+    return ListingStatus::Failed(error, SystemErrorText(error));
 }
 
 void SftpDirectoryLister::Start(const Request& request, ListingReceiver& receiver) {
@@ -69,17 +90,17 @@ void SftpDirectoryLister::Start(const Request& request, ListingReceiver& receive
             if (!sftp::ParseHandle(body, listing->handle)) return Broken(*listing, "eine ungültige Antwort auf das Öffnen eines Ordners");
             return Read(listing);
         }
-        if (type == sftp::kStatus) return Unreadable(*listing, sftp::ErrorOf(StatusCode(body)), {});
+        if (type == sftp::kStatus) return Unreadable(*listing, ListingError(StatusCode(body), false), {});
         if (type != 0) return Broken(*listing, "eine unpassende Antwort auf das Öffnen eines Ordners");
-        Deliver(*listing, false);
+        Deliver(*listing, listing->noReply());
     }, request.stop);
 }
 
 // One READDIR after the other on the folder's handle; other folders' requests go between them.
 void SftpDirectoryLister::Read(const std::shared_ptr<Listing>& listing) {
-    if (listing->request.stop && listing->request.stop->load(std::memory_order_relaxed)) {
+    if (listing->stopped()) {
         Close(*listing);
-        Deliver(*listing, true);
+        Deliver(*listing, listing->noReply());
         return;
     }
     listing->connection->Send(std::move(sftp::Packet(sftp::kReaddir).str(listing->handle)),
@@ -88,11 +109,15 @@ void SftpDirectoryLister::Read(const std::shared_ptr<Listing>& listing) {
         if (type == sftp::kStatus) {
             Close(*listing);
             const uint32_t status = StatusCode(body);
-            if (status == sftp::kEof) return Resolve(listing);
-            return Unreadable(*listing, sftp::ErrorOf(status), {});  // cut short: never taken for the end
+            // Anything but the end cuts the listing short: what came is kept, the folder is not complete.
+            if (status != sftp::kEof) {
+                const int error = ListingError(status, true);
+                listing->ending = ListingStatus::Failed(error, SystemErrorText(error));
+            }
+            return Resolve(listing);
         }
         if (type != 0) return Broken(*listing, "eine unpassende Antwort beim Lesen eines Ordners");
-        Deliver(*listing, false);
+        Deliver(*listing, listing->noReply());
     }, listing->request.stop);
 }
 
@@ -110,7 +135,7 @@ void SftpDirectoryLister::Take(const std::shared_ptr<Listing>& listing, std::str
     for (const sftp::Name& entry : batch) {
         if (const char* problem = NameProblem(entry.name, entry.attributes.type())) {
             Close(*listing);
-            return Unreadable(*listing, EIO, problem);
+            return Unreadable(*listing, EPROTO, problem);
         }
         listing->nameBytes += entry.name.size();
         if (listing->names.size() >= kMaxNames || listing->nameBytes > kMaxNameBytes)
@@ -138,7 +163,7 @@ void SftpDirectoryLister::Resolve(const std::shared_ptr<Listing>& listing) {
         }
     }
     if (links.empty()) {
-        Deliver(*listing, true);
+        Deliver(*listing, std::move(listing->ending));
         return;
     }
     listing->linksLeft = links.size();
@@ -156,7 +181,8 @@ void SftpDirectoryLister::Resolve(const std::shared_ptr<Listing>& listing) {
                 }
             }
             if (type == 0) listing->linkLost = true;
-            if (--listing->linksLeft == 0) Deliver(*listing, !listing->linkLost);
+            if (--listing->linksLeft == 0)
+                Deliver(*listing, listing->linkLost ? listing->noReply() : std::move(listing->ending));
         }, listing->request.stop);
     }
 }
@@ -170,18 +196,19 @@ void SftpDirectoryLister::Broken(Listing& listing, const std::string& what) {
     listing.connection->Fail("der Server hat " + what + " geschickt");
     listing.seen.clear();
     listing.names.clear();
-    Deliver(listing, false);
+    Deliver(listing, listing.noReply());
 }
 
-// The folder could not be read to its end: error is the system's code, the
-// reason (if any) names what the server did. Nothing of it counts as listed.
-void SftpDirectoryLister::Unreadable(Listing& listing, int /*error*/, std::string_view /*reason*/) {
+// The folder cannot be listed (OPENDIR refused), or the server named something
+// that is no name: error is the system's code, reason (if any) what the server
+// did. Nothing of it is delivered; the scan keeps the folder as unknown.
+void SftpDirectoryLister::Unreadable(Listing& listing, int error, std::string_view reason) {
     listing.seen.clear();
     listing.names.clear();
-    Deliver(listing, false);
+    Deliver(listing, ListingStatus::Failed(error, reason.empty() ? SystemErrorText(error) : std::string(reason)));
 }
 
-void SftpDirectoryLister::Deliver(Listing& listing, bool listed) {
+void SftpDirectoryLister::Deliver(Listing& listing, ListingStatus status) {
     for (const Listing::Name& entry : listing.names) {
         if (entry.name == "." || entry.name == "..") continue;
         DirectoryRecord record;
@@ -193,7 +220,7 @@ void SftpDirectoryLister::Deliver(Listing& listing, bool listed) {
     }
     listing.seen.clear();
     listing.names.clear();
-    listing.receiver->Finished(listed, nullptr);
+    listing.receiver->Finished(std::move(status), nullptr);
 }
 
 }  // namespace kirvo

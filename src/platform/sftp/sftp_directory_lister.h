@@ -14,9 +14,10 @@ namespace kirvo {
 // about once more, to describe it as what it points to). Our temporary files
 // are left out by their name form.
 //
-// Only STATUS EOF ends a folder; any other status leaves it unread, as does a
-// name that cannot be one (empty, with "/" or NUL, "." or ".." as a file),
-// which never becomes a path. A server that repeats a folder's names, sends
+// Only STATUS EOF ends a folder; any other status ends its listing as
+// incomplete (what came before is kept), and a name that cannot be one (empty,
+// with "/" or NUL, "." or ".." as a file) leaves the whole folder unread: it
+// never becomes a path. A server that repeats a folder's names, sends
 // empty NAME replies without end, or more than kMaxNames names or
 // kMaxNameBytes bytes of names for one folder breaks the protocol: the
 // connection ends, and the run reports it lost.
@@ -26,7 +27,7 @@ public:
     SftpDirectoryLister(std::shared_ptr<SftpConnection> connection, std::string rootPath)
         : connection_(std::move(connection)), rootPath_(std::move(rootPath)) {}
 
-    bool OpenRoot(const std::string& root) override;
+    ListingStatus OpenRoot(const std::string& root) override;
     int AutomaticInFlight() const override { return kInFlight; }
     void SetInFlight(int /*count*/) override {}
     void Start(const Request& request, ListingReceiver& receiver) override;
@@ -46,7 +47,7 @@ private:
     static void Close(Listing& listing);
     static void Broken(Listing& listing, const std::string& what);
     static void Unreadable(Listing& listing, int error, std::string_view reason);
-    static void Deliver(Listing& listing, bool listed);
+    static void Deliver(Listing& listing, ListingStatus status);
 
     std::shared_ptr<SftpConnection> connection_;
     std::string rootPath_;
