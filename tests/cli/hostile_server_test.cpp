@@ -74,8 +74,10 @@ Ended RunCli(const std::vector<std::string>& args, const std::vector<std::string
 // A server that misbehaves in the listing of one folder ("Falle", 120 files,
 // among others that list well): the comparison never waits for ever, never
 // grows without bound, and says the connection was ended and why (exit 3);
-// Ctrl+C ends a wait for a stalled server at once (exit 130).
-TEST(HostileServer, StallsAndEndlessListingsEndTheConnection) {
+// Ctrl+C ends a wait for a stalled server at once (exit 130). A folder it
+// will not open, cuts short or names something in that is no name is
+// unknown with its reason (exit 4); such a name never becomes a path.
+TEST(HostileServer, NeverHoldsNorFoolsTheComparison) {
     TempDir dir;
     const std::string control = dir / "control";
     SshServer server(true, std::string(KIRVO_HOSTILE_SFTP_PATH) + " " + control);
@@ -85,25 +87,30 @@ TEST(HostileServer, StallsAndEndlessListingsEndTheConnection) {
         for (int i = 0; i < 120; ++i) test::WriteFile(dir / (side + "/Falle/f" + std::to_string(i)), "x", 1'300'000'000);
     }
     const struct {
-        const char* fault;
-        int strayMs;  // while stalled: a reply nobody asked for this often
+        const char* control;  // after "folder=Falle"
         bool interrupt;
         bool content;  // --compare=content
         int status;
         std::string says;
     } cases[] = {
-        {"stall-readdir", 100, false, false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
-        {"stall-readdir", 0, false, false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
-        {"stall-readdir", 100, true, false, kExitInterrupted, "Abgebrochen."},
-        {"stall-read", 100, true, true, kExitInterrupted, "Abgebrochen."},
-        {"silent", 100, false, false, kExitUnreachable, "Der Server beginnt die Dateiübertragung nicht."},
-        {"empty-names", 100, false, false, kExitUnreachable, "immer wieder leere Listen von Namen"},
-        {"repeat-names", 100, false, false, kExitUnreachable, "dieselben Namen eines Ordners mehrmals"},
+        {"fault=stall-readdir\nstray-ms=100", false, false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
+        {"fault=stall-readdir\nstray-ms=0", false, false, kExitUnreachable, "der Server hat 2 Sekunden lang nicht auf eine Anfrage geantwortet"},
+        {"fault=stall-readdir", true, false, kExitInterrupted, "Abgebrochen."},
+        {"fault=stall-read", true, true, kExitInterrupted, "Abgebrochen."},
+        {"fault=silent", false, false, kExitUnreachable, "Der Server beginnt die Dateiübertragung nicht."},
+        {"fault=empty-names", false, false, kExitUnreachable, "immer wieder leere Listen von Namen"},
+        {"fault=repeat-names", false, false, kExitUnreachable, "dieselben Namen eines Ordners mehrmals"},
+        {"fault=opendir-denied", false, false, kExitUnreadable, "nicht lesbar: Falle/ – "},
+        {"fault=failure-after-first", false, false, kExitUnreadable, "nicht lesbar: Falle/ – der Server brach die Liste ab: "},
+        {"fault=bad-name\nname=a/b", false, false, kExitUnreadable, "Falle/ – der Server nennt einen Namen mit „/“"},
+        {"fault=bad-name\nname=a\\x00b", false, false, kExitUnreadable, "Falle/ – der Server nennt einen Namen mit einem Nullzeichen"},
+        {"fault=bad-name\nname=", false, false, kExitUnreadable, "Falle/ – der Server nennt einen leeren Namen"},
+        {"fault=bad-name\nname=..", false, false, kExitUnreadable, "Falle/ – der Server nennt „.“ oder „..“ als Datei"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.fault) + " " + std::to_string(c.strayMs) + (c.interrupt ? " interrupted" : ""));
+        SCOPED_TRACE(std::string(c.control) + (c.interrupt ? " interrupted" : ""));
         std::filesystem::remove(control + ".stalled");
-        std::ofstream(control) << "fault=" << c.fault << "\nfolder=Falle\nbatch=50\nstray-ms=" << c.strayMs << "\n";
+        std::ofstream(control) << "folder=Falle\nbatch=50\n" << c.control << "\n";
         // Interrupted, the usual 30 seconds apply: only the stop ends the wait early.
         const std::vector<std::string> environment = {c.interrupt ? "KIRVO_SFTP_TIMEOUT=30" : "KIRVO_SFTP_TIMEOUT=2"};
         const Ended r = RunCli({"compare", "--quiet", c.content ? "--compare=content" : "--compare=time", dir / "q",
@@ -114,6 +121,26 @@ TEST(HostileServer, StallsAndEndlessListingsEndTheConnection) {
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_LT(r.secondsAfterInterrupt, c.interrupt ? 5 : 20);  // hang guards: about 0.2 s and 2 s
         EXPECT_LT(r.peakKilobytes, 200 * 1024);
+    }
+
+    // Synchronising with such a folder copies nothing into it and nothing out
+    // of its other side, either way; the name with "/" makes no folder here.
+    for (const char* fault : {"fault=failure-after-first", "fault=bad-name\nname=a/b"}) {
+        for (const bool remoteSource : {true, false}) {
+            SCOPED_TRACE(std::string(fault) + (remoteSource ? " remote source" : " remote target"));
+            std::ofstream(control) << "folder=Falle\nbatch=50\n" << fault << "\n";
+            std::filesystem::remove_all(dir / "hier");
+            test::MakeTree(dir / "hier", {{"Falle/neu", 1'400'000'000, "neu"}});
+            const std::string local = dir / "hier", remote = server.Url(dir / "z");
+            const Ended r = RunCli({"sync", "--yes", "--no-trash", "--no-log", "--quiet", remoteSource ? remote : local,
+                                    remoteSource ? local : remote},
+                                   {"KIRVO_SFTP_TIMEOUT=30"}, "", dir / "err");
+            EXPECT_EQ(r.status, kExitUnreadable) << r.err;
+            EXPECT_FALSE(std::filesystem::exists(dir / "hier/Falle/a"));
+            EXPECT_FALSE(std::filesystem::exists(dir / "z/Falle/neu"));
+            EXPECT_TRUE(std::filesystem::exists(dir / "hier/Ordner/b.txt"));  // the rest is synchronised
+            EXPECT_TRUE(std::filesystem::exists(dir / "z/Falle/f119"));
+        }
     }
 }
 

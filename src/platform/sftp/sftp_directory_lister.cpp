@@ -112,7 +112,7 @@ void SftpDirectoryLister::Read(const std::shared_ptr<Listing>& listing) {
             // Anything but the end cuts the listing short: what came is kept, the folder is not complete.
             if (status != sftp::kEof) {
                 const int error = ListingError(status, true);
-                listing->ending = ListingStatus::Failed(error, SystemErrorText(error));
+                listing->ending = ListingStatus::Failed(error, "der Server brach die Liste ab: " + SystemErrorText(error));
             }
             return Resolve(listing);
         }
