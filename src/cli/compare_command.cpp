@@ -178,7 +178,7 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     bool rootUnusable = false;
     for (const auto& [side, root] : {std::pair{"Die Quelle", &options.source}, std::pair{"Das Ziel", &options.target}}) {
         if (auto text = notice(side, *root)) {
-            err << "kirvo-cli compare: " << *text << '\n';
+            err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
             rootUnusable = true;
         }
     }

@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "cli/cli_command.h"
-#include "cli/text_writer.h"
+#include "fileops/terminal_text.h"
 #include "platform/root_access.h"
 #include "platform/sftp/remote_address.h"
 
@@ -16,9 +16,8 @@ namespace kirvo {
 std::optional<std::string> TerminalLoginUi::askSecret(const std::string& question) {
     const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0) return std::nullopt;
-    std::string prompt;
-    AppendDisplayEscaped(prompt, question);  // a server's own prompts come this way too
-    prompt += ' ';
+    // The question may carry a server's own text (keyboard-interactive prompts).
+    const std::string prompt = DisplayEscapedLines(question) + " ";
     [[maybe_unused]] ssize_t n = write(tty, prompt.data(), prompt.size());
     termios saved{};
     const bool terminal = tcgetattr(tty, &saved) == 0;
@@ -45,13 +44,6 @@ std::optional<std::string> TerminalLoginUi::askSecret(const std::string& questio
 
 namespace {
 
-// "kirvo-cli COMMAND: MESSAGE" and a line feed, the message escaped for the terminal.
-std::string Escaped(std::string_view command, std::string_view message) {
-    std::string line = "kirvo-cli " + std::string(command) + ": ";
-    AppendDisplayEscaped(line, message);
-    return line + '\n';
-}
-
 LoginSettings SettingsFor(bool acceptNewHostKey) {
     LoginSettings settings = LoginSettings::Default();
     settings.acceptNewHostKey = acceptNewHostKey;
@@ -67,7 +59,7 @@ int CliRemoteRoots::Connect(std::string_view command, const std::string& source,
     for (const std::string* root : {&source, &target}) {
         if (!IsRemoteRoot(*root)) continue;
         if (std::string why; !RemoteAddress::Parse(*root, &why)) {
-            err << Escaped(command, why);
+            err << "kirvo-cli " << command << ": " << DisplayEscaped(why) << '\n';
             return kExitUsage;
         }
         LoginFault fault = LoginFault::None;
@@ -75,7 +67,7 @@ int CliRemoteRoots::Connect(std::string_view command, const std::string& source,
         if (message.empty()) continue;
         if (fault == LoginFault::HostKeyUnknown)
             message += " Mit --accept-new-host-key wird der Schlüssel angenommen und in ~/.ssh/known_hosts eingetragen.";
-        err << Escaped(command, message);  // carries the server's own words (its banner, its errors)
+        err << "kirvo-cli " << command << ": " << DisplayEscaped(message) << '\n';
         return kExitUnreachable;
     }
     return 0;
@@ -90,7 +82,7 @@ std::optional<std::string> CliRemoteRoots::Notice(std::string_view side, const s
 bool CliRemoteRoots::StillConnected(std::string_view command, std::ostream& err) const {
     const std::string lost = connections_.lostMessage();
     if (lost.empty()) return true;
-    err << Escaped(command, lost + " Der Vergleich ist unvollständig.");
+    err << "kirvo-cli " << command << ": " << DisplayEscaped(lost) << " Der Vergleich ist unvollständig.\n";
     return false;
 }
 

@@ -16,6 +16,7 @@
 
 #include "cli/cli_test_run.h"
 #include "cli/cli_command.h"
+#include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
 #include "platform/file_node.h"
@@ -151,21 +152,21 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
         EXPECT_EQ(gone.files[0].outcome, FileOutcome::Done);
         EXPECT_FALSE(std::filesystem::exists(there + "/new.txt"));
 
-        // A file there that the comparison did not see: the question about it
-        // promises no trash, and declining the next one keeps it.
-        const std::string here = remoteTarget ? q : z;
-        test::ScriptedUi asked;
-        asked.changedAnswers = {ConfirmAnswer::Yes};
-        asked.withoutTrashAnswers = {ConfirmAnswer::No};
-        const OperationResult declined =
-            LocalFileOperationService(asked, nullptr, connections)
-                .copy(std::vector<CopyPair>{{RootedPath::Join(here, "back.txt"), RootedPath::Join(server.Url(there), "both.txt"),
-                                             ListedFile::Absent()}},
-                      CopyFlags{false, false, true});
-        ASSERT_EQ(asked.changedQuestions.size(), 1u);
-        EXPECT_EQ(asked.changedQuestions[0].action, FileAction::Replace);
-        EXPECT_EQ(declined.files[0].outcome, FileOutcome::Skipped);
-        EXPECT_EQ(test::ReadFile(there + "/both.txt"), "quelle");
+        // Nor does the question about a file changed there since the comparison,
+        // before replacing or deleting it.
+        WriteFile(there + "/both.txt", "seither geändert", 1'500'000'000);
+        const ListedFile listed = ListedFile::Present(6, 1'400'000'000, 0);
+        ui.changedAnswers = {ConfirmAnswer::No, ConfirmAnswer::No};
+        LocalFileOperationService service(ui, nullptr, connections);
+        service.copy(std::vector<CopyPair>{{RootedPath::Join(remoteTarget ? q : z, "both.txt"),
+                                            RootedPath::Join(server.Url(there), "both.txt"), listed}},
+                     CopyFlags{false, false, true});
+        service.remove(std::vector<ListedPath>{{RootedPath::Join(server.Url(there), "both.txt"), listed}},
+                       DeleteFlags{false, true});
+        ASSERT_EQ(ui.changedQuestions.size(), 2u);
+        for (const ChangedFile& question : ui.changedQuestions)
+            EXPECT_NE(FileOperationTexts::ChangedQuestion(question).find("endgültig"), std::string::npos);
+        EXPECT_EQ(test::ReadFile(there + "/both.txt"), "seither geändert");
     }
 }
 
