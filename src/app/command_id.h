@@ -54,6 +54,11 @@ enum class CommandId : int {
     CopyToTarget = 32820,  // "Nach rechts kopieren"
     CopyToSource = 32821,  // "Nach links kopieren"
 
+    // "Verknüpfungen": what a symbolic link is ([Optionen] Verknuepfungen follow, copy, skip).
+    LinksFollow = 32902,
+    LinksCopy = 32903,
+    LinksSkip = 32904,
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,
