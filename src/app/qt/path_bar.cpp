@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -12,14 +13,29 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
+#include <QValidator>
+#include <limits>
 
 #include "app/profile_store.h"
 #include "app/qt/folder_drop.h"
+#include "platform/path_limits.h"
 
 namespace kirvo {
 namespace {
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+// Typing and pasting stop where the path would no longer fit the system,
+// counted in the bytes it is handed to the system as. A path set by the
+// program is not validated, so it stays whole; the comparison says when it
+// is too long.
+class PathLengthValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& /*pos*/) const override {
+        return static_cast<size_t>(QFile::encodeName(input).size()) <= kMaxPathBytes ? Acceptable : Invalid;
+    }
+};
 
 QComboBox* MakePathField(QWidget* parent, const QString& name, const QString& prompt) {
     auto* combo = new QComboBox(parent);
@@ -31,7 +47,8 @@ QComboBox* MakePathField(QWidget* parent, const QString& name, const QString& pr
     combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     combo->setMinimumContentsLength(30);
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    combo->lineEdit()->setMaxLength(PathBar::kMaxPathLength);
+    combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());  // never cut what is set
+    combo->setValidator(new PathLengthValidator(combo));
     combo->setStatusTip(prompt);
     combo->lineEdit()->setStatusTip(prompt);
     return combo;

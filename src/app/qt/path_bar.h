@@ -16,12 +16,13 @@ class ProfileStore;
 // The bar with the source (1001) and target (1002) path fields and their
 // "..." buttons (1003, 1004). Each field is an editable, unsorted drop-down
 // whose list is the field's PathHistory; its edit part holds the path the
-// next comparison uses, at most 259 characters.
+// next comparison uses. A path the program sets (history, chooser, drop,
+// command line) is taken whole; typing and pasting stop where the path would
+// no longer fit the system (kMaxPathBytes in its encoding).
 class PathBar : public QToolBar {
     Q_OBJECT
 public:
     enum class Side { Source, Target };
-    static constexpr int kMaxPathLength = 259;
 
     // Shows a folder chooser with a title, opened at a start folder; returns
     // the chosen folder, or an empty string when the user cancels.

@@ -11,6 +11,7 @@
 #include "app/qt/message_box_prompts.h"
 #include "app/qt/path_bar.h"
 #include "app/user_prompts.h"
+#include "platform/path_limits.h"
 #include "view/qt/kirvo_view.h"
 #include "view/value_format.h"
 
@@ -164,6 +165,24 @@ void WindowController::OnPfadeVergleichen() {
     const QString sourceText = pathBar_.text(PathBar::Side::Source);
     const QString targetText = pathBar_.text(PathBar::Side::Target);
     if (sourceText.isEmpty() || targetText.isEmpty()) return;
+    const QByteArray source = QFile::encodeName(sourceText);
+    const QByteArray target = QFile::encodeName(targetText);
+    // A path the system would refuse is said so, never compared: its side
+    // would read as empty.
+    for (const QByteArray* path : {&source, &target}) {
+        if (static_cast<size_t>(path->size()) <= kMaxPathBytes || path->startsWith("sftp://")) continue;
+        const QString text = (path == &source ? QStringLiteral("Der Pfad der Quelle ist zu lang: %1 Bytes, das "
+                                                               "System nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
+                                                               "verglichen.")
+                                              : QStringLiteral("Der Pfad des Ziels ist zu lang: %1 Bytes, das System "
+                                                               "nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
+                                                               "verglichen."))
+                                 .arg(path->size())
+                                 .arg(kMaxPathBytes)
+                                 .arg((path == &source ? sourceText : targetText).left(120) + QStringLiteral(" …"));
+        prompts_->ShowWarning(text.toStdString());
+        return;
+    }
     pathBar_.UpdateHistories();
 
     // No row may point into the engine while it runs or after it is cleared.
@@ -175,8 +194,7 @@ void WindowController::OnPfadeVergleichen() {
     run.ignoreHour = options_.stunde();
     run.compareBy = options_.compareBy();
     run.parallel = options_.parallel();
-    if (!comparison_.Start(QFile::encodeName(sourceText).toStdString(), QFile::encodeName(targetText).toStdString(),
-                           run, pathFilter_))
+    if (!comparison_.Start(source.toStdString(), target.toStdString(), run, pathFilter_))
         return;
     SetComparing(true);
 }
