@@ -54,6 +54,9 @@ enum class CommandId : int {
     CopyToTarget = 32820,  // "Nach rechts kopieren"
     CopyToSource = 32821,  // "Nach links kopieren"
 
+    // The path fields' texts change places.
+    SwapPaths = 32823,  // "Quelle und Ziel tauschen"
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,

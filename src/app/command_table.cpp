@@ -66,6 +66,7 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "Quelle wählen", ""},
     {C::BrowseTarget, "Ziel wählen", "Zeigt ein Dialogfeld zum auswählen vom Zielpfad an.",
      "Ziel wählen", ""},
+    {C::SwapPaths, "Quelle und Ziel tauschen", "Tauscht die Pfade von Quelle und Ziel.", "", ""},
     {C::FilterPatterns, "Filter...",
      "Legt mit Mustern fest, welche Dateien und Ordner verglichen werden und welche nicht.", "", ""},
     {C::OptionSubOrdner, "Sub-Ordner ausschließen",
@@ -137,7 +138,7 @@ constexpr std::array kCompareItems = std::to_array<MenuItem>({
 });
 
 constexpr std::array kExtrasItems = std::to_array<MenuItem>({
-    {C::BrowseSource}, {C::BrowseTarget}, {},
+    {C::BrowseSource}, {C::BrowseTarget}, {C::SwapPaths}, {},
     {C::FilterPatterns},
     {C::None, "Vergleichen &nach", kCompareItems},
     {C::None, "&Optionen", kOptionItems}, {},
@@ -178,6 +179,8 @@ constexpr std::array kAccelerators = std::to_array<Accelerator>({
     {"Ctrl+S", C::FileSave},
     {"Alt+~", C::StatusNotice},
     {"Esc", C::CancelComparison},
+    {"F5", C::PfadeVergleichen},
+    {"F1", C::HelpFinder},
 });
 
 }  // namespace

@@ -46,17 +46,6 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QStringLiteral("Unbenannt - Kirvo"));
 
-    // Only the size is restored, never the position.
-    const WindowSize::Size restored = WindowSize::Restore(store_);
-    QSize client(restored.width > 0 ? restored.width : kDefaultClientWidth,
-                 restored.height > 0 ? restored.height : kDefaultClientHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize available = screen->availableGeometry().size();
-        if (available.isValid() && !available.isEmpty()) client = client.boundedTo(available);
-    }
-    resize(client);
-    windowSize_.SetInitial(client.width(), client.height());
-
     actions_ = new CommandActions(this);
     addActions(actions_->all());  // accelerators work whatever has the focus
     connect(actions_, &CommandActions::commandTriggered, this, &CMainFrame::OnCommand);
@@ -86,6 +75,7 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
                                    [remote] { return remote->lostMessage(); }});
     ConnectController();
     controller_->Load();
+    RestoreSize();
     new ListFolderDrop(view_->viewport(), [this](const QString& source, const QString& target) {
         pathBar_->setText(PathBar::Side::Source, source);
         pathBar_->setText(PathBar::Side::Target, target);
@@ -94,11 +84,28 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     UpdateCommandUi();
 }
 
+// Only the size is restored, never the position. The window opens within the
+// screen's available area with room for the window manager's frame; a stored
+// size the screen cannot show (a smaller or scaled screen) stays stored.
+void CMainFrame::RestoreSize() {
+    const WindowSize::Size restored = WindowSize::Restore(store_);
+    QSize client(restored.width > 0 ? restored.width : kDefaultClientWidth,
+                 restored.height > 0 ? restored.height : kDefaultClientHeight);
+    if (const QScreen* screen = this->screen()) {
+        const QSize room =
+            screen->availableGeometry().size() - QSize(WindowSize::kFrameWidth, WindowSize::kFrameHeight);
+        if (room.isValid() && !room.isEmpty()) client = client.boundedTo(room);
+    }
+    resize(client);
+    windowSize_.SetInitial(client.width(), client.height(), restored);
+}
+
 void CMainFrame::CreatePathBar() {
     pathBar_ = new PathBar(this);
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, pathBar_);
     connect(pathBar_, &PathBar::commandRequested, this, &CMainFrame::OnCommand);
+    pathBar_->setContextActions({actions_->action(CommandId::SwapPaths)});
 }
 
 // The bars hear the list and the controller: totals and statistics in

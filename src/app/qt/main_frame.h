@@ -89,6 +89,7 @@ private:
     void CreateStatusBar();
     void CreateOutputBar();
     void CreatePathBar();
+    void RestoreSize();
     void ConnectController();
     void ShowMessage(const QString& text);
     void UpdateIndicators();

@@ -1,6 +1,7 @@
 #include "app/qt/path_bar.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -12,6 +13,7 @@
 #include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolButton>
 #include <QValidator>
 #include <limits>
@@ -148,6 +150,15 @@ bool PathBar::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (onEdit && type == QEvent::ContextMenu && !contextActions_.isEmpty()) {
+        auto* lineEdit = static_cast<QLineEdit*>(watched);
+        QMenu* menu = lineEdit->createStandardContextMenu();
+        menu->addSeparator();
+        menu->addActions(contextActions_);
+        menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+        delete menu;
+        return true;
+    }
     if (type == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
@@ -173,6 +184,23 @@ void PathBar::UpdateHistories() {
         ShowHistory(*f);
         f->combo->setEditText(current);
     }
+}
+
+void PathBar::contextMenuEvent(QContextMenuEvent* event) {
+    if (contextActions_.isEmpty()) {
+        QToolBar::contextMenuEvent(event);
+        return;
+    }
+    QMenu menu(this);
+    menu.addActions(contextActions_);
+    menu.exec(event->globalPos());
+    event->accept();
+}
+
+void PathBar::SwapPaths() {
+    const QString source = text(Side::Source);
+    setText(Side::Source, text(Side::Target));
+    setText(Side::Target, source);
 }
 
 void PathBar::SaveHistories(ProfileStore& store) const {

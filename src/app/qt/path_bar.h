@@ -6,7 +6,9 @@
 #include "app/command_id.h"
 #include "app/path_history.h"
 
+class QAction;
 class QComboBox;
+class QContextMenuEvent;
 class QToolButton;
 
 namespace kirvo {
@@ -49,6 +51,12 @@ public:
 
     QString text(Side side) const;
     void setText(Side side, const QString& text);
+    // "Quelle und Ziel tauschen": the two fields' texts change places; the
+    // histories stay as they are.
+    void SwapPaths();
+    // Actions the bar's context menu offers, and the fields' menus after
+    // their own items.
+    void setContextActions(QList<QAction*> actions) { contextActions_ = std::move(actions); }
     QComboBox* comboBox(Side side) const;
     QToolButton* browseButton(Side side) const;
     const PathHistory& history(Side side) const;
@@ -60,6 +68,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     struct Field {
@@ -74,6 +83,7 @@ private:
     Field source_{nullptr, nullptr, PathHistory("Quelle")};
     Field target_{nullptr, nullptr, PathHistory("Ziel")};
     FolderChooser chooser_;
+    QList<QAction*> contextActions_;
 };
 
 }  // namespace kirvo

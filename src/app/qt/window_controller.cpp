@@ -122,6 +122,9 @@ bool WindowController::OnCommand(CommandId cmd) {
     case CommandId::BrowseTarget:
         pathBar_.BrowseForPath(PathBar::Side::Target);
         return true;
+    case CommandId::SwapPaths:
+        pathBar_.SwapPaths();
+        return true;
     default:
         return false;
     }
@@ -143,7 +146,7 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
     // refilling from the engine, no change of what the scan was started with.
     actions.setEnabled(CommandId::PfadeVergleichen, idle);
     actions.setEnabled(CommandId::CancelComparison, comparing_);
-    for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::OptionSubOrdner,
+    for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::SwapPaths, CommandId::OptionSubOrdner,
                          CommandId::OptionSystemOrdner, CommandId::OptionOneSecond, CommandId::OptionStunde,
                          CommandId::FilterPatterns})
         actions.setEnabled(id, idle);

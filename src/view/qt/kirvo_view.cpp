@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyleHints>
@@ -245,6 +246,20 @@ bool CKirvoView::IsSecondPressOfDoubleClick(const QMouseEvent& event) {
     lastPressTime_ = event.timestamp();
     lastPressPoint_ = point;
     return second;
+}
+
+void CKirvoView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier || !ShowsResult()) {
+        CListViewEx::keyPressEvent(event);
+        return;
+    }
+    std::vector<int> rows = selectedRows();
+    if (rows.empty() && currentIndex().isValid()) rows.push_back(currentIndex().row());
+    for (int row : rows) {
+        if (!resultModel_->rows().IsFolderRow(static_cast<size_t>(row))) resultModel_->ToggleMark(row);
+    }
+    event->accept();
+    UpdateSelectionStats();
 }
 
 void CKirvoView::mouseMoveEvent(QMouseEvent* event) {

@@ -96,6 +96,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Space flips the marks of the selected file rows (the current row when
+    // none is selected), as clicks on their boxes would, statistics included.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void ApplyColumns();

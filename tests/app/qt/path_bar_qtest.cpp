@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -185,6 +186,35 @@ private slots:
         frame.OnCommand(CommandId::BrowseTarget);
         QCOMPARE(calls.size(), 3);
         QCOMPARE(bar->text(PathBar::Side::Target), "/bleibt");
+    }
+
+    void swappingExchangesTheFieldsOnly() {
+        InMemoryProfileStore store;
+        store.WriteProfileString("Quelle", "Quelle0", "/q");
+        store.WriteProfileString("Ziel", "Ziel0", "/z");
+        CMainFrame frame(store);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        PathBar* bar = frame.pathBar();
+        frame.actions().action(CommandId::SwapPaths)->trigger();  // "E&xtras" › "Quelle und Ziel tauschen"
+        QCOMPARE(bar->text(PathBar::Side::Source), "/z");
+        QCOMPARE(bar->text(PathBar::Side::Target), "/q");
+        QCOMPARE(bar->history(PathBar::Side::Source).entries().front(), "/q");
+        // The same from a field's context menu, after its own items.
+        QString last;
+        QTimer::singleShot(50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            last = menu->actions().last()->text();
+            menu->setActiveAction(menu->actions().last());
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QLineEdit* edit = bar->comboBox(PathBar::Side::Target)->lineEdit();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), edit->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(edit, &event);
+        QCOMPARE(last, "Quelle und Ziel tauschen");
+        QCOMPARE(bar->text(PathBar::Side::Source), "/q");
+        QCOMPARE(bar->text(PathBar::Side::Target), "/z");
     }
 
     void aDroppedFolderGivesItsPath() {
