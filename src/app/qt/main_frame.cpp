@@ -130,9 +130,10 @@ void CMainFrame::ConnectController() {
         readingProgress_->setVisible(permille >= 0);
         if (permille >= 0) readingProgress_->setValue(permille);
     });
+    connect(controller_.get(), &WindowController::operationSummary, this, &CMainFrame::ShowOperationSummary);
     connect(controller_.get(), &WindowController::statusMessage, this, [this](const QString& text) {
         if (noticeTimer_->isActive()) {
-            messageBehindNotice_ = text.isEmpty() ? IdleText() : text;
+            messageBehindNotice_ = text.isEmpty() ? idleMessage_ : text;
         } else {
             ShowMessage(text);
         }
@@ -200,7 +201,15 @@ void CMainFrame::CreateStatusBar() {
     messagePane_ = new QLabel(IdleText(), bar);
     messagePane_->setObjectName(QStringLiteral("messagePane"));
     messagePane_->setMinimumWidth(1);
+    messagePane_->setTextFormat(Qt::PlainText);  // file names are no markup
     bar->addWidget(messagePane_, 1);
+    // After a file operation with failures: "Details im Protokoll".
+    logLink_ = new QLabel(OutputBar::LogLinkHtml(), bar);
+    logLink_->setObjectName(QStringLiteral("logLink"));
+    logLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    logLink_->setVisible(false);
+    connect(logLink_, &QLabel::linkActivated, this, &CMainFrame::ShowLog);
+    bar->addWidget(logLink_);
     // "Abbrechen" shows only while a comparison reads the folders.
     cancelButton_ = new QToolButton(bar);
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
@@ -245,6 +254,7 @@ void CMainFrame::CreateStatusBar() {
 
 void CMainFrame::CreateOutputBar() {
     outputBar_ = new OutputBar(this);
+    connect(outputBar_, &OutputBar::logRequested, this, &CMainFrame::ShowLog);
     addDockWidget(Qt::TopDockWidgetArea, outputBar_);
     connect(outputBar_, &QDockWidget::visibilityChanged, this, &CMainFrame::UpdateCommandUi);
 }
@@ -312,8 +322,21 @@ void CMainFrame::OnCommand(CommandId id) {
     UpdateCommandUi();
 }
 
+void CMainFrame::ShowOperationSummary(const QString& text, int failures) {
+    const QString shown = messagePane_->text();
+    const bool idleShown = shown == idleMessage_;
+    idleMessage_ = text.isEmpty() ? IdleText() : failures > 0 ? text + QStringLiteral(" –") : text;
+    logLink_->setVisible(!text.isEmpty() && failures > 0);
+    outputBar_->showSummary(text, failures > 0);
+    if (noticeTimer_->isActive()) {
+        if (messageBehindNotice_ == shown || messageBehindNotice_.isEmpty()) messageBehindNotice_ = idleMessage_;
+    } else if (idleShown || !text.isEmpty()) {
+        ShowMessage(QString());
+    }
+}
+
 void CMainFrame::ShowMessage(const QString& text) {
-    messagePane_->setText(text.isEmpty() ? IdleText() : text);
+    messagePane_->setText(text.isEmpty() ? idleMessage_ : text);
 }
 
 void CMainFrame::ShowStatusNotice() {
@@ -338,7 +361,7 @@ bool CMainFrame::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
         if (noticeTimer_ && noticeTimer_->isActive()) {
-            messageBehindNotice_ = tip.isEmpty() ? IdleText() : tip;
+            messageBehindNotice_ = tip.isEmpty() ? idleMessage_ : tip;
         } else if (messagePane_) {
             ShowMessage(tip);
         }

@@ -11,6 +11,7 @@
 #include "app/qt/message_box_prompts.h"
 #include "app/qt/path_bar.h"
 #include "app/user_prompts.h"
+#include "fileops/operation_summary.h"
 #include "platform/path_limits.h"
 #include "view/qt/kirvo_view.h"
 #include "view/value_format.h"
@@ -81,6 +82,10 @@ void WindowController::setUserPrompts(UserPrompts* prompts) {
 }
 
 bool WindowController::OnCommand(CommandId cmd) {
+    if (summaryShown_) {  // what the last operation did stands until the next command
+        summaryShown_ = false;
+        emit operationSummary(QString(), 0);
+    }
     if (const OptionInfo* option = AppOptions::ForCommand(cmd)) {
         options_.Toggle(option->option);
         emit commandStateChanged();
@@ -318,6 +323,11 @@ void WindowController::RunFileOperation(CommandId cmd) {
     default: return;
     }
     if (!outcome.compareAgain) return;
+    const OperationSummary summary(cmd == CommandId::DeleteSelected ? OperationSummary::Kind::Delete
+                                                                    : OperationSummary::Kind::Copy,
+                                   outcome.results);
+    summaryShown_ = true;
+    emit operationSummary(FromUtf8(summary.text()), summary.failures());
     noteAfterComparison_ = FromUtf8(outcome.note);
     OnPfadeVergleichen();
     if (!comparing_) noteAfterComparison_.clear();  // no comparison started: the note stands as it is

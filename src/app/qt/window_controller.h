@@ -104,6 +104,10 @@ signals:
     void readingProgress(int permille);
     // A comparison ended: its list is filled, or it was cancelled.
     void comparisonFinished();
+    // What the last file-operation command did ("12 Dateien kopiert, …"),
+    // shown until the next command; failures > 0: the log has the details.
+    // Empty text: nothing to show (a new command began).
+    void operationSummary(const QString& text, int failures);
 
 private:
     void SetComparing(bool comparing);
@@ -134,6 +138,7 @@ private:
     ComparisonController comparison_;
     FileOperationController fileOperations_{options_};
     bool comparing_ = false;
+    bool summaryShown_ = false;
     QString noteAfterComparison_;           // for the status bar once the comparison is over
     std::optional<WaitCursor> busyCursor_;  // while the folders are read
     bool loaded_ = false;
