@@ -42,6 +42,13 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::CopyToSource, "Nach links kopieren",
      "Kopiert die markierten Dateien vom Ziel in die Quelle, gleich wohin ihr Pfeil zeigt.", "", ""},
 
+    // Context menu of the list: one file or folder.
+    {C::CompareFiles, "", "Zeigt, was sich zwischen den beiden Dateien unterscheidet.", "", ""},
+    {C::OpenFile, "", "Öffnet die Datei mit dem Programm, das der Desktop dafür vorsieht.", "", ""},
+    {C::ShowInFileManager, "", "Zeigt die Datei in ihrem Ordner im Dateimanager.", "", ""},
+    {C::CopyPath, "", "Kopiert den vollständigen Pfad in die Zwischenablage.", "", ""},
+    {C::ExcludePath, "", "Nimmt die Datei oder den Ordner in die Ausschluss-Muster auf und vergleicht neu.", "", ""},
+
     // "&Ansicht"
     {C::ViewToolbar, "&Symbolleiste", "Blendet die Symbolleiste ein oder aus.",
      "Symbolleiste ein/aus", ""},

@@ -66,6 +66,7 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     CreatePathBar();
     controller_ = std::make_unique<WindowController>(*view_, *pathBar_, store_);
     controller_->setFileOperationService(fileOperations_.get());
+    controller_->setRootAccess(remote_.get());
     ComparisonController& comparison = controller_->comparison();
     comparison.setDirectoryListers(remote_->listers());
     comparison.setContentReaders(remote_->readers());

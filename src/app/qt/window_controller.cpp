@@ -7,10 +7,12 @@
 #include "app/filter_settings.h"
 #include "app/profile_store.h"
 #include "app/qt/command_actions.h"
+#include "app/qt/file_actions.h"
 #include "app/qt/filter_dialog.h"
 #include "app/qt/message_box_prompts.h"
 #include "app/qt/path_bar.h"
 #include "app/user_prompts.h"
+#include "engine/path_pattern.h"
 #include "fileops/operation_summary.h"
 #include "platform/path_limits.h"
 #include "view/qt/kirvo_view.h"
@@ -47,8 +49,10 @@ WindowController::WindowController(CKirvoView& view, PathBar& pathBar, ProfileSt
       pathBar_(pathBar),
       store_(store),
       ownPrompts_(std::make_unique<MessageBoxPrompts>(&view)),
-      prompts_(ownPrompts_.get()) {
+      prompts_(ownPrompts_.get()),
+      fileActions_(std::make_unique<FileActions>(options_, &view)) {
     fileOperations_.setPrompts(prompts_);
+    fileActions_->setUserPrompts(prompts_);
     fileOperations_.setNoteShown([this](const std::string& note) {
         noteAfterComparison_ = FromUtf8(note);
         emit statusMessage(noteAfterComparison_);
@@ -79,7 +83,10 @@ void WindowController::Load() {
 void WindowController::setUserPrompts(UserPrompts* prompts) {
     prompts_ = prompts ? prompts : ownPrompts_.get();
     fileOperations_.setPrompts(prompts_);
+    fileActions_->setUserPrompts(prompts_);
 }
+
+void WindowController::setRootAccess(RootAccess* roots) { fileActions_->setRootAccess(roots); }
 
 bool WindowController::OnCommand(CommandId cmd) {
     if (summaryShown_) {  // what the last operation did stands until the next command
@@ -130,6 +137,21 @@ bool WindowController::OnCommand(CommandId cmd) {
     case CommandId::SwapPaths:
         pathBar_.SwapPaths();
         return true;
+    case CommandId::CompareFiles:
+        fileActions_->CompareFiles(view_.pointedItem());
+        return true;
+    case CommandId::OpenFile:
+        fileActions_->Open(view_.pointedItem());
+        return true;
+    case CommandId::ShowInFileManager:
+        fileActions_->ShowInFileManager(view_.pointedItem());
+        return true;
+    case CommandId::CopyPath:
+        fileActions_->CopyPath(view_.pointedItem());
+        return true;
+    case CommandId::ExcludePath:
+        OnExcludePath();
+        return true;
     default:
         return false;
     }
@@ -144,6 +166,10 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
     const bool selection = idle && view_.hasSelectedRows();
     actions.setEnabled(CommandId::Synchronize, rows);
     actions.setEnabled(CommandId::SelectAll, rows);
+    // One item of the list; what it may do with which row the context menu says.
+    for (CommandId id : {CommandId::CompareFiles, CommandId::OpenFile, CommandId::ShowInFileManager,
+                         CommandId::CopyPath, CommandId::ExcludePath})
+        actions.setEnabled(id, rows);
     for (CommandId id : {CommandId::EditCopy, CommandId::CopyToTarget, CommandId::CopyToSource,
                          CommandId::DeleteSelected})
         actions.setEnabled(id, selection);
@@ -294,6 +320,24 @@ void WindowController::OnFilterPatterns() {
     pathFilter_ = dialog.filter();
     emit commandStateChanged();  // the status pane "Filter"
     CompareAgainIfShown();       // the shown result was made under the old filter
+}
+
+void WindowController::OnExcludePath() {
+    const CKirvoView::PointedItem item = view_.pointedItem();
+    if (comparing_ || !item.valid() || item.relativePath.empty()) return;
+    std::vector<std::string> exclude = pathFilter_.excludePatterns();
+    const std::string pattern = PathPattern::Exactly(item.relativePath);
+    if (std::find(exclude.begin(), exclude.end(), pattern) != exclude.end()) return;
+    exclude.push_back(pattern);
+    PathFilter filter;
+    std::string error;
+    if (!PathFilter::Create(pathFilter_.includePatterns(), exclude, filter, error)) {
+        prompts_->ShowWarning(error);
+        return;
+    }
+    pathFilter_ = std::move(filter);
+    emit commandStateChanged();  // the status pane "Filter"
+    CompareAgainIfShown();
 }
 
 void WindowController::CompareAgainIfShown() {

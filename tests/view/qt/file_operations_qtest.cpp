@@ -229,15 +229,21 @@ private slots:
         QTest::addColumn<bool>("compared");
         QTest::addColumn<bool>("selection");
         QTest::addColumn<QStringList>("items");
+        // Pointed at: nothing (empty list) or the roots' folder row, which can
+        // be opened, shown and copied, but is no file and cannot be left out.
+        const QStringList noItem{"|", "-Dateien vergleichen", "-Öffnen", "-Im Dateimanager zeigen", "-Pfad kopieren",
+                                 "|", "-Ausschließen"};
+        const QStringList rootsRow{"|", "-Dateien vergleichen", "+Öffnen", "+Im Dateimanager zeigen", "+Pfad kopieren",
+                                   "|", "-Ausschließen"};
         QTest::newRow("empty list") << false << false
                                     << QStringList{"-Kopieren", "-Löschen", "|", "-Alles markieren", "|",
-                                                   "-Nach rechts kopieren", "-Nach links kopieren"};
+                                                   "-Nach rechts kopieren", "-Nach links kopieren"} + noItem;
         QTest::newRow("rows, no selection") << true << false
                                             << QStringList{"-Kopieren", "-Löschen", "|", "+Alles markieren", "|",
-                                                           "-Nach rechts kopieren", "-Nach links kopieren"};
+                                                           "-Nach rechts kopieren", "-Nach links kopieren"} + rootsRow;
         QTest::newRow("selection") << true << true
                                    << QStringList{"+Kopieren", "+Löschen", "|", "+Alles markieren", "|",
-                                                  "+Nach rechts kopieren", "+Nach links kopieren"};
+                                                  "+Nach rechts kopieren", "+Nach links kopieren"} + rootsRow;
     }
     void contextMenuItemsFollowTheUpdateRules() {
         QFETCH(bool, compared);
