@@ -34,6 +34,13 @@ TEST(FileOperationTexts, CountsAndProgress) {
     EXPECT_EQ(FileOperationTexts::ProgressLine({"", 2, 10, 1000, 2500000}),
               "Datei 3 von 10 – 1.000 von 2.500.000 Bytes");
     EXPECT_EQ(FileOperationTexts::ProgressLine({"", 10, 10, 0, 0}), "Datei 10 von 10");
+    EXPECT_EQ(FileOperationTexts::TransferLine({"", 2, 10, 864'026'624, 2'147'483'648}),
+              "Datei 3 von 10 – 824 MB von 2,0 GB");
+    EXPECT_EQ(FileOperationTexts::RateLine(47'500'000, 18.4), "45,3 MB/s – noch etwa 19 s");
+    EXPECT_EQ(FileOperationTexts::RateLine(47'500'000, 0.2), "45,3 MB/s – noch etwa 1 s");
+    EXPECT_EQ(FileOperationTexts::RateLine(512, 3725), "512 Bytes/s – noch etwa 1 Std. 02 Min.");
+    EXPECT_EQ(FileOperationTexts::RateLine(2048, 65), "2,0 KB/s – noch etwa 1 Min. 05 s");
+    EXPECT_EQ(FileOperationTexts::RateLine(2048, -1), "2,0 KB/s");
 
     // What a command did: every request's reports together.
     const auto report = [](FileOutcome outcome, std::string trashedTo = {}) {
