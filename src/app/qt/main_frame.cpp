@@ -338,12 +338,14 @@ void CMainFrame::ShowOperationSummary(const QString& text, int failures) {
 
 void CMainFrame::ShowMessage(const QString& text) {
     messagePane_->setText(text.isEmpty() ? idleMessage_ : text);
+    emit messageShown(messagePane_->text());
 }
 
 void CMainFrame::ShowStatusNotice() {
     // Prompts arriving meanwhile replace the text that comes back afterwards.
     if (!noticeTimer_->isActive()) messageBehindNotice_ = messagePane_->text();
     messagePane_->setText(NoticeText());
+    emit messageShown(messagePane_->text());
     statusBar()->repaint();
     noticeTimer_->start(kNoticeMilliseconds);
 }

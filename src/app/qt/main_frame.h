@@ -78,6 +78,8 @@ public slots:
 
 signals:
     void unhandledCommand(kirvo::CommandId id);
+    // The message pane shows another text.
+    void messageShown(const QString& text);
 
 protected:
     bool event(QEvent* event) override;
