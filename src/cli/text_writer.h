@@ -4,17 +4,26 @@
 #include <string_view>
 #include <vector>
 
+#include "fileops/terminal_text.h"
+
 namespace kirvo {
 
 class ResultRows;
 class SelectionStats;
 class TreeMatcher;
+struct UnknownPlace;
 
 // One conflict of a comparison: its relative path and why it has no direction.
 struct ConflictNote {
     std::string path;
     std::string reason;
 };
+
+// "Quelle: nicht lesbar: Dokumente/ – Keine Berechtigung" (the root's path for the root).
+void AppendUnknownPlaceNote(std::string& line, const UnknownPlace& place, const TreeMatcher& matcher);
+// Names each place the last comparison could not read on err, one line each
+// ("kirvo-cli COMMAND: ..."), and what that means; the number of places.
+size_t ReportUnknownPlaces(std::string_view command, const TreeMatcher& matcher, std::ostream& err);
 
 // The conflicts of the engine's last comparison, in list order.
 std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher);
@@ -29,11 +38,6 @@ struct TextReportHeader {
     std::string_view options;  // e.g. "Toleranz +/- 2 Sekunden: an, ..."
     std::string_view patterns; // the include and exclude patterns; "" without a filter
 };
-
-// Appends text with the backslash and control bytes written as escapes
-// (\\ \t \n \r, else \xNN), so a name cannot break the layout or steer the
-// terminal; other bytes, valid UTF-8 or not, are copied.
-void AppendDisplayEscaped(std::string& line, std::string_view text);
 
 // The list for a person: folder rows as headings, one aligned line per file
 // (mark, size and date per side, arrow, name), the conflicts under a heading

@@ -106,20 +106,23 @@ TEST(CompareCommand, NamesAreWrittenAsTheirBytesWithFourEscapes) {
     }
 }
 
-TEST(CompareCommand, UnusableRootsAreComparedAsEmptyWithANotice) {
+TEST(CompareCommand, MissingRootsAreEmptyAndUnusableOnesUnknownWithExitFour) {
     TempDir dir;
     MakeTree(dir / "z", {{"t.txt", 1'300'000'000}});
     WriteFile(dir / "file", "x", 1'300'000'000);
 
     const CliResult missing = Cli({"compare", "--format=tsv", dir / "nowhere", dir / "z"});
-    EXPECT_EQ(missing.status, kExitUnequal);
+    EXPECT_EQ(missing.status, kExitUnreadable);
     EXPECT_EQ(missing.err, "kirvo-cli compare: Hinweis: Die Quelle \"" + dir / "nowhere" +
                                "\" existiert nicht und wird als leer verglichen.\n");
     EXPECT_NE(missing.out.find("\t<---\tt.txt\t"), std::string::npos);
 
+    // A root that is a file is no empty folder: what it would hold is unknown.
     const CliResult file = Cli({"compare", "--format=tsv", dir / "z", dir / "file"});
-    EXPECT_EQ(file.err, "kirvo-cli compare: Hinweis: Das Ziel \"" + dir / "file" +
-                            "\" ist kein Ordner und wird als leer verglichen.\n");
+    EXPECT_EQ(file.status, kExitUnreadable);
+    EXPECT_EQ(file.err.rfind("kirvo-cli compare: Ziel: nicht lesbar: " + dir / "file/ – ", 0), 0u) << file.err;
+    EXPECT_NE(file.out.find("6\t\t\t\t\t?\tnicht lesbar: " + dir / "file/ – "), std::string::npos) << file.out;
+    EXPECT_NE(file.out.find("6\tt.txt\t1 Byte\t"), std::string::npos) << file.out;
 
     const CliResult bothFine = Cli({"compare", dir / "z", dir / "z"});
     EXPECT_EQ(bothFine.err, "");
@@ -132,8 +135,8 @@ TEST(CompareCommand, UnusableRootsAreComparedAsEmptyWithANotice) {
         const CliResult r = Cli({"compare", dir / "locked", dir / "z"});
         return std::to_string(r.status) + " " + r.err;
     });
-    EXPECT_EQ(locked.substr(0, locked.find(' ')), std::to_string(kExitUnequal)) << locked;
-    EXPECT_NE(locked.find("\"" + dir / "locked" + "\" kann nicht gelesen werden"), std::string::npos) << locked;
+    EXPECT_EQ(locked.substr(0, locked.find(' ')), std::to_string(kExitUnreadable)) << locked;
+    EXPECT_NE(locked.find("Quelle: nicht lesbar: " + dir / "locked/ – "), std::string::npos) << locked;
 }
 
 TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
@@ -141,6 +144,8 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
     const std::string rules = dir / "rules";
     WriteFile(rules, "# Kommentar\n\n+ *.jpg\n*.tmp\n", 1'300'000'000);
     WriteFile(dir / "bad-pattern", "- ok\n-  [abc\n", 1'300'000'000);
+    WriteFile(dir / "steering", "- ok\n\033]0;x\a\033[2J\xe2\x80\xae\n", 1'300'000'000);
+    WriteFile(dir / "long-line", "- ok\n- " + std::string(64 * 1024, 'x') + "\n", 1'300'000'000);
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -167,7 +172,7 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         {{"compare", "--ignore-hour=1", "/tmp", "/tmp"}, "nimmt keinen Wert"},
         {{"compare", "--exclude=", "/tmp", "/tmp"}, "Ungültiges Muster \"\" bei --exclude: Das Muster ist leer."},
         {{"compare", "--include=[abc", "/tmp", "/tmp"}, "Ungültiges Muster \"[abc\" bei --include: Die eckige"},
-        {{"compare", "--exclude=a\\", "/tmp", "/tmp"}, "Ungültiges Muster \"a\\\" bei --exclude: Ein \\ am Ende"},
+        {{"compare", "--exclude=a\\", "/tmp", "/tmp"}, "Ungültiges Muster \"a\\\\\" bei --exclude: Ein \\\\ am Ende"},
         {{"compare", "--filter-from=" + dir / "none", "/tmp", "/tmp"},
          "Die Filterdatei \"" + dir / "none" + "\" lässt sich nicht lesen: es gibt sie nicht."},
         {{"compare", "--filter-from", dir.path(), "/tmp", "/tmp"}, "lässt sich nicht lesen: sie ist ein Ordner."},
@@ -175,6 +180,11 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
          "Filterdatei \"" + rules + "\", Zeile 4: \"*.tmp\" ist keine Regel"},
         {{"compare", "--filter-from=" + dir / "bad-pattern", "/tmp", "/tmp"},
          "Ungültiges Muster \"[abc\" in \"" + dir / "bad-pattern" + "\", Zeile 2: "},
+        {{"compare", "--filter-from=" + dir / "steering", "/tmp", "/tmp"},
+         "Zeile 2: \"\\x1B]0;x\\x07\\x1B[2J\\u202E\" ist keine Regel"},
+        {{"compare", "--filter-from=" + dir / "long-line", "/tmp", "/tmp"}, "Zeile 2: länger als 64 KiB"},
+        {{"compare", "--filter-from=/dev/zero", "/tmp", "/tmp"}, "Zeile 1: länger als 64 KiB"},
+        {{"compare", "--exclude=\x9b[", "/tmp", "/tmp"}, "Ungültiges Muster \"\\x9B[\" bei --exclude"},
     };
     for (const auto& c : cases) {
         const CliResult r = Cli(c.args);
@@ -182,6 +192,7 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         EXPECT_EQ(r.out, "") << c.message;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("Aufruf: kirvo-cli compare"), std::string::npos) << c.message;
+        EXPECT_EQ(r.err.find_first_of("\033\a\x9b"), std::string::npos) << r.err;  // nothing steers the terminal
     }
 }
 
@@ -268,7 +279,7 @@ TEST(CompareCommand, DashedRootsAfterDoubleDash) {
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
     const CliResult r = Cli({"compare", "--format=tsv", "--", "-q", "-z"});
     ASSERT_EQ(chdir("/"), 0);
-    EXPECT_EQ(r.status, kExitUnequal);
+    EXPECT_EQ(r.status, kExitUnreadable);  // -z is missing
     EXPECT_EQ(Lines(r.out)[0], "3\t-q/\t\t\t\t\t\t\t\t");
     EXPECT_NE(r.err.find("\"-z\" existiert nicht"), std::string::npos);
 }
@@ -336,7 +347,7 @@ TEST(CompareCommand, BinaryEndToEnd) {
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
     const int status = pclose(pipe);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), kExitUnequal);
+    EXPECT_EQ(WEXITSTATUS(status), kExitUnreadable);  // "leer" is missing
     EXPECT_EQ(Lines(out)[1].rfind("2\tn\xe4me\\t1.txt\t1 Byte\t", 0), 0u) << Lines(out)[1];
     EXPECT_EQ(test::ReadFile(dir / "err.txt"), "kirvo-cli compare: Hinweis: Das Ziel \"" + dir / "leer" +
                                                    "\" existiert nicht und wird als leer verglichen.\n");
