@@ -54,6 +54,10 @@ enum class CommandId : int {
     CopyToTarget = 32820,  // "Nach rechts kopieren"
     CopyToSource = 32821,  // "Nach links kopieren"
 
+    // Jobs: the pair and its settings saved under a name, run by themselves.
+    SaveJob = 32842,  // "Auftrag speichern ..."
+    ShowJobs = 32843, // "Aufträge"
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,

@@ -107,6 +107,8 @@ void CopyRun::flushPending() {
         published.push_back(batch[i].transfer.get());
         report.outcome = FileOutcome::Done;
         report.trashedTo = kept.path;
+        report.bytes = sizes_[batch[i].index];
+        report.replaced = batch[i].decision.replacing;
         noteMetadata(pairs[batch[i].index], batch[i].transfer->metadataNotKept());
         logOutcome(batch[i].index);
     }

@@ -92,6 +92,11 @@ public:
     // The include and exclude patterns of the scan ("Filter..."), loaded and
     // saved with the options.
     const PathFilter& pathFilter() const { return pathFilter_; }
+    // A filter set from elsewhere (a job opened); not while comparing().
+    void setPathFilter(const PathFilter& filter) {
+        pathFilter_ = filter;
+        emit commandStateChanged();
+    }
     // The filter command of a filter value, and back.
     static CommandId FilterCommand(DisplayFilterValue value);
     static DisplayFilterValue FilterValue(CommandId filterCommand);
