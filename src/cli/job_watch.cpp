@@ -120,7 +120,7 @@ private:
 void JobWatch::WatchRoots() {
     const std::string own[] = {std::filesystem::path(OperationLog::DefaultPath()).parent_path().string(),
                                Trash::HomeTrashPath()};
-    const bool sides[] = {options_.toSource, options_.toTarget};  // a side copied from
+    const bool sides[] = {options_.toTarget, options_.toSource};  // copied from: the source to the target, ...
     const std::string* paths[] = {&job_.source, &job_.target};
     for (int side = 0; side < 2; ++side) {
         if (!sides[side]) continue;
