@@ -109,7 +109,8 @@ void Finish(const Job& job, const JobRunRequest& request, const SyncReport& repo
         log.write({"Auftrag", job.source, job.target, report.bytesCopied(), {}, line});
     }
     if (status != kExitEqual && status != kExitInterrupted && !report.cancelled())
-        ShowDesktopNotification("Kirvo: Auftrag \"" + job.name + "\"", line + ". Mehr im Protokoll (Extras › Protokoll anzeigen).");
+        ShowDesktopNotification("Kirvo: Auftrag \"" + job.name + "\"",
+                                line.substr(line.find("\": ") + 3) + ". Mehr im Protokoll (Extras › Protokoll anzeigen).");
 }
 
 int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
@@ -181,8 +182,9 @@ int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std:
     const auto done = [&](int status) {
         report.status = status;
         lastMessage = kept.lastLine();
-        if (lastMessage.rfind("kirvo-cli ", 0) == 0 && lastMessage.find(": ") != std::string::npos)
-            lastMessage.erase(0, lastMessage.find(": ") + 2);
+        for (const std::string& prefix : {std::string("kirvo-cli "), "Auftrag \"" + job.name + "\""})
+            if (lastMessage.rfind(prefix, 0) == 0 && lastMessage.find(": ") != std::string::npos)
+                lastMessage.erase(0, lastMessage.find(": ") + 2);
         if (request.json) WriteSyncJson(out, report, options, "run", job.name);
         Finish(job, request, report, status, lastMessage);
         return status;
