@@ -1,7 +1,5 @@
 #include "app/job_schedule.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/file_replace.h"
 #include "platform/program_run.h"
 
 namespace kirvo {
@@ -56,22 +55,10 @@ std::string EnvironmentLines() {
     return lines;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& text, std::string& error) {
-    std::string temporary = path + ".XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    bool written = fd >= 0;
-    for (std::string_view rest = text; written && !rest.empty();) {
-        const ssize_t n = write(fd, rest.data(), rest.size());
-        if (n < 0 && errno == EINTR) continue;
-        written = n > 0;
-        if (written) rest.remove_prefix(static_cast<size_t>(n));
-    }
-    written = written && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    const int failure = errno;
-    if (fd >= 0) close(fd);
-    if (written && rename(temporary.c_str(), path.c_str()) == 0) return true;
-    error = "\"" + path + "\" lässt sich nicht schreiben: " + std::strerror(written ? errno : failure) + ".";
-    if (fd >= 0) unlink(temporary.c_str());
+bool WriteUnit(const std::string& path, const std::string& text, std::string& error) {
+    const int failure = ReplaceFile(path, text, 0644);
+    if (failure == 0) return true;
+    error = "\"" + path + "\" lässt sich nicht schreiben: " + std::strerror(failure) + ".";
     return false;
 }
 
@@ -159,9 +146,9 @@ bool JobSchedule::Write(const Job& job, const std::string& cli, std::string& err
     }
     std::error_code ec;
     fs::create_directories(folder_, ec);
-    if (!WriteFileAtomically(folder_ + "/" + ServiceName(job.name), ServiceText(job, cli), error)) return false;
+    if (!WriteUnit(folder_ + "/" + ServiceName(job.name), ServiceText(job, cli), error)) return false;
     const std::string timer = folder_ + "/" + TimerName(job.name);
-    if (!job.every.empty()) return WriteFileAtomically(timer, TimerText(job), error);
+    if (!job.every.empty()) return WriteUnit(timer, TimerText(job), error);
     if (unlink(timer.c_str()) != 0 && errno != ENOENT) {
         error = "\"" + timer + "\" lässt sich nicht entfernen: " + std::strerror(errno) + ".";
         return false;

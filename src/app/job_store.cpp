@@ -11,6 +11,7 @@
 
 #include "app/job_file.h"
 #include "fileops/operation_log.h"
+#include "platform/file_replace.h"
 
 namespace kirvo {
 namespace {
@@ -28,16 +29,6 @@ int ReadWhole(const std::string& path, std::string& text) {
     const int failure = n < 0 ? errno : 0;
     close(fd);
     return failure;
-}
-
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 }  // namespace
@@ -98,26 +89,12 @@ bool JobStore::Save(const Job& job, std::string& error) const {
         std::vector<std::string> warnings;
         if (!JobFile::Parse(previous, job.name, old, ignored, warnings)) previous.clear();  // replaced whole
     }
-    const std::string text = JobFile::Write(job, previous);
-    const auto fail = [&](const std::string& what) {
-        error = "Der Auftrag \"" + job.name + "\" lässt sich nicht speichern (" + what + "): " + std::strerror(errno) +
-                ".";
-        return false;
-    };
     std::error_code ec;
     fs::create_directories(folder_, ec);
-    std::string temporary = folder_ + "/." + job.name + ".job.XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return fail(folder_);
-    const bool written = WriteAll(fd, text) && fsync(fd) == 0;
-    const int writeError = errno;
-    close(fd);
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        if (!written) errno = writeError;
-        const int failure = errno;
-        unlink(temporary.c_str());
-        errno = failure;
-        return fail(path);
+    if (const int failure = ReplaceFile(path, JobFile::Write(job, previous), 0600)) {
+        error = "Der Auftrag \"" + job.name + "\" lässt sich nicht speichern (" + path + "): " + std::strerror(failure) +
+                ".";
+        return false;
     }
     return true;
 }

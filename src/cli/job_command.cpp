@@ -68,13 +68,7 @@ int List(std::ostream& out, std::ostream& err) {
 int Show(const std::string& name, std::ostream& out, std::ostream& err) {
     const JobStore store;
     Job job;
-    std::string error;
-    std::vector<std::string> warnings;
-    if (!store.Load(name, job, error, warnings)) {
-        err << "kirvo-cli job: " << error << '\n';
-        return kExitUsage;
-    }
-    for (const std::string& warning : warnings) err << "kirvo-cli job: Hinweis: " << warning << '\n';
+    if (!LoadJob(kJobCommand, name, job, err)) return kExitUsage;
     out << "# " << Shown(store.PathOf(name)) << '\n' << JobFile::Write(job);
     const JobSchedule units;
     for (const std::string& unit : units.Existing(name)) out << "# Einheit: " << Shown(units.folder() + "/" + unit) << '\n';

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/job_store.h"
 #include "platform/root_access.h"
 
 namespace kirvo {
@@ -57,6 +58,22 @@ bool JobFromArguments(const std::string& name, std::span<const std::string> args
     made.acceptNewHostKey = options.acceptNewHostKey;
     job = std::move(made);
     return true;
+}
+
+bool LoadJob(const CliCommand& command, const std::string& name, Job& job, std::ostream& err) {
+    std::string error;
+    std::vector<std::string> warnings;
+    const bool loaded = JobStore().Load(name, job, error, warnings);
+    for (const std::string& warning : warnings) err << "kirvo-cli " << command.name << ": Hinweis: " << warning << '\n';
+    if (!loaded) err << "kirvo-cli " << command.name << ": " << error << '\n';
+    return loaded;
+}
+
+bool OneJobName(const CliCommand& command, const CliArguments& parsed, std::ostream& err, int& status) {
+    if (parsed.operands().size() == 1) return true;
+    status = ReportUsageError(command, parsed.operands().empty() ? "Es fehlt der Name des Auftrags." : "Zu viele Argumente.",
+                              err);
+    return false;
 }
 
 bool SyncOptionsOfJob(const Job& job, SyncOptions& options, std::string& error) {

@@ -129,20 +129,13 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
         request.text = !request.json;
     }
     request.showProgress = !parsed.Has("quiet") && isatty(STDERR_FILENO) == 1;
-    if (parsed.operands().size() != 1)
-        return ReportUsageError(kRunCommand, parsed.operands().empty() ? "Es fehlt der Name des Auftrags." : "Zu viele Argumente.", err);
-
+    int status = kExitUsage;
     Job job;
-    std::string error;
-    std::vector<std::string> warnings;
-    if (!JobStore().Load(parsed.operands()[0], job, error, warnings)) {
-        err << "kirvo-cli run: " << error << '\n';
-        return kExitUsage;
-    }
-    for (const std::string& warning : warnings) err << "kirvo-cli run: Hinweis: " << warning << '\n';
+    if (!OneJobName(kRunCommand, parsed, err, status)) return status;
+    if (!LoadJob(kRunCommand, parsed.operands()[0], job, err)) return kExitUsage;
     SyncReport report;
     std::string lastMessage;
-    const int status = RunJob(job, request, out, err, report, lastMessage);
+    status = RunJob(job, request, out, err, report, lastMessage);
     if (request.text && !request.dryRun) out << JobSummaryLine(job, report, status, lastMessage) << ".\n";
     return status;
 }

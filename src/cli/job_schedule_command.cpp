@@ -9,6 +9,7 @@
 #include "app/job_store.h"
 #include "app/user_services.h"
 #include "cli/cli_arguments.h"
+#include "cli/job_options.h"
 #include "platform/mount_table.h"
 #include "platform/root_access.h"
 
@@ -112,12 +113,7 @@ int Schedule(const CliArguments& parsed, std::ostream& out, std::ostream& err) {
     const std::string& name = parsed.operands()[0];
     Job job;
     std::string error;
-    std::vector<std::string> warnings;
-    if (!JobStore().Load(name, job, error, warnings)) {
-        err << "kirvo-cli schedule: " << error << '\n';
-        return kExitUsage;
-    }
-    for (const std::string& warning : warnings) err << "kirvo-cli schedule: Hinweis: " << warning << '\n';
+    if (!LoadJob(kScheduleCommand, name, job, err)) return kExitUsage;
     job.every.clear();
     job.whenMounted.clear();
     if (const auto every = parsed.Value("every")) {
@@ -162,9 +158,8 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
         WriteCommandHelp(kScheduleCommand, out);
         return kExitEqual;
     }
-    if (parsed.operands().size() != 1)
-        return ReportUsageError(kScheduleCommand,
-                                parsed.operands().empty() ? "Es fehlt der Name des Auftrags." : "Zu viele Argumente.", err);
+    int status = kExitUsage;
+    if (!OneJobName(kScheduleCommand, parsed, err, status)) return status;
     const std::string& name = parsed.operands()[0];
     if (!Job::IsValidName(name)) return ReportUsageError(kScheduleCommand, Job::InvalidNameMessage(name), err);
     const bool on = parsed.Has("every") || parsed.Has("when-mounted");

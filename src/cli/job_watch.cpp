@@ -241,9 +241,8 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
         WriteCommandHelp(kWatchCommand, out);
         return kExitEqual;
     }
-    if (parsed.operands().size() != 1)
-        return ReportUsageError(kWatchCommand,
-                                parsed.operands().empty() ? "Es fehlt der Name des Auftrags." : "Zu viele Argumente.", err);
+    int status = kExitUsage;
+    if (!OneJobName(kWatchCommand, parsed, err, status)) return status;
     int interval = kDefaultInterval;
     if (const auto value = parsed.Value("interval")) {
         const bool digits = !value->empty() && value->size() <= 6 &&
@@ -253,13 +252,8 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
             return ReportUsageError(kWatchCommand, "Ungültiger Wert \"" + *value + "\" für --interval; erlaubt sind 5 bis 999999 Sekunden.", err);
     }
     Job job;
+    if (!LoadJob(kWatchCommand, parsed.operands()[0], job, err)) return kExitUsage;
     std::string error;
-    std::vector<std::string> warnings;
-    if (!JobStore().Load(parsed.operands()[0], job, error, warnings)) {
-        err << "kirvo-cli watch: " << error << '\n';
-        return kExitUsage;
-    }
-    for (const std::string& warning : warnings) err << "kirvo-cli watch: Hinweis: " << warning << '\n';
     SyncOptions options;
     if (!SyncOptionsOfJob(job, options, error)) {
         err << "kirvo-cli watch: " << error << '\n';
