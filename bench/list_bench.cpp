@@ -19,6 +19,7 @@
 #include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/user_prompts.h"
+#include "app/qt/window_controller.h"
 #include "view/qt/kirvo_view.h"
 #include "view/qt/result_list_model.h"
 
@@ -99,10 +100,11 @@ int Run(const QStringList& args) {
     Silent prompts;
     CMainFrame frame(store);
     CKirvoView& view = *frame.view();
-    view.setUserPrompts(&prompts);
-    view.options().set(Option::Ueber5000, 0);
-    view.options().set(Option::Beep, 0);
-    view.OnCommand(CommandId::FilterAll);
+    WindowController& controller = *frame.controller();
+    controller.setUserPrompts(&prompts);
+    controller.options().set(Option::Ueber5000, 0);
+    controller.options().set(Option::Beep, 0);
+    controller.OnCommand(CommandId::FilterAll);
     frame.resize(1200, 800);
     frame.show();
     QApplication::processEvents();
@@ -111,15 +113,16 @@ int Run(const QStringList& args) {
     if (args.size() < 2) synthetic = std::make_unique<SyntheticPairs>(args.isEmpty() ? 1'000'000 : args[0].toInt());
     const long before = ResidentKilobytes();
     if (args.size() >= 2) {
-        view.pathBar()->setText(PathBar::Side::Source, args[0]);
-        view.pathBar()->setText(PathBar::Side::Target, args[1]);
+        frame.pathBar()->setText(PathBar::Side::Source, args[0]);
+        frame.pathBar()->setText(PathBar::Side::Target, args[1]);
         Timing t;
-        view.OnPfadeVergleichen();
+        controller.OnPfadeVergleichen();
+        while (controller.comparing()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         view.viewport()->repaint();
         t.Print("compare, fill and first paint");
     } else {
         Timing t;
-        view.FillListFrom(synthetic->pairs, synthetic->sourceRoot, synthetic->targetRoot);
+        view.FillFrom(synthetic->pairs, synthetic->sourceRoot, synthetic->targetRoot, controller.displayFilter());
         t.Print("fill");
         Timing paint;
         view.viewport()->repaint();
@@ -148,10 +151,10 @@ int Run(const QStringList& args) {
         Timing t;
         if (synthetic) {
             // The held pairs are the synthetic ones: rebuild from them under the new filter.
-            view.OnCommand(CommandId::FilterUnequal);
-            view.FillListFrom(synthetic->pairs, synthetic->sourceRoot, synthetic->targetRoot);
+            controller.OnCommand(CommandId::FilterUnequal);
+            view.FillFrom(synthetic->pairs, synthetic->sourceRoot, synthetic->targetRoot, controller.displayFilter());
         } else {
-            view.OnCommand(CommandId::FilterUnequal);
+            controller.OnCommand(CommandId::FilterUnequal);
         }
         view.viewport()->repaint();
         t.Print("filter change (rebuild) and paint");

@@ -189,8 +189,8 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     const auto notice = [&](std::string_view side, const std::string& root) {
         return IsRemoteRoot(root) ? remote.Notice(side, root) : RootNotice(side, root);
     };
-    if (auto text = notice("Die Quelle", options.source)) err << "kirvo-cli compare: " << *text << '\n';
-    if (auto text = notice("Das Ziel", options.target)) err << "kirvo-cli compare: " << *text << '\n';
+    if (auto text = notice("Die Quelle", options.source)) err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
+    if (auto text = notice("Das Ziel", options.target)) err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
 
     TreeMatcher matcher;
     std::string source = options.source;

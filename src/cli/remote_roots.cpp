@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "cli/cli_command.h"
+#include "fileops/terminal_text.h"
 #include "platform/root_access.h"
 #include "platform/sftp/remote_address.h"
 
@@ -15,7 +16,8 @@ namespace kirvo {
 std::optional<std::string> TerminalLoginUi::askSecret(const std::string& question) {
     const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0) return std::nullopt;
-    const std::string prompt = question + " ";
+    // The question may carry a server's own text (keyboard-interactive prompts).
+    const std::string prompt = DisplayEscapedLines(question) + " ";
     [[maybe_unused]] ssize_t n = write(tty, prompt.data(), prompt.size());
     termios saved{};
     const bool terminal = tcgetattr(tty, &saved) == 0;
@@ -57,7 +59,7 @@ int CliRemoteRoots::Connect(std::string_view command, const std::string& source,
     for (const std::string* root : {&source, &target}) {
         if (!IsRemoteRoot(*root)) continue;
         if (std::string why; !RemoteAddress::Parse(*root, &why)) {
-            err << "kirvo-cli " << command << ": " << why << '\n';
+            err << "kirvo-cli " << command << ": " << DisplayEscaped(why) << '\n';
             return kExitUsage;
         }
         LoginFault fault = LoginFault::None;
@@ -65,7 +67,7 @@ int CliRemoteRoots::Connect(std::string_view command, const std::string& source,
         if (message.empty()) continue;
         if (fault == LoginFault::HostKeyUnknown)
             message += " Mit --accept-new-host-key wird der Schlüssel angenommen und in ~/.ssh/known_hosts eingetragen.";
-        err << "kirvo-cli " << command << ": " << message << '\n';
+        err << "kirvo-cli " << command << ": " << DisplayEscaped(message) << '\n';
         return kExitUnreachable;
     }
     return 0;
@@ -87,7 +89,7 @@ std::optional<std::string> CliRemoteRoots::Notice(std::string_view side, const s
 bool CliRemoteRoots::StillConnected(std::string_view command, std::ostream& err) const {
     const std::string lost = connections_.lostMessage();
     if (lost.empty()) return true;
-    err << "kirvo-cli " << command << ": " << lost << " Der Vergleich ist unvollständig.\n";
+    err << "kirvo-cli " << command << ": " << DisplayEscaped(lost) << " Der Vergleich ist unvollständig.\n";
     return false;
 }
 

@@ -75,7 +75,7 @@ public:
         return ConfirmAnswer::No;
     }
     ConfirmAnswer confirmWithoutTrash(const std::string& path, TreeSide, FileAction, const std::string& reason) override {
-        say("Nicht ersetzt, weil kein Papierkorb die alte Fassung nimmt (" + reason +
+        say("Nicht ersetzt, weil kein Papierkorb die alte Fassung nimmt (" + DisplayEscaped(reason) +
                 "; mit --no-trash wird endgültig ersetzt): ",
             path);
         return ConfirmAnswer::No;
@@ -88,7 +88,7 @@ public:
     ErrorAnswer reportError(const std::string& path, const std::string& reason) override {
         std::string line = "kirvo-cli sync: Fehler: ";
         AppendDisplayEscaped(line, path);
-        err_ << line << ": " << reason << '\n';
+        err_ << line << ": " << DisplayEscaped(reason) << '\n';
         return ErrorAnswer::Skip;
     }
     bool progress(const ProgressInfo& info) override { return progress_.progress(info); }
@@ -164,12 +164,12 @@ bool CheckRoot(const char* side, const std::string& path, CliRemoteRoots& remote
     const bool isRemote = IsRemoteRoot(path);
     const int remoteError = isRemote ? remote.connections().check(path) : 0;
     if (isRemote ? remoteError == ENOENT : !fs::exists(fs::symlink_status(path, ec))) {
-        err << "kirvo-cli sync: Hinweis: " << side << " \"" << path
+        err << "kirvo-cli sync: Hinweis: " << side << " \"" << DisplayEscaped(path)
             << "\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n";
         return true;
     }
     if (isRemote ? remoteError != 0 : RootNotice(side, path).has_value()) {
-        err << "kirvo-cli sync: " << side << " \"" << path << "\" ist kein lesbarer Ordner.\n";
+        err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(path) << "\" ist kein lesbarer Ordner.\n";
         return false;
     }
     return true;
@@ -181,7 +181,7 @@ bool CheckRoot(const char* side, const std::string& path, CliRemoteRoots& remote
 bool CheckNesting(const std::string& source, const std::string& target, std::ostream& err) {
     const std::string message = NestedRootsMessage(source, target);
     if (message.empty()) return true;
-    err << "kirvo-cli sync: " << message << '\n';
+    err << "kirvo-cli sync: " << DisplayEscaped(message) << '\n';
     return false;
 }
 

@@ -12,6 +12,7 @@
 
 #include "cli/cli_test_run.h"
 #include "cli/cli_command.h"
+#include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
 #include "platform/sftp/remote_connections.h"
@@ -145,6 +146,22 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
         EXPECT_FALSE(ui.deleteQuestions[0].toTrash);
         EXPECT_EQ(gone.files[0].outcome, FileOutcome::Done);
         EXPECT_FALSE(std::filesystem::exists(there + "/new.txt"));
+
+        // Nor does the question about a file changed there since the comparison,
+        // before replacing or deleting it.
+        WriteFile(there + "/both.txt", "seither geändert", 1'500'000'000);
+        const ListedFile listed = ListedFile::Present(6, 1'400'000'000, 0);
+        ui.changedAnswers = {ConfirmAnswer::No, ConfirmAnswer::No};
+        LocalFileOperationService service(ui, nullptr, connections);
+        service.copy(std::vector<CopyPair>{{RootedPath::Join(remoteTarget ? q : z, "both.txt"),
+                                            RootedPath::Join(server.Url(there), "both.txt"), listed}},
+                     CopyFlags{false, false, true});
+        service.remove(std::vector<ListedPath>{{RootedPath::Join(server.Url(there), "both.txt"), listed}},
+                       DeleteFlags{false, true});
+        ASSERT_EQ(ui.changedQuestions.size(), 2u);
+        for (const ChangedFile& question : ui.changedQuestions)
+            EXPECT_NE(FileOperationTexts::ChangedQuestion(question).find("endgültig"), std::string::npos);
+        EXPECT_EQ(test::ReadFile(there + "/both.txt"), "seither geändert");
     }
 }
 

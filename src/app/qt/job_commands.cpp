@@ -11,7 +11,7 @@
 #include "app/qt/main_frame.h"
 #include "app/qt/path_bar.h"
 #include "platform/root_access.h"
-#include "view/qt/kirvo_view.h"
+#include "app/qt/window_controller.h"
 
 namespace kirvo {
 namespace {
@@ -28,9 +28,9 @@ std::string JobPath(const QString& field) {
 }  // namespace
 
 void JobCommands::SaveJob(CMainFrame& frame) {
-    CKirvoView& view = *frame.view();
-    const QString source = view.pathBar()->text(PathBar::Side::Source).trimmed();
-    const QString target = view.pathBar()->text(PathBar::Side::Target).trimmed();
+    WindowController& window = *frame.controller();
+    const QString source = frame.pathBar()->text(PathBar::Side::Source).trimmed();
+    const QString target = frame.pathBar()->text(PathBar::Side::Target).trimmed();
     if (source.isEmpty() || target.isEmpty()) {
         QMessageBox::information(&frame, QStringLiteral("Auftrag speichern"),
                                  QStringLiteral("Bitte zuerst Quelle und Ziel angeben."));
@@ -56,8 +56,8 @@ void JobCommands::SaveJob(CMainFrame& frame) {
                 QMessageBox::Yes)
             break;
     }
-    Job job = JobSettings::FromWindow(name.toStdString(), JobPath(source), JobPath(target), view.options(),
-                                      view.pathFilter());
+    Job job = JobSettings::FromWindow(name.toStdString(), JobPath(source), JobPath(target), window.options(),
+                                      window.pathFilter());
     Job old;
     std::string error;
     std::vector<std::string> warnings;
@@ -101,22 +101,22 @@ bool JobCommands::OpenJob(CMainFrame& frame, const QString& name, QString& error
 }
 
 bool JobCommands::ApplyJob(CMainFrame& frame, const Job& job, QString& error) {
-    CKirvoView& view = *frame.view();
-    if (view.comparing()) {
+    WindowController& window = *frame.controller();
+    if (window.comparing()) {
         error = QStringLiteral("Während des Vergleichs lässt sich kein Auftrag öffnen.");
         return false;
     }
-    AppOptions options = view.options();
+    AppOptions options = window.options();
     PathFilter filter;
     std::string message;
     if (!JobSettings::ToWindow(job, options, filter, message)) {
         error = FromUtf8(message);
         return false;
     }
-    view.options() = options;
-    view.setPathFilter(filter);
-    view.pathBar()->setText(PathBar::Side::Source, FromUtf8(job.source));
-    view.pathBar()->setText(PathBar::Side::Target, FromUtf8(job.target));
+    window.options() = options;
+    window.setPathFilter(filter);
+    frame.pathBar()->setText(PathBar::Side::Source, FromUtf8(job.source));
+    frame.pathBar()->setText(PathBar::Side::Target, FromUtf8(job.target));
     frame.UpdateCommandUi();
     return true;
 }

@@ -16,6 +16,7 @@
 #include "app/qt/path_bar.h"
 #include "app/qt/qsettings_profile_store.h"
 #include "app/qt/screen_report.h"
+#include "fileops/terminal_text.h"
 #include "view/qt/kirvo_view.h"
 
 // Outside the namespace: the resource initialiser is a global function.
@@ -115,7 +116,8 @@ bool CKirvoApp::InitInstance() {
     QCommandLineParser parser;
     SetUpParser(parser);
     if (!parser.parse(arguments())) {
-        std::fprintf(stderr, "kirvo: %s\n", qPrintable(parser.errorText()));
+        // The error quotes the argument as given: escaped for the terminal.
+        std::fprintf(stderr, "kirvo: %s\n", DisplayEscaped(parser.errorText().toStdString()).c_str());
         exitCode_ = 2;
         return false;
     }
@@ -130,7 +132,7 @@ bool CKirvoApp::InitInstance() {
     frame_ = std::make_unique<CMainFrame>(*store_);
     connect(frame_.get(), &CMainFrame::unhandledCommand, this, &CKirvoApp::OnUnhandledCommand);
 
-    PathBar* bar = frame_->view()->pathBar();
+    PathBar* bar = frame_->pathBar();
     if (!paths_.isEmpty()) bar->setText(PathBar::Side::Source, FieldPath(paths_[0]));
     if (paths_.size() > 1) bar->setText(PathBar::Side::Target, FieldPath(paths_[1]));
     if (parser.isSet(QStringLiteral("job"))) {

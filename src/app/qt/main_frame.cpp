@@ -24,6 +24,7 @@
 #include "app/qt/log_dialog.h"
 #include "app/qt/output_bar.h"
 #include "app/qt/remote_login_dialogs.h"
+#include "app/qt/window_controller.h"
 #include "app/version_info.h"
 #include "fileops/operation_log.h"
 #include "fileops/qt/qt_file_operation_service.h"
@@ -66,42 +67,70 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     CreateStatusBar();
     CreateOutputBar();
     setDockNestingEnabled(false);
-    outputBar_->Publish();
 
     log_ = std::make_unique<OperationLog>();
     loginDialogs_ = std::make_unique<RemoteLoginDialogs>(this);
     remote_ = std::make_unique<RemoteConnections>(loginDialogs_.get(), LoginSettings::Default());
     fileOperations_ = std::make_unique<QtFileOperationService>(this, QtFileOperationUi::kShowProgressAfter, log_.get(),
                                                                *remote_);
-    view_ = new CKirvoView(this, store_, this);
-    view_->setFileOperationService(fileOperations_.get());
-    view_->setDirectoryListers(remote_->listers());
-    view_->setContentReaders(remote_->readers());
-    RemoteConnections* remote = remote_.get();
-    view_->setRootPreparation({[remote](const std::string& root) { return remote->connect(root); },
-                               [remote] { remote->cancel(); },
-                               [remote] { return remote->lostMessage(); }});
+    view_ = new CKirvoView(this);
     setCentralWidget(view_);
+    CreatePathBar();
+    controller_ = std::make_unique<WindowController>(*view_, *pathBar_, store_);
+    controller_->setFileOperationService(fileOperations_.get());
+    ComparisonController& comparison = controller_->comparison();
+    comparison.setDirectoryListers(remote_->listers());
+    comparison.setContentReaders(remote_->readers());
+    RemoteConnections* remote = remote_.get();
+    comparison.setRootPreparation({[remote](const std::string& root) { return remote->connect(root); },
+                                   [remote] { remote->cancel(); },
+                                   [remote] { return remote->lostMessage(); }});
+    ConnectController();
+    controller_->Load();
+    new ListFolderDrop(view_->viewport(), [this](const QString& source, const QString& target) {
+        pathBar_->setText(PathBar::Side::Source, source);
+        pathBar_->setText(PathBar::Side::Target, target);
+        OnCommand(CommandId::PfadeVergleichen);
+    });
+    UpdateCommandUi();
+}
+
+void CMainFrame::CreatePathBar() {
+    pathBar_ = new PathBar(this);
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, pathBar_);
+    connect(pathBar_, &PathBar::commandRequested, this, &CMainFrame::OnCommand);
+}
+
+// The bars hear the list and the controller: totals and statistics in
+// "Ausgabe", texts and progress in the status bar.
+void CMainFrame::ConnectController() {
+    const auto showTotals = [this](Side side, const QString& text) {
+        outputBar_->setFieldText(side == kSourceSide ? OutputBar::kSourceTotals : OutputBar::kTargetTotals, text, true);
+    };
+    connect(view_, &CKirvoView::sideTotalsShown, this, showTotals);
+    connect(controller_.get(), &WindowController::sideTotalsShown, this, showTotals);
+    connect(view_, &CKirvoView::selectionStatsShown, this, [this](const QString& source, const QString& target) {
+        outputBar_->setFieldText(OutputBar::kSourceSelection, source, true);
+        outputBar_->setFieldText(OutputBar::kTargetSelection, target, true);
+    });
+    connect(view_, &CKirvoView::fillTick, this, [this] {
+        if (pathBar_->isVisible()) pathBar_->repaint();
+    });
     connect(view_, &CKirvoView::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
     connect(view_, &CKirvoView::commandRequested, this, &CMainFrame::OnCommand);
-    connect(view_, &CKirvoView::contentProgress, this, [this](int permille) {
+    connect(controller_.get(), &WindowController::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
+    connect(controller_.get(), &WindowController::readingProgress, this, [this](int permille) {
         readingProgress_->setVisible(permille >= 0);
         if (permille >= 0) readingProgress_->setValue(permille);
     });
-    connect(view_, &CKirvoView::statusMessage, this, [this](const QString& text) {
+    connect(controller_.get(), &WindowController::statusMessage, this, [this](const QString& text) {
         if (noticeTimer_->isActive()) {
             messageBehindNotice_ = text.isEmpty() ? IdleText() : text;
         } else {
             ShowMessage(text);
         }
     });
-    view_->OnInitialUpdate();
-    new ListFolderDrop(view_->viewport(), [this](const QString& source, const QString& target) {
-        view_->pathBar()->setText(PathBar::Side::Source, source);
-        view_->pathBar()->setText(PathBar::Side::Target, target);
-        OnCommand(CommandId::PfadeVergleichen);
-    });
-    UpdateCommandUi();
 }
 
 CMainFrame::~CMainFrame() {
@@ -109,7 +138,12 @@ CMainFrame::~CMainFrame() {
     // into this half-destroyed frame.
     disconnect(outputBar_, nullptr, this, nullptr);
     disconnect(actions_, nullptr, this, nullptr);
-    // The view goes first, while the bars it writes from still exist.
+    disconnect(view_, nullptr, this, nullptr);
+    disconnect(controller_.get(), nullptr, this, nullptr);
+    // The controller goes first (it writes the histories from the path bar),
+    // then the view, whose rows borrowed the controller's pairs, while the
+    // bars still exist.
+    controller_.reset();
     delete view_;
     view_ = nullptr;
 }
@@ -219,19 +253,19 @@ void CMainFrame::UpdateIndicators() {
 }
 
 void CMainFrame::UpdateCommandUi() {
-    if (view_) view_->UpdateCommandUi(*actions_);
+    if (controller_) controller_->UpdateCommandUi(*actions_);
     cancelButton_->setVisible(actions_->action(CommandId::CancelComparison)->isEnabled());
     UpdateFilterPane();
     actions_->setChecked(CommandId::ViewToolbar, !toolBar_->isHidden());
     actions_->setChecked(CommandId::ViewStatusBar, !statusBar()->isHidden());
     actions_->setChecked(CommandId::ViewOutputBar, !outputBar_->isHidden());
-    actions_->setEnabled(CommandId::ShowJobs, view_ && !view_->comparing());  // opening one changes the paths
+    actions_->setEnabled(CommandId::ShowJobs, controller_ && !controller_->comparing());  // opening one changes the paths
 }
 
 void CMainFrame::UpdateFilterPane() {
-    const bool active = view_ && !view_->pathFilter().LeavesOutNothing();
+    const bool active = controller_ && !controller_->pathFilter().LeavesOutNothing();
     if (active) {
-        const std::string tip = FilterSettings::Description(view_->pathFilter());
+        const std::string tip = FilterSettings::Description(controller_->pathFilter());
         filterPane_->setToolTip(QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())));
     }
     filterPane_->setVisible(active);
@@ -240,7 +274,7 @@ void CMainFrame::UpdateFilterPane() {
 void CMainFrame::OnCommand(CommandId id) {
     UpdateCommandUi();
     if (QAction* action = actions_->action(id); action && !action->isEnabled()) return;
-    if (view_ && view_->OnCommand(id)) {
+    if (controller_ && controller_->OnCommand(id)) {
         UpdateCommandUi();
         return;
     }
@@ -315,7 +349,7 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (view_) view_->OnCancelComparison();  // the scan ends while the window goes
+    if (controller_) controller_->OnCancelComparison();  // the scan ends while the window goes
     windowSize_.Store(store_);
     event->accept();
 }

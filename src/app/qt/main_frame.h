@@ -22,9 +22,11 @@ class FileOperationService;
 class LockKeyState;
 class OperationLog;
 class OutputBar;
+class PathBar;
 class ProfileStore;
 class RemoteConnections;
 class RemoteLoginDialogs;
+class WindowController;
 
 // The main window: menus, toolbar, accelerators, status bar, the bar
 // "Ausgabe" and the result view. Every command goes through OnCommand: the
@@ -44,6 +46,10 @@ public:
     ~CMainFrame() override;
 
     CKirvoView* view() const { return view_; }
+    // The source and target fields with their histories.
+    PathBar* pathBar() const { return pathBar_; }
+    // The options, filters, comparison and file operations behind the list.
+    WindowController* controller() const { return controller_.get(); }
     CommandActions& actions() const { return *actions_; }
     OutputBar* outputBar() const { return outputBar_; }
     QToolBar* toolBar() const { return toolBar_; }
@@ -82,6 +88,8 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateOutputBar();
+    void CreatePathBar();
+    void ConnectController();
     void ShowMessage(const QString& text);
     void UpdateIndicators();
     void UpdateFilterPane();
@@ -99,6 +107,7 @@ private:
     QLabel* filterPane_ = nullptr;
     QLabel* indicators_[3] = {};
     CKirvoView* view_ = nullptr;
+    PathBar* pathBar_ = nullptr;
     WindowSize windowSize_;
     QTimer* noticeTimer_ = nullptr;
     QString messageBehindNotice_;
@@ -111,6 +120,8 @@ private:
     std::unique_ptr<RemoteLoginDialogs> loginDialogs_;
     std::unique_ptr<RemoteConnections> remote_;
     std::unique_ptr<FileOperationService> fileOperations_;
+    // Goes before the view and the path bar, which it writes from.
+    std::unique_ptr<WindowController> controller_;
 };
 
 }  // namespace kirvo

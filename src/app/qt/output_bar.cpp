@@ -8,8 +8,6 @@
 namespace kirvo {
 namespace {
 
-OutputBar* g_published = nullptr;
-
 struct FieldLayout {
     int id;
     int row;
@@ -81,14 +79,6 @@ void OutputBar::ShowTitleBar(bool floating) {
     setTitleBarWidget(floating ? nullptr : grip_);
     grip_->setVisible(!floating);
 }
-
-OutputBar::~OutputBar() {
-    if (g_published == this) g_published = nullptr;
-}
-
-OutputBar* OutputBar::Published() { return g_published; }
-
-void OutputBar::Publish() { g_published = this; }
 
 QLineEdit* OutputBar::field(int id) const {
     for (size_t i = 0; i < std::size(kFields); ++i) {

@@ -19,12 +19,6 @@ public:
     static constexpr int kTargetSelection = 1012;
 
     explicit OutputBar(QWidget* parent = nullptr);
-    ~OutputBar() override;
-
-    // The bar of the main frame, published once the frame is complete;
-    // nullptr before and after.
-    static OutputBar* Published();
-    void Publish();
 
     // nullptr for an unknown id.
     QLineEdit* field(int id) const;

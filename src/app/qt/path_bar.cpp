@@ -134,7 +134,7 @@ bool PathBar::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            if (!key->isAutoRepeat()) emit returnPressed();
+            if (!key->isAutoRepeat()) emit commandRequested(CommandId::PfadeVergleichen);
             return true;
         }
     }

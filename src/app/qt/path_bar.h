@@ -53,10 +53,9 @@ public:
     const PathHistory& history(Side side) const;
 
 signals:
-    // A "..." button was pressed: 1003 or 1004, routed like the menu command.
+    // A "..." button was pressed (1003 or 1004), or Return in a path field
+    // (32775 "Pfade vergleichen"): routed like the menu command.
     void commandRequested(kirvo::CommandId id);
-    // Return was pressed in a path field.
-    void returnPressed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

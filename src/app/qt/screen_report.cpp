@@ -32,7 +32,7 @@ ScreenReport::ScreenReport(CMainFrame& frame, QString file)
 
 QString ScreenReport::Text() const {
     QString text;
-    const PathBar* bar = frame_.view()->pathBar();
+    const PathBar* bar = frame_.pathBar();
     for (const auto side : {PathBar::Side::Source, PathBar::Side::Target}) {
         const QComboBox* field = bar->comboBox(side);
         const QRect in(field->mapTo(&frame_, QPoint(0, 0)), field->size());

@@ -1,66 +1,70 @@
 #include "view/qt/kirvo_view.h"
 
-#include <algorithm>
-
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelection>
 #include <QItemSelectionModel>
-#include <QMainWindow>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QStyleHints>
+#include <algorithm>
 
-#include "app/command_table.h"
-#include "app/filter_settings.h"
-#include "app/profile_store.h"
-#include "app/qt/command_actions.h"
-#include "app/qt/message_box_prompts.h"
-#include "app/qt/output_bar.h"
-#include "app/qt/path_bar.h"
-#include "app/user_prompts.h"
-#include "engine/content_progress.h"
-#include "engine/scan_progress.h"
-#include "view/qt/comparison_run.h"
+#include "engine/tree_matcher.h"
+#include "view/fill_progress.h"
 #include "view/qt/result_list_model.h"
+#include "view/selection_stats.h"
 
 namespace kirvo {
-
 namespace {
 
-constexpr DisplayFilterValue kFilterValues[] = {
-    DisplayFilterValue::All, DisplayFilterValue::Unequal, DisplayFilterValue::SourceToTarget,
-    DisplayFilterValue::TargetToSource, DisplayFilterValue::Equal};
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Progress of a filling while the event loop is blocked: the view's signals,
+// whose receivers repaint at once.
+class ListFillProgress : public FillProgress {
+public:
+    explicit ListFillProgress(CKirvoView& view) : view_(view) {}
+
+    void FillStarted() override { emit view_.selectionStatsShown(QString(), QString()); }
+    void ShowFileCount(Side side, const std::string& text) override { emit view_.sideTotalsShown(side, FromUtf8(text)); }
+    void PairTick(int32_t /*pairIndex*/) override { emit view_.fillTick(); }
+
+private:
+    CKirvoView& view_;
+};
+
+struct ContextItem {
+    CommandId id;
+    const char* text;  // nullptr: separator
+};
+
+constexpr ContextItem kContextMenu[] = {
+    {CommandId::EditCopy, "Kopieren"},
+    {CommandId::DeleteSelected, "Löschen"},
+    {CommandId::None, nullptr},
+    {CommandId::SelectAll, "Alles markieren"},
+    {CommandId::None, nullptr},
+    {CommandId::CopyToTarget, "Nach rechts kopieren"},
+    {CommandId::CopyToSource, "Nach links kopieren"},
+};
 
 }  // namespace
 
-CKirvoView::CKirvoView(QMainWindow* frame, ProfileStore& store, QWidget* parent)
-    : CListViewEx(parent),
-      frame_(frame),
-      store_(store),
-      ownPrompts_(std::make_unique<MessageBoxPrompts>(this)),
-      prompts_(ownPrompts_.get()),
-      comparison_(new ComparisonRun(this)) {
+CKirvoView::CKirvoView(QWidget* parent) : CListViewEx(parent) {
     setObjectName(QStringLiteral("KirvoView"));
-    connect(comparison_, &ComparisonRun::finished, this, &CKirvoView::OnComparisonFinished);
     for (int column = 0; column < ListColumns::kCount; ++column) {
         columnWidths_[column] = ListColumns::Table()[column].width;
     }
-}
-
-CKirvoView::~CKirvoView() {
-    delete comparison_;  // stops a scan under way before the engine goes
-    comparison_ = nullptr;
-    if (initialized_) {
-        if (pathBar_) pathBar_->SaveHistories(store_);
-        options_.Save(store_);
-        FilterSettings::Save(store_, pathFilter_);
-    }
-    delete pathBar_.data();
+    resultModel_ = new ResultListModel(this);
+    setModel(resultModel_);
 }
 
 Qt::Alignment CKirvoView::ColumnAlignment(int column) { return ResultListModel::ColumnAlignment(column); }
 
-void CKirvoView::OnInitialUpdate() {
-    const int storedWidth = store_.GetProfileInt(profile::kMain, profile::kWidth, 1);
+void CKirvoView::OnInitialUpdate(int storedWidth) {
     // The table's widths suit a small font: dates, sizes and paths get as
     // much more as the list's font needs.
     const QFontMetrics metrics(font());
@@ -70,23 +74,7 @@ void CKirvoView::OnInitialUpdate() {
     for (int column = 0; column < ListColumns::kCount; ++column) {
         columnWidths_[column] = ListColumns::InitialWidth(column, storedWidth, 2 * kColumnInset, textWidth);
     }
-
-    pathBar_ = new PathBar(frame_);
-    if (frame_) {
-        frame_->addToolBarBreak(Qt::TopToolBarArea);
-        frame_->addToolBar(Qt::TopToolBarArea, pathBar_);
-    }
-    pathBar_->LoadHistories(store_);
-    connect(pathBar_, &PathBar::commandRequested, this, &CKirvoView::commandRequested);
-    connect(pathBar_, &PathBar::returnPressed, this,
-            [this] { emit commandRequested(CommandId::PfadeVergleichen); });
-
-    resultModel_ = new ResultListModel(this);
-    setModel(resultModel_);
-
-    options_.Load(store_);
-    pathFilter_ = FilterSettings::Load(store_);
-    initialized_ = true;
+    ApplyColumns();
     emit commandStateChanged();
 }
 
@@ -99,12 +87,10 @@ void CKirvoView::setModel(QAbstractItemModel* newModel) {
             connect(newModel, signal, this, &CKirvoView::commandStateChanged);
         }
         connect(newModel, &QAbstractItemModel::modelReset, this, &CKirvoView::commandStateChanged);
-        connect(newModel, &QAbstractItemModel::layoutChanged, this,
-                &CKirvoView::commandStateChanged);
+        connect(newModel, &QAbstractItemModel::layoutChanged, this, &CKirvoView::commandStateChanged);
     }
     if (selectionModel()) {
-        connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &CKirvoView::commandStateChanged);
+        connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &CKirvoView::commandStateChanged);
     }
     emit commandStateChanged();
 }
@@ -116,16 +102,11 @@ void CKirvoView::ApplyColumns() {
     }
 }
 
-PathBar* CKirvoView::pathBar() const { return pathBar_.data(); }
-
 int CKirvoView::rowCount() const { return model() ? model()->rowCount() : 0; }
 
-const ResultRows& CKirvoView::rows() const {
-    static const ResultRows kNoRows;
-    return resultModel_ ? resultModel_->rows() : kNoRows;
-}
+const ResultRows& CKirvoView::rows() const { return resultModel_->rows(); }
 
-bool CKirvoView::ShowsResult() const { return resultModel_ && model() == resultModel_; }
+bool CKirvoView::ShowsResult() const { return model() == resultModel_; }
 
 std::vector<int> CKirvoView::selectedRows() const {
     std::vector<int> rows;
@@ -139,100 +120,89 @@ std::vector<int> CKirvoView::selectedRows() const {
     return rows;
 }
 
-void CKirvoView::setUserPrompts(UserPrompts* prompts) { prompts_ = prompts ? prompts : ownPrompts_.get(); }
+bool CKirvoView::hasSelectedRows() const { return selectionModel() && selectionModel()->hasSelection(); }
 
-bool CKirvoView::hasSelectedRows() const {
-    return selectionModel() && selectionModel()->hasSelection();
+void CKirvoView::Fill(const TreeMatcher& matcher, const DisplayFilter& filter) {
+    if (!ShowsResult()) setModel(resultModel_);
+    ListFillProgress progress(*this);
+    resultModel_->Rebuild(matcher, filter, &progress);
+    ShowFilled();
 }
 
-bool CKirvoView::OnCommand(CommandId cmd) {
-    if (const OptionInfo* option = AppOptions::ForCommand(cmd)) {
-        options_.Toggle(option->option);
-        emit commandStateChanged();
-        if (option->option == Option::Stunde) CompareAgainIfShown();
-        return true;
-    }
-    if (AppOptions::IsCompareCommand(cmd)) {
-        OnCompareBy(AppOptions::CompareByOf(cmd));
-        return true;
-    }
-    switch (cmd) {
-    case CommandId::PfadeVergleichen:
-        OnPfadeVergleichen();
-        return true;
-    case CommandId::CancelComparison:
-        OnCancelComparison();
-        return true;
-    case CommandId::Synchronize:
-        OnSynchronize();
-        return true;
-    case CommandId::EditCopy:
-        OnCopySelected();
-        return true;
-    case CommandId::CopyToTarget:
-        OnCopyInDirection(1);
-        return true;
-    case CommandId::CopyToSource:
-        OnCopyInDirection(-1);
-        return true;
-    case CommandId::DeleteSelected:
-        OnDeleteSelected();
-        return true;
-    case CommandId::SelectAll:
-        OnSelectAll();
-        return true;
-    case CommandId::FilterAll:
-    case CommandId::FilterUnequal:
-    case CommandId::FilterSourceToTarget:
-    case CommandId::FilterTargetToSource:
-    case CommandId::FilterEqual:
-        OnDisplayFilter(FilterValue(cmd));
-        return true;
-    case CommandId::FilterPatterns:
-        OnFilterPatterns();
-        return true;
-    case CommandId::BrowseSource:
-        if (pathBar_) pathBar_->BrowseForPath(PathBar::Side::Source);
-        return true;
-    case CommandId::BrowseTarget:
-        if (pathBar_) pathBar_->BrowseForPath(PathBar::Side::Target);
-        return true;
-    default:
-        return false;
-    }
+void CKirvoView::FillFrom(std::span<const FilePair> pairs, const std::string& sourceRoot,
+                          const std::string& targetRoot, const DisplayFilter& filter) {
+    if (!ShowsResult()) setModel(resultModel_);
+    ListFillProgress progress(*this);
+    resultModel_->Rebuild(pairs, sourceRoot, targetRoot, filter, &progress);
+    ShowFilled();
 }
 
-void CKirvoView::UpdateCommandUi(CommandActions& actions) const {
-    for (const CommandInfo& info : CommandTable::Commands()) {
-        if (CommandTable::IsAlwaysDisabled(info.id)) actions.setEnabled(info.id, false);
+void CKirvoView::ShowFilled() {
+    emit sideTotalsShown(kSourceSide, FromUtf8(rows().SourceSummaryText()));
+    emit sideTotalsShown(kTargetSide, FromUtf8(rows().TargetSummaryText()));
+    UpdateSelectionStats();
+    emit commandStateChanged();
+}
+
+void CKirvoView::Clear() { resultModel_->Clear(); }
+
+void CKirvoView::UpdateSelectionStats() {
+    const SelectionStats stats(resultModel_->rows());
+    emit selectionStatsShown(FromUtf8(stats.SourceText()), FromUtf8(stats.TargetText()));
+}
+
+void CKirvoView::SelectAllFileRows() {
+    QItemSelectionModel* selection = selectionModel();
+    if (!selection || !model()) return;
+    // Every file row; folder rows keep whatever selection they had. Runs of
+    // file rows go in as one range each.
+    const ResultRows& listRows = rows();
+    const bool byRows = ShowsResult();
+    const int count = model()->rowCount();
+    const int lastColumn = model()->columnCount() - 1;
+    QItemSelection toSelect;
+    int runStart = -1;
+    for (int row = 0; row <= count; ++row) {
+        const bool fileRow = row < count && !(byRows && listRows.IsFolderRow(static_cast<size_t>(row)));
+        if (fileRow && runStart < 0) runStart = row;
+        if (!fileRow && runStart >= 0) {
+            toSelect.select(model()->index(runStart, 0), model()->index(row - 1, lastColumn));
+            runStart = -1;
+        }
     }
-    const bool idle = !comparing_;
-    const bool rows = idle && rowCount() > 0;
-    const bool selection = idle && hasSelectedRows();
-    actions.setEnabled(CommandId::Synchronize, rows);
-    actions.setEnabled(CommandId::SelectAll, rows);
-    for (CommandId id : {CommandId::EditCopy, CommandId::CopyToTarget, CommandId::CopyToSource,
-                         CommandId::DeleteSelected})
-        actions.setEnabled(id, selection);
-    // While the folders are read: no second comparison, no other paths, no
-    // refilling from the engine, no change of what the scan was started with.
-    actions.setEnabled(CommandId::PfadeVergleichen, idle);
-    actions.setEnabled(CommandId::CancelComparison, comparing_);
-    for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::OptionSubOrdner,
-                         CommandId::OptionSystemOrdner, CommandId::OptionOneSecond, CommandId::OptionStunde,
-                         CommandId::FilterPatterns})
-        actions.setEnabled(id, idle);
-    for (CompareBy value : {CompareBy::Time, CompareBy::TimeAndSize, CompareBy::Content}) {
-        actions.setEnabled(AppOptions::CompareCommand(value), idle);
-        actions.setChecked(AppOptions::CompareCommand(value), options_.compareBy() == value);
+    selection->select(toSelect, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void CKirvoView::contextMenuEvent(QContextMenuEvent* event) {
+    OnContextMenu(this, event->globalPos());
+    event->accept();
+}
+
+void CKirvoView::OnContextMenu(QWidget* /*pWnd*/, const QPoint& point) {
+    // Bring the frame forward first, as a menu of a hidden or minimised window
+    // would make no sense.
+    if (QWidget* frame = window()) {
+        if (frame->isHidden()) frame->show();
+        if (frame->isMinimized()) frame->showNormal();
+        frame->raise();
+        frame->activateWindow();
     }
-    for (DisplayFilterValue value : kFilterValues) {
-        actions.setEnabled(FilterCommand(value), idle);
-        actions.setChecked(FilterCommand(value), filter_.IsActive(value));
+
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("ContextMenu149"));
+    const bool haveRows = rowCount() > 0;
+    const bool haveSelection = hasSelectedRows();
+    for (const ContextItem& item : kContextMenu) {
+        if (!item.text) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(QString::fromUtf8(item.text));
+        action->setData(ToInt(item.id));
+        action->setEnabled(item.id == CommandId::SelectAll ? haveRows : haveSelection);
     }
-    for (const OptionInfo& info : AppOptions::Table()) {
-        actions.setChecked(info.command, options_.isOn(info.option));
-    }
+    // Chosen items run once the menu has closed, routed like menu commands.
+    if (QAction* chosen = menu.exec(point)) emit commandRequested(static_cast<CommandId>(chosen->data().toInt()));
 }
 
 void CKirvoView::mousePressEvent(QMouseEvent* event) {
@@ -288,29 +258,6 @@ void CKirvoView::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     CListViewEx::mouseReleaseEvent(event);
-}
-
-CommandId CKirvoView::FilterCommand(DisplayFilterValue value) {
-    switch (value) {
-    case DisplayFilterValue::All:
-        return CommandId::FilterAll;
-    case DisplayFilterValue::Unequal:
-        break;
-    case DisplayFilterValue::SourceToTarget:
-        return CommandId::FilterSourceToTarget;
-    case DisplayFilterValue::TargetToSource:
-        return CommandId::FilterTargetToSource;
-    case DisplayFilterValue::Equal:
-        return CommandId::FilterEqual;
-    }
-    return CommandId::FilterUnequal;
-}
-
-DisplayFilterValue CKirvoView::FilterValue(CommandId filterCommand) {
-    for (DisplayFilterValue value : kFilterValues) {
-        if (FilterCommand(value) == filterCommand) return value;
-    }
-    return DisplayFilterValue::Unequal;
 }
 
 }  // namespace kirvo

@@ -53,8 +53,8 @@ private slots:
         CKirvoView* view = frame.view();
         const QString q = QString::fromStdString(dir / "q"), z = QString::fromStdString(dir / "z");
         QVERIFY(test::DropPaths(view->viewport(), {q, z}));
-        QCOMPARE(view->pathBar()->text(PathBar::Side::Source), q);
-        QCOMPARE(view->pathBar()->text(PathBar::Side::Target), z);
+        QCOMPARE(frame.pathBar()->text(PathBar::Side::Source), q);
+        QCOMPARE(frame.pathBar()->text(PathBar::Side::Target), z);
         QTRY_COMPARE(view->rowCount(), 3);  // one folder row, the source-only and the target-only file
     }
 
@@ -66,10 +66,10 @@ private slots:
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         CKirvoView* view = frame.view();
-        const QString before = view->pathBar()->text(PathBar::Side::Source);
+        const QString before = frame.pathBar()->text(PathBar::Side::Source);
         QVERIFY(!test::DropPaths(view->viewport(), {QString::fromStdString(dir / "q")}));
         QVERIFY(!test::DropPaths(view->viewport(), {QString::fromStdString(dir / "q"), QString::fromStdString(dir / "f.txt")}));
-        QCOMPARE(view->pathBar()->text(PathBar::Side::Source), before);
+        QCOMPARE(frame.pathBar()->text(PathBar::Side::Source), before);
         QCOMPARE(view->rowCount(), 0);
     }
 
@@ -80,7 +80,7 @@ private slots:
         CMainFrame frame(store);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        PathBar* bar = frame.view()->pathBar();
+        PathBar* bar = frame.pathBar();
         const QString q = QString::fromStdString(dir / "q"), z = QString::fromStdString(dir / "z");
         QVERIFY(test::DropPaths(bar->comboBox(PathBar::Side::Target)->lineEdit(), {q, z}));
         QCOMPARE(bar->text(PathBar::Side::Source), q);

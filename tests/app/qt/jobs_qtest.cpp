@@ -26,8 +26,8 @@ private slots:
         std::string ignored;
         JobStore().Remove("abends", ignored);  // from an earlier run of this test
         Window w;
-        w.view()->pathBar()->setText(PathBar::Side::Source, QString::fromStdString(dir / "q"));
-        w.view()->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(dir / "z"));
+        w.pathBar()->setText(PathBar::Side::Source, QString::fromStdString(dir / "q"));
+        w.pathBar()->setText(PathBar::Side::Target, QString::fromStdString(dir / "z"));
         w.frame.actions().action(CommandId::OptionSubOrdner)->trigger();
         w.frame.actions().action(CommandId::CompareByContent)->trigger();
 
@@ -52,7 +52,7 @@ private slots:
         QCOMPARE(job.compareBy, CompareBy::Content);
 
         // Later, with other paths and settings: "Aufträge", the job, "Öffnen".
-        w.view()->pathBar()->setText(PathBar::Side::Source, QStringLiteral("/anderswo"));
+        w.pathBar()->setText(PathBar::Side::Source, QStringLiteral("/anderswo"));
         w.frame.actions().action(CommandId::OptionSubOrdner)->trigger();
         w.frame.actions().action(CommandId::CompareByTime)->trigger();
         bool listed = false;
@@ -66,10 +66,10 @@ private slots:
         w.frame.actions().action(CommandId::ShowJobs)->trigger();
         w.WaitForComparison();
         QVERIFY(listed);
-        QCOMPARE(w.view()->pathBar()->text(PathBar::Side::Source), QString::fromStdString(dir / "q"));
-        QVERIFY(w.view()->options().subOrdner());
-        QCOMPARE(w.view()->options().compareBy(), CompareBy::Content);
-        QCOMPARE(w.view()->matcher().pairCount(), 2);  // neu.txt and gleich.txt; alt/ is not in the target
+        QCOMPARE(w.pathBar()->text(PathBar::Side::Source), QString::fromStdString(dir / "q"));
+        QVERIFY(w.controller()->options().subOrdner());
+        QCOMPARE(w.controller()->options().compareBy(), CompareBy::Content);
+        QCOMPARE(w.controller()->matcher().pairCount(), 2);  // neu.txt and gleich.txt; alt/ is not in the target
         JobStore().Remove("abends", ignored);
     }
 };

@@ -28,8 +28,10 @@
 #include "app/qt/main_frame.h"
 #include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
+#include "app/qt/window_controller.h"
 #include "app/version_info.h"
 #include "fileops/operation_log.h"
+#include "support/temp_tree.h"
 #include "view/qt/kirvo_view.h"
 
 using namespace kirvo;
@@ -177,7 +179,6 @@ private slots:
         QCOMPARE(frame.messagePane()->text(), "Bereit");
 
         OutputBar* bar = frame.outputBar();
-        QCOMPARE(OutputBar::Published(), bar);
         QCOMPARE(bar->windowTitle(), "Ausgabe");
         QCOMPARE(bar->allowedAreas(), Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
         QCOMPARE(frame.dockWidgetArea(bar), Qt::TopDockWidgetArea);
@@ -303,17 +304,17 @@ private slots:
         InMemoryProfileStore store;
         CMainFrame frame(store);
         Action(frame, 32788)->trigger();
-        QCOMPARE(frame.view()->displayFilter().value(), DisplayFilterValue::Equal);
+        QCOMPARE(frame.controller()->displayFilter().value(), DisplayFilterValue::Equal);
         for (int id : {32783, 32785, 32786, 32787, 32788}) {
             QCOMPARE(Action(frame, id)->isChecked(), id == 32788);
         }
         QVERIFY(frame.toolBar()->widgetForAction(Action(frame, 32788))->property("checked").toBool());
 
         Action(frame, 32806)->trigger();  // Sub-Ordner ausschließen: off -> on
-        QVERIFY(frame.view()->options().subOrdner());
+        QVERIFY(frame.controller()->options().subOrdner());
         QVERIFY(Action(frame, 32806)->isChecked());
         Action(frame, 32808)->trigger();  // Beep: on -> off
-        QCOMPARE(frame.view()->options().value(Option::Beep), 0);
+        QCOMPARE(frame.controller()->options().value(Option::Beep), 0);
         QVERIFY(!Action(frame, 32808)->isChecked());
         QCOMPARE(store.size(), 0u);  // toggling writes nothing
     }
@@ -324,9 +325,9 @@ private slots:
         CMainFrame frame(store);
         QVERIFY(Action(frame, 32811)->isChecked());
         frame.OnCommand(CommandId::OptionOneSecond);
-        QCOMPARE(frame.view()->options().value(Option::OneSecond), 0);
+        QCOMPARE(frame.controller()->options().value(Option::OneSecond), 0);
         frame.OnCommand(CommandId::OptionOneSecond);
-        QCOMPARE(frame.view()->options().value(Option::OneSecond), 1);
+        QCOMPARE(frame.controller()->options().value(Option::OneSecond), 1);
     }
 
     void editingKeysInAPathFieldStayWithTheField() {
@@ -344,7 +345,7 @@ private slots:
         // Keys go to the window, as the window system sends them; Qt hands
         // them to the focus widget.
         QWindow* window = frame.windowHandle();
-        QLineEdit* edit = view->pathBar()->comboBox(PathBar::Side::Source)->lineEdit();
+        QLineEdit* edit = frame.pathBar()->comboBox(PathBar::Side::Source)->lineEdit();
         QTest::mouseClick(edit, Qt::LeftButton);
         edit->setText(QStringLiteral("/abc"));
         edit->setCursorPosition(0);
@@ -443,13 +444,24 @@ private slots:
         QCOMPARE(passedOn.count(), 0);
     }
 
-    void publishedOutputBarEndsWithTheFrame() {
-        {
-            InMemoryProfileStore store;
-            CMainFrame frame(store);
-            QVERIFY(OutputBar::Published() != nullptr);
-        }
-        QCOMPARE(OutputBar::Published(), nullptr);
+    void eachFrameShowsItsOwnTotals() {
+        // The list's totals reach the bar of its own window, never the bar of
+        // a window made later (or one already gone).
+        test::TempDir dir;
+        test::MakeTree(dir / "q", {{"a.txt"}});
+        test::MakeTree(dir / "z", {});
+        InMemoryProfileStore store;
+        auto first = std::make_unique<CMainFrame>(store);
+        CMainFrame second(store);
+        first->pathBar()->setText(PathBar::Side::Source, QString::fromStdString(dir / "q"));
+        first->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(dir / "z"));
+        first->OnCommand(CommandId::PfadeVergleichen);
+        QTRY_VERIFY(!first->controller()->comparing());
+        QVERIFY(first->outputBar()->fieldText(1009).startsWith("1 Dateien in 1 Ordner"));
+        QCOMPARE(second.outputBar()->fieldText(1009), QString());
+        first.reset();
+        second.controller()->FillList();
+        QVERIFY(second.outputBar()->fieldText(1009).startsWith("0 Dateien in 0 Ordner"));
     }
 };
 

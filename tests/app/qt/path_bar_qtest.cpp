@@ -48,7 +48,7 @@ private slots:
         store.WriteProfileString("Ziel", "Ziel1", "");
         store.WriteProfileString("Ziel", "Ziel2", "/verloren");
         CMainFrame frame(store);
-        PathBar* bar = frame.view()->pathBar();
+        PathBar* bar = frame.pathBar();
         QComboBox* source = bar->comboBox(PathBar::Side::Source);
         QComboBox* target = bar->comboBox(PathBar::Side::Target);
         QCOMPARE(source->currentText(), "/z/neu");
@@ -70,7 +70,7 @@ private slots:
             store.WriteProfileString("Quelle", "Quelle" + std::to_string(i), "/p/" + std::to_string(i));
         }
         CMainFrame frame(store);
-        PathBar* bar = frame.view()->pathBar();
+        PathBar* bar = frame.pathBar();
         QComboBox* source = bar->comboBox(PathBar::Side::Source);
         bar->setText(PathBar::Side::Source, QStringLiteral("/P/3"));
         bar->setText(PathBar::Side::Target, QStringLiteral("/ziel"));
@@ -95,7 +95,7 @@ private slots:
     void pfadeVergleichenNeedsBothFields() {
         InMemoryProfileStore store;
         CMainFrame frame(store);
-        PathBar* bar = frame.view()->pathBar();
+        PathBar* bar = frame.pathBar();
         QAction* compare = frame.actions().action(CommandId::PfadeVergleichen);
         bar->setText(PathBar::Side::Source, QStringLiteral("/quelle"));
         compare->trigger();
@@ -109,13 +109,13 @@ private slots:
     void overlongPathsAreCutAt259() {
         InMemoryProfileStore store;
         CMainFrame frame(store);
-        QComboBox* source = frame.view()->pathBar()->comboBox(PathBar::Side::Source);
+        QComboBox* source = frame.pathBar()->comboBox(PathBar::Side::Source);
         const QString longPath = u'/' + QString(300, u'x');
         QApplication::clipboard()->setText(longPath);
         source->lineEdit()->clear();
         source->lineEdit()->paste();
         QCOMPARE(source->currentText(), longPath.left(259));
-        frame.view()->pathBar()->setText(PathBar::Side::Source, longPath);
+        frame.pathBar()->setText(PathBar::Side::Source, longPath);
         QCOMPARE(source->currentText().size(), 259);
     }
 
@@ -123,7 +123,7 @@ private slots:
         InMemoryProfileStore store;
         store.WriteProfileString("Ziel", "Ziel0", "/ziel/alt");
         CMainFrame frame(store);
-        PathBar* bar = frame.view()->pathBar();
+        PathBar* bar = frame.pathBar();
         QList<ChooserCall> calls;
         QString answer = QStringLiteral("/gewählt");
         bar->setFolderChooser([&](QWidget*, const QString& title, const QString& start) {
@@ -157,7 +157,7 @@ private slots:
         CMainFrame frame(store);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        QLineEdit* edit = frame.view()->pathBar()->comboBox(PathBar::Side::Target)->lineEdit();
+        QLineEdit* edit = frame.pathBar()->comboBox(PathBar::Side::Target)->lineEdit();
         QVERIFY(test::DropPaths(edit, {QStringLiteral("/media/stick/Fotos")}));
         QCOMPARE(edit->text(), "/media/stick/Fotos");
     }
@@ -168,8 +168,8 @@ private slots:
         frame.show();
         QApplication::setActiveWindow(&frame);
         QVERIFY(QTest::qWaitForWindowActive(&frame));
-        PathBar* bar = frame.view()->pathBar();
-        QSignalSpy requests(frame.view(), &CKirvoView::commandRequested);
+        PathBar* bar = frame.pathBar();
+        QSignalSpy requests(bar, &PathBar::commandRequested);
         // A click into the field, then the key where the window system sends
         // it: to the widget that has the focus.
         const struct {

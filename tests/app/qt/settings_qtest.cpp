@@ -15,6 +15,7 @@
 #include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/qt/qsettings_profile_store.h"
+#include "app/qt/window_controller.h"
 #include "view/qt/kirvo_view.h"
 
 using namespace kirvo;
@@ -68,7 +69,7 @@ QStringList Section(const QString& text, const QString& name) {
 }
 
 void Compare(CMainFrame& frame, const QString& source, const QString& target) {
-    PathBar* bar = frame.view()->pathBar();
+    PathBar* bar = frame.pathBar();
     bar->setText(PathBar::Side::Source, source);
     bar->setText(PathBar::Side::Target, target);
     bar->UpdateHistories();  // what "Pfade vergleichen" does first
@@ -116,7 +117,7 @@ private slots:
                 frame.OnCommand(CommandId::CompareByContent);
                 Compare(frame, QStringLiteral("/home/anna/Fotos"), QStringLiteral("/media/stick/Fotos"));
                 Compare(frame, QStringLiteral("/home/anna/Texte, alt"), QStringLiteral("/media/stick/Texte"));
-                frame.view()->pathBar()->setText(PathBar::Side::Source, QStringLiteral("/nie/verglichen"));
+                frame.pathBar()->setText(PathBar::Side::Source, QStringLiteral("/nie/verglichen"));
                 frame.OnCommand(CommandId::OptionSubOrdner);
                 frame.OnCommand(CommandId::OptionBeep);
                 frame.OnCommand(CommandId::OptionVorDir);
@@ -138,23 +139,22 @@ private slots:
         QSettingsProfileStore store(file);
         CMainFrame frame(store);
         QCOMPARE(frame.size(), QSize(700, 520));
-        CKirvoView* view = frame.view();
-        QVERIFY(view->options().subOrdner());
-        QVERIFY(!view->options().beep());
-        QVERIFY(view->options().vorDir());
+        QVERIFY(frame.controller()->options().subOrdner());
+        QVERIFY(!frame.controller()->options().beep());
+        QVERIFY(frame.controller()->options().vorDir());
         QVERIFY(frame.actions().action(CommandId::OptionSubOrdner)->isChecked());
         QVERIFY(!frame.actions().action(CommandId::OptionBeep)->isChecked());
-        QVERIFY(view->options().stunde());
-        QCOMPARE(view->options().compareBy(), CompareBy::Content);
+        QVERIFY(frame.controller()->options().stunde());
+        QCOMPARE(frame.controller()->options().compareBy(), CompareBy::Content);
         QVERIFY(frame.actions().action(CommandId::CompareByContent)->isChecked());
         QVERIFY(!frame.actions().action(CommandId::CompareByTime)->isChecked());
-        QCOMPARE(view->displayFilter().value(), DisplayFilterValue::Unequal);
+        QCOMPARE(frame.controller()->displayFilter().value(), DisplayFilterValue::Unequal);
         QVERIFY(!frame.outputBar()->isHidden());
-        QComboBox* source = view->pathBar()->comboBox(PathBar::Side::Source);
+        QComboBox* source = frame.pathBar()->comboBox(PathBar::Side::Source);
         QCOMPARE(source->currentText(), "/home/anna/Texte, alt");
         QCOMPARE(source->count(), 2);
         QCOMPARE(source->itemText(1), "/home/anna/Fotos");
-        QCOMPARE(view->pathBar()->text(PathBar::Side::Target), "/media/stick/Texte");
+        QCOMPARE(frame.pathBar()->text(PathBar::Side::Target), "/media/stick/Texte");
     }
 
     void theProgramsOwnStoreLivesUnderTheConfigFolder() {
@@ -212,15 +212,15 @@ private slots:
         {
             QSettingsProfileStore store(file);
             CMainFrame frame(store);
-            const AppOptions& options = frame.view()->options();
+            const AppOptions& options = frame.controller()->options();
             QCOMPARE(options.value(Option::Ueber5000), 1);
             QCOMPARE(options.value(Option::VorLoeschen), 1);
             QCOMPARE(options.value(Option::Beep), 1);
             QCOMPARE(options.value(Option::OneSecond), 7);
             QCOMPARE(options.value(Option::SubOrdner), 0);
             QCOMPARE(frame.view()->initialColumnWidth(0), 200);
-            QCOMPARE(frame.view()->pathBar()->comboBox(PathBar::Side::Source)->count(), 1);
-            QCOMPARE(frame.view()->pathBar()->comboBox(PathBar::Side::Target)->count(), 2);
+            QCOMPARE(frame.pathBar()->comboBox(PathBar::Side::Source)->count(), 1);
+            QCOMPARE(frame.pathBar()->comboBox(PathBar::Side::Target)->count(), 2);
             closedSize = frame.size();
             frame.close();
         }
@@ -240,7 +240,7 @@ private slots:
         WriteText(file, QByteArray("\x00\xff\xfe[Optio\n=\n[[]]\nBeep", 20));
         QSettingsProfileStore store(file);
         CMainFrame frame(store);
-        const AppOptions& options = frame.view()->options();
+        const AppOptions& options = frame.controller()->options();
         for (const OptionInfo& info : AppOptions::Table()) {
             QCOMPARE(options.value(info.option), info.defaultValue);
         }
@@ -254,7 +254,7 @@ private slots:
         {
             QSettingsProfileStore store(file);
             CMainFrame frame(store);
-            QVERIFY(frame.view()->options().beep());
+            QVERIFY(frame.controller()->options().beep());
             Compare(frame, QStringLiteral("/a"), QStringLiteral("/b"));
             frame.close();
         }

@@ -125,7 +125,7 @@ private slots:
         b.w.Command(CommandId::CompareByContent);
         b.log.clear();
         MessageBoxPrompts boxes(b.w.view());
-        b.w.view()->setUserPrompts(&boxes);
+        b.w.controller()->setUserPrompts(&boxes);
         b.w.SetOption(Option::Beep, false);
         DialogAnswerer dialogs({"<Enter>", "Nach links kopieren"});
         for (int i = 0; i < 2; ++i) {
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(dialogs.seen[0].buttons, (QStringList{"Nach links kopieren", "Nach rechts kopieren", "Überspringen"}));
         QCOMPARE(dialogs.seen[0].defaultButton, "Überspringen");
         QCOMPARE(b.log, (QStringList{"copy 0x81: Z/f.txt -> Q/f.txt"}));
-        b.w.view()->setUserPrompts(nullptr);
+        b.w.controller()->setUserPrompts(nullptr);
     }
 
     void theRealServiceWarnsWhenTheDestinationIsNewer() {

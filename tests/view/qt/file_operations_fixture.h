@@ -96,8 +96,8 @@ struct Bench {
     Bench(std::initializer_list<FileSpec> source, std::initializer_list<FileSpec> target) {
         MakeTree(dir / "q", source);
         MakeTree(dir / "z", target);
-        w.view()->setUserPrompts(&prompts);
-        w.view()->setFileOperationService(&service);
+        w.controller()->setUserPrompts(&prompts);
+        w.controller()->setFileOperationService(&service);
         // Every question and sound on; tests turn off what they check.
         for (Option option : {Option::VorUeberschreiben, Option::VorDir, Option::VorLoeschen, Option::Beep}) {
             w.SetOption(option, true);

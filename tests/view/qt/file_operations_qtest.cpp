@@ -124,7 +124,7 @@ private slots:
         // trees; the comparison afterwards uses the new path.
         Bench b = ThreeAndTwo();
         MakeTree(b.dir / "anders", {{"x.txt", kOld}});
-        b.w.view()->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(b.dir / "anders"));
+        b.w.pathBar()->setText(PathBar::Side::Target, QString::fromStdString(b.dir / "anders"));
         b.prompts.answers = {true, false};
         b.w.Command(CommandId::Synchronize);
         QCOMPARE(b.log, (QStringList{"beep?", kAskToTarget3, "beep?", kAskToSource2, kCopyToTarget, "beep"}));
@@ -154,8 +154,8 @@ private slots:
 
         // Nothing selected: the handler returns at once, without comparing again.
         b.log.clear();
-        QVERIFY(b.w.view()->OnCommand(CommandId::EditCopy));
-        QVERIFY(b.w.view()->OnCommand(CommandId::DeleteSelected));
+        QVERIFY(b.w.controller()->OnCommand(CommandId::EditCopy));
+        QVERIFY(b.w.controller()->OnCommand(CommandId::DeleteSelected));
         QCOMPARE(b.log, QStringList{});
     }
 
@@ -244,8 +244,8 @@ private slots:
         QFETCH(QStringList, items);
         Bench b = ThreeAndTwo();
         if (!compared) {
-            b.w.view()->pathBar()->setText(PathBar::Side::Source, QString::fromStdString(b.dir / "leer1"));
-            b.w.view()->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(b.dir / "leer2"));
+            b.w.pathBar()->setText(PathBar::Side::Source, QString::fromStdString(b.dir / "leer1"));
+            b.w.pathBar()->setText(PathBar::Side::Target, QString::fromStdString(b.dir / "leer2"));
             MakeDirs(b.dir / "leer1");
             MakeDirs(b.dir / "leer2");
             b.w.Command(CommandId::PfadeVergleichen);
@@ -319,16 +319,16 @@ private slots:
         b.Select({b.w.RowOf("a.txt")});
         struct Reentering : RecordingService {
             using RecordingService::RecordingService;
-            CKirvoView* view = nullptr;
+            WindowController* controller = nullptr;
             OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override {
-                view->OnCommand(CommandId::DeleteSelected);
-                view->OnCommand(CommandId::EditCopy);
-                view->OnCommand(CommandId::Synchronize);
+                controller->OnCommand(CommandId::DeleteSelected);
+                controller->OnCommand(CommandId::EditCopy);
+                controller->OnCommand(CommandId::Synchronize);
                 return RecordingService::copy(pairs, flags);
             }
         } service(b.log, b.dir / "q", b.dir / "z");
-        service.view = b.w.view();
-        b.w.view()->setFileOperationService(&service);
+        service.controller = b.w.controller();
+        b.w.controller()->setFileOperationService(&service);
         b.w.Command(CommandId::EditCopy);
         QCOMPARE(b.log, (QStringList{"copy 0x81: Q/a.txt -> Z/a.txt", "beep"}));
     }
@@ -337,7 +337,7 @@ private slots:
         // On screen: no icon, "OK" and "Abbrechen", OK by Enter, Cancel by Escape.
         Bench b = ThreeAndTwo();
         MessageBoxPrompts boxes(b.w.view());
-        b.w.view()->setUserPrompts(&boxes);
+        b.w.controller()->setUserPrompts(&boxes);
         b.w.SetOption(Option::Beep, false);
         DialogAnswerer dialogs({"<Esc>", "<Enter>"});
         b.w.Command(CommandId::Synchronize);
@@ -350,7 +350,7 @@ private slots:
             QCOMPARE(seen.defaultButton, "OK");
         }
         QCOMPARE(b.log, QStringList{kCopyToSource});
-        b.w.view()->setUserPrompts(nullptr);
+        b.w.controller()->setUserPrompts(nullptr);
     }
 
     void realServiceDeletesAfterAskingPerSide() {
@@ -422,8 +422,8 @@ private slots:
         Window w;
         ScriptedPrompts prompts(log);
         RecordingService service(log, dir / "S", dir / "S/inner");
-        w.view()->setUserPrompts(&prompts);
-        w.view()->setFileOperationService(&service);
+        w.controller()->setUserPrompts(&prompts);
+        w.controller()->setFileOperationService(&service);
         w.SetOption(Option::Beep, false);
         w.Compare(dir / "S", dir / "S/inner");
         QVERIFY(w.rowCount() > 0);
@@ -437,7 +437,7 @@ private slots:
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
         w.Command(CommandId::EditCopy);
         QCOMPARE(log, QStringList{refusal});
-        w.view()->setUserPrompts(nullptr);
+        w.controller()->setUserPrompts(nullptr);
     }
 
     void realServiceBringsTheTreesIntoLine_data() {
@@ -459,7 +459,7 @@ private slots:
         Window w;
         QStringList log;
         ScriptedPrompts prompts(log);
-        w.view()->setUserPrompts(&prompts);
+        w.controller()->setUserPrompts(&prompts);
         w.SetOption(Option::VorDir, true);
         w.SetOption(Option::VorUeberschreiben, true);
         w.SetOption(Option::Papierkorb, true);

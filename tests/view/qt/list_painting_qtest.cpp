@@ -116,7 +116,7 @@ private slots:
         QVERIFY(p.At(frameEdge, 2) != kBase);  // the focus frame, to the window's edge
         // A click into a path field: the selection stays in the inactive
         // colour, the focus frame goes.
-        QTest::mouseClick(p.view()->pathBar()->comboBox(PathBar::Side::Source)->lineEdit(), Qt::LeftButton);
+        QTest::mouseClick(p.pathBar()->comboBox(PathBar::Side::Source)->lineEdit(), Qt::LeftButton);
         QTRY_VERIFY(!p.view()->hasFocus());
         QCOMPARE(p.At(p.RightEdge(), 1), kInactive);
         QCOMPARE(p.At(p.view()->labelLeft() + 1, 1), kInactive);

@@ -103,7 +103,7 @@ private slots:
         w.WaitForComparison();
         QCOMPARE(Listed(w), (QStringList{"a.txt", "c.txt"}));
         QCOMPARE(w.prompts.log, QStringList{"beep"});  // one comparison
-        QCOMPARE(Strings(w.view()->pathFilter().excludePatterns()), (QStringList{"*.tmp", "node_modules/"}));
+        QCOMPARE(Strings(w.controller()->pathFilter().excludePatterns()), (QStringList{"*.tmp", "node_modules/"}));
         QVERIFY(pane->isVisible());
         QCOMPARE(pane->text(), "Filter");
         QVERIFY(pane->toolTip().contains("Ausschließen:\n    *.tmp\n    node_modules/"));
@@ -124,7 +124,7 @@ private slots:
         QCOMPARE(boxes.seen.front().icon, QMessageBox::Warning);
         QCOMPARE(boxes.unexpected, 0);
         QVERIFY(w.prompts.log.isEmpty());  // nothing compared again
-        QCOMPARE(Strings(w.view()->pathFilter().includePatterns()), QStringList{"*"});
+        QCOMPARE(Strings(w.controller()->pathFilter().includePatterns()), QStringList{"*"});
 
         // Back to the default: everything listed, no pane.
         WithFilterDialog(w.frame, [](FilterDialog& dialog) {
@@ -178,8 +178,8 @@ private slots:
 
         QSettingsProfileStore store(file);
         CMainFrame frame(store);
-        QCOMPARE(Strings(frame.view()->pathFilter().includePatterns()), include);
-        QCOMPARE(Strings(frame.view()->pathFilter().excludePatterns()), exclude);
+        QCOMPARE(Strings(frame.controller()->pathFilter().includePatterns()), include);
+        QCOMPARE(Strings(frame.controller()->pathFilter().excludePatterns()), exclude);
         QVERIFY(!frame.filterPane()->isHidden());
         WithFilterDialog(frame, [&](FilterDialog& dialog) {
             QCOMPARE(dialog.includeField()->toPlainText(), include.join(u'\n'));

@@ -149,7 +149,7 @@ private slots:
         w.Compare("", dir / "q");
         QCOMPARE(w.rowCount(), 2);
         QCOMPARE(w.prompts.log, QStringList{"beep"});
-        QCOMPARE(w.view()->pathBar()->history(PathBar::Side::Source).entries().size(), size_t{1});
+        QCOMPARE(w.pathBar()->history(PathBar::Side::Source).entries().size(), size_t{1});
     }
 
     void nameBytesThatAreNotUtf8AreShownReadablyAndKept() {
@@ -193,12 +193,12 @@ private slots:
         w.Compare(many_ / "quelle", many_ / (extraFile ? "ziel1" : "ziel0"));
         QCOMPARE(w.prompts.log, log);
         if (shown) {
-            QCOMPARE(w.view()->matcher().pairCount(), extraFile ? 5001 : 5000);
+            QCOMPARE(w.controller()->matcher().pairCount(), extraFile ? 5001 : 5000);
             QVERIFY(w.rowCount() > 5000);
             QCOMPARE(w.Field(OutputBar::kSourceTotals), "5000 Dateien in 1 Ordner mit 0 Bytes (0 Byte) ");
         } else {
             // Declined: nothing left to show or to act on.
-            QCOMPARE(w.view()->matcher().pairCount(), 0);
+            QCOMPARE(w.controller()->matcher().pairCount(), 0);
             QCOMPARE(w.rowCount(), 0);
             QVERIFY(w.rows().pairs().empty());
             QCOMPARE(w.Field(OutputBar::kSourceTotals), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
@@ -210,7 +210,7 @@ private slots:
 
     void onScreenTheQuestionIsAnOkCancelBoxWithTheQuestionIcon() {
         Window w;
-        w.view()->setUserPrompts(nullptr);  // back to the view's own message boxes
+        w.controller()->setUserPrompts(nullptr);  // back to the view's own message boxes
         w.frame.show();
         QString text, title;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -238,7 +238,7 @@ private slots:
         buttons.sort();
         QCOMPARE(buttons, (QStringList{"Abbrechen", "OK"}));
         QCOMPARE(w.rowCount(), 0);
-        QCOMPARE(w.view()->matcher().pairCount(), 0);
+        QCOMPARE(w.controller()->matcher().pairCount(), 0);
     }
 
     void filterChangesNeverAskAndKeepTheFilter() {
@@ -256,7 +256,7 @@ private slots:
         w.prompts.log.clear();
         w.Compare(many_ / "quelle", many_ / "ziel1");
         QCOMPARE(w.rowCount(), 2);
-        QCOMPARE(w.view()->displayFilter().value(), DisplayFilterValue::TargetToSource);
+        QCOMPARE(w.controller()->displayFilter().value(), DisplayFilterValue::TargetToSource);
     }
 
     void theListIsEmptiedBeforeTheEngineRunsAgain() {
@@ -270,7 +270,7 @@ private slots:
         // the old result, and the list is already empty.
         QList<QPair<int, int>> resets;
         QObject::connect(w.model(), &QAbstractItemModel::modelReset, [&] {
-            resets << qMakePair(w.rowCount(), int(w.view()->matcher().pairCount()));
+            resets << qMakePair(w.rowCount(), int(w.controller()->matcher().pairCount()));
         });
         w.Compare(dir / "z", dir / "q");
         QCOMPARE(resets.size(), 2);
@@ -295,7 +295,7 @@ private slots:
         w.ShowWithFocusInList();
         w.Compare(dir / "q", dir / "z");
         QCOMPARE(w.rowCount(), 2);
-        w.view()->setDirectoryListers([](const std::string&) { return std::make_unique<EndlessShare>(); });
+        w.controller()->comparison().setDirectoryListers([](const std::string&) { return std::make_unique<EndlessShare>(); });
         QAction* compare = w.frame.actions().action(CommandId::PfadeVergleichen);
         compare->trigger();  // the toolbar button
 
@@ -304,11 +304,11 @@ private slots:
                     w.Field(OutputBar::kTargetTotals) != "0 Dateien gefunden");
         QVERIFY(w.frame.messagePane()->text().startsWith("Lese "));
         QCOMPARE(w.rowCount(), 0);
-        QVERIFY(w.view()->comparing());
+        QVERIFY(w.controller()->comparing());
         for (CommandId id : {CommandId::PfadeVergleichen, CommandId::FilterAll, CommandId::Synchronize,
                              CommandId::BrowseSource, CommandId::OptionSubOrdner})
             QVERIFY2(!w.frame.actions().action(id)->isEnabled(), qPrintable(QString::number(ToInt(id))));
-        QVERIFY(!w.view()->pathBar()->isEnabled());
+        QVERIFY(!w.pathBar()->isEnabled());
         QVERIFY(w.frame.cancelButton()->isVisible());
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
 
@@ -320,16 +320,16 @@ private slots:
             w.frame.close();  // the window goes; the scan with it, when the frame is destroyed
             return;
         }
-        QTRY_VERIFY(!w.view()->comparing());
+        QTRY_VERIFY(!w.controller()->comparing());
         QCOMPARE(w.rowCount(), 0);
-        QCOMPARE(w.view()->matcher().pairCount(), 0);
-        QCOMPARE(w.view()->matcher().lastEntry(), -1);
+        QCOMPARE(w.controller()->matcher().pairCount(), 0);
+        QCOMPARE(w.controller()->matcher().lastEntry(), -1);
         QCOMPARE(w.Field(OutputBar::kSourceTotals), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
         QCOMPARE(w.frame.messagePane()->text(), "Vergleich abgebrochen.");
         for (CommandId id : {CommandId::PfadeVergleichen, CommandId::FilterAll, CommandId::BrowseSource,
                              CommandId::OptionSubOrdner})
             QVERIFY2(w.frame.actions().action(id)->isEnabled(), qPrintable(QString::number(ToInt(id))));
-        QVERIFY(w.view()->pathBar()->isEnabled());
+        QVERIFY(w.pathBar()->isEnabled());
         QVERIFY(!w.frame.cancelButton()->isVisible());
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(w.prompts.log, QStringList{"beep"});  // the first comparison's only

@@ -16,6 +16,7 @@
 #include "app/qt/main_frame.h"
 #include "app/qt/output_bar.h"
 #include "app/qt/path_bar.h"
+#include "app/qt/window_controller.h"
 #include "app/user_prompts.h"
 #include "view/qt/kirvo_view.h"
 #include "view/qt/result_list_model.h"
@@ -69,19 +70,21 @@ struct Window {
     FakePrompts prompts;  // outlives the frame
     CMainFrame frame{store};
 
-    Window() { view()->setUserPrompts(&prompts); }
+    Window() { controller()->setUserPrompts(&prompts); }
 
     CKirvoView* view() const { return frame.view(); }
+    WindowController* controller() const { return frame.controller(); }
+    PathBar* pathBar() const { return frame.pathBar(); }
     ResultListModel* model() const { return frame.view()->resultModel(); }
     const ResultRows& rows() const { return frame.view()->rows(); }
     int rowCount() const { return model()->rowCount(); }
 
-    void SetOption(Option option, bool on) { view()->options().set(option, on ? 1 : 0); }
+    void SetOption(Option option, bool on) { controller()->options().set(option, on ? 1 : 0); }
 
     // "Pfade vergleichen" as the menu runs it, until its list is filled.
     void Compare(const std::string& source, const std::string& target) {
-        view()->pathBar()->setText(PathBar::Side::Source, QString::fromStdString(source));
-        view()->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(target));
+        pathBar()->setText(PathBar::Side::Source, QString::fromStdString(source));
+        pathBar()->setText(PathBar::Side::Target, QString::fromStdString(target));
         Command(CommandId::PfadeVergleichen);
     }
     // A command as the menu runs it, and the comparison it may start.
@@ -90,7 +93,7 @@ struct Window {
         WaitForComparison();
     }
     // The comparison under way (it reads the folders on a thread of its own) is over.
-    void WaitForComparison() { QTRY_VERIFY_WITH_TIMEOUT(!view()->comparing(), 30000); }
+    void WaitForComparison() { QTRY_VERIFY_WITH_TIMEOUT(!controller()->comparing(), 30000); }
     // A key as the window system sends it: to the window, which hands it to
     // the focus widget (shortcuts included); then the comparison it may start.
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

@@ -1,0 +1,160 @@
+#include "app/file_operation_controller.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/app_options.h"
+#include "app/user_prompts.h"
+#include "engine/tree_matcher.h"
+#include "fileops/delete_plan.h"
+#include "fileops/nested_roots.h"
+#include "fileops/sync_plan.h"
+#include "view/plan_rows.h"
+#include "view/result_rows.h"
+
+namespace kirvo {
+namespace {
+
+std::string CountText(const char* format, int32_t count) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, count);
+    return text;
+}
+
+// Set while a command runs; the service's dialogs run the event loop, and no
+// second command may start inside the first.
+class RunningFlag {
+public:
+    explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~RunningFlag() { flag_ = false; }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// The question before copying rows whose direction is open.
+std::string ConflictQuestion(const TreeMatcher& matcher, const ResultRows& list, std::span<const size_t> selected) {
+    std::vector<size_t> conflicts;
+    for (size_t row : selected) {
+        if (list.StateImage(row) == ResultRows::kConflict) conflicts.push_back(row);
+    }
+    if (conflicts.size() == 1) {
+        const FilePair* pair = list.Pair(conflicts[0]);  // a conflict has both files
+        const std::string_view reason = matcher.conflictReason(static_cast<size_t>(list.PairIndex(conflicts[0])));
+        return "„" + pair->source->relativePath() + "“ hat keine Richtung (Konflikt: " + std::string(reason) +
+               ")\n\nIn welche Richtung soll die Datei kopiert werden?";
+    }
+    return CountText("%i der markierten Dateien haben keine Richtung (Konflikte).\n\n",
+                     static_cast<int32_t>(conflicts.size())) +
+           "In welche Richtung sollen sie kopiert werden?";
+}
+
+}  // namespace
+
+bool FileOperationController::RootsAreNested(const TreeMatcher& matcher) {
+    const std::string message = NestedRootsMessage(matcher.sourceRoot(), matcher.targetRoot());
+    if (message.empty()) return false;
+    prompts_->ShowWarning(message);
+    return true;
+}
+
+CopyFlags FileOperationController::copyFlags() const {
+    return CopyFlags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb()};
+}
+
+void FileOperationController::Copy(std::span<const CopyPair> pairs, OperationOutcome& outcome) {
+    if (service_ && !pairs.empty()) outcome.results.push_back(service_->copy(pairs, copyFlags()));
+}
+
+OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, const TreeMatcher& matcher) {
+    OperationOutcome outcome;
+    if (running_) return outcome;
+    const RunningFlag running(running_);
+    const SyncPlan plan =
+        BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
+    // One root inside the other: refused before any question, the list stays as it is.
+    if ((!plan.sourceToTarget.empty() || !plan.targetToSource.empty()) && RootsAreNested(matcher)) return outcome;
+    outcome.compareAgain = true;
+
+    // Both questions come before any copy; each answer stands on its own.
+    bool toTarget = false;
+    bool toSource = false;
+    if (plan.sourceToTarget.count() > 0) {
+        if (options_.beep()) prompts_->Beep(BeepKind::Question);
+        toTarget = prompts_->AskOkCancelNoIcon(
+            CountText("Es werden %i Dateien von Quelle nach Ziel kopiert !", plan.sourceToTarget.count()));
+    }
+    if (plan.targetToSource.count() > 0) {
+        if (options_.beep()) prompts_->Beep(BeepKind::Question);
+        toSource = prompts_->AskOkCancelNoIcon(
+            CountText("Es werden %i Dateien von Ziel nach Quelle kopiert !", plan.targetToSource.count()));
+    }
+    // A cancelled or failed first direction does not stop the second.
+    if (toTarget) Copy(plan.sourceToTarget.pairs, outcome);
+    if (toSource) Copy(plan.targetToSource.pairs, outcome);
+    return outcome;
+}
+
+OperationOutcome FileOperationController::CopySelected(const ResultRows& rows, std::span<const size_t> selected,
+                                                       const TreeMatcher& matcher) {
+    OperationOutcome outcome;
+    if (running_ || selected.empty()) return outcome;
+    const RunningFlag running(running_);
+    const std::vector<PlanRow> planRows = PlanRows::Selected(rows, selected, matcher.utcOffset());
+    // Conflicts have no arrow: the user says which way, once for all of them.
+    int32_t conflictDirection = 0;
+    if (std::any_of(planRows.begin(), planRows.end(), [](const PlanRow& row) { return row.conflict; })) {
+        if (options_.beep()) prompts_->Beep(BeepKind::Question);
+        switch (prompts_->AskConflictDirection(ConflictQuestion(matcher, rows, selected))) {
+        case ConflictChoice::ToTarget: conflictDirection = 1; break;
+        case ConflictChoice::ToSource: conflictDirection = -1; break;
+        case ConflictChoice::Skip: break;
+        }
+    }
+    const CopyList copies = BuildCopyPlan(planRows, matcher.sourceRoot(), matcher.targetRoot(), conflictDirection);
+    if (!copies.empty() && RootsAreNested(matcher)) return outcome;
+    outcome.compareAgain = true;
+    Copy(copies.pairs, outcome);
+    return outcome;
+}
+
+OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows, std::span<const size_t> selected,
+                                                          const TreeMatcher& matcher, int32_t direction) {
+    OperationOutcome outcome;
+    if (running_ || selected.empty()) return outcome;
+    const RunningFlag running(running_);
+    std::vector<std::string> passedOver;
+    const CopyList copies = BuildDirectedCopyPlan(PlanRows::Selected(rows, selected, matcher.utcOffset()),
+                                                  matcher.sourceRoot(), matcher.targetRoot(), direction, &passedOver);
+    if (!copies.empty() && RootsAreNested(matcher)) return outcome;
+    outcome.compareAgain = true;
+    if (!passedOver.empty()) {
+        outcome.note = CountText("%i übergangen: ", static_cast<int32_t>(passedOver.size())) +
+                       (direction > 0 ? "in der Quelle fehlt die Datei" : "im Ziel fehlt die Datei") + " („" +
+                       passedOver.front() + "“" + (passedOver.size() > 1 ? " …)." : ").");
+        if (showNote_) showNote_(outcome.note);  // said now, and again once the comparison is over
+    }
+    Copy(copies.pairs, outcome);
+    return outcome;
+}
+
+OperationOutcome FileOperationController::DeleteSelected(const ResultRows& rows, std::span<const size_t> selected,
+                                                         const TreeMatcher& matcher) {
+    OperationOutcome outcome;
+    if (running_ || selected.empty()) return outcome;
+    const RunningFlag running(running_);
+    const DeletePlan plan =
+        BuildDeletePlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
+    outcome.compareAgain = true;
+    if (service_) {
+        const DeleteFlags flags{options_.vorLoeschen(), options_.papierkorb()};
+        // Declining the source side's question does not stop the target side.
+        if (plan.sourceCount() > 0) outcome.results.push_back(service_->remove(plan.sourceFiles, flags));
+        if (plan.targetCount() > 0) outcome.results.push_back(service_->remove(plan.targetFiles, flags));
+    }
+    return outcome;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,305 @@
+#include "app/qt/window_controller.h"
+
+#include <QFile>
+#include <algorithm>
+
+#include "app/command_table.h"
+#include "app/filter_settings.h"
+#include "app/profile_store.h"
+#include "app/qt/command_actions.h"
+#include "app/qt/filter_dialog.h"
+#include "app/qt/message_box_prompts.h"
+#include "app/qt/path_bar.h"
+#include "app/user_prompts.h"
+#include "view/qt/kirvo_view.h"
+#include "view/value_format.h"
+
+namespace kirvo {
+namespace {
+
+constexpr const char* kLargeResultQuestion =
+    "Es wurden mehr als 5000 Vergleiche gemacht . Das verlangsamt die Anzeige und das später darauf "
+    "folgende Löschen der Anzeige sehr ! Trotzdem anzeigen ?";
+constexpr int32_t kLargeResult = 5000;
+
+struct FilterCommand {
+    CommandId id;
+    DisplayFilterValue value;
+};
+
+constexpr FilterCommand kFilterCommands[] = {
+    {CommandId::FilterAll, DisplayFilterValue::All},
+    {CommandId::FilterUnequal, DisplayFilterValue::Unequal},
+    {CommandId::FilterSourceToTarget, DisplayFilterValue::SourceToTarget},
+    {CommandId::FilterTargetToSource, DisplayFilterValue::TargetToSource},
+    {CommandId::FilterEqual, DisplayFilterValue::Equal},
+};
+
+QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+WindowController::WindowController(CKirvoView& view, PathBar& pathBar, ProfileStore& store, QObject* parent)
+    : QObject(parent),
+      view_(view),
+      pathBar_(pathBar),
+      store_(store),
+      ownPrompts_(std::make_unique<MessageBoxPrompts>(&view)),
+      prompts_(ownPrompts_.get()) {
+    fileOperations_.setPrompts(prompts_);
+    fileOperations_.setNoteShown([this](const std::string& note) {
+        noteAfterComparison_ = FromUtf8(note);
+        emit statusMessage(noteAfterComparison_);
+    });
+    connect(&comparison_, &ComparisonController::scanProgress, this, &WindowController::ShowScanProgress);
+    connect(&comparison_, &ComparisonController::contentProgress, this, &WindowController::ShowContentProgress);
+    connect(&comparison_, &ComparisonController::finished, this, &WindowController::OnComparisonFinished);
+}
+
+WindowController::~WindowController() {
+    comparison_.Cancel();
+    if (loaded_) {
+        pathBar_.SaveHistories(store_);
+        options_.Save(store_);
+        FilterSettings::Save(store_, pathFilter_);
+    }
+}
+
+void WindowController::Load() {
+    view_.OnInitialUpdate(store_.GetProfileInt(profile::kMain, profile::kWidth, 1));
+    pathBar_.LoadHistories(store_);
+    options_.Load(store_);
+    pathFilter_ = FilterSettings::Load(store_);
+    loaded_ = true;
+    emit commandStateChanged();
+}
+
+void WindowController::setUserPrompts(UserPrompts* prompts) {
+    prompts_ = prompts ? prompts : ownPrompts_.get();
+    fileOperations_.setPrompts(prompts_);
+}
+
+bool WindowController::OnCommand(CommandId cmd) {
+    if (const OptionInfo* option = AppOptions::ForCommand(cmd)) {
+        options_.Toggle(option->option);
+        emit commandStateChanged();
+        if (option->option == Option::Stunde) CompareAgainIfShown();
+        return true;
+    }
+    if (AppOptions::IsCompareCommand(cmd)) {
+        OnCompareBy(AppOptions::CompareByOf(cmd));
+        return true;
+    }
+    for (const FilterCommand& filter : kFilterCommands) {
+        if (filter.id != cmd) continue;
+        OnDisplayFilter(filter.value);
+        return true;
+    }
+    switch (cmd) {
+    case CommandId::PfadeVergleichen:
+        OnPfadeVergleichen();
+        return true;
+    case CommandId::CancelComparison:
+        OnCancelComparison();
+        return true;
+    case CommandId::Synchronize:
+    case CommandId::EditCopy:
+    case CommandId::CopyToTarget:
+    case CommandId::CopyToSource:
+    case CommandId::DeleteSelected:
+        RunFileOperation(cmd);
+        return true;
+    case CommandId::SelectAll:
+        view_.SelectAllFileRows();
+        return true;
+    case CommandId::FilterPatterns:
+        OnFilterPatterns();
+        return true;
+    case CommandId::BrowseSource:
+        pathBar_.BrowseForPath(PathBar::Side::Source);
+        return true;
+    case CommandId::BrowseTarget:
+        pathBar_.BrowseForPath(PathBar::Side::Target);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void WindowController::UpdateCommandUi(CommandActions& actions) const {
+    for (const CommandInfo& info : CommandTable::Commands()) {
+        if (CommandTable::IsAlwaysDisabled(info.id)) actions.setEnabled(info.id, false);
+    }
+    const bool idle = !comparing_;
+    const bool rows = idle && view_.rowCount() > 0;
+    const bool selection = idle && view_.hasSelectedRows();
+    actions.setEnabled(CommandId::Synchronize, rows);
+    actions.setEnabled(CommandId::SelectAll, rows);
+    for (CommandId id : {CommandId::EditCopy, CommandId::CopyToTarget, CommandId::CopyToSource,
+                         CommandId::DeleteSelected})
+        actions.setEnabled(id, selection);
+    // While the folders are read: no second comparison, no other paths, no
+    // refilling from the engine, no change of what the scan was started with.
+    actions.setEnabled(CommandId::PfadeVergleichen, idle);
+    actions.setEnabled(CommandId::CancelComparison, comparing_);
+    for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::OptionSubOrdner,
+                         CommandId::OptionSystemOrdner, CommandId::OptionOneSecond, CommandId::OptionStunde,
+                         CommandId::FilterPatterns})
+        actions.setEnabled(id, idle);
+    for (CompareBy value : {CompareBy::Time, CompareBy::TimeAndSize, CompareBy::Content}) {
+        actions.setEnabled(AppOptions::CompareCommand(value), idle);
+        actions.setChecked(AppOptions::CompareCommand(value), options_.compareBy() == value);
+    }
+    for (const FilterCommand& filter : kFilterCommands) {
+        actions.setEnabled(filter.id, idle);
+        actions.setChecked(filter.id, filter_.IsActive(filter.value));
+    }
+    for (const OptionInfo& info : AppOptions::Table()) {
+        actions.setChecked(info.command, options_.isOn(info.option));
+    }
+}
+
+void WindowController::OnPfadeVergleichen() {
+    if (comparing_) return;
+    const QString sourceText = pathBar_.text(PathBar::Side::Source);
+    const QString targetText = pathBar_.text(PathBar::Side::Target);
+    if (sourceText.isEmpty() || targetText.isEmpty()) return;
+    pathBar_.UpdateHistories();
+
+    // No row may point into the engine while it runs or after it is cleared.
+    view_.Clear();
+    RunOptions run;
+    run.excludeSubFolders = options_.subOrdner();
+    run.excludeSystemFolders = options_.systemOrdner();
+    run.twoSecondTolerance = options_.oneSecond();
+    run.ignoreHour = options_.stunde();
+    run.compareBy = options_.compareBy();
+    run.parallel = options_.parallel();
+    if (!comparison_.Start(QFile::encodeName(sourceText).toStdString(), QFile::encodeName(targetText).toStdString(),
+                           run, pathFilter_))
+        return;
+    SetComparing(true);
+}
+
+void WindowController::OnCancelComparison() { comparison_.Cancel(); }
+
+void WindowController::SetComparing(bool comparing) {
+    comparing_ = comparing;
+    if (comparing) {
+        busyCursor_.emplace(Qt::BusyCursor);  // the window still takes input
+    } else {
+        busyCursor_.reset();
+    }
+    pathBar_.setEnabled(!comparing);
+    view_.viewport()->setAcceptDrops(!comparing);
+    emit commandStateChanged();
+}
+
+void WindowController::ShowScanProgress(qint64 sourceFiles, qint64 targetFiles, const QString& folder) {
+    emit sideTotalsShown(kSourceSide, QStringLiteral("%1 Dateien gefunden").arg(sourceFiles));
+    emit sideTotalsShown(kTargetSide, QStringLiteral("%1 Dateien gefunden").arg(targetFiles));
+    if (!folder.isEmpty()) emit statusMessage(QStringLiteral("Lese ") + folder);
+}
+
+void WindowController::ShowContentProgress(qint64 bytesDone, qint64 bytesTotal, qint64 pairsDone, qint64 pairsTotal,
+                                           const QString& file) {
+    const int64_t done = std::min(bytesDone, bytesTotal);
+    const std::string amounts = "Vergleiche Inhalte: " + FormatTotalSize(static_cast<double>(done)) + " von " +
+                                FormatTotalSize(static_cast<double>(bytesTotal)) + " gelesen – ";
+    emit statusMessage(FromUtf8(amounts) + file);
+    emit readingProgress(bytesTotal > 0 ? static_cast<int>(done * 1000 / bytesTotal) : 0);
+    const QString files = QStringLiteral("Inhalte: %1 von %2 Dateien verglichen").arg(pairsDone).arg(pairsTotal);
+    emit sideTotalsShown(kSourceSide, files);
+    emit sideTotalsShown(kTargetSide, files);
+}
+
+void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
+    busyCursor_.reset();  // the wait cursor takes over for the filling
+    emit readingProgress(-1);
+    TreeMatcher& matcher = comparison_.matcher();
+    // Stopped while the folders were read: nothing to show. Stopped while
+    // contents were read: the engine went back to the comparison by time.
+    // A root out of reach, or a listing cut short: no list that would show
+    // its files as missing, and a warning that says why.
+    if (!outcome.rootProblem.empty() && !outcome.scanStopped) {
+        matcher.Clear();
+        FillList();
+        emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
+        prompts_->ShowWarning(outcome.rootProblem);
+    } else if (outcome.scanStopped) {
+        matcher.Clear();
+        emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
+        FillList();
+    } else {
+        if (outcome.contentsStopped) {
+            emit statusMessage(QStringLiteral("Inhaltsvergleich abgebrochen: die Liste zeigt den Vergleich nach "
+                                              "Änderungszeit."));
+        } else {
+            emit statusMessage(noteAfterComparison_);
+        }
+        const WaitCursor wait;
+        if (options_.ueber5000() && matcher.pairCount() > kLargeResult) {
+            if (options_.beep()) prompts_->Beep(BeepKind::Question);
+            if (!prompts_->AskOkCancel(kLargeResultQuestion)) matcher.Clear();
+        }
+        FillList();
+        if (options_.beep()) prompts_->Beep(BeepKind::Done);
+    }
+    noteAfterComparison_.clear();
+    SetComparing(false);
+    emit comparisonFinished();
+}
+
+void WindowController::FillList() { view_.Fill(comparison_.matcher(), filter_); }
+
+// Rebuilds from the pairs the engine holds: no scan, and never the question
+// for large results.
+void WindowController::OnDisplayFilter(DisplayFilterValue value) {
+    const WaitCursor wait;
+    filter_.SetDisplayFilter(value);
+    FillList();
+    if (options_.beep()) prompts_->Beep(BeepKind::Done);
+}
+
+void WindowController::OnFilterPatterns() {
+    if (comparing_) return;  // the running scan reads the filter
+    FilterDialog dialog(pathFilter_, view_.window());
+    if (dialog.exec() != QDialog::Accepted || dialog.filter() == pathFilter_) return;
+    pathFilter_ = dialog.filter();
+    emit commandStateChanged();  // the status pane "Filter"
+    CompareAgainIfShown();       // the shown result was made under the old filter
+}
+
+void WindowController::CompareAgainIfShown() {
+    if (view_.ShowsResult() && !comparison_.matcher().sourceRoot().empty()) OnPfadeVergleichen();
+}
+
+void WindowController::OnCompareBy(CompareBy value) {
+    if (comparing_ || options_.compareBy() == value) return;
+    options_.setCompareBy(value);
+    emit commandStateChanged();
+    CompareAgainIfShown();
+}
+
+void WindowController::RunFileOperation(CommandId cmd) {
+    if (comparing_) return;
+    const std::vector<int> selectedRows = view_.selectedRows();
+    const std::vector<size_t> selected(selectedRows.begin(), selectedRows.end());
+    const ResultRows& rows = view_.rows();
+    const TreeMatcher& matcher = comparison_.matcher();
+    OperationOutcome outcome;
+    switch (cmd) {
+    case CommandId::Synchronize: outcome = fileOperations_.Synchronize(rows, matcher); break;
+    case CommandId::EditCopy: outcome = fileOperations_.CopySelected(rows, selected, matcher); break;
+    case CommandId::CopyToTarget: outcome = fileOperations_.CopyInDirection(rows, selected, matcher, 1); break;
+    case CommandId::CopyToSource: outcome = fileOperations_.CopyInDirection(rows, selected, matcher, -1); break;
+    case CommandId::DeleteSelected: outcome = fileOperations_.DeleteSelected(rows, selected, matcher); break;
+    default: return;
+    }
+    if (!outcome.compareAgain) return;
+    noteAfterComparison_ = FromUtf8(outcome.note);
+    OnPfadeVergleichen();
+    if (!comparing_) noteAfterComparison_.clear();  // no comparison started: the note stands as it is
+}
+
+}  // namespace kirvo

@@ -1,0 +1,147 @@
+#pragma once
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "app/app_options.h"
+#include "app/command_id.h"
+#include "app/file_operation_controller.h"
+#include "engine/file_entry.h"
+#include "engine/path_filter.h"
+#include "view/display_filter.h"
+#include "view/qt/comparison_controller.h"
+#include "view/qt/wait_cursor.h"
+
+class QWidget;
+
+namespace kirvo {
+
+class CKirvoView;
+class CommandActions;
+class PathBar;
+class ProfileStore;
+class UserPrompts;
+
+// What stands behind the window's list: the options, the display filter, the
+// filter patterns, the comparison (ComparisonController) and the file
+// operations (FileOperationController). It runs the commands of the list,
+// the filters, the options and the path bar, and says what the window is to
+// show through signals; the frame routes every command here first
+// (OnCommand) and asks for the command states (UpdateCommandUi).
+class WindowController : public QObject {
+    Q_OBJECT
+public:
+    // view and pathBar are the window's; store is read by Load and written
+    // when the controller goes, so all three must outlive it.
+    WindowController(CKirvoView& view, PathBar& pathBar, ProfileStore& store, QObject* parent = nullptr);
+    // Writes the two path histories, the options and the filter (once loaded).
+    ~WindowController() override;
+
+    // The column widths from "Main"/"cx", both path histories, the options
+    // and the filter.
+    void Load();
+
+    // Runs cmd if it is one of the controller's commands; false otherwise.
+    bool OnCommand(CommandId cmd);
+    // Enabled and checked states of the controller's commands.
+    void UpdateCommandUi(CommandActions& actions) const;
+
+    AppOptions& options() { return options_; }
+    const AppOptions& options() const { return options_; }
+    const DisplayFilter& displayFilter() const { return filter_; }
+    // The include and exclude patterns of the scan ("Filter...").
+    const PathFilter& pathFilter() const { return pathFilter_; }
+    // A filter set from elsewhere (a job opened); not while comparing().
+    void setPathFilter(const PathFilter& filter) {
+        pathFilter_ = filter;
+        emit commandStateChanged();
+    }
+    ComparisonController& comparison() { return comparison_; }
+    // Not to be touched while comparing(): the scan fills it on its own thread.
+    TreeMatcher& matcher() { return comparison_.matcher(); }
+    const TreeMatcher& matcher() const { return comparison_.matcher(); }
+    // A comparison is under way: from "Pfade vergleichen" until its list is
+    // filled (or it was cancelled). Meanwhile the list is empty and every
+    // command that needs a result, changes the paths or would compare again
+    // is disabled; "Abbrechen" (Escape) is enabled.
+    bool comparing() const { return comparing_; }
+
+    // Questions and sounds go here; message boxes on the view until set.
+    // prompts must outlive the controller or be replaced first.
+    void setUserPrompts(UserPrompts* prompts);
+    UserPrompts& userPrompts() const { return *prompts_; }
+    // Synchronise, Copy and Delete go here; without one they copy and delete
+    // nothing (and still compare again). service must outlive the controller
+    // or be replaced first.
+    void setFileOperationService(FileOperationService* service) { fileOperations_.setService(service); }
+    FileOperationService* fileOperationService() const { return fileOperations_.service(); }
+
+    // Rebuilds the list from the engine's pairs under the current filter.
+    void FillList();
+
+public slots:
+    // Command 32775 "Pfade vergleichen": with both fields filled, moves the
+    // two paths to the top of their histories, compares the two folders,
+    // asks before showing more than 5000 pairs (when so set) and fills the
+    // list. The folders are read off the user-interface thread, with the
+    // files found per side in the bar "Ausgabe" and the folder being read in
+    // the status bar; the question and the filling follow when the scan is
+    // over. Runs again after every file operation; does nothing while a
+    // comparison is under way.
+    void OnPfadeVergleichen();
+    // Command 32822 "Abbrechen" (Escape): stops the comparison under way.
+    // While the folders are read it leaves an empty list and an empty engine;
+    // while contents are read (comparing by content) the list shows the
+    // comparison by time, and the status bar says so.
+    void OnCancelComparison();
+
+signals:
+    // A result, an option or the filter changed: command states may differ.
+    void commandStateChanged();
+    // A text for the status bar; empty: back to the usual.
+    void statusMessage(const QString& text);
+    // A side's field of "Ausgabe" while the comparison reads (files found,
+    // contents compared).
+    void sideTotalsShown(kirvo::Side side, const QString& text);
+    // How far the reading of contents is, in thousandths; -1: no reading under way.
+    void readingProgress(int permille);
+    // A comparison ended: its list is filled, or it was cancelled.
+    void comparisonFinished();
+
+private:
+    void SetComparing(bool comparing);
+    void ShowScanProgress(qint64 sourceFiles, qint64 targetFiles, const QString& folder);
+    void ShowContentProgress(qint64 bytesDone, qint64 bytesTotal, qint64 pairsDone, qint64 pairsTotal,
+                             const QString& file);
+    void OnComparisonFinished(const ComparisonOutcome& outcome);
+    // A setting the shown result was made under changed: compare again.
+    void CompareAgainIfShown();
+    // "Vergleichen nach" › "Änderungszeit", "Änderungszeit und Größe", "Inhalt".
+    void OnCompareBy(CompareBy value);
+    void OnDisplayFilter(DisplayFilterValue value);
+    // "Filter...": the dialog; a changed filter compares again at once when
+    // a result is shown.
+    void OnFilterPatterns();
+    // Synchronise, Copy, Delete and the directed copies: the command, then
+    // the comparison it asks for.
+    void RunFileOperation(CommandId cmd);
+
+    CKirvoView& view_;
+    PathBar& pathBar_;
+    ProfileStore& store_;
+    std::unique_ptr<UserPrompts> ownPrompts_;
+    UserPrompts* prompts_ = nullptr;
+    AppOptions options_;
+    DisplayFilter filter_{DisplayFilterValue::Unequal};
+    PathFilter pathFilter_;
+    ComparisonController comparison_;
+    FileOperationController fileOperations_{options_};
+    bool comparing_ = false;
+    QString noteAfterComparison_;           // for the status bar once the comparison is over
+    std::optional<WaitCursor> busyCursor_;  // while the folders are read
+    bool loaded_ = false;
+};
+
+}  // namespace kirvo

@@ -1,0 +1,29 @@
+#include "sync/pair_key.h"
+
+#include <cstdio>
+
+namespace kirvo {
+
+uint64_t StableHash(std::string_view bytes) {
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+PairKey::PairKey(const RootIdentity& source, const RootIdentity& target)
+    : first_(source.text()), second_(target.text()), swapped_(target.text() < source.text()) {
+    if (swapped_) first_.swap(second_);
+}
+
+std::string PairKey::fileName() const {
+    // Length-prefixed, so that no two pairs of texts join to the same bytes.
+    const std::string joined = std::to_string(first_.size()) + ":" + first_ + second_;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(StableHash(joined)));
+    return hex;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,68 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "sync/pair_key.h"
+#include "sync/state_update.h"
+#include "sync/sync_state.h"
+
+namespace kirvo {
+
+class SqliteDatabase;
+
+// Why the state store failed; the message is German and names the file.
+struct StoreError {
+    enum class Kind {
+        None,
+        Unreadable,  // damaged, not ours, or a schema we do not know
+        Newer,       // written by a newer version of the program
+        Busy,        // locked by another run for longer than the wait
+        Io,          // the file or its folder cannot be read or written
+    };
+    Kind kind = Kind::None;
+    std::string message;
+
+    explicit operator bool() const { return kind != Kind::None; }
+};
+
+// The synchronised state of every pair of the user, in one SQLite database
+// ($XDG_STATE_HOME/kirvo/abgleich.db, else ~/.local/state/kirvo/): nothing is
+// ever written into the synchronised folders. A database that cannot be read
+// is an error, never "no state", which would bring back every deletion.
+class SyncStateStore {
+public:
+    static constexpr int kSchemaVersion = 1;
+    static constexpr const char* kFileName = "abgleich.db";
+
+    // $XDG_STATE_HOME/kirvo when set to an absolute path, else ~/.local/state/kirvo.
+    static std::string DefaultFolder();
+
+    explicit SyncStateStore(std::string folder = DefaultFolder(), int busyTimeoutMs = 10'000);
+    ~SyncStateStore();
+    SyncStateStore(const SyncStateStore&) = delete;
+    SyncStateStore& operator=(const SyncStateStore&) = delete;
+
+    const std::string& folder() const { return folder_; }
+    std::string databasePath() const { return folder_ + "/" + kFileName; }
+
+    // The pair's recorded state in `state`, or none when it has none yet.
+    StoreError load(const PairKey& pair, std::optional<SyncState>& state);
+    // Applies an update in one transaction: afterwards the pair has the new
+    // state, or, on any failure (or a process killed on the way), the old one.
+    StoreError save(const PairKey& pair, const StateUpdate& update);
+    // Forgets everything recorded for the pair. A database that cannot be read
+    // at all is moved aside (next to it, named "….defekt-<time>") and a new one
+    // begins: `notice` then says so. The pair's next run is its first.
+    StoreError forget(const PairKey& pair, std::string* notice = nullptr);
+
+private:
+    void open();
+    StoreError translate(int code, int systemErrno, const std::string& detail) const;
+
+    std::string folder_;
+    int busyTimeoutMs_;
+    std::unique_ptr<SqliteDatabase> db_;
+};
+
+}  // namespace kirvo
