@@ -5,16 +5,10 @@
 #include "app/job_store.h"
 #include "cli/job_options.h"
 #include "cli/job_schedule_command.h"
-#include "cli/text_writer.h"
+#include "fileops/terminal_text.h"
 
 namespace kirvo {
 namespace {
-
-std::string Shown(std::string_view text) {
-    std::string line;
-    AppendDisplayEscaped(line, text);
-    return line;
-}
 
 // When the job runs by itself, for the list.
 std::string When(const Job& job) {
@@ -36,10 +30,10 @@ int Save(const std::string& name, std::span<const std::string> args, std::ostrea
         job.whenMounted = old.whenMounted;
     }
     if (!store.Save(job, error)) {
-        err << "kirvo-cli job: " << error << '\n';
+        err << "kirvo-cli job: " << DisplayEscaped(error) << '\n';
         return kExitUsage;
     }
-    out << "Auftrag \"" << name << "\" " << (replacing ? "ersetzt" : "gespeichert") << ": " << Shown(store.PathOf(name))
+    out << "Auftrag \"" << name << "\" " << (replacing ? "ersetzt" : "gespeichert") << ": " << DisplayEscaped(store.PathOf(name))
         << "\nAusführen mit: kirvo-cli run " << name << '\n';
     return kExitEqual;
 }
@@ -47,19 +41,19 @@ int Save(const std::string& name, std::span<const std::string> args, std::ostrea
 int List(std::ostream& out, std::ostream& err) {
     const JobStore store;
     const std::vector<std::string> names = store.Names();
-    if (names.empty()) out << "Keine Aufträge gespeichert (in " << Shown(store.folder()) << ").\n";
+    if (names.empty()) out << "Keine Aufträge gespeichert (in " << DisplayEscaped(store.folder()) << ").\n";
     int status = kExitEqual;
     for (const std::string& name : names) {
         Job job;
         std::string error;
         std::vector<std::string> warnings;
         if (!store.Load(name, job, error, warnings)) {
-            err << "kirvo-cli job: " << error << '\n';
+            err << "kirvo-cli job: " << DisplayEscaped(error) << '\n';
             status = kExitUsage;
             continue;
         }
-        out << name << '\t' << Shown(job.source) << " -> " << Shown(job.target);
-        if (const std::string when = When(job); !when.empty()) out << "\t(" << Shown(when) << ")";
+        out << name << '\t' << DisplayEscaped(job.source) << " -> " << DisplayEscaped(job.target);
+        if (const std::string when = When(job); !when.empty()) out << "\t(" << DisplayEscaped(when) << ")";
         out << '\n';
     }
     return status;
@@ -69,9 +63,9 @@ int Show(const std::string& name, std::ostream& out, std::ostream& err) {
     const JobStore store;
     Job job;
     if (!LoadJob(kJobCommand, name, job, err)) return kExitUsage;
-    out << "# " << Shown(store.PathOf(name)) << '\n' << JobFile::Write(job);
+    out << "# " << DisplayEscaped(store.PathOf(name)) << '\n' << DisplayEscapedLines(JobFile::Write(job));
     const JobSchedule units;
-    for (const std::string& unit : units.Existing(name)) out << "# Einheit: " << Shown(units.folder() + "/" + unit) << '\n';
+    for (const std::string& unit : units.Existing(name)) out << "# Einheit: " << DisplayEscaped(units.folder() + "/" + unit) << '\n';
     return kExitEqual;
 }
 
@@ -79,12 +73,12 @@ int Delete(const std::string& name, std::ostream& out, std::ostream& err) {
     const JobStore store;
     std::string error;
     if (!store.Exists(name)) {
-        err << "kirvo-cli job: Es gibt keinen Auftrag \"" << name << "\" (in " << Shown(store.folder()) << ").\n";
+        err << "kirvo-cli job: Es gibt keinen Auftrag \"" << name << "\" (in " << DisplayEscaped(store.folder()) << ").\n";
         return kExitUsage;
     }
     if (!JobSchedule().Existing(name).empty() && !RemoveJobSchedule(name, out, err)) return kExitUnequal;
     if (!store.Remove(name, error)) {
-        err << "kirvo-cli job: " << error << '\n';
+        err << "kirvo-cli job: " << DisplayEscaped(error) << '\n';
         return kExitUsage;
     }
     out << "Auftrag \"" << name << "\" gelöscht.\n";

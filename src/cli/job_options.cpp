@@ -1,4 +1,5 @@
 #include "cli/job_options.h"
+#include "fileops/terminal_text.h"
 
 #include <filesystem>
 
@@ -64,8 +65,8 @@ bool LoadJob(const CliCommand& command, const std::string& name, Job& job, std::
     std::string error;
     std::vector<std::string> warnings;
     const bool loaded = JobStore().Load(name, job, error, warnings);
-    for (const std::string& warning : warnings) err << "kirvo-cli " << command.name << ": Hinweis: " << warning << '\n';
-    if (!loaded) err << "kirvo-cli " << command.name << ": " << error << '\n';
+    for (const std::string& warning : warnings) err << "kirvo-cli " << command.name << ": Hinweis: " << DisplayEscaped(warning) << '\n';
+    if (!loaded) err << "kirvo-cli " << command.name << ": " << DisplayEscaped(error) << '\n';
     return loaded;
 }
 

@@ -14,6 +14,7 @@
 #include "cli/stop_signals.h"
 #include "cli/sync_command.h"
 #include "cli/sync_report.h"
+#include "fileops/terminal_text.h"
 #include "fileops/operation_log.h"
 #include "platform/desktop_notification.h"
 #include "platform/file_lock.h"
@@ -85,7 +86,7 @@ bool RootsPresent(const SyncOptions& options, std::ostream& err) {
         const fs::path path = fs::path(*root).lexically_normal();
         const fs::path parent = (path.has_filename() ? path : path.parent_path()).parent_path();
         if (fs::exists(fs::symlink_status(path, ec)) || fs::exists(parent, ec)) continue;
-        err << "kirvo-cli run: " << side << " \"" << *root
+        err << "kirvo-cli run: " << side << " \"" << DisplayEscaped(*root)
             << "\" existiert nicht, ebenso der Ordner darüber. Ist der Datenträger angeschlossen?\n";
         return false;
     }
@@ -95,7 +96,7 @@ bool RootsPresent(const SyncOptions& options, std::ostream& err) {
 // A job that runs when its drive is mounted runs only while it is.
 bool MountPointMounted(const Job& job, std::ostream& err) {
     if (job.whenMounted.empty() || MountPointOf(job.whenMounted) == job.whenMounted) return true;
-    err << "kirvo-cli run: \"" << job.whenMounted
+    err << "kirvo-cli run: \"" << DisplayEscaped(job.whenMounted)
         << "\" ist nicht eingehängt. Ist der Datenträger angeschlossen?\n";
     return false;
 }
@@ -186,7 +187,7 @@ int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std:
     if (!SyncOptionsOfJob(job, options, error)) {
         options.source = job.source;
         options.target = job.target;
-        messages << "kirvo-cli run: " << error << '\n';
+        messages << "kirvo-cli run: " << DisplayEscaped(error) << '\n';
         return done(kExitUsage);
     }
     options.dryRun = request.dryRun;
@@ -206,7 +207,7 @@ int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std:
         }
     }
     if (state == FileLock::State::Failed) {
-        messages << "kirvo-cli run: " << error << '\n';
+        messages << "kirvo-cli run: " << DisplayEscaped(error) << '\n';
         return done(kExitUsage);
     }
     if (!RootsPresent(options, messages) || !MountPointMounted(job, messages)) return done(kExitRootMissing);

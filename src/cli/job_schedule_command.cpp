@@ -10,6 +10,7 @@
 #include "app/user_services.h"
 #include "cli/cli_arguments.h"
 #include "cli/job_options.h"
+#include "fileops/terminal_text.h"
 #include "platform/mount_table.h"
 #include "platform/root_access.h"
 
@@ -88,7 +89,7 @@ bool SwitchOn(const Job& job, const JobSchedule& units, std::ostream& out, std::
         for (const std::string& word : step) how += " " + word;
     }
     if (!UserServices::Running()) {
-        err << "kirvo-cli schedule: Die Einheiten liegen in " << units.folder()
+        err << "kirvo-cli schedule: Die Einheiten liegen in " << DisplayEscaped(units.folder())
             << ", sind aber noch nicht eingeschaltet: der Dienst-Manager des Benutzers (systemd --user) läuft "
                "in dieser Sitzung nicht. Einschalten, wenn er läuft, mit:\n  "
             << how << '\n';
@@ -97,8 +98,8 @@ bool SwitchOn(const Job& job, const JobSchedule& units, std::ostream& out, std::
     for (const auto& step : steps) {
         std::string message;
         if (!UserServices::Systemctl(step, message)) {
-            err << "kirvo-cli schedule: systemctl --user " << step.front() << " ist fehlgeschlagen: " << message
-                << "\nDie Einheiten liegen in " << units.folder() << "; von Hand einschalten mit:\n  " << how << '\n';
+            err << "kirvo-cli schedule: systemctl --user " << step.front() << " ist fehlgeschlagen: " << DisplayEscaped(message)
+                << "\nDie Einheiten liegen in " << DisplayEscaped(units.folder()) << "; von Hand einschalten mit:\n  " << how << '\n';
             return false;
         }
     }
@@ -120,7 +121,7 @@ int Schedule(const CliArguments& parsed, std::ostream& out, std::ostream& err) {
         switch (JobSchedule::CheckCalendar(*every, error)) {
         case JobSchedule::Check::Invalid: return ReportUsageError(kScheduleCommand, error, err);
         case JobSchedule::Check::NotChecked:
-            err << "kirvo-cli schedule: Hinweis: \"" << *every
+            err << "kirvo-cli schedule: Hinweis: \"" << DisplayEscaped(*every)
                 << "\" ist ungeprüft (systemd-analyze fehlt); systemd prüft ihn beim Einschalten.\n";
             break;
         case JobSchedule::Check::Valid: break;
@@ -140,13 +141,13 @@ int Schedule(const CliArguments& parsed, std::ostream& out, std::ostream& err) {
                                     ignored);
     }
     if (!units.Write(job, OwnPath(), error) || !JobStore().Save(job, error)) {
-        err << "kirvo-cli schedule: " << error << '\n';
+        err << "kirvo-cli schedule: " << DisplayEscaped(error) << '\n';
         return kExitUsage;
     }
     out << "Auftrag \"" << name << "\" läuft von selbst";
-    if (!job.every.empty()) out << ": " << job.every << " (" << units.folder() << "/" << JobSchedule::TimerName(name) << ")";
+    if (!job.every.empty()) out << ": " << DisplayEscaped(job.every) << " (" << DisplayEscaped(units.folder()) << "/" << JobSchedule::TimerName(name) << ")";
     if (!job.every.empty() && !job.whenMounted.empty()) out << ", und";
-    if (!job.whenMounted.empty()) out << " sobald " << job.whenMounted << " eingehängt wird";
+    if (!job.whenMounted.empty()) out << " sobald " << DisplayEscaped(job.whenMounted) << " eingehängt wird";
     out << ".\n";
     return SwitchOn(job, units, out, err) ? kExitEqual : kExitUnequal;
 }
@@ -180,7 +181,7 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
         job.every.clear();
         job.whenMounted.clear();
         if (!JobStore().Save(job, error)) {
-            err << "kirvo-cli schedule: " << error << '\n';
+            err << "kirvo-cli schedule: " << DisplayEscaped(error) << '\n';
             return kExitUsage;
         }
     }
@@ -233,17 +234,17 @@ bool RemoveJobSchedule(const std::string& name, std::ostream& out, std::ostream&
                                                        ? std::vector<std::string>{"disable", "--now", unit}
                                                        : std::vector<std::string>{"disable", unit};
             if (!UserServices::Systemctl(words, message))
-                err << "kirvo-cli: Hinweis: systemctl --user disable " << unit << ": " << message << '\n';
+                err << "kirvo-cli: Hinweis: systemctl --user disable " << unit << ": " << DisplayEscaped(message) << '\n';
         }
     }
     std::string error;
     units.Remove(name, error);
     if (!error.empty()) {
-        err << "kirvo-cli: " << error << '\n';
+        err << "kirvo-cli: " << DisplayEscaped(error) << '\n';
         return false;
     }
     if (manager && !UserServices::Systemctl({"daemon-reload"}, message))
-        err << "kirvo-cli: Hinweis: systemctl --user daemon-reload: " << message << '\n';
+        err << "kirvo-cli: Hinweis: systemctl --user daemon-reload: " << DisplayEscaped(message) << '\n';
     out << "Zeitplan von \"" << name << "\" entfernt.\n";
     return true;
 }

@@ -16,6 +16,7 @@
 #include "cli/job_run.h"
 #include "cli/stop_signals.h"
 #include "cli/sync_report.h"
+#include "fileops/terminal_text.h"
 #include "fileops/operation_log.h"
 #include "platform/root_access.h"
 #include "platform/temporary_name.h"
@@ -145,7 +146,7 @@ bool JobWatch::RootsPresent() {
         if (watcher_.watching(i)) continue;
         if (!std::filesystem::is_directory(roots_[i].path, ec)) {
             if (!missingTold_)
-                err_ << "kirvo-cli watch: \"" << roots_[i].path << "\" fehlt; der Auftrag wartet, bis es wieder da ist.\n"
+                err_ << "kirvo-cli watch: \"" << DisplayEscaped(roots_[i].path) << "\" fehlt; der Auftrag wartet, bis es wieder da ist.\n"
                      << std::flush;
             missingTold_ = true;
             present = false;
@@ -171,7 +172,7 @@ void JobWatch::TakeChanges(const std::set<std::string>* own) {
         lastChange_ = Clock::now();
     }
     if (const std::string problem = watcher_.TakeProblem(); !problem.empty())
-        err_ << "kirvo-cli watch: Hinweis: " << problem << "; bis wieder alles überwacht ist, läuft der Auftrag "
+        err_ << "kirvo-cli watch: Hinweis: " << DisplayEscaped(problem) << "; bis wieder alles überwacht ist, läuft der Auftrag "
              << "außerdem alle " << std::chrono::duration_cast<seconds>(interval_).count() << " Sekunden.\n"
              << std::flush;
 }
@@ -206,7 +207,7 @@ int JobWatch::Run() {
     err_ << "kirvo-cli watch: Auftrag \"" << job_.name << "\": ";
     if (!roots_.empty()) {
         err_ << "läuft nach jeder Änderung unter";
-        for (const WatchedRoot& root : roots_) err_ << " " << root.path;
+        for (const WatchedRoot& root : roots_) err_ << " " << DisplayEscaped(root.path);
     }
     if (periodic_) err_ << (roots_.empty() ? "" : ", und") << " alle " << std::chrono::duration_cast<seconds>(interval_).count()
                         << " Sekunden (Ordner auf einem anderen Rechner)";
@@ -256,7 +257,7 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     std::string error;
     SyncOptions options;
     if (!SyncOptionsOfJob(job, options, error)) {
-        err << "kirvo-cli watch: " << error << '\n';
+        err << "kirvo-cli watch: " << DisplayEscaped(error) << '\n';
         return kExitUsage;
     }
     JobWatch watch(job, std::move(options), interval, out, err);
