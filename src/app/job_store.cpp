@@ -18,15 +18,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// 0, or the error number.
+// A job is a few hundred bytes; a file far larger is no job and is not read to its end.
+constexpr size_t kMaxJobFile = 1 << 20;
+
+// 0, or the error number (EFBIG past kMaxJobFile).
 int ReadWhole(const std::string& path, std::string& text) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno;
     char buffer[16384];
     ssize_t n = 0;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+    while (text.size() <= kMaxJobFile && ((n = read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)))
         if (n > 0) text.append(buffer, static_cast<size_t>(n));
-    const int failure = n < 0 ? errno : 0;
+    const int failure = n < 0 ? errno : text.size() > kMaxJobFile ? EFBIG : 0;
     close(fd);
     return failure;
 }

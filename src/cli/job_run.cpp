@@ -109,9 +109,16 @@ void Finish(const Job& job, const JobRunRequest& request, const SyncReport& repo
         OperationLog log;
         log.write({"Auftrag", job.source, job.target, report.bytesCopied(), {}, line});
     }
-    if (status != kExitEqual && status != kExitInterrupted && !report.cancelled())
-        ShowDesktopNotification("Kirvo: Auftrag \"" + job.name + "\"",
-                                line.substr(line.find("\": ") + 3) + ". Mehr im Protokoll (Extras › Protokoll anzeigen).");
+    const bool news = status != kExitEqual && status != kExitInterrupted && !report.cancelled();
+    // The trouble alone, without what went well: the same trouble is the same notice.
+    std::string notice;
+    if (news) notice = report.compared && !report.Problems().empty() ? report.Problems() : line.substr(line.find("\": ") + 3);
+    if (request.lastNotice) {
+        if (*request.lastNotice == notice) return;
+        *request.lastNotice = notice;
+    }
+    if (news)
+        ShowDesktopNotification("Kirvo: Auftrag \"" + job.name + "\"", notice + ". Mehr im Protokoll (Extras › Protokoll anzeigen).");
 }
 
 int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {

@@ -18,6 +18,9 @@ struct JobRunRequest {
     bool json = false;          // the JSON document on out instead of the text
     bool text = true;           // sync's text on out (else dropped)
     bool showProgress = false;  // the progress line on err
+    // Runs one after another (watch): the last notification shown, so that
+    // the same news is not shown again after every run.
+    std::string* lastNotice = nullptr;
 };
 
 // Runs the job as "kirvo-cli sync --yes" would, with every guard of it; one

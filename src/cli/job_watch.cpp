@@ -116,6 +116,7 @@ private:
     Clock::time_point lastChange_;
     Clock::time_point lastRun_;
     bool missingTold_ = false;
+    std::string lastNotice_;  // a notification is not repeated run after run
 };
 
 void JobWatch::WatchRoots() {
@@ -185,7 +186,8 @@ bool JobWatch::RunOnce(const char* reason) {
     SyncReport report;
     std::string lastMessage;
     std::ostringstream dropped;
-    const int status = RunJob(job_, JobRunRequest{false, false, false, false}, dropped, err_, report, lastMessage);
+    const int status =
+        RunJob(job_, JobRunRequest{false, false, false, false, &lastNotice_}, dropped, err_, report, lastMessage);
     out_ << Now() << ' ' << reason << ": " << JobSummaryLine(job_, report, status, lastMessage) << '\n' << std::flush;
     // What the run itself wrote, and the folders it made on the way, are no change of the user's.
     std::set<std::string> own;

@@ -33,12 +33,18 @@ std::string SyncReport::Summary() const {
         text = std::to_string(copied) + " kopiert (" + FormatTotalSize(static_cast<double>(bytesCopied())) + ")";
         if (const int32_t replaced = replacedCount()) text += ", davon " + std::to_string(replaced) + " ersetzt";
     }
+    if (const std::string problems = Problems(); !problems.empty()) text += (text.empty() ? "" : ", ") + problems;
+    if (text.empty()) text = compared ? "nichts zu tun" : "nicht abgeglichen";
+    return text;
+}
+
+std::string SyncReport::Problems() const {
+    std::string text;
     Add(text, static_cast<int32_t>(conflicts.size()), "Konflikt", "Konflikte");
     Add(text, count(FileOutcome::Skipped), "übersprungen", "übersprungen");
     Add(text, count(FileOutcome::Failed), "fehlgeschlagen", "fehlgeschlagen");
     Add(text, count(FileOutcome::Cancelled), "abgebrochen", "abgebrochen");
     if (comparedAfter && unequalAfter > 0) Add(text, unequalAfter, "Datei ungleich geblieben", "Dateien ungleich geblieben");
-    if (text.empty()) text = compared ? "nichts zu tun" : "nicht abgeglichen";
     return text;
 }
 

@@ -47,6 +47,8 @@ struct SyncReport {
     // "3 kopiert (12 KB), 1 Konflikt, 2 fehlgeschlagen": what happened, for a
     // person; "nichts zu tun" when there was nothing.
     std::string Summary() const;
+    // What of it wants a look: "1 Konflikt, 2 fehlgeschlagen"; "" for nothing.
+    std::string Problems() const;
 };
 
 }  // namespace kirvo
