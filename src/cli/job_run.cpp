@@ -24,9 +24,6 @@
 namespace kirvo {
 namespace {
 
-// "nicht alles lesbar": a root that cannot be there now.
-constexpr int kExitRootMissing = 4;
-
 constexpr CliArguments::OptionSpec kOptions[] = {
     {"dry-run", false},
     {"format", true},
@@ -217,7 +214,7 @@ int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std:
         messages << "kirvo-cli run: " << DisplayEscaped(error) << '\n';
         return done(kExitUsage);
     }
-    if (!RootsPresent(options, messages) || !MountPointMounted(job, messages)) return done(kExitRootMissing);
+    if (!RootsPresent(options, messages) || !MountPointMounted(job, messages)) return done(kExitUnreadable);
 
     DiscardBuffer discard;
     std::ostream dropped(&discard);

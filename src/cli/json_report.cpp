@@ -118,9 +118,15 @@ Json Totals(const SideTotals& totals) {
     return Json{{"files", totals.files}, {"folders", totals.folders}, {"bytes", totals.bytes}};
 }
 
-const char* DirectionOf(int32_t verdict) {
-    if (IsConflict(verdict)) return "conflict";
-    return verdict == 1 ? "to-target" : verdict == -1 ? "to-source" : "equal";
+const char* DirectionName(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::SourceToTarget: return "to-target";
+    case Verdict::TargetToSource: return "to-source";
+    case Verdict::Conflict: return "conflict";
+    case Verdict::Unknown: return "unknown";
+    case Verdict::Equal: break;
+    }
+    return "equal";
 }
 
 const char* KindOf(int state) {
@@ -128,6 +134,7 @@ const char* KindOf(int state) {
     case ResultRows::kMarked: return "marked";
     case ResultRows::kEqual: return "equal";
     case ResultRows::kConflict: return "conflict";
+    case ResultRows::kUnknown: return "unknown";
     default: return "unmarked";
     }
 }
@@ -197,6 +204,18 @@ Json ScanSettings(bool tolerance, bool ignoreHour, CompareBy compareBy, bool sub
                 {"exclude", Patterns(filter.excludePatterns())}};
 }
 
+// What a side could not read: nothing there was taken for missing.
+Json UnknownPlaces(std::span<const UnknownPlace> places) {
+    Json list = Json::array();
+    for (const UnknownPlace& place : places) {
+        Json item = {{"side", place.side == kSourceSide ? "source" : "target"}};
+        PutText(item, "path", place.path);
+        item["reason"] = place.reason;
+        list.push_back(item);
+    }
+    return list;
+}
+
 const char* ResultOf(FileOutcome outcome) {
     switch (outcome) {
     case FileOutcome::Done: return "done";
@@ -231,9 +250,16 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
                                  options.excludeSubFolders, options.excludeSystemFolders, options.pathFilter);
     doc.Field("settings", settings);
 
-    int32_t counts[4] = {};  // equal, to target, to source, conflicts
-    for (const FilePair& pair : matcher.pairs())
-        ++counts[IsConflict(pair.verdict) ? 3 : pair.verdict == 1 ? 1 : pair.verdict == -1 ? 2 : 0];
+    int32_t counts[5] = {};  // equal, to target, to source, conflicts, unknown
+    for (const FilePair& pair : matcher.pairs()) {
+        switch (pair.verdict) {
+        case Verdict::Equal: ++counts[0]; break;
+        case Verdict::SourceToTarget: ++counts[1]; break;
+        case Verdict::TargetToSource: ++counts[2]; break;
+        case Verdict::Conflict: ++counts[3]; break;
+        case Verdict::Unknown: ++counts[4]; break;
+        }
+    }
 
     doc.BeginArray("rows");
     for (size_t row = 0; row < rows.size(); ++row) {
@@ -243,17 +269,17 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
         Json item = Json::object();
         item["state"] = rows.StateImage(row);
         item["kind"] = KindOf(rows.StateImage(row));
-        item["direction"] = DirectionOf(pair->verdict);
+        item["direction"] = DirectionName(pair->verdict);
         item["arrow"] = FormatArrow(pair->verdict);
         item["source"] = SideOf(pair->source, offset);
         item["target"] = SideOf(pair->target, offset);
-        if (IsConflict(pair->verdict)) {
-            const std::string_view reason = matcher.conflictReason(static_cast<size_t>(rows.PairIndex(row)));
-            item["reason"] = std::string(reason);
-        }
+        const auto index = static_cast<size_t>(rows.PairIndex(row));
+        if (IsConflict(pair->verdict)) item["reason"] = std::string(matcher.conflictReason(index));
+        if (const UnknownPlace* place = matcher.unknownPlaceOf(index)) item["reason"] = place->reason;
         doc.Element(item);
     }
     doc.EndArray();
+    doc.Field("unknown_places", UnknownPlaces(matcher.unknownPlaces()));
     doc.Field("totals", Json{{"source", Totals(rows.sourceTotals())}, {"target", Totals(rows.targetTotals())}});
     doc.Field("selection", Json{{"source", {{"files", stats.sourceFiles()}, {"bytes", stats.sourceBytes()}}},
                                 {"target", {{"files", stats.targetFiles()}, {"bytes", stats.targetBytes()}}}});
@@ -262,7 +288,8 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
                              {"to_target", counts[1]},
                              {"to_source", counts[2]},
                              {"conflicts", counts[3]},
-                             {"unequal", counts[1] + counts[2] + counts[3]}});
+                             {"unknown", counts[4]},
+                             {"unequal", counts[1] + counts[2] + counts[3] + counts[4]}});
     doc.End();
 }
 
@@ -324,6 +351,7 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
         conflicts.push_back(item);
     }
     doc.Field("conflicts", conflicts);
+    doc.Field("unknown_places", UnknownPlaces(report.unknownPlaces));
     doc.Field("counts", Json{{"planned", report.plan.sourceToTarget.count() + report.plan.targetToSource.count()},
                              {"copied", report.count(FileOutcome::Done)},
                              {"replaced", report.replacedCount()},

@@ -40,6 +40,7 @@ std::string SyncReport::Summary() const {
 
 std::string SyncReport::Problems() const {
     std::string text;
+    Add(text, static_cast<int32_t>(unknownPlaces.size()), "Ort nicht lesbar", "Orte nicht lesbar");
     Add(text, static_cast<int32_t>(conflicts.size()), "Konflikt", "Konflikte");
     Add(text, count(FileOutcome::Skipped), "übersprungen", "übersprungen");
     Add(text, count(FileOutcome::Failed), "fehlgeschlagen", "fehlgeschlagen");

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/text_writer.h"
+#include "engine/unknown_place.h"
 #include "fileops/file_operation_service.h"
 #include "fileops/sync_plan.h"
 #include "view/result_rows.h"
@@ -17,6 +18,7 @@ struct SyncReport {
     bool compared = false;  // the comparison before the copying finished
     SyncPlan plan;          // what it found to copy, per direction (after --direction)
     std::vector<ConflictNote> conflicts;
+    std::vector<UnknownPlace> unknownPlaces;  // what a side could not read: nothing copied into or out of it
     OperationResult toTarget;  // what the copying did, per direction; empty when not run
     OperationResult toSource;
     bool comparedAfter = false;  // the comparison afterwards finished

@@ -271,6 +271,7 @@ FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer
         return FileAttempt::Fail(pair.from.path,
                                  error == ENOENT            ? FileOperationTexts::kSourceMissing
                                  : error == kNotRegularFile ? FileOperationTexts::kSourceNotFile
+                                 : error == kTimeNotStorable ? FileOperationTexts::kCopyFailed
                                                             : FileOperationTexts::kSourceUnreadable,
                                  error);
     }

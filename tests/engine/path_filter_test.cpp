@@ -151,7 +151,7 @@ TEST(PathPattern, LinesAreTrimmedUnlessTheBlankIsEscaped) {
 std::vector<std::string> Describe(const TreeMatcher& m) {
     std::vector<std::string> out;
     for (const FilePair& p : m.pairs()) {
-        std::string line = std::to_string(p.verdict);
+        std::string line = std::to_string(static_cast<int>(p.verdict));
         for (const FileEntry* e : {p.source, p.target})
             line += e ? " " + std::to_string(e->folderIndex()) + ":" + e->relativePath() : std::string(" -");
         out.push_back(line);

@@ -244,6 +244,9 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
         }
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);
+        if (!matcher.unknownPlaces().empty())
+            prompts_->ShowWarning(
+                UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot()));
     }
     noteAfterComparison_.clear();
     SetComparing(false);

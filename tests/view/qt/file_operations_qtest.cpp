@@ -440,6 +440,47 @@ private slots:
         w.controller()->setUserPrompts(nullptr);
     }
 
+    void unreadablePlacesAreNamedShownAndLeftOut() {
+        // The source's folder "neu" cannot be opened: the target's file there is
+        // unknown, not missing in the source, and Synchronise leaves it alone.
+        Bench b({{"a.txt", kNew}, {"neu/c.txt", kNew}}, {{"a.txt", kOld}, {"neu/x.txt", kNew}});
+        const std::string sourceRoot = b.dir / "q/";
+        b.w.controller()->comparison().setDirectoryListers([sourceRoot](const std::string& root) -> std::unique_ptr<DirectoryLister> {
+            struct Refusing final : DirectoryLister {
+                std::unique_ptr<DirectoryLister> real = MakeDirectoryLister({});
+                bool refuse = false;
+                ListingStatus OpenRoot(const std::string& r) override { return real->OpenRoot(r); }
+                int AutomaticInFlight() const override { return 1; }
+                void SetInFlight(int count) override { real->SetInFlight(count); }
+                void Start(const Request& request, ListingReceiver& receiver) override {
+                    if (refuse && request.relative == "neu/")
+                        return receiver.Finished(ListingStatus::Failed(EACCES, "Keine Berechtigung"), nullptr);
+                    real->Start(request, receiver);
+                }
+            };
+            auto lister = std::make_unique<Refusing>();
+            lister->refuse = root == sourceRoot;
+            return lister;
+        });
+        b.Compare();
+        b.w.SetOption(Option::Beep, false);
+        b.w.Command(CommandId::PfadeVergleichen);
+        QCOMPARE(b.log, QStringList{"warn: Nicht alles lesbar: 1 Stelle ließ sich nicht lesen. Was dort liegt, gilt als "
+                                    "unbekannt (?), nicht als fehlend; dort wird nichts kopiert, ersetzt oder "
+                                    "gelöscht.\n\nQuelle: nicht lesbar: neu/ – Keine Berechtigung"});
+        QCOMPARE(b.w.Cells(0), "nicht lesbar: neu/ – Keine Berechtigung|||neu/|?||||");
+        QCOMPARE(b.w.State(0), ResultRows::kUnknown);
+        const int unknown = b.w.RowOf("x.txt");
+        QCOMPARE(b.w.State(unknown), ResultRows::kUnknown);
+        QCOMPARE(b.w.model()->data(b.w.model()->index(unknown, 4), Qt::ToolTipRole).toString(),
+                 "Unbekannt – in der Quelle nicht lesbar: neu/ – Keine Berechtigung");
+        b.log.clear();
+        b.prompts.answers = {true};
+        b.w.Command(CommandId::Synchronize);
+        QCOMPARE(b.log.mid(0, 2), (QStringList{"ask: Es werden 1 Dateien von Quelle nach Ziel kopiert !",
+                                               "copy 0x81: Q/a.txt -> Z/a.txt"}));
+    }
+
     void realServiceBringsTheTreesIntoLine_data() {
         QTest::addColumn<bool>("remoteTarget");
         QTest::newRow("local") << false;
