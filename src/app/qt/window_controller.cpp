@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <tuple>
 
 #include "app/command_table.h"
 #include "app/filter_settings.h"
@@ -164,7 +165,15 @@ void WindowController::OnPfadeVergleichen() {
     const QString sourceText = pathBar_.text(PathBar::Side::Source);
     const QString targetText = pathBar_.text(PathBar::Side::Target);
     if (sourceText.isEmpty() || targetText.isEmpty()) return;
-    pathBar_.UpdateHistories();
+    // Each root parsed once, here; an address that is no valid one goes no further.
+    std::string why;
+    std::optional<Root> source = Root::Parse(QFile::encodeName(sourceText).toStdString(), &why);
+    std::optional<Root> target = source ? Root::Parse(QFile::encodeName(targetText).toStdString(), &why) : std::nullopt;
+    if (!source || !target) {
+        prompts_->ShowWarning(why);
+        return;
+    }
+    comparedTexts_ = {sourceText, targetText};
 
     // No row may point into the engine while it runs or after it is cleared.
     view_.Clear();
@@ -175,9 +184,7 @@ void WindowController::OnPfadeVergleichen() {
     run.ignoreHour = options_.stunde();
     run.compareBy = options_.compareBy();
     run.parallel = options_.parallel();
-    if (!comparison_.Start(QFile::encodeName(sourceText).toStdString(), QFile::encodeName(targetText).toStdString(),
-                           run, pathFilter_))
-        return;
+    if (!comparison_.Start(std::move(*source), std::move(*target), run, pathFilter_)) return;
     SetComparing(true);
 }
 
@@ -217,6 +224,19 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
     busyCursor_.reset();  // the wait cursor takes over for the filling
     emit readingProgress(-1);
     TreeMatcher& matcher = comparison_.matcher();
+    // The histories keep what was there; a typo or an unplugged drive is said, and not kept.
+    std::string missing;
+    for (const auto& [side, root, text] : {std::tuple{PathBar::Side::Source, &outcome.source, comparedTexts_[0]},
+                                           std::tuple{PathBar::Side::Target, &outcome.target, comparedTexts_[1]}}) {
+        if (root->state() == Root::State::Missing) {
+            if (!missing.empty()) missing += '\n';
+            missing += std::string(side == PathBar::Side::Source ? "Die Quelle " : "Das Ziel ") + root->MissingText() +
+                       (side == PathBar::Side::Source ? " Sie" : " Es") + " wird als leerer Ordner verglichen.";
+        } else if (root->state() != Root::State::Unchecked) {
+            pathBar_.UpdateHistory(side, text);
+        }
+    }
+    fileOperations_.setRoots(outcome.source, outcome.target);
     // Stopped while the folders were read: nothing to show. Stopped while
     // contents were read: the engine went back to the comparison by time.
     // A root out of reach, or a listing cut short: no list that would show
@@ -244,9 +264,11 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
         }
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);
-        if (!matcher.unknownPlaces().empty())
-            prompts_->ShowWarning(
-                UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot()));
+        if (!matcher.unknownPlaces().empty()) {
+            if (!missing.empty()) missing += "\n\n";
+            missing += UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot());
+        }
+        if (!missing.empty()) prompts_->ShowWarning(missing);
     }
     noteAfterComparison_.clear();
     SetComparing(false);
