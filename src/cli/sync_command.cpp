@@ -260,6 +260,9 @@ const CliCommand kSyncCommand = {
     KIRVO_CLI_PATTERN_HELP
     "\n"
     KIRVO_CLI_UNREADABLE_HELP
+    "Eine fehlende Wurzel wird beim Kopieren angelegt: nur dieser eine Ordner, nur wenn der Ordner\n"
+    "darüber existiert, und nur nach Rückfrage (mit --yes ohne). Fehlt auch der Ordner darüber\n"
+    "(ein Datenträger, der nicht angeschlossen ist), wird nichts kopiert.\n"
     "\n"
     KIRVO_CLI_REMOTE_HELP
     "Auf dem anderen Rechner gibt es keinen Papierkorb: dort wird nur mit --no-trash oder nach\n"
@@ -276,7 +279,8 @@ const CliCommand kSyncCommand = {
     "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
     "                Verbindung brach ab,\n"
-    "              4 nicht alles lesbar (was lesbar war, ist abgeglichen),\n"
+    "              4 nicht alles lesbar (was lesbar war, ist abgeglichen), oder eine\n"
+    "                fehlende Wurzel wurde nicht angelegt,\n"
     "              130 mit Strg+C abgebrochen.\n",
     &Run,
 };
