@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "fileops/terminal_text.h"
 
 namespace kirvo {
 namespace {
@@ -26,7 +27,7 @@ void WriteOverview(std::ostream& out) {
 }
 
 int UsageError(const std::string& message, std::ostream& err) {
-    err << "kirvo-cli: " << message << "\n\n";
+    err << "kirvo-cli: " << DisplayEscaped(message) << "\n\n";
     for (const CliCommand* command : CliCommands()) WriteSynopsis(*command, "Aufruf: ", err);
     err << "Mehr dazu: kirvo-cli --help\n";
     return kExitUsage;

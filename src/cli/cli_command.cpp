@@ -2,6 +2,7 @@
 
 #include "cli/compare_command.h"
 #include "cli/sync_command.h"
+#include "fileops/terminal_text.h"
 
 namespace kirvo {
 
@@ -21,7 +22,7 @@ const CliCommand* FindCliCommand(std::string_view name) {
 }
 
 int ReportUsageError(const CliCommand& command, std::string_view message, std::ostream& err) {
-    err << "kirvo-cli " << command.name << ": " << message << "\n\n";
+    err << "kirvo-cli " << command.name << ": " << DisplayEscaped(message) << "\n\n";
     WriteSynopsis(command, "Aufruf: ", err);
     err << "Mehr dazu: kirvo-cli " << command.name << " --help\n";
     return kExitUsage;

@@ -169,7 +169,7 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     bool rootMissing = false;
     for (const auto& [side, root] : {std::pair{"Die Quelle", &remote.source()}, std::pair{"Das Ziel", &remote.target()}}) {
         if (auto text = RootNotice(side, *root)) {
-            err << "kirvo-cli compare: " << *text << '\n';
+            err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
             rootMissing = true;
         }
     }

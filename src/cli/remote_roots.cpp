@@ -7,13 +7,15 @@
 #include <cerrno>
 
 #include "cli/cli_command.h"
+#include "fileops/terminal_text.h"
 
 namespace kirvo {
 
 std::optional<std::string> TerminalLoginUi::askSecret(const std::string& question) {
     const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0) return std::nullopt;
-    const std::string prompt = question + " ";
+    // The question may carry a server's own text (keyboard-interactive prompts).
+    const std::string prompt = DisplayEscapedLines(question) + " ";
     [[maybe_unused]] ssize_t n = write(tty, prompt.data(), prompt.size());
     termios saved{};
     const bool terminal = tcgetattr(tty, &saved) == 0;
@@ -56,7 +58,7 @@ int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText
     source_ = Root::Parse(sourceText, &why);
     if (source_) target_ = Root::Parse(targetText, &why);
     if (!source_ || !target_) {
-        err << "kirvo-cli " << command << ": " << why << '\n';
+        err << "kirvo-cli " << command << ": " << DisplayEscaped(why) << '\n';
         return kExitUsage;
     }
     for (Root* root : {&*source_, &*target_}) {
@@ -65,7 +67,7 @@ int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText
         if (message.empty()) continue;
         if (fault == LoginFault::HostKeyUnknown)
             message += " Mit --accept-new-host-key wird der Schlüssel angenommen und in ~/.ssh/known_hosts eingetragen.";
-        err << "kirvo-cli " << command << ": " << message << '\n';
+        err << "kirvo-cli " << command << ": " << DisplayEscaped(message) << '\n';
         return kExitUnreachable;
     }
     for (Root* root : {&*source_, &*target_}) connections_.inspect(*root);
@@ -75,7 +77,7 @@ int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText
 bool CliRemoteRoots::StillConnected(std::string_view command, std::ostream& err) const {
     const std::string lost = connections_.lostMessage();
     if (lost.empty()) return true;
-    err << "kirvo-cli " << command << ": " << lost << " Der Vergleich ist unvollständig.\n";
+    err << "kirvo-cli " << command << ": " << DisplayEscaped(lost) << " Der Vergleich ist unvollständig.\n";
     return false;
 }
 

@@ -68,7 +68,7 @@ public:
         return ConfirmAnswer::No;
     }
     ConfirmAnswer confirmWithoutTrash(const std::string& path, TreeSide, FileAction, const std::string& reason) override {
-        say("Nicht ersetzt, weil kein Papierkorb die alte Fassung nimmt (" + reason +
+        say("Nicht ersetzt, weil kein Papierkorb die alte Fassung nimmt (" + DisplayEscaped(reason) +
                 "; mit --no-trash wird endgültig ersetzt): ",
             path);
         return ConfirmAnswer::No;
@@ -81,7 +81,7 @@ public:
     ErrorAnswer reportError(const std::string& path, const std::string& reason) override {
         std::string line = "kirvo-cli sync: Fehler: ";
         AppendDisplayEscaped(line, path);
-        err_ << line << ": " << reason << '\n';
+        err_ << line << ": " << DisplayEscaped(reason) << '\n';
         return ErrorAnswer::Skip;
     }
     bool progress(const ProgressInfo& info) override { return progress_.progress(info); }
@@ -162,21 +162,23 @@ int32_t UnequalCount(const TreeMatcher& matcher) {
 int CheckRoot(const char* side, const Root& root, const SyncOptions& options, std::istream& in, std::ostream& out,
               std::ostream& err) {
     if (root.state() == Root::State::NotFolder) {
-        err << "kirvo-cli sync: " << side << " \"" << root.text() << "\" ist kein Ordner.\n";
+        err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(root.text()) << "\" ist kein Ordner.\n";
         return kExitUsage;
     }
     if (root.state() != Root::State::Missing) return 0;
     if (!root.parentExists()) {
-        err << "kirvo-cli sync: " << side << " " << root.MissingText() << " Es wird nichts kopiert.\n";
+        err << "kirvo-cli sync: " << side << " " << DisplayEscaped(root.MissingText()) << " Es wird nichts kopiert.\n";
         return kExitUnreadable;
     }
     if (options.dryRun || options.yes) {
-        err << "kirvo-cli sync: Hinweis: " << side << " \"" << root.text()
+        err << "kirvo-cli sync: Hinweis: " << side << " \"" << DisplayEscaped(root.text())
             << "\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n";
         return 0;
     }
-    if (Ask(std::string(side) + " " + root.MissingText() + " Soll der Ordner angelegt werden?", in, out)) return 0;
-    err << "kirvo-cli sync: " << side << " \"" << root.text() << "\" wird nicht angelegt; es wird nichts kopiert.\n";
+    if (Ask(std::string(side) + " " + DisplayEscaped(root.MissingText()) + " Soll der Ordner angelegt werden?", in, out))
+        return 0;
+    err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(root.text())
+        << "\" wird nicht angelegt; es wird nichts kopiert.\n";
     return kExitUnreadable;
 }
 
@@ -186,7 +188,7 @@ int CheckRoot(const char* side, const Root& root, const SyncOptions& options, st
 bool CheckNesting(const Root& source, const Root& target, std::ostream& err) {
     const std::string message = NestedRootsMessage(source, target);
     if (message.empty()) return true;
-    err << "kirvo-cli sync: " << message << '\n';
+    err << "kirvo-cli sync: " << DisplayEscaped(message) << '\n';
     return false;
 }
 

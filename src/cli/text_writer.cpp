@@ -1,7 +1,5 @@
 #include "cli/text_writer.h"
 
-#include <cstdio>
-
 #include "cli/terminal_scan.h"
 #include "engine/file_pair.h"
 #include "engine/tree_matcher.h"
@@ -108,26 +106,6 @@ void AppendFileLine(std::string& line, const ResultRows& rows, size_t row) {
 
 }  // namespace
 
-void AppendDisplayEscaped(std::string& line, std::string_view text) {
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        switch (c) {
-            case '\\': line += "\\\\"; break;
-            case '\t': line += "\\t"; break;
-            case '\n': line += "\\n"; break;
-            case '\r': line += "\\r"; break;
-            default:
-                if (byte < 0x20 || byte == 0x7f) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-                    line += escaped;
-                } else {
-                    line += c;
-                }
-        }
-    }
-}
-
 void AppendUnknownPlaceNote(std::string& line, const UnknownPlace& place, const TreeMatcher& matcher) {
     line += place.side == kSourceSide ? "Quelle: " : "Ziel: ";
     std::string text;
@@ -165,7 +143,7 @@ void AppendConflicts(std::string& out, const std::vector<ConflictNote>& conflict
         out += "  ";
         AppendDisplayEscaped(out, note.path);
         out += ": ";
-        out.append(note.reason);
+        AppendDisplayEscaped(out, note.reason);  // may quote a server or the system
         out += '\n';
     }
 }

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fileops/terminal_text.h"
+
 namespace kirvo {
 
 class ResultRows;
@@ -36,11 +38,6 @@ struct TextReportHeader {
     std::string_view options;  // e.g. "Toleranz +/- 2 Sekunden: an, ..."
     std::string_view patterns; // the include and exclude patterns; "" without a filter
 };
-
-// Appends text with the backslash and control bytes written as escapes
-// (\\ \t \n \r, else \xNN), so a name cannot break the layout or steer the
-// terminal; other bytes, valid UTF-8 or not, are copied.
-void AppendDisplayEscaped(std::string& line, std::string_view text);
 
 // The list for a person: folder rows as headings, one aligned line per file
 // (mark, size and date per side, arrow, name), the conflicts under a heading

@@ -16,6 +16,7 @@
 #include "engine/time_verdict.h"
 #include "engine/tree_scanner.h"
 #include "platform/directory_lister.h"
+#include "platform/file_node.h"
 
 namespace kirvo {
 namespace {
@@ -92,6 +93,10 @@ bool TreeMatcher::CompareContents() {
     };
     const std::unique_ptr<ContentReader> sourceReader = makeReader(sourceRoot_);
     const std::unique_ptr<ContentReader> targetReader = makeReader(targetRoot_);
+    if (progress) {
+        sourceReader->watchStop(&progress->stopFlag());
+        targetReader->watchStop(&progress->stopFlag());
+    }
     ContentComparer comparer(*sourceReader, *targetReader, utcOffset_, progress);
     std::string reason;
     for (size_t index : waiting) {
@@ -120,10 +125,23 @@ bool TreeMatcher::CompareContents() {
 
 void TreeMatcher::BackToTimeVerdicts() {
     const PairClassifier classifier(CompareBy::Time, options_.twoSecondTolerance, options_.ignoreHour);
-    for (FilePair& pair : pairs_)
-        if (!IsUnknown(pair.verdict)) pair.verdict = classifier.TimeVerdictOf(pair);
     conflictReasons_.clear();
     waitingForContents_.clear();
+    for (size_t i = 0; i < pairs_.size(); ++i) {
+        FilePair& pair = pairs_[i];
+        if (IsUnknown(pair.verdict)) continue;
+        pair.verdict = classifier.TimeVerdictOf(pair);
+        if (TimeNotStorable(pair)) {
+            pair.verdict = Verdict::Conflict;
+            conflictReasons_[i] = kTimeNotStorableText;
+        }
+    }
+}
+
+bool TreeMatcher::TimeNotStorable(const FilePair& pair) const {
+    if (!pair.source || !pair.target) return false;
+    return !storable_[1].contains(pair.source->modifiedSeconds() - utcOffset_) ||
+           !storable_[0].contains(pair.target->modifiedSeconds() - utcOffset_);
 }
 
 std::string_view TreeMatcher::conflictReason(size_t pairIndex) const {
@@ -141,6 +159,11 @@ void TreeMatcher::ClassifyPairs() {
         bool needsContents = false;
         std::string_view reason;
         pair.verdict = classifier.Classify(pair, needsContents, reason);
+        if (TimeNotStorable(pair)) {
+            pair.verdict = Verdict::Conflict;
+            reason = kTimeNotStorableText;
+            needsContents = false;
+        }
         if (IsConflict(pair.verdict)) conflictReasons_[i] = std::string(reason);
         if (needsContents) waitingForContents_.push_back(i);
     }
@@ -157,6 +180,8 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
     auto inTargetRoot = [&](std::string_view name) { return ExistsInTargetRoot(name, targetRoot); };
     const std::unique_ptr<DirectoryLister> sourceLister = MakeLister(sourceRoot);
     const std::unique_ptr<DirectoryLister> targetLister = MakeLister(targetRoot);
+    storable_[0] = sourceLister->StorableTimes();
+    storable_[1] = targetLister->StorableTimes();
     // The two sides share nothing while they are scanned, so they are listed
     // at the same time; the table holds the source entries first either way.
     // Where no thread can be started, one side follows the other.
@@ -203,6 +228,7 @@ bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& t
             lister->SetInFlight(1);
             DirectoryLister::Request request;
             request.detail = filter ? DirectoryLister::Detail::Full : DirectoryLister::Detail::NamesOnly;
+            if (options_.progress) request.stop = &options_.progress->stopFlag();
             status = ListAndWait(*lister, request, [&](const DirectoryRecord& record) {
                 if (filter && record.kind == RecordKind::File && !filter->File({}, record.name, filter->RootIncluded()))
                     return;

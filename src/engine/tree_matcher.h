@@ -89,6 +89,9 @@ private:
     std::unique_ptr<DirectoryLister> MakeLister(const std::string& root) const;
     // Verdicts from the listing; the pairs whose contents are to be read go to waitingForContents_.
     void ClassifyPairs();
+    // A file's time that the other side's file system cannot keep: the pair is
+    // a conflict, never newer or older (the copy would carry another time).
+    bool TimeNotStorable(const FilePair& pair) const;
     void BackToTimeVerdicts();
 
     std::string sourceRoot_;
@@ -99,6 +102,7 @@ private:
     int32_t lastEntry_ = -1;
     RunOptions options_;
     int64_t utcOffset_ = 0;  // taken once per run
+    DirectoryLister::TimeRange storable_[2];  // per side: the times its root can keep
 
     // Conflicts' reasons by pair index: a side table, so that pairs stay small.
     std::unordered_map<size_t, std::string> conflictReasons_;

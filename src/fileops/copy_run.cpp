@@ -76,49 +76,39 @@ void CopyRun::flushPending() {
     std::vector<int> errors;
     FileTransfer::FlushSealed(sealed, errors);
     std::vector<FileTransfer*> published;
-    std::vector<std::pair<size_t, int>> failed;
+    std::vector<std::pair<size_t, FileAttempt>> failed;
     for (size_t i = 0; i < batch.size(); ++i) {
-        FileReport& report = result.files[batch[i].index];
+        Pending& pending = batch[i];
+        FileReport& report = result.files[pending.index];
         TrashedFile kept;
-        std::string reason;
-        int error = errors[i] != 0 ? errors[i] : publish(batch[i], kept, reason);
-        if (error == kNoTrash && !cancelled_) {
-            // The old version cannot be kept (no hard links there, say): asked now.
-            const CopyPair& pair = pairs[batch[i].index];
-            ConfirmAnswer answer = ConfirmAnswer::Yes;
-            if (!allWithoutTrash_)
-                answer = ui_.confirmWithoutTrash(pair.to.path, pair.to.side, FileAction::Replace, reason);
-            if (answer == ConfirmAnswer::YesToAll) allWithoutTrash_ = true;
-            if (answer == ConfirmAnswer::Yes || answer == ConfirmAnswer::YesToAll) {
-                batch[i].decision.keepOld = false;
-                error = publish(batch[i], kept, reason);
-            } else {
-                report.outcome = answer == ConfirmAnswer::No ? FileOutcome::Skipped : FileOutcome::Cancelled;
-                report.reason = answer == ConfirmAnswer::No ? std::string(FileOperationTexts::kNoTrashKept) : "";
-                cancelled_ = cancelled_ || answer == ConfirmAnswer::Cancel;
-                logOutcome(batch[i].index);
-                continue;
-            }
+        const FileAttempt placed =
+            errors[i] != 0 ? FileAttempt::Fail(pairs[pending.index].to.path, FileOperationTexts::kCannotWrite, errors[i])
+                           : place(pending, kept);
+        switch (placed.kind) {
+        case FileAttempt::Done:
+            published.push_back(pending.transfer.get());
+            report.outcome = FileOutcome::Done;
+            report.trashedTo = kept.path;
+            noteMetadata(pairs[pending.index], pending.transfer->metadataNotKept());
+            break;
+        case FileAttempt::Skipped:
+            report.outcome = FileOutcome::Skipped;
+            report.reason = placed.reason;
+            break;
+        case FileAttempt::Cancelled:
+            cancelled_ = true;
+            report.outcome = FileOutcome::Cancelled;
+            break;
+        case FileAttempt::Error:
+        case FileAttempt::Pending: failed.emplace_back(pending.index, placed); continue;
         }
-        if (error != 0) {
-            failed.emplace_back(batch[i].index, error);
-            continue;
-        }
-        published.push_back(batch[i].transfer.get());
-        report.outcome = FileOutcome::Done;
-        report.trashedTo = kept.path;
-        noteMetadata(pairs[batch[i].index], batch[i].transfer->metadataNotKept());
-        logOutcome(batch[i].index);
+        logOutcome(pending.index);
     }
     FileTransfer::FlushPublished(published);
     batch.clear();  // removes the temporary files of failed ones
-    for (const auto& [index, error] : failed) {
+    for (const auto& [index, attempt] : failed) {
         const CopyPair& pair = pairs[index];
         FileReport& report = result.files[index];
-        const FileAttempt attempt =
-            error == kDestinationChanged
-                ? FileAttempt{FileAttempt::Error, pair.to.path, std::string(FileOperationTexts::kDestinationChanged), error}
-                : FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotWrite, error);
         report.outcome = FileOutcome::Failed;
         report.reason = attempt.reason;
         if (cancelled_ || skipAllErrors_) {
@@ -133,6 +123,56 @@ void CopyRun::flushPending() {
         }
         logOutcome(index);
     }
+}
+
+// Puts one flushed copy in place. Where its old version cannot be kept, or the
+// destination was changed by another program since the copy looked at it, the
+// user is asked as before the copy, and the copy then goes in place or not.
+FileAttempt CopyRun::place(Pending& pending, TrashedFile& kept) {
+    const CopyPair& pair = pairs_[pending.index];
+    int error = 0;
+    for (int attempt = 0; attempt < kPlacingAttempts; ++attempt) {
+        std::string reason;
+        error = publish(pending, kept, reason);
+        if (error == 0) return {};
+        if (cancelled_) break;  // no more questions
+        if (error == kNoTrash) {
+            // The old version cannot be kept (no hard links there, say): asked now.
+            ConfirmAnswer answer = ConfirmAnswer::Yes;
+            if (!allWithoutTrash_) answer = ui_.confirmWithoutTrash(pair.to.path, pair.to.side, FileAction::Replace, reason);
+            if (answer == ConfirmAnswer::YesToAll) allWithoutTrash_ = true;
+            if (answer == ConfirmAnswer::No) return FileAttempt::Skip(FileOperationTexts::kNoTrashKept);
+            if (answer == ConfirmAnswer::Cancel) return FileAttempt::Cancel();
+            pending.decision.keepOld = false;
+        } else if (error == kDestinationChanged) {
+            if (FileAttempt again = lookAgain(pending); again.kind != FileAttempt::Done) return again;
+        } else {
+            break;
+        }
+    }
+    if (error == kDestinationChanged)
+        return {FileAttempt::Error, pair.to.path, std::string(FileOperationTexts::kDestinationChanged), error};
+    return FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotWrite, error);
+}
+
+// The destination changed since the copy looked at it: looked at again, and
+// asked about as a file changed since the comparison.
+FileAttempt CopyRun::lookAgain(Pending& pending) {
+    const CopyPair& pair = pairs_[pending.index];
+    const PathParts to = PathParts::Of(pair.to);
+    FolderHandle folder;
+    if (FileAttempt opened = roots_.openFolderOf(pair.to, to, FileOperationTexts::kFolderUnusable, folder, true);
+        opened.kind != FileAttempt::Done)
+        return opened;
+    Decision decision;
+    decision.source = pending.decision.source;
+    const FileAttempt looked =
+        checkDestination(pair, to.name, folder, decision.source, decision, &pending.decision.expected);
+    if (looked.kind == FileAttempt::Done) decisions_[pending.index] = pending.decision = decision;
+    // No longer a file to replace (a folder now, say): changed while the copy was made.
+    if (looked.kind == FileAttempt::Error)
+        return {FileAttempt::Error, pair.to.path, std::string(FileOperationTexts::kDestinationChanged), kDestinationChanged};
+    return looked;
 }
 
 int CopyRun::publish(Pending& pending, TrashedFile& kept, std::string& reason) {
@@ -229,12 +269,14 @@ FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer
         return FileAttempt::Fail(pair.from.path,
                                  error == ENOENT            ? FileOperationTexts::kSourceMissing
                                  : error == kNotRegularFile ? FileOperationTexts::kSourceNotFile
+                                 : error == kTimeNotStorable ? FileOperationTexts::kCopyFailed
                                                             : FileOperationTexts::kSourceUnreadable,
                                  error);
     }
     FolderHandle folder;
     if (FileAttempt prepared = prepareFolder(pair, to, folder); prepared.kind != FileAttempt::Done) return prepared;
     if (isPending(folder, to.name)) return {FileAttempt::Pending, {}, {}, 0};
+    decision.source = source;
     if (FileAttempt existing = checkDestination(pair, to.name, folder, source, decision);
         existing.kind != FileAttempt::Done)
         return existing;

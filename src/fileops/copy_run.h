@@ -32,10 +32,14 @@ public:
     // open-file limit is low (each file waiting holds two handles).
     static constexpr size_t kBatchFiles = 128;
     static constexpr uint64_t kBatchBytes = 64u << 20;
+    // How often a destination that keeps changing under a copy is asked about
+    // before the copy gives up on it.
+    static constexpr int kPlacingAttempts = 4;
 
 private:
     // What was decided about a destination before its copy was made.
     struct Decision {
+        NodeInfo source;         // what the copy is made from
         NodeInfo expected;       // what is there now (not following a link)
         bool keepOld = false;    // put the replaced file into the trash first
         bool replacing = false;
@@ -54,7 +58,9 @@ private:
     FileAttempt copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision);
     FileAttempt prepareFolder(const CopyPair& pair, const PathParts& parts, FolderHandle& folder);
     FileAttempt checkDestination(const CopyPair& pair, std::string_view name, const FolderHandle& folder,
-                                 const NodeInfo& source, Decision& decision);
+                                 const NodeInfo& source, Decision& decision, const NodeInfo* lookedAt = nullptr);
+    FileAttempt place(Pending& pending, TrashedFile& kept);
+    FileAttempt lookAgain(Pending& pending);
     int publish(Pending& pending, TrashedFile& kept, std::string& reason);
     void removeStaleOnce(const FolderHandle& folder);
     void noteMetadata(const CopyPair& pair, uint32_t notKept);

@@ -105,9 +105,11 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
     return {};
 }
 
-// Decides about what is at the destination now; Done means go ahead.
+// Decides about what is at the destination now; Done means go ahead. With
+// lookedAt, the destination was found changed since the copy looked at it
+// (then as lookedAt says): that is asked about whatever the listing says.
 FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view name, const FolderHandle& folder,
-                                      const NodeInfo& source, Decision& decision) {
+                                      const NodeInfo& source, Decision& decision, const NodeInfo* lookedAt) {
     NodeInfo existing;
     if (const int error = folder.inspect(name, false, existing))
         return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationUnusable, error);
@@ -128,18 +130,28 @@ FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view nam
     }
     decision.replacing = true;
     decision.replacedSize = file.size;
+    // Where no trash takes the old version (another machine, say), no question promises it.
+    std::string noTrash;
+    const bool trashTakesIt = flags_.keepReplaced && trash_.check(folder, noTrash) != kNoTrash;
     const ListedFile& listed = pair.listedTo;
-    const bool changed = listed.state == ListedFile::State::Absent ||
-                         (listed.state == ListedFile::State::Present &&
-                          !listed.matches(file.size, file.modifiedSeconds, file.modifiedNanoseconds));
+    ChangedFile question{pair.to.side,
+                         trashTakesIt ? FileAction::ReplaceKeepingOld : FileAction::Replace,
+                         pair.to.path,
+                         listed.state == ListedFile::State::Present,
+                         {{}, listed.size, listed.modifiedSeconds, listed.modifiedMilliseconds * 1000000u},
+                         Facts(pair.to.path, file)};
+    bool changed = listed.state == ListedFile::State::Absent ||
+                   (listed.state == ListedFile::State::Present &&
+                    !listed.matches(file.size, file.modifiedSeconds, file.modifiedNanoseconds));
+    if (lookedAt != nullptr) {
+        changed = true;
+        if (listed.state != ListedFile::State::Present) {
+            question.listedPresent = lookedAt->kind != NodeKind::Missing;
+            question.listed = Facts({}, *lookedAt);
+        }
+    }
     bool answered = false;
     if (changed && !allChanged_) {
-        ChangedFile question{pair.to.side,
-                             flags_.keepReplaced ? FileAction::ReplaceKeepingOld : FileAction::Replace,
-                             pair.to.path,
-                             listed.state == ListedFile::State::Present,
-                             {{}, listed.size, listed.modifiedSeconds, listed.modifiedMilliseconds * 1000000u},
-                             Facts(pair.to.path, file)};
         switch (ui_.confirmChanged(question)) {
         case ConfirmAnswer::Yes: break;
         case ConfirmAnswer::YesToAll: allChanged_ = true; break;
@@ -162,13 +174,12 @@ FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view nam
         }
     }
     if (!flags_.keepReplaced) return {};
-    std::string reason;
-    if (trash_.check(folder, reason) != kNoTrash) {
+    if (trashTakesIt) {
         decision.keepOld = true;  // or an error of the folder itself, which the copy then meets
         return {};
     }
     if (allWithoutTrash_) return {};
-    switch (ui_.confirmWithoutTrash(pair.to.path, pair.to.side, FileAction::Replace, reason)) {
+    switch (ui_.confirmWithoutTrash(pair.to.path, pair.to.side, FileAction::Replace, noTrash)) {
     case ConfirmAnswer::Yes: return {};
     case ConfirmAnswer::YesToAll: allWithoutTrash_ = true; return {};
     case ConfirmAnswer::No: return FileAttempt::Skip(FileOperationTexts::kNoTrashKept);

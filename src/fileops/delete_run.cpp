@@ -112,9 +112,11 @@ FileAttempt DeleteRun::removeOnce(const ListedPath& item, FileReport& report) {
     const bool toTrash = toTrash_;
     if (item.listed.state == ListedFile::State::Present && file.kind == NodeKind::File &&
         !item.listed.matches(file.size, file.modifiedSeconds, file.modifiedNanoseconds) && !allChanged_) {
+        // Where no trash takes the file, the question does not promise one.
+        std::string noTrash;
         const ChangedFile question{
             p.side,
-            toTrash ? FileAction::Trash : FileAction::Delete,
+            toTrash && trash_.check(folder, noTrash) != kNoTrash ? FileAction::Trash : FileAction::Delete,
             p.path,
             true,
             {{}, item.listed.size, item.listed.modifiedSeconds, item.listed.modifiedMilliseconds * 1000000u},

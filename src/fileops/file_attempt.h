@@ -14,7 +14,7 @@ struct FileAttempt {
 
     static FileAttempt Skip(std::string_view reason) { return {Skipped, {}, std::string(reason), 0}; }
     static FileAttempt Cancel() { return {Cancelled, {}, {}, 0}; }
-    // "<what>: <system text>" about path; a link on the way has its own text.
+    // "<what>: <system text>" about path; a link or a dot name on the way has its own text.
     static FileAttempt Fail(std::string path, std::string_view what, int code);
 };
 

@@ -83,7 +83,7 @@ std::string_view Doing(FileAction action) {
     switch (action) {
     case FileAction::Trash: return "in den Papierkorb verschoben";
     case FileAction::Delete: return "endgültig gelöscht";
-    case FileAction::Replace: return "ersetzt";
+    case FileAction::Replace: return "endgültig ersetzt";
     case FileAction::ReplaceKeepingOld: return "ersetzt (die alte Fassung in den Papierkorb)";
     }
     return "";
@@ -99,7 +99,12 @@ std::string FileOperationTexts::ChangedQuestion(const ChangedFile& file) {
     } else {
         text += " ist seit dem Vergleich hinzugekommen.\n\n";
     }
-    text += "Jetzt: " + Described(file.now) + "\n\n";
+    text += "Jetzt: " + Described(file.now) + "\n";
+    if (file.listedPresent && file.listed.size == file.now.size &&
+        file.listed.modifiedSeconds == file.now.modifiedSeconds &&
+        file.listed.modifiedNanoseconds / 1000000 == file.now.modifiedNanoseconds / 1000000)
+        text += "(eine andere Datei gleicher Größe und Zeit)\n";
+    text += "\n";
     text += "Soll sie trotzdem " + std::string(Doing(file.action)) + " werden?";
     return text;
 }
@@ -124,8 +129,15 @@ std::string FileOperationTexts::MetadataNotice(const std::string& destination, u
     add(kMetadataAcl, "Zugriffslisten (ACL)");
     add(kMetadataOwner, "Besitzer");
     add(kMetadataGroup, "Gruppe");
-    return "In " + Quoted(destination) + " ließ sich nicht alles an den Dateien erhalten: " + kinds +
-           ". Inhalt, Änderungszeit und Rechte sind kopiert.";
+    add(kMetadataPermissions, "Rechte");
+    add(kMetadataTime, "Änderungszeit (auf die Sekunde)");
+    // Only what was read back as kept is named as kept.
+    std::string kept = "Inhalt";
+    const bool time = (notKept & kMetadataTime) == 0, permissions = (notKept & kMetadataPermissions) == 0;
+    if (time) kept += permissions ? ", Änderungszeit" : " und Änderungszeit";
+    if (permissions) kept += " und Rechte";
+    return "In " + Quoted(destination) + " ließ sich nicht alles an den Dateien erhalten: " + kinds + ". " + kept +
+           (time || permissions ? " sind kopiert." : " ist kopiert.");
 }
 
 std::string FileOperationTexts::ErrorMessage(const std::string& path, const std::string& reason) {

@@ -34,6 +34,9 @@ struct FileOperationTexts {
     // A folder between the root and the file is a link (perhaps swapped in since the comparison).
     static constexpr std::string_view kLinkOnTheWay =
         "Ein Ordner auf dem Weg ist eine Verknüpfung; ihr wird nicht gefolgt, nichts wurde geändert";
+    // "." or ".." in a path: it would lead back up instead of down.
+    static constexpr std::string_view kDotOnTheWay =
+        "Ein Name auf dem Weg ist „.“ oder „..“; ihm wird nicht gefolgt, nichts wurde geändert";
     static constexpr std::string_view kFolderIsFile = "Der Zielordner ist eine Datei";
     static constexpr std::string_view kCannotMakeFolder = "Der Ordner kann nicht angelegt werden";
     static constexpr std::string_view kDestinationUnusable = "Die Zieldatei kann nicht geprüft werden";

@@ -53,7 +53,8 @@ public:
 private:
     bool open();
 
-    // Paths as given are made absolute against the folder the program started in.
+    // Local paths as given are made absolute against the folder the program
+    // started in; those on another machine ("sftp://...") stay as they are.
     std::string absolute(std::string_view path) const;
 
     std::string path_;

@@ -5,28 +5,14 @@
 #include <ostream>
 
 #include "fileops/file_operation_texts.h"
+#include "fileops/terminal_text.h"
 
 namespace kirvo {
 namespace {
 
-// A name is shown with its control bytes as \xNN, so it cannot break the
-// layout or send commands to the terminal; other bytes are written as they are.
-std::string Shown(std::string_view path) {
-    std::string text;
-    text.reserve(path.size());
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            static const char kHex[] = "0123456789abcdef";
-            text += "\\x";
-            text.push_back(kHex[byte >> 4]);
-            text.push_back(kHex[byte & 15]);
-        } else {
-            text.push_back(c);
-        }
-    }
-    return text;
-}
+// Names, reasons and notices are shown escaped, so that they can neither break
+// the layout nor steer the terminal.
+std::string Shown(std::string_view text) { return DisplayEscaped(text); }
 
 FileFacts Shown(const FileFacts& facts) {
     FileFacts shown = facts;
@@ -99,7 +85,7 @@ void TerminalFileOperationUi::notify(const std::string& text) {
 
 ErrorAnswer TerminalFileOperationUi::reportError(const std::string& path, const std::string& reason) {
     endProgressLine();
-    out_ << "Fehler: " << FileOperationTexts::ErrorMessage(Shown(path), reason) << "\n"
+    out_ << "Fehler: " << FileOperationTexts::ErrorMessage(Shown(path), Shown(reason)) << "\n"
          << "[w = Wiederholen / U = Überspringen / a = Alle überspringen / x = Abbrechen] " << std::flush;
     const std::string answer = readAnswer();
     if (answer == "w" || answer == "wiederholen") return ErrorAnswer::Retry;

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -109,6 +110,15 @@ public:
     // none comes after Finished. The request's texts and parent stay valid
     // until Finished.
     virtual void Start(const Request& request, ListingReceiver& receiver) = 0;
+
+    // The modification times (UTC seconds) the file system of this root can
+    // keep: a file whose time lies outside cannot be copied there unchanged.
+    struct TimeRange {
+        int64_t earliest = std::numeric_limits<int64_t>::min();
+        int64_t latest = std::numeric_limits<int64_t>::max();
+        bool contains(int64_t seconds) const { return seconds >= earliest && seconds <= latest; }
+    };
+    virtual TimeRange StorableTimes() const { return {}; }
 };
 
 // The lister for a root. Every root is local for now; other backends are

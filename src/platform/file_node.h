@@ -19,6 +19,7 @@ struct NodeInfo {
     int64_t modifiedSeconds = 0;  // UTC, seconds since 1970-01-01
     uint32_t modifiedNanoseconds = 0;
     uint32_t permissions = 0;  // the rwx bits for owner, group, others
+    uint64_t inode = 0;        // which file it is on its file system; 0 where none is told (another machine)
 };
 
 // Error codes are the system's (errno on POSIX); 0 means success.
@@ -36,6 +37,13 @@ inline constexpr int kDestinationChanged = -5;
 inline constexpr int kConnectionLost = -6;
 // A code of our own for "the other machine's server cannot do this safely".
 inline constexpr int kNotSupportedThere = -7;
+// A code of our own for "the file's modification time cannot be kept on the
+// other machine" (SFTP carries 1970 to 2106 only); its text is kTimeNotStorableText.
+inline constexpr int kTimeNotStorable = -9;
+inline constexpr const char* kTimeNotStorableText = "Änderungszeit auf dem anderen Rechner nicht darstellbar";
+// A code of our own for "a name on the way is \".\" or \"..\"" (it would lead
+// back up, perhaps out of the root, so it is refused).
+inline constexpr int kDotOnTheWay = -8;
 
 // Metadata of a file or folder that a copy could not carry over (bits).
 enum MetadataKind : uint32_t {
@@ -43,6 +51,10 @@ enum MetadataKind : uint32_t {
     kMetadataAcl = 2,     // POSIX access or default ACL
     kMetadataOwner = 4,
     kMetadataGroup = 8,
+    // Read back after setting: a file system may accept the call and keep
+    // something else (exFAT, vfat, NTFS without a permission mapping).
+    kMetadataPermissions = 16,  // the rwx bits
+    kMetadataTime = 32,         // the modification time, to the second
 };
 
 // Describes path; a missing path is success with kind Missing. With followLinks

@@ -67,12 +67,16 @@ public:
     // the destination is untouched.
     virtual int seal() = 0;
     // Renames the copy over the destination, but only while the destination is
-    // still what `expected` says (kind, size, time; kind Missing: nothing there,
-    // and nothing may have appeared): kDestinationChanged otherwise, and nothing
-    // is touched. With `keepIn`, an existing destination is first kept in that
-    // trash (as a hard link, so the path holds the old file or the new one at
-    // every moment); `kept` then tells where. Trash errors come back as they are
-    // (kNoTrash with the reason in *reason).
+    // still what `expected` says (kind, inode where known, size, time; kind
+    // Missing: nothing there, and nothing may have appeared): kDestinationChanged
+    // otherwise, and the destination is as it was. Where the file system can
+    // exchange two names, the copy and the old file trade places and the old one
+    // is looked at once more afterwards (another file there, saved by another
+    // program just then, goes back at once); elsewhere it is looked at once more
+    // right before the rename. With `keepIn`, an existing destination is first
+    // kept in that trash (as a hard link, so the path holds the old file or the
+    // new one at every moment); `kept` then tells where. Trash errors come back
+    // as they are (kNoTrash with the reason in *reason).
     virtual int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
                         std::string* reason = nullptr) = 0;
     // Makes the data of all sealed files durable: one flush per file system

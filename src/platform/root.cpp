@@ -1,10 +1,8 @@
 #include "platform/root.h"
 
 namespace kirvo {
-namespace {
 
-// A scheme ("sftp://", "smb://", ...) before the path: a root of another backend.
-bool HasScheme(std::string_view text) {
+bool Root::NamesRemote(std::string_view text) {
     const size_t colon = text.find("://");
     if (colon == std::string_view::npos || colon == 0) return false;
     for (char c : text.substr(0, colon))
@@ -13,8 +11,6 @@ bool HasScheme(std::string_view text) {
     return true;
 }
 
-}  // namespace
-
 std::optional<Root> Root::Parse(std::string_view text, std::string* error) {
     if (text.empty()) {
         if (error) *error = "Der Pfad ist leer.";
@@ -22,7 +18,7 @@ std::optional<Root> Root::Parse(std::string_view text, std::string* error) {
     }
     Root root;
     root.text_ = std::string(text);
-    if (HasScheme(text)) {
+    if (NamesRemote(text)) {
         root.address_ = RemoteAddress::Parse(text, error);
         if (!root.address_) return std::nullopt;
         root.kind_ = Kind::Sftp;

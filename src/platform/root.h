@@ -27,6 +27,9 @@ public:
     // a local path. None for an empty text or an address that is no valid
     // one; `error` then says why, in German.
     static std::optional<Root> Parse(std::string_view text, std::string* error = nullptr);
+    // Whether a text begins with a scheme ("sftp://"): a path of another
+    // machine, for code that only shows or records paths.
+    static bool NamesRemote(std::string_view text);
 
     Kind kind() const { return kind_; }
     bool remote() const { return kind_ != Kind::Local; }

@@ -177,6 +177,8 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
     const std::string rules = dir / "rules";
     WriteFile(rules, "# Kommentar\n\n+ *.jpg\n*.tmp\n", 1'300'000'000);
     WriteFile(dir / "bad-pattern", "- ok\n-  [abc\n", 1'300'000'000);
+    WriteFile(dir / "steering", "- ok\n\033]0;x\a\033[2J\xe2\x80\xae\n", 1'300'000'000);
+    WriteFile(dir / "long-line", "- ok\n- " + std::string(64 * 1024, 'x') + "\n", 1'300'000'000);
     const struct {
         std::vector<std::string> args;
         std::string message;
@@ -203,7 +205,7 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         {{"compare", "--ignore-hour=1", "/tmp", "/tmp"}, "nimmt keinen Wert"},
         {{"compare", "--exclude=", "/tmp", "/tmp"}, "Ungültiges Muster \"\" bei --exclude: Das Muster ist leer."},
         {{"compare", "--include=[abc", "/tmp", "/tmp"}, "Ungültiges Muster \"[abc\" bei --include: Die eckige"},
-        {{"compare", "--exclude=a\\", "/tmp", "/tmp"}, "Ungültiges Muster \"a\\\" bei --exclude: Ein \\ am Ende"},
+        {{"compare", "--exclude=a\\", "/tmp", "/tmp"}, "Ungültiges Muster \"a\\\\\" bei --exclude: Ein \\\\ am Ende"},
         {{"compare", "--filter-from=" + dir / "none", "/tmp", "/tmp"},
          "Die Filterdatei \"" + dir / "none" + "\" lässt sich nicht lesen: es gibt sie nicht."},
         {{"compare", "--filter-from", dir.path(), "/tmp", "/tmp"}, "lässt sich nicht lesen: sie ist ein Ordner."},
@@ -211,6 +213,11 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
          "Filterdatei \"" + rules + "\", Zeile 4: \"*.tmp\" ist keine Regel"},
         {{"compare", "--filter-from=" + dir / "bad-pattern", "/tmp", "/tmp"},
          "Ungültiges Muster \"[abc\" in \"" + dir / "bad-pattern" + "\", Zeile 2: "},
+        {{"compare", "--filter-from=" + dir / "steering", "/tmp", "/tmp"},
+         "Zeile 2: \"\\x1B]0;x\\x07\\x1B[2J\\u202E\" ist keine Regel"},
+        {{"compare", "--filter-from=" + dir / "long-line", "/tmp", "/tmp"}, "Zeile 2: länger als 64 KiB"},
+        {{"compare", "--filter-from=/dev/zero", "/tmp", "/tmp"}, "Zeile 1: länger als 64 KiB"},
+        {{"compare", "--exclude=\x9b[", "/tmp", "/tmp"}, "Ungültiges Muster \"\\x9B[\" bei --exclude"},
     };
     for (const auto& c : cases) {
         const CliResult r = Cli(c.args);
@@ -218,6 +225,7 @@ TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         EXPECT_EQ(r.out, "") << c.message;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("Aufruf: kirvo-cli compare"), std::string::npos) << c.message;
+        EXPECT_EQ(r.err.find_first_of("\033\a\x9b"), std::string::npos) << r.err;  // nothing steers the terminal
     }
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/mounted_file_system.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
 
@@ -364,11 +365,8 @@ TEST(TreeMatcher, UnreadableFolderIsSkippedSilently) {
 // elsewhere no folder is a system folder, so the option changes nothing.
 TEST(TreeMatcher, SystemFoldersOnNtfsAreLeftOutWithTheOption) {
     Trees t;
-    const std::string image = t.dir / "ntfs.img", mount = t.source;
-    test::MakeDirs(mount);
-    const std::string make = "truncate -s 16M '" + image + "' && mkntfs -q -F -f '" + image +
-                             "' >/dev/null 2>&1 && ntfs-3g '" + image + "' '" + mount + "' 2>/dev/null";
-    if (geteuid() != 0 || std::system(make.c_str()) != 0) GTEST_SKIP() << "no ntfs-3g mount here";
+    test::MountedFileSystem ntfs = test::MountedFileSystem::Ntfs(t.dir / "ntfs.img", t.source);
+    if (!ntfs.mounted()) GTEST_SKIP() << "no ntfs-3g mount here";
     MakeTree(t.source, {{"System Volume Information/a"}, {"normal/b"}});
     const std::string mark = "setfattr -n system.ntfs_attrib_be -v 0x00000014 '" + t.source + "/System Volume Information'";
     const bool marked = std::system(mark.c_str()) == 0;
@@ -378,7 +376,6 @@ TEST(TreeMatcher, SystemFoldersOnNtfsAreLeftOutWithTheOption) {
     const auto excluded = Describe(t.matcher);
     t.matcher.Run(s, tg, false, false, true);
     const auto all = Describe(t.matcher);
-    std::system(("umount '" + mount + "'").c_str());
     ASSERT_TRUE(marked);
     EXPECT_EQ(excluded, (std::vector<std::string>{"1 normal/b -", "-1 - tmpfs-like/c"}));
     EXPECT_EQ(all.size(), 3u);

@@ -8,12 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -24,6 +26,7 @@
 #include "fileops/local_file_operation_service.h"
 #include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
+#include "platform/posix/local_file_transfer.h"
 #include "support/mounted_file_system.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
@@ -51,6 +54,15 @@ std::string Describe(const OperationResult& r) {
 }
 
 using SmallFileSystem = test::MountedFileSystem;
+
+// The contents of the files in a trash folder (the home trash for ""), in no order.
+std::vector<std::string> TrashedContents(const std::string& trash) {
+    const std::string files = (trash.empty() ? std::string(std::getenv("XDG_DATA_HOME")) + "/Trash" : trash) + "/files";
+    std::vector<std::string> contents;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(files, ec)) contents.push_back(ReadFile(e.path()));
+    return contents;
+}
 
 class FaultTest : public ::testing::Test {
 public:
@@ -186,14 +198,27 @@ TEST_F(FaultTest, PermissionDeniedOnSourceFileSourceFolderAndDestination) {
 }
 
 // The source or the destination changes while a large file is being copied
-// (after its first chunk). The destination ends up old or complete, never mixed.
+// (after its first chunk), or another program saves the destination at the
+// moment the copy takes its place (after the old version went into the trash).
+// The destination ends up old, the other program's or complete, never mixed,
+// and no version the user had is lost. Where the file system cannot exchange
+// two names (NTFS through ntfs-3g), the copy looks once more before the rename.
 TEST_F(FaultTest, ChangesDuringTheCopy) {
     const std::string big(LocalFileOperationService::kChunkBytes * 2 + 123, 'b');
+    const auto save = [](FaultTest& t, const char* content, int64_t time) {  // as an editor saves
+        WriteFile(t.Tgt(".f.swp"), content, time);
+        rename(t.Tgt(".f.swp").c_str(), t.Tgt("f").c_str());
+    };
+    enum class When { WhileCopying, BeforePlacing };
     struct Case {
         const char* name;
         std::function<void(FaultTest&)> change;
         FileOutcome outcome;
-        std::string destination;  // content afterwards; "<dir>" for a folder
+        std::string destination;  // content afterwards; "<dir>" for a folder, "<big>" for the copy
+        When when = When::WhileCopying;
+        ConfirmAnswer changedAnswer = ConfirmAnswer::No;
+        std::string trashed = {};  // what the trash gained
+        bool ntfs = false;
     };
     const Case cases[] = {
         {"source deleted", [](FaultTest& t) { unlink(t.Src("f").c_str()); }, FileOutcome::Failed, "old"},
@@ -224,31 +249,55 @@ TEST_F(FaultTest, ChangesDuringTheCopy) {
              WriteFile(t.Tgt("f/inside"), "kept", kOld);
          },
          FileOutcome::Failed, "<dir>"},
+        {"destination saved anew with the same size and time", [&](FaultTest& t) { save(t, "NEW", kOld); },
+         FileOutcome::Skipped, "NEW"},
+        {"destination saved while the copy takes its place", [&](FaultTest& t) { save(t, "saved", kOld + 9); },
+         FileOutcome::Skipped, "saved", When::BeforePlacing},
+        {"destination saved while the copy takes its place, replaced all the same",
+         [&](FaultTest& t) { save(t, "saved", kOld + 9); }, FileOutcome::Done, "<big>", When::BeforePlacing,
+         ConfirmAnswer::Yes, "saved"},
+        {"destination saved while the copy takes its place, on NTFS", [&](FaultTest& t) { save(t, "saved", kOld + 9); },
+         FileOutcome::Skipped, "saved", When::BeforePlacing, ConfirmAnswer::No, {}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FaultTest& t = *this;
         std::filesystem::remove_all(dir.path());
+        std::optional<SmallFileSystem> ntfs;
+        if (c.ntfs && !(ntfs.emplace(SmallFileSystem::Ntfs(dir / "ntfs.img", Tgt(""))).mounted())) continue;
         WriteFile(Src("f"), big, kNew);
         WriteFile(Tgt("f"), "old", kOld);
+        const std::vector<std::string> trashedBefore = TrashedContents(c.ntfs ? Tgt(".Trash-0") : "");
         ScriptedUi ui;
         ui.errorAnswers = {ErrorAnswer::Skip};
+        ui.changedAnswers = {c.changedAnswer};
+        ui.withoutTrashAnswers = {ConfirmAnswer::Yes};  // NTFS through ntfs-3g has no safe trash
         bool changed = false;
-        ui.onProgress = [&](const ProgressInfo& p) {
-            if (p.bytesDone > 0 && !changed) {
-                changed = true;
-                c.change(t);
-            }
+        const auto change = [&] {
+            if (!changed) c.change(t);
+            changed = true;
         };
-        const OperationResult r = LocalFileOperationService(ui).copy(std::vector<CopyPair>{Pair("f")}, kNoQuestions);
+        ui.onProgress = [&](const ProgressInfo& p) {
+            if (p.bytesDone > 0 && c.when == When::WhileCopying) change();
+        };
+        LocalFileTransfer::beforePlacing = [&](const std::string&) {
+            if (c.when == When::BeforePlacing) change();
+        };
+        const OperationResult r =
+            LocalFileOperationService(ui).copy(std::vector<CopyPair>{Pair("f")}, CopyFlags{false, false, true});
+        LocalFileTransfer::beforePlacing = nullptr;
         EXPECT_TRUE(changed);
         EXPECT_EQ(r.files[0].outcome, c.outcome) << r.files[0].reason;
         if (c.destination == "<dir>") {
             EXPECT_EQ(ReadFile(Tgt("f/inside")), "kept");
         } else {
             const std::string now = ReadFile(Tgt("f"));
-            EXPECT_TRUE(now == c.destination) << now.size() << " bytes instead of " << c.destination.size();
+            const std::string& expected = c.destination == "<big>" ? big : c.destination;
+            EXPECT_TRUE(now == expected) << now.size() << " bytes instead of " << expected.size();
         }
+        std::vector<std::string> gained = TrashedContents(c.ntfs ? Tgt(".Trash-0") : "");
+        for (const std::string& before : trashedBefore) gained.erase(std::find(gained.begin(), gained.end(), before));
+        EXPECT_EQ(gained, c.trashed.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.trashed});
         EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
     }
 }

@@ -308,6 +308,7 @@ TEST_F(FileCopyTest, EachFailureIsReportedOnceAndTheRestGoesOn) {
         {Pair("sub/f", "sub/f"), Tgt("sub"), strerror(ENOTDIR)},
         {Pair("fifo", "fifo"), Src("fifo"), "keine normale Datei"},
         {Pair("ok", tooLong), Tgt(tooLong), strerror(ENAMETOOLONG)},
+        {Pair("ok", "../outside"), Tgt(".."), "„.“ oder „..“"},
     };
     std::vector<CopyPair> pairs;
     for (const Expect& e : expected) pairs.push_back(e.pair);

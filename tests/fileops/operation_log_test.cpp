@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -33,12 +34,15 @@ TEST(OperationLog, EveryActionIsOneLineAndAnUnwritableLogStopsNothing) {
     service.remove(std::vector<ListedPath>{RootedPath::Join(dir / "z", "weg"), RootedPath::Join(dir / "z", "fehlt")},
                    DeleteFlags{false, false});
     ui.errorAnswers = {ErrorAnswer::Skip};
+    log.write({OperationLog::kReplaced, "q/rel", "sftp://nas:2222/~/z/rel", 1, 2, OperationLog::kOk});
     const std::string text = ReadFile(log.path());
     const std::vector<std::string> expected = {
         std::string(OperationLog::kHeader) + "\n",
         "\tkopiert\t" + dir / "q/a\\tb" + "\t" + dir / "z/a\\tb" + "\t4\t\tok\n",
         "\tgelöscht\t" + dir / "z/weg" + "\t\t2\t\tok\n",
         "\tgelöscht\t" + dir / "z/fehlt" + "\t\t\t\tfehlgeschlagen: Die Datei ist nicht mehr vorhanden: ",
+        // Relative local paths are made absolute; those on another machine stay as they are.
+        "\tersetzt\t" + std::filesystem::current_path().string() + "/q/rel\tsftp://nas:2222/~/z/rel\t1\t2\tok\n",
     };
     size_t at = 0;
     for (const std::string& part : expected) {

@@ -43,21 +43,37 @@ bool HaveTrashCli() { return std::system("command -v trash-list >/dev/null 2>&1 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 TEST(Trash, DeletedFilesComeBackWithTrashRestore) {
-    if (!HaveTrashCli()) GTEST_SKIP() << "trash-cli is not installed (scripts/install-deps installs it)";
     TempDir dir;
     std::string bytes;
     for (int i = 0; i < 256; ++i) bytes.push_back(static_cast<char>(i));
-    const std::vector<std::string> names = {"brief.odt", "unter ordner/ä b%.txt"};
+    // Each name with its original path as the record writes it (bytes as in URLs).
+    const struct {
+        std::string name;
+        std::string recorded;
+    } cases[] = {
+        {"brief.odt", "brief.odt"},
+        {"unter ordner/ä b%.txt", "unter%20ordner/%C3%A4%20b%25.txt"},
+        {"a #b %41.txt", "a%20%23b%20%2541.txt"},  // reserved characters, and what looks like an escape
+    };
+    std::vector<std::string> names;
     std::vector<ListedPath> files;
-    for (const std::string& name : names) {
-        WriteFile(dir / name, bytes + name, kTime);
-        files.push_back({RootedPath::Join(dir.path(), name, TreeSide::Target), {}});
+    for (const auto& c : cases) {
+        names.push_back(c.name);
+        WriteFile(dir / c.name, bytes + c.name, kTime);
+        files.push_back({RootedPath::Join(dir.path(), c.name, TreeSide::Target), {}});
     }
     ScriptedUi ui;
     const OperationResult r = LocalFileOperationService(ui).remove(files, DeleteFlags{false, true});
     ASSERT_TRUE(r.allDone());
-    EXPECT_EQ(r.trashedCount(), 2);
-    for (const std::string& name : names) EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+    EXPECT_EQ(r.trashedCount(), 3);
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_FALSE(std::filesystem::exists(dir / names[i])) << names[i];
+        std::string record = r.files[i].trashedTo;
+        record.replace(record.rfind("/files/"), 7, "/info/");
+        EXPECT_NE(ReadFile(record + ".trashinfo").find("\nPath=" + dir / cases[i].recorded + "\n"), std::string::npos)
+            << ReadFile(record + ".trashinfo");
+    }
+    if (!HaveTrashCli()) GTEST_SKIP() << "trash-cli is not installed (scripts/install-deps installs it)";
 
     const std::string listed = Output("trash-list");
     for (const std::string& name : names) EXPECT_NE(listed.find(" " + dir / name + "\n"), std::string::npos) << listed;
@@ -83,6 +99,7 @@ TEST(Trash, OtherFileSystemsUseTheirTopFolderTrash) {
         std::function<void()> setup;
         std::string trashedTo;  // relative to the top folder; "" = kept, after asking
         bool notice;
+        bool bindOfHome = false;  // the top folder is a bind mount of the home trash's file system
     };
     const Case cases[] = {
         {"plain", [] {}, ".Trash-" + uid + "/files/f", false},
@@ -96,10 +113,14 @@ TEST(Trash, OtherFileSystemsUseTheirTopFolderTrash) {
         {"own trash open to everyone", [&] { mkdir((top + "/.Trash-" + uid).c_str(), 0777); chmod((top + "/.Trash-" + uid).c_str(), 0777); },
          "", false},
         {"disk full", [&] { WriteFile(top + "/filler", std::string(1 << 20, 'x'), kTime); }, "", false},
+        // Same device as the home trash, but no rename reaches it from another mount.
+        {"bind mount of the home's file system", [] {}, ".Trash-" + uid + "/files/f", false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::MountedFileSystem fs(top, "size=1m");
+        test::MakeDirs(dir / "on-home-fs");
+        test::MountedFileSystem fs = c.bindOfHome ? test::MountedFileSystem::Bind(dir / "on-home-fs", top)
+                                                  : test::MountedFileSystem(top, "size=1m");
         ASSERT_TRUE(fs.mounted());
         WriteFile(top + "/sub/f", "keep me", kTime);
         c.setup();

@@ -1,13 +1,15 @@
 #pragma once
 #include <sys/mount.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "support/temp_tree.h"
 
 namespace kirvo::test {
 
-// A file system of our own (tmpfs by default, or a bind mount of another folder)
+// A file system of our own (tmpfs by default, a bind mount of another folder, or NTFS)
 // where the system lets us mount one (root); unmounted when the object dies.
 class MountedFileSystem {
 public:
@@ -19,6 +21,15 @@ public:
     static MountedFileSystem Bind(const std::string& folder, const std::string& path) {
         MountedFileSystem m(path);
         m.mounted_ = mount(folder.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        return m;
+    }
+    // An NTFS volume through ntfs-3g on a 16 MiB image: a FUSE file system that
+    // keeps no permission bits and cannot exchange two names.
+    static MountedFileSystem Ntfs(const std::string& image, const std::string& path) {
+        MountedFileSystem m(path);
+        const std::string make = "truncate -s 16M '" + image + "' && mkntfs -q -F -f '" + image +
+                                 "' >/dev/null 2>&1 && ntfs-3g '" + image + "' '" + path + "' 2>/dev/null";
+        m.mounted_ = geteuid() == 0 && std::system(make.c_str()) == 0;
         return m;
     }
     MountedFileSystem(MountedFileSystem&& other) noexcept : path_(other.path_), mounted_(other.mounted_) {

@@ -15,6 +15,7 @@
 #include "app/qt/path_bar.h"
 #include "app/qt/qsettings_profile_store.h"
 #include "app/qt/screen_report.h"
+#include "fileops/terminal_text.h"
 #include "view/qt/kirvo_view.h"
 
 // Outside the namespace: the resource initialiser is a global function.
@@ -111,7 +112,8 @@ bool CKirvoApp::InitInstance() {
     QCommandLineParser parser;
     SetUpParser(parser);
     if (!parser.parse(arguments())) {
-        std::fprintf(stderr, "kirvo: %s\n", qPrintable(parser.errorText()));
+        // The error quotes the argument as given: escaped for the terminal.
+        std::fprintf(stderr, "kirvo: %s\n", DisplayEscaped(parser.errorText().toStdString()).c_str());
         exitCode_ = 2;
         return false;
     }

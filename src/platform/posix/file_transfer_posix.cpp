@@ -12,7 +12,6 @@
 #include "platform/posix/local_file_transfer.h"
 #include "platform/posix/metadata_copier.h"
 #include "platform/posix/own_temporary_file.h"
-#include "platform/trash.h"
 
 namespace kirvo {
 namespace {
@@ -23,24 +22,6 @@ int CloseChecked(int& fd) {
     fd = -1;
     return rc == 0 || errno == EINTR ? 0 : errno;
 }
-
-bool SameNode(const struct stat& st, const NodeInfo& expected) {
-    NodeInfo now;
-    if (S_ISREG(st.st_mode)) now.kind = NodeKind::File;
-    else if (S_ISLNK(st.st_mode)) now.kind = NodeKind::Link;
-    else if (S_ISDIR(st.st_mode)) now.kind = NodeKind::Folder;
-    else now.kind = NodeKind::Other;
-    if (now.kind != expected.kind) return false;
-    if (now.kind != NodeKind::File) return true;  // a link is judged by what it points to, earlier
-    return static_cast<uint64_t>(st.st_size) == expected.size && st.st_mtim.tv_sec == expected.modifiedSeconds &&
-           static_cast<uint32_t>(st.st_mtim.tv_nsec) == expected.modifiedNanoseconds;
-}
-
-#if defined(RENAME_NOREPLACE)
-constexpr unsigned kNoReplace = RENAME_NOREPLACE;
-#else
-constexpr unsigned kNoReplace = 1;
-#endif
 
 }  // namespace
 
@@ -270,6 +251,11 @@ int LocalFileTransfer::seal() {
     times[1].tv_sec = static_cast<time_t>(sourceInfo_.modifiedSeconds);
     times[1].tv_nsec = static_cast<long>(sourceInfo_.modifiedNanoseconds);
     if (futimens(tempFd_, times) != 0) return errno;
+    struct stat kept;
+    if (fstat(tempFd_, &kept) == 0) {
+        if (static_cast<uint32_t>(kept.st_mode & 0777) != sourceInfo_.permissions) metadataNotKept_ |= kMetadataPermissions;
+        if (kept.st_mtim.tv_sec != sourceInfo_.modifiedSeconds) metadataNotKept_ |= kMetadataTime;
+    }
     CloseChecked(sourceFd_);
     return 0;
 }
@@ -319,43 +305,6 @@ void FileTransfer::FlushSealed(std::span<FileTransfer* const> sealed, std::vecto
     if (shared) return;
     for (size_t k = 0; k < local.size(); ++k)
         errors[at[k]] = local[k]->tempFd() < 0 ? EBADF : fsync(local[k]->tempFd()) == 0 ? 0 : errno;
-}
-
-int LocalFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile* kept, std::string* reason) {
-    if (tempName_.empty() || !folder_.valid() || tempFd_ < 0) return EBADF;
-    const int folder = folder_.native();
-    struct stat st;
-    const bool exists = fstatat(folder, destinationName_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!exists && errno != ENOENT) return errno;
-    if (exists ? !SameNode(st, expected) : expected.kind != NodeKind::Missing) return kDestinationChanged;
-    TrashedFile keptHere;
-    const bool keeping = exists && keepIn != nullptr;
-    if (keeping) {
-        std::string why;
-        if (const int error = keepIn->keep(folder_, destinationName_, keptHere, why)) {
-            if (reason) *reason = why;
-            return error;
-        }
-    }
-    // renameat replaces a link at the destination by the file; it never writes through it.
-    // Where nothing was there, nothing that appeared since is replaced.
-    int rc = -1;
-    if (!exists) {
-        rc = static_cast<int>(renameat2(folder, tempName_.c_str(), folder, destinationName_.c_str(), kNoReplace));
-        if (rc != 0 && errno == EEXIST) return kDestinationChanged;
-        if (rc != 0 && errno != EINVAL && errno != ENOSYS) return errno;
-    }
-    if (rc != 0 && renameat(folder, tempName_.c_str(), folder, destinationName_.c_str()) != 0) {
-        const int error = errno;
-        if (keeping) keepIn->withdraw(keptHere);
-        return error;
-    }
-    if (keeping && kept) *kept = keptHere;
-    tempName_.clear();
-    OwnTemporaryFile::Unmark(tempFd_);
-    // The data is durable already (FlushSealed): a late close error cannot undo the copy.
-    CloseChecked(tempFd_);
-    return 0;
 }
 
 void FileTransfer::FlushPublished(std::span<FileTransfer* const> published) {

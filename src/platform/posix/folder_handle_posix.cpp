@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -22,10 +23,11 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 bool IsDotName(std::string_view name) { return name == "." || name == ".."; }
 
-// Opens one child folder of `folder` without following a link; a link (or a
-// name that cannot be a plain child) gives kLinkOnTheWay.
+// Opens one child folder of `folder` without following a link; a link gives
+// kLinkOnTheWay, "." or ".." kDotOnTheWay.
 int OpenOne(int folder, const std::string& name, int& out) {
-    if (IsDotName(name) || name.empty()) return kLinkOnTheWay;
+    if (IsDotName(name)) return kDotOnTheWay;
+    if (name.empty()) return EINVAL;
     out = openat(folder, name.c_str(), kFolderFlags | O_NOFOLLOW);
     if (out >= 0) return 0;
     const int error = errno;
@@ -76,6 +78,15 @@ int PosixFolder::openBeneath(std::string_view relative, std::unique_ptr<FolderBa
         out = std::make_unique<PosixFolder>(fd);
         return 0;
     }
+    // "." and ".." are refused even where they would stay below this folder.
+    for (size_t pos = 0; pos < relative.size();) {
+        const size_t next = std::min(relative.find('/', pos), relative.size());
+        if (IsDotName(relative.substr(pos, next - pos))) {
+            if (failedAt != nullptr) *failedAt = next;
+            return kDotOnTheWay;
+        }
+        pos = next + 1;
+    }
 #if defined(__linux__) && defined(SYS_openat2)
     {
         const int fd = OpenBeneathAtOnce(fd_, std::string(relative));
@@ -110,7 +121,8 @@ int PosixFolder::openBeneath(std::string_view relative, std::unique_ptr<FolderBa
 
 int PosixFolder::openChild(std::string_view name, bool create, std::unique_ptr<FolderBackend>& out, bool* created) const {
     const std::string child(name);
-    if (IsDotName(child) || child.empty() || child.find('/') != std::string::npos) return kLinkOnTheWay;
+    if (IsDotName(child)) return kDotOnTheWay;
+    if (child.empty() || child.find('/') != std::string::npos) return EINVAL;
     if (create) {
         if (mkdirat(fd_, child.c_str(), 0777) == 0) {
             if (created != nullptr) *created = true;
@@ -142,15 +154,20 @@ int PosixFolder::describe(NodeInfo& info) const {
 uint32_t PosixFolder::copyMetadataFrom(const FolderBackend& source) const {
     const int from = source.native();
     struct stat st;
+    uint32_t lost = 0;
+    mode_t permissions = 0;
     if (from < 0) {
         // A folder of another machine: its permission bits are all there is to take.
         NodeInfo info;
-        if (source.describe(info) == 0) fchmod(fd_, info.permissions & 0777);
-        return 0;
+        if (source.describe(info) != 0) return 0;
+        permissions = static_cast<mode_t>(info.permissions & 0777);
+    } else {
+        if (fstat(from, &st) != 0) return 0;
+        lost = MetadataCopier::Copy(from, fd_, st);
+        permissions = st.st_mode & 0777;
     }
-    if (fstat(from, &st) != 0) return 0;
-    const uint32_t lost = MetadataCopier::Copy(from, fd_, st);
-    fchmod(fd_, st.st_mode & 0777);
+    fchmod(fd_, permissions);
+    if (fstat(fd_, &st) == 0 && (st.st_mode & 0777) != permissions) lost |= kMetadataPermissions;
     return lost;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/file_transfer.h"
@@ -38,10 +39,18 @@ public:
 
     LocalFileTransfer* localDestination() override { return tempFd_ >= 0 ? this : nullptr; }
 
+    // Runs at the one moment where another program's save of the destination
+    // would otherwise go unseen: after the old version was kept, right before
+    // the copy takes its place. Tests land such a save there; empty otherwise.
+    static std::function<void(const std::string& destinationName)> beforePlacing;
+
 private:
     friend class FileTransfer;
     int finish(bool& finished);
     int copyRange(uint64_t maxBytes, uint64_t& copied);
+    int replaceLookedAt(const NodeInfo& expected);
+    void putBack();
+    int placed();
 
     int sourceFd_ = -1;
     int tempFd_ = -1;

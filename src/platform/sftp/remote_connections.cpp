@@ -40,10 +40,9 @@ std::string ResolveRoot(SftpConnection& connection, const RemoteAddress& address
     const std::string path = address.ServerPath();
     const auto realpath = [&](const std::string& p) -> std::string {
         const SftpConnection::Reply reply = connection.Call(std::move(sftp::Packet(sftp::kRealpath).str(p)));
-        if (reply.type != sftp::kName) return {};
-        sftp::Reader reader(reply.body);
-        if (reader.u32() < 1) return {};
-        return std::string(reader.str());
+        std::vector<sftp::Name> names;
+        if (reply.type != sftp::kName || !sftp::ParseNames(reply.body, names) || names.empty()) return {};
+        return std::string(names[0].name);
     };
     std::string resolved = realpath(path);
     if (!resolved.empty()) return resolved;
@@ -151,8 +150,11 @@ bool RemoteConnections::anyLost() const { return !lostMessage().empty(); }
 std::string RemoteConnections::lostMessage() const {
     const std::lock_guard lock(mutex_);
     for (const auto& [key, entry] : entries_)
-        if (entry.connection && entry.connection->lost())
-            return "Die Verbindung zu „" + entry.connection->machine() + "“ ist unterbrochen.";
+        if (entry.connection && entry.connection->lost()) {
+            const std::string reason = entry.connection->lostReason();
+            if (reason.empty()) return "Die Verbindung zu „" + entry.connection->machine() + "“ ist unterbrochen.";
+            return "Die Verbindung zu „" + entry.connection->machine() + "“ wurde beendet: " + reason + ".";
+        }
     return {};
 }
 

@@ -71,7 +71,7 @@ int SftpFolder::openBeneath(std::string_view relative, std::unique_ptr<FolderBac
             const std::string_view name = relative.substr(pos, next - pos);
             if (!IsPlainName(name)) {
                 if (failedAt) *failedAt = next;
-                return kLinkOnTheWay;
+                return kDotOnTheWay;
             }
             now = sftp::Join(now, name);
             paths.push_back(now);
@@ -93,7 +93,7 @@ int SftpFolder::openBeneath(std::string_view relative, std::unique_ptr<FolderBac
 }
 
 int SftpFolder::openChild(std::string_view name, bool create, std::unique_ptr<FolderBackend>& out, bool* created) const {
-    if (!IsPlainName(name)) return kLinkOnTheWay;
+    if (!IsPlainName(name)) return kDotOnTheWay;
     const std::string child = pathOf(name);
     if (create) {
         sftp::Attributes none;
