@@ -363,7 +363,10 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
             err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
             return kExitUsage;
         }
-        if (unread) return kExitUnreadable;
+        // A missing root would be made by the run; until then it is missing, as compare says.
+        const bool rootMissing = remote.source().state() == Root::State::Missing ||
+                                 remote.target().state() == Root::State::Missing;
+        if (unread || rootMissing) return kExitUnreadable;
         return plan.sourceToTarget.empty() && plan.targetToSource.empty() && conflicts.empty() ? kExitEqual
                                                                                               : kExitUnequal;
     }
