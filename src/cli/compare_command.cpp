@@ -4,6 +4,7 @@
 
 
 #include "cli/cli_arguments.h"
+#include "cli/json_report.h"
 #include "cli/remote_roots.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
@@ -73,7 +74,7 @@ const CliCommand kCompareCommand = {
     "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "                  [--parallel=N] [--quiet] [--accept-new-host-key]\n"
-    "                  [--format=text|tsv] QUELLE ZIEL",
+    "                  [--format=text|tsv|json] QUELLE ZIEL",
     "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
     "Änderungszeit (mit --compare auch nach Größe oder Inhalt) und gibt die Liste aus, die das\n"
     "Fenster nach \"Pfade vergleichen\" zeigt: Ordnerzeilen, eine Zeile je Datei mit\n"
@@ -97,11 +98,13 @@ const CliCommand kCompareCommand = {
     "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"
     KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP
-    "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
+    "  --format=WERT             text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
     "                            Zustand (2 markiert, 3 Ordner, 4 gleich, 5 Konflikt, 6 unbekannt)\n"
     "                            und die neun Spalten, mit Tabulator getrennt, danach die Zeilen 1009\n"
     "                            bis 1012 mit den Summen; \\ Tabulator Zeilenumbruch\n"
-    "                            Wagenrücklauf als \\\\ \\t \\n \\r\n"
+    "                            Wagenrücklauf als \\\\ \\t \\n \\r; json: ein JSON-Dokument mit\n"
+    "                            jeder gezeigten Datei (Zustand, Größen, Zeiten) und den Summen\n"
+    "                            (siehe man kirvo-cli)\n"
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
@@ -150,8 +153,10 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
             options.format = CompareOptions::Format::Text;
         } else if (*format == "tsv") {
             options.format = CompareOptions::Format::Tsv;
+        } else if (*format == "json") {
+            options.format = CompareOptions::Format::Json;
         } else {
-            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text und tsv.";
+            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text, tsv und json.";
             return false;
         }
     }
@@ -188,6 +193,8 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
 
     if (options.format == CompareOptions::Format::Tsv) {
         WriteTsv(out, rows, stats);
+    } else if (options.format == CompareOptions::Format::Json) {
+        WriteCompareJson(out, matcher, rows, stats, options);
     } else {
         const FilterName& filter = NameOf(options.filter);
         const std::string filterText = std::string(filter.option) + " (" + std::string(filter.description) + ")";

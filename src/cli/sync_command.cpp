@@ -11,7 +11,9 @@
 
 #include "cli/cli_arguments.h"
 #include "cli/compare_command.h"
+#include "cli/json_report.h"
 #include "cli/remote_roots.h"
+#include "cli/sync_report.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "engine/tree_matcher.h"
@@ -29,6 +31,7 @@ namespace kirvo {
 namespace {
 
 constexpr CliArguments::OptionSpec kOptions[] = {
+    {"mode", true},
     {"direction", true},
     {"dry-run", false},
     {"yes", false},
@@ -45,6 +48,7 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"filter-from", true},
     {"no-trash", false},
     {"no-log", false},
+    {"format", true},
     {"help", false},
 };
 
@@ -210,6 +214,8 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
         WriteCommandHelp(kSyncCommand, out);
         return kExitEqual;
     }
+    if (options.format == SyncOptions::Format::Json)
+        return RunSyncAsJson(options, out, err, isatty(STDERR_FILENO) == 1);
     return RunSync(options, std::cin, out, err, isatty(STDIN_FILENO) == 1, isatty(STDERR_FILENO) == 1);
 }
 
@@ -218,11 +224,11 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 const CliCommand kSyncCommand = {
     "sync",
     "Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung.",
-    "kirvo-cli sync [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
+    "kirvo-cli sync [--mode=update] [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
     "               [--compare=time|time-size|content] [--ignore-hour]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
-    "               [--no-trash] [--no-log] [--parallel=N] [--quiet]\n"
+    "               [--no-trash] [--no-log] [--parallel=N] [--quiet] [--format=text|json]\n"
     "               [--accept-new-host-key] QUELLE ZIEL",
     "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
     "und kopiert sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle\n"
@@ -238,6 +244,8 @@ const CliCommand kSyncCommand = {
     "unlesbar) haben keine Richtung: sie werden nicht kopiert, sondern mit ihrem Grund genannt.\n"
     "\n"
     "Optionen:\n"
+    "  --mode=update             wie abgeglichen wird: update (Vorgabe) kopiert jede ungleiche Datei\n"
+    "                            in Pfeilrichtung und löscht nichts\n"
     "  --direction=WERT          both (Vorgabe): beide Richtungen; to-target: nur von der Quelle\n"
     "                            ins Ziel (--->); to-source: nur vom Ziel in die Quelle (<---)\n"
     "  --dry-run                 nur zeigen, was kopiert würde (Quelle -> Ziel); nichts ändern\n"
@@ -257,6 +265,9 @@ const CliCommand kSyncCommand = {
     "  --no-trash                ersetzte Dateien nicht in den Papierkorb legen, sondern endgültig\n"
     "                            ersetzen\n"
     "  --no-log                  nichts ins Protokoll schreiben\n"
+    "  --format=json             statt des Texts ein JSON-Dokument für Skripte: jede Kopie mit\n"
+    "                            Pfaden, Bytes und Ergebnis, die Zahlen und der Rückgabewert\n"
+    "                            (nur mit --yes oder --dry-run; siehe man kirvo-cli)\n"
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
@@ -296,6 +307,15 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
     options = SyncOptions();
     options.help = parsed.Has("help");
     if (options.help) return true;
+    if (const auto mode = parsed.Value("mode"); mode && !ParseSyncMode(*mode, options.mode, error)) return false;
+    if (const auto format = parsed.Value("format")) {
+        if (*format == "json") {
+            options.format = SyncOptions::Format::Json;
+        } else if (*format != "text") {
+            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text und json.";
+            return false;
+        }
+    }
     if (const auto direction = parsed.Value("direction")) {
         if (*direction == "to-target") {
             options.toSource = false;
@@ -310,11 +330,17 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
     options.yes = parsed.Has("yes");
     options.useTrash = !parsed.Has("no-trash");
     options.useLog = !parsed.Has("no-log");
+    if (options.format == SyncOptions::Format::Json && !options.yes && !options.dryRun) {
+        error = "Mit --format=json wird nichts gefragt: dazu gehört --yes oder --dry-run.";
+        return false;
+    }
     return ReadScanArguments(parsed, options, error);
 }
 
+std::span<const CliArguments::OptionSpec> SyncOptionSpecs() { return kOptions; }
+
 int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
-            bool showProgress) {
+            bool showProgress, SyncReport* report) {
     if (!options.dryRun && !options.yes && !interactive) {
         err << "kirvo-cli sync: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
                "kopiert, mit --dry-run nur gezeigt, was kopiert würde.\n";
@@ -342,6 +368,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
         // What could not be read is left out of the plan (no arrow, or an unread destination).
         unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
+        if (report) report->unknownPlaces.assign(matcher.unknownPlaces().begin(), matcher.unknownPlaces().end());
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
         plan = BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
         conflicts = ConflictNotes(matcher);
@@ -353,6 +380,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     };
     if (!options.toTarget) plan.sourceToTarget = {};
     if (!options.toSource) plan.targetToSource = {};
+    if (report) report->Planned(plan, conflicts);
 
     if (options.dryRun) {
         if (options.toTarget) PrintPlan("Von Quelle nach Ziel", plan.sourceToTarget, out);
@@ -398,6 +426,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                                               log.get(), remote.connections());
             result = service.copy(list.pairs, flags);
         }
+        if (report) (&list == &plan.sourceToTarget ? report->toTarget : report->toSource) = result;
         PrintOutcome(direction, result, out);
     };
     if (copyToTarget) copy(plan.sourceToTarget, "Von Quelle nach Ziel");
@@ -422,6 +451,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
     const int32_t unequal = UnequalCount(matcher);
+    if (report) report->Afterwards(rows, unequal);
     if (unequal > 0) out << "Ungleich geblieben: " << unequal << " Dateien.\n";
     out.flush();
     if (!out) {

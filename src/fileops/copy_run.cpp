@@ -94,6 +94,8 @@ void CopyRun::flushPending() {
             published.push_back(pending.transfer.get());
             report.outcome = FileOutcome::Done;
             report.trashedTo = kept.path;
+            report.bytes = sizes_[pending.index];
+            report.replaced = pending.decision.replacing;
             noteMetadata(pairs[pending.index], pending.transfer->metadataNotKept());
             break;
         case FileAttempt::Skipped:

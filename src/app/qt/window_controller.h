@@ -56,6 +56,11 @@ public:
     const DisplayFilter& displayFilter() const { return filter_; }
     // The include and exclude patterns of the scan ("Filter...").
     const PathFilter& pathFilter() const { return pathFilter_; }
+    // A filter set from elsewhere (a job opened); not while comparing().
+    void setPathFilter(const PathFilter& filter) {
+        pathFilter_ = filter;
+        emit commandStateChanged();
+    }
     ComparisonController& comparison() { return comparison_; }
     // Not to be touched while comparing(): the scan fills it on its own thread.
     TreeMatcher& matcher() { return comparison_.matcher(); }
