@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <filesystem>
-#include <system_error>
 
 #include "cli/cli_arguments.h"
 #include "cli/json_report.h"
@@ -12,7 +10,6 @@
 #include "cli/text_writer.h"
 #include "cli/tsv_writer.h"
 #include "engine/tree_matcher.h"
-#include "platform/root_access.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 
@@ -169,31 +166,25 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
     return ReadScanArguments(parsed, options, error);
 }
 
-std::optional<std::string> RootNotice(std::string_view side, const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (fs::exists(status)) return std::nullopt;
-    return "Hinweis: " + std::string(side) + " \"" + path + "\" existiert nicht und wird als leer verglichen.";
+std::optional<std::string> RootNotice(std::string_view side, const Root& root) {
+    if (root.state() != Root::State::Missing) return std::nullopt;
+    return "Hinweis: " + std::string(side) + " \"" + root.text() + "\" existiert nicht und wird als leer verglichen.";
 }
 
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
     CliRemoteRoots remote(options.acceptNewHostKey);
-    if (const int status = remote.Connect(kCompareCommand.name, options.source, options.target, err)) return status;
-    const auto notice = [&](std::string_view side, const std::string& root) {
-        return IsRemoteRoot(root) ? remote.Notice(side, root) : RootNotice(side, root);
-    };
-    bool rootUnusable = false;
-    for (const auto& [side, root] : {std::pair{"Die Quelle", &options.source}, std::pair{"Das Ziel", &options.target}}) {
-        if (auto text = notice(side, *root)) {
+    if (const int status = remote.Open(kCompareCommand.name, options.source, options.target, err)) return status;
+    bool rootMissing = false;
+    for (const auto& [side, root] : {std::pair{"Die Quelle", &remote.source()}, std::pair{"Das Ziel", &remote.target()}}) {
+        if (auto text = RootNotice(side, *root)) {
             err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
-            rootUnusable = true;
+            rootMissing = true;
         }
     }
 
     TreeMatcher matcher;
-    std::string source = options.source;
-    std::string target = options.target;
+    std::string source = remote.source().location();
+    std::string target = remote.target().location();
     TerminalScan scan;
     RunOptions run = ScanRunOptions(options);
     remote.Use(run);
@@ -240,7 +231,7 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     }
     if (TerminalScan::Interrupted()) return ReportInterrupted(kCompareCommand, err);
 
-    if (unread || rootUnusable) return kExitUnreadable;
+    if (unread || rootMissing) return kExitUnreadable;
     for (const FilePair& pair : matcher.pairs())
         if (pair.verdict != Verdict::Equal) return kExitUnequal;
     return kExitEqual;

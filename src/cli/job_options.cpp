@@ -4,13 +4,13 @@
 #include <filesystem>
 
 #include "app/job_store.h"
-#include "platform/root_access.h"
+#include "platform/root.h"
 
 namespace kirvo {
 namespace {
 
 std::string Absolute(const std::string& path) {
-    if (IsRemoteRoot(path)) return path;
+    if (Root::NamesRemote(path)) return path;
     std::error_code ec;
     std::string text = std::filesystem::absolute(path, ec).lexically_normal().string();
     while (text.size() > 1 && text.back() == '/') text.pop_back();

@@ -3,10 +3,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
-#include <system_error>
 #include <vector>
 
 #include <unistd.h>
@@ -25,7 +23,6 @@
 #include "fileops/operation_log.h"
 #include "fileops/sync_plan.h"
 #include "fileops/terminal_file_operation_ui.h"
-#include "platform/root_access.h"
 #include "view/display_filter.h"
 #include "view/plan_rows.h"
 #include "view/result_rows.h"
@@ -126,9 +123,7 @@ struct InterruptGuard {
     struct sigaction previous {};
 };
 
-bool AskDirection(const char* format, int32_t count, std::istream& in, std::ostream& out) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, static_cast<int>(count));
+bool Ask(const std::string& text, std::istream& in, std::ostream& out) {
     out << text << " [j/N] " << std::flush;
     std::string line;
     if (!std::getline(in, line)) {
@@ -138,6 +133,12 @@ bool AskDirection(const char* format, int32_t count, std::istream& in, std::ostr
     const size_t start = line.find_first_not_of(" \t\r");
     const std::string answer = start == std::string::npos ? "" : line.substr(start, line.find_first_of(" \t\r", start) - start);
     return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
+}
+
+bool AskDirection(const char* format, int32_t count, std::istream& in, std::ostream& out) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, static_cast<int>(count));
+    return Ask(text, in, out);
 }
 
 void PrintPlan(const char* heading, const CopyList& list, std::ostream& out) {
@@ -157,34 +158,39 @@ int32_t UnequalCount(const TreeMatcher& matcher) {
     return n;
 }
 
-// A root that is there but is no readable folder is a usage error here: copying
-// into or out of it cannot be meant. A missing root counts as empty (it is made).
-bool CheckRoot(const char* side, const std::string& path, CliRemoteRoots& remote, std::ostream& err) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const bool isRemote = IsRemoteRoot(path);
-    const int remoteError = isRemote ? remote.connections().check(path) : 0;
-    if (isRemote ? remoteError == ENOENT : !fs::exists(fs::symlink_status(path, ec))) {
-        err << "kirvo-cli sync: Hinweis: " << side << " \"" << DisplayEscaped(path)
+// Whether the run may go on with this root: 0, else the exit status after
+// saying why. Something other than a folder there is a usage error: copying
+// into or out of it cannot be meant. A missing root counts as empty; it is
+// made when something is copied into it, but only where its parent is there
+// (a drive that is not connected never turns into folders on another disk),
+// and only with --yes or after a "j".
+int CheckRoot(const char* side, const Root& root, const SyncOptions& options, std::istream& in, std::ostream& out,
+              std::ostream& err) {
+    if (root.state() == Root::State::NotFolder) {
+        err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(root.text()) << "\" ist kein Ordner.\n";
+        return kExitUsage;
+    }
+    if (root.state() != Root::State::Missing) return 0;
+    if (!root.parentExists()) {
+        err << "kirvo-cli sync: " << side << " " << DisplayEscaped(root.MissingText()) << " Es wird nichts kopiert.\n";
+        return kExitUnreadable;
+    }
+    if (options.dryRun || options.yes) {
+        err << "kirvo-cli sync: Hinweis: " << side << " \"" << DisplayEscaped(root.text())
             << "\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n";
-        return true;
+        return 0;
     }
-    bool usable = isRemote ? remoteError == 0 : fs::is_directory(fs::status(path, ec));
-    if (usable && !isRemote) {
-        const fs::directory_iterator probe(path, ec);
-        usable = !ec;
-    }
-    if (!usable) {
-        err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(path) << "\" ist kein lesbarer Ordner.\n";
-        return false;
-    }
-    return true;
+    if (Ask(std::string(side) + " " + DisplayEscaped(root.MissingText()) + " Soll der Ordner angelegt werden?", in, out))
+        return 0;
+    err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(root.text())
+        << "\" wird nicht angelegt; es wird nichts kopiert.\n";
+    return kExitUnreadable;
 }
 
 // One root inside the other can never be brought into line: every run would
 // copy the inner tree into itself once more. Judged on disk: links and bind
 // mounts are seen through.
-bool CheckNesting(const std::string& source, const std::string& target, std::ostream& err) {
+bool CheckNesting(const Root& source, const Root& target, std::ostream& err) {
     const std::string message = NestedRootsMessage(source, target);
     if (message.empty()) return true;
     err << "kirvo-cli sync: " << DisplayEscaped(message) << '\n';
@@ -270,6 +276,9 @@ const CliCommand kSyncCommand = {
     KIRVO_CLI_PATTERN_HELP
     "\n"
     KIRVO_CLI_UNREADABLE_HELP
+    "Eine fehlende Wurzel wird beim Kopieren angelegt: nur dieser eine Ordner, nur wenn der Ordner\n"
+    "darüber existiert, und nur nach Rückfrage (mit --yes ohne). Fehlt auch der Ordner darüber\n"
+    "(ein Datenträger, der nicht angeschlossen ist), wird nichts kopiert.\n"
     "\n"
     KIRVO_CLI_REMOTE_HELP
     "Auf dem anderen Rechner gibt es keinen Papierkorb: dort wird nur mit --no-trash oder nach\n"
@@ -286,7 +295,8 @@ const CliCommand kSyncCommand = {
     "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
     "                Verbindung brach ab,\n"
-    "              4 nicht alles lesbar (was lesbar war, ist abgeglichen),\n"
+    "              4 nicht alles lesbar (was lesbar war, ist abgeglichen), oder eine\n"
+    "                fehlende Wurzel wurde nicht angelegt,\n"
     "              130 mit Strg+C abgebrochen.\n",
     &Run,
 };
@@ -339,11 +349,11 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                "kopiert, mit --dry-run nur gezeigt, was kopiert würde.\n";
         return kExitUsage;
     }
-    if (!CheckNesting(options.source, options.target, err)) return kExitUsage;
     CliRemoteRoots remote(options.acceptNewHostKey);
-    if (const int status = remote.Connect(kSyncCommand.name, options.source, options.target, err)) return status;
-    if (!CheckRoot("Die Quelle", options.source, remote, err) || !CheckRoot("Das Ziel", options.target, remote, err))
-        return kExitUsage;
+    if (const int status = remote.Open(kSyncCommand.name, options.source, options.target, err)) return status;
+    if (!CheckNesting(remote.source(), remote.target(), err)) return kExitUsage;
+    if (const int status = CheckRoot("Die Quelle", remote.source(), options, in, out, err)) return status;
+    if (const int status = CheckRoot("Das Ziel", remote.target(), options, in, out, err)) return status;
     RunOptions run = ScanRunOptions(options);
     remote.Use(run);
 
@@ -352,8 +362,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     bool unread = false;                  // a place could not be read
     {
         TreeMatcher matcher;
-        std::string source = options.source;
-        std::string target = options.target;
+        std::string source = remote.source().location();
+        std::string target = remote.target().location();
         TerminalScan scan;
         if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
             return ReportInterrupted(kSyncCommand, err);
@@ -384,7 +394,10 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
             err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
             return kExitUsage;
         }
-        if (unread) return kExitUnreadable;
+        // A missing root would be made by the run; until then it is missing, as compare says.
+        const bool rootMissing = remote.source().state() == Root::State::Missing ||
+                                 remote.target().state() == Root::State::Missing;
+        if (unread || rootMissing) return kExitUnreadable;
         return plan.sourceToTarget.empty() && plan.targetToSource.empty() && conflicts.empty() ? kExitEqual
                                                                                               : kExitUnequal;
     }
@@ -423,8 +436,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     if (copyToSource) copy(plan.targetToSource, "Von Ziel nach Quelle");
 
     TreeMatcher matcher;
-    std::string source = options.source;
-    std::string target = options.target;
+    std::string source = remote.source().location();
+    std::string target = remote.target().location();
     TerminalScan scan;
     if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
         return ReportInterrupted(kSyncCommand, err);
@@ -432,6 +445,12 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     // Named once, before the copying; afterwards only what is still unread counts.
     if (!unread) unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
     else unread = !matcher.unknownPlaces().empty();
+    // A root that was missing and still is (nothing was copied into it).
+    for (Root root : {remote.source(), remote.target()}) {
+        if (root.state() != Root::State::Missing) continue;
+        remote.connections().inspect(root);
+        unread = unread || root.state() == Root::State::Missing;
+    }
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
     const int32_t unequal = UnequalCount(matcher);

@@ -316,8 +316,8 @@ FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer
 // where links are followed).
 FileAttempt CopyRun::chooseTransfer(const CopyPair& pair, const PathParts& from, const PathParts& to,
                                     const FolderHandle& sourceFolder, std::unique_ptr<FileTransfer>& transfer) const {
-    const bool sourceLocal = !IsRemoteRoot(from.root);
-    const bool destinationLocal = !IsRemoteRoot(to.root);
+    const bool sourceLocal = !roots_.remote(from.root);
+    const bool destinationLocal = !roots_.remote(to.root);
     NodeInfo node;
     if (flags_.links == LinkMode::Copy && sourceFolder.valid() && sourceFolder.inspect(from.name, false, node) == 0 &&
         node.kind == NodeKind::Link) {

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -156,6 +157,7 @@ private:
     bool comparing_ = false;
     bool summaryShown_ = false;
     QString noteAfterComparison_;           // for the status bar once the comparison is over
+    std::array<QString, 2> comparedTexts_;  // the paths as typed, for the histories
     std::optional<WaitCursor> busyCursor_;  // while the folders are read
     bool loaded_ = false;
 };
