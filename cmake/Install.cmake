@@ -146,7 +146,8 @@ Kirvo compares a source folder and a target folder file by file, including
 their sub-folders, and shows the result as one list with an arrow per file:
 which side is newer, which file exists on one side only, which are equal.
 It copies newer or missing files in either direction, or deletes files,
-after asking first. The user interface is German.
+after asking first. The user interface is German, on desktops in other
+languages English.
 .
 The package contains the window (kirvo) and the command-line tool kirvo-cli,
 which offers the same comparison and synchronisation for scripts.")

@@ -5,31 +5,32 @@
 
 #include "cli/cli_command.h"
 #include "fileops/terminal_text.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
 
 void WriteOverview(std::ostream& out) {
-    out << "kirvo-cli – vergleicht zwei Ordnerbäume (Quelle und Ziel) Datei für Datei, ohne Fenster.\n\n"
-           "Aufruf:\n";
+    out << Tr("kirvo-cli – vergleicht zwei Ordnerbäume (Quelle und Ziel) Datei für Datei, ohne Fenster.\n\n"
+              "Aufruf:\n");
     for (const CliCommand* command : CliCommands()) WriteSynopsis(*command, "  ", out);
-    out << "  kirvo-cli BEFEHL --help\n"
-           "  kirvo-cli --help | --version\n\n"
-           "Befehle:\n";
+    out << Tr("  kirvo-cli BEFEHL --help\n"
+              "  kirvo-cli --help | --version\n\n"
+              "Befehle:\n");
     for (const CliCommand* command : CliCommands()) {
         std::string name(command->name);
         name.resize(10, ' ');
-        out << "  " << name << command->summary << '\n';
+        out << "  " << name << Tr(command->summary) << '\n';
     }
-    out << "\nOptionen:\n"
-           "  --help     diese Hilfe\n"
-           "  --version  die Version\n";
+    out << Tr("\nOptionen:\n"
+              "  --help     diese Hilfe\n"
+              "  --version  die Version\n");
 }
 
 int UsageError(const std::string& message, std::ostream& err) {
     err << "kirvo-cli: " << DisplayEscaped(message) << "\n\n";
-    for (const CliCommand* command : CliCommands()) WriteSynopsis(*command, "Aufruf: ", err);
-    err << "Mehr dazu: kirvo-cli --help\n";
+    for (const CliCommand* command : CliCommands()) WriteSynopsis(*command, Tr("Aufruf: "), err);
+    err << Tr("Mehr dazu: kirvo-cli --help\n");
     return kExitUsage;
 }
 
@@ -38,7 +39,7 @@ int UsageError(const std::string& message, std::ostream& err) {
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    if (args.empty()) return UsageError("Es fehlt ein Befehl.", err);
+    if (args.empty()) return UsageError(Tr("Es fehlt ein Befehl."), err);
 
     const std::string& first = args[0];
     if (first == "--help" || first == "-h" || first == "help") {
@@ -47,7 +48,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 WriteCommandHelp(*command, out);
                 return kExitEqual;
             }
-            return UsageError("Unbekannter Befehl \"" + args[1] + "\".", err);
+            return UsageError(Format(Tr("Unbekannter Befehl \"%s\"."), args[1]), err);
         }
         WriteOverview(out);
         return kExitEqual;
@@ -58,8 +59,8 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     if (const CliCommand* command = FindCliCommand(first))
         return command->run(std::span<const std::string>(args).subspan(1), out, err);
-    if (!first.empty() && first[0] == '-') return UsageError("Unbekannte Option \"" + first + "\".", err);
-    return UsageError("Unbekannter Befehl \"" + first + "\".", err);
+    if (!first.empty() && first[0] == '-') return UsageError(Format(Tr("Unbekannte Option \"%s\"."), first), err);
+    return UsageError(Format(Tr("Unbekannter Befehl \"%s\"."), first), err);
 }
 
 }  // namespace kirvo

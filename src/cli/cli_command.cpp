@@ -7,6 +7,7 @@
 #include "cli/job_watch.h"
 #include "cli/sync_command.h"
 #include "fileops/terminal_text.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -31,18 +32,18 @@ const CliCommand* FindCliCommand(std::string_view name) {
 
 int ReportUsageError(const CliCommand& command, std::string_view message, std::ostream& err) {
     err << "kirvo-cli " << command.name << ": " << DisplayEscaped(message) << "\n\n";
-    WriteSynopsis(command, "Aufruf: ", err);
-    err << "Mehr dazu: kirvo-cli " << command.name << " --help\n";
+    WriteSynopsis(command, Tr("Aufruf: "), err);
+    err << Format(Tr("Mehr dazu: kirvo-cli %s --help\n"), command.name);
     return kExitUsage;
 }
 
 int ReportInterrupted(const CliCommand& command, std::ostream& err) {
-    err << "kirvo-cli " << command.name << ": Abgebrochen.\n";
+    err << "kirvo-cli " << command.name << ": " << Tr("Abgebrochen.") << '\n';
     return kExitInterrupted;
 }
 
 void WriteSynopsis(const CliCommand& command, std::string_view prefix, std::ostream& out) {
-    std::string_view rest = command.usage;
+    std::string_view rest = Tr(command.usage);
     std::string_view lead = prefix;
     const std::string blanks(prefix.size(), ' ');  // prefixes are ASCII
     while (!rest.empty()) {
@@ -54,8 +55,8 @@ void WriteSynopsis(const CliCommand& command, std::string_view prefix, std::ostr
 }
 
 void WriteCommandHelp(const CliCommand& command, std::ostream& out) {
-    WriteSynopsis(command, "Aufruf: ", out);
-    out << '\n' << command.help;
+    WriteSynopsis(command, Tr("Aufruf: "), out);
+    out << '\n' << Tr(command.help);
 }
 
 }  // namespace kirvo

@@ -2,6 +2,7 @@
 
 #include "cli/cli.h"
 #include "platform/process_limits.h"
+#include "platform/translation.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     std::ios::sync_with_stdio(false);
+    kirvo::InitTranslation();
     kirvo::RaiseOpenFileLimit();  // big copies keep many files open at once
     return kirvo::RunCli(argc, argv, std::cout, std::cerr);
 }

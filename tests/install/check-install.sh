@@ -36,6 +36,10 @@ check_files() {
   [ -x "$prefix/bin/kirvo-cli" ] || fail "bin/kirvo-cli fehlt oder ist nicht ausführbar"
   out=$("$prefix/bin/kirvo-cli" --version 2>&1)
   [ "$out" = "kirvo-cli $version" ] || fail "installiertes kirvo-cli --version sagt '$out', erwartet 'kirvo-cli $version'"
+  [ -f "$share/locale/en/LC_MESSAGES/kirvo.mo" ] || fail "share/locale/en/LC_MESSAGES/kirvo.mo fehlt"
+  # The installed program finds its catalogue under the prefix.
+  LANGUAGE= LC_ALL= LC_MESSAGES= LANG=en_US.UTF-8 "$prefix/bin/kirvo-cli" --help 2>&1 | grep -q '^Usage:' ||
+    fail "installiertes kirvo-cli --help ist unter LANG=en_US.UTF-8 nicht englisch"
 
   for page in kirvo-cli $( [ "$gui" = 1 ] && echo kirvo ); do
     man=$share/man/man1/$page.1.gz

@@ -17,6 +17,7 @@
 #include "app/qt/qsettings_profile_store.h"
 #include "app/qt/screen_report.h"
 #include "fileops/terminal_text.h"
+#include "platform/qt/qt_translation.h"
 #include "view/qt/kirvo_view.h"
 
 // Outside the namespace: the resource initialiser is a global function.
@@ -34,18 +35,26 @@ QString FieldPath(const QString& argument) {
 }
 
 void SetUpParser(QCommandLineParser& parser) {
-    parser.setApplicationDescription(
-        QStringLiteral("Kirvo vergleicht zwei Ordnerbäume und bringt sie in Einklang."));
-    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Zeigt diese Hilfe an.")});
-    parser.addOption({{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Zeigt die Version an.")});
+    parser.setApplicationDescription(QTr("Kirvo vergleicht zwei Ordnerbäume und bringt sie in Einklang."));
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QTr("Zeigt diese Hilfe an.")});
+    parser.addOption({{QStringLiteral("v"), QStringLiteral("version")}, QTr("Zeigt die Version an.")});
     parser.addOption({QStringLiteral("job"),
-                      QStringLiteral("Öffnet den gespeicherten Auftrag NAME (Quelle, Ziel, Einstellungen) und vergleicht."),
-                      QStringLiteral("NAME")});
-    parser.addPositionalArgument(QStringLiteral("QUELLE"),
-                                 QStringLiteral("Quellordner; mit ZIEL wird sofort verglichen."),
-                                 QStringLiteral("[QUELLE"));
-    parser.addPositionalArgument(QStringLiteral("ZIEL"), QStringLiteral("Zielordner."),
-                                 QStringLiteral("[ZIEL]]"));
+                      QTr("Öffnet den gespeicherten Auftrag NAME (Quelle, Ziel, Einstellungen) und vergleicht."),
+                      QTr("NAME")});
+    parser.addPositionalArgument(QTr("QUELLE"), QTr("Quellordner; mit ZIEL wird sofort verglichen."),
+                                 QTr("[QUELLE"));
+    parser.addPositionalArgument(QTr("ZIEL"), QTr("Zielordner."), QTr("[ZIEL]]"));
+}
+
+// Qt's help text with its headings in the language of the program: Qt writes
+// them in English, its source language.
+QString HelpText(QCommandLineParser& parser) {
+    QString text = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kirvo"));
+    if (CurrentLanguage() != UiLanguage::German) return text;
+    return text.replace(QStringLiteral("Usage:"), QStringLiteral("Aufruf:"))
+        .replace(QStringLiteral("[options]"), QStringLiteral("[Optionen]"))
+        .replace(QStringLiteral("Options:"), QStringLiteral("Optionen:"))
+        .replace(QStringLiteral("Arguments:"), QStringLiteral("Argumente:"));
 }
 
 }  // namespace
@@ -58,12 +67,7 @@ std::optional<int> CKirvoApp::HandleWithoutWindow(int argc, char** argv) {
         if (arg == "-h" || arg == "--help") {
             QCommandLineParser parser;
             SetUpParser(parser);
-            std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("Usage:"), QStringLiteral("Aufruf:"))
-                                      .replace(QStringLiteral("<executable_name>"), QStringLiteral("kirvo"))
-                                      .replace(QStringLiteral("[options]"), QStringLiteral("[Optionen]"))
-                                      .replace(QStringLiteral("Options:"), QStringLiteral("Optionen:"))
-                                      .replace(QStringLiteral("Arguments:"), QStringLiteral("Argumente:"))),
-                       stdout);
+            std::fputs(qPrintable(HelpText(parser)), stdout);
             return 0;
         }
         if (arg == "-v" || arg == "--version") {
@@ -75,8 +79,8 @@ std::optional<int> CKirvoApp::HandleWithoutWindow(int argc, char** argv) {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     if (!platformGiven && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fputs("Kein Bildschirm verfügbar (weder DISPLAY noch WAYLAND_DISPLAY gesetzt) – "
-                   "ohne Fenster vergleicht kirvo-cli compare QUELLE ZIEL.\n",
+        std::fputs(Tr("Kein Bildschirm verfügbar (weder DISPLAY noch WAYLAND_DISPLAY gesetzt) – "
+                      "ohne Fenster vergleicht kirvo-cli compare QUELLE ZIEL.\n"),
                    stderr);
         return 1;
     }
@@ -99,8 +103,11 @@ CKirvoApp::CKirvoApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Kirvo"));
     setApplicationVersion(QStringLiteral(KIRVO_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/icons/kirvo.svg")));
-    // The interface is German whatever the system's language, so Qt's own
-    // buttons and dialogs are too.
+    // QApplication has set the locale from the environment: the messages'
+    // locale is set up again. Qt's own buttons and dialogs follow the window's
+    // language; English is Qt's own.
+    InitTranslation();
+    if (CurrentLanguage() != UiLanguage::German) return;
     auto* translator = new QTranslator(this);
     if (translator->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -123,7 +130,7 @@ bool CKirvoApp::InitInstance() {
     }
     paths_ = parser.positionalArguments();
     if (paths_.size() > 2 || (parser.isSet(QStringLiteral("job")) && !paths_.isEmpty())) {
-        std::fprintf(stderr, "kirvo: zu viele Argumente. Aufruf: kirvo [QUELLE [ZIEL]] | kirvo --job NAME\n");
+        std::fprintf(stderr, "kirvo: %s\n", Tr("zu viele Argumente. Aufruf: kirvo [QUELLE [ZIEL]] | kirvo --job NAME"));
         exitCode_ = 2;
         return false;
     }

@@ -2,7 +2,8 @@
 // and every program it starts, has a home of its own for them, removed at its
 // end. Linked into every test binary as an object, so it is there even where a
 // test uses nothing else of the support library (and when a test binary is run
-// by hand, outside ctest).
+// by hand, outside ctest). The texts are checked in German, the source
+// language: the locale is pinned to "C" whatever the desktop's language.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -21,6 +22,8 @@ public:
         setenv("XDG_DATA_HOME", (path_ + "/data").c_str(), 1);
         setenv("XDG_STATE_HOME", (path_ + "/state").c_str(), 1);
         if (std::getenv("XDG_CONFIG_HOME") == nullptr) setenv("XDG_CONFIG_HOME", (path_ + "/config").c_str(), 1);
+        setenv("LANG", "C", 1);
+        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"}) unsetenv(name);
     }
     ~TestHome() {
         std::error_code ec;
