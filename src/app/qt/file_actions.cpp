@@ -22,6 +22,7 @@
 #include "platform/file_node.h"
 #include "platform/root_access.h"
 #include "view/qt/file_diff_dialog.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 namespace {
@@ -50,7 +51,7 @@ std::unique_ptr<QTemporaryDir> FileActions::NewTemporaryDir() {
     auto dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kirvo-vergleich-XXXXXX"));
     if (!dir->isValid()) {
         prompts_->ShowWarning(
-            QStringLiteral("Kein temporärer Ordner für die Kopie: %1").arg(dir->errorString()).toStdString());
+            QTr("Kein temporärer Ordner für die Kopie: %1").arg(dir->errorString()).toStdString());
         return nullptr;
     }
     return dir;
@@ -62,8 +63,8 @@ QString FileActions::LocalFile(const std::string& root, const std::string& path,
     const std::string relative = path.substr(root.size());
     const QString folder = into->filePath(sub);
     QDir().mkpath(folder);
-    QProgressDialog progress(QStringLiteral("Hole „%1“ vom anderen Rechner …").arg(Decode(relative)),
-                             QStringLiteral("Abbrechen"), 0, 1000, parent_);
+    QProgressDialog progress(QTr("Hole „%1“ vom anderen Rechner …").arg(Decode(relative)),
+                             QTr("Abbrechen"), 0, 1000, parent_);
     progress.setWindowTitle(QStringLiteral("Kirvo"));
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(500);
@@ -76,7 +77,7 @@ QString FileActions::LocalFile(const std::string& root, const std::string& path,
                                 });
     if (error == ECANCELED) return {};
     if (error != 0) {
-        prompts_->ShowWarning(QStringLiteral("„%1“ lässt sich nicht vom anderen Rechner holen: %2")
+        prompts_->ShowWarning(QTr("„%1“ lässt sich nicht vom anderen Rechner holen: %2")
                                   .arg(Decode(path), Decode(SystemErrorText(error)))
                                   .toStdString());
         return {};
@@ -97,7 +98,7 @@ QString FileActions::DiffProgram() {
     const QString found = set.contains(u'/') ? (file.isFile() && file.isExecutable() ? set : QString())
                                              : QStandardPaths::findExecutable(set);
     if (found.isEmpty()) {
-        prompts_->ShowWarning(QStringLiteral("Das Vergleichsprogramm „%1“ ([Optionen] Dateivergleich) wurde nicht "
+        prompts_->ShowWarning(QTr("Das Vergleichsprogramm „%1“ ([Optionen] Dateivergleich) wurde nicht "
                                              "gefunden; Kirvo zeigt die Unterschiede selbst.")
                                   .arg(set)
                                   .toStdString());
@@ -121,7 +122,7 @@ void FileActions::CompareFiles(const CKirvoView::PointedItem& item) {
             if (fetched) fetched_.push_back(std::move(fetched));  // the program reads them until it ends
             return;
         }
-        prompts_->ShowWarning(QStringLiteral("„%1“ lässt sich nicht starten; Kirvo zeigt die Unterschiede selbst.")
+        prompts_->ShowWarning(QTr("„%1“ lässt sich nicht starten; Kirvo zeigt die Unterschiede selbst.")
                                   .arg(program)
                                   .toStdString());
     }
@@ -133,7 +134,7 @@ void FileActions::CompareFiles(const CKirvoView::PointedItem& item) {
 void FileActions::Open(const CKirvoView::PointedItem& item) {
     if (!item.valid()) return;
     if (item.folder && item.remote) {
-        prompts_->ShowWarning(QStringLiteral("Der Ordner „%1“ liegt auf einem anderen Rechner und lässt sich hier "
+        prompts_->ShowWarning(QTr("Der Ordner „%1“ liegt auf einem anderen Rechner und lässt sich hier "
                                              "nicht öffnen.")
                                   .arg(Decode(item.path()))
                                   .toStdString());
@@ -146,7 +147,7 @@ void FileActions::Open(const CKirvoView::PointedItem& item) {
     if (local.isEmpty()) return;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(local))) {
         prompts_->ShowWarning(
-            QStringLiteral("Für „%1“ ist kein Programm eingerichtet.").arg(Decode(item.path())).toStdString());
+            QTr("Für „%1“ ist kein Programm eingerichtet.").arg(Decode(item.path())).toStdString());
         return;
     }
     if (fetched) fetched_.push_back(std::move(fetched));
@@ -166,7 +167,7 @@ void FileActions::ShowInFileManager(const CKirvoView::PointedItem& item) {
     // No file manager answers: its folder, opened.
     const QString folder = item.folder ? path : Decode(FolderOf(item.path()));
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
-        prompts_->ShowWarning(QStringLiteral("Für Ordner ist kein Dateimanager eingerichtet.").toStdString());
+        prompts_->ShowWarning(QTr("Für Ordner ist kein Dateimanager eingerichtet.").toStdString());
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QTextBlock>
 
 #include "app/filter_settings.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 namespace {
@@ -27,8 +28,7 @@ QPlainTextEdit* PatternField(const std::vector<std::string>& patterns, const QSt
 }  // namespace
 
 QString FilterDialog::HintHtml() {
-    return QStringLiteral(
-        "Ein Muster je Zeile. <b>*</b> steht für beliebig viele Zeichen außer /, <b>?</b> für ein "
+    return QTr("Ein Muster je Zeile. <b>*</b> steht für beliebig viele Zeichen außer /, <b>?</b> für ein "
         "Zeichen, <b>[abc]</b> oder <b>[a-z]</b> für eines der Zeichen (<b>[!a-z]</b>: keines), "
         "<b>**</b> als ganzer Abschnitt für beliebig viele Ordner; <b>\\</b> nimmt das nächste "
         "Zeichen wörtlich. Ein Muster ohne / trifft Namen in jeder Tiefe, eines mit / den Pfad ab "
@@ -44,11 +44,11 @@ QString FilterDialog::HintHtml() {
 
 FilterDialog::FilterDialog(const PathFilter& filter, QWidget* parent) : QDialog(parent), filter_(filter) {
     setObjectName(QStringLiteral("FilterDialog"));
-    setWindowTitle(QStringLiteral("Filter"));
+    setWindowTitle(QTr("Filter"));
     include_ = PatternField(filter.includePatterns(), QStringLiteral("include"), this);
     exclude_ = PatternField(filter.excludePatterns(), QStringLiteral("exclude"), this);
-    auto* includeLabel = new QLabel(QStringLiteral("&Einschließen:"), this);
-    auto* excludeLabel = new QLabel(QStringLiteral("&Ausschließen:"), this);
+    auto* includeLabel = new QLabel(QTr("&Einschließen:"), this);
+    auto* excludeLabel = new QLabel(QTr("&Ausschließen:"), this);
     includeLabel->setBuddy(include_);
     excludeLabel->setBuddy(exclude_);
     auto* hint = new QLabel(HintHtml(), this);
@@ -57,7 +57,7 @@ FilterDialog::FilterDialog(const PathFilter& filter, QWidget* parent) : QDialog(
     hint->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QTr("Abbrechen"));
     connect(buttons, &QDialogButtonBox::accepted, this, &FilterDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &FilterDialog::reject);
 

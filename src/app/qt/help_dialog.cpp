@@ -1,4 +1,5 @@
 #include "app/qt/help_dialog.h"
+#include "platform/qt/qt_translation.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -96,7 +97,7 @@ QString HelpDialog::HelpHtml() {
 }
 
 HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Kirvo – Hilfethemen"));
+    setWindowTitle(QTr("Kirvo – Hilfethemen"));
     auto* layout = new QVBoxLayout(this);
     auto* browser = new QTextBrowser(this);
     browser->setObjectName(QStringLiteral("helpText"));
@@ -104,7 +105,7 @@ HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
     browser->setHtml(HelpHtml());
     layout->addWidget(browser);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Schließen"));
+    buttons->button(QDialogButtonBox::Close)->setText(QTr("Schließen"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     resize(560, 520);

@@ -12,6 +12,7 @@
 #include "app/qt/path_bar.h"
 #include "platform/root.h"
 #include "app/qt/window_controller.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 namespace {
@@ -32,27 +33,27 @@ void JobCommands::SaveJob(CMainFrame& frame) {
     const QString source = frame.pathBar()->text(PathBar::Side::Source).trimmed();
     const QString target = frame.pathBar()->text(PathBar::Side::Target).trimmed();
     if (source.isEmpty() || target.isEmpty()) {
-        QMessageBox::information(&frame, QStringLiteral("Auftrag speichern"),
-                                 QStringLiteral("Bitte zuerst Quelle und Ziel angeben."));
+        QMessageBox::information(&frame, QTr("Auftrag speichern"),
+                                 QTr("Bitte zuerst Quelle und Ziel angeben."));
         return;
     }
     const JobStore store;
     QString name;
     for (;;) {
         bool ok = false;
-        name = QInputDialog::getText(&frame, QStringLiteral("Auftrag speichern"),
-                                     QStringLiteral("Name des Auftrags (A-Z, a-z, 0-9, -, _ und .):"), QLineEdit::Normal,
+        name = QInputDialog::getText(&frame, QTr("Auftrag speichern"),
+                                     QTr("Name des Auftrags (A-Z, a-z, 0-9, -, _ und .):"), QLineEdit::Normal,
                                      name, &ok)
                    .trimmed();
         if (!ok) return;
         const std::string text = name.toStdString();
         if (!Job::IsValidName(text)) {
-            QMessageBox::warning(&frame, QStringLiteral("Auftrag speichern"), FromUtf8(Job::InvalidNameMessage(text)));
+            QMessageBox::warning(&frame, QTr("Auftrag speichern"), FromUtf8(Job::InvalidNameMessage(text)));
             continue;
         }
         if (!store.Exists(text) ||
-            QMessageBox::question(&frame, QStringLiteral("Auftrag speichern"),
-                                  QStringLiteral("Den Auftrag „%1“ gibt es schon. Ersetzen?").arg(name)) ==
+            QMessageBox::question(&frame, QTr("Auftrag speichern"),
+                                  QTr("Den Auftrag „%1“ gibt es schon. Ersetzen?").arg(name)) ==
                 QMessageBox::Yes)
             break;
     }
@@ -66,11 +67,11 @@ void JobCommands::SaveJob(CMainFrame& frame) {
         job.whenMounted = old.whenMounted;
     }
     if (!store.Save(job, error)) {
-        QMessageBox::warning(&frame, QStringLiteral("Auftrag speichern"), FromUtf8(error));
+        QMessageBox::warning(&frame, QTr("Auftrag speichern"), FromUtf8(error));
         return;
     }
-    QMessageBox::information(&frame, QStringLiteral("Auftrag speichern"),
-                             QStringLiteral("Auftrag „%1“ gespeichert: %2\n\nUnter Extras › Aufträge lässt er sich "
+    QMessageBox::information(&frame, QTr("Auftrag speichern"),
+                             QTr("Auftrag „%1“ gespeichert: %2\n\nUnter Extras › Aufträge lässt er sich "
                                             "öffnen, ausführen und von selbst laufen lassen.")
                                  .arg(name, FromUtf8(store.PathOf(job.name))));
 }
@@ -80,7 +81,7 @@ void JobCommands::ShowJobs(CMainFrame& frame) {
     QObject::connect(&dialog, &JobsDialog::openRequested, &frame, [&frame, &dialog](const QString& name) {
         QString error;
         if (!OpenJob(frame, name, error)) {
-            QMessageBox::warning(&dialog, QStringLiteral("Aufträge"), error);
+            QMessageBox::warning(&dialog, QTr("Aufträge"), error);
             return;
         }
         dialog.accept();
@@ -103,7 +104,7 @@ bool JobCommands::OpenJob(CMainFrame& frame, const QString& name, QString& error
 bool JobCommands::ApplyJob(CMainFrame& frame, const Job& job, QString& error) {
     WindowController& window = *frame.controller();
     if (window.comparing()) {
-        error = QStringLiteral("Während des Vergleichs lässt sich kein Auftrag öffnen.");
+        error = QTr("Während des Vergleichs lässt sich kein Auftrag öffnen.");
         return false;
     }
     AppOptions options = window.options();

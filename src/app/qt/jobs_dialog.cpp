@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "app/job_store.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 namespace {
@@ -28,7 +29,7 @@ QString Describe(const Job& job) {
     QString text = QStringLiteral("%1\t%2 → %3").arg(FromUtf8(job.name), FromUtf8(job.source), FromUtf8(job.target));
     QStringList when;
     if (!job.every.empty()) when << FromUtf8(job.every);
-    if (!job.whenMounted.empty()) when << QStringLiteral("beim Einhängen von %1").arg(FromUtf8(job.whenMounted));
+    if (!job.whenMounted.empty()) when << QTr("beim Einhängen von %1").arg(FromUtf8(job.whenMounted));
     if (!when.isEmpty()) text += QStringLiteral("\t(%1)").arg(when.join(QStringLiteral(", ")));
     return text;
 }
@@ -39,22 +40,22 @@ struct Every {
     const char* value;  // "" none, nullptr: a calendar value of one's own
 };
 constexpr Every kEvery[] = {
-    {"kein Zeitplan", ""}, {"stündlich", "hourly"}, {"täglich", "daily"}, {"wöchentlich", "weekly"},
-    {"eigener Kalenderausdruck:", nullptr},
+    {TrNoop("kein Zeitplan"), ""}, {TrNoop("stündlich"), "hourly"}, {TrNoop("täglich"), "daily"}, {TrNoop("wöchentlich"), "weekly"},
+    {TrNoop("eigener Kalenderausdruck:"), nullptr},
 };
 
 }  // namespace
 
 JobsDialog::JobsDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("JobsDialog"));
-    setWindowTitle(QStringLiteral("Aufträge"));
+    setWindowTitle(QTr("Aufträge"));
     auto* layout = new QVBoxLayout(this);
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("jobs"));
     layout->addWidget(list_);
     auto* row = new QHBoxLayout;
     const std::pair<const char*, const char*> buttons[] = {
-        {"open", "Ö&ffnen"}, {"run", "&Ausführen"}, {"schedule", "&Zeitplan …"}, {"delete", "&Löschen"}};
+        {"open", Tr("Ö&ffnen")}, {"run", Tr("&Ausführen")}, {"schedule", Tr("&Zeitplan …")}, {"delete", Tr("&Löschen")}};
     for (const auto& [name, text] : buttons) {
         auto* button = new QPushButton(QString::fromUtf8(text), this);
         button->setObjectName(QString::fromLatin1(name));
@@ -62,7 +63,7 @@ JobsDialog::JobsDialog(QWidget* parent) : QDialog(parent) {
         row->addWidget(button);
     }
     row->addStretch();
-    auto* close = new QPushButton(QStringLiteral("Schließen"), this);
+    auto* close = new QPushButton(QTr("Schließen"), this);
     close->setObjectName(QStringLiteral("close"));
     row->addWidget(close);
     layout->addLayout(row);
@@ -103,7 +104,7 @@ void JobsDialog::Reload() {
         if (FromUtf8(name) == selected || list_->count() == 1) list_->setCurrentItem(item);
     }
     if (list_->count() == 0)
-        new QListWidgetItem(QStringLiteral("Noch keine Aufträge – Extras › Auftrag speichern … legt einen an."), list_);
+        new QListWidgetItem(QTr("Noch keine Aufträge – Extras › Auftrag speichern … legt einen an."), list_);
     for (const char* name : {"open", "run", "schedule", "delete"}) button(QString::fromLatin1(name))->setEnabled(!store.Names().empty());
 }
 
@@ -115,14 +116,14 @@ QString JobsDialog::SelectedName() const {
 void JobsDialog::RunCli(const QString& title, const QStringList& arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    QProgressDialog busy(QStringLiteral("%1 …").arg(title), QStringLiteral("Abbrechen"), 0, 0, this);
-    busy.setWindowTitle(QStringLiteral("Aufträge"));
+    QProgressDialog busy(QStringLiteral("%1 …").arg(title), QTr("Abbrechen"), 0, 0, this);
+    busy.setWindowTitle(QTr("Aufträge"));
     busy.setMinimumDuration(300);
     connect(&busy, &QProgressDialog::canceled, &process, &QProcess::terminate);
     connect(&process, &QProcess::finished, &busy, &QProgressDialog::reset);
     process.start(CliProgram(), arguments);
     if (!process.waitForStarted()) {
-        QMessageBox::warning(this, title, QStringLiteral("kirvo-cli lässt sich nicht starten: %1").arg(process.errorString()));
+        QMessageBox::warning(this, title, QTr("kirvo-cli lässt sich nicht starten: %1").arg(process.errorString()));
         return;
     }
     busy.exec();
@@ -130,14 +131,14 @@ void JobsDialog::RunCli(const QString& title, const QStringList& arguments) {
     const QString output = QString::fromUtf8(process.readAll()).trimmed();
     const bool ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     QMessageBox box(ok ? QMessageBox::Information : QMessageBox::Warning, title,
-                    output.isEmpty() ? QStringLiteral("Fertig.") : output, QMessageBox::Ok, this);
+                    output.isEmpty() ? QTr("Fertig.") : output, QMessageBox::Ok, this);
     box.exec();
     Reload();
 }
 
 void JobsDialog::OnRun() {
     const QString name = SelectedName();
-    if (!name.isEmpty()) RunCli(QStringLiteral("Auftrag „%1“ ausführen").arg(name), {QStringLiteral("run"), QStringLiteral("--quiet"), name});
+    if (!name.isEmpty()) RunCli(QTr("Auftrag „%1“ ausführen").arg(name), {QStringLiteral("run"), QStringLiteral("--quiet"), name});
 }
 
 void JobsDialog::OnSchedule() {
@@ -148,14 +149,14 @@ void JobsDialog::OnSchedule() {
     if (name.isEmpty() || !JobStore().Load(name.toStdString(), job, error, warnings)) return;
 
     QDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Zeitplan für „%1“").arg(name));
+    dialog.setWindowTitle(QTr("Zeitplan für „%1“").arg(name));
     auto* form = new QFormLayout(&dialog);
     auto* every = new QComboBox(&dialog);
     every->setObjectName(QStringLiteral("every"));
     auto* calendar = new QLineEdit(&dialog);
     calendar->setObjectName(QStringLiteral("calendar"));
-    calendar->setPlaceholderText(QStringLiteral("etwa Mon..Fri 18:00"));
-    for (const Every& e : kEvery) every->addItem(QString::fromUtf8(e.text));
+    calendar->setPlaceholderText(QTr("etwa Mon..Fri 18:00"));
+    for (const Every& e : kEvery) every->addItem(QTr(e.text));
     int chosen = job.every.empty() ? 0 : static_cast<int>(std::size(kEvery)) - 1;
     for (int i = 1; i + 1 < static_cast<int>(std::size(kEvery)); ++i)
         if (job.every == kEvery[i].value) chosen = i;
@@ -163,15 +164,15 @@ void JobsDialog::OnSchedule() {
     if (chosen == every->count() - 1) calendar->setText(FromUtf8(job.every));
     calendar->setEnabled(chosen == every->count() - 1);
     connect(every, &QComboBox::currentIndexChanged, calendar, [every, calendar](int i) { calendar->setEnabled(i == every->count() - 1); });
-    auto* mounted = new QCheckBox(QStringLiteral("Starten, sobald der Datenträger eingehängt wird (USB-Stick)"), &dialog);
+    auto* mounted = new QCheckBox(QTr("Starten, sobald der Datenträger eingehängt wird (USB-Stick)"), &dialog);
     mounted->setObjectName(QStringLiteral("whenMounted"));
     mounted->setChecked(!job.whenMounted.empty());
-    form->addRow(QStringLiteral("Läuft:"), every);
+    form->addRow(QTr("Läuft:"), every);
     form->addRow(QString(), calendar);
     form->addRow(QString(), mounted);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QTr("Abbrechen"));
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     form->addRow(buttons);
@@ -186,17 +187,17 @@ void JobsDialog::OnSchedule() {
         if (!value.isEmpty()) arguments << QStringLiteral("--every=%1").arg(value);
         if (mounted->isChecked()) arguments << QStringLiteral("--when-mounted");
     }
-    RunCli(QStringLiteral("Zeitplan für „%1“").arg(name), arguments);
+    RunCli(QTr("Zeitplan für „%1“").arg(name), arguments);
 }
 
 void JobsDialog::OnDelete() {
     const QString name = SelectedName();
     if (name.isEmpty() ||
-        QMessageBox::question(this, QStringLiteral("Aufträge"),
-                              QStringLiteral("Den Auftrag „%1“ samt Zeitplan löschen? Die Ordner bleiben, wie sie sind.").arg(name)) !=
+        QMessageBox::question(this, QTr("Aufträge"),
+                              QTr("Den Auftrag „%1“ samt Zeitplan löschen? Die Ordner bleiben, wie sie sind.").arg(name)) !=
             QMessageBox::Yes)
         return;
-    RunCli(QStringLiteral("Auftrag „%1“ löschen").arg(name), {QStringLiteral("job"), QStringLiteral("delete"), name});
+    RunCli(QTr("Auftrag „%1“ löschen").arg(name), {QStringLiteral("job"), QStringLiteral("delete"), name});
 }
 
 }  // namespace kirvo

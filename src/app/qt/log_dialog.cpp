@@ -1,4 +1,5 @@
 #include "app/qt/log_dialog.h"
+#include "platform/qt/qt_translation.h"
 
 #include <QDialogButtonBox>
 #include <QFile>
@@ -12,9 +13,9 @@
 namespace kirvo {
 
 LogDialog::LogDialog(const QString& path, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Kirvo – Protokoll"));
+    setWindowTitle(QTr("Kirvo – Protokoll"));
     auto* layout = new QVBoxLayout(this);
-    auto* where = new QLabel(QStringLiteral("Protokoll: %1").arg(path), this);
+    auto* where = new QLabel(QTr("Protokoll: %1").arg(path), this);
     where->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(where);
 
@@ -26,19 +27,19 @@ LogDialog::LogDialog(const QString& path, QWidget* parent) : QDialog(parent) {
     text_->setTabStopDistance(text_->fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 4);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        text_->setPlainText(QStringLiteral("Noch nichts protokolliert."));
+        text_->setPlainText(QTr("Noch nichts protokolliert."));
     } else {
         QString prefix;
         if (file.size() > kShownBytes) {
             file.seek(file.size() - kShownBytes);
             file.readLine();  // from the next whole line on
-            prefix = QStringLiteral("… (ältere Einträge stehen in der Datei)\n");
+            prefix = QTr("… (ältere Einträge stehen in der Datei)\n");
         }
         text_->setPlainText(prefix + QString::fromUtf8(file.readAll()));
     }
     layout->addWidget(text_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Schließen"));
+    buttons->button(QDialogButtonBox::Close)->setText(QTr("Schließen"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     resize(900, 480);

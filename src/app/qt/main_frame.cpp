@@ -30,12 +30,13 @@
 #include "fileops/qt/qt_file_operation_service.h"
 #include "platform/sftp/remote_connections.h"
 #include "view/qt/kirvo_view.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 
 QString CMainFrame::NoticeText() {
     const auto& v = VersionInfo::Program().productVersion();
-    return QStringLiteral("Kirvo %1.%2.%3.%4 – Quelle und Ziel vergleichen, abgleichen, fertig.")
+    return QTr("Kirvo %1.%2.%3.%4 – Quelle und Ziel vergleichen, abgleichen, fertig.")
         .arg(v[0])
         .arg(v[1])
         .arg(v[2])
@@ -45,7 +46,7 @@ QString CMainFrame::NoticeText() {
 CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     : QMainWindow(parent), store_(store), lockKeys_(std::make_unique<LockKeyState>()) {
     setObjectName(QStringLiteral("MainFrame"));
-    setWindowTitle(QStringLiteral("Unbenannt - Kirvo"));
+    setWindowTitle(QTr("Unbenannt - Kirvo"));
 
     actions_ = new CommandActions(this);
     addActions(actions_->all());  // accelerators work whatever has the focus
@@ -186,7 +187,7 @@ void CMainFrame::CreateMenus() {
 }
 
 void CMainFrame::CreateToolBar() {
-    toolBar_ = new QToolBar(QStringLiteral("Symbolleiste"), this);
+    toolBar_ = new QToolBar(QTr("Symbolleiste"), this);
     toolBar_->setObjectName(QStringLiteral("ToolBar"));
     toolBar_->setIconSize(QSize(16, 16));
     toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -229,7 +230,7 @@ void CMainFrame::CreateStatusBar() {
     readingProgress_->setVisible(false);
     bar->addPermanentWidget(readingProgress_);
     bar->addPermanentWidget(cancelButton_);
-    filterPane_ = new QLabel(QStringLiteral("Filter"), bar);
+    filterPane_ = new QLabel(QTr("Filter"), bar);
     filterPane_->setObjectName(QStringLiteral("filterPane"));
     filterPane_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     filterPane_->setAlignment(Qt::AlignCenter);

@@ -1,4 +1,5 @@
 #include "app/qt/message_box_prompts.h"
+#include "platform/qt/qt_translation.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -17,7 +18,7 @@ bool MessageBoxPrompts::Ask(QMessageBox::Icon icon, const std::string& text) {
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Ok | QMessageBox::Cancel, parent);
     // German button texts whatever translations Qt finds.
-    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    box.button(QMessageBox::Cancel)->setText(QTr("Abbrechen"));
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     // The question may come while a wait cursor is up: the box gets the arrow.
@@ -42,9 +43,9 @@ ConflictChoice MessageBoxPrompts::AskConflictDirection(const std::string& text) 
     QWidget* parent = parent_ ? parent_->window() : nullptr;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Kirvo"),
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::NoButton, parent);
-    QPushButton* right = box.addButton(QStringLiteral("Nach rechts kopieren"), QMessageBox::AcceptRole);
-    QPushButton* left = box.addButton(QStringLiteral("Nach links kopieren"), QMessageBox::AcceptRole);
-    QPushButton* skip = box.addButton(QStringLiteral("Überspringen"), QMessageBox::RejectRole);
+    QPushButton* right = box.addButton(QTr("Nach rechts kopieren"), QMessageBox::AcceptRole);
+    QPushButton* left = box.addButton(QTr("Nach links kopieren"), QMessageBox::AcceptRole);
+    QPushButton* skip = box.addButton(QTr("Überspringen"), QMessageBox::RejectRole);
     // Either way one side's file is replaced: Enter decides nothing.
     box.setDefaultButton(skip);
     box.setEscapeButton(skip);

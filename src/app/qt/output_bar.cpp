@@ -1,4 +1,5 @@
 #include "app/qt/output_bar.h"
+#include "platform/qt/qt_translation.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -18,10 +19,10 @@ struct FieldLayout {
 };
 
 constexpr FieldLayout kFields[] = {
-    {OutputBar::kSourceTotals, 0, 0, "Anzahl der Ordner und ihre Größe im Quellpfad"},
-    {OutputBar::kTargetTotals, 0, 1, "Anzahl der Ordner und ihre Größe im Zielpfad"},
-    {OutputBar::kSourceSelection, 1, 0, "Anzahl der ausgewählten Ordner und ihre Größe im Quellpfad"},
-    {OutputBar::kTargetSelection, 1, 1, "Anzahl der ausgewählten Ordner und ihre Größe im Zielpfad"},
+    {OutputBar::kSourceTotals, 0, 0, TrNoop("Anzahl der Ordner und ihre Größe im Quellpfad")},
+    {OutputBar::kTargetTotals, 0, 1, TrNoop("Anzahl der Ordner und ihre Größe im Zielpfad")},
+    {OutputBar::kSourceSelection, 1, 0, TrNoop("Anzahl der ausgewählten Ordner und ihre Größe im Quellpfad")},
+    {OutputBar::kTargetSelection, 1, 1, TrNoop("Anzahl der ausgewählten Ordner und ihre Größe im Zielpfad")},
 };
 
 // What the docked bar shows instead of a title bar: a handle to drag it by,
@@ -45,7 +46,7 @@ protected:
 
 }  // namespace
 
-OutputBar::OutputBar(QWidget* parent) : QDockWidget(QStringLiteral("Ausgabe"), parent) {
+OutputBar::OutputBar(QWidget* parent) : QDockWidget(QTr("Ausgabe"), parent) {
     setObjectName(QStringLiteral("OutputBar"));
     setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
@@ -61,7 +62,7 @@ OutputBar::OutputBar(QWidget* parent) : QDockWidget(QStringLiteral("Ausgabe"), p
         edit->setObjectName(QStringLiteral("field%1").arg(layoutOf.id));
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::ClickFocus);  // selectable for copying, but no tab stop
-        edit->setStatusTip(QString::fromUtf8(layoutOf.prompt));
+        edit->setStatusTip(QTr(layoutOf.prompt));
         layout->addWidget(edit, layoutOf.row, layoutOf.column);
         fields_[i] = edit;
     }
@@ -104,7 +105,7 @@ QLineEdit* OutputBar::field(int id) const {
 }
 
 QString OutputBar::LogLinkHtml() {
-    return QStringLiteral("<a href=\"log\">%1</a>").arg(QStringLiteral("Details im Protokoll"));
+    return QStringLiteral("<a href=\"log\">%1</a>").arg(QTr("Details im Protokoll"));
 }
 
 void OutputBar::showSummary(const QString& text, bool linkToLog) {

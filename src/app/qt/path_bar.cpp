@@ -21,6 +21,7 @@
 #include "app/profile_store.h"
 #include "app/qt/folder_drop.h"
 #include "platform/path_limits.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 namespace {
@@ -69,7 +70,7 @@ QToolButton* MakeBrowseButton(QWidget* parent, const QString& name, const QStrin
 
 }  // namespace
 
-PathBar::PathBar(QWidget* parent) : QToolBar(QStringLiteral("Pfade"), parent) {
+PathBar::PathBar(QWidget* parent) : QToolBar(QTr("Pfade"), parent) {
     setObjectName(QStringLiteral("PathBar"));
     setAllowedAreas(Qt::AllToolBarAreas);
     auto* content = new QWidget(this);
@@ -79,18 +80,18 @@ PathBar::PathBar(QWidget* parent) : QToolBar(QStringLiteral("Pfade"), parent) {
     layout->setHorizontalSpacing(4);
     layout->setVerticalSpacing(2);
 
-    auto* sourceLabel = new QLabel(QStringLiteral("Quelle :"), content);
+    auto* sourceLabel = new QLabel(QTr("Quelle :"), content);
     sourceLabel->setObjectName(QStringLiteral("label1007"));
-    auto* targetLabel = new QLabel(QStringLiteral("Ziel :"), content);
+    auto* targetLabel = new QLabel(QTr("Ziel :"), content);
     targetLabel->setObjectName(QStringLiteral("label1008"));
-    source_.combo = MakePathField(content, QStringLiteral("path1001"), QStringLiteral("Quelle eingeben"));
-    target_.combo = MakePathField(content, QStringLiteral("path1002"), QStringLiteral("Ziel eingeben"));
+    source_.combo = MakePathField(content, QStringLiteral("path1001"), QTr("Quelle eingeben"));
+    target_.combo = MakePathField(content, QStringLiteral("path1002"), QTr("Ziel eingeben"));
     source_.button = MakeBrowseButton(content, QStringLiteral("browse1003"),
-                                      QStringLiteral("Zeigt ein Dialogfeld zum auswählen vom Quellpfad an."),
-                                      QStringLiteral("Quelle wählen"));
+                                      QTr("Zeigt ein Dialogfeld zum auswählen vom Quellpfad an."),
+                                      QTr("Quelle wählen"));
     target_.button = MakeBrowseButton(content, QStringLiteral("browse1004"),
-                                      QStringLiteral("Zeigt ein Dialogfeld zum auswählen vom Zielpfad an."),
-                                      QStringLiteral("Ziel wählen"));
+                                      QTr("Zeigt ein Dialogfeld zum auswählen vom Zielpfad an."),
+                                      QTr("Ziel wählen"));
     sourceLabel->setBuddy(source_.combo);
     targetLabel->setBuddy(target_.combo);
 
@@ -234,8 +235,8 @@ QString PathBar::ChooseFolderWithDialog(QWidget* parent, const QString& title,
 
 void PathBar::BrowseForPath(Side side) {
     Field& f = field(side);
-    const QString title = side == Side::Source ? QStringLiteral("Quellpfad auswählen")
-                                               : QStringLiteral("Zielpfad auswählen");
+    const QString title = side == Side::Source ? QTr("Quellpfad auswählen")
+                                               : QTr("Zielpfad auswählen");
     const QString chosen = chooser_(window(), title, f.combo->currentText());
     if (!chosen.isEmpty()) f.combo->setEditText(chosen);
 }

@@ -1,4 +1,5 @@
 #include "app/qt/remote_login_dialogs.h"
+#include "platform/qt/qt_translation.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -30,7 +31,7 @@ bool RemoteLoginDialogs::acceptNewHostKey(const std::string& machine, const std:
     bool accepted = false;
     OnUiThread([&] {
         QMessageBox box(QMessageBox::Question, QString::fromLatin1(kTitle),
-                        QStringLiteral("Der Rechner „%1“ ist noch nicht bekannt.\n\n"
+                        QTr("Der Rechner „%1“ ist noch nicht bekannt.\n\n"
                                        "Sein Schlüssel (%2):\n%3\n\n"
                                        "Ist das wirklich dieser Rechner? Vergleichen Sie den Fingerabdruck mit dem, "
                                        "den der Rechner selbst zeigt (ssh-keygen -l -f /etc/ssh/ssh_host_%4_key.pub). "

@@ -18,13 +18,14 @@
 #include "platform/path_limits.h"
 #include "view/qt/kirvo_view.h"
 #include "view/value_format.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 namespace {
 
 constexpr const char* kLargeResultQuestion =
-    "Es wurden mehr als 5000 Vergleiche gemacht . Das verlangsamt die Anzeige und das später darauf "
-    "folgende Löschen der Anzeige sehr ! Trotzdem anzeigen ?";
+    TrNoop("Es wurden mehr als 5000 Vergleiche gemacht . Das verlangsamt die Anzeige und das später darauf "
+           "folgende Löschen der Anzeige sehr ! Trotzdem anzeigen ?");
 constexpr int32_t kLargeResult = 5000;
 
 struct FilterCommand {
@@ -214,10 +215,10 @@ void WindowController::OnPfadeVergleichen() {
     // would read as empty.
     for (const QByteArray* path : {&sourcePath, &targetPath}) {
         if (static_cast<size_t>(path->size()) <= kMaxPathBytes || path->startsWith("sftp://")) continue;
-        const QString text = (path == &sourcePath ? QStringLiteral("Der Pfad der Quelle ist zu lang: %1 Bytes, das "
+        const QString text = (path == &sourcePath ? QTr("Der Pfad der Quelle ist zu lang: %1 Bytes, das "
                                                                    "System nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
                                                                    "verglichen.")
-                                                  : QStringLiteral("Der Pfad des Ziels ist zu lang: %1 Bytes, das "
+                                                  : QTr("Der Pfad des Ziels ist zu lang: %1 Bytes, das "
                                                                    "System nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
                                                                    "verglichen."))
                                  .arg(path->size())
@@ -273,11 +274,12 @@ void WindowController::ShowScanProgress(qint64 sourceFiles, qint64 targetFiles, 
 void WindowController::ShowContentProgress(qint64 bytesDone, qint64 bytesTotal, qint64 pairsDone, qint64 pairsTotal,
                                            const QString& file) {
     const int64_t done = std::min(bytesDone, bytesTotal);
-    const std::string amounts = "Vergleiche Inhalte: " + FormatTotalSize(static_cast<double>(done)) + " von " +
-                                FormatTotalSize(static_cast<double>(bytesTotal)) + " gelesen – ";
+    const std::string amounts = Format(Tr("Vergleiche Inhalte: %s von %s gelesen – "),
+                                       FormatTotalSize(static_cast<double>(done)),
+                                       FormatTotalSize(static_cast<double>(bytesTotal)));
     emit statusMessage(FromUtf8(amounts) + file);
     emit readingProgress(bytesTotal > 0 ? static_cast<int>(done * 1000 / bytesTotal) : 0);
-    const QString files = QStringLiteral("Inhalte: %1 von %2 Dateien verglichen").arg(pairsDone).arg(pairsTotal);
+    const QString files = QTr("Inhalte: %1 von %2 Dateien verglichen").arg(pairsDone).arg(pairsTotal);
     emit sideTotalsShown(kSourceSide, files);
     emit sideTotalsShown(kTargetSide, files);
 }
@@ -292,8 +294,9 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
                                            std::tuple{PathBar::Side::Target, &outcome.target, comparedTexts_[1]}}) {
         if (root->state() == Root::State::Missing) {
             if (!missing.empty()) missing += '\n';
-            missing += std::string(side == PathBar::Side::Source ? "Die Quelle " : "Das Ziel ") + root->MissingText() +
-                       (side == PathBar::Side::Source ? " Sie" : " Es") + " wird als leerer Ordner verglichen.";
+            missing += Format(side == PathBar::Side::Source ? Tr("Die Quelle %s Sie wird als leerer Ordner verglichen.")
+                                                            : Tr("Das Ziel %s Es wird als leerer Ordner verglichen."),
+                              root->MissingText());
         } else if (root->state() != Root::State::Unchecked) {
             pathBar_.UpdateHistory(side, text);
         }
@@ -306,15 +309,15 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
     if (!outcome.rootProblem.empty() && !outcome.scanStopped) {
         matcher.Clear();
         FillList();
-        emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
+        emit statusMessage(QTr("Vergleich abgebrochen."));
         prompts_->ShowWarning(outcome.rootProblem);
     } else if (outcome.scanStopped) {
         matcher.Clear();
-        emit statusMessage(QStringLiteral("Vergleich abgebrochen."));
+        emit statusMessage(QTr("Vergleich abgebrochen."));
         FillList();
     } else {
         if (outcome.contentsStopped) {
-            emit statusMessage(QStringLiteral("Inhaltsvergleich abgebrochen: die Liste zeigt den Vergleich nach "
+            emit statusMessage(QTr("Inhaltsvergleich abgebrochen: die Liste zeigt den Vergleich nach "
                                               "Änderungszeit."));
         } else {
             emit statusMessage(noteAfterComparison_);
@@ -322,7 +325,7 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
         const WaitCursor wait;
         if (options_.ueber5000() && matcher.pairCount() > kLargeResult) {
             if (options_.beep()) prompts_->Beep(BeepKind::Question);
-            if (!prompts_->AskOkCancel(kLargeResultQuestion)) matcher.Clear();
+            if (!prompts_->AskOkCancel(Tr(kLargeResultQuestion))) matcher.Clear();
         }
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);

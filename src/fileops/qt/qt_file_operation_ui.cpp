@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fileops/file_operation_texts.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 namespace {
@@ -137,7 +138,7 @@ void QtFileOperationUi::showProgress(const QString& label) {
     auto* dialog = new QProgressDialog(parent_.data());
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->setWindowTitle(Text(FileOperationTexts::kTitle) + QStringLiteral(" – ") +
-                           (request_ == Request::Copy ? QStringLiteral("Kopieren") : QStringLiteral("Löschen")));
+                           (request_ == Request::Copy ? QTr("Kopieren") : QTr("Löschen")));
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setCancelButtonText(Text(FileOperationTexts::kCancel));
     dialog->setAutoClose(false);

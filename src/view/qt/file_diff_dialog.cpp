@@ -1,4 +1,5 @@
 #include "view/qt/file_diff_dialog.h"
+#include "platform/qt/qt_translation.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -41,7 +42,7 @@ QString Text(const std::string& line) { return QString::fromUtf8(line.data(), st
 QString Bytes(uint64_t count) { return QLocale(QLocale::German).toString(static_cast<qulonglong>(count)); }
 
 QString Folded(size_t count) {
-    return count == 1 ? QStringLiteral("⋯ 1 gleiche Zeile ⋯") : QStringLiteral("⋯ %1 gleiche Zeilen ⋯").arg(count);
+    return QTrN("⋯ %1 gleiche Zeile ⋯", "⋯ %1 gleiche Zeilen ⋯", count).arg(count);
 }
 
 // Which lines of an equal run are shown: all, or the context after the
@@ -151,7 +152,7 @@ FileDiffDialog::FileDiffDialog(const QString& leftPath, const QString& rightPath
                                const QString& rightName, std::shared_ptr<void> keep, QWidget* parent)
     : QDialog(parent), keep_(std::move(keep)) {
     setObjectName(QStringLiteral("FileDiffDialog"));
-    setWindowTitle(QStringLiteral("Kirvo – Dateien vergleichen"));
+    setWindowTitle(QTr("Kirvo – Dateien vergleichen"));
     setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
 
@@ -166,11 +167,11 @@ FileDiffDialog::FileDiffDialog(const QString& leftPath, const QString& rightPath
     layout->addLayout(names);
 
     auto* choices = new QHBoxLayout;
-    sideBySide_ = new QRadioButton(QStringLiteral("&Nebeneinander"), this);
-    unified_ = new QRadioButton(QStringLiteral("&Untereinander"), this);
-    allLines_ = new QCheckBox(QStringLiteral("&Alle Zeilen"), this);
+    sideBySide_ = new QRadioButton(QTr("&Nebeneinander"), this);
+    unified_ = new QRadioButton(QTr("&Untereinander"), this);
+    allLines_ = new QCheckBox(QTr("&Alle Zeilen"), this);
     sideBySide_->setChecked(true);
-    summary_ = new QLabel(QStringLiteral("Lese die Dateien …"), this);
+    summary_ = new QLabel(QTr("Lese die Dateien …"), this);
     summary_->setObjectName(QStringLiteral("summary"));
     summary_->setTextFormat(Qt::PlainText);
     choices->addWidget(sideBySide_);
@@ -206,7 +207,7 @@ FileDiffDialog::FileDiffDialog(const QString& leftPath, const QString& rightPath
     layout->addWidget(pages_, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Schließen"));
+    buttons->button(QDialogButtonBox::Close)->setText(QTr("Schließen"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     for (QAbstractButton* choice : {static_cast<QAbstractButton*>(sideBySide_), static_cast<QAbstractButton*>(unified_),
@@ -243,7 +244,7 @@ void FileDiffDialog::Render() {
     if (!d.readable()) {
         const bool leftFailed = !d.left.error.empty();
         const FileDifference::Side& side = leftFailed ? d.left : d.right;
-        summary_->setText(QStringLiteral("„%1“ kann nicht gelesen werden: %2")
+        summary_->setText(QTr("„%1“ kann nicht gelesen werden: %2")
                               .arg(QFile::decodeName(side.path.c_str()), Text(side.error)));
         binary_->setText(summary_->text());
         pages_->setCurrentWidget(binary_);
@@ -268,14 +269,13 @@ void FileDiffDialog::Render() {
     }
     const auto changes = std::count_if(d.lines.blocks.begin(), d.lines.blocks.end(),
                                        [](const DiffBlock& b) { return !b.equal; });
-    QString text = changes == 0   ? QStringLiteral("Die Dateien sind gleich.")
-                   : changes == 1 ? QStringLiteral("1 Unterschied.")
-                                  : QStringLiteral("%1 Unterschiede.").arg(changes);
+    QString text = changes == 0   ? QTr("Die Dateien sind gleich.")
+                                  : QTrN("%1 Unterschied.", "%1 Unterschiede.", changes).arg(changes);
     if (d.left.cut || d.right.cut) {
-        text += u' ' + QStringLiteral("Verglichen sind nur die ersten %1 MiB jeder Datei.")
+        text += u' ' + QTr("Verglichen sind nur die ersten %1 MiB jeder Datei.")
                            .arg(FileDifference::kMaxTextBytes >> 20);
     }
-    if (d.lines.gaveUp) text += u' ' + QStringLiteral("Zu viele Unterschiede: der geänderte Bereich ist als Ganzes markiert.");
+    if (d.lines.gaveUp) text += u' ' + QTr("Zu viele Unterschiede: der geänderte Bereich ist als Ganzes markiert.");
     summary_->setText(text);
 }
 
@@ -286,17 +286,17 @@ void FileDiffDialog::RenderBinary() {
         choice->hide();
     QString verdict;
     if (d.firstDifference) {
-        verdict = QStringLiteral("Der erste Unterschied liegt bei Byte %1 (0x%2).")
+        verdict = QTr("Der erste Unterschied liegt bei Byte %1 (0x%2).")
                       .arg(Bytes(*d.firstDifference))
                       .arg(static_cast<qulonglong>(*d.firstDifference), 0, 16);
     } else if (d.binaryCut) {
-        verdict = QStringLiteral("Die ersten %1 MiB sind gleich; der Rest wurde nicht verglichen.")
+        verdict = QTr("Die ersten %1 MiB sind gleich; der Rest wurde nicht verglichen.")
                       .arg(FileDifference::kMaxBinaryBytes >> 20);
     } else {
-        verdict = QStringLiteral("Die Dateien sind gleich.");
+        verdict = QTr("Die Dateien sind gleich.");
     }
-    summary_->setText(QStringLiteral("Binärdateien. ") + verdict);
-    binary_->setText(QStringLiteral("Binärdateien\n\nQuelle: %1 Bytes\nZiel: %2 Bytes\n\n%3")
+    summary_->setText(QTr("Binärdateien. ") + verdict);
+    binary_->setText(QTr("Binärdateien\n\nQuelle: %1 Bytes\nZiel: %2 Bytes\n\n%3")
                          .arg(Bytes(d.left.size), Bytes(d.right.size), verdict));
     pages_->setCurrentWidget(binary_);
 }

@@ -17,6 +17,7 @@
 #include "view/qt/result_list_model.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 namespace {
@@ -45,20 +46,20 @@ struct ContextItem {
 };
 
 constexpr ContextItem kContextMenu[] = {
-    {CommandId::EditCopy, "Kopieren"},
-    {CommandId::DeleteSelected, "Löschen"},
+    {CommandId::EditCopy, TrNoop("Kopieren")},
+    {CommandId::DeleteSelected, TrNoop("Löschen")},
     {CommandId::None, nullptr},
-    {CommandId::SelectAll, "Alles markieren"},
+    {CommandId::SelectAll, TrNoop("Alles markieren")},
     {CommandId::None, nullptr},
-    {CommandId::CopyToTarget, "Nach rechts kopieren"},
-    {CommandId::CopyToSource, "Nach links kopieren"},
+    {CommandId::CopyToTarget, TrNoop("Nach rechts kopieren")},
+    {CommandId::CopyToSource, TrNoop("Nach links kopieren")},
     {CommandId::None, nullptr},
-    {CommandId::CompareFiles, "Dateien vergleichen"},
-    {CommandId::OpenFile, "Öffnen"},
-    {CommandId::ShowInFileManager, "Im Dateimanager zeigen"},
-    {CommandId::CopyPath, "Pfad kopieren"},
+    {CommandId::CompareFiles, TrNoop("Dateien vergleichen")},
+    {CommandId::OpenFile, TrNoop("Öffnen")},
+    {CommandId::ShowInFileManager, TrNoop("Im Dateimanager zeigen")},
+    {CommandId::CopyPath, TrNoop("Pfad kopieren")},
     {CommandId::None, nullptr},
-    {CommandId::ExcludePath, "Ausschließen"},
+    {CommandId::ExcludePath, TrNoop("Ausschließen")},
 };
 
 // Whether an item of the context menu can act on what it points at.
@@ -274,7 +275,7 @@ void CKirvoView::OnContextMenu(QWidget* /*pWnd*/, const QPoint& point) {
             menu.addSeparator();
             continue;
         }
-        QAction* action = menu.addAction(QString::fromUtf8(item.text));
+        QAction* action = menu.addAction(QTr(item.text));
         action->setData(ToInt(item.id));
         action->setEnabled(Enabled(item.id, pointed, haveRows, haveSelection));
     }

@@ -4,6 +4,7 @@
 #include "engine/tree_matcher.h"
 #include "view/qt/list_view_ex.h"
 #include "view/value_format.h"
+#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 
@@ -108,7 +109,7 @@ QVariant ResultListModel::toolTip(size_t row) const {
     const UnknownPlace* place = rows_.Place(row);
     if (!place) place = reasons_->unknownPlaceOf(static_cast<size_t>(rows_.PairIndex(row)));
     if (!place) return {};
-    std::string why = place->side == kSourceSide ? "Unbekannt – in der Quelle " : "Unbekannt – im Ziel ";
+    std::string why = place->side == kSourceSide ? Tr("Unbekannt – in der Quelle ") : Tr("Unbekannt – im Ziel ");
     AppendUnknownPlace(why, *place, place->side == kSourceSide ? reasons_->sourceRoot() : reasons_->targetRoot());
     return text(why);
 }
