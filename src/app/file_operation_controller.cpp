@@ -11,6 +11,7 @@
 #include "fileops/sync_plan.h"
 #include "view/plan_rows.h"
 #include "view/result_rows.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -36,7 +37,7 @@ private:
 
 // "2 übergangen: WHY („first“ …)."
 std::string PassedOverNote(const std::vector<std::string>& paths, const char* why) {
-    return CountText("%i übergangen: ", static_cast<int32_t>(paths.size())) + why + " („" + paths.front() + "“" +
+    return CountText(TrN("%i übergangen: ", "%i übergangen: ", paths.size()), static_cast<int32_t>(paths.size())) + why + " („" + paths.front() + "“" +
            (paths.size() > 1 ? " …)." : ").");
 }
 
@@ -49,12 +50,13 @@ std::string ConflictQuestion(const TreeMatcher& matcher, const ResultRows& list,
     if (conflicts.size() == 1) {
         const FilePair* pair = list.Pair(conflicts[0]);  // a conflict has both files
         const std::string_view reason = matcher.conflictReason(static_cast<size_t>(list.PairIndex(conflicts[0])));
-        return "„" + pair->source->relativePath() + "“ hat keine Richtung (Konflikt: " + std::string(reason) +
-               ")\n\nIn welche Richtung soll die Datei kopiert werden?";
+        return "„" + pair->source->relativePath() + Tr("“ hat keine Richtung (Konflikt: ") + std::string(reason) +
+               Tr(")\n\nIn welche Richtung soll die Datei kopiert werden?");
     }
-    return CountText("%i der markierten Dateien haben keine Richtung (Konflikte).\n\n",
+    return CountText(TrN("%i der markierten Dateien haben keine Richtung (Konflikte).\n\n",
+                         "%i der markierten Dateien haben keine Richtung (Konflikte).\n\n", conflicts.size()),
                      static_cast<int32_t>(conflicts.size())) +
-           "In welche Richtung sollen sie kopiert werden?";
+           Tr("In welche Richtung sollen sie kopiert werden?");
 }
 
 }  // namespace
@@ -71,13 +73,13 @@ bool FileOperationController::MayCopyInto(TreeSide side) {
     if (root.state() != Root::State::Missing) return true;
     root.Inspect();  // a local root may be there by now (a remote one keeps what its connection found)
     if (root.state() != Root::State::Missing) return true;
-    const std::string name = side == TreeSide::Source ? "Die Quelle " : "Das Ziel ";
+    const std::string name = side == TreeSide::Source ? Tr("Die Quelle ") : Tr("Das Ziel ");
     if (!root.parentExists()) {
-        prompts_->ShowWarning(name + root.MissingText() + " Dorthin wird nichts kopiert.");
+        prompts_->ShowWarning(name + root.MissingText() + Tr(" Dorthin wird nichts kopiert."));
         return false;
     }
     if (options_.beep()) prompts_->Beep(BeepKind::Question);
-    return prompts_->AskOkCancel(name + root.MissingText() + " Soll der Ordner angelegt werden?");
+    return prompts_->AskOkCancel(name + root.MissingText() + Tr(" Soll der Ordner angelegt werden?"));
 }
 
 void FileOperationController::KeepCopiesIntoUsableRoots(std::vector<CopyPair>& pairs) {
@@ -114,12 +116,16 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
     if (plan.sourceToTarget.count() > 0) {
         if (options_.beep()) prompts_->Beep(BeepKind::Question);
         toTarget = prompts_->AskOkCancelNoIcon(
-            CountText("Es werden %i Dateien von Quelle nach Ziel kopiert !", plan.sourceToTarget.count()));
+            CountText(TrN("Es werden %i Dateien von Quelle nach Ziel kopiert !", "Es werden %i Dateien von Quelle nach Ziel kopiert !",
+                          plan.sourceToTarget.count()),
+                      plan.sourceToTarget.count()));
     }
     if (plan.targetToSource.count() > 0) {
         if (options_.beep()) prompts_->Beep(BeepKind::Question);
         toSource = prompts_->AskOkCancelNoIcon(
-            CountText("Es werden %i Dateien von Ziel nach Quelle kopiert !", plan.targetToSource.count()));
+            CountText(TrN("Es werden %i Dateien von Ziel nach Quelle kopiert !", "Es werden %i Dateien von Ziel nach Quelle kopiert !",
+                          plan.targetToSource.count()),
+                      plan.targetToSource.count()));
     }
     // A cancelled or failed first direction does not stop the second.
     if (toTarget) Copy(plan.sourceToTarget.pairs, outcome);
@@ -163,10 +169,10 @@ OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows
     if (!copies.empty() && RootsAreNested()) return outcome;
     outcome.compareAgain = true;
     if (!passedOver.empty())
-        outcome.note = PassedOverNote(passedOver, direction > 0 ? "in der Quelle fehlt die Datei" : "im Ziel fehlt die Datei");
+        outcome.note = PassedOverNote(passedOver, direction > 0 ? Tr("in der Quelle fehlt die Datei") : Tr("im Ziel fehlt die Datei"));
     if (!unread.empty())
         outcome.note += (outcome.note.empty() ? "" : " ") +
-                        PassedOverNote(unread, direction > 0 ? "im Ziel nicht lesbar" : "in der Quelle nicht lesbar");
+                        PassedOverNote(unread, direction > 0 ? Tr("im Ziel nicht lesbar") : Tr("in der Quelle nicht lesbar"));
     if (!outcome.note.empty() && showNote_) showNote_(outcome.note);  // said now, and again once the comparison is over
     KeepCopiesIntoUsableRoots(copies.pairs);
     Copy(copies.pairs, outcome);
@@ -182,7 +188,7 @@ OperationOutcome FileOperationController::DeleteSelected(const ResultRows& rows,
         BuildDeletePlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
     outcome.compareAgain = true;
     if (!plan.passedOver.empty()) {
-        outcome.note = PassedOverNote(plan.passedOver, "nicht lesbar, nichts wird dort gelöscht");
+        outcome.note = PassedOverNote(plan.passedOver, Tr("nicht lesbar, nichts wird dort gelöscht"));
         if (showNote_) showNote_(outcome.note);
     }
     if (service_) {

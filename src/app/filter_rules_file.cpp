@@ -6,6 +6,7 @@
 
 #include "engine/path_filter.h"
 #include "engine/path_pattern.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -34,22 +35,22 @@ bool ReadBounded(const std::string& path, std::string& text, std::string& error)
         if (!tooLong && std::ferror(file)) failure = errno != 0 ? errno : EIO;
         std::fclose(file);
     }
-    const std::string quoted = "Die Filterdatei \"" + path + "\"";
+    const std::string quoted = Tr("Die Filterdatei \"") + path + "\"";
     if (tooLong) {
         const auto line = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(lineStart), '\n') + 1;
-        error = quoted + ", Zeile " + std::to_string(line) + ": länger als 64 KiB; so lang ist keine Regel.";
+        error = quoted + Tr(", Zeile ") + std::to_string(line) + ": länger als 64 KiB; so lang ist keine Regel.";
         return false;
     }
     if (failure == 0 && text.size() > kMaxFile) {
-        error = quoted + " ist größer als 16 MiB; so groß ist kein Filter.";
+        error = quoted + Tr(" ist größer als 16 MiB; so groß ist kein Filter.");
         return false;
     }
     if (failure == 0) return true;
-    const char* why = failure == ENOENT ? "es gibt sie nicht"
-                      : failure == EACCES ? "keine Leserechte"
-                      : failure == EISDIR ? "sie ist ein Ordner"
-                                          : "Lesefehler";
-    error = quoted + " lässt sich nicht lesen: " + why + ".";
+    const char* why = failure == ENOENT ? Tr("es gibt sie nicht")
+                      : failure == EACCES ? Tr("keine Leserechte")
+                      : failure == EISDIR ? Tr("sie ist ein Ordner")
+                                          : Tr("Lesefehler");
+    error = quoted + Tr(" lässt sich nicht lesen: ") + why + ".";
     return false;
 }
 
@@ -73,12 +74,12 @@ bool ReadFilterFile(const std::string& path, std::vector<std::string>& include, 
         const std::string_view line = PathPattern::TrimLine(rest.substr(0, end));
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (line.empty() || line.front() == '#') continue;
-        const std::string where = " in \"" + path + "\", Zeile " + std::to_string(number);
+        const std::string where = Tr(" in \"") + path + Tr("\", Zeile ") + std::to_string(number);
         const bool rule = (line.front() == '+' || line.front() == '-') &&
                           (line.size() == 1 || line[1] == ' ' || line[1] == '\t');
         if (!rule) {
-            error = "Filterdatei \"" + path + "\", Zeile " + std::to_string(number) + ": \"" + std::string(line) +
-                    "\" ist keine Regel; erwartet wird \"+ MUSTER\" oder \"- MUSTER\".";
+            error = Tr("Filterdatei \"") + path + Tr("\", Zeile ") + std::to_string(number) + ": \"" + std::string(line) +
+                    Tr("\" ist keine Regel; erwartet wird \"+ MUSTER\" oder \"- MUSTER\".");
             return false;
         }
         const std::string pattern(PathPattern::TrimLine(line.substr(1)));

@@ -1,6 +1,7 @@
 #include "app/filter_settings.h"
 
 #include "app/profile_store.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -42,11 +43,11 @@ std::string FilterSettings::JoinLines(const std::vector<std::string>& lines) {
 }
 
 std::string FilterSettings::Description(const PathFilter& filter) {
-    std::string text = "Einschließen:";
+    std::string text = Tr("Einschließen:");
     for (const std::string& pattern : filter.includePatterns()) text += "\n    " + pattern;
-    text += "\nAusschließen:";
+    text += Tr("\nAusschließen:");
     for (const std::string& pattern : filter.excludePatterns()) text += "\n    " + pattern;
-    if (filter.excludePatterns().empty()) text += "\n    (nichts)";
+    if (filter.excludePatterns().empty()) text += Tr("\n    (nichts)");
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/filter_rules_file.h"
 #include "engine/path_filter.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -27,9 +28,9 @@ bool Job::IsValidName(std::string_view name) {
 }
 
 std::string Job::InvalidNameMessage(std::string_view name) {
-    return "Ungültiger Name \"" + std::string(name) + "\" für einen Auftrag: erlaubt sind 1 bis " +
-           std::to_string(kMaxNameLength) +
-           " Zeichen aus A-Z, a-z, 0-9, \"-\", \"_\" und \".\", ohne Punkt am Anfang.";
+    return Format(Tr("Ungültiger Name \"%s\" für einen Auftrag: erlaubt sind 1 bis %d Zeichen aus A-Z, a-z, 0-9, "
+                     "\"-\", \"_\" und \".\", ohne Punkt am Anfang."),
+                  name, kMaxNameLength);
 }
 
 bool Job::MakePathFilter(PathFilter& filter, std::string& error) const {
@@ -37,12 +38,12 @@ bool Job::MakePathFilter(PathFilter& filter, std::string& error) const {
     std::vector<std::string> excludes = exclude;
     for (const std::string& file : filterFrom) {
         if (!ReadFilterFile(file, includes, excludes, error)) {
-            error = "Auftrag \"" + name + "\": " + error;
+            error = Tr("Auftrag \"") + name + "\": " + error;
             return false;
         }
     }
     if (PathFilter::Create(includes, excludes, filter, error)) return true;
-    error = "Auftrag \"" + name + "\": " + error;
+    error = Tr("Auftrag \"") + name + "\": " + error;
     return false;
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/path_pattern.h"
 #include "platform/sftp/remote_address.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -30,7 +31,7 @@ bool ReadBool(const std::string& value, bool& flag, std::string& reason) {
     } else if (value == "no" || value == "false" || value == "off") {
         flag = false;
     } else {
-        reason = "erlaubt sind yes und no";
+        reason = Tr("erlaubt sind yes und no");
         return false;
     }
     return true;
@@ -42,7 +43,7 @@ bool ReadRoot(std::string& root, const std::string& value, std::string& reason) 
     if (RemoteAddress::IsRemote(value)) {
         if (!RemoteAddress::Parse(value, &reason)) return false;
     } else if (value.empty() || value.front() != '/') {
-        reason = "erwartet wird ein absoluter Pfad oder sftp://RECHNER/PFAD";
+        reason = Tr("erwartet wird ein absoluter Pfad oder sftp://RECHNER/PFAD");
         return false;
     }
     root = value;
@@ -51,7 +52,7 @@ bool ReadRoot(std::string& root, const std::string& value, std::string& reason) 
 
 bool ReadAbsolute(std::string& path, const std::string& value, std::string& reason) {
     if (value.empty() || value.front() != '/') {
-        reason = "erwartet wird ein absoluter Pfad";
+        reason = Tr("erwartet wird ein absoluter Pfad");
         return false;
     }
     path = value;
@@ -75,21 +76,21 @@ const Setting kSettings[] = {
     {"direction", false,
      [](Job& j, const std::string& v, std::string& r) {
          if (Job::ParseDirection(v, j.direction)) return true;
-         r = "erlaubt sind both, to-target und to-source";
+         r = Tr("erlaubt sind both, to-target und to-source");
          return false;
      },
      [](const Job& j) { return std::vector<std::string>{std::string(Job::DirectionName(j.direction))}; }},
     {"compare", false,
      [](Job& j, const std::string& v, std::string& r) {
          if (CompareByFromName(v, j.compareBy)) return true;
-         r = "erlaubt sind time, time-size und content";
+         r = Tr("erlaubt sind time, time-size und content");
          return false;
      },
      [](const Job& j) { return std::vector<std::string>{CompareByName(j.compareBy)}; }},
     {"links", false,
      [](Job& j, const std::string& v, std::string& r) {
          if (ParseLinkMode(v, j.links)) return true;
-         r = "erlaubt sind follow, copy und skip";
+         r = Tr("erlaubt sind follow, copy und skip");
          return false;
      },
      [](const Job& j) { return std::vector<std::string>{std::string(LinkModeName(j.links))}; }},
@@ -110,7 +111,7 @@ const Setting kSettings[] = {
              return c >= '0' && c <= '9';
          });
          if (!digits || std::stoi(v) > 1024) {
-             r = "erlaubt ist eine Zahl von 0 (automatisch) bis 1024";
+             r = Tr("erlaubt ist eine Zahl von 0 (automatisch) bis 1024");
              return false;
          }
          j.parallel = std::stoi(v);
@@ -139,7 +140,7 @@ const Setting kSettings[] = {
     {"every", false,
      [](Job& j, const std::string& v, std::string& r) {
          if (v.empty()) {
-             r = "erwartet wird hourly, daily, weekly oder ein Kalenderausdruck von systemd";
+             r = Tr("erwartet wird hourly, daily, weekly oder ein Kalenderausdruck von systemd");
              return false;
          }
          j.every = v;
@@ -201,14 +202,14 @@ int HexDigit(char c) {
 
 bool Unquoted(std::string_view quoted, std::string& value, std::string& reason) {
     if (quoted.size() < 2 || quoted.back() != '"') {
-        reason = "das schließende \" fehlt";
+        reason = Tr("das schließende \" fehlt");
         return false;
     }
     value.clear();
     const std::string_view inner = quoted.substr(1, quoted.size() - 2);
     for (size_t i = 0; i < inner.size(); ++i) {
         if (inner[i] == '"') {
-            reason = "ein \" in Anführungszeichen braucht ein \\ davor";
+            reason = Tr("ein \" in Anführungszeichen braucht ein \\ davor");
             return false;
         }
         if (inner[i] != '\\') {
@@ -228,7 +229,7 @@ bool Unquoted(std::string_view quoted, std::string& value, std::string& reason) 
             value += static_cast<char>(HexDigit(inner[i + 1]) * 16 + HexDigit(inner[i + 2]));
             i += 2;
         } else {
-            reason = "unbekannte Schreibweise mit \\ in Anführungszeichen";
+            reason = Tr("unbekannte Schreibweise mit \\ in Anführungszeichen");
             return false;
         }
     }
@@ -266,7 +267,7 @@ bool SplitLines(std::string_view text, std::vector<FileLine>& lines, std::string
             const size_t equals = content.find('=');
             line.key = std::string(Trim(content.substr(0, equals)));
             if (equals == std::string_view::npos || line.key.empty()) {
-                reason = "\"" + std::string(content) + "\" ist kein Eintrag; erwartet wird SCHLÜSSEL = WERT";
+                reason = "\"" + std::string(content) + Tr("\" ist kein Eintrag; erwartet wird SCHLÜSSEL = WERT");
                 failedLine = number;
                 return false;
             }
@@ -290,12 +291,12 @@ bool SplitLines(std::string_view text, std::vector<FileLine>& lines, std::string
 
 bool JobFile::Parse(std::string_view text, std::string_view name, Job& job, std::string& error,
                     std::vector<std::string>& warnings) {
-    const std::string where = "Auftrag \"" + std::string(name) + "\"";
+    const std::string where = Tr("Auftrag \"") + std::string(name) + "\"";
     std::vector<FileLine> lines;
     std::string reason;
     size_t failedLine = 0;
     if (!SplitLines(text, lines, reason, failedLine)) {
-        error = where + ", Zeile " + std::to_string(failedLine) + ": " + reason + ".";
+        error = where + Tr(", Zeile ") + std::to_string(failedLine) + ": " + reason + ".";
         return false;
     }
     Job read;
@@ -304,24 +305,24 @@ bool JobFile::Parse(std::string_view text, std::string_view name, Job& job, std:
     for (size_t i = 0; i < lines.size(); ++i) {
         const FileLine& line = lines[i];
         if (!line.entry) continue;
-        const std::string at = where + ", Zeile " + std::to_string(i + 1) + ": ";
+        const std::string at = where + Tr(", Zeile ") + std::to_string(i + 1) + ": ";
         const Setting* setting = FindSetting(line.key);
         if (setting == nullptr) {
             read.unknown.emplace_back(line.key, line.value);
-            warnings.push_back(at + "unbekannter Eintrag \"" + line.key +
-                               "\"; er bleibt in der Datei, gilt aber nicht.");
+            warnings.push_back(at + Tr("unbekannter Eintrag \"") + line.key +
+                               Tr("\"; er bleibt in der Datei, gilt aber nicht."));
             continue;
         }
         if (!setting->list) {
             const auto earlier = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == setting->key; });
             if (earlier != seen.end()) {
-                error = at + "\"" + line.key + "\" steht schon in Zeile " + std::to_string(earlier->second) + ".";
+                error = at + "\"" + line.key + Tr("\" steht schon in Zeile ") + std::to_string(earlier->second) + ".";
                 return false;
             }
             seen.emplace_back(setting->key, i + 1);
         }
         if (!setting->read(read, line.value, reason)) {
-            error = at + "ungültiger Wert \"" + line.value + "\" für " + line.key + ": " + reason + ".";
+            error = at + Tr("ungültiger Wert \"") + line.value + Tr("\" für ") + line.key + ": " + reason + ".";
             return false;
         }
     }

@@ -11,6 +11,7 @@
 
 #include "platform/file_replace.h"
 #include "platform/program_run.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -58,7 +59,7 @@ std::string EnvironmentLines() {
 bool WriteUnit(const std::string& path, const std::string& text, std::string& error) {
     const int failure = ReplaceFile(path, text, 0644);
     if (failure == 0) return true;
-    error = "\"" + path + "\" lässt sich nicht schreiben: " + std::strerror(failure) + ".";
+    error = "\"" + path + Tr("\" lässt sich nicht schreiben: ") + std::strerror(failure) + ".";
     return false;
 }
 
@@ -119,8 +120,8 @@ std::string JobSchedule::TimerText(const Job& job) {
 
 JobSchedule::Check JobSchedule::CheckCalendar(const std::string& every, std::string& message) {
     if (every.empty() || every.front() == '-' || HasControl(every)) {
-        message = "\"" + every + "\" ist kein Zeitplan; erlaubt sind hourly, daily, weekly oder ein Kalenderausdruck "
-                  "von systemd (man systemd.time), etwa \"Mon..Fri 18:00\".";
+        message = "\"" + every + Tr("\" ist kein Zeitplan; erlaubt sind hourly, daily, weekly oder ein Kalenderausdruck "
+                  "von systemd (man systemd.time), etwa \"Mon..Fri 18:00\".");
         return Check::Invalid;
     }
     if (!IsProgramInPath("systemd-analyze")) return Check::NotChecked;
@@ -129,19 +130,19 @@ JobSchedule::Check JobSchedule::CheckCalendar(const std::string& every, std::str
     if (result.status == 0) return Check::Valid;
     std::string why = result.output;
     while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
-    message = "\"" + every + "\" ist kein Kalenderausdruck von systemd (man systemd.time)" +
+    message = "\"" + every + Tr("\" ist kein Kalenderausdruck von systemd (man systemd.time)") +
               (why.empty() ? std::string(".") : ": " + why);
     return Check::Invalid;
 }
 
 bool JobSchedule::Write(const Job& job, const std::string& cli, std::string& error) const {
     if (QuoteProgram(cli).empty()) {
-        error = "systemd startet kein Programm, dessen Pfad \", ', \\ oder Steuerzeichen enthält: \"" + cli +
-                "\". kirvo-cli bitte an einem anderen Ort aufrufen.";
+        error = Tr("systemd startet kein Programm, dessen Pfad \", ', \\ oder Steuerzeichen enthält: \"") + cli +
+                Tr("\". kirvo-cli bitte an einem anderen Ort aufrufen.");
         return false;
     }
     if (HasControl(job.whenMounted)) {
-        error = "Ein Einhängepunkt mit Steuerzeichen lässt sich nicht in eine systemd-Einheit schreiben.";
+        error = Tr("Ein Einhängepunkt mit Steuerzeichen lässt sich nicht in eine systemd-Einheit schreiben.");
         return false;
     }
     std::error_code ec;
@@ -150,7 +151,7 @@ bool JobSchedule::Write(const Job& job, const std::string& cli, std::string& err
     const std::string timer = folder_ + "/" + TimerName(job.name);
     if (!job.every.empty()) return WriteUnit(timer, TimerText(job), error);
     if (unlink(timer.c_str()) != 0 && errno != ENOENT) {
-        error = "\"" + timer + "\" lässt sich nicht entfernen: " + std::strerror(errno) + ".";
+        error = "\"" + timer + Tr("\" lässt sich nicht entfernen: ") + std::strerror(errno) + ".";
         return false;
     }
     return true;
@@ -171,7 +172,7 @@ std::vector<std::string> JobSchedule::Remove(std::string_view job, std::string& 
         if (unlink(path.c_str()) == 0) {
             removed.push_back(unit);
         } else if (errno != ENOENT) {
-            error = "\"" + path + "\" lässt sich nicht entfernen: " + std::strerror(errno) + ".";
+            error = "\"" + path + Tr("\" lässt sich nicht entfernen: ") + std::strerror(errno) + ".";
         }
     }
     return removed;

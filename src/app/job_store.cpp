@@ -12,6 +12,7 @@
 #include "app/job_file.h"
 #include "fileops/operation_log.h"
 #include "platform/file_replace.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -71,8 +72,8 @@ bool JobStore::Load(std::string_view name, Job& job, std::string& error, std::ve
     }
     std::string text;
     if (const int failure = ReadWhole(PathOf(name), text)) {
-        error = failure == ENOENT ? "Es gibt keinen Auftrag \"" + std::string(name) + "\" (in " + folder_ + ")."
-                                  : "Der Auftrag \"" + std::string(name) + "\" lässt sich nicht lesen (" +
+        error = failure == ENOENT ? Tr("Es gibt keinen Auftrag \"") + std::string(name) + Tr("\" (in ") + folder_ + ")."
+                                  : Tr("Der Auftrag \"") + std::string(name) + Tr("\" lässt sich nicht lesen (") +
                                         PathOf(name) + "): " + std::strerror(failure) + ".";
         return false;
     }
@@ -95,7 +96,7 @@ bool JobStore::Save(const Job& job, std::string& error) const {
     std::error_code ec;
     fs::create_directories(folder_, ec);
     if (const int failure = ReplaceFile(path, JobFile::Write(job, previous), 0600)) {
-        error = "Der Auftrag \"" + job.name + "\" lässt sich nicht speichern (" + path + "): " + std::strerror(failure) +
+        error = Tr("Der Auftrag \"") + job.name + Tr("\" lässt sich nicht speichern (") + path + "): " + std::strerror(failure) +
                 ".";
         return false;
     }
@@ -108,8 +109,8 @@ bool JobStore::Remove(std::string_view name, std::string& error) const {
         return false;
     }
     if (unlink(PathOf(name).c_str()) == 0) return true;
-    error = errno == ENOENT ? "Es gibt keinen Auftrag \"" + std::string(name) + "\" (in " + folder_ + ")."
-                            : "Der Auftrag \"" + std::string(name) + "\" lässt sich nicht löschen (" + PathOf(name) +
+    error = errno == ENOENT ? Tr("Es gibt keinen Auftrag \"") + std::string(name) + Tr("\" (in ") + folder_ + ")."
+                            : Tr("Der Auftrag \"") + std::string(name) + Tr("\" lässt sich nicht löschen (") + PathOf(name) +
                                   "): " + std::strerror(errno) + ".";
     return false;
 }

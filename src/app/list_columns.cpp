@@ -1,4 +1,5 @@
 #include "app/list_columns.h"
+#include "platform/translation.h"
 
 #include <algorithm>
 
@@ -6,15 +7,15 @@ namespace kirvo {
 
 const std::array<ListColumn, ListColumns::kCount>& ListColumns::Table() {
     static constexpr std::array<ListColumn, kCount> table{{
-        {"Name", 200, ColumnAlignment::Left},
-        {"Größe", 70, ColumnAlignment::Right},
-        {"Geändert am", 115, ColumnAlignment::Right},
-        {"Pfad", 34, ColumnAlignment::Left},
+        {TrNoop("Name"), 200, ColumnAlignment::Left},
+        {TrNoop("Größe"), 70, ColumnAlignment::Right},
+        {TrNoop("Geändert am"), 115, ColumnAlignment::Right},
+        {TrNoop("Pfad"), 34, ColumnAlignment::Left},
         {"<->", 50, ColumnAlignment::Center},
-        {"Name", 200, ColumnAlignment::Left},
-        {"Größe", 70, ColumnAlignment::Right},
-        {"Geändert am", 115, ColumnAlignment::Right},
-        {"Pfad", 34, ColumnAlignment::Left},
+        {TrNoop("Name"), 200, ColumnAlignment::Left},
+        {TrNoop("Größe"), 70, ColumnAlignment::Right},
+        {TrNoop("Geändert am"), 115, ColumnAlignment::Right},
+        {TrNoop("Pfad"), 34, ColumnAlignment::Left},
     }};
     return table;
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/program_run.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -23,11 +24,11 @@ bool UserServices::Systemctl(const std::vector<std::string>& words, std::string&
     argv.insert(argv.end(), words.begin(), words.end());
     const ProgramResult result = RunProgram(argv, std::chrono::seconds(30));
     if (result.succeeded()) return true;
-    message = !result.started    ? std::string("systemctl ist nicht installiert")
-              : !result.finished ? std::string("systemctl antwortet nicht")
+    message = !result.started    ? std::string(Tr("systemctl ist nicht installiert"))
+              : !result.finished ? std::string(Tr("systemctl antwortet nicht"))
                                  : result.output;
     while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-    if (message.empty()) message = "systemctl endete mit " + std::to_string(result.status);
+    if (message.empty()) message = Tr("systemctl endete mit ") + std::to_string(result.status);
     return false;
 }
 

@@ -1,4 +1,5 @@
 #include "app/qt/command_actions.h"
+#include "platform/qt/qt_translation.h"
 
 #include <QAction>
 #include <QIcon>
@@ -36,12 +37,12 @@ QString CommandActions::Text(std::string_view utf8) {
 CommandActions::CommandActions(QObject* parent) : QObject(parent) {
     for (const CommandInfo& info : CommandTable::Commands()) {
         auto* action = new QAction(this);
-        const QString toolTip = Text(info.toolTip);
-        QString text = Text(info.menuText);
+        const QString toolTip = QTr(info.toolTip.data());
+        QString text = QTr(info.menuText.data());
         if (text.isEmpty()) text = toolTip;
         action->setText(text);
         action->setIconText(toolTip.isEmpty() ? text.section(u'\t', 0, 0).remove(u'&') : toolTip);
-        action->setStatusTip(Text(info.prompt));
+        action->setStatusTip(QTr(info.prompt.data()));
         if (!toolTip.isEmpty()) action->setToolTip(toolTip);
         if (!info.icon.empty()) action->setIcon(QIcon(QStringLiteral(":/icons/") + Text(info.icon)));
         action->setCheckable(IsCheckable(info.id));

@@ -164,13 +164,13 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::CreateMenus() {
     for (const Menu& menu : CommandTable::MainMenu()) {
-        QMenu* qmenu = menuBar()->addMenu(CommandActions::Text(menu.title));
+        QMenu* qmenu = menuBar()->addMenu(QTr(menu.title.data()));
         connect(qmenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
         for (const MenuItem& item : menu.items) {
             if (item.isSeparator()) {
                 qmenu->addSeparator();
             } else if (item.isSubMenu()) {
-                QMenu* sub = qmenu->addMenu(CommandActions::Text(item.subMenuTitle));
+                QMenu* sub = qmenu->addMenu(QTr(item.subMenuTitle.data()));
                 connect(sub, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
                 for (const MenuItem& subItem : item.subItems) {
                     if (subItem.isSeparator()) {

@@ -118,7 +118,7 @@ QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || section < 0 || section >= ListColumns::kCount) return {};
     if (role == Qt::DisplayRole) {
         const std::string_view title = ListColumns::Table()[static_cast<size_t>(section)].title;
-        return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+        return QTr(title.data());
     }
     if (role == Qt::TextAlignmentRole) return static_cast<int>(ColumnAlignment(section));
     return {};
