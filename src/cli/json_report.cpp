@@ -17,6 +17,7 @@
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 #include "view/value_format.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -238,6 +239,7 @@ protected:
 
 void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const ResultRows& rows,
                       const SelectionStats& stats, const CompareOptions& options) {
+    const SourceTexts german;  // the same in every language
     const int64_t offset = matcher.utcOffset();
     JsonStream doc(out);
     doc.Field("program", ProgramField());
@@ -296,6 +298,7 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
 
 void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOptions& options, std::string_view command,
                    std::string_view job) {
+    const SourceTexts german;  // the same in every language
     JsonStream doc(out);
     doc.Field("program", ProgramField());
     doc.Field("command", std::string(command));

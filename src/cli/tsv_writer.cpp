@@ -3,6 +3,7 @@
 #include "cli/terminal_scan.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -27,6 +28,7 @@ void EscapeTail(std::string& buffer, size_t start) {
 }  // namespace
 
 void WriteTsv(std::ostream& out, const ResultRows& rows, const SelectionStats& stats) {
+    const SourceTexts german;  // the same in every language
     std::string buffer;
     buffer.reserve(kFlushSize + 4096);
     for (size_t row = 0; row < rows.size(); ++row) {

@@ -7,6 +7,7 @@
 #include "engine/system_time.h"
 #include "platform/directory_lister.h"
 #include "platform/file_node.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -36,41 +37,47 @@ std::string FileOperationTexts::Reason(std::string_view what, int errorCode) {
 }
 
 std::string FileOperationTexts::FolderCreationQuestion(const std::string& folder) {
-    return "Der Ordner " + Quoted(folder) + " existiert nicht.\nSoll er angelegt werden?";
+    return Tr("Der Ordner ") + Quoted(folder) + Tr(" existiert nicht.\nSoll er angelegt werden?");
 }
 
 std::string FileOperationTexts::OverwriteQuestion(const FileFacts& source, const FileFacts& destination,
                                                   bool destinationNewer) {
-    std::string text = "Die Datei " + Quoted(destination.path) + " ist schon vorhanden.\n\n";
-    text += "Vorhandene Datei: " + Size(destination.size) + ", geändert am " +
+    std::string text = Tr("Die Datei ") + Quoted(destination.path) + Tr(" ist schon vorhanden.\n\n");
+    text += Tr("Vorhandene Datei: ") + Size(destination.size) + Tr(", geändert am ") +
             Time(destination.modifiedSeconds) + "\n";
-    text += "Neue Datei: " + Size(source.size) + ", geändert am " + Time(source.modifiedSeconds) + "\n";
+    text += Tr("Neue Datei: ") + Size(source.size) + Tr(", geändert am ") + Time(source.modifiedSeconds) + "\n";
     text += "(aus " + Quoted(source.path) + ")\n\n";
-    if (destinationNewer) text += "Achtung: Die vorhandene Datei ist neuer als die neue Datei.\n";
-    text += "Soll die vorhandene Datei ersetzt werden?";
+    if (destinationNewer) text += Tr("Achtung: Die vorhandene Datei ist neuer als die neue Datei.\n");
+    text += Tr("Soll die vorhandene Datei ersetzt werden?");
     return text;
 }
 
 std::string_view FileOperationTexts::OnSide(TreeSide side) {
     switch (side) {
-    case TreeSide::Source: return " in der Quelle";
-    case TreeSide::Target: return " im Ziel";
+    case TreeSide::Source: return Tr(" in der Quelle");
+    case TreeSide::Target: return Tr(" im Ziel");
     case TreeSide::None: break;
     }
     return "";
 }
 
 std::string FileOperationTexts::DeleteQuestion(const DeleteRequest& request) {
-    const std::string how = request.toTrash ? "in den Papierkorb verschoben werden?" : "endgültig gelöscht werden?";
+    const auto count = static_cast<uint64_t>(request.count);
     if (request.count == 1 && request.firstNames.size() == 1)
-        return "Soll " + Quoted(request.firstNames[0]) + std::string(OnSide(request.side)) + " " + how;
-    std::string text = "Sollen die " + std::to_string(request.count) + " Dateien" + std::string(OnSide(request.side)) +
-                       " " + how;
+        return Format(request.toTrash ? Tr("Soll %s%s in den Papierkorb verschoben werden?")
+                                      : Tr("Soll %s%s endgültig gelöscht werden?"),
+                      Quoted(request.firstNames[0]), OnSide(request.side));
+    std::string text =
+        Format(request.toTrash ? TrN("Sollen die %d Dateien%s in den Papierkorb verschoben werden?",
+                                     "Sollen die %d Dateien%s in den Papierkorb verschoben werden?", count)
+                               : TrN("Sollen die %d Dateien%s endgültig gelöscht werden?",
+                                     "Sollen die %d Dateien%s endgültig gelöscht werden?", count),
+               request.count, OnSide(request.side));
     if (!request.firstNames.empty()) {
         text += "\n";
         for (const std::string& name : request.firstNames) text += "\n" + Quoted(name);
         const auto shown = static_cast<int32_t>(request.firstNames.size());
-        if (request.count > shown) text += "\nund " + std::to_string(request.count - shown) + " weitere";
+        if (request.count > shown) text += Format(Tr("\nund %d weitere"), request.count - shown);
     }
     return text;
 }
@@ -78,15 +85,15 @@ std::string FileOperationTexts::DeleteQuestion(const DeleteRequest& request) {
 namespace {
 
 std::string Described(const FileFacts& facts) {
-    return FileOperationTexts::Size(facts.size) + ", geändert am " + FileOperationTexts::Time(facts.modifiedSeconds);
+    return FileOperationTexts::Size(facts.size) + Tr(", geändert am ") + FileOperationTexts::Time(facts.modifiedSeconds);
 }
 
 std::string_view Doing(FileAction action) {
     switch (action) {
-    case FileAction::Trash: return "in den Papierkorb verschoben";
-    case FileAction::Delete: return "endgültig gelöscht";
-    case FileAction::Replace: return "endgültig ersetzt";
-    case FileAction::ReplaceKeepingOld: return "ersetzt (die alte Fassung in den Papierkorb)";
+    case FileAction::Trash: return Tr("in den Papierkorb verschoben");
+    case FileAction::Delete: return Tr("endgültig gelöscht");
+    case FileAction::Replace: return Tr("endgültig ersetzt");
+    case FileAction::ReplaceKeepingOld: return Tr("ersetzt (die alte Fassung in den Papierkorb)");
     }
     return "";
 }
@@ -94,29 +101,29 @@ std::string_view Doing(FileAction action) {
 }  // namespace
 
 std::string FileOperationTexts::ChangedQuestion(const ChangedFile& file) {
-    std::string text = "Die Datei " + Quoted(file.path) + std::string(OnSide(file.side));
+    std::string text = Tr("Die Datei ") + Quoted(file.path) + std::string(OnSide(file.side));
     if (file.listedPresent) {
-        text += " wurde seit dem Vergleich geändert.\n\n";
-        text += "Beim Vergleich: " + Described(file.listed) + "\n";
+        text += Tr(" wurde seit dem Vergleich geändert.\n\n");
+        text += Tr("Beim Vergleich: ") + Described(file.listed) + "\n";
     } else {
-        text += " ist seit dem Vergleich hinzugekommen.\n\n";
+        text += Tr(" ist seit dem Vergleich hinzugekommen.\n\n");
     }
-    text += "Jetzt: " + Described(file.now) + "\n";
+    text += Tr("Jetzt: ") + Described(file.now) + "\n";
     if (file.listedPresent && file.listed.size == file.now.size &&
         file.listed.modifiedSeconds == file.now.modifiedSeconds &&
         file.listed.modifiedNanoseconds / 1000000 == file.now.modifiedNanoseconds / 1000000)
-        text += "(eine andere Datei gleicher Größe und Zeit)\n";
+        text += Tr("(eine andere Datei gleicher Größe und Zeit)\n");
     text += "\n";
-    text += "Soll sie trotzdem " + std::string(Doing(file.action)) + " werden?";
+    text += Format(Tr("Soll sie trotzdem %s werden?"), Doing(file.action));
     return text;
 }
 
 std::string FileOperationTexts::WithoutTrashQuestion(const std::string& path, TreeSide side, FileAction action,
                                                      const std::string& reason) {
     const bool replacing = action == FileAction::Replace || action == FileAction::ReplaceKeepingOld;
-    std::string text = replacing ? "Die vorhandene Datei " : "Die Datei ";
-    text += Quoted(path) + std::string(OnSide(side)) + " kann nicht in den Papierkorb: " + reason + ".\n\n";
-    text += replacing ? "Soll sie endgültig ersetzt werden?" : "Soll sie endgültig gelöscht werden?";
+    std::string text = replacing ? Tr("Die vorhandene Datei ") : Tr("Die Datei ");
+    text += Quoted(path) + std::string(OnSide(side)) + Tr(" kann nicht in den Papierkorb: ") + reason + ".\n\n";
+    text += replacing ? Tr("Soll sie endgültig ersetzt werden?") : Tr("Soll sie endgültig gelöscht werden?");
     return text;
 }
 
@@ -127,19 +134,19 @@ std::string FileOperationTexts::MetadataNotice(const std::string& destination, u
         if (!kinds.empty()) kinds += ", ";
         kinds += text;
     };
-    add(kMetadataXattrs, "erweiterte Attribute");
-    add(kMetadataAcl, "Zugriffslisten (ACL)");
-    add(kMetadataOwner, "Besitzer");
-    add(kMetadataGroup, "Gruppe");
-    add(kMetadataPermissions, "Rechte");
-    add(kMetadataTime, "Änderungszeit (auf die Sekunde)");
+    add(kMetadataXattrs, Tr("erweiterte Attribute"));
+    add(kMetadataAcl, Tr("Zugriffslisten (ACL)"));
+    add(kMetadataOwner, Tr("Besitzer"));
+    add(kMetadataGroup, Tr("Gruppe"));
+    add(kMetadataPermissions, Tr("Rechte"));
+    add(kMetadataTime, Tr("Änderungszeit (auf die Sekunde)"));
     // Only what was read back as kept is named as kept.
-    std::string kept = "Inhalt";
+    std::string kept = Tr("Inhalt");
     const bool time = (notKept & kMetadataTime) == 0, permissions = (notKept & kMetadataPermissions) == 0;
-    if (time) kept += permissions ? ", Änderungszeit" : " und Änderungszeit";
-    if (permissions) kept += " und Rechte";
-    return "In " + Quoted(destination) + " ließ sich nicht alles an den Dateien erhalten: " + kinds + ". " + kept +
-           (time || permissions ? " sind kopiert." : " ist kopiert.");
+    if (time) kept += permissions ? Tr(", Änderungszeit") : Tr(" und Änderungszeit");
+    if (permissions) kept += Tr(" und Rechte");
+    return "In " + Quoted(destination) + Tr(" ließ sich nicht alles an den Dateien erhalten: ") + kinds + ". " + kept +
+           (time || permissions ? Tr(" sind kopiert.") : Tr(" ist kopiert."));
 }
 
 std::string FileOperationTexts::ErrorMessage(const std::string& path, const std::string& reason) {
@@ -194,7 +201,7 @@ std::string FileOperationTexts::RateLine(double bytesPerSecond, double secondsLe
         std::snprintf(left, sizeof left, "%lld Std. %02lld Min.", static_cast<long long>(seconds / 3600),
                       static_cast<long long>(seconds / 60 % 60));
     }
-    return line + " – noch etwa " + left;
+    return line + Tr(" – noch etwa ") + left;
 }
 
 std::string FileOperationTexts::Size(uint64_t bytes) {

@@ -1,6 +1,7 @@
 #include "fileops/nested_roots.h"
 
 #include "platform/root_relation.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -11,17 +12,17 @@ std::string NestedRootsMessage(const Root& sourceRoot, const Root& targetRoot) {
     const std::string& source = sourceRoot.location();
     const std::string& target = targetRoot.location();
     if (sourceRemote && targetRemote)
-        return "Quelle „" + source + "“ und Ziel „" + target +
-               "“ liegen beide auf entfernten Rechnern; zwischen ihnen kopiert Kirvo nicht. Vergleichen geht; zum "
-               "Abgleichen muss eine Seite ein lokaler Ordner sein.";
+        return Tr("Quelle „") + source + Tr("“ und Ziel „") + target +
+               Tr("“ liegen beide auf entfernten Rechnern; zwischen ihnen kopiert Kirvo nicht. Vergleichen geht; zum "
+               "Abgleichen muss eine Seite ein lokaler Ordner sein.");
     if (sourceRemote || targetRemote) return {};
     switch (RelateRoots(source, target)) {
     case RootRelation::SecondInsideFirst:
-        return "Das Ziel „" + target + "“ liegt im Quellordner „" + source +
-               "“; so lassen sich die Bäume nie abgleichen. Vergleichen geht, kopiert wird nichts.";
+        return Tr("Das Ziel „") + target + Tr("“ liegt im Quellordner „") + source +
+               Tr("“; so lassen sich die Bäume nie abgleichen. Vergleichen geht, kopiert wird nichts.");
     case RootRelation::FirstInsideSecond:
-        return "Die Quelle „" + source + "“ liegt im Zielordner „" + target +
-               "“; so lassen sich die Bäume nie abgleichen. Vergleichen geht, kopiert wird nichts.";
+        return Tr("Die Quelle „") + source + Tr("“ liegt im Zielordner „") + target +
+               Tr("“; so lassen sich die Bäume nie abgleichen. Vergleichen geht, kopiert wird nichts.");
     case RootRelation::Apart:
     case RootRelation::Same:
         break;

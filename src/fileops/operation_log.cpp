@@ -9,6 +9,7 @@
 
 #include "fileops/tsv_field.h"
 #include "platform/root.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -93,8 +94,8 @@ bool OperationLog::write(const Entry& entry) {
 std::string OperationLog::failureNotice() {
     if (!failed_ || told_) return {};
     told_ = true;
-    return "Das Protokoll „" + path_ + "“ kann nicht geschrieben werden (" + failure_ +
-           "); die Dateien werden trotzdem kopiert und gelöscht, nur ohne Eintrag.";
+    return Tr("Das Protokoll „") + path_ + Tr("“ kann nicht geschrieben werden (") + failure_ +
+           Tr("); die Dateien werden trotzdem kopiert und gelöscht, nur ohne Eintrag.");
 }
 
 std::string OperationLog::Skipped(std::string_view reason) { return "übersprungen: " + std::string(reason); }

@@ -1,4 +1,5 @@
 #include "fileops/operation_summary.h"
+#include "platform/translation.h"
 
 #include <cstdio>
 #include <vector>
@@ -43,7 +44,7 @@ OperationSummary::OperationSummary(Kind kind, std::span<const OperationResult> r
     }
     if (failures_ > 0) parts.push_back(Part(failures_, "%i Fehler", "%i Fehler"));
     if (parts.empty()) {
-        text_ = kind == Kind::Copy ? "Nichts kopiert" : "Nichts gelöscht";
+        text_ = kind == Kind::Copy ? Tr("Nichts kopiert") : Tr("Nichts gelöscht");
         return;
     }
     for (const std::string& part : parts) text_ += (text_.empty() ? "" : ", ") + part;

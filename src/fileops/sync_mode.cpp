@@ -1,4 +1,5 @@
 #include "fileops/sync_mode.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -33,13 +34,13 @@ bool ParseSyncMode(std::string_view name, SyncMode& mode, std::string& error) {
             return true;
         }
         if (m.name == name) {
-            error = "Die Art \"" + std::string(name) + "\" gibt es in dieser Version noch nicht; erlaubt ist " +
+            error = Tr("Die Art \"") + std::string(name) + Tr("\" gibt es in dieser Version noch nicht; erlaubt ist ") +
                     std::string(SyncModeName(SyncMode::Update)) + ".";
             return false;
         }
         if (m.available) allowed += (count++ == 0 ? "" : ", ") + std::string(m.name);
     }
-    error = "Unbekannte Art \"" + std::string(name) + "\"; erlaubt " + (count == 1 ? "ist " : "sind ") + allowed + ".";
+    error = Tr("Unbekannte Art \"") + std::string(name) + Tr("\"; erlaubt ") + (count == 1 ? "ist " : "sind ") + allowed + ".";
     return false;
 }
 

@@ -6,6 +6,7 @@
 
 #include "fileops/file_operation_texts.h"
 #include "fileops/terminal_text.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -41,7 +42,7 @@ void TerminalFileOperationUi::endProgressLine() {
 
 ConfirmAnswer TerminalFileOperationUi::askConfirm(const std::string& question) {
     endProgressLine();
-    out_ << question << " [j = Ja / a = Ja, alle / N = Nein / x = Abbrechen] " << std::flush;
+    out_ << question << Tr(" [j = Ja / a = Ja, alle / N = Nein / x = Abbrechen] ") << std::flush;
     const std::string answer = readAnswer();
     if (answer == "j" || answer == "ja") return ConfirmAnswer::Yes;
     if (answer == "a" || answer == "alle") return ConfirmAnswer::YesToAll;
@@ -86,7 +87,7 @@ void TerminalFileOperationUi::notify(const std::string& text) {
 ErrorAnswer TerminalFileOperationUi::reportError(const std::string& path, const std::string& reason) {
     endProgressLine();
     out_ << "Fehler: " << FileOperationTexts::ErrorMessage(Shown(path), Shown(reason)) << "\n"
-         << "[w = Wiederholen / U = Überspringen / a = Alle überspringen / x = Abbrechen] " << std::flush;
+         << Tr("[w = Wiederholen / U = Überspringen / a = Alle überspringen / x = Abbrechen] ") << std::flush;
     const std::string answer = readAnswer();
     if (answer == "w" || answer == "wiederholen") return ErrorAnswer::Retry;
     if (answer == "a" || answer == "alle") return ErrorAnswer::SkipAll;

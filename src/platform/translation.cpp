@@ -14,6 +14,9 @@ namespace {
 
 constexpr const char* kDomain = "kirvo";
 std::atomic<UiLanguage> gLanguage{UiLanguage::German};
+thread_local int tSourceTexts = 0;
+
+bool German() { return gLanguage == UiLanguage::German || tSourceTexts > 0; }
 
 // "de_AT.UTF-8@euro" -> "de_AT"
 std::string_view WithoutCodeset(std::string_view locale) {
@@ -111,14 +114,17 @@ bool UseLanguage(UiLanguage language, const std::string& localeFolder) {
 
 UiLanguage CurrentLanguage() { return gLanguage; }
 
+SourceTexts::SourceTexts() { ++tSourceTexts; }
+SourceTexts::~SourceTexts() { --tSourceTexts; }
+
 const char* Tr(const char* german) {
     // An empty text would fetch the catalogue's header.
-    if (gLanguage == UiLanguage::German || !german || !*german) return german;
+    if (German() || !german || !*german) return german;
     return dgettext(kDomain, german);
 }
 
 const char* TrN(const char* germanOne, const char* germanMany, uint64_t count) {
-    if (gLanguage == UiLanguage::German) return count == 1 ? germanOne : germanMany;
+    if (German()) return count == 1 ? germanOne : germanMany;
     return dngettext(kDomain, germanOne, germanMany, static_cast<unsigned long>(count));
 }
 

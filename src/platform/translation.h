@@ -37,6 +37,17 @@ const char* Tr(const char* german);
 inline const char* Tr(std::string_view german) { return Tr(german.data()); }
 // The form for `count` (German: the first for 1, the second otherwise).
 const char* TrN(const char* germanOne, const char* germanMany, uint64_t count);
+// While one lives, Tr() and TrN() on its thread give the German texts: for
+// what is written for programs (TSV, JSON, the log), which reads the same in
+// every language.
+class SourceTexts {
+public:
+    SourceTexts();
+    ~SourceTexts();
+    SourceTexts(const SourceTexts&) = delete;
+    SourceTexts& operator=(const SourceTexts&) = delete;
+};
+
 // Marks a text in a table that is translated where it is shown, with Tr().
 constexpr const char* TrNoop(const char* german) { return german; }
 

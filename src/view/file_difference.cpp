@@ -1,4 +1,5 @@
 #include "view/file_difference.h"
+#include "platform/translation.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,7 +25,7 @@ std::string ReadStart(const std::string& path, uint64_t maxBytes, FileDifference
     in.seekg(0);
     std::string data(static_cast<size_t>(std::min(side.size, maxBytes)), '\0');
     if (!in.read(data.data(), static_cast<std::streamsize>(data.size()))) {
-        side.error = "Die Datei kann nicht gelesen werden";
+        side.error = Tr("Die Datei kann nicht gelesen werden");
         return {};
     }
     side.cut = side.size > maxBytes;
@@ -74,7 +75,7 @@ void FindFirstDifference(FileDifference& result, const std::atomic<bool>* stop) 
         right.read(b.data(), want);
         const std::streamsize got = std::min(left.gcount(), right.gcount());
         if (got <= 0) {
-            result.left.error = "Die Datei kann nicht gelesen werden";
+            result.left.error = Tr("Die Datei kann nicht gelesen werden");
             return;
         }
         const auto mismatch = std::mismatch(a.begin(), a.begin() + got, b.begin());

@@ -1,6 +1,7 @@
 #include "view/value_format.h"
 
 #include "engine/file_pair.h"
+#include "platform/translation.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -124,22 +125,24 @@ std::string FormatArrow(Verdict verdict) {
 }
 
 void AppendUnknownPlace(std::string& out, const UnknownPlace& place, std::string_view root) {
-    out.append("nicht lesbar: ").append(place.path.empty() ? root : std::string_view(place.path));
+    out.append(Tr("nicht lesbar: ")).append(place.path.empty() ? root : std::string_view(place.path));
     out.append(" – ").append(place.reason);
 }
 
 std::string UnknownPlacesWarning(std::span<const UnknownPlace> places, std::string_view sourceRoot,
                                  std::string_view targetRoot, size_t named) {
-    std::string text = "Nicht alles lesbar: " + std::to_string(places.size()) +
-                       (places.size() == 1 ? " Stelle" : " Stellen") +
-                       " ließ sich nicht lesen. Was dort liegt, gilt als unbekannt (?), nicht als fehlend; "
-                       "dort wird nichts kopiert, ersetzt oder gelöscht.\n";
+    std::string text = Format(TrN("Nicht alles lesbar: %d Stelle ließ sich nicht lesen. Was dort liegt, gilt als "
+                                  "unbekannt (?), nicht als fehlend; dort wird nichts kopiert, ersetzt oder gelöscht.\n",
+                                  "Nicht alles lesbar: %d Stellen ließ sich nicht lesen. Was dort liegt, gilt als "
+                                  "unbekannt (?), nicht als fehlend; dort wird nichts kopiert, ersetzt oder gelöscht.\n",
+                                  places.size()),
+                              places.size());
     for (size_t i = 0; i < places.size() && i < named; ++i) {
         const UnknownPlace& place = places[i];
-        text += place.side == kSourceSide ? "\nQuelle: " : "\nZiel: ";
+        text += place.side == kSourceSide ? Tr("\nQuelle: ") : Tr("\nZiel: ");
         AppendUnknownPlace(text, place, place.side == kSourceSide ? sourceRoot : targetRoot);
     }
-    if (places.size() > named) text += "\n… und " + std::to_string(places.size() - named) + " weitere.";
+    if (places.size() > named) text += Format(Tr("\n… und %d weitere."), places.size() - named);
     return text;
 }
 
