@@ -6,11 +6,12 @@
 #include <cstring>
 
 #include "engine/content_progress.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
 
-const char* InSide(Side side) { return side == kSourceSide ? "in der Quelle" : "im Ziel"; }
+const char* InSide(Side side) { return side == kSourceSide ? Tr("in der Quelle") : Tr("im Ziel"); }
 
 // Whether the opened file is still the one the scan listed.
 bool AsListed(const FileEntry& entry, const NodeInfo& now, int64_t utcOffset) {
@@ -19,11 +20,11 @@ bool AsListed(const FileEntry& entry, const NodeInfo& now, int64_t utcOffset) {
 }
 
 std::string Unreadable(Side side, int error) {
-    std::string text = "Die Datei ";
+    std::string text = Tr("Die Datei ");
     text += InSide(side);
-    if (error == ENOENT) return text + " ist seit dem Vergleich verschwunden.";
-    if (error == kSourceChanged) return text + " wurde beim Lesen geändert.";
-    return text + " lässt sich nicht lesen: " + SystemErrorText(error) + ".";
+    if (error == ENOENT) return text + Tr(" ist seit dem Vergleich verschwunden.");
+    if (error == kSourceChanged) return text + Tr(" wurde beim Lesen geändert.");
+    return text + Tr(" lässt sich nicht lesen: ") + SystemErrorText(error) + ".";
 }
 
 }  // namespace
@@ -63,7 +64,7 @@ ContentComparer::Outcome ContentComparer::OpenAndRead(const FileEntry& source, c
             return Outcome::Failed;
         }
         if (!AsListed(sides[i].entry, sides[i].identity.info, utcOffset_)) {
-            reason = std::string("Die Datei ") + InSide(side) + " wurde seit dem Vergleich geändert.";
+            reason = std::string(Tr("Die Datei ")) + InSide(side) + Tr(" wurde seit dem Vergleich geändert.");
             return Outcome::Failed;
         }
     }
@@ -134,7 +135,7 @@ ContentComparer::Outcome ContentComparer::CompareLinks(const FileEntry& source, 
         NodeInfo info;
         const int error = readers[i]->readLink(entries[i]->relativePath(), texts[i], info);
         if (error == kNotRegularFile || (error == 0 && !AsListed(*entries[i], info, utcOffset_))) {
-            reason = std::string("Die Datei ") + InSide(side) + " wurde seit dem Vergleich geändert.";
+            reason = std::string(Tr("Die Datei ")) + InSide(side) + Tr(" wurde seit dem Vergleich geändert.");
             return Outcome::Failed;
         }
         if (error != 0) {

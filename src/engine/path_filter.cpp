@@ -1,4 +1,5 @@
 #include "engine/path_filter.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -6,7 +7,7 @@ PathFilter::PathFilter() : includeTexts_{"*"} {}
 
 std::string PathFilter::InvalidPatternMessage(std::string_view pattern, std::string_view where,
                                               std::string_view reason) {
-    return "Ungültiges Muster \"" + std::string(pattern) + "\"" + std::string(where) + ": " + std::string(reason);
+    return Tr("Ungültiges Muster \"") + std::string(pattern) + "\"" + std::string(where) + ": " + std::string(reason);
 }
 
 bool PathFilter::Create(std::span<const std::string> include, std::span<const std::string> exclude,

@@ -1,6 +1,7 @@
 #include "engine/path_pattern.h"
 
 #include "engine/text_compare.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -41,11 +42,11 @@ bool PathPattern::Compile(std::string_view text, PathPattern& pattern, std::stri
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\\') {
             if (i + 1 == text.size()) {
-                reason = "Ein \\ am Ende maskiert kein Zeichen.";
+                reason = Tr("Ein \\ am Ende maskiert kein Zeichen.");
                 return false;
             }
             if (text[i + 1] == kSeparator) {
-                reason = "Ein Name enthält nie ein /; es lässt sich nicht mit \\ maskieren.";
+                reason = Tr("Ein Name enthält nie ein /; es lässt sich nicht mit \\ maskieren.");
                 return false;
             }
             ++i;
@@ -64,12 +65,12 @@ bool PathPattern::Compile(std::string_view text, PathPattern& pattern, std::stri
         parts.pop_back();
     }
     if (parts.size() == 1 && parts.front().empty()) {
-        reason = "Das Muster ist leer.";
+        reason = Tr("Das Muster ist leer.");
         return false;
     }
     for (std::string_view part : parts) {
         if (part.empty()) {
-            reason = "Das Muster enthält einen leeren Abschnitt (//).";
+            reason = Tr("Das Muster enthält einen leeren Abschnitt (//).");
             return false;
         }
     }
@@ -100,7 +101,7 @@ bool PathPattern::ParseComponent(std::string_view text, std::string& reason) {
             ByteSet set{};
             if (!ParseSet(text, i, set, reason)) return false;
             if (sets_.size() == UINT16_MAX) {
-                reason = "Das Muster enthält zu viele Klammern.";
+                reason = Tr("Das Muster enthält zu viele Klammern.");
                 return false;
             }
             sets_.push_back(set);
@@ -139,7 +140,7 @@ bool PathPattern::ParseSet(std::string_view text, size_t& at, ByteSet& set, std:
         ++i;
     }
     auto unclosed = [&] {
-        reason = "Die eckige Klammer [ wird nicht mit ] geschlossen.";
+        reason = Tr("Die eckige Klammer [ wird nicht mit ] geschlossen.");
         return false;
     };
     bool first = true;
@@ -158,7 +159,7 @@ bool PathPattern::ParseSet(std::string_view text, size_t& at, ByteSet& set, std:
                 bool known = false;
                 InClass(name, 'a', known);
                 if (!known) {
-                    reason = "Die Zeichenklasse [:" + std::string(name) + ":] gibt es nicht.";
+                    reason = Tr("Die Zeichenklasse [:") + std::string(name) + ":] gibt es nicht.";
                     return false;
                 }
                 for (int b = 0; b < 256; ++b)
@@ -185,8 +186,8 @@ bool PathPattern::ParseSet(std::string_view text, size_t& at, ByteSet& set, std:
             unsigned char high = 0;
             if (!takeByte(k, high)) return unclosed();
             if (high < low) {
-                reason = "Der Bereich " + std::string(1, static_cast<char>(low)) + "-" +
-                         std::string(1, static_cast<char>(high)) + " ist leer.";
+                reason = Tr("Der Bereich ") + std::string(1, static_cast<char>(low)) + "-" +
+                         std::string(1, static_cast<char>(high)) + Tr(" ist leer.");
                 return false;
             }
             for (unsigned b = low; b <= high; ++b) add(static_cast<unsigned char>(b));

@@ -1,4 +1,5 @@
 #include "platform/root.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -13,7 +14,7 @@ bool Root::NamesRemote(std::string_view text) {
 
 std::optional<Root> Root::Parse(std::string_view text, std::string* error) {
     if (text.empty()) {
-        if (error) *error = "Der Pfad ist leer.";
+        if (error) *error = Tr("Der Pfad ist leer.");
         return std::nullopt;
     }
     Root root;
@@ -31,8 +32,8 @@ std::optional<Root> Root::Parse(std::string_view text, std::string* error) {
 }
 
 std::string Root::MissingText() const {
-    std::string text = "„" + text_ + "“ existiert nicht.";
-    if (!parentExists()) text += " Ist der Datenträger angeschlossen?";
+    std::string text = "„" + text_ + Tr("“ existiert nicht.");
+    if (!parentExists()) text += Tr(" Ist der Datenträger angeschlossen?");
     return text;
 }
 

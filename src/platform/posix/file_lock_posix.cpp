@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/file_lock.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -16,7 +17,7 @@ bool FileLock::open(std::string& error) {
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ >= 0) return true;
-    error = "Die Sperrdatei \"" + path_ + "\" lässt sich nicht öffnen: " + std::strerror(errno) + ".";
+    error = Tr("Die Sperrdatei \"") + path_ + Tr("\" lässt sich nicht öffnen: ") + std::strerror(errno) + ".";
     return false;
 }
 
@@ -28,7 +29,7 @@ FileLock::State FileLock::tryTake(std::string& error) {
         return State::Taken;
     }
     if (errno == EWOULDBLOCK) return State::Busy;
-    error = "Die Sperrdatei \"" + path_ + "\" lässt sich nicht sperren: " + std::strerror(errno) + ".";
+    error = Tr("Die Sperrdatei \"") + path_ + Tr("\" lässt sich nicht sperren: ") + std::strerror(errno) + ".";
     return State::Failed;
 }
 
@@ -42,7 +43,7 @@ bool FileLock::wait(bool& interrupted, std::string& error) {
     }
     interrupted = errno == EINTR;
     if (!interrupted)
-        error = "Die Sperrdatei \"" + path_ + "\" lässt sich nicht sperren: " + std::strerror(errno) + ".";
+        error = Tr("Die Sperrdatei \"") + path_ + Tr("\" lässt sich nicht sperren: ") + std::strerror(errno) + ".";
     return false;
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/file_node.h"
 #include "platform/posix/stat_node_info.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -37,22 +38,22 @@ int RemoveFileOrLink(const std::string& path) {
 }
 
 std::string SystemErrorText(int code) {
-    if (code == kNotRegularFile) return "keine normale Datei";
-    if (code == kSourceChanged) return "während des Kopierens geändert";
-    if (code == kLinkOnTheWay) return "ein Ordner auf dem Weg ist eine Verknüpfung";
-    if (code == kNoTrash) return "kein Papierkorb verwendbar";
-    if (code == kDestinationChanged) return "das Ziel wurde inzwischen geändert";
-    if (code == kConnectionLost) return "Verbindung unterbrochen";
-    if (code == kNotSupportedThere) return "der Server auf dem entfernten Rechner kann das nicht sicher";
+    if (code == kNotRegularFile) return Tr("keine normale Datei");
+    if (code == kSourceChanged) return Tr("während des Kopierens geändert");
+    if (code == kLinkOnTheWay) return Tr("ein Ordner auf dem Weg ist eine Verknüpfung");
+    if (code == kNoTrash) return Tr("kein Papierkorb verwendbar");
+    if (code == kDestinationChanged) return Tr("das Ziel wurde inzwischen geändert");
+    if (code == kConnectionLost) return Tr("Verbindung unterbrochen");
+    if (code == kNotSupportedThere) return Tr("der Server auf dem entfernten Rechner kann das nicht sicher");
     if (code == kTimeNotStorable) return kTimeNotStorableText;
-    if (code == kDotOnTheWay) return "ein Name auf dem Weg ist „.“ oder „..“";
-    if (code == kForeignLink) return "Verknüpfung auf eine Datei eines anderen Besitzers; als root nicht gefolgt";
+    if (code == kDotOnTheWay) return Tr("ein Name auf dem Weg ist „.“ oder „..“");
+    if (code == kForeignLink) return Tr("Verknüpfung auf eine Datei eines anderen Besitzers; als root nicht gefolgt");
     char buffer[256];
     // GNU strerror_r may return a static text instead of filling the buffer.
 #if defined(__GLIBC__) && defined(_GNU_SOURCE)
     return strerror_r(code, buffer, sizeof buffer);
 #else
-    if (strerror_r(code, buffer, sizeof buffer) != 0) return "Fehler " + std::to_string(code);
+    if (strerror_r(code, buffer, sizeof buffer) != 0) return Tr("Fehler ") + std::to_string(code);
     return buffer;
 #endif
 }

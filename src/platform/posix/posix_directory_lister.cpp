@@ -19,6 +19,7 @@
 #include "platform/posix/link_guard.h"
 #include "platform/posix/own_temporary_file.h"
 #include "platform/posix/system_attribute_reader.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -231,7 +232,7 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
         if (n < 0) {
             // Broken off: the names so far are real, the rest is unknown.
             const int error = errno;
-            listing->status = ListingStatus::Failed(error, "Liste brach ab: " + SystemErrorText(error));
+            listing->status = ListingStatus::Failed(error, Tr("Liste brach ab: ") + SystemErrorText(error));
             break;
         }
         if (n == 0) break;

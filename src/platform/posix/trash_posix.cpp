@@ -12,6 +12,7 @@
 #include "platform/posix/mount_id.h"
 #include "platform/posix/own_temporary_file.h"
 #include "platform/trash.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -82,13 +83,13 @@ int OpenOwnFolder(int parent, const char* name, FolderHandle& out, std::string& 
     const int fd = openat(parent, name, kFolderFlags);
     if (fd < 0) {
         const int error = errno;
-        why = error == ELOOP || error == ENOTDIR ? "ist eine Verknüpfung oder kein Ordner" : SystemErrorText(error);
+        why = error == ELOOP || error == ENOTDIR ? Tr("ist eine Verknüpfung oder kein Ordner") : SystemErrorText(error);
         return error;
     }
     struct stat st;
     if (fstat(fd, &st) != 0 || !Safe(st)) {
         close(fd);
-        why = "gehört einem anderen Benutzer oder ist für andere beschreibbar";
+        why = Tr("gehört einem anderen Benutzer oder ist für andere beschreibbar");
         return EPERM;
     }
     out = FolderHandle::Adopt(fd);
@@ -172,7 +173,7 @@ int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason
             const int e1 = OpenOwnFolder(fd, "files", d.files, why);
             const int e2 = e1 != 0 ? e1 : OpenOwnFolder(fd, "info", d.info, why);
             close(fd);
-            if (e2 != 0) return fail("Der Papierkorb „" + trash + "“ ist nicht verwendbar: " + why);
+            if (e2 != 0) return fail(Tr("Der Papierkorb „") + trash + Tr("“ ist nicht verwendbar: ") + why);
             d.base = trash;
             return 0;
         }
@@ -199,7 +200,7 @@ int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason
     const std::string topdir = PathOf(current);
     if (topdir.empty()) {
         close(current);
-        return fail("Der oberste Ordner des Dateisystems lässt sich nicht bestimmen");
+        return fail(Tr("Der oberste Ordner des Dateisystems lässt sich nicht bestimmen"));
     }
     d.topdir = topdir;
     const std::string uid = std::to_string(geteuid());
@@ -219,11 +220,11 @@ int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason
             return 0;
         }
         if (sharedFd >= 0) close(sharedFd);
-        notices_.push_back("Der Papierkorb-Ordner „" + Joined(topdir, ".Trash") + "“ wird nicht benutzt (" +
-                           (S_ISLNK(shared.st_mode) ? std::string("eine Verknüpfung")
-                            : !valid                ? std::string("ohne Sticky-Bit")
+        notices_.push_back(Tr("Der Papierkorb-Ordner „") + Joined(topdir, ".Trash") + Tr("“ wird nicht benutzt (") +
+                           (S_ISLNK(shared.st_mode) ? std::string(Tr("eine Verknüpfung"))
+                            : !valid                ? std::string(Tr("ohne Sticky-Bit"))
                                                     : why) +
-                           "); stattdessen „" + Joined(topdir, ".Trash-" + uid) + "“.");
+                           Tr("); stattdessen „") + Joined(topdir, ".Trash-" + uid) + "“.");
     }
     FolderHandle own;
     const std::string name = ".Trash-" + uid;
@@ -232,7 +233,7 @@ int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason
     if (error == 0) error = OpenOwnFolder(own.native(), "info", d.info, why);
     if (error != 0) {
         close(current);
-        fail("Im Dateisystem unter „" + topdir + "“ ist kein Papierkorb möglich („" + name + "“ " + why + ")");
+        fail(Tr("Im Dateisystem unter „") + topdir + Tr("“ ist kein Papierkorb möglich („") + name + "“ " + why + ")");
         // Read-only: the file cannot be deleted either, which is an error of its own.
         if (error == EROFS) d.error = EROFS;
         return d.error;
@@ -255,7 +256,7 @@ int Trash::put(const FolderHandle& folder, std::string_view name, bool link, Tra
     if (const int error = find(folder, d, reason)) return error;
     const std::string folderPath = PathOf(folder.native());
     if (folderPath.empty()) {
-        reason = "Der Ort der Datei lässt sich nicht bestimmen";
+        reason = Tr("Der Ort der Datei lässt sich nicht bestimmen");
         return kNoTrash;
     }
     std::string original = Joined(folderPath, name);
@@ -279,7 +280,7 @@ int Trash::put(const FolderHandle& folder, std::string_view name, bool link, Tra
         if (fd < 0) {
             // A read-only file system holds the file too: it cannot be deleted either.
             const int error = errno;
-            reason = "Der Papierkorb „" + d->base + "“ kann nicht beschrieben werden: " + SystemErrorText(error);
+            reason = Tr("Der Papierkorb „") + d->base + Tr("“ kann nicht beschrieben werden: ") + SystemErrorText(error);
             return error == EROFS ? EROFS : kNoTrash;
         }
         struct stat taken;
@@ -292,7 +293,7 @@ int Trash::put(const FolderHandle& folder, std::string_view name, bool link, Tra
         const int writeError = written ? 0 : errno == 0 ? ENOSPC : errno;
         if (close(fd) != 0 || !written) {
             unlinkat(d->info.native(), infoName.c_str(), 0);
-            reason = "Der Papierkorb „" + d->base + "“ kann nicht beschrieben werden: " +
+            reason = Tr("Der Papierkorb „") + d->base + Tr("“ kann nicht beschrieben werden: ") +
                      SystemErrorText(writeError != 0 ? writeError : EIO);
             return kNoTrash;
         }
@@ -309,10 +310,10 @@ int Trash::put(const FolderHandle& folder, std::string_view name, bool link, Tra
             unlinkat(d->info.native(), infoName.c_str(), 0);
             if (error == EEXIST) continue;
             if (Unusable(error)) {
-                reason = error == EXDEV ? "Der Papierkorb „" + d->base + "“ liegt auf einem anderen Dateisystem"
-                         : link         ? "Im Papierkorb „" + d->base + "“ ist keine feste Verknüpfung möglich: " +
+                reason = error == EXDEV ? Tr("Der Papierkorb „") + d->base + Tr("“ liegt auf einem anderen Dateisystem")
+                         : link         ? Tr("Im Papierkorb „") + d->base + Tr("“ ist keine feste Verknüpfung möglich: ") +
                                       SystemErrorText(error)
-                                        : "Der Papierkorb „" + d->base + "“ nimmt die Datei nicht: " + SystemErrorText(error);
+                                        : Tr("Der Papierkorb „") + d->base + Tr("“ nimmt die Datei nicht: ") + SystemErrorText(error);
                 return kNoTrash;
             }
             return error;
@@ -326,7 +327,7 @@ int Trash::put(const FolderHandle& folder, std::string_view name, bool link, Tra
             if (directories_[i].get() == d) out.directory = i;
         return 0;
     }
-    reason = "Im Papierkorb „" + d->base + "“ ist kein freier Name zu finden";
+    reason = Tr("Im Papierkorb „") + d->base + Tr("“ ist kein freier Name zu finden");
     return kNoTrash;
 }
 

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "platform/tree_watcher.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -53,9 +54,9 @@ struct TreeWatcher::State {
             if (wd < 0) {
                 if (errno == ENOSPC) {
                     limitReached = true;
-                    note("Die Grenze der überwachten Ordner (fs.inotify.max_user_watches) ist erreicht");
+                    note(Tr("Die Grenze der überwachten Ordner (fs.inotify.max_user_watches) ist erreicht"));
                 } else if (errno != ENOENT && errno != ENOTDIR) {
-                    note("\"" + path + "\" lässt sich nicht überwachen: " + std::strerror(errno));
+                    note("\"" + path + Tr("\" lässt sich nicht überwachen: ") + std::strerror(errno));
                 }
                 continue;
             }
@@ -63,7 +64,7 @@ struct TreeWatcher::State {
             if (relative.empty()) rootWatch[root] = wd;
             DIR* dir = opendir(path.c_str());
             if (dir == nullptr) {
-                if (errno != ENOENT) note("\"" + path + "\" lässt sich nicht lesen: " + std::strerror(errno));
+                if (errno != ENOENT) note("\"" + path + Tr("\" lässt sich nicht lesen: ") + std::strerror(errno));
                 continue;
             }
             while (const dirent* entry = readdir(dir)) {
@@ -98,7 +99,7 @@ struct TreeWatcher::State {
 TreeWatcher::TreeWatcher(SkipFolder skip) : state_(std::make_unique<State>()) {
     state_->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     state_->skip = std::move(skip);
-    if (state_->fd < 0) state_->note(std::string("Das System meldet keine Änderungen (inotify): ") + std::strerror(errno));
+    if (state_->fd < 0) state_->note(std::string(Tr("Das System meldet keine Änderungen (inotify): ")) + std::strerror(errno));
 }
 
 TreeWatcher::~TreeWatcher() {
@@ -130,7 +131,7 @@ std::vector<TreeWatcher::Change> TreeWatcher::Read() {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             if (event->mask & IN_Q_OVERFLOW) {
-                s.note("Das System hat Änderungen verworfen (seine Warteschlange lief über)");
+                s.note(Tr("Das System hat Änderungen verworfen (seine Warteschlange lief über)"));
                 for (size_t root = 0; root < s.roots.size(); ++root) changes.push_back({root, ""});
                 continue;
             }

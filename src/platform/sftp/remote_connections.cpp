@@ -8,6 +8,7 @@
 #include "platform/sftp/sftp_content_reader.h"
 #include "platform/sftp/sftp_directory_lister.h"
 #include "platform/sftp/sftp_folder.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -152,8 +153,8 @@ std::string RemoteConnections::lostMessage() const {
     for (const auto& [key, entry] : entries_)
         if (entry.connection && entry.connection->lost()) {
             const std::string reason = entry.connection->lostReason();
-            if (reason.empty()) return "Die Verbindung zu „" + entry.connection->machine() + "“ ist unterbrochen.";
-            return "Die Verbindung zu „" + entry.connection->machine() + "“ wurde beendet: " + reason + ".";
+            if (reason.empty()) return Tr("Die Verbindung zu „") + entry.connection->machine() + Tr("“ ist unterbrochen.");
+            return Tr("Die Verbindung zu „") + entry.connection->machine() + Tr("“ wurde beendet: ") + reason + ".";
         }
     return {};
 }

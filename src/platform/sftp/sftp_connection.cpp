@@ -1,4 +1,5 @@
 #include "platform/sftp/sftp_connection.h"
+#include "platform/translation.h"
 
 #include <libssh/libssh.h>
 #include <poll.h>
@@ -63,7 +64,7 @@ std::shared_ptr<SftpConnection> SftpConnection::Open(const RemoteAddress& addres
     ssh_channel channel = ssh_channel_new(session);
     if (channel == nullptr || ssh_channel_open_session(channel) != SSH_OK ||
         ssh_channel_request_subsystem(channel, "sftp") != SSH_OK)
-        return giveUp(channel, "„" + address.Machine() + "“ bietet keine Dateiübertragung (SFTP) an: " +
+        return giveUp(channel, "„" + address.Machine() + Tr("“ bietet keine Dateiübertragung (SFTP) an: ") +
                                    ssh_get_error(session) + ".");
     std::shared_ptr<SftpConnection> connection(
         new SftpConnection(session, channel, address.Machine(), settings.replyTimeout));
@@ -75,7 +76,7 @@ std::shared_ptr<SftpConnection> SftpConnection::Open(const RemoteAddress& addres
         connection->thread_ = std::thread([c = connection.get()] { c->Run(); });
     } catch (const std::system_error&) {
         fault = LoginFault::Failed;
-        message = "„" + address.Machine() + "“: Für die Verbindung lässt sich kein Thread mehr starten (zu viele Prozesse).";
+        message = "„" + address.Machine() + Tr("“: Für die Verbindung lässt sich kein Thread mehr starten (zu viele Prozesse).");
         return nullptr;
     }
     return connection;
@@ -110,15 +111,15 @@ bool SftpConnection::Handshake(std::string& message) {
     // Copied within the full expression: the packet is a temporary.
     const std::string bytes = sftp::Packet(sftp::kInit).u32(3).finish(0);
     if (ssh_channel_write(channel_, bytes.data(), static_cast<uint32_t>(bytes.size())) != static_cast<int>(bytes.size())) {
-        message = "„" + machine_ + "“: Die Dateiübertragung lässt sich nicht beginnen.";
+        message = "„" + machine_ + Tr("“: Die Dateiübertragung lässt sich nicht beginnen.");
         return false;
     }
     // A server that never answers holds nobody: it has the reply timeout, as every request.
     const auto deadline = std::chrono::steady_clock::now() + replyTimeout_;
     const auto notSftp = [&](ReadOutcome outcome) {
         message = "„" + machine_ + "“: " +
-                  (outcome == ReadOutcome::TimedOut ? "Der Server beginnt die Dateiübertragung nicht."
-                                                    : "Der Server antwortet nicht wie ein SFTP-Server.");
+                  (outcome == ReadOutcome::TimedOut ? Tr("Der Server beginnt die Dateiübertragung nicht.")
+                                                    : Tr("Der Server antwortet nicht wie ein SFTP-Server."));
         return false;
     };
     char head[4];
@@ -131,7 +132,7 @@ bool SftpConnection::Handshake(std::string& message) {
     if (body[0] != sftp::kVersion) return notSftp(ReadOutcome::Ended);
     sftp::Reader reader(std::string_view(body).substr(1));
     if (reader.u32() < 3) {
-        message = "„" + machine_ + "“: Der SFTP-Server ist zu alt (Version 3 wird gebraucht).";
+        message = "„" + machine_ + Tr("“: Der SFTP-Server ist zu alt (Version 3 wird gebraucht).");
         return false;
     }
     while (!reader.empty() && !reader.failed()) {
@@ -252,7 +253,7 @@ void SftpConnection::Run() {
         GiveUpStopped();
         if (Overdue(std::chrono::steady_clock::now())) {
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(replyTimeout_).count();
-            Fail("der Server hat " + std::to_string(seconds) + " Sekunden lang nicht auf eine Anfrage geantwortet");
+            Fail(Tr("der Server hat ") + std::to_string(seconds) + Tr(" Sekunden lang nicht auf eine Anfrage geantwortet"));
             break;
         }
         bool idle;
@@ -308,7 +309,7 @@ bool SftpConnection::ReadIn() {
         while (incoming_.size() - at >= 4) {
             const uint32_t length = BigEndian(incoming_.data() + at);
             if (length < 5 || length > kMaxPacket) {
-                Fail("der Server hat ein Paket geschickt, das kein SFTP ist");
+                Fail(Tr("der Server hat ein Paket geschickt, das kein SFTP ist"));
                 return false;
             }
             if (incoming_.size() - at - 4 < length) break;

@@ -8,6 +8,7 @@
 
 #include "platform/sftp/sftp_calls.h"
 #include "platform/temporary_name.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -47,10 +48,10 @@ namespace {
 // Why a name the server lists cannot be one of a folder's entries, or null.
 // "." and ".." name the folder and its parent, and only as folders.
 const char* NameProblem(std::string_view name, uint32_t type) {
-    if (name.empty()) return "der Server nennt einen leeren Namen";
-    if (name.find('/') != std::string_view::npos) return "der Server nennt einen Namen mit „/“";
-    if (name.find('\0') != std::string_view::npos) return "der Server nennt einen Namen mit einem Nullzeichen";
-    if ((name == "." || name == "..") && type != sftp::kTypeFolder) return "der Server nennt „.“ oder „..“ als Datei";
+    if (name.empty()) return Tr("der Server nennt einen leeren Namen");
+    if (name.find('/') != std::string_view::npos) return Tr("der Server nennt einen Namen mit „/“");
+    if (name.find('\0') != std::string_view::npos) return Tr("der Server nennt einen Namen mit einem Nullzeichen");
+    if ((name == "." || name == "..") && type != sftp::kTypeFolder) return Tr("der Server nennt „.“ oder „..“ als Datei");
     return nullptr;
 }
 
@@ -88,11 +89,11 @@ void SftpDirectoryLister::Start(const Request& request, ListingReceiver& receive
     listing->path = relative.empty() ? rootPath_ : sftp::Join(rootPath_, relative);
     connection_->Send(std::move(sftp::Packet(sftp::kOpendir).str(listing->path)), [listing](uint8_t type, std::string_view body) {
         if (type == sftp::kHandle) {
-            if (!sftp::ParseHandle(body, listing->handle)) return Broken(*listing, "eine ungültige Antwort auf das Öffnen eines Ordners");
+            if (!sftp::ParseHandle(body, listing->handle)) return Broken(*listing, Tr("eine ungültige Antwort auf das Öffnen eines Ordners"));
             return Read(listing);
         }
         if (type == sftp::kStatus) return Unreadable(*listing, ListingError(StatusCode(body), false), {});
-        if (type != 0) return Broken(*listing, "eine unpassende Antwort auf das Öffnen eines Ordners");
+        if (type != 0) return Broken(*listing, Tr("eine unpassende Antwort auf das Öffnen eines Ordners"));
         Deliver(*listing, listing->noReply());
     }, request.stop);
 }
@@ -113,11 +114,11 @@ void SftpDirectoryLister::Read(const std::shared_ptr<Listing>& listing) {
             // Anything but the end cuts the listing short: what came is kept, the folder is not complete.
             if (status != sftp::kEof) {
                 const int error = ListingError(status, true);
-                listing->ending = ListingStatus::Failed(error, "der Server brach die Liste ab: " + SystemErrorText(error));
+                listing->ending = ListingStatus::Failed(error, Tr("der Server brach die Liste ab: ") + SystemErrorText(error));
             }
             return Resolve(listing);
         }
-        if (type != 0) return Broken(*listing, "eine unpassende Antwort beim Lesen eines Ordners");
+        if (type != 0) return Broken(*listing, Tr("eine unpassende Antwort beim Lesen eines Ordners"));
         Deliver(*listing, listing->noReply());
     }, listing->request.stop);
 }
@@ -127,9 +128,9 @@ void SftpDirectoryLister::Read(const std::shared_ptr<Listing>& listing) {
 // folder holds breaks the protocol; the memory a folder takes stays bounded.
 void SftpDirectoryLister::Take(const std::shared_ptr<Listing>& listing, std::string_view body) {
     std::vector<sftp::Name> batch;
-    if (!sftp::ParseNames(body, batch)) return Broken(*listing, "eine unlesbare Liste von Namen");
+    if (!sftp::ParseNames(body, batch)) return Broken(*listing, Tr("eine unlesbare Liste von Namen"));
     if (batch.empty()) {
-        if (++listing->emptyReplies > kMaxEmptyReplies) return Broken(*listing, "immer wieder leere Listen von Namen");
+        if (++listing->emptyReplies > kMaxEmptyReplies) return Broken(*listing, Tr("immer wieder leere Listen von Namen"));
         return Read(listing);
     }
     listing->emptyReplies = 0;
@@ -140,10 +141,10 @@ void SftpDirectoryLister::Take(const std::shared_ptr<Listing>& listing, std::str
         }
         listing->nameBytes += entry.name.size();
         if (listing->names.size() >= kMaxNames || listing->nameBytes > kMaxNameBytes)
-            return Broken(*listing, "mehr Namen in einem Ordner, als einer fassen kann");
+            return Broken(*listing, Tr("mehr Namen in einem Ordner, als einer fassen kann"));
         listing->names.push_back({std::string(entry.name), entry.attributes, RecordKind::Other});
         if (!listing->seen.insert(listing->names.back().name).second)
-            return Broken(*listing, "dieselben Namen eines Ordners mehrmals");
+            return Broken(*listing, Tr("dieselben Namen eines Ordners mehrmals"));
     }
     Read(listing);
 }
@@ -200,7 +201,7 @@ void SftpDirectoryLister::Close(Listing& listing) {
 
 // The server broke the protocol: the connection ends (the run reports it lost).
 void SftpDirectoryLister::Broken(Listing& listing, const std::string& what) {
-    listing.connection->Fail("der Server hat " + what + " geschickt");
+    listing.connection->Fail(Tr("der Server hat ") + what + " geschickt");
     listing.seen.clear();
     listing.names.clear();
     Deliver(listing, listing.noReply());

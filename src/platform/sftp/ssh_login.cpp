@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "platform/sftp/remote_login_ui.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -31,9 +32,9 @@ void Wipe(std::string& secret) {
 
 std::string ConnectError(int error) {
     switch (error) {
-    case ECONNREFUSED: return "dort nimmt niemand Verbindungen an (läuft ein SSH-Server an diesem Port?)";
+    case ECONNREFUSED: return Tr("dort nimmt niemand Verbindungen an (läuft ein SSH-Server an diesem Port?)");
     case EHOSTUNREACH:
-    case ENETUNREACH: return "der Rechner ist nicht erreichbar";
+    case ENETUNREACH: return Tr("der Rechner ist nicht erreichbar");
     default: return std::strerror(error);
     }
 }
@@ -49,8 +50,8 @@ int ConnectSocket(const std::string& host, unsigned port, int timeoutSeconds, Lo
     if (const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found); rc != 0) {
         fault = LoginFault::UnknownMachine;
         message = rc == EAI_NONAME || rc == EAI_NODATA
-                      ? "Der Rechner " + Quoted(host) + " ist nicht bekannt: der Name lässt sich nicht auflösen."
-                      : "Der Rechner " + Quoted(host) + " lässt sich nicht nachschlagen (" + gai_strerror(rc) + ").";
+                      ? Tr("Der Rechner ") + Quoted(host) + Tr(" ist nicht bekannt: der Name lässt sich nicht auflösen.")
+                      : Tr("Der Rechner ") + Quoted(host) + Tr(" lässt sich nicht nachschlagen (") + gai_strerror(rc) + ").";
         return -1;
     }
     std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, &freeaddrinfo);
@@ -86,13 +87,13 @@ int ConnectSocket(const std::string& host, unsigned port, int timeoutSeconds, Lo
     }
     if (cancel.cancelled()) {
         fault = LoginFault::Cancelled;
-        message = "Die Verbindung zu " + Quoted(machine) + " wurde abgebrochen.";
+        message = Tr("Die Verbindung zu ") + Quoted(machine) + Tr(" wurde abgebrochen.");
     } else {
         fault = LoginFault::Unreachable;
         message = lastError == ETIMEDOUT
-                      ? "Der Rechner " + Quoted(host) + " antwortet nicht (nach " + std::to_string(timeoutSeconds) +
-                            " Sekunden aufgegeben)."
-                      : "Keine Verbindung zu " + Quoted(host) + " an Port " + std::to_string(port) + ": " +
+                      ? Tr("Der Rechner ") + Quoted(host) + Tr(" antwortet nicht (nach ") + std::to_string(timeoutSeconds) +
+                            Tr(" Sekunden aufgegeben).")
+                      : Tr("Keine Verbindung zu ") + Quoted(host) + Tr(" an Port ") + std::to_string(port) + ": " +
                             ConnectError(lastError) + ".";
     }
     return -1;
@@ -107,7 +108,7 @@ struct Prompting {
 int AskPassphrase(const char* prompt, char* buffer, size_t length, int /*echo*/, int /*verify*/, void* userdata) {
     auto* prompting = static_cast<Prompting*>(userdata);
     if (prompting->ui == nullptr || prompting->declined) return -1;
-    std::string question = "Passphrase für den Schlüssel";
+    std::string question = Tr("Passphrase für den Schlüssel");
     if (const char* quote = std::strchr(prompt, '\''); quote != nullptr) {
         const char* end = std::strchr(quote + 1, '\'');
         if (end != nullptr) question += " " + Quoted(std::string(quote + 1, end));
@@ -152,17 +153,17 @@ bool CheckHostKey(ssh_session session, const std::string& host, unsigned port, c
     case SSH_KNOWN_HOSTS_CHANGED:
     case SSH_KNOWN_HOSTS_OTHER:
         fault = LoginFault::HostKeyChanged;
-        message = "WARNUNG: Der Schlüssel des Rechners " + Quoted(host) + " ist ein anderer als der in " +
+        message = Tr("WARNUNG: Der Schlüssel des Rechners ") + Quoted(host) + Tr(" ist ein anderer als der in ") +
                   sshFolder + "/known_hosts (jetzt " + type + " " + fingerprint +
-                  "). Jemand könnte sich als dieser Rechner ausgeben; Kirvo verbindet sich nicht. War der Wechsel "
-                  "erwartet, entfernt \"ssh-keygen -R " + entry + "\" den alten Eintrag.";
+                  Tr("). Jemand könnte sich als dieser Rechner ausgeben; Kirvo verbindet sich nicht. War der Wechsel "
+                  "erwartet, entfernt \"ssh-keygen -R ") + entry + Tr("\" den alten Eintrag.");
         return false;
     case SSH_KNOWN_HOSTS_NOT_FOUND:
     case SSH_KNOWN_HOSTS_UNKNOWN: break;
     case SSH_KNOWN_HOSTS_ERROR:
     default:
         fault = LoginFault::Failed;
-        message = "Der Schlüssel des Rechners " + Quoted(host) + " lässt sich nicht prüfen: " +
+        message = Tr("Der Schlüssel des Rechners ") + Quoted(host) + Tr(" lässt sich nicht prüfen: ") +
                   ssh_get_error(session) + ".";
         return false;
     }
@@ -170,14 +171,14 @@ bool CheckHostKey(ssh_session session, const std::string& host, unsigned port, c
     if (!accepted && ui != nullptr) accepted = ui->acceptNewHostKey(host, type, fingerprint);
     if (!accepted) {
         fault = LoginFault::HostKeyUnknown;
-        message = "Der Rechner " + Quoted(host) + " ist noch nicht bekannt (Schlüssel " + type + " " + fingerprint +
-                  "); ohne Zustimmung verbindet sich Kirvo nicht.";
+        message = Tr("Der Rechner ") + Quoted(host) + Tr(" ist noch nicht bekannt (Schlüssel ") + type + " " + fingerprint +
+                  Tr("); ohne Zustimmung verbindet sich Kirvo nicht.");
         return false;
     }
     mkdir(sshFolder.c_str(), 0700);
     if (ssh_session_update_known_hosts(session) != SSH_OK) {
         fault = LoginFault::Failed;
-        message = "Der Schlüssel des Rechners " + Quoted(host) + " lässt sich nicht in " + sshFolder +
+        message = Tr("Der Schlüssel des Rechners ") + Quoted(host) + Tr(" lässt sich nicht in ") + sshFolder +
                   "/known_hosts eintragen: " + ssh_get_error(session) + ".";
         return false;
     }
@@ -190,7 +191,7 @@ bool Authenticate(ssh_session session, const std::string& account, Prompting& pr
     if (rc == SSH_AUTH_SUCCESS) return true;
     if (rc == SSH_AUTH_ERROR) {
         fault = LoginFault::Failed;
-        message = std::string("Die Anmeldung an ") + Quoted(account) + " ist gescheitert: " + ssh_get_error(session) + ".";
+        message = std::string(Tr("Die Anmeldung an ")) + Quoted(account) + Tr(" ist gescheitert: ") + ssh_get_error(session) + ".";
         return false;
     }
     const int methods = ssh_userauth_list(session, nullptr);
@@ -209,7 +210,7 @@ bool Authenticate(ssh_session session, const std::string& account, Prompting& pr
                     const char* prompt = ssh_userauth_kbdint_getprompt(session, static_cast<unsigned>(i), &echo);
                     std::string text = prompt ? prompt : "";
                     if (text.rfind("Password", 0) == 0 || text.rfind("password", 0) == 0)
-                        text = "Passwort für " + Quoted(account) + ":";
+                        text = Tr("Passwort für ") + Quoted(account) + ":";
                     std::optional<std::string> answer = ui->askSecret(text);
                     if (!answer) {
                         prompting.declined = true;
@@ -227,7 +228,7 @@ bool Authenticate(ssh_session session, const std::string& account, Prompting& pr
     } else if (ui != nullptr && !prompting.declined && (methods & SSH_AUTH_METHOD_PASSWORD) != 0) {
         for (int round = 0; round < 3; ++round) {
             std::optional<std::string> password = ui->askSecret(
-                round == 0 ? "Passwort für " + Quoted(account) + ":" : "Falsches Passwort. Passwort für " + Quoted(account) + ":");
+                round == 0 ? Tr("Passwort für ") + Quoted(account) + ":" : Tr("Falsches Passwort. Passwort für ") + Quoted(account) + ":");
             if (!password) {
                 prompting.declined = true;
                 break;
@@ -240,10 +241,10 @@ bool Authenticate(ssh_session session, const std::string& account, Prompting& pr
     }
     fault = prompting.declined ? LoginFault::Cancelled : LoginFault::Refused;
     message = prompting.declined
-                  ? "Die Anmeldung an " + Quoted(account) + " wurde abgebrochen."
-                  : "Die Anmeldung an " + Quoted(account) +
-                        " wurde abgelehnt: weder der SSH-Agent noch die Schlüssel in ~/.ssh noch ein Passwort wurden "
-                        "angenommen.";
+                  ? Tr("Die Anmeldung an ") + Quoted(account) + Tr(" wurde abgebrochen.")
+                  : Tr("Die Anmeldung an ") + Quoted(account) +
+                        Tr(" wurde abgelehnt: weder der SSH-Agent noch die Schlüssel in ~/.ssh noch ein Passwort wurden "
+                        "angenommen.");
     return false;
 }
 
@@ -281,7 +282,7 @@ ssh_session_struct* LogIn(const RemoteAddress& address, RemoteLoginUi* ui, const
     ssh_session session = ssh_new();
     if (session == nullptr) {
         fault = LoginFault::Failed;
-        message = "Zu wenig Speicher für eine Verbindung.";
+        message = Tr("Zu wenig Speicher für eine Verbindung.");
         return nullptr;
     }
     std::unique_ptr<ssh_session_struct, void (*)(ssh_session)> owned(session, [](ssh_session s) {
@@ -337,12 +338,12 @@ ssh_session_struct* LogIn(const RemoteAddress& address, RemoteLoginUi* ui, const
     const auto failed = [&](LoginFault f, std::string text) -> ssh_session_struct* {
         cancel.setSocket(-1);
         fault = cancel.cancelled() ? LoginFault::Cancelled : f;
-        message = cancel.cancelled() ? "Die Verbindung zu " + Quoted(address.Machine()) + " wurde abgebrochen." : std::move(text);
+        message = cancel.cancelled() ? Tr("Die Verbindung zu ") + Quoted(address.Machine()) + Tr(" wurde abgebrochen.") : std::move(text);
         return nullptr;
     };
     if (ssh_connect(session) != SSH_OK)
         return failed(LoginFault::Unreachable,
-                      "Keine SSH-Verbindung zu " + Quoted(host) + ": " + std::string(ssh_get_error(session)) + ".");
+                      Tr("Keine SSH-Verbindung zu ") + Quoted(host) + ": " + std::string(ssh_get_error(session)) + ".");
     if (!CheckHostKey(session, host, port, settings.sshFolder, ui, settings.acceptNewHostKey, fault, message))
         return failed(fault, message);
     if (!Authenticate(session, account, prompting, fault, message)) return failed(fault, message);
