@@ -38,7 +38,7 @@ bool ReadBounded(const std::string& path, std::string& text, std::string& error)
     const std::string quoted = Tr("Die Filterdatei \"") + path + "\"";
     if (tooLong) {
         const auto line = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(lineStart), '\n') + 1;
-        error = quoted + Tr(", Zeile ") + std::to_string(line) + ": länger als 64 KiB; so lang ist keine Regel.";
+        error = quoted + Format(Tr(", Zeile %d: länger als 64 KiB; so lang ist keine Regel."), line);
         return false;
     }
     if (failure == 0 && text.size() > kMaxFile) {

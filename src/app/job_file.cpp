@@ -328,7 +328,7 @@ bool JobFile::Parse(std::string_view text, std::string_view name, Job& job, std:
     }
     for (const char* required : {"source", "target"}) {
         if (std::none_of(seen.begin(), seen.end(), [&](const auto& s) { return s.first == required; })) {
-            error = where + ": es fehlt der Eintrag \"" + required + " = ...\".";
+            error = where + Format(Tr(": es fehlt der Eintrag \"%s = ...\"."), required);
             return false;
         }
     }

@@ -1,4 +1,5 @@
 #include "cli/cli_arguments.h"
+#include "platform/translation.h"
 
 
 namespace kirvo {
@@ -23,7 +24,7 @@ bool CliArguments::Parse(std::span<const std::string> args, std::span<const Opti
             continue;
         }
         if (arg.size() < 3 || arg[1] != '-') {
-            error_ = "Unbekannte Option \"" + arg + "\".";
+            error_ = Tr("Unbekannte Option \"") + arg + "\".";
             return false;
         }
         const size_t equals = arg.find('=');
@@ -32,12 +33,12 @@ bool CliArguments::Parse(std::span<const std::string> args, std::span<const Opti
         for (const OptionSpec& s : specs)
             if (s.name == name) spec = &s;
         if (!spec) {
-            error_ = "Unbekannte Option \"--" + name + "\".";
+            error_ = Tr("Unbekannte Option \"--") + name + "\".";
             return false;
         }
         if (!spec->takesValue) {
             if (equals != std::string::npos) {
-                error_ = "Die Option \"--" + name + "\" nimmt keinen Wert.";
+                error_ = Tr("Die Option \"--") + name + Tr("\" nimmt keinen Wert.");
                 return false;
             }
             options_.push_back({name, {}});
@@ -48,7 +49,7 @@ bool CliArguments::Parse(std::span<const std::string> args, std::span<const Opti
         } else if (i + 1 < args.size()) {
             options_.push_back({name, args[++i]});
         } else {
-            error_ = "Der Option \"--" + name + "\" fehlt ihr Wert.";
+            error_ = Tr("Der Option \"--") + name + Tr("\" fehlt ihr Wert.");
             return false;
         }
     }
@@ -66,7 +67,7 @@ bool ReadParallel(const CliArguments& parsed, int& parallel, std::string& error)
         n = n * 10 + (c - '0');
     }
     if (!digits || n > kMaxParallel) {
-        error = "Ungültiger Wert \"" + *value + "\" für --parallel; erlaubt ist eine Zahl von 0 (automatisch) bis " +
+        error = Tr("Ungültiger Wert \"") + *value + Tr("\" für --parallel; erlaubt ist eine Zahl von 0 (automatisch) bis ") +
                 std::to_string(kMaxParallel) + ".";
         return false;
     }
@@ -78,7 +79,7 @@ bool ReadCompareBy(const CliArguments& parsed, CompareBy& compareBy, std::string
     compareBy = CompareBy::Time;
     const auto value = parsed.Value("compare");
     if (!value || CompareByFromName(*value, compareBy)) return true;
-    error = "Unbekannter Vergleich \"" + *value + "\"; erlaubt sind time, time-size, content.";
+    error = Tr("Unbekannter Vergleich \"") + *value + Tr("\"; erlaubt sind time, time-size, content.");
     return false;
 }
 
@@ -86,7 +87,7 @@ bool ReadLinkMode(const CliArguments& parsed, LinkMode& links, std::string& erro
     links = LinkMode::Follow;
     const auto value = parsed.Value("links");
     if (!value || ParseLinkMode(*value, links)) return true;
-    error = "Unbekannter Wert \"" + *value + "\" für --links; erlaubt sind follow, copy, skip.";
+    error = Tr("Unbekannter Wert \"") + *value + Tr("\" für --links; erlaubt sind follow, copy, skip.");
     return false;
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/filter_arguments.h"
 #include "engine/run_options.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -52,19 +53,19 @@ bool ReadLinkMode(const CliArguments& parsed, LinkMode& links, std::string& erro
 
 // The help of --links, shared by compare and sync.
 #define KIRVO_CLI_LINKS_OPTION_HELP                                                                \
-    "  --links=WERT              Verknüpfungen (symbolische Links):\n"                               \
-    "                              follow  eine Verknüpfung auf eine Datei gilt als diese Datei\n"    \
-    "                                      (Vorgabe)\n"                                               \
-    "                              copy    jede Verknüpfung gilt als sie selbst (ihre Zeit, ihre\n"   \
-    "                                      Länge, ihr Ziel-Text als Inhalt) und wird als\n"           \
-    "                                      Verknüpfung kopiert\n"                                      \
-    "                              skip    Verknüpfungen werden ausgelassen\n"                         \
-    "                            In Ordner, auf die eine Verknüpfung zeigt, geht Kirvo nie. Als root\n" \
-    "                            folgt es keiner Verknüpfung, die einem anderen gehört als ihr Ziel.\n"
+    TrNoop("  --links=WERT              Verknüpfungen (symbolische Links):\n"                            \
+    "                              follow  eine Verknüpfung auf eine Datei gilt als diese Datei\n"       \
+    "                                      (Vorgabe)\n"                                                  \
+    "                              copy    jede Verknüpfung gilt als sie selbst (ihre Zeit, ihre\n"      \
+    "                                      Länge, ihr Ziel-Text als Inhalt) und wird als\n"              \
+    "                                      Verknüpfung kopiert\n"                                        \
+    "                              skip    Verknüpfungen werden ausgelassen\n"                           \
+    "                            In Ordner, auf die eine Verknüpfung zeigt, geht Kirvo nie. Als root\n"  \
+    "                            folgt es keiner Verknüpfung, die einem anderen gehört als ihr Ziel.\n")
 
 // The help of --compare and --ignore-hour, shared by compare and sync.
 #define KIRVO_CLI_COMPARE_OPTIONS_HELP                                                             \
-    "  --compare=WERT            wann zwei Dateien gleich sind:\n"                                  \
+    TrNoop("  --compare=WERT            wann zwei Dateien gleich sind:\n"                           \
     "                              time       gleiche Änderungszeit (Vorgabe)\n"                    \
     "                              time-size  dazu: gleiche Zeit, aber andere Größe ist ein\n"      \
     "                                         Konflikt (<?>)\n"                                     \
@@ -73,7 +74,7 @@ bool ReadLinkMode(const CliArguments& parsed, LinkMode& links, std::string& erro
     "                                         gilt der Pfeil der Zeiten oder, bei gleicher Zeit,\n" \
     "                                         ein Konflikt (<?>); ebenso unlesbare Dateien\n"       \
     "  --ignore-hour             Zeiten, die genau eine Stunde auseinanderliegen (Sommerzeit auf\n" \
-    "                            FAT-Laufwerken), als gleich werten\n"
+    "                            FAT-Laufwerken), als gleich werten\n")
 
 // The scan options and the two roots that compare and sync share: fills
 // excludeSubFolders, excludeSystemFolders, twoSecondTolerance, ignoreHour,
@@ -93,15 +94,15 @@ bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string
     if (!ReadFilterArguments(parsed, options.pathFilter, error)) return false;
     const auto& operands = parsed.operands();
     if (operands.size() > 2) {
-        error = "Zu viele Argumente: \"" + operands[2] + "\" ist überzählig.";
+        error = Format(Tr("Zu viele Argumente: \"%s\" ist überzählig."), operands[2]);
         return false;
     }
     if (operands.empty() || operands[0].empty()) {
-        error = operands.empty() ? "Es fehlt das Argument QUELLE." : "Es fehlt das Argument QUELLE: der Pfad ist leer.";
+        error = operands.empty() ? Tr("Es fehlt das Argument QUELLE.") : Tr("Es fehlt das Argument QUELLE: der Pfad ist leer.");
         return false;
     }
     if (operands.size() < 2 || operands[1].empty()) {
-        error = operands.size() < 2 ? "Es fehlt das Argument ZIEL." : "Es fehlt das Argument ZIEL: der Pfad ist leer.";
+        error = operands.size() < 2 ? Tr("Es fehlt das Argument ZIEL.") : Tr("Es fehlt das Argument ZIEL: der Pfad ist leer.");
         return false;
     }
     options.source = operands[0];

@@ -56,7 +56,8 @@ void WriteSynopsis(const CliCommand& command, std::string_view prefix, std::ostr
 
 void WriteCommandHelp(const CliCommand& command, std::ostream& out) {
     WriteSynopsis(command, Tr("Aufruf: "), out);
-    out << '\n' << Tr(command.help);
+    out << '\n';
+    for (const char* piece : command.help) out << Tr(piece);
 }
 
 }  // namespace kirvo

@@ -1,4 +1,6 @@
 #pragma once
+
+#include "platform/translation.h"
 #include <ostream>
 #include <span>
 #include <string>
@@ -20,21 +22,23 @@ struct CliCommand {
     std::string_view name;     // "compare"
     std::string_view summary;  // one line for the overview of "kirvo-cli --help"
     std::string_view usage;    // synopsis "kirvo-cli NAME ...", continuation lines indented below it
-    std::string_view help;     // description and options, after the synopsis in "kirvo-cli NAME --help"
+    // Description and options, after the synopsis in "kirvo-cli NAME --help":
+    // marked texts (TrNoop), translated one by one where they are shown.
+    std::span<const char* const> help;
     // Receives the arguments after the name; handles its own --help.
     int (*run)(std::span<const std::string> args, std::ostream& out, std::ostream& err);
 };
 
 std::span<const CliCommand* const> CliCommands();
 
-// What compare and sync do with what they cannot read (a string literal for their help).
+// What compare and sync do with what they cannot read (a piece of their help).
 #define KIRVO_CLI_UNREADABLE_HELP                                                                   \
-    "Was nicht lesbar ist, gilt als unbekannt, nie als leer: ein Ordner, der sich nicht öffnen\n"     \
-    "lässt, eine Ordnerliste, die abbricht, eine Datei, die sich nicht untersuchen lässt. Jede\n"      \
-    "solche Stelle steht mit \"nicht lesbar\" und dem Grund am Anfang der Liste und auf der\n"        \
-    "Fehlerausgabe; eine Datei, deren Gegenstück dort liegen könnte, trägt den Pfeil ?. Dort wird\n" \
-    "nichts kopiert, ersetzt oder gelöscht, und der Rückgabewert ist 4. Ein Pfad, der nicht\n"       \
-    "existiert, wird als leerer Ordner verglichen, mit einem Hinweis und Rückgabewert 4.\n"
+    TrNoop("Was nicht lesbar ist, gilt als unbekannt, nie als leer: ein Ordner, der sich nicht öffnen\n" \
+    "lässt, eine Ordnerliste, die abbricht, eine Datei, die sich nicht untersuchen lässt. Jede\n"        \
+    "solche Stelle steht mit \"nicht lesbar\" und dem Grund am Anfang der Liste und auf der\n"           \
+    "Fehlerausgabe; eine Datei, deren Gegenstück dort liegen könnte, trägt den Pfeil ?. Dort wird\n"     \
+    "nichts kopiert, ersetzt oder gelöscht, und der Rückgabewert ist 4. Ein Pfad, der nicht\n"           \
+    "existiert, wird als leerer Ordner verglichen, mit einem Hinweis und Rückgabewert 4.\n")
 const CliCommand* FindCliCommand(std::string_view name);
 
 // "kirvo-cli NAME: message", an empty line and the synopsis on err; returns kExitUsage.

@@ -12,6 +12,7 @@
 #include "engine/tree_matcher.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -23,11 +24,11 @@ struct FilterName {
 };
 
 constexpr FilterName kFilterNames[] = {
-    {"all", DisplayFilterValue::All, "alle Dateien"},
-    {"unequal", DisplayFilterValue::Unequal, "nur ungleiche Dateien"},
-    {"to-target", DisplayFilterValue::SourceToTarget, "nur Dateien von der Quelle ins Ziel (--->)"},
-    {"to-source", DisplayFilterValue::TargetToSource, "nur Dateien vom Ziel in die Quelle (<---)"},
-    {"equal", DisplayFilterValue::Equal, "nur gleiche Dateien (=)"},
+    {"all", DisplayFilterValue::All, TrNoop("alle Dateien")},
+    {"unequal", DisplayFilterValue::Unequal, TrNoop("nur ungleiche Dateien")},
+    {"to-target", DisplayFilterValue::SourceToTarget, TrNoop("nur Dateien von der Quelle ins Ziel (--->)")},
+    {"to-source", DisplayFilterValue::TargetToSource, TrNoop("nur Dateien vom Ziel in die Quelle (<---)")},
+    {"equal", DisplayFilterValue::Equal, TrNoop("nur gleiche Dateien (=)")},
 };
 
 constexpr CliArguments::OptionSpec kOptions[] = {
@@ -67,17 +68,9 @@ const FilterName& NameOf(DisplayFilterValue value) {
 
 }  // namespace
 
-const CliCommand kCompareCommand = {
-    "compare",
-    "Vergleicht zwei Ordnerbäume und gibt die Ergebnisliste aus.",
-    "kirvo-cli compare [--filter=all|unequal|to-target|to-source|equal]\n"
-    "                  [--compare=time|time-size|content] [--ignore-hour]\n"
-    "                  [--links=follow|copy|skip]\n"
-    "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
-    "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
-    "                  [--parallel=N] [--quiet] [--accept-new-host-key]\n"
-    "                  [--format=text|tsv|json] QUELLE ZIEL",
-    "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
+// The help after the synopsis, in pieces that are translated one by one.
+constexpr const char* kCompareHelp[] = {
+    TrNoop("Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
     "Änderungszeit (mit --compare auch nach Größe oder Inhalt) und gibt die Liste aus, die das\n"
     "Fenster nach \"Pfade vergleichen\" zeigt: Ordnerzeilen, eine Zeile je Datei mit\n"
     "Richtungspfeil, alle Dateien mit Pfeil markiert, dazu die Summen je Seite und die Auswahl.\n"
@@ -93,15 +86,15 @@ const CliCommand kCompareCommand = {
     "                              equal      nur gleiche Dateien (=)\n"
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
-    "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
-    KIRVO_CLI_COMPARE_OPTIONS_HELP
-    KIRVO_CLI_LINKS_OPTION_HELP
-    "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: nach Art des\n"
+    "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"),
+    KIRVO_CLI_COMPARE_OPTIONS_HELP,
+    KIRVO_CLI_LINKS_OPTION_HELP,
+    TrNoop("  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: nach Art des\n"
     "                            Dateisystems, viele auf Netzlaufwerken und FUSE, wenige lokal)\n"
-    "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"
-    KIRVO_CLI_REMOTE_OPTION_HELP
-    KIRVO_CLI_FILTER_OPTIONS_HELP
-    "  --format=WERT             text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
+    "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"),
+    KIRVO_CLI_REMOTE_OPTION_HELP,
+    KIRVO_CLI_FILTER_OPTIONS_HELP,
+    TrNoop("  --format=WERT             text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
     "                            Zustand (2 markiert, 3 Ordner, 4 gleich, 5 Konflikt, 6 unbekannt)\n"
     "                            und die neun Spalten, mit Tabulator getrennt, danach die Zeilen 1009\n"
     "                            bis 1012 mit den Summen; \\ Tabulator Zeilenumbruch\n"
@@ -109,13 +102,13 @@ const CliCommand kCompareCommand = {
     "                            jeder gezeigten Datei (Zustand, Größen, Zeiten) und den Summen\n"
     "                            (siehe man kirvo-cli)\n"
     "  --help                    diese Hilfe\n"
-    "\n"
-    KIRVO_CLI_PATTERN_HELP
-    "\n"
-    KIRVO_CLI_UNREADABLE_HELP
-    "\n"
-    KIRVO_CLI_REMOTE_HELP
-    "\n"
+    "\n"),
+    KIRVO_CLI_PATTERN_HELP,
+    "\n",
+    KIRVO_CLI_UNREADABLE_HELP,
+    "\n",
+    KIRVO_CLI_REMOTE_HELP,
+    TrNoop("\n"
     "Auf einem Terminal zeigt die Fehlerausgabe während des Lesens die gefundenen Dateien je Seite\n"
     "und die Rate, beim Vergleich nach Inhalt dann die gelesenen Bytes. Strg+C bricht sauber ab:\n"
     "die Ausgabe endet mit einer ganzen Zeile.\n"
@@ -128,7 +121,20 @@ const CliCommand kCompareCommand = {
     "              4 nicht alles lesbar, oder ein Pfad existiert nicht,\n"
     "              130 mit Strg+C abgebrochen.\n"
     "\n"
-    "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n",
+    "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n"),
+};
+
+const CliCommand kCompareCommand = {
+    "compare",
+    TrNoop("Vergleicht zwei Ordnerbäume und gibt die Ergebnisliste aus."),
+    TrNoop("kirvo-cli compare [--filter=all|unequal|to-target|to-source|equal]\n"
+    "                  [--compare=time|time-size|content] [--ignore-hour]\n"
+    "                  [--links=follow|copy|skip]\n"
+    "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
+    "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
+    "                  [--parallel=N] [--quiet] [--accept-new-host-key]\n"
+    "                  [--format=text|tsv|json] QUELLE ZIEL"),
+    kCompareHelp,
     &Run,
 };
 
@@ -146,7 +152,7 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
         for (const FilterName& f : kFilterNames)
             if (f.option == *filter) found = &f;
         if (!found) {
-            error = "Unbekannter Filter \"" + *filter + "\"; erlaubt sind all, unequal, to-target, to-source, equal.";
+            error = Tr("Unbekannter Filter \"") + *filter + Tr("\"; erlaubt sind all, unequal, to-target, to-source, equal.");
             return false;
         }
         options.filter = found->value;
@@ -159,7 +165,7 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
         } else if (*format == "json") {
             options.format = CompareOptions::Format::Json;
         } else {
-            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text, tsv und json.";
+            error = Tr("Unbekanntes Format \"") + *format + Tr("\"; erlaubt sind text, tsv und json.");
             return false;
         }
     }
@@ -168,16 +174,16 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
 
 std::optional<std::string> RootNotice(std::string_view side, const Root& root) {
     if (root.state() != Root::State::Missing) return std::nullopt;
-    return "Hinweis: " + std::string(side) + " \"" + root.text() + "\" existiert nicht und wird als leer verglichen.";
+    return Tr("Hinweis: ") + std::string(side) + " \"" + root.text() + Tr("\" existiert nicht und wird als leer verglichen.");
 }
 
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
     CliRemoteRoots remote(options.acceptNewHostKey);
     if (const int status = remote.Open(kCompareCommand.name, options.source, options.target, err)) return status;
     bool rootMissing = false;
-    for (const auto& [side, root] : {std::pair{"Die Quelle", &remote.source()}, std::pair{"Das Ziel", &remote.target()}}) {
+    for (const auto& [side, root] : {std::pair{Tr("Die Quelle"), &remote.source()}, std::pair{Tr("Das Ziel"), &remote.target()}}) {
         if (auto text = RootNotice(side, *root)) {
-            err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
+            err << Tr("kirvo-cli compare: ") << DisplayEscaped(*text) << '\n';
             rootMissing = true;
         }
     }
@@ -200,17 +206,17 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
         WriteCompareJson(out, matcher, rows, stats, options);
     } else {
         const FilterName& filter = NameOf(options.filter);
-        const std::string filterText = std::string(filter.option) + " (" + std::string(filter.description) + ")";
+        const std::string filterText = std::string(filter.option) + " (" + Tr(filter.description) + ")";
         const std::string optionsText =
-            std::string("Toleranz +/- 2 Sekunden ") + (options.twoSecondTolerance ? "an" : "aus") +
-            ", Sub-Ordner ausschließen " + (options.excludeSubFolders ? "an" : "aus") +
-            ", System-Ordner ausschließen " + (options.excludeSystemFolders ? "an" : "aus") +
-            (options.ignoreHour ? ", eine Stunde Unterschied ignorieren an" : "") +
-            (options.compareBy == CompareBy::TimeAndSize ? ", Vergleich nach Änderungszeit und Größe"
-             : options.compareBy == CompareBy::Content   ? ", Vergleich nach Inhalt"
+            std::string(Tr("Toleranz +/- 2 Sekunden ")) + (options.twoSecondTolerance ? Tr("an") : Tr("aus")) +
+            Tr(", Sub-Ordner ausschließen ") + (options.excludeSubFolders ? Tr("an") : Tr("aus")) +
+            Tr(", System-Ordner ausschließen ") + (options.excludeSystemFolders ? Tr("an") : Tr("aus")) +
+            (options.ignoreHour ? Tr(", eine Stunde Unterschied ignorieren an") : "") +
+            (options.compareBy == CompareBy::TimeAndSize ? Tr(", Vergleich nach Änderungszeit und Größe")
+             : options.compareBy == CompareBy::Content   ? Tr(", Vergleich nach Inhalt")
                                                          : "") +
-            (options.links == LinkMode::Copy   ? ", Verknüpfungen als Verknüpfungen"
-             : options.links == LinkMode::Skip ? ", Verknüpfungen ausgelassen"
+            (options.links == LinkMode::Copy   ? Tr(", Verknüpfungen als Verknüpfungen")
+             : options.links == LinkMode::Skip ? Tr(", Verknüpfungen ausgelassen")
                                                : "");
         std::string patterns;
         if (!options.pathFilter.LeavesOutNothing()) {
@@ -218,15 +224,15 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
                 patterns += heading;
                 for (size_t i = 0; i < list.size(); ++i) patterns += (i == 0 ? " " : ", ") + list[i];
             };
-            join("einschließen", options.pathFilter.includePatterns());
-            if (!options.pathFilter.excludePatterns().empty()) join("; ausschließen", options.pathFilter.excludePatterns());
+            join(Tr("einschließen"), options.pathFilter.includePatterns());
+            if (!options.pathFilter.excludePatterns().empty()) join(Tr("; ausschließen"), options.pathFilter.excludePatterns());
         }
         WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText, patterns},
                   ConflictNotes(matcher));
     }
     out.flush();
     if (!out) {
-        err << "kirvo-cli compare: Die Ausgabe konnte nicht geschrieben werden.\n";
+        err << Tr("kirvo-cli compare: Die Ausgabe konnte nicht geschrieben werden.\n");
         return kExitUsage;
     }
     if (TerminalScan::Interrupted()) return ReportInterrupted(kCompareCommand, err);

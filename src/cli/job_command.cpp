@@ -6,6 +6,7 @@
 #include "cli/job_options.h"
 #include "cli/job_schedule_command.h"
 #include "fileops/terminal_text.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -13,7 +14,7 @@ namespace {
 // When the job runs by itself, for the list.
 std::string When(const Job& job) {
     std::string when = job.every;
-    if (!job.whenMounted.empty()) when += (when.empty() ? "" : ", ") + std::string("beim Einhängen von ") + job.whenMounted;
+    if (!job.whenMounted.empty()) when += (when.empty() ? "" : ", ") + std::string(Tr("beim Einhängen von ")) + job.whenMounted;
     return when;
 }
 
@@ -30,25 +31,25 @@ int Save(const std::string& name, std::span<const std::string> args, std::ostrea
         job.whenMounted = old.whenMounted;
     }
     if (!store.Save(job, error)) {
-        err << "kirvo-cli job: " << DisplayEscaped(error) << '\n';
+        err << Tr("kirvo-cli job: ") << DisplayEscaped(error) << '\n';
         return kExitUsage;
     }
-    out << "Auftrag \"" << name << "\" " << (replacing ? "ersetzt" : "gespeichert") << ": " << DisplayEscaped(store.PathOf(name))
-        << "\nAusführen mit: kirvo-cli run " << name << '\n';
+    out << Tr("Auftrag \"") << name << "\" " << (replacing ? Tr("ersetzt") : Tr("gespeichert")) << ": " << DisplayEscaped(store.PathOf(name))
+        << Tr("\nAusführen mit: kirvo-cli run ") << name << '\n';
     return kExitEqual;
 }
 
 int List(std::ostream& out, std::ostream& err) {
     const JobStore store;
     const std::vector<std::string> names = store.Names();
-    if (names.empty()) out << "Keine Aufträge gespeichert (in " << DisplayEscaped(store.folder()) << ").\n";
+    if (names.empty()) out << Tr("Keine Aufträge gespeichert (in ") << DisplayEscaped(store.folder()) << ").\n";
     int status = kExitEqual;
     for (const std::string& name : names) {
         Job job;
         std::string error;
         std::vector<std::string> warnings;
         if (!store.Load(name, job, error, warnings)) {
-            err << "kirvo-cli job: " << DisplayEscaped(error) << '\n';
+            err << Tr("kirvo-cli job: ") << DisplayEscaped(error) << '\n';
             status = kExitUsage;
             continue;
         }
@@ -73,51 +74,46 @@ int Delete(const std::string& name, std::ostream& out, std::ostream& err) {
     const JobStore store;
     std::string error;
     if (!store.Exists(name)) {
-        err << "kirvo-cli job: Es gibt keinen Auftrag \"" << name << "\" (in " << DisplayEscaped(store.folder()) << ").\n";
+        err << Tr("kirvo-cli job: Es gibt keinen Auftrag \"") << name << Tr("\" (in ") << DisplayEscaped(store.folder()) << ").\n";
         return kExitUsage;
     }
     if (!JobSchedule().Existing(name).empty() && !RemoveJobSchedule(name, out, err)) return kExitUnequal;
     if (!store.Remove(name, error)) {
-        err << "kirvo-cli job: " << DisplayEscaped(error) << '\n';
+        err << Tr("kirvo-cli job: ") << DisplayEscaped(error) << '\n';
         return kExitUsage;
     }
-    out << "Auftrag \"" << name << "\" gelöscht.\n";
+    out << Tr("Auftrag \"") << name << Tr("\" gelöscht.\n");
     return kExitEqual;
 }
 
 int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
-    if (args.empty()) return ReportUsageError(kJobCommand, "Es fehlt save, list, show oder delete.", err);
+    if (args.empty()) return ReportUsageError(kJobCommand, Tr("Es fehlt save, list, show oder delete."), err);
     const std::string& action = args[0];
     if (action == "--help" || action == "-h") {
         WriteCommandHelp(kJobCommand, out);
         return kExitEqual;
     }
     if (action == "list") {
-        if (args.size() > 1) return ReportUsageError(kJobCommand, "\"job list\" nimmt keine Argumente.", err);
+        if (args.size() > 1) return ReportUsageError(kJobCommand, Tr("\"job list\" nimmt keine Argumente."), err);
         return List(out, err);
     }
     if (action != "save" && action != "show" && action != "delete")
-        return ReportUsageError(kJobCommand, "Unbekannte Aktion \"" + action + "\"; erlaubt sind save, list, show, delete.",
+        return ReportUsageError(kJobCommand, Tr("Unbekannte Aktion \"") + action + Tr("\"; erlaubt sind save, list, show, delete."),
                                 err);
     if (args.size() < 2 || args[1].empty() || args[1][0] == '-')
-        return ReportUsageError(kJobCommand, "Es fehlt der Name des Auftrags.", err);
+        return ReportUsageError(kJobCommand, Tr("Es fehlt der Name des Auftrags."), err);
     const std::string& name = args[1];
     if (!Job::IsValidName(name)) return ReportUsageError(kJobCommand, Job::InvalidNameMessage(name), err);
     if (action == "save") return Save(name, args.subspan(2), out, err);
-    if (args.size() > 2) return ReportUsageError(kJobCommand, "Zu viele Argumente.", err);
+    if (args.size() > 2) return ReportUsageError(kJobCommand, Tr("Zu viele Argumente."), err);
     return action == "show" ? Show(name, out, err) : Delete(name, out, err);
 }
 
 }  // namespace
 
-const CliCommand kJobCommand = {
-    "job",
-    "Speichert, zeigt und löscht Aufträge: ein Ordnerpaar mit seinen Einstellungen.",
-    "kirvo-cli job save NAME [sync-Optionen] QUELLE ZIEL\n"
-    "kirvo-cli job list\n"
-    "kirvo-cli job show NAME\n"
-    "kirvo-cli job delete NAME",
-    "Ein Auftrag ist ein gespeichertes Ordnerpaar mit allem, was einen Abgleich bestimmt: Quelle und\n"
+// The help after the synopsis, in pieces that are translated one by one.
+constexpr const char* kJobHelp[] = {
+    TrNoop("Ein Auftrag ist ein gespeichertes Ordnerpaar mit allem, was einen Abgleich bestimmt: Quelle und\n"
     "Ziel, Art und Richtung, Vergleich, Filter, Papierkorb und Protokoll. Jeder liegt als lesbare\n"
     "Textdatei in ~/.config/kirvo/jobs/NAME.job ($XDG_CONFIG_HOME/kirvo/jobs), je Zeile\n"
     "\"SCHLÜSSEL = WERT\", und läuft mit \"kirvo-cli run NAME\", \"kirvo-cli watch NAME\" oder nach\n"
@@ -135,7 +131,17 @@ const CliCommand kJobCommand = {
     "\n"
     "Rückgabewert: 0 erledigt, 2 falscher Aufruf, unbekannter oder ungültiger Auftrag.\n"
     "\n"
-    "Beispiel: kirvo-cli job save dokumente --exclude='*.tmp' ~/Dokumente /media/stick/Dokumente\n",
+    "Beispiel: kirvo-cli job save dokumente --exclude='*.tmp' ~/Dokumente /media/stick/Dokumente\n"),
+};
+
+const CliCommand kJobCommand = {
+    "job",
+    TrNoop("Speichert, zeigt und löscht Aufträge: ein Ordnerpaar mit seinen Einstellungen."),
+    TrNoop("kirvo-cli job save NAME [sync-Optionen] QUELLE ZIEL\n"
+    "kirvo-cli job list\n"
+    "kirvo-cli job show NAME\n"
+    "kirvo-cli job delete NAME"),
+    kJobHelp,
     &Run,
 };
 

@@ -5,6 +5,7 @@
 
 #include "app/job_store.h"
 #include "platform/root.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -31,7 +32,7 @@ bool JobFromArguments(const std::string& name, std::span<const std::string> args
     }
     for (const char* runOnly : {"dry-run", "format"}) {
         if (parsed.Has(runOnly)) {
-            error = std::string("Die Option \"--") + runOnly + "\" gehört zu \"kirvo-cli run\", nicht in einen Auftrag.";
+            error = std::string(Tr("Die Option \"--")) + runOnly + Tr("\" gehört zu \"kirvo-cli run\", nicht in einen Auftrag.");
             return false;
         }
     }
@@ -66,14 +67,14 @@ bool LoadJob(const CliCommand& command, const std::string& name, Job& job, std::
     std::string error;
     std::vector<std::string> warnings;
     const bool loaded = JobStore().Load(name, job, error, warnings);
-    for (const std::string& warning : warnings) err << "kirvo-cli " << command.name << ": Hinweis: " << DisplayEscaped(warning) << '\n';
+    for (const std::string& warning : warnings) err << "kirvo-cli " << command.name << ": " << Tr("Hinweis: ") << DisplayEscaped(warning) << '\n';
     if (!loaded) err << "kirvo-cli " << command.name << ": " << DisplayEscaped(error) << '\n';
     return loaded;
 }
 
 bool OneJobName(const CliCommand& command, const CliArguments& parsed, std::ostream& err, int& status) {
     if (parsed.operands().size() == 1) return true;
-    status = ReportUsageError(command, parsed.operands().empty() ? "Es fehlt der Name des Auftrags." : "Zu viele Argumente.",
+    status = ReportUsageError(command, parsed.operands().empty() ? Tr("Es fehlt der Name des Auftrags.") : Tr("Zu viele Argumente."),
                               err);
     return false;
 }

@@ -20,6 +20,7 @@
 #include "platform/file_lock.h"
 #include "platform/mount_table.h"
 #include "platform/root.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -77,14 +78,14 @@ protected:
 // whole path on the wrong disk. Refused before anything is read or made.
 bool RootsPresent(const SyncOptions& options, std::ostream& err) {
     namespace fs = std::filesystem;
-    for (const auto& [side, root] : {std::pair{"Die Quelle", &options.source}, std::pair{"Das Ziel", &options.target}}) {
+    for (const auto& [side, root] : {std::pair{Tr("Die Quelle"), &options.source}, std::pair{Tr("Das Ziel"), &options.target}}) {
         if (Root::NamesRemote(*root)) continue;
         std::error_code ec;
         const fs::path path = fs::path(*root).lexically_normal();
         const fs::path parent = (path.has_filename() ? path : path.parent_path()).parent_path();
         if (fs::exists(fs::symlink_status(path, ec)) || fs::exists(parent, ec)) continue;
-        err << "kirvo-cli run: " << side << " \"" << DisplayEscaped(*root)
-            << "\" existiert nicht, ebenso der Ordner darüber. Ist der Datenträger angeschlossen?\n";
+        err << Tr("kirvo-cli run: ") << side << " \"" << DisplayEscaped(*root)
+            << Tr("\" existiert nicht, ebenso der Ordner darüber. Ist der Datenträger angeschlossen?\n");
         return false;
     }
     return true;
@@ -93,8 +94,8 @@ bool RootsPresent(const SyncOptions& options, std::ostream& err) {
 // A job that runs when its drive is mounted runs only while it is.
 bool MountPointMounted(const Job& job, std::ostream& err) {
     if (job.whenMounted.empty() || MountPointOf(job.whenMounted) == job.whenMounted) return true;
-    err << "kirvo-cli run: \"" << DisplayEscaped(job.whenMounted)
-        << "\" ist nicht eingehängt. Ist der Datenträger angeschlossen?\n";
+    err << Tr("kirvo-cli run: \"") << DisplayEscaped(job.whenMounted)
+        << Tr("\" ist nicht eingehängt. Ist der Datenträger angeschlossen?\n");
     return false;
 }
 
@@ -103,8 +104,10 @@ void Finish(const Job& job, const JobRunRequest& request, const SyncReport& repo
     if (request.dryRun) return;
     const std::string line = JobSummaryLine(job, report, status, lastMessage);
     if (job.useLog) {
+        const SourceTexts german;  // the log reads the same in every language
         OperationLog log;
-        log.write({"Auftrag", job.source, job.target, report.bytesCopied(), {}, line});
+        log.write({"Auftrag", job.source, job.target, report.bytesCopied(), {},
+                   JobSummaryLine(job, report, status, lastMessage)});
     }
     const bool news = status != kExitEqual && status != kExitInterrupted && !report.cancelled();
     // The trouble alone, without what went well: the same trouble is the same notice.
@@ -115,7 +118,8 @@ void Finish(const Job& job, const JobRunRequest& request, const SyncReport& repo
         *request.lastNotice = notice;
     }
     if (news)
-        ShowDesktopNotification("Kirvo: Auftrag \"" + job.name + "\"", notice + ". Mehr im Protokoll (Extras › Protokoll anzeigen).");
+        ShowDesktopNotification(Format(Tr("Kirvo: Auftrag \"%s\""), job.name),
+                                notice + Tr(". Mehr im Protokoll (Extras › Protokoll anzeigen)."));
 }
 
 int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
@@ -129,7 +133,7 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     request.dryRun = parsed.Has("dry-run");
     if (const auto format = parsed.Value("format")) {
         if (*format != "text" && *format != "json")
-            return ReportUsageError(kRunCommand, "Unbekanntes Format \"" + *format + "\"; erlaubt sind text und json.", err);
+            return ReportUsageError(kRunCommand, Tr("Unbekanntes Format \"") + *format + Tr("\"; erlaubt sind text und json."), err);
         request.json = *format == "json";
         request.text = !request.json;
     }
@@ -147,11 +151,9 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
-const CliCommand kRunCommand = {
-    "run",
-    "Führt einen gespeicherten Auftrag aus (wie sync --yes).",
-    "kirvo-cli run [--dry-run] [--format=text|json] [--quiet] NAME",
-    "Gleicht die Ordner des Auftrags NAME ab, mit seinen Einstellungen und ohne Rückfragen, wie\n"
+// The help after the synopsis, in pieces that are translated one by one.
+constexpr const char* kRunHelp[] = {
+    TrNoop("Gleicht die Ordner des Auftrags NAME ab, mit seinen Einstellungen und ohne Rückfragen, wie\n"
     "\"kirvo-cli sync --yes\" mit allen seinen Sicherungen: nichts wird gelöscht, eine neuere oder\n"
     "seit dem Vergleich geänderte Datei wird nicht ersetzt, Konflikte bleiben stehen. Fehlt ein\n"
     "Ordner samt dem Ordner darüber (ein Datenträger, der nicht angeschlossen ist), wird nichts\n"
@@ -168,7 +170,14 @@ const CliCommand kRunCommand = {
     "  --help             diese Hilfe\n"
     "\n"
     "Rückgabewert: wie bei sync; 2 auch, wenn es den Auftrag nicht gibt oder er ungültig ist,\n"
-    "              4 ein Ordner des Auftrags fehlt samt dem Ordner darüber.\n",
+    "              4 ein Ordner des Auftrags fehlt samt dem Ordner darüber.\n"),
+};
+
+const CliCommand kRunCommand = {
+    "run",
+    TrNoop("Führt einen gespeicherten Auftrag aus (wie sync --yes)."),
+    TrNoop("kirvo-cli run [--dry-run] [--format=text|json] [--quiet] NAME"),
+    kRunHelp,
     &Run,
 };
 
@@ -180,7 +189,7 @@ int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std:
     const auto done = [&](int status) {
         report.status = status;
         lastMessage = kept.lastLine();
-        for (const std::string& prefix : {std::string("kirvo-cli "), "Auftrag \"" + job.name + "\""})
+        for (const std::string& prefix : {std::string("kirvo-cli "), Tr("Auftrag \"") + job.name + "\""})
             if (lastMessage.rfind(prefix, 0) == 0 && lastMessage.find(": ") != std::string::npos)
                 lastMessage.erase(0, lastMessage.find(": ") + 2);
         if (request.json) WriteSyncJson(out, report, options, "run", job.name);
@@ -191,7 +200,7 @@ int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std:
     if (!SyncOptionsOfJob(job, options, error)) {
         options.source = job.source;
         options.target = job.target;
-        messages << "kirvo-cli run: " << DisplayEscaped(error) << '\n';
+        messages << Tr("kirvo-cli run: ") << DisplayEscaped(error) << '\n';
         return done(kExitUsage);
     }
     options.dryRun = request.dryRun;
@@ -201,17 +210,17 @@ int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std:
     FileLock lock(JobStore::LockPathOf(job.name));
     FileLock::State state = lock.tryTake(error);
     if (state == FileLock::State::Busy) {
-        messages << "kirvo-cli run: Der Auftrag \"" << job.name << "\" läuft gerade; dieser Lauf wartet, bis er fertig ist.\n"
+        messages << Tr("kirvo-cli run: Der Auftrag \"") << job.name << Tr("\" läuft gerade; dieser Lauf wartet, bis er fertig ist.\n")
                  << std::flush;
         bool interrupted = false;
         state = lock.wait(interrupted, error) ? FileLock::State::Taken : FileLock::State::Failed;
         if (interrupted) {
-            messages << "kirvo-cli run: Abgebrochen.\n";
+            messages << Tr("kirvo-cli run: Abgebrochen.\n");
             return done(kExitInterrupted);
         }
     }
     if (state == FileLock::State::Failed) {
-        messages << "kirvo-cli run: " << DisplayEscaped(error) << '\n';
+        messages << Tr("kirvo-cli run: ") << DisplayEscaped(error) << '\n';
         return done(kExitUsage);
     }
     if (!RootsPresent(options, messages) || !MountPointMounted(job, messages)) return done(kExitUnreadable);
@@ -225,16 +234,16 @@ int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std:
 }
 
 std::string JobSummaryLine(const Job& job, const SyncReport& report, int status, const std::string& lastMessage) {
-    std::string line = "Auftrag \"" + job.name + "\": ";
+    std::string line = Tr("Auftrag \"") + job.name + "\": ";
     if (status == kExitInterrupted) {
-        line += "abgebrochen";
+        line += Tr("abgebrochen");
     } else if (!report.compared && !lastMessage.empty()) {
-        line += "nicht abgeglichen: " + lastMessage;
+        line += Tr("nicht abgeglichen: ") + lastMessage;
         while (!line.empty() && (line.back() == '.' || line.back() == ' ')) line.pop_back();
     } else {
         line += report.Summary();
     }
-    return line + " – Status " + std::to_string(status);
+    return line + Tr(" – Status ") + std::to_string(status);
 }
 
 }  // namespace kirvo

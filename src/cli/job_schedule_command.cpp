@@ -13,6 +13,7 @@
 #include "fileops/terminal_text.h"
 #include "platform/mount_table.h"
 #include "platform/root.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -42,7 +43,7 @@ bool FindMountPoint(const Job& job, const std::optional<std::string>& named, std
         std::string path = std::filesystem::path(*named).lexically_normal().string();
         while (path.size() > 1 && path.back() == '/') path.pop_back();
         if (path.empty() || path.front() != '/' || path == "/") {
-            error = "--mount-point braucht den absoluten Pfad eines Einhängepunkts.";
+            error = Tr("--mount-point braucht den absoluten Pfad eines Einhängepunkts.");
             return false;
         }
         for (const std::string& root : roots) {
@@ -51,7 +52,7 @@ bool FindMountPoint(const Job& job, const std::optional<std::string>& named, std
                 return true;
             }
         }
-        error = "Weder Quelle noch Ziel liegt unter \"" + path + "\".";
+        error = Tr("Weder Quelle noch Ziel liegt unter \"") + path + "\".";
         return false;
     }
     std::string found;
@@ -63,8 +64,8 @@ bool FindMountPoint(const Job& job, const std::optional<std::string>& named, std
         if (point != "/" && removable) break;
     }
     if (found.empty()) {
-        error = "Weder Quelle noch Ziel liegt auf einem eigenen eingehängten Datenträger. Ist er angeschlossen? "
-                "Sonst den Einhängepunkt mit --mount-point=PFAD nennen.";
+        error = Tr("Weder Quelle noch Ziel liegt auf einem eigenen eingehängten Datenträger. Ist er angeschlossen? "
+                "Sonst den Einhängepunkt mit --mount-point=PFAD nennen.");
         return false;
     }
     mountPoint = found;
@@ -85,27 +86,27 @@ bool SwitchOn(const Job& job, const JobSchedule& units, std::ostream& out, std::
     if (!job.whenMounted.empty()) steps.push_back({"reenable", JobSchedule::ServiceName(job.name)});
     std::string how;
     for (const auto& step : steps) {
-        how += how.empty() ? "systemctl --user" : " && systemctl --user";
+        how += how.empty() ? Tr("systemctl --user") : Tr(" && systemctl --user");
         for (const std::string& word : step) how += " " + word;
     }
     if (!UserServices::Running()) {
-        err << "kirvo-cli schedule: Die Einheiten liegen in " << DisplayEscaped(units.folder())
-            << ", sind aber noch nicht eingeschaltet: der Dienst-Manager des Benutzers (systemd --user) läuft "
-               "in dieser Sitzung nicht. Einschalten, wenn er läuft, mit:\n  "
+        err << Tr("kirvo-cli schedule: Die Einheiten liegen in ") << DisplayEscaped(units.folder())
+            << Tr(", sind aber noch nicht eingeschaltet: der Dienst-Manager des Benutzers (systemd --user) läuft "
+               "in dieser Sitzung nicht. Einschalten, wenn er läuft, mit:\n  ")
             << how << '\n';
         return false;
     }
     for (const auto& step : steps) {
         std::string message;
         if (!UserServices::Systemctl(step, message)) {
-            err << "kirvo-cli schedule: systemctl --user " << step.front() << " ist fehlgeschlagen: " << DisplayEscaped(message)
-                << "\nDie Einheiten liegen in " << DisplayEscaped(units.folder()) << "; von Hand einschalten mit:\n  " << how << '\n';
+            err << Tr("kirvo-cli schedule: systemctl --user ") << step.front() << Tr(" ist fehlgeschlagen: ") << DisplayEscaped(message)
+                << Tr("\nDie Einheiten liegen in ") << DisplayEscaped(units.folder()) << Tr("; von Hand einschalten mit:\n  ") << how << '\n';
             return false;
         }
     }
-    out << "Eingeschaltet.";
+    out << Tr("Eingeschaltet.");
     if (!UserServices::Lingering())
-        out << " Ohne Anmeldung läuft er erst nach \"loginctl enable-linger\".";
+        out << Tr(" Ohne Anmeldung läuft er erst nach \"loginctl enable-linger\".");
     out << '\n';
     return true;
 }
@@ -121,8 +122,8 @@ int Schedule(const CliArguments& parsed, std::ostream& out, std::ostream& err) {
         switch (JobSchedule::CheckCalendar(*every, error)) {
         case JobSchedule::Check::Invalid: return ReportUsageError(kScheduleCommand, error, err);
         case JobSchedule::Check::NotChecked:
-            err << "kirvo-cli schedule: Hinweis: \"" << DisplayEscaped(*every)
-                << "\" ist ungeprüft (systemd-analyze fehlt); systemd prüft ihn beim Einschalten.\n";
+            err << Tr("kirvo-cli schedule: Hinweis: \"") << DisplayEscaped(*every)
+                << Tr("\" ist ungeprüft (systemd-analyze fehlt); systemd prüft ihn beim Einschalten.\n");
             break;
         case JobSchedule::Check::Valid: break;
         }
@@ -141,13 +142,13 @@ int Schedule(const CliArguments& parsed, std::ostream& out, std::ostream& err) {
                                     ignored);
     }
     if (!units.Write(job, OwnPath(), error) || !JobStore().Save(job, error)) {
-        err << "kirvo-cli schedule: " << DisplayEscaped(error) << '\n';
+        err << Tr("kirvo-cli schedule: ") << DisplayEscaped(error) << '\n';
         return kExitUsage;
     }
-    out << "Auftrag \"" << name << "\" läuft von selbst";
+    out << Tr("Auftrag \"") << name << Tr("\" läuft von selbst");
     if (!job.every.empty()) out << ": " << DisplayEscaped(job.every) << " (" << DisplayEscaped(units.folder()) << "/" << JobSchedule::TimerName(name) << ")";
-    if (!job.every.empty() && !job.whenMounted.empty()) out << ", und";
-    if (!job.whenMounted.empty()) out << " sobald " << DisplayEscaped(job.whenMounted) << " eingehängt wird";
+    if (!job.every.empty() && !job.whenMounted.empty()) out << Tr(", und");
+    if (!job.whenMounted.empty()) out << Tr(" sobald ") << DisplayEscaped(job.whenMounted) << Tr(" eingehängt wird");
     out << ".\n";
     return SwitchOn(job, units, out, err) ? kExitEqual : kExitUnequal;
 }
@@ -166,11 +167,11 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     const bool on = parsed.Has("every") || parsed.Has("when-mounted");
     if (parsed.Has("off") == on)
         return ReportUsageError(kScheduleCommand,
-                                on ? "--off passt nicht zu --every oder --when-mounted."
-                                   : "Es fehlt --every=WANN, --when-mounted oder --off.",
+                                on ? Tr("--off passt nicht zu --every oder --when-mounted.")
+                                   : Tr("Es fehlt --every=WANN, --when-mounted oder --off."),
                                 err);
     if (parsed.Has("mount-point") && !parsed.Has("when-mounted"))
-        return ReportUsageError(kScheduleCommand, "--mount-point gehört zu --when-mounted.", err);
+        return ReportUsageError(kScheduleCommand, Tr("--mount-point gehört zu --when-mounted."), err);
     if (on) return Schedule(parsed, out, err);
 
     if (!RemoveJobSchedule(name, out, err)) return kExitUnequal;
@@ -181,7 +182,7 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
         job.every.clear();
         job.whenMounted.clear();
         if (!JobStore().Save(job, error)) {
-            err << "kirvo-cli schedule: " << DisplayEscaped(error) << '\n';
+            err << Tr("kirvo-cli schedule: ") << DisplayEscaped(error) << '\n';
             return kExitUsage;
         }
     }
@@ -190,13 +191,9 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
-const CliCommand kScheduleCommand = {
-    "schedule",
-    "Lässt einen Auftrag von selbst laufen: nach Zeitplan oder beim Einhängen.",
-    "kirvo-cli schedule NAME --every=hourly|daily|weekly|KALENDER [--when-mounted [--mount-point=PFAD]]\n"
-    "kirvo-cli schedule NAME --when-mounted [--mount-point=PFAD]\n"
-    "kirvo-cli schedule NAME --off",
-    "Richtet für den Auftrag NAME einen Dienst und einen Zeitgeber von systemd für den Benutzer ein\n"
+// The help after the synopsis, in pieces that are translated one by one.
+constexpr const char* kScheduleHelp[] = {
+    TrNoop("Richtet für den Auftrag NAME einen Dienst und einen Zeitgeber von systemd für den Benutzer ein\n"
     "(~/.config/systemd/user/kirvo-NAME.service und .timer), die \"kirvo-cli run NAME\" starten, und\n"
     "schaltet sie mit \"systemctl --user\" ein. Ein verpasster Termin (Rechner aus) wird beim\n"
     "nächsten Start nachgeholt. Läuft kein Dienst-Manager des Benutzers, sagt der Befehl, wie man\n"
@@ -214,7 +211,16 @@ const CliCommand kScheduleCommand = {
     "Rückgabewert: 0 eingerichtet und eingeschaltet (oder entfernt), 1 eingerichtet, aber nicht\n"
     "              eingeschaltet, 2 falscher Aufruf, unbekannter Auftrag oder ungültiger Zeitplan.\n"
     "\n"
-    "Beispiel: kirvo-cli schedule dokumente --every=daily --when-mounted\n",
+    "Beispiel: kirvo-cli schedule dokumente --every=daily --when-mounted\n"),
+};
+
+const CliCommand kScheduleCommand = {
+    "schedule",
+    TrNoop("Lässt einen Auftrag von selbst laufen: nach Zeitplan oder beim Einhängen."),
+    TrNoop("kirvo-cli schedule NAME --every=hourly|daily|weekly|KALENDER [--when-mounted [--mount-point=PFAD]]\n"
+    "kirvo-cli schedule NAME --when-mounted [--mount-point=PFAD]\n"
+    "kirvo-cli schedule NAME --off"),
+    kScheduleHelp,
     &Run,
 };
 
@@ -222,7 +228,7 @@ bool RemoveJobSchedule(const std::string& name, std::ostream& out, std::ostream&
     const JobSchedule units;
     const std::vector<std::string> existing = units.Existing(name);
     if (existing.empty()) {
-        out << "Auftrag \"" << name << "\" hat keinen Zeitplan.\n";
+        out << Tr("Auftrag \"") << name << Tr("\" hat keinen Zeitplan.\n");
         return true;
     }
     const bool manager = UserServices::Running();
@@ -234,7 +240,7 @@ bool RemoveJobSchedule(const std::string& name, std::ostream& out, std::ostream&
                                                        ? std::vector<std::string>{"disable", "--now", unit}
                                                        : std::vector<std::string>{"disable", unit};
             if (!UserServices::Systemctl(words, message))
-                err << "kirvo-cli: Hinweis: systemctl --user disable " << unit << ": " << DisplayEscaped(message) << '\n';
+                err << Tr("kirvo-cli: Hinweis: systemctl --user disable ") << unit << ": " << DisplayEscaped(message) << '\n';
         }
     }
     std::string error;
@@ -244,8 +250,8 @@ bool RemoveJobSchedule(const std::string& name, std::ostream& out, std::ostream&
         return false;
     }
     if (manager && !UserServices::Systemctl({"daemon-reload"}, message))
-        err << "kirvo-cli: Hinweis: systemctl --user daemon-reload: " << DisplayEscaped(message) << '\n';
-    out << "Zeitplan von \"" << name << "\" entfernt.\n";
+        err << Tr("kirvo-cli: Hinweis: systemctl --user daemon-reload: ") << DisplayEscaped(message) << '\n';
+    out << Tr("Zeitplan von \"") << name << Tr("\" entfernt.\n");
     return true;
 }
 

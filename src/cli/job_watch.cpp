@@ -22,6 +22,7 @@
 #include "platform/temporary_name.h"
 #include "platform/trash.h"
 #include "platform/tree_watcher.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -147,7 +148,7 @@ bool JobWatch::RootsPresent() {
         if (watcher_.watching(i)) continue;
         if (!std::filesystem::is_directory(roots_[i].path, ec)) {
             if (!missingTold_)
-                err_ << "kirvo-cli watch: \"" << DisplayEscaped(roots_[i].path) << "\" fehlt; der Auftrag wartet, bis es wieder da ist.\n"
+                err_ << Tr("kirvo-cli watch: \"") << DisplayEscaped(roots_[i].path) << Tr("\" fehlt; der Auftrag wartet, bis es wieder da ist.\n")
                      << std::flush;
             missingTold_ = true;
             present = false;
@@ -157,7 +158,7 @@ bool JobWatch::RootsPresent() {
         if (!watcher_.watching(i)) present = false;
     }
     if (present && missingTold_) {
-        err_ << "kirvo-cli watch: Alle Ordner sind wieder da.\n" << std::flush;
+        err_ << Tr("kirvo-cli watch: Alle Ordner sind wieder da.\n") << std::flush;
         missingTold_ = false;
         if (!firstChange_) firstChange_ = lastChange_ = Clock::now() - kSettle;
     }
@@ -173,8 +174,8 @@ void JobWatch::TakeChanges(const std::set<std::string>* own) {
         lastChange_ = Clock::now();
     }
     if (const std::string problem = watcher_.TakeProblem(); !problem.empty())
-        err_ << "kirvo-cli watch: Hinweis: " << DisplayEscaped(problem) << "; bis wieder alles überwacht ist, läuft der Auftrag "
-             << "außerdem alle " << std::chrono::duration_cast<seconds>(interval_).count() << " Sekunden.\n"
+        err_ << Tr("kirvo-cli watch: Hinweis: ") << DisplayEscaped(problem) << Tr("; bis wieder alles überwacht ist, läuft der Auftrag ")
+             << Format(Tr("außerdem alle %d Sekunden.\n"), std::chrono::duration_cast<seconds>(interval_).count())
              << std::flush;
 }
 
@@ -206,16 +207,16 @@ bool JobWatch::RunOnce(const char* reason) {
 int JobWatch::Run() {
     StopSignals stop;
     WatchRoots();
-    err_ << "kirvo-cli watch: Auftrag \"" << job_.name << "\": ";
+    err_ << Tr("kirvo-cli watch: Auftrag \"") << job_.name << "\": ";
     if (!roots_.empty()) {
-        err_ << "läuft nach jeder Änderung unter";
+        err_ << Tr("läuft nach jeder Änderung unter");
         for (const WatchedRoot& root : roots_) err_ << " " << DisplayEscaped(root.path);
     }
-    if (periodic_) err_ << (roots_.empty() ? "" : ", und") << " alle " << std::chrono::duration_cast<seconds>(interval_).count()
-                        << " Sekunden (Ordner auf einem anderen Rechner)";
-    err_ << ". Strg+C beendet.\n" << std::flush;
+    if (periodic_) err_ << (roots_.empty() ? "" : Tr(", und")) << Format(Tr(" alle %d Sekunden (Ordner auf einem anderen Rechner)"),
+                                  std::chrono::duration_cast<seconds>(interval_).count());
+    err_ << Tr(". Strg+C beendet.\n") << std::flush;
 
-    bool running = !RootsPresent() || RunOnce("Start");
+    bool running = !RootsPresent() || RunOnce(Tr("Start"));
     while (running && !StopSignals::Requested()) {
         const Clock::time_point now = Clock::now();
         const bool repeating = periodic_ || !watcher_.complete();
@@ -231,9 +232,9 @@ int JobWatch::Run() {
         const Clock::time_point at = Clock::now();
         const bool settled = firstChange_ && (at >= lastChange_ + kSettle || at >= *firstChange_ + kLongestWait);
         const bool due = at >= lastRun_ + ((periodic_ || !watcher_.complete()) ? interval_ : kSafetyRun);
-        if (settled || due) running = RunOnce(settled ? "Änderungen" : "Intervall");
+        if (settled || due) running = RunOnce(settled ? Tr("Änderungen") : Tr("Intervall"));
     }
-    err_ << "kirvo-cli watch: beendet.\n" << std::flush;
+    err_ << Tr("kirvo-cli watch: beendet.\n") << std::flush;
     return kExitEqual;
 }
 
@@ -252,14 +253,14 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
                             std::all_of(value->begin(), value->end(), [](char c) { return c >= '0' && c <= '9'; });
         interval = digits ? std::stoi(*value) : 0;
         if (interval < 5)
-            return ReportUsageError(kWatchCommand, "Ungültiger Wert \"" + *value + "\" für --interval; erlaubt sind 5 bis 999999 Sekunden.", err);
+            return ReportUsageError(kWatchCommand, Tr("Ungültiger Wert \"") + *value + Tr("\" für --interval; erlaubt sind 5 bis 999999 Sekunden."), err);
     }
     Job job;
     if (!LoadJob(kWatchCommand, parsed.operands()[0], job, err)) return kExitUsage;
     std::string error;
     SyncOptions options;
     if (!SyncOptionsOfJob(job, options, error)) {
-        err << "kirvo-cli watch: " << DisplayEscaped(error) << '\n';
+        err << Tr("kirvo-cli watch: ") << DisplayEscaped(error) << '\n';
         return kExitUsage;
     }
     JobWatch watch(job, std::move(options), interval, out, err);
@@ -268,11 +269,9 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
-const CliCommand kWatchCommand = {
-    "watch",
-    "Führt einen Auftrag bei jeder Änderung aus und läuft, bis er beendet wird.",
-    "kirvo-cli watch [--interval=SEKUNDEN] NAME",
-    "Führt den Auftrag NAME aus wie \"kirvo-cli run NAME\": gleich zu Beginn, dann immer, wenn sich\n"
+// The help after the synopsis, in pieces that are translated one by one.
+constexpr const char* kWatchHelp[] = {
+    TrNoop("Führt den Auftrag NAME aus wie \"kirvo-cli run NAME\": gleich zu Beginn, dann immer, wenn sich\n"
     "unter einem seiner Ordner etwas ändert (alle Unterordner werden überwacht, neue sobald sie\n"
     "entstehen), sobald zwei Sekunden lang nichts mehr geschieht. Was der Lauf selbst schreibt, löst\n"
     "keinen neuen aus. Ein Ordner auf einem anderen Rechner wird alle --interval Sekunden\n"
@@ -289,7 +288,14 @@ const CliCommand kWatchCommand = {
     "                       (Vorgabe 600)\n"
     "  --help               diese Hilfe\n"
     "\n"
-    "Rückgabewert: 0 beendet, 2 falscher Aufruf, unbekannter oder ungültiger Auftrag.\n",
+    "Rückgabewert: 0 beendet, 2 falscher Aufruf, unbekannter oder ungültiger Auftrag.\n"),
+};
+
+const CliCommand kWatchCommand = {
+    "watch",
+    TrNoop("Führt einen Auftrag bei jeder Änderung aus und läuft, bis er beendet wird."),
+    TrNoop("kirvo-cli watch [--interval=SEKUNDEN] NAME"),
+    kWatchHelp,
     &Run,
 };
 

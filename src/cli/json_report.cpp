@@ -385,7 +385,7 @@ int RunSyncAsJson(const SyncOptions& options, std::ostream& out, std::ostream& e
     WriteSyncJson(out, report, options, "sync");
     out.flush();
     if (!out) {
-        err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
+        err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
         return kExitUsage;
     }
     return report.status;

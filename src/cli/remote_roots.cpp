@@ -8,6 +8,7 @@
 
 #include "cli/cli_command.h"
 #include "fileops/terminal_text.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -66,7 +67,7 @@ int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText
         std::string message = connections_.connect(*root, &fault);
         if (message.empty()) continue;
         if (fault == LoginFault::HostKeyUnknown)
-            message += " Mit --accept-new-host-key wird der Schlüssel angenommen und in ~/.ssh/known_hosts eingetragen.";
+            message += Tr(" Mit --accept-new-host-key wird der Schlüssel angenommen und in ~/.ssh/known_hosts eingetragen.");
         err << "kirvo-cli " << command << ": " << DisplayEscaped(message) << '\n';
         return kExitUnreachable;
     }
@@ -77,7 +78,7 @@ int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText
 bool CliRemoteRoots::StillConnected(std::string_view command, std::ostream& err) const {
     const std::string lost = connections_.lostMessage();
     if (lost.empty()) return true;
-    err << "kirvo-cli " << command << ": " << DisplayEscaped(lost) << " Der Vergleich ist unvollständig.\n";
+    err << "kirvo-cli " << command << ": " << DisplayEscaped(lost) << Tr(" Der Vergleich ist unvollständig.\n");
     return false;
 }
 

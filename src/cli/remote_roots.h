@@ -8,6 +8,7 @@
 #include "platform/root.h"
 #include "platform/sftp/remote_connections.h"
 #include "platform/sftp/remote_login_ui.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -58,13 +59,13 @@ private:
 // The help of --accept-new-host-key and of folders on other machines, shared
 // by the commands that take them (string literals, to be joined with their help).
 #define KIRVO_CLI_REMOTE_OPTION_HELP                                                              \
-    "  --accept-new-host-key     einen Rechner, der noch nicht in ~/.ssh/known_hosts steht,\n"   \
-    "                            annehmen und seinen Schlüssel dort eintragen\n"
+    TrNoop("  --accept-new-host-key     einen Rechner, der noch nicht in ~/.ssh/known_hosts steht,\n" \
+    "                            annehmen und seinen Schlüssel dort eintragen\n")
 
 #define KIRVO_CLI_REMOTE_HELP                                                                         \
-    "Ordner auf anderen Rechnern: QUELLE oder ZIEL als sftp://[BENUTZER@]RECHNER[:PORT]/PFAD\n"        \
+    TrNoop("Ordner auf anderen Rechnern: QUELLE oder ZIEL als sftp://[BENUTZER@]RECHNER[:PORT]/PFAD\n" \
     "(/~/PFAD: im Heimordner dort). Angemeldet wird über SSH wie mit ssh: ~/.ssh/config (Host,\n"      \
-    "HostName, User, Port, IdentityFile), der SSH-Agent, die Schlüssel ~/.ssh/id_*, sonst wird auf\n" \
-    "dem Terminal nach Passwort oder Passphrase gefragt (nie gespeichert). Der Schlüssel des\n"       \
-    "Rechners wird mit ~/.ssh/known_hosts verglichen: ein unbekannter nur mit\n"                      \
-    "--accept-new-host-key angenommen, ein geänderter immer abgelehnt.\n"
+    "HostName, User, Port, IdentityFile), der SSH-Agent, die Schlüssel ~/.ssh/id_*, sonst wird auf\n"  \
+    "dem Terminal nach Passwort oder Passphrase gefragt (nie gespeichert). Der Schlüssel des\n"        \
+    "Rechners wird mit ~/.ssh/known_hosts verglichen: ein unbekannter nur mit\n"                       \
+    "--accept-new-host-key angenommen, ein geänderter immer abgelehnt.\n")

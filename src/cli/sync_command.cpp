@@ -26,6 +26,7 @@
 #include "view/display_filter.h"
 #include "view/plan_rows.h"
 #include "view/result_rows.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -64,27 +65,27 @@ public:
     ConfirmAnswer confirmFolderCreation(const std::string&) override { return ConfirmAnswer::YesToAll; }
     ConfirmAnswer confirmOverwrite(const FileFacts&, const FileFacts& destination, bool destinationNewer) override {
         if (!destinationNewer) return ConfirmAnswer::Yes;
-        say("Nicht ersetzt, weil neuer als die Quelle: ", destination.path);
+        say(Tr("Nicht ersetzt, weil neuer als die Quelle: "), destination.path);
         return ConfirmAnswer::No;
     }
     bool confirmDelete(const DeleteRequest&) override { return false; }  // sync deletes nothing
     ConfirmAnswer confirmChanged(const ChangedFile& file) override {
-        say("Nicht ersetzt, weil seit dem Vergleich geändert: ", file.path);
+        say(Tr("Nicht ersetzt, weil seit dem Vergleich geändert: "), file.path);
         return ConfirmAnswer::No;
     }
     ConfirmAnswer confirmWithoutTrash(const std::string& path, TreeSide, FileAction, const std::string& reason) override {
-        say("Nicht ersetzt, weil kein Papierkorb die alte Fassung nimmt (" + DisplayEscaped(reason) +
-                "; mit --no-trash wird endgültig ersetzt): ",
+        say(Tr("Nicht ersetzt, weil kein Papierkorb die alte Fassung nimmt (") + DisplayEscaped(reason) +
+                Tr("; mit --no-trash wird endgültig ersetzt): "),
             path);
         return ConfirmAnswer::No;
     }
     void notify(const std::string& text) override {
-        std::string line = "kirvo-cli sync: Hinweis: ";
+        std::string line = Tr("kirvo-cli sync: Hinweis: ");
         AppendDisplayEscaped(line, text);
         err_ << line << '\n';
     }
     ErrorAnswer reportError(const std::string& path, const std::string& reason) override {
-        std::string line = "kirvo-cli sync: Fehler: ";
+        std::string line = Tr("kirvo-cli sync: Fehler: ");
         AppendDisplayEscaped(line, path);
         err_ << line << ": " << DisplayEscaped(reason) << '\n';
         return ErrorAnswer::Skip;
@@ -93,7 +94,7 @@ public:
 
 private:
     void say(const std::string& what, const std::string& path) {
-        std::string line = "kirvo-cli sync: " + what;
+        std::string line = Tr("kirvo-cli sync: ") + what;
         AppendDisplayEscaped(line, path);
         err_ << line << '\n';
     }
@@ -124,7 +125,7 @@ struct InterruptGuard {
 };
 
 bool Ask(const std::string& text, std::istream& in, std::ostream& out) {
-    out << text << " [j/N] " << std::flush;
+    out << text << Tr(" [j/N] ") << std::flush;
     std::string line;
     if (!std::getline(in, line)) {
         out << '\n';
@@ -132,7 +133,9 @@ bool Ask(const std::string& text, std::istream& in, std::ostream& out) {
     }
     const size_t start = line.find_first_not_of(" \t\r");
     const std::string answer = start == std::string::npos ? "" : line.substr(start, line.find_first_of(" \t\r", start) - start);
-    return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
+    if (answer == "j" || answer == "J" || answer == "ja" || answer == "Ja") return true;
+    // In English, the English answer too.
+    return CurrentLanguage() != UiLanguage::German && (answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes");
 }
 
 bool AskDirection(const char* format, int32_t count, std::istream& in, std::ostream& out) {
@@ -142,7 +145,7 @@ bool AskDirection(const char* format, int32_t count, std::istream& in, std::ostr
 }
 
 void PrintPlan(const char* heading, const CopyList& list, std::ostream& out) {
-    out << heading << " (" << list.count() << " Dateien):\n";
+    out << heading << Format(TrN(" (%d Dateien):\n", " (%d Dateien):\n", static_cast<uint64_t>(list.count())), list.count());
     for (const CopyPair& pair : list.pairs) {
         std::string line = "  ";
         AppendDisplayEscaped(line, pair.from.path);
@@ -167,23 +170,23 @@ int32_t UnequalCount(const TreeMatcher& matcher) {
 int CheckRoot(const char* side, const Root& root, const SyncOptions& options, std::istream& in, std::ostream& out,
               std::ostream& err) {
     if (root.state() == Root::State::NotFolder) {
-        err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(root.text()) << "\" ist kein Ordner.\n";
+        err << Tr("kirvo-cli sync: ") << side << " \"" << DisplayEscaped(root.text()) << Tr("\" ist kein Ordner.\n");
         return kExitUsage;
     }
     if (root.state() != Root::State::Missing) return 0;
     if (!root.parentExists()) {
-        err << "kirvo-cli sync: " << side << " " << DisplayEscaped(root.MissingText()) << " Es wird nichts kopiert.\n";
+        err << Tr("kirvo-cli sync: ") << side << " " << DisplayEscaped(root.MissingText()) << Tr(" Es wird nichts kopiert.\n");
         return kExitUnreadable;
     }
     if (options.dryRun || options.yes) {
-        err << "kirvo-cli sync: Hinweis: " << side << " \"" << DisplayEscaped(root.text())
-            << "\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n";
+        err << Tr("kirvo-cli sync: Hinweis: ") << side << " \"" << DisplayEscaped(root.text())
+            << Tr("\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n");
         return 0;
     }
-    if (Ask(std::string(side) + " " + DisplayEscaped(root.MissingText()) + " Soll der Ordner angelegt werden?", in, out))
+    if (Ask(std::string(side) + " " + DisplayEscaped(root.MissingText()) + Tr(" Soll der Ordner angelegt werden?"), in, out))
         return 0;
-    err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(root.text())
-        << "\" wird nicht angelegt; es wird nichts kopiert.\n";
+    err << Tr("kirvo-cli sync: ") << side << " \"" << DisplayEscaped(root.text())
+        << Tr("\" wird nicht angelegt; es wird nichts kopiert.\n");
     return kExitUnreadable;
 }
 
@@ -193,17 +196,17 @@ int CheckRoot(const char* side, const Root& root, const SyncOptions& options, st
 bool CheckNesting(const Root& source, const Root& target, std::ostream& err) {
     const std::string message = NestedRootsMessage(source, target);
     if (message.empty()) return true;
-    err << "kirvo-cli sync: " << DisplayEscaped(message) << '\n';
+    err << Tr("kirvo-cli sync: ") << DisplayEscaped(message) << '\n';
     return false;
 }
 
 void PrintOutcome(const char* direction, const OperationResult& r, std::ostream& out) {
-    out << direction << ": " << r.count(FileOutcome::Done) << " kopiert";
-    if (const int32_t n = r.count(FileOutcome::Skipped)) out << ", " << n << " übersprungen";
-    if (const int32_t n = r.count(FileOutcome::Failed)) out << ", " << n << " fehlgeschlagen";
+    out << direction << ": " << r.count(FileOutcome::Done) << Tr(" kopiert");
+    if (const int32_t n = r.count(FileOutcome::Skipped)) out << ", " << n << Tr(" übersprungen");
+    if (const int32_t n = r.count(FileOutcome::Failed)) out << ", " << n << Tr(" fehlgeschlagen");
     if (const int32_t n = r.count(FileOutcome::Cancelled)) out << ", " << n << " abgebrochen";
-    if (const int32_t n = r.trashedCount()) out << "; " << n << (n == 1 ? " ersetzte Datei" : " ersetzte Dateien")
-                                                 << " im Papierkorb";
+    if (const int32_t n = r.trashedCount()) out << "; " << n << (n == 1 ? Tr(" ersetzte Datei") : Tr(" ersetzte Dateien"))
+                                                 << Tr(" im Papierkorb");
     out << ".\n";
 }
 
@@ -222,17 +225,9 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
-const CliCommand kSyncCommand = {
-    "sync",
-    "Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung.",
-    "kirvo-cli sync [--mode=update] [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
-    "               [--compare=time|time-size|content] [--ignore-hour]\n"
-    "               [--links=follow|copy|skip]\n"
-    "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
-    "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
-    "               [--no-trash] [--no-log] [--parallel=N] [--quiet] [--format=text|json]\n"
-    "               [--accept-new-host-key] QUELLE ZIEL",
-    "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
+// The help after the synopsis, in pieces that are translated one by one.
+constexpr const char* kSyncHelp[] = {
+    TrNoop("Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
     "und kopiert sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle\n"
     "ins Ziel, dann vom Ziel in die Quelle. Vorher wird je Richtung gefragt, wie viele Dateien\n"
     "kopiert werden; beim Kopieren wird vor dem Ersetzen vorhandener Dateien gefragt. Jede Datei\n"
@@ -258,30 +253,30 @@ const CliCommand kSyncCommand = {
     "                            Fassung kein Papierkorb nehmen kann.\n"
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
-    "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
-    KIRVO_CLI_COMPARE_OPTIONS_HELP
-    KIRVO_CLI_LINKS_OPTION_HELP
-    "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch)\n"
-    "  --quiet                   keine Fortschrittszeilen auf der Fehlerausgabe\n"
-    KIRVO_CLI_REMOTE_OPTION_HELP
-    KIRVO_CLI_FILTER_OPTIONS_HELP
-    "  --no-trash                ersetzte Dateien nicht in den Papierkorb legen, sondern endgültig\n"
+    "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"),
+    KIRVO_CLI_COMPARE_OPTIONS_HELP,
+    KIRVO_CLI_LINKS_OPTION_HELP,
+    TrNoop("  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch)\n"
+    "  --quiet                   keine Fortschrittszeilen auf der Fehlerausgabe\n"),
+    KIRVO_CLI_REMOTE_OPTION_HELP,
+    KIRVO_CLI_FILTER_OPTIONS_HELP,
+    TrNoop("  --no-trash                ersetzte Dateien nicht in den Papierkorb legen, sondern endgültig\n"
     "                            ersetzen\n"
     "  --no-log                  nichts ins Protokoll schreiben\n"
     "  --format=json             statt des Texts ein JSON-Dokument für Skripte: jede Kopie mit\n"
     "                            Pfaden, Bytes und Ergebnis, die Zahlen und der Rückgabewert\n"
     "                            (nur mit --yes oder --dry-run; siehe man kirvo-cli)\n"
     "  --help                    diese Hilfe\n"
-    "\n"
-    KIRVO_CLI_PATTERN_HELP
-    "\n"
-    KIRVO_CLI_UNREADABLE_HELP
-    "Eine fehlende Wurzel wird beim Kopieren angelegt: nur dieser eine Ordner, nur wenn der Ordner\n"
+    "\n"),
+    KIRVO_CLI_PATTERN_HELP,
+    "\n",
+    KIRVO_CLI_UNREADABLE_HELP,
+    TrNoop("Eine fehlende Wurzel wird beim Kopieren angelegt: nur dieser eine Ordner, nur wenn der Ordner\n"
     "darüber existiert, und nur nach Rückfrage (mit --yes ohne). Fehlt auch der Ordner darüber\n"
     "(ein Datenträger, der nicht angeschlossen ist), wird nichts kopiert.\n"
-    "\n"
-    KIRVO_CLI_REMOTE_HELP
-    "Auf dem anderen Rechner gibt es keinen Papierkorb: dort wird nur mit --no-trash oder nach\n"
+    "\n"),
+    KIRVO_CLI_REMOTE_HELP,
+    TrNoop("Auf dem anderen Rechner gibt es keinen Papierkorb: dort wird nur mit --no-trash oder nach\n"
     "Rückfrage endgültig ersetzt. Zwischen zwei entfernten Ordnern wird nicht abgeglichen.\n"
     "\n"
     "Ohne --yes braucht der Befehl ein Terminal für die Fragen. Strg+C bricht das Vergleichen ab\n"
@@ -297,7 +292,20 @@ const CliCommand kSyncCommand = {
     "                Verbindung brach ab,\n"
     "              4 nicht alles lesbar (was lesbar war, ist abgeglichen), oder eine\n"
     "                fehlende Wurzel wurde nicht angelegt,\n"
-    "              130 mit Strg+C abgebrochen.\n",
+    "              130 mit Strg+C abgebrochen.\n"),
+};
+
+const CliCommand kSyncCommand = {
+    "sync",
+    TrNoop("Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung."),
+    TrNoop("kirvo-cli sync [--mode=update] [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
+    "               [--compare=time|time-size|content] [--ignore-hour]\n"
+    "               [--links=follow|copy|skip]\n"
+    "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
+    "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
+    "               [--no-trash] [--no-log] [--parallel=N] [--quiet] [--format=text|json]\n"
+    "               [--accept-new-host-key] QUELLE ZIEL"),
+    kSyncHelp,
     &Run,
 };
 
@@ -315,7 +323,7 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
         if (*format == "json") {
             options.format = SyncOptions::Format::Json;
         } else if (*format != "text") {
-            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text und json.";
+            error = Tr("Unbekanntes Format \"") + *format + Tr("\"; erlaubt sind text und json.");
             return false;
         }
     }
@@ -325,7 +333,7 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
         } else if (*direction == "to-source") {
             options.toTarget = false;
         } else if (*direction != "both") {
-            error = "Unbekannte Richtung \"" + *direction + "\"; erlaubt sind both, to-target, to-source.";
+            error = Tr("Unbekannte Richtung \"") + *direction + Tr("\"; erlaubt sind both, to-target, to-source.");
             return false;
         }
     }
@@ -334,7 +342,7 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
     options.useTrash = !parsed.Has("no-trash");
     options.useLog = !parsed.Has("no-log");
     if (options.format == SyncOptions::Format::Json && !options.yes && !options.dryRun) {
-        error = "Mit --format=json wird nichts gefragt: dazu gehört --yes oder --dry-run.";
+        error = Tr("Mit --format=json wird nichts gefragt: dazu gehört --yes oder --dry-run.");
         return false;
     }
     return ReadScanArguments(parsed, options, error);
@@ -345,15 +353,15 @@ std::span<const CliArguments::OptionSpec> SyncOptionSpecs() { return kOptions; }
 int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
             bool showProgress, SyncReport* report) {
     if (!options.dryRun && !options.yes && !interactive) {
-        err << "kirvo-cli sync: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
-               "kopiert, mit --dry-run nur gezeigt, was kopiert würde.\n";
+        err << Tr("kirvo-cli sync: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
+               "kopiert, mit --dry-run nur gezeigt, was kopiert würde.\n");
         return kExitUsage;
     }
     CliRemoteRoots remote(options.acceptNewHostKey);
     if (const int status = remote.Open(kSyncCommand.name, options.source, options.target, err)) return status;
     if (!CheckNesting(remote.source(), remote.target(), err)) return kExitUsage;
-    if (const int status = CheckRoot("Die Quelle", remote.source(), options, in, out, err)) return status;
-    if (const int status = CheckRoot("Das Ziel", remote.target(), options, in, out, err)) return status;
+    if (const int status = CheckRoot(Tr("Die Quelle"), remote.source(), options, in, out, err)) return status;
+    if (const int status = CheckRoot(Tr("Das Ziel"), remote.target(), options, in, out, err)) return status;
     RunOptions run = ScanRunOptions(options);
     remote.Use(run);
 
@@ -386,12 +394,12 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     if (report) report->Planned(plan, conflicts);
 
     if (options.dryRun) {
-        if (options.toTarget) PrintPlan("Von Quelle nach Ziel", plan.sourceToTarget, out);
-        if (options.toSource) PrintPlan("Von Ziel nach Quelle", plan.targetToSource, out);
+        if (options.toTarget) PrintPlan(Tr("Von Quelle nach Ziel"), plan.sourceToTarget, out);
+        if (options.toSource) PrintPlan(Tr("Von Ziel nach Quelle"), plan.targetToSource, out);
         reportConflicts();
         out.flush();
         if (!out) {
-            err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
+            err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
             return kExitUsage;
         }
         // A missing root would be made by the run; until then it is missing, as compare says.
@@ -407,10 +415,14 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     bool copyToSource = !plan.targetToSource.empty();
     if (!options.yes) {
         if (copyToTarget)
-            copyToTarget = AskDirection("Es werden %i Dateien von Quelle nach Ziel kopiert !",
+            copyToTarget = AskDirection(TrN("Es werden %i Dateien von Quelle nach Ziel kopiert !",
+                                            "Es werden %i Dateien von Quelle nach Ziel kopiert !",
+                                            static_cast<uint64_t>(plan.sourceToTarget.count())),
                                         plan.sourceToTarget.count(), in, out);
         if (copyToSource)
-            copyToSource = AskDirection("Es werden %i Dateien von Ziel nach Quelle kopiert !",
+            copyToSource = AskDirection(TrN("Es werden %i Dateien von Ziel nach Quelle kopiert !",
+                                            "Es werden %i Dateien von Ziel nach Quelle kopiert !",
+                                            static_cast<uint64_t>(plan.targetToSource.count())),
                                         plan.targetToSource.count(), in, out);
     }
 
@@ -432,8 +444,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         if (report) (&list == &plan.sourceToTarget ? report->toTarget : report->toSource) = result;
         PrintOutcome(direction, result, out);
     };
-    if (copyToTarget) copy(plan.sourceToTarget, "Von Quelle nach Ziel");
-    if (copyToSource) copy(plan.targetToSource, "Von Ziel nach Quelle");
+    if (copyToTarget) copy(plan.sourceToTarget, Tr("Von Quelle nach Ziel"));
+    if (copyToSource) copy(plan.targetToSource, Tr("Von Ziel nach Quelle"));
 
     TreeMatcher matcher;
     std::string source = remote.source().location();
@@ -452,17 +464,19 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         unread = unread || root.state() == Root::State::Missing;
     }
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
-    out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
+    out << Tr("Quelle: ") << rows.SourceSummaryText() << '\n' << Tr("Ziel:   ") << rows.TargetSummaryText() << '\n';
     const int32_t unequal = UnequalCount(matcher);
     if (report) report->Afterwards(rows, unequal);
-    if (unequal > 0) out << "Ungleich geblieben: " << unequal << " Dateien.\n";
+    if (unequal > 0)
+        out << Format(TrN("Ungleich geblieben: %d Dateien.\n", "Ungleich geblieben: %d Dateien.\n", static_cast<uint64_t>(unequal)),
+                      unequal);
     out.flush();
     if (!out) {
-        err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
+        err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
         return kExitUsage;
     }
     if (unread) {
-        err << "kirvo-cli sync: Nicht alles lesbar; die Bäume sind nicht sicher gleich.\n";
+        err << Tr("kirvo-cli sync: Nicht alles lesbar; die Bäume sind nicht sicher gleich.\n");
         return kExitUnreadable;
     }
     return unequal > 0 ? kExitUnequal : kExitEqual;

@@ -1,6 +1,7 @@
 #include "cli/sync_report.h"
 
 #include "view/value_format.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -30,22 +31,22 @@ uint64_t SyncReport::bytesCopied() const {
 std::string SyncReport::Summary() const {
     std::string text;
     if (const int32_t copied = count(FileOutcome::Done)) {
-        text = std::to_string(copied) + " kopiert (" + FormatTotalSize(static_cast<double>(bytesCopied())) + ")";
-        if (const int32_t replaced = replacedCount()) text += ", davon " + std::to_string(replaced) + " ersetzt";
+        text = std::to_string(copied) + Tr(" kopiert (") + FormatTotalSize(static_cast<double>(bytesCopied())) + ")";
+        if (const int32_t replaced = replacedCount()) text += Format(Tr(", davon %d ersetzt"), replaced);
     }
     if (const std::string problems = Problems(); !problems.empty()) text += (text.empty() ? "" : ", ") + problems;
-    if (text.empty()) text = compared ? "nichts zu tun" : "nicht abgeglichen";
+    if (text.empty()) text = compared ? Tr("nichts zu tun") : Tr("nicht abgeglichen");
     return text;
 }
 
 std::string SyncReport::Problems() const {
     std::string text;
-    Add(text, static_cast<int32_t>(unknownPlaces.size()), "Ort nicht lesbar", "Orte nicht lesbar");
-    Add(text, static_cast<int32_t>(conflicts.size()), "Konflikt", "Konflikte");
-    Add(text, count(FileOutcome::Skipped), "übersprungen", "übersprungen");
+    Add(text, static_cast<int32_t>(unknownPlaces.size()), Tr("Ort nicht lesbar"), Tr("Orte nicht lesbar"));
+    Add(text, static_cast<int32_t>(conflicts.size()), Tr("Konflikt"), Tr("Konflikte"));
+    Add(text, count(FileOutcome::Skipped), Tr("übersprungen"), Tr("übersprungen"));
     Add(text, count(FileOutcome::Failed), "fehlgeschlagen", "fehlgeschlagen");
     Add(text, count(FileOutcome::Cancelled), "abgebrochen", "abgebrochen");
-    if (comparedAfter && unequalAfter > 0) Add(text, unequalAfter, "Datei ungleich geblieben", "Dateien ungleich geblieben");
+    if (comparedAfter && unequalAfter > 0) Add(text, unequalAfter, Tr("Datei ungleich geblieben"), Tr("Dateien ungleich geblieben"));
     return text;
 }
 

@@ -12,6 +12,7 @@
 #include "engine/scan_progress.h"
 #include "engine/tree_matcher.h"
 #include "view/value_format.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -60,14 +61,14 @@ bool TerminalScan::Interrupted() { return gInterrupted != 0; }
 
 std::string TerminalScan::ProgressText(int64_t sourceFiles, int64_t targetFiles, double seconds) {
     const double rate = seconds > 0 ? static_cast<double>(sourceFiles + targetFiles) / seconds : 0;
-    return "Quelle: " + Grouped(sourceFiles) + " Dateien, Ziel: " + Grouped(targetFiles) + " Dateien (" +
+    return Tr("Quelle: ") + Grouped(sourceFiles) + Tr(" Dateien, Ziel: ") + Grouped(targetFiles) + Tr(" Dateien (") +
            Grouped(static_cast<int64_t>(rate)) + " Dateien/s)";
 }
 
 std::string TerminalScan::ContentText(int64_t bytesDone, int64_t bytesTotal, double seconds) {
     const double rate = seconds > 0 ? static_cast<double>(bytesDone) / seconds : 0;
-    return "Inhalte: " + FormatTotalSize(static_cast<double>(bytesDone)) + " von " +
-           FormatTotalSize(static_cast<double>(bytesTotal)) + " (" + FormatTotalSize(rate) + "/s)";
+    return Format(Tr("Inhalte: %s von %s (%s/s)"), FormatTotalSize(static_cast<double>(bytesDone)),
+                  FormatTotalSize(static_cast<double>(bytesTotal)), FormatTotalSize(rate));
 }
 
 void TerminalScan::WithProgressLine(const std::function<void()>& work, const std::function<std::string(double)>& text,

@@ -6,6 +6,7 @@
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 #include "view/value_format.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -34,10 +35,10 @@ void Emit(std::ostream& out, const std::string& line) {
 }
 
 std::string ColumnHeader() {
-    std::string spaces8(8, ' ');
-    std::string head = std::string(4, ' ') + "Quelle" + std::string(34, ' ') + "Ziel\n";
-    head += std::string(4 + kSizeWidth - 5, ' ') + "Größe" + kGap + "Geändert am" + spaces8 + kGap + "<-> " + kGap +
-            std::string(kSizeWidth - 5, ' ') + "Größe" + kGap + "Geändert am" + spaces8 + kGap + "Name\n";
+    // TRANSLATORS: the heading over the columns of the list; keep every column where it is.
+    std::string head = Tr("    Quelle                                  Ziel\n");
+    // TRANSLATORS: keep every column where it is.
+    head += Tr("          Größe  Geändert am          <->         Größe  Geändert am          Name\n");
     head += std::string(82, '-') + '\n';
     return head;
 }
@@ -47,13 +48,13 @@ void AppendFolderHeading(std::string& line, const ResultRows& rows, size_t row) 
     const std::string target = rows.CellText(row, 5);
     line += "\nOrdner  ";
     if (!source.empty()) {
-        line += "Quelle: ";
+        line += Tr("Quelle: ");
         AppendDisplayEscaped(line, source);
         line += '\n';
         if (!target.empty()) line += "        ";
     }
     if (!target.empty()) {
-        line += "Ziel:   ";
+        line += Tr("Ziel:   ");
         AppendDisplayEscaped(line, target);
         line += '\n';
     }
@@ -107,7 +108,7 @@ void AppendFileLine(std::string& line, const ResultRows& rows, size_t row) {
 }  // namespace
 
 void AppendUnknownPlaceNote(std::string& line, const UnknownPlace& place, const TreeMatcher& matcher) {
-    line += place.side == kSourceSide ? "Quelle: " : "Ziel: ";
+    line += place.side == kSourceSide ? Tr("Quelle: ") : Tr("Ziel: ");
     std::string text;
     AppendUnknownPlace(text, place, place.side == kSourceSide ? matcher.sourceRoot() : matcher.targetRoot());
     AppendDisplayEscaped(line, text);
@@ -121,8 +122,9 @@ size_t ReportUnknownPlaces(std::string_view command, const TreeMatcher& matcher,
         err << line << '\n';
     }
     if (!places.empty())
-        err << "kirvo-cli " << command << ": Nicht alles lesbar: was dort liegt, gilt als unbekannt, nicht als "
-               "fehlend, und wird weder kopiert noch ersetzt.\n";
+        err << "kirvo-cli " << command << ": "
+            << Tr("Nicht alles lesbar: was dort liegt, gilt als unbekannt, nicht als fehlend, und wird weder kopiert "
+                  "noch ersetzt.\n");
     return places.size();
 }
 
@@ -137,8 +139,8 @@ std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher) {
 
 void AppendConflicts(std::string& out, const std::vector<ConflictNote>& conflicts) {
     if (conflicts.empty()) return;
-    out += "\nKonflikte (" + std::to_string(conflicts.size()) +
-           ", ohne Richtung, werden nicht abgeglichen; " + kConflictArrow + " in der Liste):\n";
+    out += Tr("\nKonflikte (") + std::to_string(conflicts.size()) +
+           Tr(", ohne Richtung, werden nicht abgeglichen; ") + kConflictArrow + Tr(" in der Liste):\n");
     for (const ConflictNote& note : conflicts) {
         out += "  ";
         AppendDisplayEscaped(out, note.path);
@@ -150,7 +152,7 @@ void AppendConflicts(std::string& out, const std::vector<ConflictNote>& conflict
 
 void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& stats,
                const TextReportHeader& header, const std::vector<ConflictNote>& conflicts) {
-    std::string line = "Quelle:   ";
+    std::string line = Tr("Quelle:   ");
     AppendDisplayEscaped(line, header.sourceRoot);
     line += "\nZiel:     ";
     AppendDisplayEscaped(line, header.targetRoot);
@@ -163,7 +165,7 @@ void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& 
         AppendDisplayEscaped(line, header.patterns);
     }
     line += "\n\n";
-    line += rows.empty() ? std::string("Keine Zeilen unter diesem Filter.\n") : ColumnHeader();
+    line += rows.empty() ? std::string(Tr("Keine Zeilen unter diesem Filter.\n")) : ColumnHeader();
     Emit(out, line);
 
     for (size_t row = 0; row < rows.size(); ++row) {
@@ -178,8 +180,8 @@ void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& 
 
     line.clear();
     AppendConflicts(line, conflicts);
-    line += "\nSumme Quelle:    " + rows.SourceSummaryText() + "\nSumme Ziel:      " + rows.TargetSummaryText() +
-           "\nAuswahl Quelle:  " + stats.SourceText() + "\nAuswahl Ziel:    " + stats.TargetText() + '\n';
+    line += Tr("\nSumme Quelle:    ") + rows.SourceSummaryText() + Tr("\nSumme Ziel:      ") + rows.TargetSummaryText() +
+           Tr("\nAuswahl Quelle:  ") + stats.SourceText() + Tr("\nAuswahl Ziel:    ") + stats.TargetText() + '\n';
     Emit(out, line);
 }
 

@@ -1,6 +1,7 @@
 #include "engine/pair_classifier.h"
 
 #include "engine/time_verdict.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -17,7 +18,7 @@ Verdict PairClassifier::Classify(const FilePair& pair, bool& needsContents, std:
     const bool sameSize = pair.source->size() == pair.target->size();
     if (!sameSize) {
         if (byTime != Verdict::Equal) return byTime;
-        reason = kSizeDiffers;
+        reason = Tr(kSizeDiffers);
         return Verdict::Conflict;
     }
     // Equal sizes: the times decide unless the contents are to be read.

@@ -4,6 +4,7 @@
 
 #include "engine/file_pair.h"
 #include "engine/run_options.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -33,8 +34,9 @@ public:
         return timeVerdict == Verdict::Equal ? Verdict::Conflict : timeVerdict;
     }
 
-    static constexpr std::string_view kSizeDiffers = "Gleiche Änderungszeit, aber verschiedene Größe.";
-    static constexpr std::string_view kContentDiffers = "Gleiche Änderungszeit und Größe, aber verschiedener Inhalt.";
+    static constexpr std::string_view kSizeDiffers = TrNoop("Gleiche Änderungszeit, aber verschiedene Größe.");
+    static constexpr std::string_view kContentDiffers =
+        TrNoop("Gleiche Änderungszeit und Größe, aber verschiedener Inhalt.");
 
 private:
     CompareBy compareBy_;

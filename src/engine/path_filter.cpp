@@ -7,7 +7,7 @@ PathFilter::PathFilter() : includeTexts_{"*"} {}
 
 std::string PathFilter::InvalidPatternMessage(std::string_view pattern, std::string_view where,
                                               std::string_view reason) {
-    return Tr("Ungültiges Muster \"") + std::string(pattern) + "\"" + std::string(where) + ": " + std::string(reason);
+    return Format(Tr("Ungültiges Muster \"%s\"%s: %s"), pattern, Tr(where), reason);
 }
 
 bool PathFilter::Create(std::span<const std::string> include, std::span<const std::string> exclude,

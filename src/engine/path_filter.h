@@ -6,6 +6,7 @@
 
 #include "engine/path_pattern.h"
 #include "engine/scan_filter.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -28,8 +29,8 @@ public:
     static bool Create(std::span<const std::string> include, std::span<const std::string> exclude,
                        PathFilter& filter, std::string& error);
     // Where a pattern of each list is, for the messages.
-    static constexpr std::string_view kInIncludeList = " unter \"Einschließen\"";
-    static constexpr std::string_view kInExcludeList = " unter \"Ausschließen\"";
+    static constexpr std::string_view kInIncludeList = TrNoop(" unter \"Einschließen\"");
+    static constexpr std::string_view kInExcludeList = TrNoop(" unter \"Ausschließen\"");
     // The message for an invalid pattern: "Ungültiges Muster "…"<where>: <reason>".
     static std::string InvalidPatternMessage(std::string_view pattern, std::string_view where,
                                              std::string_view reason);

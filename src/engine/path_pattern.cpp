@@ -159,7 +159,7 @@ bool PathPattern::ParseSet(std::string_view text, size_t& at, ByteSet& set, std:
                 bool known = false;
                 InClass(name, 'a', known);
                 if (!known) {
-                    reason = Tr("Die Zeichenklasse [:") + std::string(name) + ":] gibt es nicht.";
+                    reason = Format(Tr("Die Zeichenklasse [:%s:] gibt es nicht."), name);
                     return false;
                 }
                 for (int b = 0; b < 256; ++b)

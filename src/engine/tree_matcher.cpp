@@ -17,6 +17,7 @@
 #include "engine/tree_scanner.h"
 #include "platform/directory_lister.h"
 #include "platform/file_node.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -113,7 +114,7 @@ bool TreeMatcher::CompareContents() {
                 break;
             case ContentComparer::Outcome::Different:
                 pair.verdict = PairClassifier::AfterContents(pair.verdict, false);
-                if (IsConflict(pair.verdict)) conflictReasons_[index] = PairClassifier::kContentDiffers;
+                if (IsConflict(pair.verdict)) conflictReasons_[index] = Tr(PairClassifier::kContentDiffers);
                 break;
             case ContentComparer::Outcome::Failed:
                 pair.verdict = Verdict::Conflict;
@@ -135,7 +136,7 @@ void TreeMatcher::BackToTimeVerdicts() {
         pair.verdict = classifier.TimeVerdictOf(pair);
         if (TimeNotStorable(pair)) {
             pair.verdict = Verdict::Conflict;
-            conflictReasons_[i] = kTimeNotStorableText;
+            conflictReasons_[i] = Tr(kTimeNotStorableText);
         }
     }
 }
@@ -163,7 +164,7 @@ void TreeMatcher::ClassifyPairs() {
         pair.verdict = classifier.Classify(pair, needsContents, reason);
         if (TimeNotStorable(pair)) {
             pair.verdict = Verdict::Conflict;
-            reason = kTimeNotStorableText;
+            reason = Tr(kTimeNotStorableText);
             needsContents = false;
         }
         if (IsConflict(pair.verdict)) conflictReasons_[i] = std::string(reason);

@@ -6,8 +6,8 @@
 namespace kirvo {
 
 FileAttempt FileAttempt::Fail(std::string path, std::string_view what, int code) {
-    if (code == kLinkOnTheWay) return {Error, std::move(path), std::string(FileOperationTexts::kLinkOnTheWay), code};
-    if (code == kDotOnTheWay) return {Error, std::move(path), std::string(FileOperationTexts::kDotOnTheWay), code};
+    if (code == kLinkOnTheWay) return {Error, std::move(path), Tr(FileOperationTexts::kLinkOnTheWay), code};
+    if (code == kDotOnTheWay) return {Error, std::move(path), Tr(FileOperationTexts::kDotOnTheWay), code};
     return {Error, std::move(path), FileOperationTexts::Reason(what, code), code};
 }
 

@@ -3,6 +3,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/translation.h"
+
 namespace kirvo {
 
 // How one attempt at one file of a copy or delete request ended.
@@ -12,7 +14,8 @@ struct FileAttempt {
     std::string reason;  // Error, Skipped
     int code = 0;        // Error: the system's code, 0 when none applies
 
-    static FileAttempt Skip(std::string_view reason) { return {Skipped, {}, std::string(reason), 0}; }
+    // `reason`: a marked text (FileOperationTexts), translated here.
+    static FileAttempt Skip(std::string_view reason) { return {Skipped, {}, Tr(reason), 0}; }
     static FileAttempt Cancel() { return {Cancelled, {}, {}, 0}; }
     // "<what>: <system text>" about path; a link or a dot name on the way has its own text.
     static FileAttempt Fail(std::string path, std::string_view what, int code);

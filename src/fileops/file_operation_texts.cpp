@@ -28,7 +28,7 @@ std::string Grouped(uint64_t value) {
 }  // namespace
 
 std::string FileOperationTexts::Reason(std::string_view what, int errorCode) {
-    std::string text(what);
+    std::string text(Tr(what));
     if (errorCode != kNotRegularFile && errorCode != 0) {
         text.append(": ");
         text.append(SystemErrorText(errorCode));
@@ -154,19 +154,17 @@ std::string FileOperationTexts::ErrorMessage(const std::string& path, const std:
 }
 
 std::string FileOperationTexts::ProgressLine(const ProgressInfo& info) {
-    std::string line = "Datei " + std::to_string(info.filesDone + 1 > info.filesTotal ? info.filesTotal
-                                                                                      : info.filesDone + 1) +
-                       " von " + std::to_string(info.filesTotal);
-    if (info.bytesTotal > 0) line += " – " + Grouped(info.bytesDone) + " von " + Size(info.bytesTotal);
+    std::string line = Format(Tr("Datei %d von %d"),
+                              info.filesDone + 1 > info.filesTotal ? info.filesTotal : info.filesDone + 1, info.filesTotal);
+    if (info.bytesTotal > 0) line += Format(Tr(" – %s von %s"), Grouped(info.bytesDone), Size(info.bytesTotal));
     return line;
 }
 
 std::string FileOperationTexts::TransferLine(const ProgressInfo& info) {
-    std::string line = "Datei " + std::to_string(std::min(info.filesDone + 1, info.filesTotal)) + " von " +
-                       std::to_string(info.filesTotal);
+    std::string line = Format(Tr("Datei %d von %d"), std::min(info.filesDone + 1, info.filesTotal), info.filesTotal);
     if (info.bytesTotal > 0) {
-        line += " – " + ReadableSize(static_cast<double>(info.bytesDone)) + " von " +
-                ReadableSize(static_cast<double>(info.bytesTotal));
+        line += Format(Tr(" – %s von %s"), ReadableSize(static_cast<double>(info.bytesDone)),
+                       ReadableSize(static_cast<double>(info.bytesTotal)));
     }
     return line;
 }

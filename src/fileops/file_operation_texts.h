@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "fileops/file_operation_ui.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -14,54 +15,56 @@ struct FileOperationTexts {
     static constexpr std::string_view kTitle = "Kirvo";
 
     // Buttons of the questions (ConfirmAnswer) and of the error report (ErrorAnswer).
-    static constexpr std::string_view kYes = "Ja";
-    static constexpr std::string_view kYesToAll = "Ja, alle";
-    static constexpr std::string_view kNo = "Nein";
-    static constexpr std::string_view kCancel = "Abbrechen";
+    static constexpr std::string_view kYes = TrNoop("Ja");
+    static constexpr std::string_view kYesToAll = TrNoop("Ja, alle");
+    static constexpr std::string_view kNo = TrNoop("Nein");
+    static constexpr std::string_view kCancel = TrNoop("Abbrechen");
     static constexpr std::string_view kOk = "OK";
-    static constexpr std::string_view kRetry = "Wiederholen";
-    static constexpr std::string_view kSkip = "Überspringen";
-    static constexpr std::string_view kSkipAll = "Alle überspringen";
+    static constexpr std::string_view kRetry = TrNoop("Wiederholen");
+    static constexpr std::string_view kSkip = TrNoop("Überspringen");
+    static constexpr std::string_view kSkipAll = TrNoop("Alle überspringen");
 
-    // What went wrong; Reason() adds the system's text.
-    static constexpr std::string_view kSourceMissing = "Die Quelldatei ist nicht mehr vorhanden";
-    static constexpr std::string_view kSourceNotFile = "Die Quelle ist keine normale Datei";
+    // Texts in the German source, marked for translation (Tr() where shown).
+
+    // What went wrong; Reason() translates it and adds the system's text.
+    static constexpr std::string_view kSourceMissing = TrNoop("Die Quelldatei ist nicht mehr vorhanden");
+    static constexpr std::string_view kSourceNotFile = TrNoop("Die Quelle ist keine normale Datei");
     static constexpr std::string_view kSourceChanged =
-        "Die Quelldatei wurde während des Kopierens geändert; nichts wurde ersetzt";
-    static constexpr std::string_view kSourceUnreadable = "Die Quelldatei kann nicht gelesen werden";
-    static constexpr std::string_view kFolderUnusable = "Der Zielordner kann nicht geprüft werden";
-    static constexpr std::string_view kSourceFolderUnusable = "Der Quellordner kann nicht geöffnet werden";
+        TrNoop("Die Quelldatei wurde während des Kopierens geändert; nichts wurde ersetzt");
+    static constexpr std::string_view kSourceUnreadable = TrNoop("Die Quelldatei kann nicht gelesen werden");
+    static constexpr std::string_view kFolderUnusable = TrNoop("Der Zielordner kann nicht geprüft werden");
+    static constexpr std::string_view kSourceFolderUnusable = TrNoop("Der Quellordner kann nicht geöffnet werden");
     // A folder between the root and the file is a link (perhaps swapped in since the comparison).
     static constexpr std::string_view kLinkOnTheWay =
-        "Ein Ordner auf dem Weg ist eine Verknüpfung; ihr wird nicht gefolgt, nichts wurde geändert";
+        TrNoop("Ein Ordner auf dem Weg ist eine Verknüpfung; ihr wird nicht gefolgt, nichts wurde geändert");
     // "." or ".." in a path: it would lead back up instead of down.
     static constexpr std::string_view kDotOnTheWay =
-        "Ein Name auf dem Weg ist „.“ oder „..“; ihm wird nicht gefolgt, nichts wurde geändert";
-    static constexpr std::string_view kFolderIsFile = "Der Zielordner ist eine Datei";
-    static constexpr std::string_view kCannotMakeFolder = "Der Ordner kann nicht angelegt werden";
-    static constexpr std::string_view kDestinationUnusable = "Die Zieldatei kann nicht geprüft werden";
-    static constexpr std::string_view kDestinationIsFolder = "Das Ziel ist ein Ordner";
-    static constexpr std::string_view kDestinationNotFile = "Das Ziel ist keine normale Datei";
+        TrNoop("Ein Name auf dem Weg ist „.“ oder „..“; ihm wird nicht gefolgt, nichts wurde geändert");
+    static constexpr std::string_view kFolderIsFile = TrNoop("Der Zielordner ist eine Datei");
+    static constexpr std::string_view kCannotMakeFolder = TrNoop("Der Ordner kann nicht angelegt werden");
+    static constexpr std::string_view kDestinationUnusable = TrNoop("Die Zieldatei kann nicht geprüft werden");
+    static constexpr std::string_view kDestinationIsFolder = TrNoop("Das Ziel ist ein Ordner");
+    static constexpr std::string_view kDestinationNotFile = TrNoop("Das Ziel ist keine normale Datei");
     static constexpr std::string_view kDestinationOddLink =
-        "Das Ziel ist eine Verknüpfung, die auf keine Datei zeigt";
-    static constexpr std::string_view kCannotCreate = "Die Zieldatei kann nicht angelegt werden";
-    static constexpr std::string_view kCopyFailed = "Die Datei kann nicht kopiert werden";
-    static constexpr std::string_view kCannotWrite = "Die Zieldatei kann nicht fertig geschrieben werden";
-    static constexpr std::string_view kDeleteMissing = "Die Datei ist nicht mehr vorhanden";
-    static constexpr std::string_view kDeleteFolder = "Ordner werden nicht gelöscht";
-    static constexpr std::string_view kCannotDelete = "Die Datei kann nicht gelöscht werden";
+        TrNoop("Das Ziel ist eine Verknüpfung, die auf keine Datei zeigt");
+    static constexpr std::string_view kCannotCreate = TrNoop("Die Zieldatei kann nicht angelegt werden");
+    static constexpr std::string_view kCopyFailed = TrNoop("Die Datei kann nicht kopiert werden");
+    static constexpr std::string_view kCannotWrite = TrNoop("Die Zieldatei kann nicht fertig geschrieben werden");
+    static constexpr std::string_view kDeleteMissing = TrNoop("Die Datei ist nicht mehr vorhanden");
+    static constexpr std::string_view kDeleteFolder = TrNoop("Ordner werden nicht gelöscht");
+    static constexpr std::string_view kCannotDelete = TrNoop("Die Datei kann nicht gelöscht werden");
     static constexpr std::string_view kDestinationChanged =
-        "Die Zieldatei wurde während des Kopierens geändert; nichts wurde ersetzt";
-    static constexpr std::string_view kCannotTrash = "Die Datei kann nicht in den Papierkorb verschoben werden";
+        TrNoop("Die Zieldatei wurde während des Kopierens geändert; nichts wurde ersetzt");
+    static constexpr std::string_view kCannotTrash = TrNoop("Die Datei kann nicht in den Papierkorb verschoben werden");
     static constexpr std::string_view kRemoteToRemote =
-        "Von einem entfernten Rechner auf einen entfernten Rechner wird nicht kopiert";
+        TrNoop("Von einem entfernten Rechner auf einen entfernten Rechner wird nicht kopiert");
     static constexpr std::string_view kLinkNotCopiedThere =
-        "Die Verknüpfung kann dort nicht als Verknüpfung angelegt werden";
+        TrNoop("Die Verknüpfung kann dort nicht als Verknüpfung angelegt werden");
     // Why a file was skipped (FileReport::reason).
-    static constexpr std::string_view kFolderDeclined = "Der Zielordner wurde nicht angelegt";
-    static constexpr std::string_view kOverwriteDeclined = "Die vorhandene Datei wurde nicht ersetzt";
-    static constexpr std::string_view kChangedKept = "Seit dem Vergleich geändert; die Datei blieb, wie sie ist";
-    static constexpr std::string_view kNoTrashKept = "Kein Papierkorb verwendbar; die Datei blieb, wie sie ist";
+    static constexpr std::string_view kFolderDeclined = TrNoop("Der Zielordner wurde nicht angelegt");
+    static constexpr std::string_view kOverwriteDeclined = TrNoop("Die vorhandene Datei wurde nicht ersetzt");
+    static constexpr std::string_view kChangedKept = TrNoop("Seit dem Vergleich geändert; die Datei blieb, wie sie ist");
+    static constexpr std::string_view kNoTrashKept = TrNoop("Kein Papierkorb verwendbar; die Datei blieb, wie sie ist");
 
     // "<what>: <system text>"
     static std::string Reason(std::string_view what, int errorCode);
@@ -87,7 +90,7 @@ struct FileOperationTexts {
     // "820 MB", "2,0 GB", "512 Bytes".
     static std::string ReadableSize(double bytes);
     // While the copies are written to the disk before they are renamed into place.
-    static constexpr std::string_view kFlushing = "Schreibe auf den Datenträger …";
+    static constexpr std::string_view kFlushing = TrNoop("Schreibe auf den Datenträger …");
 
     // "1.234.567 Bytes"
     static std::string Size(uint64_t bytes);

@@ -8,9 +8,10 @@ namespace kirvo {
 namespace {
 
 // One part of the line: the count and the words for one file or several.
-std::string Part(int32_t count, const char* one, const char* several) {
+// `format` is the form for `count` (TrN), with one %i.
+std::string Part(int32_t count, const char* format) {
     char text[160];
-    std::snprintf(text, sizeof text, count == 1 ? one : several, count);
+    std::snprintf(text, sizeof text, format, count);
     return text;
 }
 
@@ -30,19 +31,19 @@ OperationSummary::OperationSummary(Kind kind, std::span<const OperationResult> r
     }
     std::vector<std::string> parts;
     if (kind == Kind::Copy) {
-        if (done > 0) parts.push_back(Part(done, "%i Datei kopiert", "%i Dateien kopiert"));
-        if (trashed > 0) parts.push_back(Part(trashed, "%i ersetzte in den Papierkorb", "%i ersetzte in den Papierkorb"));
+        if (done > 0) parts.push_back(Part(done, TrN("%i Datei kopiert", "%i Dateien kopiert", done)));
+        if (trashed > 0) parts.push_back(Part(trashed, TrN("%i ersetzte in den Papierkorb", "%i ersetzte in den Papierkorb", trashed)));
     } else {
         if (trashed > 0)
-            parts.push_back(Part(trashed, "%i Datei in den Papierkorb gelegt", "%i Dateien in den Papierkorb gelegt"));
-        if (done > trashed) parts.push_back(Part(done - trashed, "%i Datei gelöscht", "%i Dateien gelöscht"));
+            parts.push_back(Part(trashed, TrN("%i Datei in den Papierkorb gelegt", "%i Dateien in den Papierkorb gelegt", trashed)));
+        if (done > trashed) parts.push_back(Part(done - trashed, TrN("%i Datei gelöscht", "%i Dateien gelöscht", done - trashed)));
     }
-    if (skipped > 0) parts.push_back(Part(skipped, "%i übersprungen", "%i übersprungen"));
+    if (skipped > 0) parts.push_back(Part(skipped, TrN("%i übersprungen", "%i übersprungen", skipped)));
     if (notDone > 0) {
-        parts.push_back(kind == Kind::Copy ? Part(notDone, "%i nicht kopiert", "%i nicht kopiert")
-                                           : Part(notDone, "%i nicht gelöscht", "%i nicht gelöscht"));
+        parts.push_back(kind == Kind::Copy ? Part(notDone, TrN("%i nicht kopiert", "%i nicht kopiert", notDone))
+                                           : Part(notDone, TrN("%i nicht gelöscht", "%i nicht gelöscht", notDone)));
     }
-    if (failures_ > 0) parts.push_back(Part(failures_, "%i Fehler", "%i Fehler"));
+    if (failures_ > 0) parts.push_back(Part(failures_, TrN("%i Fehler", "%i Fehler", failures_)));
     if (parts.empty()) {
         text_ = kind == Kind::Copy ? Tr("Nichts kopiert") : Tr("Nichts gelöscht");
         return;

@@ -40,7 +40,7 @@ bool ParseSyncMode(std::string_view name, SyncMode& mode, std::string& error) {
         }
         if (m.available) allowed += (count++ == 0 ? "" : ", ") + std::string(m.name);
     }
-    error = Tr("Unbekannte Art \"") + std::string(name) + Tr("\"; erlaubt ") + (count == 1 ? "ist " : "sind ") + allowed + ".";
+    error = Tr("Unbekannte Art \"") + std::string(name) + Tr("\"; erlaubt ") + (count == 1 ? Tr("ist ") : Tr("sind ")) + allowed + ".";
     return false;
 }
 

@@ -21,6 +21,9 @@ FileFacts Shown(const FileFacts& facts) {
     return shown;
 }
 
+// English answers count where the questions are English; the German letters always do.
+bool English() { return CurrentLanguage() != UiLanguage::German; }
+
 }  // namespace
 
 std::string TerminalFileOperationUi::readAnswer() {
@@ -44,9 +47,9 @@ ConfirmAnswer TerminalFileOperationUi::askConfirm(const std::string& question) {
     endProgressLine();
     out_ << question << Tr(" [j = Ja / a = Ja, alle / N = Nein / x = Abbrechen] ") << std::flush;
     const std::string answer = readAnswer();
-    if (answer == "j" || answer == "ja") return ConfirmAnswer::Yes;
-    if (answer == "a" || answer == "alle") return ConfirmAnswer::YesToAll;
-    if (answer == "x" || answer == "abbrechen") return ConfirmAnswer::Cancel;
+    if (answer == "j" || answer == "ja" || (English() && (answer == "y" || answer == "yes"))) return ConfirmAnswer::Yes;
+    if (answer == "a" || answer == "alle" || (English() && answer == "all")) return ConfirmAnswer::YesToAll;
+    if (answer == "x" || answer == "abbrechen" || (English() && answer == "cancel")) return ConfirmAnswer::Cancel;
     return ConfirmAnswer::No;
 }
 
@@ -63,9 +66,9 @@ bool TerminalFileOperationUi::confirmDelete(const DeleteRequest& request) {
     endProgressLine();
     DeleteRequest shown = request;
     for (std::string& name : shown.firstNames) name = Shown(name);
-    out_ << FileOperationTexts::DeleteQuestion(shown) << " [j/N] " << std::flush;
+    out_ << FileOperationTexts::DeleteQuestion(shown) << Tr(" [j/N] ") << std::flush;
     const std::string answer = readAnswer();
-    return answer == "j" || answer == "ja";
+    return answer == "j" || answer == "ja" || (English() && (answer == "y" || answer == "yes"));
 }
 
 ConfirmAnswer TerminalFileOperationUi::confirmChanged(const ChangedFile& file) {
@@ -81,17 +84,18 @@ ConfirmAnswer TerminalFileOperationUi::confirmWithoutTrash(const std::string& pa
 
 void TerminalFileOperationUi::notify(const std::string& text) {
     endProgressLine();
-    out_ << "Hinweis: " << Shown(text) << "\n" << std::flush;
+    out_ << Tr("Hinweis: ") << Shown(text) << "\n" << std::flush;
 }
 
 ErrorAnswer TerminalFileOperationUi::reportError(const std::string& path, const std::string& reason) {
     endProgressLine();
-    out_ << "Fehler: " << FileOperationTexts::ErrorMessage(Shown(path), Shown(reason)) << "\n"
+    out_ << Tr("Fehler: ") << FileOperationTexts::ErrorMessage(Shown(path), Shown(reason)) << "\n"
          << Tr("[w = Wiederholen / U = Überspringen / a = Alle überspringen / x = Abbrechen] ") << std::flush;
     const std::string answer = readAnswer();
-    if (answer == "w" || answer == "wiederholen") return ErrorAnswer::Retry;
-    if (answer == "a" || answer == "alle") return ErrorAnswer::SkipAll;
-    if (answer == "x" || answer == "abbrechen") return ErrorAnswer::Cancel;
+    if (answer == "w" || answer == "wiederholen" || (English() && (answer == "r" || answer == "retry")))
+        return ErrorAnswer::Retry;
+    if (answer == "a" || answer == "alle" || (English() && answer == "all")) return ErrorAnswer::SkipAll;
+    if (answer == "x" || answer == "abbrechen" || (English() && answer == "cancel")) return ErrorAnswer::Cancel;
     return ErrorAnswer::Skip;
 }
 
@@ -99,7 +103,7 @@ bool TerminalFileOperationUi::progress(const ProgressInfo& info) {
     if (cancelRequested_.load()) return false;
     if (!showProgress_) return true;
     progressOut_ << "\r\033[K" << FileOperationTexts::ProgressLine(info) << ": "
-                 << (info.flushing ? std::string(FileOperationTexts::kFlushing) : Shown(info.file)) << std::flush;
+                 << (info.flushing ? std::string(Tr(FileOperationTexts::kFlushing)) : Shown(info.file)) << std::flush;
     progressShown_ = true;
     return true;
 }

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/translation.h"
+
 namespace kirvo {
 
 // What a path names, as the file operations need to know it.
@@ -40,7 +42,7 @@ inline constexpr int kNotSupportedThere = -7;
 // A code of our own for "the file's modification time cannot be kept on the
 // other machine" (SFTP carries 1970 to 2106 only); its text is kTimeNotStorableText.
 inline constexpr int kTimeNotStorable = -9;
-inline constexpr const char* kTimeNotStorableText = "Änderungszeit auf dem anderen Rechner nicht darstellbar";
+inline constexpr const char* kTimeNotStorableText = TrNoop("Änderungszeit auf dem anderen Rechner nicht darstellbar");
 // A code of our own for "a name on the way is \".\" or \"..\"" (it would lead
 // back up, perhaps out of the root, so it is refused).
 inline constexpr int kDotOnTheWay = -8;

@@ -1,5 +1,7 @@
 #include "view/result_rows.h"
 
+#include "platform/translation.h"
+
 #include <cstdio>
 
 #include "view/value_format.h"
@@ -13,7 +15,7 @@ int32_t ResultRows::RepaintInterval(int32_t pairCount) {
 
 std::string ResultRows::FileCountText(int32_t files) {
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%i Dateien", files);
+    std::snprintf(buffer, sizeof buffer, TrN("%i Dateien", "%i Dateien", static_cast<uint64_t>(files)), files);
     return buffer;
 }
 
@@ -21,7 +23,10 @@ std::string ResultRows::SummaryText(const SideTotals& totals) {
     const double bytes = static_cast<double>(totals.bytes);
     const std::string size = FormatTotalSize(bytes);
     char buffer[160];
-    std::snprintf(buffer, sizeof buffer, "%i Dateien in %i Ordner mit %s (%.0f Byte) ", totals.files,
+    std::snprintf(buffer, sizeof buffer,
+                  TrN("%i Dateien in %i Ordner mit %s (%.0f Byte) ", "%i Dateien in %i Ordner mit %s (%.0f Byte) ",
+                      static_cast<uint64_t>(totals.files)),
+                  totals.files,
                   totals.folders, size.c_str(), bytes);
     return buffer;
 }

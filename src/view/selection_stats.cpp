@@ -1,5 +1,7 @@
 #include "view/selection_stats.h"
 
+#include "platform/translation.h"
+
 #include <cstdio>
 #include <span>
 
@@ -37,7 +39,10 @@ std::string SelectionStats::Text(int32_t files, uint64_t bytes) {
     const double total = static_cast<double>(bytes);
     const std::string size = FormatTotalSize(total);
     char buffer[160];
-    std::snprintf(buffer, sizeof buffer, "%i Dateien mit %s (%.0f Byte) ausgewählt ", files, size.c_str(), total);
+    std::snprintf(buffer, sizeof buffer,
+                  TrN("%i Dateien mit %s (%.0f Byte) ausgewählt ", "%i Dateien mit %s (%.0f Byte) ausgewählt ",
+                      static_cast<uint64_t>(files)),
+                  files, size.c_str(), total);
     return buffer;
 }
 

@@ -59,7 +59,7 @@ int QtFileOperationUi::ask(QMessageBox::Icon icon, const QString& text, std::ini
     QMessageBox box(icon, Text(FileOperationTexts::kTitle), text, QMessageBox::NoButton, parent_.data());
     box.setTextFormat(Qt::PlainText);
     std::vector<QPushButton*> pushButtons;
-    for (const Button& button : buttons) pushButtons.push_back(box.addButton(Text(button.text), button.role));
+    for (const Button& button : buttons) pushButtons.push_back(box.addButton(QTr(button.text.data()), button.role));
     box.setDefaultButton(pushButtons[static_cast<size_t>(defaultIndex)]);
     box.setEscapeButton(pushButtons[static_cast<size_t>(escapeIndex)]);
 
@@ -140,7 +140,7 @@ void QtFileOperationUi::showProgress(const QString& label) {
     dialog->setWindowTitle(Text(FileOperationTexts::kTitle) + QStringLiteral(" – ") +
                            (request_ == Request::Copy ? QTr("Kopieren") : QTr("Löschen")));
     dialog->setWindowModality(Qt::ApplicationModal);
-    dialog->setCancelButtonText(Text(FileOperationTexts::kCancel));
+    dialog->setCancelButtonText(QTr(FileOperationTexts::kCancel.data()));
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);
     dialog->setMinimumDuration(0);
@@ -166,7 +166,7 @@ QString QtFileOperationUi::progressLines(const ProgressInfo& info) {
     if (samples_.empty() || now - samples_.back().first >= 100) samples_.emplace_back(now, info.bytesDone);
     while (samples_.size() > 2 && now - samples_[1].first >= kSpeedWindowMilliseconds) samples_.pop_front();
     QString lines = Text(FileOperationTexts::TransferLine(info));
-    if (info.flushing) return lines + u'\n' + Text(FileOperationTexts::kFlushing);
+    if (info.flushing) return lines + u'\n' + QTr(FileOperationTexts::kFlushing.data());
     const qint64 span = now - samples_.front().first;
     if (info.bytesTotal == 0 || span < 500) return lines + u'\n';
     const double rate = static_cast<double>(info.bytesDone - samples_.front().second) * 1000.0 / static_cast<double>(span);

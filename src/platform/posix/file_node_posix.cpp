@@ -45,7 +45,7 @@ std::string SystemErrorText(int code) {
     if (code == kDestinationChanged) return Tr("das Ziel wurde inzwischen geändert");
     if (code == kConnectionLost) return Tr("Verbindung unterbrochen");
     if (code == kNotSupportedThere) return Tr("der Server auf dem entfernten Rechner kann das nicht sicher");
-    if (code == kTimeNotStorable) return kTimeNotStorableText;
+    if (code == kTimeNotStorable) return Tr(kTimeNotStorableText);
     if (code == kDotOnTheWay) return Tr("ein Name auf dem Weg ist „.“ oder „..“");
     if (code == kForeignLink) return Tr("Verknüpfung auf eine Datei eines anderen Besitzers; als root nicht gefolgt");
     char buffer[256];
