@@ -34,7 +34,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
                             .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     const QFontMetrics metrics(text_->font());
     const int frame = 2 * (text_->frameWidth() + static_cast<int>(text_->document()->documentMargin()));
-    text_->setFixedSize(metrics.horizontalAdvance(QTr("Copyright © 2026 Orvane, alle Rechte")) + frame,
+    text_->setFixedSize(metrics.horizontalAdvance(QStringLiteral("Copyright © 2026 Orvane, alle Rechte")) + frame,
                         metrics.lineSpacing() * 7 + frame + 4);  // six lines and the empty one after the last line end
     layout->addWidget(text_, 0, 1);
 

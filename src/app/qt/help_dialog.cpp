@@ -9,7 +9,8 @@
 namespace kirvo {
 
 QString HelpDialog::HelpHtml() {
-    return QStringLiteral(
+    // TRANSLATORS: the whole help, in HTML; name menus and commands as the window does.
+    return QTr(
         "<h2>Kirvo – Hilfe</h2>"
         "<p>Kirvo vergleicht zwei Ordnerbäume, eine <b>Quelle</b> und ein <b>Ziel</b>, Datei für "
         "Datei und bringt sie in Einklang.</p>"
