@@ -46,7 +46,7 @@ std::string ColumnHeader() {
 void AppendFolderHeading(std::string& line, const ResultRows& rows, size_t row) {
     const std::string source = rows.CellText(row, 0);
     const std::string target = rows.CellText(row, 5);
-    line += "\nOrdner  ";
+    line += Tr("\nOrdner  ");
     if (!source.empty()) {
         line += Tr("Quelle: ");
         AppendDisplayEscaped(line, source);
@@ -154,14 +154,14 @@ void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& 
                const TextReportHeader& header, const std::vector<ConflictNote>& conflicts) {
     std::string line = Tr("Quelle:   ");
     AppendDisplayEscaped(line, header.sourceRoot);
-    line += "\nZiel:     ";
+    line += Tr("\nZiel:     ");
     AppendDisplayEscaped(line, header.targetRoot);
-    line += "\nFilter:   ";
+    line += Tr("\nFilter:   ");
     line += header.filter;
-    line += "\nOptionen: ";
+    line += Tr("\nOptionen: ");
     line += header.options;
     if (!header.patterns.empty()) {
-        line += "\nMuster:   ";
+        line += Tr("\nMuster:   ");
         AppendDisplayEscaped(line, header.patterns);
     }
     line += "\n\n";

@@ -203,7 +203,7 @@ std::string FileOperationTexts::RateLine(double bytesPerSecond, double secondsLe
 }
 
 std::string FileOperationTexts::Size(uint64_t bytes) {
-    return Grouped(bytes) + (bytes == 1 ? " Byte" : " Bytes");
+    return Format(TrN("%s Byte", "%s Bytes", bytes), Grouped(bytes));
 }
 
 std::string FileOperationTexts::Time(int64_t utcSeconds) {

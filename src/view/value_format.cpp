@@ -70,25 +70,25 @@ void AppendCellSize(std::string& out, double size) {
             shown /= 10;
         } while (shown != 0);
         out.append(p, static_cast<size_t>(end - p));
-        out.append(bytes >= 1024 ? " KB" : " Byte");
+        out.append(bytes >= 1024 ? " KB" : Tr(" Byte"));
         return;
     }
     if (size < 1024) {
-        AppendPrintf(out, "%.0f Byte", size);
+        AppendPrintf(out, Tr("%.0f Byte"), size);
     } else {
         AppendPrintf(out, "%.0f KB", size * kPerKilo);
     }
 }
 
 std::string FormatTotalSize(double total) {
-    static const char* const kFormats[] = {"%.0f Bytes", "%.0f KB", "%.1f MB", "%.1f GB", "%.1f TB", "%.1f PB"};
+    static const char* const kFormats[] = {TrNoop("%.0f Bytes"), "%.0f KB", "%.1f MB", "%.1f GB", "%.1f TB", "%.1f PB"};
     double x = total;
     int unit = 0;
     while (x >= 1024 && unit < 5) {
         x *= kPerKilo;
         ++unit;
     }
-    return Printf(kFormats[unit], x);
+    return Printf(unit == 0 ? Tr(kFormats[0]) : kFormats[unit], x);
 }
 
 std::string FormatDate(const SystemTime& t) {

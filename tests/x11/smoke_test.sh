@@ -10,6 +10,9 @@
 set -euo pipefail
 
 kirvo=${1:?Aufruf: smoke_test.sh PFAD/ZU/kirvo}
+# The texts checked below are the German ones, whatever the desktop's language.
+export LANG=C
+unset LANGUAGE LC_ALL LC_MESSAGES
 for tool in Xvfb openbox xdotool; do
   command -v "$tool" >/dev/null || { echo "FEHLT: $tool (scripts/install-deps installiert es)" >&2; exit 1; }
 done

@@ -6,6 +6,7 @@
 
 #include "app/command_id.h"
 #include "app/window_size.h"
+#include "platform/qt/qt_translation.h"
 
 class QLabel;
 class QProgressBar;
@@ -67,7 +68,7 @@ public:
     const WindowSize& windowSize() const { return windowSize_; }
 
     // The text shown in the message pane when nothing else is.
-    static QString IdleText() { return QStringLiteral("Bereit"); }
+    static QString IdleText() { return QTr("Bereit"); }
     static QString NoticeText();
 
 public slots:

@@ -266,9 +266,9 @@ void WindowController::SetComparing(bool comparing) {
 }
 
 void WindowController::ShowScanProgress(qint64 sourceFiles, qint64 targetFiles, const QString& folder) {
-    emit sideTotalsShown(kSourceSide, QStringLiteral("%1 Dateien gefunden").arg(sourceFiles));
-    emit sideTotalsShown(kTargetSide, QStringLiteral("%1 Dateien gefunden").arg(targetFiles));
-    if (!folder.isEmpty()) emit statusMessage(QStringLiteral("Lese ") + folder);
+    emit sideTotalsShown(kSourceSide, QTrN("%1 Dateien gefunden", "%1 Dateien gefunden", static_cast<uint64_t>(sourceFiles)).arg(sourceFiles));
+    emit sideTotalsShown(kTargetSide, QTrN("%1 Dateien gefunden", "%1 Dateien gefunden", static_cast<uint64_t>(targetFiles)).arg(targetFiles));
+    if (!folder.isEmpty()) emit statusMessage(QTr("Lese %1").arg(folder));
 }
 
 void WindowController::ShowContentProgress(qint64 bytesDone, qint64 bytesTotal, qint64 pairsDone, qint64 pairsTotal,

@@ -157,7 +157,7 @@ FileDiffDialog::FileDiffDialog(const QString& leftPath, const QString& rightPath
     auto* layout = new QVBoxLayout(this);
 
     auto* names = new QHBoxLayout;
-    for (const QString& name : {QStringLiteral("Quelle: ") + leftName, QStringLiteral("Ziel: ") + rightName}) {
+    for (const QString& name : {QTr("Quelle: %1").arg(leftName), QTr("Ziel: %1").arg(rightName)}) {
         auto* label = new QLabel(name, this);
         label->setTextFormat(Qt::PlainText);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);

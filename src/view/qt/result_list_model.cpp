@@ -103,7 +103,7 @@ QVariant ResultListModel::toolTip(size_t row) const {
     const auto text = [](std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); };
     if (!reasons_) return {};
     if (rows_.StateImage(row) == ResultRows::kConflict)
-        return QStringLiteral("Konflikt: ") + text(reasons_->conflictReason(static_cast<size_t>(rows_.PairIndex(row))));
+        return QTr("Konflikt: ") + text(reasons_->conflictReason(static_cast<size_t>(rows_.PairIndex(row))));
     if (rows_.StateImage(row) != ResultRows::kUnknown) return {};
     // A place row, or a file of one side where the other could not be read.
     const UnknownPlace* place = rows_.Place(row);
