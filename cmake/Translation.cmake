@@ -12,6 +12,8 @@
 #   then translate every empty or "#, fuzzy" entry in po/en.po and commit both files.
 # The test po_catalogue fails while that is not done.
 
+include(GNUInstallDirs)
+
 find_program(KIRVO_XGETTEXT xgettext)
 find_program(KIRVO_MSGMERGE msgmerge)
 find_program(KIRVO_MSGFMT msgfmt)

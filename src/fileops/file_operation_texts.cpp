@@ -13,10 +13,8 @@ namespace kirvo {
 namespace {
 
 std::string Quoted(std::string_view text) {
-    std::string q = "„";
-    q.append(text);
-    q.append("“");
-    return q;
+    // TRANSLATORS: the quotation marks around a name in a message.
+    return Format(Tr("„%s“"), text);
 }
 
 std::string Grouped(uint64_t value) {

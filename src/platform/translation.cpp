@@ -94,8 +94,7 @@ void InitTranslation() {
     if (IsGermanOrDefault(deciding)) return;
     const std::string folder = CatalogueFolder();
     if (folder.empty()) return;
-    SetMessagesLocale();
-    PreferEnglishLast(std::string(deciding));
+    PreferEnglishLast(deciding);
     UseLanguage(UiLanguage::English, folder);
 }
 
@@ -105,6 +104,8 @@ bool UseLanguage(UiLanguage language, const std::string& localeFolder) {
             gLanguage = UiLanguage::German;
             return false;
         }
+        PreferEnglishLast({});
+        SetMessagesLocale();
         bindtextdomain(kDomain, localeFolder.c_str());
         bind_textdomain_codeset(kDomain, "UTF-8");
     }

@@ -25,7 +25,8 @@ UiLanguage LanguageFromSettings(std::string_view language, std::string_view lcAl
 void InitTranslation();
 
 // Switches the texts to `language`, with the catalogues under `localeFolder`
-// (a folder holding en/LC_MESSAGES/kirvo.mo). False, and German, when the
+// (a folder holding en/LC_MESSAGES/kirvo.mo); for English, sets the messages'
+// locale and LANGUAGE so that gettext reads it. False, and German, when the
 // catalogue is not there.
 bool UseLanguage(UiLanguage language, const std::string& localeFolder);
 UiLanguage CurrentLanguage();

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_test_run.h"
@@ -384,6 +385,40 @@ TEST(CompareCommand, BinaryEndToEnd) {
     EXPECT_EQ(Lines(out)[1].rfind("2\tn\xe4me\\t1.txt\t1 Byte\t", 0), 0u) << Lines(out)[1];
     EXPECT_EQ(test::ReadFile(dir / "err.txt"), "kirvo-cli compare: Hinweis: Das Ziel \"" + dir / "leer" +
                                                    "\" existiert nicht und wird als leer verglichen.\n");
+
+    // The messages follow the desktop's language, what programs read does not.
+    const struct {
+        const char* environment;
+        std::string notice;
+        const char* usage;
+    } languages[] = {
+        {"LANG=de_DE.UTF-8", "Hinweis: Das Ziel \"" + dir / "leer" + "\" existiert nicht und wird als leer verglichen.",
+         "Aufruf: kirvo-cli compare [--filter="},
+        {"LANG=en_US.UTF-8", "Note: The target \"" + dir / "leer" + "\" does not exist and is compared as empty.",
+         "Usage: kirvo-cli compare [--filter="},
+        {"LANGUAGE=en LANG=C", "Note: The target \"" + dir / "leer" + "\" does not exist and is compared as empty.",
+         "Usage: kirvo-cli compare [--filter="},
+    };
+    // The output of a shell command, and its exit status.
+    auto output = [](const std::string& command) {
+        FILE* pipe = popen(command.c_str(), "r");
+        std::string text;
+        char bytes[4096];
+        for (size_t n; pipe && (n = fread(bytes, 1, sizeof bytes, pipe)) > 0;) text.append(bytes, n);
+        const int status = pipe ? pclose(pipe) : -1;
+        return std::pair{text, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    };
+    for (const auto& language : languages) {
+        const std::string run = std::string("env -u LC_ALL -u LC_MESSAGES -u LANGUAGE ") + language.environment + " " +
+                                KIRVO_CLI_PATH;
+        const auto [tsv, tsvStatus] =
+            output(run + " compare --format=tsv '" + dir / "q" + "' '" + dir / "leer" + "' 2>'" + dir / "err.txt" + "'");
+        EXPECT_EQ(tsv, out) << language.environment;
+        EXPECT_EQ(tsvStatus, kExitUnreadable) << language.environment;
+        EXPECT_EQ(test::ReadFile(dir / "err.txt"), "kirvo-cli compare: " + language.notice + "\n");
+        const std::string help = output(run + " compare --help").first;
+        EXPECT_EQ(help.rfind(language.usage, 0), 0u) << language.environment << ": " << help.substr(0, 60);
+    }
 
     if (access("/dev/full", W_OK) == 0) {
         const int full = std::system((std::string(KIRVO_CLI_PATH) + " compare '" + dir / "q" + "' '" + dir / "q" +

@@ -22,7 +22,8 @@
 namespace kirvo {
 namespace {
 
-std::string Quoted(const std::string& text) { return "„" + text + "“"; }
+// TRANSLATORS: the quotation marks around a name in a message.
+std::string Quoted(const std::string& text) { return Format(Tr("„%s“"), text); }
 
 void Wipe(std::string& secret) {
     volatile char* p = secret.data();

@@ -31,6 +31,7 @@
 #include "app/qt/window_controller.h"
 #include "app/version_info.h"
 #include "fileops/operation_log.h"
+#include "support/english_texts.h"
 #include "support/temp_tree.h"
 #include "view/qt/kirvo_view.h"
 
@@ -218,6 +219,17 @@ private slots:
         frame.OnCommand(CommandId::ViewStatusBar);
         QVERIFY(frame.statusBar()->isHidden());
         QVERIFY(!Action(frame, 59393)->isChecked());
+
+        // On an English desktop: title, menus, commands, status and bar in English.
+        const test::EnglishTexts english;
+        QVERIFY(english.switched());
+        CMainFrame englishFrame(store);
+        QCOMPARE(englishFrame.windowTitle(), "Untitled - Kirvo");
+        QCOMPARE(englishFrame.menuBar()->actions().first()->text(), "&File");
+        QCOMPARE(Action(englishFrame, 32775)->text(), "Compare Paths");
+        QCOMPARE(Action(englishFrame, 57600)->text(), "&New\tCtrl+N");
+        QCOMPARE(englishFrame.messagePane()->text(), "Ready");
+        QCOMPARE(englishFrame.outputBar()->windowTitle(), "Output");
     }
 
     void columnsFollowTheStoredWindowWidthAndTheFont_data() {

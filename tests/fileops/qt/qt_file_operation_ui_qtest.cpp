@@ -7,6 +7,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "fileops/qt/qt_file_operation_service.h"
 #include "fileops/qt/qt_file_operation_ui.h"
 #include "fileops/qt/dialog_answerer.h"
+#include "support/english_texts.h"
 #include "support/temp_tree.h"
 
 using namespace kirvo;
@@ -102,17 +104,23 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("english");
         const QString seven = "Sollen die 7 Dateien im Ziel endgültig gelöscht werden?\n\n„a“\n„b“\nund 5 weitere";
-        QTest::newRow("Ja") << 7 << false << "Ja" << true << seven;
-        QTest::newRow("one, Ja") << 1 << false << "Ja" << true << "Soll „a“ im Ziel endgültig gelöscht werden?";
-        QTest::newRow("Nein") << 7 << false << "Nein" << false << seven;
-        QTest::newRow("Enter") << 7 << false << "<Enter>" << false << seven;
-        QTest::newRow("Escape") << 7 << false << "<Esc>" << false << seven;
+        QTest::newRow("Ja") << 7 << false << "Ja" << true << seven << false;
+        QTest::newRow("one, Ja") << 1 << false << "Ja" << true << "Soll „a“ im Ziel endgültig gelöscht werden?" << false;
+        QTest::newRow("Nein") << 7 << false << "Nein" << false << seven << false;
+        QTest::newRow("Enter") << 7 << false << "<Enter>" << false << seven << false;
+        QTest::newRow("Escape") << 7 << false << "<Esc>" << false << seven << false;
         // Into the trash, which gives them back: Enter agrees.
         QTest::newRow("trash, Enter") << 1 << true << "<Enter>" << true
-                                      << "Soll „a“ im Ziel in den Papierkorb verschoben werden?";
+                                      << "Soll „a“ im Ziel in den Papierkorb verschoben werden?" << false;
         QTest::newRow("trash, Escape") << 1 << true << "<Esc>" << false
-                                       << "Soll „a“ im Ziel in den Papierkorb verschoben werden?";
+                                       << "Soll „a“ im Ziel in den Papierkorb verschoben werden?" << false;
+        // On an English desktop: the question, its buttons and the default answer.
+        QTest::newRow("English, Yes") << 7 << false << "Yes" << true
+                                      << "Delete the 7 files in the target for good?\n\n“a”\n“b”\nand 5 more" << true;
+        QTest::newRow("English, Enter") << 1 << false << "<Enter>" << false << "Delete “a” in the target for good?"
+                                        << true;
     }
     void deleteQuestionNamesTheCountAndKeepsFilesByDefault() {
         QFETCH(int, count);
@@ -120,6 +128,9 @@ private slots:
         QFETCH(QString, action);
         QFETCH(bool, answer);
         QFETCH(QString, text);
+        QFETCH(bool, english);
+        std::optional<test::EnglishTexts> language;
+        if (english) QVERIFY(language.emplace().switched());
         QtFileOperationUi ui(nullptr);
         DialogAnswerer answerer({action});
         const DeleteRequest request{count, TreeSide::Target,
@@ -128,7 +139,7 @@ private slots:
         QCOMPARE(ui.confirmDelete(request), answer);
         QCOMPARE(answerer.seen.size(), size_t(1));
         QCOMPARE(answerer.seen[0].text, text);
-        QCOMPARE(answerer.seen[0].buttons, (QStringList{"Ja", "Nein"}));
+        QCOMPARE(answerer.seen[0].buttons, (english ? QStringList{"No", "Yes"} : QStringList{"Ja", "Nein"}));
     }
 
     void changedAndNoTrashQuestionsKeepTheFileOnEnter() {
