@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/command_id.h"
+#include "view/command_id.h"
 #include "engine/run_options.h"
 
 namespace kirvo {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "app/app_options.h"
-#include "app/command_id.h"
+#include "view/command_id.h"
 #include "app/file_operation_controller.h"
 #include "engine/file_entry.h"
 #include "engine/path_filter.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/command_id.h"
-#include "app/list_columns.h"
+#include "view/command_id.h"
+#include "view/list_columns.h"
 #include "engine/file_entry.h"
 #include "view/qt/list_view_ex.h"
 

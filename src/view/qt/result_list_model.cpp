@@ -1,6 +1,6 @@
 #include "view/qt/result_list_model.h"
 
-#include "app/list_columns.h"
+#include "view/list_columns.h"
 #include "engine/tree_matcher.h"
 #include "view/qt/list_view_ex.h"
 #include "view/value_format.h"
