@@ -5,6 +5,7 @@
 
 #include "view/command_id.h"
 #include "engine/run_options.h"
+#include "sync/sync_mode.h"
 
 namespace kirvo {
 
@@ -67,6 +68,18 @@ public:
     static bool IsCompareCommand(CommandId command);
     static CompareBy CompareByOf(CommandId command);
 
+    // "Abgleich": how "Dateien abgleichen" brings the trees into line, 0
+    // "Neuere kopieren" (the default), 1 "Spiegeln" (the target becomes a
+    // copy of the source), 2 "In beide Richtungen mit Gedächtnis". A stored
+    // value outside 0..2 reads as 0.
+    static constexpr std::string_view kSyncEntry = "Abgleich";
+    SyncMode syncMode() const { return syncMode_; }
+    void setSyncMode(SyncMode value) { syncMode_ = value; }
+    // The command of each setting in "Abgleichen als", and back (Update for any other command).
+    static CommandId SyncCommand(SyncMode value);
+    static bool IsSyncCommand(CommandId command);
+    static SyncMode SyncModeOf(CommandId command);
+
     // "Parallel": folders listed at once per side; 0 lets the lister choose
     // by the file system. Read from the store, never written: the window
     // does not change it.
@@ -79,6 +92,7 @@ private:
     std::array<int32_t, kCount> values_{};
     int32_t parallel_ = 0;
     CompareBy compareBy_ = CompareBy::Time;
+    SyncMode syncMode_ = SyncMode::Update;
 };
 
 }  // namespace kirvo

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/sync_controller.h"
 #include "fileops/file_operation_service.h"
 
 namespace kirvo {
@@ -28,15 +29,16 @@ struct OperationOutcome {
     std::string note;
 };
 
-// The file-operation commands of the window: "Dateien abgleichen" (the marked
-// rows), "Kopieren", "Löschen" and the copies in a chosen direction (the
-// selected rows). Each reads the rows it acts on, asks what is to be asked
+// The file-operation commands of the window: "Dateien abgleichen" (the sync
+// use case over the plan the list shows, the marked rows taking part),
+// "Kopieren", "Löschen" and the copies in a chosen direction (the selected
+// rows). Each reads the rows it acts on, asks what is to be asked
 // (prompts), hands the files to the service and returns what was done; the
 // comparison that follows is the caller's. No second command starts while
 // one runs (the service's dialogs run the event loop).
 class FileOperationController {
 public:
-    explicit FileOperationController(const AppOptions& options) : options_(options) {}
+    explicit FileOperationController(const AppOptions& options) : options_(options), sync_(options) {}
 
     // Questions and sounds go here; must be set before a command runs.
     void setPrompts(UserPrompts* prompts) { prompts_ = prompts; }
@@ -47,6 +49,9 @@ public:
     // Where a note goes at once, before the files are copied (the status bar).
     void setNoteShown(std::function<void(const std::string&)> show) { showNote_ = std::move(show); }
     bool running() const { return running_; }
+    // The plan of "Dateien abgleichen" and the state of the pair.
+    SyncController& sync() { return sync_; }
+    const SyncController& sync() const { return sync_; }
 
     // rows are the list's, their pairs the matcher's; selected are row
     // indexes in ascending order.
@@ -61,12 +66,14 @@ private:
     // Tells the user and returns true when one compared root lies inside the other.
     bool RootsAreNested(const TreeMatcher& matcher);
     CopyFlags copyFlags() const;
+    DeleteFlags deleteFlags() const;
     void Copy(std::span<const CopyPair> pairs, OperationOutcome& outcome);
 
     const AppOptions& options_;
     UserPrompts* prompts_ = nullptr;
     FileOperationService* service_ = nullptr;
     std::function<void(const std::string&)> showNote_;
+    SyncController sync_;
     bool running_ = false;
 };
 

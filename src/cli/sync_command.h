@@ -5,18 +5,25 @@
 #include <string>
 
 #include "cli/cli_command.h"
+#include <optional>
+
+#include "cli/sync_mode_arguments.h"
 #include "engine/path_filter.h"
 #include "engine/run_options.h"
+#include "sync/delete_limit.h"
 
 namespace kirvo {
 
-// "kirvo-cli sync": compares, takes every unequal row as marked and copies as
-// "Dateien abgleichen" does, asking on the terminal; then compares again.
+// "kirvo-cli sync": compares, decides as the mode says (update: every unequal
+// row as marked, as "Dateien abgleichen" does), asks on the terminal, copies,
+// deletes and renames through the one sync use case (SyncSession); then
+// compares again and, two-way, records the state of the pair.
 extern const CliCommand kSyncCommand;
 
 struct SyncOptions {
-    bool toTarget = true;  // --direction=both|to-target|to-source
-    bool toSource = true;
+    SyncModeArguments sync;  // --mode, --direction
+    std::optional<DeleteLimit> maxDelete;  // --max-delete=N|P%
+    bool forgetState = false;              // --forget-state
     bool dryRun = false;
     bool yes = false;
     bool excludeSubFolders = false;

@@ -54,6 +54,11 @@ enum class CommandId : int {
     CopyToTarget = 32820,  // "Nach rechts kopieren"
     CopyToSource = 32821,  // "Nach links kopieren"
 
+    // "Abgleichen als": how "Dateien abgleichen" works ([Optionen] Abgleich 0, 1, 2).
+    SyncModeUpdate = 32882,  // "Neuere kopieren"
+    SyncModeMirror = 32883,  // "Spiegeln"
+    SyncModeTwoWay = 32884,  // "In beide Richtungen mit Gedächtnis"
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,
