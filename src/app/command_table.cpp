@@ -42,6 +42,13 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::CopyToSource, "Nach links kopieren",
      "Kopiert die markierten Dateien vom Ziel in die Quelle, gleich wohin ihr Pfeil zeigt.", "", ""},
 
+    // Context menu of the list: one file or folder.
+    {C::CompareFiles, "", "Zeigt, was sich zwischen den beiden Dateien unterscheidet.", "", ""},
+    {C::OpenFile, "", "Öffnet die Datei mit dem Programm, das der Desktop dafür vorsieht.", "", ""},
+    {C::ShowInFileManager, "", "Zeigt die Datei in ihrem Ordner im Dateimanager.", "", ""},
+    {C::CopyPath, "", "Kopiert den vollständigen Pfad in die Zwischenablage.", "", ""},
+    {C::ExcludePath, "", "Nimmt die Datei oder den Ordner in die Ausschluss-Muster auf und vergleicht neu.", "", ""},
+
     // "&Ansicht"
     {C::ViewToolbar, "&Symbolleiste", "Blendet die Symbolleiste ein oder aus.",
      "Symbolleiste ein/aus", ""},
@@ -66,6 +73,7 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "Quelle wählen", ""},
     {C::BrowseTarget, "Ziel wählen", "Zeigt ein Dialogfeld zum auswählen vom Zielpfad an.",
      "Ziel wählen", ""},
+    {C::SwapPaths, "Quelle und Ziel tauschen", "Tauscht die Pfade von Quelle und Ziel.", "", ""},
     {C::FilterPatterns, "Filter...",
      "Legt mit Mustern fest, welche Dateien und Ordner verglichen werden und welche nicht.", "", ""},
     {C::OptionSubOrdner, "Sub-Ordner ausschließen",
@@ -106,6 +114,9 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "Gelöschte und ersetzte Dateien kommen in den Papierkorb, von wo sie sich zurückholen lassen.", "", ""},
     {C::ShowLog, "Protokoll anzeigen", "Zeigt das Protokoll der kopierten, ersetzten und gelöschten Dateien an.",
      "", ""},
+    {C::SaveJob, "Auftrag speichern …",
+     "Speichert Quelle, Ziel und Einstellungen als Auftrag, der auch von selbst laufen kann.", "", ""},
+    {C::ShowJobs, "Aufträge", "Zeigt die gespeicherten Aufträge: öffnen, ausführen, Zeitplan, löschen.", "", ""},
 
     // "&?"
     {C::HelpFinder, "&Hilfethemen", "Zeigt die Hilfe zu Kirvo an.", "Hilfethemen", ""},
@@ -150,12 +161,13 @@ constexpr std::array kSyncItems = std::to_array<MenuItem>({
 });
 
 constexpr std::array kExtrasItems = std::to_array<MenuItem>({
-    {C::BrowseSource}, {C::BrowseTarget}, {},
+    {C::BrowseSource}, {C::BrowseTarget}, {C::SwapPaths}, {},
     {C::FilterPatterns},
     {C::None, "Vergleichen &nach", kCompareItems},
     {C::None, "&Abgleichen als", kSyncItems},
     {C::None, "&Optionen", kOptionItems}, {},
-    {C::ShowLog},
+    {C::ShowLog}, {},
+    {C::SaveJob}, {C::ShowJobs},
 });
 
 constexpr std::array kHelpItems = std::to_array<MenuItem>({
@@ -192,6 +204,8 @@ constexpr std::array kAccelerators = std::to_array<Accelerator>({
     {"Ctrl+S", C::FileSave},
     {"Alt+~", C::StatusNotice},
     {"Esc", C::CancelComparison},
+    {"F5", C::PfadeVergleichen},
+    {"F1", C::HelpFinder},
 });
 
 }  // namespace

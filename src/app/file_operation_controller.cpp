@@ -138,10 +138,16 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
     }
     sync_.AwaitRecord();
     // Files only: the empty folders a mirror removes are no file operations of their own.
-    for (const std::optional<OperationResult>* result :
-         {&done.movedInSource, &done.movedInTarget, &done.deletedInSource, &done.deletedInTarget, &done.copiedToTarget,
-          &done.copiedToSource})
-        if (*result && service_) outcome.results.push_back(**result);
+    using Kind = OperationSummary::Kind;
+    const std::pair<const std::optional<OperationResult>*, Kind> requests[] = {
+        {&done.movedInSource, Kind::Move},    {&done.movedInTarget, Kind::Move},
+        {&done.deletedInSource, Kind::Delete}, {&done.deletedInTarget, Kind::Delete},
+        {&done.copiedToTarget, Kind::Copy},    {&done.copiedToSource, Kind::Copy}};
+    for (const auto& [result, kind] : requests) {
+        if (!*result || !service_) continue;
+        outcome.results.push_back(**result);
+        outcome.kinds.push_back(kind);
+    }
     return outcome;
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/sync_controller.h"
 #include "fileops/file_operation_service.h"
+#include "fileops/operation_summary.h"
 
 namespace kirvo {
 
@@ -23,8 +24,10 @@ struct OperationOutcome {
     // operation is under way, nothing is selected, or one root lies inside
     // the other), and the list stays as it is.
     bool compareAgain = false;
-    // The service's report of each request it was given, in order.
+    // The service's report of each request it was given, in order, and what
+    // each was (a synchronisation's requests differ; empty: all of the command's kind).
     std::vector<OperationResult> results;
+    std::vector<OperationSummary::Kind> kinds;
     // For the status bar, once the comparison that follows is over; "" for none.
     std::string note;
 };

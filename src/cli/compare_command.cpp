@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "cli/cli_arguments.h"
+#include "cli/json_report.h"
 #include "cli/remote_roots.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
@@ -81,7 +82,7 @@ const CliCommand kCompareCommand = {
     "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "                  [--parallel=N] [--quiet] [--accept-new-host-key]\n"
     "                  [--mode=update|mirror|two-way] [--direction=both|to-target|to-source]\n"
-    "                  [--format=text|tsv] QUELLE ZIEL",
+    "                  [--format=text|tsv|json] QUELLE ZIEL",
     "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
     "Änderungszeit (mit --compare auch nach Größe oder Inhalt) und gibt die Liste aus, die das\n"
     "Fenster nach \"Pfade vergleichen\" zeigt: Ordnerzeilen, eine Zeile je Datei mit\n"
@@ -114,13 +115,15 @@ const CliCommand kCompareCommand = {
     KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP
     KIRVO_CLI_MODE_OPTIONS_HELP
-    "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
+    "  --format=WERT             text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
     "                            Zustand (2 markiert: kopieren, 3 Ordner, 4 gleich oder nichts zu\n"
     "                            tun, 5 Konflikt, 6 unbekannt, mit --mode auch 7 löschen,\n"
     "                            8 umbenennen, 9 alter Name einer Datei, die umbenannt wird)\n"
     "                            und die neun Spalten, mit Tabulator getrennt, danach die Zeilen 1009\n"
     "                            bis 1012 mit den Summen; \\ Tabulator Zeilenumbruch\n"
-    "                            Wagenrücklauf als \\\\ \\t \\n \\r\n"
+    "                            Wagenrücklauf als \\\\ \\t \\n \\r; json: ein JSON-Dokument mit\n"
+    "                            jeder gezeigten Datei (Zustand, Größen, Zeiten) und den Summen\n"
+    "                            (siehe man kirvo-cli)\n"
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
@@ -171,8 +174,10 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
             options.format = CompareOptions::Format::Text;
         } else if (*format == "tsv") {
             options.format = CompareOptions::Format::Tsv;
+        } else if (*format == "json") {
+            options.format = CompareOptions::Format::Json;
         } else {
-            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text und tsv.";
+            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text, tsv und json.";
             return false;
         }
     }
@@ -234,6 +239,8 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
 
     if (options.format == CompareOptions::Format::Tsv) {
         WriteTsv(out, rows, stats);
+    } else if (options.format == CompareOptions::Format::Json) {
+        WriteCompareJson(out, matcher, rows, stats, options);
     } else {
         const FilterName& filter = NameOf(options.filter);
         const std::string filterText = std::string(filter.option) + " (" + std::string(filter.description) + ")";
@@ -255,7 +262,7 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
             if (!options.pathFilter.excludePatterns().empty()) join("; ausschließen", options.pathFilter.excludePatterns());
         }
         const std::string withMode =
-            plan.mode() == SyncMode::Update ? optionsText : optionsText + ", geplant für den Abgleich " + SyncModeName(plan.mode());
+            plan.mode() == SyncMode::Update ? optionsText : optionsText + ", geplant für den Abgleich " + std::string(SyncModeName(plan.mode()));
         WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, withMode, patterns},
                   pair ? ConflictNotes(plan, matcher) : ConflictNotes(matcher));
     }

@@ -18,7 +18,7 @@ namespace kirvo {
 extern const CliCommand kCompareCommand;
 
 struct CompareOptions {
-    enum class Format { Text, Tsv };
+    enum class Format { Text, Tsv, Json };
     DisplayFilterValue filter = DisplayFilterValue::Unequal;  // the view's start filter
     bool excludeSubFolders = false;
     bool excludeSystemFolders = false;

@@ -14,9 +14,12 @@
 
 #include "cli/cli_arguments.h"
 #include "cli/compare_command.h"
+#include "cli/json_report.h"
 #include "cli/remote_roots.h"
-#include "cli/terminal_scan.h"
+#include "cli/sync_mode_arguments.h"
 #include "cli/sync_report.h"
+#include "cli/sync_work_text.h"
+#include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "cli/unattended_ui.h"
 #include "engine/tree_matcher.h"
@@ -58,6 +61,7 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"filter-from", true},
     {"no-trash", false},
     {"no-log", false},
+    {"format", true},
     {"help", false},
 };
 
@@ -164,6 +168,8 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
         WriteCommandHelp(kSyncCommand, out);
         return kExitEqual;
     }
+    if (options.format == SyncOptions::Format::Json)
+        return RunSyncAsJson(options, out, err, isatty(STDERR_FILENO) == 1);
     return RunSync(options, std::cin, out, err, isatty(STDIN_FILENO) == 1, isatty(STDERR_FILENO) == 1);
 }
 
@@ -177,7 +183,7 @@ const CliCommand kSyncCommand = {
     "               [--compare=time|time-size|content] [--ignore-hour]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
-    "               [--no-trash] [--no-log] [--parallel=N] [--quiet]\n"
+    "               [--no-trash] [--no-log] [--parallel=N] [--quiet] [--format=text|json]\n"
     "               [--accept-new-host-key] QUELLE ZIEL",
     "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\" und gleicht sie ab. In der Vorgabe\n"
     "(--mode=update, \"Neuere kopieren\") nimmt er jede ungleiche Datei als markiert und kopiert\n"
@@ -239,6 +245,9 @@ const CliCommand kSyncCommand = {
     "  --no-trash                ersetzte und gelöschte Dateien nicht in den Papierkorb legen,\n"
     "                            sondern endgültig ersetzen und löschen\n"
     "  --no-log                  nichts ins Protokoll schreiben\n"
+    "  --format=json             statt des Texts ein JSON-Dokument für Skripte: jede Kopie,\n"
+    "                            Löschung und Umbenennung mit Pfaden und Ergebnis, die Zahlen und\n"
+    "                            der Rückgabewert (nur mit --yes oder --dry-run; siehe man kirvo-cli)\n"
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
@@ -279,13 +288,25 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
     options = SyncOptions();
     options.help = parsed.Has("help");
     if (options.help) return true;
-    if (!ReadSyncModeArguments(parsed, options.sync, error)) return false;
+    SyncModeArguments sync;
+    if (!ReadSyncModeArguments(parsed, sync, error)) return false;
+    options.mode = sync.mode;
+    options.toTarget = sync.sides.target;
+    options.toSource = sync.sides.source;
+    if (const auto format = parsed.Value("format")) {
+        if (*format == "json") {
+            options.format = SyncOptions::Format::Json;
+        } else if (*format != "text") {
+            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text und json.";
+            return false;
+        }
+    }
     if (const auto limit = parsed.Value("max-delete")) {
         options.maxDelete = DeleteLimit::Parse(*limit, &error);
         if (!options.maxDelete) return false;
     }
     options.forgetState = parsed.Has("forget-state");
-    if (options.forgetState && options.sync.mode != SyncMode::TwoWay) {
+    if (options.forgetState && options.mode != SyncMode::TwoWay) {
         error = "--forget-state gilt nur mit --mode=two-way: nur dieser Abgleich hat ein Gedächtnis.";
         return false;
     }
@@ -293,8 +314,14 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
     options.yes = parsed.Has("yes");
     options.useTrash = !parsed.Has("no-trash");
     options.useLog = !parsed.Has("no-log");
+    if (options.format == SyncOptions::Format::Json && !options.yes && !options.dryRun) {
+        error = "Mit --format=json wird nichts gefragt: dazu gehört --yes oder --dry-run.";
+        return false;
+    }
     return ReadScanArguments(parsed, options, error);
 }
+
+std::span<const CliArguments::OptionSpec> SyncOptionSpecs() { return kOptions; }
 
 namespace {
 
@@ -336,7 +363,7 @@ int ForgetState(PairAccess& access, const SyncOptions& options, OperationLog* lo
 }  // namespace
 
 int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
-            bool showProgress) {
+            bool showProgress, SyncReport* report) {
     if (!options.dryRun && !options.yes && !interactive) {
         err << "kirvo-cli sync: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
                "abgeglichen, mit --dry-run nur gezeigt, was geschähe.\n";
@@ -351,9 +378,9 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     remote.Use(run);
 
     SyncSettings settings;
-    settings.mode = options.sync.mode;
-    settings.mirrorFrom = options.sync.mirrorFrom();
-    settings.sides = options.sync.sides;
+    settings.mode = options.mode;
+    settings.mirrorFrom = options.toTarget ? SyncSide::Source : SyncSide::Target;
+    settings.sides = {options.toSource, options.toTarget};
     settings.compareSetting = static_cast<int32_t>(options.compareBy);
     settings.filterHash = FilterHashOf(options.pathFilter, options.excludeSubFolders, options.excludeSystemFolders);
     settings.filter = run.filter;
@@ -396,10 +423,13 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
         // What could not be read is left out of the plan.
         unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
+        if (report) report->unknownPlaces.assign(matcher.unknownPlaces().begin(), matcher.unknownPlaces().end());
         session.Decide(matcher, identities);
         work = session.Work();
+        const std::vector<ConflictNote> notes = ConflictNotes(session, matcher);
+        if (report) report->Planned(work, notes);
         std::string conflicts;
-        AppendConflicts(conflicts, ConflictNotes(session, matcher));
+        AppendConflicts(conflicts, notes);
         if (!conflicts.empty()) conflicts.erase(0, 1);  // without the blank line before
         conflicted = !conflicts.empty();
 
@@ -433,6 +463,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         outcome = session.Run(work, questions, service, copyFlags, deleteFlags);
         session.Clear();  // the comparison goes
     }
+    if (report) report->Done(outcome);
     if (outcome.refused) {
         err << "kirvo-cli sync: " << outcome.refusal << '\n'
             << "kirvo-cli sync: Nicht abgeglichen, nichts wurde geändert"
@@ -460,6 +491,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
     const int32_t unequal = UnequalCount(matcher, settings.mode);
+    if (report) report->Afterwards(rows, unequal);
     if (unequal > 0) out << "Ungleich geblieben: " << unequal << " Dateien.\n";
     out.flush();
     if (!out) {

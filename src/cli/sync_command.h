@@ -4,13 +4,14 @@
 #include <span>
 #include <string>
 
-#include "cli/cli_command.h"
 #include <optional>
 
-#include "cli/sync_mode_arguments.h"
+#include "cli/cli_arguments.h"
+#include "cli/cli_command.h"
 #include "engine/path_filter.h"
 #include "engine/run_options.h"
 #include "sync/delete_limit.h"
+#include "sync/sync_mode.h"
 
 namespace kirvo {
 
@@ -20,8 +21,15 @@ namespace kirvo {
 // compares again and, two-way, records the state of the pair.
 extern const CliCommand kSyncCommand;
 
+struct SyncReport;
+
 struct SyncOptions {
-    SyncModeArguments sync;  // --mode, --direction
+    enum class Format { Text, Json };
+    SyncMode mode = SyncMode::Update;  // --mode
+    // --direction=both|to-target|to-source: the sides that may change; a
+    // mirror changes the target unless told to-source.
+    bool toTarget = true;
+    bool toSource = true;
     std::optional<DeleteLimit> maxDelete;  // --max-delete=N|P%
     bool forgetState = false;              // --forget-state
     bool dryRun = false;
@@ -37,6 +45,7 @@ struct SyncOptions {
     PathFilter pathFilter;  // --include, --exclude, --filter-from
     bool useTrash = true;  // --no-trash: replaced files go for good
     bool useLog = true;    // --no-log: nothing is written to the log
+    Format format = Format::Text;  // --format=json: one JSON document instead of the text
     bool help = false;
     std::string source;
     std::string target;
@@ -44,13 +53,15 @@ struct SyncOptions {
 
 // False on a usage error, with a German message in `error`.
 bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, std::string& error);
+// The options sync takes, for commands that take the same (job save).
+std::span<const CliArguments::OptionSpec> SyncOptionSpecs();
 
 // Runs the synchronisation. Questions go to out and are answered from in;
 // interactive says whether someone is there to answer (without it and without
 // --yes nothing is done: kExitUsage). Progress goes to err when showProgress.
 // kExitEqual when the trees are in line afterwards, kExitUnequal when anything
-// was left unequal.
+// was left unequal. What was planned and done also goes into `report` when given.
 int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
-            bool showProgress);
+            bool showProgress, SyncReport* report = nullptr);
 
 }  // namespace kirvo

@@ -3,36 +3,10 @@
 #include "cli/cli_arguments.h"
 
 namespace kirvo {
-namespace {
-
-constexpr std::pair<const char*, SyncMode> kModeNames[] = {
-    {"update", SyncMode::Update},
-    {"mirror", SyncMode::Mirror},
-    {"two-way", SyncMode::TwoWay},
-};
-
-}  // namespace
-
-const char* SyncModeName(SyncMode mode) {
-    for (const auto& [name, value] : kModeNames)
-        if (value == mode) return name;
-    return "update";
-}
 
 bool ReadSyncModeArguments(const CliArguments& parsed, SyncModeArguments& arguments, std::string& error) {
     arguments = SyncModeArguments();
-    if (const auto mode = parsed.Value("mode")) {
-        bool known = false;
-        for (const auto& [name, value] : kModeNames) {
-            if (*mode != name) continue;
-            arguments.mode = value;
-            known = true;
-        }
-        if (!known) {
-            error = "Unbekannter Abgleich \"" + *mode + "\"; erlaubt sind update, mirror, two-way.";
-            return false;
-        }
-    }
+    if (const auto mode = parsed.Value("mode"); mode && !ParseSyncMode(*mode, arguments.mode, error)) return false;
     const auto direction = parsed.Value("direction");
     if (direction) {
         if (*direction == "to-target") {

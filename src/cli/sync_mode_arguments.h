@@ -22,9 +22,6 @@ struct SyncModeArguments {
 // False on a usage error, with a German message.
 bool ReadSyncModeArguments(const CliArguments& parsed, SyncModeArguments& arguments, std::string& error);
 
-// "update", "mirror", "two-way".
-const char* SyncModeName(SyncMode mode);
-
 // The help of --mode and --direction.
 #define KIRVO_CLI_MODE_OPTIONS_HELP                                                                  \
     "  --mode=WERT               wie abgeglichen wird:\n"                                            \

@@ -74,6 +74,11 @@ void CopyRun::flushPending() {
     std::vector<FileTransfer*> sealed;
     for (Pending& p : batch) sealed.push_back(p.transfer.get());
     std::vector<int> errors;
+    // A big file may take a while here; the user sees why nothing moves
+    // (after a cancel the user is told nothing more).
+    if (!batch.empty() && !cancelled_) {
+        ui_.progress({pairs[batch.back().index].from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_, true});
+    }
     FileTransfer::FlushSealed(sealed, errors);
     std::vector<FileTransfer*> published;
     std::vector<std::pair<size_t, FileAttempt>> failed;
@@ -89,6 +94,8 @@ void CopyRun::flushPending() {
             published.push_back(pending.transfer.get());
             report.outcome = FileOutcome::Done;
             report.trashedTo = kept.path;
+            report.bytes = sizes_[pending.index];
+            report.replaced = pending.decision.replacing;
             noteMetadata(pairs[pending.index], pending.transfer->metadataNotKept());
             break;
         case FileAttempt::Skipped:

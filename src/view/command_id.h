@@ -54,6 +54,21 @@ enum class CommandId : int {
     CopyToTarget = 32820,  // "Nach rechts kopieren"
     CopyToSource = 32821,  // "Nach links kopieren"
 
+    // The path fields' texts change places.
+    SwapPaths = 32823,  // "Quelle und Ziel tauschen"
+
+    // One file or folder of the list (the row of the context menu, or the
+    // current row for Enter and double-click).
+    CompareFiles = 32824,       // "Dateien vergleichen"
+    OpenFile = 32825,           // "Öffnen"
+    ShowInFileManager = 32826,  // "Im Dateimanager zeigen"
+    CopyPath = 32827,           // "Pfad kopieren"
+    ExcludePath = 32828,        // "Ausschließen"
+
+    // Jobs: the pair and its settings saved under a name, run by themselves.
+    SaveJob = 32842,  // "Auftrag speichern ..."
+    ShowJobs = 32843, // "Aufträge"
+
     // "Abgleichen als": how "Dateien abgleichen" works ([Optionen] Abgleich 0, 1, 2).
     SyncModeUpdate = 32882,  // "Neuere kopieren"
     SyncModeMirror = 32883,  // "Spiegeln"

@@ -134,6 +134,9 @@ public:
     std::span<const RowRecord> records() const { return rows_; }
     // The pairs the rows refer to (empty after Clear).
     std::span<const FilePair> pairs() const { return pairs_; }
+    // The roots the rows were built with ("" after Clear).
+    std::string_view sourceRoot() const { return sourceRoot_ ? std::string_view(*sourceRoot_) : std::string_view(); }
+    std::string_view targetRoot() const { return targetRoot_ ? std::string_view(*targetRoot_) : std::string_view(); }
 
 private:
     using Row = RowRecord;

@@ -105,6 +105,23 @@ TEST(PathPattern, SyntaxTable) {
         EXPECT_EQ(pattern.Matches(c.folder, c.name, c.isFolder), c.matches)
             << c.pattern << " against " << c.folder << c.name << (c.isFolder ? " (folder)" : " (file)");
     }
+    // "Ausschließen" from the list: the pattern of exactly one file or folder,
+    // whatever its name holds.
+    const Case exactly[] = {
+        {"a/[x]*?.txt", "a/", "[x]*?.txt", false, true},
+        {"a/[x]*?.txt", "a/", "x1?.txt", false, false},
+        {"a/[x]*?.txt", "b/a/", "[x]*?.txt", false, false},
+        {"b\\c ", "", "b\\c ", false, true},
+        {"Fotos/", "", "Fotos", true, true},
+        {"Fotos/", "", "Fotos", false, false},
+    };
+    for (const Case& c : exactly) {
+        PathPattern pattern;
+        std::string reason;
+        const std::string text = PathPattern::Exactly(c.pattern);
+        ASSERT_TRUE(PathPattern::Compile(PathPattern::TrimLine(text), pattern, reason)) << text << ": " << reason;
+        EXPECT_EQ(pattern.Matches(c.folder, c.name, c.isFolder), c.matches) << text << " against " << c.name;
+    }
 }
 
 TEST(PathPattern, InvalidPatternsAreRefusedWithTheirReason) {

@@ -4,6 +4,7 @@
 // again afterwards. Last, the real service brings two trees into line.
 #include <QContextMenuEvent>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QMenu>
 #include <QTimer>
 #include <QtTest>
@@ -228,15 +229,21 @@ private slots:
         QTest::addColumn<bool>("compared");
         QTest::addColumn<bool>("selection");
         QTest::addColumn<QStringList>("items");
+        // Pointed at: nothing (empty list) or the roots' folder row, which can
+        // be opened, shown and copied, but is no file and cannot be left out.
+        const QStringList noItem{"|", "-Dateien vergleichen", "-Öffnen", "-Im Dateimanager zeigen", "-Pfad kopieren",
+                                 "|", "-Ausschließen"};
+        const QStringList rootsRow{"|", "-Dateien vergleichen", "+Öffnen", "+Im Dateimanager zeigen", "+Pfad kopieren",
+                                   "|", "-Ausschließen"};
         QTest::newRow("empty list") << false << false
                                     << QStringList{"-Kopieren", "-Löschen", "|", "-Alles markieren", "|",
-                                                   "-Nach rechts kopieren", "-Nach links kopieren"};
+                                                   "-Nach rechts kopieren", "-Nach links kopieren"} + noItem;
         QTest::newRow("rows, no selection") << true << false
                                             << QStringList{"-Kopieren", "-Löschen", "|", "+Alles markieren", "|",
-                                                           "-Nach rechts kopieren", "-Nach links kopieren"};
+                                                           "-Nach rechts kopieren", "-Nach links kopieren"} + rootsRow;
         QTest::newRow("selection") << true << true
                                    << QStringList{"+Kopieren", "+Löschen", "|", "+Alles markieren", "|",
-                                                  "+Nach rechts kopieren", "+Nach links kopieren"};
+                                                  "+Nach rechts kopieren", "+Nach links kopieren"} + rootsRow;
     }
     void contextMenuItemsFollowTheUpdateRules() {
         QFETCH(bool, compared);
@@ -381,6 +388,37 @@ private slots:
         QCOMPARE(w.rowCount(), 3);
         QCOMPARE(w.model()->cellText(1, 4), "<---");
         QCOMPARE(w.model()->cellText(2, 4), "<---");
+        QCOMPARE(w.frame.messagePane()->text(), "3 Dateien in den Papierkorb gelegt, 2 nicht gelöscht");
+    }
+
+    void aFailureLinksToTheLog() {
+        // The target has a file where the copy needs a folder: the copy fails,
+        // is skipped, and the summary links to the log.
+        TempDir dir;
+        MakeTree(dir / "q", {{"sub/b.txt", kNew}});
+        MakeTree(dir / "z", {{"sub", kOld}});
+        Window w;
+        w.SetOption(Option::VorDir, false);
+        w.Compare(dir / "q", dir / "z");
+        w.ShowWithFocusInList();
+        w.view()->selectionModel()->select(w.model()->index(w.RowOf("b.txt"), 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        DialogAnswerer dialogs({"Überspringen"});
+        w.Key(Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(dialogs.seen.size(), size_t(1));
+        QCOMPARE(w.frame.messagePane()->text(), "1 Fehler –");
+        QCOMPARE(w.frame.outputBar()->summary(), "1 Fehler –");
+        QLabel* link = w.frame.logLink();
+        QVERIFY(link->isVisible());
+        QString opened;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = modal->windowTitle();
+                modal->close();
+            }
+        });
+        QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+        QCOMPARE(opened, "Kirvo – Protokoll");
     }
 
     void realServiceKeepsAFileChangedSinceTheComparison() {
@@ -523,8 +561,15 @@ private slots:
         QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
         QCOMPARE(ReadFile(dir / "z/tief/unter/b.txt"), "bbb");
         QCOMPARE(ReadFile(dir / "q/c.txt"), "ccc");
+        // What was done stands in the status bar and in "Ausgabe" until the next command.
+        const QString done = remoteTarget ? "3 Dateien kopiert" : "3 Dateien kopiert, 1 ersetzte in den Papierkorb";
+        QCOMPARE(w.frame.messagePane()->text(), done);
+        QCOMPARE(w.frame.outputBar()->summary(), done);
+        QVERIFY(w.frame.logLink()->isHidden());
         w.Command(CommandId::FilterAll);
         QCOMPARE(w.rowCount(), 6);  // two folder rows, four equal files
+        QCOMPARE(w.frame.messagePane()->text(), "Bereit");
+        QCOMPARE(w.frame.outputBar()->summary(), QString());
     }
 };
 
