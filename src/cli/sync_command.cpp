@@ -412,8 +412,9 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     SyncOutcome outcome;
     bool unread = false;      // a place could not be read
     bool conflicted = false;  // conflicts were named: they stay as they are
+    TreeMatcher first;  // the comparison before the run; afterwards as well when nothing was done
     {
-        TreeMatcher matcher;
+        TreeMatcher& matcher = first;
         std::string source = options.source;
         std::string target = options.target;
         TerminalScan scan;
@@ -472,16 +473,25 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     }
     WriteSyncOutcome(outcome, out);
 
-    TreeMatcher matcher;
-    std::string source = options.source;
-    std::string target = options.target;
-    TerminalScan scan;
-    if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
-        return ReportInterrupted(kSyncCommand, err);
-    if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
-    // Named once, before the copying; afterwards only what is still unread counts.
-    if (!unread) unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
-    else unread = !matcher.unknownPlaces().empty();
+    // What the trees hold now: compared again, unless nothing was handed to
+    // the service (then the first comparison still stands).
+    const bool acted = outcome.movedInSource || outcome.movedInTarget || outcome.deletedInSource ||
+                       outcome.deletedInTarget || outcome.copiedToTarget || outcome.copiedToSource ||
+                       outcome.foldersInSource || outcome.foldersInTarget;
+    TreeMatcher second;
+    TreeMatcher& matcher = acted ? second : first;
+    if (acted) {
+        first.Clear();
+        std::string source = options.source;
+        std::string target = options.target;
+        TerminalScan scan;
+        if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
+            return ReportInterrupted(kSyncCommand, err);
+        if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
+        // Named once, before the copying; afterwards only what is still unread counts.
+        if (!unread) unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
+        else unread = !matcher.unknownPlaces().empty();
+    }
     if (access)
         if (const StoreError error = session.Record(matcher, identities, access->store, access->pair.key())) {
             err << "kirvo-cli sync: " << DisplayEscaped(error.message)
