@@ -41,6 +41,7 @@ void AppOptions::Load(ProfileStore& store) {
     compareBy_ = compare >= 0 && compare <= 2 ? static_cast<CompareBy>(compare) : CompareBy::Time;
     const int32_t sync = store.GetProfileInt(profile::kOptions, kSyncEntry, 0);
     syncMode_ = sync >= 0 && sync <= 2 ? static_cast<SyncMode>(sync) : SyncMode::Update;
+    if (!ParseLinkMode(store.GetProfileString(profile::kOptions, kLinksEntry), links_)) links_ = LinkMode::Follow;
 }
 
 void AppOptions::Save(ProfileStore& store) const {
@@ -49,6 +50,7 @@ void AppOptions::Save(ProfileStore& store) const {
     }
     store.WriteProfileInt(profile::kOptions, kCompareEntry, static_cast<int32_t>(compareBy_));
     store.WriteProfileInt(profile::kOptions, kSyncEntry, static_cast<int32_t>(syncMode_));
+    store.WriteProfileString(profile::kOptions, kLinksEntry, LinkModeName(links_));
 }
 
 CommandId AppOptions::SyncCommand(SyncMode value) {
@@ -89,6 +91,25 @@ CompareBy AppOptions::CompareByOf(CommandId command) {
     if (command == CommandId::CompareByTimeAndSize) return CompareBy::TimeAndSize;
     if (command == CommandId::CompareByContent) return CompareBy::Content;
     return CompareBy::Time;
+}
+
+CommandId AppOptions::LinksCommand(LinkMode value) {
+    switch (value) {
+    case LinkMode::Copy: return CommandId::LinksCopy;
+    case LinkMode::Skip: return CommandId::LinksSkip;
+    case LinkMode::Follow: break;
+    }
+    return CommandId::LinksFollow;
+}
+
+bool AppOptions::IsLinksCommand(CommandId command) {
+    return command == CommandId::LinksFollow || command == CommandId::LinksCopy || command == CommandId::LinksSkip;
+}
+
+LinkMode AppOptions::LinksOf(CommandId command) {
+    if (command == CommandId::LinksCopy) return LinkMode::Copy;
+    if (command == CommandId::LinksSkip) return LinkMode::Skip;
+    return LinkMode::Follow;
 }
 
 void AppOptions::Toggle(Option option) { set(option, isOn(option) ? 0 : 1); }

@@ -99,6 +99,12 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::SyncModeTwoWay, "In beide Richtungen mit Gedächtnis",
      "Änderungen, Löschungen und Umbenennungen seit dem letzten Abgleich gehen von jeder Seite auf die andere.", "",
      ""},
+    {C::LinksFollow, "Folgen",
+     "Eine Verknüpfung auf eine Datei wird wie diese Datei verglichen und kopiert.", "", ""},
+    {C::LinksCopy, "Als Verknüpfung kopieren",
+     "Eine Verknüpfung wird als sie selbst verglichen (Zeit, Länge, Ziel-Text) und als Verknüpfung kopiert.", "",
+     ""},
+    {C::LinksSkip, "Auslassen", "Verknüpfungen werden weder verglichen noch kopiert.", "", ""},
     {C::OptionVorLoeschen, "Bestätigung vor löschen",
      "Vor dem löschen von Dateien wird ein Bestätigungsfenster eingeblendet.", "", ""},
     {C::OptionVorUeberschreiben, "Bestätigung vor überschreiben",
@@ -160,11 +166,16 @@ constexpr std::array kSyncItems = std::to_array<MenuItem>({
     {C::SyncModeUpdate}, {C::SyncModeMirror}, {C::SyncModeTwoWay},
 });
 
+constexpr std::array kLinkItems = std::to_array<MenuItem>({
+    {C::LinksFollow}, {C::LinksCopy}, {C::LinksSkip},
+});
+
 constexpr std::array kExtrasItems = std::to_array<MenuItem>({
     {C::BrowseSource}, {C::BrowseTarget}, {C::SwapPaths}, {},
     {C::FilterPatterns},
     {C::None, "Vergleichen &nach", kCompareItems},
     {C::None, "&Abgleichen als", kSyncItems},
+    {C::None, "&Verknüpfungen", kLinkItems},
     {C::None, "&Optionen", kOptionItems}, {},
     {C::ShowLog}, {},
     {C::SaveJob}, {C::ShowJobs},

@@ -84,18 +84,42 @@ public:
 
 }  // namespace
 
-bool FileOperationController::RootsAreNested(const TreeMatcher& matcher) {
-    const std::string message = NestedRootsMessage(matcher.sourceRoot(), matcher.targetRoot());
+bool FileOperationController::RootsAreNested() {
+    const std::string message = NestedRootsMessage(source_, target_);
     if (message.empty()) return false;
     prompts_->ShowWarning(message);
     return true;
 }
 
-CopyFlags FileOperationController::copyFlags() const {
-    return CopyFlags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb()};
+bool FileOperationController::MayCopyInto(TreeSide side) {
+    Root root = side == TreeSide::Source ? source_ : target_;
+    if (root.state() != Root::State::Missing) return true;
+    root.Inspect();  // a local root may be there by now (a remote one keeps what its connection found)
+    if (root.state() != Root::State::Missing) return true;
+    const std::string name = side == TreeSide::Source ? "Die Quelle " : "Das Ziel ";
+    if (!root.parentExists()) {
+        prompts_->ShowWarning(name + root.MissingText() + " Dorthin wird nichts kopiert.");
+        return false;
+    }
+    if (options_.beep()) prompts_->Beep(BeepKind::Question);
+    return prompts_->AskOkCancel(name + root.MissingText() + " Soll der Ordner angelegt werden?");
 }
 
-DeleteFlags FileOperationController::deleteFlags() const { return DeleteFlags{options_.vorLoeschen(), options_.papierkorb()}; }
+void FileOperationController::KeepCopiesIntoUsableRoots(std::vector<CopyPair>& pairs) {
+    for (const TreeSide side : {TreeSide::Target, TreeSide::Source}) {
+        const auto into = [side](const CopyPair& pair) { return pair.to.side == side; };
+        if (std::any_of(pairs.begin(), pairs.end(), into) && !MayCopyInto(side))
+            pairs.erase(std::remove_if(pairs.begin(), pairs.end(), into), pairs.end());
+    }
+}
+
+CopyFlags FileOperationController::copyFlags() const {
+    return CopyFlags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb(), options_.links()};
+}
+
+DeleteFlags FileOperationController::deleteFlags() const {
+    return DeleteFlags{options_.vorLoeschen(), options_.papierkorb(), options_.links()};
+}
 
 void FileOperationController::Copy(std::span<const CopyPair> pairs, OperationOutcome& outcome) {
     if (service_ && !pairs.empty()) outcome.results.push_back(service_->copy(pairs, copyFlags()));
@@ -118,9 +142,18 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
         if (row.state == ResultRows::kMarked && row.pair >= 0 && static_cast<size_t>(row.pair) < matcher.pairs().size())
             takesPart[static_cast<size_t>(row.pair)] = true;
     session->TakePart({takesPart.get(), matcher.pairs().size()});
-    const SyncWork work = session->Work();
+    SyncWork work = session->Work();
     // One root inside the other: refused before any question, the list stays as it is.
-    if (!work.empty() && RootsAreNested(matcher)) return outcome;
+    if (!work.empty() && RootsAreNested()) return outcome;
+    // Into a missing root only where it may be made (and the user says so).
+    if (!work.toTarget.empty() && !MayCopyInto(TreeSide::Target)) {
+        work.toTarget = {};
+        work.copiedToTarget = {};
+    }
+    if (!work.toSource.empty() && !MayCopyInto(TreeSide::Source)) {
+        work.toSource = {};
+        work.copiedToSource = {};
+    }
     if (const std::string refusal = sync_.Begin(); !refusal.empty()) {
         prompts_->ShowWarning(refusal);
         outcome.compareAgain = true;
@@ -167,9 +200,10 @@ OperationOutcome FileOperationController::CopySelected(const ResultRows& rows, s
         case ConflictChoice::Skip: break;
         }
     }
-    const CopyList copies = BuildCopyPlan(planRows, matcher.sourceRoot(), matcher.targetRoot(), conflictDirection);
-    if (!copies.empty() && RootsAreNested(matcher)) return outcome;
+    CopyList copies = BuildCopyPlan(planRows, matcher.sourceRoot(), matcher.targetRoot(), conflictDirection);
+    if (!copies.empty() && RootsAreNested()) return outcome;
     outcome.compareAgain = true;
+    KeepCopiesIntoUsableRoots(copies.pairs);
     Copy(copies.pairs, outcome);
     return outcome;
 }
@@ -180,10 +214,10 @@ OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows
     if (running_ || selected.empty()) return outcome;
     const RunningFlag running(running_);
     std::vector<std::string> passedOver, unread;
-    const CopyList copies =
+    CopyList copies =
         BuildDirectedCopyPlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(),
                               matcher.targetRoot(), direction, &passedOver, &unread);
-    if (!copies.empty() && RootsAreNested(matcher)) return outcome;
+    if (!copies.empty() && RootsAreNested()) return outcome;
     outcome.compareAgain = true;
     if (!passedOver.empty())
         outcome.note = PassedOverNote(passedOver, direction > 0 ? "in der Quelle fehlt die Datei" : "im Ziel fehlt die Datei");
@@ -191,6 +225,7 @@ OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows
         outcome.note += (outcome.note.empty() ? "" : " ") +
                         PassedOverNote(unread, direction > 0 ? "im Ziel nicht lesbar" : "in der Quelle nicht lesbar");
     if (!outcome.note.empty() && showNote_) showNote_(outcome.note);  // said now, and again once the comparison is over
+    KeepCopiesIntoUsableRoots(copies.pairs);
     Copy(copies.pairs, outcome);
     return outcome;
 }

@@ -28,6 +28,7 @@ struct Job {
     // without asking; empty: not more than half of a side, as always.
     std::string maxDelete;
     CompareBy compareBy = CompareBy::Time;
+    LinkMode links = LinkMode::Follow;
     bool ignoreHour = false;
     bool twoSecondTolerance = true;
     bool excludeSubFolders = false;

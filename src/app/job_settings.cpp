@@ -12,6 +12,7 @@ Job JobSettings::FromWindow(const std::string& name, const std::string& source, 
     // The window's mirror makes the target the copy.
     if (job.mode == SyncMode::Mirror) job.direction = Job::Direction::ToTarget;
     job.compareBy = options.compareBy();
+    job.links = options.links();
     job.ignoreHour = options.stunde();
     job.twoSecondTolerance = options.oneSecond();
     job.excludeSubFolders = options.subOrdner();
@@ -35,6 +36,7 @@ bool JobSettings::ToWindow(const Job& job, AppOptions& options, PathFilter& filt
     filter = std::move(made);
     options.setSyncMode(job.mode);
     options.setCompareBy(job.compareBy);
+    options.setLinks(job.links);
     options.set(Option::Stunde, job.ignoreHour ? 1 : 0);
     options.set(Option::OneSecond, job.twoSecondTolerance ? 1 : 0);
     options.set(Option::SubOrdner, job.excludeSubFolders ? 1 : 0);

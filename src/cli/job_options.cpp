@@ -4,13 +4,13 @@
 #include <filesystem>
 
 #include "app/job_store.h"
-#include "platform/root_access.h"
+#include "platform/root.h"
 
 namespace kirvo {
 namespace {
 
 std::string Absolute(const std::string& path) {
-    if (IsRemoteRoot(path)) return path;
+    if (Root::NamesRemote(path)) return path;
     std::error_code ec;
     std::string text = std::filesystem::absolute(path, ec).lexically_normal().string();
     while (text.size() > 1 && text.back() == '/') text.pop_back();
@@ -47,6 +47,7 @@ bool JobFromArguments(const std::string& name, std::span<const std::string> args
                      : options.toTarget                    ? Job::Direction::ToTarget
                                                            : Job::Direction::ToSource;
     made.compareBy = options.compareBy;
+    made.links = options.links;
     made.ignoreHour = options.ignoreHour;
     made.twoSecondTolerance = options.twoSecondTolerance;
     made.excludeSubFolders = options.excludeSubFolders;
@@ -91,6 +92,7 @@ bool SyncOptionsOfJob(const Job& job, SyncOptions& options, std::string& error) 
     made.twoSecondTolerance = job.twoSecondTolerance;
     made.ignoreHour = job.ignoreHour;
     made.compareBy = job.compareBy;
+    made.links = job.links;
     made.parallel = job.parallel;
     made.acceptNewHostKey = job.acceptNewHostKey;
     made.useTrash = job.useTrash;

@@ -19,7 +19,7 @@
 #include "platform/desktop_notification.h"
 #include "platform/file_lock.h"
 #include "platform/mount_table.h"
-#include "platform/root_access.h"
+#include "platform/root.h"
 
 namespace kirvo {
 namespace {
@@ -78,7 +78,7 @@ protected:
 bool RootsPresent(const SyncOptions& options, std::ostream& err) {
     namespace fs = std::filesystem;
     for (const auto& [side, root] : {std::pair{"Die Quelle", &options.source}, std::pair{"Das Ziel", &options.target}}) {
-        if (IsRemoteRoot(*root)) continue;
+        if (Root::NamesRemote(*root)) continue;
         std::error_code ec;
         const fs::path path = fs::path(*root).lexically_normal();
         const fs::path parent = (path.has_filename() ? path : path.parent_path()).parent_path();

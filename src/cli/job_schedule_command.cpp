@@ -12,7 +12,7 @@
 #include "cli/job_options.h"
 #include "fileops/terminal_text.h"
 #include "platform/mount_table.h"
-#include "platform/root_access.h"
+#include "platform/root.h"
 
 namespace kirvo {
 namespace {
@@ -37,7 +37,7 @@ bool FindMountPoint(const Job& job, const std::optional<std::string>& named, std
                     std::string& error) {
     std::vector<std::string> roots;
     for (const std::string* root : {&job.target, &job.source})
-        if (!IsRemoteRoot(*root)) roots.push_back(*root);
+        if (!Root::NamesRemote(*root)) roots.push_back(*root);
     if (named) {
         std::string path = std::filesystem::path(*named).lexically_normal().string();
         while (path.size() > 1 && path.back() == '/') path.pop_back();

@@ -18,7 +18,7 @@
 #include "cli/sync_report.h"
 #include "fileops/terminal_text.h"
 #include "fileops/operation_log.h"
-#include "platform/root_access.h"
+#include "platform/root.h"
 #include "platform/temporary_name.h"
 #include "platform/trash.h"
 #include "platform/tree_watcher.h"
@@ -126,7 +126,7 @@ void JobWatch::WatchRoots() {
     const std::string* paths[] = {&job_.source, &job_.target};
     for (int side = 0; side < 2; ++side) {
         if (!sides[side]) continue;
-        if (IsRemoteRoot(*paths[side])) {
+        if (Root::NamesRemote(*paths[side])) {
             periodic_ = true;
             continue;
         }

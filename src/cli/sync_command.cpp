@@ -4,10 +4,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
-#include <system_error>
 #include <vector>
 
 #include <unistd.h>
@@ -53,6 +51,7 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"no-tolerance", false},
     {"compare", true},
     {"ignore-hour", false},
+    {"links", true},
     {"parallel", true},
     {"quiet", false},
     {"accept-new-host-key", false},
@@ -126,34 +125,39 @@ int32_t UnequalCount(const TreeMatcher& matcher, SyncMode mode) {
     return n;
 }
 
-// A root that is there but is no readable folder is a usage error here: copying
-// into or out of it cannot be meant. A missing root counts as empty (it is made).
-bool CheckRoot(const char* side, const std::string& path, CliRemoteRoots& remote, std::ostream& err) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const bool isRemote = IsRemoteRoot(path);
-    const int remoteError = isRemote ? remote.connections().check(path) : 0;
-    if (isRemote ? remoteError == ENOENT : !fs::exists(fs::symlink_status(path, ec))) {
-        err << "kirvo-cli sync: Hinweis: " << side << " \"" << DisplayEscaped(path)
+// Whether the run may go on with this root: 0, else the exit status after
+// saying why. Something other than a folder there is a usage error: copying
+// into or out of it cannot be meant. A missing root counts as empty; it is
+// made when something is copied into it, but only where its parent is there
+// (a drive that is not connected never turns into folders on another disk),
+// and only with --yes or after a "j".
+int CheckRoot(const char* side, const Root& root, const SyncOptions& options, std::istream& in, std::ostream& out,
+              std::ostream& err) {
+    if (root.state() == Root::State::NotFolder) {
+        err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(root.text()) << "\" ist kein Ordner.\n";
+        return kExitUsage;
+    }
+    if (root.state() != Root::State::Missing) return 0;
+    if (!root.parentExists()) {
+        err << "kirvo-cli sync: " << side << " " << DisplayEscaped(root.MissingText()) << " Es wird nichts kopiert.\n";
+        return kExitUnreadable;
+    }
+    if (options.dryRun || options.yes) {
+        err << "kirvo-cli sync: Hinweis: " << side << " \"" << DisplayEscaped(root.text())
             << "\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n";
-        return true;
+        return 0;
     }
-    bool usable = isRemote ? remoteError == 0 : fs::is_directory(fs::status(path, ec));
-    if (usable && !isRemote) {
-        const fs::directory_iterator probe(path, ec);
-        usable = !ec;
-    }
-    if (!usable) {
-        err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(path) << "\" ist kein lesbarer Ordner.\n";
-        return false;
-    }
-    return true;
+    if (Ask(std::string(side) + " " + DisplayEscaped(root.MissingText()) + " Soll der Ordner angelegt werden?", in, out))
+        return 0;
+    err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(root.text())
+        << "\" wird nicht angelegt; es wird nichts kopiert.\n";
+    return kExitUnreadable;
 }
 
 // One root inside the other can never be brought into line: every run would
 // copy the inner tree into itself once more. Judged on disk: links and bind
 // mounts are seen through.
-bool CheckNesting(const std::string& source, const std::string& target, std::ostream& err) {
+bool CheckNesting(const Root& source, const Root& target, std::ostream& err) {
     const std::string message = NestedRootsMessage(source, target);
     if (message.empty()) return true;
     err << "kirvo-cli sync: " << DisplayEscaped(message) << '\n';
@@ -181,6 +185,7 @@ const CliCommand kSyncCommand = {
     "kirvo-cli sync [--mode=update|mirror|two-way] [--direction=both|to-target|to-source]\n"
     "               [--dry-run] [--yes] [--max-delete=N|P%] [--forget-state]\n"
     "               [--compare=time|time-size|content] [--ignore-hour]\n"
+    "               [--links=follow|copy|skip]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "               [--no-trash] [--no-log] [--parallel=N] [--quiet] [--format=text|json]\n"
@@ -238,6 +243,7 @@ const CliCommand kSyncCommand = {
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
     KIRVO_CLI_COMPARE_OPTIONS_HELP
+    KIRVO_CLI_LINKS_OPTION_HELP
     "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch)\n"
     "  --quiet                   keine Fortschrittszeilen auf der Fehlerausgabe\n"
     KIRVO_CLI_REMOTE_OPTION_HELP
@@ -254,6 +260,9 @@ const CliCommand kSyncCommand = {
     "Eine Datei, die der Filter auslässt, wird weder kopiert noch gelöscht, und ihr Stand bleibt.\n"
     "\n"
     KIRVO_CLI_UNREADABLE_HELP
+    "Eine fehlende Wurzel wird beim Kopieren angelegt: nur dieser eine Ordner, nur wenn der Ordner\n"
+    "darüber existiert, und nur nach Rückfrage (mit --yes ohne). Fehlt auch der Ordner darüber\n"
+    "(ein Datenträger, der nicht angeschlossen ist), wird nichts kopiert.\n"
     "\n"
     KIRVO_CLI_REMOTE_HELP
     "Auf dem anderen Rechner gibt es keinen Papierkorb: dort wird nur mit --no-trash oder nach\n"
@@ -272,9 +281,10 @@ const CliCommand kSyncCommand = {
     "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
     "                Verbindung brach ab,\n"
-    "              4 nicht alles lesbar (was lesbar war, ist abgeglichen), oder der Lauf wurde\n"
-    "                abgelehnt: zu viele Löschungen oder eine leere Seite (mit --yes), die\n"
-    "                Zustandsdatenbank ist nicht lesbar, oder ein anderer Lauf hält die Ordner,\n"
+    "              4 nicht alles lesbar (was lesbar war, ist abgeglichen), eine fehlende\n"
+    "                Wurzel wurde nicht angelegt, oder der Lauf wurde abgelehnt: zu viele\n"
+    "                Löschungen oder eine leere Seite (mit --yes), die Zustandsdatenbank ist\n"
+    "                nicht lesbar, oder ein anderer Lauf hält die Ordner,\n"
     "              130 mit Strg+C abgebrochen.\n",
     &Run,
 };
@@ -369,11 +379,11 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                "abgeglichen, mit --dry-run nur gezeigt, was geschähe.\n";
         return kExitUsage;
     }
-    if (!CheckNesting(options.source, options.target, err)) return kExitUsage;
     CliRemoteRoots remote(options.acceptNewHostKey);
-    if (const int status = remote.Connect(kSyncCommand.name, options.source, options.target, err)) return status;
-    if (!CheckRoot("Die Quelle", options.source, remote, err) || !CheckRoot("Das Ziel", options.target, remote, err))
-        return kExitUsage;
+    if (const int status = remote.Open(kSyncCommand.name, options.source, options.target, err)) return status;
+    if (!CheckNesting(remote.source(), remote.target(), err)) return kExitUsage;
+    if (const int status = CheckRoot("Die Quelle", remote.source(), options, in, out, err)) return status;
+    if (const int status = CheckRoot("Das Ziel", remote.target(), options, in, out, err)) return status;
     RunOptions run = ScanRunOptions(options);
     remote.Use(run);
 
@@ -415,8 +425,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     TreeMatcher first;  // the comparison before the run; afterwards as well when nothing was done
     {
         TreeMatcher& matcher = first;
-        std::string source = options.source;
-        std::string target = options.target;
+        std::string source = remote.source().location();
+        std::string target = remote.target().location();
         TerminalScan scan;
         if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
             return ReportInterrupted(kSyncCommand, err);
@@ -445,7 +455,10 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                 err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
                 return kExitUsage;
             }
-            if (unread) return kExitUnreadable;
+            // A missing root would be made by the run; until then it is missing, as compare says.
+            const bool rootMissing = remote.source().state() == Root::State::Missing ||
+                                     remote.target().state() == Root::State::Missing;
+            if (unread || rootMissing) return kExitUnreadable;
             if (guards.needsConfirmation() && options.yes) return kExitUnreadable;
             return work.empty() && conflicts.empty() ? kExitEqual : kExitUnequal;
         }
@@ -453,8 +466,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
 
         // The defaults of the window's options: ask before overwriting and
         // deleting, create folders silently, keep replaced and deleted files in the trash.
-        const CopyFlags copyFlags{!options.yes, false, options.useTrash};
-        const DeleteFlags deleteFlags{!options.yes, options.useTrash};
+        const CopyFlags copyFlags{!options.yes, false, options.useTrash, options.links};
+        const DeleteFlags deleteFlags{!options.yes, options.useTrash, options.links};
         TerminalFileOperationUi terminal(in, out, err, showProgress);  // its progress line ends with it
         UnattendedUi unattended(terminal, err);
         InterruptGuard interrupt(terminal);
@@ -482,8 +495,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     TreeMatcher& matcher = acted ? second : first;
     if (acted) {
         first.Clear();
-        std::string source = options.source;
-        std::string target = options.target;
+        std::string source = remote.source().location();
+        std::string target = remote.target().location();
         TerminalScan scan;
         if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
             return ReportInterrupted(kSyncCommand, err);
@@ -491,6 +504,12 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         // Named once, before the copying; afterwards only what is still unread counts.
         if (!unread) unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
         else unread = !matcher.unknownPlaces().empty();
+    }
+    // A root that was missing and still is (nothing was copied into it).
+    for (Root root : {remote.source(), remote.target()}) {
+        if (root.state() != Root::State::Missing) continue;
+        remote.connections().inspect(root);
+        unread = unread || root.state() == Root::State::Missing;
     }
     if (access)
         if (const StoreError error = session.Record(matcher, identities, access->store, access->pair.key())) {

@@ -14,6 +14,7 @@ struct TreeScanner::Folder final : ListingReceiver {
         uint32_t nameOffset;
         uint16_t nameLength;
         uint16_t milliseconds;
+        bool link;
         uint64_t size;
         int64_t seconds;
         uint64_t inode;  // with identities only; 0 otherwise
@@ -135,6 +136,7 @@ void TreeScanner::StartListing(Folder& folder) {
     request.relative = folder.relative;
     request.parent = folder.parent ? folder.parent->open.get() : nullptr;
     request.detail = detail_;
+    request.links = options_.links;
     request.stop = options_.progress ? &options_.progress->stopFlag() : nullptr;
     lister_->Start(request, folder);
 }
@@ -154,7 +156,7 @@ void TreeScanner::Take(Folder& folder, const DirectoryRecord& record) {
         folder.uninspected.push_back({std::string(record.name), record.error, std::string(record.reason)});
         return;
     }
-    if (record.kind == RecordKind::File) {
+    if (record.kind == RecordKind::File || record.kind == RecordKind::Link) {
         if (record.name.size() > FileEntry::kMaxNameLength ||
             (filter != nullptr && !filter->File(folder.relative, record.name, folder.included)))
             return;
@@ -166,8 +168,8 @@ void TreeScanner::Take(Folder& folder, const DirectoryRecord& record) {
             if (record.device == folder.device) inode = record.inode;
         }
         folder.files.push_back({static_cast<uint32_t>(folder.names.size()), static_cast<uint16_t>(record.name.size()),
-                                static_cast<uint16_t>(record.modifiedNanoseconds / 1000000), record.size,
-                                record.modifiedSeconds, inode});
+                                static_cast<uint16_t>(record.modifiedNanoseconds / 1000000),
+                                record.kind == RecordKind::Link, record.size, record.modifiedSeconds, inode});
         folder.names.append(record.name);
         return;
     }
@@ -234,7 +236,7 @@ void TreeScanner::CommitReady() {
         std::vector<Folder::Uninspected>().swap(folder.uninspected);
         for (const Folder::File& file : folder.files) {
             into_.entries.emplace_back(folderIndex, side_, &text, into_.names.Add(folder.Name(file.nameOffset, file.nameLength)),
-                                       file.size, file.seconds + utcOffset_, file.milliseconds);
+                                       file.size, file.seconds + utcOffset_, file.milliseconds, file.link);
             if (options_.identities) into_.inodes.emplace_back(file.inode);
         }
         if (options_.identities) into_.folderDevices.push_back(folder.device);

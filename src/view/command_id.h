@@ -73,6 +73,10 @@ enum class CommandId : int {
     SyncModeUpdate = 32882,  // "Neuere kopieren"
     SyncModeMirror = 32883,  // "Spiegeln"
     SyncModeTwoWay = 32884,  // "In beide Richtungen mit Gedächtnis"
+    // "Verknüpfungen": what a symbolic link is ([Optionen] Verknuepfungen follow, copy, skip).
+    LinksFollow = 32902,
+    LinksCopy = 32903,
+    LinksSkip = 32904,
 
     // Framework commands.
     FileNew = 57600,

@@ -23,7 +23,8 @@ bool IsCheckable(CommandId id) {
     case CommandId::ViewOutputBar:
         return true;
     default:
-        return AppOptions::ForCommand(id) != nullptr || AppOptions::IsCompareCommand(id) || AppOptions::IsSyncCommand(id);
+        return AppOptions::ForCommand(id) != nullptr || AppOptions::IsCompareCommand(id) ||
+               AppOptions::IsSyncCommand(id) || AppOptions::IsLinksCommand(id);
     }
 }
 

@@ -10,7 +10,7 @@
 #include "app/qt/jobs_dialog.h"
 #include "app/qt/main_frame.h"
 #include "app/qt/path_bar.h"
-#include "platform/root_access.h"
+#include "platform/root.h"
 #include "app/qt/window_controller.h"
 
 namespace kirvo {
@@ -21,7 +21,7 @@ QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data()
 // A field's path as a job keeps it: a local one absolute and clean.
 std::string JobPath(const QString& field) {
     const std::string text = field.toStdString();
-    if (IsRemoteRoot(text)) return text;
+    if (Root::NamesRemote(text)) return text;
     return QDir::cleanPath(QFileInfo(field).absoluteFilePath()).toStdString();
 }
 

@@ -72,7 +72,11 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     comparison.setDirectoryListers(remote_->listers());
     comparison.setContentReaders(remote_->readers());
     RemoteConnections* remote = remote_.get();
-    comparison.setRootPreparation({[remote](const std::string& root) { return remote->connect(root); },
+    comparison.setRootPreparation({[remote](Root& root) {
+                                       std::string problem = remote->connect(root);
+                                       if (problem.empty()) remote->inspect(root);
+                                       return problem;
+                                   },
                                    [remote] { remote->cancel(); },
                                    [remote] { return remote->lostMessage(); }});
     ConnectController();

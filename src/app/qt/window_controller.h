@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -136,6 +137,7 @@ private:
     // recorded, and the plan of the mode set is decided over the new result
     // (a state that cannot be read: asked whether to start afresh).
     void PlanShownResult();
+    void OnLinks(LinkMode value);
     void OnDisplayFilter(DisplayFilterValue value);
     // "Filter...": the dialog; a changed filter compares again at once when
     // a result is shown.
@@ -161,6 +163,7 @@ private:
     bool comparing_ = false;
     bool summaryShown_ = false;
     QString noteAfterComparison_;           // for the status bar once the comparison is over
+    std::array<QString, 2> comparedTexts_;  // the paths as typed, for the histories
     std::optional<WaitCursor> busyCursor_;  // while the folders are read
     bool loaded_ = false;
 };
