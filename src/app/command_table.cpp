@@ -91,6 +91,15 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      TrNoop("Gleiche Änderungszeit, aber verschiedene Größe ist ein Konflikt."), "", ""},
     {C::CompareByContent, TrNoop("Inhalt"),
      TrNoop("Dateien gleicher Größe werden gelesen und Byte für Byte verglichen."), "", ""},
+    {C::SyncModeUpdate, TrNoop("Neuere kopieren"),
+     TrNoop("\"Dateien abgleichen\" kopiert jede ungleiche Datei in Pfeilrichtung; gelöscht wird nichts."), "", ""},
+    {C::SyncModeMirror, TrNoop("Spiegeln"),
+     TrNoop("Das Ziel wird eine genaue Kopie der Quelle: Fehlendes und Verschiedenes wird kopiert, was es nur im Ziel "
+     "gibt, gelöscht."),
+     "", ""},
+    {C::SyncModeTwoWay, TrNoop("In beide Richtungen mit Gedächtnis"),
+     TrNoop("Änderungen, Löschungen und Umbenennungen seit dem letzten Abgleich gehen von jeder Seite auf die andere."), "",
+     ""},
     {C::LinksFollow, TrNoop("Folgen"),
      TrNoop("Eine Verknüpfung auf eine Datei wird wie diese Datei verglichen und kopiert."), "", ""},
     {C::LinksCopy, TrNoop("Als Verknüpfung kopieren"),
@@ -154,6 +163,10 @@ constexpr std::array kCompareItems = std::to_array<MenuItem>({
     {C::CompareByTime}, {C::CompareByTimeAndSize}, {C::CompareByContent},
 });
 
+constexpr std::array kSyncItems = std::to_array<MenuItem>({
+    {C::SyncModeUpdate}, {C::SyncModeMirror}, {C::SyncModeTwoWay},
+});
+
 constexpr std::array kLinkItems = std::to_array<MenuItem>({
     {C::LinksFollow}, {C::LinksCopy}, {C::LinksSkip},
 });
@@ -162,6 +175,7 @@ constexpr std::array kExtrasItems = std::to_array<MenuItem>({
     {C::BrowseSource}, {C::BrowseTarget}, {C::SwapPaths}, {},
     {C::FilterPatterns},
     {C::None, TrNoop("Vergleichen &nach"), kCompareItems},
+    {C::None, TrNoop("&Abgleichen als"), kSyncItems},
     {C::None, TrNoop("&Verknüpfungen"), kLinkItems},
     {C::None, TrNoop("&Optionen"), kOptionItems}, {},
     {C::ShowLog}, {},

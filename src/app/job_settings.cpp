@@ -1,4 +1,5 @@
 #include "app/job_settings.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -8,6 +9,9 @@ Job JobSettings::FromWindow(const std::string& name, const std::string& source, 
     job.name = name;
     job.source = source;
     job.target = target;
+    job.mode = options.syncMode();
+    // The window's mirror makes the target the copy.
+    if (job.mode == SyncMode::Mirror) job.direction = Job::Direction::ToTarget;
     job.compareBy = options.compareBy();
     job.links = options.links();
     job.ignoreHour = options.stunde();
@@ -22,9 +26,16 @@ Job JobSettings::FromWindow(const std::string& name, const std::string& source, 
 }
 
 bool JobSettings::ToWindow(const Job& job, AppOptions& options, PathFilter& filter, std::string& error) {
+    if (job.mode == SyncMode::Mirror && job.direction == Job::Direction::ToSource) {
+        error = Format(Tr("Der Auftrag „%1$s“ spiegelt das Ziel in die Quelle; das Fenster spiegelt nur in das Ziel. "
+                          "Ausführen lässt er sich mit „kirvo-cli run %1$s“."),
+                       job.name);
+        return false;
+    }
     PathFilter made;
     if (!job.MakePathFilter(made, error)) return false;
     filter = std::move(made);
+    options.setSyncMode(job.mode);
     options.setCompareBy(job.compareBy);
     options.setLinks(job.links);
     options.set(Option::Stunde, job.ignoreHour ? 1 : 0);

@@ -56,6 +56,12 @@ struct FileOperationTexts {
     static constexpr std::string_view kDestinationChanged =
         TrNoop("Die Zieldatei wurde während des Kopierens geändert; nichts wurde ersetzt");
     static constexpr std::string_view kCannotTrash = TrNoop("Die Datei kann nicht in den Papierkorb verschoben werden");
+    static constexpr std::string_view kCannotMove = TrNoop("Die Datei kann nicht umbenannt werden");
+    static constexpr std::string_view kMoveTaken =
+        TrNoop("Unter dem neuen Namen liegt schon etwas; nichts wurde umbenannt");
+    static constexpr std::string_view kCannotRemoveFolder = TrNoop("Der Ordner kann nicht entfernt werden");
+    static constexpr std::string_view kFolderNotEmpty = TrNoop("Der Ordner ist nicht leer; er bleibt");
+    static constexpr std::string_view kFolderGone = TrNoop("Der Ordner ist nicht mehr vorhanden");
     static constexpr std::string_view kRemoteToRemote =
         TrNoop("Von einem entfernten Rechner auf einen entfernten Rechner wird nicht kopiert");
     static constexpr std::string_view kLinkNotCopiedThere =

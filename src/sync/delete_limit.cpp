@@ -1,4 +1,5 @@
 #include "sync/delete_limit.h"
+#include "platform/translation.h"
 
 #include <charconv>
 
@@ -13,8 +14,8 @@ std::optional<DeleteLimit> DeleteLimit::Parse(std::string_view text, std::string
     if (number && (!percent || value <= 100) && value <= (uint64_t{1} << 40)) return DeleteLimit(value, percent);
     if (error != nullptr)
         *error = "„" + std::string(text) +
-                 "“ ist keine gültige Grenze: erlaubt sind eine Anzahl (etwa 20) oder ein Anteil von 0% bis 100% (etwa "
-                 "10%).";
+                 Tr("“ ist keine gültige Grenze: erlaubt sind eine Anzahl (etwa 20) oder ein Anteil von 0% bis 100% (etwa "
+                 "10%).");
     return std::nullopt;
 }
 

@@ -1,56 +1,62 @@
 #include "sync/sync_decision.h"
 
+#include "platform/translation.h"
+
 namespace kirvo {
 namespace {
 
-constexpr std::string_view kSince = " seit dem letzten Abgleich";
+std::string In(SyncSide side) { return side == SyncSide::Source ? Tr("in der Quelle") : Tr("im Ziel"); }
 
-std::string In(SyncSide side) { return side == SyncSide::Source ? "in der Quelle" : "im Ziel"; }
-
-std::string Quoted(std::string_view path) { return "„" + std::string(path) + "“"; }
+// TRANSLATORS: the quotation marks around a name in a message.
+std::string Quoted(std::string_view path) { return Format(Tr("„%s“"), path); }
 
 std::string ComparedText(const SyncDecision& d, std::string_view detail) {
     switch (d.action) {
-    case SyncAction::CopyToTarget: return "in der Quelle neuer oder nur dort";
-    case SyncAction::CopyToSource: return "im Ziel neuer oder nur dort";
+    case SyncAction::CopyToTarget: return Tr("in der Quelle neuer oder nur dort");
+    case SyncAction::CopyToSource: return Tr("im Ziel neuer oder nur dort");
     case SyncAction::Conflict:
-        return detail.empty() ? "ungleich, ohne dass die Zeiten eine Richtung zeigen" : std::string(detail);
-    default: return "gleich";
+        return detail.empty() ? Tr("ungleich, ohne dass die Zeiten eine Richtung zeigen") : std::string(detail);
+    default: return Tr("gleich");
     }
 }
 
 }  // namespace
 
+// Whole sentences with the side ("in der Quelle", "im Ziel") and names put in,
+// so that each reads naturally in every language.
 std::string ReasonText(const SyncDecision& d, std::string_view partnerPath, std::string_view detail) {
     const std::string here = In(d.side);
     const std::string there = In(Other(d.side));
     switch (d.reason) {
-    case SyncReason::Equal: return "gleich";
+    case SyncReason::Equal: return Tr("gleich");
     case SyncReason::Compared: return ComparedText(d, detail);
-    case SyncReason::FirstRun: return "noch kein Abgleich mit Gedächtnis für diese Ordner: " + ComparedText(d, detail);
-    case SyncReason::New: return "neu " + here + std::string(kSince);
-    case SyncReason::Changed: return here + " geändert" + std::string(kSince);
-    case SyncReason::Deleted: return here + " gelöscht" + std::string(kSince);
+    case SyncReason::FirstRun:
+        return Format(Tr("noch kein Abgleich mit Gedächtnis für diese Ordner: %s"), ComparedText(d, detail));
+    case SyncReason::New: return Format(Tr("neu %s seit dem letzten Abgleich"), here);
+    case SyncReason::Changed: return Format(Tr("%s geändert seit dem letzten Abgleich"), here);
+    case SyncReason::Deleted: return Format(Tr("%s gelöscht seit dem letzten Abgleich"), here);
     case SyncReason::DeletedChangedElsewhere:
-        return here + " gelöscht, " + there + " geändert" + std::string(kSince) + ": die geänderte Datei bleibt";
+        return Format(Tr("%s gelöscht, %s geändert seit dem letzten Abgleich: die geänderte Datei bleibt"), here, there);
     case SyncReason::DeletedFilterChanged:
-        return here + " gelöscht" + std::string(kSince) +
-               ", doch der Filter ist seitdem geändert: die Datei wird zurückkopiert";
-    case SyncReason::Moved: return here + " verschoben von " + Quoted(partnerPath) + std::string(kSince);
-    case SyncReason::MovedAway: return here + " verschoben nach " + Quoted(partnerPath) + std::string(kSince);
-    case SyncReason::ChangedOnBoth: return "in Quelle und Ziel geändert" + std::string(kSince);
-    case SyncReason::NewOnBoth: return "in Quelle und Ziel neu und verschieden";
-    case SyncReason::UnequalUnchanged:
-        return "in Quelle und Ziel unverändert" + std::string(kSince) + ", aber ungleich";
-    case SyncReason::MirrorMissing: return "fehlt " + here;
-    case SyncReason::MirrorDifferent: return here + " anders: wird ersetzt";
-    case SyncReason::MirrorExtra: return "nur " + here + ": wird gelöscht";
+        return Format(Tr("%s gelöscht seit dem letzten Abgleich, doch der Filter ist seitdem geändert: die Datei wird "
+                         "zurückkopiert"),
+                      here);
+    case SyncReason::Moved:
+        return Format(Tr("%s verschoben von %s seit dem letzten Abgleich"), here, Quoted(partnerPath));
+    case SyncReason::MovedAway:
+        return Format(Tr("%s verschoben nach %s seit dem letzten Abgleich"), here, Quoted(partnerPath));
+    case SyncReason::ChangedOnBoth: return Tr("in Quelle und Ziel geändert seit dem letzten Abgleich");
+    case SyncReason::NewOnBoth: return Tr("in Quelle und Ziel neu und verschieden");
+    case SyncReason::UnequalUnchanged: return Tr("in Quelle und Ziel unverändert seit dem letzten Abgleich, aber ungleich");
+    case SyncReason::MirrorMissing: return Format(Tr("fehlt %s"), here);
+    case SyncReason::MirrorDifferent: return Format(Tr("%s anders: wird ersetzt"), here);
+    case SyncReason::MirrorExtra: return Format(Tr("nur %s: wird gelöscht"), here);
     case SyncReason::MirrorMoved:
-        return here + " mit gleichem Inhalt unter " + Quoted(partnerPath) + ": wird umbenannt";
-    case SyncReason::MirrorMovedAway: return here + " umbenannt nach " + Quoted(partnerPath);
+        return Format(Tr("%s mit gleichem Inhalt unter %s: wird umbenannt"), here, Quoted(partnerPath));
+    case SyncReason::MirrorMovedAway: return Format(Tr("%s umbenannt nach %s"), here, Quoted(partnerPath));
     case SyncReason::Unreadable:
-        return here + " nicht lesbar" + (detail.empty() ? std::string() : " (" + std::string(detail) + ")") +
-               ": bleibt, wie es ist";
+        return detail.empty() ? Format(Tr("%s nicht lesbar: bleibt, wie es ist"), here)
+                              : Format(Tr("%s nicht lesbar (%s): bleibt, wie es ist"), here, detail);
     }
     return {};
 }

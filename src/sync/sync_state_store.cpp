@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "sync/sqlite_database.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -65,13 +66,13 @@ SideRecord& Column(FileRecord& record, int column, bool swapped) {
 
 std::string GermanReason(int code) {
     switch (code & 0xFF) {
-    case SQLITE_FULL: return "kein Platz mehr auf dem Datenträger";
-    case SQLITE_READONLY: return "nur lesbar";
+    case SQLITE_FULL: return Tr("kein Platz mehr auf dem Datenträger");
+    case SQLITE_READONLY: return Tr("nur lesbar");
     case SQLITE_PERM:
-    case SQLITE_AUTH: return "keine Berechtigung";
-    case SQLITE_CANTOPEN: return "lässt sich nicht öffnen";
-    case SQLITE_NOMEM: return "kein Speicher mehr";
-    case SQLITE_IOERR: return "Ein-/Ausgabefehler";
+    case SQLITE_AUTH: return Tr("keine Berechtigung");
+    case SQLITE_CANTOPEN: return Tr("lässt sich nicht öffnen");
+    case SQLITE_NOMEM: return Tr("kein Speicher mehr");
+    case SQLITE_IOERR: return Tr("Ein-/Ausgabefehler");
     default: return sqlite3_errstr(code);
     }
 }
@@ -144,13 +145,13 @@ void SyncStateStore::open() {
             Transaction create(*db_, "BEGIN IMMEDIATE");
             SqliteStatement tables(*db_, "SELECT count(*) FROM sqlite_master");
             tables.step();
-            if (tables.integer(0) != 0 || id != 0) throw SqliteFailure{kNotOurs, 0, "eine andere Datenbank"};
+            if (tables.integer(0) != 0 || id != 0) throw SqliteFailure{kNotOurs, 0, Tr("eine andere Datenbank")};
             db_->exec(kSchema);
             db_->exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
             db_->exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
             create.commit();
         } else if (id != kApplicationId) {
-            throw SqliteFailure{kNotOurs, 0, "eine andere Datenbank"};
+            throw SqliteFailure{kNotOurs, 0, Tr("eine andere Datenbank")};
         } else if (schema > kSchemaVersion) {
             throw SqliteFailure{kNewer, 0, "Schema " + std::to_string(schema)};
         }
@@ -161,27 +162,35 @@ void SyncStateStore::open() {
 }
 
 StoreError SyncStateStore::translate(int code, int systemErrno, const std::string& detail) const {
-    const std::string file = "Die Zustandsdatenbank „" + databasePath() + "“ ";
-    if (code == kNotOurs) return {StoreError::Kind::Unreadable, file + "ist keine von Kirvo (" + detail + ")."};
+    const std::string& file = databasePath();
+    if (code == kNotOurs)
+        return {StoreError::Kind::Unreadable, Format(Tr("Die Zustandsdatenbank „%s“ ist keine von Kirvo (%s)."), file, detail)};
     if (code == kNewer)
-        return {StoreError::Kind::Newer, file + "stammt von einer neueren Version von Kirvo (" + detail + ")."};
+        return {StoreError::Kind::Newer,
+                Format(Tr("Die Zustandsdatenbank „%s“ stammt von einer neueren Version von Kirvo (%s)."), file, detail)};
     switch (code & 0xFF) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-    case SQLITE_FORMAT: return {StoreError::Kind::Unreadable, file + "ist beschädigt (" + detail + ")."};
+    case SQLITE_FORMAT:
+        return {StoreError::Kind::Unreadable, Format(Tr("Die Zustandsdatenbank „%s“ ist beschädigt (%s)."), file, detail)};
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return {StoreError::Kind::Busy, file + "ist seit " + std::to_string((busyTimeoutMs_ + 999) / 1000) +
-                                            " Sekunden von einem anderen Vorgang gesperrt."};
+        return {StoreError::Kind::Busy,
+                Format(Tr("Die Zustandsdatenbank „%s“ ist seit %d Sekunden von einem anderen Vorgang gesperrt."), file,
+                       (busyTimeoutMs_ + 999) / 1000)};
     default: break;
     }
     std::string why = GermanReason(code);
     if (systemErrno != 0) why += ": " + std::string(std::strerror(systemErrno));
-    return {StoreError::Kind::Io, file + "lässt sich nicht lesen oder schreiben (" + why + ")."};
+    return {StoreError::Kind::Io,
+            Format(Tr("Die Zustandsdatenbank „%s“ lässt sich nicht lesen oder schreiben (%s)."), file, why)};
 }
 
 StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& out) {
     out.reset();
+    // No database yet: no pair has a state, and reading makes none.
+    std::error_code missing;
+    if (!db_->isOpen() && !std::filesystem::exists(std::filesystem::symlink_status(databasePath(), missing))) return {};
     try {
         open();
         Transaction read(*db_, "BEGIN");
@@ -212,7 +221,7 @@ StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& ou
             if (files.integer(0) != lastFolder) {
                 lastFolder = files.integer(0);
                 const auto it = folders.find(lastFolder);
-                if (it == folders.end()) throw SqliteFailure{SQLITE_CORRUPT, 0, "Datei ohne Ordner"};
+                if (it == folders.end()) throw SqliteFailure{SQLITE_CORRUPT, 0, Tr("Datei ohne Ordner")};
                 folder = &it->second;
             }
             FileRecord record;
@@ -338,12 +347,12 @@ StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
         const std::string aside = path + ".defekt-" + Now();
         if (std::rename(path.c_str(), aside.c_str()) != 0) {
             return {StoreError::Kind::Io,
-                    error.message + " Sie lässt sich nicht beiseitelegen: " + std::strerror(errno) + "."};
+                    error.message + Format(Tr(" Sie lässt sich nicht beiseitelegen: %s."), std::strerror(errno))};
         }
         std::rename((path + "-journal").c_str(), (aside + "-journal").c_str());  // its journal belongs to it
         if (notice != nullptr)
             *notice =
-                error.message + " Sie liegt nun unter „" + aside + "“; der Abgleich jedes Ordnerpaars beginnt neu.";
+                error.message + Format(Tr(" Sie liegt nun unter „%s“; der Abgleich jedes Ordnerpaars beginnt neu."), aside);
         return {};
     }
 }

@@ -138,7 +138,9 @@ void QtFileOperationUi::showProgress(const QString& label) {
     auto* dialog = new QProgressDialog(parent_.data());
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->setWindowTitle(Text(FileOperationTexts::kTitle) + QStringLiteral(" – ") +
-                           (request_ == Request::Copy ? QTr("Kopieren") : QTr("Löschen")));
+                           (request_ == Request::Copy   ? QTr("Kopieren")
+                            : request_ == Request::Move ? QTr("Umbenennen")
+                                                        : QTr("Löschen")));
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setCancelButtonText(QTr(FileOperationTexts::kCancel.data()));
     dialog->setAutoClose(false);

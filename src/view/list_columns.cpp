@@ -1,4 +1,5 @@
-#include "app/list_columns.h"
+#include "view/list_columns.h"
+
 #include "platform/translation.h"
 
 #include <algorithm>
