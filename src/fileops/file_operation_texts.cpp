@@ -44,7 +44,7 @@ std::string FileOperationTexts::OverwriteQuestion(const FileFacts& source, const
     text += Tr("Vorhandene Datei: ") + Size(destination.size) + Tr(", geändert am ") +
             Time(destination.modifiedSeconds) + "\n";
     text += Tr("Neue Datei: ") + Size(source.size) + Tr(", geändert am ") + Time(source.modifiedSeconds) + "\n";
-    text += "(aus " + Quoted(source.path) + ")\n\n";
+    text += Format(Tr("(aus %s)\n\n"), Quoted(source.path));
     if (destinationNewer) text += Tr("Achtung: Die vorhandene Datei ist neuer als die neue Datei.\n");
     text += Tr("Soll die vorhandene Datei ersetzt werden?");
     return text;
