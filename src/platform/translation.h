@@ -34,8 +34,9 @@ UiLanguage CurrentLanguage();
 // The text in the current language. Marks a German text for the extractor;
 // a text that has no translation stays German.
 const char* Tr(const char* german);
-// For a view of a whole marked text (a table's field), which ends in '\0'.
-inline const char* Tr(std::string_view german) { return Tr(german.data()); }
+// For a view of a whole marked text (a table's field), which ends in '\0';
+// an empty view (also a default one, without data) gives "".
+inline const char* Tr(std::string_view german) { return german.empty() ? "" : Tr(german.data()); }
 // The form for `count` (German: the first for 1, the second otherwise).
 const char* TrN(const char* germanOne, const char* germanMany, uint64_t count);
 // While one lives, Tr() and TrN() on its thread give the German texts: for
