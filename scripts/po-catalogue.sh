@@ -31,10 +31,16 @@ undated() { grep -v -e '^"POT-Creation-Date:' -e '^"PO-Revision-Date:' "$1"; }
 
 case $mode in
 update)
-  make_pot "$po/kirvo.pot"
+  # A file whose content stays the same keeps its dates (no change to commit).
+  make_pot "$tmp/kirvo.pot"
+  undated "$tmp/kirvo.pot" > "$tmp/new.pot"
+  undated "$po/kirvo.pot" > "$tmp/old.pot" 2>/dev/null || : > "$tmp/old.pot"
+  cmp -s "$tmp/new.pot" "$tmp/old.pot" || cp "$tmp/kirvo.pot" "$po/kirvo.pot"
   for file in "$po"/*.po; do
     merge "$file" "$po/kirvo.pot" "$tmp/merged.po"
-    cp "$tmp/merged.po" "$file"
+    undated "$tmp/merged.po" > "$tmp/merged.undated"
+    undated "$file" > "$tmp/file.undated"
+    cmp -s "$tmp/merged.undated" "$tmp/file.undated" || cp "$tmp/merged.po" "$file"
   done
   echo "po/kirvo.pot erneuert; jetzt in po/*.po jeden leeren und jeden mit \"#, fuzzy\" markierten Eintrag übersetzen."
   ;;
@@ -67,7 +73,7 @@ with an empty msgstr, check each one marked \"#, fuzzy\" and remove the mark, co
       msgattrib --$kind --no-obsolete "$tmp/merged.po" -o "$tmp/$kind.po"
       if [ -s "$tmp/$kind.po" ]; then
         echo "FEHLER: $name hat Texte ohne fertige Übersetzung ($kind):"
-        grep -A1 '^msgid' "$tmp/$kind.po" | grep -v '^--' | head -n 20
+        grep -A1 '^msgid "[^"]' "$tmp/$kind.po" | grep -v '^--' | head -n 20
         failed=1
       fi
     done
