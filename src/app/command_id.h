@@ -54,6 +54,9 @@ enum class CommandId : int {
     CopyToTarget = 32820,  // "Nach rechts kopieren"
     CopyToSource = 32821,  // "Nach links kopieren"
 
+    // A run of copying or deleting taken back as a whole.
+    UndoLastRun = 32862,  // "Letzten Abgleich rückgängig machen"
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,

@@ -91,7 +91,8 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
         toSource = prompts_->AskOkCancelNoIcon(
             CountText("Es werden %i Dateien von Ziel nach Quelle kopiert !", plan.targetToSource.count()));
     }
-    // A cancelled or failed first direction does not stop the second.
+    // A cancelled or failed first direction does not stop the second; both are one run.
+    const ServiceRun run(service_, {"Dateien abgleichen", matcher.sourceRoot(), matcher.targetRoot()});
     if (toTarget) Copy(plan.sourceToTarget.pairs, outcome);
     if (toSource) Copy(plan.targetToSource.pairs, outcome);
     return outcome;
@@ -116,6 +117,7 @@ OperationOutcome FileOperationController::CopySelected(const ResultRows& rows, s
     const CopyList copies = BuildCopyPlan(planRows, matcher.sourceRoot(), matcher.targetRoot(), conflictDirection);
     if (!copies.empty() && RootsAreNested(matcher)) return outcome;
     outcome.compareAgain = true;
+    const ServiceRun run(service_, {"Kopieren", matcher.sourceRoot(), matcher.targetRoot()});
     Copy(copies.pairs, outcome);
     return outcome;
 }
@@ -136,6 +138,8 @@ OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows
                        passedOver.front() + "“" + (passedOver.size() > 1 ? " …)." : ").");
         if (showNote_) showNote_(outcome.note);  // said now, and again once the comparison is over
     }
+    const ServiceRun run(service_, {direction > 0 ? "Nach rechts kopieren" : "Nach links kopieren", matcher.sourceRoot(),
+                                    matcher.targetRoot()});
     Copy(copies.pairs, outcome);
     return outcome;
 }
@@ -150,6 +154,7 @@ OperationOutcome FileOperationController::DeleteSelected(const ResultRows& rows,
     outcome.compareAgain = true;
     if (service_) {
         const DeleteFlags flags{options_.vorLoeschen(), options_.papierkorb()};
+        const ServiceRun run(service_, {"Löschen", matcher.sourceRoot(), matcher.targetRoot()});
         // Declining the source side's question does not stop the target side.
         if (plan.sourceCount() > 0) outcome.results.push_back(service_->remove(plan.sourceFiles, flags));
         if (plan.targetCount() > 0) outcome.results.push_back(service_->remove(plan.targetFiles, flags));

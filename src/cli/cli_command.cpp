@@ -2,6 +2,7 @@
 
 #include "cli/compare_command.h"
 #include "cli/sync_command.h"
+#include "cli/undo_command.h"
 #include "fileops/terminal_text.h"
 
 namespace kirvo {
@@ -11,6 +12,7 @@ std::span<const CliCommand* const> CliCommands() {
     static const CliCommand* const kCommands[] = {
         &kCompareCommand,
         &kSyncCommand,
+        &kUndoCommand,
     };
     return kCommands;
 }

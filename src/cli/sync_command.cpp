@@ -311,6 +311,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
 
     SyncPlan plan;
     std::vector<ConflictNote> conflicts;  // never copied: no direction
+    std::string sourceRoot, targetRoot;   // as compared, for the log
     {
         TreeMatcher matcher;
         std::string source = options.source;
@@ -323,6 +324,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
         plan = BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
         conflicts = ConflictNotes(matcher);
+        sourceRoot = matcher.sourceRoot();
+        targetRoot = matcher.targetRoot();
     }
     const auto reportConflicts = [&] {
         std::string text;
@@ -374,8 +377,10 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         }
         PrintOutcome(direction, result, out);
     };
+    if (log) log->beginRun({"kirvo-cli sync", sourceRoot, targetRoot});  // both directions are one run
     if (copyToTarget) copy(plan.sourceToTarget, "Von Quelle nach Ziel");
     if (copyToSource) copy(plan.targetToSource, "Von Ziel nach Quelle");
+    if (log) log->endRun();
 
     TreeMatcher matcher;
     std::string source = options.source;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fileops/delete_plan.h"
+#include "fileops/operation_log.h"
 #include "fileops/sync_plan.h"
 
 namespace kirvo {
@@ -72,6 +73,27 @@ public:
     // Deletes every file (files and links themselves; never folders), each reached
     // below its own root only, after checking it against what was listed.
     virtual OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) = 0;
+
+    // Every request from beginRun to endRun is one run of one command, to be
+    // undone as a whole (see OperationLog); a service without a log ignores it.
+    virtual void beginRun(const OperationLog::RunStart& start) { (void)start; }
+    virtual void endRun() {}
+};
+
+// One command's run on a service (none: nothing), from construction to end.
+class ServiceRun {
+public:
+    ServiceRun(FileOperationService* service, const OperationLog::RunStart& start) : service_(service) {
+        if (service_) service_->beginRun(start);
+    }
+    ~ServiceRun() {
+        if (service_) service_->endRun();
+    }
+    ServiceRun(const ServiceRun&) = delete;
+    ServiceRun& operator=(const ServiceRun&) = delete;
+
+private:
+    FileOperationService* service_;
 };
 
 }  // namespace kirvo

@@ -2,6 +2,7 @@
 
 #include "fileops/copy_run.h"
 #include "fileops/delete_run.h"
+#include "fileops/operation_log.h"
 
 namespace kirvo {
 
@@ -11,6 +12,14 @@ OperationResult LocalFileOperationService::copy(std::span<const CopyPair> pairs,
 
 OperationResult LocalFileOperationService::remove(std::span<const ListedPath> files, const DeleteFlags& flags) {
     return DeleteRun(ui_, flags, log_, roots_).run(files);
+}
+
+void LocalFileOperationService::beginRun(const OperationLog::RunStart& start) {
+    if (log_) log_->beginRun(start);
+}
+
+void LocalFileOperationService::endRun() {
+    if (log_) log_->endRun();
 }
 
 }  // namespace kirvo

@@ -54,6 +54,8 @@ public:
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
+    void beginRun(const OperationLog::RunStart& start) override;
+    void endRun() override;
 
     // Bytes copied between two progress calls within one file.
     static constexpr uint64_t kChunkBytes = CopyRun::kChunkBytes;

@@ -47,4 +47,16 @@ int FolderHandle::identify(uint64_t& device, uint64_t& inode) const {
     return backend_ ? backend_->identify(device, inode) : EBADF;
 }
 
+int FolderHandle::removeEmptyFolder(std::string_view name) const {
+    return backend_ ? backend_->removeEmptyFolder(name) : EBADF;
+}
+
+int FolderHandle::moveTo(std::string_view name, const FolderHandle& to, std::string_view toName) const {
+    if (!backend_ || !to.backend_) return EBADF;
+    return backend_->moveTo(name, *to.backend_, toName);
+}
+
+int FolderBackend::removeEmptyFolder(std::string_view) const { return ENOTSUP; }
+int FolderBackend::moveTo(std::string_view, const FolderBackend&, std::string_view) const { return EXDEV; }
+
 }  // namespace kirvo

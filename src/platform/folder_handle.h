@@ -31,6 +31,8 @@ public:
     virtual int describe(NodeInfo& info) const = 0;
     // See FileTransfer::RemoveStaleTemporaries.
     virtual int removeStaleTemporaries() const = 0;
+    virtual int removeEmptyFolder(std::string_view name) const;
+    virtual int moveTo(std::string_view name, const FolderBackend& to, std::string_view toName) const;
     // The local system's handle; -1 for a folder of another machine.
     virtual int native() const { return -1; }
     // False once the folder can no longer be reached (its connection broke off).
@@ -73,6 +75,15 @@ public:
     // The folder's identity on its file system (device and inode number, or
     // what stands for them on another machine).
     int identify(uint64_t& device, uint64_t& inode) const;
+
+    // Removes the child folder `name` when it is empty (ENOTEMPTY or EEXIST
+    // otherwise); a link is not followed (ENOTDIR).
+    int removeEmptyFolder(std::string_view name) const;
+
+    // Renames the child `name` to `toName` in `to`, never replacing what is
+    // there (EEXIST); EXDEV where it cannot be one rename (another file
+    // system or machine). A file keeps its times and metadata.
+    int moveTo(std::string_view name, const FolderHandle& to, std::string_view toName) const;
 
     bool valid() const { return backend_ != nullptr; }
     // Takes over a folder descriptor opened by other platform code.

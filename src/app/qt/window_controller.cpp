@@ -297,9 +297,16 @@ void WindowController::RunFileOperation(CommandId cmd) {
     default: return;
     }
     if (!outcome.compareAgain) return;
-    noteAfterComparison_ = FromUtf8(outcome.note);
+    CompareAgainWithNote(FromUtf8(outcome.note));
+}
+
+void WindowController::CompareAgainWithNote(const QString& note) {
+    if (comparing_) return;
+    noteAfterComparison_ = note;
     OnPfadeVergleichen();
-    if (!comparing_) noteAfterComparison_.clear();  // no comparison started: the note stands as it is
+    if (comparing_) return;
+    noteAfterComparison_.clear();  // no comparison started: the note stands as it is
+    if (!note.isEmpty()) emit statusMessage(note);
 }
 
 }  // namespace kirvo

@@ -16,6 +16,8 @@ public:
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
+    void beginRun(const OperationLog::RunStart& start) override { service_.beginRun(start); }
+    void endRun() override { service_.endRun(); }
 
     QtFileOperationUi& ui() { return ui_; }
 

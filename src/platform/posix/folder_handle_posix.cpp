@@ -64,6 +64,8 @@ public:
     int identify(uint64_t& device, uint64_t& inode) const override;
     int describe(NodeInfo& info) const override;
     int removeStaleTemporaries() const override { return OwnTemporaryFile::RemoveStale(fd_); }
+    int removeEmptyFolder(std::string_view name) const override;
+    int moveTo(std::string_view name, const FolderBackend& to, std::string_view toName) const override;
     int native() const override { return fd_; }
 
 private:
@@ -189,6 +191,34 @@ int PosixFolder::removeFileOrLink(std::string_view name) const {
     // unlinkat without AT_REMOVEDIR removes a link itself, and fails on a folder
     // that replaced the file since the check above.
     return unlinkat(fd_, child.c_str(), 0) == 0 ? 0 : errno;
+}
+
+int PosixFolder::removeEmptyFolder(std::string_view name) const {
+    const std::string child(name);
+    if (IsDotName(child) || child.empty() || child.find('/') != std::string::npos) return EINVAL;
+    struct stat st;
+    if (fstatat(fd_, child.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    return unlinkat(fd_, child.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
+}
+
+int PosixFolder::moveTo(std::string_view name, const FolderBackend& to, std::string_view toName) const {
+    const std::string from(name);
+    const std::string into(toName);
+    if (IsDotName(from) || IsDotName(into) || from.empty() || into.empty() ||
+        from.find('/') != std::string::npos || into.find('/') != std::string::npos)
+        return EINVAL;
+    if (to.native() < 0) return EXDEV;
+#if defined(RENAME_NOREPLACE)
+    if (renameat2(fd_, from.c_str(), to.native(), into.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+#endif
+    // Without the flag: a second name that cannot replace anything, then the first goes.
+    struct stat st;
+    if (fstatat(fd_, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return ENOTSUP;
+    if (linkat(fd_, from.c_str(), to.native(), into.c_str(), 0) != 0) return errno;
+    return unlinkat(fd_, from.c_str(), 0) == 0 ? 0 : errno;
 }
 
 }  // namespace

@@ -249,7 +249,11 @@ int SftpFileTransfer::flushAlone() {
 }
 
 int SftpFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile* kept, std::string* reason) {
-    if (!sourceLocal_) return local_.publish(expected, keepIn, kept, reason);
+    if (!sourceLocal_) {
+        const int error = local_.publish(expected, keepIn, kept, reason);
+        if (error == 0) placed_ = local_.placedAs();
+        return error;
+    }
     if (remote_ == nullptr || tempName_.empty()) return EBADF;
     SftpConnection& connection = remote_->connection();
     if (const int error = remote_->checkWay()) return error;
@@ -279,6 +283,7 @@ int SftpFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFi
     }
     if (const int error = sftp::ErrorOf(renamed)) return error;
     tempName_.clear();
+    if (remote_->inspect(destinationName_, false, placed_) != 0) placed_ = NodeInfo{};
     return 0;
 }
 

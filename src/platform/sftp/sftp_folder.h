@@ -27,6 +27,8 @@ public:
     int identify(uint64_t& device, uint64_t& inode) const override;
     int describe(NodeInfo& info) const override;
     int removeStaleTemporaries() const override;
+    int removeEmptyFolder(std::string_view name) const override;
+    int moveTo(std::string_view name, const FolderBackend& to, std::string_view toName) const override;
     bool usable() const override { return !connection_->lost(); }
 
     // Checks again that every folder from the root down to this one is a real
