@@ -27,7 +27,9 @@ constexpr CliArguments::OptionSpec kOptions[] = {
 // How many runs --list shows, the latest last.
 constexpr size_t kListed = 20;
 
-void Say(std::ostream& out, std::string_view text) { out << DisplayEscapedLines(text) << '\n'; }
+// Texts of ours with what came from the log escaped (UndoTexts with Shown), one or more lines.
+void Say(std::ostream& out, std::string_view text) { out << text << '\n'; }
+std::string Shown(std::string_view text) { return DisplayEscaped(text); }
 
 void List(const std::vector<LoggedRun>& runs, std::ostream& out) {
     if (runs.empty()) {
@@ -38,13 +40,13 @@ void List(const std::vector<LoggedRun>& runs, std::ostream& out) {
     if (first > 0) out << "(" << first << " ältere Läufe stehen im Protokoll.)\n";
     for (size_t i = first; i < runs.size(); ++i) {
         const LoggedRun& run = runs[i];
-        Say(out, UndoTexts::RunDescription(run) + " – " + UndoTexts::RunState(run));
+        Say(out, UndoTexts::RunDescription(run, Shown) + " – " + UndoTexts::RunState(run, Shown));
         if (i + 1 < runs.size()) out << '\n';
     }
 }
 
 bool Ask(const std::string& question, std::istream& in, std::ostream& out) {
-    out << DisplayEscapedLines(question) << " [j/N] " << std::flush;
+    out << question << " [j/N] " << std::flush;
     std::string line;
     if (!std::getline(in, line)) {
         out << '\n';
@@ -59,7 +61,7 @@ bool Ask(const std::string& question, std::istream& in, std::ostream& out) {
 // What stays, each with why; the exit status that goes with it.
 int Report(const RunUndo& undo, bool cancelled, std::ostream& out) {
     for (const UndoStep& step : undo.steps())
-        if (step.state == UndoStep::State::Stays) Say(out, "Bleibt: " + UndoTexts::Step(step));
+        if (step.state == UndoStep::State::Stays) Say(out, "Bleibt: " + UndoTexts::Step(step, Shown));
     Say(out, UndoTexts::Outcome(undo, cancelled));
     return cancelled || undo.count(UndoStep::State::Stays) > 0 ? kExitUnequal : kExitEqual;
 }
@@ -72,7 +74,7 @@ const LoggedRun* Choose(const std::vector<LoggedRun>& runs, const std::string& i
     for (size_t i = chosen ? static_cast<size_t>(chosen - runs.data()) + 1 : 0; i < runs.size(); ++i) {
         const LoggedRun& newer = runs[i];
         if (!newer.undoable && newer.undoes.empty())
-            Say(err, "kirvo-cli undo: Hinweis: Der neuere Lauf " + UndoTexts::RunName(newer) +
+            Say(err, "kirvo-cli undo: Hinweis: Der neuere Lauf " + UndoTexts::RunName(newer, Shown) +
                          " lässt sich nicht rückgängig machen (" + newer.counts.text() + ").");
     }
     return chosen;
@@ -171,7 +173,7 @@ int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& o
     std::vector<LoggedRun> runs;
     std::string error;
     if (!RunLog::ReadRuns(OperationLog::DefaultPath(), runs, error)) {
-        Say(err, "kirvo-cli undo: " + error);
+        Say(err, "kirvo-cli undo: " + Shown(error));
         return kExitUsage;
     }
     if (options.list) {
@@ -188,7 +190,7 @@ int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& o
         return kExitNotUndoable;
     }
     if (!run->undoable) {
-        Say(err, "kirvo-cli undo: Der Lauf " + UndoTexts::RunName(*run) +
+        Say(err, "kirvo-cli undo: Der Lauf " + UndoTexts::RunName(*run, Shown) +
                      " lässt sich nicht rückgängig machen: es ist nichts aufgezeichnet, was sich zurücknehmen ließe.");
         return kExitNotUndoable;
     }
@@ -205,33 +207,33 @@ int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& o
         PairLock::Refusal refusal;
         lock = PairLock::ForRoots(run->sourceRoot, run->targetRoot, std::chrono::milliseconds(0), refusal);
         if (!lock) {
-            Say(err, "kirvo-cli undo: " + refusal.message + " Nichts wurde zurückgenommen.");
+            Say(err, "kirvo-cli undo: " + Shown(refusal.message) + " Nichts wurde zurückgenommen.");
             return kExitUnequal;
         }
     }
     std::vector<LoggedLine> lines;
     if (!RunLog::ReadLines(OperationLog::DefaultPath(), run->id, lines, error)) {
-        Say(err, "kirvo-cli undo: " + error);
+        Say(err, "kirvo-cli undo: " + Shown(error));
         return kExitUsage;
     }
     RunUndo undo(*run, lines, remote.connections());
     undo.look();
     if (options.dryRun) {
-        Say(out, "Lauf " + UndoTexts::RunDescription(*run) + "\n");
-        for (const UndoStep& step : undo.steps()) Say(out, UndoTexts::Step(step));
+        Say(out, "Lauf " + UndoTexts::RunDescription(*run, Shown) + "\n");
+        for (const UndoStep& step : undo.steps()) Say(out, UndoTexts::Step(step, Shown));
         return undo.impossible() ? kExitNotUndoable
                : undo.count(UndoStep::State::Stays) > 0 ? kExitUnequal
                                                          : kExitEqual;
     }
     if (undo.impossible()) {
         for (const UndoStep& step : undo.steps())
-            if (step.state == UndoStep::State::Stays) Say(out, "Bleibt: " + UndoTexts::Step(step));
-        Say(err, "kirvo-cli undo: Der Lauf " + UndoTexts::RunName(*run) +
+            if (step.state == UndoStep::State::Stays) Say(out, "Bleibt: " + UndoTexts::Step(step, Shown));
+        Say(err, "kirvo-cli undo: Der Lauf " + UndoTexts::RunName(*run, Shown) +
                      " lässt sich nicht rückgängig machen: was er ersetzt oder gelöscht hat, ist nicht mehr im "
                      "Papierkorb.");
         return kExitNotUndoable;
     }
-    if (undo.count(UndoStep::State::ToDo) > 0 && !options.yes && !Ask(UndoTexts::Question(undo), in, out)) {
+    if (undo.count(UndoStep::State::ToDo) > 0 && !options.yes && !Ask(UndoTexts::Question(undo, Shown), in, out)) {
         out << "Nichts wurde zurückgenommen.\n";
         return kExitUnequal;
     }

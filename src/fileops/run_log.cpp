@@ -133,6 +133,7 @@ bool RunLog::ReadRuns(const std::string& path, std::vector<LoggedRun>& runs, std
         }
         LoggedRun& run = runs[at->second];
         if (line.action == OperationLog::kRunStarted) {
+            run.started = true;
             run.time = line.time;
             run.sourceRoot = line.source;
             run.targetRoot = line.destination;
@@ -148,7 +149,7 @@ bool RunLog::ReadRuns(const std::string& path, std::vector<LoggedRun>& runs, std
             run.cancelled = line.result.compare(0, OperationLog::kCancelledPrefix.size(), OperationLog::kCancelledPrefix) == 0;
         } else {
             run.counts.add(line.action, line.result);
-            run.undoable = run.undoable || line.undoable();
+            run.undoable = run.undoable || (run.started && line.undoable());  // without its roots, nothing is reached
         }
     });
     if (!read) return false;

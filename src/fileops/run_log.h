@@ -38,6 +38,7 @@ struct LoggedRun {
     std::string targetRoot;
     std::string undoes;  // an undo: the id of the run it takes back
     RunCounts counts;
+    bool started = false;   // its first line (with the roots) was read
     bool ended = false;     // its last line was written
     bool cancelled = false;  // it was stopped before its end
     bool undoable = false;  // it has lines that undo can take back

@@ -21,6 +21,14 @@ RunUndo::RunUndo(LoggedRun run, const std::vector<LoggedLine>& lines, RootAccess
     : run_(std::move(run)), access_(roots) {
     for (const std::string* root : {&run_.sourceRoot, &run_.targetRoot})
         if (!root->empty()) roots_.push_back(*root);
+    // A root the run made (or removed) may be missing; any other missing root
+    // is out of reach (a stick not plugged in), which is no sign of its files being gone.
+    for (const LoggedLine& line : lines) {
+        if (line.action != OperationLog::kFolderMade && line.action != OperationLog::kFolderRemoved) continue;
+        for (const std::string& root : roots_)
+            if (root == line.destination || root.compare(0, line.destination.size() + 1, line.destination + "/") == 0)
+                ownRoots_.insert(root);
+    }
     // The version a copy replaced has a line of its own before the copy's; the
     // copy's line says all there is to know, so that one is left out.
     std::set<std::pair<std::string, std::string>> replaced;
@@ -166,7 +174,14 @@ bool RunUndo::inspect(const std::string& path, NodeInfo& info, std::string& why)
     const PathParts parts = PathParts::Of(rooted);
     FolderHandle folder;
     const FileAttempt opened = access_.openFolderOf(rooted, parts, "lässt sich nicht untersuchen", folder, false);
-    if (opened.kind != FileAttempt::Done && opened.code == ENOENT) return true;  // its root is gone: so is the file
+    if (opened.kind != FileAttempt::Done && opened.code == ENOENT) {
+        std::string_view root = rooted.root();
+        if (root.size() > 1 && root.back() == '/') root.remove_suffix(1);
+        if (ownRoots_.count(std::string(root)) != 0 || std::find(roots_.begin(), roots_.end(), root) == roots_.end())
+            return true;  // its root is gone, and so is the file
+        why = "der Ordner " + Quoted(root) + " ist nicht da (nicht eingehängt?)";
+        return false;
+    }
     if (opened.kind != FileAttempt::Done) {
         why = opened.reason;
         return false;

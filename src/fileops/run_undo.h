@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,7 @@ private:
 
     LoggedRun run_;
     std::vector<std::string> roots_;  // the run's two roots
+    std::set<std::string> ownRoots_;  // those of them it made or removed
     RootCache access_;
     Trash trash_;
     std::map<std::string, TrashFolders> trashFolders_;

@@ -12,6 +12,8 @@ std::string GermanTime(const std::string& time) {
     return time.substr(8, 2) + "." + time.substr(5, 2) + "." + time.substr(0, 4) + time.substr(10);
 }
 
+std::string Show(UndoTexts::Shown shown, std::string_view text) { return shown ? shown(text) : std::string(text); }
+
 std::string Counted(int32_t n, std::string_view one, std::string_view many) {
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
@@ -20,22 +22,22 @@ std::string Counted(int32_t n, std::string_view one, std::string_view many) {
 
 std::string UndoTexts::Time(const LoggedRun& run) { return GermanTime(run.time); }
 
-std::string UndoTexts::What(const LoggedRun& run) {
-    return run.undoes.empty() ? run.what : "macht " + run.undoes + " rückgängig";
+std::string UndoTexts::What(const LoggedRun& run, Shown shown) {
+    return run.undoes.empty() ? Show(shown, run.what) : "macht " + Show(shown, run.undoes) + " rückgängig";
 }
 
-std::string UndoTexts::RunName(const LoggedRun& run) {
-    const std::string what = What(run);
-    return run.id + " vom " + GermanTime(run.time) + (what.empty() ? "" : " (" + what + ")");
+std::string UndoTexts::RunName(const LoggedRun& run, Shown shown) {
+    const std::string what = What(run, shown);
+    return run.id + " vom " + Show(shown, GermanTime(run.time)) + (what.empty() ? "" : " (" + what + ")");
 }
 
-std::string UndoTexts::RunDescription(const LoggedRun& run) {
-    return RunName(run) + "\nQuelle: " + run.sourceRoot + "\nZiel:   " + run.targetRoot + "\n" + run.counts.text() +
-           (run.cancelled ? " (abgebrochen)" : run.ended ? "" : " (nicht zu Ende geführt)");
+std::string UndoTexts::RunDescription(const LoggedRun& run, Shown shown) {
+    return RunName(run, shown) + "\nQuelle: " + Show(shown, run.sourceRoot) + "\nZiel:   " + Show(shown, run.targetRoot) +
+           "\n" + run.counts.text() + (run.cancelled ? " (abgebrochen)" : run.ended ? "" : " (nicht zu Ende geführt)");
 }
 
-std::string UndoTexts::RunState(const LoggedRun& run) {
-    if (!run.undoneBy.empty()) return "rückgängig gemacht (" + run.undoneBy + ")";
+std::string UndoTexts::RunState(const LoggedRun& run, Shown shown) {
+    if (!run.undoneBy.empty()) return "rückgängig gemacht (" + Show(shown, run.undoneBy) + ")";
     if (!run.undoable) return "nicht rückgängig zu machen";
     return "rückgängig zu machen";
 }
@@ -64,25 +66,27 @@ std::string UndoTexts::Plan(const RunUndo& undo) {
     return plan;
 }
 
-std::string UndoTexts::Question(const RunUndo& undo) {
-    return "Lauf " + RunDescription(undo.run()) + "\n\nRückgängig machen: " + Plan(undo) + "?";
+std::string UndoTexts::Question(const RunUndo& undo, Shown shown) {
+    return "Lauf " + RunDescription(undo.run(), shown) + "\n\nRückgängig machen: " + Plan(undo) + "?";
 }
 
-std::string UndoTexts::Step(const UndoStep& step) {
-    if (step.state == UndoStep::State::Stays) return step.path + ": bleibt: " + step.why;
-    if (step.state == UndoStep::State::Done) return step.path + ": schon wie vor dem Lauf";
+std::string UndoTexts::Step(const UndoStep& step, Shown shown) {
+    const std::string path = Show(shown, step.path);
+    // The reasons name paths too.
+    if (step.state == UndoStep::State::Stays) return path + ": bleibt: " + Show(shown, step.why);
+    if (step.state == UndoStep::State::Done) return path + ": schon wie vor dem Lauf";
     switch (step.kind) {
     case UndoStep::Kind::RemoveCopy:
-        return step.path + (IsRemoteRoot(step.path) ? ": löschen (dort gibt es keinen Papierkorb)" : ": in den Papierkorb");
+        return path + (IsRemoteRoot(step.path) ? ": löschen (dort gibt es keinen Papierkorb)" : ": in den Papierkorb");
     case UndoStep::Kind::PutBackReplaced:
-        return step.path + ": in den Papierkorb, die ersetzte Fassung zurück (" + step.trashPath() + ")";
-    case UndoStep::Kind::Restore: return step.path + ": aus dem Papierkorb zurück (" + step.trashPath() + ")";
-    case UndoStep::Kind::MoveBack: return step.from + ": zurück nach " + step.path;
-    case UndoStep::Kind::RemoveFolder: return step.path + ": Ordner entfernen, wenn er leer ist";
-    case UndoStep::Kind::MakeFolder: return step.path + ": Ordner wieder anlegen";
+        return path + ": in den Papierkorb, die ersetzte Fassung zurück (" + Show(shown, step.trashPath()) + ")";
+    case UndoStep::Kind::Restore: return path + ": aus dem Papierkorb zurück (" + Show(shown, step.trashPath()) + ")";
+    case UndoStep::Kind::MoveBack: return Show(shown, step.from) + ": zurück nach " + path;
+    case UndoStep::Kind::RemoveFolder: return path + ": Ordner entfernen, wenn er leer ist";
+    case UndoStep::Kind::MakeFolder: return path + ": Ordner wieder anlegen";
     case UndoStep::Kind::NotKept: break;
     }
-    return step.path;
+    return path;
 }
 
 std::string UndoTexts::Outcome(const RunUndo& undo, bool cancelled) {
@@ -91,7 +95,8 @@ std::string UndoTexts::Outcome(const RunUndo& undo, bool cancelled) {
     const int32_t staying = undo.count(UndoStep::State::Stays);
     if (staying == 0 && undo.carriedOut() == 0) return name + ": alles ist schon wie vor dem Lauf.";
     if (staying == 0) return name + " ist rückgängig gemacht.";
-    return name + " ist nur zum Teil rückgängig gemacht: " + Counted(staying, "Datei blieb", "Dateien blieben") + ".";
+    return name + (undo.carriedOut() == 0 ? " ist nicht rückgängig gemacht: " : " ist nur zum Teil rückgängig gemacht: ") +
+           Counted(staying, "Datei blieb", "Dateien blieben") + ".";
 }
 
 }  // namespace kirvo

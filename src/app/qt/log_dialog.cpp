@@ -65,6 +65,8 @@ LogDialog::LogDialog(const std::string& path, QWidget* parent) : QDialog(parent)
     undo_ = buttons->addButton(QStringLiteral("Lauf rückgängig machen"), QDialogButtonBox::ActionRole);
     undo_->setObjectName(QStringLiteral("undoRun"));
     undo_->setEnabled(false);
+    undo_->setAutoDefault(false);  // Enter closes, it never undoes
+    buttons->button(QDialogButtonBox::Close)->setDefault(true);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(runs_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         undo_->setEnabled(item != nullptr && item->data(0, Qt::UserRole + 1).toBool());
