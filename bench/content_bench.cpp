@@ -105,7 +105,7 @@ double ContentCompare(const std::string& source, const std::string& target, int6
     const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
     readBytes = ReadChars() - before;
     unequal = 0;
-    for (const kirvo::FilePair& pair : matcher.pairs()) unequal += pair.verdict != 0;
+    for (const kirvo::FilePair& pair : matcher.pairs()) unequal += pair.verdict != kirvo::Verdict::Equal;
     return seconds;
 }
 

@@ -77,8 +77,9 @@ struct SyntheticPairs {
             for (int i = 0; i < perFolder; ++i) {
                 const size_t k = static_cast<size_t>(f) * perFolder + order[static_cast<size_t>(i)];
                 const int verdict = i % 3 - 1;
-                pairs.push_back({verdict, verdict == -1 && i % 2 ? nullptr : &entries[k],
-                                 verdict == 1 && i % 2 ? nullptr : &entries[k + half]});
+                pairs.push_back({.verdict = kirvo::VerdictFromDirection(verdict),
+                                 .source = verdict == -1 && i % 2 ? nullptr : &entries[k],
+                                 .target = verdict == 1 && i % 2 ? nullptr : &entries[k + half]});
             }
         }
     }

@@ -44,7 +44,7 @@ void Run() {
     uint64_t expectedSource = 0;
     int32_t expectedSourceFiles = 0;
     for (const FilePair& p : pairs)
-        if (p.verdict != 0 && p.source) expectedSource += p.source->size(), ++expectedSourceFiles;
+        if (p.verdict != kirvo::Verdict::Equal && p.source) expectedSource += p.source->size(), ++expectedSourceFiles;
     if (stats.sourceBytes() != expectedSource || stats.sourceFiles() != expectedSourceFiles)
         std::printf("unexpected statistics\n");
 

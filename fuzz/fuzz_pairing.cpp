@@ -211,12 +211,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::string s = Key(1, p.source->relativePath()), t = Key(2, p.target->relativePath());
             if (partner[s] != t) Fail("wrong partners " + s + " / " + t);
             const int32_t v = ModelVerdict(expected[s]->seconds, expected[t]->seconds, tolerance, offset);
-            if (p.verdict != v)
-                Fail("verdict " + std::to_string(p.verdict) + " instead of " + std::to_string(v) + " for " + s);
+            if (static_cast<int32_t>(p.verdict) != v)
+                Fail("verdict " + std::to_string(static_cast<int32_t>(p.verdict)) + " instead of " + std::to_string(v) + " for " + s);
         } else {
             const FileEntry* e = p.source ? p.source : p.target;
             if (!partner[Key(e->side(), e->relativePath())].empty()) Fail("alone but has a partner");
-            if (p.verdict != (p.source ? 1 : -1)) Fail("one-sided verdict");
+            if (static_cast<int32_t>(p.verdict) != (p.source ? 1 : -1)) Fail("one-sided verdict");
         }
     }
     fs::remove_all(root, ec);

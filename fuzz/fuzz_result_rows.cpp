@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (kind != 0)
             p.target = &entries.emplace_back(targetFolder, kirvo::kTargetSide, &folders[1][targetFolder], names.back(),
                                              bytes + 1, 1'300'000'000, 0);
-        p.verdict = kind == 0 ? 1 : kind == 1 ? -1 : kVerdicts[verdictPick];
+        p.verdict = kirvo::VerdictFromDirection(kind == 0 ? 1 : kind == 1 ? -1 : kVerdicts[verdictPick]);
         pairs.push_back(p);
     }
 
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t counted[2] = {SIZE_MAX, SIZE_MAX};
     for (size_t i = 0; i < pairs.size(); ++i) {
         const FilePair& p = pairs[i];
-        if (!Passes(filterValue, p.verdict)) continue;
+        if (!Passes(filterValue, static_cast<int32_t>(p.verdict))) continue;
         bool due;
         if (p.source) {
             due = p.source->folderIndex() != sourceMarker;
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             folderRow = model.size();
             model.push_back({true, -1, ResultRows::kFolder, -1, -1});
         }
-        model.push_back({false, static_cast<int32_t>(i), p.verdict != 0 ? ResultRows::kMarked : ResultRows::kEqual,
+        model.push_back({false, static_cast<int32_t>(i), p.verdict != kirvo::Verdict::Equal ? ResultRows::kMarked : ResultRows::kEqual,
                          -1, -1});
         const FileEntry* sides[2] = {p.source, p.target};
         for (int s = 0; s < 2; ++s) {
@@ -148,7 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 if (rows.CellText(r, 8) != (p.target ? p.target->relativePath() : "")) Fail("target path cell");
                 if (rows.CellText(r, 0) != (p.source ? std::string(p.source->name()) : "")) Fail("source name cell");
                 const std::string arrow = rows.CellText(r, 4);
-                if (arrow != (p.verdict > 0 ? "--->" : p.verdict < 0 ? "<---" : "="))
+                const int32_t v = static_cast<int32_t>(p.verdict);
+                if (arrow != (v > 0 ? "--->" : v < 0 ? "<---" : "="))
                     Fail("arrow cell " + arrow);
             }
         }

@@ -10,6 +10,7 @@ _kirvo_cli()
         --compare= --ignore-hour --include= --exclude= --filter-from= --parallel= --quiet --accept-new-host-key --help"
     local compare_opts="--filter= --format= $scan_opts"
     local sync_opts="--direction= --dry-run --yes --no-trash --no-log $scan_opts"
+    local undo_opts="--list --yes --dry-run --quiet --accept-new-host-key --help"
 
     # The subcommand is the first word after the program name that is not an option.
     local i command=""
@@ -24,7 +25,7 @@ _kirvo_cli()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "--help --version" -- "$cur"))
         else
-            COMPREPLY=($(compgen -W "compare sync" -- "$cur"))
+            COMPREPLY=($(compgen -W "compare sync undo" -- "$cur"))
         fi
         return
     fi
@@ -53,11 +54,13 @@ _kirvo_cli()
         -*)
             local opts=$compare_opts
             [[ $command == sync ]] && opts=$sync_opts
+            [[ $command == undo ]] && opts=$undo_opts
             COMPREPLY=($(compgen -W "$opts" -- "$cur"))
             [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
             return ;;
     esac
 
+    [[ $command == undo ]] && return  # a run's id, as "kirvo-cli undo --list" shows it
     _filedir -d
 } &&
     complete -F _kirvo_cli kirvo-cli

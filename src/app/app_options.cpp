@@ -36,6 +36,7 @@ void AppOptions::Load(ProfileStore& store) {
         set(info.option, store.GetProfileInt(profile::kOptions, info.entry, info.defaultValue));
     }
     setParallel(store.GetProfileInt(profile::kOptions, kParallelEntry, 0));
+    setDiffProgram(store.GetProfileString(profile::kOptions, kDiffProgramEntry, ""));
     const int32_t compare = store.GetProfileInt(profile::kOptions, kCompareEntry, 0);
     compareBy_ = compare >= 0 && compare <= 2 ? static_cast<CompareBy>(compare) : CompareBy::Time;
 }

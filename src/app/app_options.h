@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "app/command_id.h"
@@ -75,9 +76,17 @@ public:
     int32_t parallel() const { return parallel_; }
     void setParallel(int32_t value) { parallel_ = value < 0 ? 0 : value > kMaxParallel ? kMaxParallel : value; }
 
+    // "Dateivergleich": the program that shows two files' differences (its
+    // name or path), called with the two full paths; "" for the first of the
+    // usual ones found, else the built-in view. Read, never written.
+    static constexpr std::string_view kDiffProgramEntry = "Dateivergleich";
+    const std::string& diffProgram() const { return diffProgram_; }
+    void setDiffProgram(std::string program) { diffProgram_ = std::move(program); }
+
 private:
     std::array<int32_t, kCount> values_{};
     int32_t parallel_ = 0;
+    std::string diffProgram_;
     CompareBy compareBy_ = CompareBy::Time;
 };
 

@@ -54,6 +54,17 @@ enum class CommandId : int {
     CopyToTarget = 32820,  // "Nach rechts kopieren"
     CopyToSource = 32821,  // "Nach links kopieren"
 
+    // The path fields' texts change places.
+    SwapPaths = 32823,  // "Quelle und Ziel tauschen"
+
+    // One file or folder of the list (the row of the context menu, or the
+    // current row for Enter and double-click).
+    CompareFiles = 32824,       // "Dateien vergleichen"
+    OpenFile = 32825,           // "Öffnen"
+    ShowInFileManager = 32826,  // "Im Dateimanager zeigen"
+    CopyPath = 32827,           // "Pfad kopieren"
+    ExcludePath = 32828,        // "Ausschließen"
+
     // A run of copying or deleting taken back as a whole.
     UndoLastRun = 32862,  // "Letzten Abgleich rückgängig machen"
 

@@ -44,6 +44,13 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::UndoLastRun, "Letzten Abgleich rückgängig machen",
      "Nimmt den letzten Abgleich, das letzte Kopieren oder Löschen als Ganzes zurück.", "", ""},
 
+    // Context menu of the list: one file or folder.
+    {C::CompareFiles, "", "Zeigt, was sich zwischen den beiden Dateien unterscheidet.", "", ""},
+    {C::OpenFile, "", "Öffnet die Datei mit dem Programm, das der Desktop dafür vorsieht.", "", ""},
+    {C::ShowInFileManager, "", "Zeigt die Datei in ihrem Ordner im Dateimanager.", "", ""},
+    {C::CopyPath, "", "Kopiert den vollständigen Pfad in die Zwischenablage.", "", ""},
+    {C::ExcludePath, "", "Nimmt die Datei oder den Ordner in die Ausschluss-Muster auf und vergleicht neu.", "", ""},
+
     // "&Ansicht"
     {C::ViewToolbar, "&Symbolleiste", "Blendet die Symbolleiste ein oder aus.",
      "Symbolleiste ein/aus", ""},
@@ -68,6 +75,7 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "Quelle wählen", ""},
     {C::BrowseTarget, "Ziel wählen", "Zeigt ein Dialogfeld zum auswählen vom Zielpfad an.",
      "Ziel wählen", ""},
+    {C::SwapPaths, "Quelle und Ziel tauschen", "Tauscht die Pfade von Quelle und Ziel.", "", ""},
     {C::FilterPatterns, "Filter...",
      "Legt mit Mustern fest, welche Dateien und Ordner verglichen werden und welche nicht.", "", ""},
     {C::OptionSubOrdner, "Sub-Ordner ausschließen",
@@ -140,7 +148,7 @@ constexpr std::array kCompareItems = std::to_array<MenuItem>({
 });
 
 constexpr std::array kExtrasItems = std::to_array<MenuItem>({
-    {C::BrowseSource}, {C::BrowseTarget}, {},
+    {C::BrowseSource}, {C::BrowseTarget}, {C::SwapPaths}, {},
     {C::FilterPatterns},
     {C::None, "Vergleichen &nach", kCompareItems},
     {C::None, "&Optionen", kOptionItems}, {},
@@ -181,6 +189,8 @@ constexpr std::array kAccelerators = std::to_array<Accelerator>({
     {"Ctrl+S", C::FileSave},
     {"Alt+~", C::StatusNotice},
     {"Esc", C::CancelComparison},
+    {"F5", C::PfadeVergleichen},
+    {"F1", C::HelpFinder},
 });
 
 }  // namespace

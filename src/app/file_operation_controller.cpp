@@ -34,6 +34,12 @@ private:
     bool& flag_;
 };
 
+// "2 übergangen: WHY („first“ …)."
+std::string PassedOverNote(const std::vector<std::string>& paths, const char* why) {
+    return CountText("%i übergangen: ", static_cast<int32_t>(paths.size())) + why + " („" + paths.front() + "“" +
+           (paths.size() > 1 ? " …)." : ").");
+}
+
 // The question before copying rows whose direction is open.
 std::string ConflictQuestion(const TreeMatcher& matcher, const ResultRows& list, std::span<const size_t> selected) {
     std::vector<size_t> conflicts;
@@ -127,17 +133,18 @@ OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows
     OperationOutcome outcome;
     if (running_ || selected.empty()) return outcome;
     const RunningFlag running(running_);
-    std::vector<std::string> passedOver;
-    const CopyList copies = BuildDirectedCopyPlan(PlanRows::Selected(rows, selected, matcher.utcOffset()),
-                                                  matcher.sourceRoot(), matcher.targetRoot(), direction, &passedOver);
+    std::vector<std::string> passedOver, unread;
+    const CopyList copies =
+        BuildDirectedCopyPlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(),
+                              matcher.targetRoot(), direction, &passedOver, &unread);
     if (!copies.empty() && RootsAreNested(matcher)) return outcome;
     outcome.compareAgain = true;
-    if (!passedOver.empty()) {
-        outcome.note = CountText("%i übergangen: ", static_cast<int32_t>(passedOver.size())) +
-                       (direction > 0 ? "in der Quelle fehlt die Datei" : "im Ziel fehlt die Datei") + " („" +
-                       passedOver.front() + "“" + (passedOver.size() > 1 ? " …)." : ").");
-        if (showNote_) showNote_(outcome.note);  // said now, and again once the comparison is over
-    }
+    if (!passedOver.empty())
+        outcome.note = PassedOverNote(passedOver, direction > 0 ? "in der Quelle fehlt die Datei" : "im Ziel fehlt die Datei");
+    if (!unread.empty())
+        outcome.note += (outcome.note.empty() ? "" : " ") +
+                        PassedOverNote(unread, direction > 0 ? "im Ziel nicht lesbar" : "in der Quelle nicht lesbar");
+    if (!outcome.note.empty() && showNote_) showNote_(outcome.note);  // said now, and again once the comparison is over
     const ServiceRun run(service_, {direction > 0 ? "Nach rechts kopieren" : "Nach links kopieren", matcher.sourceRoot(),
                                     matcher.targetRoot()});
     Copy(copies.pairs, outcome);
@@ -152,6 +159,10 @@ OperationOutcome FileOperationController::DeleteSelected(const ResultRows& rows,
     const DeletePlan plan =
         BuildDeletePlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
     outcome.compareAgain = true;
+    if (!plan.passedOver.empty()) {
+        outcome.note = PassedOverNote(plan.passedOver, "nicht lesbar, nichts wird dort gelöscht");
+        if (showNote_) showNote_(outcome.note);
+    }
     if (service_) {
         const DeleteFlags flags{options_.vorLoeschen(), options_.papierkorb()};
         const ServiceRun run(service_, {"Löschen", matcher.sourceRoot(), matcher.targetRoot()});

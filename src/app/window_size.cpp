@@ -21,14 +21,18 @@ void WindowSize::Track(int clientWidth, int clientHeight, bool maximizedOrMinimi
     }
 }
 
-void WindowSize::SetInitial(int clientWidth, int clientHeight) {
+void WindowSize::SetInitial(int clientWidth, int clientHeight, Size stored) {
     width_ = clientWidth;
     height_ = clientHeight;
+    opened_ = {clientWidth, clientHeight};
+    stored_ = stored;
 }
 
 void WindowSize::Store(ProfileStore& store) const {
-    store.WriteProfileInt(profile::kMain, profile::kWidth, width_ + kFrameWidth);
-    store.WriteProfileInt(profile::kMain, profile::kHeight, height_ + kFrameHeight);
+    const bool keepWidth = stored_.width > opened_.width && width_ == opened_.width;
+    const bool keepHeight = stored_.height > opened_.height && height_ == opened_.height;
+    store.WriteProfileInt(profile::kMain, profile::kWidth, (keepWidth ? stored_.width : width_) + kFrameWidth);
+    store.WriteProfileInt(profile::kMain, profile::kHeight, (keepHeight ? stored_.height : height_) + kFrameHeight);
 }
 
 }  // namespace kirvo

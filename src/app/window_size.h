@@ -31,8 +31,12 @@ public:
     // than 200.
     void Track(int clientWidth, int clientHeight, bool maximizedOrMinimized);
     // The start value, so a close before any qualifying resize still writes
-    // a sensible size.
-    void SetInitial(int clientWidth, int clientHeight);
+    // a sensible size. stored is what Restore gave: where the window had to
+    // open smaller than that (a smaller or scaled screen), the stored value
+    // is written back as long as the window keeps its opening size, so a
+    // screen that cannot show it does not shrink it for good.
+    void SetInitial(int clientWidth, int clientHeight, Size stored);
+    void SetInitial(int clientWidth, int clientHeight) { SetInitial(clientWidth, clientHeight, Size{}); }
     void Store(ProfileStore& store) const;
 
     int width() const { return width_; }
@@ -41,6 +45,8 @@ public:
 private:
     int32_t width_ = 0;
     int32_t height_ = 0;
+    Size opened_;
+    Size stored_;
 };
 
 }  // namespace kirvo

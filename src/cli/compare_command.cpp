@@ -101,16 +101,15 @@ const CliCommand kCompareCommand = {
     KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP
     "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
-    "                            Zustand (2 markiert, 3 Ordner, 4 gleich, 5 Konflikt) und die\n"
-    "                            neun Spalten, mit Tabulator getrennt, danach die Zeilen 1009\n"
+    "                            Zustand (2 markiert, 3 Ordner, 4 gleich, 5 Konflikt, 6 unbekannt)\n"
+    "                            und die neun Spalten, mit Tabulator getrennt, danach die Zeilen 1009\n"
     "                            bis 1012 mit den Summen; \\ Tabulator Zeilenumbruch\n"
     "                            Wagenrücklauf als \\\\ \\t \\n \\r\n"
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
     "\n"
-    "Ein Pfad, der nicht existiert, kein Ordner ist oder nicht gelesen werden kann, wird als\n"
-    "leerer Ordner verglichen; ein Hinweis darauf erscheint auf der Fehlerausgabe.\n"
+    KIRVO_CLI_UNREADABLE_HELP
     "\n"
     KIRVO_CLI_REMOTE_HELP
     "\n"
@@ -123,6 +122,7 @@ const CliCommand kCompareCommand = {
     "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
     "                Verbindung brach ab,\n"
+    "              4 nicht alles lesbar, oder ein Pfad existiert nicht,\n"
     "              130 mit Strg+C abgebrochen.\n"
     "\n"
     "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n",
@@ -165,17 +165,8 @@ std::optional<std::string> RootNotice(std::string_view side, const std::string& 
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
-    std::string what;
-    if (!fs::exists(status)) {
-        what = "existiert nicht";
-    } else if (!fs::is_directory(status)) {
-        what = "ist kein Ordner";
-    } else {
-        fs::directory_iterator probe(path, ec);
-        if (!ec) return std::nullopt;
-        what = "kann nicht gelesen werden";
-    }
-    return "Hinweis: " + std::string(side) + " \"" + path + "\" " + what + " und wird als leer verglichen.";
+    if (fs::exists(status)) return std::nullopt;
+    return "Hinweis: " + std::string(side) + " \"" + path + "\" existiert nicht und wird als leer verglichen.";
 }
 
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
@@ -184,8 +175,13 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     const auto notice = [&](std::string_view side, const std::string& root) {
         return IsRemoteRoot(root) ? remote.Notice(side, root) : RootNotice(side, root);
     };
-    if (auto text = notice("Die Quelle", options.source)) err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
-    if (auto text = notice("Das Ziel", options.target)) err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
+    bool rootUnusable = false;
+    for (const auto& [side, root] : {std::pair{"Die Quelle", &options.source}, std::pair{"Das Ziel", &options.target}}) {
+        if (auto text = notice(side, *root)) {
+            err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
+            rootUnusable = true;
+        }
+    }
 
     TreeMatcher matcher;
     std::string source = options.source;
@@ -195,6 +191,7 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     remote.Use(run);
     if (!scan.Run(matcher, source, target, run, showProgress, err)) return ReportInterrupted(kCompareCommand, err);
     if (!remote.StillConnected(kCompareCommand.name, err)) return kExitUnreachable;
+    const bool unread = ReportUnknownPlaces(kCompareCommand.name, matcher, err) > 0;
     ResultRows rows(matcher, DisplayFilter(options.filter));
     const SelectionStats stats(rows);
 
@@ -230,8 +227,9 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     }
     if (TerminalScan::Interrupted()) return ReportInterrupted(kCompareCommand, err);
 
+    if (unread || rootUnusable) return kExitUnreadable;
     for (const FilePair& pair : matcher.pairs())
-        if (pair.verdict != 0) return kExitUnequal;
+        if (pair.verdict != Verdict::Equal) return kExitUnequal;
     return kExitEqual;
 }
 

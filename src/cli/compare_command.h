@@ -44,8 +44,9 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
 // kExitInterrupted after Ctrl+C, the output ending with a whole line.
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress = false);
 
-// The German notice for a root that does not exist, is no folder or cannot
-// be read; none for a readable folder. `side` is "Die Quelle" or "Das Ziel".
+// The German notice for a root that does not exist; none for any other (one
+// that is no folder or cannot be read is an unknown place of the comparison).
+// `side` is "Die Quelle" or "Das Ziel".
 std::optional<std::string> RootNotice(std::string_view side, const std::string& path);
 
 }  // namespace kirvo

@@ -75,15 +75,8 @@ int CliRemoteRoots::Connect(std::string_view command, const std::string& source,
 
 std::optional<std::string> CliRemoteRoots::Notice(std::string_view side, const std::string& root) {
     if (!IsRemoteRoot(root)) return std::nullopt;
-    std::string what;
-    switch (connections_.check(root)) {
-    case 0: return std::nullopt;
-    case ENOENT: what = "existiert nicht"; break;
-    case ENOTDIR: what = "ist kein Ordner"; break;
-    case EACCES: what = "kann nicht gelesen werden (keine Berechtigung)"; break;
-    default: what = "kann nicht gelesen werden"; break;
-    }
-    return "Hinweis: " + std::string(side) + " \"" + root + "\" " + what + " und wird als leer verglichen.";
+    if (connections_.check(root) != ENOENT) return std::nullopt;
+    return "Hinweis: " + std::string(side) + " \"" + root + "\" existiert nicht und wird als leer verglichen.";
 }
 
 bool CliRemoteRoots::StillConnected(std::string_view command, std::ostream& err) const {

@@ -29,8 +29,8 @@ public:
     // address that is no valid one, kExitUnreachable when no connection could
     // be made, after writing why ("kirvo-cli COMMAND: ...") to err.
     int Connect(std::string_view command, const std::string& source, const std::string& target, std::ostream& err);
-    // The notice for a remote root that is missing, no folder or unreadable
-    // (as RootNotice for a local one); none for a usable or local root.
+    // The notice for a remote root that is missing (as RootNotice for a local
+    // one); none for any other root.
     std::optional<std::string> Notice(std::string_view side, const std::string& root);
     // Lists and reads remote roots over their connections.
     void Use(RunOptions& run) {

@@ -148,7 +148,7 @@ void PrintPlan(const char* heading, const CopyList& list, std::ostream& out) {
 
 int32_t UnequalCount(const TreeMatcher& matcher) {
     int32_t n = 0;
-    for (const FilePair& pair : matcher.pairs()) n += pair.verdict != 0 ? 1 : 0;
+    for (const FilePair& pair : matcher.pairs()) n += pair.verdict != Verdict::Equal ? 1 : 0;
     return n;
 }
 
@@ -164,7 +164,12 @@ bool CheckRoot(const char* side, const std::string& path, CliRemoteRoots& remote
             << "\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n";
         return true;
     }
-    if (isRemote ? remoteError != 0 : RootNotice(side, path).has_value()) {
+    bool usable = isRemote ? remoteError == 0 : fs::is_directory(fs::status(path, ec));
+    if (usable && !isRemote) {
+        const fs::directory_iterator probe(path, ec);
+        usable = !ec;
+    }
+    if (!usable) {
         err << "kirvo-cli sync: " << side << " \"" << DisplayEscaped(path) << "\" ist kein lesbarer Ordner.\n";
         return false;
     }
@@ -250,6 +255,8 @@ const CliCommand kSyncCommand = {
     "\n"
     KIRVO_CLI_PATTERN_HELP
     "\n"
+    KIRVO_CLI_UNREADABLE_HELP
+    "\n"
     KIRVO_CLI_REMOTE_HELP
     "Auf dem anderen Rechner gibt es keinen Papierkorb: dort wird nur mit --no-trash oder nach\n"
     "Rückfrage endgültig ersetzt. Zwischen zwei entfernten Ordnern wird nicht abgeglichen.\n"
@@ -264,7 +271,9 @@ const CliCommand kSyncCommand = {
     "              2 falscher Aufruf, kein Terminal ohne --yes, ein Pfad ist kein Ordner,\n"
     "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
-    "                Verbindung brach ab.\n",
+    "                Verbindung brach ab,\n"
+    "              4 nicht alles lesbar (was lesbar war, ist abgeglichen),\n"
+    "              130 mit Strg+C abgebrochen.\n",
     &Run,
 };
 
@@ -311,6 +320,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
 
     SyncPlan plan;
     std::vector<ConflictNote> conflicts;  // never copied: no direction
+    bool unread = false;                  // a place could not be read
     std::string sourceRoot, targetRoot;   // as compared, for the log
     {
         TreeMatcher matcher;
@@ -321,6 +331,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
             return ReportInterrupted(kSyncCommand, err);
         // An incomplete listing would make files look missing: nothing is copied on it.
         if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
+        // What could not be read is left out of the plan (no arrow, or an unread destination).
+        unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
         plan = BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
         conflicts = ConflictNotes(matcher);
@@ -344,6 +356,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
             err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
             return kExitUsage;
         }
+        if (unread) return kExitUnreadable;
         return plan.sourceToTarget.empty() && plan.targetToSource.empty() && conflicts.empty() ? kExitEqual
                                                                                               : kExitUnequal;
     }
@@ -389,6 +402,9 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
         return ReportInterrupted(kSyncCommand, err);
     if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
+    // Named once, before the copying; afterwards only what is still unread counts.
+    if (!unread) unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
+    else unread = !matcher.unknownPlaces().empty();
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
     const int32_t unequal = UnequalCount(matcher);
@@ -397,6 +413,10 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     if (!out) {
         err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
         return kExitUsage;
+    }
+    if (unread) {
+        err << "kirvo-cli sync: Nicht alles lesbar; die Bäume sind nicht sicher gleich.\n";
+        return kExitUnreadable;
     }
     return unequal > 0 ? kExitUnequal : kExitEqual;
 }

@@ -17,13 +17,14 @@ constexpr size_t kSizeWidth = 11;
 constexpr size_t kDateWidth = 19;
 constexpr size_t kArrowWidth = 4;
 constexpr const char* kGap = "  ";
+constexpr size_t kGapWidth = 2;
 
 void PadLeft(std::string& line, const std::string& text, size_t width) {
     if (text.size() < width) line.append(width - text.size(), ' ');
     line += text;
 }
 
-void PadRight(std::string& line, const std::string& text, size_t width) {
+void PadRight(std::string& line, std::string_view text, size_t width) {
     line += text;
     if (text.size() < width) line.append(width - text.size(), ' ');
 }
@@ -59,7 +60,23 @@ void AppendFolderHeading(std::string& line, const ResultRows& rows, size_t row) 
     if (source.empty() && target.empty()) line += '\n';
 }
 
+// A place a side could not read: blank sizes and dates, "?", and in the name
+// column what could not be read and why, with its side.
+void AppendPlaceLine(std::string& line, const ResultRows& rows, size_t row, const UnknownPlace& place) {
+    line += "    ";
+    line.append(kSizeWidth + kGapWidth + kDateWidth + kGapWidth, ' ');
+    PadRight(line, kUnknownArrow, kArrowWidth);
+    line += kGap;
+    line.append(kSizeWidth + kGapWidth + kDateWidth + kGapWidth, ' ');
+    AppendDisplayEscaped(line, rows.CellText(row, place.side == kSourceSide ? 0 : 5));
+    line += place.side == kSourceSide ? " (Quelle)\n" : " (Ziel)\n";
+}
+
 void AppendFileLine(std::string& line, const ResultRows& rows, size_t row) {
+    if (const UnknownPlace* place = rows.Place(row)) {
+        AppendPlaceLine(line, rows, row, *place);
+        return;
+    }
     const int state = rows.StateImage(row);
     line += state == ResultRows::kMarked ? "[x]" : state == ResultRows::kUnmarked ? "[ ]" : "   ";
     line += ' ';
@@ -88,6 +105,26 @@ void AppendFileLine(std::string& line, const ResultRows& rows, size_t row) {
 }
 
 }  // namespace
+
+void AppendUnknownPlaceNote(std::string& line, const UnknownPlace& place, const TreeMatcher& matcher) {
+    line += place.side == kSourceSide ? "Quelle: " : "Ziel: ";
+    std::string text;
+    AppendUnknownPlace(text, place, place.side == kSourceSide ? matcher.sourceRoot() : matcher.targetRoot());
+    AppendDisplayEscaped(line, text);
+}
+
+size_t ReportUnknownPlaces(std::string_view command, const TreeMatcher& matcher, std::ostream& err) {
+    const std::span<const UnknownPlace> places = matcher.unknownPlaces();
+    for (const UnknownPlace& place : places) {
+        std::string line = "kirvo-cli " + std::string(command) + ": ";
+        AppendUnknownPlaceNote(line, place, matcher);
+        err << line << '\n';
+    }
+    if (!places.empty())
+        err << "kirvo-cli " << command << ": Nicht alles lesbar: was dort liegt, gilt als unbekannt, nicht als "
+               "fehlend, und wird weder kopiert noch ersetzt.\n";
+    return places.size();
+}
 
 std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher) {
     std::vector<ConflictNote> notes;

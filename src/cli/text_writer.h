@@ -11,12 +11,19 @@ namespace kirvo {
 class ResultRows;
 class SelectionStats;
 class TreeMatcher;
+struct UnknownPlace;
 
 // One conflict of a comparison: its relative path and why it has no direction.
 struct ConflictNote {
     std::string path;
     std::string reason;
 };
+
+// "Quelle: nicht lesbar: Dokumente/ – Keine Berechtigung" (the root's path for the root).
+void AppendUnknownPlaceNote(std::string& line, const UnknownPlace& place, const TreeMatcher& matcher);
+// Names each place the last comparison could not read on err, one line each
+// ("kirvo-cli COMMAND: ..."), and what that means; the number of places.
+size_t ReportUnknownPlaces(std::string_view command, const TreeMatcher& matcher, std::ostream& err);
 
 // The conflicts of the engine's last comparison, in list order.
 std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher);

@@ -15,6 +15,7 @@ public:
     // Asks the reading to stop after the piece under way.
     void RequestStop() { stop_.store(true); }
     bool stopRequested() const { return stop_.load(std::memory_order_relaxed); }
+    const std::atomic<bool>& stopFlag() const { return stop_; }
 
     // Bytes of both sides together: read (or passed over: the rest of a file
     // after its first difference, files known to be one) and to be read.

@@ -51,15 +51,15 @@ void EntryPairing::Pair(std::span<const FileEntry* const> entries, std::vector<F
 void EntryPairing::PairGroup(std::span<const FileEntry* const> group, std::vector<FilePair>& pairs) {
     auto alone = [&pairs](const FileEntry* e) {
         if (e->side() == kSourceSide)
-            pairs.push_back({1, e, nullptr});
+            pairs.push_back({.verdict = Verdict::SourceToTarget, .source = e});
         else
-            pairs.push_back({-1, nullptr, e});
+            pairs.push_back({.verdict = Verdict::TargetToSource, .target = e});
     };
     auto pair = [&pairs](const FileEntry* a, const FileEntry* b) {
         if (a->side() == kSourceSide)
-            pairs.push_back({0, a, b});
+            pairs.push_back({.verdict = Verdict::Equal, .source = a, .target = b});
         else
-            pairs.push_back({0, b, a});
+            pairs.push_back({.verdict = Verdict::Equal, .source = b, .target = a});
     };
     const size_t count = group.size();
     if (count == 1) {

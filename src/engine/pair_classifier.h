@@ -18,19 +18,19 @@ public:
         : PairClassifier(options.compareBy, options.twoSecondTolerance, options.ignoreHour) {}
 
     // Only the times (and the hour rule): the verdict of Vergleich 0.
-    int32_t TimeVerdictOf(const FilePair& pair) const;
+    Verdict TimeVerdictOf(const FilePair& pair) const;
 
     // The verdict from the listing. Comparing by content, a pair of equal
     // sizes needs its contents read: it gets its time verdict for now and
     // needsContents is set. A conflict's reason comes in reason.
-    int32_t Classify(const FilePair& pair, bool& needsContents, std::string_view& reason) const;
+    Verdict Classify(const FilePair& pair, bool& needsContents, std::string_view& reason) const;
 
     // The verdict once the contents are known: identical files are equal
     // whatever their times; different ones take the arrow of their times, or
     // are a conflict when the times count as equal.
-    static int32_t AfterContents(int32_t timeVerdict, bool identical) {
-        if (identical) return 0;
-        return timeVerdict == 0 ? FilePair::kConflict : timeVerdict;
+    static Verdict AfterContents(Verdict timeVerdict, bool identical) {
+        if (identical) return Verdict::Equal;
+        return timeVerdict == Verdict::Equal ? Verdict::Conflict : timeVerdict;
     }
 
     static constexpr std::string_view kSizeDiffers = "Gleiche Änderungszeit, aber verschiedene Größe.";

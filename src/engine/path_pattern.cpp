@@ -345,4 +345,17 @@ std::string_view PathPattern::TrimLine(std::string_view line) {
     return line;
 }
 
+std::string PathPattern::Exactly(std::string_view relative) {
+    std::string pattern = "/";
+    // Blanks at the end would be trimmed from a pattern list.
+    size_t end = relative.size();
+    while (end > 0 && (relative[end - 1] == ' ' || relative[end - 1] == '\t' || relative[end - 1] == '/')) --end;
+    for (size_t i = 0; i < relative.size(); ++i) {
+        const char c = relative[i];
+        if (c == '*' || c == '?' || c == '[' || c == ']' || c == '\\' || (i >= end && c != '/')) pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
 }  // namespace kirvo

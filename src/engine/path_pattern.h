@@ -36,6 +36,12 @@ public:
     // Matches every file and folder ("*", "**").
     bool matchesEverything() const;
 
+    // The pattern that matches exactly the entry at `relative` from the root
+    // (a folder's ends in the separator, and so matches that folder only):
+    // "/" and the path with every character a pattern reads as a wildcard
+    // escaped.
+    static std::string Exactly(std::string_view relative);
+
     // A line of a pattern list without the blanks and tabs around it; a blank
     // or tab escaped with `\` at its end stays.
     static std::string_view TrimLine(std::string_view line);

@@ -1,25 +1,30 @@
 #pragma once
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "engine/chunked_store.h"
 #include "engine/file_entry.h"
 #include "engine/name_store.h"
+#include "engine/unknown_place.h"
 
 namespace kirvo {
 
 // What the scan of one side leaves behind: its entries, its folder list
-// (folderIndex = position; the root is 0) and the names the entries point
-// into. Entries and folder texts never move once added.
+// (folderIndex = position; the root is 0), the names the entries point
+// into, and the places it could not read, in walk order. Entries and folder
+// texts never move once added.
 struct ScannedSide {
     ChunkedStore<FileEntry> entries;
     std::deque<std::string> folders;
     NameStore names;
+    std::vector<UnknownPlace> unknown;
 
     void Clear() {
         entries.clear();
         folders.clear();
         names.Clear();
+        unknown.clear();
     }
 };
 

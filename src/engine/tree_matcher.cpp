@@ -1,6 +1,7 @@
 #include "engine/tree_matcher.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <thread>
 
 #include "engine/content_comparer.h"
@@ -14,6 +15,7 @@
 #include "engine/time_verdict.h"
 #include "engine/tree_scanner.h"
 #include "platform/directory_lister.h"
+#include "platform/file_node.h"
 
 namespace kirvo {
 namespace {
@@ -44,6 +46,7 @@ void TreeMatcher::Clear() {
     pairCount_ = 0;
     conflictReasons_.clear();
     waitingForContents_.clear();
+    unknown_.Clear();
     for (ScannedSide& side : sides_) side.Clear();
     targetRootNamesRead_ = false;
     targetRootNames_.clear();
@@ -89,6 +92,10 @@ bool TreeMatcher::CompareContents() {
     };
     const std::unique_ptr<ContentReader> sourceReader = makeReader(sourceRoot_);
     const std::unique_ptr<ContentReader> targetReader = makeReader(targetRoot_);
+    if (progress) {
+        sourceReader->watchStop(&progress->stopFlag());
+        targetReader->watchStop(&progress->stopFlag());
+    }
     ContentComparer comparer(*sourceReader, *targetReader, utcOffset_, progress);
     std::string reason;
     for (size_t index : waiting) {
@@ -99,14 +106,14 @@ bool TreeMatcher::CompareContents() {
                 BackToTimeVerdicts();
                 return false;
             case ContentComparer::Outcome::Identical:
-                pair.verdict = 0;
+                pair.verdict = Verdict::Equal;
                 break;
             case ContentComparer::Outcome::Different:
                 pair.verdict = PairClassifier::AfterContents(pair.verdict, false);
                 if (IsConflict(pair.verdict)) conflictReasons_[index] = PairClassifier::kContentDiffers;
                 break;
             case ContentComparer::Outcome::Failed:
-                pair.verdict = FilePair::kConflict;
+                pair.verdict = Verdict::Conflict;
                 conflictReasons_[index] = reason;
                 break;
         }
@@ -117,9 +124,23 @@ bool TreeMatcher::CompareContents() {
 
 void TreeMatcher::BackToTimeVerdicts() {
     const PairClassifier classifier(CompareBy::Time, options_.twoSecondTolerance, options_.ignoreHour);
-    for (FilePair& pair : pairs_) pair.verdict = classifier.TimeVerdictOf(pair);
     conflictReasons_.clear();
     waitingForContents_.clear();
+    for (size_t i = 0; i < pairs_.size(); ++i) {
+        FilePair& pair = pairs_[i];
+        if (IsUnknown(pair.verdict)) continue;
+        pair.verdict = classifier.TimeVerdictOf(pair);
+        if (TimeNotStorable(pair)) {
+            pair.verdict = Verdict::Conflict;
+            conflictReasons_[i] = kTimeNotStorableText;
+        }
+    }
+}
+
+bool TreeMatcher::TimeNotStorable(const FilePair& pair) const {
+    if (!pair.source || !pair.target) return false;
+    return !storable_[1].contains(pair.source->modifiedSeconds() - utcOffset_) ||
+           !storable_[0].contains(pair.target->modifiedSeconds() - utcOffset_);
 }
 
 std::string_view TreeMatcher::conflictReason(size_t pairIndex) const {
@@ -137,6 +158,11 @@ void TreeMatcher::ClassifyPairs() {
         bool needsContents = false;
         std::string_view reason;
         pair.verdict = classifier.Classify(pair, needsContents, reason);
+        if (TimeNotStorable(pair)) {
+            pair.verdict = Verdict::Conflict;
+            reason = kTimeNotStorableText;
+            needsContents = false;
+        }
         if (IsConflict(pair.verdict)) conflictReasons_[i] = std::string(reason);
         if (needsContents) waitingForContents_.push_back(i);
     }
@@ -153,6 +179,8 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
     auto inTargetRoot = [&](std::string_view name) { return ExistsInTargetRoot(name, targetRoot); };
     const std::unique_ptr<DirectoryLister> sourceLister = MakeLister(sourceRoot);
     const std::unique_ptr<DirectoryLister> targetLister = MakeLister(targetRoot);
+    storable_[0] = sourceLister->StorableTimes();
+    storable_[1] = targetLister->StorableTimes();
     // The two sides share nothing while they are scanned, so they are listed
     // at the same time; the table holds the source entries first either way.
     std::thread target([&] {
@@ -166,6 +194,9 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
         side.entries.forEach([this](const FileEntry& entry) { entries_.push_back(&entry); });
     entries_.push_back(nullptr);
     lastEntry_ = static_cast<int32_t>(entries_.size()) - 2;
+    unknown_.Clear();
+    for (ScannedSide& side : sides_) unknown_.Add(std::move(side.unknown));
+    unknown_.Sort();
     return lastEntry_;
 }
 
@@ -176,25 +207,30 @@ std::unique_ptr<DirectoryLister> TreeMatcher::MakeLister(const std::string& root
 bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& targetRoot) {
     // The target root is listed once per run; every kind of record counts,
     // but a file the filter leaves out is not part of the target compared.
+    // A target root that cannot be read (or only in part) leaves every
+    // source folder in: what it holds there is unknown, not missing.
     if (!targetRootNamesRead_ || targetRootNamesOf_ != targetRoot) {
         targetRootNames_.clear();
         const ScanFilter* filter = options_.filter;
         const std::unique_ptr<DirectoryLister> lister = MakeLister(targetRoot);
-        if (lister->OpenRoot(targetRoot)) {
+        ListingStatus status = lister->OpenRoot(targetRoot);
+        if (status.complete()) {
             lister->SetInFlight(1);
             DirectoryLister::Request request;
             request.detail = filter ? DirectoryLister::Detail::Full : DirectoryLister::Detail::NamesOnly;
-            ListAndWait(*lister, request, [&](const DirectoryRecord& record) {
+            if (options_.progress) request.stop = &options_.progress->stopFlag();
+            status = ListAndWait(*lister, request, [&](const DirectoryRecord& record) {
                 if (filter && record.kind == RecordKind::File && !filter->File({}, record.name, filter->RootIncluded()))
                     return;
                 targetRootNames_.push_back(FoldedCopy(record.name));
             });
         }
+        targetRootUnread_ = !status.complete() && status.error != ENOENT;
         std::sort(targetRootNames_.begin(), targetRootNames_.end());
         targetRootNamesRead_ = true;
         targetRootNamesOf_ = targetRoot;
     }
-    return std::binary_search(targetRootNames_.begin(), targetRootNames_.end(), FoldedCopy(name));
+    return targetRootUnread_ || std::binary_search(targetRootNames_.begin(), targetRootNames_.end(), FoldedCopy(name));
 }
 
 int TreeMatcher::OrderEntries(const FileEntry& a, const FileEntry& b) { return EntryOrder::Compare(a, b); }
@@ -209,6 +245,7 @@ int32_t TreeMatcher::PairEntries(int32_t lastEntry) {
     EntryPairing::Pair(std::span<const FileEntry* const>(entries_.data(), static_cast<size_t>(lastEntry + 1)), pairs_);
     EntryPairing::KeepCaseVariantFoldersApart(pairs_);
     ClassifyPairs();
+    unknown_.Apply(pairs_);
     pairCount_ = static_cast<int32_t>(pairs_.size());
     return pairCount_;
 }

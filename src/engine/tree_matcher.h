@@ -12,6 +12,7 @@
 #include "engine/run_options.h"
 #include "engine/scanned_side.h"
 #include "engine/system_time.h"
+#include "engine/unknown_place_table.h"
 
 namespace kirvo {
 
@@ -20,7 +21,8 @@ namespace kirvo {
 // (EntryOrder), joins the entries into FilePairs (EntryPairing) and gives each
 // pair its verdict (PairClassifier): from the local last-write times, and
 // under the setting "Vergleich" also from the sizes or the contents
-// (ContentComparer).
+// (ContentComparer). What either side could not read is kept as its unknown
+// places (UnknownPlaceTable): nothing there is taken for missing.
 class TreeMatcher {
 public:
     static constexpr int32_t kEarlierMonth = static_cast<int32_t>(0x80000001);
@@ -48,6 +50,10 @@ public:
     bool CompareContents();
     // Why pairs()[pairIndex] is a conflict; empty for every other pair.
     std::string_view conflictReason(size_t pairIndex) const;
+    // The places either side could not read, in list order (by path).
+    std::span<const UnknownPlace> unknownPlaces() const { return unknown_.all(); }
+    // The place that makes pairs()[pairIndex] Unknown; null for every other pair.
+    const UnknownPlace* unknownPlaceOf(size_t pairIndex) const { return unknown_.PlaceOf(pairIndex); }
     // Back to empty: no entries, no pairs. Roots and flags keep their values.
     void Clear();
 
@@ -83,6 +89,9 @@ private:
     std::unique_ptr<DirectoryLister> MakeLister(const std::string& root) const;
     // Verdicts from the listing; the pairs whose contents are to be read go to waitingForContents_.
     void ClassifyPairs();
+    // A file's time that the other side's file system cannot keep: the pair is
+    // a conflict, never newer or older (the copy would carry another time).
+    bool TimeNotStorable(const FilePair& pair) const;
     void BackToTimeVerdicts();
 
     std::string sourceRoot_;
@@ -93,13 +102,16 @@ private:
     int32_t lastEntry_ = -1;
     RunOptions options_;
     int64_t utcOffset_ = 0;  // taken once per run
+    DirectoryLister::TimeRange storable_[2];  // per side: the times its root can keep
 
     // Conflicts' reasons by pair index: a side table, so that pairs stay small.
     std::unordered_map<size_t, std::string> conflictReasons_;
     std::vector<size_t> waitingForContents_;   // pair indexes, ascending
+    UnknownPlaceTable unknown_;
 
     ScannedSide sides_[2];                     // the entries of the current run, per side
     bool targetRootNamesRead_ = false;         // cache for ExistsInTargetRoot
+    bool targetRootUnread_ = false;            // its listing failed or broke off
     std::vector<std::string> targetRootNames_; // folded, sorted
     std::string targetRootNamesOf_;
 };

@@ -1,5 +1,7 @@
 #include "engine/tree_scanner.h"
 
+#include <cerrno>
+
 #include "engine/scan_filter.h"
 #include "engine/scan_progress.h"
 #include "engine/tree_matcher.h"
@@ -20,6 +22,12 @@ struct TreeScanner::Folder final : ListingReceiver {
         uint16_t nameLength;
         bool included;
     };
+    // A name that is there but could not be inspected.
+    struct Uninspected {
+        std::string name;
+        int error;
+        std::string reason;
+    };
 
     TreeScanner* scanner = nullptr;
     Folder* parent = nullptr;
@@ -29,6 +37,8 @@ struct TreeScanner::Folder final : ListingReceiver {
     std::string names;
     std::vector<File> files;
     std::vector<Sub> subs;
+    std::vector<Uninspected> uninspected;
+    ListingStatus status;
     std::unique_ptr<OpenFolder> open;
     // The scan's own (its thread only).
     bool done = false;
@@ -37,7 +47,8 @@ struct TreeScanner::Folder final : ListingReceiver {
 
     std::string_view Name(uint32_t offset, uint16_t length) const { return {names.data() + offset, length}; }
     void Record(const DirectoryRecord& record) override { scanner->Take(*this, record); }
-    void Finished(bool /*listed*/, std::unique_ptr<OpenFolder> opened) override {
+    void Finished(ListingStatus ended, std::unique_ptr<OpenFolder> opened) override {
+        status = std::move(ended);
         open = std::move(opened);
         scanner->Finished(*this);
     }
@@ -61,8 +72,12 @@ void TreeScanner::Scan(const std::string& root, DirectoryLister& lister) {
     lister_ = &lister;
     detail_ = options_.excludeSystemFolders ? DirectoryLister::Detail::FullWithSystemBit : DirectoryLister::Detail::Full;
     ScanProgress* progress = options_.progress;
-    if (!lister.OpenRoot(root)) {
+    if (ListingStatus opened = lister.OpenRoot(root); !opened.complete()) {
+        // A root that is not there is empty (the caller tells the user so);
+        // one that is there but cannot be read is unknown as a whole.
         into_.folders.emplace_back();
+        if (opened.error != ENOENT)
+            into_.unknown.push_back({static_cast<Side>(side_), {}, opened.error, std::move(opened.reason)});
         return;
     }
     const bool automatic = options_.parallel <= 0;
@@ -127,6 +142,16 @@ void TreeScanner::StartListing(Folder& folder) {
 void TreeScanner::Take(Folder& folder, const DirectoryRecord& record) {
     if (record.name == "." || record.name == "..") return;
     const ScanFilter* filter = options_.filter;
+    if (record.kind == RecordKind::Unknown) {
+        // Unknown whether file or folder: left out only where the filter leaves out both.
+        if (filter != nullptr && !filter->File(folder.relative, record.name, folder.included)) {
+            std::string sub;
+            sub.append(folder.relative).append(record.name).push_back(TreeMatcher::kSeparator);
+            if (!filter->Folder(sub, record.name, folder.included).enter) return;
+        }
+        folder.uninspected.push_back({std::string(record.name), record.error, std::string(record.reason)});
+        return;
+    }
     if (record.kind == RecordKind::File) {
         if (record.name.size() > FileEntry::kMaxNameLength ||
             (filter != nullptr && !filter->File(folder.relative, record.name, folder.included)))
@@ -192,6 +217,12 @@ void TreeScanner::CommitReady() {
         Folder& folder = *walk_[committed_];
         const auto folderIndex = static_cast<int32_t>(committed_);
         const std::string& text = into_.folders.emplace_back(std::move(folder.relative));
+        // A folder gone since its parent was listed is absent, like a file that vanished.
+        if (!folder.status.complete() && folder.status.error != ENOENT)
+            into_.unknown.push_back({static_cast<Side>(side_), text, folder.status.error, std::move(folder.status.reason)});
+        for (Folder::Uninspected& name : folder.uninspected)
+            into_.unknown.push_back({static_cast<Side>(side_), text + name.name, name.error, std::move(name.reason)});
+        std::vector<Folder::Uninspected>().swap(folder.uninspected);
         for (const Folder::File& file : folder.files) {
             into_.entries.emplace_back(folderIndex, side_, &text, into_.names.Add(folder.Name(file.nameOffset, file.nameLength)),
                                        file.size, file.seconds + utcOffset_, file.milliseconds);

@@ -75,6 +75,11 @@ void CopyRun::flushPending() {
     std::vector<FileTransfer*> sealed;
     for (Pending& p : batch) sealed.push_back(p.transfer.get());
     std::vector<int> errors;
+    // A big file may take a while here; the user sees why nothing moves
+    // (after a cancel the user is told nothing more).
+    if (!batch.empty() && !cancelled_) {
+        ui_.progress({pairs[batch.back().index].from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_, true});
+    }
     FileTransfer::FlushSealed(sealed, errors);
     std::vector<FileTransfer*> published;
     std::vector<std::pair<size_t, FileAttempt>> failed;
@@ -271,6 +276,7 @@ FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer
         return FileAttempt::Fail(pair.from.path,
                                  error == ENOENT            ? FileOperationTexts::kSourceMissing
                                  : error == kNotRegularFile ? FileOperationTexts::kSourceNotFile
+                                 : error == kTimeNotStorable ? FileOperationTexts::kCopyFailed
                                                             : FileOperationTexts::kSourceUnreadable,
                                  error);
     }

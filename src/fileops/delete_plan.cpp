@@ -6,11 +6,17 @@ DeletePlan BuildDeletePlan(std::span<const PlanRow> rows, std::string_view sourc
                            std::string_view targetRoot) {
     DeletePlan plan;
     for (const PlanRow& row : rows) {
-        if (row.takesPart && !row.sourcePath.empty())
+        if (!row.takesPart || row.sourcePath.empty()) continue;
+        if (row.sourceUnknown)
+            plan.passedOver.push_back(row.sourcePath);
+        else
             plan.sourceFiles.push_back({RootedPath::Join(sourceRoot, row.sourcePath, TreeSide::Source), row.source});
     }
     for (const PlanRow& row : rows) {
-        if (row.takesPart && !row.targetPath.empty())
+        if (!row.takesPart || row.targetPath.empty()) continue;
+        if (row.targetUnknown)
+            plan.passedOver.push_back(row.targetPath);
+        else
             plan.targetFiles.push_back({RootedPath::Join(targetRoot, row.targetPath, TreeSide::Target), row.target});
     }
     return plan;

@@ -23,10 +23,12 @@ struct ListedPath {
 };
 
 // What Delete removes: every taking-part row's source file, then every taking-part
-// row's target file, each pass in list order. Directions play no part.
+// row's target file, each pass in list order. Directions play no part. A file
+// where its side could not be read completely is left alone (passedOver).
 struct DeletePlan {
     std::vector<ListedPath> sourceFiles;
     std::vector<ListedPath> targetFiles;
+    std::vector<std::string> passedOver;  // relative paths, in list order
 
     int32_t sourceCount() const { return static_cast<int32_t>(sourceFiles.size()); }
     int32_t targetCount() const { return static_cast<int32_t>(targetFiles.size()); }

@@ -1,5 +1,7 @@
 #include "fileops/file_operation_texts.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "engine/system_time.h"
@@ -150,6 +152,49 @@ std::string FileOperationTexts::ProgressLine(const ProgressInfo& info) {
                        " von " + std::to_string(info.filesTotal);
     if (info.bytesTotal > 0) line += " – " + Grouped(info.bytesDone) + " von " + Size(info.bytesTotal);
     return line;
+}
+
+std::string FileOperationTexts::TransferLine(const ProgressInfo& info) {
+    std::string line = "Datei " + std::to_string(std::min(info.filesDone + 1, info.filesTotal)) + " von " +
+                       std::to_string(info.filesTotal);
+    if (info.bytesTotal > 0) {
+        line += " – " + ReadableSize(static_cast<double>(info.bytesDone)) + " von " +
+                ReadableSize(static_cast<double>(info.bytesTotal));
+    }
+    return line;
+}
+
+std::string FileOperationTexts::ReadableSize(double bytes) {
+    static const char* const kUnits[] = {"KB", "MB", "GB", "TB"};
+    if (bytes < 1024) return Size(static_cast<uint64_t>(bytes));
+    int unit = 0;
+    double value = bytes / 1024;
+    while (value >= 1024 && unit < 3) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, value < 100 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
+    std::string result = text;
+    if (const size_t point = result.find('.'); point != std::string::npos) result[point] = ',';
+    return result;
+}
+
+std::string FileOperationTexts::RateLine(double bytesPerSecond, double secondsLeft) {
+    std::string line = ReadableSize(bytesPerSecond) + "/s";
+    if (secondsLeft < 0) return line;
+    const auto seconds = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(secondsLeft)));
+    char left[64];
+    if (seconds < 60) {
+        std::snprintf(left, sizeof left, "%lld s", static_cast<long long>(seconds));
+    } else if (seconds < 3600) {
+        std::snprintf(left, sizeof left, "%lld Min. %02lld s", static_cast<long long>(seconds / 60),
+                      static_cast<long long>(seconds % 60));
+    } else {
+        std::snprintf(left, sizeof left, "%lld Std. %02lld Min.", static_cast<long long>(seconds / 3600),
+                      static_cast<long long>(seconds / 60 % 60));
+    }
+    return line + " – noch etwa " + left;
 }
 
 std::string FileOperationTexts::Size(uint64_t bytes) {

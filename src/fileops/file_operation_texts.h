@@ -78,6 +78,14 @@ struct FileOperationTexts {
     static std::string ErrorMessage(const std::string& path, const std::string& reason);
     // "Datei 3 von 10 – 1.048.576 von 4.194.304 Bytes"
     static std::string ProgressLine(const ProgressInfo& info);
+    // The same with sizes a person reads at a glance: "Datei 3 von 10 – 820 MB von 2,0 GB".
+    static std::string TransferLine(const ProgressInfo& info);
+    // "45,3 MB/s – noch etwa 18 s"; without the time when it is not known (negative).
+    static std::string RateLine(double bytesPerSecond, double secondsLeft);
+    // "820 MB", "2,0 GB", "512 Bytes".
+    static std::string ReadableSize(double bytes);
+    // While the copies are written to the disk before they are renamed into place.
+    static constexpr std::string_view kFlushing = "Schreibe auf den Datenträger …";
 
     // "1.234.567 Bytes"
     static std::string Size(uint64_t bytes);

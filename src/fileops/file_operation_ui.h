@@ -49,6 +49,9 @@ struct ProgressInfo {
     int32_t filesTotal = 0;
     uint64_t bytesDone = 0;
     uint64_t bytesTotal = 0;
+    // The data copied so far is being written to the disk before the files
+    // are renamed into place: nothing moves until that is over.
+    bool flushing = false;
 };
 
 // Everything the file-operation service asks or tells the user goes through this:

@@ -5,7 +5,7 @@ namespace kirvo {
 bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_view targetRoot,
                    CopyPair& pair) {
     if (row.direction > 0) {
-        if (row.sourcePath.empty()) return false;  // nothing to copy from
+        if (row.sourcePath.empty() || row.targetUnknown) return false;  // nothing to copy from, or unread there
         pair.from = RootedPath::Join(sourceRoot, row.sourcePath, TreeSide::Source);
         pair.to = RootedPath::Join(targetRoot, row.targetPath.empty() ? row.sourcePath : row.targetPath,
                                    TreeSide::Target);
@@ -13,7 +13,7 @@ bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_
         return true;
     }
     if (row.direction < 0) {
-        if (row.targetPath.empty()) return false;
+        if (row.targetPath.empty() || row.sourceUnknown) return false;
         pair.from = RootedPath::Join(targetRoot, row.targetPath, TreeSide::Target);
         pair.to = RootedPath::Join(sourceRoot, row.sourcePath.empty() ? row.targetPath : row.sourcePath,
                                    TreeSide::Source);
@@ -54,7 +54,7 @@ CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoo
 
 CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
                                std::string_view targetRoot, int32_t direction,
-                               std::vector<std::string>* passedOver) {
+                               std::vector<std::string>* passedOver, std::vector<std::string>* unread) {
     CopyList list;
     CopyPair pair;
     for (const PlanRow& row : rows) {
@@ -63,9 +63,11 @@ CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, std::string_view s
         directed.direction = direction;
         if (PlanCopyOfRow(directed, sourceRoot, targetRoot, pair)) {
             list.pairs.push_back(std::move(pair));
-        } else if (passedOver) {
-            passedOver->push_back(row.sourcePath.empty() ? row.targetPath : row.sourcePath);
+            continue;
         }
+        const std::string& from = direction > 0 ? row.sourcePath : row.targetPath;
+        std::vector<std::string>* into = from.empty() ? passedOver : unread;
+        if (into) into->push_back(from.empty() ? (row.sourcePath.empty() ? row.targetPath : row.sourcePath) : from);
     }
     return list;
 }

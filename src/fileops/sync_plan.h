@@ -19,6 +19,10 @@ struct PlanRow {
     ListedFile source;
     ListedFile target;
     bool conflict = false;   // "<?>": unequal, but no direction to copy in
+    // The side could not be read at this path (or above it): nothing is
+    // copied into it, replaced or deleted there.
+    bool sourceUnknown = false;
+    bool targetUnknown = false;
 };
 
 // One file to copy: the file and where it is copied to, each with its root
@@ -47,7 +51,8 @@ struct SyncPlan {
     CopyList targetToSource;
 };
 
-// The copy pair of one row, or false when the row has no arrow. The destination is
+// The copy pair of one row, or false when the row has no arrow or its destination
+// lies where that side could not be read. The destination is
 // the other side's own path when that side has the file (its name may differ in case
 // or bytes), otherwise the same relative path below the other root.
 // Roots end in the separator; paths are byte strings taken as they are.
@@ -65,9 +70,11 @@ CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoo
 
 // "Nach rechts kopieren" (+1) and "Nach links kopieren" (-1): the rows taking
 // part copied in that direction whatever their arrows, in list order. A row
-// without a file on the side it would be copied from goes to passedOver.
+// without a file on the side it would be copied from goes to passedOver, one
+// whose destination could not be read to unread.
 CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
                                std::string_view targetRoot, int32_t direction,
-                               std::vector<std::string>* passedOver = nullptr);
+                               std::vector<std::string>* passedOver = nullptr,
+                               std::vector<std::string>* unread = nullptr);
 
 }  // namespace kirvo

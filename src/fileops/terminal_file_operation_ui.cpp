@@ -97,7 +97,8 @@ ErrorAnswer TerminalFileOperationUi::reportError(const std::string& path, const 
 bool TerminalFileOperationUi::progress(const ProgressInfo& info) {
     if (cancelRequested_.load()) return false;
     if (!showProgress_) return true;
-    progressOut_ << "\r\033[K" << FileOperationTexts::ProgressLine(info) << ": " << Shown(info.file) << std::flush;
+    progressOut_ << "\r\033[K" << FileOperationTexts::ProgressLine(info) << ": "
+                 << (info.flushing ? std::string(FileOperationTexts::kFlushing) : Shown(info.file)) << std::flush;
     progressShown_ = true;
     return true;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -46,6 +47,10 @@ public:
     // separator) for reading. Never blocks on a fifo or a device, and opens
     // regular files only (kNotRegularFile otherwise); ENOENT when it is gone.
     virtual int open(std::string_view relative, std::unique_ptr<OpenedContent>& file, ContentIdentity& identity) = 0;
+    // A reader that waits for another machine gives up a wait (with an error)
+    // soon after *stop is set, rather than at the next reply. The flag stays
+    // valid while the reader and its opened files live.
+    virtual void watchStop(const std::atomic<bool>* /*stop*/) {}
 };
 
 // The reader for a root (a path ending in the separator), chosen like the lister.

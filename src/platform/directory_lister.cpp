@@ -5,20 +5,20 @@
 
 namespace kirvo {
 
-bool ListAndWait(DirectoryLister& lister, const DirectoryLister::Request& request,
+ListingStatus ListAndWait(DirectoryLister& lister, const DirectoryLister::Request& request,
                  const std::function<void(const DirectoryRecord&)>& visit) {
     struct Waiter : ListingReceiver {
         const std::function<void(const DirectoryRecord&)>& visit;
         std::mutex mutex;
         std::condition_variable done;
         bool finished = false;
-        bool listed = false;
+        ListingStatus status;
 
         explicit Waiter(const std::function<void(const DirectoryRecord&)>& v) : visit(v) {}
         void Record(const DirectoryRecord& record) override { visit(record); }
-        void Finished(bool ok, std::unique_ptr<OpenFolder>) override {
+        void Finished(ListingStatus ended, std::unique_ptr<OpenFolder>) override {
             const std::lock_guard lock(mutex);
-            listed = ok;
+            status = std::move(ended);
             finished = true;
             done.notify_all();
         }
@@ -26,7 +26,7 @@ bool ListAndWait(DirectoryLister& lister, const DirectoryLister::Request& reques
     lister.Start(request, waiter);
     std::unique_lock lock(waiter.mutex);
     waiter.done.wait(lock, [&] { return waiter.finished; });
-    return waiter.listed;
+    return std::move(waiter.status);
 }
 
 }  // namespace kirvo

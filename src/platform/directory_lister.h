@@ -2,9 +2,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kirvo {
 
@@ -12,6 +14,7 @@ enum class RecordKind : uint8_t {
     File,       // a regular file, or a link to one (described as the file it points to)
     Directory,  // a real folder; links to folders are never reported as folders
     Other,      // link to a folder, dangling link, fifo, socket, device: never listed as a file
+    Unknown,    // the name is there, but what it is could not be found out (error, reason)
 };
 
 // One record of a folder listing. The name view is valid during the visit only.
@@ -24,6 +27,21 @@ struct DirectoryRecord {
     uint64_t size = 0;
     int64_t modifiedSeconds = 0;  // UTC, seconds since 1970-01-01
     uint32_t modifiedNanoseconds = 0;
+    // Unknown: the system's error number and a short German reason; the
+    // reason's view is valid during the visit only.
+    int error = 0;
+    std::string_view reason;
+};
+
+// How a listing ended: complete, or not (the folder could not be opened, or
+// its listing broke off), with the system's error number and a short German
+// reason. What a listing could not read is unknown, never empty.
+struct ListingStatus {
+    int error = 0;       // 0: every name of the folder was delivered
+    std::string reason;  // "" when complete
+
+    bool complete() const { return error == 0; }
+    static ListingStatus Failed(int error, std::string reason) { return {error, std::move(reason)}; }
 };
 
 // A folder a lister keeps open so that the folders below it are reached
@@ -38,12 +56,14 @@ class ListingReceiver {
 public:
     // One record per name, in the order the file system yields them ("." and
     // ".." may come too). A name that vanishes between listing and
-    // inspection is left out.
+    // inspection is left out; one that is there but cannot be inspected
+    // comes as RecordKind::Unknown.
     virtual void Record(const DirectoryRecord& record) = 0;
-    // The end of the listing, always called, last. listed: the folder could
-    // be read (false: it could not be opened or read at all). opened: the
+    // The end of the listing, always called, last. status: complete, or why
+    // not (the records delivered before are what could be read; ENOENT: the
+    // folder is gone since its parent was listed, so nothing is there). opened: the
     // folder kept open for listing its sub-folders; may be null.
-    virtual void Finished(bool listed, std::unique_ptr<OpenFolder> opened) = 0;
+    virtual void Finished(ListingStatus status, std::unique_ptr<OpenFolder> opened) = 0;
 
 protected:
     ~ListingReceiver() = default;
@@ -75,9 +95,9 @@ public:
 
     virtual ~DirectoryLister() = default;
 
-    // Opens the root (a path ending in the separator); false when it cannot
-    // be listed. Called once, before anything else.
-    virtual bool OpenRoot(const std::string& root) = 0;
+    // Opens the root (a path ending in the separator): 0, ENOENT when it does
+    // not exist, or why it cannot be listed. Called once, before anything else.
+    virtual ListingStatus OpenRoot(const std::string& root) = 0;
     // How many listings at once suit this root when the user sets no number:
     // many on network and user-space file systems, where each request waits
     // for an answer, what measures best on local disks.
@@ -90,6 +110,15 @@ public:
     // none comes after Finished. The request's texts and parent stay valid
     // until Finished.
     virtual void Start(const Request& request, ListingReceiver& receiver) = 0;
+
+    // The modification times (UTC seconds) the file system of this root can
+    // keep: a file whose time lies outside cannot be copied there unchanged.
+    struct TimeRange {
+        int64_t earliest = std::numeric_limits<int64_t>::min();
+        int64_t latest = std::numeric_limits<int64_t>::max();
+        bool contains(int64_t seconds) const { return seconds >= earliest && seconds <= latest; }
+    };
+    virtual TimeRange StorableTimes() const { return {}; }
 };
 
 // The lister for a root. Every root is local for now; other backends are
@@ -99,9 +128,9 @@ std::unique_ptr<DirectoryLister> MakeDirectoryLister(const std::string& root);
 // How a run creates its listers (tests hand in their own file systems).
 using DirectoryListerFactory = std::function<std::unique_ptr<DirectoryLister>(const std::string& root)>;
 
-// Lists one folder through `lister` and waits for the end; false when it
-// could not be read. The visitor runs on whatever thread the lister uses.
-bool ListAndWait(DirectoryLister& lister, const DirectoryLister::Request& request,
+// Lists one folder through `lister` and waits for the end; the listing's
+// status. The visitor runs on whatever thread the lister uses.
+ListingStatus ListAndWait(DirectoryLister& lister, const DirectoryLister::Request& request,
                  const std::function<void(const DirectoryRecord&)>& visit);
 
 // The machine's current offset of local time from UTC in seconds, as the C

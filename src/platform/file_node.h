@@ -38,6 +38,10 @@ inline constexpr int kDestinationChanged = -5;
 inline constexpr int kConnectionLost = -6;
 // A code of our own for "the other machine's server cannot do this safely".
 inline constexpr int kNotSupportedThere = -7;
+// A code of our own for "the file's modification time cannot be kept on the
+// other machine" (SFTP carries 1970 to 2106 only); its text is kTimeNotStorableText.
+inline constexpr int kTimeNotStorable = -9;
+inline constexpr const char* kTimeNotStorableText = "Änderungszeit auf dem anderen Rechner nicht darstellbar";
 // A code of our own for "a name on the way is \".\" or \"..\"" (it would lead
 // back up, perhaps out of the root, so it is refused).
 inline constexpr int kDotOnTheWay = -8;

@@ -15,13 +15,14 @@ void DisplayFilter::SetDisplayFilter(DisplayFilterValue value) {
     }
 }
 
-// A conflict is unequal, but goes in neither direction.
-bool DisplayFilter::PassesDisplayFilter(int32_t verdict) const {
+// A conflict and an unknown pair are unequal, but go in neither direction.
+bool DisplayFilter::PassesDisplayFilter(Verdict verdict) const {
+    const auto value = static_cast<int32_t>(verdict);
     if (all_) return true;
-    if (equal_ && verdict == 0) return true;
-    if (unequal_ && verdict != 0) return true;
-    if (sourceToTarget_ && verdict > 0 && !IsConflict(verdict)) return true;
-    if (targetToSource_ && verdict < 0) return true;
+    if (equal_ && value == 0) return true;
+    if (unequal_ && value != 0) return true;
+    if (sourceToTarget_ && value > 0 && !IsConflict(verdict) && !IsUnknown(verdict)) return true;
+    if (targetToSource_ && value < 0) return true;
     return false;
 }
 

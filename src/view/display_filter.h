@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/file_pair.h"
+
 namespace kirvo {
 
 enum class DisplayFilterValue { All, Unequal, SourceToTarget, TargetToSource, Equal };
@@ -14,8 +16,8 @@ public:
 
     void SetDisplayFilter(DisplayFilterValue value);
     // Whether a pair with this verdict is shown: by its sign, and a conflict
-    // under All and Unequal only.
-    bool PassesDisplayFilter(int32_t verdict) const;
+    // or an unknown pair under All and Unequal only.
+    bool PassesDisplayFilter(Verdict verdict) const;
     bool IsActive(DisplayFilterValue value) const;
     DisplayFilterValue value() const;
 

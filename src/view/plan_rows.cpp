@@ -16,8 +16,10 @@ PlanRow PlanRows::Row(const ResultRows& rows, size_t row, bool takesPart, int64_
     PlanRow planRow;
     planRow.takesPart = takesPart;
     if (const FilePair* pair = rows.Pair(row)) {
-        planRow.direction = HasDirection(pair->verdict) ? pair->verdict : 0;
+        planRow.direction = DirectionOf(pair->verdict);
         planRow.conflict = IsConflict(pair->verdict);
+        planRow.sourceUnknown = (pair->unknownSides & FilePair::kSourceUnknown) != 0;
+        planRow.targetUnknown = (pair->unknownSides & FilePair::kTargetUnknown) != 0;
         if (pair->source) planRow.sourcePath = pair->source->relativePath();
         if (pair->target) planRow.targetPath = pair->target->relativePath();
         planRow.source = Listed(pair->source, utcOffset);

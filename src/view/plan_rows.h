@@ -12,7 +12,9 @@ namespace kirvo {
 // part are returned, in list order, each with takesPart set: the plans skip
 // every other row anyway, and a million-row list then costs nothing for the
 // rows left out. Direction comes from the row's pair (+1, -1, 0; 0 on folder
-// rows and conflicts, which are flagged as such); the paths are the pair's relative paths, "" where a side has no file.
+// rows, place rows, conflicts and unknown pairs; conflicts are flagged as
+// such, and so is each side that could not be read at the row's path); the
+// paths are the pair's relative paths, "" where a side has no file.
 // Each side's file comes with its size and time as listed, in UTC: utcOffset is
 // the offset the comparison added to make its local times (TreeMatcher::utcOffset).
 class PlanRows {

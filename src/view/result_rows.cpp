@@ -45,6 +45,7 @@ size_t ResultRows::FolderRowsAtMost(std::span<const FilePair> pairs) {
 
 void ResultRows::Clear() {
     pairs_ = {};
+    places_ = {};
     sourceRoot_ = targetRoot_ = nullptr;
     rows_.clear();
     totals_[0] = {};
@@ -52,16 +53,23 @@ void ResultRows::Clear() {
 }
 
 void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourceRoot,
-                       const std::string& targetRoot, const DisplayFilter& filter, FillProgress* progress) {
+                       const std::string& targetRoot, const DisplayFilter& filter, FillProgress* progress,
+                       std::span<const UnknownPlace> places) {
     Clear();
     pairs_ = pairs;
+    places_ = places;
     sourceRoot_ = &sourceRoot;
     targetRoot_ = &targetRoot;
     if (progress) progress->FillStarted();
 
     const int32_t pairCount = static_cast<int32_t>(pairs.size());
     const int32_t interval = RepaintInterval(pairCount);
-    rows_.reserve(pairs.size() + FolderRowsAtMost(pairs));
+    rows_.reserve(places.size() + pairs.size() + FolderRowsAtMost(pairs));
+
+    // What could not be read comes first, where nobody can overlook it.
+    if (filter.PassesDisplayFilter(Verdict::Unknown)) {
+        for (size_t i = 0; i < places.size(); ++i) rows_.push_back({static_cast<int32_t>(i), kPlaceRow, kUnknown});
+    }
 
     // Only these two markers decide about folder rows: a pair with a source
     // entry moves the source marker, a target-only pair the target marker.
@@ -109,7 +117,7 @@ void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourc
                 rows_.push_back({-1, -1, kFolder});
                 if (tick) progress->PairTick(p);
             }
-            rows_.push_back({p, -1, pair.verdict == 0 ? kEqual : IsConflict(pair.verdict) ? kConflict : kUnmarked});
+            rows_.push_back({p, -1, StateOf(pair.verdict)});
             const size_t fileRow = rows_.size() - 1;
             if (pair.source) addFile(0, *pair.source, p);
             if (HasDirection(pair.verdict)) ToggleMark(fileRow);
@@ -119,8 +127,24 @@ void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourc
     }
 }
 
+int ResultRows::StateOf(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Equal: return kEqual;
+    case Verdict::Conflict: return kConflict;
+    case Verdict::Unknown: return kUnknown;
+    case Verdict::SourceToTarget:
+    case Verdict::TargetToSource: break;
+    }
+    return kUnmarked;
+}
+
+const UnknownPlace* ResultRows::Place(size_t row) const {
+    if (row >= rows_.size() || rows_[row].targetPair != kPlaceRow) return nullptr;
+    return &places_[static_cast<size_t>(rows_[row].pair)];
+}
+
 int32_t ResultRows::PairIndex(size_t row) const {
-    if (row >= rows_.size() || rows_[row].state == kFolder) return -1;
+    if (row >= rows_.size() || rows_[row].state == kFolder || rows_[row].targetPair == kPlaceRow) return -1;
     return rows_[row].pair;
 }
 
@@ -139,6 +163,19 @@ void ResultRows::AppendSideCell(std::string& out, const FileEntry* entry, int co
     }
 }
 
+void ResultRows::AppendPlaceCell(std::string& out, const UnknownPlace& place, int column) const {
+    if (column == 4) {
+        out.append(kUnknownArrow);
+        return;
+    }
+    const int first = place.side == kSourceSide ? 0 : 5;
+    if (column == first) {
+        AppendUnknownPlace(out, place, place.side == kSourceSide ? *sourceRoot_ : *targetRoot_);
+    } else if (column == first + 3) {
+        out.append(place.path);
+    }
+}
+
 std::string ResultRows::CellText(size_t row, int column) const {
     std::string text;
     AppendCellText(text, row, column);
@@ -149,6 +186,10 @@ void ResultRows::AppendCellText(std::string& out, size_t row, int column) const 
     if (row >= rows_.size() || column < 0 || column >= kColumnCount) return;
     const Row& r = rows_[row];
     const std::span<const FilePair> pairs = pairs_;
+    if (r.targetPair == kPlaceRow) {
+        AppendPlaceCell(out, places_[static_cast<size_t>(r.pair)], column);
+        return;
+    }
     if (r.state == kFolder) {
         if (column == 0 && r.pair >= 0)
             out.append(*sourceRoot_).append(pairs[static_cast<size_t>(r.pair)].source->folder());

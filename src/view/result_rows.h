@@ -20,8 +20,9 @@ struct SideTotals {
 };
 
 // The rows of the result list, built from the engine's pairs under a display
-// filter: a folder row whenever the current folder of a side changes, then
-// one file row per shown pair. A row holds only its state image and the
+// filter: first a row per place a side could not read (where the filter shows
+// unequal rows), then a folder row whenever the current folder of a side
+// changes, and one file row per shown pair. A row holds only its state image and the
 // index of its pair; cell texts are formatted on demand. The rows borrow the
 // engine's pairs: Clear() them (or Build() again) before the engine is
 // cleared or run again.
@@ -35,6 +36,9 @@ public:
     // A conflict: unequal without a direction; no box, never marked, so
     // Synchronise never copies it.
     static constexpr int kConflict = 5;
+    // Unknown: a place a side could not read, or a file found on one side
+    // where the other could not read; no box, never marked, never copied.
+    static constexpr int kUnknown = 6;
     static constexpr int kColumnCount = 9;
 
     ResultRows() = default;
@@ -44,23 +48,27 @@ public:
 
     // Rebuilds every row; all file rows with an arrow end up marked.
     void Build(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr) {
-        Build(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress);
+        Build(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress, matcher.unknownPlaces());
     }
-    // The same over pairs held elsewhere; the pairs and both roots are
-    // borrowed until the next Build or Clear.
+    // The same over pairs held elsewhere; the pairs, both roots and the
+    // unknown places are borrowed until the next Build or Clear.
     void Build(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot,
-               const DisplayFilter& filter, FillProgress* progress = nullptr);
+               const DisplayFilter& filter, FillProgress* progress = nullptr,
+               std::span<const UnknownPlace> places = {});
     // No rows, zero totals, no reference to an engine.
     void Clear();
 
     size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }
 
-    // 1 unmarked, 2 marked, 3 folder row, 4 equal row, 5 conflict; 0 past the last row.
+    // 1 unmarked, 2 marked, 3 folder row, 4 equal row, 5 conflict, 6 unknown;
+    // 0 past the last row.
     int StateImage(size_t row) const { return row < rows_.size() ? rows_[row].state : 0; }
     bool IsFolderRow(size_t row) const { return StateImage(row) == kFolder; }
     bool IsMarked(size_t row) const { return StateImage(row) == kMarked; }
-    // Index into the engine's pairs; -1 for folder rows and past the end.
+    // The row of a place a side could not read, or null.
+    const UnknownPlace* Place(size_t row) const;
+    // Index into the engine's pairs; -1 for folder rows, place rows and past the end.
     int32_t PairIndex(size_t row) const;
     // The row's pair; null for folder rows and past the end.
     const FilePair* Pair(size_t row) const;
@@ -68,7 +76,8 @@ public:
     // Texts of columns 0..8: source name, size, date, relative path; arrow;
     // the same four for the target. A folder row shows root + folder of
     // each side in columns 0 and 5 (empty when no file of that side is
-    // under it). Empty for columns or rows out of range.
+    // under it). A place row shows on its side "nicht lesbar: PLACE – REASON"
+    // and the place, and "?" as its arrow. Empty for columns or rows out of range.
     std::string CellText(size_t row, int column) const;
     // The same text appended to `out`.
     void AppendCellText(std::string& out, size_t row, int column) const;
@@ -92,21 +101,29 @@ public:
 
     // The compact row records, for walks over all rows (the statistics).
     struct RowRecord {
-        int32_t pair;        // file row: its pair; folder row: the pair whose source gives column 0, or -1
-        int32_t targetPair;  // folder row: the pair whose target gives column 5, or -1
+        int32_t pair;        // file row: its pair; folder row: the pair whose source gives column 0, or -1;
+                             // place row: the place
+        int32_t targetPair;  // folder row: the pair whose target gives column 5, or -1; place row: kPlaceRow
         int32_t state;       // state image index
     };
+    static constexpr int32_t kPlaceRow = -2;
     std::span<const RowRecord> records() const { return rows_; }
     // The pairs the rows refer to (empty after Clear).
     std::span<const FilePair> pairs() const { return pairs_; }
+    // The roots the rows were built with ("" after Clear).
+    std::string_view sourceRoot() const { return sourceRoot_ ? std::string_view(*sourceRoot_) : std::string_view(); }
+    std::string_view targetRoot() const { return targetRoot_ ? std::string_view(*targetRoot_) : std::string_view(); }
 
 private:
     using Row = RowRecord;
 
     void AppendSideCell(std::string& out, const FileEntry* entry, int column) const;
+    void AppendPlaceCell(std::string& out, const UnknownPlace& place, int column) const;
     static size_t FolderRowsAtMost(std::span<const FilePair> pairs);
+    static int StateOf(Verdict verdict);
 
     std::span<const FilePair> pairs_;
+    std::span<const UnknownPlace> places_;
     const std::string* sourceRoot_ = nullptr;
     const std::string* targetRoot_ = nullptr;
     std::vector<Row> rows_;

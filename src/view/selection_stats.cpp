@@ -17,7 +17,7 @@ void SelectionStats::Update(const ResultRows& rows) {
         const ResultRows::RowRecord& row = records[i];
         if (row.state != ResultRows::kMarked) continue;
         const FilePair& pair = pairs[static_cast<size_t>(row.pair)];
-        if (pair.verdict != 1 && pair.verdict != -1) continue;  // only rows with an arrow
+        if (!HasDirection(pair.verdict)) continue;  // only rows with an arrow
         if (pair.target) {
             ++targetFiles;
             targetBytes += pair.target->size();

@@ -117,14 +117,41 @@ void AppendDate(std::string& out, const SystemTime& t) {
     AppendTwoDigits(out, t.second, '0');
 }
 
-std::string FormatArrow(int32_t verdict) {
+std::string FormatArrow(Verdict verdict) {
     std::string text;
     AppendArrow(text, verdict);
     return text;
 }
 
-void AppendArrow(std::string& out, int32_t verdict) {
-    out.append(verdict == 1 ? "--->" : verdict == -1 ? "<---" : IsConflict(verdict) ? kConflictArrow : "=");
+void AppendUnknownPlace(std::string& out, const UnknownPlace& place, std::string_view root) {
+    out.append("nicht lesbar: ").append(place.path.empty() ? root : std::string_view(place.path));
+    out.append(" – ").append(place.reason);
+}
+
+std::string UnknownPlacesWarning(std::span<const UnknownPlace> places, std::string_view sourceRoot,
+                                 std::string_view targetRoot, size_t named) {
+    std::string text = "Nicht alles lesbar: " + std::to_string(places.size()) +
+                       (places.size() == 1 ? " Stelle" : " Stellen") +
+                       " ließ sich nicht lesen. Was dort liegt, gilt als unbekannt (?), nicht als fehlend; "
+                       "dort wird nichts kopiert, ersetzt oder gelöscht.\n";
+    for (size_t i = 0; i < places.size() && i < named; ++i) {
+        const UnknownPlace& place = places[i];
+        text += place.side == kSourceSide ? "\nQuelle: " : "\nZiel: ";
+        AppendUnknownPlace(text, place, place.side == kSourceSide ? sourceRoot : targetRoot);
+    }
+    if (places.size() > named) text += "\n… und " + std::to_string(places.size() - named) + " weitere.";
+    return text;
+}
+
+void AppendArrow(std::string& out, Verdict verdict) {
+    switch (verdict) {
+    case Verdict::SourceToTarget: out.append("--->"); return;
+    case Verdict::TargetToSource: out.append("<---"); return;
+    case Verdict::Conflict: out.append(kConflictArrow); return;
+    case Verdict::Unknown: out.append(kUnknownArrow); return;
+    case Verdict::Equal: break;
+    }
+    out.append("=");
 }
 
 }  // namespace kirvo

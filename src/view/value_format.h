@@ -1,8 +1,12 @@
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
+#include "engine/file_pair.h"
 #include "engine/system_time.h"
+#include "engine/unknown_place.h"
 
 namespace kirvo {
 
@@ -14,14 +18,21 @@ std::string FormatCellSize(double size);
 std::string FormatTotalSize(double total);
 // "Geändert am" cell: " 6.03.2009 07:05:09" (day padded with a blank).
 std::string FormatDate(const SystemTime& time);
-// "--->" for 1, "<---" for -1, "<?>" for a conflict, "=" for anything else.
-std::string FormatArrow(int32_t verdict);
+// "--->" for 1, "<---" for -1, "<?>" for a conflict, "?" for unknown, "=" for anything else.
+std::string FormatArrow(Verdict verdict);
 inline constexpr const char* kConflictArrow = "<?>";
+inline constexpr const char* kUnknownArrow = "?";
 
 // The same texts appended to `out`, without a string of their own (for
 // writers of whole lists).
 void AppendCellSize(std::string& out, double size);
 void AppendDate(std::string& out, const SystemTime& time);
-void AppendArrow(std::string& out, int32_t verdict);
+void AppendArrow(std::string& out, Verdict verdict);
+// "nicht lesbar: Dokumente/ – Keine Berechtigung"; the root's own path for the root.
+void AppendUnknownPlace(std::string& out, const UnknownPlace& place, std::string_view root);
+// The warning after a comparison that could not read everything: what that
+// means, then the first `named` places with their side, and how many more.
+std::string UnknownPlacesWarning(std::span<const UnknownPlace> places, std::string_view sourceRoot,
+                                 std::string_view targetRoot, size_t named = 10);
 
 }  // namespace kirvo

@@ -76,6 +76,26 @@ TEST(WindowSize, StoreAndRestoreRoundTrip) {
     EXPECT_EQ(restored.height, 700);
 }
 
+// A window that had to open smaller than stored (a smaller or scaled screen)
+// writes the stored size back, unless it was sized meanwhile.
+TEST(WindowSize, AStoredSizeTheScreenCannotShowStaysStored) {
+    const struct {
+        int resizedWidth;  // 0: not resized
+        int cx;
+        int cy;
+    } cases[] = {{0, 2008, 1546}, {500, 508, 1546}, {800, 808, 1546}};
+    for (const auto& c : cases) {
+        InMemoryProfileStore store;
+        WindowSize size;
+        size.SetInitial(792, 554, WindowSize::Size{2000, 1500});
+        size.Track(792, 554, false);
+        if (c.resizedWidth > 0) size.Track(c.resizedWidth, 554, false);
+        size.Store(store);
+        EXPECT_EQ(store.GetProfileInt("Main", "cx", 0), c.cx) << c.resizedWidth;
+        EXPECT_EQ(store.GetProfileInt("Main", "cy", 0), c.cy) << c.resizedWidth;
+    }
+}
+
 TEST(WindowSize, UnusableStoredValuesKeepTheDefault) {
     InMemoryProfileStore store;
     store.WriteProfileInt("Main", "cx", -300);

@@ -106,20 +106,23 @@ TEST(CompareCommand, NamesAreWrittenAsTheirBytesWithFourEscapes) {
     }
 }
 
-TEST(CompareCommand, UnusableRootsAreComparedAsEmptyWithANotice) {
+TEST(CompareCommand, MissingRootsAreEmptyAndUnusableOnesUnknownWithExitFour) {
     TempDir dir;
     MakeTree(dir / "z", {{"t.txt", 1'300'000'000}});
     WriteFile(dir / "file", "x", 1'300'000'000);
 
     const CliResult missing = Cli({"compare", "--format=tsv", dir / "nowhere", dir / "z"});
-    EXPECT_EQ(missing.status, kExitUnequal);
+    EXPECT_EQ(missing.status, kExitUnreadable);
     EXPECT_EQ(missing.err, "kirvo-cli compare: Hinweis: Die Quelle \"" + dir / "nowhere" +
                                "\" existiert nicht und wird als leer verglichen.\n");
     EXPECT_NE(missing.out.find("\t<---\tt.txt\t"), std::string::npos);
 
+    // A root that is a file is no empty folder: what it would hold is unknown.
     const CliResult file = Cli({"compare", "--format=tsv", dir / "z", dir / "file"});
-    EXPECT_EQ(file.err, "kirvo-cli compare: Hinweis: Das Ziel \"" + dir / "file" +
-                            "\" ist kein Ordner und wird als leer verglichen.\n");
+    EXPECT_EQ(file.status, kExitUnreadable);
+    EXPECT_EQ(file.err.rfind("kirvo-cli compare: Ziel: nicht lesbar: " + dir / "file/ – ", 0), 0u) << file.err;
+    EXPECT_NE(file.out.find("6\t\t\t\t\t?\tnicht lesbar: " + dir / "file/ – "), std::string::npos) << file.out;
+    EXPECT_NE(file.out.find("6\tt.txt\t1 Byte\t"), std::string::npos) << file.out;
 
     const CliResult bothFine = Cli({"compare", dir / "z", dir / "z"});
     EXPECT_EQ(bothFine.err, "");
@@ -132,8 +135,8 @@ TEST(CompareCommand, UnusableRootsAreComparedAsEmptyWithANotice) {
         const CliResult r = Cli({"compare", dir / "locked", dir / "z"});
         return std::to_string(r.status) + " " + r.err;
     });
-    EXPECT_EQ(locked.substr(0, locked.find(' ')), std::to_string(kExitUnequal)) << locked;
-    EXPECT_NE(locked.find("\"" + dir / "locked" + "\" kann nicht gelesen werden"), std::string::npos) << locked;
+    EXPECT_EQ(locked.substr(0, locked.find(' ')), std::to_string(kExitUnreadable)) << locked;
+    EXPECT_NE(locked.find("Quelle: nicht lesbar: " + dir / "locked/ – "), std::string::npos) << locked;
 }
 
 TEST(CompareCommand, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
@@ -276,7 +279,7 @@ TEST(CompareCommand, DashedRootsAfterDoubleDash) {
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
     const CliResult r = Cli({"compare", "--format=tsv", "--", "-q", "-z"});
     ASSERT_EQ(chdir("/"), 0);
-    EXPECT_EQ(r.status, kExitUnequal);
+    EXPECT_EQ(r.status, kExitUnreadable);  // -z is missing
     EXPECT_EQ(Lines(r.out)[0], "3\t-q/\t\t\t\t\t\t\t\t");
     EXPECT_NE(r.err.find("\"-z\" existiert nicht"), std::string::npos);
 }
@@ -344,7 +347,7 @@ TEST(CompareCommand, BinaryEndToEnd) {
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
     const int status = pclose(pipe);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), kExitUnequal);
+    EXPECT_EQ(WEXITSTATUS(status), kExitUnreadable);  // "leer" is missing
     EXPECT_EQ(Lines(out)[1].rfind("2\tn\xe4me\\t1.txt\t1 Byte\t", 0), 0u) << Lines(out)[1];
     EXPECT_EQ(test::ReadFile(dir / "err.txt"), "kirvo-cli compare: Hinweis: Das Ziel \"" + dir / "leer" +
                                                    "\" existiert nicht und wird als leer verglichen.\n");

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
@@ -8,6 +10,8 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "cli/cli_test_run.h"
@@ -15,6 +19,7 @@
 #include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
+#include "platform/file_node.h"
 #include "platform/sftp/remote_connections.h"
 #include "platform/sftp/remote_login_ui.h"
 #include "support/ssh_server.h"
@@ -165,6 +170,43 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
     }
 }
 
+// SFTP carries unsigned 32-bit seconds: a local file from 1965 or 2200
+// against the other machine is a conflict with its reason, never older or
+// newer, and a copy there is refused, never written with a wrapped time.
+// Either side remote; nothing changes on either side.
+TEST(RemoteFolder, TimesTheOtherMachineCannotKeepAreNeverWrapped) {
+    SshServer server;
+    REQUIRE_SERVER(server);
+    const int64_t in1965 = -142'000'000, in2200 = 7'258'118'400, in2000 = 950'000'000;
+    for (const bool remoteTarget : {true, false}) {
+        SCOPED_TRACE(remoteTarget ? "remote target" : "remote source");
+        TempDir dir;
+        const std::string here = dir / "hier", there = dir / "dort";
+        MakeTree(here, {{"1965.jpg", in1965, "original"}, {"2200.txt", in2200, "zukunft"}, {"nur-hier.jpg", in1965, "alt"}});
+        MakeTree(there, {{"1965.jpg", in2000, "kopie"}, {"2200.txt", in2000, "heute"}});
+        const std::string source = remoteTarget ? here : server.Url(there);
+        const std::string target = remoteTarget ? server.Url(there) : here;
+
+        const CliResult compared = Cli({"compare", source, target});
+        EXPECT_EQ(compared.status, kExitUnequal);
+        size_t conflicts = 0;
+        for (size_t at = 0; (at = compared.out.find(kTimeNotStorableText, at)) != std::string::npos; ++at) ++conflicts;
+        EXPECT_EQ(conflicts, 2u) << compared.out;
+
+        const CliResult synced = Cli({"sync", "--yes", "--no-trash", "--no-log", source, target});
+        EXPECT_NE(synced.status, kExitEqual);
+        EXPECT_NE(synced.err.find(kTimeNotStorableText), std::string::npos) << synced.err;
+        EXPECT_FALSE(std::filesystem::exists(there + "/nur-hier.jpg"));
+        for (const auto& [path, content, mtime] : {std::tuple{here + "/1965.jpg", "original", in1965},
+                                                   {here + "/2200.txt", "zukunft", in2200},
+                                                   {there + "/1965.jpg", "kopie", in2000},
+                                                   {there + "/2200.txt", "heute", in2000}}) {
+            EXPECT_EQ(Look(path).content, content) << path;
+            EXPECT_EQ(Look(path).mtime, mtime) << path;
+        }
+    }
+}
+
 // A connection that breaks off in the middle of a copy: the file fails with
 // "Verbindung unterbrochen", nothing half-written is left at the destination,
 // and "Wiederholen" connects anew and finishes it. Both ways.
@@ -282,8 +324,8 @@ TEST(RemoteFolder, LoginFaultsAndMissingRootsEachSayWhatIsWrong) {
         {"unknown host accepted", false, {"--accept-new-host-key"}, "q", kExitEqual, "", true},
         {"changed key", true, {"--accept-new-host-key"}, "q", kExitUnreachable, "WARNUNG: Der Schlüssel des Rechners „localhost“ ist ein anderer", true},
         {"wrong key", true, {}, "q", kExitUnreachable, "Die Anmeldung an „", true},
-        {"missing root", true, {}, "nowhere", kExitUnequal, "Hinweis: Das Ziel \"", true},
-        {"file as root", true, {}, "q/a.txt", kExitUnequal, "Hinweis: Das Ziel \"", true},
+        {"missing root", true, {}, "nowhere", kExitUnreadable, "Hinweis: Das Ziel \"", true},
+        {"file as root", true, {}, "q/a.txt", kExitUnreadable, "Ziel: nicht lesbar: sftp://", true},
     };
     for (const auto& c : cases) {
         SshServer server(c.trustHost);
@@ -303,6 +345,28 @@ TEST(RemoteFolder, LoginFaultsAndMissingRootsEachSayWhatIsWrong) {
         EXPECT_EQ(known.find("[localhost]:" + std::to_string(server.port())) != std::string::npos, c.knownAfter) << c.name;
     }
     EXPECT_EQ(Cli({"compare", dir / "q", "sftp://localhost:0/x"}).status, kExitUsage);  // no valid address
+
+    // What a server says reaches the terminal escaped: here its banner, in the library's error.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    std::thread banner([listener] {
+        const int peer = accept(listener, nullptr, nullptr);
+        const std::string hostile = "SSH-1.5-\x1b]0;owned\x07\x1b[2J\r\n";
+        [[maybe_unused]] ssize_t n = write(peer, hostile.data(), hostile.size());
+        close(peer);
+    });
+    const CliResult r = Cli({"compare", dir / "q", "sftp://localhost:" + std::to_string(ntohs(address.sin_port)) + "/x"});
+    banner.join();
+    close(listener);
+    EXPECT_EQ(r.status, kExitUnreachable);
+    EXPECT_NE(r.err.find("\\x1B]0;owned\\x07\\x1B[2J"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
 }
 
 }  // namespace

@@ -2,16 +2,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli_command.h"
 #include "cli/sync_command.h"
+#include "support/faulty_mount.h"
 #include "support/temp_tree.h"
+#include "support/unprivileged.h"
 
 namespace kirvo {
 namespace {
@@ -266,6 +272,93 @@ TEST(SyncCommand, LowOpenFileLimitStillCopiesEverything) {
         const int status = pclose(pipe);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitEqual) << held << r.out.substr(0, 2000);
         EXPECT_NE(r.out.find("1000 kopiert."), std::string::npos) << held << r.out.substr(0, 2000);
+    }
+}
+
+// Every file below root, as "path=content", sorted.
+std::string FilesBelow(const std::string& root) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file()) files.push_back(it->path().string().substr(root.size() + 1) + "=" + ReadFile(it->path()));
+    }
+    std::sort(files.begin(), files.end());
+    std::string out;
+    for (const std::string& f : files) out += f + " ";
+    return out;
+}
+
+// What Kirvo could not read it never took for missing: sync --yes as an
+// ordinary user (the source S, the target T) says what it could not read,
+// copies nothing into or out of it, and ends with 4.
+TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
+    const struct Case {
+        const char* what;
+        std::vector<test::FileSpec> source, target;
+        std::vector<std::string> locked;  // folders of S without any permission
+        std::vector<std::string> faults;  // S shown through the faulty file system
+        int status;
+        std::string targetAfter;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"an unreadable folder",
+         {{"Dokumente/brief", kNew, "b"}, {"a.txt", kNew, "a"}},
+         {},
+         {"Dokumente"},
+         {},
+         kExitUnreadable,
+         "a.txt=a ",
+         {"Quelle: nicht lesbar: Dokumente/ – "}},
+        {"a listing that breaks off and a file that cannot be inspected",
+         {{"Dokumente/1", kNew, "1"}, {"Dokumente/2", kNew, "2"}, {"Dokumente/3", kNew, "3"},
+          {"Dokumente/4", kNew, "4"}, {"Dokumente/5", kNew, "5"}, {"brief.txt", kNew, "neu"}, {"a.txt", kNew, "a"}},
+         {{"brief.txt", kOld, "alt"}},
+         {},
+         {"--cut=/Dokumente:2", "--eio=/brief.txt"},
+         kExitUnreadable,
+         "",  // two of Dokumente, a.txt and the old brief.txt: checked below
+         {"Quelle: nicht lesbar: Dokumente/ – Liste brach ab: ", "Quelle: nicht lesbar: brief.txt – "}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir, mounts;
+        const std::string backing = dir / "S", t = dir / "T";
+        for (const test::FileSpec& f : c.source) WriteFile(backing + "/" + f.relativePath, f.content, f.mtime);
+        for (const test::FileSpec& f : c.target) WriteFile(t + "/" + f.relativePath, f.content, f.mtime);
+        test::MakeDirs(t);
+        for (const std::string& folder : c.locked) chmod((backing + "/" + folder).c_str(), 0);
+        std::string s = backing;
+        std::unique_ptr<test::FaultyMount> mount;
+        if (!c.faults.empty()) {
+            chmod(mounts.path().c_str(), 0755);
+            s = mounts / "S";
+            mount = std::make_unique<test::FaultyMount>(backing, s, c.faults);
+            if (!mount->usable()) {
+                std::printf("Übersprungen (%s): %s\n", c.what, mount->why().c_str());
+                continue;
+            }
+        }
+        const std::string ran = test::Unprivileged(dir.path(), [&] {
+            const SyncRun r = Sync({"--yes", s, t});
+            return std::to_string(r.status) + "\n" + r.err + r.out;
+        });
+        const int status = std::atoi(ran.c_str());
+        EXPECT_EQ(status, c.status) << ran;
+        for (const std::string& text : c.said) EXPECT_NE(ran.find(text), std::string::npos) << text << "\n" << ran;
+        EXPECT_EQ(ran.find("Fehler"), std::string::npos) << ran;
+        if (!c.targetAfter.empty()) {
+            EXPECT_EQ(FilesBelow(t), c.targetAfter);
+        }
+        if (!c.faults.empty()) {
+            // What the listing gave is copied; the rest of Dokumente, and the file that
+            // could not be inspected, is neither missing there nor replaced here.
+            EXPECT_EQ(ReadFile(t + "/brief.txt"), "alt");
+            EXPECT_EQ(ReadFile(t + "/a.txt"), "a");
+            size_t copied = 0;
+            for (const auto& e : std::filesystem::directory_iterator(t + "/Dokumente")) copied += e.is_regular_file();
+            EXPECT_EQ(copied, 2u);
+        }
     }
 }
 

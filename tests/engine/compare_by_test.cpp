@@ -26,7 +26,7 @@ using test::TempDir;
 using test::WriteFile;
 
 constexpr int64_t kT = 1'300'000'000;  // 13 March 2011
-constexpr int kConflict = FilePair::kConflict;
+constexpr int kConflict = static_cast<int>(Verdict::Conflict);
 
 struct Trees {
     TempDir dir;
@@ -39,7 +39,7 @@ struct Trees {
         matcher.Run(s, t, options);
     }
     // The verdict of the one pair "f".
-    int32_t Verdict() const { return matcher.pairs().size() == 1 ? matcher.pairs()[0].verdict : -99; }
+    int32_t VerdictOfF() const { return matcher.pairs().size() == 1 ? static_cast<int32_t>(matcher.pairs()[0].verdict) : -99; }
     std::string Reason() const { return std::string(matcher.conflictReason(0)); }
 };
 
@@ -97,7 +97,7 @@ TEST(CompareBy, VerdictUnderEachSettingFromSizesContentsTimesAndTheHour) {
         const int expected[] = {c.byTime, c.byTimeAndSize, c.byContent};
         for (int i = 0; i < 3; ++i) {
             t.Run(Options(settings[i], c.ignoreHour));
-            EXPECT_EQ(t.Verdict(), expected[i]) << c.what << ", Vergleich " << i;
+            EXPECT_EQ(t.VerdictOfF(), expected[i]) << c.what << ", Vergleich " << i;
             EXPECT_EQ(t.Reason().empty(), expected[i] != kConflict) << c.what << ", Vergleich " << i;
         }
     }
@@ -106,7 +106,7 @@ TEST(CompareBy, VerdictUnderEachSettingFromSizesContentsTimesAndTheHour) {
     WriteFile(t.source + "/f", "same", kT + 3601);
     WriteFile(t.target + "/f", "same", kT);
     t.Run(Options(CompareBy::Time, true, false));
-    EXPECT_EQ(t.Verdict(), 1);
+    EXPECT_EQ(t.VerdictOfF(), 1);
 }
 
 // Counts what the platform's reader opens and reads.
@@ -182,7 +182,7 @@ TEST(CompareBy, ContentsAreReadOnceAndOnlyUpToTheFirstDifference) {
     EXPECT_EQ(progress.bytesDone(), progress.bytesTotal());
     EXPECT_EQ(progress.pairsDone(), 2);
     std::vector<int32_t> verdicts;
-    for (const FilePair& pair : t.matcher.pairs()) verdicts.push_back(pair.verdict);
+    for (const FilePair& pair : t.matcher.pairs()) verdicts.push_back(static_cast<int32_t>(pair.verdict));
     EXPECT_EQ(verdicts, (std::vector<int32_t>{kConflict, 0, kConflict}));  // a/early, a/same, b/size
 }
 
@@ -204,7 +204,7 @@ TEST(CompareBy, FilesThatVanishChangeOrCannotBeReadAreConflictsWithTheirReason) 
         for (size_t i = 0; i < t.matcher.pairs().size(); ++i) {
             const FilePair& pair = t.matcher.pairs()[i];
             if (!pair.source || !pair.target) continue;
-            out += pair.source->relativePath() + " " + std::to_string(pair.verdict) + " " +
+            out += pair.source->relativePath() + " " + std::to_string(static_cast<int>(pair.verdict)) + " " +
                    std::string(t.matcher.conflictReason(i)) + "\n";
         }
         return out;
@@ -230,8 +230,8 @@ TEST(CompareBy, StoppingTheReadingGivesBackTheTimeVerdicts) {
     t.Run(options);
     EXPECT_FALSE(t.matcher.CompareContents());
     ASSERT_EQ(t.matcher.pairs().size(), 2u);
-    EXPECT_EQ(t.matcher.pairs()[0].verdict, -1);
-    EXPECT_EQ(t.matcher.pairs()[1].verdict, 0) << "as by time alone";
+    EXPECT_EQ(t.matcher.pairs()[0].verdict, Verdict::TargetToSource);
+    EXPECT_EQ(t.matcher.pairs()[1].verdict, Verdict::Equal) << "as by time alone";
     EXPECT_TRUE(t.matcher.conflictReason(1).empty());
 }
 

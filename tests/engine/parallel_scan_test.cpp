@@ -101,7 +101,7 @@ void Grow(FakeTree& tree, size_t folder, int depth, std::mt19937& rng) {
 class FakeLister : public DirectoryLister {
 public:
     FakeLister(FakeTree& tree, unsigned seed) : tree_(tree), rng_(seed) {}
-    bool OpenRoot(const std::string&) override { return true; }
+    ListingStatus OpenRoot(const std::string&) override { return {}; }
     int AutomaticInFlight() const override { return 5; }
     void SetInFlight(int count) override {
         inFlight_ = count;
@@ -139,7 +139,7 @@ private:
             if (folder >= 0)
                 for (size_t child : tree_.nodes[static_cast<size_t>(folder)].children) records.push_back(tree_.nodes[child]);
         }
-        if (folder < 0) return receiver.Finished(false, nullptr);
+        if (folder < 0) return receiver.Finished(ListingStatus::Failed(ENOENT, "weg"), nullptr);
         for (const char* dots : {".", ".."}) {
             DirectoryRecord record;
             record.name = dots;
@@ -156,7 +156,7 @@ private:
             record.modifiedNanoseconds = static_cast<uint32_t>(node.size % 1000) * 1'000'000;
             receiver.Record(record);
         }
-        receiver.Finished(true, std::make_unique<Open>(folder));
+        receiver.Finished({}, std::make_unique<Open>(folder));
     }
 
     FakeTree& tree_;
@@ -209,7 +209,7 @@ ScanResult Scan(std::string source, std::string target, RunOptions options) {
     TreeMatcher matcher;
     matcher.Run(source, target, options);
     for (const FilePair& p : matcher.pairs())
-        result.pairs.push_back(std::to_string(p.verdict) + " " + DescribeEntry(p.source) + " " + DescribeEntry(p.target));
+        result.pairs.push_back(std::to_string(static_cast<int>(p.verdict)) + " " + DescribeEntry(p.source) + " " + DescribeEntry(p.target));
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     for (size_t row = 0; row < rows.size(); ++row) {
         std::string line = std::to_string(rows.StateImage(row));

@@ -105,6 +105,23 @@ TEST(PathPattern, SyntaxTable) {
         EXPECT_EQ(pattern.Matches(c.folder, c.name, c.isFolder), c.matches)
             << c.pattern << " against " << c.folder << c.name << (c.isFolder ? " (folder)" : " (file)");
     }
+    // "Ausschließen" from the list: the pattern of exactly one file or folder,
+    // whatever its name holds.
+    const Case exactly[] = {
+        {"a/[x]*?.txt", "a/", "[x]*?.txt", false, true},
+        {"a/[x]*?.txt", "a/", "x1?.txt", false, false},
+        {"a/[x]*?.txt", "b/a/", "[x]*?.txt", false, false},
+        {"b\\c ", "", "b\\c ", false, true},
+        {"Fotos/", "", "Fotos", true, true},
+        {"Fotos/", "", "Fotos", false, false},
+    };
+    for (const Case& c : exactly) {
+        PathPattern pattern;
+        std::string reason;
+        const std::string text = PathPattern::Exactly(c.pattern);
+        ASSERT_TRUE(PathPattern::Compile(PathPattern::TrimLine(text), pattern, reason)) << text << ": " << reason;
+        EXPECT_EQ(pattern.Matches(c.folder, c.name, c.isFolder), c.matches) << text << " against " << c.name;
+    }
 }
 
 TEST(PathPattern, InvalidPatternsAreRefusedWithTheirReason) {
@@ -151,7 +168,7 @@ TEST(PathPattern, LinesAreTrimmedUnlessTheBlankIsEscaped) {
 std::vector<std::string> Describe(const TreeMatcher& m) {
     std::vector<std::string> out;
     for (const FilePair& p : m.pairs()) {
-        std::string line = std::to_string(p.verdict);
+        std::string line = std::to_string(static_cast<int>(p.verdict));
         for (const FileEntry* e : {p.source, p.target})
             line += e ? " " + std::to_string(e->folderIndex()) + ":" + e->relativePath() : std::string(" -");
         out.push_back(line);

@@ -32,7 +32,7 @@ constexpr int64_t kT = 1'300'000'000;  // 13 March 2011, well inside a month
 std::vector<std::string> Describe(const TreeMatcher& m) {
     std::vector<std::string> out;
     for (const FilePair& p : m.pairs()) {
-        std::string line = std::to_string(p.verdict);
+        std::string line = std::to_string(static_cast<int>(p.verdict));
         line += " " + (p.source ? p.source->relativePath() : std::string("-"));
         line += " " + (p.target ? p.target->relativePath() : std::string("-"));
         out.push_back(line);
@@ -138,7 +138,7 @@ TEST(TreeMatcher, ManyFilesAllPairCorrectlyPastTheFirstBlocks) {
     const auto pairs = t.Compare();
     ASSERT_EQ(pairs.size(), 130u);
     std::map<int, int> verdicts;
-    for (const FilePair& p : t.matcher.pairs()) ++verdicts[p.verdict * 10 + (p.source ? 1 : 0) + (p.target ? 2 : 0)];
+    for (const FilePair& p : t.matcher.pairs()) ++verdicts[static_cast<int>(p.verdict) * 10 + (p.source ? 1 : 0) + (p.target ? 2 : 0)];
     EXPECT_EQ(verdicts[3], 33);    // equal, both sides (i%4==0: 33 of 130)
     EXPECT_EQ(verdicts[13], 33);   // source newer
     EXPECT_EQ(verdicts[11], 32);   // source only
@@ -192,7 +192,7 @@ TEST(TreeMatcher, RootComparedWithItselfIsAllEqual) {
     t.matcher.Run(s, same, false, false, false);
     ASSERT_EQ(t.matcher.pairCount(), 3);
     for (const FilePair& p : t.matcher.pairs()) {
-        EXPECT_EQ(p.verdict, 0);
+        EXPECT_EQ(p.verdict, Verdict::Equal);
         EXPECT_NE(p.source, nullptr);
         EXPECT_NE(p.target, nullptr);
     }
@@ -219,7 +219,7 @@ TEST(TreeMatcher, NormalisesRootsAndKeepsThemAfterClear) {
     EXPECT_EQ(dest, "/");
 }
 
-TEST(TreeMatcher, MissingRootsAndRootsThatAreFilesCompareAsEmpty) {
+TEST(TreeMatcher, MissingRootsCompareAsEmptyAndRootsThatAreFilesAsUnknown) {
     Trees t;
     MakeTree(t.source, {{"a.txt"}});
     WriteFile(t.dir / "file-as-root", "x", kT);
@@ -228,7 +228,10 @@ TEST(TreeMatcher, MissingRootsAndRootsThatAreFilesCompareAsEmpty) {
     EXPECT_EQ(Describe(t.matcher), std::vector<std::string>{"1 a.txt -"});
     std::string file = t.dir / "file-as-root", s2 = t.source;
     t.matcher.Run(file, s2, false, false, true);
-    EXPECT_EQ(Describe(t.matcher), std::vector<std::string>{"-1 - a.txt"});
+    EXPECT_EQ(Describe(t.matcher), std::vector<std::string>{"4 - a.txt"});
+    ASSERT_EQ(t.matcher.unknownPlaces().size(), 1u);
+    EXPECT_EQ(t.matcher.unknownPlaces()[0].path, "");
+    EXPECT_EQ(t.matcher.unknownPlaces()[0].error, ENOTDIR);
     std::string m1 = t.dir / "nix1", m2 = t.dir / "nix2";
     EXPECT_EQ(t.matcher.Run(m1, m2, false, false, true), 0);
     EXPECT_EQ(t.matcher.lastEntry(), -1);
@@ -307,7 +310,7 @@ TEST(TreeMatcher, UnusualNamesAndLongPathsAreComparedLikeAnyOther) {
     for (const FilePair& p : t.matcher.pairs()) {
         ASSERT_TRUE(p.source && p.target);
         EXPECT_EQ(p.source->name(), p.target->name());
-        EXPECT_EQ(p.verdict, p.source->name() == "tief.txt" ? 0 : -1);
+        EXPECT_EQ(p.verdict, p.source->name() == "tief.txt" ? Verdict::Equal : Verdict::TargetToSource);
     }
     EXPECT_GT(deep.size(), 260u);
 }
@@ -340,7 +343,7 @@ TEST(TreeMatcher, TreesDeeperThanThePathLimitAreCompared) {
     MakeDeepChain(t.target, 80, kT);
     const auto pairs = t.Compare();
     ASSERT_EQ(pairs.size(), 1u);
-    EXPECT_EQ(t.matcher.pairs()[0].verdict, 1);
+    EXPECT_EQ(t.matcher.pairs()[0].verdict, Verdict::SourceToTarget);
     EXPECT_GT(t.matcher.pairs()[0].source->folder().size(), 4096u);
 }
 

@@ -1,4 +1,5 @@
 #include "fileops/file_operation_texts.h"
+#include "fileops/operation_summary.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,41 @@ TEST(FileOperationTexts, CountsAndProgress) {
     EXPECT_EQ(FileOperationTexts::ProgressLine({"", 2, 10, 1000, 2500000}),
               "Datei 3 von 10 – 1.000 von 2.500.000 Bytes");
     EXPECT_EQ(FileOperationTexts::ProgressLine({"", 10, 10, 0, 0}), "Datei 10 von 10");
+    EXPECT_EQ(FileOperationTexts::TransferLine({"", 2, 10, 864'026'624, 2'147'483'648}),
+              "Datei 3 von 10 – 824 MB von 2,0 GB");
+    EXPECT_EQ(FileOperationTexts::RateLine(47'500'000, 18.4), "45,3 MB/s – noch etwa 19 s");
+    EXPECT_EQ(FileOperationTexts::RateLine(47'500'000, 0.2), "45,3 MB/s – noch etwa 1 s");
+    EXPECT_EQ(FileOperationTexts::RateLine(512, 3725), "512 Bytes/s – noch etwa 1 Std. 02 Min.");
+    EXPECT_EQ(FileOperationTexts::RateLine(2048, 65), "2,0 KB/s – noch etwa 1 Min. 05 s");
+    EXPECT_EQ(FileOperationTexts::RateLine(2048, -1), "2,0 KB/s");
+
+    // What a command did: every request's reports together.
+    const auto report = [](FileOutcome outcome, std::string trashedTo = {}) {
+        return FileReport{"/q/f", "/z/f", outcome, {}, std::move(trashedTo)};
+    };
+    using K = OperationSummary::Kind;
+    const OperationResult copied{{report(FileOutcome::Done), report(FileOutcome::Done, "/t/f"),
+                                  report(FileOutcome::Failed)}};
+    const OperationResult rest{{report(FileOutcome::Done), report(FileOutcome::Skipped), report(FileOutcome::Cancelled)}};
+    const struct {
+        K kind;
+        std::vector<OperationResult> results;
+        std::string text;
+        int32_t failures;
+    } summaries[] = {
+        {K::Copy, {copied, rest}, "3 Dateien kopiert, 1 ersetzte in den Papierkorb, 1 übersprungen, 1 nicht kopiert, 1 Fehler", 1},
+        {K::Copy, {OperationResult{{report(FileOutcome::Done)}}}, "1 Datei kopiert", 0},
+        {K::Copy, {}, "Nichts kopiert", 0},
+        {K::Delete, {copied, rest}, "1 Datei in den Papierkorb gelegt, 2 Dateien gelöscht, 1 übersprungen, "
+                                    "1 nicht gelöscht, 1 Fehler", 1},
+        {K::Delete, {OperationResult{{report(FileOutcome::Cancelled), report(FileOutcome::Cancelled)}, true}},
+         "2 nicht gelöscht", 0},
+    };
+    for (const auto& s : summaries) {
+        const OperationSummary summary(s.kind, s.results);
+        EXPECT_EQ(summary.text(), s.text);
+        EXPECT_EQ(summary.failures(), s.failures) << s.text;
+    }
 }
 
 }  // namespace

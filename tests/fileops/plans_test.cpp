@@ -19,6 +19,12 @@ PlanRow Row(bool takesPart, int32_t direction, std::string source, std::string t
     return PlanRow{takesPart, direction, std::move(source), std::move(target), {}, {}};
 }
 
+// A row whose source (-1) or target (+1) side could not be read at its path.
+PlanRow Unread(PlanRow row, int32_t unreadSide) {
+    (unreadSide < 0 ? row.sourceUnknown : row.targetUnknown) = true;
+    return row;
+}
+
 TEST(SyncPlan, SplitsMarkedRowsByDirectionInListOrder) {
     const std::vector<PlanRow> rows = {
         Row(true, +1, "a.txt", "a.txt"),
@@ -48,11 +54,18 @@ TEST(SyncPlan, SkipsRowsThatDoNotTakePartOrHaveNoArrow) {
         Row(true, 0, "", ""),                 // folder row
         Row(true, +1, "", "t.txt"),           // arrow without a file to copy from
         Row(true, -1, "s.txt", ""),
+        Unread(Row(true, +1, "d/new.txt", "d/new.txt"), +1),  // nothing replaced where the target is unread
+        Unread(Row(true, -1, "", "e/t.txt"), -1),             // nor copied into an unread source
     };
     const SyncPlan plan = BuildSyncPlan(rows, kSrc, kTgt);
     EXPECT_TRUE(plan.sourceToTarget.empty());
     EXPECT_TRUE(plan.targetToSource.empty());
     EXPECT_TRUE(BuildCopyPlan(rows, kSrc, kTgt).empty());
+    std::vector<std::string> passedOver, unread;
+    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(5, 1), kSrc, kTgt, +1, &passedOver, &unread).empty());
+    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(6), kSrc, kTgt, -1, &passedOver, &unread).empty());
+    EXPECT_TRUE(passedOver.empty());
+    EXPECT_EQ(unread, (std::vector<std::string>{"d/new.txt", "e/t.txt"}));
 }
 
 // A user's file named like a temporary file is an ordinary file: the scan
@@ -108,12 +121,15 @@ TEST(DeletePlan, SourcePassThenTargetPassIgnoringDirections) {
         Row(true, 0, "", ""),                  // folder row adds nothing
         Row(true, -1, "", "tgt-only.txt"),     // second pass only
         Row(true, +1, "a|b", "A|B"),
+        Unread(Row(true, 0, "u/s.txt", "u/s.txt"), -1),  // nothing deleted where its side is unread
+        Unread(Row(true, +1, "v.txt", ""), +1),           // the source file is known: it goes
     };
     const DeletePlan plan = BuildDeletePlan(rows, kSrc, kTgt);
-    EXPECT_EQ(plan.sourceFiles, (std::vector<ListedPath>{S("eq.txt"), S("src-only.txt"), S("a|b")}));
-    EXPECT_EQ(plan.targetFiles, (std::vector<ListedPath>{T("eq.txt"), T("tgt-only.txt"), T("A|B")}));
-    EXPECT_EQ(plan.sourceCount(), 3);
-    EXPECT_EQ(plan.targetCount(), 3);
+    EXPECT_EQ(plan.sourceFiles, (std::vector<ListedPath>{S("eq.txt"), S("src-only.txt"), S("a|b"), S("v.txt")}));
+    EXPECT_EQ(plan.targetFiles, (std::vector<ListedPath>{T("eq.txt"), T("tgt-only.txt"), T("A|B"), T("u/s.txt")}));
+    EXPECT_EQ(plan.passedOver, (std::vector<std::string>{"u/s.txt"}));
+    EXPECT_EQ(plan.sourceCount(), 4);
+    EXPECT_EQ(plan.targetCount(), 4);
 }
 
 TEST(DeletePlan, TargetOnlyRowsLeaveTheSourcePassEmpty) {

@@ -120,8 +120,8 @@ inline std::vector<std::string> Unequal(const std::string& source, const std::st
     matcher.Run(s, t, false, false, true);
     std::vector<std::string> out;
     for (const FilePair& p : matcher.pairs()) {
-        if (p.verdict == 0) continue;
-        out.push_back((p.verdict > 0 ? "+1 " : "-1 ") + (p.source ? p.source->relativePath() : p.target->relativePath()));
+        if (p.verdict == Verdict::Equal) continue;
+        out.push_back((p.verdict == Verdict::SourceToTarget ? "+1 " : "-1 ") + (p.source ? p.source->relativePath() : p.target->relativePath()));
     }
     return out;
 }

@@ -59,7 +59,7 @@ bool Accepts(int port) {
 
 }  // namespace
 
-SshServer::SshServer(bool trustHost) {
+SshServer::SshServer(bool trustHost, const std::string& sftpServer) {
     const std::string sshd = "/usr/sbin/sshd";
     if (access(sshd.c_str(), X_OK) != 0) {
         error_ = "no OpenSSH server (openssh-server) installed";
@@ -83,7 +83,8 @@ SshServer::SshServer(bool trustHost) {
         config << "Port " << port_ << "\nListenAddress 127.0.0.1\nHostKey " << dir << "/host_key\nPidFile " << dir
                << "/sshd.pid\nAuthorizedKeysFile " << dir << "/authorized_keys\nPermitRootLogin prohibit-password\n"
                << "PasswordAuthentication no\nKbdInteractiveAuthentication no\nUsePAM no\nStrictModes no\n"
-               << "UseDNS no\nLogLevel ERROR\nMaxStartups 100\nMaxSessions 100\nSubsystem sftp internal-sftp\n";
+               << "UseDNS no\nLogLevel ERROR\nMaxStartups 100\nMaxSessions 100\nSubsystem sftp "
+               << (sftpServer.empty() ? "internal-sftp" : sftpServer) << "\n";
     }
     if (trustHost) {
         const std::string key = Output("cat '" + dir + "/host_key.pub'");

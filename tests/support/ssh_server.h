@@ -17,8 +17,9 @@ namespace kirvo::test {
 // when the object dies.
 class SshServer {
 public:
-    // trustHost: known_hosts already holds the server's key.
-    explicit SshServer(bool trustHost = true);
+    // trustHost: known_hosts already holds the server's key. sftpServer: the
+    // command line of the file-transfer subsystem ("": OpenSSH's own).
+    explicit SshServer(bool trustHost = true, const std::string& sftpServer = "");
     ~SshServer();
     SshServer(const SshServer&) = delete;
     SshServer& operator=(const SshServer&) = delete;

@@ -13,29 +13,29 @@ TEST(DisplayFilter, StartsAtUnequal) {
     DisplayFilter filter;
     EXPECT_TRUE(filter.IsActive(DisplayFilterValue::Unequal));
     EXPECT_EQ(filter.value(), DisplayFilterValue::Unequal);
-    EXPECT_TRUE(filter.PassesDisplayFilter(1));
-    EXPECT_TRUE(filter.PassesDisplayFilter(-1));
-    EXPECT_FALSE(filter.PassesDisplayFilter(0));
+    EXPECT_TRUE(filter.PassesDisplayFilter(Verdict::SourceToTarget));
+    EXPECT_TRUE(filter.PassesDisplayFilter(Verdict::TargetToSource));
+    EXPECT_FALSE(filter.PassesDisplayFilter(Verdict::Equal));
 }
 
 TEST(DisplayFilter, EachValueAdmitsItsVerdictsOnly) {
     const struct {
         DisplayFilterValue value;
-        bool plus, zero, minus;
+        bool plus, zero, minus, withoutDirection;  // the last: conflicts and unknown pairs
     } cases[] = {
-        {DisplayFilterValue::All, true, true, true},
-        {DisplayFilterValue::Unequal, true, false, true},
-        {DisplayFilterValue::SourceToTarget, true, false, false},
-        {DisplayFilterValue::TargetToSource, false, false, true},
-        {DisplayFilterValue::Equal, false, true, false},
+        {DisplayFilterValue::All, true, true, true, true},
+        {DisplayFilterValue::Unequal, true, false, true, true},
+        {DisplayFilterValue::SourceToTarget, true, false, false, false},
+        {DisplayFilterValue::TargetToSource, false, false, true, false},
+        {DisplayFilterValue::Equal, false, true, false, false},
     };
     for (const auto& c : cases) {
         DisplayFilter filter(c.value);
-        EXPECT_EQ(filter.PassesDisplayFilter(1), c.plus) << static_cast<int>(c.value);
-        EXPECT_EQ(filter.PassesDisplayFilter(5), c.plus) << static_cast<int>(c.value);
-        EXPECT_EQ(filter.PassesDisplayFilter(0), c.zero) << static_cast<int>(c.value);
-        EXPECT_EQ(filter.PassesDisplayFilter(-1), c.minus) << static_cast<int>(c.value);
-        EXPECT_EQ(filter.PassesDisplayFilter(-7), c.minus) << static_cast<int>(c.value);
+        EXPECT_EQ(filter.PassesDisplayFilter(Verdict::SourceToTarget), c.plus) << static_cast<int>(c.value);
+        EXPECT_EQ(filter.PassesDisplayFilter(Verdict::Equal), c.zero) << static_cast<int>(c.value);
+        EXPECT_EQ(filter.PassesDisplayFilter(Verdict::TargetToSource), c.minus) << static_cast<int>(c.value);
+        EXPECT_EQ(filter.PassesDisplayFilter(Verdict::Conflict), c.withoutDirection) << static_cast<int>(c.value);
+        EXPECT_EQ(filter.PassesDisplayFilter(Verdict::Unknown), c.withoutDirection) << static_cast<int>(c.value);
     }
 }
 

@@ -31,7 +31,7 @@ TEST(RowsAtScale, ScatteredPairsGiveOneFolderRowPerFolderAndExactStatistics) {
     uint64_t expectedSource = 0;
     int32_t expectedSourceFiles = 0;
     for (const FilePair& p : pairs)
-        if (p.verdict != 0 && p.source) expectedSource += p.source->size(), ++expectedSourceFiles;
+        if (p.verdict != Verdict::Equal && p.source) expectedSource += p.source->size(), ++expectedSourceFiles;
     EXPECT_EQ(stats.sourceBytes(), expectedSource);
     EXPECT_EQ(stats.sourceFiles(), expectedSourceFiles);
 

@@ -55,12 +55,13 @@ TEST(ValueFormat, DatePadsDayWithBlankAndOtherFieldsWithZeros) {
 }
 
 TEST(ValueFormat, ArrowShowsDirectionAndEqualForEverythingElse) {
-    EXPECT_EQ(FormatArrow(1), "--->");
-    EXPECT_EQ(FormatArrow(-1), "<---");
-    EXPECT_EQ(FormatArrow(0), "=");
-    EXPECT_EQ(FormatArrow(2), "=");
-    EXPECT_EQ(FormatArrow(-2), "=");
-    EXPECT_EQ(FormatArrow(FilePair::kConflict), "<?>");
+    EXPECT_EQ(FormatArrow(Verdict::SourceToTarget), "--->");
+    EXPECT_EQ(FormatArrow(Verdict::TargetToSource), "<---");
+    EXPECT_EQ(FormatArrow(Verdict::Equal), "=");
+    EXPECT_EQ(FormatArrow(static_cast<Verdict>(2)), "=");
+    EXPECT_EQ(FormatArrow(static_cast<Verdict>(-2)), "=");
+    EXPECT_EQ(FormatArrow(Verdict::Conflict), "<?>");
+    EXPECT_EQ(FormatArrow(Verdict::Unknown), "?");
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 # The real program once under a real X server with a window manager and real
 # fonts, driven like a user with xdotool: type a source and a target path,
 # press Return, and check that the comparison ran, that the dates in the list
-# are shown in full, that window titles read exactly as set, and that closing
-# the window writes both paths. What the offscreen tests cannot see (focus
+# are shown in full, that Space and F5 reach the list, that window titles read
+# exactly as set, that closing the window writes both paths, and that on a
+# screen scaled twice the window fits and keeps its stored size. What the offscreen tests cannot see (focus
 # proxies, the window manager, the fonts) is checked here.
 # Usage: smoke_test.sh PATH/TO/kirvo
 set -euo pipefail
@@ -86,6 +87,20 @@ problems=$(awk -F'\t' '
 [ -z "$problems" ] || fail "$problems"
 grep -q $'\t31.12.2099 23:59:59\t' "$work/report" || fail "31.12.2099 23:59:59 fehlt"
 
+# The keyboard on the list, found through the report: a click on the second
+# row's text, Space flips its tick, F5 compares again and ticks it anew.
+read -r _ lx ly _ _ < <(grep '^liste ' "$work/report")
+rh=$(sed -n 's/^zeilenhöhe //p' "$work/report")
+marked() { sed -n 's/^markiert //p' "$work/report"; }
+[ "$(marked)" = "1,2,4" ] || fail "markiert: $(marked), erwartet 1,2,4"
+xdotool mousemove --window "$window" $((lx + 120)) $((ly + rh + rh / 2)) click 1
+sleep 0.2
+xdotool key space
+wait_for 5 grep -qx 'markiert 2,4' "$work/report" || fail "Leertaste: markiert $(marked), erwartet 2,4"
+xdotool key F5
+wait_for 10 grep -qx 'markiert 1,2,4' "$work/report" || fail "F5: markiert $(marked), erwartet 1,2,4"
+wait_for 5 grep -qx 'status Bereit' "$work/report" || fail "Statusleiste: $(sed -n 's/^status //p' "$work/report")"
+
 # The folder chooser's title exactly as set ("E&xtras" › "Ziel wählen").
 # A search may meet a window that is going away (X error); it is asked again.
 find_chooser() { chooser=$(xdotool search --name '^Zielpfad' 2>/dev/null | head -n1) && [ -n "$chooser" ]; }
@@ -105,4 +120,21 @@ wait "$kirvo_pid" || fail "kirvo endet mit Status $?"
 settings=$work/home/.config/Orvane/Kirvo.conf
 grep -qx "Quelle0=$work/q" "$settings" || fail "Quelle fehlt in $settings"
 grep -qx "Ziel0=$work/z" "$settings" || fail "Ziel fehlt in $settings"
-echo "ok: verglichen über Return, Daten vollständig, Titel genau, Pfade gespeichert (Anzeige $DISPLAY)"
+
+# On a screen scaled twice, a stored size larger than the screen: the window
+# opens within it, and closing leaves the stored size as it was.
+mkdir -p "$work/home2/.config/Orvane"
+printf '[Main]\ncx=1208\ncy=846\n' >"$work/home2/.config/Orvane/Kirvo.conf"
+HOME=$work/home2 XDG_CONFIG_HOME=$work/home2/.config QT_SCALE_FACTOR=2 "$kirvo" >"$work/kirvo2.log" 2>&1 &
+kirvo_pid=$!
+pids+=("$kirvo_pid")
+window=$(timeout 20 xdotool search --sync --name '^Unbenannt - Kirvo$' | head -n1) || fail "kein Fenster (skaliert)"
+xdotool windowactivate --sync "$window"
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$window")"
+((X + WIDTH <= 1280 && Y + HEIGHT <= 800)) || fail "skaliert größer als der Bildschirm: ${WIDTH}x${HEIGHT} bei $X,$Y"
+xdotool key alt+F4
+wait_for 20 sh -c "! kill -0 $kirvo_pid 2>/dev/null" || fail "das skalierte Fenster schließt nicht"
+grep -qx 'cx=1208' "$work/home2/.config/Orvane/Kirvo.conf" && grep -qx 'cy=846' "$work/home2/.config/Orvane/Kirvo.conf" ||
+  fail "gespeicherte Größe geändert: $(grep '^c[xy]=' "$work/home2/.config/Orvane/Kirvo.conf" | tr '\n' ' ')"
+echo "ok: verglichen über Return, Daten vollständig, Leertaste und F5, Titel genau, Pfade gespeichert, skaliert im Bildschirm (Anzeige $DISPLAY)"

@@ -24,6 +24,14 @@ QString HelpDialog::HelpHtml() {
         "zählen nicht, außer unter <i>Extras › Vergleichen nach</i> ist <i>Änderungszeit und "
         "Größe</i> oder <i>Inhalt</i> gewählt. Nach Inhalt werden Dateien gleicher Größe Byte für "
         "Byte gelesen; die Statusleiste zeigt, wie weit, und <i>Abbrechen</i> hält das Lesen an.</p>"
+        "<h3>Tasten und Dateivergleich</h3>"
+        "<p><b>F5</b> vergleicht, die <b>Leertaste</b> kehrt die Häkchen der markierten Dateizeilen um, "
+        "<b>Enter</b> oder ein Doppelklick auf eine Zeile mit einer Datei auf beiden Seiten zeigt, was sich "
+        "unterscheidet (das Programm aus <i>[Optionen] Dateivergleich</i>, sonst meld, kdiff3, kompare oder "
+        "diffuse, sonst Kirvos eigene Ansicht). Das Kontextmenü der Liste öffnet eine Datei, zeigt sie im "
+        "Dateimanager, kopiert ihren Pfad oder schließt sie vom Vergleich aus. <i>Extras › Quelle und Ziel "
+        "tauschen</i> vertauscht die beiden Pfade. Nach dem Abgleichen, Kopieren und Löschen sagen "
+        "Statusleiste und <i>Ausgabe</i>, was getan wurde.</p>"
         "<h3>Die Pfeile</h3>"
         "<ul>"
         "<li><b>---&gt;</b> Die Datei der Quelle ist neuer oder fehlt im Ziel: sie wird zum Ziel "
@@ -76,7 +84,12 @@ QString HelpDialog::HelpHtml() {
         "<li><b>Beep</b>: Signaltöne ein oder aus.</li>"
         "</ul>"
         "<p>Optionen, Filter, Pfade und Fenstergröße werden beim Beenden gespeichert. Was kopiert, ersetzt "
-        "und gelöscht wurde, steht im Protokoll (<i>Extras › Protokoll anzeigen</i>).</p>");
+        "und gelöscht wurde, steht im Protokoll (<i>Extras › Protokoll anzeigen</i>).</p>"
+        "<p>Jedes Abgleichen, Kopieren und Löschen ist ein Lauf, der sich als Ganzes zurücknehmen lässt: "
+        "<i>Bearbeiten › Letzten Abgleich rückgängig machen</i>, oder ein Lauf im Protokoll und "
+        "<i>Lauf rückgängig machen</i>. Kopien kommen in den Papierkorb, solange sie unverändert sind; "
+        "Ersetztes und Gelöschtes kommt aus dem Papierkorb zurück. Was seither geändert wurde, bleibt, "
+        "und Kirvo nennt es.</p>");
 }
 
 HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {

@@ -47,17 +47,6 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QStringLiteral("Unbenannt - Kirvo"));
 
-    // Only the size is restored, never the position.
-    const WindowSize::Size restored = WindowSize::Restore(store_);
-    QSize client(restored.width > 0 ? restored.width : kDefaultClientWidth,
-                 restored.height > 0 ? restored.height : kDefaultClientHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize available = screen->availableGeometry().size();
-        if (available.isValid() && !available.isEmpty()) client = client.boundedTo(available);
-    }
-    resize(client);
-    windowSize_.SetInitial(client.width(), client.height());
-
     actions_ = new CommandActions(this);
     addActions(actions_->all());  // accelerators work whatever has the focus
     connect(actions_, &CommandActions::commandTriggered, this, &CMainFrame::OnCommand);
@@ -79,6 +68,7 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     CreatePathBar();
     controller_ = std::make_unique<WindowController>(*view_, *pathBar_, store_);
     controller_->setFileOperationService(fileOperations_.get());
+    controller_->setRootAccess(remote_.get());
     ComparisonController& comparison = controller_->comparison();
     comparison.setDirectoryListers(remote_->listers());
     comparison.setContentReaders(remote_->readers());
@@ -88,6 +78,7 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
                                    [remote] { return remote->lostMessage(); }});
     ConnectController();
     controller_->Load();
+    RestoreSize();
     new ListFolderDrop(view_->viewport(), [this](const QString& source, const QString& target) {
         pathBar_->setText(PathBar::Side::Source, source);
         pathBar_->setText(PathBar::Side::Target, target);
@@ -96,11 +87,28 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     UpdateCommandUi();
 }
 
+// Only the size is restored, never the position. The window opens within the
+// screen's available area with room for the window manager's frame; a stored
+// size the screen cannot show (a smaller or scaled screen) stays stored.
+void CMainFrame::RestoreSize() {
+    const WindowSize::Size restored = WindowSize::Restore(store_);
+    QSize client(restored.width > 0 ? restored.width : kDefaultClientWidth,
+                 restored.height > 0 ? restored.height : kDefaultClientHeight);
+    if (const QScreen* screen = this->screen()) {
+        const QSize room =
+            screen->availableGeometry().size() - QSize(WindowSize::kFrameWidth, WindowSize::kFrameHeight);
+        if (room.isValid() && !room.isEmpty()) client = client.boundedTo(room);
+    }
+    resize(client);
+    windowSize_.SetInitial(client.width(), client.height(), restored);
+}
+
 void CMainFrame::CreatePathBar() {
     pathBar_ = new PathBar(this);
     addToolBarBreak(Qt::TopToolBarArea);
     addToolBar(Qt::TopToolBarArea, pathBar_);
     connect(pathBar_, &PathBar::commandRequested, this, &CMainFrame::OnCommand);
+    pathBar_->setContextActions({actions_->action(CommandId::SwapPaths)});
 }
 
 // The bars hear the list and the controller: totals and statistics in
@@ -125,9 +133,10 @@ void CMainFrame::ConnectController() {
         readingProgress_->setVisible(permille >= 0);
         if (permille >= 0) readingProgress_->setValue(permille);
     });
+    connect(controller_.get(), &WindowController::operationSummary, this, &CMainFrame::ShowOperationSummary);
     connect(controller_.get(), &WindowController::statusMessage, this, [this](const QString& text) {
         if (noticeTimer_->isActive()) {
-            messageBehindNotice_ = text.isEmpty() ? IdleText() : text;
+            messageBehindNotice_ = text.isEmpty() ? idleMessage_ : text;
         } else {
             ShowMessage(text);
         }
@@ -195,7 +204,15 @@ void CMainFrame::CreateStatusBar() {
     messagePane_ = new QLabel(IdleText(), bar);
     messagePane_->setObjectName(QStringLiteral("messagePane"));
     messagePane_->setMinimumWidth(1);
+    messagePane_->setTextFormat(Qt::PlainText);  // file names are no markup
     bar->addWidget(messagePane_, 1);
+    // After a file operation with failures: "Details im Protokoll".
+    logLink_ = new QLabel(OutputBar::LogLinkHtml(), bar);
+    logLink_->setObjectName(QStringLiteral("logLink"));
+    logLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    logLink_->setVisible(false);
+    connect(logLink_, &QLabel::linkActivated, this, &CMainFrame::ShowLog);
+    bar->addWidget(logLink_);
     // "Abbrechen" shows only while a comparison reads the folders.
     cancelButton_ = new QToolButton(bar);
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
@@ -240,6 +257,7 @@ void CMainFrame::CreateStatusBar() {
 
 void CMainFrame::CreateOutputBar() {
     outputBar_ = new OutputBar(this);
+    connect(outputBar_, &OutputBar::logRequested, this, &CMainFrame::ShowLog);
     addDockWidget(Qt::TopDockWidgetArea, outputBar_);
     connect(outputBar_, &QDockWidget::visibilityChanged, this, &CMainFrame::UpdateCommandUi);
 }
@@ -311,14 +329,29 @@ void CMainFrame::OnCommand(CommandId id) {
     UpdateCommandUi();
 }
 
+void CMainFrame::ShowOperationSummary(const QString& text, int failures) {
+    const QString shown = messagePane_->text();
+    const bool idleShown = shown == idleMessage_;
+    idleMessage_ = text.isEmpty() ? IdleText() : failures > 0 ? text + QStringLiteral(" –") : text;
+    logLink_->setVisible(!text.isEmpty() && failures > 0);
+    outputBar_->showSummary(text, failures > 0);
+    if (noticeTimer_->isActive()) {
+        if (messageBehindNotice_ == shown || messageBehindNotice_.isEmpty()) messageBehindNotice_ = idleMessage_;
+    } else if (idleShown || !text.isEmpty()) {
+        ShowMessage(QString());
+    }
+}
+
 void CMainFrame::ShowMessage(const QString& text) {
-    messagePane_->setText(text.isEmpty() ? IdleText() : text);
+    messagePane_->setText(text.isEmpty() ? idleMessage_ : text);
+    emit messageShown(messagePane_->text());
 }
 
 void CMainFrame::ShowStatusNotice() {
     // Prompts arriving meanwhile replace the text that comes back afterwards.
     if (!noticeTimer_->isActive()) messageBehindNotice_ = messagePane_->text();
     messagePane_->setText(NoticeText());
+    emit messageShown(messagePane_->text());
     statusBar()->repaint();
     noticeTimer_->start(kNoticeMilliseconds);
 }
@@ -343,7 +376,7 @@ bool CMainFrame::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
         if (noticeTimer_ && noticeTimer_->isActive()) {
-            messageBehindNotice_ = tip.isEmpty() ? IdleText() : tip;
+            messageBehindNotice_ = tip.isEmpty() ? idleMessage_ : tip;
         } else if (messagePane_) {
             ShowMessage(tip);
         }

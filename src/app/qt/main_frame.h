@@ -58,6 +58,8 @@ public:
     QLabel* messagePane() const { return messagePane_; }
     // "Abbrechen" in the status bar, visible while a comparison reads the folders.
     QToolButton* cancelButton() const { return cancelButton_; }
+    // "Details im Protokoll" beside the message, after an operation with failures.
+    QLabel* logLink() const { return logLink_; }
     // Bytes read of the total while a comparison by content reads files.
     QProgressBar* readingProgress() const { return readingProgress_; }
     QLabel* indicator(int index) const { return indicators_[index]; }
@@ -78,6 +80,8 @@ public slots:
 
 signals:
     void unhandledCommand(kirvo::CommandId id);
+    // The message pane shows another text.
+    void messageShown(const QString& text);
 
 protected:
     bool event(QEvent* event) override;
@@ -91,8 +95,13 @@ private:
     void CreateStatusBar();
     void CreateOutputBar();
     void CreatePathBar();
+    void RestoreSize();
     void ConnectController();
     void ShowMessage(const QString& text);
+    // What a file operation did, until the next command: the message pane's
+    // idle text, with the link to the log when something failed, and the
+    // line in "Ausgabe".
+    void ShowOperationSummary(const QString& text, int failures);
     void UpdateIndicators();
     void UpdateFilterPane();
     void ShowHelp();
@@ -107,6 +116,10 @@ private:
     QToolBar* toolBar_ = nullptr;
     OutputBar* outputBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
+    QLabel* logLink_ = nullptr;
+    // What the message pane shows when nothing else is: "Bereit", or what
+    // the last file operation did.
+    QString idleMessage_ = IdleText();
     QToolButton* cancelButton_ = nullptr;
     QProgressBar* readingProgress_ = nullptr;
     QLabel* filterPane_ = nullptr;

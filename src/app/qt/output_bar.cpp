@@ -1,6 +1,8 @@
 #include "app/qt/output_bar.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QStyleOption>
@@ -63,6 +65,20 @@ OutputBar::OutputBar(QWidget* parent) : QDockWidget(QStringLiteral("Ausgabe"), p
         layout->addWidget(edit, layoutOf.row, layoutOf.column);
         fields_[i] = edit;
     }
+    summary_ = new QLabel(content);
+    summary_->setObjectName(QStringLiteral("summary"));
+    summary_->setTextFormat(Qt::PlainText);
+    summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    logLink_ = new QLabel(LogLinkHtml(), content);
+    logLink_->setObjectName(QStringLiteral("logLink"));
+    logLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(logLink_, &QLabel::linkActivated, this, &OutputBar::logRequested);
+    auto* summaryLine = new QHBoxLayout;
+    summaryLine->addWidget(summary_);
+    summaryLine->addWidget(logLink_);
+    summaryLine->addStretch(1);
+    layout->addLayout(summaryLine, 2, 0, 1, 2);
+    showSummary(QString(), false);
     setWidget(content);
     grip_ = new Grip(this);
     grip_->setObjectName(QStringLiteral("grip"));
@@ -86,6 +102,18 @@ QLineEdit* OutputBar::field(int id) const {
     }
     return nullptr;
 }
+
+QString OutputBar::LogLinkHtml() {
+    return QStringLiteral("<a href=\"log\">%1</a>").arg(QStringLiteral("Details im Protokoll"));
+}
+
+void OutputBar::showSummary(const QString& text, bool linkToLog) {
+    summary_->setText(linkToLog ? text + QStringLiteral(" –") : text);
+    summary_->setVisible(!text.isEmpty());
+    logLink_->setVisible(!text.isEmpty() && linkToLog);
+}
+
+QString OutputBar::summary() const { return summary_->text(); }
 
 QString OutputBar::fieldText(int id) const {
     QLineEdit* edit = field(id);

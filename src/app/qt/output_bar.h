@@ -2,6 +2,7 @@
 #include <QDockWidget>
 #include <QString>
 
+class QLabel;
 class QLineEdit;
 
 namespace kirvo {
@@ -26,11 +27,23 @@ public:
     // Sets the text; with repaintNow the field is drawn at once, for progress
     // shown while the event loop is busy.
     void setFieldText(int id, const QString& text, bool repaintNow = false);
+    // What the last file operation did, in a line below the fields, with a
+    // link to the log when something failed; hidden while text is empty.
+    void showSummary(const QString& text, bool linkToLog);
+    QString summary() const;
+    // "Details im Protokoll" as a link, as the status bar shows it too.
+    static QString LogLinkHtml();
+
+signals:
+    // The link to the log was followed.
+    void logRequested();
 
 private:
     void ShowTitleBar(bool floating);
 
     QLineEdit* fields_[4] = {};
+    QLabel* summary_ = nullptr;
+    QLabel* logLink_ = nullptr;
     QWidget* grip_ = nullptr;
 };
 

@@ -1,7 +1,9 @@
 #include "app/qt/path_bar.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -11,15 +13,31 @@
 #include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolButton>
+#include <QValidator>
+#include <limits>
 
 #include "app/profile_store.h"
 #include "app/qt/folder_drop.h"
+#include "platform/path_limits.h"
 
 namespace kirvo {
 namespace {
 
 QString FromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+// Typing and pasting stop where the path would no longer fit the system,
+// counted in the bytes it is handed to the system as. A path set by the
+// program is not validated, so it stays whole; the comparison says when it
+// is too long.
+class PathLengthValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& /*pos*/) const override {
+        return static_cast<size_t>(QFile::encodeName(input).size()) <= kMaxPathBytes ? Acceptable : Invalid;
+    }
+};
 
 QComboBox* MakePathField(QWidget* parent, const QString& name, const QString& prompt) {
     auto* combo = new QComboBox(parent);
@@ -31,7 +49,8 @@ QComboBox* MakePathField(QWidget* parent, const QString& name, const QString& pr
     combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     combo->setMinimumContentsLength(30);
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    combo->lineEdit()->setMaxLength(PathBar::kMaxPathLength);
+    combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());  // never cut what is set
+    combo->setValidator(new PathLengthValidator(combo));
     combo->setStatusTip(prompt);
     combo->lineEdit()->setStatusTip(prompt);
     return combo;
@@ -131,6 +150,15 @@ bool PathBar::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (onEdit && type == QEvent::ContextMenu && !contextActions_.isEmpty()) {
+        auto* lineEdit = static_cast<QLineEdit*>(watched);
+        QMenu* menu = lineEdit->createStandardContextMenu();
+        menu->addSeparator();
+        menu->addActions(contextActions_);
+        menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+        delete menu;
+        return true;
+    }
     if (type == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
@@ -156,6 +184,23 @@ void PathBar::UpdateHistories() {
         ShowHistory(*f);
         f->combo->setEditText(current);
     }
+}
+
+void PathBar::contextMenuEvent(QContextMenuEvent* event) {
+    if (contextActions_.isEmpty()) {
+        QToolBar::contextMenuEvent(event);
+        return;
+    }
+    QMenu menu(this);
+    menu.addActions(contextActions_);
+    menu.exec(event->globalPos());
+    event->accept();
+}
+
+void PathBar::SwapPaths() {
+    const QString source = text(Side::Source);
+    setText(Side::Source, text(Side::Target));
+    setText(Side::Target, source);
 }
 
 void PathBar::SaveHistories(ProfileStore& store) const {

@@ -6,7 +6,9 @@
 #include "app/command_id.h"
 #include "app/path_history.h"
 
+class QAction;
 class QComboBox;
+class QContextMenuEvent;
 class QToolButton;
 
 namespace kirvo {
@@ -16,12 +18,13 @@ class ProfileStore;
 // The bar with the source (1001) and target (1002) path fields and their
 // "..." buttons (1003, 1004). Each field is an editable, unsorted drop-down
 // whose list is the field's PathHistory; its edit part holds the path the
-// next comparison uses, at most 259 characters.
+// next comparison uses. A path the program sets (history, chooser, drop,
+// command line) is taken whole; typing and pasting stop where the path would
+// no longer fit the system (kMaxPathBytes in its encoding).
 class PathBar : public QToolBar {
     Q_OBJECT
 public:
     enum class Side { Source, Target };
-    static constexpr int kMaxPathLength = 259;
 
     // Shows a folder chooser with a title, opened at a start folder; returns
     // the chosen folder, or an empty string when the user cancels.
@@ -48,6 +51,12 @@ public:
 
     QString text(Side side) const;
     void setText(Side side, const QString& text);
+    // "Quelle und Ziel tauschen": the two fields' texts change places; the
+    // histories stay as they are.
+    void SwapPaths();
+    // Actions the bar's context menu offers, and the fields' menus after
+    // their own items.
+    void setContextActions(QList<QAction*> actions) { contextActions_ = std::move(actions); }
     QComboBox* comboBox(Side side) const;
     QToolButton* browseButton(Side side) const;
     const PathHistory& history(Side side) const;
@@ -59,6 +68,7 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     struct Field {
@@ -73,6 +83,7 @@ private:
     Field source_{nullptr, nullptr, PathHistory("Quelle")};
     Field target_{nullptr, nullptr, PathHistory("Ziel")};
     FolderChooser chooser_;
+    QList<QAction*> contextActions_;
 };
 
 }  // namespace kirvo

@@ -1,13 +1,16 @@
 #include "app/qt/screen_report.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QHeaderView>
+#include <QLabel>
 #include <QSaveFile>
 #include <QTimer>
 
 #include "app/qt/main_frame.h"
 #include "app/qt/path_bar.h"
 #include "view/qt/kirvo_view.h"
+#include "view/result_rows.h"
 
 namespace kirvo {
 
@@ -25,6 +28,8 @@ ScreenReport::ScreenReport(CMainFrame& frame, QString file)
     CKirvoView* view = frame.view();
     connect(view, &CKirvoView::commandStateChanged, pending_, qOverload<>(&QTimer::start));
     connect(view->header(), &QHeaderView::sectionResized, pending_, qOverload<>(&QTimer::start));
+    connect(&frame, &CMainFrame::messageShown, pending_, qOverload<>(&QTimer::start));
+    view->viewport()->installEventFilter(this);  // where the list lies
     if (view->model())
         connect(view->model(), &QAbstractItemModel::dataChanged, pending_, qOverload<>(&QTimer::start));
     pending_->start();
@@ -58,7 +63,24 @@ QString ScreenReport::Text() const {
         text += u'\n';
     }
     text += QStringLiteral("gekürzt %1\n").arg(cut);
+
+    const QWidget* list = view->viewport();
+    const QRect in(list->mapTo(&frame_, QPoint(0, 0)), list->size());
+    text += QStringLiteral("liste %1 %2 %3 %4\n").arg(in.x()).arg(in.y()).arg(in.width()).arg(in.height());
+    text += QStringLiteral("zeilenhöhe %1\n").arg(view->shownRowHeight());
+    QStringList ticked;
+    const ResultRows& rowsShown = view->rows();
+    for (size_t row = 0; view->ShowsResult() && row < rowsShown.size(); ++row) {
+        if (rowsShown.IsMarked(row)) ticked << QString::number(row);
+    }
+    text += QStringLiteral("markiert %1\n").arg(ticked.isEmpty() ? QStringLiteral("-") : ticked.join(u','));
+    text += QStringLiteral("status %1\n").arg(frame_.messagePane()->text());
     return text;
+}
+
+bool ScreenReport::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Move) pending_->start();
+    return QObject::eventFilter(watched, event);
 }
 
 void ScreenReport::Write() const {

@@ -7,10 +7,14 @@
 #include "app/filter_settings.h"
 #include "app/profile_store.h"
 #include "app/qt/command_actions.h"
+#include "app/qt/file_actions.h"
 #include "app/qt/filter_dialog.h"
 #include "app/qt/message_box_prompts.h"
 #include "app/qt/path_bar.h"
 #include "app/user_prompts.h"
+#include "engine/path_pattern.h"
+#include "fileops/operation_summary.h"
+#include "platform/path_limits.h"
 #include "view/qt/kirvo_view.h"
 #include "view/value_format.h"
 
@@ -45,8 +49,10 @@ WindowController::WindowController(CKirvoView& view, PathBar& pathBar, ProfileSt
       pathBar_(pathBar),
       store_(store),
       ownPrompts_(std::make_unique<MessageBoxPrompts>(&view)),
-      prompts_(ownPrompts_.get()) {
+      prompts_(ownPrompts_.get()),
+      fileActions_(std::make_unique<FileActions>(options_, &view)) {
     fileOperations_.setPrompts(prompts_);
+    fileActions_->setUserPrompts(prompts_);
     fileOperations_.setNoteShown([this](const std::string& note) {
         noteAfterComparison_ = FromUtf8(note);
         emit statusMessage(noteAfterComparison_);
@@ -77,9 +83,16 @@ void WindowController::Load() {
 void WindowController::setUserPrompts(UserPrompts* prompts) {
     prompts_ = prompts ? prompts : ownPrompts_.get();
     fileOperations_.setPrompts(prompts_);
+    fileActions_->setUserPrompts(prompts_);
 }
 
+void WindowController::setRootAccess(RootAccess* roots) { fileActions_->setRootAccess(roots); }
+
 bool WindowController::OnCommand(CommandId cmd) {
+    if (summaryShown_) {  // what the last operation did stands until the next command
+        summaryShown_ = false;
+        emit operationSummary(QString(), 0);
+    }
     if (const OptionInfo* option = AppOptions::ForCommand(cmd)) {
         options_.Toggle(option->option);
         emit commandStateChanged();
@@ -121,6 +134,24 @@ bool WindowController::OnCommand(CommandId cmd) {
     case CommandId::BrowseTarget:
         pathBar_.BrowseForPath(PathBar::Side::Target);
         return true;
+    case CommandId::SwapPaths:
+        pathBar_.SwapPaths();
+        return true;
+    case CommandId::CompareFiles:
+        fileActions_->CompareFiles(view_.pointedItem());
+        return true;
+    case CommandId::OpenFile:
+        fileActions_->Open(view_.pointedItem());
+        return true;
+    case CommandId::ShowInFileManager:
+        fileActions_->ShowInFileManager(view_.pointedItem());
+        return true;
+    case CommandId::CopyPath:
+        fileActions_->CopyPath(view_.pointedItem());
+        return true;
+    case CommandId::ExcludePath:
+        OnExcludePath();
+        return true;
     default:
         return false;
     }
@@ -135,6 +166,10 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
     const bool selection = idle && view_.hasSelectedRows();
     actions.setEnabled(CommandId::Synchronize, rows);
     actions.setEnabled(CommandId::SelectAll, rows);
+    // One item of the list; what it may do with which row the context menu says.
+    for (CommandId id : {CommandId::CompareFiles, CommandId::OpenFile, CommandId::ShowInFileManager,
+                         CommandId::CopyPath, CommandId::ExcludePath})
+        actions.setEnabled(id, rows);
     for (CommandId id : {CommandId::EditCopy, CommandId::CopyToTarget, CommandId::CopyToSource,
                          CommandId::DeleteSelected})
         actions.setEnabled(id, selection);
@@ -142,7 +177,7 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
     // refilling from the engine, no change of what the scan was started with.
     actions.setEnabled(CommandId::PfadeVergleichen, idle);
     actions.setEnabled(CommandId::CancelComparison, comparing_);
-    for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::OptionSubOrdner,
+    for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::SwapPaths, CommandId::OptionSubOrdner,
                          CommandId::OptionSystemOrdner, CommandId::OptionOneSecond, CommandId::OptionStunde,
                          CommandId::FilterPatterns})
         actions.setEnabled(id, idle);
@@ -164,6 +199,24 @@ void WindowController::OnPfadeVergleichen() {
     const QString sourceText = pathBar_.text(PathBar::Side::Source);
     const QString targetText = pathBar_.text(PathBar::Side::Target);
     if (sourceText.isEmpty() || targetText.isEmpty()) return;
+    const QByteArray source = QFile::encodeName(sourceText);
+    const QByteArray target = QFile::encodeName(targetText);
+    // A path the system would refuse is said so, never compared: its side
+    // would read as empty.
+    for (const QByteArray* path : {&source, &target}) {
+        if (static_cast<size_t>(path->size()) <= kMaxPathBytes || path->startsWith("sftp://")) continue;
+        const QString text = (path == &source ? QStringLiteral("Der Pfad der Quelle ist zu lang: %1 Bytes, das "
+                                                               "System nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
+                                                               "verglichen.")
+                                              : QStringLiteral("Der Pfad des Ziels ist zu lang: %1 Bytes, das System "
+                                                               "nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
+                                                               "verglichen."))
+                                 .arg(path->size())
+                                 .arg(kMaxPathBytes)
+                                 .arg((path == &source ? sourceText : targetText).left(120) + QStringLiteral(" …"));
+        prompts_->ShowWarning(text.toStdString());
+        return;
+    }
     pathBar_.UpdateHistories();
 
     // No row may point into the engine while it runs or after it is cleared.
@@ -175,8 +228,7 @@ void WindowController::OnPfadeVergleichen() {
     run.ignoreHour = options_.stunde();
     run.compareBy = options_.compareBy();
     run.parallel = options_.parallel();
-    if (!comparison_.Start(QFile::encodeName(sourceText).toStdString(), QFile::encodeName(targetText).toStdString(),
-                           run, pathFilter_))
+    if (!comparison_.Start(source.toStdString(), target.toStdString(), run, pathFilter_))
         return;
     SetComparing(true);
 }
@@ -244,6 +296,9 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
         }
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);
+        if (!matcher.unknownPlaces().empty())
+            prompts_->ShowWarning(
+                UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot()));
     }
     noteAfterComparison_.clear();
     SetComparing(false);
@@ -268,6 +323,24 @@ void WindowController::OnFilterPatterns() {
     pathFilter_ = dialog.filter();
     emit commandStateChanged();  // the status pane "Filter"
     CompareAgainIfShown();       // the shown result was made under the old filter
+}
+
+void WindowController::OnExcludePath() {
+    const CKirvoView::PointedItem item = view_.pointedItem();
+    if (comparing_ || !item.valid() || item.relativePath.empty()) return;
+    std::vector<std::string> exclude = pathFilter_.excludePatterns();
+    const std::string pattern = PathPattern::Exactly(item.relativePath);
+    if (std::find(exclude.begin(), exclude.end(), pattern) != exclude.end()) return;
+    exclude.push_back(pattern);
+    PathFilter filter;
+    std::string error;
+    if (!PathFilter::Create(pathFilter_.includePatterns(), exclude, filter, error)) {
+        prompts_->ShowWarning(error);
+        return;
+    }
+    pathFilter_ = std::move(filter);
+    emit commandStateChanged();  // the status pane "Filter"
+    CompareAgainIfShown();
 }
 
 void WindowController::CompareAgainIfShown() {
@@ -297,6 +370,11 @@ void WindowController::RunFileOperation(CommandId cmd) {
     default: return;
     }
     if (!outcome.compareAgain) return;
+    const OperationSummary summary(cmd == CommandId::DeleteSelected ? OperationSummary::Kind::Delete
+                                                                    : OperationSummary::Kind::Copy,
+                                   outcome.results);
+    summaryShown_ = true;
+    emit operationSummary(FromUtf8(summary.text()), summary.failures());
     CompareAgainWithNote(FromUtf8(outcome.note));
 }
 

@@ -20,6 +20,8 @@ namespace kirvo {
 
 class CKirvoView;
 class CommandActions;
+class FileActions;
+class RootAccess;
 class PathBar;
 class ProfileStore;
 class UserPrompts;
@@ -72,6 +74,10 @@ public:
     // or be replaced first.
     void setFileOperationService(FileOperationService* service) { fileOperations_.setService(service); }
     FileOperationService* fileOperationService() const { return fileOperations_.service(); }
+    // How the roots of "Dateien vergleichen" and "Öffnen" are reached (files
+    // on other machines are fetched); the local file system's until set.
+    void setRootAccess(RootAccess* roots);
+    FileActions& fileActions() { return *fileActions_; }
 
     // Rebuilds the list from the engine's pairs under the current filter.
     void FillList();
@@ -107,6 +113,10 @@ signals:
     void readingProgress(int permille);
     // A comparison ended: its list is filled, or it was cancelled.
     void comparisonFinished();
+    // What the last file-operation command did ("12 Dateien kopiert, …"),
+    // shown until the next command; failures > 0: the log has the details.
+    // Empty text: nothing to show (a new command began).
+    void operationSummary(const QString& text, int failures);
 
 private:
     void SetComparing(bool comparing);
@@ -125,6 +135,9 @@ private:
     // Synchronise, Copy, Delete and the directed copies: the command, then
     // the comparison it asks for.
     void RunFileOperation(CommandId cmd);
+    // "Ausschließen": the pointed file's or folder's pattern joins the
+    // exclude patterns, and the comparison runs again.
+    void OnExcludePath();
 
     CKirvoView& view_;
     PathBar& pathBar_;
@@ -136,7 +149,9 @@ private:
     PathFilter pathFilter_;
     ComparisonController comparison_;
     FileOperationController fileOperations_{options_};
+    std::unique_ptr<FileActions> fileActions_;
     bool comparing_ = false;
+    bool summaryShown_ = false;
     QString noteAfterComparison_;           // for the status bar once the comparison is over
     std::optional<WaitCursor> busyCursor_;  // while the folders are read
     bool loaded_ = false;

@@ -25,6 +25,8 @@ QString Folder(std::string_view path) {
 }
 
 constexpr int kProgressSteps = 1000;
+// The speed is that of the last few seconds.
+constexpr qint64 kSpeedWindowMilliseconds = 5000;
 
 }  // namespace
 
@@ -39,6 +41,7 @@ void QtFileOperationUi::beginRequest(Request request) {
     endRequest();
     request_ = request;
     cancelled_ = false;
+    samples_.clear();
     sinceStart_.start();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ++cursorsPushed_;
@@ -130,7 +133,7 @@ void QtFileOperationUi::notify(const std::string& text) {
     ask(QMessageBox::Information, Text(text), {{FileOperationTexts::kOk, QMessageBox::AcceptRole}}, 0, 0);
 }
 
-void QtFileOperationUi::showProgress() {
+void QtFileOperationUi::showProgress(const QString& label) {
     auto* dialog = new QProgressDialog(parent_.data());
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->setWindowTitle(Text(FileOperationTexts::kTitle) + QStringLiteral(" – ") +
@@ -146,20 +149,40 @@ void QtFileOperationUi::showProgress() {
     dialog->setMinimumWidth(480);
     QObject::connect(dialog, &QProgressDialog::canceled, dialog, [this] { cancelled_ = true; });
     progress_ = dialog;
+    dialog->setLabelText(label);
+    // Centred on the main window, every time, at the size its texts need.
+    dialog->resize(dialog->sizeHint().expandedTo(QSize(480, 0)));
+    if (parent_) {
+        const QRect frame = parent_->window()->frameGeometry();
+        dialog->move(frame.center() - QPoint(dialog->width() / 2, dialog->height() / 2));
+    }
     dialog->show();
     // The dialog takes the pointer; the wait cursor stays for the rest of the request.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     ++cursorsPushed_;
 }
 
+QString QtFileOperationUi::progressLines(const ProgressInfo& info) {
+    const qint64 now = sinceStart_.elapsed();
+    if (samples_.empty() || now - samples_.back().first >= 100) samples_.emplace_back(now, info.bytesDone);
+    while (samples_.size() > 2 && now - samples_[1].first >= kSpeedWindowMilliseconds) samples_.pop_front();
+    QString lines = Text(FileOperationTexts::TransferLine(info));
+    if (info.flushing) return lines + u'\n' + Text(FileOperationTexts::kFlushing);
+    const qint64 span = now - samples_.front().first;
+    if (info.bytesTotal == 0 || span < 500) return lines + u'\n';
+    const double rate = static_cast<double>(info.bytesDone - samples_.front().second) * 1000.0 / static_cast<double>(span);
+    const double left = rate > 0 ? static_cast<double>(info.bytesTotal - std::min(info.bytesDone, info.bytesTotal)) / rate : -1;
+    return lines + u'\n' + Text(FileOperationTexts::RateLine(rate, now >= 1000 ? left : -1));
+}
+
 bool QtFileOperationUi::progress(const ProgressInfo& info) {
     if (!sinceStart_.isValid()) sinceStart_.start();
-    if (!progress_ && !cancelled_ && sinceStart_.elapsed() >= showProgressAfter_.count()) showProgress();
+    const QString folder = Folder(info.file);
+    const QString label = FileName(info.file) + (folder.isEmpty() ? QString() : QStringLiteral("\n") + folder) +
+                          QStringLiteral("\n\n") + progressLines(info);
+    if (!progress_ && !cancelled_ && sinceStart_.elapsed() >= showProgressAfter_.count()) showProgress(label);
     if (progress_) {
-        const QString line = Text(FileOperationTexts::ProgressLine(info));
-        const QString folder = Folder(info.file);
-        progress_->setLabelText(FileName(info.file) + (folder.isEmpty() ? QString() : QStringLiteral("\n") + folder) +
-                                QStringLiteral("\n\n") + line);
+        progress_->setLabelText(label);
         int value = 0;
         if (info.bytesTotal > 0) {
             value = static_cast<int>(static_cast<double>(info.bytesDone) * kProgressSteps /

@@ -5,6 +5,7 @@
 #include <QProgressDialog>
 #include <QString>
 #include <chrono>
+#include <deque>
 #include <initializer_list>
 #include <string_view>
 
@@ -67,13 +68,19 @@ private:
             int escapeIndex);
     // "Ja", "Ja, alle", "Nein", "Abbrechen" with Enter on defaultIndex.
     ConfirmAnswer askConfirm(QMessageBox::Icon icon, const std::string& text, int defaultIndex);
-    void showProgress();
+    void showProgress(const QString& label);
     void keepEventsFlowing();
+    // The lines below the file: files and bytes done of all, then the speed
+    // and the time left (or that the copies are being written to the disk).
+    QString progressLines(const ProgressInfo& info);
 
     QPointer<QWidget> parent_;
     std::chrono::milliseconds showProgressAfter_;
     Request request_ = Request::Copy;
     QElapsedTimer sinceStart_;
+    // Bytes done at moments of the last few seconds (milliseconds since the
+    // start of the request), for the speed.
+    std::deque<std::pair<qint64, uint64_t>> samples_;
     QPointer<QProgressDialog> progress_;
     bool cancelled_ = false;
     int cursorsPushed_ = 0;

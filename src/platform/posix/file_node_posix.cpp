@@ -44,6 +44,7 @@ std::string SystemErrorText(int code) {
     if (code == kDestinationChanged) return "das Ziel wurde inzwischen geändert";
     if (code == kConnectionLost) return "Verbindung unterbrochen";
     if (code == kNotSupportedThere) return "der Server auf dem entfernten Rechner kann das nicht sicher";
+    if (code == kTimeNotStorable) return kTimeNotStorableText;
     if (code == kDotOnTheWay) return "ein Name auf dem Weg ist „.“ oder „..“";
     char buffer[256];
     // GNU strerror_r may return a static text instead of filling the buffer.

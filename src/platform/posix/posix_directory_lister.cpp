@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/file_node.h"
 #include "platform/posix/own_temporary_file.h"
 #include "platform/posix/system_attribute_reader.h"
 
@@ -107,6 +108,7 @@ struct PosixDirectoryLister::Listing {
         unsigned char type;    // d_type
         bool present = true;   // false: vanished before it was described
         RecordKind kind = RecordKind::Other;
+        int error = 0;         // Unknown: why it could not be described
         uint64_t size = 0;
         int64_t seconds = 0;
         uint32_t nanoseconds = 0;
@@ -116,6 +118,7 @@ struct PosixDirectoryLister::Listing {
     ListingReceiver* receiver = nullptr;
     std::vector<char> names;
     std::vector<Name> entries;
+    ListingStatus status;  // how reading the names ended
     std::atomic<size_t> sharesLeft{0};
     bool measure = false;  // the first listing of the root times its inspections
 
@@ -131,20 +134,23 @@ PosixDirectoryLister::~PosixDirectoryLister() {
 
 PosixDirectoryLister::PosixDirectoryLister() : keepOpenBudget_(KeepOpenBudget()) {}
 
-bool PosixDirectoryLister::OpenRoot(const std::string& root) {
+ListingStatus PosixDirectoryLister::OpenRoot(const std::string& root) {
     int fd = open(root.c_str(), kFolderFlags);
-    if (fd < 0 && errno == ENAMETOOLONG) {
+    int error = fd < 0 ? errno : 0;
+    if (fd < 0 && error == ENAMETOOLONG) {
         const bool absolute = !root.empty() && root[0] == '/';
         const int start = open(absolute ? "/" : ".", kFolderFlags);
         if (start >= 0) {
             fd = OpenStepwise(start, std::string_view(root).substr(absolute ? 1 : 0));
+            error = fd < 0 ? errno : 0;
             close(start);
         }
     }
     rootFd_ = fd;
     struct statfs fs;
     if (fd >= 0 && fstatfs(fd, &fs) == 0) waitsPerRequest_ = WaitsPerRequest(static_cast<long>(fs.f_type));
-    return fd >= 0;
+    if (fd >= 0) return {};
+    return ListingStatus::Failed(error, SystemErrorText(error));
 }
 
 int PosixDirectoryLister::AutomaticInFlight() const {
@@ -182,7 +188,9 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
         listing->fd = OpenStepwise(rootFd_, request.relative);
     }
     if (listing->fd < 0) {
-        receiver.Finished(false, nullptr);
+        // A link put in the folder's place since is not entered: nothing is there.
+        const int error = errno;
+        receiver.Finished(error == ELOOP ? ListingStatus() : ListingStatus::Failed(error, SystemErrorText(error)), nullptr);
         return;
     }
 
@@ -195,7 +203,13 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
             break;
         }
         const ssize_t n = getdents64(listing->fd, buffer, sizeof buffer);
-        if (n <= 0) break;  // the end, or an error: both end the listing
+        if (n < 0) {
+            // Broken off: the names so far are real, the rest is unknown.
+            const int error = errno;
+            listing->status = ListingStatus::Failed(error, "Liste brach ab: " + SystemErrorText(error));
+            break;
+        }
+        if (n == 0) break;
         for (ssize_t at = 0; at < n;) {
             const auto* ent = reinterpret_cast<const struct dirent64*>(buffer + at);
             at += ent->d_reclen;
@@ -207,6 +221,7 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
             listing->entries.push_back(entry);
         }
     }
+    if (stopped) listing->status = ListingStatus::Failed(ECANCELED, "abgebrochen");
     if (stopped || request.detail == Detail::NamesOnly) {
         for (Listing::Name& entry : listing->entries) entry.kind = entry.type == DT_DIR ? RecordKind::Directory : RecordKind::Other;
         Deliver(*listing);
@@ -254,17 +269,33 @@ void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, siz
         struct stat st;
         const auto t0 = measure ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
         const bool found = fstatat(listing->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        const int error = found ? 0 : errno;
         if (measure) {
             ++inspections;
             nanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
         }
         if (!found) {
-            entry.present = false;
+            // Gone since the listing: absent. There, but not to be inspected: unknown.
+            if (error == ENOENT) {
+                entry.present = false;
+            } else {
+                entry.kind = RecordKind::Unknown;
+                entry.error = error;
+            }
             continue;
         }
         if (S_ISLNK(st.st_mode)) {
-            // A link is described as what it points to; a link to a folder is not entered.
-            if (fstatat(listing->fd, name, &st, 0) != 0 || !S_ISREG(st.st_mode)) {
+            // A link is described as what it points to; a link to a folder is not
+            // entered, nor one that leads nowhere (or in a circle). One whose
+            // target cannot be inspected is unknown.
+            if (fstatat(listing->fd, name, &st, 0) != 0) {
+                const int linkError = errno;
+                const bool dangling = linkError == ENOENT || linkError == ELOOP || linkError == ENOTDIR;
+                entry.kind = dangling ? RecordKind::Other : RecordKind::Unknown;
+                entry.error = dangling ? 0 : linkError;
+                continue;
+            }
+            if (!S_ISREG(st.st_mode)) {
                 entry.kind = RecordKind::Other;
                 continue;
             }
@@ -295,12 +326,18 @@ void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, siz
 void PosixDirectoryLister::Deliver(Listing& listing) {
     std::optional<SystemAttributeReader> system;
     if (listing.request.detail == Detail::FullWithSystemBit) system.emplace(listing.fd);
+    std::string reason;
     for (const Listing::Name& entry : listing.entries) {
         if (!entry.present) continue;
         const char* name = listing.names.data() + entry.offset;
         DirectoryRecord record;
         record.name = std::string_view(name);
         record.kind = entry.kind;
+        if (entry.kind == RecordKind::Unknown) {
+            reason = SystemErrorText(entry.error);
+            record.error = entry.error;
+            record.reason = reason;
+        }
         record.size = entry.size;
         record.modifiedSeconds = entry.seconds;
         record.modifiedNanoseconds = entry.nanoseconds;
@@ -314,7 +351,7 @@ void PosixDirectoryLister::Deliver(Listing& listing) {
         open = std::make_unique<PosixOpenFolder>(listing.fd, keptOpen_);
         listing.fd = -1;
     }
-    listing.receiver->Finished(true, std::move(open));
+    listing.receiver->Finished(std::move(listing.status), std::move(open));
 }
 
 int64_t CurrentUtcOffsetSeconds() {

@@ -19,7 +19,7 @@ public:
     PosixDirectoryLister();
     ~PosixDirectoryLister() override;
 
-    bool OpenRoot(const std::string& root) override;
+    ListingStatus OpenRoot(const std::string& root) override;
     int AutomaticInFlight() const override;
     void SetInFlight(int count) override;
     void Start(const Request& request, ListingReceiver& receiver) override;

@@ -15,10 +15,13 @@ namespace {
 // A remote root without a connection lists nothing.
 class UnreachableLister final : public DirectoryLister {
 public:
-    bool OpenRoot(const std::string&) override { return false; }
+    ListingStatus OpenRoot(const std::string&) override { return Unreachable(); }
     int AutomaticInFlight() const override { return 1; }
     void SetInFlight(int) override {}
-    void Start(const Request&, ListingReceiver& receiver) override { receiver.Finished(false, nullptr); }
+    void Start(const Request&, ListingReceiver& receiver) override { receiver.Finished(Unreachable(), nullptr); }
+
+private:
+    static ListingStatus Unreachable() { return ListingStatus::Failed(kConnectionLost, SystemErrorText(kConnectionLost)); }
 };
 
 // A remote root without a connection reads nothing.
@@ -37,10 +40,9 @@ std::string ResolveRoot(SftpConnection& connection, const RemoteAddress& address
     const std::string path = address.ServerPath();
     const auto realpath = [&](const std::string& p) -> std::string {
         const SftpConnection::Reply reply = connection.Call(std::move(sftp::Packet(sftp::kRealpath).str(p)));
-        if (reply.type != sftp::kName) return {};
-        sftp::Reader reader(reply.body);
-        if (reader.u32() < 1) return {};
-        return std::string(reader.str());
+        std::vector<sftp::Name> names;
+        if (reply.type != sftp::kName || !sftp::ParseNames(reply.body, names) || names.empty()) return {};
+        return std::string(names[0].name);
     };
     std::string resolved = realpath(path);
     if (!resolved.empty()) return resolved;
@@ -123,8 +125,11 @@ bool RemoteConnections::anyLost() const { return !lostMessage().empty(); }
 std::string RemoteConnections::lostMessage() const {
     const std::lock_guard lock(mutex_);
     for (const auto& [key, entry] : entries_)
-        if (entry.connection->lost())
-            return "Die Verbindung zu „" + entry.connection->machine() + "“ ist unterbrochen.";
+        if (entry.connection->lost()) {
+            const std::string reason = entry.connection->lostReason();
+            if (reason.empty()) return "Die Verbindung zu „" + entry.connection->machine() + "“ ist unterbrochen.";
+            return "Die Verbindung zu „" + entry.connection->machine() + "“ wurde beendet: " + reason + ".";
+        }
     return {};
 }
 

@@ -17,8 +17,9 @@ int ErrorOf(uint32_t status) {
     }
 }
 
-int StatPath(SftpConnection& connection, const std::string& path, bool follow, Attributes& out) {
-    const SftpConnection::Reply reply = connection.Call(std::move(Packet(follow ? kStat : kLstat).str(path)));
+int StatPath(SftpConnection& connection, const std::string& path, bool follow, Attributes& out,
+             const std::atomic<bool>* stop) {
+    const SftpConnection::Reply reply = connection.Call(std::move(Packet(follow ? kStat : kLstat).str(path)), stop);
     if (reply.type != kAttrs) {
         if (reply.type == kStatus) return ErrorOf(reply);
         return reply.type == 0 ? kConnectionLost : EIO;

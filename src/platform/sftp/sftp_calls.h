@@ -13,7 +13,8 @@ int ErrorOf(uint32_t status);
 inline int ErrorOf(const SftpConnection::Reply& reply) { return ErrorOf(reply.status()); }
 
 // STAT (follow) or LSTAT of path; a missing path is ENOENT.
-int StatPath(SftpConnection& connection, const std::string& path, bool follow, Attributes& out);
+int StatPath(SftpConnection& connection, const std::string& path, bool follow, Attributes& out,
+             const std::atomic<bool>* stop = nullptr);
 
 NodeInfo ToNodeInfo(const Attributes& attributes);
 

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace kirvo {
@@ -18,15 +19,19 @@ uint32_t BigEndian(const char* p) {
            (static_cast<uint32_t>(static_cast<uint8_t>(p[2])) << 8) | static_cast<uint8_t>(p[3]);
 }
 
-// Reads exactly n bytes, blocking; false on the end or an error.
-bool ReadExactly(ssh_channel channel, char* into, uint32_t n) {
+enum class ReadOutcome { Read, Ended, TimedOut };
+
+// Reads exactly n bytes, waiting until the deadline at most.
+ReadOutcome ReadExactly(ssh_channel channel, char* into, uint32_t n, std::chrono::steady_clock::time_point deadline) {
     while (n > 0) {
-        const int got = ssh_channel_read(channel, into, n, 0);
-        if (got <= 0) return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return ReadOutcome::TimedOut;
+        const int got = ssh_channel_read_timeout(channel, into, n, 0, static_cast<int>(left.count()));
+        if (got < 0 || (got == 0 && (ssh_channel_is_eof(channel) || !ssh_channel_is_open(channel)))) return ReadOutcome::Ended;
         into += got;
         n -= static_cast<uint32_t>(got);
     }
-    return true;
+    return ReadOutcome::Read;
 }
 
 constexpr uint32_t kMaxPacket = 1u << 20;  // servers send at most 256 KiB
@@ -59,7 +64,8 @@ std::shared_ptr<SftpConnection> SftpConnection::Open(const RemoteAddress& addres
         ssh_channel_request_subsystem(channel, "sftp") != SSH_OK)
         return giveUp(channel, "„" + address.Machine() + "“ bietet keine Dateiübertragung (SFTP) an: " +
                                    ssh_get_error(session) + ".");
-    std::shared_ptr<SftpConnection> connection(new SftpConnection(session, channel, address.Machine()));
+    std::shared_ptr<SftpConnection> connection(
+        new SftpConnection(session, channel, address.Machine(), settings.replyTimeout));
     if (!connection->Handshake(message)) {
         fault = LoginFault::NoFileTransfer;
         return nullptr;
@@ -68,10 +74,14 @@ std::shared_ptr<SftpConnection> SftpConnection::Open(const RemoteAddress& addres
     return connection;
 }
 
-SftpConnection::SftpConnection(ssh_session_struct* session, ssh_channel_struct* channel, std::string machine)
-    : session_(session), channel_(channel), machine_(std::move(machine)), number_(++gConnections) {
+SftpConnection::SftpConnection(ssh_session_struct* session, ssh_channel_struct* channel, std::string machine,
+                               std::chrono::milliseconds replyTimeout)
+    : session_(session),
+      channel_(channel),
+      machine_(std::move(machine)),
+      number_(++gConnections),
+      replyTimeout_(replyTimeout) {
     wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    lastHeard_ = std::chrono::steady_clock::now();
 }
 
 SftpConnection::~SftpConnection() {
@@ -96,16 +106,22 @@ bool SftpConnection::Handshake(std::string& message) {
         message = "„" + machine_ + "“: Die Dateiübertragung lässt sich nicht beginnen.";
         return false;
     }
+    // A server that never answers holds nobody: it has the reply timeout, as every request.
+    const auto deadline = std::chrono::steady_clock::now() + replyTimeout_;
+    const auto notSftp = [&](ReadOutcome outcome) {
+        message = "„" + machine_ + "“: " +
+                  (outcome == ReadOutcome::TimedOut ? "Der Server beginnt die Dateiübertragung nicht."
+                                                    : "Der Server antwortet nicht wie ein SFTP-Server.");
+        return false;
+    };
     char head[4];
-    if (!ReadExactly(channel_, head, 4) || BigEndian(head) == 0 || BigEndian(head) > kMaxPacket) {
-        message = "„" + machine_ + "“: Der Server antwortet nicht wie ein SFTP-Server.";
-        return false;
-    }
+    if (const ReadOutcome got = ReadExactly(channel_, head, 4, deadline); got != ReadOutcome::Read) return notSftp(got);
+    if (BigEndian(head) == 0 || BigEndian(head) > kMaxPacket) return notSftp(ReadOutcome::Ended);
     std::string body(BigEndian(head), '\0');
-    if (!ReadExactly(channel_, body.data(), static_cast<uint32_t>(body.size())) || body[0] != sftp::kVersion) {
-        message = "„" + machine_ + "“: Der Server antwortet nicht wie ein SFTP-Server.";
-        return false;
-    }
+    if (const ReadOutcome got = ReadExactly(channel_, body.data(), static_cast<uint32_t>(body.size()), deadline);
+        got != ReadOutcome::Read)
+        return notSftp(got);
+    if (body[0] != sftp::kVersion) return notSftp(ReadOutcome::Ended);
     sftp::Reader reader(std::string_view(body).substr(1));
     if (reader.u32() < 3) {
         message = "„" + machine_ + "“: Der SFTP-Server ist zu alt (Version 3 wird gebraucht).";
@@ -120,14 +136,16 @@ bool SftpConnection::Handshake(std::string& message) {
     return true;
 }
 
-void SftpConnection::Send(sftp::Packet&& packet, Callback callback) {
+void SftpConnection::Send(sftp::Packet&& packet, Callback callback, const std::atomic<bool>* stop) {
     {
         std::unique_lock lock(mutex_);
         if (!lost_) {
             const uint32_t id = nextId_++;
             if (nextId_ == 0) nextId_ = 1;
             outgoing_.append(packet.finish(id));
-            waiting_.emplace(id, std::move(callback));
+            waiting_.insert_or_assign(id, Waiting{std::move(callback), stop});
+            if (stop) ++stoppable_;
+            sentOrder_.push_back({id, std::chrono::steady_clock::now()});
             lock.unlock();
             const uint64_t one = 1;
             [[maybe_unused]] auto n = write(wake_, &one, sizeof one);
@@ -137,7 +155,7 @@ void SftpConnection::Send(sftp::Packet&& packet, Callback callback) {
     callback(0, {});
 }
 
-SftpConnection::Reply SftpConnection::Call(sftp::Packet&& packet) {
+SftpConnection::Reply SftpConnection::Call(sftp::Packet&& packet, const std::atomic<bool>* stop) {
     struct Waiter {
         std::mutex mutex;
         std::condition_variable done;
@@ -151,10 +169,24 @@ SftpConnection::Reply SftpConnection::Call(sftp::Packet&& packet) {
         waiter->reply.body.assign(body);
         waiter->finished = true;
         waiter->done.notify_all();
-    });
+    }, stop);
     std::unique_lock lock(waiter->mutex);
     waiter->done.wait(lock, [&] { return waiter->finished; });
     return std::move(waiter->reply);
+}
+
+void SftpConnection::Fail(std::string reason) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (lost_) return;
+        lostReason_ = std::move(reason);
+    }
+    Abort();
+}
+
+std::string SftpConnection::lostReason() const {
+    const std::lock_guard lock(mutex_);
+    return lostReason_;
 }
 
 void SftpConnection::Abort() {
@@ -166,32 +198,63 @@ void SftpConnection::Abort() {
 
 // Every request still waiting learns that no reply will come.
 void SftpConnection::Lose() {
-    std::unordered_map<uint32_t, Callback> waiting;
+    std::unordered_map<uint32_t, Waiting> waiting;
     {
         const std::lock_guard lock(mutex_);
         lost_ = true;
         waiting.swap(waiting_);
+        stoppable_ = 0;
+        sentOrder_.clear();
         outgoing_.clear();
     }
-    for (auto& [id, callback] : waiting) callback(0, {});
+    for (auto& [id, request] : waiting) request.callback(0, {});
+}
+
+bool SftpConnection::Overdue(std::chrono::steady_clock::time_point now) {
+    const std::lock_guard lock(mutex_);
+    while (!sentOrder_.empty() && !waiting_.contains(sentOrder_.front().id)) {
+        sentOrder_.pop_front();
+        frontSince_ = now;
+    }
+    return !sentOrder_.empty() && now - std::max(sentOrder_.front().at, frontSince_) > replyTimeout_;
+}
+
+void SftpConnection::GiveUpStopped() {
+    std::vector<Callback> stopped;
+    {
+        const std::lock_guard lock(mutex_);
+        if (stoppable_ == 0) return;
+        for (auto it = waiting_.begin(); it != waiting_.end();) {
+            if (it->second.stop && it->second.stop->load(std::memory_order_relaxed)) {
+                stopped.push_back(std::move(it->second.callback));
+                it = waiting_.erase(it);
+                --stoppable_;
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (Callback& callback : stopped) callback(0, {});
 }
 
 void SftpConnection::Run() {
     const int fd = ssh_get_fd(session_);
     while (!stopping_) {
         if (lost_ || !WriteOut() || !ReadIn()) break;
+        GiveUpStopped();
+        if (Overdue(std::chrono::steady_clock::now())) {
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(replyTimeout_).count();
+            Fail("der Server hat " + std::to_string(seconds) + " Sekunden lang nicht auf eine Anfrage geantwortet");
+            break;
+        }
         bool idle;
-        bool waiting;
         {
             const std::lock_guard lock(mutex_);
             idle = outgoing_.empty();
-            waiting = !waiting_.empty();
         }
-        if (!idle) continue;
-        if (waiting && std::chrono::steady_clock::now() - lastHeard_ > kReplyTimeout) break;
-        if (!waiting) lastHeard_ = std::chrono::steady_clock::now();
+        if (!idle || moreToRead_) continue;
         pollfd polls[2] = {{fd, POLLIN, 0}, {wake_, POLLIN, 0}};
-        if (poll(polls, 2, 1000) < 0 && errno != EINTR) break;
+        if (poll(polls, 2, static_cast<int>(kStopLatency.count())) < 0 && errno != EINTR) break;
         if (polls[1].revents & POLLIN) {
             uint64_t count;
             [[maybe_unused]] auto n = read(wake_, &count, sizeof count);
@@ -226,22 +289,29 @@ bool SftpConnection::WriteOut() {
 
 bool SftpConnection::ReadIn() {
     char buffer[64 * 1024];
-    while (true) {
+    // At most 4 MiB at a time: a server that sends without pause still meets the deadline and the stop.
+    moreToRead_ = false;
+    for (int round = 0; round < 64; ++round) {
         const int n = ssh_channel_read_nonblocking(channel_, buffer, sizeof buffer, 0);
         if (n < 0) return false;
         if (n == 0) return ssh_channel_is_eof(channel_) == 0 && ssh_channel_is_open(channel_) != 0;
-        lastHeard_ = std::chrono::steady_clock::now();
         incoming_.append(buffer, static_cast<size_t>(n));
         size_t at = 0;
         while (incoming_.size() - at >= 4) {
             const uint32_t length = BigEndian(incoming_.data() + at);
-            if (length < 5 || length > kMaxPacket) return false;
+            if (length < 5 || length > kMaxPacket) {
+                Fail("der Server hat ein Paket geschickt, das kein SFTP ist");
+                return false;
+            }
             if (incoming_.size() - at - 4 < length) break;
             Dispatch(std::string_view(incoming_).substr(at + 4, length));
+            if (lost_) return false;  // a reply broke the protocol
             at += 4 + length;
         }
         incoming_.erase(0, at);
     }
+    moreToRead_ = true;
+    return true;
 }
 
 void SftpConnection::Dispatch(std::string_view packet) {
@@ -251,8 +321,9 @@ void SftpConnection::Dispatch(std::string_view packet) {
     {
         const std::lock_guard lock(mutex_);
         const auto it = waiting_.find(id);
-        if (it == waiting_.end()) return;  // nobody asked: ignored
-        callback = std::move(it->second);
+        if (it == waiting_.end()) return;  // nobody asked (or gave up): ignored
+        callback = std::move(it->second.callback);
+        if (it->second.stop) --stoppable_;
         waiting_.erase(it);
     }
     callback(type, packet.substr(5));

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,9 +26,12 @@ namespace kirvo {
 // request's callback, so any number of requests may be under way at once.
 // Call sends one and waits for its reply.
 //
-// A connection that breaks, or that answers nothing for kReplyTimeout while
-// requests wait, is lost: every waiting request, and every later one, gets
-// the reply type 0 at once. Abort (from any thread) makes it lost at once.
+// A connection that breaks, that leaves a request without its own reply for
+// the reply timeout (stray replies and replies to other requests do not
+// count), or whose server breaks the protocol (Fail) is lost: every waiting
+// request, and every later one, gets the reply type 0 at once. Abort (from
+// any thread) makes it lost at once. A request sent with a stop flag gets the
+// type 0 within kStopLatency once the flag is set, and the connection stays.
 class SftpConnection {
 public:
     // Type 0: the connection is lost (body empty); otherwise the reply's type
@@ -41,7 +45,7 @@ public:
         uint32_t status() const;
     };
 
-    static constexpr std::chrono::seconds kReplyTimeout{30};
+    static constexpr std::chrono::milliseconds kStopLatency{200};
 
     // Logs in (see LogIn) and opens the file-transfer channel; null with the
     // fault and a German message.
@@ -52,10 +56,17 @@ public:
     SftpConnection(const SftpConnection&) = delete;
     SftpConnection& operator=(const SftpConnection&) = delete;
 
-    void Send(sftp::Packet&& packet, Callback callback);
-    Reply Call(sftp::Packet&& packet);
+    // stop: when set, the request is given up (type 0); it must stay valid until the callback has run.
+    void Send(sftp::Packet&& packet, Callback callback, const std::atomic<bool>* stop = nullptr);
+    Reply Call(sftp::Packet&& packet, const std::atomic<bool>* stop = nullptr);
     void Abort();
+    // Ends the connection because its server broke the protocol or stalled;
+    // the first reason is kept (a German clause, see lostReason).
+    void Fail(std::string reason);
     bool lost() const { return lost_.load(); }
+    // Why the connection was ended by us ("der Server ..."), or "" when it
+    // broke off or was aborted.
+    std::string lostReason() const;
 
     // Extensions of OpenSSH's server this one offers.
     bool posixRename() const { return posixRename_; }
@@ -66,12 +77,24 @@ public:
     const std::string& machine() const { return machine_; }
 
 private:
-    SftpConnection(ssh_session_struct* session, ssh_channel_struct* channel, std::string machine);
+    struct Waiting {
+        Callback callback;
+        const std::atomic<bool>* stop = nullptr;
+    };
+    struct Sent {
+        uint32_t id;
+        std::chrono::steady_clock::time_point at;
+    };
+
+    SftpConnection(ssh_session_struct* session, ssh_channel_struct* channel, std::string machine,
+                   std::chrono::milliseconds replyTimeout);
     bool Handshake(std::string& message);
     void Run();
     bool WriteOut();
     bool ReadIn();
     void Dispatch(std::string_view packet);
+    bool Overdue(std::chrono::steady_clock::time_point now);
+    void GiveUpStopped();
     void Lose();
 
     ssh_session_struct* session_;
@@ -82,14 +105,22 @@ private:
     bool fsync_ = false;
     int wake_ = -1;  // eventfd: something to send, or stop
 
-    std::mutex mutex_;  // outgoing_, waiting_, lost_ transitions
+    mutable std::mutex mutex_;  // outgoing_, waiting_, sentOrder_, lostReason_, lost_ transitions
     std::string outgoing_;
-    std::unordered_map<uint32_t, Callback> waiting_;
+    std::unordered_map<uint32_t, Waiting> waiting_;
+    size_t stoppable_ = 0;       // waiting requests with a stop flag
+    std::deque<Sent> sentOrder_;  // every request in sending order; the answered leave from the front
+    // The oldest waiting request's clock runs from when it was sent or from
+    // when the one before it was answered, whichever is later: a server works
+    // through its requests in order, so a long queue on a slow line is no stall.
+    std::chrono::steady_clock::time_point frontSince_;
+    std::chrono::milliseconds replyTimeout_;
     uint32_t nextId_ = 1;
     std::atomic<bool> lost_{false};
     std::atomic<bool> stopping_{false};
+    std::string lostReason_;
     std::string incoming_;
-    std::chrono::steady_clock::time_point lastHeard_;
+    bool moreToRead_ = false;  // ReadIn stopped at its limit (connection thread only)
     std::thread thread_;
 };
 

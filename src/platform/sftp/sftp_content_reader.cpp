@@ -1,6 +1,7 @@
 #include "platform/sftp/sftp_content_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -16,8 +17,9 @@ constexpr size_t kInFlight = 16;
 
 class SftpOpenedContent final : public OpenedContent {
 public:
-    SftpOpenedContent(std::shared_ptr<SftpConnection> connection, std::string handle, const NodeInfo& opened)
-        : connection_(std::move(connection)), handle_(std::move(handle)), opened_(opened) {}
+    SftpOpenedContent(std::shared_ptr<SftpConnection> connection, std::string handle, const NodeInfo& opened,
+                      const std::atomic<bool>* stop)
+        : connection_(std::move(connection)), handle_(std::move(handle)), opened_(opened), stop_(stop) {}
     ~SftpOpenedContent() override {
         connection_->Send(std::move(sftp::Packet(sftp::kClose).str(handle_)), [](uint8_t, std::string_view) {});
     }
@@ -42,7 +44,8 @@ public:
                                   const std::lock_guard lock(batch->mutex);
                                   batch->replies[i] = {type, std::string(body)};
                                   if (--batch->left == 0) batch->done.notify_all();
-                              });
+                              },
+                              stop_);
         }
         {
             std::unique_lock lock(batch->mutex);
@@ -57,16 +60,18 @@ public:
             }
             if (reply.type != sftp::kData) return got > 0 ? 0 : (reply.type == 0 ? kConnectionLost : sftp::ErrorOf(reply));
             const std::string_view data = sftp::Reader(reply.body).str();
-            std::memcpy(buffer + got, data.data(), std::min(data.size(), size - got));
-            got += std::min(data.size(), size - got);
+            const size_t asked = std::min<size_t>(kBlock, size - i * kBlock);
+            if (data.size() > asked) return EIO;  // more than asked for: never taken as the file's bytes
+            std::memcpy(buffer + got, data.data(), data.size());
+            got += data.size();
             offset_ += data.size();
-            if (data.size() < std::min<size_t>(kBlock, size - i * kBlock)) break;
+            if (data.size() < asked) break;
         }
         return 0;
     }
 
     int checkUnchanged() override {
-        const SftpConnection::Reply stat = connection_->Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)));
+        const SftpConnection::Reply stat = connection_->Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)), stop_);
         if (stat.type != sftp::kAttrs) return stat.type == sftp::kStatus ? sftp::ErrorOf(stat) : kConnectionLost;
         const NodeInfo now = sftp::ToNodeInfo(sftp::Reader(stat.body).attrs());
         return now.size == opened_.size && now.modifiedSeconds == opened_.modifiedSeconds ? 0 : kSourceChanged;
@@ -76,6 +81,7 @@ private:
     std::shared_ptr<SftpConnection> connection_;
     std::string handle_;
     NodeInfo opened_;
+    const std::atomic<bool>* stop_;
     uint64_t offset_ = 0;
     bool atEnd_ = false;
 };
@@ -87,14 +93,16 @@ int SftpContentReader::open(std::string_view relative, std::unique_ptr<OpenedCon
     identity = ContentIdentity{};
     const std::string path = sftp::Join(rootPath_, relative);
     sftp::Attributes a;
-    if (const int error = sftp::StatPath(*connection_, path, true, a)) return error;
+    if (const int error = sftp::StatPath(*connection_, path, true, a, stop_)) return error;
     if (a.type() != sftp::kTypeFile) return kNotRegularFile;
     sftp::Attributes none;
     const SftpConnection::Reply opened =
-        connection_->Call(std::move(sftp::Packet(sftp::kOpen).str(path).u32(sftp::kOpenRead).attrs(none)));
+        connection_->Call(std::move(sftp::Packet(sftp::kOpen).str(path).u32(sftp::kOpenRead).attrs(none)), stop_);
     if (opened.type != sftp::kHandle) return opened.type == sftp::kStatus ? sftp::ErrorOf(opened) : kConnectionLost;
     identity.info = sftp::ToNodeInfo(a);
-    file = std::make_unique<SftpOpenedContent>(connection_, std::string(sftp::Reader(opened.body).str()), identity.info);
+    std::string handle;
+    if (!sftp::ParseHandle(opened.body, handle)) return EIO;
+    file = std::make_unique<SftpOpenedContent>(connection_, std::move(handle), identity.info, stop_);
     return 0;
 }
 

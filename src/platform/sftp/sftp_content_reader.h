@@ -17,10 +17,12 @@ public:
         : connection_(std::move(connection)), rootPath_(std::move(rootPath)) {}
 
     int open(std::string_view relative, std::unique_ptr<OpenedContent>& file, ContentIdentity& identity) override;
+    void watchStop(const std::atomic<bool>* stop) override { stop_ = stop; }
 
 private:
     std::shared_ptr<SftpConnection> connection_;
     std::string rootPath_;
+    const std::atomic<bool>* stop_ = nullptr;
 };
 
 }  // namespace kirvo

@@ -68,6 +68,8 @@ int SftpFileTransfer::openSource(const FolderHandle& folder, std::string_view na
     if (sourceLocal_) {
         const int error = local_.openSource(folder, name, info);
         sourceInfo_ = info;
+        // Never written wrapped: the other machine would keep another time.
+        if (error == 0 && (info.modifiedSeconds < 0 || info.modifiedSeconds > 0xFFFFFFFF)) return kTimeNotStorable;
         return error;
     }
     const SftpFolder* remote = RemoteOf(folder);
@@ -199,6 +201,7 @@ int SftpFileTransfer::download(uint64_t end) {
             if (reply.type != sftp::kData) return kConnectionLost;
             const std::string_view data = sftp::Reader(reply.body).str();
             const uint64_t wanted = std::min<uint64_t>(kBlock, end - at);
+            if (data.size() > wanted) return EIO;  // more than asked for: never written
             if (const int error = local_.writeData(at, data)) return error;
             at += data.size();
             if (data.size() < wanted) {

@@ -82,4 +82,34 @@ Attributes Reader::attrs() {
     return a;
 }
 
+bool ParseNames(std::string_view body, std::vector<Name>& out) {
+    // A name is at least its two lengths and the attributes' flags.
+    constexpr size_t kSmallestName = 12;
+    Reader reader(body);
+    const uint32_t count = reader.u32();
+    if (reader.failed() || count > (body.size() - 4) / kSmallestName) return false;
+    const size_t before = out.size();
+    out.reserve(before + count);
+    for (uint32_t i = 0; i < count; ++i) {
+        Name entry;
+        entry.name = reader.str();
+        reader.str();  // the long form, as ls shows it
+        entry.attributes = reader.attrs();
+        if (reader.failed()) {
+            out.resize(before);
+            return false;
+        }
+        out.push_back(entry);
+    }
+    return true;
+}
+
+bool ParseHandle(std::string_view body, std::string& out) {
+    Reader reader(body);
+    const std::string_view handle = reader.str();
+    if (reader.failed() || handle.empty() || handle.size() > 256) return false;
+    out.assign(handle);
+    return true;
+}
+
 }  // namespace kirvo::sftp

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kirvo::sftp {
 
@@ -79,5 +80,19 @@ private:
     std::string_view rest_;
     bool failed_ = false;
 };
+
+// One name of a NAME reply; the view lies in the reply's bytes.
+struct Name {
+    std::string_view name;
+    Attributes attributes;
+};
+
+// The names of a NAME reply (its fields after the id), appended to out.
+// False, with out as it was, when the reply does not hold what it says: a
+// count larger than its bytes can carry, or a field that runs past its end.
+bool ParseNames(std::string_view body, std::vector<Name>& out);
+
+// The handle of a HANDLE reply: false unless it is 1 to 256 bytes, as the protocol allows.
+bool ParseHandle(std::string_view body, std::string& out);
 
 }  // namespace kirvo::sftp

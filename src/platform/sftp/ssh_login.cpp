@@ -265,6 +265,12 @@ LoginSettings LoginSettings::Default() {
     LoginSettings settings;
     const char* home = std::getenv("HOME");
     settings.sshFolder = std::string(home && *home ? home : ".") + "/.ssh";
+    if (const char* timeout = std::getenv("KIRVO_SFTP_TIMEOUT")) {
+        char* end = nullptr;
+        const long seconds = std::strtol(timeout, &end, 10);
+        if (end != timeout && *end == '\0' && seconds >= 1 && seconds <= 3600)
+            settings.replyTimeout = std::chrono::seconds(seconds);
+    }
     return settings;
 }
 

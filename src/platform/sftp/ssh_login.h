@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 
@@ -44,7 +45,10 @@ struct LoginSettings {
     // Without a UI an unknown host key is refused unless this is set (kirvo-cli --accept-new-host-key).
     bool acceptNewHostKey = false;
     int connectTimeoutSeconds = 10;
+    // A request without its reply for this long ends the connection.
+    std::chrono::milliseconds replyTimeout{30'000};
 
+    // HOME's .ssh; the reply timeout from KIRVO_SFTP_TIMEOUT (whole seconds, 1 to 3600) when set.
     static LoginSettings Default();
 };
 

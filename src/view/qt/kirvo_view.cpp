@@ -5,14 +5,17 @@
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyleHints>
 #include <algorithm>
 
 #include "engine/tree_matcher.h"
+#include "platform/root_access.h"
 #include "view/fill_progress.h"
 #include "view/qt/result_list_model.h"
+#include "view/result_rows.h"
 #include "view/selection_stats.h"
 
 namespace kirvo {
@@ -49,7 +52,27 @@ constexpr ContextItem kContextMenu[] = {
     {CommandId::None, nullptr},
     {CommandId::CopyToTarget, "Nach rechts kopieren"},
     {CommandId::CopyToSource, "Nach links kopieren"},
+    {CommandId::None, nullptr},
+    {CommandId::CompareFiles, "Dateien vergleichen"},
+    {CommandId::OpenFile, "Öffnen"},
+    {CommandId::ShowInFileManager, "Im Dateimanager zeigen"},
+    {CommandId::CopyPath, "Pfad kopieren"},
+    {CommandId::None, nullptr},
+    {CommandId::ExcludePath, "Ausschließen"},
 };
+
+// Whether an item of the context menu can act on what it points at.
+bool Enabled(CommandId id, const CKirvoView::PointedItem& item, bool haveRows, bool haveSelection) {
+    switch (id) {
+    case CommandId::SelectAll: return haveRows;
+    case CommandId::CompareFiles: return item.bothFiles();
+    case CommandId::OpenFile:
+    case CommandId::CopyPath: return item.valid();
+    case CommandId::ShowInFileManager: return item.valid() && !item.remote;
+    case CommandId::ExcludePath: return item.valid() && !item.relativePath.empty();
+    default: return haveSelection;
+    }
+}
 
 }  // namespace
 
@@ -123,6 +146,7 @@ std::vector<int> CKirvoView::selectedRows() const {
 bool CKirvoView::hasSelectedRows() const { return selectionModel() && selectionModel()->hasSelection(); }
 
 void CKirvoView::Fill(const TreeMatcher& matcher, const DisplayFilter& filter) {
+    pointedRow_ = -1;
     if (!ShowsResult()) setModel(resultModel_);
     ListFillProgress progress(*this);
     resultModel_->Rebuild(matcher, filter, &progress);
@@ -131,6 +155,7 @@ void CKirvoView::Fill(const TreeMatcher& matcher, const DisplayFilter& filter) {
 
 void CKirvoView::FillFrom(std::span<const FilePair> pairs, const std::string& sourceRoot,
                           const std::string& targetRoot, const DisplayFilter& filter) {
+    pointedRow_ = -1;
     if (!ShowsResult()) setModel(resultModel_);
     ListFillProgress progress(*this);
     resultModel_->Rebuild(pairs, sourceRoot, targetRoot, filter, &progress);
@@ -144,7 +169,10 @@ void CKirvoView::ShowFilled() {
     emit commandStateChanged();
 }
 
-void CKirvoView::Clear() { resultModel_->Clear(); }
+void CKirvoView::Clear() {
+    pointedRow_ = -1;
+    resultModel_->Clear();
+}
 
 void CKirvoView::UpdateSelectionStats() {
     const SelectionStats stats(resultModel_->rows());
@@ -174,8 +202,56 @@ void CKirvoView::SelectAllFileRows() {
 }
 
 void CKirvoView::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        Point(currentIndex().row(), currentIndex().column());
+    } else {
+        const QModelIndex at = indexAt(event->pos());
+        Point(at.row(), at.column());
+    }
     OnContextMenu(this, event->globalPos());
     event->accept();
+}
+
+void CKirvoView::Point(int row, int column) {
+    pointedRow_ = ShowsResult() && row >= 0 && row < rowCount() ? row : -1;
+    pointedSide_ = column >= 5 ? kTargetSide : kSourceSide;
+}
+
+CKirvoView::PointedItem CKirvoView::pointedItem() const {
+    PointedItem item;
+    const ResultRows& list = rows();
+    if (pointedRow_ < 0 || static_cast<size_t>(pointedRow_) >= list.size()) return item;
+    const auto row = static_cast<size_t>(pointedRow_);
+    const std::span<const FilePair> pairs = list.pairs();
+    const FileEntry* source = nullptr;
+    const FileEntry* target = nullptr;
+    item.folder = list.IsFolderRow(row);
+    if (item.folder) {
+        const ResultRows::RowRecord& record = list.records()[row];
+        if (record.pair >= 0) source = pairs[static_cast<size_t>(record.pair)].source;
+        if (record.targetPair >= 0) target = pairs[static_cast<size_t>(record.targetPair)].target;
+    } else if (const FilePair* pair = list.Pair(row)) {
+        source = pair->source;
+        target = pair->target;
+    }
+    const auto full = [&item](std::string_view root, const FileEntry* entry) {
+        if (!entry) return std::string();
+        std::string path(root);
+        if (item.folder) return path.append(entry->folder());
+        return path.append(entry->relativePath());
+    };
+    item.sourcePath = full(list.sourceRoot(), source);
+    item.targetPath = full(list.targetRoot(), target);
+    item.sourceRoot = list.sourceRoot();
+    item.targetRoot = list.targetRoot();
+    if (item.sourcePath.empty() && item.targetPath.empty()) return item;
+    item.row = pointedRow_;
+    item.side = pointedSide_;
+    if (item.path().empty()) item.side = item.side == kSourceSide ? kTargetSide : kSourceSide;
+    const FileEntry* entry = item.side == kSourceSide ? source : target;
+    item.relativePath = item.folder ? std::string(entry->folder()) : entry->relativePath();
+    item.remote = IsRemoteRoot(item.side == kSourceSide ? list.sourceRoot() : list.targetRoot());
+    return item;
 }
 
 void CKirvoView::OnContextMenu(QWidget* /*pWnd*/, const QPoint& point) {
@@ -192,6 +268,7 @@ void CKirvoView::OnContextMenu(QWidget* /*pWnd*/, const QPoint& point) {
     menu.setObjectName(QStringLiteral("ContextMenu149"));
     const bool haveRows = rowCount() > 0;
     const bool haveSelection = hasSelectedRows();
+    const PointedItem pointed = pointedItem();
     for (const ContextItem& item : kContextMenu) {
         if (!item.text) {
             menu.addSeparator();
@@ -199,7 +276,7 @@ void CKirvoView::OnContextMenu(QWidget* /*pWnd*/, const QPoint& point) {
         }
         QAction* action = menu.addAction(QString::fromUtf8(item.text));
         action->setData(ToInt(item.id));
-        action->setEnabled(item.id == CommandId::SelectAll ? haveRows : haveSelection);
+        action->setEnabled(Enabled(item.id, pointed, haveRows, haveSelection));
     }
     // Chosen items run once the menu has closed, routed like menu commands.
     if (QAction* chosen = menu.exec(point)) emit commandRequested(static_cast<CommandId>(chosen->data().toInt()));
@@ -245,6 +322,36 @@ bool CKirvoView::IsSecondPressOfDoubleClick(const QMouseEvent& event) {
     lastPressTime_ = event.timestamp();
     lastPressPoint_ = point;
     return second;
+}
+
+void CKirvoView::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && ShowsResult() && currentIndex().isValid()) {
+        Point(currentIndex().row(), currentIndex().column());
+        if (pointedItem().bothFiles()) emit commandRequested(CommandId::CompareFiles);
+        event->accept();
+        return;
+    }
+    if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier || !ShowsResult()) {
+        CListViewEx::keyPressEvent(event);
+        return;
+    }
+    std::vector<int> rows = selectedRows();
+    if (rows.empty() && currentIndex().isValid()) rows.push_back(currentIndex().row());
+    for (int row : rows) {
+        if (!resultModel_->rows().IsFolderRow(static_cast<size_t>(row))) resultModel_->ToggleMark(row);
+    }
+    event->accept();
+    UpdateSelectionStats();
+}
+
+void CKirvoView::mouseDoubleClickEvent(QMouseEvent* event) {
+    CListViewEx::mouseDoubleClickEvent(event);
+    const QPoint point = event->position().toPoint();
+    const QModelIndex at = indexAt(point);
+    if (event->button() != Qt::LeftButton || !at.isValid() || point.x() < iconLeft()) return;
+    Point(at.row(), at.column());
+    if (pointedItem().bothFiles()) emit commandRequested(CommandId::CompareFiles);
 }
 
 void CKirvoView::mouseMoveEvent(QMouseEvent* event) {

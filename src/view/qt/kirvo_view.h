@@ -27,6 +27,29 @@ class TreeMatcher;
 class CKirvoView : public CListViewEx {
     Q_OBJECT
 public:
+    // The file or folder a command for one item acts on: the row of the
+    // context menu, or the current row for Enter and a double-click.
+    struct PointedItem {
+        int row = -1;  // -1: none
+        bool folder = false;
+        // Full paths (root and relative path; a folder's ends in the
+        // separator), "" where that side has nothing.
+        std::string sourcePath;
+        std::string targetPath;
+        // The roots of the comparison the row belongs to.
+        std::string sourceRoot;
+        std::string targetRoot;
+        // Relative to the roots: the file's path, or the folder's ("" for the roots).
+        std::string relativePath;
+        Side side = kSourceSide;  // the side pointed at, or the one that has something
+        bool remote = false;      // that side lies on another machine
+
+        bool valid() const { return row >= 0; }
+        bool bothFiles() const { return !folder && !sourcePath.empty() && !targetPath.empty(); }
+        const std::string& path() const { return side == kSourceSide ? sourcePath : targetPath; }
+        const std::string& root() const { return side == kSourceSide ? sourceRoot : targetRoot; }
+    };
+
     explicit CKirvoView(QWidget* parent = nullptr);
 
     // Column widths for a window whose stored outer width is storedWidth
@@ -70,6 +93,8 @@ public:
     // goes out as commandRequested. pWnd is not used.
     void OnContextMenu(QWidget* pWnd, const QPoint& point);
 
+    PointedItem pointedItem() const;
+
     // Initial width of each column, as set by OnInitialUpdate.
     int initialColumnWidth(int column) const { return columnWidths_[column]; }
     static Qt::Alignment ColumnAlignment(int column);
@@ -96,9 +121,17 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Space flips the marks of the selected file rows (the current row when
+    // none is selected), as clicks on their boxes would, statistics included;
+    // Enter on a row with a file on both sides asks for "Dateien vergleichen".
+    void keyPressEvent(QKeyEvent* event) override;
+    // On a file row with a file on both sides (not on its box): "Dateien vergleichen".
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void ApplyColumns();
+    // Points at row, on the side of column (the arrow column: the source).
+    void Point(int row, int column);
     // The totals and the statistics of the rows just filled.
     void ShowFilled();
     bool IsSecondPressOfDoubleClick(const QMouseEvent& event);
@@ -111,6 +144,8 @@ private:
     QPoint lastPressPoint_;
     bool lastPressValid_ = false;
     std::array<int, ListColumns::kCount> columnWidths_{};
+    int pointedRow_ = -1;
+    Side pointedSide_ = kSourceSide;
 };
 
 }  // namespace kirvo

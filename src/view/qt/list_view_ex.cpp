@@ -33,6 +33,11 @@ const QString& Dots() {
 
 }  // namespace
 
+int CListViewEx::shownRowHeight() const {
+    if (model() && model()->rowCount() > 0) return visualRect(model()->index(0, 0)).height();
+    return std::max(fontMetrics().height() + 4, kImageSize + 2);
+}
+
 CListViewEx::CListViewEx(QWidget* parent) : QTreeView(parent) {
     setRootIsDecorated(false);
     setItemsExpandable(false);

@@ -47,6 +47,8 @@ public:
     int stateImageLeft() const;
     int iconLeft() const { return stateImageLeft() + kImageSize; }
     int labelLeft() const { return iconLeft() + kImageSize; }
+    // The height of a row as drawn (also while the list is empty).
+    int shownRowHeight() const;
 
 protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -3,6 +3,7 @@
 #include "app/list_columns.h"
 #include "engine/tree_matcher.h"
 #include "view/qt/list_view_ex.h"
+#include "view/value_format.h"
 
 namespace kirvo {
 
@@ -10,8 +11,10 @@ ResultListModel::ResultListModel(QObject* parent) : QAbstractTableModel(parent) 
 
 void ResultListModel::Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter,
                               FillProgress* progress) {
-    Rebuild(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress);
+    beginResetModel();
+    rows_.Build(matcher, filter, progress);
     reasons_ = &matcher;
+    endResetModel();
 }
 
 void ResultListModel::Rebuild(std::span<const FilePair> pairs, const std::string& sourceRoot,
@@ -89,14 +92,25 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     case CListViewEx::SmallImageRole:
         return rows_.IsFolderRow(row) ? CListViewEx::kFolderImage : CListViewEx::kDocumentImage;
     case Qt::ToolTipRole:
-        if (reasons_ && rows_.StateImage(row) == ResultRows::kConflict) {
-            const std::string_view reason = reasons_->conflictReason(static_cast<size_t>(rows_.PairIndex(row)));
-            return QStringLiteral("Konflikt: ") + QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size()));
-        }
-        return {};
+        return toolTip(row);
     default:
         return {};
     }
+}
+
+QVariant ResultListModel::toolTip(size_t row) const {
+    const auto text = [](std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); };
+    if (!reasons_) return {};
+    if (rows_.StateImage(row) == ResultRows::kConflict)
+        return QStringLiteral("Konflikt: ") + text(reasons_->conflictReason(static_cast<size_t>(rows_.PairIndex(row))));
+    if (rows_.StateImage(row) != ResultRows::kUnknown) return {};
+    // A place row, or a file of one side where the other could not be read.
+    const UnknownPlace* place = rows_.Place(row);
+    if (!place) place = reasons_->unknownPlaceOf(static_cast<size_t>(rows_.PairIndex(row)));
+    if (!place) return {};
+    std::string why = place->side == kSourceSide ? "Unbekannt – in der Quelle " : "Unbekannt – im Ziel ";
+    AppendUnknownPlace(why, *place, place->side == kSourceSide ? reasons_->sourceRoot() : reasons_->targetRoot());
+    return text(why);
 }
 
 QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const {

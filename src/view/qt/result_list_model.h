@@ -23,7 +23,8 @@ public:
     const ResultRows& rows() const { return rows_; }
 
     // Replaces every row by the rows of the engine's pairs under the filter;
-    // a conflict row's tool tip is its reason, as the engine gives it.
+    // a conflict row's tool tip is its reason, as the engine gives it, and an
+    // unknown row's the place that could not be read.
     void Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress);
     // The same over pairs held elsewhere, borrowed until the next Rebuild or
     // Clear; no reasons.
@@ -48,8 +49,11 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    // Why a conflict or an unknown row is what it is.
+    QVariant toolTip(size_t row) const;
+
     ResultRows rows_;
-    const TreeMatcher* reasons_ = nullptr;  // where the conflicts' reasons are
+    const TreeMatcher* reasons_ = nullptr;  // where the conflicts' and unknown rows' reasons are
 };
 
 }  // namespace kirvo

@@ -92,12 +92,15 @@ private:
 
 int main(int argc, char** argv) {
     test::TempDir dir;
-    test::MakeTree(dir / "q", {{"neu.txt"}});
+    // The source lies below a folder of 259 characters that holds a file of
+    // its own: the path must reach the field whole.
+    const std::string outer = dir / std::string(259 - dir.path().size() - 1, 'q');
+    test::MakeTree(outer, {{"decoy.txt"}, {"q/neu.txt"}});
     test::MakeTree(dir / "z", {{"alt.txt"}});
     // A fresh settings file, as on a first start.
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME", QDir::homePath() + "/.config");
     QFile::remove(config + "/Orvane/Kirvo.conf");
-    std::string source = dir / "q", target = dir / "z";
+    std::string source = outer + "/q", target = dir / "z";
     std::vector<char*> arguments{argv[0], source.data(), target.data()};
     int count = static_cast<int>(arguments.size());
     CKirvoApp app(count, arguments.data());

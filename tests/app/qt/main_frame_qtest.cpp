@@ -90,7 +90,7 @@ private slots:
             {"59392 &Symbolleiste", "59393 S&tatusleiste", "32809 Ausgabe", "-",
              "32783 alle Dateien", "32785 nur ungleiche Dateien", "32786 Dateien Quelle nach Ziel",
              "32787 Dateien Ziel nach Quelle", "32788 gleiche Dateien"},
-            {"1003 Quelle wählen", "1004 Ziel wählen", "-", "32815 Filter...", ">Vergleichen &nach",
+            {"1003 Quelle wählen", "1004 Ziel wählen", "32823 Quelle und Ziel tauschen", "-", "32815 Filter...", ">Vergleichen &nach",
              "32816 Änderungszeit", "32817 Änderungszeit und Größe", "32818 Inhalt", "<", ">&Optionen",
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
              "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor löschen",
@@ -105,7 +105,8 @@ private slots:
         InMemoryProfileStore store;
         CMainFrame frame(store);
         const QSet<int> disabled{57600, 57601, 57603, 57604, 57607, 57609, 57606, 57616,
-                                 32794, 57634, 32789, 32791, 32822, 32820, 32821};
+                                 32794, 57634, 32789, 32791, 32822, 32820, 32821,
+                                 32824, 32825, 32826, 32827, 32828};
         const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808, 32813, 32816};
         const QSet<int> checkable =
             checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798, 32817, 32818, 32819};
@@ -141,7 +142,8 @@ private slots:
         QCOMPARE(Action(frame, 57607)->shortcuts(), QList<K>{K(Qt::CTRL | Qt::Key_P)});
         QCOMPARE(Action(frame, 57603)->shortcuts(), QList<K>{K(Qt::CTRL | Qt::Key_S)});
         QCOMPARE(Action(frame, 32792)->shortcuts(), QList<K>{K(Qt::ALT | Qt::Key_AsciiTilde)});
-        QVERIFY(Action(frame, 32775)->shortcuts().isEmpty());
+        QCOMPARE(Action(frame, 32775)->shortcuts(), QList<K>{K(Qt::Key_F5)});
+        QCOMPARE(Action(frame, 57667)->shortcuts(), QList<K>{K(Qt::Key_F1)});
         QVERIFY(Action(frame, 32794)->shortcuts().isEmpty());
     }
 

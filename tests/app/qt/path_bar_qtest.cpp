@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -16,6 +17,8 @@
 #include "app/qt/main_frame.h"
 #include "app/qt/path_bar.h"
 #include "drop_sequence.h"
+#include "support/temp_tree.h"
+#include "view/qt/view_fixture.h"
 #include "view/qt/kirvo_view.h"
 
 using namespace kirvo;
@@ -55,7 +58,6 @@ private slots:
         QCOMPARE(Items(source), (QStringList{"/z/neu", "/a/alt", "/m/"}));
         QCOMPARE(Items(target), QStringList{"/ziel"});
         QVERIFY(source->isEditable());
-        QCOMPARE(source->lineEdit()->maxLength(), 259);
         QCOMPARE(source->statusTip(), "Quelle eingeben");
         QCOMPARE(target->statusTip(), "Ziel eingeben");
         QCOMPARE(bar->findChild<QLabel*>("label1007")->text(), "Quelle :");
@@ -106,17 +108,51 @@ private slots:
         QCOMPARE(Items(bar->comboBox(PathBar::Side::Target)), QStringList{"/ziel"});
     }
 
-    void overlongPathsAreCutAt259() {
-        InMemoryProfileStore store;
-        CMainFrame frame(store);
-        QComboBox* source = frame.pathBar()->comboBox(PathBar::Side::Source);
-        const QString longPath = u'/' + QString(300, u'x');
-        QApplication::clipboard()->setText(longPath);
-        source->lineEdit()->clear();
-        source->lineEdit()->paste();
-        QCOMPARE(source->currentText(), longPath.left(259));
-        frame.pathBar()->setText(PathBar::Side::Source, longPath);
-        QCOMPARE(source->currentText().size(), 259);
+    void pathsAreNeverCut() {
+        // A folder P of 259 characters holding decoy.txt, and P/real holding
+        // a.txt: typed into the fields, P/real is compared, not P.
+        test::TempDir dir;
+        const std::string p = dir / std::string(259 - dir.path().size() - 1, 'p');
+        test::MakeTree(p, {{"decoy.txt"}, {"real/a.txt"}});
+        test::MakeTree(dir / "t", {});
+        test::Window w;
+        w.frame.show();
+        QApplication::setActiveWindow(&w.frame);
+        QVERIFY(QTest::qWaitForWindowActive(&w.frame));
+        for (const auto& [side, path] : {std::pair{PathBar::Side::Source, p + "/real"}, std::pair{PathBar::Side::Target, dir / "t"}}) {
+            QTest::mouseClick(w.pathBar()->comboBox(side)->lineEdit(), Qt::LeftButton);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(path));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        w.WaitForComparison();
+        QCOMPARE(w.pathBar()->text(PathBar::Side::Source).size(), 264);
+        QVERIFY(w.RowOf("a.txt") > 0);
+        QCOMPARE(w.RowOf("decoy.txt"), -1);
+
+        // Typing stops where the path would not fit the system, counted in
+        // its bytes ("ä" takes two).
+        QLineEdit* edit = w.pathBar()->comboBox(PathBar::Side::Source)->lineEdit();
+        edit->setText(u'/' + QString(4092, u'x'));
+        QTest::mouseClick(edit, Qt::LeftButton);
+        edit->end(false);
+        for (int i = 0; i < 2; ++i) {
+            QKeyEvent umlaut(QEvent::KeyPress, Qt::Key_Adiaeresis, Qt::NoModifier, QStringLiteral("ä"));
+            QApplication::sendEvent(QApplication::focusWidget(), &umlaut);
+        }
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+        QCOMPARE(edit->text(), u'/' + QString(4092, u'x') + u'ä');  // 4,095 bytes
+
+        // A path set longer than that stays whole, and the comparison says
+        // why it does not run.
+        const QString tooLong = u'/' + QString(5000, u'x');
+        w.pathBar()->setText(PathBar::Side::Source, tooLong);
+        QCOMPARE(w.pathBar()->text(PathBar::Side::Source), tooLong);
+        w.prompts.log.clear();
+        w.Command(CommandId::PfadeVergleichen);
+        QCOMPARE(w.prompts.log.size(), 1);
+        QVERIFY(w.prompts.log[0].startsWith("warn: Der Pfad der Quelle ist zu lang: 5001 Bytes, das System nimmt höchstens 4095."));
+        QCOMPARE(w.pathBar()->history(PathBar::Side::Source).entries().front(), p + "/real");
     }
 
     void browsingPutsTheChosenFolderIntoTheFieldOnly() {
@@ -150,6 +186,35 @@ private slots:
         frame.OnCommand(CommandId::BrowseTarget);
         QCOMPARE(calls.size(), 3);
         QCOMPARE(bar->text(PathBar::Side::Target), "/bleibt");
+    }
+
+    void swappingExchangesTheFieldsOnly() {
+        InMemoryProfileStore store;
+        store.WriteProfileString("Quelle", "Quelle0", "/q");
+        store.WriteProfileString("Ziel", "Ziel0", "/z");
+        CMainFrame frame(store);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        PathBar* bar = frame.pathBar();
+        frame.actions().action(CommandId::SwapPaths)->trigger();  // "E&xtras" › "Quelle und Ziel tauschen"
+        QCOMPARE(bar->text(PathBar::Side::Source), "/z");
+        QCOMPARE(bar->text(PathBar::Side::Target), "/q");
+        QCOMPARE(bar->history(PathBar::Side::Source).entries().front(), "/q");
+        // The same from a field's context menu, after its own items.
+        QString last;
+        QTimer::singleShot(50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            last = menu->actions().last()->text();
+            menu->setActiveAction(menu->actions().last());
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QLineEdit* edit = bar->comboBox(PathBar::Side::Target)->lineEdit();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), edit->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(edit, &event);
+        QCOMPARE(last, "Quelle und Ziel tauschen");
+        QCOMPARE(bar->text(PathBar::Side::Source), "/q");
+        QCOMPARE(bar->text(PathBar::Side::Target), "/z");
     }
 
     void aDroppedFolderGivesItsPath() {

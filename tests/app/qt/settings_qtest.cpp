@@ -186,6 +186,23 @@ private slots:
         QCOMPARE(store.GetProfileInt("Main", "cy", 0), 526);
     }
 
+    void aWindowLargerThanTheScreenOpensWithinItAndStaysStored() {
+        InMemoryProfileStore store;
+        store.WriteProfileInt("Main", "cx", 3008);
+        store.WriteProfileInt("Main", "cy", 2046);
+        {
+            CMainFrame frame(store);
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            const QRect available = frame.screen()->availableGeometry();
+            QVERIFY(frame.frameGeometry().width() <= available.width());
+            QVERIFY(frame.frameGeometry().height() <= available.height());
+            frame.close();
+        }
+        QCOMPARE(store.GetProfileInt("Main", "cx", 0), 3008);
+        QCOMPARE(store.GetProfileInt("Main", "cy", 0), 2046);
+    }
+
     void badValuesGiveDefaultsAndTheNextCloseWritesCleanOnes() {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("Kirvo.conf"));

@@ -190,15 +190,25 @@ private slots:
     }
 
     void progressShowsFileAndCountsAndCloses() {
-        QtFileOperationUi ui(nullptr, std::chrono::milliseconds(0));
+        QWidget window;
+        window.setGeometry(300, 200, 700, 500);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QtFileOperationUi ui(&window, std::chrono::milliseconds(0));
         ui.beginRequest(QtFileOperationUi::Request::Copy);
         QVERIFY(ui.progress({"/quelle/unter/gross.bin", 1, 4, 2'000'000, 8'000'000}));
         QProgressDialog* dialog = ui.progressDialog();
         QVERIFY(dialog != nullptr);
         QVERIFY(dialog->isVisible());
         QCOMPARE(dialog->windowTitle(), "Kirvo – Kopieren");
-        QCOMPARE(dialog->labelText(), "gross.bin\n/quelle/unter/\n\nDatei 2 von 4 – 2.000.000 von 8.000.000 Bytes");
+        QCOMPARE(dialog->labelText(), "gross.bin\n/quelle/unter/\n\nDatei 2 von 4 – 1,9 MB von 7,6 MB\n");
         QCOMPARE(dialog->value(), 250);
+        // Centred on the main window.
+        QVERIFY((dialog->frameGeometry().center() - window.frameGeometry().center()).manhattanLength() <= 2);
+        // The data written to the disk before the renames: said so.
+        QVERIFY(ui.progress({"/quelle/unter/gross.bin", 1, 4, 8'000'000, 8'000'000, true}));
+        QCOMPARE(dialog->labelText(),
+                 "gross.bin\n/quelle/unter/\n\nDatei 2 von 4 – 7,6 MB von 7,6 MB\nSchreibe auf den Datenträger …");
         QVERIFY(dialog->findChild<QPushButton*>() != nullptr);
         QCOMPARE(dialog->findChild<QPushButton*>()->text(), "Abbrechen");
         ui.endRequest();

@@ -4,6 +4,7 @@
 // again afterwards. Last, the real service brings two trees into line.
 #include <QContextMenuEvent>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
@@ -229,15 +230,21 @@ private slots:
         QTest::addColumn<bool>("compared");
         QTest::addColumn<bool>("selection");
         QTest::addColumn<QStringList>("items");
+        // Pointed at: nothing (empty list) or the roots' folder row, which can
+        // be opened, shown and copied, but is no file and cannot be left out.
+        const QStringList noItem{"|", "-Dateien vergleichen", "-Öffnen", "-Im Dateimanager zeigen", "-Pfad kopieren",
+                                 "|", "-Ausschließen"};
+        const QStringList rootsRow{"|", "-Dateien vergleichen", "+Öffnen", "+Im Dateimanager zeigen", "+Pfad kopieren",
+                                   "|", "-Ausschließen"};
         QTest::newRow("empty list") << false << false
                                     << QStringList{"-Kopieren", "-Löschen", "|", "-Alles markieren", "|",
-                                                   "-Nach rechts kopieren", "-Nach links kopieren"};
+                                                   "-Nach rechts kopieren", "-Nach links kopieren"} + noItem;
         QTest::newRow("rows, no selection") << true << false
                                             << QStringList{"-Kopieren", "-Löschen", "|", "+Alles markieren", "|",
-                                                           "-Nach rechts kopieren", "-Nach links kopieren"};
+                                                           "-Nach rechts kopieren", "-Nach links kopieren"} + rootsRow;
         QTest::newRow("selection") << true << true
                                    << QStringList{"+Kopieren", "+Löschen", "|", "+Alles markieren", "|",
-                                                  "+Nach rechts kopieren", "+Nach links kopieren"};
+                                                  "+Nach rechts kopieren", "+Nach links kopieren"} + rootsRow;
     }
     void contextMenuItemsFollowTheUpdateRules() {
         QFETCH(bool, compared);
@@ -382,6 +389,37 @@ private slots:
         QCOMPARE(w.rowCount(), 3);
         QCOMPARE(w.model()->cellText(1, 4), "<---");
         QCOMPARE(w.model()->cellText(2, 4), "<---");
+        QCOMPARE(w.frame.messagePane()->text(), "3 Dateien in den Papierkorb gelegt, 2 nicht gelöscht");
+    }
+
+    void aFailureLinksToTheLog() {
+        // The target has a file where the copy needs a folder: the copy fails,
+        // is skipped, and the summary links to the log.
+        TempDir dir;
+        MakeTree(dir / "q", {{"sub/b.txt", kNew}});
+        MakeTree(dir / "z", {{"sub", kOld}});
+        Window w;
+        w.SetOption(Option::VorDir, false);
+        w.Compare(dir / "q", dir / "z");
+        w.ShowWithFocusInList();
+        w.view()->selectionModel()->select(w.model()->index(w.RowOf("b.txt"), 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        DialogAnswerer dialogs({"Überspringen"});
+        w.Key(Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(dialogs.seen.size(), size_t(1));
+        QCOMPARE(w.frame.messagePane()->text(), "1 Fehler –");
+        QCOMPARE(w.frame.outputBar()->summary(), "1 Fehler –");
+        QLabel* link = w.frame.logLink();
+        QVERIFY(link->isVisible());
+        QString opened;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = modal->windowTitle();
+                modal->close();
+            }
+        });
+        QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+        QCOMPARE(opened, "Kirvo – Protokoll");
     }
 
     void realServiceKeepsAFileChangedSinceTheComparison() {
@@ -441,6 +479,47 @@ private slots:
         w.controller()->setUserPrompts(nullptr);
     }
 
+    void unreadablePlacesAreNamedShownAndLeftOut() {
+        // The source's folder "neu" cannot be opened: the target's file there is
+        // unknown, not missing in the source, and Synchronise leaves it alone.
+        Bench b({{"a.txt", kNew}, {"neu/c.txt", kNew}}, {{"a.txt", kOld}, {"neu/x.txt", kNew}});
+        const std::string sourceRoot = b.dir / "q/";
+        b.w.controller()->comparison().setDirectoryListers([sourceRoot](const std::string& root) -> std::unique_ptr<DirectoryLister> {
+            struct Refusing final : DirectoryLister {
+                std::unique_ptr<DirectoryLister> real = MakeDirectoryLister({});
+                bool refuse = false;
+                ListingStatus OpenRoot(const std::string& r) override { return real->OpenRoot(r); }
+                int AutomaticInFlight() const override { return 1; }
+                void SetInFlight(int count) override { real->SetInFlight(count); }
+                void Start(const Request& request, ListingReceiver& receiver) override {
+                    if (refuse && request.relative == "neu/")
+                        return receiver.Finished(ListingStatus::Failed(EACCES, "Keine Berechtigung"), nullptr);
+                    real->Start(request, receiver);
+                }
+            };
+            auto lister = std::make_unique<Refusing>();
+            lister->refuse = root == sourceRoot;
+            return lister;
+        });
+        b.Compare();
+        b.w.SetOption(Option::Beep, false);
+        b.w.Command(CommandId::PfadeVergleichen);
+        QCOMPARE(b.log, QStringList{"warn: Nicht alles lesbar: 1 Stelle ließ sich nicht lesen. Was dort liegt, gilt als "
+                                    "unbekannt (?), nicht als fehlend; dort wird nichts kopiert, ersetzt oder "
+                                    "gelöscht.\n\nQuelle: nicht lesbar: neu/ – Keine Berechtigung"});
+        QCOMPARE(b.w.Cells(0), "nicht lesbar: neu/ – Keine Berechtigung|||neu/|?||||");
+        QCOMPARE(b.w.State(0), ResultRows::kUnknown);
+        const int unknown = b.w.RowOf("x.txt");
+        QCOMPARE(b.w.State(unknown), ResultRows::kUnknown);
+        QCOMPARE(b.w.model()->data(b.w.model()->index(unknown, 4), Qt::ToolTipRole).toString(),
+                 "Unbekannt – in der Quelle nicht lesbar: neu/ – Keine Berechtigung");
+        b.log.clear();
+        b.prompts.answers = {true};
+        b.w.Command(CommandId::Synchronize);
+        QCOMPARE(b.log.mid(0, 2), (QStringList{"ask: Es werden 1 Dateien von Quelle nach Ziel kopiert !",
+                                               "copy 0x81: Q/a.txt -> Z/a.txt"}));
+    }
+
     void realServiceBringsTheTreesIntoLine_data() {
         QTest::addColumn<bool>("remoteTarget");
         QTest::newRow("local") << false;
@@ -483,8 +562,15 @@ private slots:
         QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
         QCOMPARE(ReadFile(dir / "z/tief/unter/b.txt"), "bbb");
         QCOMPARE(ReadFile(dir / "q/c.txt"), "ccc");
+        // What was done stands in the status bar and in "Ausgabe" until the next command.
+        const QString done = remoteTarget ? "3 Dateien kopiert" : "3 Dateien kopiert, 1 ersetzte in den Papierkorb";
+        QCOMPARE(w.frame.messagePane()->text(), done);
+        QCOMPARE(w.frame.outputBar()->summary(), done);
+        QVERIFY(w.frame.logLink()->isHidden());
         w.Command(CommandId::FilterAll);
         QCOMPARE(w.rowCount(), 6);  // two folder rows, four equal files
+        QCOMPARE(w.frame.messagePane()->text(), "Bereit");
+        QCOMPARE(w.frame.outputBar()->summary(), QString());
 
         // Bearbeiten › "Letzten Abgleich rückgängig machen", clicked in the menu:
         // asked about with the run's time, roots and counts, then both trees

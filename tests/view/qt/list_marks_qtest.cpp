@@ -1,6 +1,7 @@
-// Marks by mouse and the selection statistics: clicks on the state image of
-// file, folder and equal rows, on row texts and below the last row; double
-// clicks, the right button and the keyboard leave the marks alone.
+// Marks by mouse and keyboard and the selection statistics: clicks on the
+// state image of file, folder and equal rows, on row texts and below the last
+// row; double clicks and the right button leave the marks alone, Space flips
+// the selected file rows.
 #include <QHeaderView>
 #include <QtTest>
 
@@ -171,7 +172,7 @@ private slots:
         QCOMPARE(f.Field(OutputBar::kSourceSelection), "alt");
     }
 
-    void theKeyboardMovesTheSelectionNotTheMarks() {
+    void theKeyboardMovesTheSelectionSpaceFlipsTheMarks() {
         Fixture f;
         f.ShowWithFocusInList();
         f.Click(f.Text(1));
@@ -186,12 +187,35 @@ private slots:
         QCOMPARE(f.Selected(), (QList<int>{2, 3, 4, 5}));
         f.Key(Qt::Key_PageDown);
         QCOMPARE(f.Selected(), QList<int>{7});
-        f.Key(Qt::Key_Home, Qt::ShiftModifier);
-        QCOMPARE(f.Selected().size(), 8);
-        f.Key(Qt::Key_Space);
         QCOMPARE(f.States(), kStartStates);
         QCOMPARE(f.Field(OutputBar::kSourceSelection), "alt");
+        f.Key(Qt::Key_Home, Qt::ShiftModifier);
+        QCOMPARE(f.Selected().size(), 8);
+        // Space flips the selected file rows as clicks on their boxes would;
+        // folder rows and the equal row stay as they are.
+        f.Key(Qt::Key_Space);
+        QCOMPARE(f.States(), "3 1 4 1 1 3 1 1");
+        QCOMPARE(f.Field(OutputBar::kSourceSelection), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt ");
+        QCOMPARE(f.Selected().size(), 8);
+        f.Click(f.Text(3));
+        f.Key(Qt::Key_Space);
+        QCOMPARE(f.States(), "3 1 4 2 1 3 1 1");
+        QCOMPARE(f.Field(OutputBar::kSourceSelection), "1 Dateien mit 500 Bytes (500 Byte) ausgewählt ");
+        // F5 compares again: every unequal row marked anew.
+        f.Key(Qt::Key_F5);
+        QCOMPARE(f.States(), kStartStates);
+        // F1 opens the help.
+        QString help;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                help = modal->windowTitle();
+                modal->close();
+            }
+        });
+        f.Key(Qt::Key_F1);
+        QCOMPARE(help, "Kirvo – Hilfethemen");
         // Copy and Delete follow the selection.
+        f.Click(f.Text(3));
         QVERIFY(f.frame.actions().action(CommandId::EditCopy)->isEnabled());
         f.view()->clearSelection();
         QVERIFY(!f.frame.actions().action(CommandId::DeleteSelected)->isEnabled());

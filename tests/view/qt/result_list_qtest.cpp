@@ -48,7 +48,7 @@ QString Root(const TempDir& dir, const char* side) { return QString::fromStdStri
 // and each listing takes 20 ms.
 class EndlessShare : public DirectoryLister {
 public:
-    bool OpenRoot(const std::string&) override { return true; }
+    kirvo::ListingStatus OpenRoot(const std::string&) override { return {}; }
     int AutomaticInFlight() const override { return 4; }
     void SetInFlight(int count) override { pool_.Grow(count); }
     void Start(const Request& request, ListingReceiver& receiver) override {
@@ -60,7 +60,7 @@ public:
                 record.kind = name[1] == '\0' ? RecordKind::Directory : RecordKind::File;
                 receiver.Record(record);
             }
-            receiver.Finished(true, nullptr);
+            receiver.Finished({}, nullptr);
         });
         (void)request;
     }

@@ -1,0 +1,30 @@
+#pragma once
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace kirvo::test {
+
+// The tests' faulty file system (tests/support/fuse/faulty_fs.cpp) mounted at
+// `mountPoint`, showing `folder` read-only and failing where told:
+// "--cut=/FOLDER:N" breaks FOLDER's listing off with EIO after N names,
+// "--eio=/PATH" fails inspecting PATH with EIO. Unmounted when the object
+// dies. Where FUSE cannot be used, usable() is false and why() says why.
+class FaultyMount {
+public:
+    FaultyMount(const std::string& folder, const std::string& mountPoint, const std::vector<std::string>& faults);
+    ~FaultyMount();
+    FaultyMount(const FaultyMount&) = delete;
+    FaultyMount& operator=(const FaultyMount&) = delete;
+
+    bool usable() const { return why_.empty(); }
+    const std::string& why() const { return why_; }
+
+private:
+    std::string mountPoint_;
+    pid_t server_ = -1;
+    std::string why_;
+};
+
+}  // namespace kirvo::test
