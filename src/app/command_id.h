@@ -68,6 +68,15 @@ enum class CommandId : int {
     // A run of copying or deleting taken back as a whole.
     UndoLastRun = 32862,  // "Letzten Abgleich rückgängig machen"
 
+    // Jobs: the pair and its settings saved under a name, run by themselves.
+    SaveJob = 32842,  // "Auftrag speichern ..."
+    ShowJobs = 32843, // "Aufträge"
+
+    // "Verknüpfungen": what a symbolic link is ([Optionen] Verknuepfungen follow, copy, skip).
+    LinksFollow = 32902,
+    LinksCopy = 32903,
+    LinksSkip = 32904,
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,

@@ -200,7 +200,7 @@ int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& o
         return kExitUsage;
     }
     CliRemoteRoots remote(options.acceptNewHostKey);
-    if (const int status = remote.Connect(kUndoCommand.name, run->sourceRoot, run->targetRoot, err)) return status;
+    if (const int status = remote.Open(kUndoCommand.name, run->sourceRoot, run->targetRoot, err)) return status;
     // Nothing else may work on these folders meanwhile (looking included: what undo sees must stay so).
     std::optional<PairLock> lock;
     if (!options.dryRun) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 #include "platform/content_reader.h"
 #include "platform/directory_lister.h"
@@ -17,6 +18,11 @@ enum class CompareBy : int32_t {
     Content = 2,      // the bytes: equal sizes are read and compared
 };
 
+// "time", "time-size", "content": the names of the settings in options and job
+// files, and back (false for any other name).
+const char* CompareByName(CompareBy compareBy);
+bool CompareByFromName(std::string_view name, CompareBy& compareBy);
+
 // Everything a comparison run is steered by, besides the two roots.
 struct RunOptions {
     bool excludeSubFolders = false;     // "SubOrdner": source sub-folders of the root the target lacks
@@ -24,6 +30,7 @@ struct RunOptions {
     bool twoSecondTolerance = false;    // "OneSecond": up to 2 seconds apart counts as equal
     bool ignoreHour = false;            // "Stunde": exactly one hour apart counts as equal
     CompareBy compareBy = CompareBy::Time;  // "Vergleich"
+    LinkMode links = LinkMode::Follow;      // "Verknuepfungen"
     const ScanFilter* filter = nullptr; // left-out files and folders; none: everything is listed
     // Listings under way at once per side ("Parallel"); 0: the lister's choice for its root.
     int parallel = 0;

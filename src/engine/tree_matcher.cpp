@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 #include <thread>
 
 #include "engine/content_comparer.h"
@@ -92,6 +93,8 @@ bool TreeMatcher::CompareContents() {
     };
     const std::unique_ptr<ContentReader> sourceReader = makeReader(sourceRoot_);
     const std::unique_ptr<ContentReader> targetReader = makeReader(targetRoot_);
+    sourceReader->setLinks(options_.links);
+    targetReader->setLinks(options_.links);
     if (progress) {
         sourceReader->watchStop(&progress->stopFlag());
         targetReader->watchStop(&progress->stopFlag());
@@ -183,11 +186,20 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
     storable_[1] = targetLister->StorableTimes();
     // The two sides share nothing while they are scanned, so they are listed
     // at the same time; the table holds the source entries first either way.
-    std::thread target([&] {
+    // Where no thread can be started, one side follows the other.
+    const auto scanTarget = [&] {
         TreeScanner(sides_[1], kTargetSide, options_, utcOffset, inTargetRoot).Scan(targetRoot, *targetLister);
-    });
+    };
+    std::thread target;
+    try {
+        target = std::thread(scanTarget);
+    } catch (const std::system_error&) {
+    }
     TreeScanner(sides_[0], kSourceSide, options_, utcOffset, inTargetRoot).Scan(sourceRoot, *sourceLister);
-    target.join();
+    if (target.joinable())
+        target.join();
+    else
+        scanTarget();
     entries_.clear();
     entries_.reserve(sides_[0].entries.size() + sides_[1].entries.size() + 1);
     for (const ScannedSide& side : sides_)
@@ -218,9 +230,11 @@ bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& t
             lister->SetInFlight(1);
             DirectoryLister::Request request;
             request.detail = filter ? DirectoryLister::Detail::Full : DirectoryLister::Detail::NamesOnly;
+            request.links = options_.links;
             if (options_.progress) request.stop = &options_.progress->stopFlag();
             status = ListAndWait(*lister, request, [&](const DirectoryRecord& record) {
-                if (filter && record.kind == RecordKind::File && !filter->File({}, record.name, filter->RootIncluded()))
+                if (filter && (record.kind == RecordKind::File || record.kind == RecordKind::Link) &&
+                    !filter->File({}, record.name, filter->RootIncluded()))
                     return;
                 targetRootNames_.push_back(FoldedCopy(record.name));
             });

@@ -7,6 +7,7 @@
 
 #include "fileops/file_operation_texts.h"
 #include "fileops/operation_log.h"
+#include "platform/root.h"
 
 namespace kirvo {
 namespace {
@@ -113,7 +114,7 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
 // Makes a missing destination root, and the missing folders above it, each in the log.
 int CopyRun::makeRoot(const std::string& root, std::string& failed) {
     std::vector<std::string> missing;  // outermost first
-    if (IsRemoteRoot(root)) {
+    if (Root::NamesRemote(root)) {
         missing.push_back(root);
     } else {
         std::string path = root;
@@ -129,7 +130,7 @@ int CopyRun::makeRoot(const std::string& root, std::string& failed) {
     for (const std::string& path : missing) {
         NodeInfo made;
         const FolderHandle* opened = nullptr;
-        if (IsRemoteRoot(root)) {
+        if (Root::NamesRemote(root)) {
             if (roots_.open(root, opened) != 0 || opened->backend()->describe(made) != 0) continue;
         } else if (InspectPath(path, false, made) != 0 || made.kind != NodeKind::Folder) {
             continue;
@@ -162,6 +163,8 @@ FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view nam
     case NodeKind::Other:
         return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
     case NodeKind::Link:
+        // Links listed as themselves: the link is what is replaced.
+        if (flags_.links == LinkMode::Copy) break;
         // A link to a file stands for that file (the comparison saw it so) and is
         // replaced by the copy; anything else behind a link is not ours to replace.
         if (folder.inspect(name, true, file) != 0 || file.kind != NodeKind::File)

@@ -7,21 +7,31 @@
 #include "fileops/delete_plan.h"
 #include "fileops/operation_log.h"
 #include "fileops/sync_plan.h"
+#include "platform/link_mode.h"
 
 namespace kirvo {
 
-// Options vorUeberschreiben, vorDir and Papierkorb. Only files are ever copied.
+// Options vorUeberschreiben, vorDir, Papierkorb and Verknuepfungen. Only files
+// (and with links Copy, links as links) are ever copied.
 struct CopyFlags {
     bool confirmOverwrite = true;       // vorUeberschreiben
     bool confirmFolderCreation = true;  // vorDir
     bool keepReplaced = false;          // Papierkorb: a replaced file goes to the trash first
+    // Verknuepfungen, as the comparison listed links: a source link is copied
+    // as the file it leads to, as a link, or not at all; a destination link is
+    // the file it leads to or itself.
+    LinkMode links = LinkMode::Follow;
 };
 
-// Options vorLoeschen and Papierkorb. Only files (and links themselves) are ever
-// deleted; with useTrash they go to the trash, otherwise for good.
+// Options vorLoeschen, Papierkorb and Verknuepfungen. Only files (and links
+// themselves) are ever deleted; with useTrash they go to the trash, otherwise
+// for good.
 struct DeleteFlags {
     bool confirmDelete = true;  // vorLoeschen
     bool useTrash = false;      // Papierkorb
+    // Verknuepfungen: what the comparison listed for a link (the file it leads
+    // to, or itself), for telling whether it changed since.
+    LinkMode links = LinkMode::Follow;
 };
 
 enum class FileOutcome {
@@ -38,6 +48,9 @@ struct FileReport {
     std::string reason;  // Failed: what went wrong; Skipped: which question was declined
     // Done: where the deleted file, or the version the copy replaced, lies in the trash.
     std::string trashedTo;
+    // A copy that is Done: the bytes written, and whether a file stood there before.
+    uint64_t bytes = 0;
+    bool replaced = false;
 };
 
 // One report per file of the request, in request order. Nothing that failed,

@@ -13,7 +13,7 @@
 #include <system_error>
 
 #include "fileops/tsv_field.h"
-#include "platform/root_access.h"
+#include "platform/root.h"
 
 namespace kirvo {
 namespace {
@@ -40,7 +40,7 @@ OperationLog::OperationLog(std::string path) : path_(std::move(path)) {
 
 std::string OperationLog::absolute(std::string_view path) const {
     std::string out(path);
-    if (!path.empty() && path[0] != '/' && !IsRemoteRoot(path) && !workingFolder_.empty())
+    if (!path.empty() && path[0] != '/' && !Root::NamesRemote(path) && !workingFolder_.empty())
         out = workingFolder_ + "/" + out;
     while (out.size() > 1 && out.back() == '/') out.pop_back();
     return out;

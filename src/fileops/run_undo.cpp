@@ -6,6 +6,7 @@
 #include <set>
 
 #include "fileops/operation_log.h"
+#include "platform/root.h"
 #include "platform/file_node.h"
 
 namespace kirvo {
@@ -65,7 +66,7 @@ void RunUndo::addStep(const LoggedLine& line) {
     step.trash = line.trash;
     step.trashName = line.trashName;
     const bool kept = !line.trash.empty() && !line.trashName.empty() && line.before.has_value();
-    const bool remote = IsRemoteRoot(line.action == OperationLog::kDeleted || line.action == OperationLog::kTrashed
+    const bool remote = Root::NamesRemote(line.action == OperationLog::kDeleted || line.action == OperationLog::kTrashed
                                          ? line.source
                                          : line.destination);
     if (action == OperationLog::kCopied || action == OperationLog::kRestored) {

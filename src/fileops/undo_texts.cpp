@@ -1,6 +1,7 @@
 #include "fileops/undo_texts.h"
 
 #include "fileops/run_undo.h"
+#include "platform/root.h"
 #include "platform/root_access.h"
 
 namespace kirvo {
@@ -51,7 +52,7 @@ std::string UndoTexts::Plan(const RunUndo& undo) {
     };
     int32_t remote = 0;
     for (const UndoStep& step : undo.steps())
-        remote += step.state == UndoStep::State::ToDo && step.kind == UndoStep::Kind::RemoveCopy && IsRemoteRoot(step.path);
+        remote += step.state == UndoStep::State::ToDo && step.kind == UndoStep::Kind::RemoveCopy && Root::NamesRemote(step.path);
     add(undo.count(UndoStep::Kind::RemoveCopy) + undo.count(UndoStep::Kind::PutBackReplaced) - remote,
         "Datei in den Papierkorb legen", "Dateien in den Papierkorb legen");
     add(remote, "Datei auf dem anderen Rechner löschen", "Dateien auf dem anderen Rechner löschen");
@@ -77,7 +78,7 @@ std::string UndoTexts::Step(const UndoStep& step, Shown shown) {
     if (step.state == UndoStep::State::Done) return path + ": schon wie vor dem Lauf";
     switch (step.kind) {
     case UndoStep::Kind::RemoveCopy:
-        return path + (IsRemoteRoot(step.path) ? ": löschen (dort gibt es keinen Papierkorb)" : ": in den Papierkorb");
+        return path + (Root::NamesRemote(step.path) ? ": löschen (dort gibt es keinen Papierkorb)" : ": in den Papierkorb");
     case UndoStep::Kind::PutBackReplaced:
         return path + ": in den Papierkorb, die ersetzte Fassung zurück (" + Show(shown, step.trashPath()) + ")";
     case UndoStep::Kind::Restore: return path + ": aus dem Papierkorb zurück (" + Show(shown, step.trashPath()) + ")";

@@ -1,3 +1,4 @@
+#include "platform/root.h"
 #include "platform/root_access.h"
 #include "platform/sftp/remote_address.h"
 #include "sync/pair_lock.h"
@@ -9,7 +10,7 @@ namespace {
 // A folder on another machine by its address as written (user and port as
 // given there); a local one by its file system.
 RootIdentity IdentityOf(const std::string& root) {
-    if (IsRemoteRoot(root)) {
+    if (Root::NamesRemote(root)) {
         if (const std::optional<RemoteAddress> address = RemoteAddress::Parse(root))
             return RootIdentity::Remote(address->user, address->host, address->port, address->path);
     }

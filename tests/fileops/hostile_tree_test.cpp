@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "cli/cli_test_run.h"
 #include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
@@ -108,7 +109,7 @@ TEST(HostileTree, FolderSwappedForLinkIsNeverFollowed) {
         const std::string sideRoot = remote ? server.Url(side) : side;
         const std::string from = c.op == Op::CopyFrom ? sideRoot : q;
         const std::string to = c.op == Op::CopyFrom ? z : sideRoot;
-        if (remote) ASSERT_EQ(connections.connect(sideRoot), "");
+        if (remote) ASSERT_EQ(connections.connect(*Root::Parse(sideRoot)), "");
         LocalFileOperationService service(ui, nullptr, connections);
         const OperationResult r =
             c.op == Op::Delete
@@ -128,8 +129,9 @@ TEST(HostileTree, FolderSwappedForLinkIsNeverFollowed) {
     }
 }
 
-// Sources that are not regular files fail at once (a fifo never blocks); a
-// destination that is a link is replaced only when it points to a file.
+// Sources that are not regular files fail at once (a fifo never blocks), and
+// so does another owner's link for root; a destination that is a link is
+// replaced only when it points to a file.
 TEST(HostileTree, OddSourcesFailWithoutBlocking) {
     TempDir dir;
     const std::string q = dir / "q", z = dir / "z";
@@ -141,10 +143,17 @@ TEST(HostileTree, OddSourcesFailWithoutBlocking) {
     ASSERT_EQ(symlink("loop", (q + "/loop").c_str()), 0);
     ASSERT_EQ(symlink("/", (q + "/root").c_str()), 0);
     ASSERT_EQ(symlink(".", (q + "/self").c_str()), 0);
-    const std::vector<std::pair<std::string, std::string>> expected = {
+    std::vector<std::pair<std::string, std::string>> expected = {
         {"fifo", "keine normale Datei"}, {"socket", strerror(ENXIO)},  {"dangling", strerror(ENOENT)},
         {"loop", strerror(ELOOP)},       {"root", "keine normale Datei"}, {"self", "keine normale Datei"},
     };
+    if (geteuid() == 0) {
+        // Root follows no link whose owner is not its file's, listed or not.
+        WriteFile(dir / "secret", "secret", kOld);
+        ASSERT_EQ(symlink((dir / "secret").c_str(), (q + "/foreign").c_str()), 0);
+        ASSERT_EQ(lchown((q + "/foreign").c_str(), 65534, 65534), 0);
+        expected.emplace_back("foreign", "als root nicht gefolgt");
+    }
     std::vector<CopyPair> pairs;
     for (const auto& [name, text] : expected) pairs.push_back({RootedPath::Join(q, name), RootedPath::Join(z, name)});
     ScriptedUi ui;
@@ -223,6 +232,12 @@ TEST(HostileTree, PathsLongerThanTheLimitAreCopiedAndDeleted) {
     EXPECT_EQ(ReadDeep(z, rel), "<missing>");
     EXPECT_EQ(ReadDeep(z, deep + "other.txt"), "kept");
     EXPECT_EQ(ReadDeep(q, rel), "deep content");
+
+    // Roots that long are there, not missing.
+    const test::CliResult compared = test::Cli({"compare", "--format=tsv", q + "/" + deep, z + "/" + deep});
+    EXPECT_EQ(compared.err, "");
+    EXPECT_EQ(compared.status, kExitUnequal);
+    EXPECT_NE(compared.out.find("\ttief.txt\t--->\t"), std::string::npos) << compared.out;
 }
 
 // One root inside the other never converges (each run would nest the tree

@@ -9,6 +9,7 @@
 #include "fileops/run_log.h"
 #include "fileops/run_undo.h"
 #include "fileops/undo_texts.h"
+#include "platform/root.h"
 #include "platform/sftp/remote_connections.h"
 #include "sync/pair_lock.h"
 
@@ -48,8 +49,11 @@ std::optional<std::string> UndoActions::Undo(UserPrompts& prompts, const std::st
                             " lässt sich nicht rückgängig machen: es ist nichts aufgezeichnet, was sich zurücknehmen ließe.");
         return std::nullopt;
     }
-    for (const std::string* root : {&run->sourceRoot, &run->targetRoot}) {
-        if (const std::string message = roots_.connect(*root); !message.empty()) {
+    for (const std::string* text : {&run->sourceRoot, &run->targetRoot}) {
+        std::string why;
+        const std::optional<Root> root = Root::Parse(*text, &why);
+        const std::string message = root ? roots_.connect(*root) : why;
+        if (!message.empty()) {
             prompts.ShowWarning(message);
             return std::nullopt;
         }
