@@ -58,10 +58,13 @@ bool Ask(const std::string& question, std::istream& in, std::ostream& out) {
     return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
 }
 
+// "Bleibt: <path>: <why>"
+void SayStays(const UndoStep& step, std::ostream& out) { Say(out, "Bleibt: " + Shown(step.path) + ": " + Shown(step.why)); }
+
 // What stays, each with why; the exit status that goes with it.
 int Report(const RunUndo& undo, bool cancelled, std::ostream& out) {
     for (const UndoStep& step : undo.steps())
-        if (step.state == UndoStep::State::Stays) Say(out, "Bleibt: " + UndoTexts::Step(step, Shown));
+        if (step.state == UndoStep::State::Stays) SayStays(step, out);
     Say(out, UndoTexts::Outcome(undo, cancelled));
     return cancelled || undo.count(UndoStep::State::Stays) > 0 ? kExitUnequal : kExitEqual;
 }
@@ -227,7 +230,7 @@ int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& o
     }
     if (undo.impossible()) {
         for (const UndoStep& step : undo.steps())
-            if (step.state == UndoStep::State::Stays) Say(out, "Bleibt: " + UndoTexts::Step(step, Shown));
+            if (step.state == UndoStep::State::Stays) SayStays(step, out);
         Say(err, "kirvo-cli undo: Der Lauf " + UndoTexts::RunName(*run, Shown) +
                      " lässt sich nicht rückgängig machen: was er ersetzt oder gelöscht hat, ist nicht mehr im "
                      "Papierkorb.");

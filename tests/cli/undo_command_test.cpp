@@ -230,7 +230,7 @@ TEST(UndoCommand, BadInputAndRunsThatCannotBeUndone) {
     std::filesystem::remove_all(home.trash() + "/info");
     const test::CliResult r = Cli({"undo", "--yes", run});
     EXPECT_EQ(r.status, kExitNotUndoable);
-    EXPECT_NE(r.out.find("Bleibt: " + z + "/a.txt: bleibt: nicht mehr im Papierkorb"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Bleibt: " + z + "/a.txt: nicht mehr im Papierkorb"), std::string::npos) << r.out;
     EXPECT_EQ(ReadFile(z + "/a.txt"), "neu");
     EXPECT_NE(Cli({"undo", "--list"}).out.find(run + " vom "), std::string::npos);
 }
