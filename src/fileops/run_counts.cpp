@@ -14,7 +14,7 @@ struct Counted {
 constexpr std::array<Counted, 8> kCounted = {{
     {OperationLog::kCopied, "kopiert"},
     {OperationLog::kReplaced, "ersetzt"},
-    {OperationLog::kMoved, "verschoben"},
+    {OperationLog::kMoved, "umbenannt"},
     {OperationLog::kTrashed, "in den Papierkorb"},
     {OperationLog::kDeleted, "endgültig gelöscht"},
     {OperationLog::kRestored, "aus dem Papierkorb zurückgeholt"},

@@ -26,9 +26,9 @@ RunUndo::RunUndo(LoggedRun run, const std::vector<LoggedLine>& lines, RootAccess
     // is out of reach (a stick not plugged in), which is no sign of its files being gone.
     for (const LoggedLine& line : lines) {
         if (line.action != OperationLog::kFolderMade && line.action != OperationLog::kFolderRemoved) continue;
+        const std::string& folder = line.action == OperationLog::kFolderMade ? line.destination : line.source;
         for (const std::string& root : roots_)
-            if (root == line.destination || root.compare(0, line.destination.size() + 1, line.destination + "/") == 0)
-                ownRoots_.insert(root);
+            if (root == folder || root.compare(0, folder.size() + 1, folder + "/") == 0) ownRoots_.insert(root);
     }
     // The version a copy replaced has a line of its own before the copy's; the
     // copy's line says all there is to know, so that one is left out.
@@ -106,7 +106,7 @@ void RunUndo::addStep(const LoggedLine& line) {
         if (!line.after) stays(step, "es ist nicht aufgezeichnet, welcher Ordner es war");
     } else if (action == OperationLog::kFolderRemoved) {
         step.kind = UndoStep::Kind::MakeFolder;
-        step.path = line.destination;
+        step.path = line.source;
     } else {
         return;
     }

@@ -113,7 +113,7 @@ void RunUndo::carryOut(UndoStep& step) {
             const int removed = error != 0 ? error : folder.removeEmptyFolder(parts.name);
             if (removed == 0 || removed == ENOENT) {
                 step.state = UndoStep::State::Done;
-                if (removed == 0) logStep(OperationLog::kFolderRemoved, {}, step.path, {}, step.left);
+                if (removed == 0) logStep(OperationLog::kFolderRemoved, step.path, {}, {}, step.left);
             } else {
                 stays(step, removed == ENOTEMPTY || removed == EEXIST
                                 ? "nicht leer: darin liegt, was der Lauf nicht gemacht hat oder was geblieben ist"

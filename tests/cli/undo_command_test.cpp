@@ -153,8 +153,8 @@ TEST(UndoCommand, WhatChangedSinceTheRunStaysAndIsNamed) {
         std::string why;
     };
     const Case cases[] = {
-        {"a new copy", "neu.txt", "bleibt: seit dem Lauf geändert"},
-        {"a replacing copy", "alt.txt", "bleibt: seit dem Lauf geändert; die ersetzte Fassung bleibt im Papierkorb"},
+        {"a new copy", "neu.txt", "seit dem Lauf geändert"},
+        {"a replacing copy", "alt.txt", "seit dem Lauf geändert; die ersetzte Fassung bleibt im Papierkorb"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
