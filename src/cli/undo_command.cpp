@@ -15,6 +15,8 @@
 #include "fileops/terminal_text.h"
 #include "fileops/undo_texts.h"
 #include "sync/pair_lock.h"
+#include "sync/sync_pair.h"
+#include "sync/sync_state_store.h"
 
 namespace kirvo {
 namespace {
@@ -247,6 +249,10 @@ int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& o
         finished = undo.carryOut(terminal, &log);
     }
     const int status = Report(undo, !finished, out);
+    if (undo.carriedOut() > 0)
+        if (const std::string notice = SyncStateStore().forgetAfterUndo(SyncPair::Of(run->sourceRoot, run->targetRoot).key());
+            !notice.empty())
+            Say(err, "kirvo-cli undo: Hinweis: " + Shown(notice));
     if (undo.carriedOut() > 0 && !undo.undoRunId().empty())
         out << "Zurücknehmen lässt sich das mit: kirvo-cli undo " << undo.undoRunId() << '\n';
     return out.flush() ? status : kExitUsage;

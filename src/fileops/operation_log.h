@@ -33,7 +33,7 @@ namespace kirvo {
 class OperationLog {
 public:
     struct Entry {
-        std::string_view action;  // kCopied, kReplaced, kTrashed, kDeleted, ...
+        std::string_view action;  // kCopied, kReplaced, kTrashed, kDeleted, kMoved, kFolderRemoved
         std::string_view source;
         std::string_view destination;       // "" where there is none
         std::optional<uint64_t> size;       // of the file acted on
@@ -62,6 +62,8 @@ public:
     static constexpr std::string_view kRestored = "zurückgeholt";
     static constexpr std::string_view kRunStarted = "Lauf begonnen";
     static constexpr std::string_view kRunEnded = "Lauf beendet";
+    // A pair's synchronisation state forgotten: source and destination are the two roots.
+    static constexpr std::string_view kStateForgotten = "Abgleichstand vergessen";
     static constexpr std::string_view kOk = "ok";
     static constexpr std::string_view kSkippedPrefix = "übersprungen: ";
     static constexpr std::string_view kFailedPrefix = "fehlgeschlagen: ";

@@ -83,7 +83,7 @@ void RunUndo::carryOut(UndoStep& step) {
             if (step.kind == UndoStep::Kind::PutBackReplaced && !bringBack(step) && !copy.name.empty()) {
                 // The copy goes back to its place rather than leave it empty.
                 const TrashFolders& t = trashFolders(copy.base);
-                if (openFolder(rooted, false, folder) == 0 && t.files.moveTo(copy.name, folder, parts.name) == 0) {
+                if (openFolder(rooted, false, folder) == 0 && t.files.rename(copy.name, folder, parts.name) == 0) {
                     t.info.removeFileOrLink(copy.infoName);
                     logStep(OperationLog::kRestored, copy.path, step.path, StampOf(folder, parts.name), {});
                 }
@@ -97,7 +97,7 @@ void RunUndo::carryOut(UndoStep& step) {
             FolderHandle fromFolder;
             int error = openFolder(from, false, fromFolder);
             if (error == 0) error = openFolder(rooted, true, folder);
-            if (error == 0) error = fromFolder.moveTo(PathParts::Of(from).name, folder, parts.name);
+            if (error == 0) error = fromFolder.rename(PathParts::Of(from).name, folder, parts.name);
             if (error == EEXIST) {
                 stays(step, "an ihrem alten Platz steht jetzt eine Datei, die der Lauf nicht gemacht hat");
             } else if (error != 0) {
@@ -178,7 +178,7 @@ bool RunUndo::removeMade(UndoStep& step, const NodeInfo& expected, TrashedFile* 
         if (into != nullptr) *into = trashed;
         return true;
     }
-    if (t.files.moveTo(trashed.name, folder, parts.name) == 0) {
+    if (t.files.rename(trashed.name, folder, parts.name) == 0) {
         t.info.removeFileOrLink(trashed.infoName);
         stays(step, "wurde gerade eben geändert");
     } else {
@@ -199,7 +199,7 @@ bool RunUndo::bringBack(UndoStep& step) {
         return false;
     }
     const TrashFolders& t = trashFolders(step.trash);
-    const int error = t.files.moveTo(step.trashName, folder, parts.name);
+    const int error = t.files.rename(step.trashName, folder, parts.name);
     if (error == EXDEV) {
         if (!copyBack(step, t.files, folder, parts.name)) return false;
     } else if (error == EEXIST) {

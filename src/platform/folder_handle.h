@@ -26,13 +26,13 @@ public:
     virtual uint32_t copyMetadataFrom(const FolderBackend& source) const = 0;
     virtual int inspect(std::string_view name, bool followLinks, NodeInfo& info) const = 0;
     virtual int removeFileOrLink(std::string_view name) const = 0;
+    virtual int renameChild(std::string_view from, const FolderBackend& destination, std::string_view to) const = 0;
+    virtual int removeEmptyFolder(std::string_view name) const = 0;
     virtual int identify(uint64_t& device, uint64_t& inode) const = 0;
     // The folder itself (kind Folder, its permission bits).
     virtual int describe(NodeInfo& info) const = 0;
     // See FileTransfer::RemoveStaleTemporaries.
     virtual int removeStaleTemporaries() const = 0;
-    virtual int removeEmptyFolder(std::string_view name) const;
-    virtual int moveTo(std::string_view name, const FolderBackend& to, std::string_view toName) const;
     // The local system's handle; -1 for a folder of another machine.
     virtual int native() const { return -1; }
     // False once the folder can no longer be reached (its connection broke off).
@@ -72,18 +72,19 @@ public:
     // itself); EISDIR for a folder, kNotRegularFile for anything else.
     int removeFileOrLink(std::string_view name) const;
 
+    // Gives the child `from` the name `to` in `destination` (this folder or
+    // another one of the same file system), never replacing anything: EEXIST
+    // when `to` is taken. A link is renamed itself. EXDEV between two file
+    // systems (or machines): nothing is copied.
+    int rename(std::string_view from, const FolderHandle& destination, std::string_view to) const;
+
+    // Removes the child folder `name` when it is empty: ENOTEMPTY otherwise,
+    // ENOTDIR for anything but a folder (a link to one included).
+    int removeEmptyFolder(std::string_view name) const;
+
     // The folder's identity on its file system (device and inode number, or
     // what stands for them on another machine).
     int identify(uint64_t& device, uint64_t& inode) const;
-
-    // Removes the child folder `name` when it is empty (ENOTEMPTY or EEXIST
-    // otherwise); a link is not followed (ENOTDIR).
-    int removeEmptyFolder(std::string_view name) const;
-
-    // Renames the child `name` to `toName` in `to`, never replacing what is
-    // there (EEXIST); EXDEV where it cannot be one rename (another file
-    // system or machine). A file keeps its times and metadata.
-    int moveTo(std::string_view name, const FolderHandle& to, std::string_view toName) const;
 
     bool valid() const { return backend_ != nullptr; }
     // Takes over a folder descriptor opened by other platform code.

@@ -182,6 +182,9 @@ StoreError SyncStateStore::translate(int code, int systemErrno, const std::strin
 
 StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& out) {
     out.reset();
+    // No database yet: no pair has a state, and reading makes none.
+    std::error_code missing;
+    if (!db_->isOpen() && !std::filesystem::exists(std::filesystem::symlink_status(databasePath(), missing))) return {};
     try {
         open();
         Transaction read(*db_, "BEGIN");
@@ -314,6 +317,16 @@ StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
     } catch (const SqliteFailure& failure) {
         return translate(failure.code, failure.systemErrno, failure.message);
     }
+}
+
+std::string SyncStateStore::forgetAfterUndo(const PairKey& key) {
+    std::optional<SyncState> state;
+    if (const StoreError error = load(key, state)) return error.message;
+    if (!state) return {};
+    std::string notice;
+    if (const StoreError error = forget(key, &notice)) return error.message;
+    return (notice.empty() ? "" : notice + " ") +
+           "Der Stand des letzten Abgleichs dieser Ordner ist vergessen; der nächste Abgleich beginnt wie der erste.";
 }
 
 StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {

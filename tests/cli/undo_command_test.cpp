@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -15,6 +16,7 @@
 #include "app/file_operation_controller.h"
 #include "app/user_prompts.h"
 #include "cli/cli_test_run.h"
+#include "engine/path_filter.h"
 #include "engine/tree_matcher.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/operation_log.h"
@@ -104,13 +106,46 @@ void MakeRandomTrees(uint32_t seed, const std::string& q, const std::string& z) 
     if (seed % 3 == 0) std::filesystem::remove_all(z);  // a target the run has to make
 }
 
-// The modes a sync can run in. Mirror and two-way (with deletions and moves)
-// join this table with their options once they exist.
+// Changes a user makes to a synchronised pair before the next run: files
+// renamed (within their folder and into new ones), deleted, changed, and
+// a whole folder removed; on both sides, so some meet as conflicts.
+void EditSettledTrees(uint32_t seed, const std::string& q, const std::string& z) {
+    std::mt19937 random(seed * 7919);
+    const auto pick = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+    for (const std::string& root : {q, z}) {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+            if (entry.is_regular_file()) files.push_back(entry.path());
+        std::sort(files.begin(), files.end());
+        for (const std::filesystem::path& file : files) {
+            if (!std::filesystem::exists(file)) continue;
+            switch (pick(8)) {
+            case 0: {
+                const std::filesystem::path into = root + "/umbenannt" + std::to_string(pick(2));
+                std::filesystem::create_directories(into);
+                std::filesystem::rename(file, into / file.filename());
+                break;
+            }
+            case 1: std::filesystem::rename(file, file.parent_path() / ("n-" + file.filename().string())); break;
+            case 2: std::filesystem::remove(file); break;
+            case 3: WriteFile(file, "geändert " + file.string(), kNew + pick(1000), pick(1'000'000'000)); break;
+            default: break;
+            }
+        }
+    }
+    std::filesystem::remove_all(q + "/d" + std::to_string(seed % 3));
+}
+
+// The modes a sync can run in. Mirror finds renames by themselves; two-way
+// knows them (and deletions) from the state of a run before, made first.
 struct SyncMode {
     const char* name;
     std::vector<std::string> options;
+    bool settled;  // synchronised once, then edited, before the run undone
 };
-const SyncMode kModes[] = {{"update", {}}};
+const SyncMode kModes[] = {{"update", {}, false},
+                           {"mirror", {"--mode=mirror", "--max-delete=100%"}, false},
+                           {"two-way", {"--mode=two-way", "--max-delete=100%"}, true}};
 
 TEST(UndoCommand, RandomTreesSyncedThenUndoneAreAsBeforeAndRedoneAsAfter) {
     for (const SyncMode& mode : kModes) {
@@ -120,11 +155,20 @@ TEST(UndoCommand, RandomTreesSyncedThenUndoneAreAsBeforeAndRedoneAsAfter) {
             TempDir dir;
             const std::string q = dir / "q", z = dir / "z";
             MakeRandomTrees(seed, q, z);
-            const Snapshot source = Snap(q), target = Snap(z);
             std::vector<std::string> sync = {"sync", "--yes", "--quiet"};
             sync.insert(sync.end(), mode.options.begin(), mode.options.end());
             sync.insert(sync.end(), {q, z});
-            ASSERT_EQ(Cli(sync).status, kExitEqual);
+            if (mode.settled) {
+                ASSERT_EQ(Cli(sync).status, kExitEqual);
+                EditSettledTrees(seed, q, z);
+            } else if (seed % 2 == 0) {
+                // A file the source renamed, under its old name in the target.
+                WriteFile(q + "/neu/name.txt", "umbenannt", kOld, 5);
+                WriteFile(z + "/alt/name-alt.txt", "umbenannt", kOld, 5);
+            }
+            const Snapshot source = Snap(q), target = Snap(z);
+            const test::CliResult synced = Cli(sync);
+            ASSERT_LE(synced.status, kExitUnequal) << synced.out << synced.err;  // conflicts stay
             const Snapshot syncedSource = Snap(q), syncedTarget = Snap(z);
             ASSERT_NE(syncedTarget, target);
 
@@ -135,9 +179,9 @@ TEST(UndoCommand, RandomTreesSyncedThenUndoneAreAsBeforeAndRedoneAsAfter) {
 
             // Undo is a run of its own: taking it back is the sync once more.
             const std::vector<LoggedRun> runs = home.Runs();
-            ASSERT_EQ(runs.size(), 2u);
-            EXPECT_EQ(runs[0].undoneBy, runs[1].id);
-            EXPECT_EQ(Cli({"undo", "--yes", "--quiet", runs[1].id}).status, kExitEqual);
+            ASSERT_EQ(runs.size(), mode.settled ? 3u : 2u);
+            EXPECT_EQ(runs[runs.size() - 2].undoneBy, runs.back().id);
+            EXPECT_EQ(Cli({"undo", "--yes", "--quiet", runs.back().id}).status, kExitEqual);
             EXPECT_EQ(Snap(q), syncedSource);
             EXPECT_EQ(Snap(z), syncedTarget);
         }
@@ -310,7 +354,10 @@ TEST(UndoCommand, TheWindowsCopyAndDeleteRunsAreUndone) {
             controller.setPrompts(&prompts);
             controller.setService(&service);
             switch (c.command) {
-            case Command::Synchronize: controller.Synchronize(rows, matcher); break;
+            case Command::Synchronize:
+                ASSERT_FALSE(controller.sync().Prepare(matcher, PathFilter()));  // the plan the list shows
+                controller.Synchronize(rows, matcher);
+                break;
             case Command::Copy: controller.CopySelected(rows, all, matcher); break;
             case Command::CopyRight: controller.CopyInDirection(rows, all, matcher, 1); break;
             case Command::Delete: controller.DeleteSelected(rows, all, matcher); break;

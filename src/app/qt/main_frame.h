@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/command_id.h"
+#include "view/command_id.h"
 #include "app/window_size.h"
 
 class QLabel;

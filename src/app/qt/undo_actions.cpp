@@ -12,6 +12,8 @@
 #include "platform/root.h"
 #include "platform/sftp/remote_connections.h"
 #include "sync/pair_lock.h"
+#include "sync/sync_pair.h"
+#include "sync/sync_state_store.h"
 
 namespace kirvo {
 namespace {
@@ -84,7 +86,11 @@ std::optional<std::string> UndoActions::Undo(UserPrompts& prompts, const std::st
     ui.beginRequest(QtFileOperationUi::Request::Undo);
     const bool finished = undo.carryOut(ui, &log_);
     ui.endRequest();
-    const std::string outcome = UndoTexts::Outcome(undo, !finished);
+    std::string outcome = UndoTexts::Outcome(undo, !finished);
+    if (undo.carriedOut() > 0)
+        if (const std::string notice = SyncStateStore().forgetAfterUndo(SyncPair::Of(run->sourceRoot, run->targetRoot).key());
+            !notice.empty())
+            outcome += " " + notice;
     if (!finished || undo.count(UndoStep::State::Stays) > 0) prompts.ShowWarning(outcome + Staying(undo));
     return outcome;
 }

@@ -138,6 +138,7 @@ void QtFileOperationUi::showProgress(const QString& label) {
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->setWindowTitle(Text(FileOperationTexts::kTitle) + QStringLiteral(" – ") +
                            (request_ == Request::Copy     ? QStringLiteral("Kopieren")
+                            : request_ == Request::Move   ? QStringLiteral("Umbenennen")
                             : request_ == Request::Delete ? QStringLiteral("Löschen")
                                                           : QStringLiteral("Rückgängig machen")));
     dialog->setWindowModality(Qt::ApplicationModal);
