@@ -142,13 +142,16 @@ struct SyncMode {
     const char* name;
     std::vector<std::string> options;
     bool settled;  // synchronised once, then edited, before the run undone
+    std::vector<std::string> actions;  // what the runs undone did, over all seeds
 };
-const SyncMode kModes[] = {{"update", {}, false},
-                           {"mirror", {"--mode=mirror", "--max-delete=100%"}, false},
-                           {"two-way", {"--mode=two-way", "--max-delete=100%"}, true}};
+const SyncMode kModes[] = {
+    {"update", {}, false, {"kopiert", "ersetzt", "Ordner angelegt"}},
+    {"mirror", {"--mode=mirror", "--max-delete=100%"}, false, {"umbenannt", "in den Papierkorb", "ersetzt"}},
+    {"two-way", {"--mode=two-way", "--max-delete=100%"}, true, {"umbenannt", "in den Papierkorb", "Ordner entfernt"}}};
 
 TEST(UndoCommand, RandomTreesSyncedThenUndoneAreAsBeforeAndRedoneAsAfter) {
     for (const SyncMode& mode : kModes) {
+        std::string did;
         for (uint32_t seed = 1; seed <= 4; ++seed) {
             SCOPED_TRACE(std::string(mode.name) + ", seed " + std::to_string(seed));
             OwnHome home;
@@ -181,10 +184,12 @@ TEST(UndoCommand, RandomTreesSyncedThenUndoneAreAsBeforeAndRedoneAsAfter) {
             const std::vector<LoggedRun> runs = home.Runs();
             ASSERT_EQ(runs.size(), mode.settled ? 3u : 2u);
             EXPECT_EQ(runs[runs.size() - 2].undoneBy, runs.back().id);
+            did += runs[runs.size() - 2].counts.text() + "; ";
             EXPECT_EQ(Cli({"undo", "--yes", "--quiet", runs.back().id}).status, kExitEqual);
             EXPECT_EQ(Snap(q), syncedSource);
             EXPECT_EQ(Snap(z), syncedTarget);
         }
+        for (const std::string& action : mode.actions) EXPECT_NE(did.find(action), std::string::npos) << mode.name << ": " << did;
     }
 }
 
@@ -279,7 +284,7 @@ TEST(UndoCommand, BadInputAndRunsThatCannotBeUndone) {
     EXPECT_NE(Cli({"undo", "--list"}).out.find(run + " vom "), std::string::npos);
 }
 
-// A move as the sync modes that move files will log it (the two paths and the
+// A rename as the sync modes log it (the two paths and the
 // file's stamp after): undo moves it back, into the folder it came from.
 TEST(UndoCommand, ALoggedMoveIsMovedBack) {
     OwnHome home;
