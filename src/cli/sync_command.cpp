@@ -476,7 +476,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         TerminalQuestions questions(options.yes, in, out);
         {
             // Everything the session does is one run in the log, undone as a whole.
-            const ServiceRun unit(&service, {"kirvo-cli sync", matcher.sourceRoot(), matcher.targetRoot()});
+            const ServiceRun unit(&service, {options.runName, matcher.sourceRoot(), matcher.targetRoot()});
             outcome = session.Run(work, questions, service, copyFlags, deleteFlags);
         }
         session.Clear();  // the comparison goes
