@@ -39,6 +39,10 @@ public:
     int64_t modifiedSeconds() const { return modifiedSeconds_; }
     uint16_t modifiedMilliseconds() const { return millisecondsAndSide_ & kMillisecondsMask; }
 
+    // Points the name at bytes equal to it stored elsewhere (the engine keeps
+    // a name that both sides have once); they must outlive the entry.
+    void ShareName(const char* sameName) { name_ = sameName; }
+
     // folder() + name(): the path relative to the side's root.
     std::string relativePath() const {
         std::string path;
