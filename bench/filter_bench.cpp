@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/filter_arguments.h"
+#include "app/filter_rules_file.h"
 #include "engine/path_filter.h"
 #include "engine/tree_matcher.h"
 

@@ -139,7 +139,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(TARGET kirvo)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6 (>= 6.4), qt6-qpa-plugins (>= 6.4)")
 endif()
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion, qt6-translations-l10n, libnotify-bin")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "compare two folder trees and bring them into line
 Kirvo compares a source folder and a target folder file by file, including

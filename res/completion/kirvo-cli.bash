@@ -9,7 +9,8 @@ _kirvo_cli()
     local scan_opts="--exclude-subfolders --exclude-system-folders --no-tolerance
         --compare= --ignore-hour --include= --exclude= --filter-from= --parallel= --quiet --accept-new-host-key --help"
     local compare_opts="--filter= --format= $scan_opts"
-    local sync_opts="--direction= --dry-run --yes --no-trash --no-log $scan_opts"
+    local sync_opts="--mode= --direction= --dry-run --yes --no-trash --no-log --format= $scan_opts"
+    local job_save_opts="--mode= --direction= --yes --no-trash --no-log $scan_opts"
 
     # The subcommand is the first word after the program name that is not an option.
     local i command=""
@@ -24,17 +25,66 @@ _kirvo_cli()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "--help --version" -- "$cur"))
         else
-            COMPREPLY=($(compgen -W "compare sync" -- "$cur"))
+            COMPREPLY=($(compgen -W "compare sync job run watch schedule" -- "$cur"))
         fi
         return
     fi
+
+    # Jobs are named by their files in ~/.config/kirvo/jobs.
+    local jobs_dir=${XDG_CONFIG_HOME:-$HOME/.config}/kirvo/jobs
+    local job_names
+    job_names=$(cd "$jobs_dir" 2>/dev/null && for f in *.job; do [[ -e $f ]] && printf '%s\n' "${f%.job}"; done)
+    case $command in
+        job)
+            local action=${words[i + 1]-}
+            if ((cword == i + 1)); then
+                COMPREPLY=($(compgen -W "save list show delete" -- "$cur"))
+                return
+            fi
+            if ((cword == i + 2)) && [[ $action == show || $action == delete ]]; then
+                COMPREPLY=($(compgen -W "$job_names" -- "$cur"))
+                return
+            fi
+            [[ $action == save ]] || return
+            ((cword == i + 2)) && return  # a new name
+            command=job_save ;;
+        run | watch | schedule)
+            case $cur in
+                --format=*)
+                    COMPREPLY=($(compgen -W "text json" -- "${cur#*=}"))
+                    return ;;
+                --every=*)
+                    COMPREPLY=($(compgen -W "hourly daily weekly" -- "${cur#*=}"))
+                    return ;;
+                --mount-point=*)
+                    cur=${cur#*=}
+                    _filedir -d
+                    return ;;
+                -*)
+                    local opts="--dry-run --format= --quiet --help"
+                    [[ $command == watch ]] && opts="--interval= --help"
+                    [[ $command == schedule ]] && opts="--every= --when-mounted --mount-point= --off --help"
+                    COMPREPLY=($(compgen -W "$opts" -- "$cur"))
+                    [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
+                    return ;;
+            esac
+            COMPREPLY=($(compgen -W "$job_names" -- "$cur"))
+            return ;;
+    esac
 
     case $cur in
         --filter=*)
             COMPREPLY=($(compgen -W "all unequal to-target to-source equal" -- "${cur#*=}"))
             return ;;
         --format=*)
-            COMPREPLY=($(compgen -W "text tsv" -- "${cur#*=}"))
+            if [[ $command == compare ]]; then
+                COMPREPLY=($(compgen -W "text tsv json" -- "${cur#*=}"))
+            else
+                COMPREPLY=($(compgen -W "text json" -- "${cur#*=}"))
+            fi
+            return ;;
+        --mode=*)
+            COMPREPLY=($(compgen -W "update" -- "${cur#*=}"))
             return ;;
         --compare=*)
             COMPREPLY=($(compgen -W "time time-size content" -- "${cur#*=}"))
@@ -47,12 +97,13 @@ _kirvo_cli()
         --include=* | --exclude=*)
             return ;;  # a pattern such as '*.tmp' or .git/: nothing to offer
         --direction=*)
-            [[ $command == sync ]] &&
+            [[ $command == sync || $command == job_save ]] &&
                 COMPREPLY=($(compgen -W "both to-target to-source" -- "${cur#*=}"))
             return ;;
         -*)
             local opts=$compare_opts
             [[ $command == sync ]] && opts=$sync_opts
+            [[ $command == job_save ]] && opts=$job_save_opts
             COMPREPLY=($(compgen -W "$opts" -- "$cur"))
             [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
             return ;;

@@ -65,6 +65,10 @@ enum class CommandId : int {
     CopyPath = 32827,           // "Pfad kopieren"
     ExcludePath = 32828,        // "Ausschließen"
 
+    // Jobs: the pair and its settings saved under a name, run by themselves.
+    SaveJob = 32842,  // "Auftrag speichern ..."
+    ShowJobs = 32843, // "Aufträge"
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,

@@ -105,6 +105,9 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "Gelöschte und ersetzte Dateien kommen in den Papierkorb, von wo sie sich zurückholen lassen.", "", ""},
     {C::ShowLog, "Protokoll anzeigen", "Zeigt das Protokoll der kopierten, ersetzten und gelöschten Dateien an.",
      "", ""},
+    {C::SaveJob, "Auftrag speichern …",
+     "Speichert Quelle, Ziel und Einstellungen als Auftrag, der auch von selbst laufen kann.", "", ""},
+    {C::ShowJobs, "Aufträge", "Zeigt die gespeicherten Aufträge: öffnen, ausführen, Zeitplan, löschen.", "", ""},
 
     // "&?"
     {C::HelpFinder, "&Hilfethemen", "Zeigt die Hilfe zu Kirvo an.", "Hilfethemen", ""},
@@ -149,7 +152,8 @@ constexpr std::array kExtrasItems = std::to_array<MenuItem>({
     {C::FilterPatterns},
     {C::None, "Vergleichen &nach", kCompareItems},
     {C::None, "&Optionen", kOptionItems}, {},
-    {C::ShowLog},
+    {C::ShowLog}, {},
+    {C::SaveJob}, {C::ShowJobs},
 });
 
 constexpr std::array kHelpItems = std::to_array<MenuItem>({

@@ -59,11 +59,33 @@ std::string ConflictQuestion(const TreeMatcher& matcher, const ResultRows& list,
 
 }  // namespace
 
-bool FileOperationController::RootsAreNested(const TreeMatcher& matcher) {
-    const std::string message = NestedRootsMessage(matcher.sourceRoot(), matcher.targetRoot());
+bool FileOperationController::RootsAreNested() {
+    const std::string message = NestedRootsMessage(source_, target_);
     if (message.empty()) return false;
     prompts_->ShowWarning(message);
     return true;
+}
+
+bool FileOperationController::MayCopyInto(TreeSide side) {
+    Root root = side == TreeSide::Source ? source_ : target_;
+    if (root.state() != Root::State::Missing) return true;
+    root.Inspect();  // a local root may be there by now (a remote one keeps what its connection found)
+    if (root.state() != Root::State::Missing) return true;
+    const std::string name = side == TreeSide::Source ? "Die Quelle " : "Das Ziel ";
+    if (!root.parentExists()) {
+        prompts_->ShowWarning(name + root.MissingText() + " Dorthin wird nichts kopiert.");
+        return false;
+    }
+    if (options_.beep()) prompts_->Beep(BeepKind::Question);
+    return prompts_->AskOkCancel(name + root.MissingText() + " Soll der Ordner angelegt werden?");
+}
+
+void FileOperationController::KeepCopiesIntoUsableRoots(std::vector<CopyPair>& pairs) {
+    for (const TreeSide side : {TreeSide::Target, TreeSide::Source}) {
+        const auto into = [side](const CopyPair& pair) { return pair.to.side == side; };
+        if (std::any_of(pairs.begin(), pairs.end(), into) && !MayCopyInto(side))
+            pairs.erase(std::remove_if(pairs.begin(), pairs.end(), into), pairs.end());
+    }
 }
 
 CopyFlags FileOperationController::copyFlags() const {
@@ -78,11 +100,13 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
     OperationOutcome outcome;
     if (running_) return outcome;
     const RunningFlag running(running_);
-    const SyncPlan plan =
+    SyncPlan plan =
         BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
     // One root inside the other: refused before any question, the list stays as it is.
-    if ((!plan.sourceToTarget.empty() || !plan.targetToSource.empty()) && RootsAreNested(matcher)) return outcome;
+    if ((!plan.sourceToTarget.empty() || !plan.targetToSource.empty()) && RootsAreNested()) return outcome;
     outcome.compareAgain = true;
+    KeepCopiesIntoUsableRoots(plan.sourceToTarget.pairs);
+    KeepCopiesIntoUsableRoots(plan.targetToSource.pairs);
 
     // Both questions come before any copy; each answer stands on its own.
     bool toTarget = false;
@@ -119,9 +143,10 @@ OperationOutcome FileOperationController::CopySelected(const ResultRows& rows, s
         case ConflictChoice::Skip: break;
         }
     }
-    const CopyList copies = BuildCopyPlan(planRows, matcher.sourceRoot(), matcher.targetRoot(), conflictDirection);
-    if (!copies.empty() && RootsAreNested(matcher)) return outcome;
+    CopyList copies = BuildCopyPlan(planRows, matcher.sourceRoot(), matcher.targetRoot(), conflictDirection);
+    if (!copies.empty() && RootsAreNested()) return outcome;
     outcome.compareAgain = true;
+    KeepCopiesIntoUsableRoots(copies.pairs);
     Copy(copies.pairs, outcome);
     return outcome;
 }
@@ -132,10 +157,10 @@ OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows
     if (running_ || selected.empty()) return outcome;
     const RunningFlag running(running_);
     std::vector<std::string> passedOver, unread;
-    const CopyList copies =
+    CopyList copies =
         BuildDirectedCopyPlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(),
                               matcher.targetRoot(), direction, &passedOver, &unread);
-    if (!copies.empty() && RootsAreNested(matcher)) return outcome;
+    if (!copies.empty() && RootsAreNested()) return outcome;
     outcome.compareAgain = true;
     if (!passedOver.empty())
         outcome.note = PassedOverNote(passedOver, direction > 0 ? "in der Quelle fehlt die Datei" : "im Ziel fehlt die Datei");
@@ -143,6 +168,7 @@ OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows
         outcome.note += (outcome.note.empty() ? "" : " ") +
                         PassedOverNote(unread, direction > 0 ? "im Ziel nicht lesbar" : "in der Quelle nicht lesbar");
     if (!outcome.note.empty() && showNote_) showNote_(outcome.note);  // said now, and again once the comparison is over
+    KeepCopiesIntoUsableRoots(copies.pairs);
     Copy(copies.pairs, outcome);
     return outcome;
 }

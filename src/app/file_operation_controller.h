@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fileops/file_operation_service.h"
+#include "platform/root.h"
 
 namespace kirvo {
 
@@ -46,6 +47,11 @@ public:
     FileOperationService* service() const { return service_; }
     // Where a note goes at once, before the files are copied (the status bar).
     void setNoteShown(std::function<void(const std::string&)> show) { showNote_ = std::move(show); }
+    // The roots the rows were compared between, as the comparison found them.
+    void setRoots(Root source, Root target) {
+        source_ = std::move(source);
+        target_ = std::move(target);
+    }
     bool running() const { return running_; }
 
     // rows are the list's, their pairs the matcher's; selected are row
@@ -59,7 +65,13 @@ public:
 
 private:
     // Tells the user and returns true when one compared root lies inside the other.
-    bool RootsAreNested(const TreeMatcher& matcher);
+    bool RootsAreNested();
+    // Whether files may be copied into a root: a missing one only where its
+    // parent is there, after the user said it may be made; where the parent
+    // is missing too, the user is told the drive may not be connected.
+    bool MayCopyInto(TreeSide side);
+    // Leaves out the copies into roots that may not be copied into.
+    void KeepCopiesIntoUsableRoots(std::vector<CopyPair>& pairs);
     CopyFlags copyFlags() const;
     void Copy(std::span<const CopyPair> pairs, OperationOutcome& outcome);
 
@@ -67,6 +79,8 @@ private:
     UserPrompts* prompts_ = nullptr;
     FileOperationService* service_ = nullptr;
     std::function<void(const std::string&)> showNote_;
+    Root source_;
+    Root target_;
     bool running_ = false;
 };
 

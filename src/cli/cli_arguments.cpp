@@ -1,6 +1,5 @@
 #include "cli/cli_arguments.h"
 
-#include <utility>
 
 namespace kirvo {
 
@@ -75,35 +74,12 @@ bool ReadParallel(const CliArguments& parsed, int& parallel, std::string& error)
     return true;
 }
 
-namespace {
-
-constexpr std::pair<const char*, CompareBy> kCompareNames[] = {
-    {"time", CompareBy::Time},
-    {"time-size", CompareBy::TimeAndSize},
-    {"content", CompareBy::Content},
-};
-
-}  // namespace
-
 bool ReadCompareBy(const CliArguments& parsed, CompareBy& compareBy, std::string& error) {
     compareBy = CompareBy::Time;
     const auto value = parsed.Value("compare");
-    if (!value) return true;
-    for (const auto& [name, setting] : kCompareNames) {
-        if (*value == name) {
-            compareBy = setting;
-            return true;
-        }
-    }
+    if (!value || CompareByFromName(*value, compareBy)) return true;
     error = "Unbekannter Vergleich \"" + *value + "\"; erlaubt sind time, time-size, content.";
     return false;
-}
-
-const char* CompareByName(CompareBy compareBy) {
-    for (const auto& [name, setting] : kCompareNames) {
-        if (setting == compareBy) return name;
-    }
-    return "time";
 }
 
 bool CliArguments::Has(std::string_view name) const {

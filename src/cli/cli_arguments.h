@@ -46,8 +46,6 @@ bool ReadParallel(const CliArguments& parsed, int& parallel, std::string& error)
 
 // The value of --compare: time (the default), time-size or content.
 bool ReadCompareBy(const CliArguments& parsed, CompareBy& compareBy, std::string& error);
-// The name --compare gives a setting.
-const char* CompareByName(CompareBy compareBy);
 
 // The help of --compare and --ignore-hour, shared by compare and sync.
 #define KIRVO_CLI_COMPARE_OPTIONS_HELP                                                             \

@@ -1,6 +1,10 @@
 #include "cli/cli_command.h"
 
 #include "cli/compare_command.h"
+#include "cli/job_command.h"
+#include "cli/job_run.h"
+#include "cli/job_schedule_command.h"
+#include "cli/job_watch.h"
 #include "cli/sync_command.h"
 #include "fileops/terminal_text.h"
 
@@ -11,6 +15,10 @@ std::span<const CliCommand* const> CliCommands() {
     static const CliCommand* const kCommands[] = {
         &kCompareCommand,
         &kSyncCommand,
+        &kJobCommand,
+        &kRunCommand,
+        &kWatchCommand,
+        &kScheduleCommand,
     };
     return kCommands;
 }

@@ -2,16 +2,14 @@
 
 #include <unistd.h>
 
-#include <filesystem>
-#include <system_error>
 
 #include "cli/cli_arguments.h"
+#include "cli/json_report.h"
 #include "cli/remote_roots.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "cli/tsv_writer.h"
 #include "engine/tree_matcher.h"
-#include "platform/root_access.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 
@@ -76,7 +74,7 @@ const CliCommand kCompareCommand = {
     "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "                  [--parallel=N] [--quiet] [--accept-new-host-key]\n"
-    "                  [--format=text|tsv] QUELLE ZIEL",
+    "                  [--format=text|tsv|json] QUELLE ZIEL",
     "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
     "Änderungszeit (mit --compare auch nach Größe oder Inhalt) und gibt die Liste aus, die das\n"
     "Fenster nach \"Pfade vergleichen\" zeigt: Ordnerzeilen, eine Zeile je Datei mit\n"
@@ -101,11 +99,13 @@ const CliCommand kCompareCommand = {
     "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"
     KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP
-    "  --format=text|tsv         text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
+    "  --format=WERT             text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
     "                            Zustand (2 markiert, 3 Ordner, 4 gleich, 5 Konflikt, 6 unbekannt)\n"
     "                            und die neun Spalten, mit Tabulator getrennt, danach die Zeilen 1009\n"
     "                            bis 1012 mit den Summen; \\ Tabulator Zeilenumbruch\n"
-    "                            Wagenrücklauf als \\\\ \\t \\n \\r\n"
+    "                            Wagenrücklauf als \\\\ \\t \\n \\r; json: ein JSON-Dokument mit\n"
+    "                            jeder gezeigten Datei (Zustand, Größen, Zeiten) und den Summen\n"
+    "                            (siehe man kirvo-cli)\n"
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
@@ -154,39 +154,35 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
             options.format = CompareOptions::Format::Text;
         } else if (*format == "tsv") {
             options.format = CompareOptions::Format::Tsv;
+        } else if (*format == "json") {
+            options.format = CompareOptions::Format::Json;
         } else {
-            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text und tsv.";
+            error = "Unbekanntes Format \"" + *format + "\"; erlaubt sind text, tsv und json.";
             return false;
         }
     }
     return ReadScanArguments(parsed, options, error);
 }
 
-std::optional<std::string> RootNotice(std::string_view side, const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (fs::exists(status)) return std::nullopt;
-    return "Hinweis: " + std::string(side) + " \"" + path + "\" existiert nicht und wird als leer verglichen.";
+std::optional<std::string> RootNotice(std::string_view side, const Root& root) {
+    if (root.state() != Root::State::Missing) return std::nullopt;
+    return "Hinweis: " + std::string(side) + " \"" + root.text() + "\" existiert nicht und wird als leer verglichen.";
 }
 
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
     CliRemoteRoots remote(options.acceptNewHostKey);
-    if (const int status = remote.Connect(kCompareCommand.name, options.source, options.target, err)) return status;
-    const auto notice = [&](std::string_view side, const std::string& root) {
-        return IsRemoteRoot(root) ? remote.Notice(side, root) : RootNotice(side, root);
-    };
-    bool rootUnusable = false;
-    for (const auto& [side, root] : {std::pair{"Die Quelle", &options.source}, std::pair{"Das Ziel", &options.target}}) {
-        if (auto text = notice(side, *root)) {
+    if (const int status = remote.Open(kCompareCommand.name, options.source, options.target, err)) return status;
+    bool rootMissing = false;
+    for (const auto& [side, root] : {std::pair{"Die Quelle", &remote.source()}, std::pair{"Das Ziel", &remote.target()}}) {
+        if (auto text = RootNotice(side, *root)) {
             err << "kirvo-cli compare: " << DisplayEscaped(*text) << '\n';
-            rootUnusable = true;
+            rootMissing = true;
         }
     }
 
     TreeMatcher matcher;
-    std::string source = options.source;
-    std::string target = options.target;
+    std::string source = remote.source().location();
+    std::string target = remote.target().location();
     TerminalScan scan;
     RunOptions run = ScanRunOptions(options);
     remote.Use(run);
@@ -198,6 +194,8 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
 
     if (options.format == CompareOptions::Format::Tsv) {
         WriteTsv(out, rows, stats);
+    } else if (options.format == CompareOptions::Format::Json) {
+        WriteCompareJson(out, matcher, rows, stats, options);
     } else {
         const FilterName& filter = NameOf(options.filter);
         const std::string filterText = std::string(filter.option) + " (" + std::string(filter.description) + ")";
@@ -228,7 +226,7 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     }
     if (TerminalScan::Interrupted()) return ReportInterrupted(kCompareCommand, err);
 
-    if (unread || rootUnusable) return kExitUnreadable;
+    if (unread || rootMissing) return kExitUnreadable;
     for (const FilePair& pair : matcher.pairs())
         if (pair.verdict != Verdict::Equal) return kExitUnequal;
     return kExitEqual;

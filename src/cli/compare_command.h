@@ -8,6 +8,7 @@
 #include "cli/cli_command.h"
 #include "engine/path_filter.h"
 #include "engine/run_options.h"
+#include "platform/root.h"
 #include "view/display_filter.h"
 
 namespace kirvo {
@@ -17,7 +18,7 @@ namespace kirvo {
 extern const CliCommand kCompareCommand;
 
 struct CompareOptions {
-    enum class Format { Text, Tsv };
+    enum class Format { Text, Tsv, Json };
     DisplayFilterValue filter = DisplayFilterValue::Unequal;  // the view's start filter
     bool excludeSubFolders = false;
     bool excludeSystemFolders = false;
@@ -47,6 +48,6 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
 // The German notice for a root that does not exist; none for any other (one
 // that is no folder or cannot be read is an unknown place of the comparison).
 // `side` is "Die Quelle" or "Das Ziel".
-std::optional<std::string> RootNotice(std::string_view side, const std::string& path);
+std::optional<std::string> RootNotice(std::string_view side, const Root& root);
 
 }  // namespace kirvo

@@ -1,6 +1,5 @@
 #pragma once
 #include <string>
-#include <vector>
 
 namespace kirvo {
 
@@ -13,10 +12,6 @@ class PathFilter;
 // All of them together make one filter. False with a German message naming
 // the bad pattern, the bad line or the unreadable file.
 bool ReadFilterArguments(const CliArguments& parsed, PathFilter& filter, std::string& error);
-
-// The rules of one filter file appended to include and exclude.
-bool ReadFilterFile(const std::string& path, std::vector<std::string>& include, std::vector<std::string>& exclude,
-                    std::string& error);
 
 }  // namespace kirvo
 

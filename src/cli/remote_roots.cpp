@@ -8,8 +8,6 @@
 
 #include "cli/cli_command.h"
 #include "fileops/terminal_text.h"
-#include "platform/root_access.h"
-#include "platform/sftp/remote_address.h"
 
 namespace kirvo {
 
@@ -54,14 +52,16 @@ LoginSettings SettingsFor(bool acceptNewHostKey) {
 
 CliRemoteRoots::CliRemoteRoots(bool acceptNewHostKey) : connections_(&ui_, SettingsFor(acceptNewHostKey)) {}
 
-int CliRemoteRoots::Connect(std::string_view command, const std::string& source, const std::string& target,
-                            std::ostream& err) {
-    for (const std::string* root : {&source, &target}) {
-        if (!IsRemoteRoot(*root)) continue;
-        if (std::string why; !RemoteAddress::Parse(*root, &why)) {
-            err << "kirvo-cli " << command << ": " << DisplayEscaped(why) << '\n';
-            return kExitUsage;
-        }
+int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText, const std::string& targetText,
+                         std::ostream& err) {
+    std::string why;
+    source_ = Root::Parse(sourceText, &why);
+    if (source_) target_ = Root::Parse(targetText, &why);
+    if (!source_ || !target_) {
+        err << "kirvo-cli " << command << ": " << DisplayEscaped(why) << '\n';
+        return kExitUsage;
+    }
+    for (Root* root : {&*source_, &*target_}) {
         LoginFault fault = LoginFault::None;
         std::string message = connections_.connect(*root, &fault);
         if (message.empty()) continue;
@@ -70,13 +70,8 @@ int CliRemoteRoots::Connect(std::string_view command, const std::string& source,
         err << "kirvo-cli " << command << ": " << DisplayEscaped(message) << '\n';
         return kExitUnreachable;
     }
+    for (Root* root : {&*source_, &*target_}) connections_.inspect(*root);
     return 0;
-}
-
-std::optional<std::string> CliRemoteRoots::Notice(std::string_view side, const std::string& root) {
-    if (!IsRemoteRoot(root)) return std::nullopt;
-    if (connections_.check(root) != ENOENT) return std::nullopt;
-    return "Hinweis: " + std::string(side) + " \"" + root + "\" existiert nicht und wird als leer verglichen.";
 }
 
 bool CliRemoteRoots::StillConnected(std::string_view command, std::ostream& err) const {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/run_options.h"
+#include "platform/root.h"
 #include "platform/sftp/remote_connections.h"
 #include "platform/sftp/remote_login_ui.h"
 
@@ -19,19 +20,22 @@ public:
     std::optional<std::string> askSecret(const std::string& question) override;
 };
 
-// The folders on other machines ("sftp://...") of one kirvo-cli run: one
-// connection per root, made before the scan and kept for the copying.
+// The two roots of one kirvo-cli run, parsed once, and the connections of
+// those on other machines ("sftp://..."): one per root, made before the scan
+// and kept for the copying.
 class CliRemoteRoots {
 public:
     explicit CliRemoteRoots(bool acceptNewHostKey);
 
-    // Connects for each remote root of the two: 0, or kExitUsage for an
-    // address that is no valid one, kExitUnreachable when no connection could
-    // be made, after writing why ("kirvo-cli COMMAND: ...") to err.
-    int Connect(std::string_view command, const std::string& source, const std::string& target, std::ostream& err);
-    // The notice for a remote root that is missing (as RootNotice for a local
-    // one); none for any other root.
-    std::optional<std::string> Notice(std::string_view side, const std::string& root);
+    // Parses the two operands, connects for each remote root and looks at
+    // both roots: 0, or kExitUsage for an address that is no valid one,
+    // kExitUnreachable when no connection could be made, after writing why
+    // ("kirvo-cli COMMAND: ...") to err.
+    int Open(std::string_view command, const std::string& sourceText, const std::string& targetText,
+             std::ostream& err);
+    // The roots as Open found them.
+    const Root& source() const { return *source_; }
+    const Root& target() const { return *target_; }
     // Lists and reads remote roots over their connections.
     void Use(RunOptions& run) {
         run.listers = connections_.listers();
@@ -45,6 +49,8 @@ public:
 private:
     TerminalLoginUi ui_;
     RemoteConnections connections_;
+    std::optional<Root> source_;
+    std::optional<Root> target_;
 };
 
 }  // namespace kirvo

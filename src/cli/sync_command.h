@@ -4,9 +4,11 @@
 #include <span>
 #include <string>
 
+#include "cli/cli_arguments.h"
 #include "cli/cli_command.h"
 #include "engine/path_filter.h"
 #include "engine/run_options.h"
+#include "fileops/sync_mode.h"
 
 namespace kirvo {
 
@@ -14,7 +16,11 @@ namespace kirvo {
 // "Dateien abgleichen" does, asking on the terminal; then compares again.
 extern const CliCommand kSyncCommand;
 
+struct SyncReport;
+
 struct SyncOptions {
+    enum class Format { Text, Json };
+    SyncMode mode = SyncMode::Update;  // --mode
     bool toTarget = true;  // --direction=both|to-target|to-source
     bool toSource = true;
     bool dryRun = false;
@@ -30,6 +36,7 @@ struct SyncOptions {
     PathFilter pathFilter;  // --include, --exclude, --filter-from
     bool useTrash = true;  // --no-trash: replaced files go for good
     bool useLog = true;    // --no-log: nothing is written to the log
+    Format format = Format::Text;  // --format=json: one JSON document instead of the text
     bool help = false;
     std::string source;
     std::string target;
@@ -37,13 +44,15 @@ struct SyncOptions {
 
 // False on a usage error, with a German message in `error`.
 bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, std::string& error);
+// The options sync takes, for commands that take the same (job save).
+std::span<const CliArguments::OptionSpec> SyncOptionSpecs();
 
 // Runs the synchronisation. Questions go to out and are answered from in;
 // interactive says whether someone is there to answer (without it and without
 // --yes nothing is done: kExitUsage). Progress goes to err when showProgress.
 // kExitEqual when the trees are in line afterwards, kExitUnequal when anything
-// was left unequal.
+// was left unequal. What was planned and done also goes into `report` when given.
 int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
-            bool showProgress);
+            bool showProgress, SyncReport* report = nullptr);
 
 }  // namespace kirvo

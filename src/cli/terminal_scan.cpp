@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "engine/scan_progress.h"
@@ -76,7 +77,8 @@ void TerminalScan::WithProgressLine(const std::function<void()>& work, const std
     bool running = true;
     std::thread line;
     if (shown) {
-        line = std::thread([&] {
+        try {
+            line = std::thread([&] {
             const auto start = std::chrono::steady_clock::now();
             std::unique_lock lock(mutex);
             bool written = false;
@@ -86,7 +88,10 @@ void TerminalScan::WithProgressLine(const std::function<void()>& work, const std
                 written = true;
             }
             if (written) err << "\r\033[K" << std::flush;
-        });
+            });
+        } catch (const std::system_error&) {
+            // No thread for it (ulimit -u): the work goes on without a progress line.
+        }
     }
     work();
     {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 #include "platform/content_reader.h"
 #include "platform/directory_lister.h"
@@ -16,6 +17,11 @@ enum class CompareBy : int32_t {
     TimeAndSize = 1,  // and equal times with different sizes are a conflict
     Content = 2,      // the bytes: equal sizes are read and compared
 };
+
+// "time", "time-size", "content": the names of the settings in options and job
+// files, and back (false for any other name).
+const char* CompareByName(CompareBy compareBy);
+bool CompareByFromName(std::string_view name, CompareBy& compareBy);
 
 // Everything a comparison run is steered by, besides the two roots.
 struct RunOptions {

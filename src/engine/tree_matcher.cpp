@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 #include <thread>
 
 #include "engine/content_comparer.h"
@@ -189,11 +190,20 @@ int32_t TreeMatcher::ScanTrees(const std::string& sourceRoot, const std::string&
     storable_[1] = targetLister->StorableTimes();
     // The two sides share nothing while they are scanned, so they are listed
     // at the same time; the table holds the source entries first either way.
-    std::thread target([&] {
+    // Where no thread can be started, one side follows the other.
+    const auto scanTarget = [&] {
         TreeScanner(sides_[1], kTargetSide, options_, utcOffset, inTargetRoot).Scan(targetRoot, *targetLister);
-    });
+    };
+    std::thread target;
+    try {
+        target = std::thread(scanTarget);
+    } catch (const std::system_error&) {
+    }
     TreeScanner(sides_[0], kSourceSide, options_, utcOffset, inTargetRoot).Scan(sourceRoot, *sourceLister);
-    target.join();
+    if (target.joinable())
+        target.join();
+    else
+        scanTarget();
     entries_.clear();
     entries_.reserve(sides_[0].entries.size() + sides_[1].entries.size() + 1);
     for (const ScannedSide& side : sides_)

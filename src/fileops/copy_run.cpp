@@ -94,6 +94,8 @@ void CopyRun::flushPending() {
             published.push_back(pending.transfer.get());
             report.outcome = FileOutcome::Done;
             report.trashedTo = kept.path;
+            report.bytes = sizes_[pending.index];
+            report.replaced = pending.decision.replacing;
             noteMetadata(pairs[pending.index], pending.transfer->metadataNotKept());
             break;
         case FileAttempt::Skipped:
@@ -257,7 +259,7 @@ FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer
     const PathParts from = PathParts::Of(pair.from);
     const PathParts to = PathParts::Of(pair.to);
     // Abandons the temporary file on every early return.
-    std::unique_ptr<FileTransfer> owned = FileTransfer::Between(!IsRemoteRoot(from.root), !IsRemoteRoot(to.root));
+    std::unique_ptr<FileTransfer> owned = FileTransfer::Between(!roots_.remote(from.root), !roots_.remote(to.root));
     if (!owned) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kRemoteToRemote, 0);
     FileTransfer& transfer = *owned;
     if (from.name.empty()) return FileAttempt::Fail(pair.from.path, FileOperationTexts::kSourceNotFile, kNotRegularFile);

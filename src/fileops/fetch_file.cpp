@@ -16,7 +16,7 @@ int FetchFile(RootAccess& roots, const std::string& root, std::string_view relat
     if (const int error = roots.open(root, rootFolder)) return error;
     if (const int error = rootFolder.openBeneath(folderPart, from)) return error;
     if (const int error = FolderHandle::OpenRoot(into, to)) return error;
-    const std::unique_ptr<FileTransfer> transfer = FileTransfer::Between(!IsRemoteRoot(root), true);
+    const std::unique_ptr<FileTransfer> transfer = FileTransfer::Between(!roots.remote(root), true);
     if (!transfer) return kNotSupportedThere;
     NodeInfo info;
     if (const int error = transfer->openSource(from, name, info)) return error;

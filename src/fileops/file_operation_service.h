@@ -37,6 +37,9 @@ struct FileReport {
     std::string reason;  // Failed: what went wrong; Skipped: which question was declined
     // Done: where the deleted file, or the version the copy replaced, lies in the trash.
     std::string trashedTo;
+    // A copy that is Done: the bytes written, and whether a file stood there before.
+    uint64_t bytes = 0;
+    bool replaced = false;
 };
 
 // One report per file of the request, in request order. Nothing that failed,

@@ -1,14 +1,15 @@
 #include "fileops/nested_roots.h"
 
-#include "platform/root_access.h"
 #include "platform/root_relation.h"
 
 namespace kirvo {
 
-std::string NestedRootsMessage(const std::string& source, const std::string& target) {
+std::string NestedRootsMessage(const Root& sourceRoot, const Root& targetRoot) {
     // A folder on another machine lies inside no local one; two of them are not copied between.
-    const bool sourceRemote = IsRemoteRoot(source);
-    const bool targetRemote = IsRemoteRoot(target);
+    const bool sourceRemote = sourceRoot.remote();
+    const bool targetRemote = targetRoot.remote();
+    const std::string& source = sourceRoot.location();
+    const std::string& target = targetRoot.location();
     if (sourceRemote && targetRemote)
         return "Quelle „" + source + "“ und Ziel „" + target +
                "“ liegen beide auf entfernten Rechnern; zwischen ihnen kopiert Kirvo nicht. Vergleichen geht; zum "

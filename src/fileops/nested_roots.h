@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "platform/root.h"
+
 namespace kirvo {
 
 // Copying between two roots where one lies inside the other never ends: every
@@ -9,6 +11,6 @@ namespace kirvo {
 // which leaves nothing to copy). Judged on disk (see RelateRoots), so links and
 // bind mounts are seen through. Two roots on other machines are refused as
 // well: nothing is copied between them.
-std::string NestedRootsMessage(const std::string& source, const std::string& target);
+std::string NestedRootsMessage(const Root& source, const Root& target);
 
 }  // namespace kirvo

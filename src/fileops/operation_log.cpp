@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "fileops/tsv_field.h"
-#include "platform/root_access.h"
+#include "platform/root.h"
 
 namespace kirvo {
 namespace {
@@ -28,7 +28,7 @@ OperationLog::OperationLog(std::string path) : path_(std::move(path)) {
 }
 
 std::string OperationLog::absolute(std::string_view path) const {
-    if (path.empty() || path[0] == '/' || IsRemoteRoot(path) || workingFolder_.empty()) return std::string(path);
+    if (path.empty() || path[0] == '/' || Root::NamesRemote(path) || workingFolder_.empty()) return std::string(path);
     return workingFolder_ + "/" + std::string(path);
 }
 

@@ -34,6 +34,8 @@ public:
     int open(const std::string& root, const FolderHandle*& handle);
     // Creates a missing root (see RootAccess::make).
     int make(const std::string& root, std::string& failed) { return access_.make(root, failed); }
+    // Whether a root lies on another machine (see RootAccess::remote).
+    bool remote(std::string_view root) const { return access_.remote(root); }
 
     // Opens the folder of p below its root; on failure a failed attempt naming
     // the folder concerned. A missing folder is no failure unless missingIsError

@@ -1,17 +1,12 @@
 #include "platform/root_access.h"
 
-#include <cerrno>
-#include <vector>
-
-#include "platform/file_node.h"
-
 namespace kirvo {
 namespace {
 
 class LocalRootAccess final : public RootAccess {
 public:
     int open(const std::string& root, FolderHandle& out) override { return FolderHandle::OpenRoot(root, out); }
-    int make(const std::string& root, std::string& failed) override { return MakeFolders(root, failed); }
+    int make(const std::string& root, std::string& failed) override { return MakeRootFolder(root, failed); }
 };
 
 }  // namespace
@@ -21,40 +16,20 @@ RootAccess& RootAccess::Local() {
     return local;
 }
 
-bool IsRemoteRoot(std::string_view root) {
-    const size_t colon = root.find("://");
-    if (colon == std::string_view::npos || colon == 0) return false;
-    for (char c : root.substr(0, colon))
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-'))
-            return false;
-    return true;
-}
-
-int MakeFolders(const std::string& root, std::string& failed) {
+int MakeRootFolder(const std::string& root, std::string& failed) {
     std::string path = root;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
-    std::vector<std::string> missing;  // deepest first
-    for (std::string current = path; !current.empty();) {
-        NodeInfo info;
-        if (const int error = InspectPath(current, true, info)) {
-            failed = current;
-            return error;
-        }
-        if (info.kind == NodeKind::Folder) break;
-        if (info.kind != NodeKind::Missing) {
-            failed = current;
-            return ENOTDIR;
-        }
-        missing.push_back(current);
-        const size_t slash = current.rfind('/');
-        if (slash == std::string::npos || slash == 0) break;
-        current.resize(slash);
+    const size_t slash = path.rfind('/');
+    const std::string parent = slash == std::string::npos ? "" : slash == 0 ? "/" : path.substr(0, slash);
+    FolderHandle parentFolder;
+    if (const int error = FolderHandle::OpenRoot(parent, parentFolder)) {
+        failed = parent.empty() ? "." : parent;
+        return error;
     }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (const int error = MakeFolder(*it)) {
-            failed = *it;
-            return error;
-        }
+    FolderHandle made;
+    if (const int error = parentFolder.openChild(path.substr(slash == std::string::npos ? 0 : slash + 1), true, made)) {
+        failed = path;
+        return error;
     }
     return 0;
 }

@@ -7,26 +7,26 @@
 namespace kirvo {
 
 // How the file operations reach the roots they work below: the local file
-// system, or, for a root of the form "scheme://...", the backend it names.
+// system, or the backend a remote root was connected through.
 class RootAccess {
 public:
     virtual ~RootAccess() = default;
 
     // Opens a root folder as the user named it; 0 or the error.
     virtual int open(const std::string& root, FolderHandle& out) = 0;
-    // Creates a missing root and the missing folders above it; 0 or the error,
-    // with the folder concerned in failed.
+    // Creates a missing root whose parent folder exists: that one folder,
+    // never missing folders above it (a drive that is not connected must not
+    // turn into folders on another disk). 0 or the error (ENOENT: the parent
+    // is missing), with the folder concerned in failed.
     virtual int make(const std::string& root, std::string& failed) = 0;
+    // Whether the root belongs to another machine.
+    virtual bool remote(std::string_view /*root*/) const { return false; }
 
     // The local file system's.
     static RootAccess& Local();
 };
 
-// Whether a root belongs to another backend than the local file system: it
-// begins with a scheme ("sftp://").
-bool IsRemoteRoot(std::string_view root);
-
 // The local RootAccess::make.
-int MakeFolders(const std::string& root, std::string& failed);
+int MakeRootFolder(const std::string& root, std::string& failed);
 
 }  // namespace kirvo

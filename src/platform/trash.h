@@ -41,6 +41,9 @@ public:
     // Whether the desktop trash can take files of `folder` at all: not on another
     // machine, where every call answers kNoTrash with kNoRemoteTrash.
     static bool Reaches(const FolderHandle& folder);
+    // The trash in the user's home: $XDG_DATA_HOME/Trash, else ~/.local/share/Trash;
+    // "" without a home.
+    static std::string HomeTrashPath();
     static constexpr std::string_view kNoRemoteTrash =
         "auf dem entfernten Rechner gibt es keinen Papierkorb (wer die alte Fassung behalten will, gleicht zuerst "
         "mit einem lokalen Ordner ab)";

@@ -1,5 +1,7 @@
 #include "platform/worker_pool.h"
 
+#include <system_error>
+
 namespace kirvo {
 
 WorkerPool::~WorkerPool() {
@@ -12,7 +14,13 @@ WorkerPool::~WorkerPool() {
 }
 
 void WorkerPool::Grow(int threads) {
-    while (static_cast<int>(threads_.size()) < threads) threads_.emplace_back([this] { Work(); });
+    while (static_cast<int>(threads_.size()) < threads) {
+        try {
+            threads_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            return;  // no more threads to be had (ulimit -u): the ones there do the work, or the caller
+        }
+    }
 }
 
 void WorkerPool::Post(Task task) {

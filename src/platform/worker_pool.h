@@ -20,7 +20,8 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    // Grows the pool to `threads` (it never shrinks while it lives).
+    // Grows the pool to `threads`, or as far as the system lets threads
+    // start (it never shrinks while it lives).
     void Grow(int threads);
     int threads() const { return static_cast<int>(threads_.size()); }
     void Post(Task task);

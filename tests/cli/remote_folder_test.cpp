@@ -141,7 +141,7 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
 
         // Deleting there: the one question says it is for good, even with the trash chosen.
         RemoteConnections connections(nullptr, LoginSettings::Default());
-        ASSERT_EQ(connections.connect(server.Url(there)), "");
+        ASSERT_EQ(connections.connect(*Root::Parse(server.Url(there))), "");
         test::ScriptedUi ui;
         ui.deleteAnswers = {true};
         const OperationResult gone = LocalFileOperationService(ui, nullptr, connections)
@@ -221,7 +221,7 @@ TEST(RemoteFolder, ABrokenConnectionFailsTheFileAndRetryConnectsAnew) {
         MakeTree(dir / "z", {{"big.bin", 1'300'000'000, "old"}});
         const std::string remoteSide = upload ? dir / "z" : dir / "q";
         RemoteConnections connections(nullptr, LoginSettings::Default());
-        ASSERT_EQ(connections.connect(server.Url(remoteSide)), "");
+        ASSERT_EQ(connections.connect(*Root::Parse(server.Url(remoteSide))), "");
         const std::string from = upload ? dir / "q" : server.Url(dir / "q");
         const std::string to = upload ? server.Url(dir / "z") : dir / "z";
         for (const bool retry : {false, true}) {
@@ -295,7 +295,7 @@ TEST(RemoteFolder, PassphraseAndNewHostKeyAreAskedThroughTheLoginUi) {
         ui.secrets = c.secrets;
         RemoteConnections connections(&ui, LoginSettings::Default());
         LoginFault fault = LoginFault::Failed;
-        const std::string message = connections.connect(server.Url(server.home()), &fault);
+        const std::string message = connections.connect(*Root::Parse(server.Url(server.home())), &fault);
         EXPECT_EQ(fault, c.fault) << message;
         EXPECT_EQ(message.empty(), c.fault == LoginFault::None) << message;
         ASSERT_FALSE(ui.asked.empty());

@@ -214,12 +214,36 @@ TEST(SyncCommand, FilesTheFilterLeavesOutAreNeverTouched) {
     EXPECT_NE(r.out.find("Ziel:   1 Dateien"), std::string::npos) << r.out;
 }
 
-TEST(SyncCommand, MissingTargetRootIsMadeAndFilled) {
-    Trees t;
-    const std::string fresh = t.dir / "new/backup";
-    const SyncRun r = Sync({"--yes", "--direction=to-target", t.q, fresh});
-    EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
-    EXPECT_EQ(ReadFile(fresh + "/sub/deeper/only-here.bin"), std::string(5000, 's'));
+// A missing root is made (that one folder) with --yes or after a "j"; one
+// whose parent is missing too is never made: the drive may not be connected.
+TEST(SyncCommand, MissingRootIsMadeOnlyWhereItsParentIsThere) {
+    const struct {
+        const char* what;
+        std::string target;  // below the test folder
+        std::vector<std::string> options;
+        std::string answers;
+        int status;
+        bool made;
+        std::string said;
+    } cases[] = {
+        {"parent there, --yes", "backup", {"--yes"}, "", kExitEqual, true, "existiert nicht und wird als leer verglichen"},
+        {"parent there, asked: j", "backup", {}, "j\nj\n", kExitEqual, true, "Soll der Ordner angelegt werden? [j/N]"},
+        {"parent there, asked: n", "backup", {}, "n\n", kExitUnreadable, false, "wird nicht angelegt; es wird nichts kopiert"},
+        {"parent missing too", "stick/Sicherung", {"--yes"}, "", kExitUnreadable, false,
+         "existiert nicht. Ist der Datenträger angeschlossen? Es wird nichts kopiert."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Trees t;
+        const std::string fresh = t.dir / c.target;
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"--direction=to-target", t.q, fresh});
+        const SyncRun r = Sync(args, c.answers);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(c.said), std::string::npos) << r.out << r.err;
+        EXPECT_EQ(std::filesystem::exists(fresh + "/sub/deeper/only-here.bin"), c.made);
+        EXPECT_EQ(std::filesystem::exists(t.dir / "stick"), false);
+    }
 }
 
 // A user's file named like our temporary files is an ordinary file; a replaced

@@ -131,8 +131,20 @@ TEST_F(FileCopyTest, StaleTemporaryFilesOfOursGoAndAUsersLookalikeStays) {
     ASSERT_TRUE(startCopy(running, q, z));
     ASSERT_EQ(TempFilesBelow(Tgt("")).size(), 3u);
 
+    // A replace killed right after its exchange: the old version is parked
+    // under a name of ours, unmarked, with its second name in the trash. The
+    // same name with no second name could be anyone's and stays.
+    WriteFile(Tgt("kept-in-trash"), "old", kOld);
+    const std::string parked = TemporaryName::For("h.txt", 7), lone = TemporaryName::For("i.txt", 8);
+    ASSERT_EQ(link(Tgt("kept-in-trash").c_str(), Tgt(parked).c_str()), 0);
+    WriteFile(Tgt(lone), "anyone's", kOld);
+
     EXPECT_TRUE(Copy({Pair("g.txt", "g.txt")}).allDone());
     EXPECT_EQ(ReadFile(Tgt(".f.txt.kirvo-tmp")), "mine");
+    EXPECT_FALSE(std::filesystem::exists(Tgt(parked)));
+    EXPECT_EQ(ReadFile(Tgt("kept-in-trash")), "old");
+    EXPECT_EQ(ReadFile(Tgt(lone)), "anyone's");
+    std::filesystem::remove(Tgt(lone));
     EXPECT_EQ(TempFilesBelow(Tgt("")).size(), 2u);  // the user's file and the running copy's
     running.abandon();
     EXPECT_EQ(TempFilesBelow(Tgt("")), std::vector<std::string>{Tgt(".f.txt.kirvo-tmp")});

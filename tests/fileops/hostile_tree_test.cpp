@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "cli/cli_test_run.h"
 #include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
@@ -108,7 +109,7 @@ TEST(HostileTree, FolderSwappedForLinkIsNeverFollowed) {
         const std::string sideRoot = remote ? server.Url(side) : side;
         const std::string from = c.op == Op::CopyFrom ? sideRoot : q;
         const std::string to = c.op == Op::CopyFrom ? z : sideRoot;
-        if (remote) ASSERT_EQ(connections.connect(sideRoot), "");
+        if (remote) ASSERT_EQ(connections.connect(*Root::Parse(sideRoot)), "");
         LocalFileOperationService service(ui, nullptr, connections);
         const OperationResult r =
             c.op == Op::Delete
@@ -223,6 +224,12 @@ TEST(HostileTree, PathsLongerThanTheLimitAreCopiedAndDeleted) {
     EXPECT_EQ(ReadDeep(z, rel), "<missing>");
     EXPECT_EQ(ReadDeep(z, deep + "other.txt"), "kept");
     EXPECT_EQ(ReadDeep(q, rel), "deep content");
+
+    // Roots that long are there, not missing.
+    const test::CliResult compared = test::Cli({"compare", "--format=tsv", q + "/" + deep, z + "/" + deep});
+    EXPECT_EQ(compared.err, "");
+    EXPECT_EQ(compared.status, kExitUnequal);
+    EXPECT_NE(compared.out.find("\ttief.txt\t--->\t"), std::string::npos) << compared.out;
 }
 
 // One root inside the other never converges (each run would nest the tree

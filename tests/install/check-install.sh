@@ -126,7 +126,9 @@ check_validators() {
   fi
 
   mkdir -p "$prefix/tree/alpha" "$prefix/tree/beta" && touch "$prefix/tree/datei.txt"
-  expect_completion "compare sync " ""
+  expect_completion "compare job run schedule sync watch " ""
+  expect_completion "delete list save show " job ""
+  expect_completion "--every= " schedule dokumente --ev
   expect_completion "--help --version " --
   expect_completion "--direction= --dry-run " sync --d
   expect_completion "--exclude-subfolders --exclude-system-folders --exclude= " compare --ex

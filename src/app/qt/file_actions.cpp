@@ -58,7 +58,7 @@ std::unique_ptr<QTemporaryDir> FileActions::NewTemporaryDir() {
 
 QString FileActions::LocalFile(const std::string& root, const std::string& path, QTemporaryDir* into,
                                const QString& sub) {
-    if (!IsRemoteRoot(root) || !into) return Decode(path);
+    if (!roots_->remote(root) || !into) return Decode(path);
     const std::string relative = path.substr(root.size());
     const QString folder = into->filePath(sub);
     QDir().mkpath(folder);
@@ -108,7 +108,7 @@ QString FileActions::DiffProgram() {
 void FileActions::CompareFiles(const CKirvoView::PointedItem& item) {
     if (!item.bothFiles()) return;
     std::unique_ptr<QTemporaryDir> fetched;
-    const bool remote = IsRemoteRoot(item.sourceRoot) || IsRemoteRoot(item.targetRoot);
+    const bool remote = roots_->remote(item.sourceRoot) || roots_->remote(item.targetRoot);
     if (remote && !(fetched = NewTemporaryDir())) return;
     const QString left = LocalFile(item.sourceRoot, item.sourcePath, fetched.get(), QStringLiteral("quelle"));
     if (left.isEmpty()) return;

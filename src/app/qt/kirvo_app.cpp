@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "app/qt/about_dlg.h"
+#include "app/qt/job_commands.h"
 #include "app/qt/main_frame.h"
 #include "app/qt/path_bar.h"
 #include "app/qt/qsettings_profile_store.h"
@@ -37,6 +38,9 @@ void SetUpParser(QCommandLineParser& parser) {
         QStringLiteral("Kirvo vergleicht zwei Ordnerbäume und bringt sie in Einklang."));
     parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Zeigt diese Hilfe an.")});
     parser.addOption({{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Zeigt die Version an.")});
+    parser.addOption({QStringLiteral("job"),
+                      QStringLiteral("Öffnet den gespeicherten Auftrag NAME (Quelle, Ziel, Einstellungen) und vergleicht."),
+                      QStringLiteral("NAME")});
     parser.addPositionalArgument(QStringLiteral("QUELLE"),
                                  QStringLiteral("Quellordner; mit ZIEL wird sofort verglichen."),
                                  QStringLiteral("[QUELLE"));
@@ -118,8 +122,8 @@ bool CKirvoApp::InitInstance() {
         return false;
     }
     paths_ = parser.positionalArguments();
-    if (paths_.size() > 2) {
-        std::fprintf(stderr, "kirvo: zu viele Argumente. Aufruf: kirvo [QUELLE [ZIEL]]\n");
+    if (paths_.size() > 2 || (parser.isSet(QStringLiteral("job")) && !paths_.isEmpty())) {
+        std::fprintf(stderr, "kirvo: zu viele Argumente. Aufruf: kirvo [QUELLE [ZIEL]] | kirvo --job NAME\n");
         exitCode_ = 2;
         return false;
     }
@@ -131,10 +135,18 @@ bool CKirvoApp::InitInstance() {
     PathBar* bar = frame_->pathBar();
     if (!paths_.isEmpty()) bar->setText(PathBar::Side::Source, FieldPath(paths_[0]));
     if (paths_.size() > 1) bar->setText(PathBar::Side::Target, FieldPath(paths_[1]));
+    if (parser.isSet(QStringLiteral("job"))) {
+        QString error;
+        if (!JobCommands::OpenJob(*frame_, parser.value(QStringLiteral("job")), error)) {
+            std::fprintf(stderr, "kirvo: %s\n", qPrintable(error));
+            exitCode_ = 2;
+            return false;
+        }
+    }
 
     ScreenReport::StartIfAsked(*frame_);
     frame_->show();
-    if (paths_.size() == 2) {
+    if (paths_.size() == 2 || parser.isSet(QStringLiteral("job"))) {
         // Compare once the window is on screen, as the menu command would.
         CMainFrame* frame = frame_.get();
         QTimer::singleShot(0, frame, [frame] { frame->OnCommand(CommandId::PfadeVergleichen); });

@@ -19,6 +19,7 @@
 #include "app/qt/folder_drop.h"
 #include "app/qt/path_bar.h"
 #include "app/qt/help_dialog.h"
+#include "app/qt/job_commands.h"
 #include "app/qt/lock_key_state.h"
 #include "app/qt/log_dialog.h"
 #include "app/qt/output_bar.h"
@@ -71,7 +72,11 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     comparison.setDirectoryListers(remote_->listers());
     comparison.setContentReaders(remote_->readers());
     RemoteConnections* remote = remote_.get();
-    comparison.setRootPreparation({[remote](const std::string& root) { return remote->connect(root); },
+    comparison.setRootPreparation({[remote](Root& root) {
+                                       std::string problem = remote->connect(root);
+                                       if (problem.empty()) remote->inspect(root);
+                                       return problem;
+                                   },
                                    [remote] { remote->cancel(); },
                                    [remote] { return remote->lostMessage(); }});
     ConnectController();
@@ -276,6 +281,7 @@ void CMainFrame::UpdateCommandUi() {
     actions_->setChecked(CommandId::ViewToolbar, !toolBar_->isHidden());
     actions_->setChecked(CommandId::ViewStatusBar, !statusBar()->isHidden());
     actions_->setChecked(CommandId::ViewOutputBar, !outputBar_->isHidden());
+    actions_->setEnabled(CommandId::ShowJobs, controller_ && !controller_->comparing());  // opening one changes the paths
 }
 
 void CMainFrame::UpdateFilterPane() {
@@ -312,6 +318,12 @@ void CMainFrame::OnCommand(CommandId id) {
         break;
     case CommandId::ShowLog:
         ShowLog();
+        break;
+    case CommandId::SaveJob:
+        JobCommands::SaveJob(*this);
+        break;
+    case CommandId::ShowJobs:
+        JobCommands::ShowJobs(*this);
         break;
     case CommandId::AppExit:
         close();

@@ -178,12 +178,15 @@ void PathBar::LoadHistories(ProfileStore& store) {
 }
 
 void PathBar::UpdateHistories() {
-    for (Field* f : {&source_, &target_}) {
-        const QString current = f->combo->currentText();
-        f->history.Update(current.toStdString());
-        ShowHistory(*f);
-        f->combo->setEditText(current);
-    }
+    for (Side side : {Side::Source, Side::Target}) UpdateHistory(side, text(side));
+}
+
+void PathBar::UpdateHistory(Side side, const QString& typed) {
+    Field& f = field(side);
+    const QString current = f.combo->currentText();
+    f.history.Update(typed.toStdString());
+    ShowHistory(f);
+    f.combo->setEditText(current);
 }
 
 void PathBar::contextMenuEvent(QContextMenuEvent* event) {

@@ -36,9 +36,11 @@ public:
     // Fills both lists from the store and presets each field with its most
     // recent path.
     void LoadHistories(ProfileStore& store);
-    // Moves each field's text to the top of its list, source first. Called
-    // by the comparison before it scans.
+    // Moves each field's text to the top of its list, source first.
     void UpdateHistories();
+    // Moves text to the top of one field's list (the comparison does so for
+    // each path that was there); the field keeps what it shows.
+    void UpdateHistory(Side side, const QString& text);
     // Writes both lists, source first.
     void SaveHistories(ProfileStore& store) const;
 

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <tuple>
 
 #include "app/command_table.h"
 #include "app/filter_settings.h"
@@ -199,25 +200,33 @@ void WindowController::OnPfadeVergleichen() {
     const QString sourceText = pathBar_.text(PathBar::Side::Source);
     const QString targetText = pathBar_.text(PathBar::Side::Target);
     if (sourceText.isEmpty() || targetText.isEmpty()) return;
-    const QByteArray source = QFile::encodeName(sourceText);
-    const QByteArray target = QFile::encodeName(targetText);
+    const QByteArray sourcePath = QFile::encodeName(sourceText);
+    const QByteArray targetPath = QFile::encodeName(targetText);
     // A path the system would refuse is said so, never compared: its side
     // would read as empty.
-    for (const QByteArray* path : {&source, &target}) {
+    for (const QByteArray* path : {&sourcePath, &targetPath}) {
         if (static_cast<size_t>(path->size()) <= kMaxPathBytes || path->startsWith("sftp://")) continue;
-        const QString text = (path == &source ? QStringLiteral("Der Pfad der Quelle ist zu lang: %1 Bytes, das "
-                                                               "System nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
-                                                               "verglichen.")
-                                              : QStringLiteral("Der Pfad des Ziels ist zu lang: %1 Bytes, das System "
-                                                               "nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
-                                                               "verglichen."))
+        const QString text = (path == &sourcePath ? QStringLiteral("Der Pfad der Quelle ist zu lang: %1 Bytes, das "
+                                                                   "System nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
+                                                                   "verglichen.")
+                                                  : QStringLiteral("Der Pfad des Ziels ist zu lang: %1 Bytes, das "
+                                                                   "System nimmt höchstens %2.\n\n%3\n\nEs wird nicht "
+                                                                   "verglichen."))
                                  .arg(path->size())
                                  .arg(kMaxPathBytes)
-                                 .arg((path == &source ? sourceText : targetText).left(120) + QStringLiteral(" …"));
+                                 .arg((path == &sourcePath ? sourceText : targetText).left(120) + QStringLiteral(" …"));
         prompts_->ShowWarning(text.toStdString());
         return;
     }
-    pathBar_.UpdateHistories();
+    // Each root parsed once, here; an address that is no valid one goes no further.
+    std::string why;
+    std::optional<Root> source = Root::Parse(sourcePath.toStdString(), &why);
+    std::optional<Root> target = source ? Root::Parse(targetPath.toStdString(), &why) : std::nullopt;
+    if (!source || !target) {
+        prompts_->ShowWarning(why);
+        return;
+    }
+    comparedTexts_ = {sourceText, targetText};
 
     // No row may point into the engine while it runs or after it is cleared.
     view_.Clear();
@@ -228,8 +237,7 @@ void WindowController::OnPfadeVergleichen() {
     run.ignoreHour = options_.stunde();
     run.compareBy = options_.compareBy();
     run.parallel = options_.parallel();
-    if (!comparison_.Start(source.toStdString(), target.toStdString(), run, pathFilter_))
-        return;
+    if (!comparison_.Start(std::move(*source), std::move(*target), run, pathFilter_)) return;
     SetComparing(true);
 }
 
@@ -269,6 +277,19 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
     busyCursor_.reset();  // the wait cursor takes over for the filling
     emit readingProgress(-1);
     TreeMatcher& matcher = comparison_.matcher();
+    // The histories keep what was there; a typo or an unplugged drive is said, and not kept.
+    std::string missing;
+    for (const auto& [side, root, text] : {std::tuple{PathBar::Side::Source, &outcome.source, comparedTexts_[0]},
+                                           std::tuple{PathBar::Side::Target, &outcome.target, comparedTexts_[1]}}) {
+        if (root->state() == Root::State::Missing) {
+            if (!missing.empty()) missing += '\n';
+            missing += std::string(side == PathBar::Side::Source ? "Die Quelle " : "Das Ziel ") + root->MissingText() +
+                       (side == PathBar::Side::Source ? " Sie" : " Es") + " wird als leerer Ordner verglichen.";
+        } else if (root->state() != Root::State::Unchecked) {
+            pathBar_.UpdateHistory(side, text);
+        }
+    }
+    fileOperations_.setRoots(outcome.source, outcome.target);
     // Stopped while the folders were read: nothing to show. Stopped while
     // contents were read: the engine went back to the comparison by time.
     // A root out of reach, or a listing cut short: no list that would show
@@ -296,9 +317,11 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
         }
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);
-        if (!matcher.unknownPlaces().empty())
-            prompts_->ShowWarning(
-                UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot()));
+        if (!matcher.unknownPlaces().empty()) {
+            if (!missing.empty()) missing += "\n\n";
+            missing += UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot());
+        }
+        if (!missing.empty()) prompts_->ShowWarning(missing);
     }
     noteAfterComparison_.clear();
     SetComparing(false);

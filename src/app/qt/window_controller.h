@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -55,6 +56,11 @@ public:
     const DisplayFilter& displayFilter() const { return filter_; }
     // The include and exclude patterns of the scan ("Filter...").
     const PathFilter& pathFilter() const { return pathFilter_; }
+    // A filter set from elsewhere (a job opened); not while comparing().
+    void setPathFilter(const PathFilter& filter) {
+        pathFilter_ = filter;
+        emit commandStateChanged();
+    }
     ComparisonController& comparison() { return comparison_; }
     // Not to be touched while comparing(): the scan fills it on its own thread.
     TreeMatcher& matcher() { return comparison_.matcher(); }
@@ -150,6 +156,7 @@ private:
     bool comparing_ = false;
     bool summaryShown_ = false;
     QString noteAfterComparison_;           // for the status bar once the comparison is over
+    std::array<QString, 2> comparedTexts_;  // the paths as typed, for the histories
     std::optional<WaitCursor> busyCursor_;  // while the folders are read
     bool loaded_ = false;
 };

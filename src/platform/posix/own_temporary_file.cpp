@@ -33,6 +33,12 @@ bool Marked(int fd) {
     return static_cast<size_t>(n) == sizeof kMarkerValue - 1 && std::memcmp(value, kMarkerValue, static_cast<size_t>(n)) == 0;
 }
 
+// The version an interrupted replace left under a temporary name: the
+// exchange that put the copy in place parks the old file there for one look
+// before removing the name. It is never marked, but when it was kept in the
+// trash it has a second name there, so removing this one loses nothing.
+bool ParkedSecondName(const struct stat& st) { return st.st_nlink >= 2; }
+
 int OpenCandidate(int folderFd, const char* name) {
     return openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
@@ -127,7 +133,7 @@ bool OwnTemporaryFile::IsOurs(int folderFd, const char* name) {
     const int fd = OpenCandidate(folderFd, name);
     if (fd < 0) return false;
     struct stat st;
-    const bool ours = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && Marked(fd);
+    const bool ours = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (Marked(fd) || ParkedSecondName(st));
     close(fd);
     return ours;
 }
@@ -148,7 +154,8 @@ int OwnTemporaryFile::RemoveStale(int folderFd) {
         struct stat st;
         // Not locked: the copy that made it is gone. The lock is held while we
         // remove it, so no copy can be using it.
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && Marked(fd) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            (Marked(fd) ? flock(fd, LOCK_EX | LOCK_NB) == 0 : ParkedSecondName(st)) &&
             unlinkat(folderFd, ent->d_name, 0) == 0)
             ++removed;
         close(fd);

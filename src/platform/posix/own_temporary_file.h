@@ -6,8 +6,10 @@ namespace kirvo {
 // Our temporary files on POSIX: a name of TemporaryName's form, an exclusive
 // lock held by the copy that writes it, and, where the file system keeps
 // extended attributes, the marker attribute "user.kirvo.tmp". Only a file with
-// all of these (the marker where it can exist) is ever taken for ours; any
-// other file, whatever its name, is the user's.
+// all of these (the marker where it can exist) is ever taken for ours, and,
+// without the marker, the old version a replace killed at the wrong moment
+// left under such a name while it has a second name (in the trash): removing
+// that name loses nothing. Any other file, whatever its name, is the user's.
 class OwnTemporaryFile {
 public:
     static constexpr const char* kMarker = "user.kirvo.tmp";

@@ -114,6 +114,13 @@ struct Trash::Directory {
     bool used = false;
 };
 
+std::string Trash::HomeTrashPath() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/Trash";
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
+        return std::string(home) + "/.local/share/Trash";
+    return {};
+}
+
 Trash::Trash() = default;
 Trash::~Trash() = default;
 
@@ -151,14 +158,7 @@ int Trash::find(const FolderHandle& folder, Directory*& out, std::string& reason
     };
 
     // The home trash, for files of the home's file system.
-    std::string data;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
-        data = xdg;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-        data = std::string(home) + "/.local/share";
-    }
-    if (!data.empty()) {
-        const std::string trash = data + "/Trash";
+    if (const std::string trash = HomeTrashPath(); !trash.empty()) {
         struct stat ht;
         if (stat(trash.c_str(), &ht) != 0) {
             for (size_t slash = 1; slash != std::string::npos; slash = trash.find('/', slash + 1)) {

@@ -61,10 +61,4 @@ std::string RemoteAddress::ServerPath() const {
     return path;
 }
 
-std::string RemoteAddress::Key() const {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    return Machine() + p;
-}
-
 }  // namespace kirvo

@@ -28,8 +28,6 @@ struct RemoteAddress {
     std::string Machine() const;
     // The path as the server takes it: relative to the login folder for "/~...".
     std::string ServerPath() const;
-    // The address of one connection per root: machine and path without trailing separators.
-    std::string Key() const;
 };
 
 }  // namespace kirvo

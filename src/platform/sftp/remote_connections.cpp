@@ -51,6 +51,12 @@ std::string ResolveRoot(SftpConnection& connection, const RemoteAddress& address
     return sftp::Join(home.empty() ? "/" : home, path);
 }
 
+// The folder above an absolute server path ("/" for "/x").
+std::string ParentOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
 
 RemoteConnections::RemoteConnections(RemoteLoginUi* ui, LoginSettings settings)
@@ -58,64 +64,83 @@ RemoteConnections::RemoteConnections(RemoteLoginUi* ui, LoginSettings settings)
 
 RemoteConnections::~RemoteConnections() = default;
 
-std::string RemoteConnections::connect(const std::string& root, LoginFault* fault) {
+// The key of a root's entry: its location, whatever separators the caller's text ends in.
+std::string RemoteConnections::KeyOf(std::string_view root) {
+    while (root.size() > 1 && root.back() == '/') root.remove_suffix(1);
+    return std::string(root) + "/";
+}
+
+std::string RemoteConnections::connect(const Root& root, LoginFault* fault) {
     if (fault) *fault = LoginFault::None;
-    if (!IsRemoteRoot(root)) return {};
-    std::string message;
-    const std::optional<RemoteAddress> address = RemoteAddress::Parse(root, &message);
-    if (!address) {
-        if (fault) *fault = LoginFault::Failed;
-        return message;
-    }
-    const std::string key = address->Key();
+    if (!root.remote()) return {};
+    const RemoteAddress& address = *root.address();
+    const std::string key = KeyOf(root.location());
     {
         const std::lock_guard lock(mutex_);
-        const auto it = entries_.find(key);
-        if (it != entries_.end() && !it->second.connection->lost()) return {};
+        Entry& entry = entries_[key];  // known as remote from now on, connected or not
+        entry.address = address;
+        if (entry.connection && !entry.connection->lost()) return {};
     }
+    return Connect(key, address, fault);
+}
+
+std::string RemoteConnections::Connect(const std::string& key, const RemoteAddress& address, LoginFault* fault) {
     LoginCancel cancel;
     {
         const std::lock_guard lock(mutex_);
         login_ = &cancel;
     }
     LoginFault why = LoginFault::None;
-    std::shared_ptr<SftpConnection> connection = SftpConnection::Open(*address, ui_, settings_, cancel, why, message);
+    std::string message;
+    std::shared_ptr<SftpConnection> connection = SftpConnection::Open(address, ui_, settings_, cancel, why, message);
     {
         const std::lock_guard lock(mutex_);
         login_ = nullptr;
     }
     if (fault) *fault = why;
     if (!connection) return message;
-    Entry entry{connection, ResolveRoot(*connection, *address)};
+    std::string rootPath = ResolveRoot(*connection, address);
     const std::lock_guard lock(mutex_);
-    entries_[key] = std::move(entry);
+    Entry& entry = entries_[key];
+    entry.connection = std::move(connection);
+    entry.rootPath = std::move(rootPath);
     return {};
 }
 
-bool RemoteConnections::find(const std::string& root, Entry& out) {
-    const std::optional<RemoteAddress> address = RemoteAddress::Parse(root);
-    if (!address) return false;
+bool RemoteConnections::find(std::string_view root, Entry& out) const {
     const std::lock_guard lock(mutex_);
-    const auto it = entries_.find(address->Key());
+    const auto it = entries_.find(KeyOf(root));
     if (it == entries_.end()) return false;
     out = it->second;
     return true;
 }
 
+// A remote root with its connection standing (made anew when it broke off); false when none can be made.
+bool RemoteConnections::connected(std::string_view root, Entry& out) {
+    if (!find(root, out)) return false;
+    if (out.connection && !out.connection->lost()) return true;
+    return Connect(KeyOf(root), out.address, nullptr).empty() && find(root, out) && out.connection != nullptr;
+}
+
+bool RemoteConnections::remote(std::string_view root) const {
+    Entry entry;
+    return find(root, entry);
+}
+
 DirectoryListerFactory RemoteConnections::listers() {
     return [this](const std::string& root) -> std::unique_ptr<DirectoryLister> {
-        if (!IsRemoteRoot(root)) return MakeDirectoryLister(root);
         Entry entry;
-        if (!find(root, entry)) return std::make_unique<UnreachableLister>();
+        if (!find(root, entry)) return MakeDirectoryLister(root);
+        if (!entry.connection) return std::make_unique<UnreachableLister>();
         return std::make_unique<SftpDirectoryLister>(entry.connection, entry.rootPath);
     };
 }
 
 ContentReaderFactory RemoteConnections::readers() {
     return [this](const std::string& root) -> std::unique_ptr<ContentReader> {
-        if (!IsRemoteRoot(root)) return MakeContentReader(root);
         Entry entry;
-        if (!find(root, entry)) return std::make_unique<UnreachableReader>();
+        if (!find(root, entry)) return MakeContentReader(root);
+        if (!entry.connection) return std::make_unique<UnreachableReader>();
         return std::make_unique<SftpContentReader>(entry.connection, entry.rootPath);
     };
 }
@@ -125,7 +150,7 @@ bool RemoteConnections::anyLost() const { return !lostMessage().empty(); }
 std::string RemoteConnections::lostMessage() const {
     const std::lock_guard lock(mutex_);
     for (const auto& [key, entry] : entries_)
-        if (entry.connection->lost()) {
+        if (entry.connection && entry.connection->lost()) {
             const std::string reason = entry.connection->lostReason();
             if (reason.empty()) return "Die Verbindung zu „" + entry.connection->machine() + "“ ist unterbrochen.";
             return "Die Verbindung zu „" + entry.connection->machine() + "“ wurde beendet: " + reason + ".";
@@ -136,7 +161,8 @@ std::string RemoteConnections::lostMessage() const {
 void RemoteConnections::cancel() {
     const std::lock_guard lock(mutex_);
     if (login_) login_->cancel();
-    for (auto& [key, entry] : entries_) entry.connection->Abort();
+    for (auto& [key, entry] : entries_)
+        if (entry.connection) entry.connection->Abort();
 }
 
 void RemoteConnections::clear() {
@@ -147,11 +173,9 @@ void RemoteConnections::clear() {
 
 int RemoteConnections::open(const std::string& root, FolderHandle& out) {
     out = FolderHandle();
-    if (!IsRemoteRoot(root)) return FolderHandle::OpenRoot(root, out);
     Entry entry;
-    if (!find(root, entry) || entry.connection->lost()) {
-        if (!connect(root).empty() || !find(root, entry)) return kConnectionLost;
-    }
+    if (!find(root, entry)) return FolderHandle::OpenRoot(root, out);
+    if (!connected(root, entry)) return kConnectionLost;
     sftp::Attributes a;
     if (const int error = sftp::StatPath(*entry.connection, entry.rootPath, true, a)) return error;
     if (a.type() != sftp::kTypeFolder) return ENOTDIR;
@@ -159,45 +183,46 @@ int RemoteConnections::open(const std::string& root, FolderHandle& out) {
     return 0;
 }
 
-int RemoteConnections::check(const std::string& root) {
-    FolderHandle folder;
-    if (const int error = open(root, folder)) return error;
+void RemoteConnections::inspect(Root& root) {
+    if (!root.remote()) return root.Inspect();
     Entry entry;
-    if (!find(root, entry)) return kConnectionLost;
-    const SftpConnection::Reply opened = entry.connection->Call(std::move(sftp::Packet(sftp::kOpendir).str(entry.rootPath)));
-    if (opened.type != sftp::kHandle) return opened.type == sftp::kStatus ? sftp::ErrorOf(opened) : kConnectionLost;
-    entry.connection->Call(std::move(sftp::Packet(sftp::kClose).str(std::string(sftp::Reader(opened.body).str()))));
-    return 0;
+    if (!connected(root.location(), entry)) return root.Judge(Root::State::Unreadable, kConnectionLost);
+    SftpConnection& connection = *entry.connection;
+    sftp::Attributes a;
+    const int error = sftp::StatPath(connection, entry.rootPath, true, a);
+    if (error == ENOENT) {
+        const std::string parent = ParentOf(entry.rootPath);
+        sftp::Attributes p;
+        const bool parentThere = sftp::StatPath(connection, parent, true, p) == 0 && p.type() == sftp::kTypeFolder;
+        return root.Judge(Root::State::Missing, 0, parentThere ? parent : std::string(), parentThere);
+    }
+    if (error != 0) return root.Judge(Root::State::Unreadable, error);
+    if (a.type() != sftp::kTypeFolder) return root.Judge(Root::State::NotFolder, ENOTDIR);
+    const SftpConnection::Reply opened = connection.Call(std::move(sftp::Packet(sftp::kOpendir).str(entry.rootPath)));
+    if (opened.type != sftp::kHandle)
+        return root.Judge(Root::State::Unreadable, opened.type == sftp::kStatus ? sftp::ErrorOf(opened) : kConnectionLost);
+    connection.Call(std::move(sftp::Packet(sftp::kClose).str(std::string(sftp::Reader(opened.body).str()))));
+    root.Judge(Root::State::Exists, 0);
 }
 
 int RemoteConnections::make(const std::string& root, std::string& failed) {
-    if (!IsRemoteRoot(root)) return MakeFolders(root, failed);
-    failed = root;
     Entry entry;
-    if (!find(root, entry) || entry.connection->lost()) {
-        if (!connect(root).empty() || !find(root, entry)) return kConnectionLost;
-    }
-    // Each missing folder from the top down, as the user named the root.
-    std::string path;
-    for (size_t pos = 1; pos <= entry.rootPath.size();) {
-        size_t next = entry.rootPath.find('/', pos);
-        if (next == std::string::npos) next = entry.rootPath.size();
-        if (next > pos) {
-            path = entry.rootPath.substr(0, next);
-            sftp::Attributes a;
-            const int error = sftp::StatPath(*entry.connection, path, true, a);
-            if (error == ENOENT) {
-                sftp::Attributes none;
-                if (const int made = sftp::ErrorOf(entry.connection->Call(std::move(sftp::Packet(sftp::kMkdir).str(path).attrs(none)))))
-                    return made;
-            } else if (error != 0) {
-                return error;
-            } else if (a.type() != sftp::kTypeFolder) {
-                return ENOTDIR;
-            }
-        }
-        pos = next + 1;
-    }
+    if (!find(root, entry)) return MakeRootFolder(root, failed);
+    failed = root;
+    if (!connected(root, entry)) return kConnectionLost;
+    // The root itself, and only where its parent folder is there.
+    const std::string parent = ParentOf(entry.rootPath);
+    sftp::Attributes a;
+    const int parentError = sftp::StatPath(*entry.connection, parent, true, a);
+    if (parentError != 0) return parentError;
+    if (a.type() != sftp::kTypeFolder) return ENOTDIR;
+    const int error = sftp::StatPath(*entry.connection, entry.rootPath, true, a);
+    if (error == 0) return a.type() == sftp::kTypeFolder ? 0 : ENOTDIR;
+    if (error != ENOENT) return error;
+    sftp::Attributes none;
+    if (const int made =
+            sftp::ErrorOf(entry.connection->Call(std::move(sftp::Packet(sftp::kMkdir).str(entry.rootPath).attrs(none)))))
+        return made;
     failed.clear();
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/content_reader.h"
 #include "platform/directory_lister.h"
+#include "platform/root.h"
 #include "platform/root_access.h"
 #include "platform/sftp/sftp_connection.h"
 #include "platform/sftp/ssh_login.h"
@@ -14,9 +15,9 @@ namespace kirvo {
 
 class RemoteLoginUi;
 
-// The connections of one comparison: one per remote root ("sftp://..."),
-// made before the scan and kept for the file operations that follow. Listers
-// and root folders of remote roots go over them; every other root is the local
+// The connections of one comparison: one per remote root, made before the
+// scan and kept for the file operations that follow. Listers and root folders
+// of the roots connected here go over them; every other root is the local
 // file system's. A connection that broke off is made again when a root of it
 // is opened next (the file operations' "Wiederholen"); the login then asks
 // again what it needs (nothing is kept).
@@ -29,8 +30,13 @@ public:
 
     // Connects for a remote root unless its connection stands (a local root
     // needs nothing): "" on success, else the German message, with the fault.
-    std::string connect(const std::string& root, LoginFault* fault = nullptr);
-    // The listers of a run (RunOptions::listers).
+    // The root is known as remote from then on, connected or not.
+    std::string connect(const Root& root, LoginFault* fault = nullptr);
+    // What there is at a root: a local one looks for itself, a remote one asks
+    // over its connection (Unreadable with kConnectionLost without one).
+    void inspect(Root& root);
+    // The listers of a run (RunOptions::listers): remote roots over their
+    // connections, every other root the local file system's.
     DirectoryListerFactory listers();
     // The content readers of a run (RunOptions::readers).
     ContentReaderFactory readers();
@@ -43,24 +49,25 @@ public:
     // Drops every connection.
     void clear();
 
-    // Whether a connected remote root can be listed: 0, ENOENT, ENOTDIR,
-    // EACCES, or kConnectionLost.
-    int check(const std::string& root);
-
     int open(const std::string& root, FolderHandle& out) override;
     int make(const std::string& root, std::string& failed) override;
+    bool remote(std::string_view root) const override;
 
 private:
     struct Entry {
-        std::shared_ptr<SftpConnection> connection;
+        RemoteAddress address;
+        std::shared_ptr<SftpConnection> connection;  // null until connected
         std::string rootPath;  // absolute on the server
     };
-    bool find(const std::string& root, Entry& out);
+    static std::string KeyOf(std::string_view root);
+    std::string Connect(const std::string& key, const RemoteAddress& address, LoginFault* fault);
+    bool find(std::string_view root, Entry& out) const;
+    bool connected(std::string_view root, Entry& out);
 
     RemoteLoginUi* ui_;
     LoginSettings settings_;
     mutable std::mutex mutex_;
-    std::map<std::string, Entry> entries_;  // by RemoteAddress::Key
+    std::map<std::string, Entry> entries_;  // by location (KeyOf)
     LoginCancel* login_ = nullptr;          // the login under way
 };
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <system_error>
 #include <vector>
 
 namespace kirvo {
@@ -70,7 +71,13 @@ std::shared_ptr<SftpConnection> SftpConnection::Open(const RemoteAddress& addres
         fault = LoginFault::NoFileTransfer;
         return nullptr;
     }
-    connection->thread_ = std::thread([c = connection.get()] { c->Run(); });
+    try {
+        connection->thread_ = std::thread([c = connection.get()] { c->Run(); });
+    } catch (const std::system_error&) {
+        fault = LoginFault::Failed;
+        message = "„" + address.Machine() + "“: Für die Verbindung lässt sich kein Thread mehr starten (zu viele Prozesse).";
+        return nullptr;
+    }
     return connection;
 }
 

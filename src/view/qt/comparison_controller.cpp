@@ -26,8 +26,7 @@ ComparisonController::~ComparisonController() {
 
 bool ComparisonController::running() const { return run_->running(); }
 
-bool ComparisonController::Start(std::string source, std::string target, RunOptions options,
-                                 std::optional<PathFilter> filter) {
+bool ComparisonController::Start(Root source, Root target, RunOptions options, std::optional<PathFilter> filter) {
     if (running()) return false;
     state_ = std::make_shared<Run>();
     Run* run = state_.get();
@@ -41,13 +40,19 @@ bool ComparisonController::Start(std::string source, std::string target, RunOpti
 
     std::vector<ComparisonRun::Phase> phases(1);
     ComparisonRun::Phase& scan = phases[0];
-    scan.work = [this, run, source = std::move(source), target = std::move(target), options]() mutable {
-        if (preparation_.prepare) {
-            for (const std::string* root : {&source, &target}) {
-                run->outcome.rootProblem = preparation_.prepare(*root);
-                if (!run->outcome.rootProblem.empty()) return;
+    run->outcome.source = std::move(source);
+    run->outcome.target = std::move(target);
+    scan.work = [this, run, options]() mutable {
+        for (Root* root : {&run->outcome.source, &run->outcome.target}) {
+            if (!preparation_.prepare) {
+                root->Inspect();
+                continue;
             }
+            run->outcome.rootProblem = preparation_.prepare(*root);
+            if (!run->outcome.rootProblem.empty()) return;
         }
+        std::string source = run->outcome.source.location();
+        std::string target = run->outcome.target.location();
         matcher_.Run(source, target, options);
         if (preparation_.check && !run->scanning.stopRequested()) run->outcome.rootProblem = preparation_.check();
     };

@@ -8,6 +8,7 @@
 
 #include "engine/path_filter.h"
 #include "engine/tree_matcher.h"
+#include "platform/root.h"
 
 namespace kirvo {
 
@@ -22,6 +23,10 @@ struct ComparisonOutcome {
     // A root out of reach or a listing cut short: the German message; the
     // engine's pairs must not be shown then.
     std::string rootProblem;
+    // The two roots compared, with what was found there (Unchecked where the
+    // comparison ended before it looked).
+    Root source;
+    Root target;
 };
 
 // Owns the comparison engine and runs "Pfade vergleichen" on it off the
@@ -36,8 +41,10 @@ public:
     // What makes the roots of a comparison reachable before they are read
     // (a connection to another machine, say), on the comparison's thread.
     struct RootPreparation {
-        // "" when the root can be read, else the German message; the comparison then stops.
-        std::function<std::string(const std::string& root)> prepare;
+        // Makes the root reachable and looks at it (Root::Inspect for a local
+        // one): "" when it can be reached, else the German message; the
+        // comparison then stops.
+        std::function<std::string(Root& root)> prepare;
         // From the user-interface thread: "Abbrechen" while it prepares.
         std::function<void()> cancel;
         // After the scan: "" when nothing broke off meanwhile, else the message.
@@ -54,10 +61,11 @@ public:
     void setContentReaders(ContentReaderFactory readers) { readers_ = std::move(readers); }
     void setRootPreparation(RootPreparation preparation) { preparation_ = std::move(preparation); }
 
-    // Compares source with target (paths as the file system takes them) under
-    // options (its progress, listers and readers are the controller's); filter
-    // is copied for the run. False when a comparison is already under way.
-    bool Start(std::string source, std::string target, RunOptions options, std::optional<PathFilter> filter);
+    // Compares source with target under options (its progress, listers and
+    // readers are the controller's); filter is copied for the run. The roots
+    // are looked at first (RootPreparation, else Root::Inspect). False when a
+    // comparison is already under way.
+    bool Start(Root source, Root target, RunOptions options, std::optional<PathFilter> filter);
     // Stops the comparison under way; finished() follows.
     void Cancel();
     bool running() const;

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QTimer>
+#include <system_error>
 
 namespace kirvo {
 
@@ -13,7 +14,7 @@ ComparisonRun::ComparisonRun(QObject* parent) : QObject(parent), timer_(new QTim
 ComparisonRun::~ComparisonRun() {
     if (!running()) return;
     Cancel();
-    worker_.join();  // its queued Finish is dropped with this object
+    if (worker_.joinable()) worker_.join();  // its queued Finish is dropped with this object
 }
 
 bool ComparisonRun::Start(std::vector<Phase> phases) {
@@ -22,7 +23,7 @@ bool ComparisonRun::Start(std::vector<Phase> phases) {
     current_ = 0;
     cancelled_ = false;
     timer_->start();
-    worker_ = std::thread([this] {
+    const auto work = [this] {
         for (size_t i = 0; i < phases_.size(); ++i) {
             {
                 const std::lock_guard lock(cancelMutex_);
@@ -32,7 +33,14 @@ bool ComparisonRun::Start(std::vector<Phase> phases) {
             phases_[i].work();
         }
         QMetaObject::invokeMethod(this, &ComparisonRun::Finish, Qt::QueuedConnection);
-    });
+    };
+    try {
+        worker_ = std::thread(work);
+    } catch (const std::system_error&) {
+        // No thread to be had (ulimit -u): the phases run here, the window waits for them.
+        inline_ = true;
+        work();
+    }
     return true;
 }
 
@@ -53,7 +61,8 @@ void ComparisonRun::ShowProgress() {
 
 void ComparisonRun::Finish() {
     timer_->stop();
-    worker_.join();
+    if (worker_.joinable()) worker_.join();
+    inline_ = false;
     const bool wasCancelled = cancelled_;
     phases_.clear();
     emit finished(wasCancelled);

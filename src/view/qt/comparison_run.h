@@ -33,7 +33,7 @@ public:
     // Starts the phases; false when a run is already under way.
     bool Start(std::vector<Phase> phases);
     void Cancel();
-    bool running() const { return worker_.joinable(); }
+    bool running() const { return worker_.joinable() || inline_; }
     bool cancelled() const { return cancelled_; }
 
     static constexpr int kProgressMilliseconds = 100;
@@ -50,6 +50,7 @@ private:
     std::mutex cancelMutex_;  // Cancel against the worker moving to the next phase
     bool cancelled_ = false;
     std::thread worker_;
+    bool inline_ = false;  // the phases ran on the caller's thread; Finish is still to come
     QTimer* timer_ = nullptr;
 };
 

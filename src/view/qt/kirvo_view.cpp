@@ -13,7 +13,7 @@
 #include <algorithm>
 
 #include "engine/tree_matcher.h"
-#include "platform/root_access.h"
+#include "platform/root.h"
 #include "view/fill_progress.h"
 #include "view/qt/result_list_model.h"
 #include "view/result_rows.h"
@@ -285,7 +285,7 @@ CKirvoView::PointedItem CKirvoView::pointedItem() const {
     if (item.path().empty()) item.side = item.side == kSourceSide ? kTargetSide : kSourceSide;
     const FileEntry* entry = item.side == kSourceSide ? source : target;
     item.relativePath = item.folder ? std::string(entry->folder()) : entry->relativePath();
-    item.remote = IsRemoteRoot(item.side == kSourceSide ? list.sourceRoot() : list.targetRoot());
+    item.remote = Root::NamesRemote(item.side == kSourceSide ? list.sourceRoot() : list.targetRoot());
     return item;
 }
 

@@ -95,7 +95,8 @@ private slots:
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
              "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor löschen",
              "32797 Bestätigung vor überschreiben", "32813 Papierkorb verwenden", "32798 Bestätigung vor Verzeichnis",
-             "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32814 Protokoll anzeigen"},
+             "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32814 Protokoll anzeigen", "-",
+             "32842 Auftrag speichern …", "32843 Aufträge"},
             {"57667 &Hilfethemen", "-", "57664 Inf&o über Kirvo..."},
         };
         for (int i = 0; i < 5; ++i) QCOMPARE(Describe(menus[i]->menu()), expected[i]);

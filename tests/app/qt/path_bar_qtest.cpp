@@ -18,8 +18,8 @@
 #include "app/qt/path_bar.h"
 #include "drop_sequence.h"
 #include "support/temp_tree.h"
-#include "view/qt/view_fixture.h"
 #include "view/qt/kirvo_view.h"
+#include "view/qt/view_fixture.h"
 
 using namespace kirvo;
 
@@ -94,18 +94,28 @@ private slots:
         QCOMPARE(bar->history(PathBar::Side::Target).entries().size(), 1u);  // same text each time
     }
 
-    void pfadeVergleichenNeedsBothFields() {
+    void pfadeVergleichenNeedsBothFieldsAndKeepsOnlyPathsThatExist() {
         InMemoryProfileStore store;
         CMainFrame frame(store);
+        test::FakePrompts prompts;
+        frame.controller()->setUserPrompts(&prompts);
         PathBar* bar = frame.pathBar();
         QAction* compare = frame.actions().action(CommandId::PfadeVergleichen);
-        bar->setText(PathBar::Side::Source, QStringLiteral("/quelle"));
+        test::TempDir dir;
+        const QString source = QString::fromStdString(dir.path());
+        bar->setText(PathBar::Side::Source, source);
         compare->trigger();
+        QVERIFY(!frame.controller()->comparing());
         QVERIFY(bar->history(PathBar::Side::Source).entries().empty());
-        bar->setText(PathBar::Side::Target, QStringLiteral("/ziel"));
+        bar->setText(PathBar::Side::Target, QStringLiteral("/ziel-gibt-es-nicht"));
         compare->trigger();
-        QCOMPARE(Items(bar->comboBox(PathBar::Side::Source)), QStringList{"/quelle"});
-        QCOMPARE(Items(bar->comboBox(PathBar::Side::Target)), QStringList{"/ziel"});
+        QTRY_VERIFY(!frame.controller()->comparing());
+        QCOMPARE(Items(bar->comboBox(PathBar::Side::Source)), QStringList{source});
+        QCOMPARE(Items(bar->comboBox(PathBar::Side::Target)), QStringList{});  // a typo is not kept
+        QCOMPARE(bar->text(PathBar::Side::Target), QStringLiteral("/ziel-gibt-es-nicht"));
+        QCOMPARE(prompts.log.size(), 2);  // the list's sound, and the missing target's message
+        QCOMPARE(prompts.log[1], "warn: Das Ziel „/ziel-gibt-es-nicht“ existiert nicht. Es wird als leerer Ordner verglichen.");
+        frame.controller()->setUserPrompts(nullptr);
     }
 
     void pathsAreNeverCut() {

@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     ops.release = Release;
     ops.statfs = StatFs;
 
-    std::vector<char*> args = {argv[0], argv[2], const_cast<char*>("-f"), const_cast<char*>("-o"),
-                               const_cast<char*>("ro,default_permissions,allow_other,max_threads=16")};
+    std::vector<char*> args = {argv[0], argv[2], const_cast<char*>("-f"), const_cast<char*>("-s"),
+                               const_cast<char*>("-o"), const_cast<char*>("ro,default_permissions,allow_other")};
     return fuse_main(static_cast<int>(args.size()), args.data(), &ops, nullptr);
 }

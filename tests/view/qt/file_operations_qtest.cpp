@@ -519,6 +519,43 @@ private slots:
                                                "copy 0x81: Q/a.txt -> Z/a.txt"}));
     }
 
+    void synchroniseIntoAMissingRoot_data() {
+        QTest::addColumn<QString>("target");  // below the test folder
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("log");
+        const QString ask = "ask with icon: Das Ziel „%1“ existiert nicht. Soll der Ordner angelegt werden?";
+        QTest::newRow("parent there, OK") << "neu" << true
+                                          << QStringList{ask, "ask: Es werden 1 Dateien von Quelle nach Ziel kopiert !",
+                                                         "copy 0x281: Q/a.txt -> Z/a.txt"};
+        QTest::newRow("parent there, Cancel") << "neu" << false << QStringList{ask};
+        QTest::newRow("parent missing") << "stick/Sicherung" << true
+                                        << QStringList{"warn: Das Ziel „%1“ existiert nicht. Ist der Datenträger "
+                                                       "angeschlossen? Dorthin wird nichts kopiert."};
+    }
+    void synchroniseIntoAMissingRoot() {
+        QFETCH(QString, target);
+        QFETCH(bool, answer);
+        QFETCH(QStringList, log);
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt", kNew}});
+        const std::string missing = dir / target.toStdString();
+        QStringList seen;
+        Window w;
+        ScriptedPrompts prompts(seen);
+        RecordingService service(seen, dir / "q", missing);
+        w.controller()->setUserPrompts(&prompts);
+        w.controller()->setFileOperationService(&service);
+        w.SetOption(Option::Beep, false);
+        w.Compare(dir / "q", missing);
+        seen.clear();
+        prompts.answers = {answer, true};
+        w.Command(CommandId::Synchronize);
+        for (QString& line : log) line.replace("%1", QString::fromStdString(missing));
+        QCOMPARE(seen.mid(0, log.size()), log);
+        QVERIFY(!std::filesystem::exists(dir / "stick"));
+        w.controller()->setUserPrompts(nullptr);
+    }
+
     void realServiceBringsTheTreesIntoLine_data() {
         QTest::addColumn<bool>("remoteTarget");
         QTest::newRow("local") << false;

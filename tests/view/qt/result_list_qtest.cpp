@@ -42,7 +42,7 @@ void MakeEmptyFiles(const std::string& folder, int count) {
     }
 }
 
-QString Root(const TempDir& dir, const char* side) { return QString::fromStdString(dir / side) + u'/'; }
+QString RootText(const TempDir& dir, const char* side) { return QString::fromStdString(dir / side) + u'/'; }
 
 // A share that never ends: every folder holds five files and two folders,
 // and each listing takes 20 ms.
@@ -92,7 +92,7 @@ private slots:
         w.Compare(dir / "q", dir / "z");
         // Unequal is the filter at start: the equal pair is not shown.
         QCOMPARE(w.rowCount(), 4);
-        QCOMPARE(w.Cells(0), Root(dir, "q") + "|||||" + Root(dir, "z") + "|||");
+        QCOMPARE(w.Cells(0), RootText(dir, "q") + "|||||" + RootText(dir, "z") + "|||");
         QCOMPARE(w.State(0), ResultRows::kFolder);
         QCOMPARE(w.Cells(1), "neu.txt|5 Byte|" + kNewText + "|neu.txt|--->|neu.txt|1 Byte|" + kOldText + "|neu.txt");
         // A source-only row: columns 5 to 8 empty; a target-only row: 0 to 3.
@@ -126,14 +126,14 @@ private slots:
         Window w;
         w.Command(CommandId::FilterAll);
         w.Compare(dir / "q", dir / "z");
-        const QString sx = Root(dir, "q") + "X/", tx = Root(dir, "z") + "X/";
+        const QString sx = RootText(dir, "q") + "X/", tx = RootText(dir, "z") + "X/";
         QStringList names;
         for (int row = 0; row < w.rowCount(); ++row) {
             names << (w.State(row) == ResultRows::kFolder
                           ? "[" + w.model()->cellText(row, 0) + "|" + w.model()->cellText(row, 5) + "]"
                           : w.model()->cellText(row, 3) + w.model()->cellText(row, 8));
         }
-        QCOMPARE(names, (QStringList{"[" + Root(dir, "q") + "|" + Root(dir, "z") + "]", "a.txta.txt",
+        QCOMPARE(names, (QStringList{"[" + RootText(dir, "q") + "|" + RootText(dir, "z") + "]", "a.txta.txt",
                                      "[" + sx + "|" + tx + "]", "X/b.txtX/b.txt", "[|" + tx + "]", "X/c.txt"}));
         QCOMPARE(w.Field(OutputBar::kTargetTotals), "3 Dateien in 3 Ordner mit 3 Bytes (3 Byte) ");
         QCOMPARE(w.Field(OutputBar::kSourceTotals), "2 Dateien in 2 Ordner mit 2 Bytes (2 Byte) ");
@@ -148,7 +148,11 @@ private slots:
         w.Compare(dir / "q", "");
         w.Compare("", dir / "q");
         QCOMPARE(w.rowCount(), 2);
-        QCOMPARE(w.prompts.log, QStringList{"beep"});
+        // The missing target is said, and only the source kept in its history.
+        QCOMPARE(w.prompts.log, (QStringList{"beep", QString::fromStdString("warn: Das Ziel „" + dir / "z" +
+                                                                            "“ existiert nicht. Es wird als leerer "
+                                                                            "Ordner verglichen.")}));
+        QVERIFY(w.pathBar()->history(PathBar::Side::Target).entries().empty());
         QCOMPARE(w.pathBar()->history(PathBar::Side::Source).entries().size(), size_t{1});
     }
 

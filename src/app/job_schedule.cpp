@@ -1,0 +1,188 @@
+#include "app/job_schedule.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/file_replace.h"
+#include "platform/program_run.h"
+
+namespace kirvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kHex = "0123456789abcdef";
+
+// A value in a unit file: % starts a specifier there.
+std::string WithoutSpecifiers(std::string_view value) {
+    std::string text;
+    for (char c : value) {
+        text += c;
+        if (c == '%') text += '%';
+    }
+    return text;
+}
+
+bool HasControl(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
+std::string Header(std::string_view job) {
+    return "# Geschrieben von \"kirvo-cli schedule " + std::string(job) + "\"; entfernen mit \"kirvo-cli schedule " +
+           std::string(job) + " --off\".\n";
+}
+
+// The runs see the same folders for jobs, log and trash as the user who set
+// them up, also where the user manager's environment differs.
+std::string EnvironmentLines() {
+    std::string lines;
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || value[0] != '/' || HasControl(value)) continue;
+        std::string quoted = std::string(name) + "=";
+        for (char c : std::string_view(value)) {
+            if (c == '\\' || c == '"') quoted += '\\';
+            quoted += c;
+        }
+        lines += "Environment=\"" + WithoutSpecifiers(quoted) + "\"\n";
+    }
+    return lines;
+}
+
+bool WriteUnit(const std::string& path, const std::string& text, std::string& error) {
+    const int failure = ReplaceFile(path, text, 0644);
+    if (failure == 0) return true;
+    error = "\"" + path + "\" lässt sich nicht schreiben: " + std::strerror(failure) + ".";
+    return false;
+}
+
+}  // namespace
+
+std::string JobSchedule::DefaultUnitFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') return std::string(config) + "/systemd/user";
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr && home[0] != '\0' ? home : ".") + "/.config/systemd/user";
+}
+
+std::string JobSchedule::EscapePath(std::string_view path) {
+    std::string simple = fs::path(path).lexically_normal().string();
+    while (!simple.empty() && simple.back() == '/') simple.pop_back();
+    const size_t start = simple.find_first_not_of('/');
+    if (start == std::string::npos) return "-";
+    std::string name;
+    for (size_t i = start; i < simple.size(); ++i) {
+        const auto c = static_cast<unsigned char>(simple[i]);
+        if (c == '/') {
+            name += '-';
+        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' ||
+                   c == '_' || (c == '.' && !name.empty())) {
+            name += static_cast<char>(c);
+        } else {
+            name += "\\x";
+            name += kHex[c >> 4];
+            name += kHex[c & 15];
+        }
+    }
+    return name;
+}
+
+std::string JobSchedule::QuoteProgram(std::string_view path) {
+    if (path.find_first_of("\"'\\") != std::string_view::npos || HasControl(path) || path.find('\x7f') != std::string_view::npos)
+        return {};
+    return "\"" + WithoutSpecifiers(path) + "\"";
+}
+
+std::string JobSchedule::ServiceText(const Job& job, const std::string& cli) {
+    std::string text = Header(job.name) + "[Unit]\nDescription=Kirvo-Auftrag " + job.name + "\n";
+    if (!job.whenMounted.empty()) {
+        text += "After=" + EscapePath(job.whenMounted) + ".mount\n";
+        text += "ConditionPathIsMountPoint=" + WithoutSpecifiers(job.whenMounted) + "\n";
+    }
+    text += "\n[Service]\nType=oneshot\n" + EnvironmentLines() + "ExecStart=" + QuoteProgram(cli) + " run " + job.name +
+            "\nNice=10\n";
+    if (!job.whenMounted.empty()) text += "\n[Install]\nWantedBy=" + EscapePath(job.whenMounted) + ".mount\n";
+    return text;
+}
+
+std::string JobSchedule::TimerText(const Job& job) {
+    return Header(job.name) + "[Unit]\nDescription=Kirvo-Auftrag " + job.name + " (" + WithoutSpecifiers(job.every) +
+           ")\n\n[Timer]\nOnCalendar=" + WithoutSpecifiers(job.every) +
+           "\nPersistent=true\n\n[Install]\nWantedBy=timers.target\n";
+}
+
+JobSchedule::Check JobSchedule::CheckCalendar(const std::string& every, std::string& message) {
+    if (every.empty() || every.front() == '-' || HasControl(every)) {
+        message = "\"" + every + "\" ist kein Zeitplan; erlaubt sind hourly, daily, weekly oder ein Kalenderausdruck "
+                  "von systemd (man systemd.time), etwa \"Mon..Fri 18:00\".";
+        return Check::Invalid;
+    }
+    if (!IsProgramInPath("systemd-analyze")) return Check::NotChecked;
+    const ProgramResult result = RunProgram({"systemd-analyze", "calendar", every}, std::chrono::seconds(10));
+    if (!result.started || !result.finished) return Check::NotChecked;
+    if (result.status == 0) return Check::Valid;
+    std::string why = result.output;
+    while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) why.pop_back();
+    message = "\"" + every + "\" ist kein Kalenderausdruck von systemd (man systemd.time)" +
+              (why.empty() ? std::string(".") : ": " + why);
+    return Check::Invalid;
+}
+
+bool JobSchedule::Write(const Job& job, const std::string& cli, std::string& error) const {
+    if (QuoteProgram(cli).empty()) {
+        error = "systemd startet kein Programm, dessen Pfad \", ', \\ oder Steuerzeichen enthält: \"" + cli +
+                "\". kirvo-cli bitte an einem anderen Ort aufrufen.";
+        return false;
+    }
+    if (HasControl(job.whenMounted)) {
+        error = "Ein Einhängepunkt mit Steuerzeichen lässt sich nicht in eine systemd-Einheit schreiben.";
+        return false;
+    }
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+    if (!WriteUnit(folder_ + "/" + ServiceName(job.name), ServiceText(job, cli), error)) return false;
+    const std::string timer = folder_ + "/" + TimerName(job.name);
+    if (!job.every.empty()) return WriteUnit(timer, TimerText(job), error);
+    if (unlink(timer.c_str()) != 0 && errno != ENOENT) {
+        error = "\"" + timer + "\" lässt sich nicht entfernen: " + std::strerror(errno) + ".";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> JobSchedule::Remove(std::string_view job, std::string& error) const {
+    std::vector<std::string> removed;
+    // Links made by enabling them ("timers.target.wants/..."), also where no
+    // service manager ran to remove them.
+    std::error_code ec;
+    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().extension() != ".wants") continue;
+        for (const std::string& unit : {TimerName(job), ServiceName(job)})
+            if (fs::is_symlink(it->path() / unit, ec)) fs::remove(it->path() / unit, ec);
+    }
+    for (const std::string& unit : {TimerName(job), ServiceName(job)}) {
+        const std::string path = folder_ + "/" + unit;
+        if (unlink(path.c_str()) == 0) {
+            removed.push_back(unit);
+        } else if (errno != ENOENT) {
+            error = "\"" + path + "\" lässt sich nicht entfernen: " + std::strerror(errno) + ".";
+        }
+    }
+    return removed;
+}
+
+std::vector<std::string> JobSchedule::Existing(std::string_view job) const {
+    std::vector<std::string> units;
+    std::error_code ec;
+    for (const std::string& unit : {TimerName(job), ServiceName(job)})
+        if (fs::exists(folder_ + "/" + unit, ec)) units.push_back(unit);
+    return units;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,37 @@
+#include "app/job_settings.h"
+
+namespace kirvo {
+
+Job JobSettings::FromWindow(const std::string& name, const std::string& source, const std::string& target,
+                            const AppOptions& options, const PathFilter& filter) {
+    Job job;
+    job.name = name;
+    job.source = source;
+    job.target = target;
+    job.compareBy = options.compareBy();
+    job.ignoreHour = options.stunde();
+    job.twoSecondTolerance = options.oneSecond();
+    job.excludeSubFolders = options.subOrdner();
+    job.excludeSystemFolders = options.systemOrdner();
+    job.parallel = options.parallel();
+    if (filter.includePatterns() != std::vector<std::string>{"*"}) job.include = filter.includePatterns();
+    job.exclude = filter.excludePatterns();
+    job.useTrash = options.papierkorb();
+    return job;
+}
+
+bool JobSettings::ToWindow(const Job& job, AppOptions& options, PathFilter& filter, std::string& error) {
+    PathFilter made;
+    if (!job.MakePathFilter(made, error)) return false;
+    filter = std::move(made);
+    options.setCompareBy(job.compareBy);
+    options.set(Option::Stunde, job.ignoreHour ? 1 : 0);
+    options.set(Option::OneSecond, job.twoSecondTolerance ? 1 : 0);
+    options.set(Option::SubOrdner, job.excludeSubFolders ? 1 : 0);
+    options.set(Option::SystemOrdner, job.excludeSystemFolders ? 1 : 0);
+    options.set(Option::Papierkorb, job.useTrash ? 1 : 0);
+    options.setParallel(job.parallel);
+    return true;
+}
+
+}  // namespace kirvo

@@ -1,0 +1,202 @@
+#include "app/qt/jobs_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/job_store.h"
+
+namespace kirvo {
+namespace {
+
+QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QString Describe(const Job& job) {
+    QString text = QStringLiteral("%1\t%2 → %3").arg(FromUtf8(job.name), FromUtf8(job.source), FromUtf8(job.target));
+    QStringList when;
+    if (!job.every.empty()) when << FromUtf8(job.every);
+    if (!job.whenMounted.empty()) when << QStringLiteral("beim Einhängen von %1").arg(FromUtf8(job.whenMounted));
+    if (!when.isEmpty()) text += QStringLiteral("\t(%1)").arg(when.join(QStringLiteral(", ")));
+    return text;
+}
+
+// The schedule choices and their values for --every.
+struct Every {
+    const char* text;
+    const char* value;  // "" none, nullptr: a calendar value of one's own
+};
+constexpr Every kEvery[] = {
+    {"kein Zeitplan", ""}, {"stündlich", "hourly"}, {"täglich", "daily"}, {"wöchentlich", "weekly"},
+    {"eigener Kalenderausdruck:", nullptr},
+};
+
+}  // namespace
+
+JobsDialog::JobsDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("JobsDialog"));
+    setWindowTitle(QStringLiteral("Aufträge"));
+    auto* layout = new QVBoxLayout(this);
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("jobs"));
+    layout->addWidget(list_);
+    auto* row = new QHBoxLayout;
+    const std::pair<const char*, const char*> buttons[] = {
+        {"open", "Ö&ffnen"}, {"run", "&Ausführen"}, {"schedule", "&Zeitplan …"}, {"delete", "&Löschen"}};
+    for (const auto& [name, text] : buttons) {
+        auto* button = new QPushButton(QString::fromUtf8(text), this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setAutoDefault(false);
+        row->addWidget(button);
+    }
+    row->addStretch();
+    auto* close = new QPushButton(QStringLiteral("Schließen"), this);
+    close->setObjectName(QStringLiteral("close"));
+    row->addWidget(close);
+    layout->addLayout(row);
+    connect(button(QStringLiteral("open")), &QPushButton::clicked, this, [this] {
+        if (const QString name = SelectedName(); !name.isEmpty()) emit openRequested(name);
+    });
+    connect(list_, &QListWidget::itemActivated, this, [this] {
+        if (const QString name = SelectedName(); !name.isEmpty()) emit openRequested(name);
+    });
+    connect(button(QStringLiteral("run")), &QPushButton::clicked, this, &JobsDialog::OnRun);
+    connect(button(QStringLiteral("schedule")), &QPushButton::clicked, this, &JobsDialog::OnSchedule);
+    connect(button(QStringLiteral("delete")), &QPushButton::clicked, this, &JobsDialog::OnDelete);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    resize(760, 320);
+    Reload();
+}
+
+QPushButton* JobsDialog::button(const QString& objectName) const { return findChild<QPushButton*>(objectName); }
+
+QString JobsDialog::CliProgram() {
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kirvo-cli"));
+    return QFileInfo(beside).isExecutable() ? beside : QStringLiteral("kirvo-cli");
+}
+
+void JobsDialog::Reload() {
+    const QString selected = SelectedName();
+    list_->clear();
+    const JobStore store;
+    for (const std::string& name : store.Names()) {
+        Job job;
+        std::string error;
+        std::vector<std::string> warnings;
+        auto* item = new QListWidgetItem(store.Load(name, job, error, warnings)
+                                             ? Describe(job)
+                                             : QStringLiteral("%1\t(ungültig: %2)").arg(FromUtf8(name), FromUtf8(error)),
+                                         list_);
+        item->setData(Qt::UserRole, FromUtf8(name));
+        if (FromUtf8(name) == selected || list_->count() == 1) list_->setCurrentItem(item);
+    }
+    if (list_->count() == 0)
+        new QListWidgetItem(QStringLiteral("Noch keine Aufträge – Extras › Auftrag speichern … legt einen an."), list_);
+    for (const char* name : {"open", "run", "schedule", "delete"}) button(QString::fromLatin1(name))->setEnabled(!store.Names().empty());
+}
+
+QString JobsDialog::SelectedName() const {
+    const QListWidgetItem* item = list_ ? list_->currentItem() : nullptr;
+    return item ? item->data(Qt::UserRole).toString() : QString();
+}
+
+void JobsDialog::RunCli(const QString& title, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QProgressDialog busy(QStringLiteral("%1 …").arg(title), QStringLiteral("Abbrechen"), 0, 0, this);
+    busy.setWindowTitle(QStringLiteral("Aufträge"));
+    busy.setMinimumDuration(300);
+    connect(&busy, &QProgressDialog::canceled, &process, &QProcess::terminate);
+    connect(&process, &QProcess::finished, &busy, &QProgressDialog::reset);
+    process.start(CliProgram(), arguments);
+    if (!process.waitForStarted()) {
+        QMessageBox::warning(this, title, QStringLiteral("kirvo-cli lässt sich nicht starten: %1").arg(process.errorString()));
+        return;
+    }
+    busy.exec();
+    process.waitForFinished(-1);
+    const QString output = QString::fromUtf8(process.readAll()).trimmed();
+    const bool ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    QMessageBox box(ok ? QMessageBox::Information : QMessageBox::Warning, title,
+                    output.isEmpty() ? QStringLiteral("Fertig.") : output, QMessageBox::Ok, this);
+    box.exec();
+    Reload();
+}
+
+void JobsDialog::OnRun() {
+    const QString name = SelectedName();
+    if (!name.isEmpty()) RunCli(QStringLiteral("Auftrag „%1“ ausführen").arg(name), {QStringLiteral("run"), QStringLiteral("--quiet"), name});
+}
+
+void JobsDialog::OnSchedule() {
+    const QString name = SelectedName();
+    Job job;
+    std::string error;
+    std::vector<std::string> warnings;
+    if (name.isEmpty() || !JobStore().Load(name.toStdString(), job, error, warnings)) return;
+
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Zeitplan für „%1“").arg(name));
+    auto* form = new QFormLayout(&dialog);
+    auto* every = new QComboBox(&dialog);
+    every->setObjectName(QStringLiteral("every"));
+    auto* calendar = new QLineEdit(&dialog);
+    calendar->setObjectName(QStringLiteral("calendar"));
+    calendar->setPlaceholderText(QStringLiteral("etwa Mon..Fri 18:00"));
+    for (const Every& e : kEvery) every->addItem(QString::fromUtf8(e.text));
+    int chosen = job.every.empty() ? 0 : static_cast<int>(std::size(kEvery)) - 1;
+    for (int i = 1; i + 1 < static_cast<int>(std::size(kEvery)); ++i)
+        if (job.every == kEvery[i].value) chosen = i;
+    every->setCurrentIndex(chosen);
+    if (chosen == every->count() - 1) calendar->setText(FromUtf8(job.every));
+    calendar->setEnabled(chosen == every->count() - 1);
+    connect(every, &QComboBox::currentIndexChanged, calendar, [every, calendar](int i) { calendar->setEnabled(i == every->count() - 1); });
+    auto* mounted = new QCheckBox(QStringLiteral("Starten, sobald der Datenträger eingehängt wird (USB-Stick)"), &dialog);
+    mounted->setObjectName(QStringLiteral("whenMounted"));
+    mounted->setChecked(!job.whenMounted.empty());
+    form->addRow(QStringLiteral("Läuft:"), every);
+    form->addRow(QString(), calendar);
+    form->addRow(QString(), mounted);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return;
+
+    const Every& picked = kEvery[every->currentIndex()];
+    const QString value = picked.value ? QString::fromUtf8(picked.value) : calendar->text().trimmed();
+    QStringList arguments = {QStringLiteral("schedule"), name};
+    if (value.isEmpty() && !mounted->isChecked()) {
+        arguments << QStringLiteral("--off");
+    } else {
+        if (!value.isEmpty()) arguments << QStringLiteral("--every=%1").arg(value);
+        if (mounted->isChecked()) arguments << QStringLiteral("--when-mounted");
+    }
+    RunCli(QStringLiteral("Zeitplan für „%1“").arg(name), arguments);
+}
+
+void JobsDialog::OnDelete() {
+    const QString name = SelectedName();
+    if (name.isEmpty() ||
+        QMessageBox::question(this, QStringLiteral("Aufträge"),
+                              QStringLiteral("Den Auftrag „%1“ samt Zeitplan löschen? Die Ordner bleiben, wie sie sind.").arg(name)) !=
+            QMessageBox::Yes)
+        return;
+    RunCli(QStringLiteral("Auftrag „%1“ löschen").arg(name), {QStringLiteral("job"), QStringLiteral("delete"), name});
+}
+
+}  // namespace kirvo

@@ -1,0 +1,61 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/root.h"
+
+namespace kirvo {
+namespace {
+
+constexpr int kWayFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
+// The descriptor closes with the walk, whichever way it ends.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) close(fd);
+    }
+    void reset(int next) {
+        if (fd >= 0) close(fd);
+        fd = next;
+    }
+};
+
+}  // namespace
+
+void Root::Inspect() {
+    if (remote()) return;
+    const std::string& path = location_;
+    const bool absolute = path[0] == '/';
+    Descriptor folder;
+    folder.reset(open(absolute ? "/" : ".", kWayFlags));
+    if (folder.fd < 0) return Judge(State::Unreadable, errno);
+    std::string reached = absolute ? "/" : "";  // the part of the path that exists, as written
+    size_t pos = absolute ? 1 : 0;
+    while (true) {
+        while (pos < path.size() && path[pos] == '/') ++pos;
+        if (pos >= path.size()) break;
+        const size_t end = path.find('/', pos);
+        const std::string name = path.substr(pos, end - pos);
+        const bool last = path.find_first_not_of('/', end) == std::string::npos;
+        const int next = openat(folder.fd, name.c_str(), kWayFlags);
+        if (next < 0) {
+            const int error = errno;
+            if (error == ENOENT) return Judge(State::Missing, 0, reached, last);
+            if (error == ENOTDIR) return Judge(State::NotFolder, ENOTDIR);
+            return Judge(State::Unreadable, error);
+        }
+        folder.reset(next);
+        reached = path.substr(0, end);
+        pos = end;
+    }
+    // There and a folder: can it be listed?
+    const int listed = openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listed < 0) return Judge(State::Unreadable, errno);
+    close(listed);
+    Judge(State::Exists, 0);
+}
+
+}  // namespace kirvo
