@@ -17,7 +17,7 @@ unsigned char SortWeight(unsigned char c) {
 
 int CompareWeighted(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = CommonWords(a.data(), b.data(), n); i < n; ++i) {
         const unsigned char x = SortWeight(static_cast<unsigned char>(a[i]));
         const unsigned char y = SortWeight(static_cast<unsigned char>(b[i]));
         if (x != y) return x < y ? -1 : 1;
