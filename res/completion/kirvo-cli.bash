@@ -7,7 +7,7 @@ _kirvo_cli()
     _init_completion -n = || return
 
     local scan_opts="--exclude-subfolders --exclude-system-folders --no-tolerance
-        --compare= --ignore-hour --include= --exclude= --filter-from= --parallel= --quiet --accept-new-host-key --help"
+        --compare= --ignore-hour --links= --include= --exclude= --filter-from= --parallel= --quiet --accept-new-host-key --help"
     local compare_opts="--filter= --format= $scan_opts"
     local sync_opts="--mode= --direction= --dry-run --yes --no-trash --no-log --format= $scan_opts"
     local job_save_opts="--mode= --direction= --yes --no-trash --no-log $scan_opts"
@@ -88,6 +88,9 @@ _kirvo_cli()
             return ;;
         --compare=*)
             COMPREPLY=($(compgen -W "time time-size content" -- "${cur#*=}"))
+            return ;;
+        --links=*)
+            COMPREPLY=($(compgen -W "follow copy skip" -- "${cur#*=}"))
             return ;;
         --filter-from=*)
             # a rules file: "+ MUSTER" and "- MUSTER" per line

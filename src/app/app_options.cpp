@@ -39,6 +39,7 @@ void AppOptions::Load(ProfileStore& store) {
     setDiffProgram(store.GetProfileString(profile::kOptions, kDiffProgramEntry, ""));
     const int32_t compare = store.GetProfileInt(profile::kOptions, kCompareEntry, 0);
     compareBy_ = compare >= 0 && compare <= 2 ? static_cast<CompareBy>(compare) : CompareBy::Time;
+    if (!ParseLinkMode(store.GetProfileString(profile::kOptions, kLinksEntry), links_)) links_ = LinkMode::Follow;
 }
 
 void AppOptions::Save(ProfileStore& store) const {
@@ -46,6 +47,7 @@ void AppOptions::Save(ProfileStore& store) const {
         store.WriteProfileInt(profile::kOptions, info.entry, value(info.option));
     }
     store.WriteProfileInt(profile::kOptions, kCompareEntry, static_cast<int32_t>(compareBy_));
+    store.WriteProfileString(profile::kOptions, kLinksEntry, LinkModeName(links_));
 }
 
 CommandId AppOptions::CompareCommand(CompareBy value) {
@@ -66,6 +68,25 @@ CompareBy AppOptions::CompareByOf(CommandId command) {
     if (command == CommandId::CompareByTimeAndSize) return CompareBy::TimeAndSize;
     if (command == CommandId::CompareByContent) return CompareBy::Content;
     return CompareBy::Time;
+}
+
+CommandId AppOptions::LinksCommand(LinkMode value) {
+    switch (value) {
+    case LinkMode::Copy: return CommandId::LinksCopy;
+    case LinkMode::Skip: return CommandId::LinksSkip;
+    case LinkMode::Follow: break;
+    }
+    return CommandId::LinksFollow;
+}
+
+bool AppOptions::IsLinksCommand(CommandId command) {
+    return command == CommandId::LinksFollow || command == CommandId::LinksCopy || command == CommandId::LinksSkip;
+}
+
+LinkMode AppOptions::LinksOf(CommandId command) {
+    if (command == CommandId::LinksCopy) return LinkMode::Copy;
+    if (command == CommandId::LinksSkip) return LinkMode::Skip;
+    return LinkMode::Follow;
 }
 
 void AppOptions::Toggle(Option option) { set(option, isOn(option) ? 0 : 1); }

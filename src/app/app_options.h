@@ -68,6 +68,16 @@ public:
     static bool IsCompareCommand(CommandId command);
     static CompareBy CompareByOf(CommandId command);
 
+    // "Verknuepfungen": what a symbolic link is to the comparison and the
+    // copies, stored as its name (follow, copy, skip); anything else reads as follow.
+    static constexpr std::string_view kLinksEntry = "Verknuepfungen";
+    LinkMode links() const { return links_; }
+    void setLinks(LinkMode value) { links_ = value; }
+    // The command of each setting in "Verknüpfungen", and back (Follow for any other command).
+    static CommandId LinksCommand(LinkMode value);
+    static bool IsLinksCommand(CommandId command);
+    static LinkMode LinksOf(CommandId command);
+
     // "Parallel": folders listed at once per side; 0 lets the lister choose
     // by the file system. Read from the store, never written: the window
     // does not change it.
@@ -88,6 +98,7 @@ private:
     int32_t parallel_ = 0;
     std::string diffProgram_;
     CompareBy compareBy_ = CompareBy::Time;
+    LinkMode links_ = LinkMode::Follow;
 };
 
 }  // namespace kirvo

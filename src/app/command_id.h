@@ -69,6 +69,11 @@ enum class CommandId : int {
     SaveJob = 32842,  // "Auftrag speichern ..."
     ShowJobs = 32843, // "Aufträge"
 
+    // "Verknüpfungen": what a symbolic link is ([Optionen] Verknuepfungen follow, copy, skip).
+    LinksFollow = 32902,
+    LinksCopy = 32903,
+    LinksSkip = 32904,
+
     // Framework commands.
     FileNew = 57600,
     FileOpen = 57601,

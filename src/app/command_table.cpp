@@ -90,6 +90,12 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "Gleiche Änderungszeit, aber verschiedene Größe ist ein Konflikt.", "", ""},
     {C::CompareByContent, "Inhalt",
      "Dateien gleicher Größe werden gelesen und Byte für Byte verglichen.", "", ""},
+    {C::LinksFollow, "Folgen",
+     "Eine Verknüpfung auf eine Datei wird wie diese Datei verglichen und kopiert.", "", ""},
+    {C::LinksCopy, "Als Verknüpfung kopieren",
+     "Eine Verknüpfung wird als sie selbst verglichen (Zeit, Länge, Ziel-Text) und als Verknüpfung kopiert.", "",
+     ""},
+    {C::LinksSkip, "Auslassen", "Verknüpfungen werden weder verglichen noch kopiert.", "", ""},
     {C::OptionVorLoeschen, "Bestätigung vor löschen",
      "Vor dem löschen von Dateien wird ein Bestätigungsfenster eingeblendet.", "", ""},
     {C::OptionVorUeberschreiben, "Bestätigung vor überschreiben",
@@ -147,10 +153,15 @@ constexpr std::array kCompareItems = std::to_array<MenuItem>({
     {C::CompareByTime}, {C::CompareByTimeAndSize}, {C::CompareByContent},
 });
 
+constexpr std::array kLinkItems = std::to_array<MenuItem>({
+    {C::LinksFollow}, {C::LinksCopy}, {C::LinksSkip},
+});
+
 constexpr std::array kExtrasItems = std::to_array<MenuItem>({
     {C::BrowseSource}, {C::BrowseTarget}, {C::SwapPaths}, {},
     {C::FilterPatterns},
     {C::None, "Vergleichen &nach", kCompareItems},
+    {C::None, "&Verknüpfungen", kLinkItems},
     {C::None, "&Optionen", kOptionItems}, {},
     {C::ShowLog}, {},
     {C::SaveJob}, {C::ShowJobs},

@@ -89,7 +89,7 @@ void FileOperationController::KeepCopiesIntoUsableRoots(std::vector<CopyPair>& p
 }
 
 CopyFlags FileOperationController::copyFlags() const {
-    return CopyFlags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb()};
+    return CopyFlags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb(), options_.links()};
 }
 
 void FileOperationController::Copy(std::span<const CopyPair> pairs, OperationOutcome& outcome) {
@@ -186,7 +186,7 @@ OperationOutcome FileOperationController::DeleteSelected(const ResultRows& rows,
         if (showNote_) showNote_(outcome.note);
     }
     if (service_) {
-        const DeleteFlags flags{options_.vorLoeschen(), options_.papierkorb()};
+        const DeleteFlags flags{options_.vorLoeschen(), options_.papierkorb(), options_.links()};
         // Declining the source side's question does not stop the target side.
         if (plan.sourceCount() > 0) outcome.results.push_back(service_->remove(plan.sourceFiles, flags));
         if (plan.targetCount() > 0) outcome.results.push_back(service_->remove(plan.targetFiles, flags));

@@ -25,6 +25,7 @@ struct Job {
     SyncMode mode = SyncMode::Update;
     Direction direction = Direction::Both;
     CompareBy compareBy = CompareBy::Time;
+    LinkMode links = LinkMode::Follow;
     bool ignoreHour = false;
     bool twoSecondTolerance = true;
     bool excludeSubFolders = false;

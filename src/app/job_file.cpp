@@ -86,6 +86,13 @@ const Setting kSettings[] = {
          return false;
      },
      [](const Job& j) { return std::vector<std::string>{CompareByName(j.compareBy)}; }},
+    {"links", false,
+     [](Job& j, const std::string& v, std::string& r) {
+         if (ParseLinkMode(v, j.links)) return true;
+         r = "erlaubt sind follow, copy und skip";
+         return false;
+     },
+     [](const Job& j) { return std::vector<std::string>{std::string(LinkModeName(j.links))}; }},
     {"ignore-hour", false, [](Job& j, const std::string& v, std::string& r) { return ReadBool(v, j.ignoreHour, r); },
      [](const Job& j) { return Bool(j.ignoreHour); }},
     {"tolerance", false,

@@ -9,6 +9,7 @@ Job JobSettings::FromWindow(const std::string& name, const std::string& source, 
     job.source = source;
     job.target = target;
     job.compareBy = options.compareBy();
+    job.links = options.links();
     job.ignoreHour = options.stunde();
     job.twoSecondTolerance = options.oneSecond();
     job.excludeSubFolders = options.subOrdner();
@@ -25,6 +26,7 @@ bool JobSettings::ToWindow(const Job& job, AppOptions& options, PathFilter& filt
     if (!job.MakePathFilter(made, error)) return false;
     filter = std::move(made);
     options.setCompareBy(job.compareBy);
+    options.setLinks(job.links);
     options.set(Option::Stunde, job.ignoreHour ? 1 : 0);
     options.set(Option::OneSecond, job.twoSecondTolerance ? 1 : 0);
     options.set(Option::SubOrdner, job.excludeSubFolders ? 1 : 0);

@@ -9,6 +9,7 @@ namespace kirvo {
 
 // A job and the window's settings, both ways: the scan options, "+/- 2
 // Sekunden", "Eine Stunde Unterschied ignorieren", "Vergleichen nach",
+// "Verknüpfungen",
 // "Papierkorb verwenden", "Parallel" and the filter. The window has no
 // direction, mode or log setting: a job made there synchronises both ways,
 // in the mode update, with a log.

@@ -82,6 +82,14 @@ bool ReadCompareBy(const CliArguments& parsed, CompareBy& compareBy, std::string
     return false;
 }
 
+bool ReadLinkMode(const CliArguments& parsed, LinkMode& links, std::string& error) {
+    links = LinkMode::Follow;
+    const auto value = parsed.Value("links");
+    if (!value || ParseLinkMode(*value, links)) return true;
+    error = "Unbekannter Wert \"" + *value + "\" für --links; erlaubt sind follow, copy, skip.";
+    return false;
+}
+
 bool CliArguments::Has(std::string_view name) const {
     for (const Given& g : options_)
         if (g.name == name) return true;

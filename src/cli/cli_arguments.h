@@ -47,6 +47,21 @@ bool ReadParallel(const CliArguments& parsed, int& parallel, std::string& error)
 // The value of --compare: time (the default), time-size or content.
 bool ReadCompareBy(const CliArguments& parsed, CompareBy& compareBy, std::string& error);
 
+// The value of --links: follow (the default), copy or skip.
+bool ReadLinkMode(const CliArguments& parsed, LinkMode& links, std::string& error);
+
+// The help of --links, shared by compare and sync.
+#define KIRVO_CLI_LINKS_OPTION_HELP                                                                \
+    "  --links=WERT              Verknüpfungen (symbolische Links):\n"                               \
+    "                              follow  eine Verknüpfung auf eine Datei gilt als diese Datei\n"    \
+    "                                      (Vorgabe)\n"                                               \
+    "                              copy    jede Verknüpfung gilt als sie selbst (ihre Zeit, ihre\n"   \
+    "                                      Länge, ihr Ziel-Text als Inhalt) und wird als\n"           \
+    "                                      Verknüpfung kopiert\n"                                      \
+    "                              skip    Verknüpfungen werden ausgelassen\n"                         \
+    "                            In Ordner, auf die eine Verknüpfung zeigt, geht Kirvo nie. Als root\n" \
+    "                            folgt es keiner Verknüpfung, die einem anderen gehört als ihr Ziel.\n"
+
 // The help of --compare and --ignore-hour, shared by compare and sync.
 #define KIRVO_CLI_COMPARE_OPTIONS_HELP                                                             \
     "  --compare=WERT            wann zwei Dateien gleich sind:\n"                                  \
@@ -62,7 +77,7 @@ bool ReadCompareBy(const CliArguments& parsed, CompareBy& compareBy, std::string
 
 // The scan options and the two roots that compare and sync share: fills
 // excludeSubFolders, excludeSystemFolders, twoSecondTolerance, ignoreHour,
-// compareBy, parallel, quiet, acceptNewHostKey, pathFilter, source and target of `options`. False on a usage error,
+// compareBy, links, parallel, quiet, acceptNewHostKey, pathFilter, source and target of `options`. False on a usage error,
 // with a German message.
 template <class Options>
 bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string& error) {
@@ -74,6 +89,7 @@ bool ReadScanArguments(const CliArguments& parsed, Options& options, std::string
     options.acceptNewHostKey = parsed.Has("accept-new-host-key");
     if (!ReadParallel(parsed, options.parallel, error)) return false;
     if (!ReadCompareBy(parsed, options.compareBy, error)) return false;
+    if (!ReadLinkMode(parsed, options.links, error)) return false;
     if (!ReadFilterArguments(parsed, options.pathFilter, error)) return false;
     const auto& operands = parsed.operands();
     if (operands.size() > 2) {
@@ -103,6 +119,7 @@ RunOptions ScanRunOptions(const Options& options) {
     run.twoSecondTolerance = options.twoSecondTolerance;
     run.ignoreHour = options.ignoreHour;
     run.compareBy = options.compareBy;
+    run.links = options.links;
     run.parallel = options.parallel;
     run.filter = options.pathFilter.LeavesOutNothing() ? nullptr : &options.pathFilter;
     return run;

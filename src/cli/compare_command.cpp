@@ -38,6 +38,7 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"no-tolerance", false},
     {"compare", true},
     {"ignore-hour", false},
+    {"links", true},
     {"parallel", true},
     {"quiet", false},
     {"accept-new-host-key", false},
@@ -71,6 +72,7 @@ const CliCommand kCompareCommand = {
     "Vergleicht zwei Ordnerbäume und gibt die Ergebnisliste aus.",
     "kirvo-cli compare [--filter=all|unequal|to-target|to-source|equal]\n"
     "                  [--compare=time|time-size|content] [--ignore-hour]\n"
+    "                  [--links=follow|copy|skip]\n"
     "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "                  [--parallel=N] [--quiet] [--accept-new-host-key]\n"
@@ -93,6 +95,7 @@ const CliCommand kCompareCommand = {
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
     KIRVO_CLI_COMPARE_OPTIONS_HELP
+    KIRVO_CLI_LINKS_OPTION_HELP
     "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch,\n"
     "                            viele auf Netzlaufwerken und FUSE, lokal mehr, solange die Platte\n"
     "                            Anfragen warten lässt)\n"
@@ -206,7 +209,10 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
             (options.ignoreHour ? ", eine Stunde Unterschied ignorieren an" : "") +
             (options.compareBy == CompareBy::TimeAndSize ? ", Vergleich nach Änderungszeit und Größe"
              : options.compareBy == CompareBy::Content   ? ", Vergleich nach Inhalt"
-                                                         : "");
+                                                         : "") +
+            (options.links == LinkMode::Copy   ? ", Verknüpfungen als Verknüpfungen"
+             : options.links == LinkMode::Skip ? ", Verknüpfungen ausgelassen"
+                                               : "");
         std::string patterns;
         if (!options.pathFilter.LeavesOutNothing()) {
             auto join = [&patterns](const char* heading, const std::vector<std::string>& list) {

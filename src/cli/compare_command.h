@@ -25,6 +25,7 @@ struct CompareOptions {
     bool twoSecondTolerance = true;
     bool ignoreHour = false;                 // --ignore-hour
     CompareBy compareBy = CompareBy::Time;   // --compare
+    LinkMode links = LinkMode::Follow;       // --links
     int parallel = 0;     // listings at once per side; 0: automatic
     bool quiet = false;   // no progress line
     bool acceptNewHostKey = false;  // a remote root's unknown host key is taken (and kept in known_hosts)

@@ -46,6 +46,7 @@ bool JobFromArguments(const std::string& name, std::span<const std::string> args
                      : options.toTarget                    ? Job::Direction::ToTarget
                                                            : Job::Direction::ToSource;
     made.compareBy = options.compareBy;
+    made.links = options.links;
     made.ignoreHour = options.ignoreHour;
     made.twoSecondTolerance = options.twoSecondTolerance;
     made.excludeSubFolders = options.excludeSubFolders;
@@ -88,6 +89,7 @@ bool SyncOptionsOfJob(const Job& job, SyncOptions& options, std::string& error) 
     made.twoSecondTolerance = job.twoSecondTolerance;
     made.ignoreHour = job.ignoreHour;
     made.compareBy = job.compareBy;
+    made.links = job.links;
     made.parallel = job.parallel;
     made.acceptNewHostKey = job.acceptNewHostKey;
     made.useTrash = job.useTrash;

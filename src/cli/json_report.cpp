@@ -193,9 +193,10 @@ Json Patterns(const std::vector<std::string>& patterns) {
     return list;
 }
 
-Json ScanSettings(bool tolerance, bool ignoreHour, CompareBy compareBy, bool subFolders, bool systemFolders,
-                  const PathFilter& filter) {
+Json ScanSettings(bool tolerance, bool ignoreHour, CompareBy compareBy, LinkMode links, bool subFolders,
+                  bool systemFolders, const PathFilter& filter) {
     return Json{{"compare", CompareByName(compareBy)},
+                {"links", std::string(LinkModeName(links))},
                 {"tolerance", tolerance},
                 {"ignore_hour", ignoreHour},
                 {"exclude_subfolders", subFolders},
@@ -246,7 +247,7 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
     PutText(roots, "target_root", matcher.targetRoot());
     for (const auto& [key, value] : roots.items()) doc.Field(key, value);
     doc.Field("utc_offset_seconds", offset);
-    Json settings = ScanSettings(options.twoSecondTolerance, options.ignoreHour, options.compareBy,
+    Json settings = ScanSettings(options.twoSecondTolerance, options.ignoreHour, options.compareBy, options.links,
                                  options.excludeSubFolders, options.excludeSystemFolders, options.pathFilter);
     doc.Field("settings", settings);
 
@@ -306,7 +307,7 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
     doc.Field("mode", std::string(SyncModeName(options.mode)));
     doc.Field("direction", options.toTarget && options.toSource ? "both" : options.toTarget ? "to-target" : "to-source");
     doc.Field("dry_run", options.dryRun);
-    doc.Field("settings", ScanSettings(options.twoSecondTolerance, options.ignoreHour, options.compareBy,
+    doc.Field("settings", ScanSettings(options.twoSecondTolerance, options.ignoreHour, options.compareBy, options.links,
                                        options.excludeSubFolders, options.excludeSystemFolders, options.pathFilter));
     doc.Field("compared", report.compared);
 

@@ -40,6 +40,7 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"no-tolerance", false},
     {"compare", true},
     {"ignore-hour", false},
+    {"links", true},
     {"parallel", true},
     {"quiet", false},
     {"accept-new-host-key", false},
@@ -226,6 +227,7 @@ const CliCommand kSyncCommand = {
     "Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung.",
     "kirvo-cli sync [--mode=update] [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
     "               [--compare=time|time-size|content] [--ignore-hour]\n"
+    "               [--links=follow|copy|skip]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "               [--no-trash] [--no-log] [--parallel=N] [--quiet] [--format=text|json]\n"
@@ -258,6 +260,7 @@ const CliCommand kSyncCommand = {
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
     KIRVO_CLI_COMPARE_OPTIONS_HELP
+    KIRVO_CLI_LINKS_OPTION_HELP
     "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch)\n"
     "  --quiet                   keine Fortschrittszeilen auf der Fehlerausgabe\n"
     KIRVO_CLI_REMOTE_OPTION_HELP
@@ -413,7 +416,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
 
     // The defaults of the window's options: ask before overwriting, create folders
     // silently, keep replaced files in the trash.
-    const CopyFlags flags{!options.yes, false, options.useTrash};
+    const CopyFlags flags{!options.yes, false, options.useTrash, options.links};
     std::unique_ptr<OperationLog> log;
     if (options.useLog) log = std::make_unique<OperationLog>();
     const auto copy = [&](const CopyList& list, const char* direction) {

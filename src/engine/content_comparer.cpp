@@ -53,6 +53,7 @@ ContentComparer::Outcome ContentComparer::Compare(const FileEntry& source, const
 
 ContentComparer::Outcome ContentComparer::OpenAndRead(const FileEntry& source, const FileEntry& target,
                                                       std::string& reason) {
+    if (source.isLink() || target.isLink()) return CompareLinks(source, target, reason);
     OpenFile sides[2] = {{source, nullptr, {}}, {target, nullptr, {}}};
     ContentReader* readers[2] = {&sourceReader_, &targetReader_};
     for (int i = 0; i < 2; ++i) {
@@ -120,6 +121,28 @@ ContentComparer::Outcome ContentComparer::ReadInStep(OpenFile (&sides)[2], uint6
         }
     }
     return Outcome::Identical;
+}
+
+ContentComparer::Outcome ContentComparer::CompareLinks(const FileEntry& source, const FileEntry& target,
+                                                       std::string& reason) {
+    if (source.isLink() != target.isLink()) return Outcome::Different;
+    const FileEntry* entries[2] = {&source, &target};
+    ContentReader* readers[2] = {&sourceReader_, &targetReader_};
+    std::string texts[2];
+    for (int i = 0; i < 2; ++i) {
+        const Side side = i == 0 ? kSourceSide : kTargetSide;
+        NodeInfo info;
+        const int error = readers[i]->readLink(entries[i]->relativePath(), texts[i], info);
+        if (error == kNotRegularFile || (error == 0 && !AsListed(*entries[i], info, utcOffset_))) {
+            reason = std::string("Die Datei ") + InSide(side) + " wurde seit dem Vergleich geändert.";
+            return Outcome::Failed;
+        }
+        if (error != 0) {
+            reason = Unreadable(side, error);
+            return Outcome::Failed;
+        }
+    }
+    return texts[0] == texts[1] ? Outcome::Identical : Outcome::Different;
 }
 
 }  // namespace kirvo

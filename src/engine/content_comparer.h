@@ -14,7 +14,9 @@ class ContentProgress;
 // Compares the contents of two files byte by byte: both are read in step, in
 // large pieces, and the comparison stops at the first difference. Two names
 // of one file (the same root on both sides, hard links) are identical without
-// reading. Each file is opened once and read at most once.
+// reading. Each file is opened once and read at most once. A link listed as
+// itself has its text for its content: two such links are read with their
+// texts, and a link never has a file's content.
 class ContentComparer {
 public:
     enum class Outcome {
@@ -40,6 +42,7 @@ private:
     struct OpenFile;
     Outcome OpenAndRead(const FileEntry& source, const FileEntry& target, std::string& reason);
     Outcome ReadInStep(OpenFile (&sides)[2], uint64_t size, std::string& reason);
+    Outcome CompareLinks(const FileEntry& source, const FileEntry& target, std::string& reason);
 
     ContentReader& sourceReader_;
     ContentReader& targetReader_;

@@ -17,7 +17,7 @@ class FileEntry {
 public:
     static constexpr size_t kMaxNameLength = 0xFFFF;
     FileEntry(int32_t folderIndex, int32_t side, const std::string* folder, std::string_view name,
-              uint64_t size, int64_t modifiedSeconds, uint16_t modifiedMilliseconds)
+              uint64_t size, int64_t modifiedSeconds, uint16_t modifiedMilliseconds, bool link = false)
         : folder_(folder),
           name_(name.data()),
           size_(size),
@@ -25,6 +25,7 @@ public:
           folderIndex_(folderIndex),
           nameLength_(static_cast<uint16_t>(name.size())),
           millisecondsAndSide_(static_cast<uint16_t>((modifiedMilliseconds & kMillisecondsMask) |
+                                                     (link ? kLinkBit : 0u) |
                                                      (static_cast<unsigned>(side) << kSideShift))) {}
 
     int32_t folderIndex() const { return folderIndex_; }
@@ -38,6 +39,9 @@ public:
     SystemTime modified() const { return SystemTimeFromSeconds(modifiedSeconds_, modifiedMilliseconds()); }
     int64_t modifiedSeconds() const { return modifiedSeconds_; }
     uint16_t modifiedMilliseconds() const { return millisecondsAndSide_ & kMillisecondsMask; }
+    // A link listed as itself ("Verknüpfungen" copy): size and time are the
+    // link's own, and its content is its text.
+    bool isLink() const { return (millisecondsAndSide_ & kLinkBit) != 0; }
 
     // Points the name at bytes equal to it stored elsewhere (the engine keeps
     // a name that both sides have once); they must outlive the entry.
@@ -58,9 +62,11 @@ private:
     int64_t modifiedSeconds_;
     int32_t folderIndex_;
     uint16_t nameLength_;  // a file name is at most a few hundred bytes
-    // Milliseconds (0..999) in the low ten bits, the side above: keeps the record at 40 bytes.
+    // Milliseconds (0..999) in the low ten bits, the link bit, the side on top:
+    // keeps the record at 40 bytes.
     uint16_t millisecondsAndSide_;
     static constexpr unsigned kMillisecondsMask = 0x3FF;
+    static constexpr unsigned kLinkBit = 0x400;
     static constexpr unsigned kSideShift = 14;
 };
 

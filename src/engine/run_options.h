@@ -30,6 +30,7 @@ struct RunOptions {
     bool twoSecondTolerance = false;    // "OneSecond": up to 2 seconds apart counts as equal
     bool ignoreHour = false;            // "Stunde": exactly one hour apart counts as equal
     CompareBy compareBy = CompareBy::Time;  // "Vergleich"
+    LinkMode links = LinkMode::Follow;      // "Verknuepfungen"
     const ScanFilter* filter = nullptr; // left-out files and folders; none: everything is listed
     // Listings under way at once per side ("Parallel"); 0: automatic, the
     // lister's number for its root, raised while its listings wait for the

@@ -99,6 +99,8 @@ bool TreeMatcher::CompareContents() {
     };
     const std::unique_ptr<ContentReader> sourceReader = makeReader(sourceRoot_);
     const std::unique_ptr<ContentReader> targetReader = makeReader(targetRoot_);
+    sourceReader->setLinks(options_.links);
+    targetReader->setLinks(options_.links);
     if (progress) {
         sourceReader->watchStop(&progress->stopFlag());
         targetReader->watchStop(&progress->stopFlag());
@@ -234,9 +236,11 @@ bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& t
             lister->SetInFlight(1);
             DirectoryLister::Request request;
             request.detail = filter ? DirectoryLister::Detail::Full : DirectoryLister::Detail::NamesOnly;
+            request.links = options_.links;
             if (options_.progress) request.stop = &options_.progress->stopFlag();
             status = ListAndWait(*lister, request, [&](const DirectoryRecord& record) {
-                if (filter && record.kind == RecordKind::File && !filter->File({}, record.name, filter->RootIncluded()))
+                if (filter && (record.kind == RecordKind::File || record.kind == RecordKind::Link) &&
+                    !filter->File({}, record.name, filter->RootIncluded()))
                     return;
                 targetRootNames_.push_back(FoldedCopy(record.name));
             });

@@ -16,6 +16,7 @@ struct TreeScanner::Folder final : ListingReceiver {
         uint32_t nameOffset;
         uint16_t nameLength;
         uint16_t milliseconds;
+        bool link;
         uint64_t size;
         int64_t seconds;
     };
@@ -134,6 +135,7 @@ void TreeScanner::StartListing(Folder& folder) {
     request.relative = folder.relative;
     request.parent = folder.parent ? folder.parent->open.get() : nullptr;
     request.detail = detail_;
+    request.links = options_.links;
     request.stop = options_.progress ? &options_.progress->stopFlag() : nullptr;
     lister_->Start(request, folder);
 }
@@ -153,13 +155,13 @@ void TreeScanner::Take(Folder& folder, const DirectoryRecord& record) {
         folder.uninspected.push_back({std::string(record.name), record.error, std::string(record.reason)});
         return;
     }
-    if (record.kind == RecordKind::File) {
+    if (record.kind == RecordKind::File || record.kind == RecordKind::Link) {
         if (record.name.size() > FileEntry::kMaxNameLength ||
             (filter != nullptr && !filter->File(folder.relative, record.name, folder.included)))
             return;
         folder.files.push_back({static_cast<uint32_t>(folder.names.size()), static_cast<uint16_t>(record.name.size()),
-                                static_cast<uint16_t>(record.modifiedNanoseconds / 1000000), record.size,
-                                record.modifiedSeconds});
+                                static_cast<uint16_t>(record.modifiedNanoseconds / 1000000),
+                                record.kind == RecordKind::Link, record.size, record.modifiedSeconds});
         folder.names.append(record.name);
         return;
     }
@@ -226,7 +228,7 @@ void TreeScanner::CommitReady() {
         std::vector<Folder::Uninspected>().swap(folder.uninspected);
         for (const Folder::File& file : folder.files) {
             into_.entries.emplace_back(folderIndex, side_, &text, into_.names.Add(folder.Name(file.nameOffset, file.nameLength)),
-                                       file.size, file.seconds + utcOffset_, file.milliseconds);
+                                       file.size, file.seconds + utcOffset_, file.milliseconds, file.link);
         }
         for (Folder* child : folder.children) walk_.push_back(child);
         std::vector<Folder::File>().swap(folder.files);

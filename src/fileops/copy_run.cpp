@@ -42,7 +42,8 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
             opened = roots_.openFolderOf(pair.from, from, {}, folder).kind == FileAttempt::Done;
         }
         NodeInfo info;
-        if (opened && folder.inspect(from.name, true, info) == 0 && info.kind == NodeKind::File)
+        if (opened && folder.inspect(from.name, flags_.links == LinkMode::Follow, info) == 0 &&
+            (info.kind == NodeKind::File || info.kind == NodeKind::Link))
             bytesTotal_ += info.size;
     }
     for (const CopyPair& pair : pairs) result.files.push_back({pair.from.path, pair.to.path, FileOutcome::Cancelled, {}, {}});
@@ -258,10 +259,6 @@ void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t i
 FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision) {
     const PathParts from = PathParts::Of(pair.from);
     const PathParts to = PathParts::Of(pair.to);
-    // Abandons the temporary file on every early return.
-    std::unique_ptr<FileTransfer> owned = FileTransfer::Between(!roots_.remote(from.root), !roots_.remote(to.root));
-    if (!owned) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kRemoteToRemote, 0);
-    FileTransfer& transfer = *owned;
     if (from.name.empty()) return FileAttempt::Fail(pair.from.path, FileOperationTexts::kSourceNotFile, kNotRegularFile);
     if (to.name.empty()) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
     FolderHandle sourceFolder;
@@ -270,6 +267,11 @@ FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer
         opened.kind != FileAttempt::Done)
         return opened;
     if (sourceFolder.valid() && isPending(sourceFolder, from.name)) return {FileAttempt::Pending, {}, {}, 0};
+    // Abandons the temporary file on every early return.
+    std::unique_ptr<FileTransfer> owned;
+    if (FileAttempt chosen = chooseTransfer(pair, from, to, sourceFolder, owned); chosen.kind != FileAttempt::Done)
+        return chosen;
+    FileTransfer& transfer = *owned;
     NodeInfo source;
     const int error = sourceFolder.valid() ? transfer.openSource(sourceFolder, from.name, source) : ENOENT;
     if (error != 0) {
@@ -302,8 +304,30 @@ FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer
             !ui_.progress({pair.from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
             return FileAttempt::Cancel();
     }
-    if (const int e = transfer.seal()) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotWrite, e);
+    if (const int e = transfer.seal())
+        return e == kSourceChanged ? FileAttempt::Fail(pair.from.path, FileOperationTexts::kSourceChanged, 0)
+                                   : FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotWrite, e);
     sealed = std::move(owned);
+    return {};
+}
+
+// The transfer for one file: a link is copied as a link where the links are
+// copied so, and every other source is read as a file (following a link only
+// where links are followed).
+FileAttempt CopyRun::chooseTransfer(const CopyPair& pair, const PathParts& from, const PathParts& to,
+                                    const FolderHandle& sourceFolder, std::unique_ptr<FileTransfer>& transfer) const {
+    const bool sourceLocal = !roots_.remote(from.root);
+    const bool destinationLocal = !roots_.remote(to.root);
+    NodeInfo node;
+    if (flags_.links == LinkMode::Copy && sourceFolder.valid() && sourceFolder.inspect(from.name, false, node) == 0 &&
+        node.kind == NodeKind::Link) {
+        transfer = FileTransfer::LinkBetween(sourceLocal, destinationLocal);
+        if (!transfer) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kLinkNotCopiedThere, kNotSupportedThere);
+        return {};
+    }
+    transfer = FileTransfer::Between(sourceLocal, destinationLocal);
+    if (!transfer) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kRemoteToRemote, 0);
+    transfer->followLinks(flags_.links == LinkMode::Follow);
     return {};
 }
 

@@ -56,6 +56,8 @@ private:
     bool isPending(const FolderHandle& folder, std::string_view name) const;
     void copyWithRetries(const CopyPair& pair, FileReport& report, size_t index);
     FileAttempt copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision);
+    FileAttempt chooseTransfer(const CopyPair& pair, const PathParts& from, const PathParts& to,
+                               const FolderHandle& sourceFolder, std::unique_ptr<FileTransfer>& transfer) const;
     FileAttempt prepareFolder(const CopyPair& pair, const PathParts& parts, FolderHandle& folder);
     FileAttempt checkDestination(const CopyPair& pair, std::string_view name, const FolderHandle& folder,
                                  const NodeInfo& source, Decision& decision, const NodeInfo* lookedAt = nullptr);

@@ -122,6 +122,8 @@ FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view nam
     case NodeKind::Other:
         return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
     case NodeKind::Link:
+        // Links listed as themselves: the link is what is replaced.
+        if (flags_.links == LinkMode::Copy) break;
         // A link to a file stands for that file (the comparison saw it so) and is
         // replaced by the copy; anything else behind a link is not ours to replace.
         if (folder.inspect(name, true, file) != 0 || file.kind != NodeKind::File)

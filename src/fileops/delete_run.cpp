@@ -104,13 +104,14 @@ FileAttempt DeleteRun::removeOnce(const ListedPath& item, FileReport& report) {
     case NodeKind::File:
     case NodeKind::Link: break;
     }
-    // A link was listed as the file it points to.
+    // A link was listed as the file it points to, or (links copied as links) as itself.
     NodeInfo file = node;
-    if (node.kind == NodeKind::Link && (folder.inspect(parts.name, true, file) != 0 || file.kind != NodeKind::File))
+    if (node.kind == NodeKind::Link && flags_.links != LinkMode::Copy &&
+        (folder.inspect(parts.name, true, file) != 0 || file.kind != NodeKind::File))
         file = NodeInfo{};
     lastSize_ = file.size;
     const bool toTrash = toTrash_;
-    if (item.listed.state == ListedFile::State::Present && file.kind == NodeKind::File &&
+    if (item.listed.state == ListedFile::State::Present && (file.kind == NodeKind::File || file.kind == NodeKind::Link) &&
         !item.listed.matches(file.size, file.modifiedSeconds, file.modifiedNanoseconds) && !allChanged_) {
         // Where no trash takes the file, the question does not promise one.
         std::string noTrash;

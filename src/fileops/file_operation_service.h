@@ -6,21 +6,31 @@
 
 #include "fileops/delete_plan.h"
 #include "fileops/sync_plan.h"
+#include "platform/link_mode.h"
 
 namespace kirvo {
 
-// Options vorUeberschreiben, vorDir and Papierkorb. Only files are ever copied.
+// Options vorUeberschreiben, vorDir, Papierkorb and Verknuepfungen. Only files
+// (and with links Copy, links as links) are ever copied.
 struct CopyFlags {
     bool confirmOverwrite = true;       // vorUeberschreiben
     bool confirmFolderCreation = true;  // vorDir
     bool keepReplaced = false;          // Papierkorb: a replaced file goes to the trash first
+    // Verknuepfungen, as the comparison listed links: a source link is copied
+    // as the file it leads to, as a link, or not at all; a destination link is
+    // the file it leads to or itself.
+    LinkMode links = LinkMode::Follow;
 };
 
-// Options vorLoeschen and Papierkorb. Only files (and links themselves) are ever
-// deleted; with useTrash they go to the trash, otherwise for good.
+// Options vorLoeschen, Papierkorb and Verknuepfungen. Only files (and links
+// themselves) are ever deleted; with useTrash they go to the trash, otherwise
+// for good.
 struct DeleteFlags {
     bool confirmDelete = true;  // vorLoeschen
     bool useTrash = false;      // Papierkorb
+    // Verknuepfungen: what the comparison listed for a link (the file it leads
+    // to, or itself), for telling whether it changed since.
+    LinkMode links = LinkMode::Follow;
 };
 
 enum class FileOutcome {

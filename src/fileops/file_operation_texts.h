@@ -55,6 +55,8 @@ struct FileOperationTexts {
     static constexpr std::string_view kCannotTrash = "Die Datei kann nicht in den Papierkorb verschoben werden";
     static constexpr std::string_view kRemoteToRemote =
         "Von einem entfernten Rechner auf einen entfernten Rechner wird nicht kopiert";
+    static constexpr std::string_view kLinkNotCopiedThere =
+        "Die Verknüpfung kann dort nicht als Verknüpfung angelegt werden";
     // Why a file was skipped (FileReport::reason).
     static constexpr std::string_view kFolderDeclined = "Der Zielordner wurde nicht angelegt";
     static constexpr std::string_view kOverwriteDeclined = "Die vorhandene Datei wurde nicht ersetzt";

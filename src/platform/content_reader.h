@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/file_node.h"
+#include "platform/link_mode.h"
 
 namespace kirvo {
 
@@ -47,6 +48,16 @@ public:
     // separator) for reading. Never blocks on a fifo or a device, and opens
     // regular files only (kNotRegularFile otherwise); ENOENT when it is gone.
     virtual int open(std::string_view relative, std::unique_ptr<OpenedContent>& file, ContentIdentity& identity) = 0;
+    // The text of the link `relative` (a link listed as itself): its content.
+    // info describes the link itself; kNotRegularFile when it is no link (now).
+    virtual int readLink(std::string_view /*relative*/, std::string& /*text*/, NodeInfo& /*info*/) {
+        return kNotRegularFile;
+    }
+    // What open does with a link: with Follow it reads the file the link
+    // leads to (where this process follows it, see the scan); otherwise a
+    // link is not what the scan listed as a file, and is not read. Follow
+    // until told otherwise.
+    virtual void setLinks(LinkMode /*links*/) {}
     // A reader that waits for another machine gives up a wait (with an error)
     // soon after *stop is set, rather than at the next reply. The flag stays
     // valid while the reader and its opened files live.

@@ -8,13 +8,16 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/link_mode.h"
+
 namespace kirvo {
 
 enum class RecordKind : uint8_t {
-    File,       // a regular file, or a link to one (described as the file it points to)
+    File,       // a regular file, or with LinkMode::Follow a link to one (described as that file)
     Directory,  // a real folder; links to folders are never reported as folders
     Other,      // link to a folder, dangling link, fifo, socket, device: never listed as a file
     Unknown,    // the name is there, but what it is could not be found out (error, reason)
+    Link,       // LinkMode::Copy: any link, described as itself (size: the length of its text)
 };
 
 // One record of a folder listing. The name view is valid during the visit only.
@@ -89,6 +92,9 @@ public:
         // is reached from the root.
         const OpenFolder* parent = nullptr;
         Detail detail = Detail::Full;
+        // What links are: the files they lead to, themselves, or left out
+        // (with NamesOnly too, where the file system tells a link's kind).
+        LinkMode links = LinkMode::Follow;
         // Set when the scan is to stop: the listing may end early (Finished still comes).
         const std::atomic<bool>* stop = nullptr;
     };

@@ -44,6 +44,10 @@ inline constexpr const char* kTimeNotStorableText = "Änderungszeit auf dem ande
 // A code of our own for "a name on the way is \".\" or \"..\"" (it would lead
 // back up, perhaps out of the root, so it is refused).
 inline constexpr int kDotOnTheWay = -8;
+// A code of our own for "a link whose owner is not its target's owner, which
+// a process running as root does not follow" (as the kernel's
+// protected_symlinks rule keeps a user's link from leading root elsewhere).
+inline constexpr int kForeignLink = -10;
 
 // Metadata of a file or folder that a copy could not carry over (bits).
 enum MetadataKind : uint32_t {

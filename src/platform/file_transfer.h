@@ -45,11 +45,18 @@ public:
     // (local: a FolderHandle with a native handle; otherwise another
     // machine's). Null for two remote folders: not supported.
     static std::unique_ptr<FileTransfer> Between(bool sourceLocal, bool destinationLocal);
+    // The transfer of a link as a link ("Verknüpfungen" copy): the same steps,
+    // with the link's text for its data; no data is read through it. Null
+    // where it is not supported.
+    static std::unique_ptr<FileTransfer> LinkBetween(bool sourceLocal, bool destinationLocal);
 
     // Opens the source `name` in `folder` without blocking on fifos and accepts
     // regular files only (kNotRegularFile otherwise); a link is followed to its
-    // file, for reading only. Fills info.
+    // file, for reading only, where followLinks allows (and as far as this
+    // process follows links: kForeignLink otherwise). Fills info.
     virtual int openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) = 0;
+    // Whether openSource follows a link, or takes it for no regular file. Follows until told otherwise.
+    void followLinks(bool follow) { followLinks_ = follow; }
 
     // Creates the temporary file for the destination `name` in `folder`. The
     // object keeps its own handle of the folder until the end.
@@ -115,6 +122,7 @@ protected:
     virtual int flushAlone() { return 0; }
 
     std::string destinationName_;
+    bool followLinks_ = true;
     int64_t offset_ = 0;
     uint32_t metadataNotKept_ = 0;
     bool cloned_ = false;

@@ -68,14 +68,17 @@ TEST(Jobs, SavedJobRunsWithItsSettingsAndReportsInJson) {
     const std::string q = dir / "q", z = dir / "z";
     MakeTree(q, {{"a.txt", kNew, "abc"}, {"tief/unten/b.txt", kNew, "bbbb"}, {"weg.tmp", kNew, "t"}});
     WriteFile(q + "/bad\xff.txt", "x", kNew);
+    ASSERT_EQ(symlink("a.txt", (q + "/verweis").c_str()), 0);  // left out, as the job says
     fs::create_directories(z);
-    ASSERT_EQ(Cli({"job", "save", "docs", "--direction=to-target", "--exclude=*.tmp", q, z}).status, kExitEqual);
+    ASSERT_EQ(Cli({"job", "save", "docs", "--direction=to-target", "--exclude=*.tmp", "--links=skip", q, z}).status,
+              kExitEqual);
 
     // compare: one row per file, sizes as numbers, times as ISO 8601 and UTC nanoseconds,
     // a name that is no UTF-8 with its exact bytes beside it.
-    const CliResult compared = Cli({"compare", "--format=json", "--exclude=*.tmp", q, z});
+    const CliResult compared = Cli({"compare", "--format=json", "--exclude=*.tmp", "--links=skip", q, z});
     ASSERT_EQ(compared.status, kExitUnequal) << compared.err;
     const Json list = Json::parse(compared.out);
+    EXPECT_EQ(list["settings"]["links"], "skip");
     ASSERT_EQ(list["rows"].size(), 3u);
     const Json& bad = list["rows"][1]["source"];
     EXPECT_EQ(bad["path"], "bad\xEF\xBF\xBD.txt");
@@ -105,6 +108,7 @@ TEST(Jobs, SavedJobRunsWithItsSettingsAndReportsInJson) {
     EXPECT_EQ(report["actions"][2]["result"], "done");
     EXPECT_EQ(ReadFile(z + "/tief/unten/b.txt"), "bbbb");
     EXPECT_FALSE(Exists(z + "/weg.tmp"));
+    EXPECT_FALSE(Exists(z + "/verweis"));
     EXPECT_EQ(report["afterwards"]["unequal"], 0);
 
     const CliResult again = Cli({"run", "docs"});

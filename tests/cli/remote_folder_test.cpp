@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -70,14 +71,17 @@ TEST(RemoteFolder, ComparedThroughTheServerLikeALocalCopy) {
     ASSERT_EQ(symlink("a.txt", (z + "/link-to-file").c_str()), 0);
     ASSERT_EQ(symlink("Sub", (z + "/link-to-folder").c_str()), 0);
     ASSERT_EQ(symlink("nowhere", (z + "/dangling").c_str()), 0);
+    ASSERT_EQ(symlink("a.txt", (q + "/link-to-file").c_str()), 0);
 
-    for (const char* filter : {"--filter=all", "--filter=unequal", "--compare=content"}) {
+    for (const char* filter : {"--filter=all", "--filter=unequal", "--compare=content", "--links=copy", "--links=skip"}) {
         for (const bool remoteTarget : {true, false}) {
             const std::string local = remoteTarget ? z : q;
             const std::string source = remoteTarget ? q : server.Url(q);
             const std::string target = remoteTarget ? server.Url(z) : z;
-            const CliResult there = Cli({"compare", "--format=tsv", filter, source, target});
-            const CliResult here = Cli({"compare", "--format=tsv", filter, q, z});
+            // Links taken as themselves are compared by their texts.
+            const std::string content = std::string(filter) == "--links=copy" ? "--compare=content" : "--filter=all";
+            const CliResult there = Cli({"compare", "--format=tsv", filter, content, source, target});
+            const CliResult here = Cli({"compare", "--format=tsv", filter, content, q, z});
             EXPECT_EQ(there.err, "") << filter;
             EXPECT_EQ(there.status, here.status) << filter;
             EXPECT_EQ(ReplaceAll(there.out, server.Url(local), local), here.out) << filter << " " << remoteTarget;
@@ -113,18 +117,31 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
         MakeTree(z, {{"back.txt", 1'350'000'000, "zurueck"}, {"both.txt", 1'300'000'000, "ziel"}});
         chmod((q + "/new.txt").c_str(), 0640);
         chmod((z + "/back.txt").c_str(), 0604);
+        // Links copied as links, each way: the same text and time arrive.
+        ASSERT_EQ(symlink("new.txt", (q + "/hin").c_str()), 0);
+        ASSERT_EQ(symlink("../nirgends", (z + "/her").c_str()), 0);
+        const struct timespec times[2] = {{1'400'000'002, 0}, {1'400'000'002, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (z + "/her").c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
         const std::string source = remoteTarget ? q : server.Url(q);
         const std::string target = remoteTarget ? server.Url(z) : z;
         const std::string there = remoteTarget ? z : q;  // the remote side
 
-        const CliResult kept = Cli({"sync", "--yes", "--no-log", source, target});
+        const CliResult kept = Cli({"sync", "--yes", "--no-log", "--links=copy", source, target});
         EXPECT_EQ(kept.status, remoteTarget ? kExitUnequal : kExitEqual) << kept.err;  // the trash is local
         if (remoteTarget) {
             EXPECT_NE(kept.err.find("kein Papierkorb"), std::string::npos) << kept.err;
             EXPECT_EQ(test::ReadFile(z + "/both.txt"), "ziel");
         }
-        const CliResult r = Cli({"sync", "--yes", "--no-log", "--no-trash", source, target});
+        const CliResult r = Cli({"sync", "--yes", "--no-log", "--no-trash", "--links=copy", source, target});
         EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+        for (const char* name : {"hin", "her"}) {
+            struct stat a {}, b {};
+            ASSERT_EQ(lstat((q + "/" + name).c_str(), &a), 0) << name;
+            ASSERT_EQ(lstat((z + "/" + name).c_str(), &b), 0) << name;
+            EXPECT_TRUE(S_ISLNK(a.st_mode) && S_ISLNK(b.st_mode)) << name;
+            EXPECT_EQ(std::filesystem::read_symlink(q + "/" + name), std::filesystem::read_symlink(z + "/" + name));
+            EXPECT_EQ(a.st_mtim.tv_sec, b.st_mtim.tv_sec) << name;
+        }
         for (const char* name : {"new.txt", "Tief/er/neu.bin", "both.txt", "back.txt"}) {
             const Node a = Look(q + "/" + name), b = Look(z + "/" + name);
             EXPECT_EQ(a.content, b.content) << name;

@@ -1,5 +1,6 @@
 // The comparison settings ("Vergleich"): by time, by time and size, by
 // content; and the daylight-saving hour ("Stunde").
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,15 +89,29 @@ TEST(CompareBy, VerdictUnderEachSettingFromSizesContentsTimesAndTheHour) {
         {"an hour across a month, ignored", "same", endOfMarch, "same", startOfApril, true, 0, 0, 0},
         {"an hour across a month, not ignored", "same", endOfMarch, "same", startOfApril, false, -1, -1, 0},
         {"an hour apart, other sizes", "short", kT + 3600, "a bit longer", kT, true, 0, kConflict, kConflict},
+        // "->text": a link with that text, taken as itself (links copied as links).
+        {"two links, same text", "->abcdefghij", kT, "->abcdefghij", kT, false, 0, 0, 0},
+        {"two links, same length, other text", "->abcdefghij", kT, "->abcdefghiX", kT, false, 0, 0, kConflict},
+        {"a link and a file holding its text", "->abcdefghij", kT, "abcdefghij", kT, false, 0, 0, kConflict},
+        {"two links, source newer", "->same", kT + 60, "->same", kT, false, 1, 1, 0},
+    };
+    const auto make = [](const std::string& path, const std::string& content, int64_t time) {
+        if (content.rfind("->", 0) != 0) return WriteFile(path, content, time);
+        test::MakeDirs(path.substr(0, path.rfind('/')));
+        ASSERT_EQ(symlink(content.c_str() + 2, path.c_str()), 0);
+        const struct timespec times[2] = {{time, 0}, {time, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
     };
     for (const Case& c : cases) {
         Trees t;
-        WriteFile(t.source + "/f", c.source, c.sourceTime);
-        WriteFile(t.target + "/f", c.target, c.targetTime);
+        make(t.source + "/f", c.source, c.sourceTime);
+        make(t.target + "/f", c.target, c.targetTime);
         const CompareBy settings[] = {CompareBy::Time, CompareBy::TimeAndSize, CompareBy::Content};
         const int expected[] = {c.byTime, c.byTimeAndSize, c.byContent};
         for (int i = 0; i < 3; ++i) {
-            t.Run(Options(settings[i], c.ignoreHour));
+            RunOptions options = Options(settings[i], c.ignoreHour);
+            options.links = LinkMode::Copy;
+            t.Run(options);
             EXPECT_EQ(t.VerdictOfF(), expected[i]) << c.what << ", Vergleich " << i;
             EXPECT_EQ(t.Reason().empty(), expected[i] != kConflict) << c.what << ", Vergleich " << i;
         }

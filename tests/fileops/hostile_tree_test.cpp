@@ -129,8 +129,9 @@ TEST(HostileTree, FolderSwappedForLinkIsNeverFollowed) {
     }
 }
 
-// Sources that are not regular files fail at once (a fifo never blocks); a
-// destination that is a link is replaced only when it points to a file.
+// Sources that are not regular files fail at once (a fifo never blocks), and
+// so does another owner's link for root; a destination that is a link is
+// replaced only when it points to a file.
 TEST(HostileTree, OddSourcesFailWithoutBlocking) {
     TempDir dir;
     const std::string q = dir / "q", z = dir / "z";
@@ -142,10 +143,17 @@ TEST(HostileTree, OddSourcesFailWithoutBlocking) {
     ASSERT_EQ(symlink("loop", (q + "/loop").c_str()), 0);
     ASSERT_EQ(symlink("/", (q + "/root").c_str()), 0);
     ASSERT_EQ(symlink(".", (q + "/self").c_str()), 0);
-    const std::vector<std::pair<std::string, std::string>> expected = {
+    std::vector<std::pair<std::string, std::string>> expected = {
         {"fifo", "keine normale Datei"}, {"socket", strerror(ENXIO)},  {"dangling", strerror(ENOENT)},
         {"loop", strerror(ELOOP)},       {"root", "keine normale Datei"}, {"self", "keine normale Datei"},
     };
+    if (geteuid() == 0) {
+        // Root follows no link whose owner is not its file's, listed or not.
+        WriteFile(dir / "secret", "secret", kOld);
+        ASSERT_EQ(symlink((dir / "secret").c_str(), (q + "/foreign").c_str()), 0);
+        ASSERT_EQ(lchown((q + "/foreign").c_str(), 65534, 65534), 0);
+        expected.emplace_back("foreign", "als root nicht gefolgt");
+    }
     std::vector<CopyPair> pairs;
     for (const auto& [name, text] : expected) pairs.push_back({RootedPath::Join(q, name), RootedPath::Join(z, name)});
     ScriptedUi ui;

@@ -22,7 +22,8 @@ bool IsCheckable(CommandId id) {
     case CommandId::ViewOutputBar:
         return true;
     default:
-        return AppOptions::ForCommand(id) != nullptr || AppOptions::IsCompareCommand(id);
+        return AppOptions::ForCommand(id) != nullptr || AppOptions::IsCompareCommand(id) ||
+               AppOptions::IsLinksCommand(id);
     }
 }
 

@@ -104,6 +104,10 @@ bool WindowController::OnCommand(CommandId cmd) {
         OnCompareBy(AppOptions::CompareByOf(cmd));
         return true;
     }
+    if (AppOptions::IsLinksCommand(cmd)) {
+        OnLinks(AppOptions::LinksOf(cmd));
+        return true;
+    }
     for (const FilterCommand& filter : kFilterCommands) {
         if (filter.id != cmd) continue;
         OnDisplayFilter(filter.value);
@@ -186,6 +190,10 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
         actions.setEnabled(AppOptions::CompareCommand(value), idle);
         actions.setChecked(AppOptions::CompareCommand(value), options_.compareBy() == value);
     }
+    for (LinkMode value : {LinkMode::Follow, LinkMode::Copy, LinkMode::Skip}) {
+        actions.setEnabled(AppOptions::LinksCommand(value), idle);
+        actions.setChecked(AppOptions::LinksCommand(value), options_.links() == value);
+    }
     for (const FilterCommand& filter : kFilterCommands) {
         actions.setEnabled(filter.id, idle);
         actions.setChecked(filter.id, filter_.IsActive(filter.value));
@@ -236,6 +244,7 @@ void WindowController::OnPfadeVergleichen() {
     run.twoSecondTolerance = options_.oneSecond();
     run.ignoreHour = options_.stunde();
     run.compareBy = options_.compareBy();
+    run.links = options_.links();
     run.parallel = options_.parallel();
     if (!comparison_.Start(std::move(*source), std::move(*target), run, pathFilter_)) return;
     SetComparing(true);
@@ -373,6 +382,15 @@ void WindowController::CompareAgainIfShown() {
 void WindowController::OnCompareBy(CompareBy value) {
     if (comparing_ || options_.compareBy() == value) return;
     options_.setCompareBy(value);
+    emit commandStateChanged();
+    CompareAgainIfShown();
+}
+
+// The shown list was made with the old setting, and the file operations
+// act as the list shows links: it is made anew.
+void WindowController::OnLinks(LinkMode value) {
+    if (comparing_ || options_.links() == value) return;
+    options_.setLinks(value);
     emit commandStateChanged();
     CompareAgainIfShown();
 }

@@ -131,6 +131,7 @@ private:
     void CompareAgainIfShown();
     // "Vergleichen nach" › "Änderungszeit", "Änderungszeit und Größe", "Inhalt".
     void OnCompareBy(CompareBy value);
+    void OnLinks(LinkMode value);
     void OnDisplayFilter(DisplayFilterValue value);
     // "Filter...": the dialog; a changed filter compares again at once when
     // a result is shown.

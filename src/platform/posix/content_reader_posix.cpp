@@ -7,6 +7,8 @@
 
 #include "platform/content_reader.h"
 #include "platform/folder_handle.h"
+#include "platform/posix/link_guard.h"
+#include "platform/posix/link_text.h"
 #include "platform/posix/stat_node_info.h"
 
 namespace kirvo {
@@ -63,9 +65,12 @@ public:
         SplitRelative(relative, folder, name);
         if (const int error = openFolder(folder)) return error;
         const std::string leaf(name);
-        int fd = openat(folder_.native(), leaf.c_str(), kFileFlags | O_NOATIME);
-        if (fd < 0 && errno == EPERM) fd = openat(folder_.native(), leaf.c_str(), kFileFlags);  // not our file
-        if (fd < 0) return errno;
+        const int flags = links_ == LinkMode::Follow ? kFileFlags : kFileFlags | O_NOFOLLOW;
+        int error = 0;
+        int fd = LinkGuard::Open(folder_.native(), leaf.c_str(), flags | O_NOATIME, error);
+        if (fd < 0 && error == EPERM) fd = LinkGuard::Open(folder_.native(), leaf.c_str(), flags, error);  // not our file
+        // A link where the scan saw a file: changed since.
+        if (fd < 0) return error == ELOOP && links_ != LinkMode::Follow ? kSourceChanged : error;
         struct stat st;
         if (fstat(fd, &st) != 0) {
             const int error = errno;
@@ -85,6 +90,17 @@ public:
         return 0;
     }
 
+    int readLink(std::string_view relative, std::string& text, NodeInfo& info) override {
+        text.clear();
+        info = NodeInfo{};
+        std::string_view folder, name;
+        SplitRelative(relative, folder, name);
+        if (const int error = openFolder(folder)) return error;
+        return ReadLinkAt(folder_.native(), std::string(name).c_str(), text, info);
+    }
+
+    void setLinks(LinkMode links) override { links_ = links; }
+
 private:
     int openFolder(std::string_view folder) {
         if (!root_.valid()) {
@@ -102,6 +118,7 @@ private:
     FolderHandle root_;
     FolderHandle folder_;    // the folder of the last file opened
     std::string folderName_;
+    LinkMode links_ = LinkMode::Follow;
 };
 
 }  // namespace

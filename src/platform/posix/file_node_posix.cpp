@@ -46,6 +46,7 @@ std::string SystemErrorText(int code) {
     if (code == kNotSupportedThere) return "der Server auf dem entfernten Rechner kann das nicht sicher";
     if (code == kTimeNotStorable) return kTimeNotStorableText;
     if (code == kDotOnTheWay) return "ein Name auf dem Weg ist „.“ oder „..“";
+    if (code == kForeignLink) return "Verknüpfung auf eine Datei eines anderen Besitzers; als root nicht gefolgt";
     char buffer[256];
     // GNU strerror_r may return a static text instead of filling the buffer.
 #if defined(__GLIBC__) && defined(_GNU_SOURCE)

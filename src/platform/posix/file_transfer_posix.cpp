@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/posix/link_guard.h"
 #include "platform/posix/local_file_transfer.h"
 #include "platform/posix/metadata_copier.h"
 #include "platform/posix/own_temporary_file.h"
@@ -35,14 +36,16 @@ int LocalFileTransfer::openSource(const FolderHandle& folder, std::string_view n
     abandon();
     if (name.empty() || name == "." || name == "..") return kNotRegularFile;
     // O_NONBLOCK: opening a fifo must not wait for a writer.
-    sourceFd_ = openat(folder.native(), std::string(name).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks_ ? 0 : O_NOFOLLOW);
+    int error = 0;
+    sourceFd_ = LinkGuard::Open(folder.native(), std::string(name).c_str(), flags, error);
     if (sourceFd_ < 0) {
         sourceFd_ = -1;
-        return errno;
+        return error == ELOOP && !followLinks_ ? kNotRegularFile : error;
     }
     struct stat st;
     if (fstat(sourceFd_, &st) != 0) {
-        const int error = errno;
+        error = errno;
         abandon();
         return error;
     }

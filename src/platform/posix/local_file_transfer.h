@@ -48,8 +48,6 @@ private:
     friend class FileTransfer;
     int finish(bool& finished);
     int copyRange(uint64_t maxBytes, uint64_t& copied);
-    int replaceLookedAt(const NodeInfo& expected);
-    void putBack();
     int placed();
 
     int sourceFd_ = -1;

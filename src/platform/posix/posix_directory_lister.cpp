@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/file_node.h"
+#include "platform/posix/link_guard.h"
 #include "platform/posix/own_temporary_file.h"
 #include "platform/posix/rotational_disk.h"
 #include "platform/posix/system_attribute_reader.h"
@@ -94,6 +95,30 @@ int OpenStepwise(int base, std::string_view relative) {
 long VoluntarySwitches() {
     struct rusage usage;
     return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+}
+
+// Describes a link (st: the link itself) as what it points to, in kind and
+// st: a link to a folder is not entered, nor one that leads nowhere (or in a
+// circle); one whose target cannot be inspected is unknown, and so is one
+// that this process does not follow (see LinkGuard). The error of an unknown one.
+int DescribeTarget(int folder, const char* name, struct stat& st, RecordKind& kind) {
+    const uid_t linkOwner = st.st_uid;
+    if (fstatat(folder, name, &st, 0) != 0) {
+        const int error = errno;
+        const bool dangling = error == ENOENT || error == ELOOP || error == ENOTDIR;
+        kind = dangling ? RecordKind::Other : RecordKind::Unknown;
+        return dangling ? 0 : error;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        kind = RecordKind::Other;
+        return 0;
+    }
+    if (!LinkGuard::MayFollow(linkOwner, st.st_uid)) {
+        kind = RecordKind::Unknown;
+        return kForeignLink;
+    }
+    kind = RecordKind::File;
+    return 0;
 }
 
 std::string_view LastName(std::string_view relative) {
@@ -232,7 +257,10 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
     }
     if (stopped) listing->status = ListingStatus::Failed(ECANCELED, "abgebrochen");
     if (stopped || request.detail == Detail::NamesOnly) {
-        for (Listing::Name& entry : listing->entries) entry.kind = entry.type == DT_DIR ? RecordKind::Directory : RecordKind::Other;
+        for (Listing::Name& entry : listing->entries) {
+            entry.kind = entry.type == DT_DIR ? RecordKind::Directory : RecordKind::Other;
+            if (entry.type == DT_LNK && request.links == LinkMode::Skip) entry.present = false;
+        }
         listing->waits += VoluntarySwitches() - switchesBefore;
         Deliver(*listing);
         return;
@@ -291,21 +319,19 @@ void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, siz
             continue;
         }
         if (S_ISLNK(st.st_mode)) {
-            // A link is described as what it points to; a link to a folder is not
-            // entered, nor one that leads nowhere (or in a circle). One whose
-            // target cannot be inspected is unknown.
-            if (fstatat(listing->fd, name, &st, 0) != 0) {
-                const int linkError = errno;
-                const bool dangling = linkError == ENOENT || linkError == ELOOP || linkError == ENOTDIR;
-                entry.kind = dangling ? RecordKind::Other : RecordKind::Unknown;
-                entry.error = dangling ? 0 : linkError;
+            const LinkMode links = listing->request.links;
+            if (links == LinkMode::Skip) {
+                entry.present = false;
                 continue;
             }
-            if (!S_ISREG(st.st_mode)) {
-                entry.kind = RecordKind::Other;
+            if (links == LinkMode::Copy) {
+                entry.kind = RecordKind::Link;  // itself: the length of its text, its own time
+            } else if (const int linkError = DescribeTarget(listing->fd, name, st, entry.kind); linkError != 0) {
+                entry.error = linkError;
+                continue;
+            } else if (entry.kind != RecordKind::File) {
                 continue;
             }
-            entry.kind = RecordKind::File;
         } else if (S_ISREG(st.st_mode)) {
             // A temporary file of a copy (running, or left by a killed run) is not
             // part of the tree; a user's file of the same name is.

@@ -1,6 +1,7 @@
 #include "platform/sftp/sftp_calls.h"
 
 #include <cerrno>
+#include <vector>
 
 namespace kirvo::sftp {
 
@@ -27,6 +28,25 @@ int StatPath(SftpConnection& connection, const std::string& path, bool follow, A
     Reader reader(reply.body);
     out = reader.attrs();
     return reader.failed() ? EIO : 0;
+}
+
+int ReadLink(SftpConnection& connection, const std::string& path, std::string& text, Attributes& link,
+             const std::atomic<bool>* stop) {
+    text.clear();
+    if (const int error = StatPath(connection, path, false, link, stop)) return error;
+    if (link.type() != kTypeLink) return kNotRegularFile;
+    const SftpConnection::Reply reply = connection.Call(std::move(Packet(kReadlink).str(path)), stop);
+    if (reply.type != kName) {
+        if (reply.type == kStatus) return ErrorOf(reply);
+        return reply.type == 0 ? kConnectionLost : EIO;
+    }
+    std::vector<Name> names;
+    // A link's text is never empty and holds no null character: nothing else is taken for one.
+    if (!ParseNames(reply.body, names) || names.size() != 1 || names[0].name.empty() ||
+        names[0].name.find('\0') != std::string_view::npos)
+        return EIO;
+    text = std::string(names[0].name);
+    return 0;
 }
 
 NodeInfo ToNodeInfo(const Attributes& a) {

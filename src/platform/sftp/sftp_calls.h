@@ -16,6 +16,11 @@ inline int ErrorOf(const SftpConnection::Reply& reply) { return ErrorOf(reply.st
 int StatPath(SftpConnection& connection, const std::string& path, bool follow, Attributes& out,
              const std::atomic<bool>* stop = nullptr);
 
+// The text of the link at path (READLINK) and the link's own attributes
+// (LSTAT); kNotRegularFile when path is no link.
+int ReadLink(SftpConnection& connection, const std::string& path, std::string& text, Attributes& link,
+             const std::atomic<bool>* stop = nullptr);
+
 NodeInfo ToNodeInfo(const Attributes& attributes);
 
 // folder + "/" + name ("/" + name for the top).

@@ -139,6 +139,7 @@ bool SftpConnection::Handshake(std::string& message) {
         reader.str();
         if (name == "posix-rename@openssh.com") posixRename_ = true;
         if (name == "fsync@openssh.com") fsync_ = true;
+        if (name == "lsetstat@openssh.com") lsetstat_ = true;
     }
     return true;
 }

@@ -71,6 +71,10 @@ public:
     // Extensions of OpenSSH's server this one offers.
     bool posixRename() const { return posixRename_; }
     bool fsync() const { return fsync_; }
+    // A server that sets a link's own time (lsetstat@openssh.com) is OpenSSH's
+    // and takes the two paths of SYMLINK in its order (the link's text first):
+    // links can be made there as copies.
+    bool makesLinks() const { return lsetstat_; }
     // Tells connections apart (for the identity of their folders).
     uint64_t number() const { return number_; }
     // "sftp://user@host:port"
@@ -103,6 +107,7 @@ private:
     uint64_t number_;
     bool posixRename_ = false;
     bool fsync_ = false;
+    bool lsetstat_ = false;
     int wake_ = -1;  // eventfd: something to send, or stop
 
     mutable std::mutex mutex_;  // outgoing_, waiting_, sentOrder_, lostReason_, lost_ transitions

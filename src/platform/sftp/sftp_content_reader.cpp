@@ -93,7 +93,9 @@ int SftpContentReader::open(std::string_view relative, std::unique_ptr<OpenedCon
     identity = ContentIdentity{};
     const std::string path = sftp::Join(rootPath_, relative);
     sftp::Attributes a;
-    if (const int error = sftp::StatPath(*connection_, path, true, a, stop_)) return error;
+    if (const int error = sftp::StatPath(*connection_, path, links_ == LinkMode::Follow, a, stop_)) return error;
+    // A link where the scan saw a file (links not followed): changed since.
+    if (a.type() == sftp::kTypeLink) return kSourceChanged;
     if (a.type() != sftp::kTypeFile) return kNotRegularFile;
     sftp::Attributes none;
     const SftpConnection::Reply opened =
@@ -104,6 +106,13 @@ int SftpContentReader::open(std::string_view relative, std::unique_ptr<OpenedCon
     if (!sftp::ParseHandle(opened.body, handle)) return EIO;
     file = std::make_unique<SftpOpenedContent>(connection_, std::move(handle), identity.info, stop_);
     return 0;
+}
+
+int SftpContentReader::readLink(std::string_view relative, std::string& text, NodeInfo& info) {
+    sftp::Attributes a;
+    const int error = sftp::ReadLink(*connection_, sftp::Join(rootPath_, relative), text, a, stop_);
+    info = error == 0 ? sftp::ToNodeInfo(a) : NodeInfo{};
+    return error;
 }
 
 }  // namespace kirvo

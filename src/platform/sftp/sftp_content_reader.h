@@ -17,12 +17,15 @@ public:
         : connection_(std::move(connection)), rootPath_(std::move(rootPath)) {}
 
     int open(std::string_view relative, std::unique_ptr<OpenedContent>& file, ContentIdentity& identity) override;
+    int readLink(std::string_view relative, std::string& text, NodeInfo& info) override;
     void watchStop(const std::atomic<bool>* stop) override { stop_ = stop; }
+    void setLinks(LinkMode links) override { links_ = links; }
 
 private:
     std::shared_ptr<SftpConnection> connection_;
     std::string rootPath_;
     const std::atomic<bool>* stop_ = nullptr;
+    LinkMode links_ = LinkMode::Follow;
 };
 
 }  // namespace kirvo

@@ -16,6 +16,7 @@ struct SftpDirectoryLister::Listing {
         std::string name;
         sftp::Attributes attributes;
         RecordKind kind = RecordKind::Other;
+        bool skipped = false;  // a link, with links left out
     };
     // Not owned: the lister holds the connection until every listing has
     // finished, and a callback must never end the connection on its own thread.
@@ -147,7 +148,8 @@ void SftpDirectoryLister::Take(const std::shared_ptr<Listing>& listing, std::str
     Read(listing);
 }
 
-// A link is described as what it points to: one STAT per link, all at once.
+// A link is described as what it points to (links followed): one STAT per
+// link, all at once.
 void SftpDirectoryLister::Resolve(const std::shared_ptr<Listing>& listing) {
     std::vector<size_t> links;
     for (size_t i = 0; i < listing->names.size(); ++i) {
@@ -158,7 +160,12 @@ void SftpDirectoryLister::Resolve(const std::shared_ptr<Listing>& listing) {
         case sftp::kTypeFile:
             entry.kind = TemporaryName::HasOurForm(entry.name) ? RecordKind::Other : RecordKind::File;
             break;
-        case sftp::kTypeLink: links.push_back(i); break;
+        case sftp::kTypeLink:
+            // The attributes of a listing describe the link itself.
+            if (listing->request.links == LinkMode::Copy) entry.kind = RecordKind::Link;
+            else if (listing->request.links == LinkMode::Skip) entry.skipped = true;
+            else links.push_back(i);
+            break;
         default: entry.kind = RecordKind::Other; break;
         }
     }
@@ -210,7 +217,7 @@ void SftpDirectoryLister::Unreadable(Listing& listing, int error, std::string_vi
 
 void SftpDirectoryLister::Deliver(Listing& listing, ListingStatus status) {
     for (const Listing::Name& entry : listing.names) {
-        if (entry.name == "." || entry.name == "..") continue;
+        if (entry.name == "." || entry.name == ".." || entry.skipped) continue;
         DirectoryRecord record;
         record.name = entry.name;
         record.kind = entry.kind;

@@ -6,9 +6,11 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/posix/local_link_transfer.h"
 #include "platform/posix/own_temporary_file.h"
 #include "platform/sftp/sftp_calls.h"
 #include "platform/sftp/sftp_folder.h"
+#include "platform/sftp/sftp_link_transfer.h"
 #include "platform/temporary_name.h"
 #include "platform/trash.h"
 
@@ -44,13 +46,6 @@ std::shared_ptr<Batch> NewBatch(size_t n) {
 
 const SftpFolder* RemoteOf(const FolderHandle& folder) { return dynamic_cast<const SftpFolder*>(folder.backend()); }
 
-bool SameNode(const sftp::Attributes& a, const NodeInfo& expected) {
-    const NodeInfo now = sftp::ToNodeInfo(a);
-    if (now.kind != expected.kind) return false;
-    if (now.kind != NodeKind::File) return true;
-    return now.size == expected.size && now.modifiedSeconds == expected.modifiedSeconds &&
-           expected.modifiedNanoseconds / 1000000 == 0;
-}
 
 }  // namespace
 
@@ -60,12 +55,19 @@ std::unique_ptr<FileTransfer> FileTransfer::Between(bool sourceLocal, bool desti
     return std::make_unique<SftpFileTransfer>(sourceLocal);
 }
 
+std::unique_ptr<FileTransfer> FileTransfer::LinkBetween(bool sourceLocal, bool destinationLocal) {
+    if (sourceLocal && destinationLocal) return std::make_unique<LocalLinkTransfer>();
+    if (!sourceLocal && !destinationLocal) return nullptr;
+    return std::make_unique<SftpLinkTransfer>(sourceLocal);
+}
+
 SftpFileTransfer::~SftpFileTransfer() { SftpFileTransfer::abandon(); }
 
 int SftpFileTransfer::openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) {
     abandon();
     offset_ = 0;
     if (sourceLocal_) {
+        local_.followLinks(followLinks_);
         const int error = local_.openSource(folder, name, info);
         sourceInfo_ = info;
         // Never written wrapped: the other machine would keep another time.
@@ -80,7 +82,7 @@ int SftpFileTransfer::openSource(const FolderHandle& folder, std::string_view na
     SftpConnection& connection = remote_->connection();
     // A link is followed to its file, for reading only; anything but a file is refused before it is opened.
     sftp::Attributes a;
-    if (const int error = sftp::StatPath(connection, remote_->pathOf(name), true, a)) return error;
+    if (const int error = sftp::StatPath(connection, remote_->pathOf(name), followLinks_, a)) return error;
     if (a.type() != sftp::kTypeFile) return kNotRegularFile;
     sftp::Attributes none;
     const SftpConnection::Reply opened = connection.Call(
@@ -254,35 +256,10 @@ int SftpFileTransfer::flushAlone() {
 int SftpFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile* kept, std::string* reason) {
     if (!sourceLocal_) return local_.publish(expected, keepIn, kept, reason);
     if (remote_ == nullptr || tempName_.empty()) return EBADF;
-    SftpConnection& connection = remote_->connection();
-    if (const int error = remote_->checkWay()) return error;
-    const std::string destination = remote_->pathOf(destinationName_);
-    sftp::Attributes there;
-    const int missing = sftp::StatPath(connection, destination, false, there);
-    if (missing != 0 && missing != ENOENT) return missing;
-    const bool exists = missing == 0;
-    if (exists ? !SameNode(there, expected) : expected.kind != NodeKind::Missing) return kDestinationChanged;
-    if (exists && keepIn != nullptr) {
-        if (reason) *reason = std::string(Trash::kNoRemoteTrash);
-        return kNoTrash;
-    }
-    closeRemote(handle_);
-    const std::string temp = remote_->pathOf(tempName_);
-    SftpConnection::Reply renamed;
-    if (!exists) {
-        // The plain rename of SFTP never replaces a file: what appeared since stays.
-        renamed = connection.Call(std::move(sftp::Packet(sftp::kRename).str(temp).str(destination)));
-        if (renamed.status() == sftp::kFailure && sftp::StatPath(connection, destination, false, there) == 0)
-            return kDestinationChanged;
-    } else if (connection.posixRename()) {
-        renamed = connection.Call(
-            std::move(sftp::Packet(sftp::kExtended).str("posix-rename@openssh.com").str(temp).str(destination)));
-    } else {
-        return kNotSupportedThere;
-    }
-    if (const int error = sftp::ErrorOf(renamed)) return error;
-    tempName_.clear();
-    return 0;
+    closeRemote(handle_);  // the data is complete (and flushed)
+    const int error = remote_->place(tempName_, destinationName_, expected, keepIn != nullptr, reason);
+    if (error == 0) tempName_.clear();
+    return error;
 }
 
 void SftpFileTransfer::closeRemote(std::string& handle) {

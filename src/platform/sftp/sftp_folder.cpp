@@ -7,6 +7,7 @@
 
 #include "platform/sftp/sftp_calls.h"
 #include "platform/temporary_name.h"
+#include "platform/trash.h"
 
 namespace kirvo {
 namespace {
@@ -183,6 +184,48 @@ int SftpFolder::removeStaleTemporaries() const {
     for (const std::string& name : ours)
         removed += connection_->Call(std::move(sftp::Packet(sftp::kRemove).str(pathOf(name)))).status() == sftp::kOk;
     return removed;
+}
+
+namespace {
+
+bool SameNode(const sftp::Attributes& a, const NodeInfo& expected) {
+    const NodeInfo now = sftp::ToNodeInfo(a);
+    if (now.kind != expected.kind) return false;
+    if (now.kind != NodeKind::File) return true;
+    return now.size == expected.size && now.modifiedSeconds == expected.modifiedSeconds &&
+           expected.modifiedNanoseconds / 1000000 == 0;
+}
+
+}  // namespace
+
+int SftpFolder::place(const std::string& temp, const std::string& destination, const NodeInfo& expected, bool keep,
+                      std::string* reason) const {
+    SftpConnection& connection = *connection_;
+    if (const int error = checkWay()) return error;
+    const std::string to = pathOf(destination);
+    sftp::Attributes there;
+    const int missing = sftp::StatPath(connection, to, false, there);
+    if (missing != 0 && missing != ENOENT) return missing;
+    const bool exists = missing == 0;
+    if (exists ? !SameNode(there, expected) : expected.kind != NodeKind::Missing) return kDestinationChanged;
+    if (exists && keep) {
+        if (reason) *reason = std::string(Trash::kNoRemoteTrash);
+        return kNoTrash;
+    }
+    const std::string from = pathOf(temp);
+    SftpConnection::Reply renamed;
+    if (!exists) {
+        // The plain rename of SFTP never replaces a file: what appeared since stays.
+        renamed = connection.Call(std::move(sftp::Packet(sftp::kRename).str(from).str(to)));
+        if (renamed.status() == sftp::kFailure && sftp::StatPath(connection, to, false, there) == 0)
+            return kDestinationChanged;
+    } else if (connection.posixRename()) {
+        renamed = connection.Call(
+            std::move(sftp::Packet(sftp::kExtended).str("posix-rename@openssh.com").str(from).str(to)));
+    } else {
+        return kNotSupportedThere;
+    }
+    return sftp::ErrorOf(renamed);
 }
 
 }  // namespace kirvo

@@ -32,6 +32,14 @@ public:
     // Checks again that every folder from the root down to this one is a real
     // folder: 0, kLinkOnTheWay, ENOENT, ENOTDIR or the connection's error.
     int checkWay() const;
+    // Renames our finished `temp` over `destination` (both names in this
+    // folder), but only while the way is unchanged and the destination is
+    // still what `expected` says (see FileTransfer::publish): a plain rename
+    // where nothing is there (it never replaces anything),
+    // posix-rename@openssh.com over what is. There is no trash here: with
+    // `keep` an existing destination is kNoTrash (the reason in *reason).
+    int place(const std::string& temp, const std::string& destination, const NodeInfo& expected, bool keep,
+              std::string* reason) const;
     // The absolute path of this folder, and of a name in it.
     std::string path() const;
     std::string pathOf(std::string_view name) const;

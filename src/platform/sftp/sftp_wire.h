@@ -12,7 +12,7 @@ namespace kirvo::sftp {
 enum Type : uint8_t {
     kInit = 1, kVersion = 2, kOpen = 3, kClose = 4, kRead = 5, kWrite = 6, kLstat = 7, kFstat = 8,
     kSetstat = 9, kFsetstat = 10, kOpendir = 11, kReaddir = 12, kRemove = 13, kMkdir = 14, kRmdir = 15,
-    kRealpath = 16, kStat = 17, kRename = 18, kStatus = 101, kHandle = 102, kData = 103, kName = 104,
+    kRealpath = 16, kStat = 17, kRename = 18, kReadlink = 19, kSymlink = 20, kStatus = 101, kHandle = 102, kData = 103, kName = 104,
     kAttrs = 105, kExtended = 200, kExtendedReply = 201,
 };
 

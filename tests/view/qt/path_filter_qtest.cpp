@@ -1,15 +1,18 @@
 // "Extras > Filter...": the dialog as a user fills it in, the comparison run
 // again at once, the status pane "Filter", and the patterns kept across runs
-// in a real settings file.
+// in a real settings file. "Extras > Verknüpfungen" reaches the scan likewise.
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
+
+#include <unistd.h>
 
 #include "app/qt/filter_dialog.h"
 #include "app/qt/qsettings_profile_store.h"
@@ -135,6 +138,46 @@ private slots:
         w.WaitForComparison();
         QCOMPARE(Listed(w).size(), 5);
         QVERIFY(!pane->isVisible());
+    }
+
+    // Extras > "Verknüpfungen" as a user picks it: the list is made again at
+    // once, with the link left out, then listed as itself (its text's length).
+    void theLinksSettingFromTheMenuReachesTheScan() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt"}});
+        test::MakeDirs(dir / "z");
+        QCOMPARE(symlink("a.txt", (dir / "q/link.txt").c_str()), 0);
+        Window w;
+        w.frame.show();
+        w.Compare(dir / "q", dir / "z");
+        QCOMPARE(Listed(w), (QStringList{"a.txt", "link.txt"}));
+        QCOMPARE(w.model()->cellText(w.RowOf("link.txt"), 1), w.model()->cellText(w.RowOf("a.txt"), 1));
+
+        const auto pick = [&](const QString& text) {
+            QMenu* extras = nullptr;
+            for (QAction* menu : w.frame.menuBar()->actions())
+                if (menu->text() == "E&xtras") extras = menu->menu();
+            QVERIFY(extras);
+            QMenu* links = nullptr;
+            for (QAction* item : extras->actions())
+                if (item->text() == "&Verknüpfungen") links = item->menu();
+            QVERIFY(links);
+            for (QAction* item : links->actions()) {
+                if (item->text() != text) continue;
+                QVERIFY(item->isEnabled());
+                item->trigger();
+                w.WaitForComparison();
+                QVERIFY(item->isChecked());
+                return;
+            }
+            QFAIL("no such item");
+        };
+        pick("Auslassen");
+        QCOMPARE(Listed(w), QStringList{"a.txt"});
+        pick("Als Verknüpfung kopieren");
+        QCOMPARE(Listed(w), (QStringList{"a.txt", "link.txt"}));
+        QCOMPARE(w.model()->cellText(w.RowOf("link.txt"), 1), "5 Byte");
+        QCOMPARE(w.controller()->options().links(), LinkMode::Copy);
     }
 
     void beforeAnyComparisonNothingIsCompared() {
