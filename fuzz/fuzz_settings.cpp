@@ -11,7 +11,7 @@
 
 #include "app/app_options.h"
 #include "app/in_memory_profile_store.h"
-#include "app/list_columns.h"
+#include "view/list_columns.h"
 #include "app/path_history.h"
 #include "app/profile_store.h"
 #include "app/window_size.h"

@@ -39,6 +39,8 @@ void AppOptions::Load(ProfileStore& store) {
     setDiffProgram(store.GetProfileString(profile::kOptions, kDiffProgramEntry, ""));
     const int32_t compare = store.GetProfileInt(profile::kOptions, kCompareEntry, 0);
     compareBy_ = compare >= 0 && compare <= 2 ? static_cast<CompareBy>(compare) : CompareBy::Time;
+    const int32_t sync = store.GetProfileInt(profile::kOptions, kSyncEntry, 0);
+    syncMode_ = sync >= 0 && sync <= 2 ? static_cast<SyncMode>(sync) : SyncMode::Update;
     if (!ParseLinkMode(store.GetProfileString(profile::kOptions, kLinksEntry), links_)) links_ = LinkMode::Follow;
 }
 
@@ -47,7 +49,28 @@ void AppOptions::Save(ProfileStore& store) const {
         store.WriteProfileInt(profile::kOptions, info.entry, value(info.option));
     }
     store.WriteProfileInt(profile::kOptions, kCompareEntry, static_cast<int32_t>(compareBy_));
+    store.WriteProfileInt(profile::kOptions, kSyncEntry, static_cast<int32_t>(syncMode_));
     store.WriteProfileString(profile::kOptions, kLinksEntry, LinkModeName(links_));
+}
+
+CommandId AppOptions::SyncCommand(SyncMode value) {
+    switch (value) {
+    case SyncMode::Mirror: return CommandId::SyncModeMirror;
+    case SyncMode::TwoWay: return CommandId::SyncModeTwoWay;
+    case SyncMode::Update: break;
+    }
+    return CommandId::SyncModeUpdate;
+}
+
+bool AppOptions::IsSyncCommand(CommandId command) {
+    return command == CommandId::SyncModeUpdate || command == CommandId::SyncModeMirror ||
+           command == CommandId::SyncModeTwoWay;
+}
+
+SyncMode AppOptions::SyncModeOf(CommandId command) {
+    if (command == CommandId::SyncModeMirror) return SyncMode::Mirror;
+    if (command == CommandId::SyncModeTwoWay) return SyncMode::TwoWay;
+    return SyncMode::Update;
 }
 
 CommandId AppOptions::CompareCommand(CompareBy value) {

@@ -4,8 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/command_id.h"
+#include "view/command_id.h"
 #include "engine/run_options.h"
+#include "sync/sync_mode.h"
 
 namespace kirvo {
 
@@ -68,6 +69,17 @@ public:
     static bool IsCompareCommand(CommandId command);
     static CompareBy CompareByOf(CommandId command);
 
+    // "Abgleich": how "Dateien abgleichen" brings the trees into line, 0
+    // "Neuere kopieren" (the default), 1 "Spiegeln" (the target becomes a
+    // copy of the source), 2 "In beide Richtungen mit Gedächtnis". A stored
+    // value outside 0..2 reads as 0.
+    static constexpr std::string_view kSyncEntry = "Abgleich";
+    SyncMode syncMode() const { return syncMode_; }
+    void setSyncMode(SyncMode value) { syncMode_ = value; }
+    // The command of each setting in "Abgleichen als", and back (Update for any other command).
+    static CommandId SyncCommand(SyncMode value);
+    static bool IsSyncCommand(CommandId command);
+    static SyncMode SyncModeOf(CommandId command);
     // "Verknuepfungen": what a symbolic link is to the comparison and the
     // copies, stored as its name (follow, copy, skip); anything else reads as follow.
     static constexpr std::string_view kLinksEntry = "Verknuepfungen";
@@ -98,6 +110,7 @@ private:
     int32_t parallel_ = 0;
     std::string diffProgram_;
     CompareBy compareBy_ = CompareBy::Time;
+    SyncMode syncMode_ = SyncMode::Update;
     LinkMode links_ = LinkMode::Follow;
 };
 

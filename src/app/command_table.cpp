@@ -90,6 +90,15 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "Gleiche Änderungszeit, aber verschiedene Größe ist ein Konflikt.", "", ""},
     {C::CompareByContent, "Inhalt",
      "Dateien gleicher Größe werden gelesen und Byte für Byte verglichen.", "", ""},
+    {C::SyncModeUpdate, "Neuere kopieren",
+     "\"Dateien abgleichen\" kopiert jede ungleiche Datei in Pfeilrichtung; gelöscht wird nichts.", "", ""},
+    {C::SyncModeMirror, "Spiegeln",
+     "Das Ziel wird eine genaue Kopie der Quelle: Fehlendes und Verschiedenes wird kopiert, was es nur im Ziel "
+     "gibt, gelöscht.",
+     "", ""},
+    {C::SyncModeTwoWay, "In beide Richtungen mit Gedächtnis",
+     "Änderungen, Löschungen und Umbenennungen seit dem letzten Abgleich gehen von jeder Seite auf die andere.", "",
+     ""},
     {C::LinksFollow, "Folgen",
      "Eine Verknüpfung auf eine Datei wird wie diese Datei verglichen und kopiert.", "", ""},
     {C::LinksCopy, "Als Verknüpfung kopieren",
@@ -153,6 +162,10 @@ constexpr std::array kCompareItems = std::to_array<MenuItem>({
     {C::CompareByTime}, {C::CompareByTimeAndSize}, {C::CompareByContent},
 });
 
+constexpr std::array kSyncItems = std::to_array<MenuItem>({
+    {C::SyncModeUpdate}, {C::SyncModeMirror}, {C::SyncModeTwoWay},
+});
+
 constexpr std::array kLinkItems = std::to_array<MenuItem>({
     {C::LinksFollow}, {C::LinksCopy}, {C::LinksSkip},
 });
@@ -161,6 +174,7 @@ constexpr std::array kExtrasItems = std::to_array<MenuItem>({
     {C::BrowseSource}, {C::BrowseTarget}, {C::SwapPaths}, {},
     {C::FilterPatterns},
     {C::None, "Vergleichen &nach", kCompareItems},
+    {C::None, "&Abgleichen als", kSyncItems},
     {C::None, "&Verknüpfungen", kLinkItems},
     {C::None, "&Optionen", kOptionItems}, {},
     {C::ShowLog}, {},

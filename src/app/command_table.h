@@ -2,7 +2,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/command_id.h"
+#include "view/command_id.h"
 
 namespace kirvo {
 

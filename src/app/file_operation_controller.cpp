@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "app/app_options.h"
 #include "app/user_prompts.h"
@@ -9,6 +10,7 @@
 #include "fileops/delete_plan.h"
 #include "fileops/nested_roots.h"
 #include "fileops/sync_plan.h"
+#include "sync/sync_session.h"
 #include "view/plan_rows.h"
 #include "view/result_rows.h"
 
@@ -57,6 +59,29 @@ std::string ConflictQuestion(const TreeMatcher& matcher, const ResultRows& list,
            "In welche Richtung sollen sie kopiert werden?";
 }
 
+// The run's questions as message boxes, each after the question sound when "Beep" is on.
+class WindowQuestions final : public SyncQuestions {
+public:
+    WindowQuestions(UserPrompts& prompts, bool beep) : prompts_(prompts), beep_(beep) {}
+    bool Confirm(Kind kind, const std::string& text) override {
+        if (beep_) prompts_.Beep(BeepKind::Question);
+        return kind == Kind::Guard ? prompts_.AskOkCancel(text) : prompts_.AskOkCancelNoIcon(text);
+    }
+
+private:
+    UserPrompts& prompts_;
+    bool beep_;
+};
+
+// Without a service nothing is copied, deleted or renamed (and the comparison still runs again).
+class NoFileOperations final : public FileOperationService {
+public:
+    OperationResult copy(std::span<const CopyPair>, const CopyFlags&) override { return {}; }
+    OperationResult remove(std::span<const ListedPath>, const DeleteFlags&) override { return {}; }
+    OperationResult move(std::span<const MovePair>) override { return {}; }
+    OperationResult removeEmptyFolders(std::span<const RootedPath>) override { return {}; }
+};
+
 }  // namespace
 
 bool FileOperationController::RootsAreNested() {
@@ -92,6 +117,10 @@ CopyFlags FileOperationController::copyFlags() const {
     return CopyFlags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb(), options_.links()};
 }
 
+DeleteFlags FileOperationController::deleteFlags() const {
+    return DeleteFlags{options_.vorLoeschen(), options_.papierkorb(), options_.links()};
+}
+
 void FileOperationController::Copy(std::span<const CopyPair> pairs, OperationOutcome& outcome) {
     if (service_ && !pairs.empty()) outcome.results.push_back(service_->copy(pairs, copyFlags()));
 }
@@ -100,30 +129,58 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
     OperationOutcome outcome;
     if (running_) return outcome;
     const RunningFlag running(running_);
-    SyncPlan plan =
-        BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
+    SyncSession* session = sync_.session();
+    if (session == nullptr) {
+        // The state of the pair could not be read: no plan to act on.
+        if (!sync_.stateError().empty()) prompts_->ShowWarning(sync_.stateError() + "\n\nEs wird nicht abgeglichen.");
+        outcome.compareAgain = sync_.stateError().empty();
+        return outcome;
+    }
+    // The marked rows take part, the rest (unmarked, or not shown) does nothing.
+    std::unique_ptr<bool[]> takesPart(new bool[matcher.pairs().size()]());
+    for (const ResultRows::RowRecord& row : rows.records())
+        if (row.state == ResultRows::kMarked && row.pair >= 0 && static_cast<size_t>(row.pair) < matcher.pairs().size())
+            takesPart[static_cast<size_t>(row.pair)] = true;
+    session->TakePart({takesPart.get(), matcher.pairs().size()});
+    SyncWork work = session->Work();
     // One root inside the other: refused before any question, the list stays as it is.
-    if ((!plan.sourceToTarget.empty() || !plan.targetToSource.empty()) && RootsAreNested()) return outcome;
+    if (!work.empty() && RootsAreNested()) return outcome;
+    // Into a missing root only where it may be made (and the user says so).
+    if (!work.toTarget.empty() && !MayCopyInto(TreeSide::Target)) {
+        work.toTarget = {};
+        work.copiedToTarget = {};
+    }
+    if (!work.toSource.empty() && !MayCopyInto(TreeSide::Source)) {
+        work.toSource = {};
+        work.copiedToSource = {};
+    }
+    if (const std::string refusal = sync_.Begin(); !refusal.empty()) {
+        prompts_->ShowWarning(refusal);
+        outcome.compareAgain = true;
+        return outcome;
+    }
     outcome.compareAgain = true;
-    KeepCopiesIntoUsableRoots(plan.sourceToTarget.pairs);
-    KeepCopiesIntoUsableRoots(plan.targetToSource.pairs);
-
-    // Both questions come before any copy; each answer stands on its own.
-    bool toTarget = false;
-    bool toSource = false;
-    if (plan.sourceToTarget.count() > 0) {
-        if (options_.beep()) prompts_->Beep(BeepKind::Question);
-        toTarget = prompts_->AskOkCancelNoIcon(
-            CountText("Es werden %i Dateien von Quelle nach Ziel kopiert !", plan.sourceToTarget.count()));
+    WindowQuestions questions(*prompts_, options_.beep());
+    NoFileOperations none;
+    const SyncOutcome done =
+        session->Run(work, questions, service_ ? *service_ : static_cast<FileOperationService&>(none), copyFlags(),
+                     deleteFlags());
+    if (done.refused) {
+        sync_.Finish(nullptr);  // nothing was done: nothing to record
+        return outcome;
     }
-    if (plan.targetToSource.count() > 0) {
-        if (options_.beep()) prompts_->Beep(BeepKind::Question);
-        toSource = prompts_->AskOkCancelNoIcon(
-            CountText("Es werden %i Dateien von Ziel nach Quelle kopiert !", plan.targetToSource.count()));
+    sync_.AwaitRecord();
+    // Files only: the empty folders a mirror removes are no file operations of their own.
+    using Kind = OperationSummary::Kind;
+    const std::pair<const std::optional<OperationResult>*, Kind> requests[] = {
+        {&done.movedInSource, Kind::Move},    {&done.movedInTarget, Kind::Move},
+        {&done.deletedInSource, Kind::Delete}, {&done.deletedInTarget, Kind::Delete},
+        {&done.copiedToTarget, Kind::Copy},    {&done.copiedToSource, Kind::Copy}};
+    for (const auto& [result, kind] : requests) {
+        if (!*result || !service_) continue;
+        outcome.results.push_back(**result);
+        outcome.kinds.push_back(kind);
     }
-    // A cancelled or failed first direction does not stop the second.
-    if (toTarget) Copy(plan.sourceToTarget.pairs, outcome);
-    if (toSource) Copy(plan.targetToSource.pairs, outcome);
     return outcome;
 }
 
@@ -186,7 +243,7 @@ OperationOutcome FileOperationController::DeleteSelected(const ResultRows& rows,
         if (showNote_) showNote_(outcome.note);
     }
     if (service_) {
-        const DeleteFlags flags{options_.vorLoeschen(), options_.papierkorb(), options_.links()};
+        const DeleteFlags flags = deleteFlags();
         // Declining the source side's question does not stop the target side.
         if (plan.sourceCount() > 0) outcome.results.push_back(service_->remove(plan.sourceFiles, flags));
         if (plan.targetCount() > 0) outcome.results.push_back(service_->remove(plan.targetFiles, flags));

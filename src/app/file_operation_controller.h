@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "app/sync_controller.h"
 #include "fileops/file_operation_service.h"
+#include "fileops/operation_summary.h"
 #include "platform/root.h"
 
 namespace kirvo {
@@ -23,21 +25,24 @@ struct OperationOutcome {
     // operation is under way, nothing is selected, or one root lies inside
     // the other), and the list stays as it is.
     bool compareAgain = false;
-    // The service's report of each request it was given, in order.
+    // The service's report of each request it was given, in order, and what
+    // each was (a synchronisation's requests differ; empty: all of the command's kind).
     std::vector<OperationResult> results;
+    std::vector<OperationSummary::Kind> kinds;
     // For the status bar, once the comparison that follows is over; "" for none.
     std::string note;
 };
 
-// The file-operation commands of the window: "Dateien abgleichen" (the marked
-// rows), "Kopieren", "Löschen" and the copies in a chosen direction (the
-// selected rows). Each reads the rows it acts on, asks what is to be asked
+// The file-operation commands of the window: "Dateien abgleichen" (the sync
+// use case over the plan the list shows, the marked rows taking part),
+// "Kopieren", "Löschen" and the copies in a chosen direction (the selected
+// rows). Each reads the rows it acts on, asks what is to be asked
 // (prompts), hands the files to the service and returns what was done; the
 // comparison that follows is the caller's. No second command starts while
 // one runs (the service's dialogs run the event loop).
 class FileOperationController {
 public:
-    explicit FileOperationController(const AppOptions& options) : options_(options) {}
+    explicit FileOperationController(const AppOptions& options) : options_(options), sync_(options) {}
 
     // Questions and sounds go here; must be set before a command runs.
     void setPrompts(UserPrompts* prompts) { prompts_ = prompts; }
@@ -53,6 +58,9 @@ public:
         target_ = std::move(target);
     }
     bool running() const { return running_; }
+    // The plan of "Dateien abgleichen" and the state of the pair.
+    SyncController& sync() { return sync_; }
+    const SyncController& sync() const { return sync_; }
 
     // rows are the list's, their pairs the matcher's; selected are row
     // indexes in ascending order.
@@ -73,12 +81,14 @@ private:
     // Leaves out the copies into roots that may not be copied into.
     void KeepCopiesIntoUsableRoots(std::vector<CopyPair>& pairs);
     CopyFlags copyFlags() const;
+    DeleteFlags deleteFlags() const;
     void Copy(std::span<const CopyPair> pairs, OperationOutcome& outcome);
 
     const AppOptions& options_;
     UserPrompts* prompts_ = nullptr;
     FileOperationService* service_ = nullptr;
     std::function<void(const std::string&)> showNote_;
+    SyncController sync_;
     Root source_;
     Root target_;
     bool running_ = false;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/run_options.h"
-#include "fileops/sync_mode.h"
+#include "sync/sync_mode.h"
 
 namespace kirvo {
 
@@ -24,6 +24,9 @@ struct Job {
     std::string target;
     SyncMode mode = SyncMode::Update;
     Direction direction = Direction::Both;
+    // --max-delete as given ("20", "10%"): what an unattended run may delete
+    // without asking; empty: not more than half of a side, as always.
+    std::string maxDelete;
     CompareBy compareBy = CompareBy::Time;
     LinkMode links = LinkMode::Follow;
     bool ignoreHour = false;

@@ -5,6 +5,7 @@
 
 #include "engine/path_pattern.h"
 #include "platform/sftp/remote_address.h"
+#include "sync/delete_limit.h"
 
 namespace kirvo {
 namespace {
@@ -146,6 +147,13 @@ const Setting kSettings[] = {
          return true;
      },
      [](const Job& j) { return j.every.empty() ? std::vector<std::string>{} : std::vector<std::string>{j.every}; }},
+    {"max-delete", false,
+     [](Job& j, const std::string& v, std::string& r) {
+         if (!DeleteLimit::Parse(v, &r)) return false;
+         j.maxDelete = v;
+         return true;
+     },
+     [](const Job& j) { return j.maxDelete.empty() ? std::vector<std::string>{} : std::vector<std::string>{j.maxDelete}; }},
     {"when-mounted", false,
      [](Job& j, const std::string& v, std::string& r) { return ReadAbsolute(j.whenMounted, v, r); },
      [](const Job& j) {

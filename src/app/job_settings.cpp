@@ -8,6 +8,9 @@ Job JobSettings::FromWindow(const std::string& name, const std::string& source, 
     job.name = name;
     job.source = source;
     job.target = target;
+    job.mode = options.syncMode();
+    // The window's mirror makes the target the copy.
+    if (job.mode == SyncMode::Mirror) job.direction = Job::Direction::ToTarget;
     job.compareBy = options.compareBy();
     job.links = options.links();
     job.ignoreHour = options.stunde();
@@ -22,9 +25,16 @@ Job JobSettings::FromWindow(const std::string& name, const std::string& source, 
 }
 
 bool JobSettings::ToWindow(const Job& job, AppOptions& options, PathFilter& filter, std::string& error) {
+    if (job.mode == SyncMode::Mirror && job.direction == Job::Direction::ToSource) {
+        error = "Der Auftrag „" + job.name +
+                "“ spiegelt das Ziel in die Quelle; das Fenster spiegelt nur in das Ziel. Ausführen lässt er sich "
+                "mit „kirvo-cli run " + job.name + "“.";
+        return false;
+    }
     PathFilter made;
     if (!job.MakePathFilter(made, error)) return false;
     filter = std::move(made);
+    options.setSyncMode(job.mode);
     options.setCompareBy(job.compareBy);
     options.setLinks(job.links);
     options.set(Option::Stunde, job.ignoreHour ? 1 : 0);

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-
 #include "cli/cli_arguments.h"
 #include "cli/json_report.h"
 #include "cli/remote_roots.h"
@@ -10,6 +9,8 @@
 #include "cli/text_writer.h"
 #include "cli/tsv_writer.h"
 #include "engine/tree_matcher.h"
+#include "sync/sync_pair.h"
+#include "sync/sync_session.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 
@@ -45,6 +46,8 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"include", true},
     {"exclude", true},
     {"filter-from", true},
+    {"mode", true},
+    {"direction", true},
     {"help", false},
 };
 
@@ -76,6 +79,7 @@ const CliCommand kCompareCommand = {
     "                  [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "                  [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "                  [--parallel=N] [--quiet] [--accept-new-host-key]\n"
+    "                  [--mode=update|mirror|two-way] [--direction=both|to-target|to-source]\n"
     "                  [--format=text|tsv|json] QUELLE ZIEL",
     "Vergleicht den Ordnerbaum QUELLE mit dem Ordnerbaum ZIEL Datei für Datei nach der\n"
     "Änderungszeit (mit --compare auch nach Größe oder Inhalt) und gibt die Liste aus, die das\n"
@@ -83,6 +87,14 @@ const CliCommand kCompareCommand = {
     "Richtungspfeil, alle Dateien mit Pfeil markiert, dazu die Summen je Seite und die Auswahl.\n"
     "Ein Konflikt (<?>) ist ungleich, hat aber keine Richtung: er wird nicht markiert und im\n"
     "Text unter \"Konflikte\" mit seinem Grund aufgeführt.\n"
+    "\n"
+    "Mit --mode=mirror oder --mode=two-way zeigt die Liste, was \"kirvo-cli sync\" mit derselben\n"
+    "Einstellung täte, ohne etwas zu ändern: je Datei die geplante Aktion mit eigenem Pfeil\n"
+    "(---> und <--- kopieren, --X und X-- im Ziel bzw. in der Quelle löschen, ~~> und <~~ dort\n"
+    "umbenennen, (~>) und (<~) der alte Name einer Datei, die umbenannt wird, <?> Konflikt, ?\n"
+    "unbekannt, = nichts zu tun) und bei Löschen und Umbenennen den Grund. Der Filter ordnet jede\n"
+    "Aktion der Seite zu, die sie ändert. Mit Gedächtnis wird der Stand des letzten Abgleichs nur\n"
+    "gelesen.\n"
     "\n"
     "Optionen:\n"
     "  --filter=WERT             welche Dateien die Liste zeigt (Vorgabe: unequal)\n"
@@ -102,8 +114,11 @@ const CliCommand kCompareCommand = {
     "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"
     KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP
+    KIRVO_CLI_MODE_OPTIONS_HELP
     "  --format=WERT             text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
-    "                            Zustand (2 markiert, 3 Ordner, 4 gleich, 5 Konflikt, 6 unbekannt)\n"
+    "                            Zustand (2 markiert: kopieren, 3 Ordner, 4 gleich oder nichts zu\n"
+    "                            tun, 5 Konflikt, 6 unbekannt, mit --mode auch 7 löschen,\n"
+    "                            8 umbenennen, 9 alter Name einer Datei, die umbenannt wird)\n"
     "                            und die neun Spalten, mit Tabulator getrennt, danach die Zeilen 1009\n"
     "                            bis 1012 mit den Summen; \\ Tabulator Zeilenumbruch\n"
     "                            Wagenrücklauf als \\\\ \\t \\n \\r; json: ein JSON-Dokument mit\n"
@@ -122,11 +137,13 @@ const CliCommand kCompareCommand = {
     "die Ausgabe endet mit einer ganzen Zeile.\n"
     "\n"
     "Rückgabewert: 0 keine ungleiche Datei gefunden (gleich, was der Filter zeigt),\n"
-    "              1 mindestens eine ungleiche Datei oder ein Konflikt,\n"
+    "              1 mindestens eine ungleiche Datei oder ein Konflikt (mit --mode: es gäbe\n"
+    "                etwas zu tun),\n"
     "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
     "                Verbindung brach ab,\n"
-    "              4 nicht alles lesbar, oder ein Pfad existiert nicht,\n"
+    "              4 nicht alles lesbar, ein Pfad existiert nicht, oder die Zustandsdatenbank\n"
+    "                ist nicht lesbar,\n"
     "              130 mit Strg+C abgebrochen.\n"
     "\n"
     "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n",
@@ -164,6 +181,7 @@ bool ParseCompareOptions(std::span<const std::string> args, CompareOptions& opti
             return false;
         }
     }
+    if (!ReadSyncModeArguments(parsed, options.sync, error)) return false;
     return ReadScanArguments(parsed, options, error);
 }
 
@@ -189,10 +207,28 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     TerminalScan scan;
     RunOptions run = ScanRunOptions(options);
     remote.Use(run);
+    // With a mode the list shows the plan of that sync (two-way: against the recorded state, read only).
+    SyncSettings settings;
+    settings.mode = options.sync.mode;
+    settings.mirrorFrom = options.sync.mirrorFrom();
+    settings.sides = options.sync.sides;
+    settings.filterHash = FilterHashOf(options.pathFilter, options.excludeSubFolders, options.excludeSystemFolders);
+    SyncSession plan(settings);
+    std::optional<SyncPair> pair;
+    run.identities = plan.wantsIdentities();
+    if (plan.mode() != SyncMode::Update) {
+        pair.emplace(SyncPair::Of(options.source, options.target));
+        SyncStateStore store;
+        if (const StoreError error = plan.LoadState(store, pair->key())) {
+            err << "kirvo-cli compare: " << DisplayEscaped(error.message) << '\n';
+            return kExitUnreadable;
+        }
+    }
     if (!scan.Run(matcher, source, target, run, showProgress, err)) return ReportInterrupted(kCompareCommand, err);
     if (!remote.StillConnected(kCompareCommand.name, err)) return kExitUnreachable;
     const bool unread = ReportUnknownPlaces(kCompareCommand.name, matcher, err) > 0;
-    ResultRows rows(matcher, DisplayFilter(options.filter));
+    if (pair) plan.Decide(matcher, pair->identities());
+    ResultRows rows(matcher, DisplayFilter(options.filter), nullptr, pair ? &plan : nullptr);
     const SelectionStats stats(rows);
 
     if (options.format == CompareOptions::Format::Tsv) {
@@ -222,8 +258,10 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
             join("einschließen", options.pathFilter.includePatterns());
             if (!options.pathFilter.excludePatterns().empty()) join("; ausschließen", options.pathFilter.excludePatterns());
         }
-        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, optionsText, patterns},
-                  ConflictNotes(matcher));
+        const std::string withMode =
+            plan.mode() == SyncMode::Update ? optionsText : optionsText + ", geplant für den Abgleich " + std::string(SyncModeName(plan.mode()));
+        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, withMode, patterns},
+                  pair ? ConflictNotes(plan, matcher) : ConflictNotes(matcher));
     }
     out.flush();
     if (!out) {
@@ -233,8 +271,13 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     if (TerminalScan::Interrupted()) return ReportInterrupted(kCompareCommand, err);
 
     if (unread || rootMissing) return kExitUnreadable;
-    for (const FilePair& pair : matcher.pairs())
-        if (pair.verdict != Verdict::Equal) return kExitUnequal;
+    if (pair) {
+        for (const PathDecision& decision : plan.decisions())
+            if (decision.planned.action != SyncAction::Nothing) return kExitUnequal;
+        return kExitEqual;
+    }
+    for (const FilePair& p : matcher.pairs())
+        if (p.verdict != Verdict::Equal) return kExitUnequal;
     return kExitEqual;
 }
 

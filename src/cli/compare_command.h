@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/cli_command.h"
+#include "cli/sync_mode_arguments.h"
 #include "engine/path_filter.h"
 #include "engine/run_options.h"
 #include "platform/root.h"
@@ -31,6 +32,7 @@ struct CompareOptions {
     bool acceptNewHostKey = false;  // a remote root's unknown host key is taken (and kept in known_hosts)
     PathFilter pathFilter;  // --include, --exclude, --filter-from
     Format format = Format::Text;
+    SyncModeArguments sync;  // --mode, --direction: the list shows what a sync would do
     bool help = false;
     std::string source;
     std::string target;

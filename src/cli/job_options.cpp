@@ -29,7 +29,7 @@ bool JobFromArguments(const std::string& name, std::span<const std::string> args
         error = parsed.error();
         return false;
     }
-    for (const char* runOnly : {"dry-run", "format"}) {
+    for (const char* runOnly : {"dry-run", "format", "forget-state"}) {
         if (parsed.Has(runOnly)) {
             error = std::string("Die Option \"--") + runOnly + "\" gehört zu \"kirvo-cli run\", nicht in einen Auftrag.";
             return false;
@@ -42,6 +42,7 @@ bool JobFromArguments(const std::string& name, std::span<const std::string> args
     made.source = Absolute(options.source);
     made.target = Absolute(options.target);
     made.mode = options.mode;
+    if (const auto limit = parsed.Value("max-delete")) made.maxDelete = *limit;
     made.direction = options.toTarget && options.toSource ? Job::Direction::Both
                      : options.toTarget                    ? Job::Direction::ToTarget
                                                            : Job::Direction::ToSource;
@@ -81,6 +82,8 @@ bool OneJobName(const CliCommand& command, const CliArguments& parsed, std::ostr
 bool SyncOptionsOfJob(const Job& job, SyncOptions& options, std::string& error) {
     SyncOptions made;
     made.mode = job.mode;
+    if (!job.maxDelete.empty()) made.maxDelete = DeleteLimit::Parse(job.maxDelete, &error);
+    if (!job.maxDelete.empty() && !made.maxDelete) return false;
     made.toTarget = job.direction != Job::Direction::ToSource;
     made.toSource = job.direction != Job::Direction::ToTarget;
     made.yes = true;

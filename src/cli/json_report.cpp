@@ -206,7 +206,7 @@ Json ScanSettings(bool tolerance, bool ignoreHour, CompareBy compareBy, LinkMode
 }
 
 // What a side could not read: nothing there was taken for missing.
-Json UnknownPlaces(std::span<const UnknownPlace> places) {
+Json UnknownPlacesJson(std::span<const UnknownPlace> places) {
     Json list = Json::array();
     for (const UnknownPlace& place : places) {
         Json item = {{"side", place.side == kSourceSide ? "source" : "target"}};
@@ -280,7 +280,7 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
         doc.Element(item);
     }
     doc.EndArray();
-    doc.Field("unknown_places", UnknownPlaces(matcher.unknownPlaces()));
+    doc.Field("unknown_places", UnknownPlacesJson(matcher.unknownPlaces()));
     doc.Field("totals", Json{{"source", Totals(rows.sourceTotals())}, {"target", Totals(rows.targetTotals())}});
     doc.Field("selection", Json{{"source", {{"files", stats.sourceFiles()}, {"bytes", stats.sourceBytes()}}},
                                 {"target", {{"files", stats.targetFiles()}, {"bytes", stats.targetBytes()}}}});
@@ -343,6 +343,44 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
             doc.Element(action);
         }
     }
+    // Renames and deletions (mirror, two-way), each with its side.
+    const auto outcome = [&](Json& action, const OperationResult& done, size_t i) {
+        if (done.files.size() <= i) {
+            action["result"] = options.dryRun ? "planned" : "not-run";
+            return;
+        }
+        const FileReport& file = done.files[i];
+        action["result"] = ResultOf(file.outcome);
+        if (!file.trashedTo.empty()) PutText(action, "trashed_to", file.trashedTo);
+        if (!file.reason.empty()) action["reason"] = file.reason;
+    };
+    const std::pair<const char*, std::pair<const std::vector<MovePair>*, const OperationResult*>> renames[] = {
+        {"source", {&report.work.moveInSource, &report.movedInSource}},
+        {"target", {&report.work.moveInTarget, &report.movedInTarget}}};
+    for (const auto& [side, planned] : renames) {
+        for (size_t i = 0; i < planned.first->size(); ++i) {
+            Json action = Json::object();
+            action["action"] = "rename";
+            action["side"] = side;
+            PutText(action, "source", (*planned.first)[i].from.path);
+            PutText(action, "destination", (*planned.first)[i].to.path);
+            outcome(action, *planned.second, i);
+            doc.Element(action);
+        }
+    }
+    const std::pair<const char*, std::pair<const std::vector<ListedPath>*, const OperationResult*>> deletions[] = {
+        {"source", {&report.work.deleteInSource, &report.deletedInSource}},
+        {"target", {&report.work.deleteInTarget, &report.deletedInTarget}}};
+    for (const auto& [side, planned] : deletions) {
+        for (size_t i = 0; i < planned.first->size(); ++i) {
+            Json action = Json::object();
+            action["action"] = "delete";
+            action["side"] = side;
+            PutText(action, "path", (*planned.first)[i].path.path);
+            outcome(action, *planned.second, i);
+            doc.Element(action);
+        }
+    }
     doc.EndArray();
     Json conflicts = Json::array();
     for (const ConflictNote& note : report.conflicts) {
@@ -352,9 +390,16 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
         conflicts.push_back(item);
     }
     doc.Field("conflicts", conflicts);
-    doc.Field("unknown_places", UnknownPlaces(report.unknownPlaces));
-    doc.Field("counts", Json{{"planned", report.plan.sourceToTarget.count() + report.plan.targetToSource.count()},
-                             {"copied", report.count(FileOutcome::Done)},
+    doc.Field("unknown_places", UnknownPlacesJson(report.unknownPlaces));
+    doc.Field("refused", report.refused);
+    doc.Field("counts", Json{{"planned", report.plan.sourceToTarget.count() + report.plan.targetToSource.count() +
+                                             static_cast<int32_t>(report.work.deleteInSource.size() +
+                                                                  report.work.deleteInTarget.size() +
+                                                                  report.work.moveInSource.size() +
+                                                                  report.work.moveInTarget.size())},
+                             {"deleted", report.deletedCount()},
+                             {"renamed", report.movedCount()},
+                             {"copied", report.toTarget.count(FileOutcome::Done) + report.toSource.count(FileOutcome::Done)},
                              {"replaced", report.replacedCount()},
                              {"skipped", report.count(FileOutcome::Skipped)},
                              {"failed", report.count(FileOutcome::Failed)},

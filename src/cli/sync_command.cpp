@@ -1,6 +1,7 @@
 #include "cli/sync_command.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -13,26 +14,36 @@
 #include "cli/compare_command.h"
 #include "cli/json_report.h"
 #include "cli/remote_roots.h"
+#include "cli/sync_mode_arguments.h"
 #include "cli/sync_report.h"
+#include "cli/sync_work_text.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
+#include "cli/unattended_ui.h"
 #include "engine/tree_matcher.h"
 #include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/nested_roots.h"
 #include "fileops/operation_log.h"
-#include "fileops/sync_plan.h"
 #include "fileops/terminal_file_operation_ui.h"
+#include "platform/root_access.h"
+#include "sync/pair_lock.h"
+#include "sync/sync_pair.h"
+#include "sync/sync_session.h"
 #include "view/display_filter.h"
-#include "view/plan_rows.h"
 #include "view/result_rows.h"
 
 namespace kirvo {
 namespace {
 
+// How long a run waits for another run on the same pair.
+constexpr std::chrono::seconds kLockWait(30);
+
 constexpr CliArguments::OptionSpec kOptions[] = {
     {"mode", true},
     {"direction", true},
+    {"max-delete", true},
+    {"forget-state", false},
     {"dry-run", false},
     {"yes", false},
     {"exclude-subfolders", false},
@@ -51,55 +62,6 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"no-log", false},
     {"format", true},
     {"help", false},
-};
-
-// --yes: the service's questions are answered without asking. A destination
-// changed after its source or since the comparison is still not replaced, nor
-// is a file replaced for good that should go to the trash: that is never done
-// without a person's answer. Errors are reported and skipped.
-class UnattendedUi final : public FileOperationUi {
-public:
-    UnattendedUi(FileOperationUi& progress, std::ostream& err) : progress_(progress), err_(err) {}
-
-    ConfirmAnswer confirmFolderCreation(const std::string&) override { return ConfirmAnswer::YesToAll; }
-    ConfirmAnswer confirmOverwrite(const FileFacts&, const FileFacts& destination, bool destinationNewer) override {
-        if (!destinationNewer) return ConfirmAnswer::Yes;
-        say("Nicht ersetzt, weil neuer als die Quelle: ", destination.path);
-        return ConfirmAnswer::No;
-    }
-    bool confirmDelete(const DeleteRequest&) override { return false; }  // sync deletes nothing
-    ConfirmAnswer confirmChanged(const ChangedFile& file) override {
-        say("Nicht ersetzt, weil seit dem Vergleich geändert: ", file.path);
-        return ConfirmAnswer::No;
-    }
-    ConfirmAnswer confirmWithoutTrash(const std::string& path, TreeSide, FileAction, const std::string& reason) override {
-        say("Nicht ersetzt, weil kein Papierkorb die alte Fassung nimmt (" + DisplayEscaped(reason) +
-                "; mit --no-trash wird endgültig ersetzt): ",
-            path);
-        return ConfirmAnswer::No;
-    }
-    void notify(const std::string& text) override {
-        std::string line = "kirvo-cli sync: Hinweis: ";
-        AppendDisplayEscaped(line, text);
-        err_ << line << '\n';
-    }
-    ErrorAnswer reportError(const std::string& path, const std::string& reason) override {
-        std::string line = "kirvo-cli sync: Fehler: ";
-        AppendDisplayEscaped(line, path);
-        err_ << line << ": " << DisplayEscaped(reason) << '\n';
-        return ErrorAnswer::Skip;
-    }
-    bool progress(const ProgressInfo& info) override { return progress_.progress(info); }
-
-private:
-    void say(const std::string& what, const std::string& path) {
-        std::string line = "kirvo-cli sync: " + what;
-        AppendDisplayEscaped(line, path);
-        err_ << line << '\n';
-    }
-
-    FileOperationUi& progress_;
-    std::ostream& err_;
 };
 
 // Ctrl+C stops the copying after the current chunk, leaving no temporary file.
@@ -135,26 +97,31 @@ bool Ask(const std::string& text, std::istream& in, std::ostream& out) {
     return answer == "j" || answer == "J" || answer == "ja" || answer == "Ja";
 }
 
-bool AskDirection(const char* format, int32_t count, std::istream& in, std::ostream& out) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, static_cast<int>(count));
-    return Ask(text, in, out);
-}
-
-void PrintPlan(const char* heading, const CopyList& list, std::ostream& out) {
-    out << heading << " (" << list.count() << " Dateien):\n";
-    for (const CopyPair& pair : list.pairs) {
-        std::string line = "  ";
-        AppendDisplayEscaped(line, pair.from.path);
-        line.append(" -> ");
-        AppendDisplayEscaped(line, pair.to.path);
-        out << line << '\n';
+// The run's questions on the terminal; with --yes every one is taken as
+// answered "ja" except the guards', which nobody can answer then.
+class TerminalQuestions final : public SyncQuestions {
+public:
+    TerminalQuestions(bool yes, std::istream& in, std::ostream& out) : yes_(yes), in_(in), out_(out) {}
+    bool Confirm(Kind kind, const std::string& text) override {
+        if (yes_) return kind != Kind::Guard;
+        return Ask(text, in_, out_);  // numbers and fixed words only
     }
-}
 
-int32_t UnequalCount(const TreeMatcher& matcher) {
+private:
+    bool yes_;
+    std::istream& in_;
+    std::ostream& out_;
+};
+
+// Pairs left unequal; beyond update, two files of different size are never
+// taken as equal (their times may lie within the tolerance).
+int32_t UnequalCount(const TreeMatcher& matcher, SyncMode mode) {
     int32_t n = 0;
-    for (const FilePair& pair : matcher.pairs()) n += pair.verdict != Verdict::Equal ? 1 : 0;
+    for (const FilePair& pair : matcher.pairs())
+        n += pair.verdict != Verdict::Equal ||
+                     (mode != SyncMode::Update && pair.source && pair.target && pair.source->size() != pair.target->size())
+                 ? 1
+                 : 0;
     return n;
 }
 
@@ -197,16 +164,6 @@ bool CheckNesting(const Root& source, const Root& target, std::ostream& err) {
     return false;
 }
 
-void PrintOutcome(const char* direction, const OperationResult& r, std::ostream& out) {
-    out << direction << ": " << r.count(FileOutcome::Done) << " kopiert";
-    if (const int32_t n = r.count(FileOutcome::Skipped)) out << ", " << n << " übersprungen";
-    if (const int32_t n = r.count(FileOutcome::Failed)) out << ", " << n << " fehlgeschlagen";
-    if (const int32_t n = r.count(FileOutcome::Cancelled)) out << ", " << n << " abgebrochen";
-    if (const int32_t n = r.trashedCount()) out << "; " << n << (n == 1 ? " ersetzte Datei" : " ersetzte Dateien")
-                                                 << " im Papierkorb";
-    out << ".\n";
-}
-
 int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
     SyncOptions options;
     std::string error;
@@ -224,38 +181,64 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
 
 const CliCommand kSyncCommand = {
     "sync",
-    "Gleicht zwei Ordnerbäume ab: kopiert jede ungleiche Datei in Pfeilrichtung.",
-    "kirvo-cli sync [--mode=update] [--direction=both|to-target|to-source] [--dry-run] [--yes]\n"
+    "Gleicht zwei Ordnerbäume ab: Neuere kopieren, Spiegeln oder in beide Richtungen mit Gedächtnis.",
+    "kirvo-cli sync [--mode=update|mirror|two-way] [--direction=both|to-target|to-source]\n"
+    "               [--dry-run] [--yes] [--max-delete=N|P%] [--forget-state]\n"
     "               [--compare=time|time-size|content] [--ignore-hour]\n"
     "               [--links=follow|copy|skip]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
     "               [--no-trash] [--no-log] [--parallel=N] [--quiet] [--format=text|json]\n"
     "               [--accept-new-host-key] QUELLE ZIEL",
-    "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\", nimmt jede ungleiche Datei als markiert\n"
-    "und kopiert sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle\n"
-    "ins Ziel, dann vom Ziel in die Quelle. Vorher wird je Richtung gefragt, wie viele Dateien\n"
-    "kopiert werden; beim Kopieren wird vor dem Ersetzen vorhandener Dateien gefragt. Jede Datei\n"
-    "wird erst vollständig in eine temporäre Datei geschrieben und dann an ihren Platz gesetzt.\n"
-    "Gelöscht wird nichts: eine Datei, die ersetzt wird, kommt vorher in den Papierkorb (wie beim\n"
-    "Löschen im Dateimanager; von dort holt ihn jeder Dateimanager oder trash-restore zurück).\n"
-    "Eine Datei, die seit dem Vergleich geändert wurde, wird nicht ohne Rückfrage ersetzt. Was\n"
-    "kopiert und ersetzt wurde, steht im Protokoll ~/.local/state/kirvo/protokoll.log.\n"
-    "Zum Schluss wird erneut verglichen und die Summen je Seite ausgegeben.\n"
-    "Konflikte (<?>, mit --compare: gleiche Zeit, aber andere Größe oder anderer Inhalt, oder\n"
-    "unlesbar) haben keine Richtung: sie werden nicht kopiert, sondern mit ihrem Grund genannt.\n"
+    "Vergleicht QUELLE mit ZIEL wie \"kirvo-cli compare\" und gleicht sie ab. In der Vorgabe\n"
+    "(--mode=update, \"Neuere kopieren\") nimmt er jede ungleiche Datei als markiert und kopiert\n"
+    "sie wie \"Dateien abgleichen\" in Richtung ihres Pfeils: zuerst von der Quelle ins Ziel, dann\n"
+    "vom Ziel in die Quelle; gelöscht wird dann nichts. Vorher wird je Richtung gefragt, wie viele\n"
+    "Dateien kopiert werden; beim Kopieren wird vor dem Ersetzen vorhandener Dateien gefragt. Jede\n"
+    "Datei wird erst vollständig in eine temporäre Datei geschrieben und dann an ihren Platz\n"
+    "gesetzt. Eine Datei, die ersetzt oder gelöscht wird, kommt vorher in den Papierkorb (wie beim\n"
+    "Löschen im Dateimanager; von dort holt sie jeder Dateimanager oder trash-restore zurück).\n"
+    "Eine Datei, die seit dem Vergleich geändert wurde, wird nicht ohne Rückfrage ersetzt oder\n"
+    "gelöscht. Was kopiert, ersetzt, gelöscht und umbenannt wurde, steht im Protokoll\n"
+    "~/.local/state/kirvo/protokoll.log. Zum Schluss wird erneut verglichen und die Summen je\n"
+    "Seite ausgegeben. Konflikte (<?>) werden nicht angerührt, sondern mit ihrem Grund genannt.\n"
+    "\n"
+    "Spiegeln (--mode=mirror) macht das Ziel zur genauen Kopie der Quelle: Fehlendes und\n"
+    "Verschiedenes wird kopiert, auch über eine neuere Datei, was es nur im Ziel gibt, gelöscht,\n"
+    "und leere Ordner, die es in der Quelle nicht gibt, werden entfernt. Eine Datei, die nur im\n"
+    "Ziel liegt und in der Quelle mit gleicher Größe, Zeit und gleichem Inhalt unter anderem Namen,\n"
+    "wird im Ziel umbenannt statt gelöscht und neu kopiert.\n"
+    "\n"
+    "In beide Richtungen mit Gedächtnis (--mode=two-way) entscheidet gegen den Stand des letzten\n"
+    "Abgleichs dieser beiden Ordner (gespeichert in ~/.local/state/kirvo/abgleich.db, nie in den\n"
+    "Ordnern selbst): auf einer Seite Geändertes oder Neues wird kopiert, auf einer Seite Gelöschtes\n"
+    "auf der anderen gelöscht, Umbenanntes dort ebenso umbenannt; auf beiden Seiten Geändertes ist\n"
+    "ein Konflikt, und eine gelöschte Datei, die auf der anderen Seite geändert wurde, kommt zurück.\n"
+    "Der erste Lauf gleicht ab wie update und hält dann den Stand fest.\n"
+    "\n"
+    "Bevor gelöscht wird, wird geprüft: löschte der Lauf auf einer Seite mehr als die Hälfte der\n"
+    "Dateien (und mindestens 10), oder ist eine Seite leer oder fehlt, obwohl sie beim letzten\n"
+    "Abgleich Dateien hatte (ein nicht eingehängtes Laufwerk), wird gefragt; mit --yes wird der\n"
+    "Lauf dann abgelehnt (Rückgabewert 4), außer --max-delete erlaubt so viele Löschungen. Unter\n"
+    "einer Stelle, die nicht lesbar ist, wird nichts gelöscht. Zwei Läufe für dieselben Ordner\n"
+    "warten aufeinander (höchstens 30 Sekunden, dann wird abgelehnt).\n"
     "\n"
     "Optionen:\n"
-    "  --mode=update             wie abgeglichen wird: update (Vorgabe) kopiert jede ungleiche Datei\n"
-    "                            in Pfeilrichtung und löscht nichts\n"
-    "  --direction=WERT          both (Vorgabe): beide Richtungen; to-target: nur von der Quelle\n"
-    "                            ins Ziel (--->); to-source: nur vom Ziel in die Quelle (<---)\n"
-    "  --dry-run                 nur zeigen, was kopiert würde (Quelle -> Ziel); nichts ändern\n"
-    "  --yes                     nichts fragen: beide Richtungen und das Ersetzen gelten als\n"
-    "                            bestätigt, Fehler werden gemeldet und übersprungen. Eine Datei,\n"
-    "                            die neuer ist als ihre Quelle oder seit dem Vergleich geändert\n"
-    "                            wurde, wird auch dann nicht ersetzt, ebenso keine, deren alte\n"
-    "                            Fassung kein Papierkorb nehmen kann.\n"
+    KIRVO_CLI_MODE_OPTIONS_HELP
+    "  --dry-run                 nur zeigen, was geschähe, mit Anzahl und Größe je Aktion; nichts\n"
+    "                            ändern\n"
+    "  --yes                     nichts fragen: Kopieren, Löschen, Umbenennen und das Ersetzen\n"
+    "                            gelten als bestätigt, Fehler werden gemeldet und übersprungen.\n"
+    "                            Eine Datei, die neuer ist als ihre Quelle (außer beim Spiegeln\n"
+    "                            und mit Gedächtnis) oder seit dem Vergleich geändert wurde, wird\n"
+    "                            auch dann nicht ersetzt oder gelöscht, ebenso keine, deren alte\n"
+    "                            Fassung kein Papierkorb nehmen kann. Was die Prüfung vor dem\n"
+    "                            Löschen fragen würde, wird abgelehnt.\n"
+    "  --max-delete=N|P%         so viele Löschungen je Seite ohne Rückfrage erlauben: eine Anzahl\n"
+    "                            (etwa 20) oder einen Anteil der Dateien der Seite (etwa 10%); gilt\n"
+    "                            statt der Regel \"mehr als die Hälfte\" und auch für eine leere Seite\n"
+    "  --forget-state            mit --mode=two-way: den Stand des letzten Abgleichs dieser Ordner\n"
+    "                            vergessen und neu beginnen (etwa wenn die Datenbank beschädigt ist)\n"
     "  --exclude-subfolders      Ordner der Quelle, die es im Ziel nicht gibt, nicht durchsuchen\n"
     "  --exclude-system-folders  System-Ordner nicht durchsuchen\n"
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
@@ -265,15 +248,16 @@ const CliCommand kSyncCommand = {
     "  --quiet                   keine Fortschrittszeilen auf der Fehlerausgabe\n"
     KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP
-    "  --no-trash                ersetzte Dateien nicht in den Papierkorb legen, sondern endgültig\n"
-    "                            ersetzen\n"
+    "  --no-trash                ersetzte und gelöschte Dateien nicht in den Papierkorb legen,\n"
+    "                            sondern endgültig ersetzen und löschen\n"
     "  --no-log                  nichts ins Protokoll schreiben\n"
-    "  --format=json             statt des Texts ein JSON-Dokument für Skripte: jede Kopie mit\n"
-    "                            Pfaden, Bytes und Ergebnis, die Zahlen und der Rückgabewert\n"
-    "                            (nur mit --yes oder --dry-run; siehe man kirvo-cli)\n"
+    "  --format=json             statt des Texts ein JSON-Dokument für Skripte: jede Kopie,\n"
+    "                            Löschung und Umbenennung mit Pfaden und Ergebnis, die Zahlen und\n"
+    "                            der Rückgabewert (nur mit --yes oder --dry-run; siehe man kirvo-cli)\n"
     "  --help                    diese Hilfe\n"
     "\n"
     KIRVO_CLI_PATTERN_HELP
+    "Eine Datei, die der Filter auslässt, wird weder kopiert noch gelöscht, und ihr Stand bleibt.\n"
     "\n"
     KIRVO_CLI_UNREADABLE_HELP
     "Eine fehlende Wurzel wird beim Kopieren angelegt: nur dieser eine Ordner, nur wenn der Ordner\n"
@@ -282,21 +266,25 @@ const CliCommand kSyncCommand = {
     "\n"
     KIRVO_CLI_REMOTE_HELP
     "Auf dem anderen Rechner gibt es keinen Papierkorb: dort wird nur mit --no-trash oder nach\n"
-    "Rückfrage endgültig ersetzt. Zwischen zwei entfernten Ordnern wird nicht abgeglichen.\n"
+    "Rückfrage endgültig ersetzt oder gelöscht. Zwischen zwei entfernten Ordnern wird nicht\n"
+    "abgeglichen.\n"
     "\n"
     "Ohne --yes braucht der Befehl ein Terminal für die Fragen. Strg+C bricht das Vergleichen ab\n"
     "(Rückgabewert 130) und ebenso das Kopieren; die Datei, die gerade kopiert wird, bleibt dann\n"
-    "unverändert.\n"
+    "unverändert. Ein abgebrochener Lauf hinterlässt den Stand des letzten Abgleichs; der nächste\n"
+    "Lauf macht fertig, was noch fehlt.\n"
     "\n"
     "Rückgabewert: 0 die Bäume sind danach gleich,\n"
     "              1 etwas blieb ungleich (abgelehnt, übersprungen, fehlgeschlagen, ein\n"
-    "                Konflikt; bei --dry-run: es gäbe etwas zu kopieren oder einen Konflikt),\n"
+    "                Konflikt; bei --dry-run: es gäbe etwas zu tun oder einen Konflikt),\n"
     "              2 falscher Aufruf, kein Terminal ohne --yes, ein Pfad ist kein Ordner,\n"
     "                ein Ordner liegt im anderen, oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
     "                Verbindung brach ab,\n"
-    "              4 nicht alles lesbar (was lesbar war, ist abgeglichen), oder eine\n"
-    "                fehlende Wurzel wurde nicht angelegt,\n"
+    "              4 nicht alles lesbar (was lesbar war, ist abgeglichen), eine fehlende\n"
+    "                Wurzel wurde nicht angelegt, oder der Lauf wurde abgelehnt: zu viele\n"
+    "                Löschungen oder eine leere Seite (mit --yes), die Zustandsdatenbank ist\n"
+    "                nicht lesbar, oder ein anderer Lauf hält die Ordner,\n"
     "              130 mit Strg+C abgebrochen.\n",
     &Run,
 };
@@ -310,7 +298,11 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
     options = SyncOptions();
     options.help = parsed.Has("help");
     if (options.help) return true;
-    if (const auto mode = parsed.Value("mode"); mode && !ParseSyncMode(*mode, options.mode, error)) return false;
+    SyncModeArguments sync;
+    if (!ReadSyncModeArguments(parsed, sync, error)) return false;
+    options.mode = sync.mode;
+    options.toTarget = sync.sides.target;
+    options.toSource = sync.sides.source;
     if (const auto format = parsed.Value("format")) {
         if (*format == "json") {
             options.format = SyncOptions::Format::Json;
@@ -319,15 +311,14 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
             return false;
         }
     }
-    if (const auto direction = parsed.Value("direction")) {
-        if (*direction == "to-target") {
-            options.toSource = false;
-        } else if (*direction == "to-source") {
-            options.toTarget = false;
-        } else if (*direction != "both") {
-            error = "Unbekannte Richtung \"" + *direction + "\"; erlaubt sind both, to-target, to-source.";
-            return false;
-        }
+    if (const auto limit = parsed.Value("max-delete")) {
+        options.maxDelete = DeleteLimit::Parse(*limit, &error);
+        if (!options.maxDelete) return false;
+    }
+    options.forgetState = parsed.Has("forget-state");
+    if (options.forgetState && options.mode != SyncMode::TwoWay) {
+        error = "--forget-state gilt nur mit --mode=two-way: nur dieser Abgleich hat ein Gedächtnis.";
+        return false;
     }
     options.dryRun = parsed.Has("dry-run");
     options.yes = parsed.Has("yes");
@@ -342,11 +333,50 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
 
 std::span<const CliArguments::OptionSpec> SyncOptionSpecs() { return kOptions; }
 
+namespace {
+
+// What the state and the lock of the pair need; mirror and two-way only.
+struct PairAccess {
+    explicit PairAccess(SyncPair p) : pair(std::move(p)) {}
+    SyncPair pair;
+    SyncStateStore store;
+    std::optional<PairLock> lock;
+};
+
+// Takes the pair's lock, waiting a while for a run that holds it; 0 or the exit status after saying why.
+int LockPair(PairAccess& access, std::ostream& err) {
+    PairLock::Refusal refusal;
+    access.lock = PairLock::Acquire(access.store.folder(), access.pair.key(), std::chrono::milliseconds(0), refusal);
+    if (!access.lock && refusal.holder > 0) {
+        err << "kirvo-cli sync: Warte auf einen anderen Abgleich dieser Ordner (Prozess " << refusal.holder << ") …\n";
+        access.lock = PairLock::Acquire(access.store.folder(), access.pair.key(), kLockWait, refusal);
+    }
+    if (access.lock) return 0;
+    err << "kirvo-cli sync: " << DisplayEscaped(refusal.message) << " Nichts wurde geändert.\n";
+    return kExitUnreadable;
+}
+
+// Forgets the pair's state (--forget-state), says so and writes it to the log.
+int ForgetState(PairAccess& access, const SyncOptions& options, OperationLog* log, std::ostream& err) {
+    std::string notice;
+    if (const StoreError error = access.store.forget(access.pair.key(), &notice)) {
+        err << "kirvo-cli sync: " << DisplayEscaped(error.message) << '\n';
+        return kExitUnreadable;
+    }
+    if (!notice.empty()) err << "kirvo-cli sync: Hinweis: " << DisplayEscaped(notice) << '\n';
+    err << "kirvo-cli sync: Hinweis: Der Stand des letzten Abgleichs ist vergessen; dieser Lauf gleicht ab wie der "
+           "erste (wie update), dann wird der Stand neu festgehalten.\n";
+    if (log != nullptr) log->write({OperationLog::kStateForgotten, options.source, options.target, {}, {}, OperationLog::kOk});
+    return 0;
+}
+
+}  // namespace
+
 int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
             bool showProgress, SyncReport* report) {
     if (!options.dryRun && !options.yes && !interactive) {
         err << "kirvo-cli sync: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
-               "kopiert, mit --dry-run nur gezeigt, was kopiert würde.\n";
+               "abgeglichen, mit --dry-run nur gezeigt, was geschähe.\n";
         return kExitUsage;
     }
     CliRemoteRoots remote(options.acceptNewHostKey);
@@ -357,103 +387,139 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     RunOptions run = ScanRunOptions(options);
     remote.Use(run);
 
-    SyncPlan plan;
-    std::vector<ConflictNote> conflicts;  // never copied: no direction
-    bool unread = false;                  // a place could not be read
+    SyncSettings settings;
+    settings.mode = options.mode;
+    settings.mirrorFrom = options.toTarget ? SyncSide::Source : SyncSide::Target;
+    settings.sides = {options.toSource, options.toTarget};
+    settings.compareSetting = static_cast<int32_t>(options.compareBy);
+    settings.filterHash = FilterHashOf(options.pathFilter, options.excludeSubFolders, options.excludeSystemFolders);
+    settings.filter = run.filter;
+    settings.limit = options.maxDelete;
+    SyncSession session(settings);
+    run.identities = session.wantsIdentities();
+
+    std::unique_ptr<OperationLog> log;
+    if (options.useLog && !options.dryRun) log = std::make_unique<OperationLog>();
+    // The pair's lock from before its state is read until the new one is recorded.
+    std::optional<PairAccess> access;
+    if (settings.mode != SyncMode::Update) {
+        access.emplace(SyncPair::Of(options.source, options.target));
+        if (!options.dryRun)
+            if (const int status = LockPair(*access, err)) return status;
+        if (options.forgetState && !options.dryRun)
+            if (const int status = ForgetState(*access, options, log.get(), err)) return status;
+        if (!(options.forgetState && options.dryRun))
+            if (const StoreError error = session.LoadState(access->store, access->pair.key())) {
+                err << "kirvo-cli sync: " << DisplayEscaped(error.message)
+                    << " Abgeglichen wird nicht: ohne den Stand des letzten Abgleichs kämen gelöschte Dateien "
+                       "zurück. Mit --forget-state beginnt der Abgleich dieser Ordner von vorn.\n";
+                return kExitUnreadable;
+            }
+    }
+    const SideIdentities identities = access ? access->pair.identities() : SideIdentities{};
+
+    SyncWork work;
+    SyncOutcome outcome;
+    bool unread = false;      // a place could not be read
+    bool conflicted = false;  // conflicts were named: they stay as they are
+    TreeMatcher first;  // the comparison before the run; afterwards as well when nothing was done
     {
-        TreeMatcher matcher;
+        TreeMatcher& matcher = first;
         std::string source = remote.source().location();
         std::string target = remote.target().location();
         TerminalScan scan;
         if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
             return ReportInterrupted(kSyncCommand, err);
-        // An incomplete listing would make files look missing: nothing is copied on it.
+        // An incomplete listing would make files look missing: nothing is done on it.
         if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
-        // What could not be read is left out of the plan (no arrow, or an unread destination).
+        // What could not be read is left out of the plan.
         unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
         if (report) report->unknownPlaces.assign(matcher.unknownPlaces().begin(), matcher.unknownPlaces().end());
-        const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
-        plan = BuildSyncPlan(PlanRows::Marked(rows, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
-        conflicts = ConflictNotes(matcher);
-    }
-    const auto reportConflicts = [&] {
-        std::string text;
-        AppendConflicts(text, conflicts);
-        if (!text.empty()) out << text.substr(1) << std::flush;  // without the blank line before
-    };
-    if (!options.toTarget) plan.sourceToTarget = {};
-    if (!options.toSource) plan.targetToSource = {};
-    if (report) report->Planned(plan, conflicts);
+        session.Decide(matcher, identities);
+        work = session.Work();
+        const std::vector<ConflictNote> notes = ConflictNotes(session, matcher);
+        if (report) report->Planned(work, notes);
+        std::string conflicts;
+        AppendConflicts(conflicts, notes);
+        if (!conflicts.empty()) conflicts.erase(0, 1);  // without the blank line before
+        conflicted = !conflicts.empty();
 
-    if (options.dryRun) {
-        if (options.toTarget) PrintPlan("Von Quelle nach Ziel", plan.sourceToTarget, out);
-        if (options.toSource) PrintPlan("Von Ziel nach Quelle", plan.targetToSource, out);
-        reportConflicts();
-        out.flush();
-        if (!out) {
-            err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
-            return kExitUsage;
+        if (options.dryRun) {
+            WritePlannedWork(work, settings.sides.target, settings.sides.source, out);
+            const GuardReport guards = session.Guards();
+            if (guards.needsConfirmation())
+                out << "Vor dem Abgleich würde gefragt (mit --yes abgelehnt):\n" << session.GuardText(guards) << '\n';
+            out << conflicts;
+            out.flush();
+            if (!out) {
+                err << "kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n";
+                return kExitUsage;
+            }
+            // A missing root would be made by the run; until then it is missing, as compare says.
+            const bool rootMissing = remote.source().state() == Root::State::Missing ||
+                                     remote.target().state() == Root::State::Missing;
+            if (unread || rootMissing) return kExitUnreadable;
+            if (guards.needsConfirmation() && options.yes) return kExitUnreadable;
+            return work.empty() && conflicts.empty() ? kExitEqual : kExitUnequal;
         }
-        // A missing root would be made by the run; until then it is missing, as compare says.
-        const bool rootMissing = remote.source().state() == Root::State::Missing ||
-                                 remote.target().state() == Root::State::Missing;
-        if (unread || rootMissing) return kExitUnreadable;
-        return plan.sourceToTarget.empty() && plan.targetToSource.empty() && conflicts.empty() ? kExitEqual
-                                                                                              : kExitUnequal;
+        out << conflicts << std::flush;
+
+        // The defaults of the window's options: ask before overwriting and
+        // deleting, create folders silently, keep replaced and deleted files in the trash.
+        const CopyFlags copyFlags{!options.yes, false, options.useTrash, options.links};
+        const DeleteFlags deleteFlags{!options.yes, options.useTrash, options.links};
+        TerminalFileOperationUi terminal(in, out, err, showProgress);  // its progress line ends with it
+        UnattendedUi unattended(terminal, err);
+        InterruptGuard interrupt(terminal);
+        LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal, log.get(),
+                                          remote.connections());
+        TerminalQuestions questions(options.yes, in, out);
+        outcome = session.Run(work, questions, service, copyFlags, deleteFlags);
+        session.Clear();  // the comparison goes
     }
-    reportConflicts();
-
-    bool copyToTarget = !plan.sourceToTarget.empty();
-    bool copyToSource = !plan.targetToSource.empty();
-    if (!options.yes) {
-        if (copyToTarget)
-            copyToTarget = AskDirection("Es werden %i Dateien von Quelle nach Ziel kopiert !",
-                                        plan.sourceToTarget.count(), in, out);
-        if (copyToSource)
-            copyToSource = AskDirection("Es werden %i Dateien von Ziel nach Quelle kopiert !",
-                                        plan.targetToSource.count(), in, out);
+    if (report) report->Done(outcome);
+    if (outcome.refused) {
+        err << "kirvo-cli sync: " << outcome.refusal << '\n'
+            << "kirvo-cli sync: Nicht abgeglichen, nichts wurde geändert"
+            << (options.yes ? "; --max-delete=ANZAHL oder =ANTEIL% erlaubt so viele Löschungen.\n" : ".\n");
+        return kExitUnreadable;
     }
+    WriteSyncOutcome(outcome, out);
 
-    // The defaults of the window's options: ask before overwriting, create folders
-    // silently, keep replaced files in the trash.
-    const CopyFlags flags{!options.yes, false, options.useTrash, options.links};
-    std::unique_ptr<OperationLog> log;
-    if (options.useLog) log = std::make_unique<OperationLog>();
-    const auto copy = [&](const CopyList& list, const char* direction) {
-        OperationResult result;
-        {
-            TerminalFileOperationUi terminal(in, out, err, showProgress);  // its progress line ends with it
-            UnattendedUi unattended(terminal, err);
-            InterruptGuard interrupt(terminal);
-            LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal,
-                                              log.get(), remote.connections());
-            result = service.copy(list.pairs, flags);
-        }
-        if (report) (&list == &plan.sourceToTarget ? report->toTarget : report->toSource) = result;
-        PrintOutcome(direction, result, out);
-    };
-    if (copyToTarget) copy(plan.sourceToTarget, "Von Quelle nach Ziel");
-    if (copyToSource) copy(plan.targetToSource, "Von Ziel nach Quelle");
-
-    TreeMatcher matcher;
-    std::string source = remote.source().location();
-    std::string target = remote.target().location();
-    TerminalScan scan;
-    if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
-        return ReportInterrupted(kSyncCommand, err);
-    if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
-    // Named once, before the copying; afterwards only what is still unread counts.
-    if (!unread) unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
-    else unread = !matcher.unknownPlaces().empty();
+    // What the trees hold now: compared again, unless nothing was handed to
+    // the service (then the first comparison still stands).
+    const bool acted = outcome.movedInSource || outcome.movedInTarget || outcome.deletedInSource ||
+                       outcome.deletedInTarget || outcome.copiedToTarget || outcome.copiedToSource ||
+                       outcome.foldersInSource || outcome.foldersInTarget;
+    TreeMatcher second;
+    TreeMatcher& matcher = acted ? second : first;
+    if (acted) {
+        first.Clear();
+        std::string source = remote.source().location();
+        std::string target = remote.target().location();
+        TerminalScan scan;
+        if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
+            return ReportInterrupted(kSyncCommand, err);
+        if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
+        // Named once, before the copying; afterwards only what is still unread counts.
+        if (!unread) unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
+        else unread = !matcher.unknownPlaces().empty();
+    }
     // A root that was missing and still is (nothing was copied into it).
     for (Root root : {remote.source(), remote.target()}) {
         if (root.state() != Root::State::Missing) continue;
         remote.connections().inspect(root);
         unread = unread || root.state() == Root::State::Missing;
     }
+    if (access)
+        if (const StoreError error = session.Record(matcher, identities, access->store, access->pair.key())) {
+            err << "kirvo-cli sync: " << DisplayEscaped(error.message)
+                << " Der neue Stand ist nicht festgehalten; der nächste Lauf entscheidet nach dem alten.\n";
+            unread = true;
+        }
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << "Quelle: " << rows.SourceSummaryText() << '\n' << "Ziel:   " << rows.TargetSummaryText() << '\n';
-    const int32_t unequal = UnequalCount(matcher);
+    const int32_t unequal = UnequalCount(matcher, settings.mode);
     if (report) report->Afterwards(rows, unequal);
     if (unequal > 0) out << "Ungleich geblieben: " << unequal << " Dateien.\n";
     out.flush();
@@ -465,7 +531,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         err << "kirvo-cli sync: Nicht alles lesbar; die Bäume sind nicht sicher gleich.\n";
         return kExitUnreadable;
     }
-    return unequal > 0 ? kExitUnequal : kExitEqual;
+    return unequal > 0 || conflicted ? kExitUnequal : kExitEqual;
 }
 
 }  // namespace kirvo

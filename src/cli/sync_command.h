@@ -4,16 +4,21 @@
 #include <span>
 #include <string>
 
+#include <optional>
+
 #include "cli/cli_arguments.h"
 #include "cli/cli_command.h"
 #include "engine/path_filter.h"
 #include "engine/run_options.h"
-#include "fileops/sync_mode.h"
+#include "sync/delete_limit.h"
+#include "sync/sync_mode.h"
 
 namespace kirvo {
 
-// "kirvo-cli sync": compares, takes every unequal row as marked and copies as
-// "Dateien abgleichen" does, asking on the terminal; then compares again.
+// "kirvo-cli sync": compares, decides as the mode says (update: every unequal
+// row as marked, as "Dateien abgleichen" does), asks on the terminal, copies,
+// deletes and renames through the one sync use case (SyncSession); then
+// compares again and, two-way, records the state of the pair.
 extern const CliCommand kSyncCommand;
 
 struct SyncReport;
@@ -21,8 +26,12 @@ struct SyncReport;
 struct SyncOptions {
     enum class Format { Text, Json };
     SyncMode mode = SyncMode::Update;  // --mode
-    bool toTarget = true;  // --direction=both|to-target|to-source
+    // --direction=both|to-target|to-source: the sides that may change; a
+    // mirror changes the target unless told to-source.
+    bool toTarget = true;
     bool toSource = true;
+    std::optional<DeleteLimit> maxDelete;  // --max-delete=N|P%
+    bool forgetState = false;              // --forget-state
     bool dryRun = false;
     bool yes = false;
     bool excludeSubFolders = false;

@@ -13,6 +13,25 @@ void Add(std::string& text, int32_t n, const char* one, const char* many) {
 
 }  // namespace
 
+void SyncReport::Done(const SyncOutcome& outcome) {
+    refused = outcome.refused;
+    refusal = outcome.refusal;
+    const std::pair<const std::optional<OperationResult>*, OperationResult*> results[] = {
+        {&outcome.copiedToTarget, &toTarget},         {&outcome.copiedToSource, &toSource},
+        {&outcome.deletedInSource, &deletedInSource}, {&outcome.deletedInTarget, &deletedInTarget},
+        {&outcome.movedInSource, &movedInSource},     {&outcome.movedInTarget, &movedInTarget}};
+    for (const auto& [from, into] : results)
+        if (*from) *into = **from;
+}
+
+int32_t SyncReport::count(FileOutcome outcome) const {
+    int32_t n = 0;
+    for (const OperationResult* result :
+         {&toTarget, &toSource, &deletedInSource, &deletedInTarget, &movedInSource, &movedInTarget})
+        n += result->count(outcome);
+    return n;
+}
+
 int32_t SyncReport::replacedCount() const {
     int32_t n = 0;
     for (const OperationResult* result : {&toTarget, &toSource})
@@ -29,10 +48,12 @@ uint64_t SyncReport::bytesCopied() const {
 
 std::string SyncReport::Summary() const {
     std::string text;
-    if (const int32_t copied = count(FileOutcome::Done)) {
+    if (const int32_t copied = toTarget.count(FileOutcome::Done) + toSource.count(FileOutcome::Done)) {
         text = std::to_string(copied) + " kopiert (" + FormatTotalSize(static_cast<double>(bytesCopied())) + ")";
         if (const int32_t replaced = replacedCount()) text += ", davon " + std::to_string(replaced) + " ersetzt";
     }
+    Add(text, movedCount(), "umbenannt", "umbenannt");
+    Add(text, deletedCount(), "gelöscht", "gelöscht");
     if (const std::string problems = Problems(); !problems.empty()) text += (text.empty() ? "" : ", ") + problems;
     if (text.empty()) text = compared ? "nichts zu tun" : "nicht abgeglichen";
     return text;
@@ -40,6 +61,10 @@ std::string SyncReport::Summary() const {
 
 std::string SyncReport::Problems() const {
     std::string text;
+    if (refused) {
+        text = "abgelehnt: " + refusal;
+        for (char& c : text) c = c == '\n' ? ' ' : c;
+    }
     Add(text, static_cast<int32_t>(unknownPlaces.size()), "Ort nicht lesbar", "Orte nicht lesbar");
     Add(text, static_cast<int32_t>(conflicts.size()), "Konflikt", "Konflikte");
     Add(text, count(FileOutcome::Skipped), "übersprungen", "übersprungen");

@@ -3,6 +3,7 @@
 #include "cli/terminal_scan.h"
 #include "engine/file_pair.h"
 #include "engine/tree_matcher.h"
+#include "sync/sync_session.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 #include "view/value_format.h"
@@ -92,12 +93,24 @@ void AppendFileLine(std::string& line, const ResultRows& rows, size_t row) {
     line += kGap;
     const FilePair* pair = rows.Pair(row);
     if (pair->source) AppendDisplayEscaped(line, pair->source->name());
+    const PathDecision* decision = rows.Decision(row);
     if (pair->target) {
         if (!pair->source) {
             AppendDisplayEscaped(line, pair->target->name());
         } else if (pair->target->name() != pair->source->name()) {
             line += "  (Ziel: ";
             AppendDisplayEscaped(line, pair->target->name());
+            line += ')';
+        }
+    }
+    // A deletion or a rename says why; a copy's arrow says it all.
+    if (decision != nullptr && rows.plan()->mode() != SyncMode::Update) {
+        const SyncAction action = decision->planned.action;
+        if (action == SyncAction::DeleteInSource || action == SyncAction::DeleteInTarget ||
+            action == SyncAction::MoveInSource || action == SyncAction::MoveInTarget ||
+            (action == SyncAction::Nothing && decision->planned.partner != SyncDecision::kNoPartner)) {
+            line += "  (";
+            AppendDisplayEscaped(line, rows.plan()->Explain(static_cast<size_t>(rows.PairIndex(row))));
             line += ')';
         }
     }
@@ -124,6 +137,19 @@ size_t ReportUnknownPlaces(std::string_view command, const TreeMatcher& matcher,
         err << "kirvo-cli " << command << ": Nicht alles lesbar: was dort liegt, gilt als unbekannt, nicht als "
                "fehlend, und wird weder kopiert noch ersetzt.\n";
     return places.size();
+}
+
+std::vector<ConflictNote> ConflictNotes(const SyncSession& plan, const TreeMatcher& matcher) {
+    if (plan.mode() == SyncMode::Update) return ConflictNotes(matcher);
+    std::vector<ConflictNote> notes;
+    const std::span<const FilePair> pairs = matcher.pairs();
+    const std::span<const PathDecision> decisions = plan.decisions();
+    for (size_t i = 0; i < pairs.size() && i < decisions.size(); ++i) {
+        if (decisions[i].planned.action != SyncAction::Conflict) continue;
+        const FileEntry* named = pairs[i].source ? pairs[i].source : pairs[i].target;
+        notes.push_back({named->relativePath(), plan.Explain(i)});
+    }
+    return notes;
 }
 
 std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher) {

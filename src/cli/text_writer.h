@@ -10,6 +10,7 @@ namespace kirvo {
 
 class ResultRows;
 class SelectionStats;
+class SyncSession;
 class TreeMatcher;
 struct UnknownPlace;
 
@@ -27,6 +28,9 @@ size_t ReportUnknownPlaces(std::string_view command, const TreeMatcher& matcher,
 
 // The conflicts of the engine's last comparison, in list order.
 std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher);
+// The conflicts a sync plan decided over that comparison, each with the
+// plan's reason (update: those of the comparison).
+std::vector<ConflictNote> ConflictNotes(const SyncSession& plan, const TreeMatcher& matcher);
 // "Konflikte (N) ...:" and one indented line per conflict; nothing for none.
 void AppendConflicts(std::string& out, const std::vector<ConflictNote>& conflicts);
 

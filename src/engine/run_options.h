@@ -47,6 +47,10 @@ struct RunOptions {
     ContentProgress* contentProgress = nullptr;
     // Makes the content reader of each root; empty: the platform's (MakeContentReader).
     ContentReaderFactory readers;
+    // Keep each file's device and inode (TreeMatcher::identityOf), for the
+    // runs that tell moves and replaced files by them; a side table, so a
+    // plain comparison pays nothing for it.
+    bool identities = false;
 };
 
 }  // namespace kirvo

@@ -19,12 +19,18 @@ struct ScannedSide {
     std::deque<std::string> folders;
     NameStore names;
     std::vector<UnknownPlace> unknown;
+    // With RunOptions::identities: the inode of entries[i] (0: none known),
+    // and the device of the files of each folder.
+    ChunkedStore<uint64_t> inodes;
+    std::vector<uint64_t> folderDevices;
 
     void Clear() {
         entries.clear();
         folders.clear();
         names.Clear();
         unknown.clear();
+        inodes.clear();
+        folderDevices.clear();
     }
 };
 

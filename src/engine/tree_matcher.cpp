@@ -152,6 +152,18 @@ bool TreeMatcher::TimeNotStorable(const FilePair& pair) const {
            !storable_[0].contains(pair.target->modifiedSeconds() - utcOffset_);
 }
 
+bool TreeMatcher::identityOf(const FileEntry& entry, uint64_t& device, uint64_t& inode) const {
+    device = inode = 0;
+    const ScannedSide& side = sides_[entry.side() == kSourceSide ? 0 : 1];
+    const size_t index = side.entries.indexOf(&entry);
+    if (index >= side.inodes.size()) return false;
+    const auto folder = static_cast<size_t>(entry.folderIndex());
+    if (folder >= side.folderDevices.size() || side.inodes[index] == 0) return false;
+    device = side.folderDevices[folder];
+    inode = side.inodes[index];
+    return true;
+}
+
 std::string_view TreeMatcher::conflictReason(size_t pairIndex) const {
     const auto found = conflictReasons_.find(pairIndex);
     return found == conflictReasons_.end() ? std::string_view() : std::string_view(found->second);

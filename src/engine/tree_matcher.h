@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <string>
@@ -54,6 +55,12 @@ public:
     std::span<const UnknownPlace> unknownPlaces() const { return unknown_.all(); }
     // The place that makes pairs()[pairIndex] Unknown; null for every other pair.
     const UnknownPlace* unknownPlaceOf(size_t pairIndex) const { return unknown_.PlaceOf(pairIndex); }
+    // With RunOptions::identities: the device and inode of an entry's file;
+    // false where none is known (another machine, a link to another device).
+    bool identityOf(const FileEntry& entry, uint64_t& device, uint64_t& inode) const;
+    // Every folder the scan of a side walked, the root ("") first, each
+    // ending in the separator; what the filter left out is not among them.
+    const std::deque<std::string>& folders(Side side) const { return sides_[side == kSourceSide ? 0 : 1].folders; }
     // Back to empty: no entries, no pairs. Roots and flags keep their values.
     void Clear();
     // Lets the sorted entry table go (a pointer per file) for callers that

@@ -19,6 +19,7 @@ struct TreeScanner::Folder final : ListingReceiver {
         bool link;
         uint64_t size;
         int64_t seconds;
+        uint64_t inode;  // with identities only; 0 otherwise
     };
     struct Sub {
         uint32_t nameOffset;
@@ -43,6 +44,7 @@ struct TreeScanner::Folder final : ListingReceiver {
     std::vector<Uninspected> uninspected;
     ListingStatus status;
     std::unique_ptr<OpenFolder> open;
+    uint64_t device = 0;  // of its files, with identities: that of the first one
     // The scan's own (its thread only).
     bool done = false;
     std::vector<Folder*> children;
@@ -159,9 +161,16 @@ void TreeScanner::Take(Folder& folder, const DirectoryRecord& record) {
         if (record.name.size() > FileEntry::kMaxNameLength ||
             (filter != nullptr && !filter->File(folder.relative, record.name, folder.included)))
             return;
+        uint64_t inode = 0;
+        if (options_.identities && record.inode != 0) {
+            // A file on another device than the folder's (a link leading
+            // elsewhere) keeps no identity: the side table holds one device per folder.
+            if (folder.device == 0) folder.device = record.device;
+            if (record.device == folder.device) inode = record.inode;
+        }
         folder.files.push_back({static_cast<uint32_t>(folder.names.size()), static_cast<uint16_t>(record.name.size()),
                                 static_cast<uint16_t>(record.modifiedNanoseconds / 1000000),
-                                record.kind == RecordKind::Link, record.size, record.modifiedSeconds});
+                                record.kind == RecordKind::Link, record.size, record.modifiedSeconds, inode});
         folder.names.append(record.name);
         return;
     }
@@ -229,7 +238,9 @@ void TreeScanner::CommitReady() {
         for (const Folder::File& file : folder.files) {
             into_.entries.emplace_back(folderIndex, side_, &text, into_.names.Add(folder.Name(file.nameOffset, file.nameLength)),
                                        file.size, file.seconds + utcOffset_, file.milliseconds, file.link);
+            if (options_.identities) into_.inodes.emplace_back(file.inode);
         }
+        if (options_.identities) into_.folderDevices.push_back(folder.device);
         for (Folder* child : folder.children) walk_.push_back(child);
         std::vector<Folder::File>().swap(folder.files);
         std::string().swap(folder.names);

@@ -162,7 +162,7 @@ FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view nam
         }
         answered = true;
     }
-    const bool newer = Newer(file, source);
+    const bool newer = Newer(file, source) && !flags_.newerExpected;
     const bool ask = !answered && (newer ? !allNewer_ : flags_.confirmOverwrite && !allOverwrite_);
     if (ask) {
         switch (ui_.confirmOverwrite(Facts(pair.from.path, source), Facts(pair.to.path, file), newer)) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "fileops/file_by_file.h"
 #include "fileops/file_operation_texts.h"
 #include "fileops/operation_log.h"
 #include "platform/file_node.h"
@@ -43,42 +44,9 @@ OperationResult DeleteRun::run(std::span<const ListedPath> files) {
         result.cancelled = true;
         return result;
     }
-    const auto total = static_cast<int32_t>(files.size());
-    bool skipAll = false;
-    for (int32_t i = 0; i < total && !result.cancelled; ++i) {
-        const ListedPath& item = files[static_cast<size_t>(i)];
-        FileReport& report = result.files[static_cast<size_t>(i)];
-        while (true) {
-            if (!ui_.progress({report.path, i, total, 0, 0})) {
-                result.cancelled = true;
-                break;
-            }
-            const FileAttempt attempt = removeOnce(item, report);
-            if (attempt.kind == FileAttempt::Done) {
-                report.outcome = FileOutcome::Done;
-                report.reason.clear();
-                break;
-            }
-            if (attempt.kind == FileAttempt::Skipped) {
-                report.outcome = FileOutcome::Skipped;
-                report.reason = attempt.reason;
-                break;
-            }
-            if (attempt.kind == FileAttempt::Cancelled) {
-                result.cancelled = true;
-                break;
-            }
-            report.outcome = FileOutcome::Failed;
-            report.reason = attempt.reason;
-            if (skipAll) break;
-            const ErrorAnswer answer = ui_.reportError(attempt.path, attempt.reason);
-            if (answer == ErrorAnswer::Retry) continue;
-            if (answer == ErrorAnswer::SkipAll) skipAll = true;
-            if (answer == ErrorAnswer::Cancel) result.cancelled = true;
-            break;
-        }
-        logOutcome(item, report);
-    }
+    RunFileByFile(
+        ui_, result, [&](size_t i, FileReport& report) { return removeOnce(files[i], report); },
+        [&](size_t i, const FileReport& report) { logOutcome(files[i], report); });
     trash_.flush();
     for (const std::string& notice : trash_.takeNotices()) ui_.notify(notice);
     return result;

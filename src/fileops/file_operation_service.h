@@ -20,6 +20,12 @@ struct CopyFlags {
     // as the file it leads to, as a link, or not at all; a destination link is
     // the file it leads to or itself.
     LinkMode links = LinkMode::Follow;
+    // The run decided to replace files whatever their times (a mirror, or a
+    // file changed on one side only since the last synchronisation): a
+    // destination newer than its source is then asked about like any other
+    // (confirmOverwrite), not always. A destination changed since the
+    // comparison is still never replaced without asking.
+    bool newerExpected = false;
 };
 
 // Options vorLoeschen, Papierkorb and Verknuepfungen. Only files (and links
@@ -72,6 +78,19 @@ struct OperationResult {
     bool allDone() const { return count(FileOutcome::Done) == static_cast<int32_t>(files.size()); }
 };
 
+// One file to give another name on its own side, both paths below the same
+// root: nothing is copied. `listed` is what the comparison saw at `from`, and
+// `inode` its identity where known (0: not checked); a file that changed
+// since is left where it is.
+struct MovePair {
+    RootedPath from;
+    RootedPath to;
+    ListedFile listed;
+    uint64_t inode = 0;
+
+    friend bool operator==(const MovePair&, const MovePair&) = default;
+};
+
 // Copies and deletes files for the window and for kirvo-cli; each brings its own
 // FileOperationUi to the real implementation. Tests of callers use a fake.
 class FileOperationService {
@@ -85,6 +104,16 @@ public:
     // Deletes every file (files and links themselves; never folders), each reached
     // below its own root only, after checking it against what was listed.
     virtual OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) = 0;
+
+    // Renames every moves[i].from to moves[i].to on its side, after checking
+    // it against what was listed; never over anything at `to`; missing folders
+    // on the way to `to` are made. A service that cannot reports every file
+    // as failed.
+    virtual OperationResult move(std::span<const MovePair> moves);
+
+    // Removes each folder that is empty, in the order given (deepest first);
+    // one that is not (any more) is left and reported as skipped.
+    virtual OperationResult removeEmptyFolders(std::span<const RootedPath> folders);
 };
 
 }  // namespace kirvo

@@ -53,6 +53,12 @@ struct FileOperationTexts {
     static constexpr std::string_view kDestinationChanged =
         "Die Zieldatei wurde während des Kopierens geändert; nichts wurde ersetzt";
     static constexpr std::string_view kCannotTrash = "Die Datei kann nicht in den Papierkorb verschoben werden";
+    static constexpr std::string_view kCannotMove = "Die Datei kann nicht umbenannt werden";
+    static constexpr std::string_view kMoveTaken =
+        "Unter dem neuen Namen liegt schon etwas; nichts wurde umbenannt";
+    static constexpr std::string_view kCannotRemoveFolder = "Der Ordner kann nicht entfernt werden";
+    static constexpr std::string_view kFolderNotEmpty = "Der Ordner ist nicht leer; er bleibt";
+    static constexpr std::string_view kFolderGone = "Der Ordner ist nicht mehr vorhanden";
     static constexpr std::string_view kRemoteToRemote =
         "Von einem entfernten Rechner auf einen entfernten Rechner wird nicht kopiert";
     static constexpr std::string_view kLinkNotCopiedThere =

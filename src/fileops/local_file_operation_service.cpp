@@ -2,6 +2,7 @@
 
 #include "fileops/copy_run.h"
 #include "fileops/delete_run.h"
+#include "fileops/move_run.h"
 
 namespace kirvo {
 
@@ -11,6 +12,14 @@ OperationResult LocalFileOperationService::copy(std::span<const CopyPair> pairs,
 
 OperationResult LocalFileOperationService::remove(std::span<const ListedPath> files, const DeleteFlags& flags) {
     return DeleteRun(ui_, flags, log_, roots_).run(files);
+}
+
+OperationResult LocalFileOperationService::move(std::span<const MovePair> moves) {
+    return MoveRun(ui_, log_, roots_).run(moves);
+}
+
+OperationResult LocalFileOperationService::removeEmptyFolders(std::span<const RootedPath> folders) {
+    return MoveRun(ui_, log_, roots_).removeEmptyFolders(folders);
 }
 
 }  // namespace kirvo

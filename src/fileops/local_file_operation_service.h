@@ -40,6 +40,12 @@ class OperationLog;
 // with useTrash it goes to the trash, and where none can take it the user is
 // asked whether to delete it for good.
 //
+// Move (MoveRun): files and links themselves, each checked against what the
+// comparison listed first (changed, or another file by its inode: left where
+// it is, skipped); renamed through open folders below its root, never over
+// anything (a name taken since is a failure); missing folders on the way are
+// made. Removing empty folders: rmdir of each, a folder not empty is skipped.
+//
 // Each failure is reported once with "Wiederholen", "Überspringen", "Alle
 // überspringen", "Abbrechen"; the rest of the request goes on unless cancelled.
 // Cancel in the progress stops at once: the file being copied is abandoned (its
@@ -54,6 +60,8 @@ public:
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
+    OperationResult move(std::span<const MovePair> moves) override;
+    OperationResult removeEmptyFolders(std::span<const RootedPath> folders) override;
 
     // Bytes copied between two progress calls within one file.
     static constexpr uint64_t kChunkBytes = CopyRun::kChunkBytes;

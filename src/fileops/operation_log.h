@@ -17,7 +17,7 @@ namespace kirvo {
 class OperationLog {
 public:
     struct Entry {
-        std::string_view action;  // kCopied, kReplaced, kTrashed, kDeleted
+        std::string_view action;  // kCopied, kReplaced, kTrashed, kDeleted, kMoved, kFolderRemoved
         std::string_view source;
         std::string_view destination;       // "" where there is none
         std::optional<uint64_t> size;       // of the file acted on
@@ -28,6 +28,10 @@ public:
     static constexpr std::string_view kReplaced = "ersetzt";
     static constexpr std::string_view kTrashed = "Papierkorb";
     static constexpr std::string_view kDeleted = "gelöscht";
+    static constexpr std::string_view kMoved = "umbenannt";          // source: old path, destination: new one
+    static constexpr std::string_view kFolderRemoved = "Ordner entfernt";  // an empty folder
+    // A pair's synchronisation state forgotten: source and destination are the two roots.
+    static constexpr std::string_view kStateForgotten = "Abgleichstand vergessen";
     static constexpr std::string_view kOk = "ok";
     static constexpr std::string_view kHeader = "# Zeit\tAktion\tQuelle\tZiel\tGröße\tGröße vorher\tErgebnis";
 

@@ -11,9 +11,13 @@ namespace kirvo {
 // Built from the service's reports of all requests of one command.
 class OperationSummary {
 public:
-    enum class Kind { Copy, Delete };
+    enum class Kind { Copy, Delete, Move };
 
     OperationSummary(Kind kind, std::span<const OperationResult> results);
+    // The requests of a synchronisation, each of its own kind (kinds[i] for
+    // results[i]): what was copied, renamed and deleted. `command` words
+    // what was not done ("nicht kopiert") and nothing at all ("Nichts kopiert").
+    OperationSummary(std::span<const Kind> kinds, std::span<const OperationResult> results, Kind command);
 
     // "Nichts kopiert" / "Nichts gelöscht" when no file was handed over.
     const std::string& text() const { return text_; }

@@ -1,6 +1,28 @@
 #include "fileops/sync_plan.h"
 
 namespace kirvo {
+namespace {
+
+ListedFile Listed(const FileEntry* entry, int64_t utcOffset) {
+    if (entry == nullptr) return ListedFile::Absent();
+    return ListedFile::Present(entry->size(), entry->modifiedSeconds() - utcOffset, entry->modifiedMilliseconds());
+}
+
+}  // namespace
+
+PlanRow PlanRowOf(const FilePair& pair, int64_t utcOffset, bool takesPart) {
+    PlanRow row;
+    row.takesPart = takesPart;
+    row.direction = DirectionOf(pair.verdict);
+    row.conflict = IsConflict(pair.verdict);
+    row.sourceUnknown = (pair.unknownSides & FilePair::kSourceUnknown) != 0;
+    row.targetUnknown = (pair.unknownSides & FilePair::kTargetUnknown) != 0;
+    if (pair.source) row.sourcePath = pair.source->relativePath();
+    if (pair.target) row.targetPath = pair.target->relativePath();
+    row.source = Listed(pair.source, utcOffset);
+    row.target = Listed(pair.target, utcOffset);
+    return row;
+}
 
 bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_view targetRoot,
                    CopyPair& pair) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/file_pair.h"
 #include "fileops/rooted_path.h"
 
 namespace kirvo {
@@ -24,6 +25,11 @@ struct PlanRow {
     bool sourceUnknown = false;
     bool targetUnknown = false;
 };
+
+// A pair of the comparison as the plans read it: its direction, flags and
+// paths, each side's file with its size and time as listed, in UTC
+// (utcOffset: what the comparison added to make its local times).
+PlanRow PlanRowOf(const FilePair& pair, int64_t utcOffset, bool takesPart = true);
 
 // One file to copy: the file and where it is copied to, each with its root
 // (and side), and what the comparison saw at the destination: a file there

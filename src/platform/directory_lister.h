@@ -30,6 +30,11 @@ struct DirectoryRecord {
     uint64_t size = 0;
     int64_t modifiedSeconds = 0;  // UTC, seconds since 1970-01-01
     uint32_t modifiedNanoseconds = 0;
+    // A file's identity on its file system where the lister knows it (local
+    // files: st_dev and st_ino of the file, or of what a link points to); 0
+    // where it does not (another machine).
+    uint64_t device = 0;
+    uint64_t inode = 0;
     // Unknown: the system's error number and a short German reason; the
     // reason's view is valid during the visit only.
     int error = 0;

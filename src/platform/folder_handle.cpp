@@ -43,6 +43,15 @@ int FolderHandle::removeFileOrLink(std::string_view name) const {
     return backend_ ? backend_->removeFileOrLink(name) : EBADF;
 }
 
+int FolderHandle::rename(std::string_view from, const FolderHandle& destination, std::string_view to) const {
+    if (!backend_ || !destination.backend_) return EBADF;
+    return backend_->renameChild(from, *destination.backend_, to);
+}
+
+int FolderHandle::removeEmptyFolder(std::string_view name) const {
+    return backend_ ? backend_->removeEmptyFolder(name) : EBADF;
+}
+
 int FolderHandle::identify(uint64_t& device, uint64_t& inode) const {
     return backend_ ? backend_->identify(device, inode) : EBADF;
 }

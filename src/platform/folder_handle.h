@@ -26,6 +26,8 @@ public:
     virtual uint32_t copyMetadataFrom(const FolderBackend& source) const = 0;
     virtual int inspect(std::string_view name, bool followLinks, NodeInfo& info) const = 0;
     virtual int removeFileOrLink(std::string_view name) const = 0;
+    virtual int renameChild(std::string_view from, const FolderBackend& destination, std::string_view to) const = 0;
+    virtual int removeEmptyFolder(std::string_view name) const = 0;
     virtual int identify(uint64_t& device, uint64_t& inode) const = 0;
     // The folder itself (kind Folder, its permission bits).
     virtual int describe(NodeInfo& info) const = 0;
@@ -69,6 +71,16 @@ public:
     // Removes the child `name` when it is a regular file or a link (the link
     // itself); EISDIR for a folder, kNotRegularFile for anything else.
     int removeFileOrLink(std::string_view name) const;
+
+    // Gives the child `from` the name `to` in `destination` (this folder or
+    // another one of the same file system), never replacing anything: EEXIST
+    // when `to` is taken. A link is renamed itself. EXDEV between two file
+    // systems (or machines): nothing is copied.
+    int rename(std::string_view from, const FolderHandle& destination, std::string_view to) const;
+
+    // Removes the child folder `name` when it is empty: ENOTEMPTY otherwise,
+    // ENOTDIR for anything but a folder (a link to one included).
+    int removeEmptyFolder(std::string_view name) const;
 
     // The folder's identity on its file system (device and inode number, or
     // what stands for them on another machine).

@@ -54,7 +54,7 @@ Since StatusOf(const ObservedFile& file, const FileRecord* record, SyncSide side
 }
 
 // The two-way rules for a path that is no move:
-//   equal now                               nothing (and recorded again)
+//   equal now (and of the same size)        nothing (and recorded again)
 //   changed on one side only, or new there  copied to the other
 //   deleted on one side, unchanged on the other: deleted there, unless the
 //     filter changed since the record (then it might be a file the old filter
@@ -65,7 +65,10 @@ SyncDecision TwoWay(const ObservedPath& p, const FileRecord* record, bool filter
     const Since s = StatusOf(p.source, record, SyncSide::Source);
     const Since t = StatusOf(p.target, record, SyncSide::Target);
     if (p.source.present() && p.target.present()) {
-        if (p.verdict == CompareVerdict::Equal) return {SyncAction::Nothing, SyncReason::Equal, SyncSide::Source};
+        // Times within the tolerance say "equal"; a size that differs says
+        // otherwise (a file saved again within two seconds of the last run).
+        if (p.verdict == CompareVerdict::Equal && p.source.size == p.target.size)
+            return {SyncAction::Nothing, SyncReason::Equal, SyncSide::Source};
         if (s == Since::Changed && t == Since::Unchanged)
             return {SyncAction::CopyToTarget, SyncReason::Changed, SyncSide::Source};
         if (s == Since::Unchanged && t == Since::Changed)

@@ -104,7 +104,12 @@ std::optional<std::string> RealPath(const std::string& path) {
 
 RootIdentity RootIdentity::OnMount(std::string_view canonicalPath, const MountEntry* mount, const UuidLookup& uuidOf) {
     const std::string fallback = "path " + std::string(canonicalPath);
-    if (mount == nullptr || In(kNoStableIdentity, mount->fsType)) return {fallback, false};
+    if (mount == nullptr) return {fallback, false};
+    // A file system in memory has no identity of its own, but keeps its file
+    // numbers as long as it is mounted, and after that there is nothing left
+    // of it to mistake.
+    if (In(kNoStableIdentity, mount->fsType))
+        return {fallback, mount->fsType == "tmpfs" || mount->fsType == "ramfs"};
     const std::string_view point = mount->mountPoint == "/" ? std::string_view() : std::string_view(mount->mountPoint);
     if (canonicalPath.substr(0, point.size()) != point ||
         (canonicalPath.size() > point.size() && canonicalPath[point.size()] != '/'))

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace kirvo {
 
@@ -9,6 +11,11 @@ enum class SyncMode : int32_t {
     Mirror = 1,  // "Spiegeln": one side becomes an exact copy of the other
     TwoWay = 2,  // "In beide Richtungen mit Gedächtnis": against the last synchronised state
 };
+
+// The name of a mode in options and job files: "update", "mirror", "two-way".
+std::string_view SyncModeName(SyncMode mode);
+// The mode a name stands for. False with a German message for a name that is no mode.
+bool ParseSyncMode(std::string_view name, SyncMode& mode, std::string& error);
 
 // What the state of a pair was recorded under.
 struct PairSettings {

@@ -182,6 +182,9 @@ StoreError SyncStateStore::translate(int code, int systemErrno, const std::strin
 
 StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& out) {
     out.reset();
+    // No database yet: no pair has a state, and reading makes none.
+    std::error_code missing;
+    if (!db_->isOpen() && !std::filesystem::exists(std::filesystem::symlink_status(databasePath(), missing))) return {};
     try {
         open();
         Transaction read(*db_, "BEGIN");

@@ -3,28 +3,11 @@
 #include <vector>
 
 namespace kirvo {
-namespace {
-
-ListedFile Listed(const FileEntry* entry, int64_t utcOffset) {
-    if (entry == nullptr) return ListedFile::Absent();
-    return ListedFile::Present(entry->size(), entry->modifiedSeconds() - utcOffset, entry->modifiedMilliseconds());
-}
-
-}  // namespace
 
 PlanRow PlanRows::Row(const ResultRows& rows, size_t row, bool takesPart, int64_t utcOffset) {
+    if (const FilePair* pair = rows.Pair(row)) return PlanRowOf(*pair, utcOffset, takesPart);
     PlanRow planRow;
     planRow.takesPart = takesPart;
-    if (const FilePair* pair = rows.Pair(row)) {
-        planRow.direction = DirectionOf(pair->verdict);
-        planRow.conflict = IsConflict(pair->verdict);
-        planRow.sourceUnknown = (pair->unknownSides & FilePair::kSourceUnknown) != 0;
-        planRow.targetUnknown = (pair->unknownSides & FilePair::kTargetUnknown) != 0;
-        if (pair->source) planRow.sourcePath = pair->source->relativePath();
-        if (pair->target) planRow.targetPath = pair->target->relativePath();
-        planRow.source = Listed(pair->source, utcOffset);
-        planRow.target = Listed(pair->target, utcOffset);
-    }
     return planRow;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "sync/sync_session.h"
 #include "view/value_format.h"
 
 namespace kirvo {
@@ -44,6 +45,7 @@ size_t ResultRows::FolderRowsAtMost(std::span<const FilePair> pairs) {
 }
 
 void ResultRows::Clear() {
+    plan_ = nullptr;
     pairs_ = {};
     places_ = {};
     sourceRoot_ = targetRoot_ = nullptr;
@@ -54,8 +56,9 @@ void ResultRows::Clear() {
 
 void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourceRoot,
                        const std::string& targetRoot, const DisplayFilter& filter, FillProgress* progress,
-                       std::span<const UnknownPlace> places) {
+                       std::span<const UnknownPlace> places, const SyncSession* plan) {
     Clear();
+    if (plan != nullptr && plan->decisions().size() == pairs.size()) plan_ = plan;
     pairs_ = pairs;
     places_ = places;
     sourceRoot_ = &sourceRoot;
@@ -95,7 +98,8 @@ void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourc
     for (int32_t p = 0; p < pairCount; ++p) {
         const FilePair& pair = pairs[static_cast<size_t>(p)];
         const bool tick = progress && p % interval == 0;
-        if (filter.PassesDisplayFilter(pair.verdict) && (pair.source || pair.target)) {
+        const Verdict shown = ShownVerdict(static_cast<size_t>(p));
+        if (filter.PassesDisplayFilter(shown) && (pair.source || pair.target)) {
             bool folderDue;
             if (pair.source) {
                 const int32_t index = pair.source->folderIndex();
@@ -117,13 +121,56 @@ void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourc
                 rows_.push_back({-1, -1, kFolder});
                 if (tick) progress->PairTick(p);
             }
-            rows_.push_back({p, -1, StateOf(pair.verdict)});
+            // A file whose old name a rename takes away is done with the rename: no box of its own.
+            const bool movedAway = plan_ && plan_->decisions()[static_cast<size_t>(p)].planned.action ==
+                                                SyncAction::Nothing && HasDirection(shown);
+            rows_.push_back({p, -1, movedAway ? kEqual : StateOf(shown)});
             const size_t fileRow = rows_.size() - 1;
             if (pair.source) addFile(0, *pair.source, p);
-            if (HasDirection(pair.verdict)) ToggleMark(fileRow);
+            if (HasDirection(shown) && !movedAway) ToggleMark(fileRow);
             if (pair.target) addFile(1, *pair.target, p);
         }
         if (tick) progress->PairTick(p);
+    }
+}
+
+Verdict ResultRows::ShownVerdict(size_t pair) const {
+    if (plan_ == nullptr) return pairs_[pair].verdict;
+    const std::span<const PathDecision> decisions = plan_->decisions();
+    const SyncDecision& d = decisions[pair].planned;
+    SyncAction action = d.action;
+    // The old name of a rename goes with the rename.
+    if (action == SyncAction::Nothing && d.partner < decisions.size()) action = decisions[d.partner].planned.action;
+    switch (action) {
+    case SyncAction::CopyToTarget:
+    case SyncAction::DeleteInTarget:
+    case SyncAction::MoveInTarget: return Verdict::SourceToTarget;
+    case SyncAction::CopyToSource:
+    case SyncAction::DeleteInSource:
+    case SyncAction::MoveInSource: return Verdict::TargetToSource;
+    case SyncAction::Conflict: return Verdict::Conflict;
+    case SyncAction::Unknown: return Verdict::Unknown;
+    case SyncAction::Nothing: break;
+    }
+    return Verdict::Equal;
+}
+
+const PathDecision* ResultRows::Decision(size_t row) const {
+    const int32_t index = PairIndex(row);
+    return plan_ == nullptr || index < 0 ? nullptr : &plan_->decisions()[static_cast<size_t>(index)];
+}
+
+int ResultRows::ActionCode(size_t row) const {
+    const int state = StateImage(row);
+    const PathDecision* decision = Decision(row);
+    if (decision == nullptr) return state;
+    switch (decision->planned.action) {
+    case SyncAction::DeleteInSource:
+    case SyncAction::DeleteInTarget: return state == kMarked ? kDeleteCode : state;
+    case SyncAction::MoveInSource:
+    case SyncAction::MoveInTarget: return state == kMarked ? kMoveCode : state;
+    case SyncAction::Nothing: return decision->planned.partner != SyncDecision::kNoPartner ? kMovedAwayCode : state;
+    default: return state;
     }
 }
 
@@ -199,7 +246,13 @@ void ResultRows::AppendCellText(std::string& out, size_t row, int column) const 
     }
     const FilePair& pair = pairs[static_cast<size_t>(r.pair)];
     if (column == 4) {
-        AppendArrow(out, pair.verdict);
+        if (plan_ != nullptr && plan_->mode() != SyncMode::Update) {
+            const std::span<const PathDecision> decisions = plan_->decisions();
+            const PathDecision& d = decisions[static_cast<size_t>(r.pair)];
+            AppendActionArrow(out, d, d.planned.partner < decisions.size() ? &decisions[d.planned.partner] : nullptr);
+        } else {
+            AppendArrow(out, pair.verdict);
+        }
     } else if (column < 4) {
         AppendSideCell(out, pair.source, column);
     } else {

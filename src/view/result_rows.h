@@ -7,10 +7,13 @@
 
 #include "engine/file_pair.h"
 #include "engine/tree_matcher.h"
+#include "sync/sync_decision.h"
 #include "view/display_filter.h"
 #include "view/fill_progress.h"
 
 namespace kirvo {
+
+class SyncSession;
 
 // Counts of one side over the rows on show.
 struct SideTotals {
@@ -26,6 +29,12 @@ struct SideTotals {
 // index of its pair; cell texts are formatted on demand. The rows borrow the
 // engine's pairs: Clear() them (or Build() again) before the engine is
 // cleared or run again.
+//
+// Built with a sync session's decisions (mirror, two-way) the rows show the
+// plan: each file row the action planned for its pair, with its own arrow
+// (ActionArrow), a box for every copy, deletion and rename, and the display
+// filter taking each action by the side it changes. A session in update mode
+// decides by the arrows, and the rows are those without one.
 class ResultRows {
 public:
     // State image indexes, as the list counts them.
@@ -42,19 +51,23 @@ public:
     static constexpr int kColumnCount = 9;
 
     ResultRows() = default;
-    ResultRows(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr) {
-        Build(matcher, filter, progress);
+    ResultRows(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr,
+               const SyncSession* plan = nullptr) {
+        Build(matcher, filter, progress, plan);
     }
 
-    // Rebuilds every row; all file rows with an arrow end up marked.
-    void Build(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr) {
-        Build(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress, matcher.unknownPlaces());
+    // Rebuilds every row; all file rows with an arrow end up marked. plan:
+    // decided over this matcher's pairs, or null; borrowed like the pairs.
+    void Build(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr,
+               const SyncSession* plan = nullptr) {
+        Build(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress, matcher.unknownPlaces(),
+              plan);
     }
     // The same over pairs held elsewhere; the pairs, both roots and the
     // unknown places are borrowed until the next Build or Clear.
     void Build(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot,
                const DisplayFilter& filter, FillProgress* progress = nullptr,
-               std::span<const UnknownPlace> places = {});
+               std::span<const UnknownPlace> places = {}, const SyncSession* plan = nullptr);
     // No rows, zero totals, no reference to an engine.
     void Clear();
 
@@ -72,6 +85,17 @@ public:
     int32_t PairIndex(size_t row) const;
     // The row's pair; null for folder rows and past the end.
     const FilePair* Pair(size_t row) const;
+    // The decision planned for the row's pair; null without a plan, for
+    // folder and place rows and past the end.
+    const PathDecision* Decision(size_t row) const;
+    const SyncSession* plan() const { return plan_; }
+    // What a row stands for in kirvo-cli's TSV: its state image, except
+    // that a marked deletion is 7, a marked rename 8 and the old name of a
+    // file to be renamed 9.
+    int ActionCode(size_t row) const;
+    static constexpr int kDeleteCode = 7;
+    static constexpr int kMoveCode = 8;
+    static constexpr int kMovedAwayCode = 9;
 
     // Texts of columns 0..8: source name, size, date, relative path; arrow;
     // the same four for the target. A folder row shows root + folder of
@@ -121,11 +145,15 @@ private:
     void AppendPlaceCell(std::string& out, const UnknownPlace& place, int column) const;
     static size_t FolderRowsAtMost(std::span<const FilePair> pairs);
     static int StateOf(Verdict verdict);
+    // The verdict a row is filed and marked under: the pair's own, or with a
+    // plan the side its planned action changes.
+    Verdict ShownVerdict(size_t pair) const;
 
     std::span<const FilePair> pairs_;
     std::span<const UnknownPlace> places_;
     const std::string* sourceRoot_ = nullptr;
     const std::string* targetRoot_ = nullptr;
+    const SyncSession* plan_ = nullptr;
     std::vector<Row> rows_;
     SideTotals totals_[2];
 };

@@ -13,11 +13,29 @@ void SelectionStats::Update(const ResultRows& rows) {
     const std::span<const ResultRows::RowRecord> records = rows.records();
     int32_t sourceFiles = 0, targetFiles = 0;
     uint64_t sourceBytes = 0, targetBytes = 0;
+    for (int side = 0; side < 2; ++side) deletes_[side] = moves_[side] = 0, deleteBytes_[side] = 0;
     for (size_t i = 0; i < records.size(); ++i) {
         const ResultRows::RowRecord& row = records[i];
         if (row.state != ResultRows::kMarked) continue;
         const FilePair& pair = pairs[static_cast<size_t>(row.pair)];
-        if (!HasDirection(pair.verdict)) continue;  // only rows with an arrow
+        if (const PathDecision* decision = rows.Decision(i)) {
+            const SyncAction action = decision->planned.action;
+            const bool inSource = action == SyncAction::DeleteInSource || action == SyncAction::MoveInSource;
+            const FileEntry* file = inSource ? pair.source : pair.target;
+            const int side = inSource ? 0 : 1;
+            if ((action == SyncAction::DeleteInSource || action == SyncAction::DeleteInTarget) && file) {
+                ++deletes_[side];
+                deleteBytes_[side] += file->size();
+                continue;
+            }
+            if (action == SyncAction::MoveInSource || action == SyncAction::MoveInTarget) {
+                ++moves_[side];
+                continue;
+            }
+            if (action != SyncAction::CopyToTarget && action != SyncAction::CopyToSource) continue;
+        } else if (!HasDirection(pair.verdict)) {
+            continue;  // only rows with an arrow
+        }
         if (pair.target) {
             ++targetFiles;
             targetBytes += pair.target->size();
@@ -33,12 +51,20 @@ void SelectionStats::Update(const ResultRows& rows) {
     targetBytes_ = targetBytes;
 }
 
-std::string SelectionStats::Text(int32_t files, uint64_t bytes) {
+std::string SelectionStats::Text(int32_t files, uint64_t bytes, int32_t deletes, uint64_t deleteBytes,
+                                 int32_t moves) {
     const double total = static_cast<double>(bytes);
     const std::string size = FormatTotalSize(total);
     char buffer[160];
-    std::snprintf(buffer, sizeof buffer, "%i Dateien mit %s (%.0f Byte) ausgewählt ", files, size.c_str(), total);
-    return buffer;
+    std::snprintf(buffer, sizeof buffer, "%i Dateien mit %s (%.0f Byte) ausgewählt", files, size.c_str(), total);
+    std::string text = buffer;
+    if (deletes > 0) {
+        std::snprintf(buffer, sizeof buffer, ", %i zu löschen (%s)", deletes,
+                      FormatTotalSize(static_cast<double>(deleteBytes)).c_str());
+        text += buffer;
+    }
+    if (moves > 0) text += ", " + std::to_string(moves) + " umzubenennen";
+    return text + " ";
 }
 
 }  // namespace kirvo

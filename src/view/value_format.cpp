@@ -143,6 +143,27 @@ std::string UnknownPlacesWarning(std::span<const UnknownPlace> places, std::stri
     return text;
 }
 
+void AppendActionArrow(std::string& out, const PathDecision& decision, const PathDecision* partner) {
+    switch (decision.planned.action) {
+    case SyncAction::CopyToTarget: out.append("--->"); return;
+    case SyncAction::CopyToSource: out.append("<---"); return;
+    case SyncAction::DeleteInTarget: out.append("--X"); return;
+    case SyncAction::DeleteInSource: out.append("X--"); return;
+    case SyncAction::MoveInTarget: out.append("~~>"); return;
+    case SyncAction::MoveInSource: out.append("<~~"); return;
+    case SyncAction::Conflict: out.append(kConflictArrow); return;
+    case SyncAction::Unknown: out.append(kUnknownArrow); return;
+    case SyncAction::Nothing: break;
+    }
+    if (partner != nullptr && partner->planned.action == SyncAction::MoveInTarget) {
+        out.append("(~>)");
+    } else if (partner != nullptr && partner->planned.action == SyncAction::MoveInSource) {
+        out.append("(<~)");
+    } else {
+        out.append("=");
+    }
+}
+
 void AppendArrow(std::string& out, Verdict verdict) {
     switch (verdict) {
     case Verdict::SourceToTarget: out.append("--->"); return;

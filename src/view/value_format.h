@@ -7,6 +7,7 @@
 #include "engine/file_pair.h"
 #include "engine/system_time.h"
 #include "engine/unknown_place.h"
+#include "sync/sync_decision.h"
 
 namespace kirvo {
 
@@ -28,6 +29,11 @@ inline constexpr const char* kUnknownArrow = "?";
 void AppendCellSize(std::string& out, double size);
 void AppendDate(std::string& out, const SystemTime& time);
 void AppendArrow(std::string& out, Verdict verdict);
+// The arrow of a planned action: "--->" and "<---" to copy, "--X" and "X--"
+// to delete in the target or the source, "~~>" and "<~~" to rename there (at
+// the new name), "(~>)" and "(<~)" at the old name, "<?>" for a conflict, "?"
+// for unknown, "=" for nothing to do.
+void AppendActionArrow(std::string& out, const PathDecision& decision, const PathDecision* partner);
 // "nicht lesbar: Dokumente/ – Keine Berechtigung"; the root's own path for the root.
 void AppendUnknownPlace(std::string& out, const UnknownPlace& place, std::string_view root);
 // The warning after a comparison that could not read everything: what that

@@ -58,13 +58,14 @@ TEST(AppOptions, SaveWritesAllAsIntegersInFieldOrder) {
     options.Toggle(Option::SubOrdner);
     options.set(Option::Beep, 5);
     options.Save(store);
-    EXPECT_EQ(store.size(), 12u);
+    EXPECT_EQ(store.size(), 13u);
     // The eight classic options keep their order; Papierkorb and Stunde follow
-    // them, then the integer Vergleich and the named Verknuepfungen.
+    // them, then the integers Vergleich and Abgleich and the named Verknuepfungen.
     const char* names[] = {"ueber_5000", "vorLoeschen", "vorUeberschreiben", "vorDir", "SubOrdner",
                            "SystemOrdner", "OneSecond", "Beep", "Papierkorb", "Stunde"};
     const int32_t expected[] = {1, 1, 1, 0, 1, 0, 1, 5, 1, 0};
     EXPECT_EQ(store.GetProfileInt("Optionen", "Vergleich", -1), 0);
+    EXPECT_EQ(store.GetProfileInt("Optionen", "Abgleich", -1), 0);
     EXPECT_EQ(store.GetProfileString("Optionen", "Verknuepfungen"), "follow");
     for (size_t i = 0; i < 10; ++i) {
         EXPECT_EQ(AppOptions::Table()[i].entry, names[i]);

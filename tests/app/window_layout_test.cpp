@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/in_memory_profile_store.h"
-#include "app/list_columns.h"
+#include "view/list_columns.h"
 #include "app/window_size.h"
 
 namespace kirvo {

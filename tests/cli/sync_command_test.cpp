@@ -132,6 +132,79 @@ TEST(SyncCommand, ConflictsArePassedOverAndReported) {
     EXPECT_EQ(Sync({"--dry-run", t.q, t.z}).status, kExitEqual);
 }
 
+// Before anything is deleted: a run that would delete more than half of a
+// side's files (and at least 10), or that finds a side empty or missing while
+// the state says it held files (an unmounted stick), is refused when nobody
+// can be asked, unless --max-delete allows it; nothing is changed then.
+TEST(SyncCommand, GuardsRefuseMassDeletionsAndEmptiedRootsUnattended) {
+    const struct Case {
+        const char* what;
+        const char* mode;
+        int deleted;  // of the source's 20 files, after a first run (-1: the whole root folder)
+        std::vector<std::string> options;
+        int status;
+        const char* said;
+    } cases[] = {
+        {"the source emptied", "two-way", 20, {}, kExitUnreadable, "Die Quelle ist leer oder fehlt, doch beim letzten Abgleich lagen dort 20 Dateien"},
+        {"the source missing", "two-way", -1, {}, kExitUnreadable, "Die Quelle ist leer oder fehlt"},
+        {"more than half deleted", "two-way", 12, {}, kExitUnreadable, "Es würden 12 von 20 Dateien im Ziel gelöscht – mehr als die Hälfte."},
+        {"allowed by count", "two-way", 12, {"--max-delete=12"}, kExitEqual, ""},
+        {"beyond the count allowed", "two-way", 6, {"--max-delete=5"}, kExitUnreadable, "mehr als die erlaubte Grenze"},
+        {"half is not more than half", "two-way", 10, {}, kExitEqual, ""},
+        {"an emptied source within its limit", "two-way", 20, {"--max-delete=100%"}, kExitEqual, ""},
+        {"a mirror of an empty source", "mirror", 20, {}, kExitUnreadable, "Es würden 20 von 20 Dateien im Ziel gelöscht"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string q = dir / "q", z = dir / "z";
+        for (int i = 0; i < 20; ++i) WriteFile(q + "/f" + std::to_string(i), "x" + std::to_string(i), kOld);
+        ASSERT_EQ(Sync({"--yes", "--mode=two-way", q, z}).status, kExitEqual);
+        if (c.deleted < 0) std::filesystem::remove_all(q);
+        for (int i = 0; i < c.deleted; ++i) std::filesystem::remove(q + "/f" + std::to_string(i));
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"--yes", std::string("--mode=") + c.mode, q, z});
+        const SyncRun r = Sync(args);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+        size_t left = 0;
+        for (const auto& e : std::filesystem::directory_iterator(z)) left += e.is_regular_file();
+        const size_t deleted = c.deleted < 0 ? 20u : static_cast<size_t>(c.deleted);
+        EXPECT_EQ(left, c.status == kExitEqual ? 20u - deleted : 20u);
+        // Asked on a terminal instead, the answer decides; Enter keeps everything.
+        if (c.status == kExitUnreadable) {
+            args.erase(std::find(args.begin(), args.end(), "--yes"));
+            EXPECT_EQ(Sync(args, "\n").status, kExitUnreadable);
+        }
+    }
+}
+
+// A state that cannot be read is an error, never "no state": deleted files
+// would come back. --forget-state starts the pair afresh.
+TEST(SyncCommand, AnUnreadableStateRefusesTheRunUntilItIsForgotten) {
+    TempDir dir;
+    const std::string q = dir / "q", z = dir / "z", state = dir / "stand";
+    const std::string home = std::getenv("XDG_STATE_HOME");
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    MakeTree(q, {{"a.txt", kOld, "a"}, {"b.txt", kOld, "b"}});
+    ASSERT_EQ(Sync({"--yes", "--mode=two-way", q, z}).status, kExitEqual);
+    std::filesystem::remove(q + "/a.txt");
+    WriteFile(state + "/kirvo/abgleich.db", std::string(4096, 'x'), kOld);
+    const SyncRun refused = Sync({"--yes", "--mode=two-way", q, z});
+    EXPECT_EQ(refused.status, kExitUnreadable);
+    EXPECT_NE(refused.err.find("ist beschädigt"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--forget-state"), std::string::npos) << refused.err;
+    EXPECT_TRUE(std::filesystem::exists(z + "/a.txt"));
+    EXPECT_EQ(Sync({"--dry-run", "--mode=two-way", q, z}).status, kExitUnreadable);
+    // Afresh: the first run copies as update does; the damaged file is kept aside.
+    const SyncRun fresh = Sync({"--yes", "--mode=two-way", "--forget-state", q, z});
+    EXPECT_EQ(fresh.status, kExitEqual) << fresh.out << fresh.err;
+    EXPECT_NE(fresh.err.find(".defekt-"), std::string::npos) << fresh.err;
+    EXPECT_EQ(ReadFile(q + "/a.txt"), "a");
+    EXPECT_EQ(Sync({"--mode=mirror", "--forget-state", q, z}).status, kExitUsage);
+    setenv("XDG_STATE_HOME", home.c_str(), 1);
+}
+
 TEST(SyncCommand, QuestionsPerDirectionAndTheServicesQuestions) {
     struct Case {
         const char* name;
@@ -324,6 +397,7 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
         std::vector<test::FileSpec> source, target;
         std::vector<std::string> locked;  // folders of S without any permission
         std::vector<std::string> faults;  // S shown through the faulty file system
+        std::vector<std::string> options;
         int status;
         std::string targetAfter;
         std::vector<std::string> said;
@@ -333,15 +407,27 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
          {},
          {"Dokumente"},
          {},
+         {},
          kExitUnreadable,
          "a.txt=a ",
          {"Quelle: nicht lesbar: Dokumente/ – "}},
+        // A mirror deletes what the source lacks, but never what it could not read.
+        {"an unreadable folder of a mirror's source",
+         {{"Dokumente/brief", kNew, "b"}, {"a.txt", kNew, "a"}},
+         {{"Dokumente/brief", kOld, "alt"}, {"Dokumente/sub/x", kOld, "x"}, {"weg.txt", kOld, "weg"}},
+         {"Dokumente"},
+         {},
+         {"--mode=mirror"},
+         kExitUnreadable,
+         "Dokumente/brief=alt Dokumente/sub/x=x a.txt=a ",
+         {"Quelle: nicht lesbar: Dokumente/ – ", "Im Ziel gelöscht: 1 gelöscht"}},
         {"a listing that breaks off and a file that cannot be inspected",
          {{"Dokumente/1", kNew, "1"}, {"Dokumente/2", kNew, "2"}, {"Dokumente/3", kNew, "3"},
           {"Dokumente/4", kNew, "4"}, {"Dokumente/5", kNew, "5"}, {"brief.txt", kNew, "neu"}, {"a.txt", kNew, "a"}},
          {{"brief.txt", kOld, "alt"}},
          {},
          {"--cut=/Dokumente:2", "--eio=/brief.txt"},
+         {},
          kExitUnreadable,
          "",  // two of Dokumente, a.txt and the old brief.txt: checked below
          {"Quelle: nicht lesbar: Dokumente/ – Liste brach ab: ", "Quelle: nicht lesbar: brief.txt – "}},
@@ -366,7 +452,12 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
             }
         }
         const std::string ran = test::Unprivileged(dir.path(), [&] {
-            const SyncRun r = Sync({"--yes", s, t});
+            // The trash, the log and the lock of the user the run is.
+            setenv("XDG_DATA_HOME", (dir / "home/daten").c_str(), 1);
+            setenv("XDG_STATE_HOME", (dir / "home/stand").c_str(), 1);
+            std::vector<std::string> args = c.options;
+            args.insert(args.end(), {"--yes", s, t});
+            const SyncRun r = Sync(args);
             return std::to_string(r.status) + "\n" + r.err + r.out;
         });
         const int status = std::atoi(ran.c_str());

@@ -73,6 +73,39 @@ std::map<std::string, Expected> MakeTrees(const std::string& q, const std::strin
     return files;
 }
 
+// Two-way, on trees that are in line: since the last run a quarter of the
+// files was edited on one side, a quarter deleted on one side, and what a
+// run before deleted is new on one side. Each outcome is known: the new
+// version on both sides, or nothing ("" after).
+std::map<std::string, Expected> ChangeTrees(const std::string& q, const std::string& z,
+                                            const std::map<std::string, Expected>& files, int run) {
+    std::map<std::string, Expected> changed;
+    const std::string roots[2] = {q, z};
+    const std::string version = "r" + std::to_string(run);
+    int i = 0;
+    for (const auto& [rel, was] : files) {
+        Expected e;
+        const int side = (i / 4) % 2;
+        const size_t size = std::max<size_t>(was.after.size(), 64);
+        if (was.after.empty()) {
+            e.before[side] = e.after = Content(rel, version.c_str(), size);
+            test::WriteFile(roots[side] + "/" + rel, e.after, kNew + 100 * (run + 1));
+        } else if (i % 4 == 0) {
+            e.before[1 - side] = was.after;
+            e.before[side] = e.after = Content(rel, version.c_str(), size + 1);
+            test::WriteFile(roots[side] + "/" + rel, e.after, kNew + 100 * (run + 1));
+        } else if (i % 4 == 1) {
+            e.before[1 - side] = was.after;
+            fs::remove(roots[side] + "/" + rel);
+        } else {
+            e.before[0] = e.before[1] = e.after = was.after;
+        }
+        changed[rel] = e;
+        ++i;
+    }
+    return changed;
+}
+
 // What lies in the two trees now, temporary files of ours apart (they may stay after a kill).
 std::string CheckBetween(const std::string& q, const std::string& z, const std::map<std::string, Expected>& files,
                          bool finished) {
@@ -88,11 +121,12 @@ std::string CheckBetween(const std::string& q, const std::string& z, const std::
                 continue;
             }
             if (!files.count(rel)) problems += "unexpected file: " + rel + "\n";
+            else if (!temporary && finished && files.at(rel).after.empty()) problems += "not deleted: " + rel + "\n";
         }
         for (const auto& [rel, e] : files) {
             const std::string now = test::ReadDeep(roots[side], rel);
             const bool old = e.before[side].empty() ? now == "<missing>" : now == e.before[side];
-            const bool fresh = now == e.after;
+            const bool fresh = e.after.empty() ? now == "<missing>" : now == e.after;
             if (finished ? !fresh : !(old || fresh))
                 problems += (side == 0 ? "q/" : "z/") + rel + ": " + std::to_string(now.size()) + " bytes, mixed\n";
         }
@@ -101,16 +135,18 @@ std::string CheckBetween(const std::string& q, const std::string& z, const std::
 }
 
 // With a server, the target is reached through it; nothing there goes to a trash.
-pid_t StartSync(const std::string& q, const std::string& z, const test::SshServer* server) {
+pid_t StartSync(const std::string& q, const std::string& z, const test::SshServer* server, bool twoWay) {
     const std::string target = server ? server->Url(z) : z;
-    const char* trash = server ? "--no-trash" : "--quiet";  // --quiet: no effect without a terminal
+    std::vector<const char*> args = {"kirvo-cli", "sync", "--yes", server ? "--no-trash" : "--quiet"};
+    if (twoWay) args.insert(args.end(), {"--mode=two-way", "--max-delete=100%"});
+    args.insert(args.end(), {q.c_str(), target.c_str(), nullptr});
     const pid_t pid = fork();
     if (pid == 0) {
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(null, 1);
         dup2(null, 2);
-        execl(KIRVO_CLI_PATH, "kirvo-cli", "sync", "--yes", trash, q.c_str(), target.c_str(), static_cast<char*>(nullptr));
+        execv(KIRVO_CLI_PATH, const_cast<char* const*>(args.data()));
         _exit(127);
     }
     return pid;
@@ -125,14 +161,16 @@ int Finish(pid_t pid) {
 // kirvo-cli sync --yes killed with SIGKILL at random moments: every file on
 // either side is then as it was or completely new, and a rerun finishes the job
 // with nothing of ours left behind. With a server the target is on "another machine".
-void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server = nullptr) {
+// Two-way, each run carries the changes since the last one (ChangeTrees), a
+// deletion included, and the state left by a killed run lets the next finish.
+void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server = nullptr, bool twoWay = false) {
     test::Scratch scratch;
     ASSERT_FALSE(scratch.path().empty());
     const std::string q = scratch.path() + "/q", z = scratch.path() + "/z";
 
     auto files = MakeTrees(q, z, big);
     const auto start = Clock::now();
-    ASSERT_EQ(Finish(StartSync(q, z, server)), kExitEqual);
+    ASSERT_EQ(Finish(StartSync(q, z, server, twoWay)), kExitEqual);
     const auto full = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
     ASSERT_EQ(CheckBetween(q, z, files, true), "");
 
@@ -143,8 +181,8 @@ void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server
     int64_t window = full;
     for (int run = 0; run < runs; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
-        files = MakeTrees(q, z, big);
-        const pid_t pid = StartSync(q, z, server);
+        files = twoWay ? ChangeTrees(q, z, files, run) : MakeTrees(q, z, big);
+        const pid_t pid = StartSync(q, z, server, twoWay);
         std::this_thread::sleep_for(std::chrono::microseconds(random() % (window + 1)));
         kill(pid, SIGKILL);
         if (Finish(pid) == -SIGKILL) {
@@ -154,7 +192,7 @@ void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server
             window = window * 3 / 4;
         }
         ASSERT_EQ(CheckBetween(q, z, files, false), "");
-        const int rerun = Finish(StartSync(q, z, server));
+        const int rerun = Finish(StartSync(q, z, server, twoWay));
         ASSERT_EQ(CheckBetween(q, z, files, true), "") << "rerun status " << rerun;
         ASSERT_EQ(rerun, kExitEqual);
     }
@@ -167,6 +205,10 @@ void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server
 TEST(SyncKill, KilledRunsLeaveOldOrNewContentAndARerunFinishes) { KillRuns(2, 1, 1u << 20); }
 
 TEST(SyncKillSlow, ManyRandomKills) { KillRuns(120, 20261207, 6u << 20); }
+
+TEST(SyncKill, KilledTwoWayRunsLeaveOldOrNewContentAndARerunFinishes) { KillRuns(3, 2, 1u << 20, nullptr, true); }
+
+TEST(SyncKillSlow, ManyRandomKillsTwoWay) { KillRuns(60, 20261209, 6u << 20, nullptr, true); }
 
 TEST(SyncKill, KilledRunsWithARemoteTargetLeaveOldOrNewContent) {
     const test::SshServer server;

@@ -1,6 +1,7 @@
 #include "app/qt/command_actions.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QIcon>
 #include <QKeySequence>
 
@@ -23,7 +24,7 @@ bool IsCheckable(CommandId id) {
         return true;
     default:
         return AppOptions::ForCommand(id) != nullptr || AppOptions::IsCompareCommand(id) ||
-               AppOptions::IsLinksCommand(id);
+               AppOptions::IsSyncCommand(id) || AppOptions::IsLinksCommand(id);
     }
 }
 
@@ -54,6 +55,11 @@ CommandActions::CommandActions(QObject* parent) : QObject(parent) {
         connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
         actions_.insert(ToInt(info.id), action);
     }
+    // "Abgleichen als" is one choice of three: shown as a radio group.
+    auto* syncModes = new QActionGroup(this);
+    syncModes->setExclusive(true);
+    for (SyncMode mode : {SyncMode::Update, SyncMode::Mirror, SyncMode::TwoWay})
+        if (QAction* a = action(AppOptions::SyncCommand(mode))) syncModes->addAction(a);
     QHash<int, QList<QKeySequence>> keys;
     for (const Accelerator& accelerator : CommandTable::Accelerators()) {
         keys[ToInt(accelerator.id)].append(

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-#include "app/command_id.h"
+#include "view/command_id.h"
 
 class QAction;
 class QWidget;

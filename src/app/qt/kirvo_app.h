@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/command_id.h"
+#include "view/command_id.h"
 
 namespace kirvo {
 

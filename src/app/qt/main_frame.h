@@ -4,7 +4,7 @@
 #include <QString>
 #include <memory>
 
-#include "app/command_id.h"
+#include "view/command_id.h"
 #include "app/window_size.h"
 
 class QLabel;

@@ -3,7 +3,7 @@
 #include <QToolBar>
 #include <functional>
 
-#include "app/command_id.h"
+#include "view/command_id.h"
 #include "app/path_history.h"
 
 class QAction;

@@ -104,6 +104,10 @@ bool WindowController::OnCommand(CommandId cmd) {
         OnCompareBy(AppOptions::CompareByOf(cmd));
         return true;
     }
+    if (AppOptions::IsSyncCommand(cmd)) {
+        OnSyncMode(AppOptions::SyncModeOf(cmd));
+        return true;
+    }
     if (AppOptions::IsLinksCommand(cmd)) {
         OnLinks(AppOptions::LinksOf(cmd));
         return true;
@@ -190,6 +194,10 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
         actions.setEnabled(AppOptions::CompareCommand(value), idle);
         actions.setChecked(AppOptions::CompareCommand(value), options_.compareBy() == value);
     }
+    for (SyncMode value : {SyncMode::Update, SyncMode::Mirror, SyncMode::TwoWay}) {
+        actions.setEnabled(AppOptions::SyncCommand(value), idle);
+        actions.setChecked(AppOptions::SyncCommand(value), options_.syncMode() == value);
+    }
     for (LinkMode value : {LinkMode::Follow, LinkMode::Copy, LinkMode::Skip}) {
         actions.setEnabled(AppOptions::LinksCommand(value), idle);
         actions.setChecked(AppOptions::LinksCommand(value), options_.links() == value);
@@ -236,8 +244,9 @@ void WindowController::OnPfadeVergleichen() {
     }
     comparedTexts_ = {sourceText, targetText};
 
-    // No row may point into the engine while it runs or after it is cleared.
+    // No row, and no plan, may point into the engine while it runs or after it is cleared.
     view_.Clear();
+    fileOperations_.sync().Drop();
     RunOptions run;
     run.excludeSubFolders = options_.subOrdner();
     run.excludeSystemFolders = options_.systemOrdner();
@@ -246,6 +255,7 @@ void WindowController::OnPfadeVergleichen() {
     run.compareBy = options_.compareBy();
     run.links = options_.links();
     run.parallel = options_.parallel();
+    run.identities = options_.syncMode() != SyncMode::Update;  // renames and replaced files are told by them
     if (!comparison_.Start(std::move(*source), std::move(*target), run, pathFilter_)) return;
     SetComparing(true);
 }
@@ -303,6 +313,7 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
     // contents were read: the engine went back to the comparison by time.
     // A root out of reach, or a listing cut short: no list that would show
     // its files as missing, and a warning that says why.
+    if (!outcome.rootProblem.empty() || outcome.scanStopped) fileOperations_.sync().Finish(nullptr);
     if (!outcome.rootProblem.empty() && !outcome.scanStopped) {
         matcher.Clear();
         FillList();
@@ -320,9 +331,13 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
             emit statusMessage(noteAfterComparison_);
         }
         const WaitCursor wait;
+        PlanShownResult();
         if (options_.ueber5000() && matcher.pairCount() > kLargeResult) {
             if (options_.beep()) prompts_->Beep(BeepKind::Question);
-            if (!prompts_->AskOkCancel(kLargeResultQuestion)) matcher.Clear();
+            if (!prompts_->AskOkCancel(kLargeResultQuestion)) {
+                fileOperations_.sync().Drop();
+                matcher.Clear();
+            }
         }
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);
@@ -337,7 +352,26 @@ void WindowController::OnComparisonFinished(const ComparisonOutcome& outcome) {
     emit comparisonFinished();
 }
 
-void WindowController::FillList() { view_.Fill(comparison_.matcher(), filter_); }
+void WindowController::FillList() { view_.Fill(comparison_.matcher(), filter_, fileOperations_.sync().plan()); }
+
+void WindowController::PlanShownResult() {
+    SyncController& sync = fileOperations_.sync();
+    const TreeMatcher& matcher = comparison_.matcher();
+    if (const std::string warning = sync.Finish(&matcher); !warning.empty()) prompts_->ShowWarning(warning);
+    const StoreError error = sync.Prepare(matcher, pathFilter_);
+    if (!error || error.kind == StoreError::Kind::Busy) return;
+    if (options_.beep()) prompts_->Beep(BeepKind::Question);
+    if (!prompts_->AskOkCancel(error.message +
+                               "\n\nOhne den Stand des letzten Abgleichs kann nicht mit Gedächtnis abgeglichen werden: "
+                               "gelöschte Dateien kämen zurück. Soll der Abgleich dieser Ordner von vorn beginnen? Der "
+                               "alte Stand wird dann vergessen, und der nächste Abgleich kopiert wie „Neuere kopieren“."))
+        return;
+    std::string notice;
+    if (const StoreError again = sync.StartAfresh(matcher, pathFilter_, &notice))
+        prompts_->ShowWarning(again.message);
+    else if (!notice.empty())
+        emit statusMessage(FromUtf8(notice));
+}
 
 // Rebuilds from the pairs the engine holds: no scan, and never the question
 // for large results.
@@ -379,6 +413,13 @@ void WindowController::CompareAgainIfShown() {
     if (view_.ShowsResult() && !comparison_.matcher().sourceRoot().empty()) OnPfadeVergleichen();
 }
 
+void WindowController::OnSyncMode(SyncMode value) {
+    if (comparing_ || options_.syncMode() == value) return;
+    options_.setSyncMode(value);
+    emit commandStateChanged();
+    CompareAgainIfShown();  // the list shows the plan of the mode
+}
+
 void WindowController::OnCompareBy(CompareBy value) {
     if (comparing_ || options_.compareBy() == value) return;
     options_.setCompareBy(value);
@@ -411,9 +452,10 @@ void WindowController::RunFileOperation(CommandId cmd) {
     default: return;
     }
     if (!outcome.compareAgain) return;
-    const OperationSummary summary(cmd == CommandId::DeleteSelected ? OperationSummary::Kind::Delete
-                                                                    : OperationSummary::Kind::Copy,
-                                   outcome.results);
+    const OperationSummary::Kind kind =
+        cmd == CommandId::DeleteSelected ? OperationSummary::Kind::Delete : OperationSummary::Kind::Copy;
+    const OperationSummary summary = outcome.kinds.empty() ? OperationSummary(kind, outcome.results)
+                                                           : OperationSummary(outcome.kinds, outcome.results, kind);
     summaryShown_ = true;
     emit operationSummary(FromUtf8(summary.text()), summary.failures());
     noteAfterComparison_ = FromUtf8(outcome.note);

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "app/app_options.h"
-#include "app/command_id.h"
+#include "view/command_id.h"
 #include "app/file_operation_controller.h"
 #include "engine/file_entry.h"
 #include "engine/path_filter.h"
@@ -131,6 +131,12 @@ private:
     void CompareAgainIfShown();
     // "Vergleichen nach" › "Änderungszeit", "Änderungszeit und Größe", "Inhalt".
     void OnCompareBy(CompareBy value);
+    // "Abgleichen als" › "Neuere kopieren", "Spiegeln", "In beide Richtungen mit Gedächtnis".
+    void OnSyncMode(SyncMode value);
+    // After a complete comparison: the state a synchronisation left is
+    // recorded, and the plan of the mode set is decided over the new result
+    // (a state that cannot be read: asked whether to start afresh).
+    void PlanShownResult();
     void OnLinks(LinkMode value);
     void OnDisplayFilter(DisplayFilterValue value);
     // "Filter...": the dialog; a changed filter compares again at once when

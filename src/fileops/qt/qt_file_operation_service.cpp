@@ -26,4 +26,14 @@ OperationResult QtFileOperationService::remove(std::span<const ListedPath> files
     return service_.remove(files, flags);
 }
 
+OperationResult QtFileOperationService::move(std::span<const MovePair> moves) {
+    RequestScope scope(ui_, QtFileOperationUi::Request::Move);
+    return service_.move(moves);
+}
+
+OperationResult QtFileOperationService::removeEmptyFolders(std::span<const RootedPath> folders) {
+    RequestScope scope(ui_, QtFileOperationUi::Request::Delete);
+    return service_.removeEmptyFolders(folders);
+}
+
 }  // namespace kirvo

@@ -16,6 +16,8 @@ public:
 
     OperationResult copy(std::span<const CopyPair> pairs, const CopyFlags& flags) override;
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
+    OperationResult move(std::span<const MovePair> moves) override;
+    OperationResult removeEmptyFolders(std::span<const RootedPath> folders) override;
 
     QtFileOperationUi& ui() { return ui_; }
 

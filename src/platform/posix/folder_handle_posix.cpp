@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #if defined(__linux__)
@@ -20,6 +21,11 @@ namespace kirvo {
 namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#if defined(RENAME_NOREPLACE)
+constexpr unsigned kNoReplace = RENAME_NOREPLACE;
+#else
+constexpr unsigned kNoReplace = 1;
+#endif
 
 bool IsDotName(std::string_view name) { return name == "." || name == ".."; }
 
@@ -61,6 +67,8 @@ public:
     uint32_t copyMetadataFrom(const FolderBackend& source) const override;
     int inspect(std::string_view name, bool followLinks, NodeInfo& info) const override;
     int removeFileOrLink(std::string_view name) const override;
+    int renameChild(std::string_view from, const FolderBackend& destination, std::string_view to) const override;
+    int removeEmptyFolder(std::string_view name) const override;
     int identify(uint64_t& device, uint64_t& inode) const override;
     int describe(NodeInfo& info) const override;
     int removeStaleTemporaries() const override { return OwnTemporaryFile::RemoveStale(fd_); }
@@ -189,6 +197,42 @@ int PosixFolder::removeFileOrLink(std::string_view name) const {
     // unlinkat without AT_REMOVEDIR removes a link itself, and fails on a folder
     // that replaced the file since the check above.
     return unlinkat(fd_, child.c_str(), 0) == 0 ? 0 : errno;
+}
+
+int PosixFolder::renameChild(std::string_view from, const FolderBackend& destination, std::string_view to) const {
+    const std::string oldName(from);
+    const std::string newName(to);
+    if (IsDotName(oldName) || IsDotName(newName)) return kDotOnTheWay;
+    if (oldName.empty() || newName.empty() || oldName.find('/') != std::string::npos ||
+        newName.find('/') != std::string::npos)
+        return EINVAL;
+    const int target = destination.native();
+    if (target < 0) return EXDEV;  // another machine
+    // Names inside open folders are never resolved through a link; the flag
+    // keeps whatever appeared at the new name since the comparison.
+    if (renameat2(fd_, oldName.c_str(), target, newName.c_str(), kNoReplace) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the flag (some network and user-space ones): a
+    // second name made exclusively, then the old one dropped.
+    struct stat st;
+    if (fstatat(fd_, oldName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (!S_ISDIR(st.st_mode) && linkat(fd_, oldName.c_str(), target, newName.c_str(), 0) == 0)
+        return unlinkat(fd_, oldName.c_str(), 0) == 0 ? 0 : errno;
+    if (errno == EEXIST) return EEXIST;
+    // Not even that (FAT keeps no second names): looked at right before.
+    if (fstatat(target, newName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    if (errno != ENOENT) return errno;
+    return renameat(fd_, oldName.c_str(), target, newName.c_str()) == 0 ? 0 : errno;
+}
+
+int PosixFolder::removeEmptyFolder(std::string_view name) const {
+    const std::string child(name);
+    if (IsDotName(child) || child.empty() || child.find('/') != std::string::npos) return EINVAL;
+    struct stat st;
+    if (fstatat(fd_, child.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    if (unlinkat(fd_, child.c_str(), AT_REMOVEDIR) == 0) return 0;
+    return errno == EEXIST ? ENOTEMPTY : errno;
 }
 
 }  // namespace

@@ -141,6 +141,8 @@ struct PosixDirectoryLister::Listing {
         uint64_t size = 0;
         int64_t seconds = 0;
         uint32_t nanoseconds = 0;
+        uint64_t device = 0;
+        uint64_t inode = 0;
     };
     int fd = -1;
     Request request;
@@ -347,6 +349,8 @@ void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, siz
         entry.size = static_cast<uint64_t>(st.st_size);
         entry.seconds = static_cast<int64_t>(st.st_mtim.tv_sec);
         entry.nanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+        entry.device = static_cast<uint64_t>(st.st_dev);
+        entry.inode = static_cast<uint64_t>(st.st_ino);
     }
     listing->waits += VoluntarySwitches() - switchesBefore;
     if (listing->sharesLeft.fetch_sub(1) == 1) Deliver(*listing);
@@ -373,6 +377,8 @@ void PosixDirectoryLister::Deliver(Listing& listing) {
         record.size = entry.size;
         record.modifiedSeconds = entry.seconds;
         record.modifiedNanoseconds = entry.nanoseconds;
+        record.device = entry.device;
+        record.inode = entry.inode;
         if (system && entry.kind == RecordKind::Directory && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
             record.isSystem = system->IsSystem(name);
         listing.receiver->Record(record);

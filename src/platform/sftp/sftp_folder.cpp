@@ -148,6 +148,35 @@ int SftpFolder::removeFileOrLink(std::string_view name) const {
     return sftp::ErrorOf(connection_->Call(std::move(sftp::Packet(sftp::kRemove).str(pathOf(name)))));
 }
 
+int SftpFolder::renameChild(std::string_view from, const FolderBackend& destination, std::string_view to) const {
+    if (!IsPlainName(from) || !IsPlainName(to)) return kDotOnTheWay;
+    const auto* there = dynamic_cast<const SftpFolder*>(&destination);
+    if (there == nullptr || &there->connection() != connection_.get()) return EXDEV;
+    if (const int error = checkWay()) return error;
+    if (const int error = there->checkWay()) return error;
+    const std::string target = there->pathOf(to);
+    // The protocol's own rename never replaces a file (posix-rename would):
+    // whatever appeared at the new name since stays.
+    const SftpConnection::Reply renamed =
+        connection_->Call(std::move(sftp::Packet(sftp::kRename).str(pathOf(from)).str(target)));
+    if (renamed.status() == sftp::kFailure) {
+        sftp::Attributes a;
+        if (sftp::StatPath(*connection_, target, false, a) == 0) return EEXIST;
+    }
+    return sftp::ErrorOf(renamed);
+}
+
+int SftpFolder::removeEmptyFolder(std::string_view name) const {
+    if (!IsPlainName(name)) return EINVAL;
+    sftp::Attributes a;
+    if (const int error = sftp::StatPath(*connection_, pathOf(name), false, a)) return error;
+    if (a.type() != sftp::kTypeFolder) return ENOTDIR;
+    if (const int error = checkWay()) return error;
+    const SftpConnection::Reply removed = connection_->Call(std::move(sftp::Packet(sftp::kRmdir).str(pathOf(name))));
+    // Servers answer a folder with something in it with a plain failure.
+    return removed.status() == sftp::kFailure ? ENOTEMPTY : sftp::ErrorOf(removed);
+}
+
 int SftpFolder::identify(uint64_t& device, uint64_t& inode) const {
     device = (1ull << 62) | connection_->number();
     inode = Fnv(path());

@@ -24,6 +24,8 @@ public:
     uint32_t copyMetadataFrom(const FolderBackend& source) const override;
     int inspect(std::string_view name, bool followLinks, NodeInfo& info) const override;
     int removeFileOrLink(std::string_view name) const override;
+    int renameChild(std::string_view from, const FolderBackend& destination, std::string_view to) const override;
+    int removeEmptyFolder(std::string_view name) const override;
     int identify(uint64_t& device, uint64_t& inode) const override;
     int describe(NodeInfo& info) const override;
     int removeStaleTemporaries() const override;

@@ -180,11 +180,11 @@ std::vector<int> CKirvoView::selectedRows() const {
 
 bool CKirvoView::hasSelectedRows() const { return selectionModel() && selectionModel()->hasSelection(); }
 
-void CKirvoView::Fill(const TreeMatcher& matcher, const DisplayFilter& filter) {
+void CKirvoView::Fill(const TreeMatcher& matcher, const DisplayFilter& filter, const SyncSession* plan) {
     pointedRow_ = -1;
     if (!ShowsResult()) setModel(resultModel_);
     ListFillProgress progress(*this);
-    resultModel_->Rebuild(matcher, filter, &progress);
+    resultModel_->Rebuild(matcher, filter, &progress, plan);
     ShowFilled();
 }
 

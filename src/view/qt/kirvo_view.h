@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/command_id.h"
-#include "app/list_columns.h"
+#include "view/command_id.h"
+#include "view/list_columns.h"
 #include "engine/file_entry.h"
 #include "view/qt/list_view_ex.h"
 
@@ -17,6 +17,7 @@ class DisplayFilter;
 struct FilePair;
 class ResultListModel;
 class ResultRows;
+class SyncSession;
 class TreeMatcher;
 
 // The result list: nine columns over the rows of a comparison, the marks
@@ -73,8 +74,9 @@ public:
     bool ShowsResult() const;
 
     // Rebuilds the list from the engine's pairs under the filter: progress
-    // and totals through sideTotalsShown, then the statistics.
-    void Fill(const TreeMatcher& matcher, const DisplayFilter& filter);
+    // and totals through sideTotalsShown, then the statistics. plan: the
+    // sync plan decided over the same pairs to show, or null.
+    void Fill(const TreeMatcher& matcher, const DisplayFilter& filter, const SyncSession* plan = nullptr);
     // The same over pairs held elsewhere (benchmarks); they and both roots
     // are borrowed until the next filling or Clear.
     void FillFrom(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot,

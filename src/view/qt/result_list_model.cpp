@@ -1,7 +1,8 @@
 #include "view/qt/result_list_model.h"
 
-#include "app/list_columns.h"
+#include "view/list_columns.h"
 #include "engine/tree_matcher.h"
+#include "sync/sync_session.h"
 #include "view/qt/list_view_ex.h"
 #include "view/value_format.h"
 
@@ -10,9 +11,9 @@ namespace kirvo {
 ResultListModel::ResultListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void ResultListModel::Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter,
-                              FillProgress* progress) {
+                              FillProgress* progress, const SyncSession* plan) {
     beginResetModel();
-    rows_.Build(matcher, filter, progress);
+    rows_.Build(matcher, filter, progress, plan);
     reasons_ = &matcher;
     endResetModel();
 }
@@ -101,6 +102,8 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
 QVariant ResultListModel::toolTip(size_t row) const {
     const auto text = [](std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); };
     if (!reasons_) return {};
+    if (rows_.Decision(row) != nullptr && rows_.plan()->mode() != SyncMode::Update)
+        return text(rows_.plan()->Explain(static_cast<size_t>(rows_.PairIndex(row))));
     if (rows_.StateImage(row) == ResultRows::kConflict)
         return QStringLiteral("Konflikt: ") + text(reasons_->conflictReason(static_cast<size_t>(rows_.PairIndex(row))));
     if (rows_.StateImage(row) != ResultRows::kUnknown) return {};

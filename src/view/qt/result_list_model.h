@@ -24,8 +24,11 @@ public:
 
     // Replaces every row by the rows of the engine's pairs under the filter;
     // a conflict row's tool tip is its reason, as the engine gives it, and an
-    // unknown row's the place that could not be read.
-    void Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress);
+    // unknown row's the place that could not be read. With a plan (mirror,
+    // two-way) the rows show it, and every file row's tool tip says why its
+    // action is planned ("in der Quelle gelöscht seit dem letzten Abgleich").
+    void Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress,
+                 const SyncSession* plan = nullptr);
     // The same over pairs held elsewhere, borrowed until the next Rebuild or
     // Clear; no reasons.
     void Rebuild(std::span<const FilePair> pairs, const std::string& sourceRoot,

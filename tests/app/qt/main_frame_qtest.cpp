@@ -91,7 +91,8 @@ private slots:
              "32783 alle Dateien", "32785 nur ungleiche Dateien", "32786 Dateien Quelle nach Ziel",
              "32787 Dateien Ziel nach Quelle", "32788 gleiche Dateien"},
             {"1003 Quelle wählen", "1004 Ziel wählen", "32823 Quelle und Ziel tauschen", "-", "32815 Filter...", ">Vergleichen &nach",
-             "32816 Änderungszeit", "32817 Änderungszeit und Größe", "32818 Inhalt", "<", ">&Verknüpfungen",
+             "32816 Änderungszeit", "32817 Änderungszeit und Größe", "32818 Inhalt", "<", ">&Abgleichen als",
+             "32882 Neuere kopieren", "32883 Spiegeln", "32884 In beide Richtungen mit Gedächtnis", "<", ">&Verknüpfungen",
              "32902 Folgen", "32903 Als Verknüpfung kopieren", "32904 Auslassen", "<", ">&Optionen",
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
              "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor löschen",
@@ -109,9 +110,9 @@ private slots:
         const QSet<int> disabled{57600, 57601, 57603, 57604, 57607, 57609, 57606, 57616,
                                  32794, 57634, 32789, 32791, 32822, 32820, 32821,
                                  32824, 32825, 32826, 32827, 32828};
-        const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808, 32813, 32816, 32902};
-        const QSet<int> checkable =
-            checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798, 32817, 32818, 32819, 32903, 32904};
+        const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808, 32813, 32816, 32882, 32902};
+        const QSet<int> checkable = checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798, 32817,
+                                                        32818, 32819, 32883, 32884, 32903, 32904};
         for (QAction* action : frame.actions().all()) {
             const int id = action->data().toInt();
             if (id == 32792) continue;

@@ -97,7 +97,7 @@ private slots:
                               "Optionen/ueber_5000", "Optionen/vorLoeschen",
                               "Optionen/vorUeberschreiben", "Optionen/vorDir", "Optionen/SubOrdner",
                               "Optionen/SystemOrdner", "Optionen/OneSecond", "Optionen/Beep",
-                              "Optionen/Papierkorb", "Optionen/Stunde", "Optionen/Vergleich",
+                              "Optionen/Papierkorb", "Optionen/Stunde", "Optionen/Vergleich", "Optionen/Abgleich",
                               "Optionen/Verknuepfungen", "Filter/Einschliessen", "Filter/Ausschliessen"}));
         QCOMPARE(store.GetProfileString("Quelle", "Quelle0"), "/q/2");
         QCOMPARE(store.GetProfileInt("Optionen", "SubOrdner", -1), 1);
@@ -115,6 +115,7 @@ private slots:
                 QTest::qWait(20);
                 frame.OnCommand(CommandId::OptionStunde);  // no result shown yet: nothing is compared
                 frame.OnCommand(CommandId::CompareByContent);
+                frame.OnCommand(CommandId::SyncModeTwoWay);
                 frame.OnCommand(CommandId::LinksCopy);
                 Compare(frame, QStringLiteral("/home/anna/Fotos"), QStringLiteral("/media/stick/Fotos"));
                 Compare(frame, QStringLiteral("/home/anna/Texte, alt"), QStringLiteral("/media/stick/Texte"));
@@ -130,7 +131,7 @@ private slots:
         }
         const QString text = ReadText(file);
         QCOMPARE(Section(text, "Optionen"),
-                 (QStringList{"Beep=0", "OneSecond=1", "Papierkorb=1", "Stunde=1", "SubOrdner=1", "SystemOrdner=0",
+                 (QStringList{"Abgleich=2", "Beep=0", "OneSecond=1", "Papierkorb=1", "Stunde=1", "SubOrdner=1", "SystemOrdner=0",
                               "Vergleich=2", "Verknuepfungen=copy", "ueber_5000=1", "vorDir=1", "vorLoeschen=1",
                               "vorUeberschreiben=1"}));
         QCOMPARE(Section(text, "Main"), (QStringList{"cx=708", "cy=566"}));
@@ -216,6 +217,7 @@ private slots:
                   "Beep=1,2\n"
                   "OneSecond=7\n"
                   "Vergleich=5\n"
+                  "Abgleich=7\n"
                   "Verknuepfungen=COPY\n"
                   "SubOrdner=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x1)\n"
                   "[Main]\n"
@@ -247,7 +249,7 @@ private slots:
         }
         const QString text = ReadText(file);
         QCOMPARE(Section(text, "Optionen"),
-                 (QStringList{"Beep=1", "OneSecond=7", "Papierkorb=1", "Stunde=0", "SubOrdner=0", "SystemOrdner=0",
+                 (QStringList{"Abgleich=0", "Beep=1", "OneSecond=7", "Papierkorb=1", "Stunde=0", "SubOrdner=0", "SystemOrdner=0",
                               "Vergleich=0", "Verknuepfungen=follow", "ueber_5000=1", "vorDir=0", "vorLoeschen=1",
                               "vorUeberschreiben=1"}));
         QCOMPARE(Section(text, "Main"), (QStringList{"cx=" + QString::number(closedSize.width() + 8),

@@ -6,6 +6,8 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
@@ -517,6 +519,94 @@ private slots:
         b.w.Command(CommandId::Synchronize);
         QCOMPARE(b.log.mid(0, 2), (QStringList{"ask: Es werden 1 Dateien von Quelle nach Ziel kopiert !",
                                                "copy 0x81: Q/a.txt -> Z/a.txt"}));
+    }
+
+    // Extras › "Abgleichen als" › "Spiegeln", chosen with the mouse: the list
+    // shows the plan, and "Dateien abgleichen" makes the target a copy of the
+    // source, what it replaces or deletes in the trash.
+    void mirrorChosenInTheMenuMakesTheTargetACopy() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt", kNew, "neu"}, {"g.txt", kOld, "g"}});
+        MakeTree(dir / "z", {{"a.txt", kNew + 100, "im Ziel neuer"}, {"g.txt", kOld, "g"}, {"nur/z.txt", kOld, "z"}});
+        Window w;
+        QStringList log;
+        ScriptedPrompts prompts(log);
+        w.controller()->setUserPrompts(&prompts);
+        for (Option option : {Option::VorLoeschen, Option::VorUeberschreiben, Option::VorDir})
+            w.SetOption(option, false);
+        w.frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+        QMenu* extras = nullptr;
+        for (QAction* menu : w.frame.menuBar()->actions())
+            if (menu->text() == "E&xtras") extras = menu->menu();
+        QVERIFY(extras);
+        extras->popup(w.frame.geometry().center());
+        QVERIFY(QTest::qWaitForWindowExposed(extras));
+        QAction* modes = nullptr;
+        for (QAction* item : extras->actions())
+            if (item->text() == "&Abgleichen als") modes = item;
+        QVERIFY(modes && modes->menu());
+        // The pointer over the sub-menu's item opens it, as it does for a user.
+        QTest::mouseMove(extras, extras->actionGeometry(modes).center());
+        QTest::mouseClick(extras, Qt::LeftButton, {}, extras->actionGeometry(modes).center());
+        QTRY_VERIFY(modes->menu()->isVisible());
+        QAction* mirror = w.frame.actions().action(CommandId::SyncModeMirror);
+        QTest::mouseMove(modes->menu(), modes->menu()->actionGeometry(mirror).center());
+        QTest::mouseClick(modes->menu(), Qt::LeftButton, {}, modes->menu()->actionGeometry(mirror).center());
+        QTRY_COMPARE(w.controller()->options().syncMode(), SyncMode::Mirror);
+        QVERIFY(mirror->isChecked());
+        QVERIFY(!w.frame.actions().action(CommandId::SyncModeUpdate)->isChecked());
+
+        w.Compare(dir / "q", dir / "z");
+        const int extra = w.RowOf("z.txt");
+        QVERIFY(extra >= 0);
+        QCOMPARE(w.model()->cellText(extra, 4), "--X");
+        QCOMPARE(w.model()->data(w.model()->index(extra, 4), Qt::ToolTipRole).toString(), "nur im Ziel: wird gelöscht");
+        QCOMPARE(w.model()->cellText(w.RowOf("a.txt"), 4), "--->");
+        QCOMPARE(w.Field(OutputBar::kTargetSelection),
+                 "1 Dateien mit 13 Bytes (13 Byte) ausgewählt, 1 zu löschen (1 Bytes) ");
+
+        log.clear();
+        prompts.answers = {true};
+        QAction* synchronise = w.frame.actions().action(CommandId::Synchronize);
+        QTest::mouseClick(w.frame.toolBar()->widgetForAction(synchronise), Qt::LeftButton);
+        w.WaitForComparison();
+        QVERIFY(log.contains("ask: Es werden 1 Dateien von Quelle nach Ziel kopiert !"));
+        QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
+        QVERIFY(!std::filesystem::exists(dir / "z/nur"));
+        QCOMPARE(w.rowCount(), 0);
+        QCOMPARE(w.frame.outputBar()->summary(),
+                 "1 Datei kopiert, 1 ersetzte in den Papierkorb, 1 Datei in den Papierkorb gelegt");
+    }
+
+    // Two-way: a file deleted in the source since the last synchronisation is
+    // to be deleted in the target, and its row says so.
+    void twoWayShowsAPlannedDeletionWithItsReason() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"f.txt", kOld, "f"}, {"g.txt", kOld, "g"}});
+        std::filesystem::create_directory(dir / "z");
+        Window w;
+        QStringList log;
+        ScriptedPrompts prompts(log);
+        w.controller()->setUserPrompts(&prompts);
+        w.SetOption(Option::VorLoeschen, false);
+        w.frame.actions().action(CommandId::SyncModeTwoWay)->trigger();
+        w.Compare(dir / "q", dir / "z");
+        prompts.answers = {true};
+        w.Command(CommandId::Synchronize);  // the first run: copies, then records the state
+        QCOMPARE(ReadFile(dir / "z/f.txt"), "f");
+        std::filesystem::remove(dir / "q/f.txt");
+        w.Command(CommandId::PfadeVergleichen);
+        const int row = w.RowOf("f.txt");
+        QVERIFY(row >= 0);
+        QCOMPARE(w.model()->cellText(row, 4), "--X");
+        QCOMPARE(w.State(row), ResultRows::kMarked);
+        QCOMPARE(w.model()->data(w.model()->index(row, 0), Qt::ToolTipRole).toString(),
+                 "in der Quelle gelöscht seit dem letzten Abgleich");
+        QCOMPARE(w.Field(OutputBar::kTargetSelection), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt, 1 zu löschen (1 Bytes) ");
+        w.Command(CommandId::Synchronize);
+        QVERIFY(!std::filesystem::exists(dir / "z/f.txt"));
+        QCOMPARE(w.rowCount(), 0);
     }
 
     void synchroniseIntoAMissingRoot_data() {

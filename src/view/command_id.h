@@ -69,6 +69,10 @@ enum class CommandId : int {
     SaveJob = 32842,  // "Auftrag speichern ..."
     ShowJobs = 32843, // "Aufträge"
 
+    // "Abgleichen als": how "Dateien abgleichen" works ([Optionen] Abgleich 0, 1, 2).
+    SyncModeUpdate = 32882,  // "Neuere kopieren"
+    SyncModeMirror = 32883,  // "Spiegeln"
+    SyncModeTwoWay = 32884,  // "In beide Richtungen mit Gedächtnis"
     // "Verknüpfungen": what a symbolic link is ([Optionen] Verknuepfungen follow, copy, skip).
     LinksFollow = 32902,
     LinksCopy = 32903,

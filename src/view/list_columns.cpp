@@ -1,4 +1,4 @@
-#include "app/list_columns.h"
+#include "view/list_columns.h"
 
 #include <algorithm>
 

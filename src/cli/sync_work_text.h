@@ -1,0 +1,18 @@
+#pragma once
+#include <ostream>
+
+#include "sync/sync_session.h"
+
+namespace kirvo {
+
+// What kirvo-cli sync prints of a plan (--dry-run): per action its heading
+// with the count and every file, then the counts and bytes of every action
+// together. The copies keep the headings they always had ("Von Quelle nach
+// Ziel (3 Dateien):"); `toTarget`/`toSource` say which directions are shown.
+void WritePlannedWork(const SyncWork& work, bool toTarget, bool toSource, std::ostream& out);
+
+// One line per request the run made, as the service reported it:
+// "Von Quelle nach Ziel: 3 kopiert, 1 fehlgeschlagen; 1 ersetzte Datei im Papierkorb."
+void WriteSyncOutcome(const SyncOutcome& outcome, std::ostream& out);
+
+}  // namespace kirvo

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "fileops/file_attempt.h"
+#include "fileops/file_operation_service.h"
+#include "fileops/file_operation_ui.h"
+#include "fileops/root_cache.h"
+
+namespace kirvo {
+
+class OperationLog;
+
+// The state of one move request, and of one request to remove empty folders
+// (see FileOperationService::move and removeEmptyFolders): one file or
+// folder at a time, through open folders below its root, never following a
+// link on the way.
+class MoveRun {
+public:
+    MoveRun(FileOperationUi& ui, OperationLog* log, RootAccess& roots) : ui_(ui), log_(log), roots_(roots) {}
+
+    OperationResult run(std::span<const MovePair> moves);
+    OperationResult removeEmptyFolders(std::span<const RootedPath> folders);
+
+private:
+    FileAttempt moveOnce(const MovePair& move, FileReport& report);
+    FileAttempt removeFolderOnce(const RootedPath& folder);
+    // Opens the folder of p below its root, making what is missing on the way.
+    FileAttempt openOrMakeFolderOf(const RootedPath& p, const PathParts& parts, FolderHandle& folder);
+    void log(std::string_view action, const std::string& source, const std::string& destination,
+             std::optional<uint64_t> size, const FileReport& report);
+
+    FileOperationUi& ui_;
+    OperationLog* log_;
+    RootCache roots_;
+    uint64_t lastSize_ = 0;
+};
+
+}  // namespace kirvo

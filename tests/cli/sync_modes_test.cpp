@@ -1,0 +1,290 @@
+// kirvo-cli sync --mode=two-way and --mode=mirror on real trees changed at
+// random: every rule of two-way as the user sees it, no version of any file
+// lost (each is on a side or in the trash), renames kept as renames, and a
+// second run with nothing to do.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_command.h"
+#include "cli/cli_test_run.h"
+#include "support/temp_tree.h"
+
+namespace kirvo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+constexpr int64_t kStart = 1'500'000'000;
+
+// Every file below root: relative path -> content.
+std::map<std::string, std::string> Files(const std::string& root) {
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (it->is_regular_file()) files[it->path().string().substr(root.size() + 1)] = ReadFile(it->path());
+    return files;
+}
+
+std::set<std::string> Folders(const std::string& root) {
+    std::set<std::string> folders;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (it->is_directory()) folders.insert(it->path().string().substr(root.size() + 1));
+    return folders;
+}
+
+uint64_t Inode(const std::string& path) {
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// The contents of everything the log says went to the trash.
+std::set<std::string> Trashed() {
+    std::set<std::string> contents;
+    std::istringstream log(ReadFile(std::string(std::getenv("XDG_STATE_HOME")) + "/kirvo/protokoll.log"));
+    for (std::string line; std::getline(log, line);) {
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+        if (fields.size() > 3 && fields[1] == "Papierkorb" && fs::exists(fields[3])) contents.insert(ReadFile(fields[3]));
+    }
+    return contents;
+}
+
+std::set<std::string> Contents(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
+    std::set<std::string> all;
+    for (const auto* files : {&a, &b})
+        for (const auto& [path, content] : *files) all.insert(content);
+    return all;
+}
+
+// Two trees and a clock for their files: every write is a new version with a
+// time of its own.
+struct Pair {
+    TempDir dir;
+    std::string root[2] = {dir / "q", dir / "z"};
+    int64_t clock = kStart;
+    int versions = 0;
+
+    std::string Write(int side, const std::string& path) {
+        const std::string content = "v" + std::to_string(++versions) + std::string(versions % 7, '.');
+        WriteFile(root[side] + "/" + path, content, clock += 10);
+        return content;
+    }
+    test::CliResult Sync(const std::string& mode, std::vector<std::string> more = {}) {
+        std::vector<std::string> args = {"sync", "--mode=" + mode, "--yes", "--max-delete=100%"};
+        args.insert(args.end(), more.begin(), more.end());
+        args.push_back(root[0]);
+        args.push_back(root[1]);
+        return test::Cli(args);
+    }
+};
+
+// What a path should hold on both sides after a run: a content, or nothing.
+struct Expect {
+    const char* rule;
+    std::string source;  // "" = absent
+    std::string target;
+    uint64_t inode[2] = {0, 0};  // where a rename must have kept the file
+};
+
+void TwoWayRounds(unsigned seed) {
+    Pair p;
+    std::mt19937 random(seed);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) paths.push_back("d" + std::to_string(i % 4) + "/f" + std::to_string(i));
+    for (int i = 0; i < 3; ++i) paths.push_back("weg/w" + std::to_string(i));
+    for (const std::string& path : paths) p.Write(0, path);
+
+    // The first run: like update, then the state is recorded.
+    test::CliResult r = p.Sync("two-way");
+    EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+    EXPECT_EQ(Files(p.root[0]), Files(p.root[1]));
+
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        auto before = std::make_pair(Files(p.root[0]), Files(p.root[1]));
+        std::map<std::string, Expect> expected;
+        std::set<std::string> conflicts;
+        const auto at = [&](int side, const std::string& path) { return p.root[side] + "/" + path; };
+        // The whole folder weg/ goes on one side (with the files it still holds:
+        // a folder alone is no file, and an empty one is not followed).
+        bool folderDeleted = false;
+        if (round == 1) {
+            const int side = pick(2);
+            for (const auto& [path, content] : before.first)
+                if (path.rfind("weg/", 0) == 0) {
+                    expected[path] = {"folder deleted on one side", "", ""};
+                    folderDeleted = true;
+                }
+            fs::remove_all(at(side, "weg"));
+        }
+        for (const auto& [path, content] : before.first) {
+            if (expected.contains(path)) continue;
+            const int side = pick(2);
+            const int other = 1 - side;
+            Expect e{"unchanged", content, content};
+            switch (pick(9)) {
+            case 0: break;
+            case 1: {
+                e.rule = "changed on one side";
+                e.source = e.target = p.Write(side, path);
+                break;
+            }
+            case 2:
+                e.rule = "deleted on one side, unchanged on the other";
+                fs::remove(at(side, path));
+                e.source = e.target = "";
+                break;
+            case 3: {
+                e.rule = "renamed on one side, unchanged on the other";
+                const std::string to = "neu" + std::to_string(round) + "/" + path.substr(path.find('/') + 1);
+                fs::create_directories(fs::path(at(side, to)).parent_path());
+                fs::rename(at(side, path), at(side, to));
+                expected[path] = {"the old name of a rename", "", ""};
+                Expect moved{"renamed on one side, unchanged on the other", content, content};
+                moved.inode[other] = Inode(at(other, path));
+                expected[to] = moved;
+                continue;
+            }
+            case 4: {
+                e.rule = "changed on both sides";
+                const std::string mine = p.Write(side, path);
+                const std::string theirs = p.Write(other, path);
+                (side == 0 ? e.source : e.target) = mine;
+                (side == 0 ? e.target : e.source) = theirs;
+                conflicts.insert(path);
+                break;
+            }
+            case 5: {
+                e.rule = "deleted on one side, changed on the other";
+                fs::remove(at(side, path));
+                e.source = e.target = p.Write(other, path);
+                break;
+            }
+            default: break;
+            }
+            expected[path] = e;
+        }
+        for (int i = 0; i < 4; ++i) {
+            const std::string path = "neu-r" + std::to_string(round) + "/n" + std::to_string(i);
+            if (i < 2) {
+                const std::string content = p.Write(i % 2, path);
+                expected[path] = {"new on one side", content, content};
+            } else {
+                const std::string a = p.Write(0, path), b = p.Write(1, path);
+                expected[path] = {"new on both sides, different", a, b};
+                conflicts.insert(path);
+            }
+        }
+        const std::set<std::string> versions = Contents(Files(p.root[0]), Files(p.root[1]));
+
+        r = p.Sync("two-way");
+        EXPECT_EQ(r.status, conflicts.empty() ? kExitEqual : kExitUnequal) << r.out << r.err;
+        const auto after = std::make_pair(Files(p.root[0]), Files(p.root[1]));
+        for (const auto& [path, e] : expected) {
+            SCOPED_TRACE(path + ": " + e.rule);
+            const auto holds = [&](const std::map<std::string, std::string>& files) {
+                const auto it = files.find(path);
+                return it == files.end() ? std::string() : it->second;
+            };
+            EXPECT_EQ(holds(after.first), e.source);
+            EXPECT_EQ(holds(after.second), e.target);
+            for (int side = 0; side < 2; ++side)
+                if (e.inode[side] != 0) EXPECT_EQ(Inode(p.root[side] + "/" + path), e.inode[side]);
+            if (conflicts.contains(path)) EXPECT_NE(r.out.find(path + ": in Quelle und Ziel"), std::string::npos) << r.out;
+        }
+        if (folderDeleted) {
+            EXPECT_FALSE(fs::exists(p.root[0] + "/weg"));
+            EXPECT_FALSE(fs::exists(p.root[1] + "/weg"));
+        }
+        // No version is lost: each is on a side or in the trash.
+        const std::set<std::string> kept = Contents(after.first, after.second);
+        const std::set<std::string> trashed = Trashed();
+        for (const std::string& version : versions)
+            EXPECT_TRUE(kept.contains(version) || trashed.contains(version)) << "lost: " << version;
+
+        // A second run finds nothing to do but the conflicts.
+        const test::CliResult again = p.Sync("two-way");
+        EXPECT_EQ(again.status, conflicts.empty() ? kExitEqual : kExitUnequal) << again.out << again.err;
+        EXPECT_EQ(Files(p.root[0]), after.first);
+        EXPECT_EQ(Files(p.root[1]), after.second);
+        // The user settles the conflicts by hand; the next run finds them equal and records them.
+        for (const std::string& path : conflicts) {
+            fs::copy_file(p.root[0] + "/" + path, p.root[1] + "/" + path, fs::copy_options::overwrite_existing);
+            fs::last_write_time(p.root[1] + "/" + path, fs::last_write_time(p.root[0] + "/" + path));
+        }
+        EXPECT_EQ(p.Sync("two-way").status, kExitEqual);
+    }
+}
+
+TEST(SyncModes, TwoWayCarriesEveryKindOfChangeAndLosesNoVersion) {
+    for (const unsigned seed : {20261207u, 1u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TwoWayRounds(seed);
+    }
+}
+
+TEST(SyncModesSlow, TwoWayOverManySeeds) {
+    for (unsigned seed = 100; seed < 130; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TwoWayRounds(seed);
+    }
+}
+
+TEST(SyncModes, MirrorLeavesAnExactCopyAndKeepsWhatItReplacesOrRemoves) {
+    Pair p;
+    std::mt19937 random(7);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int i = 0; i < 30; ++i) {
+        const std::string path = "a" + std::to_string(i % 3) + "/b" + std::to_string(i % 5) + "/f" + std::to_string(i);
+        const std::string content = p.Write(0, path);
+        switch (pick(5)) {
+        case 0: break;                                           // missing in the target
+        case 1: WriteFile(p.root[1] + "/" + path, content, p.clock - 10); break;  // equal
+        case 2: p.Write(1, path); break;                          // different and newer there
+        case 3: WriteFile(p.root[1] + "/" + path, "older", kStart - 100); break;  // different and older
+        default: p.Write(1, "nur-im-ziel/" + std::to_string(i)); break;          // extra
+        }
+    }
+    test::MakeDirs(p.root[1] + "/leer/tiefer");
+    // A file the source renamed: the target has it under the old name.
+    const std::string renamed = p.Write(0, "neu/name.txt");
+    WriteFile(p.root[1] + "/alt/name-alt.txt", renamed, p.clock);
+    const uint64_t inode = Inode(p.root[1] + "/alt/name-alt.txt");
+    const auto target = Files(p.root[1]);
+
+    const test::CliResult r = p.Sync("mirror");
+    EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+    EXPECT_EQ(Files(p.root[1]), Files(p.root[0]));
+    EXPECT_EQ(Folders(p.root[1]), Folders(p.root[0]));
+    for (const auto& [path, content] : Files(p.root[0])) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(fs::last_write_time(p.root[1] + "/" + path), fs::last_write_time(p.root[0] + "/" + path));
+    }
+    EXPECT_EQ(Inode(p.root[1] + "/neu/name.txt"), inode);
+    EXPECT_NE(r.out.find("Im Ziel umbenannt: 1 umbenannt."), std::string::npos) << r.out;
+    const std::set<std::string> kept = Contents(Files(p.root[1]), {});
+    const std::set<std::string> trashed = Trashed();
+    for (const auto& [path, content] : target)
+        EXPECT_TRUE(kept.contains(content) || trashed.contains(content)) << "lost: " << path;
+    EXPECT_EQ(p.Sync("mirror").status, kExitEqual);
+    EXPECT_EQ(test::Cli({"compare", "--mode=mirror", p.root[0], p.root[1]}).status, kExitEqual);
+}
+
+}  // namespace
+}  // namespace kirvo
