@@ -102,15 +102,18 @@ const CliCommand kUndoCommand = {
     "undo",
     "Macht einen Lauf als Ganzes rückgängig: Kopien weg, Ersetztes und Gelöschtes zurück.",
     "kirvo-cli undo [--list] [--yes] [--dry-run] [--quiet] [--accept-new-host-key] [LAUF]",
-    "Jeder Abgleich, jedes Kopieren und Löschen (im Fenster und mit \"kirvo-cli sync\") ist ein\n"
-    "Lauf mit einer Kennung im Protokoll ~/.local/state/kirvo/protokoll.log (etwa\n"
+    "Jeder Abgleich, jedes Kopieren und Löschen (im Fenster, mit \"kirvo-cli sync\" und\n"
+    "\"run\") ist ein Lauf mit einer Kennung im Protokoll ~/.local/state/kirvo/protokoll.log (etwa\n"
     "20261208T031522-4f3a). \"undo\" nimmt einen Lauf zurück, vom letzten Schritt zum ersten:\n"
     "Dateien, die er angelegt hat, kommen in den Papierkorb, solange sie noch genau so sind,\n"
     "wie er sie hinterließ (Gerät, Dateinummer, Größe, Änderungszeit); Dateien, die er\n"
     "ersetzt oder gelöscht hat, kommen aus dem Papierkorb an ihren Platz zurück, mit Zeiten\n"
-    "und Rechten, und ihr Eintrag im Papierkorb verschwindet; Ordner, die er angelegt hat,\n"
-    "gehen, sobald sie wieder leer sind. Ohne LAUF wird der letzte Lauf zurückgenommen, der\n"
-    "sich rückgängig machen lässt und es noch nicht ist.\n"
+    "und Rechten, und ihr Eintrag im Papierkorb verschwindet; umbenannte Dateien bekommen\n"
+    "ihren alten Namen zurück; leere Ordner, die er entfernt hat, werden wieder angelegt,\n"
+    "Ordner, die er angelegt hat, gehen, sobald sie wieder leer sind. Den Abgleichstand des\n"
+    "Ordnerpaars (Spiegeln, beidseitig) vergisst \"undo\"; der nächste Abgleich beginnt wie\n"
+    "der erste. Ohne LAUF wird der letzte Lauf zurückgenommen, der sich rückgängig machen\n"
+    "lässt und es noch nicht ist.\n"
     "\n"
     "Nichts, was der Lauf nicht gemacht hat, wird gelöscht oder überschrieben: eine Datei, die\n"
     "seither geändert wurde, bleibt; steht am Platz einer zurückzuholenden Datei jetzt eine\n"
