@@ -138,9 +138,10 @@ void QtFileOperationUi::showProgress(const QString& label) {
     auto* dialog = new QProgressDialog(parent_.data());
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->setWindowTitle(Text(FileOperationTexts::kTitle) + QStringLiteral(" – ") +
-                           (request_ == Request::Copy   ? QTr("Kopieren")
-                            : request_ == Request::Move ? QTr("Umbenennen")
-                                                        : QTr("Löschen")));
+                           (request_ == Request::Copy     ? QTr("Kopieren")
+                            : request_ == Request::Move   ? QTr("Umbenennen")
+                            : request_ == Request::Delete ? QTr("Löschen")
+                                                          : QTr("Rückgängig machen")));
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setCancelButtonText(QTr(FileOperationTexts::kCancel.data()));
     dialog->setAutoClose(false);

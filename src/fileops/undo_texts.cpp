@@ -1,0 +1,110 @@
+#include "fileops/undo_texts.h"
+
+#include "fileops/run_undo.h"
+#include "platform/root.h"
+#include "platform/root_access.h"
+#include "platform/translation.h"
+
+namespace kirvo {
+namespace {
+
+// "2026-12-08 03:15:22" -> "08.12.2026 03:15:22"
+std::string GermanTime(const std::string& time) {
+    if (time.size() != 19) return time;
+    return time.substr(8, 2) + "." + time.substr(5, 2) + "." + time.substr(0, 4) + time.substr(10);
+}
+
+std::string Show(UndoTexts::Shown shown, std::string_view text) { return shown ? shown(text) : std::string(text); }
+
+std::string Counted(int32_t n, std::string_view one, std::string_view many) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string UndoTexts::Time(const LoggedRun& run) { return GermanTime(run.time); }
+
+std::string UndoTexts::What(const LoggedRun& run, Shown shown) {
+    // The log names the window's commands in German: shown in the language of the texts.
+    return run.undoes.empty() ? Show(shown, Tr(run.what.c_str())) : Format(Tr("macht %s rückgängig"), Show(shown, run.undoes));
+}
+
+std::string UndoTexts::RunName(const LoggedRun& run, Shown shown) {
+    const std::string what = What(run, shown);
+    const std::string name = Format(Tr("%s vom %s"), run.id, Show(shown, GermanTime(run.time)));
+    return what.empty() ? name : name + " (" + what + ")";
+}
+
+std::string UndoTexts::RunDescription(const LoggedRun& run, Shown shown) {
+    return RunName(run, shown) + Tr("\nQuelle: ") + Show(shown, run.sourceRoot) + Tr("\nZiel:   ") +
+           Show(shown, run.targetRoot) + "\n" + run.counts.text() +
+           (run.cancelled ? Tr(" (abgebrochen)") : run.ended ? "" : Tr(" (nicht zu Ende geführt)"));
+}
+
+std::string UndoTexts::RunState(const LoggedRun& run, Shown shown) {
+    if (!run.undoneBy.empty()) return Tr("rückgängig gemacht (") + Show(shown, run.undoneBy) + ")";
+    if (!run.undoable) return Tr("nicht rückgängig zu machen");
+    return Tr("rückgängig zu machen");
+}
+
+std::string UndoTexts::Plan(const RunUndo& undo) {
+    std::string plan;
+    const auto add = [&](int32_t n, std::string_view one, std::string_view many) {
+        if (n == 0) return;
+        if (!plan.empty()) plan += ", ";
+        plan += Counted(n, one, many);
+    };
+    int32_t remote = 0;
+    for (const UndoStep& step : undo.steps())
+        remote += step.state == UndoStep::State::ToDo && step.kind == UndoStep::Kind::RemoveCopy && Root::NamesRemote(step.path);
+    add(undo.count(UndoStep::Kind::RemoveCopy) + undo.count(UndoStep::Kind::PutBackReplaced) - remote,
+        Tr("Datei in den Papierkorb legen"), Tr("Dateien in den Papierkorb legen"));
+    add(remote, Tr("Datei auf dem anderen Rechner löschen"), Tr("Dateien auf dem anderen Rechner löschen"));
+    add(undo.count(UndoStep::Kind::PutBackReplaced) + undo.count(UndoStep::Kind::Restore),
+        Tr("Datei aus dem Papierkorb zurückholen"), Tr("Dateien aus dem Papierkorb zurückholen"));
+    add(undo.count(UndoStep::Kind::MoveBack), Tr("Datei zurückverschieben"), Tr("Dateien zurückverschieben"));
+    add(undo.count(UndoStep::Kind::RemoveFolder), Tr("Ordner entfernen, wenn er leer ist"),
+        Tr("Ordner entfernen, wenn sie leer sind"));
+    add(undo.count(UndoStep::Kind::MakeFolder), Tr("Ordner wieder anlegen"), Tr("Ordner wieder anlegen"));
+    const int32_t staying = undo.count(UndoStep::State::Stays);
+    if (staying > 0) plan += (plan.empty() ? "" : "; ") + Counted(staying, Tr("Datei bleibt"), Tr("Dateien bleiben"));
+    return plan;
+}
+
+std::string UndoTexts::Question(const RunUndo& undo, Shown shown) {
+    return Tr("Lauf ") + RunDescription(undo.run(), shown) + Tr("\n\nRückgängig machen: ") + Plan(undo) + "?";
+}
+
+std::string UndoTexts::Step(const UndoStep& step, Shown shown) {
+    const std::string path = Show(shown, step.path);
+    // The reasons name paths too.
+    if (step.state == UndoStep::State::Stays) return Format(Tr("%s: bleibt: %s"), path, Show(shown, step.why));
+    if (step.state == UndoStep::State::Done) return Format(Tr("%s: schon wie vor dem Lauf"), path);
+    switch (step.kind) {
+    case UndoStep::Kind::RemoveCopy:
+        return Format(Root::NamesRemote(step.path) ? Tr("%s: löschen (dort gibt es keinen Papierkorb)")
+                                                   : Tr("%s: in den Papierkorb"),
+                      path);
+    case UndoStep::Kind::PutBackReplaced:
+        return Format(Tr("%s: in den Papierkorb, die ersetzte Fassung zurück (%s)"), path, Show(shown, step.trashPath()));
+    case UndoStep::Kind::Restore:
+        return Format(Tr("%s: aus dem Papierkorb zurück (%s)"), path, Show(shown, step.trashPath()));
+    case UndoStep::Kind::MoveBack: return Format(Tr("%s: zurück nach %s"), Show(shown, step.from), path);
+    case UndoStep::Kind::RemoveFolder: return Format(Tr("%s: Ordner entfernen, wenn er leer ist"), path);
+    case UndoStep::Kind::MakeFolder: return Format(Tr("%s: Ordner wieder anlegen"), path);
+    case UndoStep::Kind::NotKept: break;
+    }
+    return path;
+}
+
+std::string UndoTexts::Outcome(const RunUndo& undo, bool cancelled) {
+    const std::string name = Tr("Lauf ") + undo.run().id;
+    if (cancelled) return name + Tr(": Rückgängigmachen abgebrochen; der Rest ist, wie er war.");
+    const int32_t staying = undo.count(UndoStep::State::Stays);
+    if (staying == 0 && undo.carriedOut() == 0) return name + Tr(": alles ist schon wie vor dem Lauf.");
+    if (staying == 0) return name + Tr(" ist rückgängig gemacht.");
+    return name + (undo.carriedOut() == 0 ? Tr(" ist nicht rückgängig gemacht: ") : Tr(" ist nur zum Teil rückgängig gemacht: ")) +
+           Counted(staying, Tr("Datei blieb"), Tr("Dateien blieben")) + ".";
+}
+
+}  // namespace kirvo
