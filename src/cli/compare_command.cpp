@@ -108,8 +108,9 @@ const CliCommand kCompareCommand = {
     "  --no-tolerance            Zeiten, die bis zu 2 Sekunden abweichen, nicht als gleich werten\n"
     KIRVO_CLI_COMPARE_OPTIONS_HELP
     KIRVO_CLI_LINKS_OPTION_HELP
-    "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: nach Art des\n"
-    "                            Dateisystems, viele auf Netzlaufwerken und FUSE, wenige lokal)\n"
+    "  --parallel=N              so viele Ordner je Seite zugleich lesen (Vorgabe 0: automatisch,\n"
+    "                            viele auf Netzlaufwerken und FUSE, lokal mehr, solange die Platte\n"
+    "                            Anfragen warten lässt)\n"
     "  --quiet                   keine Fortschrittszeile auf der Fehlerausgabe\n"
     KIRVO_CLI_REMOTE_OPTION_HELP
     KIRVO_CLI_FILTER_OPTIONS_HELP

@@ -116,6 +116,7 @@ bool TerminalScan::Run(TreeMatcher& matcher, std::string& source, std::string& t
                      },
                      showProgress, err);
     if (progress.stopRequested()) return false;
+    matcher.ReleaseEntryTable();  // the commands read the pairs alone
     bool complete = true;
     WithProgressLine([&] { complete = matcher.CompareContents(); },
                      [&](double seconds) { return ContentText(reading.bytesDone(), reading.bytesTotal(), seconds); },

@@ -17,7 +17,7 @@ unsigned char SortWeight(unsigned char c) {
 
 int CompareWeighted(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = CommonWords(a.data(), b.data(), n); i < n; ++i) {
         const unsigned char x = SortWeight(static_cast<unsigned char>(a[i]));
         const unsigned char y = SortWeight(static_cast<unsigned char>(b[i]));
         if (x != y) return x < y ? -1 : 1;
@@ -54,7 +54,8 @@ void EntryOrder::Sort(std::span<const FileEntry*> entries, const ScannedSide (&s
     struct Folder {
         const std::string* text;
         uint32_t count = 0;
-        uint32_t start = 0;
+        uint32_t next = 0;  // where its next entry goes
+        uint32_t end = 0;
     };
     std::vector<Folder> folders[2];
     for (int side = 0; side < 2; ++side) {
@@ -78,12 +79,23 @@ void EntryOrder::Sort(std::span<const FileEntry*> entries, const ScannedSide (&s
               [](const Folder* a, const Folder* b) { return CompareFolders(*a->text, *b->text) < 0; });
     uint32_t next = 0;
     for (Folder* f : order) {
-        f->start = next;
+        f->next = next;
         next += f->count;
+        f->end = next;
     }
-    std::vector<const FileEntry*> sorted(entries.size());
-    for (const FileEntry* e : entries) sorted[folders[e->side() - 1][e->folderIndex()].start++] = e;
-    std::copy(sorted.begin(), sorted.end(), entries.begin());
+    // In place, each entry swapped straight to its folder's next place: no
+    // second table of a pointer per entry.
+    const auto home = [&folders](const FileEntry* e) -> Folder& { return folders[e->side() - 1][e->folderIndex()]; };
+    for (Folder* f : order) {
+        while (f->next < f->end) {
+            const FileEntry*& slot = entries[f->next];
+            Folder& belongs = home(slot);
+            if (&belongs == f)
+                ++f->next;
+            else
+                std::swap(slot, entries[belongs.next++]);
+        }
+    }
     // Each run of folders equal ignoring case is one group.
     auto groupBegin = entries.begin();
     for (size_t i = 0; i < order.size();) {

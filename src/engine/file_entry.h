@@ -43,6 +43,10 @@ public:
     // link's own, and its content is its text.
     bool isLink() const { return (millisecondsAndSide_ & kLinkBit) != 0; }
 
+    // Points the name at bytes equal to it stored elsewhere (the engine keeps
+    // a name that both sides have once); they must outlive the entry.
+    void ShareName(const char* sameName) { name_ = sameName; }
+
     // folder() + name(): the path relative to the side's root.
     std::string relativePath() const {
         std::string path;

@@ -32,7 +32,9 @@ struct RunOptions {
     CompareBy compareBy = CompareBy::Time;  // "Vergleich"
     LinkMode links = LinkMode::Follow;      // "Verknuepfungen"
     const ScanFilter* filter = nullptr; // left-out files and folders; none: everything is listed
-    // Listings under way at once per side ("Parallel"); 0: the lister's choice for its root.
+    // Listings under way at once per side ("Parallel"); 0: automatic, the
+    // lister's number for its root, raised while its listings wait for the
+    // device and lowered once they stop (InFlightControl).
     int parallel = 0;
     // Counts and the folder being read, and the request to stop; none: not watched.
     ScanProgress* progress = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace kirvo {
@@ -9,11 +11,25 @@ inline unsigned char FoldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c;
 }
 
+// How many leading bytes a and b have in common as stored, counted a word at
+// a time (bytes equal as stored are equal however they are weighed), rounded
+// down to a multiple of 8 at most n.
+inline size_t CommonWords(const char* a, const char* b, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y) break;
+    }
+    return i;
+}
+
 // Byte-wise comparison ignoring ASCII case; bytes compare as unsigned and a
 // text that ends first sorts first. Returns <0, 0 or >0.
 inline int CompareIgnoreCase(std::string_view a, std::string_view b) {
     const size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = CommonWords(a.data(), b.data(), n); i < n; ++i) {
         const unsigned char x = FoldAscii(static_cast<unsigned char>(a[i]));
         const unsigned char y = FoldAscii(static_cast<unsigned char>(b[i]));
         if (x != y) return x < y ? -1 : 1;
@@ -23,7 +39,7 @@ inline int CompareIgnoreCase(std::string_view a, std::string_view b) {
 }
 
 inline bool EqualIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && CompareIgnoreCase(a, b) == 0;
+    return a.size() == b.size() && (a == b || CompareIgnoreCase(a, b) == 0);
 }
 
 // Plain unsigned byte order, the tie-breaker among texts equal ignoring case.

@@ -15,6 +15,7 @@
 #include "engine/pair_classifier.h"
 #include "engine/time_verdict.h"
 #include "engine/tree_scanner.h"
+#include "engine/twin_names.h"
 #include "platform/directory_lister.h"
 #include "platform/file_node.h"
 
@@ -51,6 +52,11 @@ void TreeMatcher::Clear() {
     for (ScannedSide& side : sides_) side.Clear();
     targetRootNamesRead_ = false;
     targetRootNames_.clear();
+}
+
+void TreeMatcher::ReleaseEntryTable() {
+    std::vector<const FileEntry*>(1, nullptr).swap(entries_);
+    lastEntry_ = -1;
 }
 
 int32_t TreeMatcher::Run(std::string& sourcePath, std::string& targetPath, bool excludeSubFolders,
@@ -268,7 +274,10 @@ void TreeMatcher::OrderTable(int32_t lastEntry) {
 int32_t TreeMatcher::TimeDifference(const SystemTime& s, const SystemTime& t) { return TimeVerdict::Difference(s, t); }
 
 int32_t TreeMatcher::PairEntries(int32_t lastEntry) {
-    EntryPairing::Pair(std::span<const FileEntry* const>(entries_.data(), static_cast<size_t>(lastEntry + 1)), pairs_);
+    const std::span<const FileEntry* const> sorted(entries_.data(), static_cast<size_t>(lastEntry + 1));
+    // Only over the whole table: every target name must move to the new store.
+    if (sorted.size() == sides_[0].entries.size() + sides_[1].entries.size()) TwinNames::Share(sorted, sides_[1].names);
+    EntryPairing::Pair(sorted, pairs_);
     EntryPairing::KeepCaseVariantFoldersApart(pairs_);
     ClassifyPairs();
     unknown_.Apply(pairs_);

@@ -63,6 +63,10 @@ public:
     const std::deque<std::string>& folders(Side side) const { return sides_[side == kSourceSide ? 0 : 1].folders; }
     // Back to empty: no entries, no pairs. Roots and flags keep their values.
     void Clear();
+    // Lets the sorted entry table go (a pointer per file) for callers that
+    // read nothing but the pairs: they keep their entries; entries() then
+    // holds the end marker alone and lastEntry() is -1.
+    void ReleaseEntryTable();
 
     const std::string& sourceRoot() const { return sourceRoot_; }
     const std::string& targetRoot() const { return targetRoot_; }

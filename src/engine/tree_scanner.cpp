@@ -1,7 +1,9 @@
 #include "engine/tree_scanner.h"
 
 #include <cerrno>
+#include <optional>
 
+#include "engine/in_flight_control.h"
 #include "engine/scan_filter.h"
 #include "engine/scan_progress.h"
 #include "engine/tree_matcher.h"
@@ -83,8 +85,10 @@ void TreeScanner::Scan(const std::string& root, DirectoryLister& lister) {
             into_.unknown.push_back({static_cast<Side>(side_), {}, opened.error, std::move(opened.reason)});
         return;
     }
-    const bool automatic = options_.parallel <= 0;
-    int inFlight = automatic ? lister.AutomaticInFlight() : options_.parallel;
+    // The automatic number follows what the device shows; a number the user set stays.
+    std::optional<InFlightControl> automatic;
+    if (options_.parallel <= 0) automatic.emplace(lister.AutomaticInFlight(), lister.AutomaticLimit());
+    int inFlight = automatic ? automatic->count() : options_.parallel;
     lister.SetInFlight(inFlight);
 
     Folder& top = found_.emplace_back();
@@ -94,7 +98,6 @@ void TreeScanner::Scan(const std::string& root, DirectoryLister& lister) {
     walk_.push_back(&top);
 
     std::vector<Folder*> finished;
-    bool remeasured = false;
     while (true) {
         // More listings than the lister serves at once keep it busy while
         // the scan takes in what came back.
@@ -116,11 +119,9 @@ void TreeScanner::Scan(const std::string& root, DirectoryLister& lister) {
             Completed(*folder);
         }
         finished.clear();
-        if (automatic && !remeasured && top.done) {
-            // The root's listing measured the file system: it may ask for more.
-            remeasured = true;
-            const int measured = lister.AutomaticInFlight();
-            if (measured > inFlight) lister.SetInFlight(inFlight = measured);
+        if (automatic) {
+            const int wanted = automatic->Update(lister.waits());
+            if (wanted != inFlight) lister.SetInFlight(inFlight = wanted);
         }
         CommitReady();
     }

@@ -109,10 +109,23 @@ public:
     // Opens the root (a path ending in the separator): 0, ENOENT when it does
     // not exist, or why it cannot be listed. Called once, before anything else.
     virtual ListingStatus OpenRoot(const std::string& root) = 0;
-    // How many listings at once suit this root when the user sets no number:
-    // many on network and user-space file systems, where each request waits
-    // for an answer, what measures best on local disks.
+    // How many listings at once suit this root when the user sets no number,
+    // to start with: many on network and user-space file systems, where each
+    // request waits for an answer, what measures best on local disks.
     virtual int AutomaticInFlight() const = 0;
+    // The most listings at once the automatic setting raises this root to
+    // while its listings wait for the device; AutomaticInFlight() when the
+    // number is not to move.
+    virtual int AutomaticLimit() const { return AutomaticInFlight(); }
+    // Listings finished so far, and how many of them had to wait for the
+    // device at least once (a read from the disk, an answer from elsewhere):
+    // what tells the automatic setting to raise or lower the number.
+    // Listers that cannot tell report nothing.
+    struct Waits {
+        int64_t listings = 0;
+        int64_t waited = 0;
+    };
+    virtual Waits waits() const { return {}; }
     // From now on up to `count` listings are under way at once (at least 1).
     // With 1 a lister may list inside Start, on the caller's thread.
     virtual void SetInFlight(int count) = 0;

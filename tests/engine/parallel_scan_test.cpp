@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
@@ -97,16 +98,23 @@ void Grow(FakeTree& tree, size_t folder, int depth, std::mt19937& rng) {
 }
 
 // Lists a FakeTree from a worker pool, each listing after a random pause, so
-// listings finish in an order of their own.
+// listings finish in an order of their own. Some listings wait for the
+// device (by default half of the folders, by the seed), so the automatic
+// number moves while the scan runs.
 class FakeLister : public DirectoryLister {
 public:
-    FakeLister(FakeTree& tree, unsigned seed) : tree_(tree), rng_(seed) {}
+    FakeLister(FakeTree& tree, unsigned seed) : tree_(tree), rng_(seed) {
+        waitsFor = [seed](std::string_view relative) { return (std::hash<std::string_view>{}(relative) ^ seed) % 2 != 0; };
+    }
     ListingStatus OpenRoot(const std::string&) override { return {}; }
-    int AutomaticInFlight() const override { return 5; }
+    int AutomaticInFlight() const override { return 1; }
+    int AutomaticLimit() const override { return 16; }
     void SetInFlight(int count) override {
+        if (record) record->push_back(count);
         inFlight_ = count;
         if (count > 1) pool_.Grow(count);
     }
+    Waits waits() const override { return {listings_.load(), waited_.load()}; }
     void Start(const Request& request, ListingReceiver& receiver) override {
         if (inFlight_ <= 1) return List(request, receiver, 0);
         int pause;
@@ -117,11 +125,18 @@ public:
         pool_.Post([this, request, &receiver, pause] { List(request, receiver, pause); });
     }
 
-private:
     struct Open : OpenFolder {
         explicit Open(long n) : node(n) {}
         long node;
     };
+    std::function<bool(std::string_view relative)> waitsFor;
+    std::vector<int>* record = nullptr;  // where the numbers of listings at once go, as the scan sets them
+
+private:
+    void Count(std::string_view relative) {
+        if (waitsFor(relative)) ++waited_;
+        ++listings_;
+    }
     void List(const Request& request, ListingReceiver& receiver, int pauseMicroseconds) {
         std::this_thread::sleep_for(std::chrono::microseconds(pauseMicroseconds));
         std::vector<FakeTree::Node> records;
@@ -139,6 +154,7 @@ private:
             if (folder >= 0)
                 for (size_t child : tree_.nodes[static_cast<size_t>(folder)].children) records.push_back(tree_.nodes[child]);
         }
+        Count(request.relative);
         if (folder < 0) return receiver.Finished(ListingStatus::Failed(ENOENT, "weg"), nullptr);
         for (const char* dots : {".", ".."}) {
             DirectoryRecord record;
@@ -160,7 +176,8 @@ private:
     }
 
     FakeTree& tree_;
-    int inFlight_ = 1;
+    std::atomic<int> inFlight_{1};
+    std::atomic<int64_t> listings_{0}, waited_{0};
     std::mutex rngMutex_;
     std::mt19937 rng_;
     WorkerPool pool_;  // last: joined before the rest goes
@@ -367,6 +384,41 @@ TEST(ParallelScan, LocalListerGivesTheSequentialResultAndSurvivesChangingTrees) 
     }
     scanning = false;
     changer.join();
+}
+
+// The automatic number of listings at once rises while listings wait for the
+// device and falls back once they stop: first three hundred folders that wait,
+// then three hundred that answer at once. A number the user set stays.
+TEST(ParallelScan, AutomaticNumberFollowsTheWaitsOfTheListings) {
+    FakeTree tree;
+    for (const char* part : {"langsam", "schnell"}) {
+        const size_t folder = tree.Add(0, {part, RecordKind::Directory});
+        for (int i = 0; i < 300; ++i)
+            tree.Add(tree.Add(folder, {"o" + std::to_string(i), RecordKind::Directory}), {"f", RecordKind::File});
+    }
+    std::vector<int> set;
+    RunOptions options;
+    options.listers = [&](const std::string& root) {
+        auto lister = std::make_unique<FakeLister>(tree, 5);
+        lister->waitsFor = [](std::string_view relative) { return relative.starts_with("langsam/"); };
+        if (root == "S/") lister->record = &set;
+        return lister;
+    };
+    TreeMatcher matcher;
+    std::string s = "S", t = "T";
+    ASSERT_EQ(matcher.Run(s, t, options), 600);
+    ASSERT_FALSE(set.empty());
+    EXPECT_EQ(set.front(), 1);
+    const auto highest = std::max_element(set.begin(), set.end());
+    EXPECT_EQ(*highest, 16);
+    EXPECT_EQ(set.back(), 1);
+    EXPECT_TRUE(std::is_sorted(set.begin(), highest)) << "rises while the listings wait";
+    EXPECT_TRUE(std::is_sorted(highest, set.end(), std::greater<>())) << "falls once they stop";
+
+    set.clear();
+    options.parallel = 3;
+    matcher.Run(s, t, options);
+    EXPECT_EQ(set, std::vector<int>{3});
 }
 
 TEST(ParallelScan, AStopLeavesTheEngineEmpty) {

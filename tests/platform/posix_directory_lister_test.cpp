@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/posix/own_temporary_file.h"
+#include "support/faulty_mount.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
 
@@ -85,6 +86,28 @@ TEST(PosixDirectoryLister, SaysWhatItCannotReadAndLeavesOutOnlyOurTemporaryFiles
     std::string expected;
     for (const auto& c : cases) expected += c.expected + "\n";
     EXPECT_EQ(listed, expected);
+}
+
+// Every request to a user-space file system puts the asking thread to sleep
+// until the server answers: each listing counts as one that waited, and the
+// automatic number stays where such file systems start.
+TEST(PosixDirectoryLister, CountsTheListingsThatWaitedForTheirFileSystem) {
+    test::TempDir dir, mounts;
+    test::MakeTree(dir / "b", {{"a/x.txt"}, {"c/y.txt"}});
+    const test::FaultyMount mount(dir / "b", mounts / "m", {});
+    if (!mount.usable()) GTEST_SKIP() << mount.why();
+    PosixDirectoryLister lister;
+    ASSERT_TRUE(lister.OpenRoot(mounts / "m/").complete());
+    lister.SetInFlight(1);
+    for (const char* relative : {"", "a/", "c/"}) {
+        DirectoryLister::Request request;
+        request.relative = relative;
+        ListAndWait(lister, request, [](const DirectoryRecord&) {});
+    }
+    EXPECT_EQ(lister.waits().listings, 3);
+    EXPECT_EQ(lister.waits().waited, 3);
+    EXPECT_EQ(lister.AutomaticInFlight(), PosixDirectoryLister::kRemoteInFlight);
+    EXPECT_EQ(lister.AutomaticLimit(), PosixDirectoryLister::kRemoteInFlight);
 }
 
 }  // namespace

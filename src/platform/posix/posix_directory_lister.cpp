@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <optional>
@@ -18,6 +17,7 @@
 #include "platform/file_node.h"
 #include "platform/posix/link_guard.h"
 #include "platform/posix/own_temporary_file.h"
+#include "platform/posix/rotational_disk.h"
 #include "platform/posix/system_attribute_reader.h"
 
 namespace kirvo {
@@ -28,9 +28,6 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // workers: few where each waits for an answer, many where it is quick.
 constexpr size_t kRemoteShareSize = 8;
 constexpr size_t kLocalShareSize = 64;
-// A mean fstatat slower than this (a disk that really reads, a slow device)
-// asks for many listings at once even where the file system's kind does not.
-constexpr int64_t kSlowInspectionNanoseconds = 200'000;
 
 // File systems whose every request waits for an answer from elsewhere.
 bool WaitsPerRequest(long type) {
@@ -93,6 +90,13 @@ int OpenStepwise(int base, std::string_view relative) {
     return current == base ? fcntl(base, F_DUPFD_CLOEXEC, 0) : current;
 }
 
+// How often the calling thread has been put to sleep so far: each time a
+// request waited for the device (or a lock).
+long VoluntarySwitches() {
+    struct rusage usage;
+    return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+}
+
 // Describes a link (st: the link itself) as what it points to, in kind and
 // st: a link to a folder is not entered, nor one that leads nowhere (or in a
 // circle); one whose target cannot be inspected is unknown, and so is one
@@ -147,7 +151,7 @@ struct PosixDirectoryLister::Listing {
     std::vector<Name> entries;
     ListingStatus status;  // how reading the names ended
     std::atomic<size_t> sharesLeft{0};
-    bool measure = false;  // the first listing of the root times its inspections
+    std::atomic<long> waits{0};  // times its requests put a thread to sleep
 
     ~Listing() {
         if (fd >= 0) close(fd);
@@ -176,20 +180,23 @@ ListingStatus PosixDirectoryLister::OpenRoot(const std::string& root) {
     rootFd_ = fd;
     struct statfs fs;
     if (fd >= 0 && fstatfs(fd, &fs) == 0) waitsPerRequest_ = WaitsPerRequest(static_cast<long>(fs.f_type));
+    struct stat st;
+    if (fd >= 0 && !waitsPerRequest_ && fstat(fd, &st) == 0) rotational_ = OnRotationalDisk(st.st_dev);
     if (fd >= 0) return {};
     return ListingStatus::Failed(error, SystemErrorText(error));
 }
 
-int PosixDirectoryLister::AutomaticInFlight() const {
+int PosixDirectoryLister::AutomaticInFlight() const { return waitsPerRequest_ ? kRemoteInFlight : kLocalInFlight; }
+
+int PosixDirectoryLister::AutomaticLimit() const {
     if (waitsPerRequest_) return kRemoteInFlight;
-    const int64_t count = rootInspections_.load();
-    if (count >= 8 && rootInspectionNanoseconds_.load() / count > kSlowInspectionNanoseconds) return kRemoteInFlight;
-    return kLocalInFlight;
+    return rotational_ ? kRotationalLimit : kLocalLimit;
 }
 
 void PosixDirectoryLister::SetInFlight(int count) {
-    inFlight_ = count < 1 ? 1 : count;
-    if (inFlight_ > 1) pool_->Grow(inFlight_);
+    const int inFlight = count < 1 ? 1 : count;
+    inFlight_ = inFlight;
+    if (inFlight > 1) pool_->Grow(inFlight);
 }
 
 void PosixDirectoryLister::Start(const Request& request, ListingReceiver& receiver) {
@@ -201,12 +208,12 @@ void PosixDirectoryLister::Start(const Request& request, ListingReceiver& receiv
 }
 
 void PosixDirectoryLister::List(const Request& request, ListingReceiver& receiver) {
+    const long switchesBefore = VoluntarySwitches();
     auto listing = std::make_shared<Listing>();
     listing->request = request;
     listing->receiver = &receiver;
     if (request.relative.empty()) {
         listing->fd = fcntl(rootFd_, F_DUPFD_CLOEXEC, 0);
-        listing->measure = rootInspections_.load() == 0;
     } else if (request.parent != nullptr) {
         const std::string name(LastName(request.relative));
         listing->fd = openat(static_cast<const PosixOpenFolder*>(request.parent)->fd, name.c_str(),
@@ -217,6 +224,8 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
     if (listing->fd < 0) {
         // A link put in the folder's place since is not entered: nothing is there.
         const int error = errno;
+        ++listings_;
+        if (VoluntarySwitches() != switchesBefore) ++waited_;
         receiver.Finished(error == ELOOP ? ListingStatus() : ListingStatus::Failed(error, SystemErrorText(error)), nullptr);
         return;
     }
@@ -254,6 +263,7 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
             entry.kind = entry.type == DT_DIR ? RecordKind::Directory : RecordKind::Other;
             if (entry.type == DT_LNK && request.links == LinkMode::Skip) entry.present = false;
         }
+        listing->waits += VoluntarySwitches() - switchesBefore;
         Deliver(*listing);
         return;
     }
@@ -261,25 +271,26 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
     const size_t shareSize = waitsPerRequest_ ? kRemoteShareSize : kLocalShareSize;
     if (inFlight_ <= 1 || count <= shareSize) {
         listing->sharesLeft = 1;
-        Describe(listing, 0, count);
+        Describe(listing, 0, count, switchesBefore);
         return;
     }
     // Shared out: the other workers take the later shares, this one the first.
+    // Handing them over may wait for the pool's lock, which is no wait for the device.
+    listing->waits += VoluntarySwitches() - switchesBefore;
     const size_t shares = (count + shareSize - 1) / shareSize;
     listing->sharesLeft = shares;
     for (size_t share = 1; share < shares; ++share) {
         const size_t begin = share * shareSize;
         const size_t end = std::min(count, begin + shareSize);
-        pool_->Post([this, listing, begin, end] { Describe(listing, begin, end); });
+        pool_->Post([this, listing, begin, end] { Describe(listing, begin, end, VoluntarySwitches()); });
     }
-    Describe(listing, 0, shareSize);
+    Describe(listing, 0, shareSize, VoluntarySwitches());
 }
 
-void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, size_t begin, size_t end) {
+// switchesBefore: VoluntarySwitches() on this thread before its part of the listing began.
+void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, size_t begin, size_t end,
+                                    long switchesBefore) {
     const std::atomic<bool>* stop = listing->request.stop;
-    const bool measure = listing->measure;
-    int64_t inspections = 0;
-    int64_t nanoseconds = 0;
     for (size_t i = begin; i < end; ++i) {
         Listing::Name& entry = listing->entries[i];
         const unsigned char type = entry.type;
@@ -297,13 +308,8 @@ void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, siz
         }
         const char* name = listing->names.data() + entry.offset;
         struct stat st;
-        const auto t0 = measure ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
         const bool found = fstatat(listing->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         const int error = found ? 0 : errno;
-        if (measure) {
-            ++inspections;
-            nanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
-        }
         if (!found) {
             // Gone since the listing: absent. There, but not to be inspected: unknown.
             if (error == ENOENT) {
@@ -346,14 +352,14 @@ void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, siz
         entry.device = static_cast<uint64_t>(st.st_dev);
         entry.inode = static_cast<uint64_t>(st.st_ino);
     }
-    if (measure) {
-        rootInspections_ += inspections;
-        rootInspectionNanoseconds_ += nanoseconds;
-    }
+    listing->waits += VoluntarySwitches() - switchesBefore;
     if (listing->sharesLeft.fetch_sub(1) == 1) Deliver(*listing);
 }
 
 void PosixDirectoryLister::Deliver(Listing& listing) {
+    // Counted before the scan hears of it, so that what it reads includes this listing.
+    ++listings_;
+    if (listing.waits > 0) ++waited_;
     std::optional<SystemAttributeReader> system;
     if (listing.request.detail == Detail::FullWithSystemBit) system.emplace(listing.fd);
     std::string reason;

@@ -1,6 +1,7 @@
 #include "view/qt/kirvo_view.h"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelection>
@@ -26,17 +27,51 @@ QString FromUtf8(const std::string& text) {
 }
 
 // Progress of a filling while the event loop is blocked: the view's signals,
-// whose receivers repaint at once.
+// whose receivers repaint at once. Shown at most every tenth of a second,
+// with the latest count of each side: a repaint costs more than a thousand
+// rows, and a list that fills in a blink needs no progress at all.
 class ListFillProgress : public FillProgress {
 public:
-    explicit ListFillProgress(CKirvoView& view) : view_(view) {}
+    static constexpr qint64 kShownEveryMilliseconds = 100;
+
+    explicit ListFillProgress(CKirvoView& view) : view_(view) { sinceShown_.start(); }
 
     void FillStarted() override { emit view_.selectionStatsShown(QString(), QString()); }
-    void ShowFileCount(Side side, const std::string& text) override { emit view_.sideTotalsShown(side, FromUtf8(text)); }
-    void PairTick(int32_t /*pairIndex*/) override { emit view_.fillTick(); }
+    void ShowFileCount(Side side, const std::string& text) override {
+        Pending& pending = pending_[side == kSourceSide ? 0 : 1];
+        pending.text = text;
+        pending.due = true;
+        ShowIfDue();
+    }
+    void PairTick(int32_t /*pairIndex*/) override {
+        tickDue_ = true;
+        ShowIfDue();
+    }
 
 private:
+    struct Pending {
+        std::string text;
+        bool due = false;
+    };
+
+    void ShowIfDue() {
+        if (sinceShown_.elapsed() < kShownEveryMilliseconds) return;
+        for (int i = 0; i < 2; ++i) {
+            if (!pending_[i].due) continue;
+            pending_[i].due = false;
+            emit view_.sideTotalsShown(i == 0 ? kSourceSide : kTargetSide, FromUtf8(pending_[i].text));
+        }
+        if (tickDue_) {
+            tickDue_ = false;
+            emit view_.fillTick();
+        }
+        sinceShown_.restart();
+    }
+
     CKirvoView& view_;
+    QElapsedTimer sinceShown_;
+    Pending pending_[2];
+    bool tickDue_ = false;
 };
 
 struct ContextItem {

@@ -108,12 +108,13 @@ signals:
     // frame routes it like a menu command.
     void commandRequested(kirvo::CommandId id);
     // A side's field of "Ausgabe" (1009, 1010): "%i Dateien" while the list
-    // fills, the summary when it is full. To be shown at once.
+    // fills (at most every tenth of a second), the summary when it is full.
+    // To be shown at once.
     void sideTotalsShown(kirvo::Side side, const QString& text);
     // The selection statistics (1011, 1012); both empty when a filling starts.
     void selectionStatsShown(const QString& sourceText, const QString& targetText);
-    // A filling reached another hundredth of its pairs: the path bar is
-    // repainted at once.
+    // A filling reached another hundredth of its pairs (at most every tenth
+    // of a second): the path bar is repainted at once.
     void fillTick();
 
 protected:
