@@ -11,6 +11,7 @@ _kirvo_cli()
     local compare_opts="--filter= --format= $scan_opts"
     local sync_opts="--mode= --direction= --dry-run --yes --no-trash --no-log --format= $scan_opts"
     local job_save_opts="--mode= --direction= --yes --no-trash --no-log $scan_opts"
+    local undo_opts="--list --yes --dry-run --quiet --accept-new-host-key --help"
 
     # The subcommand is the first word after the program name that is not an option.
     local i command=""
@@ -25,7 +26,7 @@ _kirvo_cli()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "--help --version" -- "$cur"))
         else
-            COMPREPLY=($(compgen -W "compare sync job run watch schedule" -- "$cur"))
+            COMPREPLY=($(compgen -W "compare sync undo job run watch schedule" -- "$cur"))
         fi
         return
     fi
@@ -106,12 +107,14 @@ _kirvo_cli()
         -*)
             local opts=$compare_opts
             [[ $command == sync ]] && opts=$sync_opts
+            [[ $command == undo ]] && opts=$undo_opts
             [[ $command == job_save ]] && opts=$job_save_opts
             COMPREPLY=($(compgen -W "$opts" -- "$cur"))
             [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
             return ;;
     esac
 
+    [[ $command == undo ]] && return  # a run's id, as "kirvo-cli undo --list" shows it
     _filedir -d
 } &&
     complete -F _kirvo_cli kirvo-cli

@@ -41,6 +41,8 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
      "Kopiert die markierten Dateien von der Quelle ins Ziel, gleich wohin ihr Pfeil zeigt.", "", ""},
     {C::CopyToSource, "Nach links kopieren",
      "Kopiert die markierten Dateien vom Ziel in die Quelle, gleich wohin ihr Pfeil zeigt.", "", ""},
+    {C::UndoLastRun, "Letzten Abgleich rückgängig machen",
+     "Nimmt den letzten Abgleich, das letzte Kopieren oder Löschen als Ganzes zurück.", "", ""},
 
     // Context menu of the list: one file or folder.
     {C::CompareFiles, "", "Zeigt, was sich zwischen den beiden Dateien unterscheidet.", "", ""},
@@ -149,7 +151,8 @@ constexpr std::array kFileItems = std::to_array<MenuItem>({
 
 constexpr std::array kEditItems = std::to_array<MenuItem>({
     {C::EditCopy}, {C::DeleteSelected}, {}, {C::SelectAll}, {},
-    {C::CopyToTarget}, {C::CopyToSource},
+    {C::CopyToTarget}, {C::CopyToSource}, {},
+    {C::UndoLastRun},
 });
 
 constexpr std::array kViewItems = std::to_array<MenuItem>({

@@ -179,9 +179,13 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
     outcome.compareAgain = true;
     WindowQuestions questions(*prompts_, options_.beep());
     NoFileOperations none;
-    const SyncOutcome done =
-        session->Run(work, questions, service_ ? *service_ : static_cast<FileOperationService&>(none), copyFlags(),
-                     deleteFlags());
+    SyncOutcome done;
+    {
+        // Everything the session does is one run in the log, undone as a whole.
+        const ServiceRun unit(service_, {"Dateien abgleichen", matcher.sourceRoot(), matcher.targetRoot()});
+        done = session->Run(work, questions, service_ ? *service_ : static_cast<FileOperationService&>(none),
+                            copyFlags(), deleteFlags());
+    }
     if (done.refused) {
         sync_.Finish(nullptr);  // nothing was done: nothing to record
         return outcome;
@@ -222,6 +226,7 @@ OperationOutcome FileOperationController::CopySelected(const ResultRows& rows, s
     if (!copies.empty() && RootsAreNested()) return outcome;
     outcome.compareAgain = true;
     KeepCopiesIntoUsableRoots(copies.pairs);
+    const ServiceRun run(service_, {"Kopieren", matcher.sourceRoot(), matcher.targetRoot()});
     Copy(copies.pairs, outcome);
     return outcome;
 }
@@ -244,6 +249,8 @@ OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows
                         PassedOverNote(unread, direction > 0 ? "im Ziel nicht lesbar" : "in der Quelle nicht lesbar");
     if (!outcome.note.empty() && showNote_) showNote_(outcome.note);  // said now, and again once the comparison is over
     KeepCopiesIntoUsableRoots(copies.pairs);
+    const ServiceRun run(service_, {direction > 0 ? "Nach rechts kopieren" : "Nach links kopieren", matcher.sourceRoot(),
+                                    matcher.targetRoot()});
     Copy(copies.pairs, outcome);
     return outcome;
 }
@@ -262,6 +269,7 @@ OperationOutcome FileOperationController::DeleteSelected(const ResultRows& rows,
     }
     if (service_) {
         const DeleteFlags flags = deleteFlags();
+        const ServiceRun run(service_, {"Löschen", matcher.sourceRoot(), matcher.targetRoot()});
         // Declining the source side's question does not stop the target side.
         if (plan.sourceCount() > 0) outcome.results.push_back(service_->remove(plan.sourceFiles, flags));
         if (plan.targetCount() > 0) outcome.results.push_back(service_->remove(plan.targetFiles, flags));

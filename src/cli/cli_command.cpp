@@ -6,6 +6,7 @@
 #include "cli/job_schedule_command.h"
 #include "cli/job_watch.h"
 #include "cli/sync_command.h"
+#include "cli/undo_command.h"
 #include "fileops/terminal_text.h"
 
 namespace kirvo {
@@ -15,6 +16,7 @@ std::span<const CliCommand* const> CliCommands() {
     static const CliCommand* const kCommands[] = {
         &kCompareCommand,
         &kSyncCommand,
+        &kUndoCommand,
         &kJobCommand,
         &kRunCommand,
         &kWatchCommand,

@@ -219,6 +219,7 @@ int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std:
     DiscardBuffer discard;
     std::ostream dropped(&discard);
     std::istringstream noAnswers;
+    options.runName = "kirvo-cli run " + job.name;
     const int status = RunSync(options, noAnswers, request.text ? out : dropped, messages, false,
                                request.showProgress, &report);
     return done(status);

@@ -39,6 +39,7 @@ struct SyncOptions {
     bool help = false;
     std::string source;
     std::string target;
+    std::string runName = "kirvo-cli sync";  // the command, as the log's run names it
 };
 
 // False on a usage error, with a German message in `error`.

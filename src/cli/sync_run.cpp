@@ -230,7 +230,11 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal, log.get(),
                                           remote.connections());
         TerminalQuestions questions(options.yes, in, out);
-        outcome = session.Run(work, questions, service, copyFlags, deleteFlags);
+        {
+            // Everything the session does is one run in the log, undone as a whole.
+            const ServiceRun unit(&service, {options.runName, matcher.sourceRoot(), matcher.targetRoot()});
+            outcome = session.Run(work, questions, service, copyFlags, deleteFlags);
+        }
         session.Clear();  // the comparison goes
     }
     if (report) report->Done(outcome);

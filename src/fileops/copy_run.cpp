@@ -28,6 +28,7 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
     result_ = &result;
     filesTotal_ = static_cast<int32_t>(pairs.size());
     decisions_.assign(pairs.size(), Decision{});
+    placed_.assign(pairs.size(), Placed{});
     sizes_.assign(pairs.size(), 0);
     logged_.assign(pairs.size(), false);
     // The total for the progress only: pairs in one folder share one opening of it.
@@ -95,6 +96,7 @@ void CopyRun::flushPending() {
             published.push_back(pending.transfer.get());
             report.outcome = FileOutcome::Done;
             report.trashedTo = kept.path;
+            placed_[pending.index] = {kept, pending.transfer->placedAs()};
             report.bytes = sizes_[pending.index];
             report.replaced = pending.decision.replacing;
             noteMetadata(pairs[pending.index], pending.transfer->metadataNotKept());
@@ -353,15 +355,24 @@ void CopyRun::logOutcome(size_t index) {
     bool written = true;
     switch (report.outcome) {
     case FileOutcome::Cancelled: return;  // not done, or still waiting
-    case FileOutcome::Done:
-        if (!report.trashedTo.empty())
+    case FileOutcome::Done: {
+        // What undo needs: the copy as it was placed, and where the version it replaced went.
+        const Placed& placed = placed_[index];
+        std::optional<FileStamp> before;
+        if (!report.trashedTo.empty()) {
+            before = FileStamp::Of(d.expected);
             written = log_->write({OperationLog::kTrashed, pair.to.path, report.trashedTo, d.replacedSize, {},
-                                   OperationLog::kOk});
+                                   OperationLog::kOk, placed.kept.base, placed.kept.name, {}, before});
+        }
+        std::optional<FileStamp> after;
+        if (placed.copy.kind != NodeKind::Missing) after = FileStamp::Of(placed.copy);
         written = log_->write({d.replacing ? OperationLog::kReplaced : OperationLog::kCopied, pair.from.path,
                                pair.to.path, sizes_[index],
                                d.replacing ? std::optional<uint64_t>(d.replacedSize) : std::nullopt,
-                               OperationLog::kOk}) && written;
+                               OperationLog::kOk, placed.kept.base, placed.kept.name, after, before}) &&
+                  written;
         break;
+    }
     case FileOutcome::Skipped:
         written = log_->write({d.replacing ? OperationLog::kReplaced : OperationLog::kCopied, pair.from.path,
                                pair.to.path, {}, {}, OperationLog::Skipped(report.reason)});

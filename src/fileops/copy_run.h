@@ -66,6 +66,8 @@ private:
     int publish(Pending& pending, TrashedFile& kept, std::string& reason);
     void removeStaleOnce(const FolderHandle& folder);
     void noteMetadata(const CopyPair& pair, uint32_t notKept);
+    int makeRoot(const std::string& root, std::string& failed);
+    void logFolderMade(const std::string& path, const NodeInfo& folder);
     void logOutcome(size_t index);
     void tell();
 
@@ -93,6 +95,12 @@ private:
     std::vector<std::pair<uint64_t, uint64_t>> cleanedFolders_;  // device, inode
     std::vector<std::pair<std::string, uint32_t>> metadataNotKept_;  // destination root, kinds
     std::vector<Decision> decisions_;  // per pair, for the log
+    // Per pair, once in place: where the replaced version went and what the copy looks like.
+    struct Placed {
+        TrashedFile kept;
+        NodeInfo copy;
+    };
+    std::vector<Placed> placed_;
     std::vector<uint64_t> sizes_;
     std::vector<bool> logged_;
     std::span<const CopyPair> pairs_;

@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "fileops/file_operation_texts.h"
+#include "fileops/operation_log.h"
+#include "platform/root.h"
 
 namespace kirvo {
 namespace {
@@ -64,7 +66,7 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
     if (rootError != 0) {
         // The root itself is missing: it is made as the user named it.
         std::string failed;
-        if (const int e = roots_.make(parts.root, failed))
+        if (const int e = makeRoot(parts.root, failed))
             return FileAttempt::Fail(failed, FileOperationTexts::kCannotMakeFolder, e);
         if (const int e = roots_.open(parts.root, root))
             return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
@@ -98,11 +100,50 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
                 counterpart = std::move(sourceChild);
             }
             if (created && followSource) noteMetadata(pair, child.copyMetadataFrom(counterpart));
+            if (created) {
+                NodeInfo made;
+                if (child.backend()->describe(made) == 0) logFolderMade(to.path.substr(0, start + next), made);
+            }
             folder = std::move(child);
         }
         pos = next + 1;
     }
     return {};
+}
+
+// Makes a missing destination root, and the missing folders above it, each in the log.
+int CopyRun::makeRoot(const std::string& root, std::string& failed) {
+    std::vector<std::string> missing;  // outermost first
+    if (Root::NamesRemote(root)) {
+        missing.push_back(root);
+    } else {
+        std::string path = root;
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        for (NodeInfo info; InspectPath(path, false, info) == 0 && info.kind == NodeKind::Missing;) {
+            missing.insert(missing.begin(), path);
+            const size_t slash = path.rfind('/');
+            if (slash == std::string::npos || slash == 0) break;
+            path.resize(slash);
+        }
+    }
+    const int error = roots_.make(root, failed);
+    for (const std::string& path : missing) {
+        NodeInfo made;
+        const FolderHandle* opened = nullptr;
+        if (Root::NamesRemote(root)) {
+            if (roots_.open(root, opened) != 0 || opened->backend()->describe(made) != 0) continue;
+        } else if (InspectPath(path, false, made) != 0 || made.kind != NodeKind::Folder) {
+            continue;
+        }
+        logFolderMade(path, made);
+    }
+    return error;
+}
+
+void CopyRun::logFolderMade(const std::string& path, const NodeInfo& folder) {
+    if (log_ == nullptr) return;
+    if (!log_->write({OperationLog::kFolderMade, {}, path, {}, {}, OperationLog::kOk, {}, {}, FileStamp::Of(folder)}))
+        if (const std::string notice = log_->failureNotice(); !notice.empty()) ui_.notify(notice);
 }
 
 // Decides about what is at the destination now; Done means go ahead. With

@@ -78,6 +78,8 @@ FileAttempt DeleteRun::removeOnce(const ListedPath& item, FileReport& report) {
         (folder.inspect(parts.name, true, file) != 0 || file.kind != NodeKind::File))
         file = NodeInfo{};
     lastSize_ = file.size;
+    lastNode_ = node;
+    lastTrashed_ = TrashedFile{};
     const bool toTrash = toTrash_;
     if (item.listed.state == ListedFile::State::Present && (file.kind == NodeKind::File || file.kind == NodeKind::Link) &&
         !item.listed.matches(file.size, file.modifiedSeconds, file.modifiedNanoseconds) && !allChanged_) {
@@ -103,6 +105,7 @@ FileAttempt DeleteRun::removeOnce(const ListedPath& item, FileReport& report) {
         const int error = trash_.move(folder, parts.name, trashed, reason);
         if (error == 0) {
             report.trashedTo = trashed.path;
+            lastTrashed_ = trashed;
             return {};
         }
         if (error != kNoTrash) return FileAttempt::Fail(p.path, FileOperationTexts::kCannotTrash, error);
@@ -142,8 +145,11 @@ void DeleteRun::logOutcome(const ListedPath& item, const FileReport& report) {
                                : report.outcome == FileOutcome::Skipped ? OperationLog::Skipped(report.reason)
                                                                         : OperationLog::Failed(report.reason);
     const bool sized = report.outcome == FileOutcome::Done;
+    const bool trashed = sized && !report.trashedTo.empty();
     if (!log_->write({action, item.path.path, report.trashedTo, sized ? std::optional<uint64_t>(lastSize_) : std::nullopt,
-                      {}, result}))
+                      {}, result, trashed ? std::string_view(lastTrashed_.base) : std::string_view(),
+                      trashed ? std::string_view(lastTrashed_.name) : std::string_view(), {},
+                      trashed ? std::optional<FileStamp>(FileStamp::Of(lastNode_)) : std::nullopt}))
         if (const std::string notice = log_->failureNotice(); !notice.empty()) ui_.notify(notice);
 }
 

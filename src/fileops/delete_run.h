@@ -36,6 +36,8 @@ private:
     bool toTrash_ = false;     // the request's files go to the trash
     bool askForGood_ = false;  // they cannot, and no question before the request said so
     uint64_t lastSize_ = 0;
+    NodeInfo lastNode_;        // the file last removed, as it was
+    TrashedFile lastTrashed_;  // and where it went
 };
 
 }  // namespace kirvo

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fileops/delete_plan.h"
+#include "fileops/operation_log.h"
 #include "fileops/sync_plan.h"
 #include "platform/link_mode.h"
 
@@ -114,6 +115,27 @@ public:
     // Removes each folder that is empty, in the order given (deepest first);
     // one that is not (any more) is left and reported as skipped.
     virtual OperationResult removeEmptyFolders(std::span<const RootedPath> folders);
+
+    // Every request from beginRun to endRun is one run of one command, to be
+    // undone as a whole (see OperationLog); a service without a log ignores it.
+    virtual void beginRun(const OperationLog::RunStart& start) { (void)start; }
+    virtual void endRun() {}
+};
+
+// One command's run on a service (none: nothing), from construction to end.
+class ServiceRun {
+public:
+    ServiceRun(FileOperationService* service, const OperationLog::RunStart& start) : service_(service) {
+        if (service_) service_->beginRun(start);
+    }
+    ~ServiceRun() {
+        if (service_) service_->endRun();
+    }
+    ServiceRun(const ServiceRun&) = delete;
+    ServiceRun& operator=(const ServiceRun&) = delete;
+
+private:
+    FileOperationService* service_;
 };
 
 }  // namespace kirvo

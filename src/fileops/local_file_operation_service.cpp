@@ -3,6 +3,7 @@
 #include "fileops/copy_run.h"
 #include "fileops/delete_run.h"
 #include "fileops/move_run.h"
+#include "fileops/operation_log.h"
 
 namespace kirvo {
 
@@ -20,6 +21,14 @@ OperationResult LocalFileOperationService::move(std::span<const MovePair> moves)
 
 OperationResult LocalFileOperationService::removeEmptyFolders(std::span<const RootedPath> folders) {
     return MoveRun(ui_, log_, roots_).removeEmptyFolders(folders);
+}
+
+void LocalFileOperationService::beginRun(const OperationLog::RunStart& start) {
+    if (log_) log_->beginRun(start);
+}
+
+void LocalFileOperationService::endRun() {
+    if (log_) log_->endRun();
 }
 
 }  // namespace kirvo

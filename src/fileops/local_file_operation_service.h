@@ -62,6 +62,8 @@ public:
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
     OperationResult move(std::span<const MovePair> moves) override;
     OperationResult removeEmptyFolders(std::span<const RootedPath> folders) override;
+    void beginRun(const OperationLog::RunStart& start) override;
+    void endRun() override;
 
     // Bytes copied between two progress calls within one file.
     static constexpr uint64_t kChunkBytes = CopyRun::kChunkBytes;

@@ -26,8 +26,11 @@ OperationResult MoveRun::run(std::span<const MovePair> moves) {
     RunFileByFile(
         ui_, result, [&](size_t i, FileReport& report) { return moveOnce(moves[i], report); },
         [&](size_t i, const FileReport& report) {
+            const bool done = report.outcome == FileOutcome::Done;
             log(OperationLog::kMoved, moves[i].from.path, moves[i].to.path,
-                report.outcome == FileOutcome::Done ? std::optional<uint64_t>(lastSize_) : std::nullopt, report);
+                done ? std::optional<uint64_t>(lastSize_) : std::nullopt, report,
+                done && lastMoved_.kind != NodeKind::Missing ? std::optional<FileStamp>(FileStamp::Of(lastMoved_))
+                                                              : std::nullopt);
         });
     return result;
 }
@@ -44,6 +47,7 @@ OperationResult MoveRun::removeEmptyFolders(std::span<const RootedPath> folders)
 
 FileAttempt MoveRun::moveOnce(const MovePair& move, FileReport& report) {
     (void)report;
+    lastMoved_ = NodeInfo{};
     const PathParts from = PathParts::Of(move.from);
     const PathParts to = PathParts::Of(move.to);
     if (from.name.empty() || to.name.empty()) return FileAttempt::Fail(move.from.path, FileOperationTexts::kCannotMove, EINVAL);
@@ -81,6 +85,8 @@ FileAttempt MoveRun::moveOnce(const MovePair& move, FileReport& report) {
     if (error == EEXIST || error == ENOTEMPTY)
         return FileAttempt::Fail(move.to.path, FileOperationTexts::kMoveTaken, EEXIST);
     if (error != 0) return FileAttempt::Fail(move.from.path, FileOperationTexts::kCannotMove, error);
+    // What undo knows it by: a rename keeps inode, size and time.
+    if (toFolder.inspect(to.name, false, lastMoved_) != 0) lastMoved_ = NodeInfo{};
     return {};
 }
 
@@ -98,10 +104,14 @@ FileAttempt MoveRun::openOrMakeFolderOf(const RootedPath& p, const PathParts& pa
         size_t next = parts.folder.find('/', pos);
         if (next == std::string_view::npos) next = parts.folder.size();
         FolderHandle child;
-        if (const int error = current.openChild(parts.folder.substr(pos, next - pos), true, child)) {
-            const size_t start = static_cast<size_t>(parts.folder.data() - p.path.data());
+        bool created = false;
+        const size_t start = static_cast<size_t>(parts.folder.data() - p.path.data());
+        if (const int error = current.openChild(parts.folder.substr(pos, next - pos), true, child, &created))
             return FileAttempt::Fail(p.path.substr(0, start + next), FileOperationTexts::kCannotMakeFolder, error);
-        }
+        // Undo removes a folder made here once it is empty again.
+        if (NodeInfo made; created && child.backend()->describe(made) == 0)
+            write({OperationLog::kFolderMade, {}, p.path.substr(0, start + next), {}, {}, OperationLog::kOk, {}, {},
+                   FileStamp::Of(made)});
         current = std::move(child);
         pos = next + 1;
     }
@@ -126,12 +136,17 @@ FileAttempt MoveRun::removeFolderOnce(const RootedPath& folderPath) {
 }
 
 void MoveRun::log(std::string_view action, const std::string& source, const std::string& destination,
-                  std::optional<uint64_t> size, const FileReport& report) {
+                  std::optional<uint64_t> size, const FileReport& report, std::optional<FileStamp> after) {
     if (log_ == nullptr || report.outcome == FileOutcome::Cancelled) return;
     const std::string result = report.outcome == FileOutcome::Done      ? std::string(OperationLog::kOk)
                                : report.outcome == FileOutcome::Skipped ? OperationLog::Skipped(report.reason)
                                                                         : OperationLog::Failed(report.reason);
-    if (!log_->write({action, source, destination, size, {}, result}))
+    write({action, source, destination, size, {}, result, {}, {}, after});
+}
+
+void MoveRun::write(const OperationLog::Entry& entry) {
+    if (log_ == nullptr) return;
+    if (!log_->write(entry))
         if (const std::string notice = log_->failureNotice(); !notice.empty()) ui_.notify(notice);
 }
 

@@ -8,11 +8,11 @@
 #include "fileops/file_attempt.h"
 #include "fileops/file_operation_service.h"
 #include "fileops/file_operation_ui.h"
+#include "fileops/file_stamp.h"
+#include "fileops/operation_log.h"
 #include "fileops/root_cache.h"
 
 namespace kirvo {
-
-class OperationLog;
 
 // The state of one move request, and of one request to remove empty folders
 // (see FileOperationService::move and removeEmptyFolders): one file or
@@ -31,12 +31,14 @@ private:
     // Opens the folder of p below its root, making what is missing on the way.
     FileAttempt openOrMakeFolderOf(const RootedPath& p, const PathParts& parts, FolderHandle& folder);
     void log(std::string_view action, const std::string& source, const std::string& destination,
-             std::optional<uint64_t> size, const FileReport& report);
+             std::optional<uint64_t> size, const FileReport& report, std::optional<FileStamp> after = std::nullopt);
+    void write(const OperationLog::Entry& entry);
 
     FileOperationUi& ui_;
     OperationLog* log_;
     RootCache roots_;
     uint64_t lastSize_ = 0;
+    NodeInfo lastMoved_;  // the file moved last, at its new place
 };
 
 }  // namespace kirvo

@@ -1,10 +1,15 @@
 #include "fileops/operation_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <random>
 #include <system_error>
 
 #include "fileops/tsv_field.h"
@@ -13,11 +18,17 @@
 namespace kirvo {
 namespace {
 
-std::string LocalNow() {
+std::string LocalNow(const char* format = "%Y-%m-%d %H:%M:%S") {
     const std::time_t now = std::time(nullptr);
+    std::tm local{};
     char text[32] = "";
-    if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+    if (localtime_r(&now, &local) != nullptr) std::strftime(text, sizeof text, format, &local);
     return text;
+}
+
+void AppendField(std::string& line, std::string_view text) {
+    line += '\t';
+    AppendTsvEscaped(line, text);
 }
 
 }  // namespace
@@ -28,12 +39,16 @@ OperationLog::OperationLog(std::string path) : path_(std::move(path)) {
 }
 
 std::string OperationLog::absolute(std::string_view path) const {
-    if (path.empty() || path[0] == '/' || Root::NamesRemote(path) || workingFolder_.empty()) return std::string(path);
-    return workingFolder_ + "/" + std::string(path);
+    std::string out(path);
+    if (!path.empty() && path[0] != '/' && !Root::NamesRemote(path) && !workingFolder_.empty())
+        out = workingFolder_ + "/" + out;
+    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    return out;
 }
 
 OperationLog::~OperationLog() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (!run_.empty()) endRun();
+    if (fd_ >= 0) close(fd_);
 }
 
 std::string OperationLog::DefaultPath() {
@@ -44,50 +59,115 @@ std::string OperationLog::DefaultPath() {
 }
 
 bool OperationLog::open() {
-    if (file_ != nullptr) return true;
+    if (fd_ >= 0) return true;
     if (failed_) return false;
     std::error_code ec;
     const std::filesystem::path path(path_);
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-    const bool fresh = !std::filesystem::exists(path, ec) || std::filesystem::file_size(path, ec) == 0;
-    file_ = std::fopen(path_.c_str(), "a");  // appends at the end even when several programs write
-    if (file_ == nullptr) {
+    // Appends at the end even when several programs write.
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
         failure_ = std::strerror(errno);
         failed_ = true;
         return false;
     }
-    if (fresh) {
-        std::fputs(std::string(kHeader).append("\n").c_str(), file_);
-        std::fflush(file_);
+    std::string start;
+    struct stat st;
+    if (fstat(fd_, &st) == 0 && st.st_size == 0) {
+        start = std::string(kHeader) + "\n";
+    } else {
+        // A line cut short by a crash would swallow the next one: it is ended first.
+        char last = '\n';
+        const int reader = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (reader >= 0) {
+            if (pread(reader, &last, 1, st.st_size - 1) != 1) last = '\n';
+            close(reader);
+        }
+        if (last != '\n') start = "\n";
+    }
+    return start.empty() || append(start);
+}
+
+bool OperationLog::append(const std::string& lines) {
+    // One write per line (or per start line and its first action): nothing of
+    // another program's lines can come in between.
+    size_t done = 0;
+    while (done < lines.size()) {
+        const ssize_t n = ::write(fd_, lines.data() + done, lines.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (!failed_) failure_ = std::strerror(n < 0 ? errno : ENOSPC);
+            failed_ = true;
+            close(fd_);
+            fd_ = -1;
+            return false;
+        }
+        done += static_cast<size_t>(n);
     }
     return true;
 }
 
-bool OperationLog::write(const Entry& entry) {
-    if (!open()) return false;
-    std::string line = LocalNow();
-    line += '\t';
-    AppendTsvEscaped(line, entry.action);
-    line += '\t';
-    AppendTsvEscaped(line, absolute(entry.source));
-    line += '\t';
-    AppendTsvEscaped(line, absolute(entry.destination));
+std::string OperationLog::line(std::string_view time, const Entry& entry) const {
+    std::string line(time);
+    AppendField(line, entry.action);
+    AppendField(line, absolute(entry.source));
+    AppendField(line, absolute(entry.destination));
     line += '\t';
     if (entry.size) line += std::to_string(*entry.size);
     line += '\t';
     if (entry.sizeBefore) line += std::to_string(*entry.sizeBefore);
-    line += '\t';
-    AppendTsvEscaped(line, entry.result);
+    AppendField(line, entry.result);
+    // The columns for undo, as far as there is anything in them; a line of no
+    // run cannot be undone and keeps the old form.
+    if (run_.empty()) return line + '\n';
+    const std::string after = entry.after ? entry.after->text() : std::string();
+    const std::string before = entry.before ? entry.before->text() : std::string();
+    const std::string_view extra[] = {run_, entry.trash, entry.trashName, after, before};
+    size_t used = std::size(extra);
+    while (used > 0 && extra[used - 1].empty()) --used;
+    for (size_t i = 0; i < used; ++i) AppendField(line, extra[i]);
     line += '\n';
-    // One write per line: lines of programs writing at once do not mix.
-    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0) {
-        if (!failed_) failure_ = std::strerror(errno != 0 ? errno : EIO);
-        failed_ = true;
-        std::fclose(file_);
-        file_ = nullptr;
-        return false;
+    return line;
+}
+
+bool OperationLog::write(const Entry& entry) {
+    if (!open()) return false;
+    std::string lines;
+    if (!run_.empty() && !runStarted_) {
+        lines = line(runTime_, {kRunStarted, runSource_, runTarget_, {}, {}, runWhat_});
+        runStarted_ = true;
     }
-    return true;
+    lines += line(LocalNow(), entry);
+    if (!run_.empty()) counts_.add(entry.action, entry.result);
+    return append(lines);
+}
+
+std::string OperationLog::beginRun(const RunStart& start, bool now) {
+    if (!run_.empty()) endRun();
+    std::random_device random;
+    char suffix[8];
+    std::snprintf(suffix, sizeof suffix, "-%04x", static_cast<unsigned>(random() & 0xffffu));
+    run_ = LocalNow("%Y%m%dT%H%M%S") + suffix;
+    runTime_ = LocalNow();
+    runWhat_ = start.undoes.empty() ? std::string(start.what) : std::string(kUndoesPrefix) + std::string(start.undoes);
+    runSource_ = absolute(start.sourceRoot);
+    runTarget_ = absolute(start.targetRoot);
+    runStarted_ = false;
+    counts_ = RunCounts();
+    if (now && open() && append(line(runTime_, {kRunStarted, runSource_, runTarget_, {}, {}, runWhat_})))
+        runStarted_ = true;
+    return run_;
+}
+
+void OperationLog::endRun(bool cancelled) {
+    if (run_.empty()) return;
+    if (runStarted_ && open()) {
+        const std::string counts = (cancelled ? std::string(kCancelledPrefix) : std::string()) + counts_.text();
+        append(line(LocalNow(), {kRunEnded, runSource_, runTarget_, {}, {}, counts}));
+        if (fd_ >= 0) fdatasync(fd_);  // undo goes by it
+    }
+    run_.clear();
+    runStarted_ = false;
 }
 
 std::string OperationLog::failureNotice() {
@@ -97,7 +177,7 @@ std::string OperationLog::failureNotice() {
            "); die Dateien werden trotzdem kopiert und gelöscht, nur ohne Eintrag.";
 }
 
-std::string OperationLog::Skipped(std::string_view reason) { return "übersprungen: " + std::string(reason); }
-std::string OperationLog::Failed(std::string_view reason) { return "fehlgeschlagen: " + std::string(reason); }
+std::string OperationLog::Skipped(std::string_view reason) { return std::string(kSkippedPrefix) + std::string(reason); }
+std::string OperationLog::Failed(std::string_view reason) { return std::string(kFailedPrefix) + std::string(reason); }
 
 }  // namespace kirvo

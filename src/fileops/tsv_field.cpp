@@ -27,4 +27,23 @@ void AppendTsvEscaped(std::string& line, std::string_view text) {
     }
 }
 
+bool TsvUnescaped(std::string_view field, std::string& text) {
+    text.clear();
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\') {
+            text += field[i];
+            continue;
+        }
+        if (++i == field.size()) return false;
+        switch (field[i]) {
+            case '\\': text += '\\'; break;
+            case 't': text += '\t'; break;
+            case 'n': text += '\n'; break;
+            case 'r': text += '\r'; break;
+            default: return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace kirvo

@@ -10,5 +10,8 @@ namespace kirvo {
 void AppendTsvEscaped(std::string& line, std::string_view text);
 // The first byte from `from` on that AppendTsvEscaped writes as an escape; npos for none.
 size_t FindTsvSpecial(std::string_view text, size_t from = 0);
+// The text a field written by AppendTsvEscaped stands for; false for a field
+// that no such writing gives (an unknown escape, a backslash at the end).
+bool TsvUnescaped(std::string_view field, std::string& text);
 
 }  // namespace kirvo

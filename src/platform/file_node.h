@@ -20,6 +20,7 @@ struct NodeInfo {
     uint32_t modifiedNanoseconds = 0;
     uint32_t permissions = 0;  // the rwx bits for owner, group, others
     uint64_t inode = 0;        // which file it is on its file system; 0 where none is told (another machine)
+    uint64_t device = 0;       // which file system; 0 where none is told
 };
 
 // Error codes are the system's (errno on POSIX); 0 means success.

@@ -106,6 +106,9 @@ public:
     uint32_t metadataNotKept() const { return metadataNotKept_; }
     // Whether the data was shared with the source instead of copied (reflink).
     bool cloned() const { return cloned_; }
+    // After publish(): the copy as it stands at the destination (its inode, size
+    // and time), so that it can be recognised later; kind Missing where unknown.
+    const NodeInfo& placedAs() const { return placed_; }
 
     // Closes everything and removes the temporary file, if any.
     virtual void abandon() = 0;
@@ -126,6 +129,7 @@ protected:
     int64_t offset_ = 0;
     uint32_t metadataNotKept_ = 0;
     bool cloned_ = false;
+    NodeInfo placed_;
     uint64_t folderDevice_ = 0;
     uint64_t folderInode_ = 0;
 };

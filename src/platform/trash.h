@@ -13,6 +13,7 @@ namespace kirvo {
 // to take a kept version back.
 struct TrashedFile {
     std::string path;      // the file in the trash's "files" folder
+    std::string base;      // the trash folder itself (it holds "files" and "info")
     std::string infoName;  // its record in the trash's "info" folder
     std::string name;      // its name in "files"
     size_t directory = 0;  // which of the Trash's folders

@@ -319,6 +319,16 @@ StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
     }
 }
 
+std::string SyncStateStore::forgetAfterUndo(const PairKey& key) {
+    std::optional<SyncState> state;
+    if (const StoreError error = load(key, state)) return error.message;
+    if (!state) return {};
+    std::string notice;
+    if (const StoreError error = forget(key, &notice)) return error.message;
+    return (notice.empty() ? "" : notice + " ") +
+           "Der Stand des letzten Abgleichs dieser Ordner ist vergessen; der nächste Abgleich beginnt wie der erste.";
+}
+
 StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
     try {
         open();

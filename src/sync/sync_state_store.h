@@ -55,6 +55,11 @@ public:
     // at all is moved aside (next to it, named "….defekt-<time>") and a new one
     // begins: `notice` then says so. The pair's next run is its first.
     StoreError forget(const PairKey& pair, std::string* notice = nullptr);
+    // After a run of the pair was undone, its recorded state would take files
+    // undo brought back for new and files undo removed for deleted, and the
+    // next run would delete their counterparts: forgets the state where the
+    // pair has one. The German notice to show, or "" (nothing was recorded).
+    std::string forgetAfterUndo(const PairKey& pair);
 
 private:
     void open();

@@ -65,6 +65,9 @@ enum class CommandId : int {
     CopyPath = 32827,           // "Pfad kopieren"
     ExcludePath = 32828,        // "Ausschließen"
 
+    // A run of copying or deleting taken back as a whole.
+    UndoLastRun = 32862,  // "Letzten Abgleich rückgängig machen"
+
     // Jobs: the pair and its settings saved under a name, run by themselves.
     SaveJob = 32842,  // "Auftrag speichern ..."
     ShowJobs = 32843, // "Aufträge"

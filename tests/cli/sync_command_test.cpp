@@ -344,8 +344,10 @@ TEST(SyncCommand, ReplacedFilesGoToTheTrashAndTheLogAndLookalikesAreOrdinaryFile
     EXPECT_NE(ReadFile(trash + "/info/notes.trashinfo").find("Path=" + t + "/notes\n"), std::string::npos);
     const std::string logPath = std::string(std::getenv("XDG_STATE_HOME")) + "/kirvo/protokoll.log";
     const std::string log = ReadFile(logPath);
-    EXPECT_NE(log.find("\tPapierkorb\t" + t + "/notes\t" + trash + "/files/notes\t3\t\tok\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("\tersetzt\t" + s + "/notes\t" + t + "/notes\t3\t3\tok\n"), std::string::npos) << log;
+    // Each line goes on with the run and, for undo, where the old version lies in the trash.
+    EXPECT_NE(log.find("\tPapierkorb\t" + t + "/notes\t" + trash + "/files/notes\t3\t\tok\t"), std::string::npos) << log;
+    EXPECT_NE(log.find("\tersetzt\t" + s + "/notes\t" + t + "/notes\t3\t3\tok\t"), std::string::npos) << log;
+    EXPECT_NE(log.find("\t" + trash + "\tnotes\t"), std::string::npos) << log;
 
     WriteFile(s + "/notes", "newer", kNew + 10);
     EXPECT_EQ(SyncBinary({"--yes", "--no-trash", "--no-log", s, t}).status, kExitEqual);

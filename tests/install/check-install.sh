@@ -44,7 +44,7 @@ check_files() {
     gzip -dc "$man" | grep -q "^\.TH \"$page\" \"1\"" || fail "$page.1.gz hat keinen Kopf .TH $page 1"
   done
   if [ -f "$share/man/man1/kirvo-cli.1.gz" ]; then
-    for opt in compare sync --filter --exclude-subfolders --exclude-system-folders --no-tolerance \
+    for opt in compare sync undo --list --filter --exclude-subfolders --exclude-system-folders --no-tolerance \
                --format --direction --dry-run --yes --help --version; do
       gzip -dc "$share/man/man1/kirvo-cli.1.gz" | sed 's/\\//g' | grep -q -- "$opt" ||
         fail "kirvo-cli.1 erwähnt $opt nicht"
@@ -126,7 +126,7 @@ check_validators() {
   fi
 
   mkdir -p "$prefix/tree/alpha" "$prefix/tree/beta" && touch "$prefix/tree/datei.txt"
-  expect_completion "compare job run schedule sync watch " ""
+  expect_completion "compare job run schedule sync undo watch " ""
   expect_completion "delete list save show " job ""
   expect_completion "--every= " schedule dokumente --ev
   expect_completion "--help --version " --

@@ -92,7 +92,12 @@ QString HelpDialog::HelpHtml() {
         "<li><b>Beep</b>: Signaltöne ein oder aus.</li>"
         "</ul>"
         "<p>Optionen, Filter, Pfade und Fenstergröße werden beim Beenden gespeichert. Was kopiert, ersetzt "
-        "und gelöscht wurde, steht im Protokoll (<i>Extras › Protokoll anzeigen</i>).</p>");
+        "und gelöscht wurde, steht im Protokoll (<i>Extras › Protokoll anzeigen</i>).</p>"
+        "<p>Jedes Abgleichen, Kopieren und Löschen ist ein Lauf, der sich als Ganzes zurücknehmen lässt: "
+        "<i>Bearbeiten › Letzten Abgleich rückgängig machen</i>, oder ein Lauf im Protokoll und "
+        "<i>Lauf rückgängig machen</i>. Kopien kommen in den Papierkorb, solange sie unverändert sind; "
+        "Ersetztes und Gelöschtes kommt aus dem Papierkorb zurück. Was seither geändert wurde, bleibt, "
+        "und Kirvo nennt es.</p>");
 }
 
 HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {

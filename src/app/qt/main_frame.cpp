@@ -24,6 +24,7 @@
 #include "app/qt/log_dialog.h"
 #include "app/qt/output_bar.h"
 #include "app/qt/remote_login_dialogs.h"
+#include "app/qt/undo_actions.h"
 #include "app/qt/window_controller.h"
 #include "app/version_info.h"
 #include "fileops/operation_log.h"
@@ -62,6 +63,7 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
     remote_ = std::make_unique<RemoteConnections>(loginDialogs_.get(), LoginSettings::Default());
     fileOperations_ = std::make_unique<QtFileOperationService>(this, QtFileOperationUi::kShowProgressAfter, log_.get(),
                                                                *remote_);
+    undo_ = std::make_unique<UndoActions>(this, *log_, *remote_);
     view_ = new CKirvoView(this);
     setCentralWidget(view_);
     CreatePathBar();
@@ -281,6 +283,7 @@ void CMainFrame::UpdateCommandUi() {
     actions_->setChecked(CommandId::ViewToolbar, !toolBar_->isHidden());
     actions_->setChecked(CommandId::ViewStatusBar, !statusBar()->isHidden());
     actions_->setChecked(CommandId::ViewOutputBar, !outputBar_->isHidden());
+    actions_->setEnabled(CommandId::UndoLastRun, controller_ && !controller_->comparing());  // it compares again
     actions_->setEnabled(CommandId::ShowJobs, controller_ && !controller_->comparing());  // opening one changes the paths
 }
 
@@ -318,6 +321,9 @@ void CMainFrame::OnCommand(CommandId id) {
         break;
     case CommandId::ShowLog:
         ShowLog();
+        break;
+    case CommandId::UndoLastRun:
+        UndoRun({});
         break;
     case CommandId::SaveJob:
         JobCommands::SaveJob(*this);
@@ -368,8 +374,14 @@ void CMainFrame::ShowHelp() {
 }
 
 void CMainFrame::ShowLog() {
-    LogDialog dialog(QString::fromLocal8Bit(log_->path().c_str()), this);
-    dialog.exec();
+    LogDialog dialog(log_->path(), this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.chosenRun().empty()) UndoRun(dialog.chosenRun());
+}
+
+void CMainFrame::UndoRun(const std::string& id) {
+    if (!controller_ || controller_->comparing()) return;
+    if (const std::optional<std::string> note = undo_->Undo(controller_->userPrompts(), id))
+        controller_->CompareAgainWithNote(QString::fromUtf8(note->data(), static_cast<qsizetype>(note->size())));
 }
 
 bool CMainFrame::event(QEvent* event) {

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "view/command_id.h"
 #include "app/window_size.h"
@@ -26,6 +27,7 @@ class PathBar;
 class ProfileStore;
 class RemoteConnections;
 class RemoteLoginDialogs;
+class UndoActions;
 class WindowController;
 
 // The main window: menus, toolbar, accelerators, status bar, the bar
@@ -103,8 +105,11 @@ private:
     void UpdateIndicators();
     void UpdateFilterPane();
     void ShowHelp();
-    // Command 32814 "Protokoll anzeigen".
+    // Command 32814 "Protokoll anzeigen"; a run chosen there is undone.
     void ShowLog();
+    // Command 32862 "Letzten Abgleich rückgängig machen" (id ""), or the run `id`;
+    // the comparison runs again when anything was undone.
+    void UndoRun(const std::string& id);
 
     ProfileStore& store_;
     CommandActions* actions_ = nullptr;
@@ -133,6 +138,7 @@ private:
     std::unique_ptr<RemoteLoginDialogs> loginDialogs_;
     std::unique_ptr<RemoteConnections> remote_;
     std::unique_ptr<FileOperationService> fileOperations_;
+    std::unique_ptr<UndoActions> undo_;
     // Goes before the view and the path bar, which it writes from.
     std::unique_ptr<WindowController> controller_;
 };

@@ -458,9 +458,16 @@ void WindowController::RunFileOperation(CommandId cmd) {
                                                            : OperationSummary(outcome.kinds, outcome.results, kind);
     summaryShown_ = true;
     emit operationSummary(FromUtf8(summary.text()), summary.failures());
-    noteAfterComparison_ = FromUtf8(outcome.note);
+    CompareAgainWithNote(FromUtf8(outcome.note));
+}
+
+void WindowController::CompareAgainWithNote(const QString& note) {
+    if (comparing_) return;
+    noteAfterComparison_ = note;
     OnPfadeVergleichen();
-    if (!comparing_) noteAfterComparison_.clear();  // no comparison started: the note stands as it is
+    if (comparing_) return;
+    noteAfterComparison_.clear();  // no comparison started: the note stands as it is
+    if (!note.isEmpty()) emit statusMessage(note);
 }
 
 }  // namespace kirvo

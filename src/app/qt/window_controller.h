@@ -87,6 +87,9 @@ public:
 
     // Rebuilds the list from the engine's pairs under the current filter.
     void FillList();
+    // After the folders were changed from outside the list (an undo): compares
+    // again, `note` in the status bar once the comparison is over.
+    void CompareAgainWithNote(const QString& note);
 
 public slots:
     // Command 32775 "Pfade vergleichen": with both fields filled, moves the

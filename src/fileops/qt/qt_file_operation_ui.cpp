@@ -137,9 +137,10 @@ void QtFileOperationUi::showProgress(const QString& label) {
     auto* dialog = new QProgressDialog(parent_.data());
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->setWindowTitle(Text(FileOperationTexts::kTitle) + QStringLiteral(" – ") +
-                           (request_ == Request::Copy   ? QStringLiteral("Kopieren")
-                            : request_ == Request::Move ? QStringLiteral("Umbenennen")
-                                                        : QStringLiteral("Löschen")));
+                           (request_ == Request::Copy     ? QStringLiteral("Kopieren")
+                            : request_ == Request::Move   ? QStringLiteral("Umbenennen")
+                            : request_ == Request::Delete ? QStringLiteral("Löschen")
+                                                          : QStringLiteral("Rückgängig machen")));
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setCancelButtonText(Text(FileOperationTexts::kCancel));
     dialog->setAutoClose(false);

@@ -29,7 +29,7 @@ class QtFileOperationUi final : public FileOperationUi {
 public:
     static constexpr std::chrono::milliseconds kShowProgressAfter{500};
 
-    enum class Request { Copy, Delete, Move };
+    enum class Request { Copy, Delete, Move, Undo };
 
     // parent owns the dialogs (the main window); may be null.
     explicit QtFileOperationUi(QWidget* parent, std::chrono::milliseconds showProgressAfter = kShowProgressAfter);

@@ -7,6 +7,7 @@
 #include "platform/posix/local_file_transfer.h"
 #include "platform/posix/node_placement.h"
 #include "platform/posix/own_temporary_file.h"
+#include "platform/posix/stat_node_info.h"
 
 namespace kirvo {
 
@@ -25,6 +26,7 @@ int LocalFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedF
 int LocalFileTransfer::placed() {
     tempName_.clear();
     OwnTemporaryFile::Unmark(tempFd_);
+    if (struct stat st; fstat(tempFd_, &st) == 0) DescribeStat(st, placed_);
     // The data is durable already (FlushSealed): a late close error cannot undo the copy.
     close(tempFd_);
     tempFd_ = -1;

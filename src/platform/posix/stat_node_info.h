@@ -5,7 +5,7 @@
 
 namespace kirvo {
 
-// What a stat record says about a node: kind, size, time, rwx bits and inode.
+// What a stat record says about a node: kind, size, time, rwx bits, inode and device.
 inline void DescribeStat(const struct stat& st, NodeInfo& info) {
     if (S_ISREG(st.st_mode)) {
         info.kind = NodeKind::File;
@@ -21,6 +21,7 @@ inline void DescribeStat(const struct stat& st, NodeInfo& info) {
     info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
     info.permissions = static_cast<uint32_t>(st.st_mode & 0777);
     info.inode = static_cast<uint64_t>(st.st_ino);
+    info.device = static_cast<uint64_t>(st.st_dev);
 }
 
 }  // namespace kirvo

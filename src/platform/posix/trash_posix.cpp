@@ -319,6 +319,7 @@ int Trash::put(const FolderHandle& folder, std::string_view name, bool link, Tra
         }
         d->used = true;
         out.path = d->base + "/files/" + candidate;
+        out.base = d->base;
         out.name = candidate;
         out.infoName = infoName;
         out.directory = 0;

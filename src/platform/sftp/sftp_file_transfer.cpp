@@ -254,12 +254,18 @@ int SftpFileTransfer::flushAlone() {
 }
 
 int SftpFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile* kept, std::string* reason) {
-    if (!sourceLocal_) return local_.publish(expected, keepIn, kept, reason);
+    if (!sourceLocal_) {
+        const int error = local_.publish(expected, keepIn, kept, reason);
+        if (error == 0) placed_ = local_.placedAs();
+        return error;
+    }
     if (remote_ == nullptr || tempName_.empty()) return EBADF;
     closeRemote(handle_);  // the data is complete (and flushed)
     const int error = remote_->place(tempName_, destinationName_, expected, keepIn != nullptr, reason);
-    if (error == 0) tempName_.clear();
-    return error;
+    if (error != 0) return error;
+    tempName_.clear();
+    if (remote_->inspect(destinationName_, false, placed_) != 0) placed_ = NodeInfo{};
+    return 0;
 }
 
 void SftpFileTransfer::closeRemote(std::string& handle) {

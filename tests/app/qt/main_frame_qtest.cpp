@@ -86,7 +86,7 @@ private slots:
              "57606 Drucker&einrichtung...", "-", "32775 Pfade vergleichen",
              "32794 Dateien abgleichen", "-", "57616 Letzte Datei", "-", "57665 &Beenden"},
             {"57634 &Kopieren\tCtrl+C", "32789 Löschen\tDel.", "-", "32791 Alles markieren\tCtrl+A", "-",
-             "32820 Nach rechts kopieren", "32821 Nach links kopieren"},
+             "32820 Nach rechts kopieren", "32821 Nach links kopieren", "-", "32862 Letzten Abgleich rückgängig machen"},
             {"59392 &Symbolleiste", "59393 S&tatusleiste", "32809 Ausgabe", "-",
              "32783 alle Dateien", "32785 nur ungleiche Dateien", "32786 Dateien Quelle nach Ziel",
              "32787 Dateien Ziel nach Quelle", "32788 gleiche Dateien"},

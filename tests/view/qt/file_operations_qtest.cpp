@@ -701,6 +701,47 @@ private slots:
         QCOMPARE(w.rowCount(), 6);  // two folder rows, four equal files
         QCOMPARE(w.frame.messagePane()->text(), "Bereit");
         QCOMPARE(w.frame.outputBar()->summary(), QString());
+
+        // Bearbeiten › "Letzten Abgleich rückgängig machen", clicked in the menu:
+        // asked about with the run's time, roots and counts, then both trees
+        // are as before and compared anew. On the other machine the replaced
+        // file is gone for good: it is named, the rest is undone.
+        log.clear();
+        prompts.answers = {true};
+        w.frame.show();
+        QMenu* edit = nullptr;
+        for (QAction* menu : w.frame.menuBar()->actions())
+            if (menu->text() == "&Bearbeiten") edit = menu->menu();
+        QVERIFY(edit);
+        edit->popup(w.frame.geometry().center());
+        QVERIFY(QTest::qWaitForWindowExposed(edit));
+        QAction* undo = nullptr;
+        for (QAction* item : edit->actions())
+            if (item->text() == "Letzten Abgleich rückgängig machen") undo = item;
+        QVERIFY(undo && undo->isEnabled());
+        QTest::mouseClick(edit, Qt::LeftButton, {}, edit->actionGeometry(undo).center());
+        w.WaitForComparison();
+        QVERIFY2(log.value(0).startsWith("ask with icon: Lauf ") && log.value(0).contains(" (Dateien abgleichen)\nQuelle: ") &&
+                     log.value(0).contains("2 kopiert, 1 ersetzt") &&
+                     log.value(0).contains(remoteTarget ? "\n\nRückgängig machen: 1 Datei in den Papierkorb legen, 1 "
+                                                          "Datei auf dem anderen Rechner löschen, 2 Ordner"
+                                                        : "\n\nRückgängig machen: 3 Dateien in den Papierkorb legen, 1 "
+                                                          "Datei aus dem Papierkorb zurückholen, 2 Ordner"),
+                 qPrintable(log.join("\n")));
+        QVERIFY(!std::filesystem::exists(dir / "q/c.txt"));
+        QVERIFY(!std::filesystem::exists(dir / "z/tief"));  // the copy and the folders made for it
+        if (remoteTarget) {
+            QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
+            QVERIFY2(log.filter("warn: ").join("").contains(QString::fromStdString(
+                         "/z/a.txt: bleibt: die ersetzte Fassung ist weg (auf dem entfernten Rechner gibt es keinen "
+                         "Papierkorb); die neue bleibt")),
+                     qPrintable(log.join("\n")));
+        } else {
+            QCOMPARE(ReadFile(dir / "z/a.txt"), "alt");
+            QCOMPARE(log.filter("warn: ").size(), 0);
+            QCOMPARE(w.rowCount(), 6);  // as before the run, all shown
+            QCOMPARE(w.model()->cellText(w.RowOf("a.txt"), 4), "--->");
+        }
     }
 };
 
