@@ -43,6 +43,23 @@ std::string PassedOverNote(const std::vector<std::string>& paths, const char* wh
            (paths.size() > 1 ? " …)." : ").");
 }
 
+// Beyond update, the conflicts a synchronisation left as they are: named once
+// it is over, so that a summary without errors does not read as "all in line".
+std::string ConflictsLeftNote(const SyncSession& session, const TreeMatcher& matcher) {
+    if (session.mode() == SyncMode::Update) return {};
+    std::vector<std::string> paths;
+    const std::span<const FilePair> pairs = matcher.pairs();
+    for (size_t i = 0; i < session.decisions().size() && i < pairs.size(); ++i)
+        if (session.decisions()[i].planned.action == SyncAction::Conflict)
+            paths.push_back((pairs[i].source ? pairs[i].source : pairs[i].target)->relativePath());
+    if (paths.empty()) return {};
+    return CountText(paths.size() == 1 ? "%i Konflikt bleibt, wie er ist" : "%i Konflikte bleiben, wie sie sind",
+                     static_cast<int32_t>(paths.size())) +
+           " („" + paths.front() + "“" + (paths.size() > 1 ? " …" : "") +
+           (paths.size() == 1 ? "); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst ihn."
+                              : "); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst sie.");
+}
+
 // The question before copying rows whose direction is open.
 std::string ConflictQuestion(const TreeMatcher& matcher, const ResultRows& list, std::span<const size_t> selected) {
     std::vector<size_t> conflicts;
@@ -176,6 +193,7 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
         return outcome;
     }
     sync_.AwaitRecord();
+    outcome.note = ConflictsLeftNote(*session, matcher);
     // Files only: the empty folders a mirror removes are no file operations of their own.
     using Kind = OperationSummary::Kind;
     const std::pair<const std::optional<OperationResult>*, Kind> requests[] = {

@@ -14,6 +14,7 @@
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "engine/tree_matcher.h"
+#include "sync/sync_session.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 #include "view/value_format.h"
@@ -119,6 +120,8 @@ Json Totals(const SideTotals& totals) {
     return Json{{"files", totals.files}, {"folders", totals.folders}, {"bytes", totals.bytes}};
 }
 
+constexpr int kArrowColumn = 4;
+
 const char* DirectionName(Verdict verdict) {
     switch (verdict) {
     case Verdict::SourceToTarget: return "to-target";
@@ -136,8 +139,26 @@ const char* KindOf(int state) {
     case ResultRows::kEqual: return "equal";
     case ResultRows::kConflict: return "conflict";
     case ResultRows::kUnknown: return "unknown";
+    case ResultRows::kDeleteCode: return "delete";
+    case ResultRows::kMoveCode: return "rename";
+    case ResultRows::kMovedAwayCode: return "renamed-away";
     default: return "unmarked";
     }
+}
+
+const char* ActionName(SyncAction action) {
+    switch (action) {
+    case SyncAction::CopyToTarget: return "copy-to-target";
+    case SyncAction::CopyToSource: return "copy-to-source";
+    case SyncAction::DeleteInTarget: return "delete-in-target";
+    case SyncAction::DeleteInSource: return "delete-in-source";
+    case SyncAction::MoveInTarget: return "rename-in-target";
+    case SyncAction::MoveInSource: return "rename-in-source";
+    case SyncAction::Conflict: return "conflict";
+    case SyncAction::Unknown: return "unknown";
+    case SyncAction::Nothing: break;
+    }
+    return "nothing";
 }
 
 // A document written as it is made: one field per line, and arrays with one
@@ -270,15 +291,30 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
         const FilePair* pair = rows.Pair(row);
         if (pair == nullptr) continue;  // folder rows are headings only
         Json item = Json::object();
-        item["state"] = rows.StateImage(row);
-        item["kind"] = KindOf(rows.StateImage(row));
+        const auto index = static_cast<size_t>(rows.PairIndex(row));
+        // With --mode=mirror or two-way a row stands for its planned action, as in TSV.
+        const PathDecision* decision = rows.plan() != nullptr && rows.plan()->mode() != SyncMode::Update
+                                           ? rows.Decision(row)
+                                           : nullptr;
+        const int state = decision != nullptr ? rows.ActionCode(row) : rows.StateImage(row);
+        item["state"] = state;
+        item["kind"] = KindOf(state);
         item["direction"] = DirectionName(pair->verdict);
-        item["arrow"] = FormatArrow(pair->verdict);
+        if (decision != nullptr) {
+            std::string arrow;
+            rows.AppendCellText(arrow, row, kArrowColumn);
+            item["arrow"] = arrow;
+            item["action"] = ActionName(decision->planned.action);
+        } else {
+            item["arrow"] = FormatArrow(pair->verdict);
+        }
         item["source"] = SideOf(pair->source, offset);
         item["target"] = SideOf(pair->target, offset);
-        const auto index = static_cast<size_t>(rows.PairIndex(row));
         if (IsConflict(pair->verdict)) item["reason"] = std::string(matcher.conflictReason(index));
         if (const UnknownPlace* place = matcher.unknownPlaceOf(index)) item["reason"] = place->reason;
+        if (decision != nullptr && (decision->planned.action != SyncAction::Nothing ||
+                                    decision->planned.partner != SyncDecision::kNoPartner))
+            item["reason"] = rows.plan()->Explain(index);
         doc.Element(item);
     }
     doc.EndArray();

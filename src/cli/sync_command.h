@@ -1,17 +1,7 @@
 #pragma once
-#include <istream>
-#include <ostream>
-#include <span>
-#include <string>
-
-#include <optional>
-
-#include "cli/cli_arguments.h"
 #include "cli/cli_command.h"
-#include "engine/path_filter.h"
-#include "engine/run_options.h"
-#include "sync/delete_limit.h"
-#include "sync/sync_mode.h"
+#include "cli/sync_options.h"
+#include "cli/sync_run.h"
 
 namespace kirvo {
 
@@ -20,50 +10,5 @@ namespace kirvo {
 // deletes and renames through the one sync use case (SyncSession); then
 // compares again and, two-way, records the state of the pair.
 extern const CliCommand kSyncCommand;
-
-struct SyncReport;
-
-struct SyncOptions {
-    enum class Format { Text, Json };
-    SyncMode mode = SyncMode::Update;  // --mode
-    // --direction=both|to-target|to-source: the sides that may change; a
-    // mirror changes the target unless told to-source.
-    bool toTarget = true;
-    bool toSource = true;
-    std::optional<DeleteLimit> maxDelete;  // --max-delete=N|P%
-    bool forgetState = false;              // --forget-state
-    bool dryRun = false;
-    bool yes = false;
-    bool excludeSubFolders = false;
-    bool excludeSystemFolders = false;
-    bool twoSecondTolerance = true;
-    bool ignoreHour = false;                 // --ignore-hour
-    CompareBy compareBy = CompareBy::Time;   // --compare
-    LinkMode links = LinkMode::Follow;       // --links
-    int parallel = 0;     // listings at once per side; 0: automatic
-    bool quiet = false;   // no progress line
-    bool acceptNewHostKey = false;  // a remote root's unknown host key is taken (and kept in known_hosts)
-    PathFilter pathFilter;  // --include, --exclude, --filter-from
-    bool useTrash = true;  // --no-trash: replaced files go for good
-    bool useLog = true;    // --no-log: nothing is written to the log
-    Format format = Format::Text;  // --format=json: one JSON document instead of the text
-    bool help = false;
-    std::string source;
-    std::string target;
-    std::string runName = "kirvo-cli sync";  // the command, as the log's run names it
-};
-
-// False on a usage error, with a German message in `error`.
-bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, std::string& error);
-// The options sync takes, for commands that take the same (job save).
-std::span<const CliArguments::OptionSpec> SyncOptionSpecs();
-
-// Runs the synchronisation. Questions go to out and are answered from in;
-// interactive says whether someone is there to answer (without it and without
-// --yes nothing is done: kExitUsage). Progress goes to err when showProgress.
-// kExitEqual when the trees are in line afterwards, kExitUnequal when anything
-// was left unequal. What was planned and done also goes into `report` when given.
-int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
-            bool showProgress, SyncReport* report = nullptr);
 
 }  // namespace kirvo

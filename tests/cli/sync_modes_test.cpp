@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <set>
 #include <sstream>
@@ -267,6 +268,37 @@ TEST(SyncModes, MirrorLeavesAnExactCopyAndKeepsWhatItReplacesOrRemoves) {
     WriteFile(p.root[1] + "/alt/name-alt.txt", renamed, p.clock);
     const uint64_t inode = Inode(p.root[1] + "/alt/name-alt.txt");
     const auto target = Files(p.root[1]);
+
+    // compare shows the plan: TSV and JSON give each row the same state, the
+    // rename and the deletions with their own numbers, arrows and reasons.
+    const test::CliResult tsv = test::Cli({"compare", "--mode=mirror", "--format=tsv", p.root[0], p.root[1]});
+    const test::CliResult json = test::Cli({"compare", "--mode=mirror", "--format=json", p.root[0], p.root[1]});
+    ASSERT_EQ(json.status, kExitUnequal) << json.err;
+    std::vector<int> tsvStates, jsonStates;
+    std::istringstream lines(tsv.out);
+    for (std::string line; std::getline(lines, line);)
+        if (const int state = std::stoi(line.substr(0, line.find('\t'))); state != 3 && state < 1000)
+            tsvStates.push_back(state);
+    std::map<std::string, nlohmann::json> rowOf;
+    const nlohmann::json document = nlohmann::json::parse(json.out);
+    for (const nlohmann::json& row : document["rows"]) {
+        jsonStates.push_back(row["state"].get<int>());
+        rowOf[(row["target"].is_null() ? row["source"] : row["target"])["path"].get<std::string>()] = row;
+    }
+    EXPECT_EQ(jsonStates, tsvStates);
+    EXPECT_EQ(rowOf["neu/name.txt"]["kind"], "rename");
+    EXPECT_EQ(rowOf["neu/name.txt"]["action"], "rename-in-target");
+    EXPECT_EQ(rowOf["neu/name.txt"]["arrow"], "~~>");
+    EXPECT_EQ(rowOf["alt/name-alt.txt"]["state"], 9);
+    size_t extras = 0, deletions = 0;
+    for (const auto& [path, content] : target) extras += path.starts_with("nur-im-ziel/") ? 1 : 0;
+    for (const auto& [path, row] : rowOf)
+        if (row["kind"] == "delete") {
+            ++deletions;
+            EXPECT_EQ(row["action"], "delete-in-target") << path;
+            EXPECT_EQ(row["reason"], "nur im Ziel: wird gelöscht") << path;
+        }
+    EXPECT_EQ(deletions, extras);
 
     const test::CliResult r = p.Sync("mirror");
     EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
