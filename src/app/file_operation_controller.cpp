@@ -53,11 +53,11 @@ std::string ConflictsLeftNote(const SyncSession& session, const TreeMatcher& mat
         if (session.decisions()[i].planned.action == SyncAction::Conflict)
             paths.push_back((pairs[i].source ? pairs[i].source : pairs[i].target)->relativePath());
     if (paths.empty()) return {};
-    return CountText(paths.size() == 1 ? "%i Konflikt bleibt, wie er ist" : "%i Konflikte bleiben, wie sie sind",
-                     static_cast<int32_t>(paths.size())) +
-           " („" + paths.front() + "“" + (paths.size() > 1 ? " …" : "") +
-           (paths.size() == 1 ? "); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst ihn."
-                              : "); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst sie.");
+    const auto count = static_cast<int32_t>(paths.size());
+    return CountText(TrN("%i Konflikt bleibt, wie er ist", "%i Konflikte bleiben, wie sie sind", paths.size()), count) +
+           Format(TrN(" („%s“%s); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst ihn.",
+                      " („%s“%s); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst sie.", paths.size()),
+                  paths.front(), paths.size() > 1 ? " …" : "");
 }
 
 // The question before copying rows whose direction is open.

@@ -202,7 +202,7 @@ int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& o
             Say(err, Tr("kirvo-cli undo: Der Lauf ") + options.run + Tr(" steht nicht im Protokoll (kirvo-cli undo --list zeigt die Läufe)."));
             return kExitUsage;
         }
-        Say(err, Tr("kirvo-cli undo: ") + std::string(UndoTexts::kNothingToUndo));
+        Say(err, Tr("kirvo-cli undo: ") + std::string(Tr(UndoTexts::kNothingToUndo)));
         return kExitNotUndoable;
     }
     if (!run->undoable) {

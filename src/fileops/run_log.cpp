@@ -9,6 +9,7 @@
 
 #include "fileops/operation_log.h"
 #include "fileops/tsv_field.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 namespace {
@@ -46,7 +47,7 @@ bool ForEachLine(const std::string& path, std::string& error, Take take) {
     std::FILE* in = std::fopen(path.c_str(), "rbe");
     if (in == nullptr) {
         if (errno == ENOENT) return true;
-        error = "Das Protokoll „" + path + "“ kann nicht gelesen werden: " + std::strerror(errno);
+        error = Format(Tr("Das Protokoll „%s“ kann nicht gelesen werden: %s"), path, std::strerror(errno));
         return false;
     }
     char* buffer = nullptr;
@@ -61,7 +62,7 @@ bool ForEachLine(const std::string& path, std::string& error, Take take) {
     std::free(buffer);
     std::fclose(in);
     if (failure != 0) {
-        error = "Das Protokoll „" + path + "“ kann nicht gelesen werden: " + std::strerror(failure);
+        error = Format(Tr("Das Protokoll „%s“ kann nicht gelesen werden: %s"), path, std::strerror(failure));
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 
 #include "fileops/run_log.h"
 #include "fileops/undo_step.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -34,7 +35,8 @@ struct UndoTexts {
     // The closing sentence: "Lauf … ist rückgängig gemacht." / "… nur zum Teil …" / "… schon …"
     static std::string Outcome(const RunUndo& undo, bool cancelled);
 
-    static constexpr std::string_view kNothingToUndo = "Im Protokoll steht kein Lauf, der sich rückgängig machen lässt.";
+    static constexpr std::string_view kNothingToUndo =
+        TrNoop("Im Protokoll steht kein Lauf, der sich rückgängig machen lässt.");
 };
 
 }  // namespace kirvo

@@ -44,7 +44,7 @@ std::optional<std::string> UndoActions::Undo(UserPrompts& prompts, const std::st
     }
     const LoggedRun* run = id.empty() ? RunLog::LastUndoable(runs) : RunLog::Find(runs, id);
     if (run == nullptr) {
-        prompts.ShowWarning(std::string(UndoTexts::kNothingToUndo));
+        prompts.ShowWarning(Tr(UndoTexts::kNothingToUndo));
         return std::nullopt;
     }
     if (!run->undoable) {
