@@ -9,6 +9,8 @@
 #include <string>
 
 #include "cli/compare_command.h"
+#include "cli/json_stream.h"
+#include "cli/json_text.h"
 #include "cli/sync_command.h"
 #include "cli/sync_report.h"
 #include "cli/terminal_scan.h"
@@ -25,94 +27,13 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr size_t kFlushSize = 256 * 1024;
-
-// Length of the valid UTF-8 sequence at text[at], or 0 when there is none.
-size_t Utf8SequenceAt(std::string_view text, size_t at) {
-    const auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
-    const unsigned lead = byte(at);
-    const auto continuation = [&](size_t i) { return (byte(i) & 0xC0u) == 0x80u; };
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return continuation(at + 1) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const unsigned second = byte(at + 1);
-        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F)) return 0;  // overlong, surrogate
-        return continuation(at + 1) && continuation(at + 2) ? 3 : 0;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const unsigned second = byte(at + 1);
-        if ((lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) return 0;
-        return continuation(at + 1) && continuation(at + 2) && continuation(at + 3) ? 4 : 0;
-    }
-    return 0;
-}
-
-std::string Base64(std::string_view bytes) {
-    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
-        if (i + 1 < bytes.size()) group |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-        if (i + 2 < bytes.size()) group |= static_cast<unsigned char>(bytes[i + 2]);
-        text += kDigits[(group >> 18) & 63];
-        text += kDigits[(group >> 12) & 63];
-        text += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
-        text += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
-    }
-    return text;
-}
-
-// The text of bytes with each byte that is not part of valid UTF-8 as U+FFFD.
-std::string ValidText(std::string_view bytes, bool& valid) {
-    std::string text;
-    valid = true;
-    for (size_t i = 0; i < bytes.size();) {
-        const size_t n = Utf8SequenceAt(bytes, i);
-        if (n == 0) {
-            text += "\xEF\xBF\xBD";
-            valid = false;
-            ++i;
-        } else {
-            text.append(bytes.substr(i, n));
-            i += n;
-        }
-    }
-    return text;
-}
-
-// object[key] = the text; with invalid UTF-8, key_base64 has the exact bytes.
-void PutText(Json& object, const std::string& key, std::string_view bytes) {
-    bool valid = true;
-    object[key] = ValidText(bytes, valid);
-    if (!valid) object[key + "_base64"] = Base64(bytes);
-}
-
-// "2011-03-13T08:53:20.000+01:00" from local seconds and the offset they carry.
-std::string IsoTime(int64_t localSeconds, uint16_t milliseconds, int64_t utcOffset) {
-    const SystemTime t = SystemTimeFromSeconds(localSeconds, milliseconds);
-    const int64_t minutes = (utcOffset < 0 ? -utcOffset : utcOffset) / 60;
-    char text[48];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03u%c%02d:%02d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second, t.milliseconds, utcOffset < 0 ? '-' : '+', static_cast<int>(minutes / 60),
-                  static_cast<int>(minutes % 60));
-    return text;
-}
-
-// Nanoseconds since 1970 (UTC), or null where they do not fit 64 bits.
-Json Nanoseconds(int64_t localSeconds, uint16_t milliseconds, int64_t utcOffset) {
-    const int64_t seconds = localSeconds - utcOffset;
-    constexpr int64_t kLimit = std::numeric_limits<int64_t>::max() / 1'000'000'000 - 1;
-    if (seconds > kLimit || seconds < -kLimit) return nullptr;
-    return seconds * 1'000'000'000 + int64_t{milliseconds} * 1'000'000;
-}
-
 Json SideOf(const FileEntry* entry, int64_t utcOffset) {
     if (entry == nullptr) return nullptr;
     Json side = Json::object();
-    PutText(side, "path", entry->relativePath());
+    PutJsonText(side, "path", entry->relativePath());
     side["size"] = entry->size();
-    side["modified"] = IsoTime(entry->modifiedSeconds(), entry->modifiedMilliseconds(), utcOffset);
-    side["modified_ns"] = Nanoseconds(entry->modifiedSeconds(), entry->modifiedMilliseconds(), utcOffset);
+    side["modified"] = JsonIsoTime(entry->modifiedSeconds(), entry->modifiedMilliseconds(), utcOffset);
+    side["modified_ns"] = JsonNanoseconds(entry->modifiedSeconds(), entry->modifiedMilliseconds(), utcOffset);
     return side;
 }
 
@@ -161,57 +82,12 @@ const char* ActionName(SyncAction action) {
     return "nothing";
 }
 
-// A document written as it is made: one field per line, and arrays with one
-// element per line, so a large list never lies in memory as a whole.
-class JsonStream {
-public:
-    explicit JsonStream(std::ostream& out) : out_(out) { buffer_ = "{"; }
-
-    void Field(std::string_view key, const Json& value) {
-        Key(key);
-        Dump(value);
-    }
-    void BeginArray(std::string_view key) {
-        Key(key);
-        buffer_ += '[';
-        firstElement_ = true;
-    }
-    void Element(const Json& value) {
-        buffer_ += firstElement_ ? "\n    " : ",\n    ";
-        firstElement_ = false;
-        Dump(value);
-        if (buffer_.size() >= kFlushSize) Flush();
-    }
-    void EndArray() { buffer_ += firstElement_ ? "]" : "\n  ]"; }
-    void End() {
-        buffer_ += "\n}\n";
-        Flush();
-    }
-
-private:
-    void Key(std::string_view key) {
-        buffer_ += firstField_ ? "\n  \"" : ",\n  \"";
-        firstField_ = false;
-        buffer_.append(key).append("\": ");
-    }
-    void Dump(const Json& value) { buffer_ += value.dump(-1, ' ', false, Json::error_handler_t::replace); }
-    void Flush() {
-        out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-        buffer_.clear();
-    }
-
-    std::ostream& out_;
-    std::string buffer_;
-    bool firstField_ = true;
-    bool firstElement_ = true;
-};
-
 Json ProgramField() { return "kirvo-cli " KIRVO_VERSION; }
 
 Json Patterns(const std::vector<std::string>& patterns) {
     Json list = Json::array();
     bool valid = true;
-    for (const std::string& pattern : patterns) list.push_back(ValidText(pattern, valid));
+    for (const std::string& pattern : patterns) list.push_back(JsonValidText(pattern, valid));
     return list;
 }
 
@@ -232,7 +108,7 @@ Json UnknownPlacesJson(std::span<const UnknownPlace> places) {
     Json list = Json::array();
     for (const UnknownPlace& place : places) {
         Json item = {{"side", place.side == kSourceSide ? "source" : "target"}};
-        PutText(item, "path", place.path);
+        PutJsonText(item, "path", place.path);
         item["reason"] = place.reason;
         list.push_back(item);
     }
@@ -266,8 +142,8 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
     doc.Field("program", ProgramField());
     doc.Field("command", "compare");
     Json roots = Json::object();
-    PutText(roots, "source_root", matcher.sourceRoot());
-    PutText(roots, "target_root", matcher.targetRoot());
+    PutJsonText(roots, "source_root", matcher.sourceRoot());
+    PutJsonText(roots, "target_root", matcher.targetRoot());
     for (const auto& [key, value] : roots.items()) doc.Field(key, value);
     doc.Field("utc_offset_seconds", offset);
     Json settings = ScanSettings(options.twoSecondTolerance, options.ignoreHour, options.compareBy, options.links,
@@ -340,8 +216,8 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
     doc.Field("command", std::string(command));
     if (!job.empty()) doc.Field("job", std::string(job));
     Json roots = Json::object();
-    PutText(roots, "source_root", options.source);
-    PutText(roots, "target_root", options.target);
+    PutJsonText(roots, "source_root", options.source);
+    PutJsonText(roots, "target_root", options.target);
     for (const auto& [key, value] : roots.items()) doc.Field(key, value);
     doc.Field("mode", std::string(SyncModeName(options.mode)));
     doc.Field("direction", options.toTarget && options.toSource ? "both" : options.toTarget ? "to-target" : "to-source");
@@ -365,8 +241,8 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
             Json action = Json::object();
             action["action"] = "copy";
             action["direction"] = direction.name;
-            PutText(action, "source", pair.from.path);
-            PutText(action, "destination", pair.to.path);
+            PutJsonText(action, "source", pair.from.path);
+            PutJsonText(action, "destination", pair.to.path);
             if (!ran) {
                 action["result"] = options.dryRun ? "planned" : "not-run";
             } else {
@@ -375,7 +251,7 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
                 if (file.outcome == FileOutcome::Done) {
                     action["bytes"] = file.bytes;
                     action["replaced"] = file.replaced;
-                    if (!file.trashedTo.empty()) PutText(action, "trashed_to", file.trashedTo);
+                    if (!file.trashedTo.empty()) PutJsonText(action, "trashed_to", file.trashedTo);
                 }
                 if (!file.reason.empty()) action["reason"] = file.reason;
             }
@@ -390,7 +266,7 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
         }
         const FileReport& file = done.files[i];
         action["result"] = ResultOf(file.outcome);
-        if (!file.trashedTo.empty()) PutText(action, "trashed_to", file.trashedTo);
+        if (!file.trashedTo.empty()) PutJsonText(action, "trashed_to", file.trashedTo);
         if (!file.reason.empty()) action["reason"] = file.reason;
     };
     const std::pair<const char*, std::pair<const std::vector<MovePair>*, const OperationResult*>> renames[] = {
@@ -401,8 +277,8 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
             Json action = Json::object();
             action["action"] = "rename";
             action["side"] = side;
-            PutText(action, "source", (*planned.first)[i].from.path);
-            PutText(action, "destination", (*planned.first)[i].to.path);
+            PutJsonText(action, "source", (*planned.first)[i].from.path);
+            PutJsonText(action, "destination", (*planned.first)[i].to.path);
             outcome(action, *planned.second, i);
             doc.Element(action);
         }
@@ -415,7 +291,7 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
             Json action = Json::object();
             action["action"] = "delete";
             action["side"] = side;
-            PutText(action, "path", (*planned.first)[i].path.path);
+            PutJsonText(action, "path", (*planned.first)[i].path.path);
             outcome(action, *planned.second, i);
             doc.Element(action);
         }
@@ -424,7 +300,7 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
     Json conflicts = Json::array();
     for (const ConflictNote& note : report.conflicts) {
         Json item = Json::object();
-        PutText(item, "path", note.path);
+        PutJsonText(item, "path", note.path);
         item["reason"] = note.reason;
         conflicts.push_back(item);
     }
