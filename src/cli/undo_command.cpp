@@ -221,7 +221,7 @@ int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& o
     std::optional<PairLock> lock;
     if (!options.dryRun) {
         PairLock::Refusal refusal;
-        lock = PairLock::ForRoots(run->sourceRoot, run->targetRoot, std::chrono::milliseconds(0), refusal);
+        lock = PairLock::ForRoots(remote.source(), remote.target(), std::chrono::milliseconds(0), refusal);
         if (!lock) {
             Say(err, Tr("kirvo-cli undo: ") + Shown(refusal.message) + Tr(" Nichts wurde zurückgenommen."));
             return kExitUnequal;
@@ -261,7 +261,7 @@ int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& o
     }
     const int status = Report(undo, !finished, out);
     if (undo.carriedOut() > 0)
-        if (const std::string notice = SyncStateStore().forgetAfterUndo(SyncPair::Of(run->sourceRoot, run->targetRoot).key());
+        if (const std::string notice = SyncStateStore().forgetAfterUndo(SyncPair::Of(remote.source(), remote.target()).key());
             !notice.empty())
             Say(err, Tr("kirvo-cli undo: Hinweis: ") + Shown(notice));
     if (undo.carriedOut() > 0 && !undo.undoRunId().empty())

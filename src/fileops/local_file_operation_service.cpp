@@ -23,8 +23,8 @@ OperationResult LocalFileOperationService::removeEmptyFolders(std::span<const Ro
     return MoveRun(ui_, log_, roots_).removeEmptyFolders(folders);
 }
 
-void LocalFileOperationService::beginRun(const OperationLog::RunStart& start) {
-    if (log_) log_->beginRun(start);
+std::string LocalFileOperationService::beginRun(const OperationLog::RunStart& start) {
+    return log_ ? log_->beginRun(start) : std::string();
 }
 
 void LocalFileOperationService::endRun() {

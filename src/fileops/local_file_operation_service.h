@@ -62,7 +62,7 @@ public:
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
     OperationResult move(std::span<const MovePair> moves) override;
     OperationResult removeEmptyFolders(std::span<const RootedPath> folders) override;
-    void beginRun(const OperationLog::RunStart& start) override;
+    std::string beginRun(const OperationLog::RunStart& start) override;
     void endRun() override;
 
     // Bytes copied between two progress calls within one file.

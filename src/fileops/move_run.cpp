@@ -32,6 +32,7 @@ OperationResult MoveRun::run(std::span<const MovePair> moves) {
                 done && lastMoved_.kind != NodeKind::Missing ? std::optional<FileStamp>(FileStamp::Of(lastMoved_))
                                                               : std::nullopt);
         });
+    result.foldersMade = foldersMade_;
     return result;
 }
 
@@ -109,9 +110,11 @@ FileAttempt MoveRun::openOrMakeFolderOf(const RootedPath& p, const PathParts& pa
         if (const int error = current.openChild(parts.folder.substr(pos, next - pos), true, child, &created))
             return FileAttempt::Fail(p.path.substr(0, start + next), FileOperationTexts::kCannotMakeFolder, error);
         // Undo removes a folder made here once it is empty again.
-        if (NodeInfo made; created && child.backend()->describe(made) == 0)
+        if (NodeInfo made; created && child.backend()->describe(made) == 0) {
+            ++foldersMade_;
             write({OperationLog::kFolderMade, {}, p.path.substr(0, start + next), {}, {}, OperationLog::kOk, {}, {},
                    FileStamp::Of(made)});
+        }
         current = std::move(child);
         pos = next + 1;
     }

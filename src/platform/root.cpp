@@ -17,19 +17,14 @@ std::optional<Root> Root::Parse(std::string_view text, std::string* error) {
         if (error) *error = Tr("Der Pfad ist leer.");
         return std::nullopt;
     }
-    Root root;
-    root.text_ = std::string(text);
-    if (NamesRemote(text)) {
-        root.address_ = RemoteAddress::Parse(text, error);
-        if (!root.address_) return std::nullopt;
-        root.kind_ = Kind::Sftp;
-    }
-    std::string_view trimmed = text;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
-    root.location_ = std::string(trimmed);
-    if (root.location_ != "/") root.location_.push_back('/');
+    if (!NamesRemote(text)) return Local(text);
+    Root root = Local(text);
+    root.address_ = RemoteAddress::Parse(text, error);
+    if (!root.address_) return std::nullopt;
+    root.kind_ = Kind::Sftp;
     return root;
 }
+
 
 std::string Root::MissingText() const {
     std::string text = "„" + text_ + Tr("“ existiert nicht.");

@@ -4,9 +4,9 @@
 
 namespace kirvo {
 
-std::optional<PairLock> PairLock::ForRoots(const std::string& sourceRoot, const std::string& targetRoot,
-                                           std::chrono::milliseconds wait, Refusal& refusal) {
-    return Acquire(SyncStateStore::DefaultFolder(), SyncPair::Of(sourceRoot, targetRoot).key(), wait, refusal);
+std::optional<PairLock> PairLock::ForRoots(const Root& source, const Root& target, std::chrono::milliseconds wait,
+                                           Refusal& refusal) {
+    return Acquire(SyncStateStore::DefaultFolder(), SyncPair::Of(source, target).key(), wait, refusal);
 }
 
 }  // namespace kirvo

@@ -52,10 +52,11 @@ std::optional<std::string> UndoActions::Undo(UserPrompts& prompts, const std::st
                             Tr(" lässt sich nicht rückgängig machen: es ist nichts aufgezeichnet, was sich zurücknehmen ließe."));
         return std::nullopt;
     }
-    for (const std::string* text : {&run->sourceRoot, &run->targetRoot}) {
+    std::optional<Root> roots[2];
+    for (int side = 0; side < 2; ++side) {
         std::string why;
-        const std::optional<Root> root = Root::Parse(*text, &why);
-        const std::string message = root ? roots_.connect(*root) : why;
+        roots[side] = Root::Parse(side == 0 ? run->sourceRoot : run->targetRoot, &why);
+        const std::string message = roots[side] ? roots_.connect(*roots[side]) : why;
         if (!message.empty()) {
             prompts.ShowWarning(message);
             return std::nullopt;
@@ -63,7 +64,7 @@ std::optional<std::string> UndoActions::Undo(UserPrompts& prompts, const std::st
     }
     PairLock::Refusal refusal;
     const std::optional<PairLock> lock =
-        PairLock::ForRoots(run->sourceRoot, run->targetRoot, std::chrono::milliseconds(0), refusal);
+        PairLock::ForRoots(*roots[0], *roots[1], std::chrono::milliseconds(0), refusal);
     if (!lock) {
         prompts.ShowWarning(refusal.message + Tr(" Nichts wurde zurückgenommen."));
         return std::nullopt;
@@ -89,7 +90,7 @@ std::optional<std::string> UndoActions::Undo(UserPrompts& prompts, const std::st
     ui.endRequest();
     std::string outcome = UndoTexts::Outcome(undo, !finished);
     if (undo.carriedOut() > 0)
-        if (const std::string notice = SyncStateStore().forgetAfterUndo(SyncPair::Of(run->sourceRoot, run->targetRoot).key());
+        if (const std::string notice = SyncStateStore().forgetAfterUndo(SyncPair::Of(*roots[0], *roots[1]).key());
             !notice.empty())
             outcome += " " + notice;
     if (!finished || undo.count(UndoStep::State::Stays) > 0) prompts.ShowWarning(outcome + Staying(undo));
