@@ -54,6 +54,7 @@ private:
         Decision decision;
     };
 
+    void countBytes();
     void foresee(size_t from);
     void flushPending();
     bool isPending(const FolderHandle& folder, std::string_view name) const;
