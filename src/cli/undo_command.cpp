@@ -131,7 +131,7 @@ int Render(const UndoResult& result, const UndoOptions& options, std::ostream& o
         return result.impossible                           ? kExitNotUndoable
                : result.count(UndoStep::State::Stays) > 0 ? kExitUnequal
                                                           : kExitEqual;
-    case Outcome::Declined: out << Tr("Nichts wurde zurückgenommen.\n"); return kExitUnequal;
+    case Outcome::Declined: Say(out, result.summary()); return kExitUnequal;
     default: break;
     }
     SayStaying(result, out);
