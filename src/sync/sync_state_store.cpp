@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "sync/pair_places.h"
 #include "sync/sqlite_database.h"
 #include "platform/translation.h"
 
@@ -104,6 +105,16 @@ std::optional<PairRow> FindPair(const SqliteDatabase& db, const PairKey& key) {
     return row;
 }
 
+// The key the pair's state is kept under: its own, or, while only that holds
+// one, the key an earlier version gave it, unless that state is another
+// disk's (several disks may have had that key).
+PairKey InUse(SqliteDatabase& db, const PairKey& key) {
+    const std::optional<PairKey> earlier = key.Earlier();
+    if (earlier && !FindPair(db, key) && FindPair(db, *earlier) && !PairPlaces(db).Check(*earlier, true))
+        return *earlier;
+    return key;
+}
+
 std::string Now() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -186,19 +197,26 @@ StoreError SyncStateStore::translate(int code, int systemErrno, const std::strin
             Format(Tr("Die Zustandsdatenbank „%s“ lässt sich nicht lesen oder schreiben (%s)."), file, why)};
 }
 
-StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& out) {
+StoreError SyncStateStore::load(const PairKey& asked, std::optional<SyncState>& out) {
     out.reset();
-    // No database yet: no pair has a state, and reading makes none.
-    std::error_code missing;
-    if (!db_->isOpen() && !std::filesystem::exists(std::filesystem::symlink_status(databasePath(), missing))) return {};
+    // No database yet: no pair has a state, and reading makes none. Only
+    // "does not exist" says so: a folder that cannot be searched is an error.
+    struct stat st;
+    if (!db_->isOpen() && lstat(databasePath().c_str(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        return translate(SQLITE_CANTOPEN, errno, {});
+    }
     try {
         open();
         Transaction read(*db_, "BEGIN");
+        const PairKey key = InUse(*db_, asked);
         SqliteStatement pair(*db_,
                              "SELECT id, mode, compare, filter, first_device, second_device FROM pair "
                              "WHERE first = ? AND second = ?");
         pair.bindText(1, key.first()).bindText(2, key.second());
-        if (!pair.step()) return {};
+        const bool known = pair.step();
+        if (StoreError refusal = PairPlaces(*db_).Check(key, known)) return refusal;
+        if (!known) return {};
         SyncState state;
         const int64_t pairId = pair.integer(0);
         state.settings = {static_cast<SyncMode>(pair.integer(1)), static_cast<int32_t>(pair.integer(2)),
@@ -246,10 +264,11 @@ StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& ou
     }
 }
 
-StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
+StoreError SyncStateStore::save(const PairKey& asked, const StateUpdate& update) {
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
+        const PairKey key = InUse(*db_, asked);
         const bool swapped = key.swapped();
         const PairSettings& s = update.settings;
         SqliteStatement upsert(*db_,
@@ -307,6 +326,7 @@ StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
             if (static_cast<int64_t>(b.device) != pair.device[1]) put.bind(10, static_cast<int64_t>(b.device));
             put.run();  // unbound columns stay NULL
         }
+        PairPlaces(*db_).Record(key);
         SqliteStatement remove(*db_, "DELETE FROM file WHERE folder = ? AND name = ?");
         for (const StateUpdate::Removal& r : update.removals) {
             const int64_t id = folderId(r.folder, false);
@@ -339,7 +359,7 @@ StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
-        if (const std::optional<PairRow> pair = FindPair(*db_, key)) {
+        if (const std::optional<PairRow> pair = FindPair(*db_, InUse(*db_, key))) {
             SqliteStatement files(*db_, "DELETE FROM file WHERE folder IN (SELECT id FROM folder WHERE pair = ?)");
             files.bind(1, pair->id).run();
             SqliteStatement folders(*db_, "DELETE FROM folder WHERE pair = ?");
@@ -347,6 +367,8 @@ StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
             SqliteStatement pairs(*db_, "DELETE FROM pair WHERE id = ?");
             pairs.bind(1, pair->id).run();
         }
+        // Begun afresh with the roots as they are: another disk's state at their places stays, unused.
+        PairPlaces(*db_).Record(key);
         write.commit();
         return {};
     } catch (const SqliteFailure& failure) {
