@@ -35,8 +35,8 @@ std::string SyncController::AfreshQuestion(const StoreError& error) {
     switch (error.kind) {
     case StoreError::Kind::NotMounted: return {};
     case StoreError::Kind::OtherDisk:
-        return Tr("\n\nSoll der Abgleich dieser Ordner mit diesem Datenträger von vorn beginnen? Der Stand des anderen "
-                  "bleibt erhalten, und der nächste Abgleich kopiert wie „Neuere kopieren“.");
+        return Tr("\n\nSoll der Abgleich dieser Ordner mit diesem Datenträger von vorn beginnen? Der nächste Abgleich "
+                  "kopiert dann wie „Neuere kopieren“.");
     default:
         return Tr("\n\nOhne den Stand des letzten Abgleichs kann nicht mit Gedächtnis abgeglichen werden: gelöschte "
                   "Dateien kämen zurück. Soll der Abgleich dieser Ordner von vorn beginnen? Der alte Stand wird dann "

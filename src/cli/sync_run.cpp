@@ -172,8 +172,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                 err << Tr("kirvo-cli sync: ") << DisplayEscaped(error.message)
                     << (error.kind == StoreError::Kind::NotMounted ? "\n"
                         : error.kind == StoreError::Kind::OtherDisk
-                            ? Tr(" Mit --forget-state beginnt der Abgleich dieser Ordner mit diesem Datenträger von vorn; "
-                                 "der Stand des anderen bleibt erhalten.\n")
+                            ? Tr(" Mit --forget-state beginnt der Abgleich dieser Ordner mit diesem Datenträger von vorn.\n")
                             : Tr(" Abgeglichen wird nicht: ohne den Stand des letzten Abgleichs kämen gelöschte Dateien "
                                  "zurück. Mit --forget-state beginnt der Abgleich dieser Ordner von vorn.\n"));
                 return kExitUnreadable;
