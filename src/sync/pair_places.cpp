@@ -44,7 +44,19 @@ StoreError Refusal(const RootIdentity& now, const FileSystemIdentity& then, bool
                    "gelöscht aus.")};
 }
 
+bool HasState(const SqliteDatabase& db, const PairKey& key) {
+    SqliteStatement pair(db, "SELECT 1 FROM pair WHERE first = ? AND second = ?");
+    pair.bindText(1, key.first()).bindText(2, key.second());
+    return pair.step();
+}
+
 }  // namespace
+
+PairKey PairPlaces::KeyInUse(const PairKey& key) const {
+    const std::optional<PairKey> earlier = key.Earlier();
+    if (earlier && !HasState(db_, key) && HasState(db_, *earlier) && !Check(*earlier, true)) return *earlier;
+    return key;
+}
 
 bool PairPlaces::exists() const {
     SqliteStatement table(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'place'");

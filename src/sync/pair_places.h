@@ -15,6 +15,10 @@ class PairPlaces {
 public:
     explicit PairPlaces(SqliteDatabase& db) : db_(db) {}
 
+    // The key the pair's state is kept under: its own, or, while only that
+    // holds one, the key an earlier version gave it, unless that state is
+    // another disk's (several disks may have had that key).
+    PairKey KeyInUse(const PairKey& key) const;
     // Records where the pair's roots are now; in the caller's write transaction.
     void Record(const PairKey& key);
     // Why the recorded state of the pair (hasState), or of another pair at

@@ -118,16 +118,6 @@ bool DeletePair(SqliteDatabase& db, const PairKey& key) {
     return true;
 }
 
-// The key the pair's state is kept under: its own, or, while only that holds
-// one, the key an earlier version gave it, unless that state is another
-// disk's (several disks may have had that key).
-PairKey InUse(SqliteDatabase& db, const PairKey& key) {
-    const std::optional<PairKey> earlier = key.Earlier();
-    if (earlier && !FindPair(db, key) && FindPair(db, *earlier) && !PairPlaces(db).Check(*earlier, true))
-        return *earlier;
-    return key;
-}
-
 std::string Now() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -212,8 +202,7 @@ StoreError SyncStateStore::translate(int code, int systemErrno, const std::strin
 
 StoreError SyncStateStore::load(const PairKey& asked, std::optional<SyncState>& out) {
     out.reset();
-    // No database yet: no pair has a state, and reading makes none. Only
-    // "does not exist" says so: a folder that cannot be searched is an error.
+    // No database yet (only that, not a folder that cannot be searched): no state, and reading makes none.
     struct stat st;
     if (!db_->isOpen() && lstat(databasePath().c_str(), &st) != 0) {
         if (errno == ENOENT) return {};
@@ -222,7 +211,7 @@ StoreError SyncStateStore::load(const PairKey& asked, std::optional<SyncState>& 
     try {
         open();
         Transaction read(*db_, "BEGIN");
-        const PairKey key = InUse(*db_, asked);
+        const PairKey key = PairPlaces(*db_).KeyInUse(asked);
         SqliteStatement pair(*db_,
                              "SELECT id, mode, compare, filter, first_device, second_device FROM pair "
                              "WHERE first = ? AND second = ?");
@@ -281,7 +270,7 @@ StoreError SyncStateStore::save(const PairKey& asked, const StateUpdate& update)
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
-        const PairKey key = InUse(*db_, asked);
+        const PairKey key = PairPlaces(*db_).KeyInUse(asked);
         const bool swapped = key.swapped();
         const PairSettings& s = update.settings;
         SqliteStatement upsert(*db_,
@@ -370,7 +359,7 @@ StoreError SyncStateStore::forgetBeforeUndo(const PairKey& key, bool& forgotten,
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
-        forgotten = DeletePair(*db_, InUse(*db_, key));
+        forgotten = DeletePair(*db_, PairPlaces(*db_).KeyInUse(key));
         write.commit();
         return {};
     } catch (const SqliteFailure& failure) {
@@ -385,7 +374,7 @@ StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
-        DeletePair(*db_, InUse(*db_, key));
+        DeletePair(*db_, PairPlaces(*db_).KeyInUse(key));
         // Begun afresh with the roots as they are: another disk's state at their places stays, unused.
         PairPlaces(*db_).Record(key);
         write.commit();
