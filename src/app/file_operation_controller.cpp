@@ -142,6 +142,19 @@ std::string FileOperationController::ComparisonEnded(const Root& source, const R
     return warning;
 }
 
+std::string FileOperationController::AfreshQuestion(const StoreError& error) {
+    switch (error.kind) {
+    case StoreError::Kind::NotMounted: return {};
+    case StoreError::Kind::OtherDisk:
+        return Tr("\n\nSoll der Abgleich dieser Ordner mit diesem Datenträger von vorn beginnen? Der nächste Abgleich "
+                  "kopiert dann wie „Neuere kopieren“.");
+    default:
+        return Tr("\n\nOhne den Stand des letzten Abgleichs kann nicht mit Gedächtnis abgeglichen werden: gelöschte "
+                  "Dateien kämen zurück. Soll der Abgleich dieser Ordner von vorn beginnen? Der alte Stand wird dann "
+                  "vergessen, und der nächste Abgleich kopiert wie „Neuere kopieren“.");
+    }
+}
+
 StoreError FileOperationController::StartAfresh(const TreeMatcher& matcher, std::string* notice) {
     if (!shown_) return {};
     if (StoreError error = shown_->ForgetState(notice)) return error;

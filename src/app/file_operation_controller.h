@@ -74,6 +74,9 @@ public:
     // planError() says why. What the user must be told (the finished run's
     // state could not be recorded), or "".
     std::string ComparisonEnded(const Root& source, const Root& target, const TreeMatcher* matcher);
+    // What to ask after planError() before StartAfresh; "" where that is not
+    // to be offered (a disk that is not mounted is to be mounted).
+    static std::string AfreshQuestion(const StoreError& error);
     // Forgets the pair's state and decides again; notice as SyncStateStore::forget.
     StoreError StartAfresh(const TreeMatcher& matcher, std::string* notice);
     // Before the matcher is cleared or runs again: the plan no longer applies.

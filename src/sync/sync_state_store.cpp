@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "sync/pair_places.h"
 #include "sync/sqlite_database.h"
 #include "platform/translation.h"
 
@@ -104,6 +105,19 @@ std::optional<PairRow> FindPair(const SqliteDatabase& db, const PairKey& key) {
     return row;
 }
 
+// Everything recorded for the pair, inside the caller's transaction; false when it had nothing.
+bool DeletePair(SqliteDatabase& db, const PairKey& key) {
+    const std::optional<PairRow> pair = FindPair(db, key);
+    if (!pair) return false;
+    SqliteStatement files(db, "DELETE FROM file WHERE folder IN (SELECT id FROM folder WHERE pair = ?)");
+    files.bind(1, pair->id).run();
+    SqliteStatement folders(db, "DELETE FROM folder WHERE pair = ?");
+    folders.bind(1, pair->id).run();
+    SqliteStatement pairs(db, "DELETE FROM pair WHERE id = ?");
+    pairs.bind(1, pair->id).run();
+    return true;
+}
+
 std::string Now() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -132,7 +146,13 @@ void SyncStateStore::open() {
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
     if (ec) throw SqliteFailure{SQLITE_CANTOPEN, ec.value(), ec.message()};
-    chmod(folder_.c_str(), 0700);  // what was synchronised, and where, is nobody else's business
+    // What was synchronised, and where, is nobody else's business; and a state
+    // that others may change could make a run delete what it should keep.
+    if (chmod(folder_.c_str(), 0700) != 0) {
+        const int error = errno;
+        if (struct stat st; stat(folder_.c_str(), &st) != 0 || (st.st_mode & 077) != 0)
+            throw SqliteFailure{SQLITE_CANTOPEN, error, std::strerror(error)};
+    }
     try {
         db_->open(databasePath(), busyTimeoutMs_);
         SqliteStatement version(*db_, "PRAGMA user_version");
@@ -186,19 +206,25 @@ StoreError SyncStateStore::translate(int code, int systemErrno, const std::strin
             Format(Tr("Die Zustandsdatenbank „%s“ lässt sich nicht lesen oder schreiben (%s)."), file, why)};
 }
 
-StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& out) {
+StoreError SyncStateStore::load(const PairKey& asked, std::optional<SyncState>& out) {
     out.reset();
-    // No database yet: no pair has a state, and reading makes none.
-    std::error_code missing;
-    if (!db_->isOpen() && !std::filesystem::exists(std::filesystem::symlink_status(databasePath(), missing))) return {};
+    // No database yet (only that, not a folder that cannot be searched): no state, and reading makes none.
+    struct stat st;
+    if (!db_->isOpen() && lstat(databasePath().c_str(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        return translate(SQLITE_CANTOPEN, errno, {});
+    }
     try {
         open();
         Transaction read(*db_, "BEGIN");
+        const PairKey key = PairPlaces(*db_).KeyInUse(asked);
         SqliteStatement pair(*db_,
                              "SELECT id, mode, compare, filter, first_device, second_device FROM pair "
                              "WHERE first = ? AND second = ?");
         pair.bindText(1, key.first()).bindText(2, key.second());
-        if (!pair.step()) return {};
+        const bool known = pair.step();
+        if (StoreError refusal = PairPlaces(*db_).Check(key, known)) return refusal;
+        if (!known) return {};
         SyncState state;
         const int64_t pairId = pair.integer(0);
         state.settings = {static_cast<SyncMode>(pair.integer(1)), static_cast<int32_t>(pair.integer(2)),
@@ -246,10 +272,11 @@ StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& ou
     }
 }
 
-StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
+StoreError SyncStateStore::save(const PairKey& asked, const StateUpdate& update) {
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
+        const PairKey key = PairPlaces(*db_).KeyInUse(asked);
         const bool swapped = key.swapped();
         const PairSettings& s = update.settings;
         SqliteStatement upsert(*db_,
@@ -307,6 +334,7 @@ StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
             if (static_cast<int64_t>(b.device) != pair.device[1]) put.bind(10, static_cast<int64_t>(b.device));
             put.run();  // unbound columns stay NULL
         }
+        PairPlaces(*db_).Record(key);
         SqliteStatement remove(*db_, "DELETE FROM file WHERE folder = ? AND name = ?");
         for (const StateUpdate::Removal& r : update.removals) {
             const int64_t id = folderId(r.folder, false);
@@ -325,28 +353,36 @@ StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
     }
 }
 
-std::string SyncStateStore::forgetAfterUndo(const PairKey& key) {
-    std::optional<SyncState> state;
-    if (const StoreError error = load(key, state)) return error.message;
-    if (!state) return {};
-    std::string notice;
-    if (const StoreError error = forget(key, &notice)) return error.message;
-    return (notice.empty() ? "" : notice + " ") +
-           "Der Stand des letzten Abgleichs dieser Ordner ist vergessen; der nächste Abgleich beginnt wie der erste.";
+StoreError SyncStateStore::forgetBeforeUndo(const PairKey& key, bool& forgotten, std::string& notice) {
+    forgotten = false;
+    if (!db_->isOpen()) {
+        std::error_code ec;
+        const auto status = std::filesystem::symlink_status(databasePath(), ec);
+        if (status.type() == std::filesystem::file_type::not_found) return {};
+        // A state folder that cannot be looked into may hold a state all the same.
+        if (ec) return translate(SQLITE_CANTOPEN, ec.value(), ec.message());
+    }
+    try {
+        open();
+        Transaction write(*db_, "BEGIN IMMEDIATE");
+        forgotten = DeletePair(*db_, PairPlaces(*db_).KeyInUse(key));
+        write.commit();
+        return {};
+    } catch (const SqliteFailure& failure) {
+        StoreError error = translate(failure.code, failure.systemErrno, failure.message);
+        if (error.kind != StoreError::Kind::Unreadable) return error;
+        notice = error.message;
+        return {};
+    }
 }
 
 StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
-        if (const std::optional<PairRow> pair = FindPair(*db_, key)) {
-            SqliteStatement files(*db_, "DELETE FROM file WHERE folder IN (SELECT id FROM folder WHERE pair = ?)");
-            files.bind(1, pair->id).run();
-            SqliteStatement folders(*db_, "DELETE FROM folder WHERE pair = ?");
-            folders.bind(1, pair->id).run();
-            SqliteStatement pairs(*db_, "DELETE FROM pair WHERE id = ?");
-            pairs.bind(1, pair->id).run();
-        }
+        DeletePair(*db_, PairPlaces(*db_).KeyInUse(key));
+        // Begun afresh with the roots as they are: another disk's state at their places stays, unused.
+        PairPlaces(*db_).Record(key);
         write.commit();
         return {};
     } catch (const SqliteFailure& failure) {
