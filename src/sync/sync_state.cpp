@@ -13,10 +13,14 @@ uint32_t SyncState::folderIndex(std::string_view folder) {
     return it->second;
 }
 
-void SyncState::add(std::string_view folder, std::string_view name, const FileRecord& record) {
+void SyncState::add(std::string_view folder, std::string_view name, const FileRecord& record,
+                    std::string_view targetPath) {
     const uint32_t f = folderIndex(folder);
-    entries_.push_back({f, static_cast<uint32_t>(names_.size()), static_cast<uint32_t>(name.size()), record});
-    names_.append(name);
+    const auto offset = static_cast<uint32_t>(names_.size());
+    const auto length = static_cast<uint32_t>(name.size());
+    entries_.push_back({f, offset, length, offset + length, static_cast<uint32_t>(targetPath.size()), record});
+    names_.append(name).append(targetPath);
+    if (!name.ends_with('/')) ++files_;
 }
 
 void SyncState::finish() {

@@ -199,6 +199,18 @@ int PosixFolder::removeFileOrLink(std::string_view name) const {
     return unlinkat(fd_, child.c_str(), 0) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// Whether two names in one folder lead to the same entry (a file system that ignores letter case).
+bool SameEntry(int fd, const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return fstatat(fd, a.c_str(), &first, AT_SYMLINK_NOFOLLOW) == 0 &&
+           fstatat(fd, b.c_str(), &second, AT_SYMLINK_NOFOLLOW) == 0 && first.st_ino == second.st_ino &&
+           first.st_dev == second.st_dev;
+}
+
+}  // namespace
+
 int PosixFolder::renameChild(std::string_view from, const FolderBackend& destination, std::string_view to) const {
     const std::string oldName(from);
     const std::string newName(to);
@@ -211,6 +223,16 @@ int PosixFolder::renameChild(std::string_view from, const FolderBackend& destina
     // Names inside open folders are never resolved through a link; the flag
     // keeps whatever appeared at the new name since the comparison.
     if (renameat2(fd_, oldName.c_str(), target, newName.c_str(), kNoReplace) == 0) return 0;
+    if (errno == EEXIST && target == fd_ && oldName != newName && SameEntry(fd_, oldName, newName)) {
+        // A change of letter case where the file system ignores it: the new
+        // name finds the entry itself. Through a name of its own, in sight.
+        const std::string between = oldName + ".kirvo-umbenennen";
+        if (renameat2(fd_, oldName.c_str(), fd_, between.c_str(), kNoReplace) != 0) return errno;
+        if (renameat2(fd_, between.c_str(), fd_, newName.c_str(), kNoReplace) == 0) return 0;
+        const int error = errno;
+        renameat2(fd_, between.c_str(), fd_, oldName.c_str(), kNoReplace);
+        return error;
+    }
     if (errno != EINVAL && errno != ENOSYS) return errno;
     // A file system without the flag (some network and user-space ones): a
     // second name made exclusively, then the old one dropped.

@@ -142,6 +142,7 @@ struct PosixDirectoryLister::Listing {
         uint64_t size = 0;
         int64_t seconds = 0;
         uint32_t nanoseconds = 0;
+        int64_t changed = 0;  // ctime, nanoseconds
         uint64_t device = 0;
         uint64_t inode = 0;
     };
@@ -350,6 +351,7 @@ void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, siz
         entry.size = static_cast<uint64_t>(st.st_size);
         entry.seconds = static_cast<int64_t>(st.st_mtim.tv_sec);
         entry.nanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+        entry.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
         entry.device = static_cast<uint64_t>(st.st_dev);
         entry.inode = static_cast<uint64_t>(st.st_ino);
     }
@@ -378,6 +380,7 @@ void PosixDirectoryLister::Deliver(Listing& listing) {
         record.size = entry.size;
         record.modifiedSeconds = entry.seconds;
         record.modifiedNanoseconds = entry.nanoseconds;
+        record.changedNanoseconds = entry.changed;
         record.device = entry.device;
         record.inode = entry.inode;
         if (system && entry.kind == RecordKind::Directory && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
