@@ -54,7 +54,8 @@ uint32_t SyncState::find(std::string_view folder, std::string_view name) const {
 }
 
 uint32_t SyncState::find(std::string_view relativePath) const {
-    const size_t slash = relativePath.rfind('/');
+    // A folder's path ends in '/': its name is the last one with it.
+    const size_t slash = relativePath.substr(0, relativePath.empty() ? 0 : relativePath.size() - 1).rfind('/');
     const size_t cut = slash == std::string_view::npos ? 0 : slash + 1;
     return find(relativePath.substr(0, cut), relativePath.substr(cut));
 }
