@@ -10,6 +10,10 @@
 namespace kirvo {
 namespace {
 
+std::string_view WithoutSlash(std::string_view path) {
+    return path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+}
+
 template <class Item, class PathOf>
 OperationResult Reports(std::span<const Item> items, PathOf pathOf) {
     OperationResult result;
@@ -123,8 +127,19 @@ FileAttempt MoveRun::moveFolderOnce(const MovePair& move, const FolderHandle& fo
 
 FileAttempt MoveRun::openOrMakeFolderOf(const RootedPath& p, const PathParts& parts, FolderHandle& folder) {
     const FolderHandle* root = nullptr;
-    if (const int error = roots_.open(parts.root, root))
-        return FileAttempt::Fail(std::string(p.root()), FileOperationTexts::kCannotMakeFolder, error);
+    if (int error = roots_.open(parts.root, root)) {
+        // A root that is missing is made as the user named it (a run asks before that), once.
+        std::string failed;
+        if (error == ENOENT && (error = roots_.make(parts.root, failed)) == 0 && (error = roots_.open(parts.root, root)) == 0) {
+            NodeInfo made;
+            if (InspectPath(parts.root, false, made) == 0)
+                write({OperationLog::kFolderMade, {}, WithoutSlash(parts.root), {}, {}, OperationLog::kOk, {}, {},
+                       FileStamp::Of(made)});
+        } else {
+            return FileAttempt::Fail(failed.empty() ? std::string(p.root()) : failed, FileOperationTexts::kCannotMakeFolder,
+                                     error);
+        }
+    }
     if (root->openBeneath(parts.folder, folder) == 0) return {};
     // One name at a time from the root, each made where it is missing.
     FolderHandle current;

@@ -125,8 +125,8 @@ public:
     // Asks and does the work: the guards' question first (declined: nothing
     // is done), then one question per direction with copies and per side
     // with renames; then, so that what frees a path goes before what fills
-    // it: deletions, renames, folders removed, folders made, copies. Keeps
-    // what the run knows to be equal for Record.
+    // it: deletions, renames, folders removed, copies, the folders still to
+    // make. Keeps what the run knows to be equal for Record.
     SyncOutcome Run(const SyncWork& work, SyncQuestions& questions, FileOperationService& service,
                     const CopyFlags& copyFlags, const DeleteFlags& deleteFlags);
 

@@ -78,12 +78,13 @@ SyncOutcome SyncSession::Run(const SyncWork& work, SyncQuestions& questions, Fil
     if (moveTarget) outcome.movedInTarget = service.move(work.moveInTarget);
     if (!work.foldersInSource.empty()) outcome.foldersInSource = service.removeEmptyFolders(work.foldersInSource);
     if (!work.foldersInTarget.empty()) outcome.foldersInTarget = service.removeEmptyFolders(work.foldersInTarget);
-    if (!work.newFoldersInSource.empty()) outcome.newFoldersInSource = service.makeFolders(work.newFoldersInSource);
-    if (!work.newFoldersInTarget.empty()) outcome.newFoldersInTarget = service.makeFolders(work.newFoldersInTarget);
     CopyFlags flags = copyFlags;
     flags.newerExpected = settings_.mode != SyncMode::Update;
     if (toTarget) outcome.copiedToTarget = service.copy(work.toTarget.pairs, flags);
     if (toSource) outcome.copiedToSource = service.copy(work.toSource.pairs, flags);
+    // Copies make the folders they need (asking where the user wants that); the empty ones come last.
+    if (!work.newFoldersInSource.empty()) outcome.newFoldersInSource = service.makeFolders(work.newFoldersInSource);
+    if (!work.newFoldersInTarget.empty()) outcome.newFoldersInTarget = service.makeFolders(work.newFoldersInTarget);
     KeepEvidence(work, outcome);
     return outcome;
 }

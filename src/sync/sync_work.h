@@ -17,8 +17,9 @@ class TreeMatcher;
 // renames, the deletions, the copies into it and the folders to remove and to
 // make. A run does them in the order that frees a path before it is filled:
 // deletions, renames (changes of letter case first, folders before files),
-// folders removed (deepest first), folders made (parents first), copies. Each
-// path is written as it will be named when its step comes.
+// folders removed (deepest first), copies, folders made (parents first; those
+// the copies did not make). Each path is written as it will be named when its
+// step comes.
 struct SyncWork {
     struct Counted {
         int32_t files = 0;

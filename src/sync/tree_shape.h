@@ -9,7 +9,7 @@ namespace kirvo {
 // Makes the decisions of a mirror or two-way run agree on the shape of each
 // tree afterwards, so that one run can do all of them (the work runs what
 // frees a path before what fills it: deletions, renames, folders removed
-// deepest first, folders made, copies):
+// deepest first, copies, folders made):
 //   - a folder is removed on a side only when nothing is left in it there;
 //     one that keeps something (new, changed, unreadable, in conflict) stays,
 //     and comes back on the side that deleted it;

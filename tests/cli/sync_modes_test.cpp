@@ -281,7 +281,12 @@ void TwoWayRounds(unsigned seed) {
             EXPECT_EQ(holds(after.second), e.target);
             for (int side = 0; side < 2; ++side)
                 if (e.inode[side] != 0) EXPECT_EQ(Inode(p.root[side] + "/" + path), e.inode[side]);
-            if (conflicts.contains(path)) EXPECT_NE(r.out.find(path + ": in Quelle und Ziel"), std::string::npos) << r.out;
+            // A conflict is named, and named again among what stayed unequal, with its reason.
+            if (conflicts.contains(path)) {
+                EXPECT_NE(r.out.find(path + ": in Quelle und Ziel"), std::string::npos) << r.out;
+                const size_t left = r.out.find("Ungleich geblieben: ");
+                EXPECT_NE(r.out.find("  " + path + ": in Quelle und Ziel", left), std::string::npos) << r.out;
+            }
         }
         if (folderDeleted) {
             EXPECT_FALSE(fs::is_directory(p.root[0] + "/weg"));
