@@ -156,7 +156,7 @@ private:
     UnknownPlaces unknown_;
     std::optional<SyncState> state_;
     SyncEvidence evidence_;  // from Run, for Record: kept when the comparison goes
-    // From Run, for Unequal: why a path was left as it was (folded path -> German reason).
+    // From Run, for Unequal: why a path was left as it was (relative path -> German reason).
     std::unordered_map<std::string, std::string> left_;
 };
 

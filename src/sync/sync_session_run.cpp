@@ -96,11 +96,11 @@ void SyncSession::KeepEvidence(const SyncWork& work, const SyncOutcome& outcome)
         const SyncAction a = decisions_[i].effective();
         if (a == SyncAction::Conflict || a == SyncAction::Unknown) {
             const FilePair& pair = matcher_->pairs()[i];
-            left_[Folded((pair.source ? pair.source : pair.target)->relativePath())] = Explain(i);
+            left_[(pair.source ? pair.source : pair.target)->relativePath()] = Explain(i);
         }
     }
     const auto notDone = [&](const RootedPath& path, const FileReport& report) {
-        if (std::string why = NotDone(report); !why.empty()) left_[Folded(path.relative())] = std::move(why);
+        if (std::string why = NotDone(report); !why.empty()) left_[std::string(path.relative())] = std::move(why);
     };
     const auto listed = [&](const ListedPath& item, const FileReport& report) { notDone(item.path, report); };
     const auto moved = [&](const MovePair& item, const FileReport& report) { notDone(item.from, report); };
@@ -167,7 +167,7 @@ std::vector<UnequalPair> SyncSession::Unequal(const TreeMatcher& after) const {
         const bool sizes = pair.source && pair.target && pair.source->size() != pair.target->size();
         UnequalPair u{i, (pair.source ? pair.source : pair.target)->relativePath(), {}};
         // A pair the run left in conflict or failed on stays unequal whatever the times say.
-        const auto left = left_.find(Folded(u.path));
+        const auto left = left_.find(u.path);
         if (pair.verdict == Verdict::Equal && !(exact && sizes) && (left == left_.end() || !exact)) continue;
         if (left != left_.end()) {
             u.reason = left->second;
@@ -191,7 +191,7 @@ std::vector<UnequalPair> SyncSession::Unequal(const TreeMatcher& after) const {
     for (const ObservedPath& folder : folders) {
         if (folder.source.present() == folder.target.present()) continue;
         UnequalPair u{SIZE_MAX, folder.relativePath(), {}};
-        const auto left = left_.find(Folded(std::string_view(u.path).substr(0, u.path.size() - 1)));
+        const auto left = left_.find(u.path.substr(0, u.path.size() - 1));
         u.reason = left != left_.end() ? left->second
                    : folder.source.present() ? Tr("Ordner nur in der Quelle")
                                              : Tr("Ordner nur im Ziel");
