@@ -11,17 +11,21 @@ namespace {
 
 // The log's word for what a request did to one file, so that the counts are
 // made by the rules the log's lines are counted by.
-void CountFile(RunCounts& counts, RunResult::Request kind, const FileReport& file) {
+void CountFile(RunCounts& counts, RunResult::Request kind, const FileReport& file, bool folder) {
     using Log = OperationLog;
     std::string_view action;
     switch (kind) {
     case RunResult::Request::Copy: action = file.replaced ? Log::kReplaced : Log::kCopied; break;
     case RunResult::Request::Delete: action = file.trashedTo.empty() ? Log::kDeleted : Log::kTrashed; break;
-    case RunResult::Request::Move: action = Log::kMoved; break;
+    case RunResult::Request::Move: action = folder ? Log::kFolderMoved : Log::kMoved; break;
     case RunResult::Request::RemoveFolders: action = Log::kFolderRemoved; break;
+    case RunResult::Request::MakeFolders: action = Log::kFolderMade; break;
     }
     switch (file.outcome) {
     case FileOutcome::Done:
+        // Each folder made is counted where it was made (foldersMade), one
+        // that stood there already not at all, as in the log.
+        if (kind == RunResult::Request::MakeFolders) break;
         // A replaced version's way into the trash comes first, as in the log.
         if (kind == RunResult::Request::Copy && !file.trashedTo.empty()) counts.add(Log::kTrashed, Log::kOk);
         counts.add(action, Log::kOk, kind == RunResult::Request::Copy ? std::string_view(file.trashedTo) : "");
@@ -49,22 +53,10 @@ std::string Named(const std::vector<NamedFile>& files, const char* form) {
 
 std::string Counted(int32_t n, const char* form) { return n > 0 ? Format(form, n) : std::string(); }
 
-std::string LeftUnequalReason(const TreeMatcher& matcher, size_t index) {
-    const FilePair& pair = matcher.pairs()[index];
-    if (IsUnknown(pair.verdict))
-        if (const UnknownPlace* place = matcher.unknownPlaceOf(index)) return Tr("nicht lesbar: ") + place->reason;
-    if (IsConflict(pair.verdict)) return Tr("Konflikt: ") + std::string(matcher.conflictReason(index));
-    if (pair.target == nullptr) return Tr("nur in der Quelle");
-    if (pair.source == nullptr) return Tr("nur im Ziel");
-    if (pair.verdict == Verdict::SourceToTarget) return Tr("in der Quelle neuer");
-    if (pair.verdict == Verdict::TargetToSource) return Tr("im Ziel neuer");
-    return Tr("gleich alt, aber verschieden groß");
-}
-
 }  // namespace
 
-void RunResult::Add(Request kind, TreeSide side, OperationResult result) {
-    done.push_back({kind, side, std::move(result)});
+void RunResult::Add(Request kind, TreeSide side, OperationResult result, std::vector<bool> folders) {
+    done.push_back({kind, side, std::move(result), std::move(folders)});
 }
 
 const OperationResult* RunResult::Find(Request kind, TreeSide side) const {
@@ -82,7 +74,8 @@ bool RunResult::cancelled() const {
 RunCounts RunResult::Counts() const {
     RunCounts counts;
     for (const Done& d : done) {
-        for (const FileReport& file : d.result.files) CountFile(counts, d.kind, file);
+        for (size_t i = 0; i < d.result.files.size(); ++i)
+            CountFile(counts, d.kind, d.result.files[i], i < d.folders.size() && d.folders[i]);
         for (int32_t i = 0; i < d.result.foldersMade; ++i) counts.add(OperationLog::kFolderMade, OperationLog::kOk);
     }
     return counts;
@@ -120,22 +113,14 @@ void RunResult::Planned(const SyncSession& session, const TreeMatcher& matcher) 
     }
 }
 
-void RunResult::Afterwards(const TreeMatcher& matcher, bool sizesCount) {
+void RunResult::Afterwards(const SyncSession& session, const TreeMatcher& matcher) {
     comparedAfter = true;
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     sourceAfter = rows.sourceTotals();
     targetAfter = rows.targetTotals();
     unequal.clear();
-    const std::span<const FilePair> pairs = matcher.pairs();
-    for (size_t i = 0; i < pairs.size(); ++i) {
-        const FilePair& pair = pairs[i];
-        // Beyond update two files of different size are never equal (their times may lie within the tolerance).
-        const bool differ = pair.verdict != Verdict::Equal ||
-                            (sizesCount && pair.source && pair.target && pair.source->size() != pair.target->size());
-        if (!differ) continue;
-        const FileEntry* named = pair.source ? pair.source : pair.target;
-        unequal.push_back({named->relativePath(), LeftUnequalReason(matcher, i)});
-    }
+    for (UnequalPair& left : session.Unequal(matcher))
+        unequal.push_back({std::move(left.path), std::move(left.reason), left.pair == SIZE_MAX});
 }
 
 namespace {
@@ -160,14 +145,16 @@ std::string Trouble(const RunResult& r, bool outcomes) {
         Join(text, Counted(cancelled, TrN("%d abgebrochen", "%d abgebrochen", N(cancelled))));
     }
     // A conflict is named once, as a conflict.
-    std::vector<NamedFile> unequal;
+    std::vector<NamedFile> unequal, folders;
     for (const NamedFile& file : r.unequal) {
         bool conflict = false;
         for (const NamedFile& c : r.conflicts) conflict = conflict || c.path == file.path;
-        if (!conflict) unequal.push_back(file);
+        if (!conflict) (file.folder ? folders : unequal).push_back(file);
     }
-    if (r.comparedAfter)
+    if (r.comparedAfter) {
         Join(text, Named(unequal, TrN("%d Datei ungleich geblieben", "%d Dateien ungleich geblieben", N(unequal.size()))));
+        Join(text, Named(folders, TrN("%d Ordner ungleich geblieben", "%d Ordner ungleich geblieben", N(folders.size()))));
+    }
     return text;
 }
 
@@ -180,12 +167,13 @@ std::string RunResult::Summary() const {
     std::string text;
     if (counts.done() + counts.skipped() + counts.failed() > 0) text = counts.text();
     // What a request left undone, in its own word.
-    int32_t notDone[4] = {};
+    int32_t notDone[5] = {};
     for (const Done& d : done) notDone[static_cast<int>(d.kind)] += d.result.count(FileOutcome::Cancelled);
     Join(text, Counted(notDone[0], TrN("%d nicht kopiert", "%d nicht kopiert", N(notDone[0]))));
     Join(text, Counted(notDone[1], TrN("%d nicht gelöscht", "%d nicht gelöscht", N(notDone[1]))));
-    const int32_t notMoved = notDone[2] + notDone[3];
-    Join(text, Counted(notMoved, TrN("%d nicht umbenannt", "%d nicht umbenannt", N(notMoved))));
+    Join(text, Counted(notDone[2], TrN("%d nicht umbenannt", "%d nicht umbenannt", N(notDone[2]))));
+    Join(text, Counted(notDone[3], TrN("%d Ordner nicht entfernt", "%d Ordner nicht entfernt", N(notDone[3]))));
+    Join(text, Counted(notDone[4], TrN("%d Ordner nicht angelegt", "%d Ordner nicht angelegt", N(notDone[4]))));
     Join(text, Trouble(*this, false));
     if (text.empty()) text = !compared ? Tr("nicht abgeglichen") : work.empty() ? Tr("nichts zu tun") : Tr("nichts getan");
     return text;

@@ -16,8 +16,9 @@ class TreeMatcher;
 
 // A file a run names, with why: a conflict left as it is, a file left unequal.
 struct NamedFile {
-    std::string path;    // relative to its root
-    std::string reason;  // German
+    std::string path;     // relative to its root (a folder's ends in the separator)
+    std::string reason;   // German
+    bool folder = false;  // a folder on one side only (mirror, two-way)
 };
 
 // How a run ended, for the commands to make their exit status of.
@@ -36,11 +37,12 @@ enum class RunEnd : uint8_t {
 // JSON, a job's line and its notification are all read from.
 struct RunResult {
     // One request the run made of the file-operation service, and its report.
-    enum class Request : uint8_t { Copy, Delete, Move, RemoveFolders };
+    enum class Request : uint8_t { Copy, Delete, Move, RemoveFolders, MakeFolders };
     struct Done {
         Request kind;
         TreeSide side;  // where it changed things (a copy: the side copied into); None: both
         OperationResult result;
+        std::vector<bool> folders;  // a move: which of its files are folders (none: no folder)
     };
 
     bool compared = false;  // the comparison before the work finished
@@ -56,7 +58,7 @@ struct RunResult {
     std::vector<NamedFile> unequal;   // left unequal afterwards, with why
     RunEnd end = RunEnd::InLine;
 
-    void Add(Request kind, TreeSide side, OperationResult result);
+    void Add(Request kind, TreeSide side, OperationResult result, std::vector<bool> folders = {});
     // The report of a request; null when it was not made.
     const OperationResult* Find(Request kind, TreeSide side) const;
     bool acted() const { return !done.empty(); }
@@ -72,8 +74,8 @@ struct RunResult {
 
     // Planned: the conflicts and unknown places of a comparison and its plan.
     void Planned(const SyncSession& session, const TreeMatcher& matcher);
-    // Afterwards: the totals, and every file left unequal with why.
-    void Afterwards(const TreeMatcher& matcher, bool sizesCount);
+    // Afterwards: the totals, and every path the session finds left unequal, with why.
+    void Afterwards(const SyncSession& session, const TreeMatcher& matcher);
 
     // "2 kopiert, 1 ersetzt, 2 Ordner angelegt, 1 Konflikt („g.txt“)": what
     // was done (in the log's words) and what wants a look; "nichts zu tun"

@@ -107,13 +107,17 @@ void SyncUseCase::TakePart(std::span<const bool> takesPart) {
 
 void SyncUseCase::KeepCopiesIntoUsableRoots(SyncWork& work, SyncQuestions& questions) {
     for (const TreeSide side : {TreeSide::Target, TreeSide::Source}) {
-        CopyList& copies = side == TreeSide::Target ? work.toTarget : work.toSource;
+        const bool target = side == TreeSide::Target;
+        CopyList& copies = target ? work.toTarget : work.toSource;
+        std::vector<RootedPath>& folders = target ? work.newFoldersInTarget : work.newFoldersInSource;
         std::string note;
-        if (copies.empty() || RootRules::MayCopyInto(side, side == TreeSide::Target ? target_ : source_, roots_, questions, note))
+        if ((copies.empty() && folders.empty()) ||
+            RootRules::MayCopyInto(side, target ? target_ : source_, roots_, questions, note))
             continue;
         result_.notes.push_back(note);
         copies = {};
-        (side == TreeSide::Target ? work.copiedToTarget : work.copiedToSource) = {};
+        folders.clear();  // making one would make the root
+        (target ? work.copiedToTarget : work.copiedToSource) = {};
     }
 }
 
@@ -166,17 +170,24 @@ bool SyncUseCase::Run(SyncQuestions& questions, FileOperationService& service) {
     }
     awaitingRecord_ = true;
     using Request = RunResult::Request;
-    const std::tuple<const std::optional<OperationResult>*, Request, TreeSide> requests[] = {
-        {&outcome.movedInSource, Request::Move, TreeSide::Source},
-        {&outcome.movedInTarget, Request::Move, TreeSide::Target},
-        {&outcome.deletedInSource, Request::Delete, TreeSide::Source},
-        {&outcome.deletedInTarget, Request::Delete, TreeSide::Target},
-        {&outcome.copiedToTarget, Request::Copy, TreeSide::Target},
-        {&outcome.copiedToSource, Request::Copy, TreeSide::Source},
-        {&outcome.foldersInSource, Request::RemoveFolders, TreeSide::Source},
-        {&outcome.foldersInTarget, Request::RemoveFolders, TreeSide::Target}};
-    for (const auto& [done, kind, side] : requests)
-        if (*done) result_.Add(kind, side, **done);
+    const auto folderMoves = [](const std::vector<MovePair>& moves) {
+        std::vector<bool> folders;
+        for (const MovePair& move : moves) folders.push_back(move.folder);
+        return folders;
+    };
+    const std::tuple<const std::optional<OperationResult>*, Request, TreeSide, std::vector<bool>> requests[] = {
+        {&outcome.movedInSource, Request::Move, TreeSide::Source, folderMoves(work.moveInSource)},
+        {&outcome.movedInTarget, Request::Move, TreeSide::Target, folderMoves(work.moveInTarget)},
+        {&outcome.deletedInSource, Request::Delete, TreeSide::Source, {}},
+        {&outcome.deletedInTarget, Request::Delete, TreeSide::Target, {}},
+        {&outcome.copiedToTarget, Request::Copy, TreeSide::Target, {}},
+        {&outcome.copiedToSource, Request::Copy, TreeSide::Source, {}},
+        {&outcome.foldersInSource, Request::RemoveFolders, TreeSide::Source, {}},
+        {&outcome.foldersInTarget, Request::RemoveFolders, TreeSide::Target, {}},
+        {&outcome.newFoldersInSource, Request::MakeFolders, TreeSide::Source, {}},
+        {&outcome.newFoldersInTarget, Request::MakeFolders, TreeSide::Target, {}}};
+    for (const auto& [done, kind, side, folders] : requests)
+        if (*done) result_.Add(kind, side, **done, folders);
     if (result_.Counts().done() + result_.Count(FileOutcome::Skipped) + result_.Count(FileOutcome::Failed) == 0)
         result_.runId.clear();  // a run that did nothing leaves no trace in the log
     return true;
@@ -192,7 +203,7 @@ const RunResult& SyncUseCase::Finish(const TreeMatcher* after) {
                 result_.end = std::max(result_.end, RunEnd::NotAllDone);
             }
         }
-        result_.Afterwards(*after, session_.mode() != SyncMode::Update);
+        result_.Afterwards(session_, *after);
         if (!after->unknownPlaces().empty()) result_.end = std::max(result_.end, RunEnd::NotAllDone);
         const bool leftUnequal = !result_.unequal.empty() || !result_.conflicts.empty();
         if (leftUnequal) result_.end = std::max(result_.end, RunEnd::LeftUnequal);

@@ -1,5 +1,6 @@
 #include "cli/sync_run.h"
 
+#include <algorithm>
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -118,13 +119,15 @@ bool Compare(TreeMatcher& matcher, const SyncUseCase& sync, CliRemoteRoots& remo
     return false;
 }
 
-// The sums after the run, and what was left unequal, each with why.
-void WriteAfterwards(const RunResult& result, std::ostream& out) {
+// The sums after the run, and what was left unequal; beyond update (where
+// what only the target has stays by design) each path with why, folders too.
+void WriteAfterwards(const RunResult& result, bool named, std::ostream& out) {
     out << Tr("Quelle: ") << ResultRows::SummaryText(result.sourceAfter) << '\n'
         << Tr("Ziel:   ") << ResultRows::SummaryText(result.targetAfter) << '\n';
-    if (result.unequal.empty()) return;
-    const auto n = static_cast<uint64_t>(result.unequal.size());
-    out << Format(TrN("Ungleich geblieben: %d Dateien.\n", "Ungleich geblieben: %d Dateien.\n", n), n);
+    const auto n = static_cast<uint64_t>(
+        std::count_if(result.unequal.begin(), result.unequal.end(), [](const NamedFile& f) { return !f.folder; }));
+    if (n > 0) out << Format(TrN("Ungleich geblieben: %d Dateien.\n", "Ungleich geblieben: %d Dateien.\n", n), n);
+    if (!named) return;
     for (const NamedFile& file : result.unequal) out << "  " << DisplayEscaped(file.path) << ": " << DisplayEscaped(file.reason) << '\n';
 }
 
@@ -261,7 +264,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     const size_t notesBefore = result.notes.size();
     sync.Finish(after);
     for (size_t i = notesBefore; i < result.notes.size(); ++i) Say(err, result.notes[i]);
-    WriteAfterwards(result, out);
+    WriteAfterwards(result, options.mode != SyncMode::Update, out);
     out.flush();
     if (!out) {
         err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");

@@ -73,8 +73,10 @@ void WritePlannedWork(const SyncWork& work, bool toTarget, bool toSource, std::o
     Deletes(out, Tr("Im Ziel löschen"), work.deleteInTarget);
     if (toTarget) Copies(out, Tr("Von Quelle nach Ziel"), work.toTarget);
     if (toSource) Copies(out, Tr("Von Ziel nach Quelle"), work.toSource);
-    Folders(out, Tr("Leere Ordner in der Quelle entfernen"), work.foldersInSource);
-    Folders(out, Tr("Leere Ordner im Ziel entfernen"), work.foldersInTarget);
+    Folders(out, Tr("Ordner in der Quelle entfernen"), work.foldersInSource);
+    Folders(out, Tr("Ordner im Ziel entfernen"), work.foldersInTarget);
+    Folders(out, Tr("Ordner in der Quelle anlegen"), work.newFoldersInSource);
+    Folders(out, Tr("Ordner im Ziel anlegen"), work.newFoldersInTarget);
     out << Tr("Geplant:\n");
     const std::pair<const char*, const SyncWork::Counted*> lines[] = {
         {Tr("  von Quelle nach Ziel kopieren: "), toTarget ? &work.copiedToTarget : nullptr},
@@ -97,12 +99,10 @@ void WriteSyncOutcome(const RunResult& result, std::ostream& out) {
     Outcome(out, Tr("Im Ziel gelöscht"), result, Request::Delete, TreeSide::Target);
     Outcome(out, Tr("Von Quelle nach Ziel"), result, Request::Copy, TreeSide::Target);
     Outcome(out, Tr("Von Ziel nach Quelle"), result, Request::Copy, TreeSide::Source);
-    const auto folders = [&](const char* what, TreeSide side) {
-        const OperationResult* r = result.Find(Request::RemoveFolders, side);
-        if (r != nullptr && r->count(FileOutcome::Done) > 0) out << what << ": " << r->count(FileOutcome::Done) << ".\n";
-    };
-    folders(Tr("Leere Ordner in der Quelle entfernt"), TreeSide::Source);
-    folders(Tr("Leere Ordner im Ziel entfernt"), TreeSide::Target);
+    Outcome(out, Tr("Ordner in der Quelle"), result, Request::RemoveFolders, TreeSide::Source);
+    Outcome(out, Tr("Ordner im Ziel"), result, Request::RemoveFolders, TreeSide::Target);
+    Outcome(out, Tr("Ordner in der Quelle"), result, Request::MakeFolders, TreeSide::Source);
+    Outcome(out, Tr("Ordner im Ziel"), result, Request::MakeFolders, TreeSide::Target);
 }
 
 }  // namespace kirvo
