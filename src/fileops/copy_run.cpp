@@ -31,24 +31,10 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
     placed_.assign(pairs.size(), Placed{});
     sizes_.assign(pairs.size(), 0);
     logged_.assign(pairs.size(), false);
-    // The total for the progress only: pairs in one folder share one opening of it.
-    FolderHandle folder;
-    bool opened = false;
-    std::string_view openedPath;  // root and folder of `folder`
-    for (const CopyPair& pair : pairs) {
-        const PathParts from = PathParts::Of(pair.from);
-        const std::string_view path = std::string_view(pair.from.path).substr(0, pair.from.path.size() - from.name.size());
-        if (path != openedPath || !opened) {
-            openedPath = path;
-            opened = roots_.openFolderOf(pair.from, from, {}, folder).kind == FileAttempt::Done;
-        }
-        NodeInfo info;
-        if (opened && folder.inspect(from.name, flags_.links == LinkMode::Follow, info) == 0 &&
-            (info.kind == NodeKind::File || info.kind == NodeKind::Link))
-            bytesTotal_ += info.size;
-    }
+    countBytes();
     for (const CopyPair& pair : pairs) result.files.push_back({pair.from.path, pair.to.path, FileOutcome::Cancelled, {}, {}});
     for (size_t i = 0; i < pairs.size(); ++i) {
+        if (i % kForesee == 0) foresee(i);
         if (!cancelled_) {
             copyWithRetries(pairs[i], result.files[i], i);
             logOutcome(i);
@@ -82,6 +68,9 @@ void CopyRun::flushPending() {
         ui_.progress({pairs[batch.back().index].from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_, true});
     }
     FileTransfer::FlushSealed(sealed, errors);
+    // Renames on another machine go out together; each is still settled (and asked about) below, in turn.
+    for (size_t i = 0; i < batch.size(); ++i)
+        if (errors[i] == 0 && !batch[i].decision.keepOld) batch[i].transfer->publishAhead(batch[i].decision.expected);
     std::vector<FileTransfer*> published;
     std::vector<std::pair<size_t, FileAttempt>> failed;
     for (size_t i = 0; i < batch.size(); ++i) {

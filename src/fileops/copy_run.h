@@ -35,6 +35,8 @@ public:
     // How often a destination that keeps changing under a copy is asked about
     // before the copy gives up on it.
     static constexpr int kPlacingAttempts = 4;
+    // Files whose looks on another machine are asked for together.
+    static constexpr size_t kForesee = 64;
 
 private:
     // What was decided about a destination before its copy was made.
@@ -52,6 +54,8 @@ private:
         Decision decision;
     };
 
+    void countBytes();
+    void foresee(size_t from);
     void flushPending();
     bool isPending(const FolderHandle& folder, std::string_view name) const;
     void copyWithRetries(const CopyPair& pair, FileReport& report, size_t index);

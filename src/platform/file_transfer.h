@@ -34,7 +34,8 @@ struct TrashedFile;
 // Every call returns a system error code, 0 on success. Destroying the object
 // abandons an unfinished copy (the temporary file is removed). Between the
 // local file system and another machine the same steps hold, with what that
-// machine's protocol offers (see the SFTP transfer).
+// machine's protocol offers (see the SFTP transfer); there an error of
+// createTemporary, copySome or seal may come back only from FlushSealed.
 class FileTransfer {
 public:
     virtual ~FileTransfer() = default;
@@ -86,6 +87,11 @@ public:
     // as they are (kNoTrash with the reason in *reason).
     virtual int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
                         std::string* reason = nullptr) = 0;
+    // Starts publish(expected) without a trash where the destination lies on
+    // another machine, so that the renames of many files are under way at
+    // once; the publish() that follows with the same `expected` takes its
+    // outcome. Nothing happens here for a local destination.
+    virtual void publishAhead(const NodeInfo& /*expected*/) {}
     // Makes the data of all sealed files durable: one flush per file system
     // (syncfs) where there are several local files, fsync of the file where
     // there is one, the server's flush for a file on another machine. When the

@@ -40,8 +40,9 @@ public:
     LocalFileTransfer* localDestination() override { return tempFd_ >= 0 ? this : nullptr; }
 
     // Runs at the one moment where another program's save of the destination
-    // would otherwise go unseen: after the old version was kept, right before
-    // the copy takes its place. Tests land such a save there; empty otherwise.
+    // would otherwise go unseen: after the old version was kept (where there
+    // was one), right before the copy takes its place. Tests land such a save
+    // there; empty otherwise.
     static std::function<void(const std::string& destinationName)> beforePlacing;
 
 private:
