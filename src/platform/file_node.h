@@ -78,7 +78,7 @@ int MakeFolder(const std::string& path);
 // what a link points to.
 int RemoveFileOrLink(const std::string& path);
 
-// The system's text for an error code.
+// The text for an error code: Kirvo's own codes and the system's (ErrorText).
 std::string SystemErrorText(int code);
 
 }  // namespace kirvo

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error_text.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
@@ -315,11 +316,11 @@ TEST_F(FileCopyTest, EachFailureIsReportedOnceAndTheRestGoesOn) {
         std::string systemText;
     };
     const std::vector<Expect> expected = {
-        {Pair("gone", "gone"), Src("gone"), strerror(ENOENT)},
-        {Pair("is-folder", "is-folder"), Tgt("is-folder"), strerror(EISDIR)},
-        {Pair("sub/f", "sub/f"), Tgt("sub"), strerror(ENOTDIR)},
+        {Pair("gone", "gone"), Src("gone"), ErrorText(ENOENT)},
+        {Pair("is-folder", "is-folder"), Tgt("is-folder"), ErrorText(EISDIR)},
+        {Pair("sub/f", "sub/f"), Tgt("sub"), ErrorText(ENOTDIR)},
         {Pair("fifo", "fifo"), Src("fifo"), "keine normale Datei"},
-        {Pair("ok", tooLong), Tgt(tooLong), strerror(ENAMETOOLONG)},
+        {Pair("ok", tooLong), Tgt(tooLong), ErrorText(ENAMETOOLONG)},
         {Pair("ok", "../outside"), Tgt(".."), "„.“ oder „..“"},
     };
     std::vector<CopyPair> pairs;
@@ -356,7 +357,7 @@ TEST_F(FileCopyTest, ReadOnlyDestinationFolderFailsWithoutChangingIt) {
     });
     EXPECT_EQ(result.substr(0, result.find('\n')), std::to_string(static_cast<int>(FileOutcome::Failed)));
     EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 1) << result;  // one error reported
-    EXPECT_NE(result.find(strerror(EACCES)), std::string::npos) << result;
+    EXPECT_NE(result.find(ErrorText(EACCES)), std::string::npos) << result;
     EXPECT_EQ(ReadFile(Tgt("f")), "old");
 }
 

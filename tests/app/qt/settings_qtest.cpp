@@ -173,7 +173,7 @@ private slots:
         QFile::remove(expected);
     }
 
-    void maximisingKeepsTheLastNormalSize() {
+    void maximisingIsKeptWithTheLastNormalSize() {
         InMemoryProfileStore store;
         {
             CMainFrame frame(store);
@@ -188,6 +188,17 @@ private slots:
         }
         QCOMPARE(store.GetProfileInt("Main", "cx", 0), 648);
         QCOMPARE(store.GetProfileInt("Main", "cy", 0), 526);
+        // The next start opens maximised, and restoring gives that size back.
+        QCOMPARE(store.GetProfileInt("Main", "Maximiert", 0), 1);
+        {
+            CMainFrame frame(store);
+            frame.show();
+            QTRY_VERIFY(frame.isMaximized());
+            frame.showNormal();
+            QTRY_COMPARE(frame.size(), QSize(640, 480));
+            frame.close();
+        }
+        QCOMPARE(store.GetProfileInt("Main", "Maximiert", 1), 0);
     }
 
     void aWindowLargerThanTheScreenOpensWithinItAndStaysStored() {
