@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "fileops/delete_plan.h"
 #include "fileops/operation_log.h"
 #include "fileops/sync_plan.h"
+#include "platform/content_hash.h"
 #include "platform/link_mode.h"
 
 namespace kirvo {
@@ -27,6 +29,10 @@ struct CopyFlags {
     // (confirmOverwrite), not always. A destination changed since the
     // comparison is still never replaced without asking.
     bool newerExpected = false;
+    // Pruefen: each copy is read back from the disk and compared with what was
+    // read from its source before it replaces anything; one that differs is
+    // removed and reported, and nothing is replaced by it.
+    bool verify = false;
 };
 
 // Options vorLoeschen, Papierkorb and Verknuepfungen. Only files (and links
@@ -57,6 +63,11 @@ struct FileReport {
     // A copy that is Done: the bytes written, and whether a file stood there before.
     uint64_t bytes = 0;
     bool replaced = false;
+    // Done: the copy's content hash with the copy's identity right after it was
+    // placed, where Kirvo read every byte it copied (always for a checked copy);
+    // and whether it was read back from the disk and found equal to its source.
+    std::optional<ContentRecord> content;
+    bool verified = false;
 };
 
 // One report per file of the request, in request order. Nothing that failed,

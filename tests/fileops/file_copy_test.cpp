@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
 #include "platform/posix/local_file_transfer.h"
+#include "platform/posix/own_temporary_file.h"
 #include "platform/temporary_name.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
@@ -102,33 +104,42 @@ TEST_F(FileCopyTest, OddNamesAreCopiedAsThemselves) {
 
 // Only our own temporary files are ever removed: a stale one of a killed run
 // goes, one a running copy holds stays, and a user's file named like ours is
-// the user's.
+// the user's. A copy killed while its data is written leaves nothing at all.
 TEST_F(FileCopyTest, StaleTemporaryFilesOfOursGoAndAUsersLookalikeStays) {
     WriteFile(Src("f.txt"), "good", kNew);
     WriteFile(Src("g.txt"), "also", kNew);
     WriteFile(Tgt(".f.txt.kirvo-tmp"), "mine", kOld);
-    const auto startCopy = [&](FileTransfer& transfer, FolderHandle& q, FolderHandle& z) {
-        NodeInfo info;
-        uint64_t copied = 0;
-        bool finished = false;
-        return FolderHandle::OpenRoot(Src(""), q) == 0 && FolderHandle::OpenRoot(Tgt(""), z) == 0 &&
-               transfer.openSource(q, "f.txt", info) == 0 && transfer.createTemporary(z, "f.txt") == 0 &&
-               transfer.copySome(1, copied, finished) == 0;
-    };
-    // A run killed in the middle of a copy: its temporary file stays behind.
+    // A run killed in the middle of a copy: its copy has no name yet.
     if (const pid_t child = fork(); child == 0) {
         LocalFileTransfer transfer;
         FolderHandle q, z;
-        _exit(startCopy(transfer, q, z) ? 0 : 1);
+        NodeInfo info;
+        uint64_t copied = 0;
+        bool finished = false;
+        _exit(FolderHandle::OpenRoot(Src(""), q) == 0 && FolderHandle::OpenRoot(Tgt(""), z) == 0 &&
+                      transfer.openSource(q, "f.txt", info) == 0 && transfer.createTemporary(z, "f.txt") == 0 &&
+                      transfer.copySome(1, copied, finished) == 0
+                  ? 0
+                  : 1);
     } else {
         int status = 0;
         waitpid(child, &status, 0);
         ASSERT_EQ(status, 0);
     }
-    // A copy still running (here, in this process) holds its own.
-    LocalFileTransfer running;
-    FolderHandle q, z;
-    ASSERT_TRUE(startCopy(running, q, z));
+    ASSERT_EQ(TempFilesBelow(Tgt("")).size(), 1u);
+    // Named ones (a copy about to replace a file): one a killed run left, one
+    // a copy still running (here, in this process) holds.
+    const int folder = open(Tgt("").c_str(), O_RDONLY | O_DIRECTORY);
+    char stale[256], held[256];
+    if (const pid_t child = fork(); child == 0) {
+        _exit(OwnTemporaryFile::Create(folder, "f.txt", stale, sizeof stale) >= 0 ? 0 : 1);
+    } else {
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_EQ(status, 0);
+    }
+    const int running = OwnTemporaryFile::Create(folder, "f.txt", held, sizeof held);
+    ASSERT_GE(running, 0);
     ASSERT_EQ(TempFilesBelow(Tgt("")).size(), 3u);
 
     // A replace killed right after its exchange: the old version is parked
@@ -146,7 +157,9 @@ TEST_F(FileCopyTest, StaleTemporaryFilesOfOursGoAndAUsersLookalikeStays) {
     EXPECT_EQ(ReadFile(Tgt(lone)), "anyone's");
     std::filesystem::remove(Tgt(lone));
     EXPECT_EQ(TempFilesBelow(Tgt("")).size(), 2u);  // the user's file and the running copy's
-    running.abandon();
+    unlinkat(folder, held, 0);
+    close(running);
+    close(folder);
     EXPECT_EQ(TempFilesBelow(Tgt("")), std::vector<std::string>{Tgt(".f.txt.kirvo-tmp")});
 
     // The name's form: random part and check digits, within the system's limit.

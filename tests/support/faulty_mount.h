@@ -9,7 +9,9 @@ namespace kirvo::test {
 // The tests' faulty file system (tests/support/fuse/faulty_fs.cpp) mounted at
 // `mountPoint`, showing `folder` read-only and failing where told:
 // "--cut=/FOLDER:N" breaks FOLDER's listing off with EIO after N names,
-// "--eio=/PATH" fails inspecting PATH with EIO. Unmounted when the object
+// "--eio=/PATH" fails inspecting PATH with EIO, "--rw" lets it be written
+// to, and "--corrupt-written" with it changes the bytes of what was written
+// through it when they are read back. Unmounted when the object
 // dies. Where FUSE cannot be used, usable() is false and why() says why.
 class FaultyMount {
 public:
