@@ -2,22 +2,20 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <iostream>
+#include <optional>
 #include <vector>
 
+#include "app/undo_use_case.h"
 #include "cli/cli_arguments.h"
 #include "cli/remote_roots.h"
 #include "fileops/operation_log.h"
 #include "fileops/run_log.h"
-#include "fileops/run_undo.h"
 #include "fileops/terminal_file_operation_ui.h"
 #include "fileops/terminal_text.h"
 #include "fileops/undo_texts.h"
-#include "sync/pair_lock.h"
-#include "sync/sync_pair.h"
-#include "sync/sync_state_store.h"
 #include "platform/translation.h"
+#include "sync/sync_state_store.h"
 
 namespace kirvo {
 namespace {
@@ -63,29 +61,85 @@ bool Ask(const std::string& question, std::istream& in, std::ostream& out) {
     return CurrentLanguage() != UiLanguage::German && (answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes");
 }
 
-// "Bleibt: <path>: <why>"
-void SayStays(const UndoStep& step, std::ostream& out) { Say(out, Tr("Bleibt: ") + Shown(step.path) + ": " + Shown(step.why)); }
+// The terminal's side of undo: the question on out, answered from in; the
+// progress line on err.
+class TerminalUndoQuestions final : public UndoQuestions {
+public:
+    TerminalUndoQuestions(std::istream& in, std::ostream& out, std::ostream& err, bool showProgress)
+        : in_(in), out_(out), err_(err), showProgress_(showProgress) {}
 
-// What stays, each with why; the exit status that goes with it.
-int Report(const RunUndo& undo, bool cancelled, std::ostream& out) {
-    for (const UndoStep& step : undo.steps())
-        if (step.state == UndoStep::State::Stays) SayStays(step, out);
-    Say(out, UndoTexts::Outcome(undo, cancelled));
-    return cancelled || undo.count(UndoStep::State::Stays) > 0 ? kExitUnequal : kExitEqual;
+    bool confirm(const LoggedRun& run, const std::vector<UndoStep>& steps) override {
+        return Ask(UndoTexts::Question(run, steps, Shown), in_, out_);
+    }
+    FileOperationUi& startWork() override { return terminal_.emplace(in_, out_, err_, showProgress_); }
+    void endWork() override { terminal_.reset(); }
+
+private:
+    std::istream& in_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool showProgress_;
+    std::optional<TerminalFileOperationUi> terminal_;
+};
+
+// "Bleibt: <path>: <why>" for each step that stays.
+void SayStaying(const UndoResult& result, std::ostream& out) {
+    for (const UndoStep& step : result.steps)
+        if (step.state == UndoStep::State::Stays) Say(out, Tr("Bleibt: ") + Shown(step.path) + ": " + Shown(step.why));
 }
 
-// The run to undo: the one named, or the last that can be undone (newer ones
-// that cannot are named).
-const LoggedRun* Choose(const std::vector<LoggedRun>& runs, const std::string& id, std::ostream& err) {
-    if (!id.empty()) return RunLog::Find(runs, id);
-    const LoggedRun* chosen = RunLog::LastUndoable(runs);
-    for (size_t i = chosen ? static_cast<size_t>(chosen - runs.data()) + 1 : 0; i < runs.size(); ++i) {
-        const LoggedRun& newer = runs[i];
-        if (!newer.undoable && newer.undoes.empty())
-            Say(err, Tr("kirvo-cli undo: Hinweis: Der neuere Lauf ") + UndoTexts::RunName(newer, Shown) +
-                         Tr(" lässt sich nicht rückgängig machen (") + newer.counts.text() + ").");
+int Refused(const UndoResult& result, const UndoOptions& options, std::ostream& out, std::ostream& err) {
+    using Refusal = UndoResult::Refusal;
+    switch (result.refusal) {
+    case Refusal::UnknownRun:
+        Say(err, Tr("kirvo-cli undo: Der Lauf ") + options.run +
+                     Tr(" steht nicht im Protokoll (kirvo-cli undo --list zeigt die Läufe)."));
+        return kExitUsage;
+    case Refusal::NoOneToAsk:
+        Say(err, Tr("kirvo-cli undo: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Frage "
+                    "zurückgenommen, mit --dry-run nur gezeigt, was geschähe."));
+        return kExitUsage;
+    case Refusal::Unreachable:
+        Say(err, Tr("kirvo-cli undo: ") + Shown(result.message) +
+                     (result.fault == LoginFault::HostKeyUnknown
+                          ? Tr(" Mit --accept-new-host-key wird der Schlüssel angenommen und in ~/.ssh/known_hosts "
+                               "eingetragen.")
+                          : ""));
+        return kExitUnreachable;
+    case Refusal::Impossible: SayStaying(result, out); break;
+    default: break;
     }
-    return chosen;
+    Say(err, Tr("kirvo-cli undo: ") + Shown(result.message));
+    switch (result.refusal) {
+    case Refusal::NothingToUndo:
+    case Refusal::NothingRecorded:
+    case Refusal::Impossible: return kExitNotUndoable;
+    case Refusal::Locked:
+    case Refusal::StateKept: return kExitUnequal;
+    default: return kExitUsage;
+    }
+}
+
+// What came of it, on out (notices on err); the exit status that goes with it.
+int Render(const UndoResult& result, const UndoOptions& options, std::ostream& out, std::ostream& err) {
+    using Outcome = UndoResult::Outcome;
+    switch (result.outcome) {
+    case Outcome::Refused: return Refused(result, options, out, err);
+    case Outcome::Looked:
+        Say(out, Tr("Lauf ") + UndoTexts::RunDescription(*result.run, Shown) + "\n");
+        for (const UndoStep& step : result.steps) Say(out, UndoTexts::Step(step, Shown));
+        return result.impossible                           ? kExitNotUndoable
+               : result.count(UndoStep::State::Stays) > 0 ? kExitUnequal
+                                                          : kExitEqual;
+    case Outcome::Declined: Say(out, result.summary()); return kExitUnequal;
+    default: break;
+    }
+    SayStaying(result, out);
+    Say(out, result.summary(Shown));
+    if (!result.stateNotice.empty()) Say(err, Tr("kirvo-cli undo: Hinweis: ") + Shown(result.stateNotice));
+    if (result.carriedOut() > 0 && !result.undoRunId.empty())
+        out << Tr("Zurücknehmen lässt sich das mit: kirvo-cli undo ") << result.undoRunId << '\n';
+    return result.outcome == Outcome::Undone ? kExitEqual : kExitUnequal;
 }
 
 int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
@@ -186,86 +240,30 @@ bool ParseUndoOptions(std::span<const std::string> args, UndoOptions& options, s
 
 int RunUndoCommand(const UndoOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
                    bool showProgress) {
-    std::vector<LoggedRun> runs;
-    std::string error;
-    if (!RunLog::ReadRuns(OperationLog::DefaultPath(), runs, error)) {
-        Say(err, Tr("kirvo-cli undo: ") + Shown(error));
-        return kExitUsage;
-    }
     if (options.list) {
+        std::vector<LoggedRun> runs;
+        std::string error;
+        if (!RunLog::ReadRuns(OperationLog::DefaultPath(), runs, error)) {
+            Say(err, Tr("kirvo-cli undo: ") + Shown(error));
+            return kExitUsage;
+        }
         List(runs, out);
         return out.flush() ? kExitEqual : kExitUsage;
     }
-    const LoggedRun* run = Choose(runs, options.run, err);
-    if (run == nullptr) {
-        if (!options.run.empty()) {
-            Say(err, Tr("kirvo-cli undo: Der Lauf ") + options.run + Tr(" steht nicht im Protokoll (kirvo-cli undo --list zeigt die Läufe)."));
-            return kExitUsage;
-        }
-        Say(err, Tr("kirvo-cli undo: ") + std::string(Tr(UndoTexts::kNothingToUndo)));
-        return kExitNotUndoable;
-    }
-    if (!run->undoable) {
-        Say(err, Tr("kirvo-cli undo: Der Lauf ") + UndoTexts::RunName(*run, Shown) +
-                     Tr(" lässt sich nicht rückgängig machen: es ist nichts aufgezeichnet, was sich zurücknehmen ließe."));
-        return kExitNotUndoable;
-    }
-    if (!options.dryRun && !options.yes && !interactive) {
-        Say(err, Tr("kirvo-cli undo: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Frage "
-                 "zurückgenommen, mit --dry-run nur gezeigt, was geschähe."));
-        return kExitUsage;
-    }
     CliRemoteRoots remote(options.acceptNewHostKey);
-    if (const int status = remote.Open(kUndoCommand.name, run->sourceRoot, run->targetRoot, err)) return status;
-    // Nothing else may work on these folders meanwhile (looking included: what undo sees must stay so).
-    std::optional<PairLock> lock;
-    if (!options.dryRun) {
-        PairLock::Refusal refusal;
-        lock = PairLock::ForRoots(run->sourceRoot, run->targetRoot, std::chrono::milliseconds(0), refusal);
-        if (!lock) {
-            Say(err, Tr("kirvo-cli undo: ") + Shown(refusal.message) + Tr(" Nichts wurde zurückgenommen."));
-            return kExitUnequal;
-        }
-    }
-    std::vector<LoggedLine> lines;
-    if (!RunLog::ReadLines(OperationLog::DefaultPath(), run->id, lines, error)) {
-        Say(err, Tr("kirvo-cli undo: ") + Shown(error));
-        return kExitUsage;
-    }
-    RunUndo undo(*run, lines, remote.connections());
-    undo.look();
-    if (options.dryRun) {
-        Say(out, Tr("Lauf ") + UndoTexts::RunDescription(*run, Shown) + "\n");
-        for (const UndoStep& step : undo.steps()) Say(out, UndoTexts::Step(step, Shown));
-        return undo.impossible() ? kExitNotUndoable
-               : undo.count(UndoStep::State::Stays) > 0 ? kExitUnequal
-                                                         : kExitEqual;
-    }
-    if (undo.impossible()) {
-        for (const UndoStep& step : undo.steps())
-            if (step.state == UndoStep::State::Stays) SayStays(step, out);
-        Say(err, Tr("kirvo-cli undo: Der Lauf ") + UndoTexts::RunName(*run, Shown) +
-                     Tr(" lässt sich nicht rückgängig machen: was er ersetzt oder gelöscht hat, ist nicht mehr im "
-                     "Papierkorb."));
-        return kExitNotUndoable;
-    }
-    if (undo.count(UndoStep::State::ToDo) > 0 && !options.yes && !Ask(UndoTexts::Question(undo, Shown), in, out)) {
-        out << Tr("Nichts wurde zurückgenommen.\n");
-        return kExitUnequal;
-    }
     OperationLog log;  // undo is a run of its own
-    bool finished = false;
-    {
-        TerminalFileOperationUi terminal(in, out, err, showProgress && !options.quiet);
-        finished = undo.carryOut(terminal, &log);
-    }
-    const int status = Report(undo, !finished, out);
-    if (undo.carriedOut() > 0)
-        if (const std::string notice = SyncStateStore().forgetAfterUndo(SyncPair::Of(run->sourceRoot, run->targetRoot).key());
-            !notice.empty())
-            Say(err, Tr("kirvo-cli undo: Hinweis: ") + Shown(notice));
-    if (undo.carriedOut() > 0 && !undo.undoRunId().empty())
-        out << Tr("Zurücknehmen lässt sich das mit: kirvo-cli undo ") << undo.undoRunId() << '\n';
+    UndoRequest request;
+    request.run = options.run;
+    request.dryRun = options.dryRun;
+    request.confirm = options.yes      ? UndoRequest::Confirm::Yes
+                      : interactive ? UndoRequest::Confirm::Ask
+                                    : UndoRequest::Confirm::NoOneToAsk;
+    TerminalUndoQuestions questions(in, out, err, showProgress && !options.quiet);
+    const UndoResult result = UndoUseCase(log, remote.connections(), SyncStateStore::DefaultFolder()).run(request, questions);
+    for (const LoggedRun& newer : result.passedOver)
+        Say(err, Tr("kirvo-cli undo: Hinweis: Der neuere Lauf ") + UndoTexts::RunName(newer, Shown) +
+                     Tr(" lässt sich nicht rückgängig machen (") + newer.counts.text() + ").");
+    const int status = Render(result, options, out, err);
     return out.flush() ? status : kExitUsage;
 }
 

@@ -8,7 +8,7 @@
 
 namespace kirvo {
 
-// "kirvo-cli undo": takes a run back as a whole (see RunUndo), or lists the runs.
+// "kirvo-cli undo": takes a run back as a whole (UndoUseCase), or lists the runs.
 extern const CliCommand kUndoCommand;
 
 // The run cannot be undone at all: what it needs is gone (the trash was

@@ -73,7 +73,8 @@ private:
     void carryOut(UndoStep& step);
     bool removeMade(UndoStep& step, const NodeInfo& expected, TrashedFile* into = nullptr);
     bool bringBack(UndoStep& step);
-    bool copyBack(UndoStep& step, const FolderHandle& from, const FolderHandle& folder, std::string_view name);
+    bool copyBack(UndoStep& step, const FolderHandle& from, const FolderHandle& folder, std::string_view name,
+                  bool& removed);
     int openFolder(const RootedPath& path, bool create, FolderHandle& folder);
     void stays(UndoStep& step, std::string why, bool gone = false);
     void logStep(std::string_view action, std::string_view source, std::string_view destination,

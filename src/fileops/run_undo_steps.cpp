@@ -112,7 +112,11 @@ void RunUndo::carryOut(UndoStep& step) {
         case UndoStep::Kind::RemoveFolder: {
             const int error = openFolder(rooted, false, folder);
             const int removed = error != 0 ? error : folder.removeEmptyFolder(parts.name);
-            if (removed == 0 || removed == ENOENT) {
+            NodeInfo now;
+            std::string why;
+            if (error == ENOENT && !inspect(step.path, now, why)) {
+                stays(step, why);  // its root went away just now
+            } else if (removed == 0 || removed == ENOENT) {
                 step.state = UndoStep::State::Done;
                 if (removed == 0) logStep(OperationLog::kFolderRemoved, step.path, {}, {}, step.left);
             } else {
@@ -201,8 +205,9 @@ bool RunUndo::bringBack(UndoStep& step) {
     }
     const TrashFolders& t = trashFolders(step.trash);
     const int error = t.files.rename(step.trashName, folder, parts.name);
+    bool copied = false;
     if (error == EXDEV) {
-        if (!copyBack(step, t.files, folder, parts.name)) return false;
+        if (!copyBack(step, t.files, folder, parts.name, copied)) return false;
     } else if (error == EEXIST) {
         stays(step, Tr("an ihrer Stelle steht eine Datei, die der Lauf nicht gemacht hat; sie bleibt im Papierkorb (") +
                         Quoted(step.trashPath()) + ")");
@@ -211,15 +216,20 @@ bool RunUndo::bringBack(UndoStep& step) {
         stays(step, Tr("lässt sich nicht aus dem Papierkorb zurückholen: ") + SystemErrorText(error));
         return false;
     }
-    t.info.removeFileOrLink(step.trashName + ".trashinfo");
+    // A copy whose original could not leave the trash keeps its record there
+    // (a file in the trash without one is shown nowhere).
+    if (error != EXDEV || copied) t.info.removeFileOrLink(step.trashName + ".trashinfo");
     step.state = UndoStep::State::Done;
     logStep(OperationLog::kRestored, step.trashPath(), step.path, StampOf(folder, parts.name), {});
     return true;
 }
 
 // Where the trash lies on another file system than the path now: a copy with
-// the file's metadata, then the entry goes.
-bool RunUndo::copyBack(UndoStep& step, const FolderHandle& from, const FolderHandle& folder, std::string_view name) {
+// the file's metadata, then the one in the trash goes (`removed` says whether
+// it did). False, with the one in the trash untouched, when the copy did not
+// take its place.
+bool RunUndo::copyBack(UndoStep& step, const FolderHandle& from, const FolderHandle& folder, std::string_view name,
+                       bool& removed) {
     std::unique_ptr<FileTransfer> transfer = FileTransfer::Between(true, folder.native() >= 0);
     NodeInfo source;
     int error = transfer ? transfer->openSource(from, step.trashName, source) : EXDEV;
@@ -243,7 +253,7 @@ bool RunUndo::copyBack(UndoStep& step, const FolderHandle& from, const FolderHan
                         : Tr("lässt sich nicht aus dem Papierkorb zurückkopieren: ") + SystemErrorText(error));
         return false;
     }
-    from.removeFileOrLink(step.trashName);
+    removed = from.removeFileOrLink(step.trashName) == 0;
     return true;
 }
 

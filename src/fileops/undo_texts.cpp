@@ -1,6 +1,7 @@
 #include "fileops/undo_texts.h"
 
-#include "fileops/run_undo.h"
+#include <algorithm>
+
 #include "platform/root.h"
 #include "platform/root_access.h"
 #include "platform/translation.h"
@@ -47,32 +48,38 @@ std::string UndoTexts::RunState(const LoggedRun& run, Shown shown) {
     return Tr("rückgängig zu machen");
 }
 
-std::string UndoTexts::Plan(const RunUndo& undo) {
+std::string UndoTexts::Plan(const std::vector<UndoStep>& steps) {
     std::string plan;
     const auto add = [&](int32_t n, std::string_view one, std::string_view many) {
         if (n == 0) return;
         if (!plan.empty()) plan += ", ";
         plan += Counted(n, one, many);
     };
+    const auto toDo = [&](UndoStep::Kind kind) {
+        return static_cast<int32_t>(std::count_if(steps.begin(), steps.end(), [&](const UndoStep& s) {
+            return s.kind == kind && s.state == UndoStep::State::ToDo;
+        }));
+    };
     int32_t remote = 0;
-    for (const UndoStep& step : undo.steps())
+    for (const UndoStep& step : steps)
         remote += step.state == UndoStep::State::ToDo && step.kind == UndoStep::Kind::RemoveCopy && Root::NamesRemote(step.path);
-    add(undo.count(UndoStep::Kind::RemoveCopy) + undo.count(UndoStep::Kind::PutBackReplaced) - remote,
+    add(toDo(UndoStep::Kind::RemoveCopy) + toDo(UndoStep::Kind::PutBackReplaced) - remote,
         Tr("Datei in den Papierkorb legen"), Tr("Dateien in den Papierkorb legen"));
     add(remote, Tr("Datei auf dem anderen Rechner löschen"), Tr("Dateien auf dem anderen Rechner löschen"));
-    add(undo.count(UndoStep::Kind::PutBackReplaced) + undo.count(UndoStep::Kind::Restore),
+    add(toDo(UndoStep::Kind::PutBackReplaced) + toDo(UndoStep::Kind::Restore),
         Tr("Datei aus dem Papierkorb zurückholen"), Tr("Dateien aus dem Papierkorb zurückholen"));
-    add(undo.count(UndoStep::Kind::MoveBack), Tr("Datei zurückverschieben"), Tr("Dateien zurückverschieben"));
-    add(undo.count(UndoStep::Kind::RemoveFolder), Tr("Ordner entfernen, wenn er leer ist"),
+    add(toDo(UndoStep::Kind::MoveBack), Tr("Datei zurückverschieben"), Tr("Dateien zurückverschieben"));
+    add(toDo(UndoStep::Kind::RemoveFolder), Tr("Ordner entfernen, wenn er leer ist"),
         Tr("Ordner entfernen, wenn sie leer sind"));
-    add(undo.count(UndoStep::Kind::MakeFolder), Tr("Ordner wieder anlegen"), Tr("Ordner wieder anlegen"));
-    const int32_t staying = undo.count(UndoStep::State::Stays);
+    add(toDo(UndoStep::Kind::MakeFolder), Tr("Ordner wieder anlegen"), Tr("Ordner wieder anlegen"));
+    const auto staying = static_cast<int32_t>(std::count_if(
+        steps.begin(), steps.end(), [](const UndoStep& s) { return s.state == UndoStep::State::Stays; }));
     if (staying > 0) plan += (plan.empty() ? "" : "; ") + Counted(staying, Tr("Datei bleibt"), Tr("Dateien bleiben"));
     return plan;
 }
 
-std::string UndoTexts::Question(const RunUndo& undo, Shown shown) {
-    return Tr("Lauf ") + RunDescription(undo.run(), shown) + Tr("\n\nRückgängig machen: ") + Plan(undo) + "?";
+std::string UndoTexts::Question(const LoggedRun& run, const std::vector<UndoStep>& steps, Shown shown) {
+    return Tr("Lauf ") + RunDescription(run, shown) + Tr("\n\nRückgängig machen: ") + Plan(steps) + "?";
 }
 
 std::string UndoTexts::Step(const UndoStep& step, Shown shown) {
@@ -95,16 +102,6 @@ std::string UndoTexts::Step(const UndoStep& step, Shown shown) {
     case UndoStep::Kind::NotKept: break;
     }
     return path;
-}
-
-std::string UndoTexts::Outcome(const RunUndo& undo, bool cancelled) {
-    const std::string name = Tr("Lauf ") + undo.run().id;
-    if (cancelled) return name + Tr(": Rückgängigmachen abgebrochen; der Rest ist, wie er war.");
-    const int32_t staying = undo.count(UndoStep::State::Stays);
-    if (staying == 0 && undo.carriedOut() == 0) return name + Tr(": alles ist schon wie vor dem Lauf.");
-    if (staying == 0) return name + Tr(" ist rückgängig gemacht.");
-    return name + (undo.carriedOut() == 0 ? Tr(" ist nicht rückgängig gemacht: ") : Tr(" ist nur zum Teil rückgängig gemacht: ")) +
-           Counted(staying, Tr("Datei blieb"), Tr("Dateien blieben")) + ".";
 }
 
 }  // namespace kirvo

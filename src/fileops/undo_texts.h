@@ -1,14 +1,13 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fileops/run_log.h"
 #include "fileops/undo_step.h"
 #include "platform/translation.h"
 
 namespace kirvo {
-
-class RunUndo;
 
 // The wording of undo, shared by kirvo-cli and the window. Paths and what else
 // comes from the log go through `shown` (kirvo-cli escapes them for the
@@ -27,13 +26,11 @@ struct UndoTexts {
     // Whether it can be undone, for the list of runs: "rückgängig zu machen", "rückgängig gemacht (…)", …
     static std::string RunState(const LoggedRun& run, Shown shown = nullptr);
     // "3 Dateien in den Papierkorb legen, 2 aus dem Papierkorb zurückholen, …"
-    static std::string Plan(const RunUndo& undo);
-    // "Lauf … rückgängig machen?" with the run's description and the plan.
-    static std::string Question(const RunUndo& undo, Shown shown = nullptr);
+    static std::string Plan(const std::vector<UndoStep>& steps);
+    // "Lauf … rückgängig machen?" with the run's description and the plan of its steps.
+    static std::string Question(const LoggedRun& run, const std::vector<UndoStep>& steps, Shown shown = nullptr);
     // What a step does (dry run) or why it stays: "<path>: <what or why>".
     static std::string Step(const UndoStep& step, Shown shown = nullptr);
-    // The closing sentence: "Lauf … ist rückgängig gemacht." / "… nur zum Teil …" / "… schon …"
-    static std::string Outcome(const RunUndo& undo, bool cancelled);
 
     static constexpr std::string_view kNothingToUndo =
         TrNoop("Im Protokoll steht kein Lauf, der sich rückgängig machen lässt.");

@@ -23,10 +23,6 @@ public:
     // Waits up to `wait` for the pair (0: does not wait). Either the held lock or why not.
     static std::optional<PairLock> Acquire(const std::string& stateFolder, const PairKey& pair,
                                            std::chrono::milliseconds wait, Refusal& refusal);
-    // The same for two roots as the user named them (local paths, or
-    // "sftp://..." addresses), in the user's state folder.
-    static std::optional<PairLock> ForRoots(const std::string& sourceRoot, const std::string& targetRoot,
-                                            std::chrono::milliseconds wait, Refusal& refusal);
 
     PairLock(PairLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     PairLock& operator=(PairLock&& other) noexcept;

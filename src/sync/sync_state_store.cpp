@@ -104,6 +104,19 @@ std::optional<PairRow> FindPair(const SqliteDatabase& db, const PairKey& key) {
     return row;
 }
 
+// Everything recorded for the pair, inside the caller's transaction; false when it had nothing.
+bool DeletePair(SqliteDatabase& db, const PairKey& key) {
+    const std::optional<PairRow> pair = FindPair(db, key);
+    if (!pair) return false;
+    SqliteStatement files(db, "DELETE FROM file WHERE folder IN (SELECT id FROM folder WHERE pair = ?)");
+    files.bind(1, pair->id).run();
+    SqliteStatement folders(db, "DELETE FROM folder WHERE pair = ?");
+    folders.bind(1, pair->id).run();
+    SqliteStatement pairs(db, "DELETE FROM pair WHERE id = ?");
+    pairs.bind(1, pair->id).run();
+    return true;
+}
+
 std::string Now() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -325,28 +338,34 @@ StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
     }
 }
 
-std::string SyncStateStore::forgetAfterUndo(const PairKey& key) {
-    std::optional<SyncState> state;
-    if (const StoreError error = load(key, state)) return error.message;
-    if (!state) return {};
-    std::string notice;
-    if (const StoreError error = forget(key, &notice)) return error.message;
-    return (notice.empty() ? "" : notice + " ") +
-           "Der Stand des letzten Abgleichs dieser Ordner ist vergessen; der nächste Abgleich beginnt wie der erste.";
+StoreError SyncStateStore::forgetBeforeUndo(const PairKey& key, bool& forgotten, std::string& notice) {
+    forgotten = false;
+    if (!db_->isOpen()) {
+        std::error_code ec;
+        const auto status = std::filesystem::symlink_status(databasePath(), ec);
+        if (status.type() == std::filesystem::file_type::not_found) return {};
+        // A state folder that cannot be looked into may hold a state all the same.
+        if (ec) return translate(SQLITE_CANTOPEN, ec.value(), ec.message());
+    }
+    try {
+        open();
+        Transaction write(*db_, "BEGIN IMMEDIATE");
+        forgotten = DeletePair(*db_, key);
+        write.commit();
+        return {};
+    } catch (const SqliteFailure& failure) {
+        StoreError error = translate(failure.code, failure.systemErrno, failure.message);
+        if (error.kind != StoreError::Kind::Unreadable) return error;
+        notice = error.message;
+        return {};
+    }
 }
 
 StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
-        if (const std::optional<PairRow> pair = FindPair(*db_, key)) {
-            SqliteStatement files(*db_, "DELETE FROM file WHERE folder IN (SELECT id FROM folder WHERE pair = ?)");
-            files.bind(1, pair->id).run();
-            SqliteStatement folders(*db_, "DELETE FROM folder WHERE pair = ?");
-            folders.bind(1, pair->id).run();
-            SqliteStatement pairs(*db_, "DELETE FROM pair WHERE id = ?");
-            pairs.bind(1, pair->id).run();
-        }
+        DeletePair(*db_, key);
         write.commit();
         return {};
     } catch (const SqliteFailure& failure) {

@@ -55,11 +55,15 @@ public:
     // at all is moved aside (next to it, named "….defekt-<time>") and a new one
     // begins: `notice` then says so. The pair's next run is its first.
     StoreError forget(const PairKey& pair, std::string* notice = nullptr);
-    // After a run of the pair was undone, its recorded state would take files
-    // undo brought back for new and files undo removed for deleted, and the
-    // next run would delete their counterparts: forgets the state where the
-    // pair has one. The German notice to show, or "" (nothing was recorded).
-    std::string forgetAfterUndo(const PairKey& pair);
+    // Before anything reverts what runs of the pair did (undo): the recorded
+    // state would take what comes back for new and what goes for deleted, and
+    // the pair's next run would delete the counterparts. Forgets the pair's
+    // state in one committed transaction, so that from then on, whenever the
+    // process ends, the pair has no state and its next run deletes nothing.
+    // `forgotten` says whether there was one; no database is made where there
+    // is none. A database that cannot be read is left as it is (every run of
+    // the pair refuses it until it is forgotten), with its message in `notice`.
+    StoreError forgetBeforeUndo(const PairKey& pair, bool& forgotten, std::string& notice);
 
 private:
     void open();

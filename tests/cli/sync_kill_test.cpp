@@ -14,10 +14,17 @@
 #include <thread>
 #include <vector>
 
+#include "app/undo_use_case.h"
 #include "cli/cli_command.h"
+#include "fileops/operation_log.h"
+#include "fileops/run_log.h"
+#include "fileops/scripted_ui.h"
 #include "fileops/tree_tools.h"
+#include "platform/sftp/remote_connections.h"
 #include "support/ssh_server.h"
 #include "support/temp_tree.h"
+#include "support/unprivileged.h"
+#include "sync/sync_state_store.h"
 
 namespace kirvo {
 namespace {
@@ -204,6 +211,68 @@ void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server
     ::testing::Test::RecordProperty("killed_inside_a_run", killedInside);
     if (runs >= 20) {
         EXPECT_GE(killedInside, runs / 3);  // most kills landed inside a run
+    }
+}
+
+// An undo that, as if killed, ends at once when it reaches step `at`.
+class UndoKilledAt final : public UndoQuestions {
+public:
+    explicit UndoKilledAt(int32_t at) {
+        ui_.onProgress = [at](const ProgressInfo& info) {
+            if (info.filesDone == at) raise(SIGKILL);
+        };
+    }
+    bool confirm(const LoggedRun&, const std::vector<UndoStep>&) override { return true; }
+    FileOperationUi& startWork() override { return ui_; }
+
+private:
+    test::ScriptedUi ui_;
+};
+
+// Undo of a two-way run that copied many files, killed part way: the pair's
+// state went before the first copy did, so the next two-way run deletes none
+// of the originals whose copies undo took away; it copies them again.
+TEST(SyncKill, AnUndoKilledPartWayLeavesAStateThatDeletesNothing) {
+    for (const int32_t at : {1, 40}) {
+        SCOPED_TRACE("killed at step " + std::to_string(at));
+        test::Scratch scratch;
+        ASSERT_FALSE(scratch.path().empty());
+        const std::string q = scratch.path() + "/q", z = scratch.path() + "/z";
+        std::map<std::string, std::string> originals;
+        for (int i = 0; i < 60; ++i) {
+            const std::string rel = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+            originals[rel] = Content(rel, "original", 100 + i);
+            test::WriteFile(q + "/" + rel, originals[rel], kOld);
+        }
+        fs::create_directories(z);
+        ASSERT_EQ(Finish(StartSync(q, z, nullptr, true)), kExitEqual);
+
+        std::vector<LoggedRun> runs;
+        std::string error;
+        ASSERT_TRUE(RunLog::ReadRuns(OperationLog::DefaultPath(), runs, error)) << error;
+        ASSERT_FALSE(runs.empty());
+        ASSERT_EQ(runs.back().sourceRoot, q);
+        const std::string ended = test::InChild([&] {
+            OperationLog log;
+            RemoteConnections roots(nullptr, LoginSettings::Default());
+            UndoKilledAt questions(at);
+            UndoRequest request;
+            request.run = runs.back().id;
+            request.confirm = UndoRequest::Confirm::Yes;
+            UndoUseCase(log, roots, SyncStateStore::DefaultFolder()).run(request, questions);
+            return std::string("not killed");
+        });
+        ASSERT_EQ(ended, "child died with signal " + std::to_string(SIGKILL));
+        size_t taken = 0;
+        for (const auto& [rel, content] : originals) taken += !fs::exists(z + "/" + rel);
+        ASSERT_GT(taken, 0u);
+        ASSERT_LT(taken, originals.size());
+
+        EXPECT_EQ(Finish(StartSync(q, z, nullptr, true)), kExitEqual);
+        for (const auto& [rel, content] : originals) {
+            EXPECT_EQ(test::ReadDeep(q, rel), content) << rel;
+            EXPECT_EQ(test::ReadDeep(z, rel), content) << rel;
+        }
     }
 }
 

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -23,7 +26,10 @@
 #include "fileops/run_log.h"
 #include "fileops/scripted_ui.h"
 #include "platform/file_node.h"
+#include "platform/posix/local_file_transfer.h"
+#include "support/mounted_file_system.h"
 #include "support/temp_tree.h"
+#include "support/unprivileged.h"
 #include "view/result_rows.h"
 
 namespace kirvo {
@@ -193,43 +199,104 @@ TEST(UndoCommand, RandomTreesSyncedThenUndoneAreAsBeforeAndRedoneAsAfter) {
     }
 }
 
-// What changed since the run stays and is named; the rest is undone. Undone
-// once more after the change is gone, what stayed follows.
-TEST(UndoCommand, WhatChangedSinceTheRunStaysAndIsNamed) {
+// What changed since the run, or cannot be reached or put back now, stays and
+// is named, in the closing sentence too; nothing is reported undone that was
+// not, and nothing that stays leaves the trash. Undone once more after the
+// cause is gone, what stayed follows.
+TEST(UndoCommand, WhatCannotBeUndoneNowStaysAndIsNamed) {
+    using Spoil = std::function<void(const std::string& z, std::optional<test::MountedFileSystem>& fs)>;
     struct Case {
         const char* name;
-        const char* changed;  // below the target
-        std::string why;
+        const char* named;  // below the target: the file that stays
+        std::string why;    // its reason, or how that begins
+        Spoil spoil, mend;
+        bool onlyItStays = true;    // the rest is undone the first time
+        bool unprivileged = false;  // undone where permissions bind
+        bool mounts = false;        // needs a file system of its own (root)
+    };
+    const auto mine = [](const char* path) -> Spoil {
+        return [=](const std::string& z, auto&) { WriteFile(z + "/" + path, "meine Arbeit", kNew + 60); };
+    };
+    const auto gone = [](const char* path) -> Spoil {
+        return [=](const std::string& z, auto&) { std::filesystem::remove(z + "/" + path); };
+    };
+    const auto writable = [](bool yes) -> Spoil {
+        return [=](const std::string& z, auto&) { chmod(z.c_str(), yes ? 0755 : 0555); };
     };
     const Case cases[] = {
-        {"a new copy", "neu.txt", "seit dem Lauf geändert"},
-        {"a replacing copy", "alt.txt", "seit dem Lauf geändert; die ersetzte Fassung bleibt im Papierkorb"},
+        {"a new copy changed since", "neu.txt", "seit dem Lauf geändert", mine("neu.txt"), gone("neu.txt")},
+        {"a replacing copy changed since", "alt.txt", "seit dem Lauf geändert; die ersetzte Fassung bleibt im Papierkorb",
+         mine("alt.txt"), gone("alt.txt")},
+        {"the target not there (a stick not plugged in)", "neu.txt", "der Ordner „",
+         [](const std::string& z, auto&) { std::filesystem::rename(z, z + ".weg"); },
+         [](const std::string& z, auto&) { std::filesystem::rename(z + ".weg", z); }, false},
+        {"a file that cannot leave the trash", "weg.txt", "lässt sich nicht aus dem Papierkorb zurückholen",
+         writable(false), writable(true), false, true},
+        {"a copy back from another file system that cannot take its place", "weg.txt",
+         "an ihrer Stelle steht eine Datei, die der Lauf nicht gemacht hat; sie bleibt im Papierkorb",
+         [](const std::string& z, std::optional<test::MountedFileSystem>& fs) {
+             // The target's folder moves onto a file system of its own; the trash stays where it was.
+             const std::string m = std::filesystem::path(z).parent_path();
+             std::filesystem::rename(m, m + ".alt");
+             ASSERT_TRUE(fs.emplace(m, "size=8m").mounted());
+             ASSERT_EQ(std::system(("cp -a '" + m + ".alt/.' '" + m + "/'").c_str()), 0);
+             // Another program saves there just before the copy from the trash takes its place.
+             LocalFileTransfer::beforePlacing = [z](const std::string& name) {
+                 if (name == "weg.txt") WriteFile(z + "/weg.txt", "meine Arbeit", kNew + 60);
+             };
+         },
+         [](const std::string& z, auto&) {
+             LocalFileTransfer::beforePlacing = nullptr;
+             std::filesystem::remove(z + "/weg.txt");
+         },
+         true, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.mounts && geteuid() != 0) continue;
         OwnHome home;
-        TempDir dir;
-        const std::string q = dir / "q", z = dir / "z";
+        std::optional<test::MountedFileSystem> fs;
+        const std::string q = home.dir / "q", z = home.dir / "m/z";
         test::MakeTree(q, {{"neu.txt", kNew, "neu"}, {"alt.txt", kNew, "neuer"}, {"tief/x.txt", kNew, "x"}});
-        test::MakeTree(z, {{"alt.txt", kOld, "alt"}});
+        test::MakeTree(z, {{"alt.txt", kOld, "alt"}, {"weg.txt", kOld, "weg"}});
         const Snapshot before = Snap(z);
-        ASSERT_EQ(Cli({"sync", "--yes", "--quiet", q, z}).status, kExitEqual);
-        WriteFile(z + "/" + c.changed, "meine Arbeit", kNew + 60);
+        ASSERT_EQ(Cli({"sync", "--yes", "--quiet", "--mode=mirror", "--max-delete=100%", q, z}).status, kExitEqual);
+        c.spoil(z, fs);
 
-        const test::CliResult undo = Cli({"undo", "--yes", "--quiet"});
-        EXPECT_EQ(undo.status, kExitUnequal);
-        EXPECT_NE(undo.out.find("Bleibt: " + z + "/" + c.changed + ": " + c.why), std::string::npos) << undo.out;
-        EXPECT_NE(undo.out.find("ist nur zum Teil rückgängig gemacht: 1 Datei blieb."), std::string::npos) << undo.out;
-        EXPECT_EQ(ReadFile(z + "/" + c.changed), "meine Arbeit");
-        Snapshot rest = Snap(z);
-        rest.erase("/" + std::string(c.changed));
-        Snapshot expected = before;
-        expected.erase("/" + std::string(c.changed));
-        EXPECT_EQ(rest, expected);
+        test::CliResult undo;
+        if (c.unprivileged) {
+            undo.out = test::Unprivileged(home.dir.path(), [] {
+                const test::CliResult r = Cli({"undo", "--yes", "--quiet"});
+                return std::to_string(r.status) + "\n" + r.out;
+            });
+            undo.status = std::atoi(undo.out.c_str());
+        } else {
+            undo = Cli({"undo", "--yes", "--quiet"});
+        }
+        LocalFileTransfer::beforePlacing = nullptr;
+        EXPECT_EQ(undo.status, kExitUnequal) << undo.out;
+        EXPECT_NE(undo.out.find("Bleibt: " + z + "/" + c.named + ": " + c.why), std::string::npos) << undo.out;
+        if (c.onlyItStays) {
+            EXPECT_NE(undo.out.find("ist nur zum Teil rückgängig gemacht: 1 Datei blieb (" + z + "/" + c.named + ")."),
+                      std::string::npos)
+                << undo.out;
+            EXPECT_EQ(ReadFile(z + "/" + c.named), "meine Arbeit");
+            Snapshot rest = Snap(z);
+            rest.erase("/" + std::string(c.named));
+            Snapshot expected = before;
+            expected.erase("/" + std::string(c.named));
+            EXPECT_EQ(rest, expected);
+        }
 
-        // The user takes their change away: the same undo does the rest.
-        std::filesystem::remove(z + "/" + c.changed);
-        EXPECT_EQ(Cli({"undo", "--yes", "--quiet"}).status, kExitEqual);
+        // The cause goes away: the same undo does the rest.
+        c.mend(z, fs);
+        if (c.unprivileged) {  // the trash is ours again
+            lchown(home.dir.path().c_str(), getuid(), getgid());
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(home.dir.path()))
+                lchown(entry.path().c_str(), getuid(), getgid());
+        }
+        const test::CliResult again = Cli({"undo", "--yes", "--quiet"});
+        EXPECT_EQ(again.status, kExitEqual) << again.out << again.err;
         EXPECT_EQ(Snap(z), before);
     }
 }

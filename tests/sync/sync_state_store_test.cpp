@@ -224,10 +224,18 @@ TEST(SyncStateStore, ADatabaseLockedByAnotherRunBeyondTheWaitIsAnError) {
     EXPECT_EQ(error.kind, StoreError::Kind::Busy);
     EXPECT_EQ(error.message, "Die Zustandsdatenbank „" + (dir / "abgleich.db") +
                                  "“ ist seit 1 Sekunden von einem anderen Vorgang gesperrt.");
+    // Undo must not begin while the state cannot be set aside.
+    bool forgotten = true;
+    std::string notice;
+    EXPECT_EQ(store.forgetBeforeUndo(pair, forgotten, notice).kind, StoreError::Kind::Busy);
+    EXPECT_FALSE(forgotten);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_FALSE(store.load(pair, state));
     EXPECT_EQ(state->size(), 5u);
+    EXPECT_FALSE(store.forgetBeforeUndo(pair, forgotten, notice));
+    EXPECT_TRUE(forgotten);
+    EXPECT_EQ(Dump(store, pair), "keiner");
 }
 
 TEST(PairLock, ASecondRunOnThePairIsRefusedUntilTheFirstEndsHoweverItEnds) {

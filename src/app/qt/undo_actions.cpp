@@ -1,20 +1,13 @@
 #include "app/qt/undo_actions.h"
 
-#include <chrono>
+#include <optional>
 #include <vector>
 
+#include "app/undo_use_case.h"
 #include "app/user_prompts.h"
-#include "fileops/operation_log.h"
 #include "fileops/qt/qt_file_operation_ui.h"
-#include "fileops/run_log.h"
-#include "fileops/run_undo.h"
 #include "fileops/undo_texts.h"
-#include "platform/root.h"
-#include "platform/sftp/remote_connections.h"
-#include "sync/pair_lock.h"
-#include "sync/sync_pair.h"
 #include "sync/sync_state_store.h"
-#include "platform/qt/qt_translation.h"
 
 namespace kirvo {
 namespace {
@@ -22,77 +15,48 @@ namespace {
 // How many of the files that stayed a warning names; the log has them all.
 constexpr size_t kNamed = 12;
 
-std::string Staying(const RunUndo& undo) {
-    std::string text;
-    size_t named = 0;
-    for (const UndoStep& step : undo.steps()) {
-        if (step.state != UndoStep::State::Stays) continue;
-        if (named++ < kNamed) text += "\n• " + UndoTexts::Step(step);
+// The window's side of undo: the question in a message box, the progress in a dialog.
+class WindowUndoQuestions final : public UndoQuestions {
+public:
+    WindowUndoQuestions(UserPrompts& prompts, QWidget* parent) : prompts_(prompts), parent_(parent) {}
+
+    bool confirm(const LoggedRun& run, const std::vector<UndoStep>& steps) override {
+        return prompts_.AskOkCancel(UndoTexts::Question(run, steps));
     }
-    if (named > kNamed) text += Format(Tr("\n… und %d weitere (im Protokoll)"), named - kNamed);
-    return text;
-}
+    FileOperationUi& startWork() override {
+        ui_.emplace(parent_);
+        ui_->beginRequest(QtFileOperationUi::Request::Undo);
+        return *ui_;
+    }
+    void endWork() override {
+        if (ui_) ui_->endRequest();
+    }
+
+private:
+    UserPrompts& prompts_;
+    QWidget* parent_;
+    std::optional<QtFileOperationUi> ui_;
+};
 
 }  // namespace
 
 std::optional<std::string> UndoActions::Undo(UserPrompts& prompts, const std::string& id) {
-    std::vector<LoggedRun> runs;
-    std::string error;
-    if (!RunLog::ReadRuns(log_.path(), runs, error)) {
-        prompts.ShowWarning(error);
+    UndoRequest request;
+    request.run = id;
+    WindowUndoQuestions questions(prompts, parent_);
+    const UndoResult result = UndoUseCase(log_, roots_, SyncStateStore::DefaultFolder()).run(request, questions);
+    switch (result.outcome) {
+    case UndoResult::Outcome::Refused:
+        prompts.ShowWarning(result.message +
+                            (result.refusal == UndoResult::Refusal::Impossible ? result.stayingLines(kNamed) : ""));
         return std::nullopt;
+    case UndoResult::Outcome::Declined:
+    case UndoResult::Outcome::Looked: return std::nullopt;
+    default: break;
     }
-    const LoggedRun* run = id.empty() ? RunLog::LastUndoable(runs) : RunLog::Find(runs, id);
-    if (run == nullptr) {
-        prompts.ShowWarning(Tr(UndoTexts::kNothingToUndo));
-        return std::nullopt;
-    }
-    if (!run->undoable) {
-        prompts.ShowWarning(Tr("Der Lauf ") + UndoTexts::RunName(*run) +
-                            Tr(" lässt sich nicht rückgängig machen: es ist nichts aufgezeichnet, was sich zurücknehmen ließe."));
-        return std::nullopt;
-    }
-    for (const std::string* text : {&run->sourceRoot, &run->targetRoot}) {
-        std::string why;
-        const std::optional<Root> root = Root::Parse(*text, &why);
-        const std::string message = root ? roots_.connect(*root) : why;
-        if (!message.empty()) {
-            prompts.ShowWarning(message);
-            return std::nullopt;
-        }
-    }
-    PairLock::Refusal refusal;
-    const std::optional<PairLock> lock =
-        PairLock::ForRoots(run->sourceRoot, run->targetRoot, std::chrono::milliseconds(0), refusal);
-    if (!lock) {
-        prompts.ShowWarning(refusal.message + Tr(" Nichts wurde zurückgenommen."));
-        return std::nullopt;
-    }
-    std::vector<LoggedLine> lines;
-    if (!RunLog::ReadLines(log_.path(), run->id, lines, error)) {
-        prompts.ShowWarning(error);
-        return std::nullopt;
-    }
-    RunUndo undo(*run, lines, roots_);
-    undo.look();
-    if (undo.impossible()) {
-        prompts.ShowWarning(Tr("Der Lauf ") + UndoTexts::RunName(*run) +
-                            Tr(" lässt sich nicht rückgängig machen: was er ersetzt oder gelöscht hat, ist nicht mehr im "
-                            "Papierkorb.") +
-                            Staying(undo));
-        return std::nullopt;
-    }
-    if (undo.count(UndoStep::State::ToDo) > 0 && !prompts.AskOkCancel(UndoTexts::Question(undo))) return std::nullopt;
-    QtFileOperationUi ui(parent_);
-    ui.beginRequest(QtFileOperationUi::Request::Undo);
-    const bool finished = undo.carryOut(ui, &log_);
-    ui.endRequest();
-    std::string outcome = UndoTexts::Outcome(undo, !finished);
-    if (undo.carriedOut() > 0)
-        if (const std::string notice = SyncStateStore().forgetAfterUndo(SyncPair::Of(run->sourceRoot, run->targetRoot).key());
-            !notice.empty())
-            outcome += " " + notice;
-    if (!finished || undo.count(UndoStep::State::Stays) > 0) prompts.ShowWarning(outcome + Staying(undo));
+    std::string outcome = result.summary();
+    if (!result.stateNotice.empty()) outcome += " " + result.stateNotice;
+    if (result.outcome != UndoResult::Outcome::Undone) prompts.ShowWarning(outcome + result.stayingLines(kNamed));
     return outcome;
 }
 

@@ -11,9 +11,9 @@ class RemoteConnections;
 class UserPrompts;
 
 // Undo in the window: "Letzten Abgleich rückgängig machen" and the undo of a
-// run chosen in the "Protokoll" window. Asks with the run's name, time, roots
-// and counts, takes the pair lock, carries out RunUndo with the progress in a
-// dialog, and names what stayed in a warning.
+// run chosen in the "Protokoll" window, through UndoUseCase: asks with the
+// run's name, time, roots and counts, shows the progress in a dialog, and
+// names what stayed in a warning.
 class UndoActions {
 public:
     // All must outlive the object.

@@ -39,6 +39,7 @@ int LocalFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedF
         if (expected.kind == NodeKind::Missing) {
             // Where nothing was there the copy just takes the name, and nothing
             // that appeared since is replaced.
+            if (beforePlacing) beforePlacing(destinationName_);
             const int error = OwnTemporaryFile::Name(tempFd_, folder_.native(), destinationName_.c_str());
             if (error == EEXIST) return kDestinationChanged;
             if (error != 0) return error;

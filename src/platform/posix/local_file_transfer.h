@@ -53,8 +53,9 @@ public:
     LocalFileTransfer* localDestination() override { return folder_.valid() ? this : nullptr; }
 
     // Runs at the one moment where another program's save of the destination
-    // would otherwise go unseen: after the old version was kept, right before
-    // the copy takes its place. Tests land such a save there; empty otherwise.
+    // would otherwise go unseen: after the old version was kept (where there
+    // was one), right before the copy takes its place. Tests land such a save
+    // there; empty otherwise.
     static std::function<void(const std::string& destinationName)> beforePlacing;
 
     // Files from this size on are written out while they are copied, so the

@@ -53,6 +53,7 @@ int NodePlacement::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile*
     if (exists ? !SameNode(st, expected) : expected.kind != NodeKind::Missing) return kDestinationChanged;
     if (!exists) {
         // Where nothing was there, nothing that appeared since is replaced.
+        if (LocalFileTransfer::beforePlacing) LocalFileTransfer::beforePlacing(destination_);
         if (renameat2(folder, tempName_.c_str(), folder, destination_.c_str(), kNoReplace) != 0) {
             if (errno == EEXIST) return kDestinationChanged;
             if (errno != EINVAL && errno != ENOSYS) return errno;
