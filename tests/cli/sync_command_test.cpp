@@ -17,6 +17,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_test_run.h"
 #include "cli/sync_command.h"
+#include "platform/file_node.h"
 #include "support/faulty_mount.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
@@ -446,6 +447,16 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
          "brief.txt=alt ",
          {"Kopie fehlerhaft: beim Zurücklesen andere Daten als in der Quelle", "/T/brief.txt"},
          {"--rw", "--corrupt-written"}},
+        {"copies that cannot be read back",
+         {{"brief.txt", kNew, "neu"}},
+         {{"brief.txt", kOld, "alt"}},
+         {},
+         {},
+         {"--verify"},
+         kExitUnequal,
+         "brief.txt=alt ",
+         {"Kopie fehlerhaft: " + SystemErrorText(EIO)},
+         {"--rw", "--eio-written"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -60,6 +60,8 @@ protected:
     ScriptedUi ui;
 };
 
+// Checked copies (read back from the disk) here; each tells its content hash
+// and the copy's identity for the state to remember.
 TEST_F(FileCopyTest, CopiesContentTimeAndPermissionsIntoNewAndExistingFiles) {
     WriteFile(Src("new.txt"), "fresh", kNew, 123456789);
     WriteFile(Src("deep/er/x.bin"), std::string(100000, '\x7f'), kNew, 5);
@@ -68,19 +70,33 @@ TEST_F(FileCopyTest, CopiesContentTimeAndPermissionsIntoNewAndExistingFiles) {
     chmod(Src("new.txt").c_str(), 0640);
     chmod(Src("exec.sh").c_str(), 0755);
 
+    CopyFlags checked = kNoQuestions;
+    checked.verify = true;
     const OperationResult r = Copy({Pair("new.txt", "new.txt"),
                                     Pair("deep/er/x.bin", "deep/er/x.bin"),
-                                    Pair("exec.sh", "exec.sh")});
+                                    Pair("exec.sh", "exec.sh")},
+                                   checked);
 
     EXPECT_TRUE(r.allDone());
     EXPECT_FALSE(r.cancelled);
-    for (const char* rel : {"new.txt", "deep/er/x.bin", "exec.sh"}) {
+    const char* const copied[] = {"new.txt", "deep/er/x.bin", "exec.sh"};
+    for (size_t i = 0; i < 3; ++i) {
+        const char* rel = copied[i];
         EXPECT_EQ(ReadFile(Tgt(rel)), ReadFile(Src(rel))) << rel;
         const struct stat s = Stat(Src(rel));
         const struct stat t = Stat(Tgt(rel));
         EXPECT_EQ(t.st_mtim.tv_sec, s.st_mtim.tv_sec) << rel;
         EXPECT_EQ(t.st_mtim.tv_nsec, s.st_mtim.tv_nsec) << rel;
         EXPECT_EQ(t.st_mode & 07777, s.st_mode & 0777) << rel;
+        const FileReport& report = r.files[i];
+        EXPECT_TRUE(report.verified) << rel;
+        ASSERT_TRUE(report.content) << rel;
+        ContentHasher hasher;
+        const std::string bytes = ReadFile(Tgt(rel));
+        hasher.add(bytes.data(), bytes.size());
+        EXPECT_EQ(report.content->hash, hasher.result()) << rel;
+        EXPECT_EQ(report.content->identity.inode, static_cast<uint64_t>(t.st_ino)) << rel;
+        EXPECT_EQ(report.content->identity.changedNanoseconds, static_cast<uint32_t>(t.st_ctim.tv_nsec)) << rel;
     }
     EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
     EXPECT_TRUE(ui.folderQuestions.empty());

@@ -11,7 +11,7 @@ namespace kirvo::test {
 // "--cut=/FOLDER:N" breaks FOLDER's listing off with EIO after N names,
 // "--eio=/PATH" fails inspecting PATH with EIO, "--rw" lets it be written
 // to, and "--corrupt-written" with it changes the bytes of what was written
-// through it when they are read back. Unmounted when the object
+// through it when they are read back ("--eio-written": fails reading them). Unmounted when the object
 // dies. Where FUSE cannot be used, usable() is false and why() says why.
 class FaultyMount {
 public:

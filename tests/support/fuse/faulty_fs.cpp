@@ -4,8 +4,9 @@
 // path fails with EIO (fstatat fails). With --rw it can be written to (what
 // is made belongs to the user who made it), and with --corrupt-written the
 // bytes of a file written through it read back changed, as from a card that
-// keeps other data than it was given.
-// Usage: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]... [--rw [--corrupt-written]]
+// keeps other data than it was given; with --eio-written they cannot be read
+// back at all.
+// Usage: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]... [--rw [--corrupt-written|--eio-written]]
 // Runs in the foreground; ends (and unmounts) on SIGTERM.
 #define FUSE_USE_VERSION 35
 #include <fuse.h>
@@ -31,6 +32,7 @@ std::map<std::string, long> cuts;  // folder -> names listed before the error
 std::set<std::string> failing;     // paths whose inspection fails
 bool writable = false;
 bool corruptWritten = false;
+bool failWritten = false;
 std::set<ino_t> written;  // backing files written through the mount (the server runs single-threaded)
 
 ino_t InodeOf(int fd) {
@@ -116,7 +118,9 @@ int Open(const char* path, fuse_file_info* fi) {
 int Read(const char*, char* buffer, size_t size, off_t offset, fuse_file_info* fi) {
     const ssize_t n = pread(static_cast<int>(fi->fh), buffer, size, offset);
     if (n < 0) return -errno;
-    if (n > 0 && corruptWritten && written.count(InodeOf(static_cast<int>(fi->fh))) != 0) buffer[0] ^= 0x20;
+    const bool wasWritten = (corruptWritten || failWritten) && written.count(InodeOf(static_cast<int>(fi->fh))) != 0;
+    if (wasWritten && failWritten) return -EIO;
+    if (n > 0 && wasWritten) buffer[0] ^= 0x20;
     return static_cast<int>(n);
 }
 
@@ -185,7 +189,7 @@ int StatFs(const char*, struct statvfs* st) { return statvfs(backing.c_str(), st
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "Aufruf: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]... "
-                             "[--rw [--corrupt-written]]\n");
+                             "[--rw [--corrupt-written|--eio-written]]\n");
         return 2;
     }
     char* resolved = realpath(argv[1], nullptr);
@@ -206,6 +210,8 @@ int main(int argc, char** argv) {
             writable = true;
         } else if (arg == "--corrupt-written") {
             corruptWritten = true;
+        } else if (arg == "--eio-written") {
+            failWritten = true;
         } else {
             std::fprintf(stderr, "kirvo-faulty-fs: unbekannt: %s\n", arg.c_str());
             return 2;
