@@ -163,13 +163,9 @@ int LocalFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finis
         if (copied > 0 || offset_ >= size) return offset_ >= size ? finish(finished) : 0;
     }
     uint64_t n = 0;
-    const uint64_t start = static_cast<uint64_t>(offset_);
     if (const int error = copyRange(std::min<uint64_t>(maxBytes, static_cast<uint64_t>(dataEnd_ - offset_)), n))
         return error;
     copied += n;
-    // Big files go to the disk while the rest is read; the flush at the end waits for little.
-    if (n > 0 && sourceInfo_.size >= kWriteBehindFrom)
-        sync_file_range(tempFd_, static_cast<off_t>(start), static_cast<off_t>(n), SYNC_FILE_RANGE_WRITE);
     if (n == 0 || offset_ >= size) return finish(finished);
     return 0;
 }

@@ -58,10 +58,6 @@ public:
     // there; empty otherwise.
     static std::function<void(const std::string& destinationName)> beforePlacing;
 
-    // Files from this size on are written out while they are copied, so the
-    // disk writes while the rest is read and the flush at the end is short.
-    static constexpr uint64_t kWriteBehindFrom = 8u << 20;
-
 private:
     friend class FileTransfer;
     int finish(bool& finished);
