@@ -493,7 +493,8 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
         const int status = std::atoi(ran.c_str());
         EXPECT_EQ(status, c.status) << ran;
         for (const std::string& text : c.said) EXPECT_NE(ran.find(text), std::string::npos) << text << "\n" << ran;
-        EXPECT_EQ(ran.find("Fehler"), std::string::npos) << ran;
+        // What cannot be read is said as such, not as a failed copy.
+        if (c.targetFaults.empty()) EXPECT_EQ(ran.find("Fehler"), std::string::npos) << ran;
         if (!c.targetAfter.empty()) {
             // Nothing of ours is left beside what was there.
             EXPECT_EQ(FilesBelow(targetBacking), c.targetAfter);
