@@ -39,29 +39,10 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
     placed_.assign(pairs.size(), Placed{});
     sizes_.assign(pairs.size(), 0);
     logged_.assign(pairs.size(), false);
-    // The total for the progress: as listed where the caller tells, looked at
-    // otherwise (pairs in one folder share one opening of it).
-    FolderHandle folder;
-    bool opened = false;
-    std::string_view openedPath;  // root and folder of `folder`
-    for (const CopyPair& pair : pairs) {
-        if (pair.listedFrom.state == ListedFile::State::Present) {
-            bytesTotal_ += pair.listedFrom.size;
-            continue;
-        }
-        const PathParts from = PathParts::Of(pair.from);
-        const std::string_view path = std::string_view(pair.from.path).substr(0, pair.from.path.size() - from.name.size());
-        if (path != openedPath || !opened) {
-            openedPath = path;
-            opened = roots_.openFolderOf(pair.from, from, {}, folder).kind == FileAttempt::Done;
-        }
-        NodeInfo info;
-        if (opened && folder.inspect(from.name, flags_.links == LinkMode::Follow, info) == 0 &&
-            (info.kind == NodeKind::File || info.kind == NodeKind::Link))
-            bytesTotal_ += info.size;
-    }
+    countBytes();
     for (const CopyPair& pair : pairs) result.files.push_back({pair.from.path, pair.to.path, FileOutcome::Cancelled, {}, {}});
     for (size_t i = 0; i < pairs.size(); ++i) {
+        if (i % kForesee == 0) foresee(i);
         if (!cancelled_) {
             copyWithRetries(pairs[i], result.files[i], i);
             logOutcome(i);
@@ -298,23 +279,12 @@ FileAttempt CopyRun::chooseTransfer(const CopyPair& pair, const PathParts& from,
     return {};
 }
 
-void CopyRun::noteMetadata(const CopyPair& pair, uint32_t notKept) {
-    if (notKept == 0) return;
-    const std::string root(pair.to.root().empty() ? std::string_view(pair.to.path) : pair.to.root());
-    for (auto& [destination, kinds] : metadataNotKept_) {
-        if (destination == root) {
-            kinds |= notKept;
-            return;
-        }
-    }
-    metadataNotKept_.emplace_back(root, notKept);
-}
-
 // What the user should know once the request is over.
 void CopyRun::tell() {
     for (const std::string& notice : trash_.takeNotices()) ui_.notify(notice);
     for (const auto& [destination, kinds] : metadataNotKept_)
         ui_.notify(FileOperationTexts::MetadataNotice(destination, kinds));
+    if (!notDurable_.empty()) ui_.notify(notDurable_);
 }
 
 }  // namespace kirvo

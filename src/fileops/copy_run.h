@@ -40,6 +40,8 @@ public:
     static constexpr int kPlacingAttempts = 4;
     // Local files up to this size may be copied several at once (CopyWorkers).
     static constexpr uint64_t kParallelBytes = 1u << 20;
+    // Files whose looks on another machine are asked for together.
+    static constexpr size_t kForesee = 64;
 
 private:
     // What was decided about a destination before its copy was made.
@@ -60,6 +62,8 @@ private:
         Decision decision;
     };
 
+    void countBytes();
+    void foresee(size_t from);
     void flushPending();
     int checkCopy(Pending& pending);
     bool isPending(const FolderHandle& folder, std::string_view name) const;
@@ -126,6 +130,7 @@ private:
         std::string name;
     };
     std::vector<Away> away_;
+    std::string notDurable_;  // the notice for copies whose renames may not survive a crash
     std::vector<Decision> decisions_;  // per pair, for the log
     // Per pair, once in place: where the replaced version went and what the copy looks like.
     struct Placed {

@@ -29,6 +29,9 @@ void CopyRun::flushPending() {
     FileTransfer::FlushSealed(sealed, errors);
     for (size_t i = 0; i < batch.size(); ++i)
         if (errors[i] == 0 && flags_.verify) errors[i] = checkCopy(batch[i]);
+    // Renames on another machine go out together; each is still settled (and asked about) below, in turn.
+    for (size_t i = 0; i < batch.size(); ++i)
+        if (errors[i] == 0 && !batch[i].decision.keepOld) batch[i].transfer->publishAhead(batch[i].decision.expected);
     std::vector<FileTransfer*> published;
     std::vector<std::pair<size_t, FileAttempt>> failed;
     for (size_t i = 0; i < batch.size(); ++i) {
@@ -66,7 +69,11 @@ void CopyRun::flushPending() {
         }
         logOutcome(pending.index);
     }
-    FileTransfer::FlushPublished(published);
+    if (const int error = FileTransfer::FlushPublished(published); error != 0 && notDurable_.empty()) {
+        const RootedPath& to = pairs[batch.front().index].to;
+        notDurable_ = FileOperationTexts::ErrorMessage(std::string(to.root().empty() ? std::string_view(to.path) : to.root()),
+                                                       FileOperationTexts::Reason(FileOperationTexts::kNotDurable, error));
+    }
     batch.clear();  // removes the temporary files of failed ones
     checked_.clear();
     for (const auto& [index, attempt] : failed) {

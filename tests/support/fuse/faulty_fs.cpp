@@ -1,12 +1,14 @@
-// A file system for the tests: shows a folder read-only, and fails where it is
-// told to, as a worn disk or a flaky share would: the listing of a folder
-// breaks off with EIO after some names (getdents64 fails), and inspecting a
-// path fails with EIO (fstatat fails). With --rw it can be written to (what
-// is made belongs to the user who made it), and with --corrupt-written the
-// bytes of a file written through it read back changed, as from a card that
-// keeps other data than it was given; with --eio-written they cannot be read
-// back at all.
-// Usage: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]... [--rw [--corrupt-written|--eio-written]]
+// A file system for the tests: shows a folder (read-only unless --rw), and
+// fails where it is told to, as a worn disk or a flaky share would: the
+// listing of a folder breaks off with EIO after some names (getdents64 fails),
+// and inspecting a path fails with EIO (fstatat fails). With --rw it can be
+// written to (what is made belongs to the user who made it), and then
+// flushing a file (fsync) or setting its permissions (chmod) fails with EIO
+// where --fail= says so; with --corrupt-written the bytes of a file written
+// through it read back changed, as from a card that keeps other data than it
+// was given, and with --eio-written they cannot be read back at all.
+// Usage: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]...
+//        [--rw [--fail=fsync|chmod]... [--corrupt-written|--eio-written]]
 // Runs in the foreground; ends (and unmounts) on SIGTERM.
 #define FUSE_USE_VERSION 35
 #include <fuse.h>
@@ -30,6 +32,7 @@ namespace {
 std::string backing;
 std::map<std::string, long> cuts;  // folder -> names listed before the error
 std::set<std::string> failing;     // paths whose inspection fails
+std::set<std::string> failingCalls;  // "fsync", "chmod": fail everywhere
 bool writable = false;
 bool corruptWritten = false;
 bool failWritten = false;
@@ -146,6 +149,7 @@ int Truncate(const char* path, off_t size, fuse_file_info* fi) {
 }
 
 int Chmod(const char* path, mode_t mode, fuse_file_info* fi) {
+    if (failingCalls.count("chmod") != 0) return -EIO;
     const int rc = fi ? fchmod(static_cast<int>(fi->fh), mode) : chmod(Real(path).c_str(), mode);
     return rc == 0 ? 0 : -errno;
 }
@@ -169,13 +173,22 @@ int Link(const char* from, const char* to) { return link(Real(from).c_str(), Rea
 int Unlink(const char* path) { return unlink(Real(path).c_str()) == 0 ? 0 : -errno; }
 int Rmdir(const char* path) { return rmdir(Real(path).c_str()) == 0 ? 0 : -errno; }
 
+int Symlink(const char* text, const char* path) {
+    if (symlink(text, Real(path).c_str()) != 0) return -errno;
+    GiveToCaller(Real(path));
+    return 0;
+}
+
 int Mkdir(const char* path, mode_t mode) {
     if (mkdir(Real(path).c_str(), mode) != 0) return -errno;
     GiveToCaller(Real(path));
     return 0;
 }
 
-int Fsync(const char*, int, fuse_file_info* fi) { return fsync(static_cast<int>(fi->fh)) == 0 ? 0 : -errno; }
+int Fsync(const char*, int, fuse_file_info* fi) {
+    if (failingCalls.count("fsync") != 0) return -EIO;
+    return fsync(static_cast<int>(fi->fh)) == 0 ? 0 : -errno;
+}
 
 int Release(const char*, fuse_file_info* fi) {
     close(static_cast<int>(fi->fh));
@@ -189,7 +202,7 @@ int StatFs(const char*, struct statvfs* st) { return statvfs(backing.c_str(), st
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "Aufruf: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]... "
-                             "[--rw [--corrupt-written|--eio-written]]\n");
+                             "[--rw [--fail=fsync|chmod]... [--corrupt-written|--eio-written]]\n");
         return 2;
     }
     char* resolved = realpath(argv[1], nullptr);
@@ -208,6 +221,8 @@ int main(int argc, char** argv) {
             failing.insert(arg.substr(6));
         } else if (arg == "--rw") {
             writable = true;
+        } else if (arg == "--fail=fsync" || arg == "--fail=chmod") {
+            failingCalls.insert(arg.substr(7));
         } else if (arg == "--corrupt-written") {
             corruptWritten = true;
         } else if (arg == "--eio-written") {
@@ -242,11 +257,11 @@ int main(int argc, char** argv) {
         ops.rmdir = Rmdir;
         ops.mkdir = Mkdir;
         ops.fsync = Fsync;
+        ops.symlink = Symlink;
     }
 
+    std::string options = std::string(writable ? "rw" : "ro") + ",default_permissions,allow_other";
     std::vector<char*> args = {argv[0], argv[2], const_cast<char*>("-f"), const_cast<char*>("-s"),
-                               const_cast<char*>("-o"),
-                               const_cast<char*>(writable ? "default_permissions,allow_other"
-                                                          : "ro,default_permissions,allow_other")};
+                               const_cast<char*>("-o"), options.data()};
     return fuse_main(static_cast<int>(args.size()), args.data(), &ops, nullptr);
 }
