@@ -121,6 +121,9 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::OptionBeep, TrNoop("Beep"), TrNoop("Schaltet Ereignis Sounds ein oder aus ."), "", ""},
     {C::OptionPapierkorb, TrNoop("Papierkorb verwenden"),
      TrNoop("Gelöschte und ersetzte Dateien kommen in den Papierkorb, von wo sie sich zurückholen lassen."), "", ""},
+    {C::OptionPruefen, TrNoop("Kopien prüfen"),
+     TrNoop("Jede Kopie wird vom Datenträger zurückgelesen und mit der Quelle verglichen, bevor sie etwas ersetzt."), "",
+     ""},
     {C::ShowLog, TrNoop("Protokoll anzeigen"), TrNoop("Zeigt das Protokoll der kopierten, ersetzten und gelöschten Dateien an."),
      "", ""},
     {C::SaveJob, TrNoop("Auftrag speichern..."),
@@ -138,7 +141,7 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
 
 constexpr std::array kOptionItems = std::to_array<MenuItem>({
     {C::OptionSubOrdner}, {C::OptionSystemOrdner}, {C::OptionOneSecond}, {C::OptionStunde}, {},
-    {C::OptionVorLoeschen}, {C::OptionVorUeberschreiben}, {C::OptionPapierkorb}, {C::OptionVorDir},
+    {C::OptionVorLoeschen}, {C::OptionVorUeberschreiben}, {C::OptionPapierkorb}, {C::OptionPruefen}, {C::OptionVorDir},
     {C::OptionUeber5000}, {}, {C::OptionBeep},
 });
 

@@ -50,6 +50,10 @@ struct FileOperationTexts {
     static constexpr std::string_view kCannotCreate = TrNoop("Die Zieldatei kann nicht angelegt werden");
     static constexpr std::string_view kCopyFailed = TrNoop("Die Datei kann nicht kopiert werden");
     static constexpr std::string_view kCannotWrite = TrNoop("Die Zieldatei kann nicht fertig geschrieben werden");
+    // A copy read back from the disk that is not what was read from its source.
+    static constexpr std::string_view kCopyDamaged = TrNoop("Kopie fehlerhaft");
+    static constexpr std::string_view kNotVerifiedThere =
+        TrNoop("Kopien auf einem anderen Rechner werden nicht zurückgelesen; sie sind nicht geprüft.");
     static constexpr std::string_view kDeleteMissing = TrNoop("Die Datei ist nicht mehr vorhanden");
     static constexpr std::string_view kDeleteFolder = TrNoop("Ordner werden nicht gelöscht");
     static constexpr std::string_view kCannotDelete = TrNoop("Die Datei kann nicht gelöscht werden");

@@ -47,6 +47,7 @@ std::string SystemErrorText(int code) {
     if (code == kNotSupportedThere) return Tr("der Server auf dem entfernten Rechner kann das nicht sicher");
     if (code == kTimeNotStorable) return Tr(kTimeNotStorableText);
     if (code == kDotOnTheWay) return Tr("ein Name auf dem Weg ist „.“ oder „..“");
+    if (code == kCopyDiffers) return Tr("beim Zurücklesen andere Daten als in der Quelle");
     if (code == kForeignLink) return Tr("Verknüpfung auf eine Datei eines anderen Besitzers; als root nicht gefolgt");
     return ErrorText(code);
 }

@@ -103,7 +103,8 @@ private slots:
              "32902 Folgen", "32903 Als Verknüpfung kopieren", "32904 Auslassen", "<", ">&Optionen",
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
              "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor löschen",
-             "32797 Bestätigung vor überschreiben", "32813 Papierkorb verwenden", "32798 Bestätigung vor Verzeichnis",
+             "32797 Bestätigung vor überschreiben", "32813 Papierkorb verwenden", "32905 Kopien prüfen",
+             "32798 Bestätigung vor Verzeichnis",
              "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32814 Protokoll anzeigen", "-",
              "32842 Auftrag speichern...", "32843 Aufträge..."},
             {"57667 &Hilfethemen\tF1", "-", "57664 Inf&o über Kirvo..."},
@@ -124,7 +125,7 @@ private slots:
                                  32824, 32825, 32826, 32827, 32828};
         const QSet<int> checked{59392, 59393, 32809, 32785, 32812, 32796, 32797, 32811, 32808, 32813, 32816, 32882, 32902};
         const QSet<int> checkable = checked + QSet<int>{32783, 32786, 32787, 32788, 32806, 32810, 32798, 32817,
-                                                        32818, 32819, 32883, 32884, 32903, 32904};
+                                                        32818, 32819, 32883, 32884, 32903, 32904, 32905};
         for (QAction* action : frame.actions().all()) {
             const int id = action->data().toInt();
             if (id == 32792) continue;
