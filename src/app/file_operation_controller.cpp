@@ -86,7 +86,9 @@ FileOperationController::~FileOperationController() = default;
 void FileOperationController::setRootAccess(RootAccess* roots) { roots_ = roots ? roots : &RootAccess::Local(); }
 
 CopyFlags FileOperationController::copyFlags() const {
-    return CopyFlags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb(), options_.links()};
+    CopyFlags flags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb(), options_.links()};
+    flags.verify = options_.pruefen();
+    return flags;
 }
 
 DeleteFlags FileOperationController::deleteFlags() const {

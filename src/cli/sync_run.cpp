@@ -90,6 +90,7 @@ SyncRequest RequestOf(const SyncOptions& options) {
     // The defaults of the window's options: ask before overwriting and
     // deleting, create folders silently, keep replaced and deleted files in the trash.
     request.copyFlags = CopyFlags{!options.yes, false, options.useTrash, options.links};
+    request.copyFlags.verify = options.verify;
     request.deleteFlags = DeleteFlags{!options.yes, options.useTrash, options.links};
     request.dryRun = options.dryRun;
     request.forgetState = options.forgetState;
