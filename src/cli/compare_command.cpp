@@ -5,6 +5,7 @@
 #include "cli/cli_arguments.h"
 #include "cli/json_report.h"
 #include "cli/remote_roots.h"
+#include "cli/snapshot_heading.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "cli/tsv_writer.h"
@@ -13,6 +14,7 @@
 #include "sync/sync_session.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -197,6 +199,12 @@ std::optional<std::string> RootNotice(std::string_view side, const Root& root) {
 }
 
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
+    // A snapshot takes no sync: there is no plan to show.
+    for (const std::string* root : {&options.source, &options.target}) {
+        if (options.sync.mode == SyncMode::Update || !Root::NamesSnapshot(*root)) continue;
+        err << Tr("kirvo-cli compare: ") << DisplayEscaped(SnapshotRefusal(*root)) << '\n';
+        return kExitUsage;
+    }
     CliRemoteRoots remote(options.acceptNewHostKey);
     if (const int status = remote.Open(kCompareCommand.name, options.source, options.target, err)) return status;
     bool rootMissing = false;
@@ -266,7 +274,9 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
         }
         const std::string withMode =
             plan.mode() == SyncMode::Update ? optionsText : optionsText + Tr(", geplant für den Abgleich ") + std::string(SyncModeName(plan.mode()));
-        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, withMode, patterns},
+        WriteText(out, rows, stats,
+                  {RootHeading(matcher.sourceRoot(), matcher.utcOffset()),
+                   RootHeading(matcher.targetRoot(), matcher.utcOffset()), filterText, withMode, patterns},
                   pair ? ConflictNotes(plan, matcher) : ConflictNotes(matcher));
     }
     out.flush();

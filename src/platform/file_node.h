@@ -51,6 +51,14 @@ inline constexpr int kDotOnTheWay = -8;
 // a process running as root does not follow" (as the kernel's
 // protected_symlinks rule keeps a user's link from leading root elsewhere).
 inline constexpr int kForeignLink = -10;
+// Codes of our own for a snapshot root (a saved listing, see Root::Kind::Snapshot):
+// the file is no snapshot of ours (or a damaged one); a snapshot holds no
+// file contents, only their hashes where it was saved with them; it holds no
+// hash of this file; and nothing is ever written into it.
+inline constexpr int kNotSnapshot = -21;
+inline constexpr int kContentNotKept = -22;
+inline constexpr int kNoRecordedHash = -23;
+inline constexpr int kSnapshotReadOnly = -24;
 
 // Metadata of a file or folder that a copy could not carry over (bits).
 enum MetadataKind : uint32_t {
