@@ -31,24 +31,10 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
     placed_.assign(pairs.size(), Placed{});
     sizes_.assign(pairs.size(), 0);
     logged_.assign(pairs.size(), false);
-    // The total for the progress only: pairs in one folder share one opening of it.
-    FolderHandle folder;
-    bool opened = false;
-    std::string_view openedPath;  // root and folder of `folder`
-    for (const CopyPair& pair : pairs) {
-        const PathParts from = PathParts::Of(pair.from);
-        const std::string_view path = std::string_view(pair.from.path).substr(0, pair.from.path.size() - from.name.size());
-        if (path != openedPath || !opened) {
-            openedPath = path;
-            opened = roots_.openFolderOf(pair.from, from, {}, folder).kind == FileAttempt::Done;
-        }
-        NodeInfo info;
-        if (opened && folder.inspect(from.name, flags_.links == LinkMode::Follow, info) == 0 &&
-            (info.kind == NodeKind::File || info.kind == NodeKind::Link))
-            bytesTotal_ += info.size;
-    }
+    countBytes();
     for (const CopyPair& pair : pairs) result.files.push_back({pair.from.path, pair.to.path, FileOutcome::Cancelled, {}, {}});
     for (size_t i = 0; i < pairs.size(); ++i) {
+        if (i % kForesee == 0) foresee(i);
         if (!cancelled_) {
             copyWithRetries(pairs[i], result.files[i], i);
             logOutcome(i);
@@ -82,6 +68,9 @@ void CopyRun::flushPending() {
         ui_.progress({pairs[batch.back().index].from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_, true});
     }
     FileTransfer::FlushSealed(sealed, errors);
+    // Renames on another machine go out together; each is still settled (and asked about) below, in turn.
+    for (size_t i = 0; i < batch.size(); ++i)
+        if (errors[i] == 0 && !batch[i].decision.keepOld) batch[i].transfer->publishAhead(batch[i].decision.expected);
     std::vector<FileTransfer*> published;
     std::vector<std::pair<size_t, FileAttempt>> failed;
     for (size_t i = 0; i < batch.size(); ++i) {
@@ -114,7 +103,11 @@ void CopyRun::flushPending() {
         }
         logOutcome(pending.index);
     }
-    FileTransfer::FlushPublished(published);
+    if (const int error = FileTransfer::FlushPublished(published); error != 0 && notDurable_.empty()) {
+        const RootedPath& to = pairs[batch.front().index].to;
+        notDurable_ = FileOperationTexts::ErrorMessage(std::string(to.root().empty() ? std::string_view(to.path) : to.root()),
+                                                       FileOperationTexts::Reason(FileOperationTexts::kNotDurable, error));
+    }
     batch.clear();  // removes the temporary files of failed ones
     for (const auto& [index, attempt] : failed) {
         const CopyPair& pair = pairs[index];
@@ -333,18 +326,6 @@ FileAttempt CopyRun::chooseTransfer(const CopyPair& pair, const PathParts& from,
     return {};
 }
 
-void CopyRun::noteMetadata(const CopyPair& pair, uint32_t notKept) {
-    if (notKept == 0) return;
-    const std::string root(pair.to.root().empty() ? std::string_view(pair.to.path) : pair.to.root());
-    for (auto& [destination, kinds] : metadataNotKept_) {
-        if (destination == root) {
-            kinds |= notKept;
-            return;
-        }
-    }
-    metadataNotKept_.emplace_back(root, notKept);
-}
-
 // One line per file whose fate is settled (a file waiting for its rename is not yet).
 void CopyRun::logOutcome(size_t index) {
     const FileReport& report = result_->files[index];
@@ -391,6 +372,7 @@ void CopyRun::tell() {
     for (const std::string& notice : trash_.takeNotices()) ui_.notify(notice);
     for (const auto& [destination, kinds] : metadataNotKept_)
         ui_.notify(FileOperationTexts::MetadataNotice(destination, kinds));
+    if (!notDurable_.empty()) ui_.notify(notDurable_);
 }
 
 }  // namespace kirvo

@@ -35,6 +35,8 @@ public:
     // How often a destination that keeps changing under a copy is asked about
     // before the copy gives up on it.
     static constexpr int kPlacingAttempts = 4;
+    // Files whose looks on another machine are asked for together.
+    static constexpr size_t kForesee = 64;
 
 private:
     // What was decided about a destination before its copy was made.
@@ -52,6 +54,8 @@ private:
         Decision decision;
     };
 
+    void countBytes();
+    void foresee(size_t from);
     void flushPending();
     bool isPending(const FolderHandle& folder, std::string_view name) const;
     void copyWithRetries(const CopyPair& pair, FileReport& report, size_t index);
@@ -94,6 +98,7 @@ private:
     uint64_t pendingBytes_ = 0;
     std::vector<std::pair<uint64_t, uint64_t>> cleanedFolders_;  // device, inode
     std::vector<std::pair<std::string, uint32_t>> metadataNotKept_;  // destination root, kinds
+    std::string notDurable_;  // the notice for copies whose renames may not survive a crash
     std::vector<Decision> decisions_;  // per pair, for the log
     // Per pair, once in place: where the replaced version went and what the copy looks like.
     struct Placed {

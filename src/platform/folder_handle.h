@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,8 @@ public:
     virtual int native() const { return -1; }
     // False once the folder can no longer be reached (its connection broke off).
     virtual bool usable() const { return true; }
+    // See FolderHandle::foresee.
+    virtual void foresee(std::span<const std::string> /*relativePaths*/, bool /*followLinks*/) const {}
 };
 
 class FolderHandle {
@@ -85,6 +88,16 @@ public:
     // The folder's identity on its file system (device and inode number, or
     // what stands for them on another machine).
     int identify(uint64_t& device, uint64_t& inode) const;
+
+    // A hint that the files `relativePaths` ("a/b/name") below this folder are
+    // about to be looked at in this order (opening their folders, inspect
+    // with followLinks): a folder on another machine asks for them all at
+    // once instead of one round trip each. What the looks report is the same;
+    // an answer is used only while fresh, and never for the checks right
+    // before a change. Nothing is done for a local folder.
+    void foresee(std::span<const std::string> relativePaths, bool followLinks) const {
+        if (backend_) backend_->foresee(relativePaths, followLinks);
+    }
 
     bool valid() const { return backend_ != nullptr; }
     // Takes over a folder descriptor opened by other platform code.

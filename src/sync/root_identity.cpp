@@ -132,7 +132,10 @@ RootIdentity RootIdentity::Local(std::string_view path) {
     std::string absolute(path);
     if (absolute.empty() || absolute[0] != '/') {
         std::array<char, PATH_MAX> cwd{};
-        absolute = std::string(getcwd(cwd.data(), cwd.size()) != nullptr ? cwd.data() : "/") + "/" + absolute;
+        // Where the current folder cannot be found, a relative path names no
+        // known folder: the empty identity, which the pair's lock refuses.
+        if (getcwd(cwd.data(), cwd.size()) == nullptr) return {std::string(), false};
+        absolute = std::string(cwd.data()) + "/" + absolute;
     }
     // The nearest existing folder is resolved (links included), the rest taken as written.
     std::string existing = NormalisedPath(absolute);

@@ -22,7 +22,8 @@ public:
     using UuidLookup = std::function<std::optional<std::string>(const MountEntry&)>;
 
     // A local folder, existing or not (a missing one: its nearest existing
-    // folder's file system, with the rest of the path as written).
+    // folder's file system, with the rest of the path as written). Empty text
+    // for a relative path where the current folder cannot be found.
     static RootIdentity Local(std::string_view path);
     // The same from a canonical absolute path and the mount it lies on (none: unknown).
     static RootIdentity OnMount(std::string_view canonicalPath, const MountEntry* mount, const UuidLookup& uuidOf);

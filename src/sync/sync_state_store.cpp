@@ -145,7 +145,13 @@ void SyncStateStore::open() {
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
     if (ec) throw SqliteFailure{SQLITE_CANTOPEN, ec.value(), ec.message()};
-    chmod(folder_.c_str(), 0700);  // what was synchronised, and where, is nobody else's business
+    // What was synchronised, and where, is nobody else's business; and a state
+    // that others may change could make a run delete what it should keep.
+    if (chmod(folder_.c_str(), 0700) != 0) {
+        const int error = errno;
+        if (struct stat st; stat(folder_.c_str(), &st) != 0 || (st.st_mode & 077) != 0)
+            throw SqliteFailure{SQLITE_CANTOPEN, error, std::strerror(error)};
+    }
     try {
         db_->open(databasePath(), busyTimeoutMs_);
         SqliteStatement version(*db_, "PRAGMA user_version");

@@ -7,9 +7,11 @@
 namespace kirvo::test {
 
 // The tests' faulty file system (tests/support/fuse/faulty_fs.cpp) mounted at
-// `mountPoint`, showing `folder` read-only and failing where told:
+// `mountPoint`, showing `folder` (read-only by default) and failing where told:
 // "--cut=/FOLDER:N" breaks FOLDER's listing off with EIO after N names,
-// "--eio=/PATH" fails inspecting PATH with EIO. Unmounted when the object
+// "--eio=/PATH" fails inspecting PATH with EIO; "--rw" lets it be written,
+// and then "--fail=fsync" or "--fail=chmod" fails every file's flush or
+// change of permissions with EIO. Unmounted when the object
 // dies. Where FUSE cannot be used, usable() is false and why() says why.
 class FaultyMount {
 public:

@@ -1,6 +1,9 @@
 #include "platform/sftp/sftp_calls.h"
 
 #include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace kirvo::sftp {
@@ -18,9 +21,80 @@ int ErrorOf(uint32_t status) {
     }
 }
 
+namespace {
+
+std::string KeyOf(const std::string& path, bool follow) { return (follow ? "S" : "L") + path; }
+
+}  // namespace
+
+SftpConnection::Reply StatReply(SftpConnection& connection, const std::string& path, bool follow,
+                                const std::atomic<bool>* stop, bool foreseen) {
+    if (foreseen && stop == nullptr) {
+        SftpLookahead::Answer answer;
+        if (connection.lookahead().take(KeyOf(path, follow), answer)) return {answer.type, std::move(answer.body)};
+    }
+    return connection.Call(std::move(Packet(follow ? kStat : kLstat).str(path)), stop);
+}
+
+void Foresee(SftpConnection& connection, const std::string& path, bool follow) {
+    if (SftpLookahead::Callback callback = connection.lookahead().expect(KeyOf(path, follow)))
+        connection.Send(std::move(Packet(follow ? kStat : kLstat).str(path)), std::move(callback));
+}
+
+std::vector<SftpConnection::Reply> LstatAll(SftpConnection& connection, const std::vector<std::string>& paths,
+                                            bool foreseen) {
+    struct Gather {
+        std::mutex mutex;
+        std::condition_variable done;
+        size_t left = 0;
+        std::vector<SftpConnection::Reply> replies;
+    };
+    auto gather = std::make_shared<Gather>();
+    gather->replies.resize(paths.size());
+    std::vector<std::shared_ptr<SftpLookahead::Entry>> claimed(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i)
+        if (foreseen) claimed[i] = connection.lookahead().claim(KeyOf(paths[i], false));
+    {
+        const std::lock_guard lock(gather->mutex);
+        for (const auto& entry : claimed) gather->left += entry ? 0 : 1;
+    }
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (claimed[i]) continue;
+        connection.Send(std::move(Packet(kLstat).str(paths[i])), [gather, i](uint8_t type, std::string_view body) {
+            const std::lock_guard lock(gather->mutex);
+            gather->replies[i] = {type, std::string(body)};
+            if (--gather->left == 0) gather->done.notify_all();
+        });
+    }
+    std::vector<SftpConnection::Reply> replies(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!claimed[i]) continue;
+        SftpLookahead::Answer answer = connection.lookahead().wait(claimed[i]);
+        replies[i] = {answer.type, std::move(answer.body)};
+    }
+    std::unique_lock lock(gather->mutex);
+    gather->done.wait(lock, [&] { return gather->left == 0; });
+    for (size_t i = 0; i < paths.size(); ++i)
+        if (!claimed[i]) replies[i] = std::move(gather->replies[i]);
+    return replies;
+}
+
+int WayError(const SftpConnection::Reply& reply) {
+    if (reply.type != kAttrs) return reply.type == kStatus ? ErrorOf(reply) : kConnectionLost;
+    Reader reader(reply.body);
+    const uint32_t type = reader.attrs().type();
+    if (type == kTypeFolder) return 0;
+    return type == kTypeLink ? kLinkOnTheWay : ENOTDIR;
+}
+
+void Forget(SftpConnection& connection, const std::string& path) {
+    connection.lookahead().forget(KeyOf(path, false));
+    connection.lookahead().forget(KeyOf(path, true));
+}
+
 int StatPath(SftpConnection& connection, const std::string& path, bool follow, Attributes& out,
-             const std::atomic<bool>* stop) {
-    const SftpConnection::Reply reply = connection.Call(std::move(Packet(follow ? kStat : kLstat).str(path)), stop);
+             const std::atomic<bool>* stop, bool foreseen) {
+    const SftpConnection::Reply reply = StatReply(connection, path, follow, stop, foreseen);
     if (reply.type != kAttrs) {
         if (reply.type == kStatus) return ErrorOf(reply);
         return reply.type == 0 ? kConnectionLost : EIO;

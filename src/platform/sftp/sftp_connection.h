@@ -12,6 +12,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "platform/sftp/sftp_lookahead.h"
 #include "platform/sftp/sftp_wire.h"
 #include "platform/sftp/ssh_login.h"
 
@@ -79,6 +80,8 @@ public:
     uint64_t number() const { return number_; }
     // "sftp://user@host:port"
     const std::string& machine() const { return machine_; }
+    // Answers asked for ahead of the looks that take them (see sftp::Foresee).
+    SftpLookahead& lookahead() { return lookahead_; }
 
 private:
     struct Waiting {
@@ -126,6 +129,7 @@ private:
     std::string lostReason_;
     std::string incoming_;
     bool moreToRead_ = false;  // ReadIn stopped at its limit (connection thread only)
+    SftpLookahead lookahead_;
     std::thread thread_;
 };
 

@@ -4,48 +4,40 @@
 #include <condition_variable>
 #include <ctime>
 #include <mutex>
-#include <vector>
 
 #include "platform/posix/local_link_transfer.h"
-#include "platform/posix/own_temporary_file.h"
 #include "platform/sftp/sftp_calls.h"
 #include "platform/sftp/sftp_folder.h"
 #include "platform/sftp/sftp_link_transfer.h"
-#include "platform/temporary_name.h"
+#include "platform/sftp/sftp_placing.h"
 #include "platform/trash.h"
 
 namespace kirvo {
-namespace {
 
-// Replies to requests sent together, in the order sent.
-struct Batch {
+// The placing of the temporary file started ahead of publish.
+struct SftpFileTransfer::Ahead {
+    NodeInfo expected;
     std::mutex mutex;
     std::condition_variable done;
-    size_t left = 0;
-    std::vector<SftpConnection::Reply> replies;
+    bool finished = false;
+    int error = 0;
+    NodeInfo placed;
+    std::string reason;
 
-    SftpConnection::Callback slot(size_t i, const std::shared_ptr<Batch>& self) {
-        return [self, i](uint8_t type, std::string_view body) {
-            const std::lock_guard lock(self->mutex);
-            self->replies[i] = {type, std::string(body)};
-            if (--self->left == 0) self->done.notify_all();
-        };
-    }
     void wait() {
         std::unique_lock lock(mutex);
-        done.wait(lock, [this] { return left == 0; });
+        done.wait(lock, [this] { return finished; });
     }
 };
 
-std::shared_ptr<Batch> NewBatch(size_t n) {
-    auto batch = std::make_shared<Batch>();
-    batch->left = n;
-    batch->replies.resize(n);
-    return batch;
-}
+namespace {
 
 const SftpFolder* RemoteOf(const FolderHandle& folder) { return dynamic_cast<const SftpFolder*>(folder.backend()); }
 
+bool SameLook(const NodeInfo& a, const NodeInfo& b) {
+    return a.kind == b.kind && a.size == b.size && a.modifiedSeconds == b.modifiedSeconds &&
+           a.modifiedNanoseconds == b.modifiedNanoseconds;
+}
 
 }  // namespace
 
@@ -63,41 +55,6 @@ std::unique_ptr<FileTransfer> FileTransfer::LinkBetween(bool sourceLocal, bool d
 
 SftpFileTransfer::~SftpFileTransfer() { SftpFileTransfer::abandon(); }
 
-int SftpFileTransfer::openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) {
-    abandon();
-    offset_ = 0;
-    if (sourceLocal_) {
-        local_.followLinks(followLinks_);
-        const int error = local_.openSource(folder, name, info);
-        sourceInfo_ = info;
-        // Never written wrapped: the other machine would keep another time.
-        if (error == 0 && (info.modifiedSeconds < 0 || info.modifiedSeconds > 0xFFFFFFFF)) return kTimeNotStorable;
-        return error;
-    }
-    const SftpFolder* remote = RemoteOf(folder);
-    if (remote == nullptr) return EBADF;
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) return kNotRegularFile;
-    if (const int error = folder.openBeneath({}, remoteFolder_)) return error;
-    remote_ = RemoteOf(remoteFolder_);
-    SftpConnection& connection = remote_->connection();
-    // A link is followed to its file, for reading only; anything but a file is refused before it is opened.
-    sftp::Attributes a;
-    if (const int error = sftp::StatPath(connection, remote_->pathOf(name), followLinks_, a)) return error;
-    if (a.type() != sftp::kTypeFile) return kNotRegularFile;
-    sftp::Attributes none;
-    const SftpConnection::Reply opened = connection.Call(
-        std::move(sftp::Packet(sftp::kOpen).str(remote_->pathOf(name)).u32(sftp::kOpenRead).attrs(none)));
-    if (opened.type != sftp::kHandle) return opened.type == sftp::kStatus ? sftp::ErrorOf(opened) : kConnectionLost;
-    handle_ = std::string(sftp::Reader(opened.body).str());
-    const SftpConnection::Reply stat = connection.Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)));
-    if (stat.type != sftp::kAttrs) return stat.type == sftp::kStatus ? sftp::ErrorOf(stat) : kConnectionLost;
-    const sftp::Attributes now = sftp::Reader(stat.body).attrs();
-    if (now.type() != sftp::kTypeFile) return kNotRegularFile;
-    sourceInfo_ = sftp::ToNodeInfo(now);
-    info = sourceInfo_;
-    return 0;
-}
-
 int SftpFileTransfer::createTemporary(const FolderHandle& folder, std::string_view name) {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) return EINVAL;
     if (!sourceLocal_) {
@@ -108,43 +65,27 @@ int SftpFileTransfer::createTemporary(const FolderHandle& folder, std::string_vi
         destinationName_ = std::string(name);
         return 0;
     }
-    if (RemoteOf(folder) == nullptr || !tempName_.empty()) return EBADF;
+    if (RemoteOf(folder) == nullptr || upload_) return EBADF;
     if (const int error = folder.openBeneath({}, remoteFolder_)) return error;
     remote_ = RemoteOf(remoteFolder_);
     remote_->identify(folderDevice_, folderInode_);
-    SftpConnection& connection = remote_->connection();
-    sftp::Attributes mode;
-    mode.flags = sftp::kAttrPermissions;
-    mode.permissions = 0600;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::string temp = TemporaryName::For(name, OwnTemporaryFile::RandomNumber());
-        const SftpConnection::Reply opened = connection.Call(std::move(
-            sftp::Packet(sftp::kOpen).str(remote_->pathOf(temp)).u32(sftp::kOpenWrite | sftp::kOpenCreate | sftp::kOpenExclusive).attrs(mode)));
-        if (opened.type == sftp::kHandle) {
-            handle_ = std::string(sftp::Reader(opened.body).str());
-            tempName_ = temp;
-            destinationName_ = std::string(name);
-            return 0;
-        }
-        if (opened.type == 0) return kConnectionLost;
-        // FAILURE is what a name already taken gives; anything else is final.
-        if (opened.status() != sftp::kFailure) return sftp::ErrorOf(opened);
-        sftp::Attributes there;
-        if (sftp::StatPath(connection, remote_->pathOf(temp), false, there) != 0) return sftp::ErrorOf(opened);
-    }
-    return EEXIST;
+    destinationName_ = std::string(name);
+    upload_ = std::make_unique<SftpUpload>(remote_->connection(), remote_->path(), destinationName_);
+    upload_->create();
+    return 0;
 }
 
 int SftpFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) {
     copied = 0;
     finished = false;
-    if (remote_ == nullptr || handle_.empty()) return EBADF;
+    if (remote_ == nullptr || (sourceLocal_ ? !upload_ : handle_.empty())) return EBADF;
     const uint64_t size = sourceInfo_.size;
     const uint64_t start = static_cast<uint64_t>(offset_);
     const uint64_t end = std::min<uint64_t>(size, start + std::max<uint64_t>(maxBytes, kBlock));
     if (end > start) {
-        if (const int error = sourceLocal_ ? upload(end) : download(end)) return error;
+        const int error = sourceLocal_ ? upload(end) : download(end);
         copied = static_cast<uint64_t>(offset_) - start;
+        if (error != 0) return error;
     }
     if (static_cast<uint64_t>(offset_) < size) return 0;
     // The source must not have changed while it was copied (a mixed copy with the old time would look equal).
@@ -154,103 +95,57 @@ int SftpFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finish
     return 0;
 }
 
+// Sends the data up to `end` as the window allows; returns early (the caller
+// may cancel then) when the window stays full for a while.
 int SftpFileTransfer::upload(uint64_t end) {
-    SftpConnection& connection = remote_->connection();
     while (static_cast<uint64_t>(offset_) < end) {
-        const uint64_t from = static_cast<uint64_t>(offset_);
-        std::vector<std::string> blocks;
-        uint64_t at = from;
-        while (blocks.size() < kInFlight && at < end) {
-            std::string data;
-            if (const int error = local_.readData(at, static_cast<size_t>(std::min<uint64_t>(kBlock, end - at)), data))
-                return error;
-            if (data.empty()) break;
-            at += data.size();
-            blocks.push_back(std::move(data));
-        }
-        if (blocks.empty()) return kSourceChanged;  // shorter than it was when opened
-        auto batch = NewBatch(blocks.size());
-        uint64_t position = from;
-        for (size_t i = 0; i < blocks.size(); ++i) {
-            connection.Send(std::move(sftp::Packet(sftp::kWrite).str(handle_).u64(position).str(blocks[i])),
-                            batch->slot(i, batch));
-            position += blocks[i].size();
-        }
-        batch->wait();
-        for (const SftpConnection::Reply& reply : batch->replies)
-            if (const int error = sftp::ErrorOf(reply)) return error;
-        offset_ = static_cast<int64_t>(at);
+        if (const int error = upload_->error()) return error;
+        const auto n = static_cast<size_t>(std::min<uint64_t>(kBlock, end - static_cast<uint64_t>(offset_)));
+        if (!upload_->room(n, SftpConnection::kStopLatency)) return 0;
+        std::string data;
+        if (const int error = local_.readData(static_cast<uint64_t>(offset_), n, data)) return error;
+        if (data.empty()) return kSourceChanged;  // shorter than it was when opened
+        const auto got = static_cast<int64_t>(data.size());
+        upload_->write(static_cast<uint64_t>(offset_), std::move(data));
+        offset_ += got;
     }
-    return 0;
-}
-
-int SftpFileTransfer::download(uint64_t end) {
-    SftpConnection& connection = remote_->connection();
-    while (static_cast<uint64_t>(offset_) < end) {
-        const uint64_t from = static_cast<uint64_t>(offset_);
-        const size_t n = static_cast<size_t>(std::min<uint64_t>((end - from + kBlock - 1) / kBlock, kInFlight));
-        auto batch = NewBatch(n);
-        for (size_t i = 0; i < n; ++i) {
-            const uint64_t at = from + i * kBlock;
-            const auto length = static_cast<uint32_t>(std::min<uint64_t>(kBlock, end - at));
-            connection.Send(std::move(sftp::Packet(sftp::kRead).str(handle_).u64(at).u32(length)), batch->slot(i, batch));
-        }
-        batch->wait();
-        uint64_t at = from;
-        for (size_t i = 0; i < n; ++i) {
-            const SftpConnection::Reply& reply = batch->replies[i];
-            if (reply.type == sftp::kStatus) return reply.status() == sftp::kEof ? kSourceChanged : sftp::ErrorOf(reply);
-            if (reply.type != sftp::kData) return kConnectionLost;
-            const std::string_view data = sftp::Reader(reply.body).str();
-            const uint64_t wanted = std::min<uint64_t>(kBlock, end - at);
-            if (data.size() > wanted) return EIO;  // more than asked for: never written
-            if (const int error = local_.writeData(at, data)) return error;
-            at += data.size();
-            if (data.size() < wanted) {
-                // A short read: go on from where it ended.
-                offset_ = static_cast<int64_t>(at);
-                local_.setWritten(at);
-                if (data.empty()) return kSourceChanged;
-                break;
-            }
-        }
-        offset_ = static_cast<int64_t>(at);
-        local_.setWritten(at);
-    }
-    return 0;
-}
-
-int SftpFileTransfer::remoteSourceUnchanged() {
-    const SftpConnection::Reply stat = remote_->connection().Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)));
-    if (stat.type != sftp::kAttrs) return stat.type == sftp::kStatus ? sftp::ErrorOf(stat) : kConnectionLost;
-    const NodeInfo now = sftp::ToNodeInfo(sftp::Reader(stat.body).attrs());
-    if (now.size != static_cast<uint64_t>(offset_) || now.modifiedSeconds != sourceInfo_.modifiedSeconds)
-        return kSourceChanged;
     return 0;
 }
 
 int SftpFileTransfer::seal() {
     if (!sourceLocal_) {
         const int error = local_.seal();
-        closeRemote(handle_);
+        closeSource();
         return error;
     }
-    if (remote_ == nullptr || handle_.empty()) return EBADF;
+    if (remote_ == nullptr || !upload_) return EBADF;
     sftp::Attributes a;
     a.flags = sftp::kAttrPermissions | sftp::kAttrTimes;
     a.permissions = sourceInfo_.permissions & 0777;
     a.atime = static_cast<uint32_t>(std::time(nullptr));
     a.mtime = static_cast<uint32_t>(sourceInfo_.modifiedSeconds);
-    const int error = sftp::ErrorOf(remote_->connection().Call(std::move(sftp::Packet(sftp::kFsetstat).str(handle_).attrs(a))));
+    upload_->finish(a, remote_->connection().fsync());
     local_.abandon();  // closes the local source
-    return error;
+    return upload_->error();
 }
 
-int SftpFileTransfer::flushAlone() {
-    if (remote_ == nullptr || handle_.empty() || !remote_->connection().fsync()) return 0;
-    const SftpConnection::Reply reply = remote_->connection().Call(
-        std::move(sftp::Packet(sftp::kExtended).str("fsync@openssh.com").str(handle_)));
-    return reply.type == 0 ? kConnectionLost : 0;  // a server that cannot flush still has the data
+int SftpFileTransfer::flushAlone() { return upload_ ? upload_->wait() : 0; }
+
+void SftpFileTransfer::publishAhead(const NodeInfo& expected) {
+    if (!sourceLocal_ || remote_ == nullptr || !upload_ || ahead_ || upload_->wait() != 0) return;
+    const std::string temp = upload_->temporaryName();
+    if (temp.empty()) return;
+    ahead_ = std::make_shared<Ahead>();
+    ahead_->expected = expected;
+    SftpPlacing::Start(remote_->connection(), remote_->way(), remote_->pathOf(temp), remote_->pathOf(destinationName_),
+                       expected, false, [ahead = ahead_](int error, const NodeInfo& placed, const std::string& reason) {
+                           const std::lock_guard lock(ahead->mutex);
+                           ahead->error = error;
+                           ahead->placed = placed;
+                           ahead->reason = reason;
+                           ahead->finished = true;
+                           ahead->done.notify_all();
+                       });
 }
 
 int SftpFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFile* kept, std::string* reason) {
@@ -259,26 +154,38 @@ int SftpFileTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedFi
         if (error == 0) placed_ = local_.placedAs();
         return error;
     }
-    if (remote_ == nullptr || tempName_.empty()) return EBADF;
-    closeRemote(handle_);  // the data is complete (and flushed)
-    const int error = remote_->place(tempName_, destinationName_, expected, keepIn != nullptr, reason);
+    if (remote_ == nullptr || !upload_) return EBADF;
+    if (const int error = upload_->wait()) return error;  // the data is complete, flushed and closed
+    const std::string temp = upload_->temporaryName();
+    if (temp.empty()) return EBADF;
+    int error = 0;
+    NodeInfo placed;
+    const std::shared_ptr<Ahead> ahead = std::move(ahead_);
+    if (ahead) ahead->wait();
+    // The placing started ahead counts where it placed the copy, or where it looked for what is asked now.
+    if (ahead && (ahead->error == 0 || (keepIn == nullptr && SameLook(ahead->expected, expected)))) {
+        error = ahead->error;
+        placed = ahead->placed;
+        if (reason && !ahead->reason.empty()) *reason = ahead->reason;
+    } else {
+        error = remote_->place(temp, destinationName_, expected, keepIn != nullptr, reason, &placed);
+    }
     if (error != 0) return error;
-    tempName_.clear();
-    if (remote_->inspect(destinationName_, false, placed_) != 0) placed_ = NodeInfo{};
+    upload_->placed();
+    placed_ = placed;
     return 0;
 }
 
-void SftpFileTransfer::closeRemote(std::string& handle) {
-    if (handle.empty() || remote_ == nullptr) return;
-    remote_->connection().Call(std::move(sftp::Packet(sftp::kClose).str(handle)));
-    handle.clear();
-}
-
 void SftpFileTransfer::abandon() {
-    closeRemote(handle_);
-    if (!tempName_.empty() && remote_ != nullptr)
-        remote_->connection().Call(std::move(sftp::Packet(sftp::kRemove).str(remote_->pathOf(tempName_))));
-    tempName_.clear();
+    if (ahead_) {
+        // Not taken by publish: renamed or not, the outcome is awaited (a copy in place stays).
+        ahead_->wait();
+        if (ahead_->error == 0 && upload_) upload_->placed();
+        ahead_.reset();
+    }
+    upload_.reset();  // closes and removes the temporary file
+    closeSource();
+    reads_.reset();
     local_.abandon();
     remote_ = nullptr;
     remoteFolder_ = FolderHandle();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/sftp/sftp_calls.h"
+#include "platform/sftp/sftp_placing.h"
 #include "platform/temporary_name.h"
 #include "platform/trash.h"
 
@@ -14,38 +15,6 @@ namespace {
 
 bool IsPlainName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
-}
-
-// LSTATs of several paths sent at once; replies in order.
-std::vector<SftpConnection::Reply> LstatAll(SftpConnection& connection, const std::vector<std::string>& paths) {
-    struct Gather {
-        std::mutex mutex;
-        std::condition_variable done;
-        size_t left;
-        std::vector<SftpConnection::Reply> replies;
-    };
-    auto gather = std::make_shared<Gather>();
-    gather->left = paths.size();
-    gather->replies.resize(paths.size());
-    for (size_t i = 0; i < paths.size(); ++i) {
-        connection.Send(std::move(sftp::Packet(sftp::kLstat).str(paths[i])), [gather, i](uint8_t type, std::string_view body) {
-            const std::lock_guard lock(gather->mutex);
-            gather->replies[i] = {type, std::string(body)};
-            if (--gather->left == 0) gather->done.notify_all();
-        });
-    }
-    std::unique_lock lock(gather->mutex);
-    gather->done.wait(lock, [&] { return gather->left == 0; });
-    return std::move(gather->replies);
-}
-
-// What a reply to LSTAT says about a folder on the way.
-int WayError(const SftpConnection::Reply& reply) {
-    if (reply.type != sftp::kAttrs) return reply.type == sftp::kStatus ? sftp::ErrorOf(reply) : kConnectionLost;
-    sftp::Reader reader(reply.body);
-    const uint32_t type = reader.attrs().type();
-    if (type == sftp::kTypeFolder) return 0;
-    return type == sftp::kTypeLink ? kLinkOnTheWay : ENOTDIR;
 }
 
 uint64_t Fnv(std::string_view text) {
@@ -61,9 +30,13 @@ std::string SftpFolder::path() const { return relative_.empty() ? root_ : sftp::
 std::string SftpFolder::pathOf(std::string_view name) const { return sftp::Join(path(), name); }
 
 int SftpFolder::openBeneath(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt) const {
-    while (!relative.empty() && relative.back() == '/') relative.remove_suffix(1);
-    std::vector<std::string> paths;
-    std::vector<size_t> ends;
+    return walk(relative, out, failedAt, true);
+}
+
+// The paths of the folders from here down to `relative` ("a/b": this/a,
+// this/a/b); false, with failedAt, for a name that is none.
+bool SftpFolder::wayTo(std::string_view relative, std::vector<std::string>& paths, std::vector<size_t>* ends,
+                       size_t* failedAt) const {
     std::string now = path();
     for (size_t pos = 0; pos < relative.size();) {
         size_t next = relative.find('/', pos);
@@ -72,17 +45,37 @@ int SftpFolder::openBeneath(std::string_view relative, std::unique_ptr<FolderBac
             const std::string_view name = relative.substr(pos, next - pos);
             if (!IsPlainName(name)) {
                 if (failedAt) *failedAt = next;
-                return kDotOnTheWay;
+                return false;
             }
             now = sftp::Join(now, name);
             paths.push_back(now);
-            ends.push_back(next);
+            if (ends) ends->push_back(next);
         }
         pos = next + 1;
     }
-    const std::vector<SftpConnection::Reply> replies = LstatAll(*connection_, paths);
+    return true;
+}
+
+void SftpFolder::foresee(std::span<const std::string> relativePaths, bool followLinks) const {
+    for (const std::string& relative : relativePaths) {
+        std::string_view folder, name;
+        SplitRelative(relative, folder, name);
+        std::vector<std::string> way;
+        if (!IsPlainName(name) || !wayTo(folder, way, nullptr, nullptr)) continue;
+        for (const std::string& p : way) sftp::Foresee(*connection_, p, false);
+        sftp::Foresee(*connection_, sftp::Join(way.empty() ? path() : way.back(), name), followLinks);
+    }
+}
+
+int SftpFolder::walk(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt,
+                     bool foreseen) const {
+    while (!relative.empty() && relative.back() == '/') relative.remove_suffix(1);
+    std::vector<std::string> paths;
+    std::vector<size_t> ends;
+    if (!wayTo(relative, paths, &ends, failedAt)) return kDotOnTheWay;
+    const std::vector<SftpConnection::Reply> replies = sftp::LstatAll(*connection_, paths, foreseen);
     for (size_t i = 0; i < replies.size(); ++i) {
-        if (const int error = WayError(replies[i])) {
+        if (const int error = sftp::WayError(replies[i])) {
             if (failedAt) *failedAt = ends[i];
             return error;
         }
@@ -97,6 +90,7 @@ int SftpFolder::openChild(std::string_view name, bool create, std::unique_ptr<Fo
     if (!IsPlainName(name)) return kDotOnTheWay;
     const std::string child = pathOf(name);
     if (create) {
+        sftp::Forget(*connection_, child);
         sftp::Attributes none;
         const SftpConnection::Reply reply = connection_->Call(std::move(sftp::Packet(sftp::kMkdir).str(child).attrs(none)));
         if (reply.status() == sftp::kOk && created) *created = true;
@@ -123,7 +117,7 @@ uint32_t SftpFolder::copyMetadataFrom(const FolderBackend& source) const {
 
 int SftpFolder::inspect(std::string_view name, bool followLinks, NodeInfo& info) const {
     sftp::Attributes a;
-    const int error = sftp::StatPath(*connection_, pathOf(name), followLinks, a);
+    const int error = sftp::StatPath(*connection_, pathOf(name), followLinks, a, nullptr, true);
     if (error == ENOENT) return 0;
     if (error != 0) return error;
     info = sftp::ToNodeInfo(a);
@@ -145,6 +139,7 @@ int SftpFolder::removeFileOrLink(std::string_view name) const {
     if (a.type() != sftp::kTypeFile && a.type() != sftp::kTypeLink) return kNotRegularFile;
     if (const int error = checkWay()) return error;
     // REMOVE unlinks the name: a link goes, never what it points to; a folder is refused.
+    sftp::Forget(*connection_, pathOf(name));
     return sftp::ErrorOf(connection_->Call(std::move(sftp::Packet(sftp::kRemove).str(pathOf(name)))));
 }
 
@@ -155,6 +150,8 @@ int SftpFolder::renameChild(std::string_view from, const FolderBackend& destinat
     if (const int error = checkWay()) return error;
     if (const int error = there->checkWay()) return error;
     const std::string target = there->pathOf(to);
+    sftp::Forget(*connection_, pathOf(from));
+    sftp::Forget(*connection_, target);
     // The protocol's own rename never replaces a file (posix-rename would):
     // whatever appeared at the new name since stays.
     const SftpConnection::Reply renamed =
@@ -172,6 +169,7 @@ int SftpFolder::removeEmptyFolder(std::string_view name) const {
     if (const int error = sftp::StatPath(*connection_, pathOf(name), false, a)) return error;
     if (a.type() != sftp::kTypeFolder) return ENOTDIR;
     if (const int error = checkWay()) return error;
+    sftp::Forget(*connection_, pathOf(name));
     const SftpConnection::Reply removed = connection_->Call(std::move(sftp::Packet(sftp::kRmdir).str(pathOf(name))));
     // Servers answer a folder with something in it with a plain failure.
     return removed.status() == sftp::kFailure ? ENOTEMPTY : sftp::ErrorOf(removed);
@@ -186,7 +184,7 @@ int SftpFolder::identify(uint64_t& device, uint64_t& inode) const {
 int SftpFolder::checkWay() const {
     std::unique_ptr<FolderBackend> again;
     SftpFolder root(connection_, root_, {});
-    return root.openBeneath(relative_, again, nullptr);
+    return root.walk(relative_, again, nullptr, false);
 }
 
 // Our temporary files carry the check digits in their names; on another
@@ -215,46 +213,38 @@ int SftpFolder::removeStaleTemporaries() const {
     return removed;
 }
 
-namespace {
-
-bool SameNode(const sftp::Attributes& a, const NodeInfo& expected) {
-    const NodeInfo now = sftp::ToNodeInfo(a);
-    if (now.kind != expected.kind) return false;
-    if (now.kind != NodeKind::File) return true;
-    return now.size == expected.size && now.modifiedSeconds == expected.modifiedSeconds &&
-           expected.modifiedNanoseconds / 1000000 == 0;
+std::vector<std::string> SftpFolder::way() const {
+    std::vector<std::string> paths;
+    SftpFolder root(connection_, root_, {});
+    root.wayTo(relative_, paths, nullptr, nullptr);
+    return paths;
 }
 
-}  // namespace
-
 int SftpFolder::place(const std::string& temp, const std::string& destination, const NodeInfo& expected, bool keep,
-                      std::string* reason) const {
-    SftpConnection& connection = *connection_;
-    if (const int error = checkWay()) return error;
-    const std::string to = pathOf(destination);
-    sftp::Attributes there;
-    const int missing = sftp::StatPath(connection, to, false, there);
-    if (missing != 0 && missing != ENOENT) return missing;
-    const bool exists = missing == 0;
-    if (exists ? !SameNode(there, expected) : expected.kind != NodeKind::Missing) return kDestinationChanged;
-    if (exists && keep) {
-        if (reason) *reason = std::string(Trash::kNoRemoteTrash);
-        return kNoTrash;
-    }
-    const std::string from = pathOf(temp);
-    SftpConnection::Reply renamed;
-    if (!exists) {
-        // The plain rename of SFTP never replaces a file: what appeared since stays.
-        renamed = connection.Call(std::move(sftp::Packet(sftp::kRename).str(from).str(to)));
-        if (renamed.status() == sftp::kFailure && sftp::StatPath(connection, to, false, there) == 0)
-            return kDestinationChanged;
-    } else if (connection.posixRename()) {
-        renamed = connection.Call(
-            std::move(sftp::Packet(sftp::kExtended).str("posix-rename@openssh.com").str(from).str(to)));
-    } else {
-        return kNotSupportedThere;
-    }
-    return sftp::ErrorOf(renamed);
+                      std::string* reason, NodeInfo* placed) const {
+    struct Wait {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        int error = 0;
+        NodeInfo placed;
+        std::string reason;
+    };
+    auto wait = std::make_shared<Wait>();
+    SftpPlacing::Start(*connection_, way(), pathOf(temp), pathOf(destination), expected, keep,
+                       [wait](int error, const NodeInfo& now, const std::string& why) {
+                           const std::lock_guard lock(wait->mutex);
+                           wait->error = error;
+                           wait->placed = now;
+                           wait->reason = why;
+                           wait->finished = true;
+                           wait->done.notify_all();
+                       });
+    std::unique_lock lock(wait->mutex);
+    wait->done.wait(lock, [&] { return wait->finished; });
+    if (reason && !wait->reason.empty()) *reason = wait->reason;
+    if (placed) *placed = wait->placed;
+    return wait->error;
 }
 
 }  // namespace kirvo

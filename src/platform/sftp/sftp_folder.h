@@ -1,6 +1,8 @@
 #pragma once
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "platform/folder_handle.h"
 #include "platform/sftp/sftp_connection.h"
@@ -30,6 +32,7 @@ public:
     int describe(NodeInfo& info) const override;
     int removeStaleTemporaries() const override;
     bool usable() const override { return !connection_->lost(); }
+    void foresee(std::span<const std::string> relativePaths, bool followLinks) const override;
 
     // Checks again that every folder from the root down to this one is a real
     // folder: 0, kLinkOnTheWay, ENOENT, ENOTDIR or the connection's error.
@@ -40,14 +43,21 @@ public:
     // where nothing is there (it never replaces anything),
     // posix-rename@openssh.com over what is. There is no trash here: with
     // `keep` an existing destination is kNoTrash (the reason in *reason).
+    // `placed` (when given) gets what stands there afterwards (kind Missing where unknown).
     int place(const std::string& temp, const std::string& destination, const NodeInfo& expected, bool keep,
-              std::string* reason) const;
+              std::string* reason, NodeInfo* placed = nullptr) const;
+    // The folders from the root down to this one, for checkWay's look (see SftpPlacing).
+    std::vector<std::string> way() const;
     // The absolute path of this folder, and of a name in it.
     std::string path() const;
     std::string pathOf(std::string_view name) const;
     SftpConnection& connection() const { return *connection_; }
 
 private:
+    int walk(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt, bool foreseen) const;
+    bool wayTo(std::string_view relative, std::vector<std::string>& paths, std::vector<size_t>* ends,
+               size_t* failedAt) const;
+
     std::shared_ptr<SftpConnection> connection_;
     std::string root_;      // absolute, as the server resolved it
     std::string relative_;  // "" or "a/b"

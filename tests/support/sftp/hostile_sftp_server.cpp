@@ -4,7 +4,8 @@
 // the control file says, read once per session. Its lines are KEY=VALUE:
 //
 //   fault=    none | silent | stall-readdir | stall-read | empty-names |
-//             repeat-names | failure-after-first | opendir-denied | bad-name
+//             repeat-names | failure-after-first | opendir-denied | bad-name |
+//             reorder | fail-write | stall-write
 //   folder=   the last name of the folder the fault is for ("": every folder)
 //   batch=    names per NAME reply (default 50)
 //   stray-ms= while stalled: a reply nobody asked for every this many ms (default 200)
@@ -15,7 +16,10 @@
 // CONTROL-FILE.stalled when they begin not to, and send a reply nobody asked
 // for now and then); empty-names answers READDIR with empty NAME replies and
 // repeat-names with the first batch, both for ever; failure-after-first sends
-// STATUS FAILURE after the first batch.
+// STATUS FAILURE after the first batch. fail-write answers WRITE to a file in
+// the folder with FAILURE, stall-write never answers it (as stall-read).
+// reorder (every folder) holds back the replies while more requests wait to
+// be read and then sends them last first.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -95,12 +99,17 @@ public:
     void send() {
         const uint32_t n = static_cast<uint32_t>(bytes_.size() - 4);
         for (int i = 0; i < 4; ++i) bytes_[static_cast<size_t>(i)] = static_cast<char>((n >> (24 - 8 * i)) & 0xFF);
-        for (size_t at = 0; at < bytes_.size();) {
-            const ssize_t written = write(1, bytes_.data() + at, bytes_.size() - at);
+        if (held != nullptr) return held->push_back(std::move(bytes_));
+        Write(bytes_);
+    }
+    static void Write(const std::string& bytes) {
+        for (size_t at = 0; at < bytes.size();) {
+            const ssize_t written = write(1, bytes.data() + at, bytes.size() - at);
             if (written <= 0) _exit(0);
             at += static_cast<size_t>(written);
         }
     }
+    static inline std::vector<std::string>* held = nullptr;  // reorder: replies not yet sent
 
 private:
     std::string bytes_;
@@ -325,6 +334,8 @@ struct Server {
             const uint64_t offset = in.u64();
             const std::string data = in.str();
             if (it == files.end()) return Status(id, 4);
+            if (control.fault == "fail-write" && trapFiles[it->first]) return Status(id, 4);
+            if (control.fault == "stall-write" && trapFiles[it->first] && !Stall(id)) return stalled_.push_back(id);
             Done(id, pwrite(it->second, data.data(), data.size(), static_cast<off_t>(offset)) == static_cast<ssize_t>(data.size()) ? 0 : -1);
             return;
         }
@@ -375,7 +386,16 @@ struct Server {
     }
 
     void Serve() {
+        std::vector<std::string> held;
+        if (control.fault == "reorder") Out::held = &held;
         while (true) {
+            if (!held.empty()) {
+                pollfd in{0, POLLIN, 0};
+                if (poll(&in, 1, 0) == 0) {
+                    for (auto it = held.rbegin(); it != held.rend(); ++it) Out::Write(*it);
+                    held.clear();
+                }
+            }
             if (!stalled_.empty()) {
                 // Waiting for more requests, and now and then a reply nobody asked for.
                 pollfd in{0, POLLIN, 0};
