@@ -126,6 +126,10 @@ constexpr const char* kCompareHelp[] = {
     "\n",
     KIRVO_CLI_REMOTE_HELP,
     TrNoop("\n"
+    "Schnappschüsse: QUELLE oder ZIEL als snapshot:DATEI vergleicht mit der Liste, die\n"
+    "\"kirvo-cli snapshot save\" gespeichert hat (nach Inhalt nur, wenn sie Prüfsummen hat;\n"
+    "sonst ist ein Paar gleicher Größe ein Konflikt). Mit --mode=mirror oder two-way geht das nicht.\n"),
+    TrNoop("\n"
     "Auf einem Terminal zeigt die Fehlerausgabe während des Lesens die gefundenen Dateien je Seite\n"
     "und die Rate, beim Vergleich nach Inhalt dann die gelesenen Bytes. Strg+C bricht sauber ab:\n"
     "die Ausgabe endet mit einer ganzen Zeile.\n"
@@ -136,8 +140,9 @@ constexpr const char* kCompareHelp[] = {
     "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
     "                Verbindung brach ab,\n"
-    "              4 nicht alles lesbar, ein Pfad existiert nicht, oder die Zustandsdatenbank\n"
-    "                ist nicht lesbar,\n"
+    "              4 nicht alles lesbar, ein Pfad existiert nicht, ein Schnappschuss fehlt,\n"
+    "                ist keiner oder ist beschädigt, oder die Zustandsdatenbank ist nicht\n"
+    "                lesbar,\n"
     "              130 mit Strg+C abgebrochen.\n"
     "\n"
     "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n"),

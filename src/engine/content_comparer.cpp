@@ -159,8 +159,10 @@ ContentComparer::Outcome ContentComparer::CompareHashes(const FileEntry& source,
         NodeInfo info;
         const int error = readers[i]->recordedHash(entries[i]->relativePath(), hashes[i], info);
         if (error == kNoRecordedHash) {
-            reason = std::string(Tr("Der Schnappschuss ")) + (side == kSourceSide ? Tr("der Quelle") : Tr("des Ziels")) +
-                     Tr(" enthält keine Prüfsumme der Datei; ihr Inhalt lässt sich nicht vergleichen.");
+            reason = side == kSourceSide ? Tr("Der Schnappschuss der Quelle enthält keine Prüfsumme der Datei; ihr "
+                                              "Inhalt lässt sich nicht vergleichen.")
+                                           : Tr("Der Schnappschuss des Ziels enthält keine Prüfsumme der Datei; ihr "
+                                              "Inhalt lässt sich nicht vergleichen.");
             return Outcome::Failed;
         }
         if (error != 0) {
