@@ -13,6 +13,7 @@
 #include "sync/sync_session.h"
 #include "view/plan_rows.h"
 #include "view/result_rows.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -103,6 +104,15 @@ public:
 
 }  // namespace
 
+bool FileOperationController::RefusedOnSnapshot(bool source, bool target) {
+    for (const auto& [touched, root] : {std::pair{source, &source_}, std::pair{target, &target_}}) {
+        if (!touched || !root->snapshot()) continue;
+        prompts_->ShowWarning(SnapshotRefusal(root->text()));
+        return true;
+    }
+    return false;
+}
+
 bool FileOperationController::RootsAreNested() {
     const std::string message = NestedRootsMessage(source_, target_);
     if (message.empty()) return false;
@@ -150,6 +160,7 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
     OperationOutcome outcome;
     if (running_) return outcome;
     const RunningFlag running(running_);
+    if (RefusedOnSnapshot(true, true)) return outcome;
     SyncSession* session = sync_.session();
     if (session == nullptr) {
         // The state of the pair could not be read: no plan to act on.
@@ -215,6 +226,7 @@ OperationOutcome FileOperationController::CopySelected(const ResultRows& rows, s
     OperationOutcome outcome;
     if (running_ || selected.empty()) return outcome;
     const RunningFlag running(running_);
+    if (RefusedOnSnapshot(true, true)) return outcome;
     const std::vector<PlanRow> planRows = PlanRows::Selected(rows, selected, matcher.utcOffset());
     // Conflicts have no arrow: the user says which way, once for all of them.
     int32_t conflictDirection = 0;
@@ -240,6 +252,7 @@ OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows
     OperationOutcome outcome;
     if (running_ || selected.empty()) return outcome;
     const RunningFlag running(running_);
+    if (RefusedOnSnapshot(true, true)) return outcome;
     std::vector<std::string> passedOver, unread;
     CopyList copies =
         BuildDirectedCopyPlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(),
@@ -266,6 +279,8 @@ OperationOutcome FileOperationController::DeleteSelected(const ResultRows& rows,
     const RunningFlag running(running_);
     const DeletePlan plan =
         BuildDeletePlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
+    // Files beside a snapshot may go; none in it.
+    if (RefusedOnSnapshot(plan.sourceCount() > 0, plan.targetCount() > 0)) return outcome;
     outcome.compareAgain = true;
     if (!plan.passedOver.empty()) {
         outcome.note = PassedOverNote(plan.passedOver, Tr("nicht lesbar, nichts wird dort gelöscht"));

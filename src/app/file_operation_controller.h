@@ -36,7 +36,8 @@ struct OperationOutcome {
 // The file-operation commands of the window: "Dateien abgleichen" (the sync
 // use case over the plan the list shows, the marked rows taking part),
 // "Kopieren", "Löschen" and the copies in a chosen direction (the selected
-// rows). Each reads the rows it acts on, asks what is to be asked
+// rows). A command that would copy into or out of a snapshot, or delete in
+// one, rests with a message. Each reads the rows it acts on, asks what is to be asked
 // (prompts), hands the files to the service and returns what was done; the
 // comparison that follows is the caller's. No second command starts while
 // one runs (the service's dialogs run the event loop).
@@ -72,6 +73,9 @@ public:
     OperationOutcome DeleteSelected(const ResultRows& rows, std::span<const size_t> selected, const TreeMatcher& matcher);
 
 private:
+    // Tells the user why and returns true when a side the command would
+    // touch is a snapshot (nothing is written into one, nor read from it).
+    bool RefusedOnSnapshot(bool source, bool target);
     // Tells the user and returns true when one compared root lies inside the other.
     bool RootsAreNested();
     // Whether files may be copied into a root: a missing one only where its

@@ -3,6 +3,7 @@
 #include "app/app_options.h"
 #include "engine/path_filter.h"
 #include "engine/tree_matcher.h"
+#include "platform/root.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -14,6 +15,8 @@ std::unique_ptr<SyncStateStore> SyncController::Store() const {
 StoreError SyncController::Prepare(const TreeMatcher& matcher, const PathFilter& filter) {
     SyncSettings settings;
     settings.mode = options_.syncMode();
+    // A snapshot is never synchronised: the list shows the comparison, no plan with a state.
+    if (Root::NamesSnapshot(matcher.sourceRoot()) || Root::NamesSnapshot(matcher.targetRoot())) settings.mode = SyncMode::Update;
     settings.compareSetting = static_cast<int32_t>(options_.compareBy());
     settings.filterHash = FilterHashOf(filter, options_.subOrdner(), options_.systemOrdner());
     settings.filter = matcher.options().filter;

@@ -8,6 +8,7 @@
 
 #include "cli/cli_command.h"
 #include "fileops/terminal_text.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -72,6 +73,13 @@ int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText
         return kExitUnreachable;
     }
     for (Root* root : {&*source_, &*target_}) connections_.inspect(*root);
+    // A snapshot that is not there or not one is never compared as an empty folder.
+    for (const Root* root : {&*source_, &*target_}) {
+        if (const std::string problem = SnapshotProblem(*root); !problem.empty()) {
+            err << "kirvo-cli " << command << ": " << DisplayEscaped(problem) << '\n';
+            return kExitUnreadable;
+        }
+    }
     return 0;
 }
 

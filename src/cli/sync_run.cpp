@@ -23,6 +23,7 @@
 #include "sync/sync_session.h"
 #include "view/display_filter.h"
 #include "view/result_rows.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -122,6 +123,11 @@ bool CheckNesting(const Root& source, const Root& target, std::ostream& err) {
 
 int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
             bool showProgress, SyncReport* report) {
+    for (const std::string* root : {&options.source, &options.target}) {
+        if (!Root::NamesSnapshot(*root)) continue;
+        err << Tr("kirvo-cli sync: ") << DisplayEscaped(SnapshotRefusal(*root)) << '\n';
+        return kExitUsage;
+    }
     if (!options.dryRun && !options.yes && !interactive) {
         err << Tr("kirvo-cli sync: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
                "abgeglichen, mit --dry-run nur gezeigt, was geschähe.\n");

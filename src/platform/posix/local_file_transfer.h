@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/content_hash.h"
+#include "platform/content_hasher.h"
 #include "platform/file_transfer.h"
 
 namespace kirvo {
