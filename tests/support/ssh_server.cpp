@@ -83,7 +83,11 @@ SshServer::SshServer(bool trustHost, const std::string& sftpServer) {
         config << "Port " << port_ << "\nListenAddress 127.0.0.1\nHostKey " << dir << "/host_key\nPidFile " << dir
                << "/sshd.pid\nAuthorizedKeysFile " << dir << "/authorized_keys\nPermitRootLogin prohibit-password\n"
                << "PasswordAuthentication no\nKbdInteractiveAuthentication no\nUsePAM no\nStrictModes no\n"
-               << "UseDNS no\nLogLevel ERROR\nMaxStartups 100\nMaxSessions 100\nSubsystem sftp "
+               << "UseDNS no\nLogLevel ERROR\nMaxStartups 100\nMaxSessions 100\n"
+               // sshd starts a subsystem through the user's shell: with the test's
+               // HOME and a nested shell level, bash reads no start-up files (the
+               // user's could take seconds), nor does sshd run the user's ~/.ssh/rc.
+               << "SetEnv \"HOME=" << home_.path() << "\" SHLVL=1\nPermitUserRC no\nSubsystem sftp "
                << (sftpServer.empty() ? "internal-sftp" : sftpServer) << "\n";
     }
     if (trustHost) {

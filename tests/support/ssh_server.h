@@ -13,8 +13,10 @@ namespace kirvo::test {
 // object lives, with ~/.ssh holding the key and, when trusted, a known_hosts
 // that names the server. Logging in as the current user (root here) with the
 // key; the server's configuration is its own file, nothing of the system's is
-// touched; no SSH agent is used. Stopped, and HOME and the agent restored,
-// when the object dies.
+// touched; no SSH agent is used. The server's sessions get the same HOME,
+// so a subsystem starts without the user's shell start-up files (however
+// slow those are, the tests' deadlines hold). Stopped, and HOME and the
+// agent restored, when the object dies.
 class SshServer {
 public:
     // trustHost: known_hosts already holds the server's key. sftpServer: the
