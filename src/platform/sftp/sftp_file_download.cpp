@@ -54,11 +54,12 @@ int SftpFileTransfer::openSource(const FolderHandle& folder, std::string_view na
     if (const int error = sftp::StatPath(connection, remote_->pathOf(name), followLinks_, a, nullptr, true)) return error;
     if (a.type() != sftp::kTypeFile) return kNotRegularFile;
     sftp::Attributes none;
+    lane_ = connection.PickLane();
     const SftpConnection::Reply opened = connection.Call(
-        std::move(sftp::Packet(sftp::kOpen).str(remote_->pathOf(name)).u32(sftp::kOpenRead).attrs(none)));
+        std::move(sftp::Packet(sftp::kOpen).str(remote_->pathOf(name)).u32(sftp::kOpenRead).attrs(none)), nullptr, lane_);
     if (opened.type != sftp::kHandle) return opened.type == sftp::kStatus ? sftp::ErrorOf(opened) : kConnectionLost;
     if (!sftp::ParseHandle(opened.body, handle_)) return EIO;
-    const SftpConnection::Reply stat = connection.Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)));
+    const SftpConnection::Reply stat = connection.Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)), nullptr, lane_);
     if (stat.type != sftp::kAttrs) return stat.type == sftp::kStatus ? sftp::ErrorOf(stat) : kConnectionLost;
     const sftp::Attributes now = sftp::Reader(stat.body).attrs();
     if (now.type() != sftp::kTypeFile) return kNotRegularFile;
@@ -72,7 +73,7 @@ namespace {
 
 // Asks for `length` bytes at `at`; the reply waits in reads (never sent while reads is locked:
 // a lost connection answers at once, on this thread).
-void AskRead(SftpConnection& connection, const std::string& handle,
+void AskRead(SftpConnection& connection, int lane, const std::string& handle,
              const std::shared_ptr<SftpFileTransfer::Reads>& reads, uint64_t at, uint32_t length) {
     connection.Send(std::move(sftp::Packet(sftp::kRead).str(handle).u64(at).u32(length)),
                     [reads, at](uint8_t type, std::string_view body) {
@@ -82,13 +83,15 @@ void AskRead(SftpConnection& connection, const std::string& handle,
                         it->second.reply = {type, std::string(body)};
                         it->second.answered = true;
                         reads->answered.notify_all();
-                    });
+                    },
+                    nullptr, lane);
 }
 
 }  // namespace
 
 // Asks for the data from reads_->next on, as far as the window reaches past `from` (never past the size).
 void SftpFileTransfer::askAhead(uint64_t from) {
+    const uint32_t block = remote_->connection().readBlock();
     while (true) {
         uint64_t at;
         uint32_t length;
@@ -96,11 +99,11 @@ void SftpFileTransfer::askAhead(uint64_t from) {
             const std::lock_guard lock(reads_->mutex);
             at = reads_->next;
             if (at >= sourceInfo_.size || at - from >= reads_->window) return;
-            length = static_cast<uint32_t>(std::min<uint64_t>(kBlock, sourceInfo_.size - at));
+            length = static_cast<uint32_t>(std::min<uint64_t>(block, sourceInfo_.size - at));
             reads_->byOffset[at].asked = length;
             reads_->next = at + length;
         }
-        AskRead(remote_->connection(), handle_, reads_, at, length);
+        AskRead(remote_->connection(), lane_, handle_, reads_, at, length);
     }
 }
 
@@ -146,14 +149,15 @@ int SftpFileTransfer::download(uint64_t end) {
                 const std::lock_guard lock(reads->mutex);
                 reads->byOffset[rest].asked = length;
             }
-            AskRead(remote_->connection(), handle_, reads, rest, length);
+            AskRead(remote_->connection(), lane_, handle_, reads, rest, length);
         }
     }
     return 0;
 }
 
 int SftpFileTransfer::remoteSourceUnchanged() {
-    const SftpConnection::Reply stat = remote_->connection().Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)));
+    const SftpConnection::Reply stat =
+        remote_->connection().Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)), nullptr, lane_);
     if (stat.type != sftp::kAttrs) return stat.type == sftp::kStatus ? sftp::ErrorOf(stat) : kConnectionLost;
     const NodeInfo now = sftp::ToNodeInfo(sftp::Reader(stat.body).attrs());
     if (now.size != static_cast<uint64_t>(offset_) || now.modifiedSeconds != sourceInfo_.modifiedSeconds)
@@ -164,7 +168,8 @@ int SftpFileTransfer::remoteSourceUnchanged() {
 // The source is only read: its close is not waited for.
 void SftpFileTransfer::closeSource() {
     if (handle_.empty() || remote_ == nullptr) return;
-    remote_->connection().Send(std::move(sftp::Packet(sftp::kClose).str(handle_)), [](uint8_t, std::string_view) {});
+    remote_->connection().Send(std::move(sftp::Packet(sftp::kClose).str(handle_)), [](uint8_t, std::string_view) {},
+                               nullptr, lane_);
     handle_.clear();
 }
 
