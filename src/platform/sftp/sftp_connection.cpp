@@ -341,6 +341,7 @@ bool SftpConnection::ReadIn(bool& progressed) {
     for (size_t i = 0; i < lanes_.size(); ++i) {
         SftpLane& lane = *lanes_[i];
         if (lane.step() != SftpLane::Step::Ready) continue;
+        if (!lane.Widen()) return false;
         const SftpLane::Taken taken = lane.TakePackets([&](std::string_view packet) {
             progressed = true;
             return Dispatch(static_cast<int>(i), packet);

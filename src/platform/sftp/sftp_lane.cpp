@@ -35,9 +35,12 @@ ReadOutcome ReadExactly(ssh_channel channel, char* into, uint32_t n, std::chrono
 struct SftpLane::Listener {
     ssh_channel_callbacks_struct callbacks{};
     std::string* incoming = nullptr;
+    uint64_t* arrived = nullptr;
 
     static int Data(ssh_session, ssh_channel, void* data, uint32_t len, int isStderr, void* self) {
-        if (!isStderr) static_cast<Listener*>(self)->incoming->append(static_cast<const char*>(data), len);
+        auto* listener = static_cast<Listener*>(self);
+        if (!isStderr) listener->incoming->append(static_cast<const char*>(data), len);
+        *listener->arrived += len;
         return static_cast<int>(len);
     }
 };
@@ -66,6 +69,8 @@ void SftpLane::Listen() {
         incoming_.append(buffer, static_cast<size_t>(n));
     listener_ = std::make_unique<Listener>();
     listener_->incoming = &incoming_;
+    listener_->arrived = &arrived_;
+    arrived_ = kWindow;  // widened as soon as it is ready
     listener_->callbacks.userdata = listener_.get();
     listener_->callbacks.channel_data_function = &Listener::Data;
     ssh_callbacks_init(&listener_->callbacks);
@@ -166,6 +171,17 @@ SftpLane::Taken SftpLane::TakePackets(const std::function<bool(std::string_view 
 }
 
 bool SftpLane::Pump() { return channel_ != nullptr && ssh_channel_poll(channel_, 0) != SSH_ERROR; }
+
+bool SftpLane::Widen() {
+    if (step_ != Step::Ready || arrived_ < kWindow / 4) return true;
+    arrived_ = 0;
+    // A read asking for kWindow bytes grows the window to that; what arrives
+    // goes to the listener, so it returns at once with nothing.
+    if (!spare_) spare_ = std::make_unique_for_overwrite<char[]>(kWindow);
+    const int got = ssh_channel_read_timeout(channel_, spare_.get(), kWindow, 0, 0);
+    if (got > 0) incoming_.append(spare_.get(), static_cast<size_t>(got));
+    return got != SSH_ERROR;
+}
 
 bool SftpLane::ended() const {
     return channel_ == nullptr || ssh_channel_is_eof(channel_) != 0 || ssh_channel_is_open(channel_) == 0;
