@@ -4,7 +4,7 @@
 #include <set>
 
 #include "engine/path_pattern.h"
-#include "platform/sftp/remote_address.h"
+#include "platform/remote_address.h"
 #include "platform/translation.h"
 #include "sync/delete_limit.h"
 

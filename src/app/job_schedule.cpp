@@ -39,21 +39,57 @@ std::string Header(std::string_view job) {
            std::string(job) + " --off\".\n";
 }
 
+bool IsUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += length;
+    }
+    return true;
+}
+
+// A value of Environment=, quoted as systemd reads it: C escapes for what
+// would end the quotes or the line. "" for a value systemd refuses whatever
+// the quoting: other control characters, or bytes that are no UTF-8.
+std::string QuotedEnvironment(std::string_view name, std::string_view value) {
+    if (!IsUtf8(value)) return {};
+    std::string quoted = "\"" + std::string(name) + "=";
+    for (const char c : value) {
+        if (c == '\\' || c == '"') quoted += std::string("\\") + c;
+        else if (c == '\t') quoted += "\\t";
+        else if (c == '\n') quoted += "\\n";
+        else if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f') return {};
+        else quoted += c;
+    }
+    return WithoutSpecifiers(quoted + "\"");
+}
+
 // The runs see the same folders for jobs, log and trash as the user who set
-// them up, also where the user manager's environment differs.
-std::string EnvironmentLines() {
-    std::string lines;
+// them up, also where the user manager's environment differs: each folder
+// the user has set is written out, the others are unset. False (error says
+// why) where one cannot be written into a unit: the unit would run against
+// other folders.
+bool EnvironmentLines(std::string& lines, std::string& error) {
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) {
         const char* value = std::getenv(name);
-        if (value == nullptr || value[0] != '/' || HasControl(value)) continue;
-        std::string quoted = std::string(name) + "=";
-        for (char c : std::string_view(value)) {
-            if (c == '\\' || c == '"') quoted += '\\';
-            quoted += c;
+        // Kirvo takes no relative folder from them either.
+        if (value == nullptr || value[0] != '/') {
+            lines += "UnsetEnvironment=" + std::string(name) + "\n";
+            continue;
         }
-        lines += "Environment=\"" + WithoutSpecifiers(quoted) + "\"\n";
+        const std::string quoted = QuotedEnvironment(name, value);
+        if (quoted.empty()) {
+            error = Format(Tr("%s „%s“ lässt sich nicht in eine systemd-Einheit schreiben (Steuerzeichen oder kein "
+                              "UTF-8); der Auftrag liefe dort mit anderen Ordnern. Bitte einen anderen Ordner wählen."),
+                           name, value);
+            return false;
+        }
+        lines += "Environment=" + quoted + "\n";
     }
-    return lines;
+    return true;
 }
 
 bool WriteUnit(const std::string& path, const std::string& text, std::string& error) {
@@ -100,13 +136,13 @@ std::string JobSchedule::QuoteProgram(std::string_view path) {
     return "\"" + WithoutSpecifiers(path) + "\"";
 }
 
-std::string JobSchedule::ServiceText(const Job& job, const std::string& cli) {
+std::string JobSchedule::ServiceText(const Job& job, const std::string& cli, const std::string& environment) {
     std::string text = Header(job.name) + "[Unit]\nDescription=Kirvo-Auftrag " + job.name + "\n";
     if (!job.whenMounted.empty()) {
         text += "After=" + EscapePath(job.whenMounted) + ".mount\n";
         text += "ConditionPathIsMountPoint=" + WithoutSpecifiers(job.whenMounted) + "\n";
     }
-    text += "\n[Service]\nType=oneshot\n" + EnvironmentLines() + "ExecStart=" + QuoteProgram(cli) + " run " + job.name +
+    text += "\n[Service]\nType=oneshot\n" + environment + "ExecStart=" + QuoteProgram(cli) + " run " + job.name +
             "\nNice=10\n";
     if (!job.whenMounted.empty()) text += "\n[Install]\nWantedBy=" + EscapePath(job.whenMounted) + ".mount\n";
     return text;
@@ -135,7 +171,8 @@ JobSchedule::Check JobSchedule::CheckCalendar(const std::string& every, std::str
     return Check::Invalid;
 }
 
-bool JobSchedule::Write(const Job& job, const std::string& cli, std::string& error) const {
+bool JobSchedule::CanWrite(const Job& job, const std::string& cli, std::string& error) {
+    std::string environment;
     if (QuoteProgram(cli).empty()) {
         error = Tr("systemd startet kein Programm, dessen Pfad \", ', \\ oder Steuerzeichen enthält: \"") + cli +
                 Tr("\". kirvo-cli bitte an einem anderen Ort aufrufen.");
@@ -145,9 +182,15 @@ bool JobSchedule::Write(const Job& job, const std::string& cli, std::string& err
         error = Tr("Ein Einhängepunkt mit Steuerzeichen lässt sich nicht in eine systemd-Einheit schreiben.");
         return false;
     }
+    return EnvironmentLines(environment, error);
+}
+
+bool JobSchedule::Write(const Job& job, const std::string& cli, std::string& error) const {
+    std::string environment;
+    if (!CanWrite(job, cli, error) || !EnvironmentLines(environment, error)) return false;
     std::error_code ec;
     fs::create_directories(folder_, ec);
-    if (!WriteUnit(folder_ + "/" + ServiceName(job.name), ServiceText(job, cli), error)) return false;
+    if (!WriteUnit(folder_ + "/" + ServiceName(job.name), ServiceText(job, cli, environment), error)) return false;
     const std::string timer = folder_ + "/" + TimerName(job.name);
     if (!job.every.empty()) return WriteUnit(timer, TimerText(job), error);
     if (unlink(timer.c_str()) != 0 && errno != ENOENT) {

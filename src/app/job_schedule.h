@@ -29,8 +29,8 @@ public:
     // a quote, a backslash or a control character.
     static std::string QuoteProgram(std::string_view path);
 
-    // The unit files' texts. cli is the absolute path of kirvo-cli.
-    static std::string ServiceText(const Job& job, const std::string& cli);
+    // The unit files' texts. cli is the absolute path of kirvo-cli; environment the lines that set the folders.
+    static std::string ServiceText(const Job& job, const std::string& cli, const std::string& environment);
     static std::string TimerText(const Job& job);
 
     // Checks a calendar value with "systemd-analyze calendar" when it is
@@ -41,6 +41,9 @@ public:
     explicit JobSchedule(std::string folder = DefaultUnitFolder()) : folder_(std::move(folder)) {}
     const std::string& folder() const { return folder_; }
 
+    // Whether the units of a job can be written so that they run what the
+    // caller runs; false with a message.
+    static bool CanWrite(const Job& job, const std::string& cli, std::string& error);
     // Writes the service, and the timer when job.every is set (a timer of
     // an earlier schedule without one is removed). False with a message.
     bool Write(const Job& job, const std::string& cli, std::string& error) const;

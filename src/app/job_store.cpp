@@ -11,6 +11,7 @@
 
 #include "app/job_file.h"
 #include "fileops/operation_log.h"
+#include "platform/file_node.h"
 #include "platform/file_replace.h"
 #include "platform/translation.h"
 
@@ -48,14 +49,21 @@ std::string JobStore::LockPathOf(std::string_view name) {
     return fs::path(OperationLog::DefaultPath()).parent_path().string() + "/jobs/" + std::string(name) + ".lock";
 }
 
-std::vector<std::string> JobStore::Names() const {
+std::vector<std::string> JobStore::Names(std::string* error) const {
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+    fs::directory_iterator it(folder_, ec);
+    if (ec == std::errc::no_such_file_or_directory) return names;  // none saved yet
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const fs::path& path = it->path();
         const std::string stem = path.stem().string();
-        if (path.extension() == ".job" && Job::IsValidName(stem) && it->is_regular_file(ec)) names.push_back(stem);
+        // A file that cannot be looked at is listed: loading it says why.
+        std::error_code kind;
+        if (path.extension() == ".job" && Job::IsValidName(stem) && (it->is_regular_file(kind) || kind))
+            names.push_back(stem);
     }
+    if (ec && error)
+        *error = Tr("Die Aufträge in „") + folder_ + Tr("“ lassen sich nicht lesen: ") + SystemErrorText(ec.value()) + ".";
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -21,8 +21,9 @@ public:
     static std::string LockPathOf(std::string_view name);
 
     // The names of the saved jobs, sorted; files with names no job can have
-    // are passed over.
-    std::vector<std::string> Names() const;
+    // are passed over. Where the folder cannot be read (to its end), `error`
+    // says so and the names are those read until then.
+    std::vector<std::string> Names(std::string* error = nullptr) const;
     bool Exists(std::string_view name) const;
 
     // False with the message when the name is invalid, there is no such job,

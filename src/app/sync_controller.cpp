@@ -31,6 +31,19 @@ StoreError SyncController::Prepare(const TreeMatcher& matcher, const PathFilter&
     return {};
 }
 
+std::string SyncController::AfreshQuestion(const StoreError& error) {
+    switch (error.kind) {
+    case StoreError::Kind::NotMounted: return {};
+    case StoreError::Kind::OtherDisk:
+        return Tr("\n\nSoll der Abgleich dieser Ordner mit diesem Datenträger von vorn beginnen? Der nächste Abgleich "
+                  "kopiert dann wie „Neuere kopieren“.");
+    default:
+        return Tr("\n\nOhne den Stand des letzten Abgleichs kann nicht mit Gedächtnis abgeglichen werden: gelöschte "
+                  "Dateien kämen zurück. Soll der Abgleich dieser Ordner von vorn beginnen? Der alte Stand wird dann "
+                  "vergessen, und der nächste Abgleich kopiert wie „Neuere kopieren“.");
+    }
+}
+
 StoreError SyncController::StartAfresh(const TreeMatcher& matcher, const PathFilter& filter, std::string* notice) {
     const SyncPair pair = SyncPair::Of(matcher.sourceRoot(), matcher.targetRoot());
     const std::unique_ptr<SyncStateStore> store = Store();

@@ -31,6 +31,9 @@ public:
     // does nothing until the user starts afresh (never "no state", which
     // would bring deleted files back).
     StoreError Prepare(const TreeMatcher& matcher, const PathFilter& filter);
+    // What to ask after Prepare's error before StartAfresh; "" where that is
+    // not to be offered (a disk that is not mounted is to be mounted).
+    static std::string AfreshQuestion(const StoreError& error);
     // Forgets the pair's state and prepares again; notice as SyncStateStore::forget.
     StoreError StartAfresh(const TreeMatcher& matcher, const PathFilter& filter, std::string* notice);
     // Before the matcher is cleared or runs again: the plan no longer applies.

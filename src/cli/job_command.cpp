@@ -41,9 +41,15 @@ int Save(const std::string& name, std::span<const std::string> args, std::ostrea
 
 int List(std::ostream& out, std::ostream& err) {
     const JobStore store;
-    const std::vector<std::string> names = store.Names();
-    if (names.empty()) out << Tr("Keine Aufträge gespeichert (in ") << DisplayEscaped(store.folder()) << ").\n";
+    std::string unread;
+    const std::vector<std::string> names = store.Names(&unread);
     int status = kExitEqual;
+    if (!unread.empty()) {
+        err << Tr("kirvo-cli job: ") << DisplayEscaped(unread) << '\n';
+        status = kExitUnreadable;
+    } else if (names.empty()) {
+        out << Tr("Keine Aufträge gespeichert (in ") << DisplayEscaped(store.folder()) << ").\n";
+    }
     for (const std::string& name : names) {
         Job job;
         std::string error;

@@ -133,6 +133,11 @@ int Schedule(const CliArguments& parsed, std::ostream& out, std::ostream& err) {
         return ReportUsageError(kScheduleCommand, error, err);
 
     const JobSchedule units;
+    // Checked before the old schedule goes off: a refused one leaves it as it was.
+    if (!JobSchedule::CanWrite(job, OwnPath(), error)) {
+        err << Tr("kirvo-cli schedule: ") << DisplayEscaped(error) << '\n';
+        return kExitUsage;
+    }
     if (UserServices::Running()) {
         // A schedule set up before goes off first, so that no old trigger stays behind.
         std::string ignored;

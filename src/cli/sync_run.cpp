@@ -170,8 +170,11 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         if (!(options.forgetState && options.dryRun))
             if (const StoreError error = session.LoadState(access->store, access->pair.key())) {
                 err << Tr("kirvo-cli sync: ") << DisplayEscaped(error.message)
-                    << Tr(" Abgeglichen wird nicht: ohne den Stand des letzten Abgleichs kämen gelöschte Dateien "
-                       "zurück. Mit --forget-state beginnt der Abgleich dieser Ordner von vorn.\n");
+                    << (error.kind == StoreError::Kind::NotMounted ? "\n"
+                        : error.kind == StoreError::Kind::OtherDisk
+                            ? Tr(" Mit --forget-state beginnt der Abgleich dieser Ordner mit diesem Datenträger von vorn.\n")
+                            : Tr(" Abgeglichen wird nicht: ohne den Stand des letzten Abgleichs kämen gelöschte Dateien "
+                                 "zurück. Mit --forget-state beginnt der Abgleich dieser Ordner von vorn.\n"));
                 return kExitUnreadable;
             }
     }

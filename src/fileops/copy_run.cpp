@@ -103,7 +103,11 @@ void CopyRun::flushPending() {
         }
         logOutcome(pending.index);
     }
-    FileTransfer::FlushPublished(published);
+    if (const int error = FileTransfer::FlushPublished(published); error != 0 && notDurable_.empty()) {
+        const RootedPath& to = pairs[batch.front().index].to;
+        notDurable_ = FileOperationTexts::ErrorMessage(std::string(to.root().empty() ? std::string_view(to.path) : to.root()),
+                                                       FileOperationTexts::Reason(FileOperationTexts::kNotDurable, error));
+    }
     batch.clear();  // removes the temporary files of failed ones
     for (const auto& [index, attempt] : failed) {
         const CopyPair& pair = pairs[index];
@@ -322,18 +326,6 @@ FileAttempt CopyRun::chooseTransfer(const CopyPair& pair, const PathParts& from,
     return {};
 }
 
-void CopyRun::noteMetadata(const CopyPair& pair, uint32_t notKept) {
-    if (notKept == 0) return;
-    const std::string root(pair.to.root().empty() ? std::string_view(pair.to.path) : pair.to.root());
-    for (auto& [destination, kinds] : metadataNotKept_) {
-        if (destination == root) {
-            kinds |= notKept;
-            return;
-        }
-    }
-    metadataNotKept_.emplace_back(root, notKept);
-}
-
 // One line per file whose fate is settled (a file waiting for its rename is not yet).
 void CopyRun::logOutcome(size_t index) {
     const FileReport& report = result_->files[index];
@@ -380,6 +372,7 @@ void CopyRun::tell() {
     for (const std::string& notice : trash_.takeNotices()) ui_.notify(notice);
     for (const auto& [destination, kinds] : metadataNotKept_)
         ui_.notify(FileOperationTexts::MetadataNotice(destination, kinds));
+    if (!notDurable_.empty()) ui_.notify(notDurable_);
 }
 
 }  // namespace kirvo

@@ -98,6 +98,7 @@ private:
     uint64_t pendingBytes_ = 0;
     std::vector<std::pair<uint64_t, uint64_t>> cleanedFolders_;  // device, inode
     std::vector<std::pair<std::string, uint32_t>> metadataNotKept_;  // destination root, kinds
+    std::string notDurable_;  // the notice for copies whose renames may not survive a crash
     std::vector<Decision> decisions_;  // per pair, for the log
     // Per pair, once in place: where the replaced version went and what the copy looks like.
     struct Placed {

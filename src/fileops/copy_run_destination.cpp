@@ -231,4 +231,17 @@ FileAttempt CopyRun::checkDestination(const CopyPair& pair, std::string_view nam
     return {};
 }
 
+// What the destination could not keep, told once per root at the end.
+void CopyRun::noteMetadata(const CopyPair& pair, uint32_t notKept) {
+    if (notKept == 0) return;
+    const std::string root(pair.to.root().empty() ? std::string_view(pair.to.path) : pair.to.root());
+    for (auto& [destination, kinds] : metadataNotKept_) {
+        if (destination == root) {
+            kinds |= notKept;
+            return;
+        }
+    }
+    metadataNotKept_.emplace_back(root, notKept);
+}
+
 }  // namespace kirvo

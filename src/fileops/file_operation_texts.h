@@ -71,6 +71,9 @@ struct FileOperationTexts {
     static constexpr std::string_view kOverwriteDeclined = TrNoop("Die vorhandene Datei wurde nicht ersetzt");
     static constexpr std::string_view kChangedKept = TrNoop("Seit dem Vergleich geändert; die Datei blieb, wie sie ist");
     static constexpr std::string_view kNoTrashKept = TrNoop("Kein Papierkorb verwendbar; die Datei blieb, wie sie ist");
+    static constexpr std::string_view kNotDurable =
+        TrNoop("Die Kopien sind an ihrem Platz, doch ihre Ordner ließen sich nicht auf den Datenträger schreiben; "
+               "nach einem Absturz können sie fehlen");
 
     // "<what>: <system text>"
     static std::string Reason(std::string_view what, int errorCode);

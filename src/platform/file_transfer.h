@@ -99,9 +99,10 @@ public:
     // errors[i] gets its result; 0 everywhere on success.
     static void FlushSealed(std::span<FileTransfer* const> sealed, std::vector<int>& errors);
     // Makes the renames of published files durable (their folders, or their file
-    // systems where there are several files); failure here cannot undo a copy and
-    // is not reported.
-    static void FlushPublished(std::span<FileTransfer* const> published);
+    // systems where there are several files). A failure cannot undo a copy: the
+    // first error is returned (0 when all went well) for the user to be told that
+    // the copies may be gone after a crash.
+    static int FlushPublished(std::span<FileTransfer* const> published);
 
     // The destination's folder and name, for telling apart pending destinations.
     uint64_t folderDevice() const { return folderDevice_; }
@@ -135,6 +136,7 @@ protected:
     int64_t offset_ = 0;
     uint32_t metadataNotKept_ = 0;
     bool cloned_ = false;
+    int placedFlushError_ = 0;  // of a flush that publish() made itself (a link's folder)
     NodeInfo placed_;
     uint64_t folderDevice_ = 0;
     uint64_t folderInode_ = 0;

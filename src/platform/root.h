@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/sftp/remote_address.h"
+#include "platform/remote_address.h"
 
 namespace kirvo {
 

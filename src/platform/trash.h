@@ -63,7 +63,8 @@ public:
     // Takes back what keep() put into the trash (the replacement did not happen).
     void withdraw(const TrashedFile& kept);
 
-    // Makes the records and moves durable: one flush per trash file system.
+    // Makes the records and moves durable: one flush per trash file system
+    // (a failure is a notice).
     void flush();
 
     // What should be told once (say, a "$topdir/.Trash" that is not safe and was

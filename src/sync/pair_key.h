@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,15 +23,20 @@ class PairKey {
 public:
     PairKey(const RootIdentity& source, const RootIdentity& target);
 
-    const std::string& first() const { return first_; }
-    const std::string& second() const { return second_; }
+    const std::string& first() const { return first_.text(); }
+    const std::string& second() const { return second_.text(); }
+    // The roots in that order, with their places and file systems.
+    const RootIdentity& firstRoot() const { return first_; }
+    const RootIdentity& secondRoot() const { return second_; }
     bool swapped() const { return swapped_; }
+    // The key earlier versions gave the pair, where it differs (RootIdentity::earlierText).
+    std::optional<PairKey> Earlier() const;
     // A short name for files of this pair ("0123456789abcdef").
     std::string fileName() const;
 
 private:
-    std::string first_;
-    std::string second_;
+    RootIdentity first_;
+    RootIdentity second_;
     bool swapped_ = false;
 };
 

@@ -23,6 +23,11 @@ pid_t HolderOf(int fd) {
 
 std::optional<PairLock> PairLock::Acquire(const std::string& stateFolder, const PairKey& pair,
                                           std::chrono::milliseconds wait, Refusal& refusal) {
+    if (pair.first().empty() || pair.second().empty()) {
+        refusal = {0, Tr("Ein relativer Pfad lässt sich keinem Ordner zuordnen, weil der aktuelle Ordner nicht zu "
+                         "bestimmen ist; bitte vollständige Pfade angeben.")};
+        return std::nullopt;
+    }
     const std::string folder = stateFolder + "/sperren";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);

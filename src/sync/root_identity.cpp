@@ -102,7 +102,26 @@ std::optional<std::string> RealPath(const std::string& path) {
 
 }  // namespace
 
-RootIdentity RootIdentity::OnMount(std::string_view canonicalPath, const MountEntry* mount, const UuidLookup& uuidOf) {
+RootIdentity RootIdentity::OnMount(std::string_view canonicalPath, const MountEntry* mount, const UuidLookup& uuidOf,
+                                   FileSystemIdentity fileSystem) {
+    const RootIdentity before = Keyed(canonicalPath, mount, uuidOf);
+    RootIdentity id = fileSystem.uuid.empty() ? before : Keyed(canonicalPath, mount, [&](const MountEntry& m) {
+        std::optional<std::string> uuid = uuidOf ? uuidOf(m) : std::nullopt;
+        return uuid ? uuid : fileSystem.uuid;
+    });
+    id.earlierText_ = before.text_;
+    id.place_ = canonicalPath;
+    id.fileSystem_ = std::move(fileSystem);
+    return id;
+}
+
+RootIdentity RootIdentity::AsEarlier() const {
+    RootIdentity id = *this;
+    id.text_ = earlierText_;
+    return id;
+}
+
+RootIdentity RootIdentity::Keyed(std::string_view canonicalPath, const MountEntry* mount, const UuidLookup& uuidOf) {
     const std::string fallback = "path " + std::string(canonicalPath);
     if (mount == nullptr) return {fallback, false};
     // A file system in memory has no identity of its own, but keeps its file
@@ -132,7 +151,10 @@ RootIdentity RootIdentity::Local(std::string_view path) {
     std::string absolute(path);
     if (absolute.empty() || absolute[0] != '/') {
         std::array<char, PATH_MAX> cwd{};
-        absolute = std::string(getcwd(cwd.data(), cwd.size()) != nullptr ? cwd.data() : "/") + "/" + absolute;
+        // Where the current folder cannot be found, a relative path names no
+        // known folder: the empty identity, which the pair's lock refuses.
+        if (getcwd(cwd.data(), cwd.size()) == nullptr) return {std::string(), false};
+        absolute = std::string(cwd.data()) + "/" + absolute;
     }
     // The nearest existing folder is resolved (links included), the rest taken as written.
     std::string existing = NormalisedPath(absolute);
@@ -152,7 +174,7 @@ RootIdentity RootIdentity::Local(std::string_view path) {
         close(fd);
     }
     if (mount == nullptr) mount = mounts.containing(canonical);
-    return OnMount(canonical, mount, SystemUuidOf);
+    return OnMount(canonical, mount, SystemUuidOf, FileSystemIdentity::Of(resolved.value_or("/"), mount));
 }
 
 RootIdentity RootIdentity::Remote(std::string_view user, std::string_view host, int port, std::string_view path) {
@@ -162,7 +184,9 @@ RootIdentity RootIdentity::Remote(std::string_view user, std::string_view host, 
     if (lowerHost.find(':') != std::string::npos) lowerHost = "[" + lowerHost + "]";
     std::string text =
         "sftp://" + Escaped(user) + "@" + Escaped(lowerHost) + ":" + std::to_string(port == 0 ? 22 : port);
-    return {text + " " + NormalisedPath(path), false};
+    RootIdentity id(text + " " + NormalisedPath(path), false);
+    id.place_ = id.earlierText_ = id.text_;
+    return id;
 }
 
 std::optional<std::string> SystemUuidOf(const MountEntry& mount) {

@@ -1,6 +1,6 @@
 #include "sync/sync_pair.h"
 
-#include "platform/sftp/remote_address.h"
+#include "platform/remote_address.h"
 
 namespace kirvo {
 namespace {

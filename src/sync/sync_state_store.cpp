@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "sync/pair_places.h"
 #include "sync/sqlite_database.h"
 #include "platform/translation.h"
 
@@ -145,7 +146,13 @@ void SyncStateStore::open() {
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
     if (ec) throw SqliteFailure{SQLITE_CANTOPEN, ec.value(), ec.message()};
-    chmod(folder_.c_str(), 0700);  // what was synchronised, and where, is nobody else's business
+    // What was synchronised, and where, is nobody else's business; and a state
+    // that others may change could make a run delete what it should keep.
+    if (chmod(folder_.c_str(), 0700) != 0) {
+        const int error = errno;
+        if (struct stat st; stat(folder_.c_str(), &st) != 0 || (st.st_mode & 077) != 0)
+            throw SqliteFailure{SQLITE_CANTOPEN, error, std::strerror(error)};
+    }
     try {
         db_->open(databasePath(), busyTimeoutMs_);
         SqliteStatement version(*db_, "PRAGMA user_version");
@@ -199,19 +206,25 @@ StoreError SyncStateStore::translate(int code, int systemErrno, const std::strin
             Format(Tr("Die Zustandsdatenbank „%s“ lässt sich nicht lesen oder schreiben (%s)."), file, why)};
 }
 
-StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& out) {
+StoreError SyncStateStore::load(const PairKey& asked, std::optional<SyncState>& out) {
     out.reset();
-    // No database yet: no pair has a state, and reading makes none.
-    std::error_code missing;
-    if (!db_->isOpen() && !std::filesystem::exists(std::filesystem::symlink_status(databasePath(), missing))) return {};
+    // No database yet (only that, not a folder that cannot be searched): no state, and reading makes none.
+    struct stat st;
+    if (!db_->isOpen() && lstat(databasePath().c_str(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        return translate(SQLITE_CANTOPEN, errno, {});
+    }
     try {
         open();
         Transaction read(*db_, "BEGIN");
+        const PairKey key = PairPlaces(*db_).KeyInUse(asked);
         SqliteStatement pair(*db_,
                              "SELECT id, mode, compare, filter, first_device, second_device FROM pair "
                              "WHERE first = ? AND second = ?");
         pair.bindText(1, key.first()).bindText(2, key.second());
-        if (!pair.step()) return {};
+        const bool known = pair.step();
+        if (StoreError refusal = PairPlaces(*db_).Check(key, known)) return refusal;
+        if (!known) return {};
         SyncState state;
         const int64_t pairId = pair.integer(0);
         state.settings = {static_cast<SyncMode>(pair.integer(1)), static_cast<int32_t>(pair.integer(2)),
@@ -259,10 +272,11 @@ StoreError SyncStateStore::load(const PairKey& key, std::optional<SyncState>& ou
     }
 }
 
-StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
+StoreError SyncStateStore::save(const PairKey& asked, const StateUpdate& update) {
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
+        const PairKey key = PairPlaces(*db_).KeyInUse(asked);
         const bool swapped = key.swapped();
         const PairSettings& s = update.settings;
         SqliteStatement upsert(*db_,
@@ -320,6 +334,7 @@ StoreError SyncStateStore::save(const PairKey& key, const StateUpdate& update) {
             if (static_cast<int64_t>(b.device) != pair.device[1]) put.bind(10, static_cast<int64_t>(b.device));
             put.run();  // unbound columns stay NULL
         }
+        PairPlaces(*db_).Record(key);
         SqliteStatement remove(*db_, "DELETE FROM file WHERE folder = ? AND name = ?");
         for (const StateUpdate::Removal& r : update.removals) {
             const int64_t id = folderId(r.folder, false);
@@ -350,7 +365,7 @@ StoreError SyncStateStore::forgetBeforeUndo(const PairKey& key, bool& forgotten,
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
-        forgotten = DeletePair(*db_, key);
+        forgotten = DeletePair(*db_, PairPlaces(*db_).KeyInUse(key));
         write.commit();
         return {};
     } catch (const SqliteFailure& failure) {
@@ -365,7 +380,9 @@ StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
     try {
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
-        DeletePair(*db_, key);
+        DeletePair(*db_, PairPlaces(*db_).KeyInUse(key));
+        // Begun afresh with the roots as they are: another disk's state at their places stays, unused.
+        PairPlaces(*db_).Record(key);
         write.commit();
         return {};
     } catch (const SqliteFailure& failure) {

@@ -5,26 +5,12 @@
 
 #include "sync/pair_key.h"
 #include "sync/state_update.h"
+#include "sync/store_error.h"
 #include "sync/sync_state.h"
 
 namespace kirvo {
 
 class SqliteDatabase;
-
-// Why the state store failed; the message is German and names the file.
-struct StoreError {
-    enum class Kind {
-        None,
-        Unreadable,  // damaged, not ours, or a schema we do not know
-        Newer,       // written by a newer version of the program
-        Busy,        // locked by another run for longer than the wait
-        Io,          // the file or its folder cannot be read or written
-    };
-    Kind kind = Kind::None;
-    std::string message;
-
-    explicit operator bool() const { return kind != Kind::None; }
-};
 
 // The synchronised state of every pair of the user, in one SQLite database
 // ($XDG_STATE_HOME/kirvo/abgleich.db, else ~/.local/state/kirvo/): nothing is
@@ -47,11 +33,15 @@ public:
     std::string databasePath() const { return folder_ + "/" + kFileName; }
 
     // The pair's recorded state in `state`, or none when it has none yet.
+    // Refused (OtherDisk, NotMounted) where a root lies on another file system
+    // than a state recorded at its place describes (see PairPlaces).
     StoreError load(const PairKey& pair, std::optional<SyncState>& state);
     // Applies an update in one transaction: afterwards the pair has the new
     // state, or, on any failure (or a process killed on the way), the old one.
     StoreError save(const PairKey& pair, const StateUpdate& update);
-    // Forgets everything recorded for the pair. A database that cannot be read
+    // Forgets everything recorded for the pair, and takes its roots as they
+    // are now for its own: another disk's state at their places is kept, and
+    // no longer stands in the way. A database that cannot be read
     // at all is moved aside (next to it, named "….defekt-<time>") and a new one
     // begins: `notice` then says so. The pair's next run is its first.
     StoreError forget(const PairKey& pair, std::string* notice = nullptr);

@@ -166,18 +166,30 @@ TEST(Jobs, ScheduleWritesUserUnitsAndSwitchesThemOn) {
     const std::string units = std::string(std::getenv("XDG_CONFIG_HOME")) + "/systemd/user/";
     const bool analyze = std::system("command -v systemd-analyze >/dev/null") == 0;
 
+    // A state folder with a tab and a line end reaches the unit as systemd reads it.
+    const std::string home = std::getenv("XDG_STATE_HOME");
+    setenv("XDG_STATE_HOME", (dir / "stand\tneu\nzeile").c_str(), 1);
     CliResult r = Binary(environment, "schedule plan --every=daily");
     ASSERT_EQ(r.status, kExitEqual) << r.out;
     const std::string service = ReadFile(units + "kirvo-plan.service");
     EXPECT_NE(service.find("ExecStart=\"" + fs::canonical(KIRVO_CLI_PATH).string() + "\" run plan\n"),
               std::string::npos)
         << service;
+    EXPECT_NE(service.find("Environment=\"XDG_STATE_HOME=" + dir / "stand\\tneu\\nzeile\"\n"), std::string::npos)
+        << service;
+    // One systemd cannot take is refused: the unit would run against other folders.
+    setenv("XDG_STATE_HOME", (dir / "stand\x01").c_str(), 1);
+    r = Binary(environment, "schedule plan --every=weekly");
+    EXPECT_EQ(r.status, kExitUsage) << r.out;
+    EXPECT_NE(r.out.find("lässt sich nicht in eine systemd-Einheit schreiben"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFile(units + "kirvo-plan.service"), service);
     EXPECT_NE(ReadFile(units + "kirvo-plan.timer").find("OnCalendar=daily\nPersistent=true\n"), std::string::npos);
     EXPECT_EQ(ReadFile(calls), "--user daemon-reload\n--user enable --now kirvo-plan.timer\n");
     const std::string job = ReadFile(jobFile);
     EXPECT_EQ(job.rfind("# meine Sicherung\nsource = ", 0), 0u) << job;
     EXPECT_NE(job.find("kuenftig = 7\n"), std::string::npos) << job;
     EXPECT_NE(job.find("every = daily\n"), std::string::npos) << job;
+    setenv("XDG_STATE_HOME", home.c_str(), 1);
     if (analyze) {
         const CliResult verify = Shell("XDG_RUNTIME_DIR=" + runtime + " systemd-analyze verify --user " + units +
                                        "kirvo-plan.service " + units + "kirvo-plan.timer");

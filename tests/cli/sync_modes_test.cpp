@@ -4,6 +4,7 @@
 // second run with nothing to do.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -16,6 +17,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_test_run.h"
+#include "support/mounted_file_system.h"
 #include "support/temp_tree.h"
 
 namespace kirvo {
@@ -316,6 +318,76 @@ TEST(SyncModes, MirrorLeavesAnExactCopyAndKeepsWhatItReplacesOrRemoves) {
         EXPECT_TRUE(kept.contains(content) || trashed.contains(content)) << "lost: " << path;
     EXPECT_EQ(p.Sync("mirror").status, kExitEqual);
     EXPECT_EQ(test::Cli({"compare", "--mode=mirror", p.root[0], p.root[1]}).status, kExitEqual);
+}
+
+// A stick at a fixed mount point: its trash and lost+found are no part of the
+// tree, however often it is mirrored to; two-way knows it by its file system,
+// so neither another stick there nor the empty mount point is taken for it.
+TEST(SyncModes, AStickIsKnownByItsFileSystemAndItsTrashIsNoPartOfIt) {
+    if (const std::string why = test::MountedFileSystem::LoopUnavailable(); !why.empty()) GTEST_SKIP() << why;
+    Pair p;
+    const std::string imageA = p.dir / "a.img", imageB = p.dir / "b.img", stick = p.root[1];
+    ASSERT_TRUE(test::MountedFileSystem::MakeImage(imageA, "STICK_A"));
+    ASSERT_TRUE(test::MountedFileSystem::MakeImage(imageB, "STICK_B"));
+    const std::string trash = stick + "/.Trash-" + std::to_string(geteuid()) + "/files";
+    const auto trashed = [&] {
+        std::error_code ec;
+        return std::distance(fs::directory_iterator(trash, ec), fs::directory_iterator());
+    };
+    for (int i = 0; i < 3; ++i) p.Write(0, "f" + std::to_string(i));
+    auto mounted = test::MountedFileSystem::Image(imageA, stick);
+    ASSERT_TRUE(mounted.mounted());
+    p.Write(1, "nur-auf-dem-stick");
+    for (int run = 0; run < 3; ++run) {
+        const test::CliResult r = p.Sync("mirror");
+        EXPECT_EQ(r.status, kExitEqual) << run << r.out << r.err;
+        EXPECT_EQ(r.out.find("Im Ziel gelöscht") != std::string::npos, run == 0) << run << r.out;
+        EXPECT_EQ(trashed(), 1) << run;
+    }
+    EXPECT_TRUE(fs::is_directory(stick + "/lost+found"));
+    for (int run = 0; run < 3; ++run) EXPECT_EQ(p.Sync("two-way").status, kExitEqual) << run;
+    EXPECT_EQ(Folders(p.root[0]), std::set<std::string>{});
+    const auto laptop = Files(p.root[0]);
+
+    // Nothing mounted: the folder below is not the stick.
+    mounted.Unmount();
+    test::CliResult r = p.Sync("two-way");
+    EXPECT_EQ(r.status, kExitUnreadable) << r.out << r.err;
+    EXPECT_NE(r.err.find("Für das Ziel „" + stick + "“ ist der Datenträger des letzten Abgleichs nicht mehr unter „" +
+                         stick + "“ eingehängt."),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(fs::is_empty(stick));
+
+    // Another stick there: its files would look deleted, and the laptop's deletion would reach it.
+    mounted = test::MountedFileSystem::Image(imageB, stick);
+    ASSERT_TRUE(mounted.mounted());
+    p.Write(1, "b.txt");
+    fs::remove(p.root[0] + "/f0");
+    const std::vector<std::string> refused[] = {{"sync", "--mode=two-way", "--yes", p.root[0], stick},
+                                                {"compare", "--mode=two-way", p.root[0], stick}};
+    for (const std::vector<std::string>& args : refused) {
+        r = test::Cli(args);
+        EXPECT_EQ(r.status, kExitUnreadable) << args[0] << r.out << r.err;
+        EXPECT_NE(r.err.find("Für das Ziel „" + stick +
+                             "“ ist ein anderer Datenträger als beim letzten Abgleich eingehängt („STICK_B“ statt "
+                             "„STICK_A“)."),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(Files(p.root[0]).size(), laptop.size() - 1);
+    EXPECT_TRUE(fs::exists(stick + "/b.txt"));
+
+    // The right stick again: known, and the deletion reaches it.
+    mounted.Unmount();
+    mounted = test::MountedFileSystem::Image(imageA, stick);
+    ASSERT_TRUE(mounted.mounted());
+    r = p.Sync("two-way");
+    EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+    auto onStick = Files(stick);
+    std::erase_if(onStick, [](const auto& file) { return file.first.starts_with(".Trash-"); });
+    EXPECT_EQ(onStick, Files(p.root[0]));
+    EXPECT_EQ(trashed(), 2);
 }
 
 }  // namespace

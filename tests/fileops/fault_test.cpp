@@ -27,6 +27,7 @@
 #include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
 #include "platform/posix/local_file_transfer.h"
+#include "support/faulty_mount.h"
 #include "support/mounted_file_system.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
@@ -118,6 +119,26 @@ TEST_F(FaultTest, FullFileSystemFailsTheCopyAndFreesTheSpace) {
     EXPECT_TRUE(TempFilesBelow(Tgt("")).empty());
 }
 
+// A destination that fails one of the copy's last steps (the tests' faulty
+// file system): the flush of the data, or setting the copy's permissions. The
+// copy is reported failed with the system's reason, never renamed into place.
+TEST_F(FaultTest, FailingFlushOrPermissionsFailTheCopyAndKeepTheDestination) {
+    for (const char* call : {"fsync", "chmod"}) {
+        SCOPED_TRACE(call);
+        TempDir backing;
+        WriteFile(Src("f"), "new", kNew);
+        WriteFile(backing / "f", "old", kOld);
+        test::FaultyMount mount(backing.path(), Tgt(""), {"--rw", std::string("--fail=") + call});
+        if (!mount.usable()) GTEST_SKIP() << mount.why();
+        ScriptedUi ui;
+        ui.errorAnswers = {ErrorAnswer::Skip};
+        const OperationResult r = LocalFileOperationService(ui).copy(std::vector<CopyPair>{Pair("f")}, kNoQuestions);
+        EXPECT_EQ(Describe(r), "2 " + FileOperationTexts::Reason(FileOperationTexts::kCannotWrite, EIO) + "\n");
+        EXPECT_EQ(ReadFile(Tgt("f")), "old");
+        EXPECT_TRUE(TempFilesBelow(backing.path()).empty());
+    }
+}
+
 TEST_F(FaultTest, ReadOnlyFileSystemRefusesCopyAndDelete) {
     SmallFileSystem small(Tgt(""), "size=1m");
     if (!small.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
@@ -143,7 +164,8 @@ TEST_F(FaultTest, ReadOnlyFileSystemRefusesCopyAndDelete) {
     EXPECT_EQ(ReadFile(Tgt("f")), "old");
 }
 
-// Permission denied, for real: as root the child gives up its rights first.
+// Permission denied, for real (a rename out of a read-only folder too): as
+// root the child gives up its rights first.
 TEST_F(FaultTest, PermissionDeniedOnSourceFileSourceFolderAndDestination) {
     WriteFile(Src("locked-file"), "secret", kNew);
     WriteFile(Src("locked-folder/f"), "secret", kNew);
@@ -164,14 +186,16 @@ TEST_F(FaultTest, PermissionDeniedOnSourceFileSourceFolderAndDestination) {
     chmod(Tgt("readonly").c_str(), 0555);
     const auto body = [&] {
         ScriptedUi ui;
-        ui.errorAnswers.assign(4, ErrorAnswer::Skip);
+        ui.errorAnswers.assign(5, ErrorAnswer::Skip);
         LocalFileOperationService service(ui);
         const OperationResult r = service.copy(
             std::vector<CopyPair>{Pair("locked-file"), Pair("locked-folder/f"), Pair("readonly/f"), Pair("free")},
             kNoQuestions);
         const OperationResult d =
             service.remove(std::vector<ListedPath>{RootedPath::Join(Tgt(""), "readonly/f")}, DeleteFlags{false});
-        std::string text = Describe(r) + Describe(d);
+        const OperationResult m = service.move(
+            std::vector<MovePair>{{RootedPath::Join(Tgt(""), "readonly/f"), RootedPath::Join(Tgt(""), "moved")}});
+        std::string text = Describe(r) + Describe(d) + Describe(m);
         for (const auto& e : ui.errors) text += e.path + "\n";
         return text;
     };
@@ -188,11 +212,14 @@ TEST_F(FaultTest, PermissionDeniedOnSourceFileSourceFolderAndDestination) {
         "2 " + FileOperationTexts::Reason(FileOperationTexts::kSourceUnreadable, EACCES) + "\n" +
         "2 " + FileOperationTexts::Reason(FileOperationTexts::kSourceFolderUnusable, EACCES) + "\n" +
         "2 " + FileOperationTexts::Reason(FileOperationTexts::kCannotCreate, EACCES) + "\n" + "0 \n" +
-        "2 " + FileOperationTexts::Reason(FileOperationTexts::kCannotDelete, EACCES) + "\n" + Src("locked-file") +
-        "\n" + Src("locked-folder") + "\n" + Tgt("readonly/f") + "\n" + Tgt("readonly/f") + "\n";
+        "2 " + FileOperationTexts::Reason(FileOperationTexts::kCannotDelete, EACCES) + "\n" +
+        "2 " + FileOperationTexts::Reason(FileOperationTexts::kCannotMove, EACCES) + "\n" + Src("locked-file") +
+        "\n" + Src("locked-folder") + "\n" + Tgt("readonly/f") + "\n" + Tgt("readonly/f") + "\n" +
+        Tgt("readonly/f") + "\n";
     EXPECT_EQ(result, expected);
     chmod(Tgt("readonly").c_str(), 0755);
     EXPECT_EQ(ReadFile(Tgt("readonly/f")), "old");
+    EXPECT_FALSE(std::filesystem::exists(Tgt("moved")));
     EXPECT_EQ(ReadFile(Tgt("free")), "free");
     EXPECT_TRUE(TempFilesBelow(Tgt("")).empty());
 }

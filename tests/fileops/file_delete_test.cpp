@@ -36,6 +36,8 @@ std::vector<FileOutcome> Outcomes(const OperationResult& r) {
     return out;
 }
 
+// Files as listed are deleted without a question; one edited since the
+// listing (the same size, another time) is asked about, and kept on "no".
 TEST(FileDelete, DeletesFilesAsThemselvesWithoutAskingWhenNotWanted) {
     TempDir dir;
     const std::vector<std::string> names = {"a|b", "a\nb", std::string("\xff\xfe.bin"), "sub/x"};
@@ -43,12 +45,22 @@ TEST(FileDelete, DeletesFilesAsThemselvesWithoutAskingWhenNotWanted) {
     for (const std::string& n : names) {
         WriteFile(dir / n, n, kTime);
         paths.push_back(In(dir, n));
+        paths.back().listed = ListedFile::Present(n.size(), kTime, 0);
     }
     WriteFile(dir / "a", "A", kTime);
     WriteFile(dir / "b", "B", kTime);
+    WriteFile(dir / "edited", "v2", kTime + 1);
+    ListedPath edited = In(dir, "edited");
+    edited.listed = ListedFile::Present(2, kTime, 0);
+    std::vector<ListedPath> all = paths;
+    all.push_back(edited);
     ScriptedUi ui;
-    const OperationResult r = LocalFileOperationService(ui).remove(paths, DeleteFlags{false});
-    EXPECT_TRUE(r.allDone());
+    ui.changedAnswers = {ConfirmAnswer::No};
+    const OperationResult r = LocalFileOperationService(ui).remove(all, DeleteFlags{false});
+    EXPECT_EQ(r.count(FileOutcome::Done), static_cast<int>(paths.size()));
+    EXPECT_EQ(r.files.back().outcome, FileOutcome::Skipped);
+    EXPECT_EQ(ui.changedQuestions.size(), 1u);
+    EXPECT_TRUE(Present(dir / "edited"));
     EXPECT_TRUE(ui.deleteQuestions.empty());
     for (const ListedPath& p : paths) EXPECT_FALSE(Present(p.path.path)) << p.path.path;
     EXPECT_TRUE(Present(dir / "a"));

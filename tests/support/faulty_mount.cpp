@@ -23,6 +23,8 @@ bool Mounted(const std::string& path) {
 
 }  // namespace
 
+bool FaultyMount::Required() { return geteuid() == 0 && access("/dev/fuse", F_OK) == 0; }
+
 FaultyMount::FaultyMount(const std::string& folder, const std::string& mountPoint,
                          const std::vector<std::string>& faults)
     : mountPoint_(mountPoint) {

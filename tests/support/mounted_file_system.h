@@ -9,7 +9,7 @@
 
 namespace kirvo::test {
 
-// A file system of our own (tmpfs by default, a bind mount of another folder, or NTFS)
+// A file system of our own (tmpfs by default, a bind mount of another folder, NTFS, or an ext4 image)
 // where the system lets us mount one (root); unmounted when the object dies.
 class MountedFileSystem {
 public:
@@ -32,12 +32,41 @@ public:
         m.mounted_ = geteuid() == 0 && std::system(make.c_str()) == 0;
         return m;
     }
+    // Why disk images cannot be mounted here; "" where they must be (root, with /dev/loop-control).
+    static std::string LoopUnavailable() {
+        if (geteuid() != 0) return "mounting a disk image needs root";
+        if (access("/dev/loop-control", F_OK) != 0) return "no loop devices here (/dev/loop-control)";
+        return "";
+    }
+    // A new 16 MiB ext4 image with a label: a stick of its own, with the lost+found mkfs makes.
+    static bool MakeImage(const std::string& image, const std::string& label) {
+        const std::string make =
+            "truncate -s 16M '" + image + "' && mkfs.ext4 -q -F -L '" + label + "' '" + image + "' >/dev/null 2>&1";
+        return std::system(make.c_str()) == 0;
+    }
+    // An image mounted through a loop device, as a plugged-in stick is.
+    static MountedFileSystem Image(const std::string& image, const std::string& path) {
+        MountedFileSystem m(path);
+        m.mounted_ = std::system(("mount -o loop '" + image + "' '" + path + "' 2>/dev/null").c_str()) == 0;
+        return m;
+    }
+    void Unmount() {
+        if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+        mounted_ = false;
+    }
     MountedFileSystem(MountedFileSystem&& other) noexcept : path_(other.path_), mounted_(other.mounted_) {
         other.mounted_ = false;
     }
-    ~MountedFileSystem() {
-        if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+    MountedFileSystem& operator=(MountedFileSystem&& other) noexcept {
+        if (this != &other) {
+            Unmount();
+            path_ = other.path_;
+            mounted_ = other.mounted_;
+            other.mounted_ = false;
+        }
+        return *this;
     }
+    ~MountedFileSystem() { Unmount(); }
     MountedFileSystem(const MountedFileSystem&) = delete;
     MountedFileSystem& operator=(const MountedFileSystem&) = delete;
 

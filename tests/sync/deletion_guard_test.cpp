@@ -73,6 +73,8 @@ TEST(DeletionGuard, FlagsMassDeletionsAndEmptyRootsWithTheirNumbers) {
         {"all 30 deleted because the source is empty now", {0, 30, 0, 0, true}, true, true},
         {"the source root is missing", {0, 30, 0, 0, true, true}, true, true},
         {"an empty source the state knows of, even without deletions", {0, 0, 0, 3, true}, false, true},
+        {"a mirror's empty source without a state: all 5 of the target deleted", {0, 5}, false, true},
+        {"a mirror's missing source without a state", {0, 5, 0, 0, false, true}, false, true},
         {"an emptied source allowed by --max-delete=100%", {0, 30, 0, 0, true, false, "100%"}, false, false},
         {"the first run into an empty target copies only", {0, 0, 30}, false, false},
         {"an empty source and nothing to do", {0, 0, 0, 0, true}, false, false},

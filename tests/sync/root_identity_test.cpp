@@ -29,6 +29,7 @@ TEST(RootIdentity, FromTheFileSystemAndThePathInsideIt) {
         MountEntry mount;
         const char* identity;
         bool stableInodes;
+        const char* read = "";  // the UUID read from the device itself
     };
     const Case cases[] = {
         {"a stick", "/media/anna/STICK/Dokumente", Mount("/media/anna/STICK", "vfat", "/dev/sdb1"),
@@ -51,12 +52,14 @@ TEST(RootIdentity, FromTheFileSystemAndThePathInsideIt) {
         {"another folder of the same tmpfs", "/tmp/b", Mount("/tmp", "tmpfs", "tmpfs"), "path /tmp/b", true},
         {"overlay", "/x", Mount("/", "overlay", "overlay"), "path /x", false},
         {"a loop device", "/mnt/iso/y", Mount("/mnt/iso", "ext4", "/dev/loop3"), "path /mnt/iso/y", false},
+        {"a loop device whose UUID udev does not name", "/mnt/iso/y", Mount("/mnt/iso", "ext4", "/dev/loop3"),
+         "uuid:77-AB /y", true, "77-AB"},
         {"NTFS over FUSE keeps its file numbers", "/win/a", Mount("/win", "fuseblk", "/dev/sdb1"), "uuid:1C2E-3F40 /a",
          true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const RootIdentity id = RootIdentity::OnMount(c.path, &c.mount, uuids);
+        const RootIdentity id = RootIdentity::OnMount(c.path, &c.mount, uuids, {c.read});
         EXPECT_EQ(id.text(), c.identity);
         EXPECT_EQ(id.stableInodes(), c.stableInodes);
     }

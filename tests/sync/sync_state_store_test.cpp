@@ -211,6 +211,60 @@ TEST(SyncStateStore, ADatabaseThatCannotBeReadIsAnErrorUntilItIsForgotten) {
     }
 }
 
+// A stick at a fixed mount point is known by its file system: another stick
+// there, or none, is refused rather than taken for it, also where both had
+// the same key (a loop device without udev); a state an earlier version kept
+// under that key is still found, and starting afresh with another stick
+// keeps it.
+TEST(SyncStateStore, AStateIsUsedOnlyWithTheDiskItDescribes) {
+    const auto at = [](const char* path, FileSystemIdentity disk) {
+        const MountEntry mount{1, 7, 0, "/", disk.mountPoint, disk.type, disk.source};
+        return RootIdentity::OnMount(path, &mount, nullptr, std::move(disk));
+    };
+    const RootIdentity stickA = at("/mnt/stick", {"A-1", "STICK_A", "ext4", "/dev/loop0", "", "/mnt/stick"});
+    const RootIdentity stickB = at("/mnt/stick", {"B-2", "STICK_B", "ext4", "/dev/loop0", "", "/mnt/stick"});
+    ASSERT_EQ(stickA.earlierText(), stickB.earlierText());
+    const std::string one = "ordner/datei-0=1/2 ", other = "Für das Ziel „/mnt/stick“ ist ein anderer Datenträger";
+    TempDir dir;
+    SyncStateStore store(dir.path());
+    ASSERT_FALSE(store.save(PairKey(kLaptop, stickA.AsEarlier()), Puts(1, 1)));
+    RawSql(dir / "abgleich.db", "DROP TABLE place");  // as an earlier version left it
+    EXPECT_EQ(Dump(store, PairKey(kLaptop, stickA)), one);
+    ASSERT_FALSE(store.save(PairKey(kLaptop, stickA), Puts(1, 1)));
+    EXPECT_EQ(Dump(store, PairKey(kLaptop, stickB)).substr(0, other.size()), other);
+    ASSERT_FALSE(store.forget(PairKey(kLaptop, stickB)));
+    EXPECT_EQ(Dump(store, PairKey(kLaptop, stickB)), "keiner");
+    EXPECT_EQ(Dump(store, PairKey(kLaptop, stickA)), one);
+    // Begun afresh with A, and B gets a state of its own: each is known by its own.
+    ASSERT_FALSE(store.forget(PairKey(kLaptop, stickA)));
+    ASSERT_FALSE(store.save(PairKey(kLaptop, stickA), Puts(1, 1)));
+    ASSERT_FALSE(store.save(PairKey(kLaptop, stickB), Puts(2, 1)));
+
+    const std::string refused = " Abgeglichen wird nicht";
+    const struct {
+        const char* what;
+        RootIdentity target;
+        std::string dump;
+    } cases[] = {
+        {"the stick", stickA, one},
+        {"the stick mounted elsewhere", at("/media/anna/STICK_A", {"A-1", "", "ext4", "/dev/sdb1", "", "/media/anna/STICK_A"}),
+         one},
+        {"the other stick", stickB, "ordner/datei-0=1/2 ordner/datei-1=1/2 "},
+        {"a third stick there", at("/mnt/stick", {"C-3", "STICK_C", "ext4", "/dev/loop0", "", "/mnt/stick"}),
+         other + " als beim letzten Abgleich eingehängt („STICK_C“ statt „STICK_"},
+        {"nothing mounted there", at("/mnt/stick", {"R-0", "", "ext4", "/dev/vda", "", "/"}),
+         "Für das Ziel „/mnt/stick“ ist der Datenträger des letzten Abgleichs nicht mehr unter „/mnt/stick“ eingehängt. "
+         "Ist er angeschlossen?" + refused},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Dump(store, PairKey(kLaptop, c.target)).substr(0, c.dump.size()), c.dump);
+        if (c.dump.starts_with("Für das Ziel"))
+            EXPECT_EQ(Dump(store, PairKey(c.target, kLaptop)).substr(0, c.dump.size() + 2),
+                      "Für die Quelle" + c.dump.substr(std::string("Für das Ziel").size()));
+    }
+}
+
 TEST(SyncStateStore, ADatabaseLockedByAnotherRunBeyondTheWaitIsAnError) {
     TempDir dir;
     const PairKey pair(kLaptop, kStick);

@@ -92,7 +92,8 @@ void JobsDialog::Reload() {
     const QString selected = SelectedName();
     list_->clear();
     const JobStore store;
-    for (const std::string& name : store.Names()) {
+    std::string unread;
+    for (const std::string& name : store.Names(&unread)) {
         Job job;
         std::string error;
         std::vector<std::string> warnings;
@@ -103,7 +104,8 @@ void JobsDialog::Reload() {
         item->setData(Qt::UserRole, FromUtf8(name));
         if (FromUtf8(name) == selected || list_->count() == 1) list_->setCurrentItem(item);
     }
-    if (list_->count() == 0)
+    if (!unread.empty()) new QListWidgetItem(FromUtf8(unread), list_);
+    else if (list_->count() == 0)
         new QListWidgetItem(QTr("Noch keine Aufträge – Extras › Auftrag speichern … legt einen an."), list_);
     for (const char* name : {"open", "run", "schedule", "delete"}) button(QString::fromLatin1(name))->setEnabled(!store.Names().empty());
 }

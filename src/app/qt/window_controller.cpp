@@ -364,11 +364,12 @@ void WindowController::PlanShownResult() {
     const StoreError error = sync.Prepare(matcher, pathFilter_);
     if (!error || error.kind == StoreError::Kind::Busy) return;
     if (options_.beep()) prompts_->Beep(BeepKind::Question);
-    if (!prompts_->AskOkCancel(error.message +
-                               Tr("\n\nOhne den Stand des letzten Abgleichs kann nicht mit Gedächtnis abgeglichen werden: "
-                               "gelöschte Dateien kämen zurück. Soll der Abgleich dieser Ordner von vorn beginnen? Der "
-                               "alte Stand wird dann vergessen, und der nächste Abgleich kopiert wie „Neuere kopieren“.")))
+    const std::string question = SyncController::AfreshQuestion(error);
+    if (question.empty()) {
+        prompts_->ShowWarning(error.message);
         return;
+    }
+    if (!prompts_->AskOkCancel(error.message + question)) return;
     std::string notice;
     if (const StoreError again = sync.StartAfresh(matcher, pathFilter_, &notice))
         prompts_->ShowWarning(again.message);

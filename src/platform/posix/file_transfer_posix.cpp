@@ -310,19 +310,27 @@ void FileTransfer::FlushSealed(std::span<FileTransfer* const> sealed, std::vecto
         errors[at[k]] = local[k]->tempFd() < 0 ? EBADF : fsync(local[k]->tempFd()) == 0 ? 0 : errno;
 }
 
-void FileTransfer::FlushPublished(std::span<FileTransfer* const> published) {
+int FileTransfer::FlushPublished(std::span<FileTransfer* const> published) {
+    int error = 0;
+    // EINVAL: a file system that cannot flush a folder; nothing more to do there.
+    const auto note = [&error](int result) {
+        if (result != 0 && error == 0 && errno != EINVAL) error = errno;
+    };
     std::vector<LocalFileTransfer*> local;
-    for (FileTransfer* f : published)
+    for (FileTransfer* f : published) {
+        if (f->placedFlushError_ != 0 && error == 0) error = f->placedFlushError_;
         if (LocalFileTransfer* part = f->localDestination(); part && part->folder().valid()) local.push_back(part);
+    }
 #if !defined(__linux__)
-    for (LocalFileTransfer* f : local) fsync(f->folder().native());
-    return;
+    for (LocalFileTransfer* f : local) note(fsync(f->folder().native()));
+    return error;
 #endif
     if (local.size() == 1) {
-        fsync(local[0]->folder().native());
-        return;
+        note(fsync(local[0]->folder().native()));
+        return error;
     }
-    ForEachFileSystem(local, [](LocalFileTransfer& f) { syncfs(f.folder().native()); });
+    ForEachFileSystem(local, [&](LocalFileTransfer& f) { note(syncfs(f.folder().native())); });
+    return error;
 }
 
 void LocalFileTransfer::abandon() {

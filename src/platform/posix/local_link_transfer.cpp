@@ -115,8 +115,9 @@ int LocalLinkTransfer::publish(const NodeInfo& expected, Trash* keepIn, TrashedF
         removeTemporaryLink();  // made anew if it is tried again
         return error;
     }
-    // A link has no data to flush first; its name is made durable here.
-    fsync(folder_.native());
+    // A link has no data to flush first; its name is made durable here (an
+    // error comes back with the batch's, FlushPublished: the link is in place).
+    placedFlushError_ = fsync(folder_.native()) == 0 || errno == EINVAL ? 0 : errno;
     return 0;
 }
 

@@ -1,6 +1,5 @@
 #include "platform/posix/posix_directory_lister.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,11 +11,8 @@
 #include <cstring>
 #include <ctime>
 #include <optional>
-#include <vector>
 
 #include "platform/file_node.h"
-#include "platform/posix/link_guard.h"
-#include "platform/posix/own_temporary_file.h"
 #include "platform/posix/rotational_disk.h"
 #include "platform/posix/system_attribute_reader.h"
 #include "platform/translation.h"
@@ -98,30 +94,6 @@ long VoluntarySwitches() {
     return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
 }
 
-// Describes a link (st: the link itself) as what it points to, in kind and
-// st: a link to a folder is not entered, nor one that leads nowhere (or in a
-// circle); one whose target cannot be inspected is unknown, and so is one
-// that this process does not follow (see LinkGuard). The error of an unknown one.
-int DescribeTarget(int folder, const char* name, struct stat& st, RecordKind& kind) {
-    const uid_t linkOwner = st.st_uid;
-    if (fstatat(folder, name, &st, 0) != 0) {
-        const int error = errno;
-        const bool dangling = error == ENOENT || error == ELOOP || error == ENOTDIR;
-        kind = dangling ? RecordKind::Other : RecordKind::Unknown;
-        return dangling ? 0 : error;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        kind = RecordKind::Other;
-        return 0;
-    }
-    if (!LinkGuard::MayFollow(linkOwner, st.st_uid)) {
-        kind = RecordKind::Unknown;
-        return kForeignLink;
-    }
-    kind = RecordKind::File;
-    return 0;
-}
-
 std::string_view LastName(std::string_view relative) {
     if (!relative.empty() && relative.back() == '/') relative.remove_suffix(1);
     const size_t slash = relative.rfind('/');
@@ -129,35 +101,6 @@ std::string_view LastName(std::string_view relative) {
 }
 
 }  // namespace
-
-// One folder being listed: its names as getdents gave them, and per name what
-// fstatat found.
-struct PosixDirectoryLister::Listing {
-    struct Name {
-        uint32_t offset;       // into names, zero-terminated
-        unsigned char type;    // d_type
-        bool present = true;   // false: vanished before it was described
-        RecordKind kind = RecordKind::Other;
-        int error = 0;         // Unknown: why it could not be described
-        uint64_t size = 0;
-        int64_t seconds = 0;
-        uint32_t nanoseconds = 0;
-        uint64_t device = 0;
-        uint64_t inode = 0;
-    };
-    int fd = -1;
-    Request request;
-    ListingReceiver* receiver = nullptr;
-    std::vector<char> names;
-    std::vector<Name> entries;
-    ListingStatus status;  // how reading the names ended
-    std::atomic<size_t> sharesLeft{0};
-    std::atomic<long> waits{0};  // times its requests put a thread to sleep
-
-    ~Listing() {
-        if (fd >= 0) close(fd);
-    }
-};
 
 PosixDirectoryLister::~PosixDirectoryLister() {
     pool_.reset();  // every worker is done before the root goes
@@ -210,7 +153,7 @@ void PosixDirectoryLister::Start(const Request& request, ListingReceiver& receiv
 
 void PosixDirectoryLister::List(const Request& request, ListingReceiver& receiver) {
     const long switchesBefore = VoluntarySwitches();
-    auto listing = std::make_shared<Listing>();
+    auto listing = std::make_shared<PosixListing>();
     listing->request = request;
     listing->receiver = &receiver;
     if (request.relative.empty()) {
@@ -231,39 +174,8 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
         return;
     }
 
-    // All names first: getdents reads whole blocks, and the folder is read once.
-    char buffer[32 * 1024];
-    bool stopped = false;
-    while (true) {
-        if (request.stop && request.stop->load(std::memory_order_relaxed)) {
-            stopped = true;
-            break;
-        }
-        const ssize_t n = getdents64(listing->fd, buffer, sizeof buffer);
-        if (n < 0) {
-            // Broken off: the names so far are real, the rest is unknown.
-            const int error = errno;
-            listing->status = ListingStatus::Failed(error, Tr("Liste brach ab: ") + SystemErrorText(error));
-            break;
-        }
-        if (n == 0) break;
-        for (ssize_t at = 0; at < n;) {
-            const auto* ent = reinterpret_cast<const struct dirent64*>(buffer + at);
-            at += ent->d_reclen;
-            const size_t length = std::strlen(ent->d_name);
-            Listing::Name entry;
-            entry.offset = static_cast<uint32_t>(listing->names.size());
-            entry.type = ent->d_type;
-            listing->names.insert(listing->names.end(), ent->d_name, ent->d_name + length + 1);
-            listing->entries.push_back(entry);
-        }
-    }
-    if (stopped) listing->status = ListingStatus::Failed(ECANCELED, "abgebrochen");
-    if (stopped || request.detail == Detail::NamesOnly) {
-        for (Listing::Name& entry : listing->entries) {
-            entry.kind = entry.type == DT_DIR ? RecordKind::Directory : RecordKind::Other;
-            if (entry.type == DT_LNK && request.links == LinkMode::Skip) entry.present = false;
-        }
+    if (!listing->ReadNames(foreign_) || request.detail == Detail::NamesOnly) {
+        listing->KindsFromTypes();
         listing->waits += VoluntarySwitches() - switchesBefore;
         Deliver(*listing);
         return;
@@ -289,84 +201,23 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
 }
 
 // switchesBefore: VoluntarySwitches() on this thread before its part of the listing began.
-void PosixDirectoryLister::Describe(const std::shared_ptr<Listing>& listing, size_t begin, size_t end,
+void PosixDirectoryLister::Describe(const std::shared_ptr<PosixListing>& listing, size_t begin, size_t end,
                                     long switchesBefore) {
-    const std::atomic<bool>* stop = listing->request.stop;
-    for (size_t i = begin; i < end; ++i) {
-        Listing::Name& entry = listing->entries[i];
-        const unsigned char type = entry.type;
-        if (type == DT_DIR) {
-            entry.kind = RecordKind::Directory;
-            continue;
-        }
-        if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) {
-            entry.kind = RecordKind::Other;  // fifo, socket, device: nothing to stat
-            continue;
-        }
-        if (stop && stop->load(std::memory_order_relaxed)) {
-            entry.present = false;
-            continue;
-        }
-        const char* name = listing->names.data() + entry.offset;
-        struct stat st;
-        const bool found = fstatat(listing->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-        const int error = found ? 0 : errno;
-        if (!found) {
-            // Gone since the listing: absent. There, but not to be inspected: unknown.
-            if (error == ENOENT) {
-                entry.present = false;
-            } else {
-                entry.kind = RecordKind::Unknown;
-                entry.error = error;
-            }
-            continue;
-        }
-        if (S_ISLNK(st.st_mode)) {
-            const LinkMode links = listing->request.links;
-            if (links == LinkMode::Skip) {
-                entry.present = false;
-                continue;
-            }
-            if (links == LinkMode::Copy) {
-                entry.kind = RecordKind::Link;  // itself: the length of its text, its own time
-            } else if (const int linkError = DescribeTarget(listing->fd, name, st, entry.kind); linkError != 0) {
-                entry.error = linkError;
-                continue;
-            } else if (entry.kind != RecordKind::File) {
-                continue;
-            }
-        } else if (S_ISREG(st.st_mode)) {
-            // A temporary file of a copy (running, or left by a killed run) is not
-            // part of the tree; a user's file of the same name is.
-            if (OwnTemporaryFile::IsOurs(listing->fd, name)) {
-                entry.present = false;
-                continue;
-            }
-            entry.kind = RecordKind::File;
-        } else {
-            entry.kind = S_ISDIR(st.st_mode) ? RecordKind::Directory : RecordKind::Other;
-            continue;
-        }
-        entry.size = static_cast<uint64_t>(st.st_size);
-        entry.seconds = static_cast<int64_t>(st.st_mtim.tv_sec);
-        entry.nanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
-        entry.device = static_cast<uint64_t>(st.st_dev);
-        entry.inode = static_cast<uint64_t>(st.st_ino);
-    }
+    listing->Describe(begin, end);
     listing->waits += VoluntarySwitches() - switchesBefore;
     if (listing->sharesLeft.fetch_sub(1) == 1) Deliver(*listing);
 }
 
-void PosixDirectoryLister::Deliver(Listing& listing) {
+void PosixDirectoryLister::Deliver(PosixListing& listing) {
     // Counted before the scan hears of it, so that what it reads includes this listing.
     ++listings_;
     if (listing.waits > 0) ++waited_;
     std::optional<SystemAttributeReader> system;
     if (listing.request.detail == Detail::FullWithSystemBit) system.emplace(listing.fd);
     std::string reason;
-    for (const Listing::Name& entry : listing.entries) {
+    for (const PosixListing::Name& entry : listing.entries) {
         if (!entry.present) continue;
-        const char* name = listing.names.data() + entry.offset;
+        const char* name = listing.nameOf(entry);
         DirectoryRecord record;
         record.name = std::string_view(name);
         record.kind = entry.kind;

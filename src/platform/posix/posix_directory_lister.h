@@ -4,6 +4,8 @@
 #include <string>
 
 #include "platform/directory_lister.h"
+#include "platform/foreign_folders.h"
+#include "platform/posix/posix_listing.h"
 #include "platform/worker_pool.h"
 
 namespace kirvo {
@@ -41,10 +43,9 @@ public:
     static constexpr int kRotationalLimit = 4;
 
 private:
-    struct Listing;
     void List(const Request& request, ListingReceiver& receiver);
-    void Describe(const std::shared_ptr<Listing>& listing, size_t begin, size_t end, long switchesBefore);
-    void Deliver(Listing& listing);
+    void Describe(const std::shared_ptr<PosixListing>& listing, size_t begin, size_t end, long switchesBefore);
+    void Deliver(PosixListing& listing);
 
     int rootFd_ = -1;
     bool waitsPerRequest_ = false;  // a network or user-space file system
@@ -54,6 +55,7 @@ private:
     std::atomic<int64_t> waited_{0};
     const int keepOpenBudget_;
     std::atomic<int> keptOpen_{0};
+    const ForeignFolders foreign_;
     std::unique_ptr<WorkerPool> pool_ = std::make_unique<WorkerPool>();
 };
 

@@ -350,10 +350,13 @@ void Trash::flush() {
         if (seen) continue;
         done.push_back(static_cast<uint64_t>(st.st_dev));
 #if defined(__linux__)
-        syncfs(d->info.native());
+        const int flushed = syncfs(d->info.native());
 #else
-        fsync(d->info.native());
+        const int flushed = fsync(d->info.native());
 #endif
+        if (flushed != 0)
+            notices_.push_back(Tr("Der Papierkorb „") + d->base + Tr("“ ließ sich nicht auf den Datenträger schreiben: ") +
+                               SystemErrorText(errno));
         d->used = false;
     }
 }

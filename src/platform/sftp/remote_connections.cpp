@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "platform/sftp/remote_address.h"
+#include "platform/remote_address.h"
 #include "platform/sftp/sftp_calls.h"
 #include "platform/sftp/sftp_content_reader.h"
 #include "platform/sftp/sftp_directory_lister.h"

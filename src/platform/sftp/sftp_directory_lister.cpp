@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/foreign_folders.h"
 #include "platform/sftp/sftp_calls.h"
 #include "platform/temporary_name.h"
 #include "platform/translation.h"
@@ -17,7 +18,7 @@ struct SftpDirectoryLister::Listing {
         std::string name;
         sftp::Attributes attributes;
         RecordKind kind = RecordKind::Other;
-        bool skipped = false;  // a link, with links left out
+        bool skipped = false;  // a link with links left out, or a folder that is not the user's
     };
     // Not owned: the lister holds the connection until every listing has
     // finished, and a callback must never end the connection on its own thread.
@@ -157,7 +158,16 @@ void SftpDirectoryLister::Resolve(const std::shared_ptr<Listing>& listing) {
         Listing::Name& entry = listing->names[i];
         if (entry.name == "." || entry.name == "..") continue;  // folders, checked above
         switch (entry.attributes.type()) {
-        case sftp::kTypeFolder: entry.kind = RecordKind::Directory; break;
+        case sftp::kTypeFolder:
+            entry.kind = RecordKind::Directory;
+            // The remote root may be the top of a disk over there, whose trash
+            // and lost+found are not the user's; whether a folder is the top of
+            // a file system cannot be seen over SFTP, so only there.
+            entry.skipped = listing->request.relative.empty() &&
+                            (ForeignFolders::IsTrashName(entry.name) ||
+                             (entry.name == ForeignFolders::kLostAndFound &&
+                              (entry.attributes.flags & sftp::kAttrUidGid) != 0 && entry.attributes.uid == 0));
+            break;
         case sftp::kTypeFile:
             entry.kind = TemporaryName::HasOurForm(entry.name) ? RecordKind::Other : RecordKind::File;
             break;

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/sftp/remote_address.h"
+#include "platform/remote_address.h"
 
 struct ssh_session_struct;
 

@@ -1,14 +1,17 @@
-// A file system for the tests: shows a folder read-only, and fails where it is
-// told to, as a worn disk or a flaky share would: the listing of a folder
-// breaks off with EIO after some names (getdents64 fails), and inspecting a
-// path fails with EIO (fstatat fails).
-// Usage: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]...
+// A file system for the tests: shows a folder (read-only unless --rw), and
+// fails where it is told to, as a worn disk or a flaky share would: the
+// listing of a folder breaks off with EIO after some names (getdents64 fails),
+// inspecting a path fails with EIO (fstatat fails), and with --rw flushing a
+// file (fsync) or setting its permissions (fchmod) fails with EIO.
+// Usage: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--rw] [--cut=/ORDNER:N]... [--eio=/PFAD]...
+//        [--fail=fsync|chmod]...
 // Runs in the foreground; ends (and unmounts) on SIGTERM.
 #define FUSE_USE_VERSION 35
 #include <fuse.h>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +29,8 @@ namespace {
 std::string backing;
 std::map<std::string, long> cuts;  // folder -> names listed before the error
 std::set<std::string> failing;     // paths whose inspection fails
+std::set<std::string> failingCalls;  // "fsync", "chmod": fail everywhere
+bool writable = false;
 
 std::string Real(const char* path) { return backing + path; }
 
@@ -88,9 +93,9 @@ int ReleaseDir(const char*, fuse_file_info* fi) {
 }
 
 int Open(const char* path, fuse_file_info* fi) {
-    if ((fi->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
+    if (!writable && (fi->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
     if (failing.count(path) != 0) return -EIO;
-    const int fd = open(Real(path).c_str(), O_RDONLY);
+    const int fd = open(Real(path).c_str(), writable ? fi->flags & ~O_NOFOLLOW : O_RDONLY);
     if (fd < 0) return -errno;
     fi->fh = static_cast<uint64_t>(fd);
     return 0;
@@ -108,11 +113,59 @@ int Release(const char*, fuse_file_info* fi) {
 
 int StatFs(const char*, struct statvfs* st) { return statvfs(backing.c_str(), st) == 0 ? 0 : -errno; }
 
+// Writing (--rw): each call passed on to the folder shown.
+int Result(int r) { return r == 0 ? 0 : -errno; }
+
+int Create(const char* path, mode_t mode, fuse_file_info* fi) {
+    const int fd = open(Real(path).c_str(), fi->flags & ~O_NOFOLLOW, mode);
+    if (fd < 0) return -errno;
+    fi->fh = static_cast<uint64_t>(fd);
+    return 0;
+}
+
+int Write(const char*, const char* data, size_t size, off_t offset, fuse_file_info* fi) {
+    const ssize_t n = pwrite(static_cast<int>(fi->fh), data, size, offset);
+    return n < 0 ? -errno : static_cast<int>(n);
+}
+
+int Fsync(const char*, int, fuse_file_info* fi) {
+    if (failingCalls.count("fsync") != 0) return -EIO;
+    return Result(fsync(static_cast<int>(fi->fh)));
+}
+
+int Truncate(const char* path, off_t size, fuse_file_info* fi) {
+    return Result(fi != nullptr ? ftruncate(static_cast<int>(fi->fh), size) : truncate(Real(path).c_str(), size));
+}
+
+int Chmod(const char* path, mode_t mode, fuse_file_info*) {
+    if (failingCalls.count("chmod") != 0) return -EIO;
+    return Result(chmod(Real(path).c_str(), mode));
+}
+
+int Chown(const char* path, uid_t uid, gid_t gid, fuse_file_info*) {
+    return Result(lchown(Real(path).c_str(), uid, gid));
+}
+
+int Utimens(const char* path, const struct timespec times[2], fuse_file_info*) {
+    return Result(utimensat(AT_FDCWD, Real(path).c_str(), times, AT_SYMLINK_NOFOLLOW));
+}
+
+int Rename(const char* from, const char* to, unsigned int flags) {
+    return Result(renameat2(AT_FDCWD, Real(from).c_str(), AT_FDCWD, Real(to).c_str(), flags));
+}
+
+int Unlink(const char* path) { return Result(unlink(Real(path).c_str())); }
+int Rmdir(const char* path) { return Result(rmdir(Real(path).c_str())); }
+int Mkdir(const char* path, mode_t mode) { return Result(mkdir(Real(path).c_str(), mode)); }
+int Link(const char* from, const char* to) { return Result(link(Real(from).c_str(), Real(to).c_str())); }
+int Symlink(const char* text, const char* path) { return Result(symlink(text, Real(path).c_str())); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "Aufruf: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]...\n");
+        std::fprintf(stderr, "Aufruf: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--rw] [--cut=/ORDNER:N]... [--eio=/PFAD]... "
+                             "[--fail=fsync|chmod]...\n");
         return 2;
     }
     char* resolved = realpath(argv[1], nullptr);
@@ -129,6 +182,10 @@ int main(int argc, char** argv) {
             cuts[arg.substr(6, colon - 6)] = std::strtol(arg.c_str() + colon + 1, nullptr, 10);
         } else if (arg.rfind("--eio=", 0) == 0) {
             failing.insert(arg.substr(6));
+        } else if (arg == "--rw") {
+            writable = true;
+        } else if (arg == "--fail=fsync" || arg == "--fail=chmod") {
+            failingCalls.insert(arg.substr(7));
         } else {
             std::fprintf(stderr, "kirvo-faulty-fs: unbekannt: %s\n", arg.c_str());
             return 2;
@@ -146,8 +203,24 @@ int main(int argc, char** argv) {
     ops.read = Read;
     ops.release = Release;
     ops.statfs = StatFs;
+    if (writable) {
+        ops.create = Create;
+        ops.write = Write;
+        ops.fsync = Fsync;
+        ops.truncate = Truncate;
+        ops.chmod = Chmod;
+        ops.chown = Chown;
+        ops.utimens = Utimens;
+        ops.rename = Rename;
+        ops.unlink = Unlink;
+        ops.rmdir = Rmdir;
+        ops.mkdir = Mkdir;
+        ops.link = Link;
+        ops.symlink = Symlink;
+    }
 
+    std::string options = std::string(writable ? "rw" : "ro") + ",default_permissions,allow_other";
     std::vector<char*> args = {argv[0], argv[2], const_cast<char*>("-f"), const_cast<char*>("-s"),
-                               const_cast<char*>("-o"), const_cast<char*>("ro,default_permissions,allow_other")};
+                               const_cast<char*>("-o"), options.data()};
     return fuse_main(static_cast<int>(args.size()), args.data(), &ops, nullptr);
 }

@@ -1,4 +1,4 @@
-#include "platform/sftp/remote_address.h"
+#include "platform/remote_address.h"
 #include "platform/translation.h"
 
 #include <charconv>
