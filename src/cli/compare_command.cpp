@@ -278,8 +278,9 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
 
     if (unread || rootMissing) return kExitUnreadable;
     if (pair) {
-        for (const PathDecision& decision : plan.decisions())
-            if (decision.planned.action != SyncAction::Nothing) return kExitUnequal;
+        for (const auto decisions : {plan.decisions(), plan.folderDecisions()})
+            for (const PathDecision& decision : decisions)
+                if (decision.planned.action != SyncAction::Nothing) return kExitUnequal;
         return kExitEqual;
     }
     for (const FilePair& p : matcher.pairs())

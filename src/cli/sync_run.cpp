@@ -1,5 +1,6 @@
 #include "cli/sync_run.h"
 
+#include <algorithm>
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -77,18 +78,6 @@ private:
     std::istream& in_;
     std::ostream& out_;
 };
-
-// Pairs left unequal; beyond update, two files of different size are never
-// taken as equal (their times may lie within the tolerance).
-int32_t UnequalCount(const TreeMatcher& matcher, SyncMode mode) {
-    int32_t n = 0;
-    for (const FilePair& pair : matcher.pairs())
-        n += pair.verdict != Verdict::Equal ||
-                     (mode != SyncMode::Update && pair.source && pair.target && pair.source->size() != pair.target->size())
-                 ? 1
-                 : 0;
-    return n;
-}
 
 // Whether the run may go on with this root: 0, else the exit status after
 // saying why. Something other than a folder there is a usage error: copying
@@ -256,7 +245,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     // the service (then the first comparison still stands).
     const bool acted = outcome.movedInSource || outcome.movedInTarget || outcome.deletedInSource ||
                        outcome.deletedInTarget || outcome.copiedToTarget || outcome.copiedToSource ||
-                       outcome.foldersInSource || outcome.foldersInTarget;
+                       outcome.foldersInSource || outcome.foldersInTarget || outcome.newFoldersInSource ||
+                       outcome.newFoldersInTarget;
     TreeMatcher second;
     TreeMatcher& matcher = acted ? second : first;
     if (acted) {
@@ -285,11 +275,17 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         }
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
     out << Tr("Quelle: ") << rows.SourceSummaryText() << '\n' << Tr("Ziel:   ") << rows.TargetSummaryText() << '\n';
-    const int32_t unequal = UnequalCount(matcher, settings.mode);
+    // Beyond update, two files of different size are never equal, and each
+    // path left unequal (folders too) is named with its reason.
+    const std::vector<UnequalPair> left = session.Unequal(matcher);
+    const auto unequal = static_cast<int32_t>(
+        std::count_if(left.begin(), left.end(), [](const UnequalPair& u) { return u.pair != SIZE_MAX; }));
     if (report) report->Afterwards(rows, unequal);
     if (unequal > 0)
         out << Format(TrN("Ungleich geblieben: %d Dateien.\n", "Ungleich geblieben: %d Dateien.\n", static_cast<uint64_t>(unequal)),
                       unequal);
+    if (settings.mode != SyncMode::Update)
+        for (const UnequalPair& u : left) out << "  " << DisplayEscaped(u.path) << ": " << u.reason << '\n';
     out.flush();
     if (!out) {
         err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
@@ -299,7 +295,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         err << Tr("kirvo-cli sync: Nicht alles lesbar; die Bäume sind nicht sicher gleich.\n");
         return kExitUnreadable;
     }
-    return unequal > 0 || conflicted ? kExitUnequal : kExitEqual;
+    return !left.empty() || conflicted ? kExitUnequal : kExitEqual;
 }
 
 }  // namespace kirvo

@@ -75,8 +75,10 @@ void WritePlannedWork(const SyncWork& work, bool toTarget, bool toSource, std::o
     Deletes(out, Tr("Im Ziel löschen"), work.deleteInTarget);
     if (toTarget) Copies(out, Tr("Von Quelle nach Ziel"), work.toTarget);
     if (toSource) Copies(out, Tr("Von Ziel nach Quelle"), work.toSource);
-    Folders(out, Tr("Leere Ordner in der Quelle entfernen"), work.foldersInSource);
-    Folders(out, Tr("Leere Ordner im Ziel entfernen"), work.foldersInTarget);
+    Folders(out, Tr("Ordner in der Quelle entfernen"), work.foldersInSource);
+    Folders(out, Tr("Ordner im Ziel entfernen"), work.foldersInTarget);
+    Folders(out, Tr("Ordner in der Quelle anlegen"), work.newFoldersInSource);
+    Folders(out, Tr("Ordner im Ziel anlegen"), work.newFoldersInTarget);
     out << Tr("Geplant:\n");
     const std::pair<const char*, const SyncWork::Counted*> lines[] = {
         {Tr("  von Quelle nach Ziel kopieren: "), toTarget ? &work.copiedToTarget : nullptr},
@@ -98,12 +100,10 @@ void WriteSyncOutcome(const SyncOutcome& outcome, std::ostream& out) {
     Outcome(out, Tr("Im Ziel gelöscht"), TrNoop("gelöscht"), outcome.deletedInTarget);
     Outcome(out, Tr("Von Quelle nach Ziel"), TrNoop("kopiert"), outcome.copiedToTarget);
     Outcome(out, Tr("Von Ziel nach Quelle"), TrNoop("kopiert"), outcome.copiedToSource);
-    const auto folders = [&](const char* what, const std::optional<OperationResult>& result) {
-        if (result && result->count(FileOutcome::Done) > 0)
-            out << what << ": " << result->count(FileOutcome::Done) << ".\n";
-    };
-    folders(Tr("Leere Ordner in der Quelle entfernt"), outcome.foldersInSource);
-    folders(Tr("Leere Ordner im Ziel entfernt"), outcome.foldersInTarget);
+    Outcome(out, Tr("Ordner in der Quelle"), TrNoop("entfernt"), outcome.foldersInSource);
+    Outcome(out, Tr("Ordner im Ziel"), TrNoop("entfernt"), outcome.foldersInTarget);
+    Outcome(out, Tr("Ordner in der Quelle"), TrNoop("angelegt"), outcome.newFoldersInSource);
+    Outcome(out, Tr("Ordner im Ziel"), TrNoop("angelegt"), outcome.newFoldersInTarget);
 }
 
 }  // namespace kirvo

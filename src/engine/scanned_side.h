@@ -19,9 +19,14 @@ struct ScannedSide {
     std::deque<std::string> folders;
     NameStore names;
     std::vector<UnknownPlace> unknown;
-    // With RunOptions::identities: the inode of entries[i] (0: none known),
-    // and the device of the files of each folder.
-    ChunkedStore<uint64_t> inodes;
+    // With RunOptions::identities: what tells entries[i] apart from any other
+    // version of it (inode 0: none known), and the device of the files of each folder.
+    struct Identity {
+        uint64_t inode;
+        int64_t changedNs;     // ctime, 0 where unknown
+        uint32_t nanoseconds;  // of the modification time, which the entry keeps to the millisecond
+    };
+    ChunkedStore<Identity> identities;
     std::vector<uint64_t> folderDevices;
 
     void Clear() {
@@ -29,7 +34,7 @@ struct ScannedSide {
         folders.clear();
         names.Clear();
         unknown.clear();
-        inodes.clear();
+        identities.clear();
         folderDevices.clear();
     }
 };

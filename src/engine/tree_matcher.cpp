@@ -157,11 +157,23 @@ bool TreeMatcher::identityOf(const FileEntry& entry, uint64_t& device, uint64_t&
     device = inode = 0;
     const ScannedSide& side = sides_[entry.side() == kSourceSide ? 0 : 1];
     const size_t index = side.entries.indexOf(&entry);
-    if (index >= side.inodes.size()) return false;
+    if (index >= side.identities.size()) return false;
     const auto folder = static_cast<size_t>(entry.folderIndex());
-    if (folder >= side.folderDevices.size() || side.inodes[index] == 0) return false;
+    if (folder >= side.folderDevices.size() || side.identities[index].inode == 0) return false;
     device = side.folderDevices[folder];
-    inode = side.inodes[index];
+    inode = side.identities[index].inode;
+    return true;
+}
+
+bool TreeMatcher::exactTimesOf(const FileEntry& entry, int64_t& modifiedNs, int64_t& changedNs) const {
+    const ScannedSide& side = sides_[entry.side() == kSourceSide ? 0 : 1];
+    const size_t index = side.entries.indexOf(&entry);
+    const int64_t utc = entry.modifiedSeconds() - utcOffset_;
+    modifiedNs = utc * 1'000'000'000 + int64_t{entry.modifiedMilliseconds()} * 1'000'000;
+    changedNs = 0;
+    if (index >= side.identities.size()) return false;
+    modifiedNs = utc * 1'000'000'000 + side.identities[index].nanoseconds;
+    changedNs = side.identities[index].changedNs;
     return true;
 }
 

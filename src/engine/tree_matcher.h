@@ -58,6 +58,10 @@ public:
     // With RunOptions::identities: the device and inode of an entry's file;
     // false where none is known (another machine, a link to another device).
     bool identityOf(const FileEntry& entry, uint64_t& device, uint64_t& inode) const;
+    // The modification time to the nanosecond and the inode's change time
+    // (0 where unknown), UTC nanoseconds; without RunOptions::identities the
+    // time to the millisecond and false.
+    bool exactTimesOf(const FileEntry& entry, int64_t& modifiedNs, int64_t& changedNs) const;
     // Every folder the scan of a side walked, the root ("") first, each
     // ending in the separator; what the filter left out is not among them.
     const std::deque<std::string>& folders(Side side) const { return sides_[side == kSourceSide ? 0 : 1].folders; }

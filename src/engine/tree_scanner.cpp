@@ -20,6 +20,8 @@ struct TreeScanner::Folder final : ListingReceiver {
         uint64_t size;
         int64_t seconds;
         uint64_t inode;  // with identities only; 0 otherwise
+        int64_t changedNs;
+        uint32_t nanoseconds;
     };
     struct Sub {
         uint32_t nameOffset;
@@ -170,7 +172,8 @@ void TreeScanner::Take(Folder& folder, const DirectoryRecord& record) {
         }
         folder.files.push_back({static_cast<uint32_t>(folder.names.size()), static_cast<uint16_t>(record.name.size()),
                                 static_cast<uint16_t>(record.modifiedNanoseconds / 1000000),
-                                record.kind == RecordKind::Link, record.size, record.modifiedSeconds, inode});
+                                record.kind == RecordKind::Link, record.size, record.modifiedSeconds, inode,
+                                record.changedNanoseconds, record.modifiedNanoseconds});
         folder.names.append(record.name);
         return;
     }
@@ -238,7 +241,7 @@ void TreeScanner::CommitReady() {
         for (const Folder::File& file : folder.files) {
             into_.entries.emplace_back(folderIndex, side_, &text, into_.names.Add(folder.Name(file.nameOffset, file.nameLength)),
                                        file.size, file.seconds + utcOffset_, file.milliseconds, file.link);
-            if (options_.identities) into_.inodes.emplace_back(file.inode);
+            if (options_.identities) into_.identities.emplace_back(ScannedSide::Identity{file.inode, file.changedNs, file.nanoseconds});
         }
         if (options_.identities) into_.folderDevices.push_back(folder.device);
         for (Folder* child : folder.children) walk_.push_back(child);

@@ -86,6 +86,8 @@ void CopyRun::flushPending() {
             report.outcome = FileOutcome::Done;
             report.trashedTo = kept.path;
             placed_[pending.index] = {kept, pending.transfer->placedAs()};
+            if (pending.transfer->placedAs().kind != NodeKind::Missing)
+                report.placed = FileStamp::Of(pending.transfer->placedAs());
             report.bytes = sizes_[pending.index];
             report.replaced = pending.decision.replacing;
             noteMetadata(pairs[pending.index], pending.transfer->metadataNotKept());

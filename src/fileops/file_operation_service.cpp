@@ -22,4 +22,8 @@ OperationResult FileOperationService::removeEmptyFolders(std::span<const RootedP
     return NoneDone(folders.size(), [&](size_t i) { return folders[i].path; });
 }
 
+OperationResult FileOperationService::makeFolders(std::span<const RootedPath> folders) {
+    return NoneDone(folders.size(), [&](size_t i) { return folders[i].path; });
+}
+
 }  // namespace kirvo

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "fileops/delete_plan.h"
+#include "fileops/file_stamp.h"
 #include "fileops/operation_log.h"
 #include "fileops/sync_plan.h"
 #include "platform/link_mode.h"
@@ -57,6 +59,9 @@ struct FileReport {
     // A copy that is Done: the bytes written, and whether a file stood there before.
     uint64_t bytes = 0;
     bool replaced = false;
+    // A copy that is Done: the copy as it stands at its destination (inode,
+    // size and time after they were set), where the service can tell.
+    std::optional<FileStamp> placed;
 };
 
 // One report per file of the request, in request order. Nothing that failed,
@@ -82,12 +87,15 @@ struct OperationResult {
 // One file to give another name on its own side, both paths below the same
 // root: nothing is copied. `listed` is what the comparison saw at `from`, and
 // `inode` its identity where known (0: not checked); a file that changed
-// since is left where it is.
+// since is left where it is. With `folder`, a folder is renamed instead (a
+// change of letter case: `to` may name the same entry on a file system that
+// ignores case).
 struct MovePair {
     RootedPath from;
     RootedPath to;
     ListedFile listed;
     uint64_t inode = 0;
+    bool folder = false;
 
     friend bool operator==(const MovePair&, const MovePair&) = default;
 };
@@ -115,6 +123,11 @@ public:
     // Removes each folder that is empty, in the order given (deepest first);
     // one that is not (any more) is left and reported as skipped.
     virtual OperationResult removeEmptyFolders(std::span<const RootedPath> folders);
+
+    // Makes each folder, in the order given (parents first), with the folders
+    // missing on the way; one that is there already counts as made. A service
+    // that cannot reports every folder as failed.
+    virtual OperationResult makeFolders(std::span<const RootedPath> folders);
 
     // Every request from beginRun to endRun is one run of one command, to be
     // undone as a whole (see OperationLog); a service without a log ignores it.

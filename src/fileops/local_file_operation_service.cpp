@@ -23,6 +23,10 @@ OperationResult LocalFileOperationService::removeEmptyFolders(std::span<const Ro
     return MoveRun(ui_, log_, roots_).removeEmptyFolders(folders);
 }
 
+OperationResult LocalFileOperationService::makeFolders(std::span<const RootedPath> folders) {
+    return MoveRun(ui_, log_, roots_).makeFolders(folders);
+}
+
 void LocalFileOperationService::beginRun(const OperationLog::RunStart& start) {
     if (log_) log_->beginRun(start);
 }

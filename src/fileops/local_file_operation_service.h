@@ -44,7 +44,10 @@ class OperationLog;
 // comparison listed first (changed, or another file by its inode: left where
 // it is, skipped); renamed through open folders below its root, never over
 // anything (a name taken since is a failure); missing folders on the way are
-// made. Removing empty folders: rmdir of each, a folder not empty is skipped.
+// made. A folder is renamed only within its own folder (a change of letter
+// case). Removing empty folders: rmdir of each, a folder not empty is
+// skipped; making folders: each with the folders missing on the way, every
+// one made logged for undo.
 //
 // Each failure is reported once with "Wiederholen", "Überspringen", "Alle
 // überspringen", "Abbrechen"; the rest of the request goes on unless cancelled.
@@ -62,6 +65,7 @@ public:
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
     OperationResult move(std::span<const MovePair> moves) override;
     OperationResult removeEmptyFolders(std::span<const RootedPath> folders) override;
+    OperationResult makeFolders(std::span<const RootedPath> folders) override;
     void beginRun(const OperationLog::RunStart& start) override;
     void endRun() override;
 

@@ -10,6 +10,10 @@
 namespace kirvo {
 namespace {
 
+std::string_view WithoutSlash(std::string_view path) {
+    return path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+}
+
 template <class Item, class PathOf>
 OperationResult Reports(std::span<const Item> items, PathOf pathOf) {
     OperationResult result;
@@ -27,11 +31,28 @@ OperationResult MoveRun::run(std::span<const MovePair> moves) {
         ui_, result, [&](size_t i, FileReport& report) { return moveOnce(moves[i], report); },
         [&](size_t i, const FileReport& report) {
             const bool done = report.outcome == FileOutcome::Done;
-            log(OperationLog::kMoved, moves[i].from.path, moves[i].to.path,
-                done ? std::optional<uint64_t>(lastSize_) : std::nullopt, report,
+            log(moves[i].folder ? OperationLog::kFolderMoved : OperationLog::kMoved, moves[i].from.path,
+                moves[i].to.path, done && !moves[i].folder ? std::optional<uint64_t>(lastSize_) : std::nullopt, report,
                 done && lastMoved_.kind != NodeKind::Missing ? std::optional<FileStamp>(FileStamp::Of(lastMoved_))
                                                               : std::nullopt);
         });
+    return result;
+}
+
+OperationResult MoveRun::makeFolders(std::span<const RootedPath> folders) {
+    OperationResult result = Reports(folders, [](const RootedPath& f) { return f.path; });
+    RunFileByFile(
+        ui_, result,
+        [&](size_t i, FileReport&) {
+            const PathParts parts = PathParts::Of(folders[i]);
+            if (parts.name.empty())
+                return FileAttempt::Fail(folders[i].path, FileOperationTexts::kCannotMakeFolder, EINVAL);
+            // The folder itself is made as the last one on the way to a name inside it.
+            const RootedPath inside{folders[i].path + "/.", folders[i].rootSize, folders[i].side};
+            FolderHandle made;
+            return openOrMakeFolderOf(inside, PathParts::Of(inside), made);
+        },
+        [](size_t, const FileReport&) {});  // each folder made is logged on the way
     return result;
 }
 
@@ -60,6 +81,7 @@ FileAttempt MoveRun::moveOnce(const MovePair& move, FileReport& report) {
     NodeInfo node;
     if (const int error = fromFolder.inspect(from.name, false, node))
         return FileAttempt::Fail(move.from.path, FileOperationTexts::kCannotMove, error);
+    if (move.folder) return moveFolderOnce(move, fromFolder, node, from, to);
     switch (node.kind) {
     case NodeKind::Missing: return FileAttempt::Fail(move.from.path, FileOperationTexts::kDeleteMissing, ENOENT);
     case NodeKind::Folder:
@@ -90,10 +112,34 @@ FileAttempt MoveRun::moveOnce(const MovePair& move, FileReport& report) {
     return {};
 }
 
+// A folder renamed in letter case, within its own folder.
+FileAttempt MoveRun::moveFolderOnce(const MovePair& move, const FolderHandle& folder, const NodeInfo& node,
+                                    const PathParts& from, const PathParts& to) {
+    if (node.kind == NodeKind::Missing) return FileAttempt::Fail(move.from.path, FileOperationTexts::kDeleteMissing, ENOENT);
+    if (node.kind != NodeKind::Folder || from.folder != to.folder || (move.inode != 0 && node.inode != move.inode))
+        return FileAttempt::Skip(FileOperationTexts::kChangedKept);
+    const int error = folder.rename(from.name, folder, to.name);
+    if (error == EEXIST || error == ENOTEMPTY) return FileAttempt::Fail(move.to.path, FileOperationTexts::kMoveTaken, EEXIST);
+    if (error != 0) return FileAttempt::Fail(move.from.path, FileOperationTexts::kCannotMove, error);
+    if (folder.inspect(to.name, false, lastMoved_) != 0) lastMoved_ = NodeInfo{};
+    return {};
+}
+
 FileAttempt MoveRun::openOrMakeFolderOf(const RootedPath& p, const PathParts& parts, FolderHandle& folder) {
     const FolderHandle* root = nullptr;
-    if (const int error = roots_.open(parts.root, root))
-        return FileAttempt::Fail(std::string(p.root()), FileOperationTexts::kCannotMakeFolder, error);
+    if (int error = roots_.open(parts.root, root)) {
+        // A root that is missing is made as the user named it (a run asks before that), once.
+        std::string failed;
+        if (error == ENOENT && (error = roots_.make(parts.root, failed)) == 0 && (error = roots_.open(parts.root, root)) == 0) {
+            NodeInfo made;
+            if (InspectPath(parts.root, false, made) == 0)
+                write({OperationLog::kFolderMade, {}, WithoutSlash(parts.root), {}, {}, OperationLog::kOk, {}, {},
+                       FileStamp::Of(made)});
+        } else {
+            return FileAttempt::Fail(failed.empty() ? std::string(p.root()) : failed, FileOperationTexts::kCannotMakeFolder,
+                                     error);
+        }
+    }
     if (root->openBeneath(parts.folder, folder) == 0) return {};
     // One name at a time from the root, each made where it is missing.
     FolderHandle current;

@@ -24,9 +24,12 @@ public:
 
     OperationResult run(std::span<const MovePair> moves);
     OperationResult removeEmptyFolders(std::span<const RootedPath> folders);
+    OperationResult makeFolders(std::span<const RootedPath> folders);
 
 private:
     FileAttempt moveOnce(const MovePair& move, FileReport& report);
+    FileAttempt moveFolderOnce(const MovePair& move, const FolderHandle& folder, const NodeInfo& node,
+                               const PathParts& from, const PathParts& to);
     FileAttempt removeFolderOnce(const RootedPath& folder);
     // Opens the folder of p below its root, making what is missing on the way.
     FileAttempt openOrMakeFolderOf(const RootedPath& p, const PathParts& parts, FolderHandle& folder);

@@ -59,6 +59,7 @@ public:
     static constexpr std::string_view kFolderMade = "Ordner angelegt";
     static constexpr std::string_view kFolderRemoved = "Ordner entfernt";  // an empty folder, in source
     static constexpr std::string_view kMoved = "umbenannt";  // source: the old path, destination: the new one
+    static constexpr std::string_view kFolderMoved = "Ordner umbenannt";  // the same for a folder
     static constexpr std::string_view kRestored = "zurückgeholt";
     static constexpr std::string_view kRunStarted = "Lauf begonnen";
     static constexpr std::string_view kRunEnded = "Lauf beendet";

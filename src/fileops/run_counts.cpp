@@ -13,7 +13,7 @@ struct Counted {
 
 // In the order the end line names them. The log's end line is written with
 // the German texts (SourceTexts); the window and kirvo-cli show them translated.
-constexpr std::array<Counted, 8> kCounted = {{
+constexpr std::array<Counted, 9> kCounted = {{
     {OperationLog::kCopied, TrNoop("kopiert")},
     {OperationLog::kReplaced, TrNoop("ersetzt")},
     {OperationLog::kMoved, TrNoop("umbenannt")},
@@ -22,6 +22,7 @@ constexpr std::array<Counted, 8> kCounted = {{
     {OperationLog::kRestored, TrNoop("aus dem Papierkorb zurückgeholt")},
     {OperationLog::kFolderMade, TrNoop("Ordner angelegt")},
     {OperationLog::kFolderRemoved, TrNoop("Ordner entfernt")},
+    {OperationLog::kFolderMoved, TrNoop("Ordner umbenannt")},
 }};
 
 }  // namespace

@@ -21,7 +21,7 @@ public:
     int32_t failed() const { return failed_; }
 
 private:
-    std::array<int32_t, 8> done_{};
+    std::array<int32_t, 9> done_{};
     int32_t skipped_ = 0;
     int32_t failed_ = 0;
 };

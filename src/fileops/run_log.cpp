@@ -30,7 +30,8 @@ bool IsTime(std::string_view t) {
 bool IsAction(std::string_view action) {
     for (const std::string_view known :
          {OperationLog::kCopied, OperationLog::kReplaced, OperationLog::kTrashed, OperationLog::kDeleted,
-          OperationLog::kFolderMade, OperationLog::kFolderRemoved, OperationLog::kMoved, OperationLog::kRestored,
+          OperationLog::kFolderMade, OperationLog::kFolderRemoved, OperationLog::kMoved, OperationLog::kFolderMoved,
+          OperationLog::kRestored,
           OperationLog::kRunStarted, OperationLog::kRunEnded})
         if (action == known) return true;
     return false;
@@ -76,7 +77,7 @@ bool LoggedLine::undoable() const {
     if (!ok()) return false;
     const bool kept = !trash.empty() && !trashName.empty() && before.has_value();
     if (action == OperationLog::kCopied || action == OperationLog::kRestored || action == OperationLog::kMoved ||
-        action == OperationLog::kFolderMade)
+        action == OperationLog::kFolderMoved || action == OperationLog::kFolderMade)
         return after.has_value();
     if (action == OperationLog::kReplaced) return after.has_value() && kept;
     if (action == OperationLog::kTrashed) return kept;

@@ -97,8 +97,9 @@ void RunUndo::addStep(const LoggedLine& line) {
               remote ? Tr("endgültig gelöscht (auf dem entfernten Rechner gibt es keinen Papierkorb)")
                      : Tr("endgültig gelöscht (ohne Papierkorb)"),
               true);
-    } else if (action == OperationLog::kMoved) {
+    } else if (action == OperationLog::kMoved || action == OperationLog::kFolderMoved) {
         step.kind = UndoStep::Kind::MoveBack;
+        step.folder = action == OperationLog::kFolderMoved;
         step.path = line.source;
         step.from = line.destination;
         if (!line.after) stays(step, Tr("es ist nicht aufgezeichnet, wie die Datei nach dem Lauf aussah"));
@@ -253,7 +254,7 @@ void RunUndo::look() {
         case UndoStep::Kind::Restore: planned_[step.path] = as(*step.kept, NodeKind::File); break;
         case UndoStep::Kind::MoveBack:
             planned_[step.from] = NodeInfo{};
-            planned_[step.path] = as(*step.left, NodeKind::File);
+            planned_[step.path] = as(*step.left, step.folder ? NodeKind::Folder : NodeKind::File);
             break;
         case UndoStep::Kind::MakeFolder: planned_[step.path] = as(FileStamp{}, NodeKind::Folder); break;
         case UndoStep::Kind::NotKept: break;
@@ -283,8 +284,16 @@ void RunUndo::lookAt(UndoStep& step) {
     case UndoStep::Kind::MoveBack: {
         NodeInfo back;
         if (!inspect(step.path, back, why)) return stays(step, why);
-        if (now.kind == NodeKind::Missing && step.left->matches(back)) step.state = UndoStep::State::Done;
-        else if (!step.left->matches(now)) stays(step, Tr("an ihrem neuen Platz ") + Quoted(step.from) + " " + std::string(Tr(kChanged)));
+        const auto same = [&](const NodeInfo& node) {
+            return step.folder ? step.left->matchesFolder(node) : step.left->matches(node);
+        };
+        // A folder renamed in letter case may be found under either name (a file system that ignores case).
+        if (step.folder && same(now) && same(back) && now.inode == back.inode) {
+            if (step.from == step.path) step.state = UndoStep::State::Done;
+            return;
+        }
+        if (now.kind == NodeKind::Missing && same(back)) step.state = UndoStep::State::Done;
+        else if (!same(now)) stays(step, Tr("an ihrem neuen Platz ") + Quoted(step.from) + " " + std::string(Tr(kChanged)));
         else if (back.kind != NodeKind::Missing)
             stays(step, Tr("an ihrem alten Platz steht jetzt eine Datei, die der Lauf nicht gemacht hat"));
         return;

@@ -105,7 +105,8 @@ void RunUndo::carryOut(UndoStep& step) {
                 stays(step, Tr("lässt sich nicht zurückverschieben: ") + SystemErrorText(error));
             } else {
                 step.state = UndoStep::State::Done;
-                logStep(OperationLog::kMoved, step.from, step.path, StampOf(folder, parts.name), {});
+                logStep(step.folder ? OperationLog::kFolderMoved : OperationLog::kMoved, step.from, step.path,
+                        StampOf(folder, parts.name), {});
             }
             break;
         }

@@ -33,6 +33,7 @@ struct UndoStep {
     std::string trashName;
     std::string why;    // Stays: in German
     bool gone = false;  // Stays because what it needs is gone (the trash emptied, or it was kept nowhere)
+    bool folder = false;  // MoveBack: a folder (renamed in letter case), known by its identity alone
 
     std::string trashPath() const { return trash + "/files/" + trashName; }
 };

@@ -30,6 +30,9 @@ struct DirectoryRecord {
     uint64_t size = 0;
     int64_t modifiedSeconds = 0;  // UTC, seconds since 1970-01-01
     uint32_t modifiedNanoseconds = 0;
+    // When the file's inode last changed (content, times, rename, rights),
+    // UTC nanoseconds; 0 where the lister cannot tell (another machine).
+    int64_t changedNanoseconds = 0;
     // A file's identity on its file system where the lister knows it (local
     // files: st_dev and st_ino of the file, or of what a link points to); 0
     // where it does not (another machine).

@@ -32,7 +32,7 @@ GuardReport CheckGuards(const GuardInput& input) {
     GuardReport report;
     report.source.missing = input.sourceMissing;
     report.target.missing = input.targetMissing;
-    report.source.recorded = report.target.recorded = input.state != nullptr ? input.state->size() : 0;
+    report.source.recorded = report.target.recorded = input.state != nullptr ? input.state->files() : 0;
     bool runActs = false;
     for (uint32_t i = 0; i < input.paths.size(); ++i) {
         const ObservedPath& p = input.paths[i];

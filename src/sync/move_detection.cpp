@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
+
+#include "engine/text_compare.h"
 
 namespace kirvo {
 namespace {
@@ -23,6 +26,24 @@ SyncAction MoveOn(SyncSide side) {
     return side == SyncSide::Source ? SyncAction::MoveInSource : SyncAction::MoveInTarget;
 }
 
+std::string Folded(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+// The folders `side` has, ignoring case: a file is never renamed onto one.
+std::unordered_set<std::string> FoldersOn(SyncSide side, std::span<const ObservedPath> paths) {
+    std::unordered_set<std::string> folders;
+    for (const ObservedPath& p : paths)
+        if (p.isFolder() && p.on(side).kind != ObservedFile::Kind::Absent) {
+            std::string path = Folded(p.pathOn(side));
+            path.pop_back();
+            folders.insert(std::move(path));
+        }
+    return folders;
+}
+
 void Pair(std::span<PathDecision> decisions, uint32_t from, uint32_t to, SyncSide moveOn, SyncSide reasonSide,
           SyncReason atNew, SyncReason atOld) {
     decisions[to].planned = {MoveOn(moveOn), atNew, reasonSide, from};
@@ -40,7 +61,7 @@ void DetectRecordedMoves(SyncSide moved, std::span<const ObservedPath> paths, co
         const FileRecord& record = state.record(recordOf[i]);
         const ObservedFile& there = paths[i].on(other);
         if (paths[i].on(moved).kind != ObservedFile::Kind::Absent || record.on(moved).inode == 0 || !there.present() ||
-            ChangedSince(there, record.on(other)))
+            ChangedSince(there, record.on(other), record.legacy))
             continue;
         const auto [it, added] = origins.try_emplace({record.on(moved).device, record.on(moved).inode}, i);
         if (!added) it->second = kAmbiguous;
@@ -55,14 +76,18 @@ void DetectRecordedMoves(SyncSide moved, std::span<const ObservedPath> paths, co
         const auto [it, added] = arrivals.try_emplace(id, j);
         if (!added) it->second = kAmbiguous;  // a hard link: two names, no move
     }
+    const std::unordered_set<std::string> blocked = FoldersOn(other, paths);
     for (const auto& [id, from] : origins) {
         const auto arrival = arrivals.find(id);
         if (from == kAmbiguous || arrival == arrivals.end() || arrival->second == kAmbiguous) continue;
         const uint32_t to = arrival->second;
-        const SideRecord& was = state.record(recordOf[from]).on(moved);
-        const ObservedFile& now = paths[to].on(moved);
+        const FileRecord& record = state.record(recordOf[from]);
+        // A rename keeps size and time; its change time moves.
+        ObservedFile now = paths[to].on(moved);
+        now.ctimeNs = 0;
         if (recordOf[to] != SyncState::kNone || paths[to].on(other).kind != ObservedFile::Kind::Absent ||
-            decisions[to].planned.action == SyncAction::Unknown || now.size != was.size || now.mtimeNs != was.mtimeNs)
+            decisions[to].planned.action == SyncAction::Unknown || ChangedSince(now, record.on(moved), record.legacy) ||
+            blocked.contains(Folded(paths[to].relativePath())))
             continue;
         Pair(decisions, from, to, other, moved, SyncReason::Moved, SyncReason::MovedAway);
     }
@@ -87,8 +112,9 @@ void DetectContentMoves(const ReconcileInput& input, std::span<PathDecision> dec
     };
     std::sort(leaving.begin(), leaving.end(), [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
     std::vector<bool> taken(leaving.size(), false);
+    const std::unordered_set<std::string> blocked = FoldersOn(to, input.paths);
     for (uint32_t j = 0; j < input.paths.size(); ++j) {
-        if (!onlyOn(j, from)) continue;
+        if (!onlyOn(j, from) || blocked.contains(Folded(input.paths[j].relativePath()))) continue;
         const ObservedFile& arriving = input.paths[j].on(from);
         auto candidate = std::lower_bound(leaving.begin(), leaving.end(),
                                           std::pair(arriving.size, arriving.mtimeNs - kMirrorTimeWindowNs),

@@ -24,14 +24,18 @@ struct ObservedFile {
     // otherwise (remote roots; file systems that invent inode numbers per mount).
     uint64_t device = 0;
     uint64_t inode = 0;
+    // When the inode last changed (UTC nanoseconds), where the file system
+    // keeps inodes stable; 0 otherwise. Content, times, rights and renames move it.
+    int64_t ctimeNs = 0;
 
     bool present() const { return kind == Kind::Present; }
     bool hasIdentity() const { return inode != 0; }
 
     static ObservedFile Absent() { return {}; }
-    static ObservedFile Unknown() { return {Kind::Unknown, 0, 0, 0, 0}; }
-    static ObservedFile Present(uint64_t size, int64_t mtimeNs, uint64_t device = 0, uint64_t inode = 0) {
-        return {Kind::Present, size, mtimeNs, device, inode};
+    static ObservedFile Unknown() { return {Kind::Unknown, 0, 0, 0, 0, 0}; }
+    static ObservedFile Present(uint64_t size, int64_t mtimeNs, uint64_t device = 0, uint64_t inode = 0,
+                                int64_t ctimeNs = 0) {
+        return {Kind::Present, size, mtimeNs, device, inode, ctimeNs};
     }
     friend bool operator==(const ObservedFile&, const ObservedFile&) = default;
 };
@@ -45,7 +49,9 @@ enum class CompareVerdict : uint8_t {
 };
 
 // One relative path of a pair: the folder ("" for the root, else names each
-// followed by '/') and the name, as bytes; both borrowed from the caller.
+// followed by '/') and the name, as bytes; both borrowed from the caller. A
+// folder is a path of its own, its name ending in '/' ("a/" and "b/" for
+// "a/b/"), present on a side where that side has the folder.
 struct ObservedPath {
     std::string_view folder;
     std::string_view name;
@@ -53,9 +59,23 @@ struct ObservedPath {
     ObservedFile target;
     CompareVerdict verdict = CompareVerdict::Equal;
     std::string_view conflictReason;  // the comparison's reason for Conflict, borrowed
+    // The target's own folder and name where both sides have the path and
+    // name it differently (in letter case only: paths pair ignoring case);
+    // empty otherwise.
+    std::string_view targetFolder = {};
+    std::string_view targetName = {};
 
     const ObservedFile& on(SyncSide side) const { return side == SyncSide::Source ? source : target; }
+    bool isFolder() const { return !name.empty() && name.back() == '/'; }
     std::string relativePath() const { return std::string(folder).append(name); }
+    // The path as `side` names it.
+    std::string pathOn(SyncSide side) const {
+        return side == SyncSide::Target && !targetName.empty() ? std::string(targetFolder).append(targetName)
+                                                                : relativePath();
+    }
+    std::string_view nameOn(SyncSide side) const {
+        return side == SyncSide::Target && !targetName.empty() ? targetName : name;
+    }
 };
 
 }  // namespace kirvo

@@ -1,6 +1,8 @@
 #include "sync/reconciler.h"
 
+#include "sync/case_names.h"
 #include "sync/move_detection.h"
+#include "sync/tree_shape.h"
 
 namespace kirvo {
 namespace {
@@ -34,11 +36,17 @@ SyncDecision Compared(const ObservedPath& p, SyncReason reason) {
     return {SyncAction::Nothing, SyncReason::Equal, SyncSide::Source};
 }
 
+// Equal by the comparison, and of the same size (times within the
+// tolerance say "equal" whatever the sizes are).
+bool LooksEqual(const ObservedPath& p) {
+    return p.verdict == CompareVerdict::Equal && p.source.size == p.target.size;
+}
+
 SyncDecision Mirrored(const ObservedPath& p, SyncSide from) {
     const SyncSide to = Other(from);
     if (!p.on(from).present()) return {DeleteIn(to), SyncReason::MirrorExtra, to};
     if (!p.on(to).present()) return {CopyTo(to), SyncReason::MirrorMissing, to};
-    if (p.verdict == CompareVerdict::Equal) return {SyncAction::Nothing, SyncReason::Equal, to};
+    if (LooksEqual(p)) return {SyncAction::Nothing, SyncReason::Equal, to};
     return {CopyTo(to), SyncReason::MirrorDifferent, to};
 }
 
@@ -47,28 +55,35 @@ enum class Since : uint8_t { Absent, New, Unchanged, Changed, Deleted };
 
 Since StatusOf(const ObservedFile& file, const FileRecord* record, SyncSide side) {
     if (file.present())
-        return record == nullptr                      ? Since::New
-               : ChangedSince(file, record->on(side)) ? Since::Changed
-                                                      : Since::Unchanged;
+        return record == nullptr                                      ? Since::New
+               : ChangedSince(file, record->on(side), record->legacy) ? Since::Changed
+                                                                      : Since::Unchanged;
     return record == nullptr ? Since::Absent : Since::Deleted;
 }
 
-// The two-way rules for a path that is no move:
-//   equal now (and of the same size)        nothing (and recorded again)
-//   changed on one side only, or new there  copied to the other
+// The two-way rules for a path that is no move. "Changed" is exact, against
+// each side's own record; the comparison's "equal" (within its tolerance)
+// counts only where neither side changed, or where both files are read and
+// hold the same bytes:
+//   unchanged on both and equal             nothing
+//   changed or new on one or both sides, yet the same bytes: nothing (recorded again)
+//   changed on one side only                copied to the other
 //   deleted on one side, unchanged on the other: deleted there, unless the
 //     filter changed since the record (then it might be a file the old filter
 //     left out: copied back instead)
 //   deleted on one side, changed on the other: the changed one is copied back
 //   changed on both, new on both, or unchanged on both yet unequal: conflict
-SyncDecision TwoWay(const ObservedPath& p, const FileRecord* record, bool filterChanged) {
+// A folder is there or not: new on one side, made on the other; deleted on
+// one side, removed on the other (once nothing is left in it: TreeShape).
+SyncDecision TwoWay(const ReconcileInput& input, uint32_t i, const FileRecord* record, bool filterChanged) {
+    const ObservedPath& p = input.paths[i];
     const Since s = StatusOf(p.source, record, SyncSide::Source);
     const Since t = StatusOf(p.target, record, SyncSide::Target);
     if (p.source.present() && p.target.present()) {
-        // Times within the tolerance say "equal"; a size that differs says
-        // otherwise (a file saved again within two seconds of the last run).
-        if (p.verdict == CompareVerdict::Equal && p.source.size == p.target.size)
+        if (p.isFolder() || (s == Since::Unchanged && t == Since::Unchanged && LooksEqual(p)))
             return {SyncAction::Nothing, SyncReason::Equal, SyncSide::Source};
+        if (LooksEqual(p) && input.sameBytes && input.sameBytes(i))
+            return {SyncAction::Nothing, SyncReason::SameContent, SyncSide::Source};
         if (s == Since::Changed && t == Since::Unchanged)
             return {SyncAction::CopyToTarget, SyncReason::Changed, SyncSide::Source};
         if (s == Since::Unchanged && t == Since::Changed)
@@ -83,11 +98,20 @@ SyncDecision TwoWay(const ObservedPath& p, const FileRecord* record, bool filter
         const Since status = here == SyncSide::Source ? s : t;
         if (!p.on(here).present()) continue;
         if (status == Since::New) return {CopyTo(there), SyncReason::New, here};
-        if (status == Since::Changed) return {CopyTo(there), SyncReason::DeletedChangedElsewhere, there};
+        if (status == Since::Changed && !p.isFolder())
+            return {CopyTo(there), SyncReason::DeletedChangedElsewhere, there};
         if (filterChanged) return {CopyTo(there), SyncReason::DeletedFilterChanged, there};
         return {DeleteIn(here), SyncReason::Deleted, there};
     }
     return {SyncAction::Nothing, SyncReason::Equal, SyncSide::Source};  // in no tree: nothing to do
+}
+
+// The record of a path: under the source's name, or, renamed in case on the
+// source since, under the target's.
+uint32_t RecordOf(const SyncState& state, const ObservedPath& p) {
+    const uint32_t found = state.find(p.folder, p.name);
+    if (found != SyncState::kNone || p.targetName.empty()) return found;
+    return state.find(p.targetFolder, p.targetName);
 }
 
 }  // namespace
@@ -103,7 +127,9 @@ std::vector<PathDecision> Reconcile(const ReconcileInput& input) {
         if (MarkUnknown(input, paths[i], d)) continue;
         if (!paths[i].source.present() && !paths[i].target.present()) continue;  // nothing there to act on
         switch (input.mode) {
-        case SyncMode::Update: d = Compared(paths[i], SyncReason::Compared); break;
+        case SyncMode::Update:
+            if (!paths[i].isFolder()) d = Compared(paths[i], SyncReason::Compared);
+            break;
         case SyncMode::Mirror: d = Mirrored(paths[i], input.mirrorFrom); break;
         case SyncMode::TwoWay:
             if (!remembered) {
@@ -111,18 +137,21 @@ std::vector<PathDecision> Reconcile(const ReconcileInput& input) {
                 if (d.action == SyncAction::Nothing) d.reason = SyncReason::Equal;
                 break;
             }
-            recordOf[i] = input.state->find(paths[i].folder, paths[i].name);
-            d = TwoWay(paths[i], recordOf[i] == SyncState::kNone ? nullptr : &input.state->record(recordOf[i]),
+            recordOf[i] = RecordOf(*input.state, paths[i]);
+            d = TwoWay(input, i, recordOf[i] == SyncState::kNone ? nullptr : &input.state->record(recordOf[i]),
                        input.state->settings.filterHash != input.filterHash);
             break;
         }
     }
+    if (input.mode == SyncMode::Update) return decisions;
     if (remembered) {
         DetectRecordedMoves(SyncSide::Source, paths, *input.state, recordOf, decisions);
         DetectRecordedMoves(SyncSide::Target, paths, *input.state, recordOf, decisions);
     } else if (input.mode == SyncMode::Mirror) {
         DetectContentMoves(input, decisions);
     }
+    DecideCaseNames(input, recordOf, decisions);
+    ResolveTreeShape(paths, decisions);
     return decisions;
 }
 
@@ -130,7 +159,7 @@ std::string ExplainDecision(const ReconcileInput& input, std::span<const PathDec
     const SyncDecision& d = decisions[i].planned;
     const ObservedPath& p = input.paths[i];
     std::string partner;
-    if (d.partner != SyncDecision::kNoPartner) partner = input.paths[d.partner].relativePath();
+    if (d.partner != SyncDecision::kNoPartner) partner = input.paths[d.partner].pathOn(d.side);
     std::string_view detail = p.conflictReason;
     if (d.reason == SyncReason::Unreadable && input.unknown != nullptr)
         if (const std::string* reason = input.unknown->find(d.side, p.folder, p.name)) detail = *reason;

@@ -29,6 +29,7 @@ std::string ReasonText(const SyncDecision& d, std::string_view partnerPath, std:
     const std::string there = In(Other(d.side));
     switch (d.reason) {
     case SyncReason::Equal: return Tr("gleich");
+    case SyncReason::SameContent: return Tr("gleich (Inhalt verglichen)");
     case SyncReason::Compared: return ComparedText(d, detail);
     case SyncReason::FirstRun:
         return Format(Tr("noch kein Abgleich mit Gedächtnis für diese Ordner: %s"), ComparedText(d, detail));
@@ -54,6 +55,19 @@ std::string ReasonText(const SyncDecision& d, std::string_view partnerPath, std:
     case SyncReason::MirrorMoved:
         return Format(Tr("%s mit gleichem Inhalt unter %s: wird umbenannt"), here, Quoted(partnerPath));
     case SyncReason::MirrorMovedAway: return Format(Tr("%s umbenannt nach %s"), here, Quoted(partnerPath));
+    case SyncReason::CaseRenamed:
+        return Format(Tr("%s umbenannt in %s seit dem letzten Abgleich (nur Groß-/Kleinschreibung)"), here,
+                      Quoted(partnerPath));
+    case SyncReason::CaseRenamedOnBoth:
+        return Tr("in Quelle und Ziel verschieden umbenannt seit dem letzten Abgleich (Groß-/Kleinschreibung)");
+    case SyncReason::CaseTwins:
+        return Format(Tr("%s gibt es auch %s, das sich nur in Groß-/Kleinschreibung unterscheidet"), here,
+                      Quoted(partnerPath));
+    case SyncReason::MirrorCase: return Format(Tr("%s anders geschrieben: wird umbenannt"), here);
+    case SyncReason::FileFolderClash:
+        return Format(Tr("auf der einen Seite eine Datei, auf der anderen ein Ordner (%s)"), Quoted(partnerPath));
+    case SyncReason::FolderStillUsed:
+        return Format(Tr("%s gelöscht, doch %s liegt darin Neues: der Ordner bleibt"), here, there);
     case SyncReason::Unreadable:
         return detail.empty() ? Format(Tr("%s nicht lesbar: bleibt, wie es ist"), here)
                               : Format(Tr("%s nicht lesbar (%s): bleibt, wie es ist"), here, detail);

@@ -15,7 +15,8 @@ enum class SyncAction : uint8_t {
     CopyToSource,
     DeleteInTarget,
     DeleteInSource,
-    MoveInTarget,  // rename the target's file at the partner path to this path
+    MoveInTarget,  // rename the target's file at the partner path to this path (partner
+                   // this path: a change of letter case, to the source's name)
     MoveInSource,
     Conflict,  // both left as they are, named
     Unknown,   // a side could not be read: left alone
@@ -24,6 +25,7 @@ enum class SyncAction : uint8_t {
 // Why: each with the side it speaks of (SyncDecision::side).
 enum class SyncReason : uint8_t {
     Equal,
+    SameContent,              // changed or new since the last run, yet both hold the same bytes (read)
     Compared,                 // the comparison's arrow or conflict (update; two-way before its first run)
     FirstRun,                 // two-way without a recorded state: as Compared
     New,                      // new on `side` since the last run
@@ -42,6 +44,12 @@ enum class SyncReason : uint8_t {
     MirrorMoved,       // on `side` under the partner path with the same content
     MirrorMovedAway,   // on `side` renamed to the partner path
     Unreadable,        // `side` could not be read there
+    CaseRenamed,       // renamed on `side` in letter case only: the other side follows
+    CaseRenamedOnBoth, // renamed in letter case on both sides, differently
+    CaseTwins,         // `side` has this name and the partner's, equal ignoring case
+    MirrorCase,        // named in another letter case on `side`: renamed
+    FileFolderClash,   // a file on one side, a folder on the other (partner: the other path)
+    FolderStillUsed,   // deleted on `side`, but the other side put something new into it
 };
 
 struct SyncDecision {
@@ -51,6 +59,9 @@ struct SyncDecision {
     SyncReason reason = SyncReason::Equal;
     SyncSide side = SyncSide::Source;
     uint32_t partner = kNoPartner;  // moves: the index of the other path
+    // A copy of a file whose name changed in letter case: the file on this
+    // side takes the other side's name first.
+    std::optional<SyncSide> renameIn = std::nullopt;
 
     friend bool operator==(const SyncDecision&, const SyncDecision&) = default;
 };

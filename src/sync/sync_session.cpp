@@ -36,25 +36,30 @@ SyncDecision Updated(const FilePair& pair) {
     return {};
 }
 
-// Whether the filter leaves a path out, deciding folder by folder as the scan does.
+// Whether the filter leaves a path out, deciding folder by folder as the scan
+// does; a folder's record (its name ending in '/') by the folders alone.
 bool LeftOut(const ScanFilter* filter, std::string_view folder, std::string_view name) {
     if (filter == nullptr) return false;
+    const std::string whole = name.ends_with('/') ? std::string(folder).append(name) : std::string();
+    const std::string_view walked = name.ends_with('/') ? std::string_view(whole) : folder;
     bool included = filter->RootIncluded();
-    for (size_t end = folder.find('/'); end != std::string_view::npos; end = folder.find('/', end + 1)) {
-        const std::string_view path = folder.substr(0, end + 1);
+    for (size_t end = walked.find('/'); end != std::string_view::npos; end = walked.find('/', end + 1)) {
+        const std::string_view path = walked.substr(0, end + 1);
         const size_t start = path.substr(0, end).rfind('/');
         const std::string_view own = path.substr(start == std::string_view::npos ? 0 : start + 1, end - (start + 1));
         const ScanFilter::FolderDecision decision = filter->Folder(path, own, included);
         if (!decision.enter) return true;
         included = decision.included;
     }
-    return !filter->File(folder, name, included);
+    return !name.ends_with('/') && !filter->File(folder, name, included);
 }
 
 bool SameRecords(const SyncState& a, const SyncState& b) {
     if (a.size() != b.size() || !(a.settings == b.settings)) return false;
     for (uint32_t i = 0; i < a.size(); ++i)
-        if (a.folder(i) != b.folder(i) || a.name(i) != b.name(i) || !(a.record(i) == b.record(i))) return false;
+        if (a.folder(i) != b.folder(i) || a.name(i) != b.name(i) || !(a.record(i) == b.record(i)) ||
+            a.targetPath(i) != b.targetPath(i))
+            return false;
     return true;
 }
 
@@ -102,12 +107,14 @@ bool SyncSession::StateUnchanged(SyncStateStore& store, const PairKey& pair) con
 void SyncSession::Clear() {
     matcher_ = nullptr;
     decisions_.clear();
+    folderDecisions_.clear();
     paths_.clear();
     unknown_ = {};
 }
 
 void SyncSession::Decide(const TreeMatcher& matcher, SideIdentities identities) {
     Clear();
+    evidence_.clear();
     matcher_ = &matcher;
     unknown_ = UnknownPlacesOf(matcher);
     const std::span<const FilePair> pairs = matcher.pairs();
@@ -117,6 +124,7 @@ void SyncSession::Decide(const TreeMatcher& matcher, SideIdentities identities) 
         return;
     }
     paths_ = ObservePairs(matcher, identities);
+    ObserveFolders(matcher, paths_);
     ReconcileInput input;
     input.mode = settings_.mode;
     input.mirrorFrom = settings_.mirrorFrom;
@@ -124,27 +132,38 @@ void SyncSession::Decide(const TreeMatcher& matcher, SideIdentities identities) 
     input.state = state_ ? &*state_ : nullptr;
     input.filterHash = settings_.filterHash;
     input.unknown = &unknown_;
-    // The mirror confirms a rename by the bytes of both files, read once each.
-    std::unique_ptr<ContentReader> fromReader, toReader;
+    // Where times cannot tell, the bytes of both files decide, each read once.
+    std::unique_ptr<ContentReader> sourceReader, targetReader;
     std::unique_ptr<ContentComparer> comparer;
+    const auto compare = [&](const FileEntry* a, const FileEntry* b) {
+        if (a == nullptr || b == nullptr) return false;
+        if (!comparer) {
+            const auto reader = [&](const std::string& root) {
+                return matcher.options().readers ? matcher.options().readers(root) : MakeContentReader(root);
+            };
+            sourceReader = reader(matcher.sourceRoot());
+            targetReader = reader(matcher.targetRoot());
+            comparer = std::make_unique<ContentComparer>(*sourceReader, *targetReader, matcher.utcOffset(), nullptr);
+        }
+        std::string reason;
+        const bool fromSource = a->side() == kSourceSide;
+        return comparer->Compare(fromSource ? *a : *b, fromSource ? *b : *a, reason) ==
+               ContentComparer::Outcome::Identical;
+    };
     if (settings_.mode == SyncMode::Mirror) {
+        // A rename is confirmed by the bytes of both files.
         input.sameContent = [&](uint32_t from, uint32_t to) {
             const bool fromSource = settings_.mirrorFrom == SyncSide::Source;
-            if (!comparer) {
-                const auto reader = [&](const std::string& root) {
-                    return matcher.options().readers ? matcher.options().readers(root) : MakeContentReader(root);
-                };
-                fromReader = reader(fromSource ? matcher.sourceRoot() : matcher.targetRoot());
-                toReader = reader(fromSource ? matcher.targetRoot() : matcher.sourceRoot());
-                comparer = std::make_unique<ContentComparer>(*fromReader, *toReader, matcher.utcOffset(), nullptr);
-            }
-            const FileEntry* a = fromSource ? pairs[from].source : pairs[from].target;
-            const FileEntry* b = fromSource ? pairs[to].target : pairs[to].source;
-            std::string reason;
-            return a != nullptr && b != nullptr && comparer->Compare(*a, *b, reason) == ContentComparer::Outcome::Identical;
+            return compare(fromSource ? pairs[from].source : pairs[from].target,
+                           fromSource ? pairs[to].target : pairs[to].source);
         };
+    } else {
+        input.sameBytes = [&](uint32_t i) { return i < pairs.size() && compare(pairs[i].source, pairs[i].target); };
     }
-    decisions_ = Reconcile(input);
+    std::vector<PathDecision> all = Reconcile(input);
+    folderDecisions_.assign(all.begin() + static_cast<std::ptrdiff_t>(pairs.size()), all.end());
+    all.resize(pairs.size());
+    decisions_ = std::move(all);
 }
 
 void SyncSession::Choose(size_t pair, std::optional<SyncAction> action) {
@@ -163,7 +182,10 @@ std::string SyncSession::Explain(size_t i) const {
     std::string partner;
     if (d.partner < pairs.size()) {
         const FilePair& other = pairs[d.partner];
-        partner = (other.source ? other.source : other.target)->relativePath();
+        const FileEntry* named = d.side == SyncSide::Target && other.target ? other.target : other.source;
+        partner = (named ? named : other.target)->relativePath();
+    } else if (d.partner < paths_.size()) {
+        partner = paths_[d.partner].pathOn(d.side);
     }
     std::string_view detail = matcher_->conflictReason(i);
     if (d.reason == SyncReason::Unreadable)
@@ -173,8 +195,9 @@ std::string SyncSession::Explain(size_t i) const {
 
 SyncWork SyncSession::Work() const {
     if (matcher_ == nullptr) return {};
-    const SyncSide* mirrorFrom = settings_.mode == SyncMode::Mirror ? &settings_.mirrorFrom : nullptr;
-    return PlanWork(*matcher_, decisions_, settings_.sides, mirrorFrom);
+    std::vector<PathDecision> all(decisions_);
+    all.insert(all.end(), folderDecisions_.begin(), folderDecisions_.end());
+    return PlanWork(*matcher_, paths_, all, settings_.sides);
 }
 
 GuardReport SyncSession::Guards() const {
@@ -187,7 +210,7 @@ GuardReport SyncSession::Guards() const {
         if (source ? !settings_.sides.source : !settings_.sides.target) d.chosen = SyncAction::Nothing;
     }
     GuardInput input;
-    input.paths = paths_;
+    input.paths = std::span<const ObservedPath>(paths_).first(std::min(paths_.size(), acting.size()));
     input.decisions = acting;
     input.state = state_ ? &*state_ : nullptr;
     input.unknown = &unknown_;
@@ -219,55 +242,18 @@ std::string SyncSession::GuardText(const GuardReport& report) const {
     return text;
 }
 
-SyncOutcome SyncSession::Run(const SyncWork& work, SyncQuestions& questions, FileOperationService& service,
-                             const CopyFlags& copyFlags, const DeleteFlags& deleteFlags) const {
-    SyncOutcome outcome;
-    if (const GuardReport report = Guards(); report.needsConfirmation()) {
-        outcome.refusal = GuardText(report);
-        if (!questions.Confirm(SyncQuestions::Kind::Guard, outcome.refusal + Tr("\n\nTrotzdem abgleichen?"))) {
-            outcome.refused = true;
-            return outcome;
-        }
-        outcome.refusal.clear();
-    }
-    // Every question comes before anything is done; each answer stands on its own.
-    const auto ask = [&](SyncQuestions::Kind kind, bool any, const std::string& text) {
-        return any && questions.Confirm(kind, text);
-    };
-    const bool toTarget = ask(SyncQuestions::Kind::Copies, !work.toTarget.empty(), CopyQuestion(true, work.toTarget.count()));
-    const bool toSource = ask(SyncQuestions::Kind::Copies, !work.toSource.empty(), CopyQuestion(false, work.toSource.count()));
-    const auto moveQuestion = [](SyncSide side, size_t n) {
-        return Format(TrN("Es werden %d Dateien %s umbenannt !", "Es werden %d Dateien %s umbenannt !", n), n, In(side));
-    };
-    const bool moveSource = ask(SyncQuestions::Kind::Moves, !work.moveInSource.empty(),
-                                moveQuestion(SyncSide::Source, work.moveInSource.size()));
-    const bool moveTarget = ask(SyncQuestions::Kind::Moves, !work.moveInTarget.empty(),
-                                moveQuestion(SyncSide::Target, work.moveInTarget.size()));
-
-    // Renames first: a copy or a deletion never meets a file still on its way.
-    if (moveSource) outcome.movedInSource = service.move(work.moveInSource);
-    if (moveTarget) outcome.movedInTarget = service.move(work.moveInTarget);
-    if (!work.deleteInSource.empty()) outcome.deletedInSource = service.remove(work.deleteInSource, deleteFlags);
-    if (!work.deleteInTarget.empty()) outcome.deletedInTarget = service.remove(work.deleteInTarget, deleteFlags);
-    CopyFlags flags = copyFlags;
-    flags.newerExpected = settings_.mode != SyncMode::Update;
-    if (toTarget) outcome.copiedToTarget = service.copy(work.toTarget.pairs, flags);
-    if (toSource) outcome.copiedToSource = service.copy(work.toSource.pairs, flags);
-    if (!work.foldersInSource.empty()) outcome.foldersInSource = service.removeEmptyFolders(work.foldersInSource);
-    if (!work.foldersInTarget.empty()) outcome.foldersInTarget = service.removeEmptyFolders(work.foldersInTarget);
-    return outcome;
-}
-
 StoreError SyncSession::Record(const TreeMatcher& after, SideIdentities identities, SyncStateStore& store,
                                const PairKey& pair) const {
     if (!remembers()) return {};
-    const std::vector<ObservedPath> paths = ObservePairs(after, identities);
+    std::vector<ObservedPath> paths = ObservePairs(after, identities);
+    ObserveFolders(after, paths);
     const UnknownPlaces unknown = UnknownPlacesOf(after);
     const PairSettings recorded{SyncMode::TwoWay, settings_.compareSetting, settings_.filterHash};
     const ScanFilter* filter = settings_.filter;
-    const StateUpdate update =
-        ComputeStateUpdate(paths, state_ ? &*state_ : nullptr, recorded, &unknown,
-                           [filter](std::string_view folder, std::string_view name) { return LeftOut(filter, folder, name); });
+    const StateUpdate update = ComputeStateUpdate(
+        paths, state_ ? &*state_ : nullptr, recorded, &unknown,
+        [filter](std::string_view folder, std::string_view name) { return LeftOut(filter, folder, name); },
+        [this](const ObservedPath& now) { return evidence_.confirms(now); });
     return store.save(pair, update);
 }
 

@@ -3,12 +3,14 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "fileops/file_operation_service.h"
 #include "sync/delete_limit.h"
 #include "sync/deletion_guard.h"
 #include "sync/observed_pairs.h"
+#include "sync/sync_evidence.h"
 #include "sync/sync_decision.h"
 #include "sync/sync_mode.h"
 #include "sync/sync_state.h"
@@ -54,7 +56,15 @@ struct SyncOutcome {
     std::string refusal;   // German: what the guards found
     std::optional<OperationResult> movedInSource, movedInTarget, deletedInSource, deletedInTarget;
     std::optional<OperationResult> copiedToTarget, copiedToSource;
-    std::optional<OperationResult> foldersInSource, foldersInTarget;
+    std::optional<OperationResult> foldersInSource, foldersInTarget;  // removed
+    std::optional<OperationResult> newFoldersInSource, newFoldersInTarget;
+};
+
+// A pair left unequal after a run, and why (German).
+struct UnequalPair {
+    size_t pair = 0;
+    std::string path;
+    std::string reason;
 };
 
 // Synchronising two folders, the one use case behind "Dateien abgleichen" and
@@ -93,6 +103,12 @@ public:
 
     // At the pairs' indexes.
     std::span<const PathDecision> decisions() const { return decisions_; }
+    // Mirror and two-way: one per folder either side has (ObserveFolders), as
+    // folderPaths() names them; they follow the files and take no choice.
+    std::span<const PathDecision> folderDecisions() const { return folderDecisions_; }
+    std::span<const ObservedPath> folderPaths() const {
+        return std::span<const ObservedPath>(paths_).subspan(std::min(paths_.size(), decisions_.size()));
+    }
     // The user's choice over the rules' decision of a pair; none: the rules'.
     void Choose(size_t pair, std::optional<SyncAction> action);
     // Every pair's choice at once: those not taking part do nothing, the
@@ -108,25 +124,40 @@ public:
 
     // Asks and does the work: the guards' question first (declined: nothing
     // is done), then one question per direction with copies and per side
-    // with renames; then renames, deletions, copies, and the empty folders.
+    // with renames; then, so that what frees a path goes before what fills
+    // it: deletions, renames, folders removed, copies, the folders still to
+    // make. Keeps what the run knows to be equal for Record.
     SyncOutcome Run(const SyncWork& work, SyncQuestions& questions, FileOperationService& service,
-                    const CopyFlags& copyFlags, const DeleteFlags& deleteFlags) const;
+                    const CopyFlags& copyFlags, const DeleteFlags& deleteFlags);
 
     // Two-way: records the state from the comparison made after the run, in
-    // one transaction. Nothing for the other modes.
+    // one transaction. A pair counts as synchronised where neither file
+    // changed since its record, or the run vouches for both (SyncEvidence).
+    // Nothing for the other modes.
     StoreError Record(const TreeMatcher& after, SideIdentities identities, SyncStateStore& store,
                       const PairKey& pair) const;
+
+    // Mirror and two-way, over the comparison made after the run: the pairs
+    // still unequal (a conflict, a failure, what could not be read), each with
+    // its reason; for update, those the comparison does not find equal.
+    std::vector<UnequalPair> Unequal(const TreeMatcher& after) const;
 
     // The question before copying one direction: "Es werden %i Dateien von Quelle nach Ziel kopiert !".
     static std::string CopyQuestion(bool toTarget, int32_t count);
 
 private:
+    void KeepEvidence(const SyncWork& work, const SyncOutcome& outcome);
+
     SyncSettings settings_;
     const TreeMatcher* matcher_ = nullptr;
     std::vector<PathDecision> decisions_;
-    std::vector<ObservedPath> paths_;  // mirror and two-way: what the decisions rest on
+    std::vector<PathDecision> folderDecisions_;
+    std::vector<ObservedPath> paths_;  // mirror and two-way: what the decisions rest on, pairs then folders
     UnknownPlaces unknown_;
     std::optional<SyncState> state_;
+    SyncEvidence evidence_;  // from Run, for Record: kept when the comparison goes
+    // From Run, for Unequal: why a path was left as it was (relative path -> German reason).
+    std::unordered_map<std::string, std::string> left_;
 };
 
 // The hash of what decides which files a comparison sees: the include and

@@ -13,10 +13,14 @@ uint32_t SyncState::folderIndex(std::string_view folder) {
     return it->second;
 }
 
-void SyncState::add(std::string_view folder, std::string_view name, const FileRecord& record) {
+void SyncState::add(std::string_view folder, std::string_view name, const FileRecord& record,
+                    std::string_view targetPath) {
     const uint32_t f = folderIndex(folder);
-    entries_.push_back({f, static_cast<uint32_t>(names_.size()), static_cast<uint32_t>(name.size()), record});
-    names_.append(name);
+    const auto offset = static_cast<uint32_t>(names_.size());
+    const auto length = static_cast<uint32_t>(name.size());
+    entries_.push_back({f, offset, length, offset + length, static_cast<uint32_t>(targetPath.size()), record});
+    names_.append(name).append(targetPath);
+    if (!name.ends_with('/')) ++files_;
 }
 
 void SyncState::finish() {
@@ -50,7 +54,8 @@ uint32_t SyncState::find(std::string_view folder, std::string_view name) const {
 }
 
 uint32_t SyncState::find(std::string_view relativePath) const {
-    const size_t slash = relativePath.rfind('/');
+    // A folder's path ends in '/': its name is the last one with it.
+    const size_t slash = relativePath.substr(0, relativePath.empty() ? 0 : relativePath.size() - 1).rfind('/');
     const size_t cut = slash == std::string_view::npos ? 0 : slash + 1;
     return find(relativePath.substr(0, cut), relativePath.substr(cut));
 }

@@ -11,6 +11,8 @@
 
 #include "sync/pair_places.h"
 #include "sync/sqlite_database.h"
+#include "sync/state_records.h"
+#include "sync/state_schema.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -21,49 +23,10 @@ constexpr int64_t kApplicationId = 0x4B72766F;  // "Krvo"
 constexpr int kNotOurs = -1;
 constexpr int kNewer = -2;
 
-constexpr const char* kSchema = R"(
-CREATE TABLE pair(
-    id INTEGER PRIMARY KEY,
-    first TEXT NOT NULL,
-    second TEXT NOT NULL,
-    mode INTEGER NOT NULL,
-    compare INTEGER NOT NULL,
-    filter INTEGER NOT NULL,
-    first_device INTEGER,
-    second_device INTEGER,
-    UNIQUE(first, second));
-CREATE TABLE folder(
-    id INTEGER PRIMARY KEY,
-    pair INTEGER NOT NULL,
-    path BLOB NOT NULL,
-    UNIQUE(pair, path));
-CREATE TABLE file(
-    folder INTEGER NOT NULL,
-    name BLOB NOT NULL,
-    a_size INTEGER NOT NULL,
-    a_mtime INTEGER NOT NULL,
-    a_inode INTEGER,
-    a_device INTEGER,
-    b_size INTEGER,
-    b_mtime INTEGER,
-    b_inode INTEGER,
-    b_device INTEGER,
-    PRIMARY KEY(folder, name)) WITHOUT ROWID;
-)";
-// A row leaves out what it shares with the rest: b's size and time where they
-// are a's, devices where they are the pair's, inodes that are 0.
-
 struct PairRow {
     int64_t id = 0;
     std::optional<int64_t> device[2];  // first, second
 };
-
-const SideRecord& Column(const FileRecord& record, int column, bool swapped) {
-    return (column == 0) != swapped ? record.source : record.target;
-}
-SideRecord& Column(FileRecord& record, int column, bool swapped) {
-    return (column == 0) != swapped ? record.source : record.target;
-}
 
 std::string GermanReason(int code) {
     switch (code & 0xFF) {
@@ -166,15 +129,16 @@ void SyncStateStore::open() {
             SqliteStatement tables(*db_, "SELECT count(*) FROM sqlite_master");
             tables.step();
             if (tables.integer(0) != 0 || id != 0) throw SqliteFailure{kNotOurs, 0, Tr("eine andere Datenbank")};
-            db_->exec(kSchema);
+            db_->exec(kFirstStateSchema);
             db_->exec(("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
-            db_->exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+            db_->exec("PRAGMA user_version = 1");
             create.commit();
         } else if (id != kApplicationId) {
             throw SqliteFailure{kNotOurs, 0, Tr("eine andere Datenbank")};
         } else if (schema > kSchemaVersion) {
             throw SqliteFailure{kNewer, 0, "Schema " + std::to_string(schema)};
         }
+        MigrateStateSchema(*db_, schema == 0 ? 1 : schema, kSchemaVersion);
     } catch (const SqliteFailure&) {
         db_->close();
         throw;
@@ -230,39 +194,7 @@ StoreError SyncStateStore::load(const PairKey& asked, std::optional<SyncState>& 
         state.settings = {static_cast<SyncMode>(pair.integer(1)), static_cast<int32_t>(pair.integer(2)),
                           static_cast<uint64_t>(pair.integer(3))};
         const int64_t pairDevice[2] = {pair.integer(4), pair.integer(5)};
-
-        std::unordered_map<int64_t, std::string> folders;
-        SqliteStatement folderRows(*db_, "SELECT id, path FROM folder WHERE pair = ?");
-        folderRows.bind(1, pairId);
-        while (folderRows.step()) folders.emplace(folderRows.integer(0), std::string(folderRows.blob(1)));
-
-        SqliteStatement files(*db_,
-                              "SELECT folder, name, a_size, a_mtime, a_inode, a_device, b_size, b_mtime, b_inode, "
-                              "b_device FROM file WHERE folder IN (SELECT id FROM folder WHERE pair = ?)");
-        files.bind(1, pairId);
-        const bool swapped = key.swapped();
-        int64_t lastFolder = -1;
-        const std::string* folder = nullptr;
-        while (files.step()) {
-            if (files.integer(0) != lastFolder) {
-                lastFolder = files.integer(0);
-                const auto it = folders.find(lastFolder);
-                if (it == folders.end()) throw SqliteFailure{SQLITE_CORRUPT, 0, Tr("Datei ohne Ordner")};
-                folder = &it->second;
-            }
-            FileRecord record;
-            SideRecord& a = Column(record, 0, swapped);
-            SideRecord& b = Column(record, 1, swapped);
-            a.size = static_cast<uint64_t>(files.integer(2));
-            a.mtimeNs = files.integer(3);
-            a.inode = static_cast<uint64_t>(files.integer(4));
-            a.device = static_cast<uint64_t>(files.isNull(5) ? pairDevice[0] : files.integer(5));
-            b.size = files.isNull(6) ? a.size : static_cast<uint64_t>(files.integer(6));
-            b.mtimeNs = files.isNull(7) ? a.mtimeNs : files.integer(7);
-            b.inode = static_cast<uint64_t>(files.integer(8));
-            b.device = static_cast<uint64_t>(files.isNull(9) ? pairDevice[1] : files.integer(9));
-            state.add(*folder, files.blob(1), record);
-        }
+        ReadStateRecords(*db_, pairId, pairDevice, key.swapped(), state);
         read.commit();
         state.finish();
         out = std::move(state);
@@ -277,7 +209,6 @@ StoreError SyncStateStore::save(const PairKey& asked, const StateUpdate& update)
         open();
         Transaction write(*db_, "BEGIN IMMEDIATE");
         const PairKey key = PairPlaces(*db_).KeyInUse(asked);
-        const bool swapped = key.swapped();
         const PairSettings& s = update.settings;
         SqliteStatement upsert(*db_,
                                "INSERT INTO pair(first, second, mode, compare, filter) VALUES(?, ?, ?, ?, ?) "
@@ -286,66 +217,8 @@ StoreError SyncStateStore::save(const PairKey& asked, const StateUpdate& update)
         upsert.bindText(1, key.first()).bindText(2, key.second()).bind(3, static_cast<int64_t>(s.mode));
         upsert.bind(4, s.compareSetting).bind(5, static_cast<int64_t>(s.filterHash)).run();
         PairRow pair = *FindPair(*db_, key);
-        // The device most records share is the pair's; set once, by the first records.
-        if (!update.puts.empty() && (!pair.device[0] || !pair.device[1])) {
-            for (int c = 0; c < 2; ++c)
-                if (!pair.device[c])
-                    pair.device[c] = static_cast<int64_t>(Column(update.puts.front().record, c, swapped).device);
-            SqliteStatement devices(*db_, "UPDATE pair SET first_device = ?, second_device = ? WHERE id = ?");
-            devices.bind(1, *pair.device[0]).bind(2, *pair.device[1]).bind(3, pair.id).run();
-        }
-
-        std::unordered_map<std::string, int64_t> folders;
-        SqliteStatement folderRows(*db_, "SELECT id, path FROM folder WHERE pair = ?");
-        folderRows.bind(1, pair.id);
-        while (folderRows.step()) folders.emplace(std::string(folderRows.blob(1)), folderRows.integer(0));
-        SqliteStatement addFolder(*db_, "INSERT INTO folder(pair, path) VALUES(?, ?)");
-        std::string_view lastFolder;
-        int64_t lastFolderId = -1;
-        const auto folderId = [&](std::string_view folder, bool make) -> int64_t {
-            if (lastFolderId >= 0 && folder == lastFolder) return lastFolderId;
-            const auto it = folders.find(std::string(folder));
-            int64_t id = -1;
-            if (it != folders.end()) {
-                id = it->second;
-            } else if (make) {
-                addFolder.bind(1, pair.id).bindBlob(2, folder).run();
-                id = sqlite3_last_insert_rowid(db_->handle());
-                folders.emplace(std::string(folder), id);
-            }
-            if (id >= 0) {
-                lastFolder = folder;
-                lastFolderId = id;
-            }
-            return id;
-        };
-
-        SqliteStatement put(*db_, "INSERT OR REPLACE INTO file VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        for (const StateUpdate::Put& p : update.puts) {
-            const SideRecord& a = Column(p.record, 0, swapped);
-            const SideRecord& b = Column(p.record, 1, swapped);
-            put.bind(1, folderId(p.folder, true)).bindBlob(2, p.name);
-            put.bind(3, static_cast<int64_t>(a.size)).bind(4, a.mtimeNs);
-            if (a.inode != 0) put.bind(5, static_cast<int64_t>(a.inode));
-            if (static_cast<int64_t>(a.device) != pair.device[0]) put.bind(6, static_cast<int64_t>(a.device));
-            if (b.size != a.size) put.bind(7, static_cast<int64_t>(b.size));
-            if (b.mtimeNs != a.mtimeNs) put.bind(8, b.mtimeNs);
-            if (b.inode != 0) put.bind(9, static_cast<int64_t>(b.inode));
-            if (static_cast<int64_t>(b.device) != pair.device[1]) put.bind(10, static_cast<int64_t>(b.device));
-            put.run();  // unbound columns stay NULL
-        }
+        WriteStateRecords(*db_, pair.id, pair.device, key.swapped(), update);
         PairPlaces(*db_).Record(key);
-        SqliteStatement remove(*db_, "DELETE FROM file WHERE folder = ? AND name = ?");
-        for (const StateUpdate::Removal& r : update.removals) {
-            const int64_t id = folderId(r.folder, false);
-            if (id >= 0) remove.bind(1, id).bindBlob(2, r.name).run();
-        }
-        if (!update.removals.empty()) {
-            SqliteStatement prune(*db_,
-                                  "DELETE FROM folder WHERE pair = ? AND NOT EXISTS "
-                                  "(SELECT 1 FROM file WHERE file.folder = folder.id)");
-            prune.bind(1, pair.id).run();
-        }
         write.commit();
         return {};
     } catch (const SqliteFailure& failure) {

@@ -18,7 +18,7 @@ class SqliteDatabase;
 // is an error, never "no state", which would bring back every deletion.
 class SyncStateStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr const char* kFileName = "abgleich.db";
 
     // $XDG_STATE_HOME/kirvo when set to an absolute path, else ~/.local/state/kirvo.

@@ -6,6 +6,7 @@
 #include "fileops/delete_plan.h"
 #include "fileops/file_operation_service.h"
 #include "fileops/sync_plan.h"
+#include "sync/observed_file.h"
 #include "sync/sync_decision.h"
 
 namespace kirvo {
@@ -13,8 +14,12 @@ namespace kirvo {
 class TreeMatcher;
 
 // What a run's decisions come to for the file operations: per side the
-// renames, the deletions, the copies into it and the empty folders to remove
-// afterwards, each list in the order of the pairs.
+// renames, the deletions, the copies into it and the folders to remove and to
+// make. A run does them in the order that frees a path before it is filled:
+// deletions, renames (changes of letter case first, folders before files),
+// folders removed (deepest first), copies, folders made (parents first; those
+// the copies did not make). Each path is written as it will be named when its
+// step comes.
 struct SyncWork {
     struct Counted {
         int32_t files = 0;
@@ -31,15 +36,18 @@ struct SyncWork {
     std::vector<ListedPath> deleteInTarget;
     std::vector<MovePair> moveInSource;
     std::vector<MovePair> moveInTarget;
-    std::vector<RootedPath> foldersInSource;  // deepest first
+    std::vector<RootedPath> foldersInSource;  // removed once empty, deepest first
     std::vector<RootedPath> foldersInTarget;
+    std::vector<RootedPath> newFoldersInSource;  // made, parents first
+    std::vector<RootedPath> newFoldersInTarget;
     // The sizes of what is copied (the files copied), deleted and renamed.
     Counted copiedToTarget, copiedToSource, deletedInSource, deletedInTarget, movedInSource, movedInTarget;
 
-    // Nothing to copy, delete or rename (empty folders alone do not count).
+    // Nothing to copy, delete, rename, remove or make.
     bool empty() const {
         return toTarget.empty() && toSource.empty() && deleteInSource.empty() && deleteInTarget.empty() &&
-               moveInSource.empty() && moveInTarget.empty();
+               moveInSource.empty() && moveInTarget.empty() && foldersInSource.empty() && foldersInTarget.empty() &&
+               newFoldersInSource.empty() && newFoldersInTarget.empty();
     }
 };
 
@@ -50,12 +58,10 @@ struct ChangedSides {
     bool target = true;
 };
 
-// The work of the effective decisions over the comparison's pairs (decisions
-// at the pairs' indexes). Nothing is planned at a pair a side could not read.
-// Empty folders: with `mirrorFrom`, every folder of the other side that the
-// "from" side lacks; otherwise, the folders that this run's deletions and
-// renames empty on a side and that the other side lacks.
-SyncWork PlanWork(const TreeMatcher& matcher, std::span<const PathDecision> decisions, ChangedSides sides,
-                  const SyncSide* mirrorFrom);
+// The work of the effective decisions over the comparison's pairs: paths and
+// decisions at the pairs' indexes, followed by the folders' (ObserveFolders).
+// Nothing is planned at a pair a side could not read.
+SyncWork PlanWork(const TreeMatcher& matcher, std::span<const ObservedPath> paths,
+                  std::span<const PathDecision> decisions, ChangedSides sides);
 
 }  // namespace kirvo

@@ -1,11 +1,14 @@
 // kirvo-cli sync --mode=two-way and --mode=mirror on real trees changed at
-// random: every rule of two-way as the user sees it, no version of any file
-// lost (each is on a side or in the trash), renames kept as renames, and a
-// second run with nothing to do.
+// random: every rule of two-way as the user sees it (edits of the same size
+// within the same second, changes of letter case, files and folders replacing
+// each other, empty folders made, removed and renamed), no version of any
+// file lost (each is on a side or in the trash), renames kept as renames, one
+// run that finishes, and a next run with nothing to do.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -87,6 +90,22 @@ struct Pair {
         WriteFile(root[side] + "/" + path, content, clock += 10);
         return content;
     }
+    // A new version of the same size, saved within the same second ("" where
+    // the file is too short to hold a new version's number).
+    std::string WriteQuickly(int side, const std::string& path) {
+        const std::string at = root[side] + "/" + path;
+        std::string content = ReadFile(at);
+        const std::string number = "w" + std::to_string(versions + 1);
+        if (content.size() < number.size() + 1) return {};
+        ++versions;
+        content.replace(0, number.size(), number);
+        content[number.size()] = ':';
+        struct stat st{};
+        stat(at.c_str(), &st);
+        WriteFile(at, content, st.st_mtim.tv_sec);
+        test::SetModified(at, st.st_mtim.tv_sec, 400'000'000);
+        return content;
+    }
     test::CliResult Sync(const std::string& mode, std::vector<std::string> more = {}) {
         std::vector<std::string> args = {"sync", "--mode=" + mode, "--yes", "--max-delete=100%"};
         args.insert(args.end(), more.begin(), more.end());
@@ -118,14 +137,15 @@ void TwoWayRounds(unsigned seed) {
     EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
     EXPECT_EQ(Files(p.root[0]), Files(p.root[1]));
 
+    std::set<std::string> folders = Folders(p.root[0]);  // what both sides hold after each run
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         auto before = std::make_pair(Files(p.root[0]), Files(p.root[1]));
         std::map<std::string, Expect> expected;
         std::set<std::string> conflicts;
         const auto at = [&](int side, const std::string& path) { return p.root[side] + "/" + path; };
-        // The whole folder weg/ goes on one side (with the files it still holds:
-        // a folder alone is no file, and an empty one is not followed).
+        // The whole folder weg/ goes on one side with the files it holds, and
+        // later a file takes its name.
         bool folderDeleted = false;
         if (round == 1) {
             const int side = pick(2);
@@ -135,6 +155,19 @@ void TwoWayRounds(unsigned seed) {
                     folderDeleted = true;
                 }
             fs::remove_all(at(side, "weg"));
+        }
+        if (round == 2) {
+            const std::string content = p.Write(pick(2), "weg");
+            expected["weg"] = {"a file where a folder was", content, content};
+        }
+        // A folder with files replaced by a file on one side.
+        if (round == 1) {
+            const int side = pick(2);
+            for (const auto& [path, content] : before.first)
+                if (path.rfind("d3/", 0) == 0) expected[path] = {"a folder replaced by a file on one side", "", ""};
+            fs::remove_all(at(side, "d3"));
+            const std::string content = p.Write(side, "d3");
+            expected["d3"] = {"a folder replaced by a file on one side", content, content};
         }
         for (const auto& [path, content] : before.first) {
             if (expected.contains(path)) continue;
@@ -155,7 +188,7 @@ void TwoWayRounds(unsigned seed) {
                 break;
             case 3: {
                 e.rule = "renamed on one side, unchanged on the other";
-                const std::string to = "neu" + std::to_string(round) + "/" + path.substr(path.find('/') + 1);
+                const std::string to = "neu" + std::to_string(round) + "/" + path;  // never two to one name
                 fs::create_directories(fs::path(at(side, to)).parent_path());
                 fs::rename(at(side, path), at(side, to));
                 expected[path] = {"the old name of a rename", "", ""};
@@ -179,9 +212,50 @@ void TwoWayRounds(unsigned seed) {
                 e.source = e.target = p.Write(other, path);
                 break;
             }
+            case 6: {
+                e.rule = "changed on one side within the same second, same size";
+                if (const std::string quick = p.WriteQuickly(side, path); !quick.empty()) e.source = e.target = quick;
+                break;
+            }
+            case 7: {
+                e.rule = "renamed in letter case on one side";
+                std::string upper = path;  // the name's first letter in the other case
+                char& letter = upper[upper.rfind('/') + 1];
+                letter = static_cast<char>(std::isupper(static_cast<unsigned char>(letter)) ? std::tolower(letter)
+                                                                                             : std::toupper(letter));
+                fs::rename(at(side, path), at(side, upper));
+                expected[path] = {"the old name of a change of case", "", ""};
+                Expect renamed{e.rule, content, content};
+                renamed.inode[other] = Inode(at(other, path));
+                expected[upper] = renamed;
+                continue;
+            }
+            case 8: {
+                e.rule = "a file replaced by a folder on one side";
+                fs::remove(at(side, path));
+                const std::string inner = p.Write(side, path + "/innen");
+                expected[path + "/innen"] = {e.rule, inner, inner};
+                e.source = e.target = "";
+                break;
+            }
             default: break;
             }
             expected[path] = e;
+        }
+        // Empty folders: one made on a side, the last one removed or renamed on a side.
+        const std::string made = "leer" + std::to_string(round);
+        fs::create_directories(at(pick(2), made));
+        folders.insert(made);
+        if (round > 0) {
+            const std::string last = "leer" + std::to_string(round - 1);
+            const int side = pick(2);
+            folders.erase(last);
+            if (pick(2) == 0) {
+                fs::remove(at(side, last));
+            } else {
+                fs::rename(at(side, last), at(side, last + "-neu"));
+                folders.insert(last + "-neu");
+            }
         }
         for (int i = 0; i < 4; ++i) {
             const std::string path = "neu-r" + std::to_string(round) + "/n" + std::to_string(i);
@@ -209,23 +283,38 @@ void TwoWayRounds(unsigned seed) {
             EXPECT_EQ(holds(after.second), e.target);
             for (int side = 0; side < 2; ++side)
                 if (e.inode[side] != 0) EXPECT_EQ(Inode(p.root[side] + "/" + path), e.inode[side]);
-            if (conflicts.contains(path)) EXPECT_NE(r.out.find(path + ": in Quelle und Ziel"), std::string::npos) << r.out;
+            // A conflict is named, and named again among what stayed unequal, with its reason.
+            if (conflicts.contains(path)) {
+                EXPECT_NE(r.out.find(path + ": in Quelle und Ziel"), std::string::npos) << r.out;
+                const size_t left = r.out.find("Ungleich geblieben: ");
+                EXPECT_NE(r.out.find("  " + path + ": in Quelle und Ziel", left), std::string::npos) << r.out;
+            }
         }
         if (folderDeleted) {
-            EXPECT_FALSE(fs::exists(p.root[0] + "/weg"));
-            EXPECT_FALSE(fs::exists(p.root[1] + "/weg"));
+            EXPECT_FALSE(fs::is_directory(p.root[0] + "/weg"));
+            EXPECT_FALSE(fs::is_directory(p.root[1] + "/weg"));
         }
+        // Folders are carried like files: made, removed and renamed, in one run.
+        const std::set<std::string> folderSets[2] = {Folders(p.root[0]), Folders(p.root[1])};
+        EXPECT_EQ(folderSets[0], folderSets[1]);
+        for (const std::string& folder : {std::string("leer0"), std::string("leer1"), std::string("leer0-neu"),
+                                          std::string("leer1-neu"), std::string("leer2")})
+            EXPECT_EQ(folderSets[0].contains(folder), folders.contains(folder)) << folder;
         // No version is lost: each is on a side or in the trash.
         const std::set<std::string> kept = Contents(after.first, after.second);
         const std::set<std::string> trashed = Trashed();
         for (const std::string& version : versions)
             EXPECT_TRUE(kept.contains(version) || trashed.contains(version)) << "lost: " << version;
 
-        // A second run finds nothing to do but the conflicts.
+        // A next run finds nothing to do but the conflicts.
         const test::CliResult again = p.Sync("two-way");
         EXPECT_EQ(again.status, conflicts.empty() ? kExitEqual : kExitUnequal) << again.out << again.err;
         EXPECT_EQ(Files(p.root[0]), after.first);
         EXPECT_EQ(Files(p.root[1]), after.second);
+        EXPECT_EQ(Folders(p.root[0]), folderSets[0]);
+        EXPECT_EQ(Folders(p.root[1]), folderSets[1]);
+        for (const char* done : {"kopiert", "gelöscht", "umbenannt", "angelegt", "entfernt"})
+            EXPECT_EQ(again.out.find(done), std::string::npos) << again.out;
         // The user settles the conflicts by hand; the next run finds them equal and records them.
         for (const std::string& path : conflicts) {
             fs::copy_file(p.root[0] + "/" + path, p.root[1] + "/" + path, fs::copy_options::overwrite_existing);
@@ -246,6 +335,91 @@ TEST(SyncModesSlow, TwoWayOverManySeeds) {
     for (unsigned seed = 100; seed < 130; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         TwoWayRounds(seed);
+    }
+}
+
+// Rounds of random changes to the source (and stray changes to the target):
+// each mirror leaves the target an exact copy, files and folders, in one run.
+void MirrorRounds(unsigned seed) {
+    Pair p;
+    std::mt19937 random(seed);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const auto at = [&](int side, const std::string& path) { return p.root[side] + "/" + path; };
+    for (int i = 0; i < 24; ++i) p.Write(0, "a" + std::to_string(i % 3) + "/b" + std::to_string(i % 2) + "/f" + std::to_string(i));
+    test::MakeDirs(at(0, "leer"));
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const auto source = Files(p.root[0]);
+        for (const auto& [path, content] : source) {
+            const std::string to = path.substr(0, path.rfind('/') + 1) + "n" + std::to_string(round) + "-" +
+                                   path.substr(path.rfind('/') + 1);
+            switch (pick(9)) {
+            case 0: p.Write(0, path); break;
+            case 1: fs::remove(at(0, path)); break;
+            case 2: fs::rename(at(0, path), at(0, to)); break;  // the target renames its copy
+            case 3: fs::rename(at(0, path), at(0, path + "X")); fs::rename(at(0, path + "X"), at(0, to)); break;
+            case 4: {  // another letter case
+                std::string other = path;
+                char& letter = other[other.rfind('/') + 1];
+                letter = static_cast<char>(std::isupper(static_cast<unsigned char>(letter)) ? std::tolower(letter)
+                                                                                             : std::toupper(letter));
+                fs::rename(at(0, path), at(0, other));
+                break;
+            }
+            case 5:  // a file replaced by a folder
+                fs::remove(at(0, path));
+                p.Write(0, path + "/innen");
+                break;
+            case 6:  // in the target: the same time, another size
+                if (fs::exists(at(1, path))) {
+                    WriteFile(at(1, path), ReadFile(at(1, path)) + "+", 0);
+                    fs::last_write_time(at(1, path), fs::last_write_time(at(0, path)));
+                }
+                break;
+            default: break;
+            }
+        }
+        // Folders: an empty one made and one removed or renamed; one with files replaced by a file.
+        test::MakeDirs(at(0, "leer" + std::to_string(round)));
+        if (round > 0 && fs::exists(at(0, "leer" + std::to_string(round - 1)))) {
+            if (pick(2) == 0) fs::remove(at(0, "leer" + std::to_string(round - 1)));
+            else fs::rename(at(0, "leer" + std::to_string(round - 1)), at(0, "umbenannt" + std::to_string(round)));
+        }
+        if (round == 2 && fs::is_directory(at(0, "a2"))) {
+            fs::remove_all(at(0, "a2"));
+            p.Write(0, "a2");
+        }
+        // Strays in the target: a file and a folder the source does not have.
+        p.Write(1, "fremd" + std::to_string(round) + "/x");
+        test::MakeDirs(at(1, "fremd-leer" + std::to_string(round)));
+        const auto target = Files(p.root[1]);
+
+        const test::CliResult r = p.Sync("mirror");
+        EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+        EXPECT_EQ(Files(p.root[1]), Files(p.root[0]));
+        EXPECT_EQ(Folders(p.root[1]), Folders(p.root[0]));
+        const std::set<std::string> kept = Contents(Files(p.root[1]), {});
+        const std::set<std::string> trashed = Trashed();
+        for (const auto& [path, content] : target)
+            EXPECT_TRUE(kept.contains(content) || trashed.contains(content)) << "lost: " << path;
+        const test::CliResult again = p.Sync("mirror");
+        EXPECT_EQ(again.status, kExitEqual) << again.out << again.err;
+        for (const char* done : {"kopiert", "gelöscht", "umbenannt", "angelegt", "entfernt", "Ungleich"})
+            EXPECT_EQ(again.out.find(done), std::string::npos) << again.out;
+    }
+}
+
+TEST(SyncModes, MirrorRoundsLeaveAnExactCopyInOneRun) {
+    for (const unsigned seed : {5u, 17u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        MirrorRounds(seed);
+    }
+}
+
+TEST(SyncModesSlow, MirrorOverManySeeds) {
+    for (unsigned seed = 200; seed < 220; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        MirrorRounds(seed);
     }
 }
 

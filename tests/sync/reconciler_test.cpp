@@ -25,14 +25,16 @@ constexpr int64_t kT0 = 1'700'000'000'000'000'000;
 constexpr int64_t kLater = kT0 + 60'000'000'000;
 constexpr uint64_t kSrcDev = 7, kTgtDev = 8;
 
-// A source file, a target file: size, time and inode on that side's device.
-ObservedFile S(uint64_t size, int64_t mtime, uint64_t inode) {
-    return ObservedFile::Present(size, mtime, kSrcDev, inode);
+// A source file, a target file: size, time, inode and change time on that side's device.
+ObservedFile S(uint64_t size, int64_t mtime, uint64_t inode, int64_t ctime = 0) {
+    return ObservedFile::Present(size, mtime, kSrcDev, inode, ctime);
 }
-ObservedFile T(uint64_t size, int64_t mtime, uint64_t inode) {
-    return ObservedFile::Present(size, mtime, kTgtDev, inode);
+ObservedFile T(uint64_t size, int64_t mtime, uint64_t inode, int64_t ctime = 0) {
+    return ObservedFile::Present(size, mtime, kTgtDev, inode, ctime);
 }
 const ObservedFile kNone = ObservedFile::Absent();
+const ObservedFile kFolder = ObservedFile::Present(0, 0);
+const FileRecord kFolderRecord{};
 const ObservedFile kUnreadable = ObservedFile::Unknown();
 // What both sides held at the last run, and the same files now.
 const ObservedFile kSyncedS = S(10, kT0, 1);
@@ -49,6 +51,8 @@ struct Row {
     R reason;
     SyncSide side = kS;
     const char* partner = nullptr;  // moves: the other path
+    const char* targetPath = nullptr;  // the target's own name, where it differs in case
+    const char* recordedAs = nullptr;  // the path the record is kept under, where not `path`
 };
 
 struct Case {
@@ -58,6 +62,7 @@ struct Case {
     bool noState = false;
     bool filterChanged = false;
     const char* unreadableTargetFolder = nullptr;
+    std::vector<std::string> sameBytes = {};  // paths whose two files hold the same bytes
 };
 
 // The paths' texts live as long as the case's rows.
@@ -68,16 +73,33 @@ struct Planned {
     UnknownPlaces unknown;
     ReconcileInput input;
 
+    // "a/b" as "a/" and "b", a folder's "a/b/" as "a/" and "b/".
+    void Split(const std::string& path) {
+        const size_t slash = path.substr(0, path.size() - 1).rfind('/');
+        const size_t cut = slash == std::string::npos ? 0 : slash + 1;
+        folders.push_back(path.substr(0, cut));
+        names.push_back(path.substr(cut));
+    }
+
     explicit Planned(const Case& c) {
         for (const Row& row : c.rows) {
-            const std::string path = row.path;
-            const size_t cut = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
-            folders.push_back(path.substr(0, cut));
-            names.push_back(path.substr(cut));
+            Split(row.path);
             paths.push_back({folders.back(), names.back(), row.source, row.target, row.verdict, {}});
-            if (row.record) state.add(folders.back(), names.back(), *row.record);
+            if (row.targetPath) {
+                Split(row.targetPath);
+                paths.back().targetFolder = folders.back();
+                paths.back().targetName = names.back();
+            }
+            if (row.record) {
+                Split(row.recordedAs ? row.recordedAs : row.path);
+                state.add(folders.back(), names.back(), *row.record);
+            }
         }
         state.finish();
+        if (!c.sameBytes.empty())
+            input.sameBytes = [this, same = c.sameBytes](uint32_t i) {
+                return std::find(same.begin(), same.end(), paths[i].relativePath()) != same.end();
+            };
         state.settings.filterHash = c.filterChanged ? 1 : 0;
         if (c.unreadableTargetFolder) unknown.add(kT, c.unreadableTargetFolder, "Keine Berechtigung");
         input.mode = c.mode;
@@ -113,10 +135,52 @@ TEST(TwoWay, EveryRuleOfTheTable) {
          {{"f", S(11, kLater, 1), T(12, kLater, 101), kSynced, V::Conflict, A::Conflict, R::ChangedOnBoth}}},
         {"new on both sides, different",
          {{"f", S(1, kT0, 3), T(2, kLater, 103), std::nullopt, V::ToSource, A::Conflict, R::NewOnBoth}}},
-        {"new on both sides, equal",
-         {{"f", S(2, kT0, 3), T(2, kT0, 103), std::nullopt, V::Equal, A::Nothing, R::Equal}}},
+        {"new on both sides, same size and time, the same bytes",
+         {{"f", S(2, kT0, 3), T(2, kT0, 103), std::nullopt, V::Equal, A::Nothing, R::SameContent}},
+         SyncMode::TwoWay, false, false, nullptr, {"f"}},
+        {"new on both sides, same size and time, other bytes: a conflict",
+         {{"f", S(2, kT0, 3), T(2, kT0, 103), std::nullopt, V::Equal, A::Conflict, R::NewOnBoth}}},
         {"changed on both sides the same way",
-         {{"f", S(12, kLater, 1), T(12, kLater, 101), kSynced, V::Equal, A::Nothing, R::Equal}}},
+         {{"f", S(12, kLater, 1), T(12, kLater, 101), kSynced, V::Equal, A::Nothing, R::SameContent}},
+         SyncMode::TwoWay, false, false, nullptr, {"f"}},
+        {"edited in the source within the same second, same size: copied although the times look equal",
+         {{"f", S(10, kT0 + 400'000'000, 1), kSyncedT, kSynced, V::Equal, A::CopyToTarget, R::Changed}}},
+        {"saved again in the target with the same bytes: nothing",
+         {{"f", kSyncedS, T(10, kT0 + 400'000'000, 101), kSynced, V::Equal, A::Nothing, R::SameContent}},
+         SyncMode::TwoWay, false, false, nullptr, {"f"}},
+        {"only the change time moved in the target (rights, a new name), other bytes: copied",
+         {{"f", S(10, kT0, 1, kT0), T(10, kT0, 101, kLater), FileRecord{SideRecord::Of(S(10, kT0, 1, kT0)),
+                                                                         SideRecord::Of(T(10, kT0, 101, kT0))},
+           V::Equal, A::CopyToSource, R::Changed, kT}}},
+        {"a record of an older version (times to the millisecond) is no change",
+         {{"f", S(10, kT0 + 1'234'567, 1, kLater), kSyncedT,
+           FileRecord{SideRecord::Of(S(10, kT0 + 1'000'000, 1)), SideRecord::Of(kSyncedT), true}, V::Equal, A::Nothing,
+           R::Equal}}},
+        {"renamed in letter case in the source: the target follows",
+         {{"Report.txt", kSyncedS, kSyncedT, kSynced, V::Equal, A::MoveInTarget, R::CaseRenamed, kS, "Report.txt",
+           "report.txt", "report.txt"}}},
+        {"renamed in letter case in the target and edited in the source: renamed, then copied",
+         {{"report.txt", S(11, kLater, 1), kSyncedT, kSynced, V::ToTarget, A::CopyToTarget, R::Changed, kS, nullptr,
+           "Report.txt", "report.txt"}}},
+        {"two names of the source equal ignoring case: both shown, neither deletes the other",
+         {{"A.txt", S(3, kT0, 5), kNone, std::nullopt, V::ToTarget, A::Conflict, R::CaseTwins, kS, "a.txt"},
+          {"a.txt", kSyncedS, kNone, kSynced, V::ToTarget, A::Conflict, R::CaseTwins, kS, "A.txt"}}},
+        {"an empty folder new in the source: made in the target",
+         {{"leer/", kFolder, kNone, std::nullopt, V::ToTarget, A::CopyToTarget, R::New}}},
+        {"a folder deleted in the target: removed in the source, with what it held",
+         {{"alt/", kFolder, kNone, kFolderRecord, V::ToTarget, A::DeleteInSource, R::Deleted, kT},
+          {"alt/f", kSyncedS, kNone, kSynced, V::ToTarget, A::DeleteInSource, R::Deleted, kT}}},
+        {"a folder deleted in the source while the target put a new file into it: it stays and comes back",
+         {{"d/", kNone, kFolder, kFolderRecord, V::ToSource, A::CopyToSource, R::FolderStillUsed, kS},
+          {"d/neu", kNone, T(3, kT0, 7), std::nullopt, V::ToSource, A::CopyToSource, R::New, kT}}},
+        {"a file replaced by a folder in the source: the same in the target",
+         {{"x", kNone, kSyncedT, kSynced, V::ToSource, A::DeleteInTarget, R::Deleted},
+          {"x/", kFolder, kNone, std::nullopt, V::ToTarget, A::CopyToTarget, R::New},
+          {"x/in", S(3, kT0, 9), kNone, std::nullopt, V::ToTarget, A::CopyToTarget, R::New}}},
+        {"a file replaced by a folder in the source and changed in the target: nothing done there",
+         {{"x", kNone, T(11, kLater, 101), kSynced, V::ToSource, A::Conflict, R::FileFolderClash, kS, "x/"},
+          {"x/", kFolder, kNone, std::nullopt, V::ToTarget, A::Conflict, R::FileFolderClash, kS, "x"},
+          {"x/in", S(3, kT0, 9), kNone, std::nullopt, V::ToTarget, A::Conflict, R::FileFolderClash, kS, "x"}}},
         {"deleted in the source while the filter changed: comes back, is not deleted",
          {{"f", kNone, kSyncedT, kSynced, V::ToSource, A::CopyToSource, R::DeletedFilterChanged, kS}},
          SyncMode::TwoWay,
@@ -182,6 +246,9 @@ TEST(TwoWay, EveryRuleOfTheTable) {
             EXPECT_EQ(d.side, row.side);
             EXPECT_EQ(d.partner == SyncDecision::kNoPartner ? "" : run.paths[d.partner].relativePath(),
                       row.partner ? row.partner : "");
+            // A copy of a name changed in case renames the other side's file first.
+            EXPECT_EQ(d.renameIn.has_value(), row.targetPath != nullptr && row.action != A::MoveInTarget &&
+                                                  row.action != A::MoveInSource);
         }
     }
 }
@@ -231,6 +298,22 @@ TEST(Mirror, TheOtherSideBecomesAnExactCopy) {
           {"c", S(1, kT0, 0), T(1, kLater, 0), {}, V::ToSource, A::CopyToTarget, R::MirrorDifferent, kT},
           {"d", kNone, T(1, kT0, 0), {}, V::ToSource, A::DeleteInTarget, R::MirrorExtra, kT},
           {"e", S(1, kT0, 0), T(1, kT0, 0), {}, V::Equal, A::Nothing, R::Equal, kT}},
+         {}},
+        {"same time, other size: copied (an exact copy)",
+         kS,
+         {{"b", S(2, kT0, 0), T(1, kT0, 0), {}, V::Equal, A::CopyToTarget, R::MirrorDifferent, kT}},
+         {}},
+        {"named in another letter case in the target: renamed",
+         kS,
+         {{"Report.txt", S(1, kT0, 0), T(1, kT0, 0), {}, V::Equal, A::MoveInTarget, R::MirrorCase, kT, "Report.txt",
+           "report.txt"}},
+         {}},
+        {"folders: one only in the source made, one only in the target removed where a file takes its name",
+         kS,
+         {{"leer/", kFolder, kNone, {}, V::ToTarget, A::CopyToTarget, R::MirrorMissing, kT},
+          {"x", S(1, kT0, 0), kNone, {}, V::ToTarget, A::CopyToTarget, R::MirrorMissing, kT},
+          {"x/", kNone, kFolder, {}, V::ToSource, A::DeleteInTarget, R::MirrorExtra, kT},
+          {"x/f", kNone, T(1, kT0, 0), {}, V::ToSource, A::DeleteInTarget, R::MirrorExtra, kT}},
          {}},
         {"towards the source",
          kT,
@@ -308,11 +391,15 @@ TEST(StateAfterARun, RecordsWhatIsInLineAndKeepsWhatIsNot) {
         V verdict;
         std::optional<FileRecord> before;
         Then then;
+        bool vouched = false;  // the run copied, renamed or read them
     };
     const FileRecord stale{SideRecord::Of(S(9, kT0 - 5, 1)), SideRecord::Of(T(9, kT0 - 5, 101))};
     const Entry entries[] = {
-        {"copied: both there and equal", "copied", kSyncedS, kSyncedT, V::Equal, stale, Then::Put},
-        {"equal and first seen", "first", kSyncedS, kSyncedT, V::Equal, std::nullopt, Then::Put},
+        {"copied: both there and equal", "copied", kSyncedS, kSyncedT, V::Equal, stale, Then::Put, true},
+        {"equal and first seen", "first", kSyncedS, kSyncedT, V::Equal, std::nullopt, Then::Put, true},
+        {"equal by time, but changed since and nothing vouches for the bytes", "same-second", kSyncedS, kSyncedT,
+         V::Equal, stale, Then::Kept},
+        {"a folder on both sides", "ordner/", kFolder, kFolder, V::Equal, std::nullopt, Then::Put},
         {"equal and recorded so already", "same", kSyncedS, kSyncedT, V::Equal, kSynced, Then::Kept},
         {"equal times, other sizes", "sizes", kSyncedS, T(11, kT0, 101), V::Equal, stale, Then::Kept},
         {"the copy failed: still unequal", "failed", S(10, kLater, 1), kSyncedT, V::ToTarget, kSynced, Then::Kept},
@@ -329,7 +416,7 @@ TEST(StateAfterARun, RecordsWhatIsInLineAndKeepsWhatIsNot) {
         std::vector<ObservedPath> after;
         for (const Entry& e : entries) {
             const std::string path = e.path;
-            const size_t cut = path.find('/') == std::string::npos ? 0 : path.find('/') + 1;
+            const size_t cut = path.find('/') == std::string::npos || path.ends_with('/') ? 0 : path.find('/') + 1;
             const std::string_view folder = texts.emplace_back(path.substr(0, cut));
             const std::string_view name = texts.emplace_back(path.substr(cut));
             if (e.before) before.add(folder, name, *e.before);
@@ -340,9 +427,14 @@ TEST(StateAfterARun, RecordsWhatIsInLineAndKeepsWhatIsNot) {
         UnknownPlaces unknown;
         unknown.add(kS, "sub", "Ein-/Ausgabefehler");
         const PairSettings settings{SyncMode::TwoWay, 2, filterChanged ? 99u : 0u};
-        const StateUpdate update =
-            ComputeStateUpdate(after, &before, settings, &unknown,
-                               [](std::string_view, std::string_view name) { return name.ends_with(".tmp"); });
+        const StateUpdate update = ComputeStateUpdate(
+            after, &before, settings, &unknown,
+            [](std::string_view, std::string_view name) { return name.ends_with(".tmp"); },
+            [&](const ObservedPath& now) {
+                for (const Entry& e : entries)
+                    if (now.relativePath() == e.path) return e.vouched;
+                return false;
+            });
         EXPECT_EQ(update.settings, settings);
         for (const Entry& e : entries) {
             SCOPED_TRACE(e.what);
@@ -355,7 +447,7 @@ TEST(StateAfterARun, RecordsWhatIsInLineAndKeepsWhatIsNot) {
             EXPECT_EQ(put, expected == Then::Put);
             EXPECT_EQ(removed, expected == Then::Removed);
         }
-        for (const StateUpdate::Put& p : update.puts) EXPECT_EQ(p.record, kSynced);
+        for (const StateUpdate::Put& p : update.puts) EXPECT_EQ(p.record, p.name.ends_with('/') ? kFolderRecord : kSynced);
     }
 }
 

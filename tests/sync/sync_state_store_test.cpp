@@ -21,6 +21,7 @@
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
 #include "sync/pair_lock.h"
+#include "sync/state_schema.h"
 
 namespace kirvo {
 namespace {
@@ -88,6 +89,32 @@ TEST(SyncStateStore, KeepsEachPairWhicheverSideIsTheSource) {
     EXPECT_EQ(fromTheOtherSide.source, Record(2, 20, 2, 9).target);
     EXPECT_EQ(fromTheOtherSide.target, Record(2, 20, 2, 9).source);
 
+    // A name the target writes in another case, with change times, and a folder.
+    FileRecord exact = Record(5, 50, 5);
+    exact.source.ctimeNs = 51;
+    exact.target.ctimeNs = 52;
+    StateUpdate cased;
+    cased.puts = {{"Sub/", "Bericht.txt", exact, "sub/bericht.txt"}, {"", "Sub/", FileRecord{}, "sub/"}};
+    for (const PairKey* key : {&pair, &reversed}) {
+        ASSERT_FALSE(store.save(*key, cased));
+        for (const PairKey* seen : {&pair, &reversed}) {
+            ASSERT_FALSE(store.load(*seen, state));
+            const bool swapped = seen != key;
+            const uint32_t at = state->find(swapped ? "sub/bericht.txt" : "Sub/Bericht.txt");
+            ASSERT_NE(at, SyncState::kNone);
+            EXPECT_EQ(state->targetPath(at), swapped ? "Sub/Bericht.txt" : "sub/bericht.txt");
+            EXPECT_EQ(state->record(at).source.ctimeNs, swapped ? 52 : 51);
+            EXPECT_FALSE(state->record(at).legacy);
+            EXPECT_TRUE(state->isFolder(state->find(swapped ? "sub/" : "Sub/")));
+            EXPECT_EQ(state->files(), 4u);
+        }
+        StateUpdate gone;
+        gone.removals = {{"Sub/", "Bericht.txt", "sub/bericht.txt"}, {"", "Sub/", "sub/"}};
+        ASSERT_FALSE(store.save(*key, gone));
+        ASSERT_FALSE(store.load(pair, state));
+        EXPECT_EQ(state->size(), 3u);
+    }
+
     StateUpdate second;
     second.settings = {SyncMode::TwoWay, 0, 1};
     second.puts = {{"neu/", "d", Record(4, 40, 4)}};
@@ -101,6 +128,50 @@ TEST(SyncStateStore, KeepsEachPairWhicheverSideIsTheSource) {
     EXPECT_EQ(notice, "");
     EXPECT_EQ(Dump(store, pair), "keiner");
     EXPECT_TRUE(std::filesystem::exists(dir / "abgleich.db"));
+}
+
+// A state the first version wrote: every record is still there (nothing
+// reads as deleted or new), its times count to the millisecond, and each
+// folder that held a recorded file has a record of its own.
+TEST(SyncStateStore, AStateOfTheFirstVersionStaysAsItWas) {
+    TempDir dir;
+    const PairKey pair(kLaptop, kStick);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "abgleich.db").c_str(), &db), SQLITE_OK);
+    const std::string schema = std::string(kFirstStateSchema) +
+                               "PRAGMA application_id = 0x4B72766F; PRAGMA user_version = 1;"
+                               "INSERT INTO folder VALUES(1, 1, x''), (2, 1, CAST('a/b/' AS BLOB));"
+                               "INSERT INTO file(folder, name, a_size, a_mtime, a_inode) VALUES"
+                               "(1, CAST('f' AS BLOB), 3, 1500000000123000000, 5),"
+                               "(2, CAST('g' AS BLOB), 4, 1500000000000000000, 6);";
+    ASSERT_EQ(sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO pair VALUES(1, ?, ?, 2, 0, 0, 7, 8)", -1, &insert, nullptr);
+    sqlite3_bind_text(insert, 1, pair.first().c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert, 2, pair.second().c_str(), -1, SQLITE_TRANSIENT);
+    ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
+    sqlite3_finalize(insert);
+    sqlite3_close(db);
+
+    SyncStateStore store(dir.path());
+    std::optional<SyncState> state;
+    ASSERT_FALSE(store.load(pair, state));
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->files(), 2u);
+    for (const auto& [folder, name] : {std::pair("", "a/"), std::pair("a/", "b/")})
+        EXPECT_NE(state->find(folder, name), SyncState::kNone) << folder << name;
+    const FileRecord& f = state->record(state->find("", "f"));
+    EXPECT_TRUE(f.legacy);
+    EXPECT_EQ(f.source.size, 3u);
+    // The same file as a scan sees it now, to the nanosecond and with a change time: unchanged.
+    const ObservedFile now = ObservedFile::Present(3, 1500000000123456789, 7, 5, 1500000000999000000);
+    EXPECT_FALSE(ChangedSince(now, f.source, f.legacy));
+    EXPECT_TRUE(ChangedSince(ObservedFile::Present(3, 1500000000124000000, 7, 5), f.source, f.legacy));
+    // Loading again (the database is now of the current version) gives the same.
+    SyncStateStore again(dir.path());
+    std::optional<SyncState> second;
+    ASSERT_FALSE(again.load(pair, second));
+    EXPECT_EQ(second->size(), state->size());
 }
 
 // A process that may write only so much: killed by the system where the

@@ -199,6 +199,27 @@ int PosixFolder::removeFileOrLink(std::string_view name) const {
     return unlinkat(fd_, child.c_str(), 0) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// Whether two names in one folder lead to the same entry (a file system that ignores letter case).
+bool SameEntry(int fd, const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return fstatat(fd, a.c_str(), &first, AT_SYMLINK_NOFOLLOW) == 0 &&
+           fstatat(fd, b.c_str(), &second, AT_SYMLINK_NOFOLLOW) == 0 && first.st_ino == second.st_ino &&
+           first.st_dev == second.st_dev;
+}
+
+// Renames within one folder, never over anything; without the flag, after a
+// look (only for our own names in between).
+int RenameFree(int fd, const std::string& from, const std::string& to, bool noFlag) {
+    if (!noFlag) return renameat2(fd, from.c_str(), fd, to.c_str(), kNoReplace) == 0 ? 0 : errno;
+    struct stat st;
+    if (fstatat(fd, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !SameEntry(fd, from, to)) return EEXIST;
+    return renameat(fd, from.c_str(), fd, to.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
 int PosixFolder::renameChild(std::string_view from, const FolderBackend& destination, std::string_view to) const {
     const std::string oldName(from);
     const std::string newName(to);
@@ -211,7 +232,18 @@ int PosixFolder::renameChild(std::string_view from, const FolderBackend& destina
     // Names inside open folders are never resolved through a link; the flag
     // keeps whatever appeared at the new name since the comparison.
     if (renameat2(fd_, oldName.c_str(), target, newName.c_str(), kNoReplace) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
+    const int failed = errno;
+    const bool noFlag = failed == EINVAL || failed == ENOSYS;
+    // A change of letter case where the file system ignores it: the new name
+    // finds the entry itself. Through a name of its own, in sight.
+    if ((failed == EEXIST || noFlag) && target == fd_ && oldName != newName && SameEntry(fd_, oldName, newName)) {
+        const std::string between = oldName + ".kirvo-umbenennen";
+        if (const int error = RenameFree(fd_, oldName, between, noFlag)) return error;
+        const int error = RenameFree(fd_, between, newName, noFlag);
+        if (error != 0) RenameFree(fd_, between, oldName, noFlag);
+        return error;
+    }
+    if (!noFlag) return failed;
     // A file system without the flag (some network and user-space ones): a
     // second name made exclusively, then the old one dropped.
     struct stat st;

@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <optional>
 
 #include "platform/file_node.h"
+#include "platform/posix/remote_file_systems.h"
 #include "platform/posix/rotational_disk.h"
 #include "platform/posix/system_attribute_reader.h"
 #include "platform/translation.h"
@@ -25,29 +25,6 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // workers: few where each waits for an answer, many where it is quick.
 constexpr size_t kRemoteShareSize = 8;
 constexpr size_t kLocalShareSize = 64;
-
-// File systems whose every request waits for an answer from elsewhere.
-bool WaitsPerRequest(long type) {
-    switch (type) {
-    case 0x6969:      // nfs
-    case 0x517B:      // smb
-    case 0xFF534D42:  // cifs
-    case 0xFE534D42:  // smb2
-    case 0x65735546:  // fuse (sshfs, rclone, ...)
-    case 0x01021997:  // 9p
-    case 0x00C36400:  // ceph
-    case 0x5346414F:  // afs
-    case 0x73757245:  // coda
-    case 0x564C:      // ncp
-    case 0x47504653:  // gpfs
-    case 0x0BD00BD0:  // lustre
-    case 0x013111A8:  // ibrix
-    case 0x61756673:  // aufs over anything
-        return true;
-    default:
-        return false;
-    }
-}
 
 struct PosixOpenFolder : OpenFolder {
     PosixOpenFolder(int f, std::atomic<int>& count) : fd(f), kept(count) { ++kept; }
@@ -229,6 +206,8 @@ void PosixDirectoryLister::Deliver(PosixListing& listing) {
         record.size = entry.size;
         record.modifiedSeconds = entry.seconds;
         record.modifiedNanoseconds = entry.nanoseconds;
+        record.changedNanoseconds = entry.changed;
+        record.changedNanoseconds = entry.changed;
         record.device = entry.device;
         record.inode = entry.inode;
         if (system && entry.kind == RecordKind::Directory && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
@@ -242,14 +221,6 @@ void PosixDirectoryLister::Deliver(PosixListing& listing) {
         listing.fd = -1;
     }
     listing.receiver->Finished(std::move(listing.status), std::move(open));
-}
-
-int64_t CurrentUtcOffsetSeconds() {
-    tzset();
-    const time_t now = time(nullptr);
-    struct tm local;
-    if (localtime_r(&now, &local) == nullptr) return 0;
-    return static_cast<int64_t>(local.tm_gmtoff);
 }
 
 std::unique_ptr<DirectoryLister> MakeDirectoryLister(const std::string& /*root*/) {

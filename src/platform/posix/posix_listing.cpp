@@ -149,6 +149,7 @@ void PosixListing::Describe(size_t begin, size_t end) {
         entry.size = static_cast<uint64_t>(st.st_size);
         entry.seconds = static_cast<int64_t>(st.st_mtim.tv_sec);
         entry.nanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+        entry.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
         entry.device = static_cast<uint64_t>(st.st_dev);
         entry.inode = static_cast<uint64_t>(st.st_ino);
     }

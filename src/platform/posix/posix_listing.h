@@ -24,6 +24,7 @@ public:
         uint64_t size = 0;
         int64_t seconds = 0;
         uint32_t nanoseconds = 0;
+        int64_t changed = 0;  // ctime, nanoseconds
         uint64_t device = 0;
         uint64_t inode = 0;
     };

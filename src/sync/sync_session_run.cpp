@@ -1,0 +1,203 @@
+// SyncSession: doing the work, and what the run leaves known for the state
+// and for the report of what stayed unequal.
+#include <string_view>
+
+#include "engine/text_compare.h"
+#include "engine/tree_matcher.h"
+#include "platform/translation.h"
+#include "sync/sync_session.h"
+
+namespace kirvo {
+namespace {
+
+const char* In(SyncSide side) { return side == SyncSide::Source ? Tr("in der Quelle") : Tr("im Ziel"); }
+
+std::string Folded(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+ObservedFile Placed(const FileStamp& stamp) {
+    return ObservedFile::Present(stamp.size, stamp.seconds * 1'000'000'000 + stamp.nanoseconds, stamp.device, stamp.inode);
+}
+
+// Why a request left a path as it was, or "" when it was done.
+std::string NotDone(const FileReport& report) {
+    switch (report.outcome) {
+    case FileOutcome::Done: return {};
+    case FileOutcome::Skipped: return Format(Tr("übersprungen: %s"), report.reason);
+    case FileOutcome::Failed: return Format(Tr("fehlgeschlagen: %s"), report.reason);
+    case FileOutcome::Cancelled: return Tr("abgebrochen");
+    }
+    return {};
+}
+
+// Each request's items with their reports, in request order.
+template <class Item, class Visit>
+void EachDone(const std::vector<Item>& items, const std::optional<OperationResult>& result, Visit visit) {
+    if (!result) return;
+    for (size_t k = 0; k < items.size() && k < result->files.size(); ++k) visit(items[k], result->files[k]);
+}
+
+}  // namespace
+
+SyncOutcome SyncSession::Run(const SyncWork& work, SyncQuestions& questions, FileOperationService& service,
+                             const CopyFlags& copyFlags, const DeleteFlags& deleteFlags) {
+    SyncOutcome outcome;
+    evidence_.clear();
+    left_.clear();
+    if (const GuardReport report = Guards(); report.needsConfirmation()) {
+        outcome.refusal = GuardText(report);
+        if (!questions.Confirm(SyncQuestions::Kind::Guard, outcome.refusal + Tr("\n\nTrotzdem abgleichen?"))) {
+            outcome.refused = true;
+            return outcome;
+        }
+        outcome.refusal.clear();
+    }
+    // Every question comes before anything is done; each answer stands on its own.
+    const auto ask = [&](SyncQuestions::Kind kind, bool any, const std::string& text) {
+        return any && questions.Confirm(kind, text);
+    };
+    const bool toTarget = ask(SyncQuestions::Kind::Copies, !work.toTarget.empty(), CopyQuestion(true, work.toTarget.count()));
+    const bool toSource = ask(SyncQuestions::Kind::Copies, !work.toSource.empty(), CopyQuestion(false, work.toSource.count()));
+    const auto moveQuestion = [](SyncSide side, size_t n) {
+        return Format(TrN("Es werden %d Dateien %s umbenannt !", "Es werden %d Dateien %s umbenannt !", n), n, In(side));
+    };
+    const bool moveSource = ask(SyncQuestions::Kind::Moves, !work.moveInSource.empty(),
+                                moveQuestion(SyncSide::Source, work.moveInSource.size()));
+    const bool moveTarget = ask(SyncQuestions::Kind::Moves, !work.moveInTarget.empty(),
+                                moveQuestion(SyncSide::Target, work.moveInTarget.size()));
+
+    // What frees a path goes before what fills it: a file replaced by a
+    // folder, a rename onto a name a deletion frees, a folder replaced by a
+    // file all finish in one run.
+    if (!work.deleteInSource.empty()) outcome.deletedInSource = service.remove(work.deleteInSource, deleteFlags);
+    if (!work.deleteInTarget.empty()) outcome.deletedInTarget = service.remove(work.deleteInTarget, deleteFlags);
+    if (moveSource) outcome.movedInSource = service.move(work.moveInSource);
+    if (moveTarget) outcome.movedInTarget = service.move(work.moveInTarget);
+    if (!work.foldersInSource.empty()) outcome.foldersInSource = service.removeEmptyFolders(work.foldersInSource);
+    if (!work.foldersInTarget.empty()) outcome.foldersInTarget = service.removeEmptyFolders(work.foldersInTarget);
+    CopyFlags flags = copyFlags;
+    flags.newerExpected = settings_.mode != SyncMode::Update;
+    if (toTarget) outcome.copiedToTarget = service.copy(work.toTarget.pairs, flags);
+    if (toSource) outcome.copiedToSource = service.copy(work.toSource.pairs, flags);
+    // Copies make the folders they need (asking where the user wants that); the empty ones come last.
+    if (!work.newFoldersInSource.empty()) outcome.newFoldersInSource = service.makeFolders(work.newFoldersInSource);
+    if (!work.newFoldersInTarget.empty()) outcome.newFoldersInTarget = service.makeFolders(work.newFoldersInTarget);
+    KeepEvidence(work, outcome);
+    return outcome;
+}
+
+void SyncSession::KeepEvidence(const SyncWork& work, const SyncOutcome& outcome) {
+    if (matcher_ == nullptr) return;
+    const size_t pairs = decisions_.size();
+    for (size_t i = 0; i < pairs; ++i) {
+        const SyncAction a = decisions_[i].effective();
+        if (a == SyncAction::Conflict || a == SyncAction::Unknown) {
+            const FilePair& pair = matcher_->pairs()[i];
+            left_[(pair.source ? pair.source : pair.target)->relativePath()] = Explain(i);
+        }
+    }
+    const auto notDone = [&](const RootedPath& path, const FileReport& report) {
+        if (std::string why = NotDone(report); !why.empty()) left_[std::string(path.relative())] = std::move(why);
+    };
+    const auto listed = [&](const ListedPath& item, const FileReport& report) { notDone(item.path, report); };
+    const auto moved = [&](const MovePair& item, const FileReport& report) { notDone(item.from, report); };
+    const auto copied = [&](const CopyPair& item, const FileReport& report) { notDone(item.from, report); };
+    EachDone(work.deleteInSource, outcome.deletedInSource, listed);
+    EachDone(work.deleteInTarget, outcome.deletedInTarget, listed);
+    EachDone(work.moveInSource, outcome.movedInSource, moved);
+    EachDone(work.moveInTarget, outcome.movedInTarget, moved);
+    EachDone(work.newFoldersInSource, outcome.newFoldersInSource, notDone);
+    EachDone(work.newFoldersInTarget, outcome.newFoldersInTarget, notDone);
+    EachDone(work.toTarget.pairs, outcome.copiedToTarget, copied);
+    EachDone(work.toSource.pairs, outcome.copiedToSource, copied);
+    if (!remembers()) return;
+
+    // Pairs found equal although their times cannot tell (by their bytes, or
+    // on the pair's first run by the comparison alone).
+    for (size_t i = 0; i < pairs && i < paths_.size(); ++i) {
+        const PathDecision& d = decisions_[i];
+        if (d.effective() != SyncAction::Nothing || d.planned.action != SyncAction::Nothing) continue;
+        if (d.planned.reason == SyncReason::SameContent || (!state_ && d.planned.reason == SyncReason::Equal))
+            evidence_.add(paths_[i].relativePath(), paths_[i].source, paths_[i].target);
+    }
+    // What the run itself put in line: renames, then copies.
+    std::unordered_map<std::string, size_t> indexOf;
+    const auto find = [&](std::string_view relative) -> size_t {
+        if (indexOf.empty())
+            for (size_t i = 0; i < pairs && i < paths_.size(); ++i) indexOf.emplace(Folded(paths_[i].relativePath()), i);
+        const auto it = indexOf.find(Folded(relative));
+        return it == indexOf.end() ? SIZE_MAX : it->second;
+    };
+    for (const SyncSide side : {SyncSide::Source, SyncSide::Target}) {
+        const bool inSource = side == SyncSide::Source;
+        EachDone(inSource ? work.moveInSource : work.moveInTarget, inSource ? outcome.movedInSource : outcome.movedInTarget,
+                 [&](const MovePair& move, const FileReport& report) {
+                     const size_t i = find(move.to.relative());
+                     if (move.folder || report.outcome != FileOutcome::Done || i == SIZE_MAX) return;
+                     const size_t old = decisions_[i].planned.partner < pairs ? decisions_[i].planned.partner : i;
+                     const ObservedFile renamed = SyncEvidence::WithoutChangeTime(paths_[old].on(side));
+                     const ObservedFile& kept = paths_[i].on(Other(side));
+                     evidence_.add(move.to.relative(), inSource ? renamed : kept, inSource ? kept : renamed);
+                 });
+    }
+    for (const SyncSide to : {SyncSide::Source, SyncSide::Target}) {
+        const bool intoTarget = to == SyncSide::Target;
+        EachDone(intoTarget ? work.toTarget.pairs : work.toSource.pairs,
+                 intoTarget ? outcome.copiedToTarget : outcome.copiedToSource,
+                 [&](const CopyPair& copy, const FileReport& report) {
+                     const std::string_view sourcePath = intoTarget ? copy.from.relative() : copy.to.relative();
+                     const size_t i = find(sourcePath);
+                     if (report.outcome != FileOutcome::Done || !report.placed || i == SIZE_MAX) return;
+                     const ObservedFile& from = paths_[i].on(Other(to));
+                     const ObservedFile made = Placed(*report.placed);
+                     evidence_.add(sourcePath, intoTarget ? from : made, intoTarget ? made : from);
+                 });
+    }
+}
+
+std::vector<UnequalPair> SyncSession::Unequal(const TreeMatcher& after) const {
+    std::vector<UnequalPair> unequal;
+    const bool exact = settings_.mode != SyncMode::Update;
+    const std::span<const FilePair> pairs = after.pairs();
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const FilePair& pair = pairs[i];
+        const bool sizes = pair.source && pair.target && pair.source->size() != pair.target->size();
+        UnequalPair u{i, (pair.source ? pair.source : pair.target)->relativePath(), {}};
+        // A pair the run left in conflict or failed on stays unequal whatever the times say.
+        const auto left = left_.find(u.path);
+        if (pair.verdict == Verdict::Equal && !(exact && sizes) && (left == left_.end() || !exact)) continue;
+        if (left != left_.end()) {
+            u.reason = left->second;
+        } else if (IsUnknown(pair.verdict) || pair.unknownSides != 0) {
+            u.reason = Tr("nicht lesbar");
+        } else if (pair.verdict == Verdict::Conflict) {
+            const std::string_view why = after.conflictReason(i);
+            u.reason = why.empty() ? Tr("ungleich, ohne dass die Zeiten eine Richtung zeigen") : std::string(why);
+        } else if (!pair.source || !pair.target) {
+            u.reason = pair.source ? Tr("nur in der Quelle") : Tr("nur im Ziel");
+        } else if (pair.verdict == Verdict::Equal) {
+            u.reason = Tr("gleiche Zeit, verschiedene Größe");
+        } else {
+            u.reason = pair.verdict == Verdict::SourceToTarget ? Tr("in der Quelle neuer") : Tr("im Ziel neuer");
+        }
+        unequal.push_back(std::move(u));
+    }
+    if (!exact) return unequal;
+    std::vector<ObservedPath> folders;
+    ObserveFolders(after, folders);
+    for (const ObservedPath& folder : folders) {
+        if (folder.source.present() == folder.target.present()) continue;
+        UnequalPair u{SIZE_MAX, folder.relativePath(), {}};
+        const auto left = left_.find(u.path.substr(0, u.path.size() - 1));
+        u.reason = left != left_.end() ? left->second
+                   : folder.source.present() ? Tr("Ordner nur in der Quelle")
+                                             : Tr("Ordner nur im Ziel");
+        unequal.push_back(std::move(u));
+    }
+    return unequal;
+}
+
+}  // namespace kirvo
