@@ -16,6 +16,7 @@ const std::array<OptionInfo, AppOptions::kCount>& AppOptions::Table() {
         {Option::Beep, "Beep", 1, CommandId::OptionBeep},
         {Option::Papierkorb, "Papierkorb", 1, CommandId::OptionPapierkorb},
         {Option::Stunde, "Stunde", 0, CommandId::OptionStunde},
+        {Option::Pruefen, "Pruefen", 0, CommandId::OptionPruefen},
     }};
     return table;
 }

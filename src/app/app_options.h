@@ -15,9 +15,10 @@ class ProfileStore;
 // The persisted on/off options, in their load and save order. Each is named
 // after its entry in section "Optionen". The first eight are the program's
 // classic ones; Papierkorb (deleting and replacing through the trash) and
-// Stunde (times exactly one hour apart count as equal) came later.
+// Stunde (times exactly one hour apart count as equal) came later, and
+// Pruefen (each copy read back from the disk and compared with its source).
 enum class Option { Ueber5000, VorLoeschen, VorUeberschreiben, VorDir, SubOrdner, SystemOrdner,
-                    OneSecond, Beep, Papierkorb, Stunde };
+                    OneSecond, Beep, Papierkorb, Stunde, Pruefen };
 
 struct OptionInfo {
     Option option;
@@ -32,7 +33,7 @@ struct OptionInfo {
 // anything else on.
 class AppOptions {
 public:
-    static constexpr size_t kCount = 10;
+    static constexpr size_t kCount = 11;
     static const std::array<OptionInfo, kCount>& Table();
     // The option toggled by a command, or nullptr for any other command.
     static const OptionInfo* ForCommand(CommandId command);
@@ -58,6 +59,7 @@ public:
     bool beep() const { return isOn(Option::Beep); }
     bool papierkorb() const { return isOn(Option::Papierkorb); }
     bool stunde() const { return isOn(Option::Stunde); }
+    bool pruefen() const { return isOn(Option::Pruefen); }
 
     // "Vergleich": what makes two files equal, 0 by time (the default), 1 by
     // time and size, 2 by content. A stored value outside 0..2 reads as 0.

@@ -58,9 +58,9 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::ViewStatusBar, TrNoop("S&tatusleiste"), TrNoop("Blendet die Statusleiste ein oder aus."),
      TrNoop("Statusleiste ein/aus"), ""},
     {C::ViewOutputBar, TrNoop("Ausgabe"), TrNoop("Blendet die Ausgabe ein oder aus."), TrNoop("Ausgabe"), ""},
-    {C::FilterAll, TrNoop("alle Dateien"), TrNoop("Es werden alle Dateien angezeigt."), TrNoop("Alle Dateien"),
+    {C::FilterAll, TrNoop("Alle Dateien"), TrNoop("Es werden alle Dateien angezeigt."), TrNoop("Alle Dateien"),
      "filter-all.svg"},
-    {C::FilterUnequal, TrNoop("nur ungleiche Dateien"), TrNoop("Es werden nur die ungleichen Dateien angezeigt."),
+    {C::FilterUnequal, TrNoop("Nur ungleiche Dateien"), TrNoop("Es werden nur die ungleichen Dateien angezeigt."),
      TrNoop("Ungleiche Dateien"), "filter-unequal.svg"},
     {C::FilterSourceToTarget, TrNoop("Dateien Quelle nach Ziel"),
      TrNoop("Es werden nur die Dateien angezeigt die von der Quelle zum Ziel kopiert werden müssen."),
@@ -68,7 +68,7 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::FilterTargetToSource, TrNoop("Dateien Ziel nach Quelle"),
      TrNoop("Es werden nur die Dateien angezeigt die vom Ziel zur Quelle kopiert werden müssen."), TrNoop("Ziel"),
      "filter-to-source.svg"},
-    {C::FilterEqual, TrNoop("gleiche Dateien"), TrNoop("Es werden nur gleiche Dateien angezeigt."),
+    {C::FilterEqual, TrNoop("Gleiche Dateien"), TrNoop("Es werden nur gleiche Dateien angezeigt."),
      TrNoop("Gleiche Dateien"), "filter-equal.svg"},
 
     // "E&xtras"
@@ -121,11 +121,14 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::OptionBeep, TrNoop("Beep"), TrNoop("Schaltet Ereignis Sounds ein oder aus ."), "", ""},
     {C::OptionPapierkorb, TrNoop("Papierkorb verwenden"),
      TrNoop("Gelöschte und ersetzte Dateien kommen in den Papierkorb, von wo sie sich zurückholen lassen."), "", ""},
+    {C::OptionPruefen, TrNoop("Kopien prüfen"),
+     TrNoop("Jede Kopie wird vom Datenträger zurückgelesen und mit der Quelle verglichen, bevor sie etwas ersetzt."), "",
+     ""},
     {C::ShowLog, TrNoop("Protokoll anzeigen"), TrNoop("Zeigt das Protokoll der kopierten, ersetzten und gelöschten Dateien an."),
      "", ""},
-    {C::SaveJob, TrNoop("Auftrag speichern …"),
+    {C::SaveJob, TrNoop("Auftrag speichern..."),
      TrNoop("Speichert Quelle, Ziel und Einstellungen als Auftrag, der auch von selbst laufen kann."), "", ""},
-    {C::ShowJobs, TrNoop("Aufträge"), TrNoop("Zeigt die gespeicherten Aufträge: öffnen, ausführen, Zeitplan, löschen."), "", ""},
+    {C::ShowJobs, TrNoop("Aufträge..."), TrNoop("Zeigt die gespeicherten Aufträge: öffnen, ausführen, Zeitplan, löschen."), "", ""},
 
     // "&?"
     {C::HelpFinder, TrNoop("&Hilfethemen"), TrNoop("Zeigt die Hilfe zu Kirvo an."), TrNoop("Hilfethemen"), ""},
@@ -138,7 +141,7 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
 
 constexpr std::array kOptionItems = std::to_array<MenuItem>({
     {C::OptionSubOrdner}, {C::OptionSystemOrdner}, {C::OptionOneSecond}, {C::OptionStunde}, {},
-    {C::OptionVorLoeschen}, {C::OptionVorUeberschreiben}, {C::OptionPapierkorb}, {C::OptionVorDir},
+    {C::OptionVorLoeschen}, {C::OptionVorUeberschreiben}, {C::OptionPapierkorb}, {C::OptionPruefen}, {C::OptionVorDir},
     {C::OptionUeber5000}, {}, {C::OptionBeep},
 });
 
@@ -205,9 +208,10 @@ constexpr std::array kToolbar = std::to_array<CommandId>({
     C::AppAbout,
 });
 
-// Ctrl+V/Shift+Ins, Ctrl+X/Shift+Del, Ctrl+Z/Alt+Backspace and F6/Shift+F6
-// have no handler in this program: they are left to the focused control, so
-// a path field still pastes, cuts and undoes.
+// Ctrl+V/Shift+Ins, Ctrl+X/Shift+Del, Alt+Backspace and F6/Shift+F6 have no
+// handler in this program: they are left to the focused control. Ctrl+Z
+// undoes the last run (after asking), except in a path field, which keeps
+// its own editing keys (Ctrl+Z, Ctrl+C, Del, ...).
 constexpr std::array kAccelerators = std::to_array<Accelerator>({
     {"Ctrl+A", C::SelectAll},
     {"Ctrl+C", C::EditCopy},
@@ -220,6 +224,8 @@ constexpr std::array kAccelerators = std::to_array<Accelerator>({
     {"Alt+~", C::StatusNotice},
     {"Esc", C::CancelComparison},
     {"F5", C::PfadeVergleichen},
+    {"F9", C::Synchronize},
+    {"Ctrl+Z", C::UndoLastRun},
     {"F1", C::HelpFinder},
 });
 

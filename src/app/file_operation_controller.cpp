@@ -133,7 +133,9 @@ void FileOperationController::KeepCopiesIntoUsableRoots(std::vector<CopyPair>& p
 }
 
 CopyFlags FileOperationController::copyFlags() const {
-    return CopyFlags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb(), options_.links()};
+    CopyFlags flags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb(), options_.links()};
+    flags.verify = options_.pruefen();
+    return flags;
 }
 
 DeleteFlags FileOperationController::deleteFlags() const {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/error_text.h"
 #include "platform/file_replace.h"
 #include "platform/program_run.h"
 #include "platform/translation.h"
@@ -95,7 +96,7 @@ bool EnvironmentLines(std::string& lines, std::string& error) {
 bool WriteUnit(const std::string& path, const std::string& text, std::string& error) {
     const int failure = ReplaceFile(path, text, 0644);
     if (failure == 0) return true;
-    error = "\"" + path + Tr("\" lässt sich nicht schreiben: ") + std::strerror(failure) + ".";
+    error = "\"" + path + Tr("\" lässt sich nicht schreiben: ") + ErrorText(failure) + ".";
     return false;
 }
 
@@ -194,7 +195,7 @@ bool JobSchedule::Write(const Job& job, const std::string& cli, std::string& err
     const std::string timer = folder_ + "/" + TimerName(job.name);
     if (!job.every.empty()) return WriteUnit(timer, TimerText(job), error);
     if (unlink(timer.c_str()) != 0 && errno != ENOENT) {
-        error = "\"" + timer + Tr("\" lässt sich nicht entfernen: ") + std::strerror(errno) + ".";
+        error = "\"" + timer + Tr("\" lässt sich nicht entfernen: ") + ErrorText(errno) + ".";
         return false;
     }
     return true;
@@ -215,7 +216,7 @@ std::vector<std::string> JobSchedule::Remove(std::string_view job, std::string& 
         if (unlink(path.c_str()) == 0) {
             removed.push_back(unit);
         } else if (errno != ENOENT) {
-            error = "\"" + path + Tr("\" lässt sich nicht entfernen: ") + std::strerror(errno) + ".";
+            error = "\"" + path + Tr("\" lässt sich nicht entfernen: ") + ErrorText(errno) + ".";
         }
     }
     return removed;

@@ -12,6 +12,7 @@
 #include "app/job_file.h"
 #include "fileops/operation_log.h"
 #include "platform/file_node.h"
+#include "platform/error_text.h"
 #include "platform/file_replace.h"
 #include "platform/translation.h"
 
@@ -82,7 +83,7 @@ bool JobStore::Load(std::string_view name, Job& job, std::string& error, std::ve
     if (const int failure = ReadWhole(PathOf(name), text)) {
         error = failure == ENOENT ? Tr("Es gibt keinen Auftrag \"") + std::string(name) + Tr("\" (in ") + folder_ + ")."
                                   : Tr("Der Auftrag \"") + std::string(name) + Tr("\" lässt sich nicht lesen (") +
-                                        PathOf(name) + "): " + std::strerror(failure) + ".";
+                                        PathOf(name) + "): " + ErrorText(failure) + ".";
         return false;
     }
     return JobFile::Parse(text, name, job, error, warnings);
@@ -104,7 +105,7 @@ bool JobStore::Save(const Job& job, std::string& error) const {
     std::error_code ec;
     fs::create_directories(folder_, ec);
     if (const int failure = ReplaceFile(path, JobFile::Write(job, previous), 0600)) {
-        error = Tr("Der Auftrag \"") + job.name + Tr("\" lässt sich nicht speichern (") + path + "): " + std::strerror(failure) +
+        error = Tr("Der Auftrag \"") + job.name + Tr("\" lässt sich nicht speichern (") + path + "): " + ErrorText(failure) +
                 ".";
         return false;
     }
@@ -119,7 +120,7 @@ bool JobStore::Remove(std::string_view name, std::string& error) const {
     if (unlink(PathOf(name).c_str()) == 0) return true;
     error = errno == ENOENT ? Tr("Es gibt keinen Auftrag \"") + std::string(name) + Tr("\" (in ") + folder_ + ")."
                             : Tr("Der Auftrag \"") + std::string(name) + Tr("\" lässt sich nicht löschen (") + PathOf(name) +
-                                  "): " + std::strerror(errno) + ".";
+                                  "): " + ErrorText(errno) + ".";
     return false;
 }
 

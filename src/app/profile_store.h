@@ -30,6 +30,7 @@ inline constexpr std::string_view kTarget = "Ziel";
 inline constexpr std::string_view kMain = "Main";
 inline constexpr std::string_view kWidth = "cx";
 inline constexpr std::string_view kHeight = "cy";
+inline constexpr std::string_view kMaximized = "Maximiert";
 inline constexpr std::string_view kFilter = "Filter";
 inline constexpr std::string_view kFilterInclude = "Einschliessen";
 inline constexpr std::string_view kFilterExclude = "Ausschliessen";

@@ -13,6 +13,10 @@ WindowSize::Size WindowSize::Restore(ProfileStore& store) {
     return size;
 }
 
+bool WindowSize::RestoreMaximized(ProfileStore& store) {
+    return store.GetProfileInt(profile::kMain, profile::kMaximized, 0) != 0;
+}
+
 void WindowSize::Track(int clientWidth, int clientHeight, bool maximizedOrMinimized) {
     if (maximizedOrMinimized) return;
     if (clientWidth > kMinTrackedWidth && clientHeight > kMinTrackedHeight) {
@@ -28,11 +32,13 @@ void WindowSize::SetInitial(int clientWidth, int clientHeight, Size stored) {
     stored_ = stored;
 }
 
-void WindowSize::Store(ProfileStore& store) const {
+void WindowSize::Store(ProfileStore& store, bool maximized) const {
     const bool keepWidth = stored_.width > opened_.width && width_ == opened_.width;
     const bool keepHeight = stored_.height > opened_.height && height_ == opened_.height;
     store.WriteProfileInt(profile::kMain, profile::kWidth, (keepWidth ? stored_.width : width_) + kFrameWidth);
     store.WriteProfileInt(profile::kMain, profile::kHeight, (keepHeight ? stored_.height : height_) + kFrameHeight);
+    // Written only where it says something: a window never maximised writes what it always did.
+    if (maximized || RestoreMaximized(store)) store.WriteProfileInt(profile::kMain, profile::kMaximized, maximized ? 1 : 0);
 }
 
 }  // namespace kirvo

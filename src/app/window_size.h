@@ -25,6 +25,8 @@ public:
     // Client size to start with, from the stored outer size. A missing, zero
     // or negative value (or one too small to hold a frame) keeps the default.
     static Size Restore(ProfileStore& store);
+    // Whether the window was maximised at the last close ("Main"/"Maximiert").
+    static bool RestoreMaximized(ProfileStore& store);
 
     // A resize of the client area. Remembered only when the window is not
     // maximised (or minimised) and the client is wider than 300 and higher
@@ -37,7 +39,10 @@ public:
     // screen that cannot show it does not shrink it for good.
     void SetInitial(int clientWidth, int clientHeight, Size stored);
     void SetInitial(int clientWidth, int clientHeight) { SetInitial(clientWidth, clientHeight, Size{}); }
-    void Store(ProfileStore& store) const;
+    // The size as above, and whether the window is maximised now
+    // ("Main"/"Maximiert", written once it was ever maximised): the next start
+    // opens it so, with the size above for when it is restored.
+    void Store(ProfileStore& store, bool maximized = false) const;
 
     int width() const { return width_; }
     int height() const { return height_; }

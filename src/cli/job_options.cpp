@@ -36,6 +36,10 @@ bool JobFromArguments(const std::string& name, std::span<const std::string> args
             return false;
         }
     }
+    if (parsed.Has("verify")) {
+        error = Tr("Die Option \"--verify\" gilt für \"kirvo-cli sync\"; ein Auftrag speichert sie nicht.");
+        return false;
+    }
     SyncOptions options;
     if (!ParseSyncOptions(args, options, error)) return false;
     Job made;

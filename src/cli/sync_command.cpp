@@ -92,6 +92,8 @@ constexpr const char* kSyncHelp[] = {
     TrNoop("  --no-trash                ersetzte und gelöschte Dateien nicht in den Papierkorb legen,\n"
     "                            sondern endgültig ersetzen und löschen\n"
     "  --no-log                  nichts ins Protokoll schreiben\n"
+    "  --verify                  jede Kopie vom Datenträger zurücklesen und mit der Quelle vergleichen,\n"
+    "                            bevor sie etwas ersetzt; eine fehlerhafte Kopie wird entfernt\n"
     "  --format=json             statt des Texts ein JSON-Dokument für Skripte: jede Kopie,\n"
     "                            Löschung und Umbenennung mit Pfaden und Ergebnis, die Zahlen und\n"
     "                            der Rückgabewert (nur mit --yes oder --dry-run; siehe man kirvo-cli)\n"
@@ -138,7 +140,7 @@ const CliCommand kSyncCommand = {
     "               [--links=follow|copy|skip]\n"
     "               [--exclude-subfolders] [--exclude-system-folders] [--no-tolerance]\n"
     "               [--include=MUSTER] [--exclude=MUSTER] [--filter-from=DATEI]\n"
-    "               [--no-trash] [--no-log] [--parallel=N] [--quiet] [--format=text|json]\n"
+    "               [--no-trash] [--no-log] [--verify] [--parallel=N] [--quiet] [--format=text|json]\n"
     "               [--accept-new-host-key] QUELLE ZIEL"),
     kSyncHelp,
     &Run,

@@ -28,6 +28,7 @@ constexpr CliArguments::OptionSpec kOptions[] = {
     {"filter-from", true},
     {"no-trash", false},
     {"no-log", false},
+    {"verify", false},
     {"format", true},
     {"help", false},
 };
@@ -69,6 +70,7 @@ bool ParseSyncOptions(std::span<const std::string> args, SyncOptions& options, s
     options.yes = parsed.Has("yes");
     options.useTrash = !parsed.Has("no-trash");
     options.useLog = !parsed.Has("no-log");
+    options.verify = parsed.Has("verify");
     if (options.format == SyncOptions::Format::Json && !options.yes && !options.dryRun) {
         error = Tr("Mit --format=json wird nichts gefragt: dazu gehört --yes oder --dry-run.");
         return false;

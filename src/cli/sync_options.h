@@ -35,6 +35,7 @@ struct SyncOptions {
     PathFilter pathFilter;  // --include, --exclude, --filter-from
     bool useTrash = true;  // --no-trash: replaced files go for good
     bool useLog = true;    // --no-log: nothing is written to the log
+    bool verify = false;   // --verify: each copy is read back from the disk and compared
     Format format = Format::Text;  // --format=json: one JSON document instead of the text
     bool help = false;
     std::string source;

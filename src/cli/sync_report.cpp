@@ -53,7 +53,7 @@ std::string SyncReport::Summary() const {
         text = std::to_string(copied) + Tr(" kopiert (") + FormatTotalSize(static_cast<double>(bytesCopied())) + ")";
         if (const int32_t replaced = replacedCount()) text += Format(Tr(", davon %d ersetzt"), replaced);
     }
-    Add(text, movedCount(), "umbenannt", "umbenannt");
+    Add(text, movedCount(), Tr("umbenannt"), Tr("umbenannt"));
     Add(text, deletedCount(), Tr("gelöscht"), Tr("gelöscht"));
     if (const std::string problems = Problems(); !problems.empty()) text += (text.empty() ? "" : ", ") + problems;
     if (text.empty()) text = compared ? Tr("nichts zu tun") : Tr("nicht abgeglichen");
@@ -69,8 +69,8 @@ std::string SyncReport::Problems() const {
     Add(text, static_cast<int32_t>(unknownPlaces.size()), Tr("Ort nicht lesbar"), Tr("Orte nicht lesbar"));
     Add(text, static_cast<int32_t>(conflicts.size()), Tr("Konflikt"), Tr("Konflikte"));
     Add(text, count(FileOutcome::Skipped), Tr("übersprungen"), Tr("übersprungen"));
-    Add(text, count(FileOutcome::Failed), "fehlgeschlagen", "fehlgeschlagen");
-    Add(text, count(FileOutcome::Cancelled), "abgebrochen", "abgebrochen");
+    Add(text, count(FileOutcome::Failed), Tr("fehlgeschlagen"), Tr("fehlgeschlagen"));
+    Add(text, count(FileOutcome::Cancelled), Tr("abgebrochen"), Tr("abgebrochen"));
     if (comparedAfter && unequalAfter > 0) Add(text, unequalAfter, Tr("Datei ungleich geblieben"), Tr("Dateien ungleich geblieben"));
     return text;
 }

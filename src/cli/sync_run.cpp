@@ -217,7 +217,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
 
         // The defaults of the window's options: ask before overwriting and
         // deleting, create folders silently, keep replaced and deleted files in the trash.
-        const CopyFlags copyFlags{!options.yes, false, options.useTrash, options.links};
+        CopyFlags copyFlags{!options.yes, false, options.useTrash, options.links};
+        copyFlags.verify = options.verify;
         const DeleteFlags deleteFlags{!options.yes, options.useTrash, options.links};
         TerminalFileOperationUi terminal(in, out, err, showProgress);  // its progress line ends with it
         UnattendedUi unattended(terminal, err);

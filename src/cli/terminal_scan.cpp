@@ -13,6 +13,7 @@
 #include "engine/tree_matcher.h"
 #include "view/value_format.h"
 #include "platform/translation.h"
+#include "platform/value_text.h"
 
 namespace kirvo {
 namespace {
@@ -31,13 +32,6 @@ extern "C" void OnCtrlC(int) {
 }
 
 struct sigaction gPrevious {};
-
-// "1234567" as "1.234.567".
-std::string Grouped(int64_t n) {
-    std::string digits = std::to_string(n < 0 ? 0 : n);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<size_t>(at), 1, '.');
-    return digits;
-}
 
 }  // namespace
 
@@ -61,8 +55,9 @@ bool TerminalScan::Interrupted() { return gInterrupted != 0; }
 
 std::string TerminalScan::ProgressText(int64_t sourceFiles, int64_t targetFiles, double seconds) {
     const double rate = seconds > 0 ? static_cast<double>(sourceFiles + targetFiles) / seconds : 0;
-    return Tr("Quelle: ") + Grouped(sourceFiles) + Tr(" Dateien, Ziel: ") + Grouped(targetFiles) + Tr(" Dateien (") +
-           Grouped(static_cast<int64_t>(rate)) + " Dateien/s)";
+    const auto count = [](int64_t n) { return CountText(static_cast<uint64_t>(n < 0 ? 0 : n)); };
+    return Tr("Quelle: ") + count(sourceFiles) + Tr(" Dateien, Ziel: ") + count(targetFiles) + Tr(" Dateien (") +
+           count(static_cast<int64_t>(rate)) + Tr(" Dateien/s)");
 }
 
 std::string TerminalScan::ContentText(int64_t bytesDone, int64_t bytesTotal, double seconds) {

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #include "fileops/file_operation_texts.h"
 #include "fileops/operation_log.h"
+#include "platform/disk_kind.h"
 #include "platform/process_limits.h"
 
 namespace kirvo {
@@ -12,14 +14,20 @@ namespace {
 
 bool OutOfHandles(int code) { return code == EMFILE || code == ENFILE; }
 
+// Copies at once at most: few on a spinning disk, which seeks between them.
+constexpr int kCopiesAtOnce = 16;
+constexpr int kCopiesAtOnceSpinning = 4;
+
 }  // namespace
 
 CopyRun::CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log, RootAccess& roots)
     : ui_(ui), flags_(flags), log_(log), roots_(roots) {
-    // Two handles per waiting file, and some to spare for roots, folders and the trash.
+    // A handle per waiting file, and some to spare for roots, folders and the trash.
     const int64_t limit = OpenFileLimit();
     batchFiles_ = static_cast<size_t>(std::clamp<int64_t>((limit - 40) / 3, 1, kBatchFiles));
 }
+
+CopyRun::~CopyRun() = default;
 
 OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
     OperationResult result;
@@ -41,165 +49,48 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
         }
         ++filesDone_;
     }
-    // Files copied before a cancel are finished too.
-    while (!pending_.empty()) flushPending();
+    // Files copied before a cancel are finished too (and a retry asked for
+    // on the way may send more off).
+    do {
+        drain();
+        while (!pending_.empty()) flushPending();
+    } while (workers_ && workers_->inFlight() > 0);
     trash_.flush();
     tell();
     result.cancelled = cancelled_;
     return result;
 }
 
-// Files are flushed to disk together, before any of them is renamed: one flush
-// per batch instead of two per file, and a destination is still old or complete
-// after a crash. A file is reported done only after its rename.
-void CopyRun::flushPending() {
-    std::span<const CopyPair> pairs = pairs_;
-    OperationResult& result = *result_;
-    std::vector<Pending> batch = std::move(pending_);
-    pending_.clear();
-    pendingNames_.clear();
-    pendingBytes_ = 0;
-    std::vector<FileTransfer*> sealed;
-    for (Pending& p : batch) sealed.push_back(p.transfer.get());
-    std::vector<int> errors;
-    // A big file may take a while here; the user sees why nothing moves
-    // (after a cancel the user is told nothing more).
-    if (!batch.empty() && !cancelled_) {
-        ui_.progress({pairs[batch.back().index].from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_, true});
+// Whether the user wants another attempt after `attempt` failed (told unless all errors are skipped).
+bool CopyRun::retryAfter(const FileAttempt& attempt, FileReport& report) {
+    report.outcome = FileOutcome::Failed;
+    report.reason = attempt.reason;
+    if (cancelled_ || skipAllErrors_) return false;
+    switch (ui_.reportError(attempt.path, attempt.reason)) {
+    case ErrorAnswer::Retry: return true;
+    case ErrorAnswer::Skip: break;
+    case ErrorAnswer::SkipAll: skipAllErrors_ = true; break;
+    case ErrorAnswer::Cancel: cancelled_ = true; break;
     }
-    FileTransfer::FlushSealed(sealed, errors);
-    // Renames on another machine go out together; each is still settled (and asked about) below, in turn.
-    for (size_t i = 0; i < batch.size(); ++i)
-        if (errors[i] == 0 && !batch[i].decision.keepOld) batch[i].transfer->publishAhead(batch[i].decision.expected);
-    std::vector<FileTransfer*> published;
-    std::vector<std::pair<size_t, FileAttempt>> failed;
-    for (size_t i = 0; i < batch.size(); ++i) {
-        Pending& pending = batch[i];
-        FileReport& report = result.files[pending.index];
-        TrashedFile kept;
-        const FileAttempt placed =
-            errors[i] != 0 ? FileAttempt::Fail(pairs[pending.index].to.path, FileOperationTexts::kCannotWrite, errors[i])
-                           : place(pending, kept);
-        switch (placed.kind) {
-        case FileAttempt::Done:
-            published.push_back(pending.transfer.get());
-            report.outcome = FileOutcome::Done;
-            report.trashedTo = kept.path;
-            placed_[pending.index] = {kept, pending.transfer->placedAs()};
-            if (pending.transfer->placedAs().kind != NodeKind::Missing)
-                report.placed = FileStamp::Of(pending.transfer->placedAs());
-            report.bytes = sizes_[pending.index];
-            report.replaced = pending.decision.replacing;
-            noteMetadata(pairs[pending.index], pending.transfer->metadataNotKept());
-            break;
-        case FileAttempt::Skipped:
-            report.outcome = FileOutcome::Skipped;
-            report.reason = placed.reason;
-            break;
-        case FileAttempt::Cancelled:
-            cancelled_ = true;
-            report.outcome = FileOutcome::Cancelled;
-            break;
-        case FileAttempt::Error:
-        case FileAttempt::Pending: failed.emplace_back(pending.index, placed); continue;
-        }
-        logOutcome(pending.index);
-    }
-    if (const int error = FileTransfer::FlushPublished(published); error != 0 && notDurable_.empty()) {
-        const RootedPath& to = pairs[batch.front().index].to;
-        notDurable_ = FileOperationTexts::ErrorMessage(std::string(to.root().empty() ? std::string_view(to.path) : to.root()),
-                                                       FileOperationTexts::Reason(FileOperationTexts::kNotDurable, error));
-    }
-    batch.clear();  // removes the temporary files of failed ones
-    for (const auto& [index, attempt] : failed) {
-        const CopyPair& pair = pairs[index];
-        FileReport& report = result.files[index];
-        report.outcome = FileOutcome::Failed;
-        report.reason = attempt.reason;
-        if (cancelled_ || skipAllErrors_) {
-            logOutcome(index);
-            continue;
-        }
-        switch (ui_.reportError(attempt.path, attempt.reason)) {
-        case ErrorAnswer::Retry: copyWithRetries(pair, report, index); break;
-        case ErrorAnswer::Skip: break;
-        case ErrorAnswer::SkipAll: skipAllErrors_ = true; break;
-        case ErrorAnswer::Cancel: cancelled_ = true; break;
-        }
-        logOutcome(index);
-    }
+    return false;
 }
 
-// Puts one flushed copy in place. Where its old version cannot be kept, or the
-// destination was changed by another program since the copy looked at it, the
-// user is asked as before the copy, and the copy then goes in place or not.
-FileAttempt CopyRun::place(Pending& pending, TrashedFile& kept) {
-    const CopyPair& pair = pairs_[pending.index];
-    int error = 0;
-    for (int attempt = 0; attempt < kPlacingAttempts; ++attempt) {
-        std::string reason;
-        error = publish(pending, kept, reason);
-        if (error == 0) return {};
-        if (cancelled_) break;  // no more questions
-        if (error == kNoTrash) {
-            // The old version cannot be kept (no hard links there, say): asked now.
-            ConfirmAnswer answer = ConfirmAnswer::Yes;
-            if (!allWithoutTrash_) answer = ui_.confirmWithoutTrash(pair.to.path, pair.to.side, FileAction::Replace, reason);
-            if (answer == ConfirmAnswer::YesToAll) allWithoutTrash_ = true;
-            if (answer == ConfirmAnswer::No) return FileAttempt::Skip(FileOperationTexts::kNoTrashKept);
-            if (answer == ConfirmAnswer::Cancel) return FileAttempt::Cancel();
-            pending.decision.keepOld = false;
-        } else if (error == kDestinationChanged) {
-            if (FileAttempt again = lookAgain(pending); again.kind != FileAttempt::Done) return again;
-        } else {
-            break;
-        }
-    }
-    if (error == kDestinationChanged)
-        return {FileAttempt::Error, pair.to.path, std::string(FileOperationTexts::kDestinationChanged), error};
-    return FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotWrite, error);
-}
-
-// The destination changed since the copy looked at it: looked at again, and
-// asked about as a file changed since the comparison.
-FileAttempt CopyRun::lookAgain(Pending& pending) {
-    const CopyPair& pair = pairs_[pending.index];
-    const PathParts to = PathParts::Of(pair.to);
-    FolderHandle folder;
-    if (FileAttempt opened = roots_.openFolderOf(pair.to, to, FileOperationTexts::kFolderUnusable, folder, true);
-        opened.kind != FileAttempt::Done)
-        return opened;
-    Decision decision;
-    decision.source = pending.decision.source;
-    const FileAttempt looked =
-        checkDestination(pair, to.name, folder, decision.source, decision, &pending.decision.expected);
-    if (looked.kind == FileAttempt::Done) decisions_[pending.index] = pending.decision = decision;
-    // No longer a file to replace (a folder now, say): changed while the copy was made.
-    if (looked.kind == FileAttempt::Error)
-        return {FileAttempt::Error, pair.to.path, std::string(FileOperationTexts::kDestinationChanged), kDestinationChanged};
-    return looked;
-}
-
-int CopyRun::publish(Pending& pending, TrashedFile& kept, std::string& reason) {
-    const Decision& d = pending.decision;
-    return pending.transfer->publish(d.expected, d.keepOld ? &trash_ : nullptr, &kept, &reason);
-}
-
-// Whether the file `name` in `folder` is the destination of a pending file.
-bool CopyRun::isPending(const FolderHandle& folder, std::string_view name) const {
-    if (pendingNames_.count(std::string(name)) == 0) return false;
-    uint64_t device = 0, inode = 0;
-    if (folder.identify(device, inode) != 0) return true;  // unknown: assume so
-    return std::any_of(pending_.begin(), pending_.end(), [&](const Pending& p) {
-        return p.transfer->folderDevice() == device && p.transfer->folderInode() == inode &&
-               p.transfer->destinationName() == name;
-    });
+// A copy sealed in its temporary file waits for the shared flush and its rename.
+void CopyRun::await(size_t index, std::unique_ptr<FileTransfer> transfer) {
+    sizes_[index] = transfer->bytes();
+    pendingBytes_ += transfer->bytes();
+    pendingNames_.insert(transfer->destinationName());
+    pending_.push_back({index, std::move(transfer), decisions_[index]});
+    if (pending_.size() >= batchFiles_ || pendingBytes_ >= kBatchBytes) flushPending();
 }
 
 void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t index) {
+    // A failed attempt's bytes are counted again by the next one; those of
+    // copies that came back from the workers meanwhile stay.
     const uint64_t bytesBefore = bytesDone_;
+    const uint64_t settledBefore = settledBytes_;
     while (true) {
-        bytesDone_ = bytesBefore;
+        bytesDone_ = bytesBefore + (settledBytes_ - settledBefore);
         if (!ui_.progress({pair.from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_})) {
             cancelled_ = true;
             report.outcome = FileOutcome::Cancelled;
@@ -207,20 +98,17 @@ void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t i
         }
         std::unique_ptr<FileTransfer> transfer;
         Decision decision;
-        const FileAttempt attempt = copyOnce(pair, transfer, decision);
+        const FileAttempt attempt = copyOnce(pair, transfer, decision, index);
         decisions_[index] = decision;
         switch (attempt.kind) {
         case FileAttempt::Pending:
             // A file already pending at the source or destination: finish those first.
+            drain();
             flushPending();
             continue;
         case FileAttempt::Done:
             report.outcome = FileOutcome::Cancelled;  // Done once renamed
-            sizes_[index] = transfer->bytes();
-            pendingBytes_ += transfer->bytes();
-            pendingNames_.insert(transfer->destinationName());
-            pending_.push_back({index, std::move(transfer), decision});
-            if (pending_.size() >= batchFiles_ || pendingBytes_ >= kBatchBytes) flushPending();
+            if (transfer) await(index, std::move(transfer));  // none: on a worker
             return;
         case FileAttempt::Skipped:
             report.outcome = FileOutcome::Skipped;
@@ -232,43 +120,74 @@ void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t i
             return;
         case FileAttempt::Error: break;
         }
-        if (OutOfHandles(attempt.code) && !pending_.empty()) {
+        if (OutOfHandles(attempt.code) && (!pending_.empty() || !away_.empty())) {
             // The open-file limit: the waiting files hold the handles. Finish them,
             // wait for fewer from now on, and try again without asking.
+            drain();
             batchFiles_ = std::max<size_t>(1, pending_.size() / 2);
             flushPending();
             continue;
         }
-        report.outcome = FileOutcome::Failed;
-        report.reason = attempt.reason;
-        if (skipAllErrors_) return;
-        switch (ui_.reportError(attempt.path, attempt.reason)) {
-        case ErrorAnswer::Retry: continue;
-        case ErrorAnswer::Skip: return;
-        case ErrorAnswer::SkipAll: skipAllErrors_ = true; return;
-        case ErrorAnswer::Cancel: cancelled_ = true; return;
-        }
-        return;
+        if (!retryAfter(attempt, report)) return;
     }
 }
 
-// Done: `sealed` holds the copy, ready for the shared flush and its rename.
-FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision) {
+// Takes in copies that came back from the workers.
+void CopyRun::settle(std::vector<CopyWorkers::Job>& finished) {
+    for (CopyWorkers::Job& job : finished) {
+        away_.erase(std::remove_if(away_.begin(), away_.end(), [&](const Away& a) { return a.index == job.index; }),
+                    away_.end());
+        bytesDone_ += job.copied;
+        settledBytes_ += job.copied;
+        FileReport& report = result_->files[job.index];
+        if (job.attempt.kind == FileAttempt::Done) {
+            await(job.index, std::move(job.transfer));
+            continue;
+        }
+        job.transfer.reset();  // removes its temporary file
+        if (retryAfter(job.attempt, report)) copyWithRetries(pairs_[job.index], report, job.index);
+        logOutcome(job.index);
+    }
+    finished.clear();
+}
+
+void CopyRun::drain() {
+    while (workers_ && workers_->inFlight() > 0) {
+        std::vector<CopyWorkers::Job> finished = workers_->take(true);
+        settle(finished);
+    }
+}
+
+bool CopyRun::openSourceFolder(const CopyPair& pair, const PathParts& from, FolderHandle& folder, FileAttempt& failed) {
+    const std::string_view key = std::string_view(pair.from.path).substr(0, pair.from.path.size() - from.name.size());
+    if (sourceFolder_.usable() && key == sourceFolderKey_) {
+        folder = sourceFolder_.share();
+        return true;
+    }
+    failed = roots_.openFolderOf(pair.from, from, FileOperationTexts::kSourceFolderUnusable, folder, false);
+    if (failed.kind != FileAttempt::Done) return false;
+    sourceFolderKey_ = std::string(key);
+    sourceFolder_ = folder.share();
+    return true;
+}
+
+// Done: `sealed` holds the copy, ready for the shared flush and its rename;
+// or, left empty, the copy went to a worker and comes back through settle().
+FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision,
+                              size_t index) {
     const PathParts from = PathParts::Of(pair.from);
     const PathParts to = PathParts::Of(pair.to);
     if (from.name.empty()) return FileAttempt::Fail(pair.from.path, FileOperationTexts::kSourceNotFile, kNotRegularFile);
     if (to.name.empty()) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kDestinationNotFile, kNotRegularFile);
     FolderHandle sourceFolder;
-    if (FileAttempt opened =
-            roots_.openFolderOf(pair.from, from, FileOperationTexts::kSourceFolderUnusable, sourceFolder, false);
-        opened.kind != FileAttempt::Done)
-        return opened;
+    if (FileAttempt failed; !openSourceFolder(pair, from, sourceFolder, failed)) return failed;
     if (sourceFolder.valid() && isPending(sourceFolder, from.name)) return {FileAttempt::Pending, {}, {}, 0};
     // Abandons the temporary file on every early return.
     std::unique_ptr<FileTransfer> owned;
     if (FileAttempt chosen = chooseTransfer(pair, from, to, sourceFolder, owned); chosen.kind != FileAttempt::Done)
         return chosen;
     FileTransfer& transfer = *owned;
+    transfer.checkCopies(flags_.verify);
     NodeInfo source;
     const int error = sourceFolder.valid() ? transfer.openSource(sourceFolder, from.name, source) : ENOENT;
     if (error != 0) {
@@ -283,28 +202,60 @@ FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer
     if (FileAttempt prepared = prepareFolder(pair, to, folder); prepared.kind != FileAttempt::Done) return prepared;
     if (isPending(folder, to.name)) return {FileAttempt::Pending, {}, {}, 0};
     decision.source = source;
-    if (FileAttempt existing = checkDestination(pair, to.name, folder, source, decision);
+    // Where the comparison saw nothing, a local copy takes the name only while
+    // it is still free; what is there after all is looked at then (place()).
+    decision.looked = pair.listedTo.state != ListedFile::State::Absent || folder.native() < 0;
+    if (FileAttempt existing = decision.looked ? checkDestination(pair, to.name, folder, source, decision) : FileAttempt{};
         existing.kind != FileAttempt::Done)
         return existing;
 
     removeStaleOnce(folder);
     if (const int e = transfer.createTemporary(folder, to.name))
         return FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotCreate, e);
-    const uint64_t bytesBefore = bytesDone_;
+    // Small local files: copied on a worker where several at once pay.
+    const bool local = folder.native() >= 0 && sourceFolder.native() >= 0;
+    if (local && source.size <= kParallelBytes) {
+        if (!workers_)
+            workers_ = std::make_unique<CopyWorkers>(OnSpinningDisk(source.device) ? kCopiesAtOnceSpinning
+                                                                                    : kCopiesAtOnce);
+        if (workers_->parallel()) {
+            decisions_[index] = decision;
+            away_.push_back({index, transfer.folderDevice(), transfer.folderInode(), transfer.destinationName()});
+            std::vector<CopyWorkers::Job> finished;
+            workers_->post({index, std::move(owned), {}, 0},
+                           [this, &pair](FileTransfer& t, uint64_t& copied) { return copyData(pair, t, copied, false); },
+                           finished);
+            settle(finished);
+            return {};
+        }
+    }
+    const auto start = std::chrono::steady_clock::now();
+    uint64_t copied = 0;
+    const FileAttempt copiedAll = copyData(pair, transfer, copied, true);
+    if (local && source.size <= kParallelBytes) workers_->note(std::chrono::steady_clock::now() - start);
+    if (copiedAll.kind != FileAttempt::Done) return copiedAll;
+    sealed = std::move(owned);
+    return {};
+}
+
+// Fills the temporary file and seals it. With tellProgress (on the caller's
+// thread only) the user sees it go and may cancel.
+FileAttempt CopyRun::copyData(const CopyPair& pair, FileTransfer& transfer, uint64_t& copied, bool tellProgress) {
+    copied = 0;
     for (bool finished = false; !finished;) {
-        uint64_t copied = 0;
-        if (const int e = transfer.copySome(kChunkBytes, copied, finished))
+        uint64_t n = 0;
+        if (const int e = transfer.copySome(kChunkBytes, n, finished))
             return e == kSourceChanged ? FileAttempt::Fail(pair.from.path, FileOperationTexts::kSourceChanged, 0)
                                        : FileAttempt::Fail(pair.to.path, FileOperationTexts::kCopyFailed, e);
-        bytesDone_ += copied;
-        if (!finished && bytesDone_ - bytesBefore < source.size &&
-            !ui_.progress({pair.from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
+        copied += n;
+        if (!tellProgress) continue;
+        bytesDone_ += n;
+        if (!finished && !ui_.progress({pair.from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_}))
             return FileAttempt::Cancel();
     }
     if (const int e = transfer.seal())
         return e == kSourceChanged ? FileAttempt::Fail(pair.from.path, FileOperationTexts::kSourceChanged, 0)
                                    : FileAttempt::Fail(pair.to.path, FileOperationTexts::kCannotWrite, e);
-    sealed = std::move(owned);
     return {};
 }
 
@@ -326,47 +277,6 @@ FileAttempt CopyRun::chooseTransfer(const CopyPair& pair, const PathParts& from,
     if (!transfer) return FileAttempt::Fail(pair.to.path, FileOperationTexts::kRemoteToRemote, 0);
     transfer->followLinks(flags_.links == LinkMode::Follow);
     return {};
-}
-
-// One line per file whose fate is settled (a file waiting for its rename is not yet).
-void CopyRun::logOutcome(size_t index) {
-    const FileReport& report = result_->files[index];
-    if (log_ == nullptr || logged_[index] || report.outcome == FileOutcome::Cancelled) return;
-    logged_[index] = true;
-    const CopyPair& pair = pairs_[index];
-    const Decision& d = decisions_[index];
-    bool written = true;
-    switch (report.outcome) {
-    case FileOutcome::Cancelled: return;  // not done, or still waiting
-    case FileOutcome::Done: {
-        // What undo needs: the copy as it was placed, and where the version it replaced went.
-        const Placed& placed = placed_[index];
-        std::optional<FileStamp> before;
-        if (!report.trashedTo.empty()) {
-            before = FileStamp::Of(d.expected);
-            written = log_->write({OperationLog::kTrashed, pair.to.path, report.trashedTo, d.replacedSize, {},
-                                   OperationLog::kOk, placed.kept.base, placed.kept.name, {}, before});
-        }
-        std::optional<FileStamp> after;
-        if (placed.copy.kind != NodeKind::Missing) after = FileStamp::Of(placed.copy);
-        written = log_->write({d.replacing ? OperationLog::kReplaced : OperationLog::kCopied, pair.from.path,
-                               pair.to.path, sizes_[index],
-                               d.replacing ? std::optional<uint64_t>(d.replacedSize) : std::nullopt,
-                               OperationLog::kOk, placed.kept.base, placed.kept.name, after, before}) &&
-                  written;
-        break;
-    }
-    case FileOutcome::Skipped:
-        written = log_->write({d.replacing ? OperationLog::kReplaced : OperationLog::kCopied, pair.from.path,
-                               pair.to.path, {}, {}, OperationLog::Skipped(report.reason)});
-        break;
-    case FileOutcome::Failed:
-        written = log_->write({d.replacing ? OperationLog::kReplaced : OperationLog::kCopied, pair.from.path,
-                               pair.to.path, {}, {}, OperationLog::Failed(report.reason)});
-        break;
-    }
-    if (!written)
-        if (const std::string notice = log_->failureNotice(); !notice.empty()) ui_.notify(notice);
 }
 
 // What the user should know once the request is over.

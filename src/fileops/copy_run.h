@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "fileops/copy_workers.h"
 #include "fileops/file_attempt.h"
 #include "fileops/file_operation_service.h"
 #include "fileops/file_operation_ui.h"
@@ -19,10 +20,12 @@ namespace kirvo {
 class OperationLog;
 
 // The state of one copy request (see LocalFileOperationService for the rules).
-// Its look at each destination before writing is in copy_run_destination.cpp.
+// Its look at each destination before writing is in copy_run_destination.cpp,
+// putting the copies in place in copy_run_placing.cpp.
 class CopyRun {
 public:
     CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log, RootAccess& roots);
+    ~CopyRun();
 
     OperationResult run(std::span<const CopyPair> pairs);
 
@@ -35,6 +38,8 @@ public:
     // How often a destination that keeps changing under a copy is asked about
     // before the copy gives up on it.
     static constexpr int kPlacingAttempts = 4;
+    // Local files up to this size may be copied several at once (CopyWorkers).
+    static constexpr uint64_t kParallelBytes = 1u << 20;
     // Files whose looks on another machine are asked for together.
     static constexpr size_t kForesee = 64;
 
@@ -46,6 +51,9 @@ private:
         bool keepOld = false;    // put the replaced file into the trash first
         bool replacing = false;
         uint64_t replacedSize = 0;
+        // Whether the destination was looked at before the copy was made (not
+        // where the comparison saw nothing there: see copyOnce).
+        bool looked = true;
     };
     // A file copied into its temporary file, waiting for the shared flush and its rename.
     struct Pending {
@@ -57,9 +65,16 @@ private:
     void countBytes();
     void foresee(size_t from);
     void flushPending();
+    int checkCopy(Pending& pending);
     bool isPending(const FolderHandle& folder, std::string_view name) const;
     void copyWithRetries(const CopyPair& pair, FileReport& report, size_t index);
-    FileAttempt copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision);
+    FileAttempt copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer>& sealed, Decision& decision, size_t index);
+    FileAttempt copyData(const CopyPair& pair, FileTransfer& transfer, uint64_t& copied, bool tellProgress);
+    void await(size_t index, std::unique_ptr<FileTransfer> transfer);
+    void settle(std::vector<CopyWorkers::Job>& finished);
+    void drain();
+    bool retryAfter(const FileAttempt& attempt, FileReport& report);
+    bool openSourceFolder(const CopyPair& pair, const PathParts& from, FolderHandle& folder, FileAttempt& failed);
     FileAttempt chooseTransfer(const CopyPair& pair, const PathParts& from, const PathParts& to,
                                const FolderHandle& sourceFolder, std::unique_ptr<FileTransfer>& transfer) const;
     FileAttempt prepareFolder(const CopyPair& pair, const PathParts& parts, FolderHandle& folder);
@@ -83,6 +98,7 @@ private:
     int32_t filesDone_ = 0;
     int32_t filesTotal_ = 0;
     uint64_t bytesDone_ = 0;
+    uint64_t settledBytes_ = 0;  // copied on workers, all told
     uint64_t bytesTotal_ = 0;
     bool cancelled_ = false;
     bool skipAllErrors_ = false;
@@ -98,6 +114,22 @@ private:
     uint64_t pendingBytes_ = 0;
     std::vector<std::pair<uint64_t, uint64_t>> cleanedFolders_;  // device, inode
     std::vector<std::pair<std::string, uint32_t>> metadataNotKept_;  // destination root, kinds
+    bool notVerifiedTold_ = false;
+    std::unordered_set<size_t> checked_;  // of the batch being placed: read back and compared
+    // The folder of the last source and of the last destination, kept open for
+    // the next file in the same folder (root + folder as the key).
+    std::string sourceFolderKey_;
+    FolderHandle sourceFolder_;
+    std::string destinationFolderKey_;
+    FolderHandle destinationFolder_;
+    std::unique_ptr<CopyWorkers> workers_;  // made for the first local copy
+    // Copies on a worker: their destinations (folder device, inode, name).
+    struct Away {
+        size_t index;
+        uint64_t device, inode;
+        std::string name;
+    };
+    std::vector<Away> away_;
     std::string notDurable_;  // the notice for copies whose renames may not survive a crash
     std::vector<Decision> decisions_;  // per pair, for the log
     // Per pair, once in place: where the replaced version went and what the copy looks like.

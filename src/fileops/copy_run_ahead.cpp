@@ -7,7 +7,8 @@
 
 namespace kirvo {
 
-// The total for the progress only: pairs in one folder share one opening of it.
+// The total for the progress: as listed where the caller tells, looked at
+// otherwise (pairs in one folder share one opening of it).
 void CopyRun::countBytes() {
     FolderHandle folder;
     bool opened = false;
@@ -15,6 +16,11 @@ void CopyRun::countBytes() {
     size_t foreseenTo = 0;
     for (size_t i = 0; i < pairs_.size(); ++i) {
         const CopyPair& pair = pairs_[i];
+        // As listed where the caller tells.
+        if (pair.listedFrom.state == ListedFile::State::Present) {
+            bytesTotal_ += pair.listedFrom.size;
+            continue;
+        }
         const PathParts from = PathParts::Of(pair.from);
         const std::string_view path = std::string_view(pair.from.path).substr(0, pair.from.path.size() - from.name.size());
         const bool again = path != openedPath || !opened;

@@ -40,13 +40,23 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
     for (const std::string& declined : declinedFolders_) {
         if (IsWithinFolder(parts.fullFolder, declined)) return FileAttempt::Skip(FileOperationTexts::kFolderDeclined);
     }
+    // The folder of the file before, still open.
+    if (destinationFolder_.usable() && parts.fullFolder == destinationFolderKey_) {
+        folder = destinationFolder_.share();
+        return {};
+    }
+    destinationFolder_ = FolderHandle();
     const FolderHandle* root = nullptr;
     const int rootError = roots_.open(parts.root, root);
     if (rootError != 0 && rootError != ENOENT)
         return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, rootError);
     size_t failedAt = 0;
     const int error = rootError != 0 ? ENOENT : root->openBeneath(parts.folder, folder, &failedAt);
-    if (error == 0) return {};
+    if (error == 0) {
+        destinationFolderKey_ = std::string(parts.fullFolder);
+        destinationFolder_ = folder.share();
+        return {};
+    }
     const size_t start = static_cast<size_t>(parts.folder.data() - to.path.data());
     if (error != ENOENT) {
         return FileAttempt::Fail(to.path.substr(0, start + failedAt),
@@ -103,11 +113,16 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
             if (created) {
                 NodeInfo made;
                 if (child.backend()->describe(made) == 0) logFolderMade(to.path.substr(0, start + next), made);
+                // A folder just made holds no temporary files of killed runs.
+                if (uint64_t device = 0, inode = 0; child.identify(device, inode) == 0)
+                    cleanedFolders_.emplace_back(device, inode);
             }
             folder = std::move(child);
         }
         pos = next + 1;
     }
+    destinationFolderKey_ = std::string(parts.fullFolder);
+    destinationFolder_ = folder.share();
     return {};
 }
 

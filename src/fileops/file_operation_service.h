@@ -9,6 +9,7 @@
 #include "fileops/file_stamp.h"
 #include "fileops/operation_log.h"
 #include "fileops/sync_plan.h"
+#include "platform/content_hash.h"
 #include "platform/link_mode.h"
 
 namespace kirvo {
@@ -29,6 +30,10 @@ struct CopyFlags {
     // (confirmOverwrite), not always. A destination changed since the
     // comparison is still never replaced without asking.
     bool newerExpected = false;
+    // Pruefen: each copy is read back from the disk and compared with what was
+    // read from its source before it replaces anything; one that differs is
+    // removed and reported, and nothing is replaced by it.
+    bool verify = false;
 };
 
 // Options vorLoeschen, Papierkorb and Verknuepfungen. Only files (and links
@@ -62,6 +67,11 @@ struct FileReport {
     // A copy that is Done: the copy as it stands at its destination (inode,
     // size and time after they were set), where the service can tell.
     std::optional<FileStamp> placed;
+    // Done: the copy's content hash with the copy's identity right after it was
+    // placed, where Kirvo read every byte it copied (always for a checked copy);
+    // and whether it was read back from the disk and found equal to its source.
+    std::optional<ContentRecord> content;
+    bool verified = false;
 };
 
 // One report per file of the request, in request order. Nothing that failed,

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "engine/system_time.h"
 #include "platform/directory_lister.h"
 #include "platform/file_node.h"
 #include "platform/translation.h"
+#include "platform/value_text.h"
 
 namespace kirvo {
 namespace {
@@ -15,12 +15,6 @@ namespace {
 std::string Quoted(std::string_view text) {
     // TRANSLATORS: the quotation marks around a name in a message.
     return Format(Tr("„%s“"), text);
-}
-
-std::string Grouped(uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<size_t>(i), ".");
-    return digits;
 }
 
 }  // namespace
@@ -154,7 +148,7 @@ std::string FileOperationTexts::ErrorMessage(const std::string& path, const std:
 std::string FileOperationTexts::ProgressLine(const ProgressInfo& info) {
     std::string line = Format(Tr("Datei %d von %d"),
                               info.filesDone + 1 > info.filesTotal ? info.filesTotal : info.filesDone + 1, info.filesTotal);
-    if (info.bytesTotal > 0) line += Format(Tr(" – %s von %s"), Grouped(info.bytesDone), Size(info.bytesTotal));
+    if (info.bytesTotal > 0) line += Format(Tr(" – %s von %s"), CountText(info.bytesDone), Size(info.bytesTotal));
     return line;
 }
 
@@ -167,49 +161,33 @@ std::string FileOperationTexts::TransferLine(const ProgressInfo& info) {
     return line;
 }
 
-std::string FileOperationTexts::ReadableSize(double bytes) {
-    static const char* const kUnits[] = {"KB", "MB", "GB", "TB"};
-    if (bytes < 1024) return Size(static_cast<uint64_t>(bytes));
-    int unit = 0;
-    double value = bytes / 1024;
-    while (value >= 1024 && unit < 3) {
-        value /= 1024;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, value < 100 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
-    std::string result = text;
-    if (const size_t point = result.find('.'); point != std::string::npos) result[point] = ',';
-    return result;
-}
+std::string FileOperationTexts::ReadableSize(double bytes) { return SizeText(bytes); }
 
 std::string FileOperationTexts::RateLine(double bytesPerSecond, double secondsLeft) {
     std::string line = ReadableSize(bytesPerSecond) + "/s";
     if (secondsLeft < 0) return line;
     const auto seconds = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(secondsLeft)));
-    char left[64];
+    const auto twoDigits = [](int64_t n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    std::string left;
     if (seconds < 60) {
-        std::snprintf(left, sizeof left, "%lld s", static_cast<long long>(seconds));
+        left = Format(Tr("%d s"), seconds);
     } else if (seconds < 3600) {
-        std::snprintf(left, sizeof left, "%lld Min. %02lld s", static_cast<long long>(seconds / 60),
-                      static_cast<long long>(seconds % 60));
+        left = Format(Tr("%d Min. %s s"), seconds / 60, twoDigits(seconds % 60));
     } else {
-        std::snprintf(left, sizeof left, "%lld Std. %02lld Min.", static_cast<long long>(seconds / 3600),
-                      static_cast<long long>(seconds / 60 % 60));
+        left = Format(Tr("%d Std. %s Min."), seconds / 3600, twoDigits(seconds / 60 % 60));
     }
     return line + Tr(" – noch etwa ") + left;
 }
 
 std::string FileOperationTexts::Size(uint64_t bytes) {
-    return Format(TrN("%s Byte", "%s Bytes", bytes), Grouped(bytes));
+    return Format(TrN("%s Byte", "%s Bytes", bytes), CountText(bytes));
 }
 
 std::string FileOperationTexts::Time(int64_t utcSeconds) {
     const SystemTime t = SystemTimeFromSeconds(utcSeconds + CurrentUtcOffsetSeconds(), 0);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%02u.%02u.%04u %02u:%02u:%02u", t.day, t.month, t.year, t.hour,
-                  t.minute, t.second);
-    return buffer;
+    std::string text;
+    AppendDateText(text, t.year, t.month, t.day, t.hour, t.minute, t.second, false);
+    return text;
 }
 
 }  // namespace kirvo

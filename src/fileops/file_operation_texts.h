@@ -50,6 +50,10 @@ struct FileOperationTexts {
     static constexpr std::string_view kCannotCreate = TrNoop("Die Zieldatei kann nicht angelegt werden");
     static constexpr std::string_view kCopyFailed = TrNoop("Die Datei kann nicht kopiert werden");
     static constexpr std::string_view kCannotWrite = TrNoop("Die Zieldatei kann nicht fertig geschrieben werden");
+    // A copy read back from the disk that is not what was read from its source.
+    static constexpr std::string_view kCopyDamaged = TrNoop("Kopie fehlerhaft");
+    static constexpr std::string_view kNotVerifiedThere =
+        TrNoop("Kopien auf einem anderen Rechner werden nicht zurückgelesen; sie sind nicht geprüft.");
     static constexpr std::string_view kDeleteMissing = TrNoop("Die Datei ist nicht mehr vorhanden");
     static constexpr std::string_view kDeleteFolder = TrNoop("Ordner werden nicht gelöscht");
     static constexpr std::string_view kCannotDelete = TrNoop("Die Datei kann nicht gelöscht werden");
@@ -90,20 +94,20 @@ struct FileOperationTexts {
     // " in der Quelle", " im Ziel", "" for no side.
     static std::string_view OnSide(TreeSide side);
     static std::string ErrorMessage(const std::string& path, const std::string& reason);
-    // "Datei 3 von 10 – 1.048.576 von 4.194.304 Bytes"
+    // "Datei 3 von 10 – 1048576 von 4194304 Bytes" (numbers as value_text.h writes them)
     static std::string ProgressLine(const ProgressInfo& info);
-    // The same with sizes a person reads at a glance: "Datei 3 von 10 – 820 MB von 2,0 GB".
+    // The same with sizes a person reads at a glance: "Datei 3 von 10 – 820.0 MB von 2.0 GB".
     static std::string TransferLine(const ProgressInfo& info);
-    // "45,3 MB/s – noch etwa 18 s"; without the time when it is not known (negative).
+    // "45.3 MB/s – noch etwa 18 s"; without the time when it is not known (negative).
     static std::string RateLine(double bytesPerSecond, double secondsLeft);
-    // "820 MB", "2,0 GB", "512 Bytes".
+    // "820.0 MB", "2.0 GB", "512 Bytes": SizeText, as the list's totals.
     static std::string ReadableSize(double bytes);
     // While the copies are written to the disk before they are renamed into place.
     static constexpr std::string_view kFlushing = TrNoop("Schreibe auf den Datenträger …");
 
-    // "1.234.567 Bytes"
+    // "1234567 Bytes"
     static std::string Size(uint64_t bytes);
-    // Local time "07.12.2026 10:11:12"
+    // Local time "7.12.2026 10:11:12"
     static std::string Time(int64_t utcSeconds);
 };
 

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "fileops/tsv_field.h"
+#include "platform/error_text.h"
 #include "platform/root.h"
 #include "platform/translation.h"
 
@@ -68,7 +69,7 @@ bool OperationLog::open() {
     // Appends at the end even when several programs write.
     fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) {
-        failure_ = std::strerror(errno);
+        failure_ = ErrorText(errno);
         failed_ = true;
         return false;
     }
@@ -97,7 +98,7 @@ bool OperationLog::append(const std::string& lines) {
         const ssize_t n = ::write(fd_, lines.data() + done, lines.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            if (!failed_) failure_ = std::strerror(n < 0 ? errno : ENOSPC);
+            if (!failed_) failure_ = ErrorText(n < 0 ? errno : ENOSPC);
             failed_ = true;
             close(fd_);
             fd_ = -1;

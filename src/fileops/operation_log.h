@@ -6,6 +6,7 @@
 
 #include "fileops/file_stamp.h"
 #include "fileops/run_counts.h"
+#include "platform/translation.h"
 
 namespace kirvo {
 
@@ -69,9 +70,10 @@ public:
     static constexpr std::string_view kSkippedPrefix = "übersprungen: ";
     static constexpr std::string_view kFailedPrefix = "fehlgeschlagen: ";
     static constexpr std::string_view kUndoesPrefix = "rückgängig: ";
-    static constexpr std::string_view kHeader =
+    // Written German; shown translated (LogText).
+    static constexpr std::string_view kHeader = TrNoop(
         "# Zeit\tAktion\tQuelle\tZiel\tGröße\tGröße vorher\tErgebnis\tLauf\tPapierkorb\tEintrag\tStand danach\t"
-        "Stand vorher";
+        "Stand vorher");
 
     explicit OperationLog(std::string path = DefaultPath());
     ~OperationLog();

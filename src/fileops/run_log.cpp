@@ -9,6 +9,7 @@
 
 #include "fileops/operation_log.h"
 #include "fileops/tsv_field.h"
+#include "platform/error_text.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -48,7 +49,7 @@ bool ForEachLine(const std::string& path, std::string& error, Take take) {
     std::FILE* in = std::fopen(path.c_str(), "rbe");
     if (in == nullptr) {
         if (errno == ENOENT) return true;
-        error = Format(Tr("Das Protokoll „%s“ kann nicht gelesen werden: %s"), path, std::strerror(errno));
+        error = Format(Tr("Das Protokoll „%s“ kann nicht gelesen werden: %s"), path, ErrorText(errno));
         return false;
     }
     char* buffer = nullptr;
@@ -63,7 +64,7 @@ bool ForEachLine(const std::string& path, std::string& error, Take take) {
     std::free(buffer);
     std::fclose(in);
     if (failure != 0) {
-        error = Format(Tr("Das Protokoll „%s“ kann nicht gelesen werden: %s"), path, std::strerror(failure));
+        error = Format(Tr("Das Protokoll „%s“ kann nicht gelesen werden: %s"), path, ErrorText(failure));
         return false;
     }
     return true;

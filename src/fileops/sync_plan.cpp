@@ -32,6 +32,7 @@ bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_
         pair.to = RootedPath::Join(targetRoot, row.targetPath.empty() ? row.sourcePath : row.targetPath,
                                    TreeSide::Target);
         pair.listedTo = row.target;
+        pair.listedFrom = row.source;
         return true;
     }
     if (row.direction < 0) {
@@ -40,6 +41,7 @@ bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_
         pair.to = RootedPath::Join(sourceRoot, row.sourcePath.empty() ? row.targetPath : row.sourcePath,
                                    TreeSide::Source);
         pair.listedTo = row.source;
+        pair.listedFrom = row.target;
         return true;
     }
     return false;

@@ -38,6 +38,9 @@ struct CopyPair {
     RootedPath from;
     RootedPath to;
     ListedFile listedTo;
+    // What the comparison listed at `from` (for the size of the whole request;
+    // the copy itself looks at the file it opens).
+    ListedFile listedFrom;
 
     friend bool operator==(const CopyPair&, const CopyPair&) = default;
 };

@@ -5,14 +5,23 @@
 #include "platform/root.h"
 #include "platform/root_access.h"
 #include "platform/translation.h"
+#include "platform/value_text.h"
+
+#include <cstdio>
 
 namespace kirvo {
 namespace {
 
-// "2026-12-08 03:15:22" -> "08.12.2026 03:15:22"
-std::string GermanTime(const std::string& time) {
-    if (time.size() != 19) return time;
-    return time.substr(8, 2) + "." + time.substr(5, 2) + "." + time.substr(0, 4) + time.substr(10);
+// The log's "2026-12-08 03:15:22" as dates are shown: "8.12.2026 03:15:22".
+std::string ShownTime(const std::string& time) {
+    unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    char end = 0;
+    if (time.size() != 19 || std::sscanf(time.c_str(), "%4u-%2u-%2u %2u:%2u:%2u%c", &year, &month, &day, &hour,
+                                         &minute, &second, &end) != 6)
+        return time;
+    std::string text;
+    AppendDateText(text, year, month, day, hour, minute, second, false);
+    return text;
 }
 
 std::string Show(UndoTexts::Shown shown, std::string_view text) { return shown ? shown(text) : std::string(text); }
@@ -23,7 +32,7 @@ std::string Counted(int32_t n, std::string_view one, std::string_view many) {
 
 }  // namespace
 
-std::string UndoTexts::Time(const LoggedRun& run) { return GermanTime(run.time); }
+std::string UndoTexts::Time(const LoggedRun& run) { return ShownTime(run.time); }
 
 std::string UndoTexts::What(const LoggedRun& run, Shown shown) {
     // The log names the window's commands in German: shown in the language of the texts.
@@ -32,7 +41,7 @@ std::string UndoTexts::What(const LoggedRun& run, Shown shown) {
 
 std::string UndoTexts::RunName(const LoggedRun& run, Shown shown) {
     const std::string what = What(run, shown);
-    const std::string name = Format(Tr("%s vom %s"), run.id, Show(shown, GermanTime(run.time)));
+    const std::string name = Format(Tr("%s vom %s"), run.id, Show(shown, ShownTime(run.time)));
     return what.empty() ? name : name + " (" + what + ")";
 }
 

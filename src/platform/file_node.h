@@ -23,6 +23,8 @@ struct NodeInfo {
     uint32_t permissions = 0;  // the rwx bits for owner, group, others
     uint64_t inode = 0;        // which file it is on its file system; 0 where none is told (another machine)
     uint64_t device = 0;       // which file system; 0 where none is told
+    int64_t changedSeconds = 0;  // status change time (ctime) where the system tells one; 0 otherwise
+    uint32_t changedNanoseconds = 0;
 };
 
 // Error codes are the system's (errno on POSIX); 0 means success.
@@ -51,6 +53,9 @@ inline constexpr int kDotOnTheWay = -8;
 // a process running as root does not follow" (as the kernel's
 // protected_symlinks rule keeps a user's link from leading root elsewhere).
 inline constexpr int kForeignLink = -10;
+// A code of our own for "the copy read back from the disk is not what was read
+// from the source".
+inline constexpr int kCopyDiffers = -11;
 
 // Metadata of a file or folder that a copy could not carry over (bits).
 enum MetadataKind : uint32_t {
@@ -78,7 +83,7 @@ int MakeFolder(const std::string& path);
 // what a link points to.
 int RemoveFileOrLink(const std::string& path);
 
-// The system's text for an error code.
+// The text for an error code: Kirvo's own codes and the system's (ErrorText).
 std::string SystemErrorText(int code);
 
 }  // namespace kirvo

@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/content_hash.h"
 #include "platform/file_node.h"
 #include "platform/folder_handle.h"
 
@@ -117,6 +119,20 @@ public:
     // and time), so that it can be recognised later; kind Missing where unknown.
     const NodeInfo& placedAs() const { return placed_; }
 
+    // Copies to be checked: the data passes through this process and is hashed
+    // as it is copied (where the system copies it alone, the source is read
+    // as well). Set before copySome.
+    void checkCopies(bool check) { checkCopies_ = check; }
+    // After FlushSealed, before publish(): reads the copy back from the disk
+    // (not from the memory's cache of it) and compares it with what was read
+    // from the source: kCopyDiffers where it is not the same, the system's
+    // error where it cannot be read, kNotSupportedThere where this transfer
+    // cannot read its copy back.
+    virtual int verify() { return kNotSupportedThere; }
+    // The content hash of what was copied, where every byte passed through
+    // this process (always where copies are checked); empty otherwise.
+    const std::optional<ContentHash>& contentHash() const { return contentHash_; }
+
     // Closes everything and removes the temporary file, if any.
     virtual void abandon() = 0;
 
@@ -133,6 +149,8 @@ protected:
 
     std::string destinationName_;
     bool followLinks_ = true;
+    bool checkCopies_ = false;
+    std::optional<ContentHash> contentHash_;
     int64_t offset_ = 0;
     uint32_t metadataNotKept_ = 0;
     bool cloned_ = false;

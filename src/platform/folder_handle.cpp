@@ -18,14 +18,20 @@ void SplitRelative(std::string_view relative, std::string_view& folder, std::str
 int FolderHandle::openBeneath(std::string_view relative, FolderHandle& out, size_t* failedAt) const {
     out = FolderHandle();
     if (!backend_) return EBADF;
-    return backend_->openBeneath(relative, out.backend_, failedAt);
+    std::unique_ptr<FolderBackend> opened;
+    const int error = backend_->openBeneath(relative, opened, failedAt);
+    out.backend_ = std::move(opened);
+    return error;
 }
 
 int FolderHandle::openChild(std::string_view name, bool create, FolderHandle& out, bool* created) const {
     out = FolderHandle();
     if (created != nullptr) *created = false;
     if (!backend_) return EBADF;
-    return backend_->openChild(name, create, out.backend_, created);
+    std::unique_ptr<FolderBackend> opened;
+    const int error = backend_->openChild(name, create, opened, created);
+    out.backend_ = std::move(opened);
+    return error;
 }
 
 uint32_t FolderHandle::copyMetadataFrom(const FolderHandle& source) const {

@@ -46,6 +46,18 @@ class FolderHandle {
 public:
     FolderHandle() = default;
     explicit FolderHandle(std::unique_ptr<FolderBackend> backend) : backend_(std::move(backend)) {}
+    FolderHandle(FolderHandle&&) = default;
+    FolderHandle& operator=(FolderHandle&&) = default;
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+
+    // Another handle of the same open folder (no new handle of the system's):
+    // the folder stays open while either lives.
+    FolderHandle share() const {
+        FolderHandle shared;
+        shared.backend_ = backend_;
+        return shared;
+    }
 
     // Opens a local root folder by its path ("" = the current folder).
     static int OpenRoot(const std::string& path, FolderHandle& out);
@@ -108,7 +120,7 @@ public:
     bool usable() const { return backend_ && backend_->usable(); }
 
 private:
-    std::unique_ptr<FolderBackend> backend_;
+    std::shared_ptr<FolderBackend> backend_;
 };
 
 // Splits a relative path at its last separator: folder part ("" or "a/b") and name,

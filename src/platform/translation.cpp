@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* kDomain = "kirvo";
 std::atomic<UiLanguage> gLanguage{UiLanguage::German};
+std::atomic<EnglishDates> gEnglishDates{EnglishDates::MonthFirst};
 thread_local int tSourceTexts = 0;
 
 bool German() { return gLanguage == UiLanguage::German || tSourceTexts > 0; }
@@ -88,7 +89,22 @@ UiLanguage LanguageFromSettings(std::string_view language, std::string_view lcAl
                                                                                 : UiLanguage::English;
 }
 
+EnglishDates EnglishDatesFromSettings(std::string_view lcAll, std::string_view lcTime, std::string_view lang) {
+    std::string_view locale;
+    for (const std::string_view value : {lcAll, lcTime, lang}) {
+        if (value.empty()) continue;
+        locale = WithoutCodeset(value);
+        break;
+    }
+    // Only the United States (and no region at all: "C", "en") put the month first.
+    const size_t underscore = locale.find('_');
+    if (underscore == std::string_view::npos) return EnglishDates::MonthFirst;
+    const std::string_view region = locale.substr(underscore + 1);
+    return region == "US" || region.empty() ? EnglishDates::MonthFirst : EnglishDates::DayFirst;
+}
+
 void InitTranslation() {
+    gEnglishDates = EnglishDatesFromSettings(Variable("LC_ALL"), Variable("LC_TIME"), Variable("LANG"));
     const std::string_view deciding =
         DecidingSetting(Variable("LANGUAGE"), Variable("LC_ALL"), Variable("LC_MESSAGES"), Variable("LANG"));
     if (IsGermanOrDefault(deciding)) return;
@@ -114,6 +130,12 @@ bool UseLanguage(UiLanguage language, const std::string& localeFolder) {
 }
 
 UiLanguage CurrentLanguage() { return gLanguage; }
+
+UiLanguage TextsLanguage() { return German() ? UiLanguage::German : UiLanguage::English; }
+
+EnglishDates CurrentEnglishDates() { return gEnglishDates; }
+
+void UseEnglishDates(EnglishDates order) { gEnglishDates = order; }
 
 SourceTexts::SourceTexts() { ++tSourceTexts; }
 SourceTexts::~SourceTexts() { --tSourceTexts; }

@@ -30,6 +30,18 @@ void InitTranslation();
 // catalogue is not there.
 bool UseLanguage(UiLanguage language, const std::string& localeFolder);
 UiLanguage CurrentLanguage();
+// The language Tr() gives on this thread: CurrentLanguage(), or German while
+// a SourceTexts lives. Numbers and dates follow it (value_text.h).
+UiLanguage TextsLanguage();
+
+// How English dates are ordered: month first as in the United States (also
+// where the regional settings name no region: unset, "C", "en"), or day first
+// (any other region: en_GB, en_AU, de_DE, ...). Taken from the first of
+// LC_ALL, LC_TIME and LANG that is set.
+enum class EnglishDates { MonthFirst, DayFirst };
+EnglishDates EnglishDatesFromSettings(std::string_view lcAll, std::string_view lcTime, std::string_view lang);
+EnglishDates CurrentEnglishDates();
+void UseEnglishDates(EnglishDates order);
 
 // The text in the current language. Marks a German text for the extractor;
 // a text that has no translation stays German.

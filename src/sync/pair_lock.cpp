@@ -1,4 +1,5 @@
 #include "sync/pair_lock.h"
+#include "platform/error_text.h"
 #include "platform/translation.h"
 
 #include <fcntl.h>
@@ -34,13 +35,13 @@ std::optional<PairLock> PairLock::Acquire(const std::string& stateFolder, const 
     const std::string path = folder + "/" + pair.fileName() + ".lock";
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
-        refusal = {0, Tr("Die Sperrdatei „") + path + Tr("“ lässt sich nicht anlegen: ") + std::strerror(errno) + "."};
+        refusal = {0, Tr("Die Sperrdatei „") + path + Tr("“ lässt sich nicht anlegen: ") + ErrorText(errno) + "."};
         return std::nullopt;
     }
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            refusal = {0, Tr("Die Sperrdatei „") + path + Tr("“ lässt sich nicht sperren: ") + std::strerror(errno) + "."};
+            refusal = {0, Tr("Die Sperrdatei „") + path + Tr("“ lässt sich nicht sperren: ") + ErrorText(errno) + "."};
             close(fd);
             return std::nullopt;
         }

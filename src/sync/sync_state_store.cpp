@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "platform/error_text.h"
 #include "sync/pair_places.h"
 #include "sync/sqlite_database.h"
 #include "sync/state_records.h"
@@ -165,7 +166,7 @@ StoreError SyncStateStore::translate(int code, int systemErrno, const std::strin
     default: break;
     }
     std::string why = GermanReason(code);
-    if (systemErrno != 0) why += ": " + std::string(std::strerror(systemErrno));
+    if (systemErrno != 0) why += ": " + ErrorText(systemErrno);
     return {StoreError::Kind::Io,
             Format(Tr("Die Zustandsdatenbank „%s“ lässt sich nicht lesen oder schreiben (%s)."), file, why)};
 }
@@ -266,7 +267,7 @@ StoreError SyncStateStore::forget(const PairKey& key, std::string* notice) {
         const std::string aside = path + ".defekt-" + Now();
         if (std::rename(path.c_str(), aside.c_str()) != 0) {
             return {StoreError::Kind::Io,
-                    error.message + Format(Tr(" Sie lässt sich nicht beiseitelegen: %s."), std::strerror(errno))};
+                    error.message + Format(Tr(" Sie lässt sich nicht beiseitelegen: %s."), ErrorText(errno))};
         }
         std::rename((path + "-journal").c_str(), (aside + "-journal").c_str());  // its journal belongs to it
         if (notice != nullptr)

@@ -80,6 +80,7 @@ enum class CommandId : int {
     LinksFollow = 32902,
     LinksCopy = 32903,
     LinksSkip = 32904,
+    OptionPruefen = 32905,  // "Kopien prüfen"
 
     // Framework commands.
     FileNew = 57600,

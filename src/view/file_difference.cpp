@@ -1,4 +1,5 @@
 #include "view/file_difference.h"
+#include "platform/error_text.h"
 #include "platform/translation.h"
 
 #include <algorithm>
@@ -18,7 +19,7 @@ std::string ReadStart(const std::string& path, uint64_t maxBytes, FileDifference
     side.path = path;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
-        side.error = std::strerror(errno);
+        side.error = ErrorText(errno);
         return {};
     }
     side.size = static_cast<uint64_t>(in.tellg());

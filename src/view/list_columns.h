@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace kirvo {
@@ -32,14 +33,27 @@ public:
     static int InitialWidth(int column, int storedWindowWidth);
 
     // The text a column is meant to show in full, whatever the font: the
-    // latest date, a size of a few gigabytes, a short relative path. Empty
-    // for the columns that keep their table width.
-    static std::string_view SampleText(int column);
+    // latest date, a size of a few gigabytes, a short relative path, in the
+    // language of the texts. Empty for the columns that keep their table width.
+    static std::string SampleText(int column);
     // The initial width for the list's font: InitialWidth, widened where the
     // sample text plus the cell insets (both sides) would not fit. textWidth
     // gives the width of a UTF-8 text in pixels.
     static int InitialWidth(int column, int storedWindowWidth, int insets,
                             const std::function<int(std::string_view)>& textWidth);
+
+    // The narrowest a "Name" and a "Pfad" column become when the window is
+    // too narrow for all nine.
+    static constexpr int kMinNameWidth = 90;
+    static constexpr int kMinPathWidth = 34;
+    using Widths = std::array<int, kCount>;
+    // The widths for a list `grown` pixels wider than when it had `base`
+    // (negative: narrower). More room goes to the names first: two thirds to
+    // the two "Name" columns, a third to the two "Pfad" columns. Less room
+    // comes off the paths first, then off the names, each down to its
+    // narrowest; sizes, dates and the arrow keep their widths, so both sides'
+    // name, size and date stay in view as long as there is room for them.
+    static Widths Fit(const Widths& base, int grown);
 };
 
 }  // namespace kirvo

@@ -1,6 +1,7 @@
 #include "view/result_rows.h"
 
 #include "platform/translation.h"
+#include "platform/value_text.h"
 
 #include <cstdio>
 
@@ -15,21 +16,15 @@ int32_t ResultRows::RepaintInterval(int32_t pairCount) {
 }
 
 std::string ResultRows::FileCountText(int32_t files) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, TrN("%i Dateien", "%i Dateien", static_cast<uint64_t>(files)), files);
-    return buffer;
+    const auto count = static_cast<uint64_t>(files);
+    return Format(TrN("%s Dateien", "%s Dateien", count), CountText(count));
 }
 
 std::string ResultRows::SummaryText(const SideTotals& totals) {
-    const double bytes = static_cast<double>(totals.bytes);
-    const std::string size = FormatTotalSize(bytes);
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer,
-                  TrN("%i Dateien in %i Ordner mit %s (%.0f Byte) ", "%i Dateien in %i Ordner mit %s (%.0f Byte) ",
-                      static_cast<uint64_t>(totals.files)),
-                  totals.files,
-                  totals.folders, size.c_str(), bytes);
-    return buffer;
+    const auto files = static_cast<uint64_t>(totals.files);
+    return Format(TrN("%s Dateien in %s Ordner mit %s (%s Byte) ", "%s Dateien in %s Ordner mit %s (%s Byte) ", files),
+                  CountText(files), CountText(static_cast<uint64_t>(totals.folders)),
+                  FormatTotalSize(static_cast<double>(totals.bytes)), CountText(totals.bytes));
 }
 
 // The folder rows of all pairs shown, at most: one per change of folder among

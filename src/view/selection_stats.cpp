@@ -6,6 +6,7 @@
 #include "view/result_rows.h"
 #include "view/value_format.h"
 #include "platform/translation.h"
+#include "platform/value_text.h"
 
 namespace kirvo {
 
@@ -54,20 +55,14 @@ void SelectionStats::Update(const ResultRows& rows) {
 
 std::string SelectionStats::Text(int32_t files, uint64_t bytes, int32_t deletes, uint64_t deleteBytes,
                                  int32_t moves) {
-    const double total = static_cast<double>(bytes);
-    const std::string size = FormatTotalSize(total);
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer,
-                  TrN("%i Dateien mit %s (%.0f Byte) ausgewählt", "%i Dateien mit %s (%.0f Byte) ausgewählt",
-                      static_cast<uint64_t>(files)),
-                  files, size.c_str(), total);
-    std::string text = buffer;
+    const auto count = static_cast<uint64_t>(files);
+    std::string text = Format(TrN("%s Dateien mit %s (%s Byte) ausgewählt", "%s Dateien mit %s (%s Byte) ausgewählt", count),
+                              CountText(count), FormatTotalSize(static_cast<double>(bytes)), CountText(bytes));
     if (deletes > 0) {
-        std::snprintf(buffer, sizeof buffer, Tr(", %i zu löschen (%s)"), deletes,
-                      FormatTotalSize(static_cast<double>(deleteBytes)).c_str());
-        text += buffer;
+        text += Format(Tr(", %s zu löschen (%s)"), CountText(static_cast<uint64_t>(deletes)),
+                       FormatTotalSize(static_cast<double>(deleteBytes)));
     }
-    if (moves > 0) text += Format(Tr(", %d umzubenennen"), moves);
+    if (moves > 0) text += Format(Tr(", %s umzubenennen"), CountText(static_cast<uint64_t>(moves)));
     return text + " ";
 }
 

@@ -2,46 +2,14 @@
 
 #include "engine/file_pair.h"
 #include "platform/translation.h"
+#include "platform/value_text.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace kirvo {
 namespace {
 
 constexpr double kPerKilo = 1.0 / 1024.0;  // exact power of two
-
-template <typename... Args>
-void AppendPrintf(std::string& out, const char* format, Args... args) {
-    char buffer[64];
-    const int n = std::snprintf(buffer, sizeof buffer, format, args...);
-    if (n < 0) return;
-    if (static_cast<size_t>(n) < sizeof buffer) {
-        out.append(buffer, static_cast<size_t>(n));
-        return;
-    }
-    const size_t at = out.size();
-    out.resize(at + static_cast<size_t>(n) + 1);
-    std::snprintf(out.data() + at, static_cast<size_t>(n) + 1, format, args...);
-    out.resize(at + static_cast<size_t>(n));
-}
-
-void AppendTwoDigits(std::string& out, unsigned value, char lead) {
-    out.push_back(value >= 10 ? static_cast<char>('0' + value / 10 % 10) : lead);
-    out.push_back(static_cast<char>('0' + value % 10));
-}
-
-template <typename... Args>
-std::string Printf(const char* format, Args... args) {
-    char buffer[64];  // enough for every ordinary value; huge doubles take the second path
-    const int n = std::snprintf(buffer, sizeof buffer, format, args...);
-    if (n < 0) return {};
-    if (static_cast<size_t>(n) < sizeof buffer) return std::string(buffer, static_cast<size_t>(n));
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(text.data(), text.size(), format, args...);
-    text.resize(static_cast<size_t>(n));
-    return text;
-}
 
 }  // namespace
 
@@ -62,34 +30,18 @@ void AppendCellSize(std::string& out, double size) {
             shown = bytes >> 10;
             if (rest > 512 || (rest == 512 && (shown & 1) != 0)) ++shown;
         }
-        char digits[24];
-        char* end = digits + sizeof digits;
-        char* p = end;
-        do {
-            *--p = static_cast<char>('0' + shown % 10);
-            shown /= 10;
-        } while (shown != 0);
-        out.append(p, static_cast<size_t>(end - p));
+        AppendCount(out, shown);
         out.append(bytes >= 1024 ? " KB" : Tr(" Byte"));
         return;
     }
     if (size < 1024) {
-        AppendPrintf(out, Tr("%.0f Byte"), size);
+        out.append(DecimalText(size, 0)).append(Tr(" Byte"));
     } else {
-        AppendPrintf(out, "%.0f KB", size * kPerKilo);
+        out.append(DecimalText(size * kPerKilo, 0)).append(" KB");
     }
 }
 
-std::string FormatTotalSize(double total) {
-    static const char* const kFormats[] = {TrNoop("%.0f Bytes"), "%.0f KB", "%.1f MB", "%.1f GB", "%.1f TB", "%.1f PB"};
-    double x = total;
-    int unit = 0;
-    while (x >= 1024 && unit < 5) {
-        x *= kPerKilo;
-        ++unit;
-    }
-    return Printf(unit == 0 ? Tr(kFormats[0]) : kFormats[unit], x);
-}
+std::string FormatTotalSize(double total) { return SizeText(total); }
 
 std::string FormatDate(const SystemTime& t) {
     std::string text;
@@ -98,24 +50,7 @@ std::string FormatDate(const SystemTime& t) {
 }
 
 void AppendDate(std::string& out, const SystemTime& t) {
-    if (t.day > 99 || t.month > 99 || t.year > 9999 || t.hour > 99 || t.minute > 99 || t.second > 99) {
-        AppendPrintf(out, "%2i.%.2i.%.4i %.2i:%.2i:%.2i", int{t.day}, int{t.month}, int{t.year}, int{t.hour},
-                     int{t.minute}, int{t.second});
-        return;
-    }
-    // "%2i.%.2i.%.4i %.2i:%.2i:%.2i" without the printf machinery: a million dates per list.
-    AppendTwoDigits(out, t.day, ' ');
-    out.push_back('.');
-    AppendTwoDigits(out, t.month, '0');
-    out.push_back('.');
-    AppendTwoDigits(out, t.year / 100u, '0');
-    AppendTwoDigits(out, t.year % 100u, '0');
-    out.push_back(' ');
-    AppendTwoDigits(out, t.hour, '0');
-    out.push_back(':');
-    AppendTwoDigits(out, t.minute, '0');
-    out.push_back(':');
-    AppendTwoDigits(out, t.second, '0');
+    AppendDateText(out, t.year, t.month, t.day, t.hour, t.minute, t.second, true);
 }
 
 std::string FormatArrow(Verdict verdict) {

@@ -11,13 +11,16 @@
 
 namespace kirvo {
 
-// The texts of the result list and of the summaries. Pure functions.
+// The texts of the result list and of the summaries. Pure functions; numbers
+// and dates in the language of the texts (platform/value_text.h), German as
+// the list has always written them.
 
 // "Größe" cell of one file: "%.0f Byte" below 1024, else "%.0f KB" (never a larger unit).
 std::string FormatCellSize(double size);
 // A total: Bytes, KB (no decimal), then MB, GB, TB, PB with one decimal.
 std::string FormatTotalSize(double total);
-// "Geändert am" cell: " 6.03.2009 07:05:09" (day padded with a blank).
+// "Geändert am" cell: " 6.03.2009 07:05:09" (day padded with a blank);
+// English "03/06/2009 07:05:09".
 std::string FormatDate(const SystemTime& time);
 // "--->" for 1, "<---" for -1, "<?>" for a conflict, "?" for unknown, "=" for anything else.
 std::string FormatArrow(Verdict verdict);

@@ -58,16 +58,16 @@ TEST(AppOptions, SaveWritesAllAsIntegersInFieldOrder) {
     options.Toggle(Option::SubOrdner);
     options.set(Option::Beep, 5);
     options.Save(store);
-    EXPECT_EQ(store.size(), 13u);
-    // The eight classic options keep their order; Papierkorb and Stunde follow
-    // them, then the integers Vergleich and Abgleich and the named Verknuepfungen.
+    EXPECT_EQ(store.size(), 14u);
+    // The eight classic options keep their order; Papierkorb, Stunde and Pruefen
+    // follow them, then the integers Vergleich and Abgleich and the named Verknuepfungen.
     const char* names[] = {"ueber_5000", "vorLoeschen", "vorUeberschreiben", "vorDir", "SubOrdner",
-                           "SystemOrdner", "OneSecond", "Beep", "Papierkorb", "Stunde"};
-    const int32_t expected[] = {1, 1, 1, 0, 1, 0, 1, 5, 1, 0};
+                           "SystemOrdner", "OneSecond", "Beep", "Papierkorb", "Stunde", "Pruefen"};
+    const int32_t expected[] = {1, 1, 1, 0, 1, 0, 1, 5, 1, 0, 0};
     EXPECT_EQ(store.GetProfileInt("Optionen", "Vergleich", -1), 0);
     EXPECT_EQ(store.GetProfileInt("Optionen", "Abgleich", -1), 0);
     EXPECT_EQ(store.GetProfileString("Optionen", "Verknuepfungen"), "follow");
-    for (size_t i = 0; i < 10; ++i) {
+    for (size_t i = 0; i < 11; ++i) {
         EXPECT_EQ(AppOptions::Table()[i].entry, names[i]);
         const auto* value = store.Find("Optionen", names[i]);
         ASSERT_NE(value, nullptr) << names[i];
@@ -92,6 +92,7 @@ TEST(AppOptions, EachOptionCommandFindsItsOption) {
         {CommandId::OptionOneSecond, Option::OneSecond},
         {CommandId::OptionBeep, Option::Beep},
         {CommandId::OptionPapierkorb, Option::Papierkorb},
+        {CommandId::OptionPruefen, Option::Pruefen},
     };
     for (auto [command, option] : commands) {
         const OptionInfo* info = AppOptions::ForCommand(command);

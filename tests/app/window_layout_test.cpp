@@ -36,6 +36,25 @@ TEST(ListColumns, DatesSizesAndPathsWidenForTheFontNameAndArrowDoNot) {
     }
 }
 
+TEST(ListColumns, FitGivesNamesFirstAndTakesFromPathsFirst) {
+    using W = ListColumns::Widths;
+    const W table{200, 70, 115, 34, 50, 200, 70, 115, 34};
+    const W wide{200, 85, 137, 112, 50, 200, 85, 137, 112};
+    const struct {
+        W base;
+        int grown;
+        W fitted;
+    } cases[] = {
+        {table, 0, table},
+        {table, 91, {230, 70, 115, 49, 50, 230, 70, 115, 50}},       // names 60, paths 31
+        {table, -60, {170, 70, 115, 34, 50, 170, 70, 115, 34}},      // paths at their least already
+        {wide, -200, {178, 85, 137, 34, 50, 178, 85, 137, 34}},      // paths first, then names
+        {wide, -10000, {90, 85, 137, 34, 50, 90, 85, 137, 34}},      // sizes, dates, arrow never
+        {{250, 70, 115, 90, 50, 200, 70, 115, 34}, -60, {246, 70, 115, 34, 50, 200, 70, 115, 34}},  // the wider first
+    };
+    for (const auto& c : cases) EXPECT_EQ(ListColumns::Fit(c.base, c.grown), c.fitted) << c.grown;
+}
+
 TEST(WindowSize, TracksOnlyQualifyingSizes) {
     struct Step {
         int width;

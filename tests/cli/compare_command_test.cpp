@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/error_text.h"
 #include "cli/cli_test_run.h"
 #include "cli/cli_command.h"
 #include "support/temp_tree.h"
@@ -145,9 +146,9 @@ TEST(CompareCommand, MissingRootsAreEmptyAndUnusableOnesUnknownWithExitFour) {
         return out;
     });
     // Whether a root below a folder that cannot be searched is there is unknown, not "missing".
-    EXPECT_EQ(locked, "4 kirvo-cli compare: Quelle: nicht lesbar: " + dir / "locked/ – " + std::strerror(EACCES) +
+    EXPECT_EQ(locked, "4 kirvo-cli compare: Quelle: nicht lesbar: " + dir / "locked/ – " + ErrorText(EACCES) +
                           "\n" + kUnreadNote + "\n4 kirvo-cli compare: Quelle: nicht lesbar: " + dir / "locked/inner/ – " +
-                          std::strerror(EACCES) + "\n" + kUnreadNote + "\n");
+                          ErrorText(EACCES) + "\n" + kUnreadNote + "\n");
 }
 
 // Without a thread to be had (ulimit -u, as an ordinary user: root is not

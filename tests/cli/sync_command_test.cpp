@@ -17,6 +17,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_test_run.h"
 #include "cli/sync_command.h"
+#include "platform/file_node.h"
 #include "support/faulty_mount.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
@@ -407,7 +408,8 @@ std::string FilesBelow(const std::string& root) {
 
 // What Kirvo could not read it never took for missing: sync --yes as an
 // ordinary user (the source S, the target T) says what it could not read,
-// copies nothing into or out of it, and ends with 4.
+// copies nothing into or out of it, and ends with 4. Nor does a copy that
+// reads back from the disk other than it was written replace anything.
 TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
     const struct Case {
         const char* what;
@@ -418,6 +420,7 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
         int status;
         std::string targetAfter;
         std::vector<std::string> said;
+        std::vector<std::string> targetFaults = {};  // T shown through the faulty file system
     } cases[] = {
         {"an unreadable folder",
          {{"Dokumente/brief", kNew, "b"}, {"a.txt", kNew, "a"}},
@@ -448,21 +451,46 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
          kExitUnreadable,
          "",  // two of Dokumente, a.txt and the old brief.txt: checked below
          {"Quelle: nicht lesbar: Dokumente/ – Liste brach ab: ", "Quelle: nicht lesbar: brief.txt – "}},
+        // Checked copies on a card that keeps other bytes than it was given.
+        {"copies that read back wrong",
+         {{"brief.txt", kNew, "neu"}, {"Dokumente/a.txt", kNew, "a"}},
+         {{"brief.txt", kOld, "alt"}},
+         {},
+         {},
+         {"--verify"},
+         kExitUnequal,
+         "brief.txt=alt ",
+         {"Kopie fehlerhaft: beim Zurücklesen andere Daten als in der Quelle", "/T/brief.txt"},
+         {"--rw", "--corrupt-written"}},
+        {"copies that cannot be read back",
+         {{"brief.txt", kNew, "neu"}},
+         {{"brief.txt", kOld, "alt"}},
+         {},
+         {},
+         {"--verify"},
+         kExitUnequal,
+         "brief.txt=alt ",
+         {"Kopie fehlerhaft: " + SystemErrorText(EIO)},
+         {"--rw", "--eio-written"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir, mounts;
-        const std::string backing = dir / "S", t = dir / "T";
+        const std::string backing = dir / "S";
+        std::string t = dir / "T";
         for (const test::FileSpec& f : c.source) WriteFile(backing + "/" + f.relativePath, f.content, f.mtime);
         for (const test::FileSpec& f : c.target) WriteFile(t + "/" + f.relativePath, f.content, f.mtime);
         test::MakeDirs(t);
         for (const std::string& folder : c.locked) chmod((backing + "/" + folder).c_str(), 0);
         std::string s = backing;
+        const std::string targetBacking = t;
         std::unique_ptr<test::FaultyMount> mount;
-        if (!c.faults.empty()) {
+        if (!c.faults.empty() || !c.targetFaults.empty()) {
             chmod(mounts.path().c_str(), 0755);
-            s = mounts / "S";
-            mount = std::make_unique<test::FaultyMount>(backing, s, c.faults);
+            std::string& shown = c.faults.empty() ? t : s;
+            shown = mounts / (c.faults.empty() ? "T" : "S");
+            mount = std::make_unique<test::FaultyMount>(c.faults.empty() ? targetBacking : backing, shown,
+                                                        c.faults.empty() ? c.targetFaults : c.faults);
             if (!mount->usable()) {
                 ASSERT_FALSE(test::FaultyMount::Required()) << mount->why();
                 std::printf("Übersprungen (%s): %s\n", c.what, mount->why().c_str());
@@ -481,9 +509,11 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
         const int status = std::atoi(ran.c_str());
         EXPECT_EQ(status, c.status) << ran;
         for (const std::string& text : c.said) EXPECT_NE(ran.find(text), std::string::npos) << text << "\n" << ran;
-        EXPECT_EQ(ran.find("Fehler"), std::string::npos) << ran;
+        // What cannot be read is said as such, not as a failed copy.
+        if (c.targetFaults.empty()) EXPECT_EQ(ran.find("Fehler"), std::string::npos) << ran;
         if (!c.targetAfter.empty()) {
-            EXPECT_EQ(FilesBelow(t), c.targetAfter);
+            // Nothing of ours is left beside what was there.
+            EXPECT_EQ(FilesBelow(targetBacking), c.targetAfter);
         }
         if (!c.faults.empty()) {
             // What the listing gave is copied; the rest of Dokumente, and the file that

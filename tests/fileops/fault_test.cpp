@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/error_text.h"
 #include "engine/tree_matcher.h"
 #include "fileops/file_operation_texts.h"
 #include "fileops/local_file_operation_service.h"
@@ -112,7 +113,7 @@ TEST_F(FaultTest, FullFileSystemFailsTheCopyAndFreesTheSpace) {
     const OperationResult r = LocalFileOperationService(ui).copy(std::vector<CopyPair>{Pair("big"), Pair("after")},
                                                                  kNoQuestions);
     EXPECT_EQ(r.files[0].outcome, FileOutcome::Failed);
-    EXPECT_NE(r.files[0].reason.find(strerror(ENOSPC)), std::string::npos) << r.files[0].reason;
+    EXPECT_NE(r.files[0].reason.find(ErrorText(ENOSPC)), std::string::npos) << r.files[0].reason;
     EXPECT_EQ(r.files[1].outcome, FileOutcome::Done);  // the failed copy's space was given back
     EXPECT_EQ(ReadFile(Tgt("big")), "old");
     EXPECT_EQ(ReadFile(Tgt("after")), std::string(512 * 1024, 'a'));
@@ -157,7 +158,7 @@ TEST_F(FaultTest, ReadOnlyFileSystemRefusesCopyAndDelete) {
         service.remove(std::vector<ListedPath>{RootedPath::Join(Tgt(""), "f")}, DeleteFlags{false, true});
     ASSERT_EQ(ui.errors.size(), 4u);
     EXPECT_TRUE(ui.withoutTrashQuestions.empty());
-    for (const auto& e : ui.errors) EXPECT_NE(e.reason.find(strerror(EROFS)), std::string::npos) << e.reason;
+    for (const auto& e : ui.errors) EXPECT_NE(e.reason.find(ErrorText(EROFS)), std::string::npos) << e.reason;
     EXPECT_EQ(copied.count(FileOutcome::Failed), 2);
     EXPECT_EQ(removed.count(FileOutcome::Failed), 1);
     EXPECT_EQ(trashed.count(FileOutcome::Failed), 1);
@@ -207,7 +208,7 @@ TEST_F(FaultTest, PermissionDeniedOnSourceFileSourceFolderAndDestination) {
                                                       _exit(3);
                                               })
                                     : body();
-    const std::string denied = strerror(EACCES);
+    const std::string denied = ErrorText(EACCES);
     const std::string expected =
         "2 " + FileOperationTexts::Reason(FileOperationTexts::kSourceUnreadable, EACCES) + "\n" +
         "2 " + FileOperationTexts::Reason(FileOperationTexts::kSourceFolderUnusable, EACCES) + "\n" +

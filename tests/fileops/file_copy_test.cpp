@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/error_text.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
 #include "platform/posix/local_file_transfer.h"
+#include "platform/posix/own_temporary_file.h"
 #include "platform/temporary_name.h"
 #include "support/temp_tree.h"
 #include "support/unprivileged.h"
@@ -58,6 +61,8 @@ protected:
     ScriptedUi ui;
 };
 
+// Checked copies (read back from the disk) here; each tells its content hash
+// and the copy's identity for the state to remember.
 TEST_F(FileCopyTest, CopiesContentTimeAndPermissionsIntoNewAndExistingFiles) {
     WriteFile(Src("new.txt"), "fresh", kNew, 123456789);
     WriteFile(Src("deep/er/x.bin"), std::string(100000, '\x7f'), kNew, 5);
@@ -66,19 +71,33 @@ TEST_F(FileCopyTest, CopiesContentTimeAndPermissionsIntoNewAndExistingFiles) {
     chmod(Src("new.txt").c_str(), 0640);
     chmod(Src("exec.sh").c_str(), 0755);
 
+    CopyFlags checked = kNoQuestions;
+    checked.verify = true;
     const OperationResult r = Copy({Pair("new.txt", "new.txt"),
                                     Pair("deep/er/x.bin", "deep/er/x.bin"),
-                                    Pair("exec.sh", "exec.sh")});
+                                    Pair("exec.sh", "exec.sh")},
+                                   checked);
 
     EXPECT_TRUE(r.allDone());
     EXPECT_FALSE(r.cancelled);
-    for (const char* rel : {"new.txt", "deep/er/x.bin", "exec.sh"}) {
+    const char* const copied[] = {"new.txt", "deep/er/x.bin", "exec.sh"};
+    for (size_t i = 0; i < 3; ++i) {
+        const char* rel = copied[i];
         EXPECT_EQ(ReadFile(Tgt(rel)), ReadFile(Src(rel))) << rel;
         const struct stat s = Stat(Src(rel));
         const struct stat t = Stat(Tgt(rel));
         EXPECT_EQ(t.st_mtim.tv_sec, s.st_mtim.tv_sec) << rel;
         EXPECT_EQ(t.st_mtim.tv_nsec, s.st_mtim.tv_nsec) << rel;
         EXPECT_EQ(t.st_mode & 07777, s.st_mode & 0777) << rel;
+        const FileReport& report = r.files[i];
+        EXPECT_TRUE(report.verified) << rel;
+        ASSERT_TRUE(report.content) << rel;
+        ContentHasher hasher;
+        const std::string bytes = ReadFile(Tgt(rel));
+        hasher.add(bytes.data(), bytes.size());
+        EXPECT_EQ(report.content->hash, hasher.result()) << rel;
+        EXPECT_EQ(report.content->identity.inode, static_cast<uint64_t>(t.st_ino)) << rel;
+        EXPECT_EQ(report.content->identity.changedNanoseconds, static_cast<uint32_t>(t.st_ctim.tv_nsec)) << rel;
     }
     EXPECT_TRUE(TempFilesBelow(dir.path()).empty());
     EXPECT_TRUE(ui.folderQuestions.empty());
@@ -102,33 +121,42 @@ TEST_F(FileCopyTest, OddNamesAreCopiedAsThemselves) {
 
 // Only our own temporary files are ever removed: a stale one of a killed run
 // goes, one a running copy holds stays, and a user's file named like ours is
-// the user's.
+// the user's. A copy killed while its data is written leaves nothing at all.
 TEST_F(FileCopyTest, StaleTemporaryFilesOfOursGoAndAUsersLookalikeStays) {
     WriteFile(Src("f.txt"), "good", kNew);
     WriteFile(Src("g.txt"), "also", kNew);
     WriteFile(Tgt(".f.txt.kirvo-tmp"), "mine", kOld);
-    const auto startCopy = [&](FileTransfer& transfer, FolderHandle& q, FolderHandle& z) {
-        NodeInfo info;
-        uint64_t copied = 0;
-        bool finished = false;
-        return FolderHandle::OpenRoot(Src(""), q) == 0 && FolderHandle::OpenRoot(Tgt(""), z) == 0 &&
-               transfer.openSource(q, "f.txt", info) == 0 && transfer.createTemporary(z, "f.txt") == 0 &&
-               transfer.copySome(1, copied, finished) == 0;
-    };
-    // A run killed in the middle of a copy: its temporary file stays behind.
+    // A run killed in the middle of a copy: its copy has no name yet.
     if (const pid_t child = fork(); child == 0) {
         LocalFileTransfer transfer;
         FolderHandle q, z;
-        _exit(startCopy(transfer, q, z) ? 0 : 1);
+        NodeInfo info;
+        uint64_t copied = 0;
+        bool finished = false;
+        _exit(FolderHandle::OpenRoot(Src(""), q) == 0 && FolderHandle::OpenRoot(Tgt(""), z) == 0 &&
+                      transfer.openSource(q, "f.txt", info) == 0 && transfer.createTemporary(z, "f.txt") == 0 &&
+                      transfer.copySome(1, copied, finished) == 0
+                  ? 0
+                  : 1);
     } else {
         int status = 0;
         waitpid(child, &status, 0);
         ASSERT_EQ(status, 0);
     }
-    // A copy still running (here, in this process) holds its own.
-    LocalFileTransfer running;
-    FolderHandle q, z;
-    ASSERT_TRUE(startCopy(running, q, z));
+    ASSERT_EQ(TempFilesBelow(Tgt("")).size(), 1u);
+    // Named ones (a copy about to replace a file): one a killed run left, one
+    // a copy still running (here, in this process) holds.
+    const int folder = open(Tgt("").c_str(), O_RDONLY | O_DIRECTORY);
+    char stale[256], held[256];
+    if (const pid_t child = fork(); child == 0) {
+        _exit(OwnTemporaryFile::Create(folder, "f.txt", stale, sizeof stale) >= 0 ? 0 : 1);
+    } else {
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_EQ(status, 0);
+    }
+    const int running = OwnTemporaryFile::Create(folder, "f.txt", held, sizeof held);
+    ASSERT_GE(running, 0);
     ASSERT_EQ(TempFilesBelow(Tgt("")).size(), 3u);
 
     // A replace killed right after its exchange: the old version is parked
@@ -146,7 +174,9 @@ TEST_F(FileCopyTest, StaleTemporaryFilesOfOursGoAndAUsersLookalikeStays) {
     EXPECT_EQ(ReadFile(Tgt(lone)), "anyone's");
     std::filesystem::remove(Tgt(lone));
     EXPECT_EQ(TempFilesBelow(Tgt("")).size(), 2u);  // the user's file and the running copy's
-    running.abandon();
+    unlinkat(folder, held, 0);
+    close(running);
+    close(folder);
     EXPECT_EQ(TempFilesBelow(Tgt("")), std::vector<std::string>{Tgt(".f.txt.kirvo-tmp")});
 
     // The name's form: random part and check digits, within the system's limit.
@@ -315,11 +345,11 @@ TEST_F(FileCopyTest, EachFailureIsReportedOnceAndTheRestGoesOn) {
         std::string systemText;
     };
     const std::vector<Expect> expected = {
-        {Pair("gone", "gone"), Src("gone"), strerror(ENOENT)},
-        {Pair("is-folder", "is-folder"), Tgt("is-folder"), strerror(EISDIR)},
-        {Pair("sub/f", "sub/f"), Tgt("sub"), strerror(ENOTDIR)},
+        {Pair("gone", "gone"), Src("gone"), ErrorText(ENOENT)},
+        {Pair("is-folder", "is-folder"), Tgt("is-folder"), ErrorText(EISDIR)},
+        {Pair("sub/f", "sub/f"), Tgt("sub"), ErrorText(ENOTDIR)},
         {Pair("fifo", "fifo"), Src("fifo"), "keine normale Datei"},
-        {Pair("ok", tooLong), Tgt(tooLong), strerror(ENAMETOOLONG)},
+        {Pair("ok", tooLong), Tgt(tooLong), ErrorText(ENAMETOOLONG)},
         {Pair("ok", "../outside"), Tgt(".."), "„.“ oder „..“"},
     };
     std::vector<CopyPair> pairs;
@@ -356,7 +386,7 @@ TEST_F(FileCopyTest, ReadOnlyDestinationFolderFailsWithoutChangingIt) {
     });
     EXPECT_EQ(result.substr(0, result.find('\n')), std::to_string(static_cast<int>(FileOutcome::Failed)));
     EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 1) << result;  // one error reported
-    EXPECT_NE(result.find(strerror(EACCES)), std::string::npos) << result;
+    EXPECT_NE(result.find(ErrorText(EACCES)), std::string::npos) << result;
     EXPECT_EQ(ReadFile(Tgt("f")), "old");
 }
 

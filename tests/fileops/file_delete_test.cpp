@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error_text.h"
 #include "fileops/local_file_operation_service.h"
 #include "fileops/scripted_ui.h"
 #include "support/temp_tree.h"
@@ -111,9 +112,9 @@ TEST(FileDelete, RemovesLinksThemselvesAndRefusesFolders) {
     EXPECT_EQ(test::ReadFile(dir / "real/file"), "kept");
     ASSERT_EQ(ui.errors.size(), 2u);
     EXPECT_EQ(ui.errors[0].path, dir / "real");
-    EXPECT_NE(ui.errors[0].reason.find(strerror(EISDIR)), std::string::npos);
+    EXPECT_NE(ui.errors[0].reason.find(ErrorText(EISDIR)), std::string::npos);
     EXPECT_EQ(ui.errors[1].path, dir / "missing");
-    EXPECT_NE(ui.errors[1].reason.find(strerror(ENOENT)), std::string::npos);
+    EXPECT_NE(ui.errors[1].reason.find(ErrorText(ENOENT)), std::string::npos);
 }
 
 TEST(FileDelete, PermissionDeniedIsReportedAndRetryable) {
@@ -134,7 +135,7 @@ TEST(FileDelete, PermissionDeniedIsReportedAndRetryable) {
     });
     EXPECT_EQ(result.substr(0, result.find('\n')), "all done");
     EXPECT_EQ(std::count(result.begin(), result.end(), '\n'), 1) << result;  // one error, then the retry
-    EXPECT_NE(result.find(strerror(EACCES)), std::string::npos) << result;
+    EXPECT_NE(result.find(ErrorText(EACCES)), std::string::npos) << result;
     EXPECT_FALSE(Present(dir / "locked/f"));
 }
 

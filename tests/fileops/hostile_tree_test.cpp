@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error_text.h"
 #include "cli/cli_command.h"
 #include "cli/cli_test_run.h"
 #include "fileops/file_operation_texts.h"
@@ -144,8 +145,8 @@ TEST(HostileTree, OddSourcesFailWithoutBlocking) {
     ASSERT_EQ(symlink("/", (q + "/root").c_str()), 0);
     ASSERT_EQ(symlink(".", (q + "/self").c_str()), 0);
     std::vector<std::pair<std::string, std::string>> expected = {
-        {"fifo", "keine normale Datei"}, {"socket", strerror(ENXIO)},  {"dangling", strerror(ENOENT)},
-        {"loop", strerror(ELOOP)},       {"root", "keine normale Datei"}, {"self", "keine normale Datei"},
+        {"fifo", "keine normale Datei"}, {"socket", ErrorText(ENXIO)},  {"dangling", ErrorText(ENOENT)},
+        {"loop", ErrorText(ELOOP)},       {"root", "keine normale Datei"}, {"self", "keine normale Datei"},
     };
     if (geteuid() == 0) {
         // Root follows no link whose owner is not its file's, listed or not.

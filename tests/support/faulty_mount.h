@@ -9,11 +9,13 @@ namespace kirvo::test {
 // The tests' faulty file system (tests/support/fuse/faulty_fs.cpp) mounted at
 // `mountPoint`, showing `folder` (read-only by default) and failing where told:
 // "--cut=/FOLDER:N" breaks FOLDER's listing off with EIO after N names,
-// "--eio=/PATH" fails inspecting PATH with EIO; "--rw" lets it be written,
-// and then "--fail=fsync" or "--fail=chmod" fails every file's flush or
-// change of permissions with EIO. Unmounted when the object dies. Where FUSE
-// cannot be used, usable() is false and why() says why; a test skips then
-// only where it is not Required().
+// "--eio=/PATH" fails inspecting PATH with EIO, "--rw" lets it be written
+// to, and then "--fail=fsync" or "--fail=chmod" fails every file's flush or
+// change of permissions with EIO, "--corrupt-written" changes the bytes of
+// what was written through it when they are read back ("--eio-written":
+// fails reading them). Unmounted when the object dies. Where FUSE cannot be
+// used, usable() is false and why() says why; a test skips then only where
+// it is not Required().
 class FaultyMount {
 public:
     // Where FUSE must work for the tests (as root, with /dev/fuse): there a

@@ -1,9 +1,14 @@
 #include "engine/file_pair.h"
+#include "platform/value_text.h"
 #include "view/value_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <optional>
+
+#include "support/english_texts.h"
 
 namespace kirvo {
 namespace {
@@ -52,6 +57,64 @@ TEST(ValueFormat, DatePadsDayWithBlankAndOtherFieldsWithZeros) {
     EXPECT_EQ(FormatDate(t), "24.12.0999 18:30:00");
     t.year = 30827;
     EXPECT_EQ(FormatDate(t), "24.12.30827 18:30:00");
+}
+
+// One form per language wherever numbers show: German as the list has always
+// written them (and what is written for programs, in any language), English
+// with grouped thousands and the dates of its region.
+TEST(ValueFormat, NumbersSizesAndDatesFollowTheLanguage) {
+    SystemTime t;
+    t.year = 2009, t.month = 3, t.day = 6, t.hour = 7, t.minute = 5, t.second = 9;
+    using Text = std::function<std::string()>;
+    const Text cell = [] { return FormatCellSize(734003200); };
+    const Text small = [] { return FormatCellSize(512); };
+    const Text total = [] { return FormatTotalSize(737483445); };
+    const Text bytes = [] { return FormatTotalSize(100); };
+    const Text count = [] { return CountText(1234567); };
+    const Text decimal = [] { return DecimalText(1234567.25, 1); };
+    const Text date = [&t] { return FormatDate(t); };
+    const Text dateInText = [&t] {
+        std::string text;
+        AppendDateText(text, t.year, t.month, t.day, t.hour, t.minute, t.second, false);
+        return text;
+    };
+    const Text forPrograms = [&] {
+        const SourceTexts german;
+        return cell() + " | " + date();
+    };
+    const std::optional<EnglishDates> german;
+    const struct {
+        std::optional<EnglishDates> english;  // none: German
+        const Text& text;
+        const char* expected;
+    } cases[] = {
+        {german, cell, "716800 KB"},
+        {german, small, "512 Byte"},
+        {german, total, "703.3 MB"},
+        {german, bytes, "100 Bytes"},
+        {german, count, "1234567"},
+        {german, decimal, "1234567.2"},
+        {german, date, " 6.03.2009 07:05:09"},
+        {german, dateInText, "6.03.2009 07:05:09"},
+        {EnglishDates::MonthFirst, cell, "716,800 KB"},
+        {EnglishDates::MonthFirst, small, "512 bytes"},
+        {EnglishDates::MonthFirst, total, "703.3 MB"},
+        {EnglishDates::MonthFirst, bytes, "100 bytes"},
+        {EnglishDates::MonthFirst, count, "1,234,567"},
+        {EnglishDates::MonthFirst, decimal, "1,234,567.2"},
+        {EnglishDates::MonthFirst, date, "03/06/2009 07:05:09"},
+        {EnglishDates::MonthFirst, forPrograms, "716800 KB |  6.03.2009 07:05:09"},
+        {EnglishDates::DayFirst, date, "06/03/2009 07:05:09"},
+        {EnglishDates::DayFirst, dateInText, "06/03/2009 07:05:09"},
+    };
+    for (const auto& c : cases) {
+        std::optional<test::EnglishTexts> english;
+        if (c.english) {
+            english.emplace(*c.english);
+            ASSERT_TRUE(english->switched());
+        }
+        EXPECT_EQ(c.text(), c.expected) << (c.english ? "English" : "German");
+    }
 }
 
 TEST(ValueFormat, ArrowShowsDirectionAndEqualForEverythingElse) {

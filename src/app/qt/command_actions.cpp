@@ -5,6 +5,10 @@
 #include <QActionGroup>
 #include <QIcon>
 #include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
 
 #include "app/app_options.h"
 #include "app/command_table.h"
@@ -56,18 +60,91 @@ CommandActions::CommandActions(QObject* parent) : QObject(parent) {
         connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
         actions_.insert(ToInt(info.id), action);
     }
-    // "Abgleichen als" is one choice of three: shown as a radio group.
-    auto* syncModes = new QActionGroup(this);
-    syncModes->setExclusive(true);
-    for (SyncMode mode : {SyncMode::Update, SyncMode::Mirror, SyncMode::TwoWay})
-        if (QAction* a = action(AppOptions::SyncCommand(mode))) syncModes->addAction(a);
+    // Each choice of one among several is a radio group: "Vergleichen nach",
+    // "Abgleichen als", "Verknüpfungen" and the display filters.
+    const auto group = [this](std::initializer_list<CommandId> ids) {
+        auto* choices = new QActionGroup(this);
+        choices->setExclusive(true);
+        for (CommandId id : ids)
+            if (QAction* a = action(id)) choices->addAction(a);
+    };
+    group({AppOptions::CompareCommand(CompareBy::Time), AppOptions::CompareCommand(CompareBy::TimeAndSize),
+           AppOptions::CompareCommand(CompareBy::Content)});
+    group({AppOptions::SyncCommand(SyncMode::Update), AppOptions::SyncCommand(SyncMode::Mirror),
+           AppOptions::SyncCommand(SyncMode::TwoWay)});
+    group({AppOptions::LinksCommand(LinkMode::Follow), AppOptions::LinksCommand(LinkMode::Copy),
+           AppOptions::LinksCommand(LinkMode::Skip)});
+    group({CommandId::FilterAll, CommandId::FilterUnequal, CommandId::FilterSourceToTarget,
+           CommandId::FilterTargetToSource, CommandId::FilterEqual});
     QHash<int, QList<QKeySequence>> keys;
     for (const Accelerator& accelerator : CommandTable::Accelerators()) {
         keys[ToInt(accelerator.id)].append(
             QKeySequence::fromString(Text(accelerator.keys), QKeySequence::PortableText));
     }
     for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
-        if (QAction* a = actions_.value(it.key())) a->setShortcuts(it.value());
+        QAction* a = actions_.value(it.key());
+        if (!a) continue;
+        a->setShortcuts(it.value());
+        // The menus name the first key, in the window's language.
+        a->setText(a->text().section(u'\t', 0, 0) + u'\t' + KeyText(it.value().first()));
+    }
+}
+
+QString CommandActions::KeyText(const QKeySequence& keys) {
+    QString text = keys.toString(QKeySequence::PortableText);
+    if (CurrentLanguage() != UiLanguage::German) return text;
+    // The names on a German keyboard.
+    static const std::pair<const char*, const char*> kGerman[] = {
+        {"Ctrl", "Strg"}, {"Shift", "Umschalt"}, {"Del", "Entf"}, {"Ins", "Einfg"}, {"Backspace", "Rücktaste"},
+    };
+    QStringList parts = text.split(u'+');
+    for (QString& part : parts)
+        for (const auto& [english, german] : kGerman)
+            if (part == QLatin1String(english)) part = QString::fromUtf8(german);
+    return parts.join(u'+');
+}
+
+void CommandActions::FillMenuBar(QMenuBar& bar, const std::function<void(QMenu*)>& made) const {
+    for (const Menu& menu : CommandTable::MainMenu()) {
+        QMenu* qmenu = bar.addMenu(QTr(menu.title.data()));
+        made(qmenu);
+        for (const MenuItem& item : menu.items) {
+            if (item.isSeparator()) {
+                qmenu->addSeparator();
+            } else if (item.isSubMenu()) {
+                QMenu* sub = qmenu->addMenu(QTr(item.subMenuTitle.data()));
+                made(sub);
+                for (const MenuItem& subItem : item.subItems) {
+                    if (subItem.isSeparator()) {
+                        sub->addSeparator();
+                    } else {
+                        sub->addAction(action(subItem.id));
+                    }
+                }
+            } else {
+                qmenu->addAction(action(item.id));
+            }
+        }
+    }
+}
+
+void CommandActions::FillToolBar(QToolBar& bar) const {
+    // Buttons that could never work here (no documents) are left out, with
+    // the separator after them; their menu items stay, greyed.
+    bool groupShown = false;
+    for (CommandId id : CommandTable::Toolbar()) {
+        if (id == CommandId::None) {
+            if (groupShown) bar.addSeparator();
+            groupShown = false;
+        } else if (!CommandTable::IsAlwaysDisabled(id)) {
+            bar.addAction(action(id));
+            groupShown = true;
+        }
+    }
+    // The two commands a comparison is about carry their names.
+    for (CommandId id : {CommandId::PfadeVergleichen, CommandId::Synchronize}) {
+        if (auto* button = qobject_cast<QToolButton*>(bar.widgetForAction(action(id))))
+            button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     }
 }
 

@@ -2,10 +2,15 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "view/command_id.h"
 
 class QAction;
+class QKeySequence;
+class QMenu;
+class QMenuBar;
+class QToolBar;
 class QWidget;
 
 namespace kirvo {
@@ -24,11 +29,20 @@ public:
     QAction* action(CommandId id) const { return actions_.value(ToInt(id)); }
     QList<QAction*> all() const { return actions_.values(); }
 
+    // The main menu of the command table; `made` is called with each menu and
+    // sub-menu as it is made.
+    void FillMenuBar(QMenuBar& bar, const std::function<void(QMenu*)>& made) const;
+    // The toolbar's buttons of the command table.
+    void FillToolBar(QToolBar& bar) const;
+
     void setEnabled(CommandId id, bool enabled);
     void setChecked(CommandId id, bool checked);
 
     static CommandId IdOf(const QAction* action);
     static QString Text(std::string_view utf8);
+    // Keys as the menus name them, in the window's language: "Strg+C",
+    // "Entf" / "Ctrl+C", "Del".
+    static QString KeyText(const QKeySequence& keys);
 
 signals:
     void commandTriggered(kirvo::CommandId id);

@@ -6,7 +6,7 @@ namespace kirvo {
 class CMainFrame;
 struct Job;
 
-// The window's part in jobs: Extras › "Auftrag speichern …" and "Aufträge",
+// The window's part in jobs: Extras › "Auftrag speichern..." and "Aufträge...",
 // and "kirvo --job NAME".
 class JobCommands {
 public:

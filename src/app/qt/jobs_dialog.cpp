@@ -10,7 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QTreeWidget>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
@@ -25,13 +25,17 @@ namespace {
 
 QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-QString Describe(const Job& job) {
-    QString text = QStringLiteral("%1\t%2 → %3").arg(FromUtf8(job.name), FromUtf8(job.source), FromUtf8(job.target));
-    QStringList when;
-    if (!job.every.empty()) when << FromUtf8(job.every);
-    if (!job.whenMounted.empty()) when << QTr("beim Einhängen von %1").arg(FromUtf8(job.whenMounted));
-    if (!when.isEmpty()) text += QStringLiteral("\t(%1)").arg(when.join(QStringLiteral(", ")));
-    return text;
+// How the job synchronises: its mode, and its direction where it has one.
+QString Mode(const Job& job) {
+    const char* mode = job.mode == SyncMode::Mirror   ? TrNoop("Spiegeln")
+                       : job.mode == SyncMode::TwoWay ? TrNoop("In beide Richtungen mit Gedächtnis")
+                                                      : TrNoop("Neuere kopieren");
+    // Mirroring always goes one way, to the target unless told otherwise.
+    const char* direction = job.direction == Job::Direction::ToSource ? TrNoop("Ziel → Quelle")
+                            : job.direction == Job::Direction::ToTarget || job.mode == SyncMode::Mirror
+                                ? TrNoop("Quelle → Ziel")
+                                : nullptr;
+    return direction ? QTr("%1, %2").arg(QTr(mode), QTr(direction)) : QTr(mode);
 }
 
 // The schedule choices and their values for --every.
@@ -44,18 +48,33 @@ constexpr Every kEvery[] = {
     {TrNoop("eigener Kalenderausdruck:"), nullptr},
 };
 
+// When the job runs by itself, in words where the schedule is one of ours.
+QString When(const Job& job) {
+    QStringList when;
+    if (!job.every.empty()) {
+        QString every = FromUtf8(job.every);
+        for (const Every& e : kEvery)
+            if (e.value && *e.value && job.every == e.value) every = QTr(e.text);
+        when << every;
+    }
+    if (!job.whenMounted.empty()) when << QTr("beim Einhängen von %1").arg(FromUtf8(job.whenMounted));
+    return when.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 JobsDialog::JobsDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("JobsDialog"));
     setWindowTitle(QTr("Aufträge"));
     auto* layout = new QVBoxLayout(this);
-    list_ = new QListWidget(this);
+    list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("jobs"));
+    list_->setRootIsDecorated(false);
+    list_->setHeaderLabels({QTr("Name"), QTr("Quelle"), QTr("Ziel"), QTr("Abgleich"), QTr("Läuft von selbst")});
     layout->addWidget(list_);
     auto* row = new QHBoxLayout;
     const std::pair<const char*, const char*> buttons[] = {
-        {"open", Tr("Ö&ffnen")}, {"run", Tr("&Ausführen")}, {"schedule", Tr("&Zeitplan …")}, {"delete", Tr("&Löschen")}};
+        {"open", Tr("Ö&ffnen")}, {"run", Tr("&Ausführen")}, {"schedule", Tr("&Zeitplan...")}, {"delete", Tr("&Löschen")}};
     for (const auto& [name, text] : buttons) {
         auto* button = new QPushButton(QString::fromUtf8(text), this);
         button->setObjectName(QString::fromLatin1(name));
@@ -70,7 +89,7 @@ JobsDialog::JobsDialog(QWidget* parent) : QDialog(parent) {
     connect(button(QStringLiteral("open")), &QPushButton::clicked, this, [this] {
         if (const QString name = SelectedName(); !name.isEmpty()) emit openRequested(name);
     });
-    connect(list_, &QListWidget::itemActivated, this, [this] {
+    connect(list_, &QTreeWidget::itemActivated, this, [this] {
         if (const QString name = SelectedName(); !name.isEmpty()) emit openRequested(name);
     });
     connect(button(QStringLiteral("run")), &QPushButton::clicked, this, &JobsDialog::OnRun);
@@ -97,22 +116,34 @@ void JobsDialog::Reload() {
         Job job;
         std::string error;
         std::vector<std::string> warnings;
-        auto* item = new QListWidgetItem(store.Load(name, job, error, warnings)
-                                             ? Describe(job)
-                                             : QStringLiteral("%1\t(ungültig: %2)").arg(FromUtf8(name), FromUtf8(error)),
-                                         list_);
-        item->setData(Qt::UserRole, FromUtf8(name));
-        if (FromUtf8(name) == selected || list_->count() == 1) list_->setCurrentItem(item);
+        auto* item = new QTreeWidgetItem(list_);
+        item->setText(0, FromUtf8(name));
+        if (store.Load(name, job, error, warnings)) {
+            item->setText(1, FromUtf8(job.source));
+            item->setText(2, FromUtf8(job.target));
+            item->setText(3, Mode(job));
+            item->setText(4, When(job));
+        } else {
+            item->setText(1, QTr("ungültig: %1").arg(FromUtf8(error)));
+        }
+        item->setData(0, Qt::UserRole, FromUtf8(name));
+        if (FromUtf8(name) == selected || list_->topLevelItemCount() == 1) list_->setCurrentItem(item);
     }
-    if (!unread.empty()) new QListWidgetItem(FromUtf8(unread), list_);
-    else if (list_->count() == 0)
-        new QListWidgetItem(QTr("Noch keine Aufträge – Extras › Auftrag speichern … legt einen an."), list_);
+    const QString empty = !unread.empty() ? FromUtf8(unread)
+                          : list_->topLevelItemCount() == 0
+                              ? QTr("Noch keine Aufträge – Extras › Auftrag speichern... legt einen an.")
+                              : QString();
+    if (!empty.isEmpty()) {
+        auto* none = new QTreeWidgetItem(list_, {empty});
+        none->setFirstColumnSpanned(true);
+    }
+    for (int column = 0; column < list_->columnCount(); ++column) list_->resizeColumnToContents(column);
     for (const char* name : {"open", "run", "schedule", "delete"}) button(QString::fromLatin1(name))->setEnabled(!store.Names().empty());
 }
 
 QString JobsDialog::SelectedName() const {
-    const QListWidgetItem* item = list_ ? list_->currentItem() : nullptr;
-    return item ? item->data(Qt::UserRole).toString() : QString();
+    const QTreeWidgetItem* item = list_ ? list_->currentItem() : nullptr;
+    return item ? item->data(0, Qt::UserRole).toString() : QString();
 }
 
 void JobsDialog::RunCli(const QString& title, const QStringList& arguments) {

@@ -3,13 +3,13 @@
 #include <QString>
 #include <QStringList>
 
-class QListWidget;
+class QTreeWidget;
 class QPushButton;
 
 namespace kirvo {
 
-// "Aufträge": the saved jobs, one per line with both folders and when it
-// runs by itself. "Öffnen" hands the job to the window; "Ausführen",
+// "Aufträge": the saved jobs, one per line with both folders, mode and
+// direction, and when it runs by itself. "Öffnen" hands the job to the window; "Ausführen",
 // "Zeitplan …" and "Löschen" go through kirvo-cli (run, schedule, job
 // delete), so a run from here has every guard of one from the terminal.
 class JobsDialog : public QDialog {
@@ -17,7 +17,8 @@ class JobsDialog : public QDialog {
 public:
     explicit JobsDialog(QWidget* parent = nullptr);
 
-    QListWidget* list() const { return list_; }
+    // One row per job: name, source, target, how it synchronises, when it runs by itself.
+    QTreeWidget* list() const { return list_; }
     QPushButton* button(const QString& objectName) const;
     // kirvo-cli beside the program, else the one in PATH.
     static QString CliProgram();
@@ -35,7 +36,7 @@ private:
     // stops it as SIGTERM does), then shows what it said.
     void RunCli(const QString& title, const QStringList& arguments);
 
-    QListWidget* list_;
+    QTreeWidget* list_;
 };
 
 }  // namespace kirvo

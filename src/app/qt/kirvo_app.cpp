@@ -107,7 +107,15 @@ CKirvoApp::CKirvoApp(int& argc, char** argv) : QApplication(argc, argv) {
     // locale is set up again. Qt's own buttons and dialogs follow the window's
     // language; English is Qt's own.
     InitTranslation();
-    if (CurrentLanguage() != UiLanguage::German) return;
+    // What Qt itself writes (numbers, dates, file sizes in its dialogs) in
+    // the window's language too.
+    if (CurrentLanguage() != UiLanguage::German) {
+        QLocale::setDefault(QLocale(QLocale::English, CurrentEnglishDates() == EnglishDates::MonthFirst
+                                                          ? QLocale::UnitedStates
+                                                          : QLocale::UnitedKingdom));
+        return;
+    }
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     auto* translator = new QTranslator(this);
     if (translator->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <vector>
 
+#include "fileops/log_text.h"
 #include "fileops/run_log.h"
 #include "fileops/undo_texts.h"
 
@@ -57,7 +58,7 @@ LogDialog::LogDialog(const std::string& path, QWidget* parent) : QDialog(parent)
             file.readLine();  // from the next whole line on
             prefix = QTr("… (ältere Einträge stehen in der Datei)\n");
         }
-        text_->setPlainText(prefix + QString::fromUtf8(file.readAll()));
+        text_->setPlainText(prefix + Text(LogText::Shown(file.readAll().toStdString())));
     }
     layout->addWidget(splitter, 1);
 

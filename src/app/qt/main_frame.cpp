@@ -1,26 +1,28 @@
 #include "app/qt/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
-#include <QProgressBar>
 #include <QScreen>
-#include <QStatusBar>
+#include <QShortcut>
 #include <QStatusTipEvent>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/command_table.h"
 #include "app/filter_settings.h"
 #include "app/qt/command_actions.h"
 #include "app/qt/folder_drop.h"
+#include "app/qt/frame_status_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/qt/help_dialog.h"
 #include "app/qt/job_commands.h"
-#include "app/qt/lock_key_state.h"
 #include "app/qt/log_dialog.h"
 #include "app/qt/output_bar.h"
 #include "app/qt/remote_login_dialogs.h"
@@ -31,9 +33,26 @@
 #include "fileops/qt/qt_file_operation_service.h"
 #include "platform/sftp/remote_connections.h"
 #include "view/qt/kirvo_view.h"
+#include "view/result_rows.h"
 #include "platform/qt/qt_translation.h"
 
 namespace kirvo {
+
+QString CMainFrame::IdleText() { return FrameStatusBar::IdleText(); }
+
+QString CMainFrame::TitleFor(std::string_view sourceRoot, std::string_view targetRoot) {
+    if (sourceRoot.empty() || targetRoot.empty()) return QTr("Unbenannt - Kirvo");
+    // A root as typed, without the separator it ends in, the home folder as "~".
+    const auto shown = [](std::string_view root) {
+        QString path = QString::fromUtf8(root.data(), static_cast<qsizetype>(root.size()));
+        if (path.size() > 1 && path.endsWith(QDir::separator())) path.chop(1);
+        const QString home = QDir::toNativeSeparators(QDir::homePath());
+        if (home.size() > 1 && (path == home || path.startsWith(home + QDir::separator())))
+            path = u'~' + path.mid(home.size());
+        return path;
+    };
+    return QTr("%1 ↔ %2 - Kirvo").arg(shown(sourceRoot), shown(targetRoot));
+}
 
 QString CMainFrame::NoticeText() {
     const auto& v = VersionInfo::Program().productVersion();
@@ -44,10 +63,9 @@ QString CMainFrame::NoticeText() {
         .arg(v[3]);
 }
 
-CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
-    : QMainWindow(parent), store_(store), lockKeys_(std::make_unique<LockKeyState>()) {
+CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent) : QMainWindow(parent), store_(store) {
     setObjectName(QStringLiteral("MainFrame"));
-    setWindowTitle(QTr("Unbenannt - Kirvo"));
+    setWindowTitle(TitleFor({}, {}));
 
     actions_ = new CommandActions(this);
     addActions(actions_->all());  // accelerators work whatever has the focus
@@ -55,7 +73,10 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
 
     CreateMenus();
     CreateToolBar();
-    CreateStatusBar();
+    statusBar_ = new FrameStatusBar(actions_->action(CommandId::CancelComparison), this);
+    setStatusBar(statusBar_);
+    connect(statusBar_, &FrameStatusBar::messageShown, this, &CMainFrame::messageShown);
+    connect(statusBar_, &FrameStatusBar::logRequested, this, &CMainFrame::ShowLog);
     CreateOutputBar();
     setDockNestingEnabled(false);
 
@@ -90,7 +111,47 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent)
         pathBar_->setText(PathBar::Side::Target, target);
         OnCommand(CommandId::PfadeVergleichen);
     });
+    SetTabOrder();
+    AddContextMenuKey();
+    // The path bar rests while a comparison reads: the focus it loses then comes back after.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now->window() == this) lastFocus_ = now;
+    });
+    pathBar_->comboBox(PathBar::Side::Source)->setFocus();  // a first start begins there
     UpdateCommandUi();
+}
+
+QLabel* CMainFrame::messagePane() const { return statusBar_->messagePane(); }
+QToolButton* CMainFrame::cancelButton() const { return statusBar_->cancelButton(); }
+QLabel* CMainFrame::logLink() const { return statusBar_->logLink(); }
+QProgressBar* CMainFrame::readingProgress() const { return statusBar_->readingProgress(); }
+QLabel* CMainFrame::filterPane() const { return statusBar_->filterPane(); }
+
+void CMainFrame::SetTabOrder() {
+    QWidget* chain[] = {pathBar_->comboBox(PathBar::Side::Source), pathBar_->browseButton(PathBar::Side::Source),
+                        pathBar_->comboBox(PathBar::Side::Target), pathBar_->browseButton(PathBar::Side::Target), view_,
+                        pathBar_->comboBox(PathBar::Side::Source)};
+    for (size_t i = 0; i + 1 < std::size(chain); ++i) setTabOrder(chain[i], chain[i + 1]);
+}
+
+void CMainFrame::AddContextMenuKey() {
+    auto* key = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(key, &QShortcut::activated, this, [] {
+        QWidget* focus = QApplication::focusWidget();
+        if (auto* combo = qobject_cast<QComboBox*>(focus); combo && combo->lineEdit()) focus = combo->lineEdit();
+        if (!focus) return;
+        // At the text cursor of a field; a list puts its menu at its current row itself.
+        QRect cursor = focus->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        const QPoint at = cursor.isValid() && !cursor.isEmpty() ? cursor.bottomLeft() : focus->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, at, focus->mapToGlobal(at));
+        QApplication::sendEvent(focus, &event);
+    });
+}
+
+void CMainFrame::ShowComparedFolders() {
+    const ResultRows& rows = view_->rows();
+    const bool shown = view_->ShowsResult() && !rows.sourceRoot().empty();
+    setWindowTitle(TitleFor(shown ? rows.sourceRoot() : std::string_view(), shown ? rows.targetRoot() : std::string_view()));
 }
 
 // Only the size is restored, never the position. The window opens within the
@@ -107,6 +168,7 @@ void CMainFrame::RestoreSize() {
     }
     resize(client);
     windowSize_.SetInitial(client.width(), client.height(), restored);
+    if (WindowSize::RestoreMaximized(store_)) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void CMainFrame::CreatePathBar() {
@@ -135,18 +197,10 @@ void CMainFrame::ConnectController() {
     connect(view_, &CKirvoView::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
     connect(view_, &CKirvoView::commandRequested, this, &CMainFrame::OnCommand);
     connect(controller_.get(), &WindowController::commandStateChanged, this, &CMainFrame::UpdateCommandUi);
-    connect(controller_.get(), &WindowController::readingProgress, this, [this](int permille) {
-        readingProgress_->setVisible(permille >= 0);
-        if (permille >= 0) readingProgress_->setValue(permille);
-    });
+    connect(controller_.get(), &WindowController::readingProgress, statusBar_, &FrameStatusBar::ShowReadingProgress);
     connect(controller_.get(), &WindowController::operationSummary, this, &CMainFrame::ShowOperationSummary);
-    connect(controller_.get(), &WindowController::statusMessage, this, [this](const QString& text) {
-        if (noticeTimer_->isActive()) {
-            messageBehindNotice_ = text.isEmpty() ? idleMessage_ : text;
-        } else {
-            ShowMessage(text);
-        }
-    });
+    connect(controller_.get(), &WindowController::statusMessage, statusBar_, &FrameStatusBar::ShowText);
+    connect(controller_.get(), &WindowController::comparisonFinished, this, &CMainFrame::ShowComparedFolders);
 }
 
 CMainFrame::~CMainFrame() {
@@ -165,27 +219,9 @@ CMainFrame::~CMainFrame() {
 }
 
 void CMainFrame::CreateMenus() {
-    for (const Menu& menu : CommandTable::MainMenu()) {
-        QMenu* qmenu = menuBar()->addMenu(QTr(menu.title.data()));
-        connect(qmenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
-        for (const MenuItem& item : menu.items) {
-            if (item.isSeparator()) {
-                qmenu->addSeparator();
-            } else if (item.isSubMenu()) {
-                QMenu* sub = qmenu->addMenu(QTr(item.subMenuTitle.data()));
-                connect(sub, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
-                for (const MenuItem& subItem : item.subItems) {
-                    if (subItem.isSeparator()) {
-                        sub->addSeparator();
-                    } else {
-                        sub->addAction(actions_->action(subItem.id));
-                    }
-                }
-            } else {
-                qmenu->addAction(actions_->action(item.id));
-            }
-        }
-    }
+    actions_->FillMenuBar(*menuBar(), [this](QMenu* menu) {
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+    });
 }
 
 void CMainFrame::CreateToolBar() {
@@ -194,71 +230,8 @@ void CMainFrame::CreateToolBar() {
     toolBar_->setIconSize(QSize(16, 16));
     toolBar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
-    for (CommandId id : CommandTable::Toolbar()) {
-        if (id == CommandId::None) {
-            toolBar_->addSeparator();
-        } else {
-            toolBar_->addAction(actions_->action(id));
-        }
-    }
+    actions_->FillToolBar(*toolBar_);
     addToolBar(Qt::TopToolBarArea, toolBar_);
-}
-
-void CMainFrame::CreateStatusBar() {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar"));
-    messagePane_ = new QLabel(IdleText(), bar);
-    messagePane_->setObjectName(QStringLiteral("messagePane"));
-    messagePane_->setMinimumWidth(1);
-    messagePane_->setTextFormat(Qt::PlainText);  // file names are no markup
-    bar->addWidget(messagePane_, 1);
-    // After a file operation with failures: "Details im Protokoll".
-    logLink_ = new QLabel(OutputBar::LogLinkHtml(), bar);
-    logLink_->setObjectName(QStringLiteral("logLink"));
-    logLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    logLink_->setVisible(false);
-    connect(logLink_, &QLabel::linkActivated, this, &CMainFrame::ShowLog);
-    bar->addWidget(logLink_);
-    // "Abbrechen" shows only while a comparison reads the folders.
-    cancelButton_ = new QToolButton(bar);
-    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton_->setDefaultAction(actions_->action(CommandId::CancelComparison));
-    cancelButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    cancelButton_->setVisible(false);
-    readingProgress_ = new QProgressBar(bar);
-    readingProgress_->setObjectName(QStringLiteral("readingProgress"));
-    readingProgress_->setRange(0, 1000);
-    readingProgress_->setMaximumWidth(160);
-    readingProgress_->setVisible(false);
-    bar->addPermanentWidget(readingProgress_);
-    bar->addPermanentWidget(cancelButton_);
-    filterPane_ = new QLabel(QTr("Filter"), bar);
-    filterPane_->setObjectName(QStringLiteral("filterPane"));
-    filterPane_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    filterPane_->setAlignment(Qt::AlignCenter);
-    filterPane_->setMinimumWidth(filterPane_->fontMetrics().horizontalAdvance(filterPane_->text()) + 12);
-    filterPane_->hide();
-    bar->addPermanentWidget(filterPane_);
-    const char* texts[] = {"UF", "NUM", "RF"};
-    for (int i = 0; i < 3; ++i) {
-        auto* label = new QLabel(QString::fromLatin1(texts[i]), bar);
-        label->setObjectName(QStringLiteral("indicator") + QString::fromLatin1(texts[i]));
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAlignment(Qt::AlignCenter);
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("NUM")) + 12);
-        bar->addPermanentWidget(label);
-        indicators_[i] = label;
-    }
-    noticeTimer_ = new QTimer(this);
-    noticeTimer_->setSingleShot(true);
-    noticeTimer_->setTimerType(Qt::PreciseTimer);  // two seconds, not "about" two
-    connect(noticeTimer_, &QTimer::timeout, this, [this] { ShowMessage(messageBehindNotice_); });
-    UpdateIndicators();
-    if (lockKeys_->readable()) {
-        auto* poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
-        poll->start(400);
-    }
 }
 
 void CMainFrame::CreateOutputBar() {
@@ -268,19 +241,13 @@ void CMainFrame::CreateOutputBar() {
     connect(outputBar_, &QDockWidget::visibilityChanged, this, &CMainFrame::UpdateCommandUi);
 }
 
-void CMainFrame::UpdateIndicators() {
-    const LockKeyState::Key keys[] = {LockKeyState::Key::Caps, LockKeyState::Key::Num,
-                                      LockKeyState::Key::Scroll};
-    for (int i = 0; i < 3; ++i) {
-        // Lit while the lock is on; dimmed while off or when it cannot be read.
-        indicators_[i]->setEnabled(lockKeys_->isOn(keys[i]).value_or(false));
-    }
-}
-
 void CMainFrame::UpdateCommandUi() {
     if (controller_) controller_->UpdateCommandUi(*actions_);
-    cancelButton_->setVisible(actions_->action(CommandId::CancelComparison)->isEnabled());
+    if (controller_ && !controller_->comparing() && !focusWidget() && lastFocus_ && lastFocus_->isEnabled())
+        lastFocus_->setFocus();
+    statusBar_->cancelButton()->setVisible(actions_->action(CommandId::CancelComparison)->isEnabled());
     UpdateFilterPane();
+    UpdateEmptyHint();
     actions_->setChecked(CommandId::ViewToolbar, !toolBar_->isHidden());
     actions_->setChecked(CommandId::ViewStatusBar, !statusBar()->isHidden());
     actions_->setChecked(CommandId::ViewOutputBar, !outputBar_->isHidden());
@@ -288,13 +255,24 @@ void CMainFrame::UpdateCommandUi() {
     actions_->setEnabled(CommandId::ShowJobs, controller_ && !controller_->comparing());  // opening one changes the paths
 }
 
+void CMainFrame::UpdateEmptyHint() {
+    QString hint;
+    if (controller_ && !controller_->comparing()) {
+        if (!view_->ShowsResult() || view_->rows().sourceRoot().empty()) {
+            hint = QTr("Quelle und Ziel angeben, dann „Pfade vergleichen“ (F5).");
+        } else if (controller_->displayFilter().value() == DisplayFilterValue::Unequal) {
+            hint = QTr("Keine ungleichen Dateien.");
+        } else {
+            hint = QTr("Keine Dateien in dieser Anzeige.");
+        }
+    }
+    view_->setEmptyHint(hint);
+}
+
 void CMainFrame::UpdateFilterPane() {
     const bool active = controller_ && !controller_->pathFilter().LeavesOutNothing();
-    if (active) {
-        const std::string tip = FilterSettings::Description(controller_->pathFilter());
-        filterPane_->setToolTip(QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())));
-    }
-    filterPane_->setVisible(active);
+    const std::string tip = active ? FilterSettings::Description(controller_->pathFilter()) : std::string();
+    statusBar_->ShowFilter(active, QString::fromUtf8(tip.data(), static_cast<qsizetype>(tip.size())));
 }
 
 void CMainFrame::OnCommand(CommandId id) {
@@ -343,31 +321,11 @@ void CMainFrame::OnCommand(CommandId id) {
 }
 
 void CMainFrame::ShowOperationSummary(const QString& text, int failures) {
-    const QString shown = messagePane_->text();
-    const bool idleShown = shown == idleMessage_;
-    idleMessage_ = text.isEmpty() ? IdleText() : failures > 0 ? text + QStringLiteral(" –") : text;
-    logLink_->setVisible(!text.isEmpty() && failures > 0);
+    statusBar_->ShowOperationSummary(text, failures);
     outputBar_->showSummary(text, failures > 0);
-    if (noticeTimer_->isActive()) {
-        if (messageBehindNotice_ == shown || messageBehindNotice_.isEmpty()) messageBehindNotice_ = idleMessage_;
-    } else if (idleShown || !text.isEmpty()) {
-        ShowMessage(QString());
-    }
 }
 
-void CMainFrame::ShowMessage(const QString& text) {
-    messagePane_->setText(text.isEmpty() ? idleMessage_ : text);
-    emit messageShown(messagePane_->text());
-}
-
-void CMainFrame::ShowStatusNotice() {
-    // Prompts arriving meanwhile replace the text that comes back afterwards.
-    if (!noticeTimer_->isActive()) messageBehindNotice_ = messagePane_->text();
-    messagePane_->setText(NoticeText());
-    emit messageShown(messagePane_->text());
-    statusBar()->repaint();
-    noticeTimer_->start(kNoticeMilliseconds);
-}
+void CMainFrame::ShowStatusNotice() { statusBar_->ShowNotice(NoticeText(), kNoticeMilliseconds); }
 
 void CMainFrame::ShowHelp() {
     HelpDialog dialog(this);
@@ -387,12 +345,7 @@ void CMainFrame::UndoRun(const std::string& id) {
 
 bool CMainFrame::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
-        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        if (noticeTimer_ && noticeTimer_->isActive()) {
-            messageBehindNotice_ = tip.isEmpty() ? idleMessage_ : tip;
-        } else if (messagePane_) {
-            ShowMessage(tip);
-        }
+        if (statusBar_) statusBar_->ShowText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);
@@ -400,7 +353,7 @@ bool CMainFrame::event(QEvent* event) {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (controller_) controller_->OnCancelComparison();  // the scan ends while the window goes
-    windowSize_.Store(store_);
+    windowSize_.Store(store_, isMaximized());
     event->accept();
 }
 

@@ -4,15 +4,14 @@
 #include <QString>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "view/command_id.h"
 #include "app/window_size.h"
-#include "platform/qt/qt_translation.h"
 
 class QLabel;
 class QProgressBar;
 class QMenu;
-class QTimer;
 class QToolBar;
 class QToolButton;
 
@@ -21,7 +20,7 @@ namespace kirvo {
 class CKirvoView;
 class CommandActions;
 class FileOperationService;
-class LockKeyState;
+class FrameStatusBar;
 class OperationLog;
 class OutputBar;
 class PathBar;
@@ -56,22 +55,23 @@ public:
     CommandActions& actions() const { return *actions_; }
     OutputBar* outputBar() const { return outputBar_; }
     QToolBar* toolBar() const { return toolBar_; }
-    QLabel* messagePane() const { return messagePane_; }
+    QLabel* messagePane() const;
     // "Abbrechen" in the status bar, visible while a comparison reads the folders.
-    QToolButton* cancelButton() const { return cancelButton_; }
+    QToolButton* cancelButton() const;
     // "Details im Protokoll" beside the message, after an operation with failures.
-    QLabel* logLink() const { return logLink_; }
+    QLabel* logLink() const;
     // Bytes read of the total while a comparison by content reads files.
-    QProgressBar* readingProgress() const { return readingProgress_; }
-    QLabel* indicator(int index) const { return indicators_[index]; }
+    QProgressBar* readingProgress() const;
     // "Filter", shown while the filter leaves anything out; its tool tip
     // lists the patterns.
-    QLabel* filterPane() const { return filterPane_; }
+    QLabel* filterPane() const;
     const WindowSize& windowSize() const { return windowSize_; }
 
     // The text shown in the message pane when nothing else is.
-    static QString IdleText() { return QTr("Bereit"); }
+    static QString IdleText();
     static QString NoticeText();
+    // "Unbenannt - Kirvo", or the two folders of the list shown.
+    static QString TitleFor(std::string_view sourceRoot, std::string_view targetRoot);
 
 public slots:
     void OnCommand(kirvo::CommandId id);
@@ -93,18 +93,23 @@ protected:
 private:
     void CreateMenus();
     void CreateToolBar();
-    void CreateStatusBar();
     void CreateOutputBar();
     void CreatePathBar();
     void RestoreSize();
     void ConnectController();
-    void ShowMessage(const QString& text);
+    // Tab goes Quelle, its "...", Ziel, its "...", the list, and round again.
+    void SetTabOrder();
+    // Shift+F10: the context menu of the focused field or list, as the Menu key opens it.
+    void AddContextMenuKey();
     // What a file operation did, until the next command: the message pane's
     // idle text, with the link to the log when something failed, and the
     // line in "Ausgabe".
     void ShowOperationSummary(const QString& text, int failures);
-    void UpdateIndicators();
+    // After a comparison: the title names the folders, the empty list says why it is empty.
+    void ShowComparedFolders();
     void UpdateFilterPane();
+    // What the empty list says: what to do first, or why nothing shows.
+    void UpdateEmptyHint();
     void ShowHelp();
     // Command 32814 "Protokoll anzeigen"; a run chosen there is undone.
     void ShowLog();
@@ -116,21 +121,12 @@ private:
     CommandActions* actions_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     OutputBar* outputBar_ = nullptr;
-    QLabel* messagePane_ = nullptr;
-    QLabel* logLink_ = nullptr;
-    // What the message pane shows when nothing else is: "Bereit", or what
-    // the last file operation did.
-    QString idleMessage_ = IdleText();
-    QToolButton* cancelButton_ = nullptr;
-    QProgressBar* readingProgress_ = nullptr;
-    QLabel* filterPane_ = nullptr;
-    QLabel* indicators_[3] = {};
+    FrameStatusBar* statusBar_ = nullptr;
     CKirvoView* view_ = nullptr;
     PathBar* pathBar_ = nullptr;
     WindowSize windowSize_;
-    QTimer* noticeTimer_ = nullptr;
-    QString messageBehindNotice_;
-    std::unique_ptr<LockKeyState> lockKeys_;
+    // The widget of this window that had the focus last.
+    QPointer<QWidget> lastFocus_;
     // What the file operations did; outlives the service.
     std::unique_ptr<OperationLog> log_;
     // The view's copying and deleting, with their dialogs; outlives the view.

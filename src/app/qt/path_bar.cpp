@@ -104,11 +104,15 @@ PathBar::PathBar(QWidget* parent) : QToolBar(QTr("Pfade"), parent) {
     layout->setColumnStretch(1, 1);
     addWidget(content);
 
-    // The bar's own tab order: source "...", target field, target "...",
-    // source field.
+    // Tab goes from each field to its "...", then to the next field.
+    setTabOrder(source_.combo, source_.button);
     setTabOrder(source_.button, target_.combo);
     setTabOrder(target_.combo, target_.button);
-    setTabOrder(target_.button, source_.combo);
+    // What an empty field is for.
+    source_.combo->lineEdit()->setPlaceholderText(
+        QTr("Quellordner: Pfad eingeben, hierher ziehen oder mit „...“ wählen"));
+    target_.combo->lineEdit()->setPlaceholderText(
+        QTr("Zielordner: Pfad eingeben, hierher ziehen oder mit „...“ wählen"));
 
     connect(source_.button, &QToolButton::clicked, this,
             [this] { emit commandRequested(CommandId::BrowseSource); });

@@ -25,6 +25,25 @@ QString Folder(std::string_view path) {
     return slash == std::string_view::npos ? QString() : QtFileOperationUi::Display(path.substr(0, slash + 1));
 }
 
+// A button's text with its mnemonic: the key that answers the question
+// (J, A, N as kirvo-cli's j, a, N in German).
+QString ButtonText(std::string_view text) {
+    const struct {
+        std::string_view text;
+        const char* withKey;
+    } kKeys[] = {
+        {FileOperationTexts::kYes, TrNoop("&Ja")},
+        {FileOperationTexts::kYesToAll, TrNoop("Ja, &alle")},
+        {FileOperationTexts::kNo, TrNoop("&Nein")},
+        {FileOperationTexts::kRetry, TrNoop("&Wiederholen")},
+        {FileOperationTexts::kSkip, TrNoop("Ü&berspringen")},
+        {FileOperationTexts::kSkipAll, TrNoop("&Alle überspringen")},
+    };
+    for (const auto& key : kKeys)
+        if (key.text == text) return QTr(key.withKey);
+    return QTr(text.data());
+}
+
 constexpr int kProgressSteps = 1000;
 // The speed is that of the last few seconds.
 constexpr qint64 kSpeedWindowMilliseconds = 5000;
@@ -59,7 +78,7 @@ int QtFileOperationUi::ask(QMessageBox::Icon icon, const QString& text, std::ini
     QMessageBox box(icon, Text(FileOperationTexts::kTitle), text, QMessageBox::NoButton, parent_.data());
     box.setTextFormat(Qt::PlainText);
     std::vector<QPushButton*> pushButtons;
-    for (const Button& button : buttons) pushButtons.push_back(box.addButton(QTr(button.text.data()), button.role));
+    for (const Button& button : buttons) pushButtons.push_back(box.addButton(ButtonText(button.text), button.role));
     box.setDefaultButton(pushButtons[static_cast<size_t>(defaultIndex)]);
     box.setEscapeButton(pushButtons[static_cast<size_t>(escapeIndex)]);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/error_text.h"
 #include "platform/file_lock.h"
 #include "platform/translation.h"
 
@@ -17,7 +18,7 @@ bool FileLock::open(std::string& error) {
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ >= 0) return true;
-    error = Tr("Die Sperrdatei \"") + path_ + Tr("\" lässt sich nicht öffnen: ") + std::strerror(errno) + ".";
+    error = Tr("Die Sperrdatei \"") + path_ + Tr("\" lässt sich nicht öffnen: ") + ErrorText(errno) + ".";
     return false;
 }
 
@@ -29,7 +30,7 @@ FileLock::State FileLock::tryTake(std::string& error) {
         return State::Taken;
     }
     if (errno == EWOULDBLOCK) return State::Busy;
-    error = Tr("Die Sperrdatei \"") + path_ + Tr("\" lässt sich nicht sperren: ") + std::strerror(errno) + ".";
+    error = Tr("Die Sperrdatei \"") + path_ + Tr("\" lässt sich nicht sperren: ") + ErrorText(errno) + ".";
     return State::Failed;
 }
 
@@ -43,7 +44,7 @@ bool FileLock::wait(bool& interrupted, std::string& error) {
     }
     interrupted = errno == EINTR;
     if (!interrupted)
-        error = Tr("Die Sperrdatei \"") + path_ + Tr("\" lässt sich nicht sperren: ") + std::strerror(errno) + ".";
+        error = Tr("Die Sperrdatei \"") + path_ + Tr("\" lässt sich nicht sperren: ") + ErrorText(errno) + ".";
     return false;
 }
 

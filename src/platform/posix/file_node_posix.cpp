@@ -2,8 +2,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
+#include "platform/error_text.h"
 #include "platform/file_node.h"
 #include "platform/posix/stat_node_info.h"
 #include "platform/translation.h"
@@ -47,15 +47,9 @@ std::string SystemErrorText(int code) {
     if (code == kNotSupportedThere) return Tr("der Server auf dem entfernten Rechner kann das nicht sicher");
     if (code == kTimeNotStorable) return Tr(kTimeNotStorableText);
     if (code == kDotOnTheWay) return Tr("ein Name auf dem Weg ist „.“ oder „..“");
+    if (code == kCopyDiffers) return Tr("beim Zurücklesen andere Daten als in der Quelle");
     if (code == kForeignLink) return Tr("Verknüpfung auf eine Datei eines anderen Besitzers; als root nicht gefolgt");
-    char buffer[256];
-    // GNU strerror_r may return a static text instead of filling the buffer.
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
-    return strerror_r(code, buffer, sizeof buffer);
-#else
-    if (strerror_r(code, buffer, sizeof buffer) != 0) return Tr("Fehler ") + std::to_string(code);
-    return buffer;
-#endif
+    return ErrorText(code);
 }
 
 }  // namespace kirvo

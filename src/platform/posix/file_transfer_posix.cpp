@@ -7,22 +7,28 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/posix/link_guard.h"
 #include "platform/posix/local_file_transfer.h"
-#include "platform/posix/metadata_copier.h"
 #include "platform/posix/own_temporary_file.h"
+#include "platform/posix/posix_folder.h"
+#include "platform/posix/process_identity.h"
+#include "platform/posix/stat_node_info.h"
 
 namespace kirvo {
 namespace {
 
-int CloseChecked(int& fd) {
-    if (fd < 0) return 0;
-    const int rc = close(fd);
-    fd = -1;
-    return rc == 0 || errno == EINTR ? 0 : errno;
-}
+constexpr size_t kBufferBytes = 1u << 20;
+
+// Pairs of file systems (source, destination) that cannot share extents:
+// asked once, not for every file.
+std::mutex noCloneLock;
+std::vector<std::pair<uint64_t, uint64_t>> noClone;
+
+bool NeverClones(int error) { return error == EOPNOTSUPP || error == ENOTTY || error == EXDEV || error == ENOSYS; }
 
 }  // namespace
 
@@ -43,27 +49,21 @@ int LocalFileTransfer::openSource(const FolderHandle& folder, std::string_view n
         sourceFd_ = -1;
         return error == ELOOP && !followLinks_ ? kNotRegularFile : error;
     }
-    struct stat st;
-    if (fstat(sourceFd_, &st) != 0) {
+    // The one look at the source: what is copied, what the copy takes over,
+    // and what the check at the end compares with.
+    if (fstat(sourceFd_, &sourceStat_) != 0) {
         error = errno;
         abandon();
         return error;
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (!S_ISREG(sourceStat_.st_mode)) {
         abandon();
         return kNotRegularFile;
     }
     // O_NONBLOCK stays: it has no effect on a regular file.
-    sourceInfo_.kind = NodeKind::File;
-    sourceInfo_.size = static_cast<uint64_t>(st.st_size);
-    sourceInfo_.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
-    sourceInfo_.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
-    sourceInfo_.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+    DescribeStat(sourceStat_, sourceInfo_);
     ownerKnown_ = true;
-    sourceOwner_ = static_cast<uint32_t>(st.st_uid);
-    sourceGroup_ = static_cast<uint32_t>(st.st_gid);
-    sourceChangeSeconds_ = static_cast<int64_t>(st.st_ctim.tv_sec);
-    sourceChangeNanoseconds_ = static_cast<int64_t>(st.st_ctim.tv_nsec);
+    maybeSparse_ = static_cast<uint64_t>(sourceStat_.st_blocks) * 512 < sourceInfo_.size;
     info = sourceInfo_;
     offset_ = 0;
     dataEnd_ = -1;
@@ -72,25 +72,61 @@ int LocalFileTransfer::openSource(const FolderHandle& folder, std::string_view n
     cloned_ = false;
     holes_ = false;
     metadataNotKept_ = 0;
+    contentHash_.reset();
     return 0;
 }
 
 int LocalFileTransfer::createTemporary(const FolderHandle& folder, std::string_view name) {
     if (tempFd_ >= 0 || folder_.valid()) return EBUSY;
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) return EINVAL;
-    if (const int error = folder.openBeneath({}, folder_)) return error;
-    char temp[256];
-    tempFd_ = OwnTemporaryFile::Create(folder_.native(), std::string(name).c_str(), temp, sizeof temp);
-    if (tempFd_ < 0) {
-        const int error = errno;
-        tempFd_ = -1;
-        folder_ = FolderHandle();
-        return error;
-    }
+    if (folder.native() < 0) return EBADF;
+    folder_ = folder.share();
     folder_.identify(folderDevice_, folderInode_);
-    tempName_ = temp;
+    // What a file made here is given without asking: the owner and group it is
+    // made with, and an ACL where the folder passes one on.
+    madeOwner_ = ProcessIdentity::User();
+    madeGroup_ = ProcessIdentity::Group();
+    folderPassesAcl_ = true;
+    if (const auto* posix = dynamic_cast<const PosixFolder*>(folder_.backend())) {
+        gid_t group = 0;
+        if (posix->passesGroupOn(group)) madeGroup_ = group;
+        folderPassesAcl_ = posix->hasDefaultAcl();
+    }
+    const unsigned wanted = ownerKnown_ ? sourceInfo_.permissions : 0600;
+    const unsigned mask = static_cast<unsigned>(ProcessIdentity::CreationMask());
+    tempFd_ = OwnTemporaryFile::CreateUnnamed(folder_.native(), wanted);
+    if (tempFd_ >= 0) {
+        unnamed_ = true;
+        createdMode_ = folderPassesAcl_ ? ~0u : (wanted & ~mask);
+    } else {
+        char temp[256];
+        tempFd_ = OwnTemporaryFile::Create(folder_.native(), std::string(name).c_str(), temp, sizeof temp);
+        if (tempFd_ < 0) {
+            const int error = errno;
+            tempFd_ = -1;
+            folder_ = FolderHandle();
+            return error;
+        }
+        tempName_ = temp;
+        marked_ = true;
+        createdMode_ = folderPassesAcl_ ? ~0u : (0600 & ~mask);
+    }
     destinationName_ = std::string(name);
     return 0;
+}
+
+bool LocalFileTransfer::tryClone() {
+    const std::pair<uint64_t, uint64_t> devices{sourceInfo_.device, folderDevice_};
+    {
+        std::lock_guard lock(noCloneLock);
+        if (std::find(noClone.begin(), noClone.end(), devices) != noClone.end()) return false;
+    }
+    if (ioctl(tempFd_, FICLONE, sourceFd_) == 0) return true;
+    if (NeverClones(errno)) {
+        std::lock_guard lock(noCloneLock);
+        if (std::find(noClone.begin(), noClone.end(), devices) == noClone.end()) noClone.push_back(devices);
+    }
+    return false;
 }
 
 int LocalFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) {
@@ -100,38 +136,31 @@ int LocalFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finis
     const auto size = static_cast<int64_t>(sourceInfo_.size);
     if (!triedClone_) {
         triedClone_ = true;
+        hasher_ = std::make_unique<ContentHasher>();
         // The same data shared by both files where the file system can (btrfs, xfs):
-        // instant, and holes stay holes.
-        if (size > 0 && ioctl(tempFd_, FICLONE, sourceFd_) == 0) {
+        // instant, and holes stay holes. A copy to be checked then still reads its source.
+        if (size > 0 && tryClone()) {
             cloned_ = true;
-            offset_ = size;
-            copied = sourceInfo_.size;
-            return finish(finished);
+            if (!checkCopies_) {
+                hasher_.reset();
+                offset_ = size;
+                copied = sourceInfo_.size;
+                return finish(finished);
+            }
         }
     }
+    if (cloned_) {
+        uint64_t n = 0;
+        if (const int error = hashClone(maxBytes, n)) return error;
+        copied = n;
+        return n == 0 || offset_ >= size ? finish(finished) : 0;
+    }
     if (offset_ >= size) return finish(finished);
-    if (dataEnd_ <= offset_) {
-        // The next run of data; what lies before it is a hole and is not written.
-        const off_t data = lseek(sourceFd_, offset_, SEEK_DATA);
-        if (data < 0 && errno == ENXIO) {
-            copied = static_cast<uint64_t>(size - offset_);
-            offset_ = size;
-            holes_ = true;
-            return finish(finished);
-        }
-        if (data < 0) {
-            dataEnd_ = size;  // no hole information: all of it is data
-        } else {
-            if (data > offset_) {
-                copied = static_cast<uint64_t>(std::min<int64_t>(data, size) - offset_);
-                offset_ = std::min<int64_t>(data, size);
-                holes_ = true;
-            }
-            const off_t hole = lseek(sourceFd_, offset_, SEEK_HOLE);
-            dataEnd_ = hole < 0 ? size : std::min<int64_t>(hole, size);
-            if (dataEnd_ <= offset_) dataEnd_ = size;
-        }
-        if (copied > 0) return offset_ >= size ? finish(finished) : 0;
+    if (!maybeSparse_) {
+        dataEnd_ = size;
+    } else if (dataEnd_ <= offset_) {
+        if (const int error = nextData(copied)) return error;
+        if (copied > 0 || offset_ >= size) return offset_ >= size ? finish(finished) : 0;
     }
     uint64_t n = 0;
     if (const int error = copyRange(std::min<uint64_t>(maxBytes, static_cast<uint64_t>(dataEnd_ - offset_)), n))
@@ -141,14 +170,43 @@ int LocalFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finis
     return 0;
 }
 
+// Finds the next run of data from offset_; what lies before it is a hole and
+// is not written (`skipped` bytes of it).
+int LocalFileTransfer::nextData(uint64_t& skipped) {
+    const auto size = static_cast<int64_t>(sourceInfo_.size);
+    const off_t data = lseek(sourceFd_, offset_, SEEK_DATA);
+    if (data < 0 && errno == ENXIO) {
+        skipped = static_cast<uint64_t>(size - offset_);
+        if (hasher_) hasher_->addZeros(skipped);
+        offset_ = size;
+        holes_ = true;
+        return 0;
+    }
+    if (data < 0) {
+        dataEnd_ = size;  // no hole information: all of it is data
+        return 0;
+    }
+    if (data > offset_) {
+        skipped = static_cast<uint64_t>(std::min<int64_t>(data, size) - offset_);
+        if (hasher_) hasher_->addZeros(skipped);
+        offset_ = std::min<int64_t>(data, size);
+        holes_ = true;
+    }
+    const off_t hole = lseek(sourceFd_, offset_, SEEK_HOLE);
+    dataEnd_ = hole < 0 ? size : std::min<int64_t>(hole, size);
+    if (dataEnd_ <= offset_) dataEnd_ = size;
+    return 0;
+}
+
 // Copies up to maxBytes from offset_; n = 0 at the end of the source.
 int LocalFileTransfer::copyRange(uint64_t maxBytes, uint64_t& n) {
     n = 0;
-    if (!plainCopy_) {
+    if (!plainCopy_ && !checkCopies_) {
         loff_t in = offset_;
         loff_t out = offset_;
         const ssize_t r = copy_file_range(sourceFd_, &in, tempFd_, &out, maxBytes, 0);
         if (r > 0) {
+            hasher_.reset();  // these bytes never passed through here
             offset_ += r;
             n = static_cast<uint64_t>(r);
             return 0;
@@ -162,14 +220,22 @@ int LocalFileTransfer::copyRange(uint64_t maxBytes, uint64_t& n) {
             return errno;
         plainCopy_ = true;
     }
-    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(maxBytes, 1 << 20)));
+    return readThrough(maxBytes, n);
+}
+
+// Copies through this process, hashing as the bytes pass.
+int LocalFileTransfer::readThrough(uint64_t maxBytes, uint64_t& n) {
+    n = 0;
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(maxBytes, kBufferBytes));
+    if (buffer_.size() < want) buffer_.resize(want);
     ssize_t r;
     do {
-        r = pread(sourceFd_, buffer.data(), buffer.size(), offset_);
+        r = pread(sourceFd_, buffer_.data(), want, offset_);
     } while (r < 0 && errno == EINTR);
     if (r < 0) return errno;
+    if (hasher_) hasher_->add(buffer_.data(), static_cast<size_t>(r));
     for (ssize_t written = 0; written < r;) {
-        const ssize_t w = pwrite(tempFd_, buffer.data() + written, static_cast<size_t>(r - written), offset_ + written);
+        const ssize_t w = pwrite(tempFd_, buffer_.data() + written, static_cast<size_t>(r - written), offset_ + written);
         if (w < 0) {
             if (errno == EINTR) continue;
             return errno;
@@ -181,13 +247,29 @@ int LocalFileTransfer::copyRange(uint64_t maxBytes, uint64_t& n) {
     return 0;
 }
 
+// A copy made by sharing extents, to be checked: its source is read and hashed.
+int LocalFileTransfer::hashClone(uint64_t maxBytes, uint64_t& n) {
+    n = 0;
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(maxBytes, kBufferBytes));
+    if (buffer_.size() < want) buffer_.resize(want);
+    ssize_t r;
+    do {
+        r = pread(sourceFd_, buffer_.data(), want, offset_);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return errno;
+    hasher_->add(buffer_.data(), static_cast<size_t>(r));
+    offset_ += r;
+    n = static_cast<uint64_t>(r);
+    return 0;
+}
+
 int LocalFileTransfer::checkSource(uint64_t copied) const {
     struct stat st;
     if (sourceFd_ < 0) return EBADF;
     if (fstat(sourceFd_, &st) != 0) return errno;
-    if (static_cast<uint64_t>(st.st_size) != copied || st.st_mtim.tv_sec != sourceInfo_.modifiedSeconds ||
-        static_cast<uint32_t>(st.st_mtim.tv_nsec) != sourceInfo_.modifiedNanoseconds ||
-        st.st_ctim.tv_sec != sourceChangeSeconds_ || st.st_ctim.tv_nsec != sourceChangeNanoseconds_)
+    if (static_cast<uint64_t>(st.st_size) != copied || st.st_mtim.tv_sec != sourceStat_.st_mtim.tv_sec ||
+        st.st_mtim.tv_nsec != sourceStat_.st_mtim.tv_nsec || st.st_ctim.tv_sec != sourceStat_.st_ctim.tv_sec ||
+        st.st_ctim.tv_nsec != sourceStat_.st_ctim.tv_nsec)
         return kSourceChanged;
     return 0;
 }
@@ -211,6 +293,7 @@ void LocalFileTransfer::receive(const NodeInfo& source) {
     ownerKnown_ = false;
     offset_ = 0;
     metadataNotKept_ = 0;
+    contentHash_.reset();
 }
 
 int LocalFileTransfer::writeData(uint64_t offset, std::string_view data) {
@@ -235,113 +318,24 @@ int LocalFileTransfer::finish(bool& finished) {
     if (const int error = checkSource(static_cast<uint64_t>(offset_))) return error;
     // A hole at the end is no data to write: the size says it.
     if (holes_ && ftruncate(tempFd_, offset_) != 0) return errno;
+    if (hasher_) contentHash_ = hasher_->result();
+    hasher_.reset();
     finished = true;
     return 0;
-}
-
-int LocalFileTransfer::seal() {
-    if (tempFd_ < 0 || !folder_.valid()) return EBADF;
-    struct stat from {};
-    from.st_mode = S_IFREG | sourceInfo_.permissions;
-    from.st_uid = sourceOwner_;
-    from.st_gid = sourceGroup_;
-    metadataNotKept_ = sourceFd_ >= 0 && ownerKnown_ ? MetadataCopier::Copy(sourceFd_, tempFd_, from) : 0;
-    // Permission bits only: set-user/group-id bits are not carried to a copy.
-    if (fchmod(tempFd_, sourceInfo_.permissions) != 0) return errno;
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_NOW;
-    times[1].tv_sec = static_cast<time_t>(sourceInfo_.modifiedSeconds);
-    times[1].tv_nsec = static_cast<long>(sourceInfo_.modifiedNanoseconds);
-    if (futimens(tempFd_, times) != 0) return errno;
-    struct stat kept;
-    if (fstat(tempFd_, &kept) == 0) {
-        if (static_cast<uint32_t>(kept.st_mode & 0777) != sourceInfo_.permissions) metadataNotKept_ |= kMetadataPermissions;
-        if (kept.st_mtim.tv_sec != sourceInfo_.modifiedSeconds) metadataNotKept_ |= kMetadataTime;
-    }
-    CloseChecked(sourceFd_);
-    return 0;
-}
-
-namespace {
-
-// Runs flush once for each file system among the given folders.
-template <class Flush>
-void ForEachFileSystem(std::span<LocalFileTransfer* const> files, Flush flush) {
-    std::vector<uint64_t> done;
-    for (LocalFileTransfer* f : files) {
-        if (std::find(done.begin(), done.end(), f->folderDevice()) != done.end()) continue;
-        done.push_back(f->folderDevice());
-        flush(*f);
-    }
-}
-
-}  // namespace
-
-void FileTransfer::FlushSealed(std::span<FileTransfer* const> sealed, std::vector<int>& errors) {
-    errors.assign(sealed.size(), 0);
-    // Local destinations share the flush; others flush on their own.
-    std::vector<LocalFileTransfer*> local;
-    std::vector<size_t> at;
-    for (size_t i = 0; i < sealed.size(); ++i) {
-        if (LocalFileTransfer* part = sealed[i]->localDestination()) {
-            local.push_back(part);
-            at.push_back(i);
-        } else {
-            errors[i] = sealed[i]->flushAlone();
-        }
-    }
-#if defined(__linux__)
-    bool shared = local.size() > 1;
-#else
-    bool shared = false;  // no syncfs: each file on its own
-#endif
-    if (shared) {
-        // syncfs writes back everything dirty on the file system and reports a write-back
-        // error seen there since the folder was opened; then each file is asked on its own.
-#if defined(__linux__)
-        ForEachFileSystem(local, [&](LocalFileTransfer& f) {
-            if (syncfs(f.folder().native()) != 0) shared = false;
-        });
-#endif
-    }
-    if (shared) return;
-    for (size_t k = 0; k < local.size(); ++k)
-        errors[at[k]] = local[k]->tempFd() < 0 ? EBADF : fsync(local[k]->tempFd()) == 0 ? 0 : errno;
-}
-
-int FileTransfer::FlushPublished(std::span<FileTransfer* const> published) {
-    int error = 0;
-    // EINVAL: a file system that cannot flush a folder; nothing more to do there.
-    const auto note = [&error](int result) {
-        if (result != 0 && error == 0 && errno != EINVAL) error = errno;
-    };
-    std::vector<LocalFileTransfer*> local;
-    for (FileTransfer* f : published) {
-        if (f->placedFlushError_ != 0 && error == 0) error = f->placedFlushError_;
-        if (LocalFileTransfer* part = f->localDestination(); part && part->folder().valid()) local.push_back(part);
-    }
-#if !defined(__linux__)
-    for (LocalFileTransfer* f : local) note(fsync(f->folder().native()));
-    return error;
-#endif
-    if (local.size() == 1) {
-        note(fsync(local[0]->folder().native()));
-        return error;
-    }
-    ForEachFileSystem(local, [&](LocalFileTransfer& f) { note(syncfs(f.folder().native())); });
-    return error;
 }
 
 void LocalFileTransfer::abandon() {
     if (!tempName_.empty() && folder_.valid()) unlinkat(folder_.native(), tempName_.c_str(), 0);
     tempName_.clear();
+    unnamed_ = false;
+    marked_ = false;
     // Closed after the removal: until then the lock shows the file is in use.
     if (tempFd_ >= 0) close(tempFd_);
     tempFd_ = -1;
     folder_ = FolderHandle();
     if (sourceFd_ >= 0) close(sourceFd_);
     sourceFd_ = -1;
+    hasher_.reset();
 }
 
 }  // namespace kirvo

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "platform/folder_handle.h"
 #include "platform/posix/metadata_copier.h"
 #include "platform/posix/own_temporary_file.h"
+#include "platform/posix/posix_folder.h"
 #include "platform/posix/stat_node_info.h"
 
 namespace kirvo {
@@ -54,29 +56,7 @@ int OpenBeneathAtOnce(int folder, const std::string& relative) {
 }
 #endif
 
-// A local folder, held open by its descriptor.
-class PosixFolder final : public FolderBackend {
-public:
-    explicit PosixFolder(int fd) : fd_(fd) {}
-    ~PosixFolder() override { close(fd_); }
-    PosixFolder(const PosixFolder&) = delete;
-    PosixFolder& operator=(const PosixFolder&) = delete;
-
-    int openBeneath(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt) const override;
-    int openChild(std::string_view name, bool create, std::unique_ptr<FolderBackend>& out, bool* created) const override;
-    uint32_t copyMetadataFrom(const FolderBackend& source) const override;
-    int inspect(std::string_view name, bool followLinks, NodeInfo& info) const override;
-    int removeFileOrLink(std::string_view name) const override;
-    int renameChild(std::string_view from, const FolderBackend& destination, std::string_view to) const override;
-    int removeEmptyFolder(std::string_view name) const override;
-    int identify(uint64_t& device, uint64_t& inode) const override;
-    int describe(NodeInfo& info) const override;
-    int removeStaleTemporaries() const override { return OwnTemporaryFile::RemoveStale(fd_); }
-    int native() const override { return fd_; }
-
-private:
-    int fd_;
-};
+}  // namespace
 
 int PosixFolder::openBeneath(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt) const {
     while (!relative.empty() && relative.back() == '/') relative.remove_suffix(1);
@@ -179,12 +159,44 @@ uint32_t PosixFolder::copyMetadataFrom(const FolderBackend& source) const {
     return lost;
 }
 
-int PosixFolder::identify(uint64_t& device, uint64_t& inode) const {
+PosixFolder::~PosixFolder() { close(fd_); }
+
+int PosixFolder::removeStaleTemporaries() const { return OwnTemporaryFile::RemoveStale(fd_); }
+
+bool PosixFolder::know() const {
+    if (known_) return true;
     struct stat st;
-    if (fstat(fd_, &st) != 0) return errno;
-    device = static_cast<uint64_t>(st.st_dev);
-    inode = static_cast<uint64_t>(st.st_ino);
+    if (fstat(fd_, &st) != 0) return false;
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+    mode_ = st.st_mode;
+    group_ = st.st_gid;
+    known_ = true;
+    return true;
+}
+
+// A folder's device and inode never change while it is open.
+int PosixFolder::identify(uint64_t& device, uint64_t& inode) const {
+    if (!know()) return errno;
+    device = static_cast<uint64_t>(device_);
+    inode = static_cast<uint64_t>(inode_);
     return 0;
+}
+
+bool PosixFolder::passesGroupOn(gid_t& group) const {
+    if (!know()) return true;  // unknown: the caller asks the file itself
+    group = group_;
+    return (mode_ & S_ISGID) != 0;
+}
+
+bool PosixFolder::hasDefaultAcl() const {
+    if (!aclKnown_) {
+        aclKnown_ = true;
+        // Anything but "none there" (also "cannot tell") counts as one.
+        const ssize_t n = fgetxattr(fd_, "system.posix_acl_default", nullptr, 0);
+        defaultAcl_ = n > 0 || (n < 0 && errno != ENODATA && errno != ENOTSUP && errno != EOPNOTSUPP);
+    }
+    return defaultAcl_;
 }
 
 int PosixFolder::removeFileOrLink(std::string_view name) const {
@@ -266,8 +278,6 @@ int PosixFolder::removeEmptyFolder(std::string_view name) const {
     if (unlinkat(fd_, child.c_str(), AT_REMOVEDIR) == 0) return 0;
     return errno == EEXIST ? ENOTEMPTY : errno;
 }
-
-}  // namespace
 
 FolderHandle FolderHandle::Adopt(int fd) { return FolderHandle(std::make_unique<PosixFolder>(fd)); }
 

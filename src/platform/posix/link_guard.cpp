@@ -7,20 +7,24 @@
 #include <cerrno>
 
 #include "platform/file_node.h"
+#include "platform/posix/process_identity.h"
 
 namespace kirvo {
 
-bool LinkGuard::MayFollow(uid_t linkOwner, uid_t targetOwner) { return geteuid() != 0 || linkOwner == targetOwner; }
+bool LinkGuard::MayFollow(uid_t linkOwner, uid_t targetOwner) {
+    return ProcessIdentity::User() != 0 || linkOwner == targetOwner;
+}
 
 int LinkGuard::Open(int folder, const char* name, int flags, int& error) {
     error = 0;
-    if (geteuid() != 0) {
-        const int fd = openat(folder, name, flags);
+    // Where `name` is no link the rule has nothing to say: one call.
+    int fd = openat(folder, name, flags | O_NOFOLLOW);
+    if (fd >= 0 || errno != ELOOP || (flags & O_NOFOLLOW) != 0) {
         if (fd < 0) error = errno;
         return fd;
     }
-    int fd = openat(folder, name, flags | O_NOFOLLOW);
-    if (fd >= 0 || errno != ELOOP) {
+    if (ProcessIdentity::User() != 0) {
+        fd = openat(folder, name, flags);
         if (fd < 0) error = errno;
         return fd;
     }

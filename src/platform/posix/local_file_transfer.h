@@ -1,8 +1,13 @@
 #pragma once
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/content_hash.h"
 #include "platform/file_transfer.h"
 
 namespace kirvo {
@@ -12,6 +17,11 @@ namespace kirvo {
 // systems keep. Its halves also serve a transfer to or from another machine:
 // the source half reads a local file (readData, checkSource), the destination
 // half writes a local temporary file from data that arrives (receive, writeData).
+//
+// Where the file system can, the copy is a file without a name until it is
+// complete and on the disk, and then takes the destination's name at once
+// (where nothing was there) or trades places with the old file under a
+// temporary name of ours (see NodePlacement).
 class LocalFileTransfer final : public FileTransfer {
 public:
     LocalFileTransfer() = default;
@@ -23,6 +33,7 @@ public:
     int seal() override;
     int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
                 std::string* reason = nullptr) override;
+    int verify() override;
     void abandon() override;
 
     // Source half: reads up to n bytes at offset (fewer at the end).
@@ -37,7 +48,9 @@ public:
     int tempFd() const { return tempFd_; }
     const FolderHandle& folder() const { return folder_; }
 
-    LocalFileTransfer* localDestination() override { return tempFd_ >= 0 ? this : nullptr; }
+    // Writes a local file: while its temporary file is open, and after it was
+    // placed (for the flush of its folder).
+    LocalFileTransfer* localDestination() override { return folder_.valid() ? this : nullptr; }
 
     // Runs at the one moment where another program's save of the destination
     // would otherwise go unseen: after the old version was kept (where there
@@ -48,23 +61,33 @@ public:
 private:
     friend class FileTransfer;
     int finish(bool& finished);
+    int nextData(uint64_t& skipped);
     int copyRange(uint64_t maxBytes, uint64_t& copied);
+    int readThrough(uint64_t maxBytes, uint64_t& n);
+    int hashClone(uint64_t maxBytes, uint64_t& n);
     int placed();
+    bool tryClone();
 
     int sourceFd_ = -1;
     int tempFd_ = -1;
     FolderHandle folder_;    // the destination's folder, while a temporary file exists
-    std::string tempName_;   // set while the temporary file exists
+    std::string tempName_;   // set while the temporary file has a name
+    bool unnamed_ = false;   // the temporary file has no name yet
+    bool marked_ = false;    // it carries our marker (to be taken off once in place)
     NodeInfo sourceInfo_;
-    uint32_t sourceOwner_ = 0;
-    uint32_t sourceGroup_ = 0;
+    struct stat sourceStat_ {};  // as opened (local source only)
     bool ownerKnown_ = false;
-    int64_t sourceChangeSeconds_ = 0;  // status change time at open: any write moves it
-    int64_t sourceChangeNanoseconds_ = 0;
+    unsigned createdMode_ = 0;  // the permission bits the temporary file was made with; ~0u: not known
+    uid_t madeOwner_ = 0;
+    gid_t madeGroup_ = 0;
+    bool folderPassesAcl_ = true;
     int64_t dataEnd_ = -1;   // end of the data run being copied; -1: look for the next one
+    bool maybeSparse_ = true;  // the source may have holes (fewer blocks than bytes)
     bool plainCopy_ = false;
     bool triedClone_ = false;
     bool holes_ = false;     // a hole was skipped: the size is set at the end
+    std::unique_ptr<ContentHasher> hasher_;  // while every byte so far went through it
+    std::vector<char> buffer_;
 };
 
 }  // namespace kirvo

@@ -74,10 +74,10 @@ uint32_t CopyOwner(int to, const struct stat& fromStat) {
     return lost;
 }
 
-}  // namespace
-
-uint32_t MetadataCopier::Copy(int from, int to, const struct stat& fromStat) {
-    uint32_t lost = CopyOwner(to, fromStat);
+// The user's attributes and the ACLs of `from` on `to`; what `to` inherited
+// but `from` lacks is taken off where inheritance can have put it.
+uint32_t CopyAttributes(int from, int to, const struct stat& fromStat, bool mayHaveInherited) {
+    uint32_t lost = 0;
     const std::vector<std::string> names = Names(from);
     for (const std::string& name : names) {
         if (name.compare(0, kUser.size(), kUser) == 0) {
@@ -87,6 +87,7 @@ uint32_t MetadataCopier::Copy(int from, int to, const struct stat& fromStat) {
             if (!CopyOne(from, to, name)) lost |= kMetadataAcl;
         }
     }
+    if (!mayHaveInherited) return lost;
     // Inherited from the destination's folder but not the source's: taken off again.
     for (const char* acl : {kAccessAcl, kDefaultAcl}) {
         if (acl == kDefaultAcl && !S_ISDIR(fromStat.st_mode)) continue;
@@ -94,6 +95,26 @@ uint32_t MetadataCopier::Copy(int from, int to, const struct stat& fromStat) {
             lost |= kMetadataAcl;
     }
     return lost;
+}
+
+}  // namespace
+
+uint32_t MetadataCopier::Copy(int from, int to, const struct stat& fromStat) {
+    return CopyOwner(to, fromStat) | CopyAttributes(from, to, fromStat, true);
+}
+
+uint32_t MetadataCopier::CopyToNew(int from, int to, const struct stat& fromStat, uid_t madeOwner, gid_t madeGroup,
+                                   bool folderPassesAcl) {
+    uint32_t lost = 0;
+    if (madeOwner != fromStat.st_uid || madeGroup != fromStat.st_gid) {
+        // Root may give both; a user may give a group of theirs to a file of theirs.
+        if (fchown(to, fromStat.st_uid, fromStat.st_gid) != 0) {
+            if (madeOwner != fromStat.st_uid) lost |= kMetadataOwner;
+            if (madeGroup != fromStat.st_gid && fchown(to, static_cast<uid_t>(-1), fromStat.st_gid) != 0)
+                lost |= kMetadataGroup;
+        }
+    }
+    return lost | CopyAttributes(from, to, fromStat, folderPassesAcl);
 }
 
 }  // namespace kirvo

@@ -15,6 +15,14 @@ namespace kirvo {
 class MetadataCopier {
 public:
     static uint32_t Copy(int from, int to, const struct stat& fromStat);
+
+    // The same for a file just made by this process in a folder: where the
+    // file already has the source's owner and group as made (`madeOwner`,
+    // `madeGroup`) they are not set again, and an inherited ACL is only looked
+    // for where the folder passes one on. What the file ends up with is for
+    // the caller to check.
+    static uint32_t CopyToNew(int from, int to, const struct stat& fromStat, uid_t madeOwner, gid_t madeGroup,
+                              bool folderPassesAcl);
 };
 
 }  // namespace kirvo

@@ -65,46 +65,88 @@ bool LockAndMark(int fd) {
     return fsetxattr(fd, OwnTemporaryFile::kMarker, kMarkerValue, sizeof kMarkerValue - 1, 0) == 0 || NoXattrs(errno);
 }
 
-// An unnamed file, locked and marked before it gets its name, so no name of
-// ours is ever seen without the marker (a run killed at any moment leaves
-// nothing that could pass for the user's). -1 where the file system cannot.
-int CreateUnnamed(int folderFd, const char* name, char* created, unsigned createdSize) {
-#if defined(O_TMPFILE)
-    const int fd = openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0) return -1;
-    if (!LockAndMark(fd)) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-        return -2;
-    }
-    char self[64];
-    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-    for (int attempt = 0; attempt < kTries; ++attempt) {
-        const std::string temp = TemporaryName::For(name, OwnTemporaryFile::RandomNumber());
-        if (linkat(AT_FDCWD, self, folderFd, temp.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-            (errno == ENOENT && linkat(fd, "", folderFd, temp.c_str(), AT_EMPTY_PATH) == 0)) {
-            std::snprintf(created, createdSize, "%s", temp.c_str());
-            return fd;
-        }
-        if (errno != EEXIST) break;  // someone else's file: never touched, another name is drawn
-    }
-    close(fd);
-#else
-    (void)folderFd;
-    (void)name;
-    (void)created;
-    (void)createdSize;
-#endif
-    return -1;
+bool CanName() {
+    // Naming by the descriptor: through /proc, or as root without it.
+    static const bool can = access("/proc/self/fd", X_OK) == 0 || geteuid() == 0;
+    return can;
 }
 
 }  // namespace
 
+int OwnTemporaryFile::CreateUnnamed(int folderFd, unsigned mode) {
+#if defined(O_TMPFILE)
+    if (!CanName()) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(mode & 0777));
+#else
+    (void)folderFd;
+    (void)mode;
+    errno = EOPNOTSUPP;
+    return -1;
+#endif
+}
+
+int OwnTemporaryFile::Name(int fd, int folderFd, const char* name) {
+    char self[64];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    if (linkat(AT_FDCWD, self, folderFd, name, AT_SYMLINK_FOLLOW) == 0) return 0;
+    if (errno != ENOENT) return errno;
+#if defined(AT_EMPTY_PATH)
+    if (linkat(fd, "", folderFd, name, AT_EMPTY_PATH) == 0) return 0;
+#endif
+    return errno;
+}
+
+namespace {
+
+// Gives a locked and marked unnamed file a temporary name for `name`.
+int NameMarked(int fd, int folderFd, const char* name, char* created, unsigned createdSize) {
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        const std::string temp = TemporaryName::For(name, OwnTemporaryFile::RandomNumber());
+        const int error = OwnTemporaryFile::Name(fd, folderFd, temp.c_str());
+        if (error == 0) {
+            std::snprintf(created, createdSize, "%s", temp.c_str());
+            return 0;
+        }
+        if (error != EEXIST) return error;  // someone else's file: never touched, another name is drawn
+    }
+    return EEXIST;
+}
+
+}  // namespace
+
+int OwnTemporaryFile::NameTemporary(int fd, int folderFd, const char* name, char* created, unsigned createdSize) {
+    // Locked and marked before it gets its name, so no name of ours is ever
+    // seen without the marker (a run killed at any moment leaves nothing that
+    // could pass for the user's).
+    if (!LockAndMark(fd)) {
+        // A file without write permission for its owner takes no attribute
+        // from an ordinary user: writable for the moment of marking.
+        if (errno != EACCES && errno != EPERM) return errno;
+        struct stat st;
+        if (fstat(fd, &st) != 0 || fchmod(fd, (st.st_mode & 07777) | S_IWUSR) != 0) return errno;
+        const bool marked = LockAndMark(fd);
+        const int error = errno;
+        fchmod(fd, st.st_mode & 07777);
+        if (!marked) return error;
+    }
+    return NameMarked(fd, folderFd, name, created, createdSize);
+}
+
 int OwnTemporaryFile::Create(int folderFd, const char* name, char* created, unsigned createdSize) {
-    const int unnamed = CreateUnnamed(folderFd, name, created, createdSize);
-    if (unnamed >= 0) return unnamed;
-    if (unnamed == -2) return -1;
+    const int unnamed = CreateUnnamed(folderFd, 0600);
+    if (unnamed >= 0) {
+        if (!LockAndMark(unnamed)) {
+            const int error = errno;
+            close(unnamed);
+            errno = error;
+            return -1;
+        }
+        if (NameMarked(unnamed, folderFd, name, created, createdSize) == 0) return unnamed;
+        close(unnamed);  // no name by the descriptor here: a named file instead
+    }
     for (int attempt = 0; attempt < kTries; ++attempt) {
         const std::string temp = TemporaryName::For(name, RandomNumber());
         const int fd = openat(folderFd, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

@@ -19,6 +19,16 @@ public:
     // it. Returns the descriptor, or -1 with errno; `created` gets the name.
     static int Create(int folderFd, const char* name, char* created, unsigned createdSize);
 
+    // A file without a name in the folder `folderFd` (where the file system
+    // can make one), created with `mode` (less the creation mask): a run
+    // killed before it is named leaves nothing behind. -1 with errno otherwise.
+    static int CreateUnnamed(int folderFd, unsigned mode);
+    // Names such a file `name`, never replacing anything: EEXIST where the name is taken.
+    static int Name(int fd, int folderFd, const char* name);
+    // Names such a file with a temporary name for `name`, locked and marked as
+    // ours first (it is to trade places with an existing file).
+    static int NameTemporary(int fd, int folderFd, const char* name, char* created, unsigned createdSize);
+
     // Takes the marker off (after the file got its final name). Errors are of no
     // consequence: without our name form the marker alone means nothing.
     static void Unmark(int fd);

@@ -33,3 +33,11 @@ bool OnRotationalDisk(dev_t device) {
 }
 
 }  // namespace kirvo
+
+#include "platform/disk_kind.h"
+
+namespace kirvo {
+
+bool OnSpinningDisk(uint64_t device) { return OnRotationalDisk(static_cast<dev_t>(device)); }
+
+}  // namespace kirvo

@@ -5,7 +5,7 @@
 
 namespace kirvo {
 
-// What a stat record says about a node: kind, size, time, rwx bits, inode and device.
+// What a stat record says about a node: kind, size, times, rwx bits, inode and device.
 inline void DescribeStat(const struct stat& st, NodeInfo& info) {
     if (S_ISREG(st.st_mode)) {
         info.kind = NodeKind::File;
@@ -22,6 +22,8 @@ inline void DescribeStat(const struct stat& st, NodeInfo& info) {
     info.permissions = static_cast<uint32_t>(st.st_mode & 0777);
     info.inode = static_cast<uint64_t>(st.st_ino);
     info.device = static_cast<uint64_t>(st.st_dev);
+    info.changedSeconds = static_cast<int64_t>(st.st_ctim.tv_sec);
+    info.changedNanoseconds = static_cast<uint32_t>(st.st_ctim.tv_nsec);
 }
 
 }  // namespace kirvo

@@ -9,6 +9,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "platform/error_text.h"
 #include "platform/tree_watcher.h"
 #include "platform/translation.h"
 
@@ -56,7 +57,7 @@ struct TreeWatcher::State {
                     limitReached = true;
                     note(Tr("Die Grenze der überwachten Ordner (fs.inotify.max_user_watches) ist erreicht"));
                 } else if (errno != ENOENT && errno != ENOTDIR) {
-                    note("\"" + path + Tr("\" lässt sich nicht überwachen: ") + std::strerror(errno));
+                    note("\"" + path + Tr("\" lässt sich nicht überwachen: ") + ErrorText(errno));
                 }
                 continue;
             }
@@ -64,7 +65,7 @@ struct TreeWatcher::State {
             if (relative.empty()) rootWatch[root] = wd;
             DIR* dir = opendir(path.c_str());
             if (dir == nullptr) {
-                if (errno != ENOENT) note("\"" + path + Tr("\" lässt sich nicht lesen: ") + std::strerror(errno));
+                if (errno != ENOENT) note("\"" + path + Tr("\" lässt sich nicht lesen: ") + ErrorText(errno));
                 continue;
             }
             while (const dirent* entry = readdir(dir)) {
@@ -99,7 +100,7 @@ struct TreeWatcher::State {
 TreeWatcher::TreeWatcher(SkipFolder skip) : state_(std::make_unique<State>()) {
     state_->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     state_->skip = std::move(skip);
-    if (state_->fd < 0) state_->note(std::string(Tr("Das System meldet keine Änderungen (inotify): ")) + std::strerror(errno));
+    if (state_->fd < 0) state_->note(std::string(Tr("Das System meldet keine Änderungen (inotify): ")) + ErrorText(errno));
 }
 
 TreeWatcher::~TreeWatcher() {

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/error_text.h"
 #include "platform/sftp/remote_login_ui.h"
 #include "platform/translation.h"
 
@@ -36,7 +37,7 @@ std::string ConnectError(int error) {
     case ECONNREFUSED: return Tr("dort nimmt niemand Verbindungen an (läuft ein SSH-Server an diesem Port?)");
     case EHOSTUNREACH:
     case ENETUNREACH: return Tr("der Rechner ist nicht erreichbar");
-    default: return std::strerror(error);
+    default: return ErrorText(error);
     }
 }
 

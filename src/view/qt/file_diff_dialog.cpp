@@ -1,5 +1,6 @@
 #include "view/qt/file_diff_dialog.h"
 #include "platform/qt/qt_translation.h"
+#include "platform/value_text.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -7,7 +8,6 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -39,7 +39,7 @@ struct Pane {
 QString Number(size_t line) { return QStringLiteral("%1").arg(line + 1, 6); }
 QString Blank() { return QString(6, u' '); }
 QString Text(const std::string& line) { return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())); }
-QString Bytes(uint64_t count) { return QLocale(QLocale::German).toString(static_cast<qulonglong>(count)); }
+QString Bytes(uint64_t count) { return QString::fromStdString(CountText(count)); }
 
 QString Folded(size_t count) {
     return QTrN("⋯ %1 gleiche Zeile ⋯", "⋯ %1 gleiche Zeilen ⋯", count).arg(count);

@@ -1,7 +1,6 @@
 #include "view/qt/kirvo_view.h"
 
 #include <QContextMenuEvent>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelection>
@@ -9,12 +8,14 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyleHints>
 #include <algorithm>
 
 #include "engine/tree_matcher.h"
 #include "platform/root.h"
-#include "view/fill_progress.h"
+#include "view/qt/column_fit.h"
+#include "view/qt/list_fill_progress.h"
 #include "view/qt/result_list_model.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
@@ -26,54 +27,6 @@ namespace {
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// Progress of a filling while the event loop is blocked: the view's signals,
-// whose receivers repaint at once. Shown at most every tenth of a second,
-// with the latest count of each side: a repaint costs more than a thousand
-// rows, and a list that fills in a blink needs no progress at all.
-class ListFillProgress : public FillProgress {
-public:
-    static constexpr qint64 kShownEveryMilliseconds = 100;
-
-    explicit ListFillProgress(CKirvoView& view) : view_(view) { sinceShown_.start(); }
-
-    void FillStarted() override { emit view_.selectionStatsShown(QString(), QString()); }
-    void ShowFileCount(Side side, const std::string& text) override {
-        Pending& pending = pending_[side == kSourceSide ? 0 : 1];
-        pending.text = text;
-        pending.due = true;
-        ShowIfDue();
-    }
-    void PairTick(int32_t /*pairIndex*/) override {
-        tickDue_ = true;
-        ShowIfDue();
-    }
-
-private:
-    struct Pending {
-        std::string text;
-        bool due = false;
-    };
-
-    void ShowIfDue() {
-        if (sinceShown_.elapsed() < kShownEveryMilliseconds) return;
-        for (int i = 0; i < 2; ++i) {
-            if (!pending_[i].due) continue;
-            pending_[i].due = false;
-            emit view_.sideTotalsShown(i == 0 ? kSourceSide : kTargetSide, FromUtf8(pending_[i].text));
-        }
-        if (tickDue_) {
-            tickDue_ = false;
-            emit view_.fillTick();
-        }
-        sinceShown_.restart();
-    }
-
-    CKirvoView& view_;
-    QElapsedTimer sinceShown_;
-    Pending pending_[2];
-    bool tickDue_ = false;
-};
 
 struct ContextItem {
     CommandId id;
@@ -117,6 +70,7 @@ CKirvoView::CKirvoView(QWidget* parent) : CListViewEx(parent) {
     for (int column = 0; column < ListColumns::kCount; ++column) {
         columnWidths_[column] = ListColumns::Table()[column].width;
     }
+    fit_ = new ColumnFit(*this);
     resultModel_ = new ResultListModel(this);
     setModel(resultModel_);
 }
@@ -159,6 +113,7 @@ void CKirvoView::ApplyColumns() {
     for (int column = 0; column < ListColumns::kCount; ++column) {
         header()->resizeSection(column, columnWidths_[column]);
     }
+    if (fit_) fit_->SetBase(columnWidths_);
 }
 
 int CKirvoView::rowCount() const { return model() ? model()->rowCount() : 0; }
@@ -238,14 +193,35 @@ void CKirvoView::SelectAllFileRows() {
 }
 
 void CKirvoView::contextMenuEvent(QContextMenuEvent* event) {
+    QPoint at = event->globalPos();
     if (event->reason() == QContextMenuEvent::Keyboard) {
-        Point(currentIndex().row(), currentIndex().column());
+        // From the keyboard (Menu key, Shift+F10): at the current row.
+        const QModelIndex current = currentIndex();
+        Point(current.row(), current.column());
+        const QRect row = current.isValid() ? visualRect(current) : QRect();
+        at = viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint(0, 0));
     } else {
-        const QModelIndex at = indexAt(event->pos());
-        Point(at.row(), at.column());
+        const QModelIndex pointed = indexAt(event->pos());
+        Point(pointed.row(), pointed.column());
     }
-    OnContextMenu(this, event->globalPos());
+    OnContextMenu(this, at);
     event->accept();
+}
+
+void CKirvoView::setEmptyHint(const QString& hint) {
+    if (hint == emptyHint_) return;
+    emptyHint_ = hint;
+    viewport()->update();
+}
+
+void CKirvoView::paintEvent(QPaintEvent* event) {
+    CListViewEx::paintEvent(event);
+    if (emptyHint_.isEmpty() || (model() && model()->rowCount() > 0)) return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    const int margin = shownRowHeight();
+    painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, emptyHint_);
 }
 
 void CKirvoView::Point(int row, int column) {

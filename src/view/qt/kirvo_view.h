@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <array>
 #include <span>
 #include <string>
@@ -13,6 +14,7 @@ class QContextMenuEvent;
 
 namespace kirvo {
 
+class ColumnFit;
 class DisplayFilter;
 struct FilePair;
 class ResultListModel;
@@ -55,7 +57,8 @@ public:
 
     // Column widths for a window whose stored outer width is storedWidth
     // ("Main"/"cx", 1 when none): the two "Name" columns share what the
-    // window has beyond the table's widths.
+    // window has beyond the table's widths. Shown, the columns then follow
+    // the list's width (ColumnFit).
     void OnInitialUpdate(int storedWidth);
 
     // Keeps the column layout and the command-state notifications when a
@@ -97,6 +100,11 @@ public:
 
     PointedItem pointedItem() const;
 
+    // A line shown in the list while it has no rows (what to do first, or
+    // why nothing shows); empty for none.
+    void setEmptyHint(const QString& hint);
+    const QString& emptyHint() const { return emptyHint_; }
+
     // Initial width of each column, as set by OnInitialUpdate.
     int initialColumnWidth(int column) const { return columnWidths_[column]; }
     static Qt::Alignment ColumnAlignment(int column);
@@ -118,7 +126,9 @@ signals:
     void fillTick();
 
 protected:
+    // The mouse's menu where it points; the keyboard's at the current row.
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     // Left button: mark clicks on the state image, presses on a folder row's
     // text swallowed, everything else to the list; then the statistics.
     void mousePressEvent(QMouseEvent* event) override;
@@ -147,8 +157,11 @@ private:
     QPoint lastPressPoint_;
     bool lastPressValid_ = false;
     std::array<int, ListColumns::kCount> columnWidths_{};
+    // The columns within the list's width as the window changes size.
+    ColumnFit* fit_ = nullptr;
     int pointedRow_ = -1;
     Side pointedSide_ = kSourceSide;
+    QString emptyHint_;
 };
 
 }  // namespace kirvo

@@ -1,7 +1,7 @@
 // Extras › "Auftrag speichern …" and "Aufträge" as a user goes through them:
 // the pair and its settings saved under a name, and opened again later.
 #include <QInputDialog>
-#include <QListWidget>
+#include <QTreeWidget>
 #include <QPushButton>
 #include <QtTest>
 #include <filesystem>
@@ -59,7 +59,8 @@ private slots:
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<JobsDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
-            listed = dialog->list()->currentItem()->text().startsWith(QStringLiteral("abends\t"));
+            const QTreeWidgetItem* job = dialog->list()->currentItem();
+            listed = job->text(0) == QStringLiteral("abends") && job->text(3) == QStringLiteral("Neuere kopieren");
             QTest::mouseClick(dialog->button(QStringLiteral("open")), Qt::LeftButton);
             if (dialog->isVisible()) dialog->reject();
         });

@@ -237,7 +237,7 @@ private slots:
         QCOMPARE(edit->text(), "/media/stick/Fotos");
     }
 
-    void returnInAFieldComparesAndTabFollowsTheBarOrder() {
+    void returnInAFieldComparesAndTabGoesFromFieldToField() {
         InMemoryProfileStore store;
         CMainFrame frame(store);
         frame.show();
@@ -262,8 +262,15 @@ private slots:
         for (const QList<QVariant>& request : requests)
             QCOMPARE(request.at(0).value<CommandId>(), CommandId::PfadeVergleichen);
 
-        QCOMPARE(bar->browseButton(PathBar::Side::Source)->nextInFocusChain(),
-                 bar->comboBox(PathBar::Side::Target));
+        // Tab: Quelle, its "...", Ziel, its "...", the list, and round again.
+        QWidget* const chain[] = {bar->comboBox(PathBar::Side::Source), bar->browseButton(PathBar::Side::Source),
+                                  bar->comboBox(PathBar::Side::Target), bar->browseButton(PathBar::Side::Target),
+                                  frame.view(), bar->comboBox(PathBar::Side::Source)};
+        chain[0]->setFocus();
+        for (size_t i = 1; i < std::size(chain); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), chain[i]);
+        }
     }
 };
 

@@ -97,7 +97,7 @@ private slots:
                               "Optionen/ueber_5000", "Optionen/vorLoeschen",
                               "Optionen/vorUeberschreiben", "Optionen/vorDir", "Optionen/SubOrdner",
                               "Optionen/SystemOrdner", "Optionen/OneSecond", "Optionen/Beep",
-                              "Optionen/Papierkorb", "Optionen/Stunde", "Optionen/Vergleich", "Optionen/Abgleich",
+                              "Optionen/Papierkorb", "Optionen/Stunde", "Optionen/Pruefen", "Optionen/Vergleich", "Optionen/Abgleich",
                               "Optionen/Verknuepfungen", "Filter/Einschliessen", "Filter/Ausschliessen"}));
         QCOMPARE(store.GetProfileString("Quelle", "Quelle0"), "/q/2");
         QCOMPARE(store.GetProfileInt("Optionen", "SubOrdner", -1), 1);
@@ -131,7 +131,7 @@ private slots:
         }
         const QString text = ReadText(file);
         QCOMPARE(Section(text, "Optionen"),
-                 (QStringList{"Abgleich=2", "Beep=0", "OneSecond=1", "Papierkorb=1", "Stunde=1", "SubOrdner=1", "SystemOrdner=0",
+                 (QStringList{"Abgleich=2", "Beep=0", "OneSecond=1", "Papierkorb=1", "Pruefen=0", "Stunde=1", "SubOrdner=1", "SystemOrdner=0",
                               "Vergleich=2", "Verknuepfungen=copy", "ueber_5000=1", "vorDir=1", "vorLoeschen=1",
                               "vorUeberschreiben=1"}));
         QCOMPARE(Section(text, "Main"), (QStringList{"cx=708", "cy=566"}));
@@ -173,7 +173,7 @@ private slots:
         QFile::remove(expected);
     }
 
-    void maximisingKeepsTheLastNormalSize() {
+    void maximisingIsKeptWithTheLastNormalSize() {
         InMemoryProfileStore store;
         {
             CMainFrame frame(store);
@@ -188,6 +188,17 @@ private slots:
         }
         QCOMPARE(store.GetProfileInt("Main", "cx", 0), 648);
         QCOMPARE(store.GetProfileInt("Main", "cy", 0), 526);
+        // The next start opens maximised, and restoring gives that size back.
+        QCOMPARE(store.GetProfileInt("Main", "Maximiert", 0), 1);
+        {
+            CMainFrame frame(store);
+            frame.show();
+            QTRY_VERIFY(frame.isMaximized());
+            frame.showNormal();
+            QTRY_COMPARE(frame.size(), QSize(640, 480));
+            frame.close();
+        }
+        QCOMPARE(store.GetProfileInt("Main", "Maximiert", 1), 0);
     }
 
     void aWindowLargerThanTheScreenOpensWithinItAndStaysStored() {
@@ -249,7 +260,7 @@ private slots:
         }
         const QString text = ReadText(file);
         QCOMPARE(Section(text, "Optionen"),
-                 (QStringList{"Abgleich=0", "Beep=1", "OneSecond=7", "Papierkorb=1", "Stunde=0", "SubOrdner=0", "SystemOrdner=0",
+                 (QStringList{"Abgleich=0", "Beep=1", "OneSecond=7", "Papierkorb=1", "Pruefen=0", "Stunde=0", "SubOrdner=0", "SystemOrdner=0",
                               "Vergleich=0", "Verknuepfungen=follow", "ueber_5000=1", "vorDir=0", "vorLoeschen=1",
                               "vorUeberschreiben=1"}));
         QCOMPARE(Section(text, "Main"), (QStringList{"cx=" + QString::number(closedSize.width() + 8),

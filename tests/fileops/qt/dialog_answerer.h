@@ -36,6 +36,8 @@ public:
     int unexpected = 0;
 
 private:
+    static QString Label(const QAbstractButton* button) { return QString(button->text()).remove(u'&'); }
+
     void poll() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || answered_.contains(box)) return;
@@ -44,9 +46,10 @@ private:
         s.title = box->windowTitle();
         s.text = box->text();
         s.icon = box->icon();
-        for (QAbstractButton* b : box->buttons()) s.buttons << b->text();
+        // Buttons by their labels as read, without the mnemonics' '&'.
+        for (QAbstractButton* b : box->buttons()) s.buttons << Label(b);
         s.buttons.sort();
-        if (box->defaultButton()) s.defaultButton = box->defaultButton()->text();
+        if (box->defaultButton()) s.defaultButton = Label(box->defaultButton());
         seen.push_back(s);
         QString action = QStringLiteral("<Esc>");
         if (actions_.empty()) {
@@ -64,7 +67,7 @@ private:
                     QTest::keyClick(box, Qt::Key_Return);
                 } else {
                     for (QAbstractButton* b : box->buttons()) {
-                        if (b->text() == action) {
+                        if (Label(b) == action) {
                             b->click();
                             return;
                         }

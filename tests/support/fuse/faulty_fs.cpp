@@ -1,17 +1,20 @@
 // A file system for the tests: shows a folder (read-only unless --rw), and
 // fails where it is told to, as a worn disk or a flaky share would: the
 // listing of a folder breaks off with EIO after some names (getdents64 fails),
-// inspecting a path fails with EIO (fstatat fails), and with --rw flushing a
-// file (fsync) or setting its permissions (fchmod) fails with EIO.
-// Usage: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--rw] [--cut=/ORDNER:N]... [--eio=/PFAD]...
-//        [--fail=fsync|chmod]...
+// and inspecting a path fails with EIO (fstatat fails). With --rw it can be
+// written to (what is made belongs to the user who made it), and then
+// flushing a file (fsync) or setting its permissions (chmod) fails with EIO
+// where --fail= says so; with --corrupt-written the bytes of a file written
+// through it read back changed, as from a card that keeps other data than it
+// was given, and with --eio-written they cannot be read back at all.
+// Usage: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]...
+//        [--rw [--fail=fsync|chmod]... [--corrupt-written|--eio-written]]
 // Runs in the foreground; ends (and unmounts) on SIGTERM.
 #define FUSE_USE_VERSION 35
 #include <fuse.h>
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +34,20 @@ std::map<std::string, long> cuts;  // folder -> names listed before the error
 std::set<std::string> failing;     // paths whose inspection fails
 std::set<std::string> failingCalls;  // "fsync", "chmod": fail everywhere
 bool writable = false;
+bool corruptWritten = false;
+bool failWritten = false;
+std::set<ino_t> written;  // backing files written through the mount (the server runs single-threaded)
+
+ino_t InodeOf(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 ? st.st_ino : 0;
+}
+
+// What is made through the mount belongs to the user who made it.
+void GiveToCaller(const std::string& real) {
+    const fuse_context* caller = fuse_get_context();
+    [[maybe_unused]] const int ignored = lchown(real.c_str(), caller->uid, caller->gid);
+}
 
 std::string Real(const char* path) { return backing + path; }
 
@@ -93,9 +110,9 @@ int ReleaseDir(const char*, fuse_file_info* fi) {
 }
 
 int Open(const char* path, fuse_file_info* fi) {
-    if (!writable && (fi->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
+    if ((fi->flags & O_ACCMODE) != O_RDONLY && !writable) return -EROFS;
     if (failing.count(path) != 0) return -EIO;
-    const int fd = open(Real(path).c_str(), writable ? fi->flags & ~O_NOFOLLOW : O_RDONLY);
+    const int fd = open(Real(path).c_str(), fi->flags & (O_ACCMODE | O_TRUNC | O_APPEND));
     if (fd < 0) return -errno;
     fi->fh = static_cast<uint64_t>(fd);
     return 0;
@@ -103,7 +120,74 @@ int Open(const char* path, fuse_file_info* fi) {
 
 int Read(const char*, char* buffer, size_t size, off_t offset, fuse_file_info* fi) {
     const ssize_t n = pread(static_cast<int>(fi->fh), buffer, size, offset);
-    return n < 0 ? -errno : static_cast<int>(n);
+    if (n < 0) return -errno;
+    const bool wasWritten = (corruptWritten || failWritten) && written.count(InodeOf(static_cast<int>(fi->fh))) != 0;
+    if (wasWritten && failWritten) return -EIO;
+    if (n > 0 && wasWritten) buffer[0] ^= 0x20;
+    return static_cast<int>(n);
+}
+
+int Create(const char* path, mode_t mode, fuse_file_info* fi) {
+    if (!writable) return -EROFS;
+    const int fd = open(Real(path).c_str(), (fi->flags & ~O_NOFOLLOW) | O_CREAT | O_NOFOLLOW, mode);
+    if (fd < 0) return -errno;
+    GiveToCaller(Real(path));
+    fi->fh = static_cast<uint64_t>(fd);
+    return 0;
+}
+
+int Write(const char*, const char* buffer, size_t size, off_t offset, fuse_file_info* fi) {
+    const ssize_t n = pwrite(static_cast<int>(fi->fh), buffer, size, offset);
+    if (n < 0) return -errno;
+    written.insert(InodeOf(static_cast<int>(fi->fh)));
+    return static_cast<int>(n);
+}
+
+int Truncate(const char* path, off_t size, fuse_file_info* fi) {
+    const int rc = fi ? ftruncate(static_cast<int>(fi->fh), size) : truncate(Real(path).c_str(), size);
+    return rc == 0 ? 0 : -errno;
+}
+
+int Chmod(const char* path, mode_t mode, fuse_file_info* fi) {
+    if (failingCalls.count("chmod") != 0) return -EIO;
+    const int rc = fi ? fchmod(static_cast<int>(fi->fh), mode) : chmod(Real(path).c_str(), mode);
+    return rc == 0 ? 0 : -errno;
+}
+
+int Chown(const char* path, uid_t uid, gid_t gid, fuse_file_info* fi) {
+    const int rc = fi ? fchown(static_cast<int>(fi->fh), uid, gid) : lchown(Real(path).c_str(), uid, gid);
+    return rc == 0 ? 0 : -errno;
+}
+
+int Utimens(const char* path, const struct timespec times[2], fuse_file_info* fi) {
+    const int rc = fi ? futimens(static_cast<int>(fi->fh), times)
+                      : utimensat(AT_FDCWD, Real(path).c_str(), times, AT_SYMLINK_NOFOLLOW);
+    return rc == 0 ? 0 : -errno;
+}
+
+int Rename(const char* from, const char* to, unsigned flags) {
+    return renameat2(AT_FDCWD, Real(from).c_str(), AT_FDCWD, Real(to).c_str(), flags) == 0 ? 0 : -errno;
+}
+
+int Link(const char* from, const char* to) { return link(Real(from).c_str(), Real(to).c_str()) == 0 ? 0 : -errno; }
+int Unlink(const char* path) { return unlink(Real(path).c_str()) == 0 ? 0 : -errno; }
+int Rmdir(const char* path) { return rmdir(Real(path).c_str()) == 0 ? 0 : -errno; }
+
+int Symlink(const char* text, const char* path) {
+    if (symlink(text, Real(path).c_str()) != 0) return -errno;
+    GiveToCaller(Real(path));
+    return 0;
+}
+
+int Mkdir(const char* path, mode_t mode) {
+    if (mkdir(Real(path).c_str(), mode) != 0) return -errno;
+    GiveToCaller(Real(path));
+    return 0;
+}
+
+int Fsync(const char*, int, fuse_file_info* fi) {
+    if (failingCalls.count("fsync") != 0) return -EIO;
+    return fsync(static_cast<int>(fi->fh)) == 0 ? 0 : -errno;
 }
 
 int Release(const char*, fuse_file_info* fi) {
@@ -113,59 +197,12 @@ int Release(const char*, fuse_file_info* fi) {
 
 int StatFs(const char*, struct statvfs* st) { return statvfs(backing.c_str(), st) == 0 ? 0 : -errno; }
 
-// Writing (--rw): each call passed on to the folder shown.
-int Result(int r) { return r == 0 ? 0 : -errno; }
-
-int Create(const char* path, mode_t mode, fuse_file_info* fi) {
-    const int fd = open(Real(path).c_str(), fi->flags & ~O_NOFOLLOW, mode);
-    if (fd < 0) return -errno;
-    fi->fh = static_cast<uint64_t>(fd);
-    return 0;
-}
-
-int Write(const char*, const char* data, size_t size, off_t offset, fuse_file_info* fi) {
-    const ssize_t n = pwrite(static_cast<int>(fi->fh), data, size, offset);
-    return n < 0 ? -errno : static_cast<int>(n);
-}
-
-int Fsync(const char*, int, fuse_file_info* fi) {
-    if (failingCalls.count("fsync") != 0) return -EIO;
-    return Result(fsync(static_cast<int>(fi->fh)));
-}
-
-int Truncate(const char* path, off_t size, fuse_file_info* fi) {
-    return Result(fi != nullptr ? ftruncate(static_cast<int>(fi->fh), size) : truncate(Real(path).c_str(), size));
-}
-
-int Chmod(const char* path, mode_t mode, fuse_file_info*) {
-    if (failingCalls.count("chmod") != 0) return -EIO;
-    return Result(chmod(Real(path).c_str(), mode));
-}
-
-int Chown(const char* path, uid_t uid, gid_t gid, fuse_file_info*) {
-    return Result(lchown(Real(path).c_str(), uid, gid));
-}
-
-int Utimens(const char* path, const struct timespec times[2], fuse_file_info*) {
-    return Result(utimensat(AT_FDCWD, Real(path).c_str(), times, AT_SYMLINK_NOFOLLOW));
-}
-
-int Rename(const char* from, const char* to, unsigned int flags) {
-    return Result(renameat2(AT_FDCWD, Real(from).c_str(), AT_FDCWD, Real(to).c_str(), flags));
-}
-
-int Unlink(const char* path) { return Result(unlink(Real(path).c_str())); }
-int Rmdir(const char* path) { return Result(rmdir(Real(path).c_str())); }
-int Mkdir(const char* path, mode_t mode) { return Result(mkdir(Real(path).c_str(), mode)); }
-int Link(const char* from, const char* to) { return Result(link(Real(from).c_str(), Real(to).c_str())); }
-int Symlink(const char* text, const char* path) { return Result(symlink(text, Real(path).c_str())); }
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "Aufruf: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--rw] [--cut=/ORDNER:N]... [--eio=/PFAD]... "
-                             "[--fail=fsync|chmod]...\n");
+        std::fprintf(stderr, "Aufruf: kirvo-faulty-fs ORDNER EINHÄNGEPUNKT [--cut=/ORDNER:N]... [--eio=/PFAD]... "
+                             "[--rw [--fail=fsync|chmod]... [--corrupt-written|--eio-written]]\n");
         return 2;
     }
     char* resolved = realpath(argv[1], nullptr);
@@ -186,6 +223,10 @@ int main(int argc, char** argv) {
             writable = true;
         } else if (arg == "--fail=fsync" || arg == "--fail=chmod") {
             failingCalls.insert(arg.substr(7));
+        } else if (arg == "--corrupt-written") {
+            corruptWritten = true;
+        } else if (arg == "--eio-written") {
+            failWritten = true;
         } else {
             std::fprintf(stderr, "kirvo-faulty-fs: unbekannt: %s\n", arg.c_str());
             return 2;
@@ -206,16 +247,16 @@ int main(int argc, char** argv) {
     if (writable) {
         ops.create = Create;
         ops.write = Write;
-        ops.fsync = Fsync;
         ops.truncate = Truncate;
         ops.chmod = Chmod;
         ops.chown = Chown;
         ops.utimens = Utimens;
         ops.rename = Rename;
+        ops.link = Link;
         ops.unlink = Unlink;
         ops.rmdir = Rmdir;
         ops.mkdir = Mkdir;
-        ops.link = Link;
+        ops.fsync = Fsync;
         ops.symlink = Symlink;
     }
 

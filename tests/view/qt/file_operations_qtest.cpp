@@ -717,7 +717,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(edit));
         QAction* undo = nullptr;
         for (QAction* item : edit->actions())
-            if (item->text() == "Letzten Abgleich rückgängig machen") undo = item;
+            if (item->text().section(u'\t', 0, 0) == "Letzten Abgleich rückgängig machen") undo = item;
         QVERIFY(undo && undo->isEnabled());
         QTest::mouseClick(edit, Qt::LeftButton, {}, edit->actionGeometry(undo).center());
         w.WaitForComparison();
