@@ -8,7 +8,7 @@
 #   between two libraries, undefined, which the real programs (linking every
 #   layer) never show.
 
-set(KIRVO_LAYER_LIBRARIES kirvo_platform kirvo_platform_sftp kirvo_engine kirvo_fileops kirvo_sync kirvo_view
+set(KIRVO_LAYER_LIBRARIES kirvo_platform kirvo_platform_snapshot kirvo_platform_sftp kirvo_engine kirvo_fileops kirvo_sync kirvo_view
     kirvo_app kirvo_cli_lib kirvo_view_qt kirvo_fileops_qt kirvo_gui)
 
 set(kirvo_link_check_main ${CMAKE_BINARY_DIR}/layer_check_main.cpp)

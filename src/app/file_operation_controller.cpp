@@ -100,9 +100,11 @@ FileOperationService& FileOperationController::Service() {
     return service_ ? *service_ : none;
 }
 
-const SyncRequest& FileOperationController::BeginComparison(const PathFilter& filter) {
+const SyncRequest& FileOperationController::BeginComparison(const PathFilter& filter, const Root& source,
+                                                            const Root& target) {
     SyncRequest request;
-    request.mode = options_.syncMode();
+    // A snapshot is never synchronised: the list shows the comparison, no plan with a state.
+    request.mode = source.snapshot() || target.snapshot() ? SyncMode::Update : options_.syncMode();
     request.scan.excludeSubFolders = options_.subOrdner();
     request.scan.excludeSystemFolders = options_.systemOrdner();
     request.scan.twoSecondTolerance = options_.oneSecond();

@@ -66,7 +66,7 @@ public:
     // A comparison is about to start: the plan shown goes, and the request
     // of the next one is made from the options and the filter; the
     // comparison is to run with its ScanOptions().
-    const SyncRequest& BeginComparison(const PathFilter& filter);
+    const SyncRequest& BeginComparison(const PathFilter& filter, const Root& source, const Root& target);
     // The comparison ended with the roots as it found them; `matcher` when it
     // is complete (else null: nothing to record or decide on). A run that
     // waited for it is finished (lastResult()); then the plan of the new

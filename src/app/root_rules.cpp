@@ -2,6 +2,7 @@
 
 #include "fileops/nested_roots.h"
 #include "platform/root_access.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "platform/translation.h"
 #include "sync/sync_session.h"
 
@@ -14,12 +15,22 @@ std::string RootRules::Unusable(const Root& source, const Root& target, RunEnd& 
         end = RunEnd::Unusable;
         return nested;
     }
+    if (std::string snapshot = OnSnapshot(source, target, true, true); !snapshot.empty()) {
+        end = RunEnd::Unusable;
+        return snapshot;
+    }
     for (const TreeSide side : {TreeSide::Source, TreeSide::Target}) {
         const Root& root = side == TreeSide::Source ? source : target;
         if (root.state() != Root::State::NotFolder) continue;
         end = RunEnd::Unusable;
         return Format(Tr("%s „%s“ ist kein Ordner."), SideName(side), root.text());
     }
+    return {};
+}
+
+std::string RootRules::OnSnapshot(const Root& source, const Root& target, bool touchesSource, bool touchesTarget) {
+    if (touchesSource && source.snapshot()) return SnapshotRefusal(source.text());
+    if (touchesTarget && target.snapshot()) return SnapshotRefusal(target.text());
     return {};
 }
 

@@ -17,10 +17,14 @@ public:
     // "Die Quelle" / "Das Ziel".
     static const char* SideName(TreeSide side);
     // Why nothing can be done between the roots: one lies inside the other
-    // (every run would copy the inner tree into itself once more), or one is
+    // (every run would copy the inner tree into itself once more), one is a
+    // snapshot (nothing is written into one, nor read from it), or one is
     // no folder (copying into or out of it cannot be meant). "" when neither;
     // `end` says how such a run ends.
     static std::string Unusable(const Root& source, const Root& target, RunEnd& end);
+    // Why a command that would write into a snapshot, or read its files,
+    // rests ("" when no side it touches is one).
+    static std::string OnSnapshot(const Root& source, const Root& target, bool touchesSource, bool touchesTarget);
     // A root missing together with the folder above it: a drive that is not
     // connected, which never turns into folders on another disk.
     static bool DriveMissing(const Root& root) { return root.state() == Root::State::Missing && !root.parentExists(); }

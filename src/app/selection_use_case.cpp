@@ -53,6 +53,13 @@ bool SelectionUseCase::Refused(const CopyList& copies) {
     return result_.refused();
 }
 
+// Files beside a snapshot may go; none in it, and none is copied into or out of one.
+bool SelectionUseCase::RefusedOnSnapshot(bool touchesSource, bool touchesTarget) {
+    result_.refusal = RootRules::OnSnapshot(source_, target_, touchesSource, touchesTarget);
+    if (result_.refused()) result_.end = RunEnd::Unusable;
+    return result_.refused();
+}
+
 void SelectionUseCase::Note(std::string note, SyncQuestions& questions) {
     questions.Tell(note);  // said now, before the files are copied
     result_.notes.push_back(std::move(note));
@@ -79,7 +86,7 @@ void SelectionUseCase::Copy(const char* what, const CopyList& copies, FileOperat
 
 bool SelectionUseCase::Copy(const ResultRows& rows, std::span<const size_t> selected, const TreeMatcher& matcher,
                             SelectionQuestions& questions, FileOperationService& service) {
-    if (selected.empty()) return false;
+    if (selected.empty() || RefusedOnSnapshot(true, true)) return false;
     const std::vector<PlanRow> planRows = PlanRows::Selected(rows, selected, matcher.utcOffset());
     // Conflicts have no arrow: the user says which way, once for all of them.
     int32_t conflictDirection = 0;
@@ -97,7 +104,7 @@ bool SelectionUseCase::Copy(const ResultRows& rows, std::span<const size_t> sele
 bool SelectionUseCase::CopyInDirection(const ResultRows& rows, std::span<const size_t> selected,
                                        const TreeMatcher& matcher, int32_t direction, SelectionQuestions& questions,
                                        FileOperationService& service) {
-    if (selected.empty()) return false;
+    if (selected.empty() || RefusedOnSnapshot(true, true)) return false;
     std::vector<std::string> passedOver, unread;
     CopyList copies = BuildDirectedCopyPlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.source(),
                                             matcher.target(), direction, &passedOver, &unread);
@@ -121,6 +128,7 @@ bool SelectionUseCase::Delete(const ResultRows& rows, std::span<const size_t> se
     if (selected.empty()) return false;
     const DeletePlan plan =
         BuildDeletePlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.source(), matcher.target());
+    if (RefusedOnSnapshot(plan.sourceCount() > 0, plan.targetCount() > 0)) return false;
     result_.compared = true;
     result_.work.deleteInSource = plan.sourceFiles;
     result_.work.deleteInTarget = plan.targetFiles;

@@ -53,6 +53,7 @@ public:
 
 private:
     bool Refused(const CopyList& copies);
+    bool RefusedOnSnapshot(bool touchesSource, bool touchesTarget);
     void KeepCopiesIntoUsableRoots(std::vector<CopyPair>& pairs, SyncQuestions& questions);
     void Copy(const char* what, const CopyList& copies, FileOperationService& service);
     void Note(std::string note, SyncQuestions& questions);

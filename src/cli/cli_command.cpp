@@ -5,6 +5,7 @@
 #include "cli/job_run.h"
 #include "cli/job_schedule_command.h"
 #include "cli/job_watch.h"
+#include "cli/snapshot_command.h"
 #include "cli/sync_command.h"
 #include "cli/undo_command.h"
 #include "fileops/terminal_text.h"
@@ -18,6 +19,7 @@ std::span<const CliCommand* const> CliCommands() {
         &kCompareCommand,
         &kSyncCommand,
         &kUndoCommand,
+        &kSnapshotCommand,
         &kJobCommand,
         &kRunCommand,
         &kWatchCommand,

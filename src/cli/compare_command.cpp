@@ -5,6 +5,7 @@
 #include "cli/cli_arguments.h"
 #include "cli/json_report.h"
 #include "cli/remote_roots.h"
+#include "cli/snapshot_heading.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "cli/tsv_writer.h"
@@ -12,6 +13,7 @@
 #include "app/sync_use_case.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -123,6 +125,10 @@ constexpr const char* kCompareHelp[] = {
     "\n",
     KIRVO_CLI_REMOTE_HELP,
     TrNoop("\n"
+    "Schnappschüsse: QUELLE oder ZIEL als snapshot:DATEI vergleicht mit der Liste, die\n"
+    "\"kirvo-cli snapshot save\" gespeichert hat (nach Inhalt nur, wenn sie Prüfsummen hat;\n"
+    "sonst ist ein Paar gleicher Größe ein Konflikt). Mit --mode=mirror oder two-way geht das nicht.\n"),
+    TrNoop("\n"
     "Auf einem Terminal zeigt die Fehlerausgabe während des Lesens die gefundenen Dateien je Seite\n"
     "und die Rate, beim Vergleich nach Inhalt dann die gelesenen Bytes. Strg+C bricht sauber ab:\n"
     "die Ausgabe endet mit einer ganzen Zeile.\n"
@@ -133,8 +139,9 @@ constexpr const char* kCompareHelp[] = {
     "              2 falscher Aufruf oder die Ausgabe ließ sich nicht schreiben,\n"
     "              3 ein Ordner auf einem anderen Rechner war nicht erreichbar, oder die\n"
     "                Verbindung brach ab,\n"
-    "              4 nicht alles lesbar, ein Pfad existiert nicht, oder die Zustandsdatenbank\n"
-    "                ist nicht lesbar,\n"
+    "              4 nicht alles lesbar, ein Pfad existiert nicht, ein Schnappschuss fehlt,\n"
+    "                ist keiner oder ist beschädigt, oder die Zustandsdatenbank ist nicht\n"
+    "                lesbar,\n"
     "              130 mit Strg+C abgebrochen.\n"
     "\n"
     "Beispiel: kirvo-cli compare --filter=all ~/Dokumente /media/stick/Dokumente\n"),
@@ -196,6 +203,12 @@ std::optional<std::string> RootNotice(std::string_view side, const Root& root) {
 }
 
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
+    // A snapshot takes no sync: there is no plan to show.
+    for (const std::string* root : {&options.source, &options.target}) {
+        if (options.sync.mode == SyncMode::Update || !Root::NamesSnapshot(*root)) continue;
+        err << Tr("kirvo-cli compare: ") << DisplayEscaped(SnapshotRefusal(*root)) << '\n';
+        return kExitUsage;
+    }
     CliRemoteRoots remote(options.acceptNewHostKey);
     if (const int status = remote.Open(kCompareCommand.name, options.source, options.target, err)) return status;
     bool rootMissing = false;
@@ -263,7 +276,9 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
         }
         const std::string withMode =
             plan.mode() == SyncMode::Update ? optionsText : optionsText + Tr(", geplant für den Abgleich ") + std::string(SyncModeName(plan.mode()));
-        WriteText(out, rows, stats, {matcher.sourceRoot(), matcher.targetRoot(), filterText, withMode, patterns},
+        WriteText(out, rows, stats,
+                  {RootHeading(matcher.sourceRoot(), matcher.utcOffset()),
+                   RootHeading(matcher.targetRoot(), matcher.utcOffset()), filterText, withMode, patterns},
                   sync.result().conflicts);
     }
     out.flush();

@@ -11,6 +11,7 @@
 #include "cli/compare_command.h"
 #include "cli/json_stream.h"
 #include "cli/json_text.h"
+#include "cli/snapshot_heading.h"
 #include "cli/sync_command.h"
 #include "app/run_result.h"
 #include "cli/sync_run.h"
@@ -146,6 +147,9 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
     PutJsonText(roots, "source_root", matcher.sourceRoot());
     PutJsonText(roots, "target_root", matcher.targetRoot());
     for (const auto& [key, value] : roots.items()) doc.Field(key, value);
+    for (const auto& [key, root] : {std::pair{"source_snapshot", &matcher.sourceRoot()},
+                                    std::pair{"target_snapshot", &matcher.targetRoot()}})
+        if (Json snapshot = SnapshotJson(*root, offset); !snapshot.is_null()) doc.Field(key, snapshot);
     doc.Field("utc_offset_seconds", offset);
     Json settings = ScanSettings(options.twoSecondTolerance, options.ignoreHour, options.compareBy, options.links,
                                  options.excludeSubFolders, options.excludeSystemFolders, options.pathFilter);

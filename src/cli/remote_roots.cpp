@@ -8,6 +8,7 @@
 
 #include "cli/cli_command.h"
 #include "fileops/terminal_text.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -74,6 +75,14 @@ int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText
         return kExitUnreachable;
     }
     for (Root* root : {&*source_, &*target_}) connections_.inspect(*root);
+    // A snapshot that is not there or not one is never compared as an empty folder.
+    for (const Root* root : {&*source_, &*target_}) {
+        if (const std::string problem = SnapshotProblem(*root); !problem.empty()) {
+            err << "kirvo-cli " << command << ": " << DisplayEscaped(problem) << '\n';
+            if (said) *said = problem;
+            return kExitUnreadable;
+        }
+    }
     return 0;
 }
 

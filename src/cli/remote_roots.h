@@ -31,7 +31,8 @@ public:
     // Parses the two operands, connects for each remote root and looks at
     // both roots: 0, or kExitUsage for an address that is no valid one,
     // kExitUnreachable when no connection could be made, after writing why
-    // ("kirvo-cli COMMAND: ...") to err.
+    // ("kirvo-cli COMMAND: ...") to err; kExitUnreadable for a snapshot
+    // that is not there, not one, or damaged.
     // The message also goes to `said` when given.
     int Open(std::string_view command, const std::string& sourceText, const std::string& targetText,
              std::ostream& err, std::string* said = nullptr);

@@ -120,4 +120,20 @@ bool TerminalScan::Run(TreeMatcher& matcher, const Root& source, const Root& tar
     return complete && !gInterrupted;
 }
 
+bool TerminalScan::RunOneTree(const std::function<void(ScanProgress&, ContentProgress&)>& work, bool showProgress,
+                              std::ostream& err) {
+    if (gInterrupted) progress_.RequestStop();
+    WithProgressLine([&] { work(progress_, contentProgress_); },
+                     [&](double seconds) {
+                         if (contentProgress_.bytesTotal() > 0)
+                             return ContentText(contentProgress_.bytesDone(), contentProgress_.bytesTotal(), seconds);
+                         const int64_t files = progress_.files(kSourceSide);
+                         const double rate = seconds > 0 ? static_cast<double>(files) / seconds : 0;
+                         return CountText(static_cast<uint64_t>(files)) + Tr(" Dateien (") +
+                                CountText(static_cast<uint64_t>(rate)) + Tr(" Dateien/s)");
+                     },
+                     showProgress, err);
+    return !gInterrupted;
+}
+
 }  // namespace kirvo

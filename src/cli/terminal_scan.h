@@ -33,6 +33,12 @@ public:
     bool Run(TreeMatcher& matcher, const Root& source, const Root& target, RunOptions options,
              bool showProgress, std::ostream& err);
 
+    // Work on one tree (a snapshot being saved), handed this object's
+    // progress: the line shows the files found, then, once bytes are to be
+    // read, the bytes read. False when Ctrl+C stopped it.
+    bool RunOneTree(const std::function<void(ScanProgress&, ContentProgress&)>& work, bool showProgress,
+                    std::ostream& err);
+
     // Whether Ctrl+C came while a TerminalScan was alive.
     static bool Interrupted();
 

@@ -55,6 +55,7 @@ ContentComparer::Outcome ContentComparer::Compare(const FileEntry& source, const
 ContentComparer::Outcome ContentComparer::OpenAndRead(const FileEntry& source, const FileEntry& target,
                                                       std::string& reason) {
     if (source.isLink() || target.isLink()) return CompareLinks(source, target, reason);
+    if (!sourceReader_.keepsContent() || !targetReader_.keepsContent()) return CompareHashes(source, target, reason);
     OpenFile sides[2] = {{source, nullptr, {}}, {target, nullptr, {}}};
     ContentReader* readers[2] = {&sourceReader_, &targetReader_};
     for (int i = 0; i < 2; ++i) {
@@ -144,6 +145,59 @@ ContentComparer::Outcome ContentComparer::CompareLinks(const FileEntry& source, 
         }
     }
     return texts[0] == texts[1] ? Outcome::Identical : Outcome::Different;
+}
+
+ContentComparer::Outcome ContentComparer::CompareHashes(const FileEntry& source, const FileEntry& target,
+                                                        std::string& reason) {
+    const FileEntry* entries[2] = {&source, &target};
+    ContentReader* readers[2] = {&sourceReader_, &targetReader_};
+    ContentHash hashes[2];
+    // The recorded hashes first: where one is missing, nothing needs reading.
+    for (int i = 0; i < 2; ++i) {
+        if (readers[i]->keepsContent()) continue;
+        const Side side = i == 0 ? kSourceSide : kTargetSide;
+        NodeInfo info;
+        const int error = readers[i]->recordedHash(entries[i]->relativePath(), hashes[i], info);
+        if (error == kNoRecordedHash) {
+            reason = side == kSourceSide ? Tr("Der Schnappschuss der Quelle enthält keine Prüfsumme der Datei; ihr "
+                                              "Inhalt lässt sich nicht vergleichen.")
+                                           : Tr("Der Schnappschuss des Ziels enthält keine Prüfsumme der Datei; ihr "
+                                              "Inhalt lässt sich nicht vergleichen.");
+            return Outcome::Failed;
+        }
+        if (error != 0) {
+            reason = Unreadable(side, error);
+            return Outcome::Failed;
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!readers[i]->keepsContent()) continue;
+        const Side side = i == 0 ? kSourceSide : kTargetSide;
+        std::unique_ptr<OpenedContent> file;
+        ContentIdentity identity;
+        if (const int error = readers[i]->open(entries[i]->relativePath(), file, identity)) {
+            reason = Unreadable(side, error);
+            return Outcome::Failed;
+        }
+        if (!AsListed(*entries[i], identity.info, utcOffset_)) {
+            reason = std::string(Tr("Die Datei ")) + InSide(side) + Tr(" wurde seit dem Vergleich geändert.");
+            return Outcome::Failed;
+        }
+        if (!hasher_) hasher_ = std::make_unique<ContentHasher>();
+        bool stopped = false;
+        const int error = hasher_->HashFile(*file, entries[i]->size(), hashes[i], [this](size_t bytes) {
+            accounted_ += bytes;
+            if (!progress_) return true;
+            progress_->AddBytes(static_cast<int64_t>(bytes));
+            return !progress_->stopRequested();
+        }, stopped);
+        if (stopped) return Outcome::Stopped;
+        if (error != 0) {
+            reason = Unreadable(side, error);
+            return Outcome::Failed;
+        }
+    }
+    return hashes[0] == hashes[1] ? Outcome::Identical : Outcome::Different;
 }
 
 }  // namespace kirvo

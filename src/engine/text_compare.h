@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace kirvo {
@@ -9,6 +10,13 @@ namespace kirvo {
 // Folds only 'A'..'Z'; every other byte (umlauts, UTF-8 sequences) stays as it is.
 inline unsigned char FoldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c;
+}
+
+// A copy of text with 'A'..'Z' folded (FoldAscii): names as case-insensitive pairing sees them.
+inline std::string Folded(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
+    return folded;
 }
 
 // How many leading bytes a and b have in common as stored, counted a word at

@@ -21,16 +21,6 @@
 #include "platform/translation.h"
 
 namespace kirvo {
-namespace {
-
-std::string FoldedCopy(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
-    return folded;
-}
-
-}  // namespace
-
 static_assert(TreeMatcher::kEarlierMonth == TimeVerdict::kEarlierMonth);
 static_assert(TreeMatcher::kLaterMonth == TimeVerdict::kLaterMonth);
 
@@ -277,7 +267,7 @@ bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& t
                 if (filter && (record.kind == RecordKind::File || record.kind == RecordKind::Link) &&
                     !filter->File({}, record.name, filter->RootIncluded()))
                     return;
-                targetRootNames_.push_back(FoldedCopy(record.name));
+                targetRootNames_.push_back(Folded(record.name));
             });
         }
         targetRootUnread_ = !status.complete() && status.error != ENOENT;
@@ -285,7 +275,7 @@ bool TreeMatcher::ExistsInTargetRoot(std::string_view name, const std::string& t
         targetRootNamesRead_ = true;
         targetRootNamesOf_ = targetRoot;
     }
-    return targetRootUnread_ || std::binary_search(targetRootNames_.begin(), targetRootNames_.end(), FoldedCopy(name));
+    return targetRootUnread_ || std::binary_search(targetRootNames_.begin(), targetRootNames_.end(), Folded(name));
 }
 
 int TreeMatcher::OrderEntries(const FileEntry& a, const FileEntry& b) { return EntryOrder::Compare(a, b); }

@@ -13,12 +13,6 @@ namespace {
 
 constexpr uint32_t kNone = UINT32_MAX;
 
-std::string Folded(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
-    return folded;
-}
-
 // The places of one side by their folded paths, and which of them a path lies in.
 class SidePlaces {
 public:

@@ -1,42 +1,33 @@
 #include "platform/content_hash.h"
 
-#include <xxhash.h>
-
-#include <algorithm>
 #include <cstdio>
 
 namespace kirvo {
-
-struct ContentHasher::State {
-    XXH3_state_t* xxh = XXH3_createState();
-    ~State() { XXH3_freeState(xxh); }
-};
-
-ContentHasher::ContentHasher() : state_(std::make_unique<State>()) { XXH3_128bits_reset(state_->xxh); }
-
-ContentHasher::~ContentHasher() = default;
-
-void ContentHasher::add(const void* data, size_t size) { XXH3_128bits_update(state_->xxh, data, size); }
-
-void ContentHasher::addZeros(uint64_t count) {
-    static const char zeros[64 * 1024] = {};
-    while (count > 0) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(count, sizeof zeros));
-        add(zeros, n);
-        count -= n;
-    }
-}
-
-ContentHash ContentHasher::result() const {
-    const XXH128_hash_t h = XXH3_128bits_digest(state_->xxh);
-    return {h.high64, h.low64};
-}
 
 std::string ContentHash::text() const {
     char buffer[33];
     std::snprintf(buffer, sizeof buffer, "%016llx%016llx", static_cast<unsigned long long>(high),
                   static_cast<unsigned long long>(low));
     return buffer;
+}
+
+std::string ContentHash::Bytes() const {
+    std::string bytes(16, '\0');
+    for (int i = 0; i < 8; ++i) {
+        bytes[static_cast<size_t>(i)] = static_cast<char>(high >> (56 - 8 * i));
+        bytes[static_cast<size_t>(8 + i)] = static_cast<char>(low >> (56 - 8 * i));
+    }
+    return bytes;
+}
+
+bool ContentHash::FromBytes(std::string_view bytes, ContentHash& hash) {
+    if (bytes.size() != 16) return false;
+    hash = ContentHash{};
+    for (size_t i = 0; i < 8; ++i) {
+        hash.high = (hash.high << 8) | static_cast<unsigned char>(bytes[i]);
+        hash.low = (hash.low << 8) | static_cast<unsigned char>(bytes[8 + i]);
+    }
+    return true;
 }
 
 }  // namespace kirvo

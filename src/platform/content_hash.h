@@ -1,8 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/file_node.h"
 
@@ -15,6 +15,11 @@ struct ContentHash {
 
     // 32 hexadecimal digits, high half first.
     std::string text() const;
+    // The 16 bytes as they are kept (high half first, big-endian: the
+    // canonical form of the hash).
+    std::string Bytes() const;
+    // From Bytes(); false for anything else.
+    static bool FromBytes(std::string_view bytes, ContentHash& hash);
 
     friend bool operator==(const ContentHash&, const ContentHash&) = default;
 };
@@ -25,24 +30,6 @@ struct ContentHash {
 struct ContentRecord {
     ContentHash hash;
     NodeInfo identity;
-};
-
-// Hashes bytes as they pass, in order.
-class ContentHasher {
-public:
-    ContentHasher();
-    ~ContentHasher();
-    ContentHasher(const ContentHasher&) = delete;
-    ContentHasher& operator=(const ContentHasher&) = delete;
-
-    void add(const void* data, size_t size);
-    // A hole: `count` zero bytes.
-    void addZeros(uint64_t count);
-    ContentHash result() const;
-
-private:
-    struct State;
-    std::unique_ptr<State> state_;
 };
 
 }  // namespace kirvo

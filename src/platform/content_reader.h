@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/content_hash.h"
 #include "platform/file_node.h"
 #include "platform/link_mode.h"
 
@@ -62,6 +63,17 @@ public:
     // soon after *stop is set, rather than at the next reply. The flag stays
     // valid while the reader and its opened files live.
     virtual void watchStop(const std::atomic<bool>* /*stop*/) {}
+
+    // Whether open() gives the files' bytes. A reader of a saved listing (a
+    // snapshot) keeps none: open() fails with kContentNotKept, and what
+    // there is to compare is the hash recordedHash() tells.
+    virtual bool keepsContent() const { return true; }
+    // The hash recorded for the file `relative`, and what the file was when
+    // it was recorded (size and time in info): 0, kNoRecordedHash where none
+    // was recorded, ENOENT where there is no such file.
+    virtual int recordedHash(std::string_view /*relative*/, ContentHash& /*hash*/, NodeInfo& /*info*/) {
+        return kContentNotKept;
+    }
 };
 
 // The reader for a root (a path ending in the separator), chosen like the lister.

@@ -56,6 +56,14 @@ inline constexpr int kForeignLink = -10;
 // A code of our own for "the copy read back from the disk is not what was read
 // from the source".
 inline constexpr int kCopyDiffers = -11;
+// Codes of our own for a snapshot root (a saved listing, see Root::Kind::Snapshot):
+// the file is no snapshot of ours (or a damaged one); a snapshot holds no
+// file contents, only their hashes where it was saved with them; it holds no
+// hash of this file; and nothing is ever written into it.
+inline constexpr int kNotSnapshot = -21;
+inline constexpr int kContentNotKept = -22;
+inline constexpr int kNoRecordedHash = -23;
+inline constexpr int kSnapshotReadOnly = -24;
 
 // Metadata of a file or folder that a copy could not carry over (bits).
 enum MetadataKind : uint32_t {

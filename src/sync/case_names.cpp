@@ -8,12 +8,6 @@
 namespace kirvo {
 namespace {
 
-std::string Folded(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
-    return folded;
-}
-
 // The last name of a path, a folder's without its '/'.
 std::string_view LastName(std::string_view path) {
     if (!path.empty() && path.back() == '/') path.remove_suffix(1);

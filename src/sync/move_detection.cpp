@@ -26,12 +26,6 @@ SyncAction MoveOn(SyncSide side) {
     return side == SyncSide::Source ? SyncAction::MoveInSource : SyncAction::MoveInTarget;
 }
 
-std::string Folded(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
-    return folded;
-}
-
 // The folders `side` has, ignoring case: a file is never renamed onto one.
 std::unordered_set<std::string> FoldersOn(SyncSide side, std::span<const ObservedPath> paths) {
     std::unordered_set<std::string> folders;

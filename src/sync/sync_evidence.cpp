@@ -5,12 +5,6 @@
 namespace kirvo {
 namespace {
 
-std::string Folded(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
-    return folded;
-}
-
 bool Same(const ObservedFile& now, const ObservedFile& known) {
     return now.present() && known.present() && now.size == known.size && now.mtimeNs == known.mtimeNs &&
            (now.inode == 0 || known.inode == 0 || now.inode == known.inode) &&

@@ -12,12 +12,6 @@ namespace {
 
 const char* In(SyncSide side) { return side == SyncSide::Source ? Tr("in der Quelle") : Tr("im Ziel"); }
 
-std::string Folded(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
-    return folded;
-}
-
 ObservedFile Placed(const FileStamp& stamp) {
     return ObservedFile::Present(stamp.size, stamp.seconds * 1'000'000'000 + stamp.nanoseconds, stamp.device, stamp.inode);
 }

@@ -426,7 +426,7 @@ TEST(UndoCommand, TheWindowsCopyAndDeleteRunsAreUndone) {
             FileOperationController controller(options);
             controller.setPrompts(&prompts);
             controller.setService(&service);
-            controller.BeginComparison(PathFilter());
+            controller.BeginComparison(PathFilter(), matcher.source(), matcher.target());
             controller.ComparisonEnded(matcher.source(), matcher.target(), &matcher);  // the plan the list shows
             switch (c.command) {
             case Command::Synchronize:

@@ -14,6 +14,7 @@
 #include "fileops/local_file_operation_service.h"
 #include "fileops/copy_test_common.h"
 #include "fileops/scripted_ui.h"
+#include "platform/content_hasher.h"
 #include "platform/posix/local_file_transfer.h"
 #include "platform/posix/own_temporary_file.h"
 #include "platform/temporary_name.h"
@@ -94,8 +95,8 @@ TEST_F(FileCopyTest, CopiesContentTimeAndPermissionsIntoNewAndExistingFiles) {
         ASSERT_TRUE(report.content) << rel;
         ContentHasher hasher;
         const std::string bytes = ReadFile(Tgt(rel));
-        hasher.add(bytes.data(), bytes.size());
-        EXPECT_EQ(report.content->hash, hasher.result()) << rel;
+        hasher.Add(bytes.data(), bytes.size());
+        EXPECT_EQ(report.content->hash, hasher.Finish()) << rel;
         EXPECT_EQ(report.content->identity.inode, static_cast<uint64_t>(t.st_ino)) << rel;
         EXPECT_EQ(report.content->identity.changedNanoseconds, static_cast<uint32_t>(t.st_ctim.tv_nsec)) << rel;
     }

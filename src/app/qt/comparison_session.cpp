@@ -80,7 +80,7 @@ void ComparisonSession::Compare() {
     // No row, and no plan, may point into the engine while it runs or after it is cleared.
     view_.Clear();
     operations_.Drop();
-    const SyncRequest& request = operations_.BeginComparison(pathFilter_);
+    const SyncRequest& request = operations_.BeginComparison(pathFilter_, *source, *target);
     if (!comparison_.Start(std::move(*source), std::move(*target), request.ScanOptions(), pathFilter_)) return;
     SetComparing(true);
 }

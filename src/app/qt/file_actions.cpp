@@ -20,7 +20,9 @@
 #include "app/user_prompts.h"
 #include "fileops/fetch_file.h"
 #include "platform/file_node.h"
+#include "platform/root.h"
 #include "platform/root_access.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "view/qt/file_diff_dialog.h"
 #include "platform/qt/qt_translation.h"
 
@@ -106,8 +108,15 @@ QString FileActions::DiffProgram() {
     return found;
 }
 
+// A file of a snapshot has no content to show: said once, and true.
+bool FileActions::InSnapshot(const std::string& root) {
+    if (!Root::NamesSnapshot(root)) return false;
+    prompts_->ShowWarning(SnapshotRefusal(Root::SnapshotFileOf(root).insert(0, Root::kSnapshotPrefix)));
+    return true;
+}
+
 void FileActions::CompareFiles(const CKirvoView::PointedItem& item) {
-    if (!item.bothFiles()) return;
+    if (!item.bothFiles() || InSnapshot(item.sourceRoot) || InSnapshot(item.targetRoot)) return;
     std::unique_ptr<QTemporaryDir> fetched;
     const bool remote = roots_->remote(item.sourceRoot) || roots_->remote(item.targetRoot);
     if (remote && !(fetched = NewTemporaryDir())) return;
@@ -132,7 +141,7 @@ void FileActions::CompareFiles(const CKirvoView::PointedItem& item) {
 }
 
 void FileActions::Open(const CKirvoView::PointedItem& item) {
-    if (!item.valid()) return;
+    if (!item.valid() || InSnapshot(item.root())) return;
     if (item.folder && item.remote) {
         prompts_->ShowWarning(QTr("Der Ordner „%1“ liegt auf einem anderen Rechner und lässt sich hier "
                                              "nicht öffnen.")

@@ -22,7 +22,8 @@ class UserPrompts;
 // "[Optionen] Dateivergleich", else the first of the usual ones in PATH,
 // else the built-in view), open it with the desktop's program, show it in
 // the file manager, copy its path. A file on another machine is fetched to
-// a temporary folder first, which is kept until the program ends.
+// a temporary folder first, which is kept until the program ends. A file of
+// a snapshot has no content: showing or opening it rests, with a message.
 class FileActions : public QObject {
     Q_OBJECT
 public:
@@ -57,6 +58,7 @@ private:
     // (after telling the user) when it cannot be had.
     QString LocalFile(const std::string& root, const std::string& path, QTemporaryDir* into, const QString& sub);
     std::unique_ptr<QTemporaryDir> NewTemporaryDir();
+    bool InSnapshot(const std::string& root);
 
     const AppOptions& options_;
     RootAccess* roots_;

@@ -32,6 +32,7 @@
 #include "fileops/operation_log.h"
 #include "fileops/qt/qt_file_operation_service.h"
 #include "platform/sftp/remote_connections.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "view/qt/kirvo_view.h"
 #include "view/result_rows.h"
 #include "platform/qt/qt_translation.h"
@@ -100,7 +101,7 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent) : QMainWindow(paren
     comparison.setRootPreparation({[remote](Root& root) {
                                        std::string problem = remote->connect(root);
                                        if (problem.empty()) remote->inspect(root);
-                                       return problem;
+                                       return problem.empty() ? SnapshotProblem(root) : problem;
                                    },
                                    [remote] { remote->cancel(); },
                                    [remote] { return remote->lostMessage(); }});

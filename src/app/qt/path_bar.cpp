@@ -21,6 +21,8 @@
 #include "app/profile_store.h"
 #include "app/qt/folder_drop.h"
 #include "platform/path_limits.h"
+#include "platform/root.h"
+#include "platform/snapshot/snapshot_format.h"
 #include "platform/qt/qt_translation.h"
 
 namespace kirvo {
@@ -66,6 +68,11 @@ QToolButton* MakeBrowseButton(QWidget* parent, const QString& name, const QStrin
     button->setToolTip(toolTip);
     button->setFocusPolicy(Qt::StrongFocus);
     return button;
+}
+
+// "snapshot:" and the file.
+QString SnapshotText(const QString& file) {
+    return QLatin1String(Root::kSnapshotPrefix.data(), Root::kSnapshotPrefix.size()) + file;
 }
 
 }  // namespace
@@ -114,6 +121,15 @@ PathBar::PathBar(QWidget* parent) : QToolBar(QTr("Pfade"), parent) {
     target_.combo->lineEdit()->setPlaceholderText(
         QTr("Zielordner: Pfad eingeben, hierher ziehen oder mit „...“ wählen"));
 
+    for (const Side side : {Side::Source, Side::Target}) {
+        QToolButton* button = field(side).button;
+        auto* menu = new QMenu(button);
+        QAction* open = menu->addAction(QTr("Schnappschuss öffnen …"));
+        open->setObjectName(side == Side::Source ? QStringLiteral("openSnapshot1003") : QStringLiteral("openSnapshot1004"));
+        connect(open, &QAction::triggered, this, [this, side] { OpenSnapshot(side); });
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    }
     connect(source_.button, &QToolButton::clicked, this,
             [this] { emit commandRequested(CommandId::BrowseSource); });
     connect(target_.button, &QToolButton::clicked, this,
@@ -126,6 +142,7 @@ PathBar::PathBar(QWidget* parent) : QToolBar(QTr("Pfade"), parent) {
         combo->lineEdit()->installEventFilter(this);
     }
     chooser_ = &PathBar::ChooseFolderWithDialog;
+    snapshotChooser_ = &PathBar::ChooseSnapshotWithDialog;
 }
 
 bool PathBar::eventFilter(QObject* watched, QEvent* event) {
@@ -149,8 +166,10 @@ bool PathBar::eventFilter(QObject* watched, QEvent* event) {
         if (!urls.isEmpty() && urls.first().isLocalFile()) {
             drop->acceptProposedAction();
             if (type == QEvent::Drop) {
-                static_cast<QLineEdit*>(watched)->setText(
-                    QDir::toNativeSeparators(urls.first().toLocalFile()));
+                // A snapshot dropped is taken as one.
+                const QString file = QDir::toNativeSeparators(urls.first().toLocalFile());
+                const bool snapshot = file.endsWith(QLatin1String(snapshot_format::kExtension));
+                static_cast<QLineEdit*>(watched)->setText(snapshot ? SnapshotText(file) : file);
             }
             return true;
         }
@@ -243,6 +262,23 @@ void PathBar::BrowseForPath(Side side) {
                                                : QTr("Zielpfad auswählen");
     const QString chosen = chooser_(window(), title, f.combo->currentText());
     if (!chosen.isEmpty()) f.combo->setEditText(chosen);
+}
+
+QString PathBar::ChooseSnapshotWithDialog(QWidget* parent, const QString& title, const QString& start) {
+    return QFileDialog::getOpenFileName(parent, title, start,
+                                        QTr("Kirvo-Schnappschüsse (*%1);;Alle Dateien (*)")
+                                            .arg(QLatin1String(snapshot_format::kExtension)));
+}
+
+void PathBar::OpenSnapshot(Side side) {
+    Field& f = field(side);
+    // Opened where the field's snapshot lies, or its folder is.
+    QString start = f.combo->currentText().trimmed();
+    if (start.startsWith(QLatin1String(Root::kSnapshotPrefix.data(), Root::kSnapshotPrefix.size())))
+        start.remove(0, static_cast<qsizetype>(Root::kSnapshotPrefix.size()));
+    if (start.isEmpty() || !QFileInfo(start).exists()) start = QDir::homePath();
+    const QString chosen = snapshotChooser_(window(), QTr("Schnappschuss öffnen"), start);
+    if (!chosen.isEmpty()) f.combo->setEditText(SnapshotText(QDir::toNativeSeparators(chosen)));
 }
 
 QString PathBar::text(Side side) const { return field(side).combo->currentText(); }

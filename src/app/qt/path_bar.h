@@ -16,7 +16,8 @@ namespace kirvo {
 class ProfileStore;
 
 // The bar with the source (1001) and target (1002) path fields and their
-// "..." buttons (1003, 1004). Each field is an editable, unsorted drop-down
+// "..." buttons (1003, 1004); each button's menu also offers "Schnappschuss
+// öffnen …", which puts "snapshot:FILE" into its field. Each field is an editable, unsorted drop-down
 // whose list is the field's PathHistory; its edit part holds the path the
 // next comparison uses. A path the program sets (history, chooser, drop,
 // command line) is taken whole; typing and pasting stop where the path would
@@ -50,6 +51,12 @@ public:
     void setFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
     static QString ChooseFolderWithDialog(QWidget* parent, const QString& title,
                                           const QString& startFolder);
+    // "Schnappschuss öffnen …": a snapshot file (*.kirvo-snapshot) for one
+    // field, which then holds "snapshot:" and the file's path.
+    void OpenSnapshot(Side side);
+    // Shows a file chooser for snapshots, as FolderChooser does for folders.
+    void setSnapshotChooser(FolderChooser chooser) { snapshotChooser_ = std::move(chooser); }
+    static QString ChooseSnapshotWithDialog(QWidget* parent, const QString& title, const QString& start);
 
     QString text(Side side) const;
     void setText(Side side, const QString& text);
@@ -85,6 +92,7 @@ private:
     Field source_{nullptr, nullptr, PathHistory("Quelle")};
     Field target_{nullptr, nullptr, PathHistory("Ziel")};
     FolderChooser chooser_;
+    FolderChooser snapshotChooser_;
     QList<QAction*> contextActions_;
 };
 

@@ -49,6 +49,10 @@ std::string SystemErrorText(int code) {
     if (code == kDotOnTheWay) return Tr("ein Name auf dem Weg ist „.“ oder „..“");
     if (code == kCopyDiffers) return Tr("beim Zurücklesen andere Daten als in der Quelle");
     if (code == kForeignLink) return Tr("Verknüpfung auf eine Datei eines anderen Besitzers; als root nicht gefolgt");
+    if (code == kNotSnapshot) return Tr("keine Schnappschussdatei von Kirvo, oder sie ist beschädigt");
+    if (code == kContentNotKept) return Tr("ein Schnappschuss enthält nicht den Inhalt der Dateien");
+    if (code == kNoRecordedHash) return Tr("der Schnappschuss enthält keine Prüfsumme dieser Datei");
+    if (code == kSnapshotReadOnly) return Tr("ein Schnappschuss lässt sich nur vergleichen, nicht verändern");
     return ErrorText(code);
 }
 

@@ -93,12 +93,12 @@ int LocalFileTransfer::verify() {
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return errno;
         if (r == 0) break;
-        read.add(buffer.data(), static_cast<size_t>(r));
+        read.Add(buffer.data(), static_cast<size_t>(r));
         total += static_cast<uint64_t>(r);
     }
     // What was read back need not stay in memory either.
     posix_fadvise(tempFd_, 0, 0, POSIX_FADV_DONTNEED);
-    return total == static_cast<uint64_t>(offset_) && read.result() == *contentHash_ ? 0 : kCopyDiffers;
+    return total == static_cast<uint64_t>(offset_) && read.Finish() == *contentHash_ ? 0 : kCopyDiffers;
 }
 
 }  // namespace kirvo

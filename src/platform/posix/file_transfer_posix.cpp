@@ -177,7 +177,7 @@ int LocalFileTransfer::nextData(uint64_t& skipped) {
     const off_t data = lseek(sourceFd_, offset_, SEEK_DATA);
     if (data < 0 && errno == ENXIO) {
         skipped = static_cast<uint64_t>(size - offset_);
-        if (hasher_) hasher_->addZeros(skipped);
+        if (hasher_) hasher_->AddZeros(skipped);
         offset_ = size;
         holes_ = true;
         return 0;
@@ -188,7 +188,7 @@ int LocalFileTransfer::nextData(uint64_t& skipped) {
     }
     if (data > offset_) {
         skipped = static_cast<uint64_t>(std::min<int64_t>(data, size) - offset_);
-        if (hasher_) hasher_->addZeros(skipped);
+        if (hasher_) hasher_->AddZeros(skipped);
         offset_ = std::min<int64_t>(data, size);
         holes_ = true;
     }
@@ -223,17 +223,24 @@ int LocalFileTransfer::copyRange(uint64_t maxBytes, uint64_t& n) {
     return readThrough(maxBytes, n);
 }
 
-// Copies through this process, hashing as the bytes pass.
-int LocalFileTransfer::readThrough(uint64_t maxBytes, uint64_t& n) {
-    n = 0;
+// The next piece of the source into the buffer (at most maxBytes), hashed
+// where the copy is hashed.
+int LocalFileTransfer::readSource(uint64_t maxBytes, ssize_t& r) {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(maxBytes, kBufferBytes));
     if (buffer_.size() < want) buffer_.resize(want);
-    ssize_t r;
     do {
         r = pread(sourceFd_, buffer_.data(), want, offset_);
     } while (r < 0 && errno == EINTR);
     if (r < 0) return errno;
-    if (hasher_) hasher_->add(buffer_.data(), static_cast<size_t>(r));
+    if (hasher_) hasher_->Add(buffer_.data(), static_cast<size_t>(r));
+    return 0;
+}
+
+// Copies through this process, hashing as the bytes pass.
+int LocalFileTransfer::readThrough(uint64_t maxBytes, uint64_t& n) {
+    n = 0;
+    ssize_t r;
+    if (const int error = readSource(maxBytes, r)) return error;
     for (ssize_t written = 0; written < r;) {
         const ssize_t w = pwrite(tempFd_, buffer_.data() + written, static_cast<size_t>(r - written), offset_ + written);
         if (w < 0) {
@@ -250,14 +257,8 @@ int LocalFileTransfer::readThrough(uint64_t maxBytes, uint64_t& n) {
 // A copy made by sharing extents, to be checked: its source is read and hashed.
 int LocalFileTransfer::hashClone(uint64_t maxBytes, uint64_t& n) {
     n = 0;
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(maxBytes, kBufferBytes));
-    if (buffer_.size() < want) buffer_.resize(want);
     ssize_t r;
-    do {
-        r = pread(sourceFd_, buffer_.data(), want, offset_);
-    } while (r < 0 && errno == EINTR);
-    if (r < 0) return errno;
-    hasher_->add(buffer_.data(), static_cast<size_t>(r));
+    if (const int error = readSource(maxBytes, r)) return error;
     offset_ += r;
     n = static_cast<uint64_t>(r);
     return 0;
@@ -318,7 +319,7 @@ int LocalFileTransfer::finish(bool& finished) {
     if (const int error = checkSource(static_cast<uint64_t>(offset_))) return error;
     // A hole at the end is no data to write: the size says it.
     if (holes_ && ftruncate(tempFd_, offset_) != 0) return errno;
-    if (hasher_) contentHash_ = hasher_->result();
+    if (hasher_) contentHash_ = hasher_->Finish();
     hasher_.reset();
     finished = true;
     return 0;

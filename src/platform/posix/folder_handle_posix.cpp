@@ -18,6 +18,7 @@
 #include "platform/posix/own_temporary_file.h"
 #include "platform/posix/posix_folder.h"
 #include "platform/posix/stat_node_info.h"
+#include "platform/root.h"
 
 namespace kirvo {
 namespace {
@@ -283,6 +284,8 @@ FolderHandle FolderHandle::Adopt(int fd) { return FolderHandle(std::make_unique<
 
 int FolderHandle::OpenRoot(const std::string& path, FolderHandle& out) {
     out = FolderHandle();
+    // A snapshot is no folder: nothing is ever written into it, nor read from it as one.
+    if (Root::NamesSnapshot(path)) return kSnapshotReadOnly;
     int fd = open(path.empty() ? "." : path.c_str(), kFolderFlags);
     if (fd >= 0) {
         out = Adopt(fd);

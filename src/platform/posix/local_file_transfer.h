@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/content_hash.h"
+#include "platform/content_hasher.h"
 #include "platform/file_transfer.h"
 
 namespace kirvo {
@@ -63,6 +63,7 @@ private:
     int finish(bool& finished);
     int nextData(uint64_t& skipped);
     int copyRange(uint64_t maxBytes, uint64_t& copied);
+    int readSource(uint64_t maxBytes, ssize_t& r);
     int readThrough(uint64_t maxBytes, uint64_t& n);
     int hashClone(uint64_t maxBytes, uint64_t& n);
     int placed();

@@ -15,6 +15,7 @@
 #include "platform/posix/remote_file_systems.h"
 #include "platform/posix/rotational_disk.h"
 #include "platform/posix/system_attribute_reader.h"
+#include "platform/root.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -223,7 +224,25 @@ void PosixDirectoryLister::Deliver(PosixListing& listing) {
     listing.receiver->Finished(std::move(listing.status), std::move(open));
 }
 
-std::unique_ptr<DirectoryLister> MakeDirectoryLister(const std::string& /*root*/) {
+namespace {
+
+// A snapshot root reached where no snapshot backend was set up: unknown as a
+// whole, never an empty folder.
+class NoSnapshotLister final : public DirectoryLister {
+public:
+    ListingStatus OpenRoot(const std::string&) override { return Unreadable(); }
+    int AutomaticInFlight() const override { return 1; }
+    void SetInFlight(int) override {}
+    void Start(const Request&, ListingReceiver& receiver) override { receiver.Finished(Unreadable(), nullptr); }
+
+private:
+    static ListingStatus Unreadable() { return ListingStatus::Failed(kContentNotKept, SystemErrorText(kContentNotKept)); }
+};
+
+}  // namespace
+
+std::unique_ptr<DirectoryLister> MakeDirectoryLister(const std::string& root) {
+    if (Root::NamesSnapshot(root)) return std::make_unique<NoSnapshotLister>();
     return std::make_unique<PosixDirectoryLister>();
 }
 

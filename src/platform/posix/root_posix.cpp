@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "platform/file_node.h"
 #include "platform/root.h"
 
 namespace kirvo {
@@ -27,6 +28,7 @@ struct Descriptor {
 
 void Root::Inspect() {
     if (remote()) return;
+    if (snapshot()) return InspectSnapshotFile();
     const std::string& path = location_;
     const bool absolute = !path.empty() && path[0] == '/';
     Descriptor folder;
@@ -55,6 +57,26 @@ void Root::Inspect() {
     const int listed = openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listed < 0) return Judge(State::Unreadable, errno);
     close(listed);
+    Judge(State::Exists, 0);
+}
+
+// A snapshot root is there when its file is a regular file that can be read.
+void Root::InspectSnapshotFile() {
+    const std::string file = SnapshotFileOf(location_);
+    struct stat st {};
+    if (stat(file.c_str(), &st) != 0) {
+        const int error = errno;
+        if (error != ENOENT) return Judge(State::Unreadable, error);
+        const size_t slash = file.rfind('/');
+        const std::string parent = slash == 0 ? "/" : file.substr(0, slash);
+        struct stat up {};
+        const bool parentThere = stat(parent.c_str(), &up) == 0 && S_ISDIR(up.st_mode);
+        return Judge(State::Missing, 0, parentThere ? parent : std::string(), parentThere);
+    }
+    if (!S_ISREG(st.st_mode)) return Judge(State::Unreadable, kNotSnapshot);
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return Judge(State::Unreadable, errno);
+    close(fd);
     Judge(State::Exists, 0);
 }
 

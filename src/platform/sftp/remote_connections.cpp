@@ -8,6 +8,7 @@
 #include "platform/sftp/sftp_content_reader.h"
 #include "platform/sftp/sftp_directory_lister.h"
 #include "platform/sftp/sftp_folder.h"
+#include "platform/snapshot/snapshot_backend.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -130,6 +131,7 @@ bool RemoteConnections::remote(std::string_view root) const {
 
 DirectoryListerFactory RemoteConnections::listers() {
     return [this](const std::string& root) -> std::unique_ptr<DirectoryLister> {
+        if (Root::NamesSnapshot(root)) return MakeSnapshotLister(root);
         Entry entry;
         if (!find(root, entry)) return MakeDirectoryLister(root);
         if (!entry.connection) return std::make_unique<UnreachableLister>();
@@ -139,6 +141,7 @@ DirectoryListerFactory RemoteConnections::listers() {
 
 ContentReaderFactory RemoteConnections::readers() {
     return [this](const std::string& root) -> std::unique_ptr<ContentReader> {
+        if (Root::NamesSnapshot(root)) return MakeSnapshotReader(root);
         Entry entry;
         if (!find(root, entry)) return MakeContentReader(root);
         if (!entry.connection) return std::make_unique<UnreachableReader>();
@@ -185,6 +188,7 @@ int RemoteConnections::open(const std::string& root, FolderHandle& out) {
 }
 
 void RemoteConnections::inspect(Root& root) {
+    if (root.snapshot()) return InspectSnapshot(root);
     if (!root.remote()) return root.Inspect();
     Entry entry;
     if (!connected(root.location(), entry)) return root.Judge(Root::State::Unreadable, kConnectionLost);

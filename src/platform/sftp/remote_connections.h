@@ -17,8 +17,8 @@ class RemoteLoginUi;
 
 // The connections of one comparison: one per remote root, made before the
 // scan and kept for the file operations that follow. Listers and root folders
-// of the roots connected here go over them; every other root is the local
-// file system's. A connection that broke off is made again when a root of it
+// of the roots connected here go over them; a snapshot root is read from its
+// file (platform/snapshot); every other root is the local file system's. A connection that broke off is made again when a root of it
 // is opened next (the file operations' "Wiederholen"); the login then asks
 // again what it needs (nothing is kept).
 class RemoteConnections final : public RootAccess {

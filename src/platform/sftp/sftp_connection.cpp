@@ -16,27 +16,21 @@ namespace {
 
 std::atomic<uint64_t> gConnections{0};
 
+void Wake(int fd) {
+    const uint64_t one = 1;
+    [[maybe_unused]] auto n = write(fd, &one, sizeof one);
+}
+
 uint32_t BigEndian(const char* p) {
     return (static_cast<uint32_t>(static_cast<uint8_t>(p[0])) << 24) | (static_cast<uint32_t>(static_cast<uint8_t>(p[1])) << 16) |
            (static_cast<uint32_t>(static_cast<uint8_t>(p[2])) << 8) | static_cast<uint8_t>(p[3]);
 }
 
-enum class ReadOutcome { Read, Ended, TimedOut };
-
-// Reads exactly n bytes, waiting until the deadline at most.
-ReadOutcome ReadExactly(ssh_channel channel, char* into, uint32_t n, std::chrono::steady_clock::time_point deadline) {
-    while (n > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return ReadOutcome::TimedOut;
-        const int got = ssh_channel_read_timeout(channel, into, n, 0, static_cast<int>(left.count()));
-        if (got < 0 || (got == 0 && (ssh_channel_is_eof(channel) || !ssh_channel_is_open(channel)))) return ReadOutcome::Ended;
-        into += got;
-        n -= static_cast<uint32_t>(got);
-    }
-    return ReadOutcome::Read;
+// What one request may carry when the server allows `limit` (0: it does not say).
+uint32_t BlockFor(uint64_t limit) {
+    if (limit == 0) return SftpConnection::kSmallBlock;
+    return static_cast<uint32_t>(std::clamp<uint64_t>(limit & ~uint64_t{4095}, 4096, 248 * 1024));
 }
-
-constexpr uint32_t kMaxPacket = 1u << 20;  // servers send at most 256 KiB
 
 }  // namespace
 
@@ -53,25 +47,29 @@ std::shared_ptr<SftpConnection> SftpConnection::Open(const RemoteAddress& addres
                                                      LoginFault& fault, std::string& message) {
     ssh_session session = LogIn(address, ui, settings, cancel, fault, message);
     if (session == nullptr) return nullptr;
-    const auto giveUp = [&](ssh_channel channel, std::string text) -> std::shared_ptr<SftpConnection> {
-        if (channel) ssh_channel_free(channel);
+    auto first = std::make_unique<SftpLane>(session);
+    const SftpLane::Fault why = first->OpenNow(std::chrono::steady_clock::now() + settings.replyTimeout);
+    if (why != SftpLane::Fault::None) {
+        const std::string machine = "„" + address.Machine();
+        switch (why) {
+        case SftpLane::Fault::NoSubsystem:
+            message = machine + Tr("“ bietet keine Dateiübertragung (SFTP) an: ") + ssh_get_error(session) + ".";
+            break;
+        case SftpLane::Fault::CannotBegin: message = machine + Tr("“: Die Dateiübertragung lässt sich nicht beginnen."); break;
+        case SftpLane::Fault::Silent: message = machine + "“: " + Tr("Der Server beginnt die Dateiübertragung nicht."); break;
+        case SftpLane::Fault::TooOld: message = machine + Tr("“: Der SFTP-Server ist zu alt (Version 3 wird gebraucht)."); break;
+        default: message = machine + "“: " + Tr("Der Server antwortet nicht wie ein SFTP-Server."); break;
+        }
+        first.reset();
         ssh_disconnect(session);
         ssh_free(session);
         fault = LoginFault::NoFileTransfer;
-        message = std::move(text);
-        return nullptr;
-    };
-    ssh_channel channel = ssh_channel_new(session);
-    if (channel == nullptr || ssh_channel_open_session(channel) != SSH_OK ||
-        ssh_channel_request_subsystem(channel, "sftp") != SSH_OK)
-        return giveUp(channel, "„" + address.Machine() + Tr("“ bietet keine Dateiübertragung (SFTP) an: ") +
-                                   ssh_get_error(session) + ".");
-    std::shared_ptr<SftpConnection> connection(
-        new SftpConnection(session, channel, address.Machine(), settings.replyTimeout));
-    if (!connection->Handshake(message)) {
-        fault = LoginFault::NoFileTransfer;
         return nullptr;
     }
+    // From here on the connection's thread alone drives the session, never waiting in the library.
+    first->Listen();
+    ssh_set_blocking(session, 0);
+    std::shared_ptr<SftpConnection> connection(new SftpConnection(session, std::move(first), address.Machine(), settings));
     try {
         connection->thread_ = std::thread([c = connection.get()] { c->Run(); });
     } catch (const std::system_error&) {
@@ -79,92 +77,96 @@ std::shared_ptr<SftpConnection> SftpConnection::Open(const RemoteAddress& addres
         message = "„" + address.Machine() + Tr("“: Für die Verbindung lässt sich kein Thread mehr starten (zu viele Prozesse).");
         return nullptr;
     }
+    connection->AskLimits();
     return connection;
 }
 
-SftpConnection::SftpConnection(ssh_session_struct* session, ssh_channel_struct* channel, std::string machine,
-                               std::chrono::milliseconds replyTimeout)
+SftpConnection::SftpConnection(ssh_session_struct* session, std::unique_ptr<SftpLane> first, std::string machine,
+                               const LoginSettings& settings)
     : session_(session),
-      channel_(channel),
       machine_(std::move(machine)),
       number_(++gConnections),
-      replyTimeout_(replyTimeout) {
+      greeting_(first->greeting()),
+      wantedLanes_(std::clamp(settings.channels, 1, kMaxLanes)),
+      replyTimeout_(settings.replyTimeout),
+      received_(std::make_unique<ssh_counter_struct>()) {
     wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    lanes_.push_back(std::move(first));
+    queues_[0].ready = true;
+    ssh_set_counters(session_, received_.get(), nullptr);
 }
 
 SftpConnection::~SftpConnection() {
     stopping_ = true;
-    if (wake_ >= 0) {
-        const uint64_t one = 1;
-        [[maybe_unused]] auto n = write(wake_, &one, sizeof one);
-    }
+    if (wake_ >= 0) Wake(wake_);
     if (thread_.joinable()) thread_.join();
     Lose();
-    ssh_channel_close(channel_);
-    ssh_channel_free(channel_);
+    lanes_.clear();
+    ssh_set_counters(session_, nullptr, nullptr);
     ssh_disconnect(session_);
     ssh_free(session_);
     if (wake_ >= 0) close(wake_);
 }
 
-bool SftpConnection::Handshake(std::string& message) {
-    // Copied within the full expression: the packet is a temporary.
-    const std::string bytes = sftp::Packet(sftp::kInit).u32(3).finish(0);
-    if (ssh_channel_write(channel_, bytes.data(), static_cast<uint32_t>(bytes.size())) != static_cast<int>(bytes.size())) {
-        message = "„" + machine_ + Tr("“: Die Dateiübertragung lässt sich nicht beginnen.");
-        return false;
-    }
-    // A server that never answers holds nobody: it has the reply timeout, as every request.
-    const auto deadline = std::chrono::steady_clock::now() + replyTimeout_;
-    const auto notSftp = [&](ReadOutcome outcome) {
-        message = "„" + machine_ + "“: " +
-                  (outcome == ReadOutcome::TimedOut ? Tr("Der Server beginnt die Dateiübertragung nicht.")
-                                                    : Tr("Der Server antwortet nicht wie ein SFTP-Server."));
-        return false;
-    };
-    char head[4];
-    if (const ReadOutcome got = ReadExactly(channel_, head, 4, deadline); got != ReadOutcome::Read) return notSftp(got);
-    if (BigEndian(head) == 0 || BigEndian(head) > kMaxPacket) return notSftp(ReadOutcome::Ended);
-    std::string body(BigEndian(head), '\0');
-    if (const ReadOutcome got = ReadExactly(channel_, body.data(), static_cast<uint32_t>(body.size()), deadline);
-        got != ReadOutcome::Read)
-        return notSftp(got);
-    if (body[0] != sftp::kVersion) return notSftp(ReadOutcome::Ended);
-    sftp::Reader reader(std::string_view(body).substr(1));
-    if (reader.u32() < 3) {
-        message = "„" + machine_ + Tr("“: Der SFTP-Server ist zu alt (Version 3 wird gebraucht).");
-        return false;
-    }
-    while (!reader.empty() && !reader.failed()) {
-        const std::string_view name = reader.str();
-        reader.str();
-        if (name == "posix-rename@openssh.com") posixRename_ = true;
-        if (name == "fsync@openssh.com") fsync_ = true;
-        if (name == "lsetstat@openssh.com") lsetstat_ = true;
-    }
-    return true;
+// How much one request may carry, asked once; until the answer comes (and
+// where there is none) requests carry kSmallBlock.
+void SftpConnection::AskLimits() {
+    if (!greeting_.limits) return;
+    Send(std::move(sftp::Packet(sftp::kExtended).str("limits@openssh.com")), [this](uint8_t type, std::string_view body) {
+        if (type != sftp::kExtendedReply) return;
+        sftp::Reader reader(body);
+        reader.u64();  // the longest packet
+        const uint64_t read = reader.u64(), write = reader.u64();
+        if (reader.failed()) return;
+        readBlock_ = BlockFor(read);
+        writeBlock_ = BlockFor(write);
+    });
 }
 
-void SftpConnection::Send(sftp::Packet&& packet, Callback callback, const std::atomic<bool>* stop) {
+int SftpConnection::PickLane() {
+    const std::lock_guard lock(mutex_);
+    int best = 0;
+    uint64_t least = UINT64_MAX;
+    for (int i = 1; i < kMaxLanes; ++i) {
+        const Queue& q = queues_[static_cast<size_t>(i)];
+        // A request waits about as long as 64 KiB take to go.
+        const uint64_t load = q.requests + q.bytes / 65536;
+        if (q.ready && load < least) {
+            least = load;
+            best = i;
+        }
+    }
+    return best;
+}
+
+int SftpConnection::lanes() const {
+    const std::lock_guard lock(mutex_);
+    return static_cast<int>(std::count_if(queues_.begin(), queues_.end(), [](const Queue& q) { return q.ready; }));
+}
+
+void SftpConnection::Send(sftp::Packet&& packet, Callback callback, const std::atomic<bool>* stop, int lane) {
     {
         std::unique_lock lock(mutex_);
-        if (!lost_) {
+        if (!lost_ && lane >= 0 && lane < kMaxLanes && queues_[static_cast<size_t>(lane)].ready) {
             const uint32_t id = nextId_++;
             if (nextId_ == 0) nextId_ = 1;
-            outgoing_.append(packet.finish(id));
-            waiting_.insert_or_assign(id, Waiting{std::move(callback), stop});
+            const std::string& bytes = packet.finish(id);
+            Queue& queue = queues_[static_cast<size_t>(lane)];
+            queue.outgoing.append(bytes);
+            queue.sentOrder.push_back({id, std::chrono::steady_clock::now()});
+            ++queue.requests;
+            queue.bytes += bytes.size();
+            waiting_.insert_or_assign(id, Waiting{std::move(callback), stop, lane, bytes.size()});
             if (stop) ++stoppable_;
-            sentOrder_.push_back({id, std::chrono::steady_clock::now()});
             lock.unlock();
-            const uint64_t one = 1;
-            [[maybe_unused]] auto n = write(wake_, &one, sizeof one);
+            Wake(wake_);
             return;
         }
     }
     callback(0, {});
 }
 
-SftpConnection::Reply SftpConnection::Call(sftp::Packet&& packet, const std::atomic<bool>* stop) {
+SftpConnection::Reply SftpConnection::Call(sftp::Packet&& packet, const std::atomic<bool>* stop, int lane) {
     struct Waiter {
         std::mutex mutex;
         std::condition_variable done;
@@ -178,7 +180,7 @@ SftpConnection::Reply SftpConnection::Call(sftp::Packet&& packet, const std::ato
         waiter->reply.body.assign(body);
         waiter->finished = true;
         waiter->done.notify_all();
-    }, stop);
+    }, stop, lane);
     std::unique_lock lock(waiter->mutex);
     waiter->done.wait(lock, [&] { return waiter->finished; });
     return std::move(waiter->reply);
@@ -201,8 +203,7 @@ std::string SftpConnection::lostReason() const {
 void SftpConnection::Abort() {
     if (lost_.exchange(true)) return;
     if (const int fd = ssh_get_fd(session_); fd >= 0) shutdown(fd, SHUT_RDWR);
-    const uint64_t one = 1;
-    [[maybe_unused]] auto n = write(wake_, &one, sizeof one);
+    Wake(wake_);
 }
 
 // Every request still waiting learns that no reply will come.
@@ -213,19 +214,27 @@ void SftpConnection::Lose() {
         lost_ = true;
         waiting.swap(waiting_);
         stoppable_ = 0;
-        sentOrder_.clear();
-        outgoing_.clear();
+        for (Queue& queue : queues_) {
+            queue.sentOrder.clear();
+            queue.outgoing.clear();
+            queue.requests = 0;
+            queue.bytes = 0;
+        }
     }
     for (auto& [id, request] : waiting) request.callback(0, {});
 }
 
 bool SftpConnection::Overdue(std::chrono::steady_clock::time_point now) {
     const std::lock_guard lock(mutex_);
-    while (!sentOrder_.empty() && !waiting_.contains(sentOrder_.front().id)) {
-        sentOrder_.pop_front();
-        frontSince_ = now;
+    for (Queue& queue : queues_) {
+        while (!queue.sentOrder.empty() && !waiting_.contains(queue.sentOrder.front().id)) {
+            queue.sentOrder.pop_front();
+            queue.frontSince = now;
+        }
+        if (!queue.sentOrder.empty() && now - std::max(queue.sentOrder.front().at, queue.frontSince) > replyTimeout_)
+            return true;
     }
-    return !sentOrder_.empty() && now - std::max(sentOrder_.front().at, frontSince_) > replyTimeout_;
+    return false;
 }
 
 void SftpConnection::GiveUpStopped() {
@@ -235,6 +244,9 @@ void SftpConnection::GiveUpStopped() {
         if (stoppable_ == 0) return;
         for (auto it = waiting_.begin(); it != waiting_.end();) {
             if (it->second.stop && it->second.stop->load(std::memory_order_relaxed)) {
+                Queue& queue = queues_[static_cast<size_t>(it->second.lane)];
+                --queue.requests;
+                queue.bytes -= it->second.bytes;
                 stopped.push_back(std::move(it->second.callback));
                 it = waiting_.erase(it);
                 --stoppable_;
@@ -247,29 +259,27 @@ void SftpConnection::GiveUpStopped() {
 }
 
 void SftpConnection::Run() {
-    const int fd = ssh_get_fd(session_);
-    while (!stopping_) {
-        if (lost_ || !WriteOut() || !ReadIn()) break;
+    while (!stopping_ && !lost_) {
+        bool progressed = false;
+        if (!OpenLanes(progressed) || !WriteOut(progressed) || !ReadIn(progressed)) break;
         GiveUpStopped();
         if (Overdue(std::chrono::steady_clock::now())) {
             const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(replyTimeout_).count();
             Fail(Tr("der Server hat ") + std::to_string(seconds) + Tr(" Sekunden lang nicht auf eine Anfrage geantwortet"));
             break;
         }
-        bool idle;
-        {
-            const std::lock_guard lock(mutex_);
-            idle = outgoing_.empty();
-        }
-        if (!idle || moreToRead_) continue;
-        pollfd polls[2] = {{fd, POLLIN, 0}, {wake_, POLLIN, 0}};
+        if (progressed) continue;
+        const int fd = ssh_get_fd(session_);
+        if (fd < 0) break;
+        const bool writing = (ssh_get_poll_flags(session_) & SSH_WRITE_PENDING) != 0;
+        pollfd polls[2] = {{fd, static_cast<short>(POLLIN | (writing ? POLLOUT : 0)), 0}, {wake_, POLLIN, 0}};
         if (poll(polls, 2, static_cast<int>(kStopLatency.count())) < 0 && errno != EINTR) break;
         if (polls[1].revents & POLLIN) {
             uint64_t count;
             [[maybe_unused]] auto n = read(wake_, &count, sizeof count);
         }
         if (polls[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
-            ReadIn();
+            ReadIn(progressed);
             break;
         }
     }
@@ -277,65 +287,88 @@ void SftpConnection::Run() {
     Lose();
 }
 
-bool SftpConnection::WriteOut() {
-    std::string sending;
-    {
-        const std::lock_guard lock(mutex_);
-        sending.swap(outgoing_);
+// The lanes beyond the first are opened here, side by side, without waiting;
+// each is used as soon as its server has greeted like the first one's.
+bool SftpConnection::OpenLanes(bool& progressed) {
+    while (static_cast<int>(lanes_.size()) < wantedLanes_) {
+        lanes_.push_back(std::make_unique<SftpLane>(session_));
+        progressed = true;
     }
-    // In slices, with the replies read in between: a server whose replies
-    // are not taken stops taking requests.
-    size_t at = 0;
-    while (at < sending.size()) {
-        const uint32_t n = static_cast<uint32_t>(std::min<size_t>(sending.size() - at, 256u << 10));
-        const int written = ssh_channel_write(channel_, sending.data() + at, n);
-        if (written <= 0) return false;
-        at += static_cast<size_t>(written);
-        if (at < sending.size() && !ReadIn()) return false;
-    }
-    return true;
-}
-
-bool SftpConnection::ReadIn() {
-    char buffer[64 * 1024];
-    // At most 4 MiB at a time: a server that sends without pause still meets the deadline and the stop.
-    moreToRead_ = false;
-    for (int round = 0; round < 64; ++round) {
-        const int n = ssh_channel_read_nonblocking(channel_, buffer, sizeof buffer, 0);
-        if (n < 0) return false;
-        if (n == 0) return ssh_channel_is_eof(channel_) == 0 && ssh_channel_is_open(channel_) != 0;
-        incoming_.append(buffer, static_cast<size_t>(n));
-        size_t at = 0;
-        while (incoming_.size() - at >= 4) {
-            const uint32_t length = BigEndian(incoming_.data() + at);
-            if (length < 5 || length > kMaxPacket) {
-                Fail(Tr("der Server hat ein Paket geschickt, das kein SFTP ist"));
-                return false;
-            }
-            if (incoming_.size() - at - 4 < length) break;
-            Dispatch(std::string_view(incoming_).substr(at + 4, length));
-            if (lost_) return false;  // a reply broke the protocol
-            at += 4 + length;
+    const auto now = std::chrono::steady_clock::now();
+    for (size_t i = 1; i < lanes_.size(); ++i) {
+        SftpLane& lane = *lanes_[i];
+        if (lane.step() == SftpLane::Step::Ready || lane.step() == SftpLane::Step::Gone) continue;
+        if (lane.Advance(greeting_)) progressed = true;
+        if (lane.step() == SftpLane::Step::Ready) {
+            const std::lock_guard lock(mutex_);
+            queues_[i].ready = true;
+        } else if (lane.step() != SftpLane::Step::Gone && now - lane.since() > replyTimeout_) {
+            lane.Drop();
         }
-        incoming_.erase(0, at);
     }
-    moreToRead_ = true;
     return true;
 }
 
-void SftpConnection::Dispatch(std::string_view packet) {
+bool SftpConnection::WriteOut(bool& progressed) {
+    for (size_t i = 0; i < lanes_.size(); ++i) {
+        if (lanes_[i]->step() != SftpLane::Step::Ready) continue;
+        std::string& sending = sending_[i];
+        size_t& at = sent_[i];
+        if (at == sending.size()) {
+            sending.clear();
+            at = 0;
+            const std::lock_guard lock(mutex_);
+            sending.swap(queues_[i].outgoing);
+        }
+        const size_t before = at;
+        if (!lanes_[i]->WriteSome(sending, at)) return false;
+        if (at != before) progressed = true;
+    }
+    return true;
+}
+
+bool SftpConnection::ReadIn(bool& progressed) {
+    // The library takes at most 4 KiB from the connection at a time and hands
+    // the lanes what it has; it is asked again while it finds more (at most
+    // 4 MiB at a time: a server that sends without pause still meets the
+    // deadline and the stop).
+    for (int round = 0; round < 1024; ++round) {
+        const uint64_t before = received_->in_bytes;
+        if (!lanes_[0]->Pump()) return false;
+        if (received_->in_bytes == before) break;
+        progressed = true;
+    }
+    for (size_t i = 0; i < lanes_.size(); ++i) {
+        SftpLane& lane = *lanes_[i];
+        if (lane.step() != SftpLane::Step::Ready) continue;
+        if (!lane.Widen()) return false;
+        const SftpLane::Taken taken = lane.TakePackets([&](std::string_view packet) {
+            progressed = true;
+            return Dispatch(static_cast<int>(i), packet);
+        });
+        if (taken == SftpLane::Taken::NotSftp) Fail(Tr("der Server hat ein Paket geschickt, das kein SFTP ist"));
+        if (taken != SftpLane::Taken::Ok || lane.ended()) return false;
+    }
+    return true;
+}
+
+bool SftpConnection::Dispatch(int lane, std::string_view packet) {
     const auto type = static_cast<uint8_t>(packet[0]);
     const uint32_t id = BigEndian(packet.data() + 1);
     Callback callback;
     {
         const std::lock_guard lock(mutex_);
         const auto it = waiting_.find(id);
-        if (it == waiting_.end()) return;  // nobody asked (or gave up): ignored
+        if (it == waiting_.end() || it->second.lane != lane) return true;  // nobody asked there (or gave up): ignored
         callback = std::move(it->second.callback);
         if (it->second.stop) --stoppable_;
+        Queue& queue = queues_[static_cast<size_t>(lane)];
+        --queue.requests;
+        queue.bytes -= it->second.bytes;
         waiting_.erase(it);
     }
     callback(type, packet.substr(5));
+    return !lost_;  // a reply may break the protocol
 }
 
 }  // namespace kirvo

@@ -24,9 +24,41 @@ struct SftpFileTransfer::Reads {
     std::map<uint64_t, Arrived> byOffset;  // asked for and not yet written
     uint64_t next = 0;                     // where the next request starts
     uint64_t window = SftpUpload::kFirstWindow;
+    // The looks at the open source (FSTAT): the first goes out before the
+    // first reads, the last right after the last read, on the same lane (its
+    // server takes them in order), so that neither costs a wait of its own.
+    struct Look {
+        bool asked = false, answered = false;
+        SftpConnection::Reply reply;
+    };
+    Look first, last;
+    bool lastStale = false;  // a read asked again, or another size: the last look is sent anew
 };
 
 namespace {
+
+// Sends FSTAT of handle; the reply waits in `look` (see AskRead).
+void AskLook(SftpConnection& connection, int lane, const std::string& handle,
+             const std::shared_ptr<SftpFileTransfer::Reads>& reads, SftpFileTransfer::Reads::Look SftpFileTransfer::Reads::*look) {
+    {
+        const std::lock_guard lock(reads->mutex);
+        (reads.get()->*look).asked = true;
+    }
+    connection.Send(std::move(sftp::Packet(sftp::kFstat).str(handle)),
+                    [reads, look](uint8_t type, std::string_view body) {
+                        const std::lock_guard lock(reads->mutex);
+                        (reads.get()->*look).reply = {type, std::string(body)};
+                        (reads.get()->*look).answered = true;
+                        reads->answered.notify_all();
+                    },
+                    nullptr, lane);
+}
+
+SftpConnection::Reply AwaitLook(SftpFileTransfer::Reads& reads, SftpFileTransfer::Reads::Look& look) {
+    std::unique_lock lock(reads.mutex);
+    reads.answered.wait(lock, [&] { return look.answered; });  // the connection's deadline ends every wait
+    return std::move(look.reply);
+}
 
 const SftpFolder* RemoteOf(const FolderHandle& folder) { return dynamic_cast<const SftpFolder*>(folder.backend()); }
 
@@ -54,17 +86,29 @@ int SftpFileTransfer::openSource(const FolderHandle& folder, std::string_view na
     if (const int error = sftp::StatPath(connection, remote_->pathOf(name), followLinks_, a, nullptr, true)) return error;
     if (a.type() != sftp::kTypeFile) return kNotRegularFile;
     sftp::Attributes none;
+    lane_ = connection.PickLane();
     const SftpConnection::Reply opened = connection.Call(
-        std::move(sftp::Packet(sftp::kOpen).str(remote_->pathOf(name)).u32(sftp::kOpenRead).attrs(none)));
+        std::move(sftp::Packet(sftp::kOpen).str(remote_->pathOf(name)).u32(sftp::kOpenRead).attrs(none)), nullptr, lane_);
     if (opened.type != sftp::kHandle) return opened.type == sftp::kStatus ? sftp::ErrorOf(opened) : kConnectionLost;
     if (!sftp::ParseHandle(opened.body, handle_)) return EIO;
-    const SftpConnection::Reply stat = connection.Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)));
+    // The first window of reads follows the look at the open file at once, as
+    // far as the size seen before opening; nothing read is written before
+    // the look has shown a file.
+    reads_ = std::make_shared<Reads>();
+    AskLook(connection, lane_, handle_, reads_, &Reads::first);
+    sourceInfo_ = sftp::ToNodeInfo(a);
+    askAhead(0);
+    const SftpConnection::Reply stat = AwaitLook(*reads_, reads_->first);
     if (stat.type != sftp::kAttrs) return stat.type == sftp::kStatus ? sftp::ErrorOf(stat) : kConnectionLost;
     const sftp::Attributes now = sftp::Reader(stat.body).attrs();
     if (now.type() != sftp::kTypeFile) return kNotRegularFile;
+    const uint64_t seenSize = sourceInfo_.size;
     sourceInfo_ = sftp::ToNodeInfo(now);
     info = sourceInfo_;
-    reads_ = std::make_shared<Reads>();
+    if (sourceInfo_.size != seenSize) {
+        const std::lock_guard lock(reads_->mutex);
+        reads_->lastStale = true;
+    }
     return 0;
 }
 
@@ -72,7 +116,7 @@ namespace {
 
 // Asks for `length` bytes at `at`; the reply waits in reads (never sent while reads is locked:
 // a lost connection answers at once, on this thread).
-void AskRead(SftpConnection& connection, const std::string& handle,
+void AskRead(SftpConnection& connection, int lane, const std::string& handle,
              const std::shared_ptr<SftpFileTransfer::Reads>& reads, uint64_t at, uint32_t length) {
     connection.Send(std::move(sftp::Packet(sftp::kRead).str(handle).u64(at).u32(length)),
                     [reads, at](uint8_t type, std::string_view body) {
@@ -82,26 +126,31 @@ void AskRead(SftpConnection& connection, const std::string& handle,
                         it->second.reply = {type, std::string(body)};
                         it->second.answered = true;
                         reads->answered.notify_all();
-                    });
+                    },
+                    nullptr, lane);
 }
 
 }  // namespace
 
-// Asks for the data from reads_->next on, as far as the window reaches past `from` (never past the size).
+// Asks for the data from reads_->next on, as far as the window reaches past
+// `from` (never past the size), and for the last look after the last read.
 void SftpFileTransfer::askAhead(uint64_t from) {
+    const uint32_t block = remote_->connection().readBlock();
     while (true) {
         uint64_t at;
         uint32_t length;
         {
             const std::lock_guard lock(reads_->mutex);
             at = reads_->next;
+            if (at >= sourceInfo_.size && !reads_->last.asked && !reads_->lastStale) break;
             if (at >= sourceInfo_.size || at - from >= reads_->window) return;
-            length = static_cast<uint32_t>(std::min<uint64_t>(kBlock, sourceInfo_.size - at));
+            length = static_cast<uint32_t>(std::min<uint64_t>(block, sourceInfo_.size - at));
             reads_->byOffset[at].asked = length;
             reads_->next = at + length;
         }
-        AskRead(remote_->connection(), handle_, reads_, at, length);
+        AskRead(remote_->connection(), lane_, handle_, reads_, at, length);
     }
+    AskLook(remote_->connection(), lane_, handle_, reads_, &Reads::last);
 }
 
 // Writes the data in order up to `end`; returns early (the caller may cancel
@@ -145,15 +194,24 @@ int SftpFileTransfer::download(uint64_t end) {
             {
                 const std::lock_guard lock(reads->mutex);
                 reads->byOffset[rest].asked = length;
+                reads->lastStale = true;
             }
-            AskRead(remote_->connection(), handle_, reads, rest, length);
+            AskRead(remote_->connection(), lane_, handle_, reads, rest, length);
         }
     }
     return 0;
 }
 
 int SftpFileTransfer::remoteSourceUnchanged() {
-    const SftpConnection::Reply stat = remote_->connection().Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)));
+    bool sent;
+    {
+        const std::lock_guard lock(reads_->mutex);
+        sent = reads_->last.asked && !reads_->lastStale;
+    }
+    // The look sent after the last read is taken only where every read came back whole.
+    const SftpConnection::Reply stat =
+        sent ? AwaitLook(*reads_, reads_->last)
+             : remote_->connection().Call(std::move(sftp::Packet(sftp::kFstat).str(handle_)), nullptr, lane_);
     if (stat.type != sftp::kAttrs) return stat.type == sftp::kStatus ? sftp::ErrorOf(stat) : kConnectionLost;
     const NodeInfo now = sftp::ToNodeInfo(sftp::Reader(stat.body).attrs());
     if (now.size != static_cast<uint64_t>(offset_) || now.modifiedSeconds != sourceInfo_.modifiedSeconds)
@@ -164,7 +222,8 @@ int SftpFileTransfer::remoteSourceUnchanged() {
 // The source is only read: its close is not waited for.
 void SftpFileTransfer::closeSource() {
     if (handle_.empty() || remote_ == nullptr) return;
-    remote_->connection().Send(std::move(sftp::Packet(sftp::kClose).str(handle_)), [](uint8_t, std::string_view) {});
+    remote_->connection().Send(std::move(sftp::Packet(sftp::kClose).str(handle_)), [](uint8_t, std::string_view) {},
+                               nullptr, lane_);
     handle_.clear();
 }
 

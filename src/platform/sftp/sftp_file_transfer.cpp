@@ -81,7 +81,7 @@ int SftpFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finish
     if (remote_ == nullptr || (sourceLocal_ ? !upload_ : handle_.empty())) return EBADF;
     const uint64_t size = sourceInfo_.size;
     const uint64_t start = static_cast<uint64_t>(offset_);
-    const uint64_t end = std::min<uint64_t>(size, start + std::max<uint64_t>(maxBytes, kBlock));
+    const uint64_t end = std::min<uint64_t>(size, start + std::max<uint64_t>(maxBytes, SftpConnection::kSmallBlock));
     if (end > start) {
         const int error = sourceLocal_ ? upload(end) : download(end);
         copied = static_cast<uint64_t>(offset_) - start;
@@ -98,9 +98,10 @@ int SftpFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finish
 // Sends the data up to `end` as the window allows; returns early (the caller
 // may cancel then) when the window stays full for a while.
 int SftpFileTransfer::upload(uint64_t end) {
+    const uint32_t block = remote_->connection().writeBlock();
     while (static_cast<uint64_t>(offset_) < end) {
         if (const int error = upload_->error()) return error;
-        const auto n = static_cast<size_t>(std::min<uint64_t>(kBlock, end - static_cast<uint64_t>(offset_)));
+        const auto n = static_cast<size_t>(std::min<uint64_t>(block, end - static_cast<uint64_t>(offset_)));
         if (!upload_->room(n, SftpConnection::kStopLatency)) return 0;
         std::string data;
         if (const int error = local_.readData(static_cast<uint64_t>(offset_), n, data)) return error;

@@ -41,7 +41,6 @@ public:
                 std::string* reason = nullptr) override;
     void abandon() override;
 
-    static constexpr uint32_t kBlock = SftpUpload::kBlock;
     struct Reads;  // shared with the replies' callbacks
 
 protected:
@@ -61,6 +60,7 @@ private:
     const SftpFolder* remote_ = nullptr;  // the remote half's folder (held by remoteFolder_)
     FolderHandle remoteFolder_;
     std::string handle_;          // the remote source
+    int lane_ = 0;                // the connection's lane of handle_
     std::unique_ptr<SftpUpload> upload_;  // the remote temporary file
     std::shared_ptr<Reads> reads_;        // the reads under way from the remote source
     std::shared_ptr<Ahead> ahead_;        // the placing started by publishAhead

@@ -25,6 +25,7 @@ struct Placing {
     NodeInfo expected;
     bool keep;
     SftpPlacing::Done done;
+    int lane = 0;  // one for all its requests: the server takes them in order
 
     std::mutex mutex;
     size_t left = 0;
@@ -55,28 +56,40 @@ struct Placing {
         sftp::Packet rename = exists ? std::move(sftp::Packet(sftp::kExtended).str("posix-rename@openssh.com"))
                                      : sftp::Packet(sftp::kRename);
         rename.str(self->from).str(self->to);
-        self->connection.Send(std::move(rename), [self, exists](uint8_t type, std::string_view body) {
-            const SftpConnection::Reply renamed{type, std::string(body)};
-            if (!exists && renamed.status() == sftp::kFailure) {
-                // Taken since the look: changed, unless the failure has another cause.
-                self->connection.Send(std::move(sftp::Packet(sftp::kLstat).str(self->to)),
-                                      [self, renamed](uint8_t t, std::string_view) {
-                                          self->finish(t == sftp::kAttrs ? kDestinationChanged : sftp::ErrorOf(renamed));
-                                      });
-                return;
+        // The look at what then stands there goes with the rename: the server takes it after.
+        struct Both {
+            std::mutex mutex;
+            int left = 2;
+            SftpConnection::Reply renamed, look;
+        };
+        auto both = std::make_shared<Both>();
+        const auto arrived = [self, both, exists](bool rename, uint8_t type, std::string_view body) {
+            {
+                const std::lock_guard lock(both->mutex);
+                (rename ? both->renamed : both->look) = {type, std::string(body)};
+                if (--both->left != 0) return;
             }
-            if (const int error = sftp::ErrorOf(renamed)) return self->finish(error);
-            self->connection.Send(std::move(sftp::Packet(sftp::kLstat).str(self->to)),
-                                  [self](uint8_t t, std::string_view b) {
-                                      NodeInfo placed;
-                                      if (t == sftp::kAttrs) {
-                                          sftp::Reader reader(b);
-                                          const sftp::Attributes now = reader.attrs();
-                                          if (!reader.failed()) placed = sftp::ToNodeInfo(now);
-                                      }
-                                      self->done(0, placed, {});
-                                  });
-        });
+            Renamed(self, both->renamed, both->look, exists);
+        };
+        self->connection.Send(std::move(rename), [arrived](uint8_t t, std::string_view b) { arrived(true, t, b); }, nullptr,
+                              self->lane);
+        self->connection.Send(std::move(sftp::Packet(sftp::kLstat).str(self->to)),
+                              [arrived](uint8_t t, std::string_view b) { arrived(false, t, b); }, nullptr, self->lane);
+    }
+
+    static void Renamed(const std::shared_ptr<Placing>& self, const SftpConnection::Reply& renamed,
+                        const SftpConnection::Reply& look, bool exists) {
+        // The plain rename fails where the name was taken since the look: changed, unless the failure has another cause.
+        if (!exists && renamed.status() == sftp::kFailure)
+            return self->finish(look.type == sftp::kAttrs ? kDestinationChanged : sftp::ErrorOf(renamed));
+        if (const int error = sftp::ErrorOf(renamed)) return self->finish(error);
+        NodeInfo placed;
+        if (look.type == sftp::kAttrs) {
+            sftp::Reader reader(look.body);
+            const sftp::Attributes now = reader.attrs();
+            if (!reader.failed()) placed = sftp::ToNodeInfo(now);
+        }
+        self->done(0, placed, {});
     }
 };
 
@@ -85,7 +98,8 @@ struct Placing {
 void SftpPlacing::Start(SftpConnection& connection, std::vector<std::string> way, std::string from, std::string to,
                         const NodeInfo& expected, bool keep, Done done) {
     auto placing = std::shared_ptr<Placing>(
-        new Placing{connection, std::move(way), std::move(from), std::move(to), expected, keep, std::move(done), {}, 0, {}});
+        new Placing{connection, std::move(way), std::move(from), std::move(to), expected, keep, std::move(done),
+                    connection.PickLane(), {}, 0, {}});
     const size_t n = placing->way.size() + 1;
     placing->looked.resize(n);
     placing->left = n;
@@ -98,7 +112,7 @@ void SftpPlacing::Start(SftpConnection& connection, std::vector<std::string> way
                 if (--placing->left != 0) return;
             }
             Placing::Looked(placing);
-        });
+        }, nullptr, placing->lane);
     }
 }
 

@@ -15,22 +15,24 @@
 namespace kirvo {
 
 struct SftpUpload::State {
-    enum Step { kSetstat, kFlush, kClose, kAfter };
-
     SftpConnection& connection;
     std::string folder, name;
+    int lane = 0;
 
     mutable std::mutex mutex;
     std::condition_variable changed;
     std::string temp, handle;
     int attempts = 0;
-    bool opening = false, open = false, closed = false, stepping = false;
-    bool finishing = false, abandoned = false, removing = false, removed = false, done = false;
+    bool opening = false, open = false, closing = false, closed = false;
+    bool finishing = false, finished = false, abandoned = false, removing = false, removed = false, done = false;
     int error = 0;
-    Step step = kSetstat;
     std::vector<std::pair<uint64_t, std::string>> held;  // written before the file was open
     uint64_t underWay = 0, window = kFirstWindow;
-    size_t writes = 0;
+    size_t writes = 0;  // written and not yet answered (held ones included)
+    size_t steps = 0;   // FSETSTAT and flush sent and not yet answered
+    // Writes between the look at the state and their requests: no CLOSE may
+    // overtake them (the server could give the handle to the next file).
+    size_t writing = 0;
     sftp::Attributes attributes;
     bool flush = false;
 
@@ -85,7 +87,7 @@ void SendOpen(const StatePtr& s) {
                         s->fail(sftp::ErrorOf(opened));
                     }
                     Pump(s);
-                });
+                }, nullptr, s->lane);
                 return;
             } else {
                 s->temp.clear();
@@ -93,7 +95,8 @@ void SendOpen(const StatePtr& s) {
             }
             lock.unlock();
             Pump(s);
-        });
+        },
+        nullptr, s->lane);
 }
 
 void SendWrite(const StatePtr& s, const std::string& handle, uint64_t offset, const std::string& data) {
@@ -107,38 +110,83 @@ void SendWrite(const StatePtr& s, const std::string& handle, uint64_t offset, co
                                if (const int e = sftp::ErrorOf(SftpConnection::Reply{type, std::string(body)})) s->fail(e);
                            }
                            Pump(s);
-                       });
+                       },
+                       nullptr, s->lane);
+}
+
+// A step's reply: its error is kept, the file is closed anyway.
+void Stepped(const StatePtr& s, int error) {
+    {
+        const std::lock_guard lock(s->mutex);
+        --s->steps;
+        s->fail(error);
+    }
+    Pump(s);
+}
+
+void SendSteps(const StatePtr& s, const std::string& handle, const sftp::Attributes& attributes, bool flush) {
+    SftpConnection& c = s->connection;
+    c.Send(std::move(sftp::Packet(sftp::kFsetstat).str(handle).attrs(attributes)),
+           [s](uint8_t type, std::string_view body) { Stepped(s, sftp::ErrorOf(SftpConnection::Reply{type, std::string(body)})); },
+           nullptr, s->lane);
+    if (flush) {
+        c.Send(std::move(sftp::Packet(sftp::kExtended).str("fsync@openssh.com").str(handle)),
+               [s](uint8_t type, std::string_view body) {
+                   // A server that cannot flush at all still has the data; one whose flush failed may not.
+                   const uint32_t status = SftpConnection::Reply{type, std::string(body)}.status();
+                   Stepped(s, status == sftp::kOpUnsupported ? 0 : sftp::ErrorOf(status));
+               },
+               nullptr, s->lane);
+    }
+}
+
+void SendClose(const StatePtr& s, const std::string& handle) {
+    s->connection.Send(std::move(sftp::Packet(sftp::kClose).str(handle)),
+                       [s](uint8_t type, std::string_view body) {
+                           {
+                               const std::lock_guard lock(s->mutex);
+                               s->closed = true;
+                               s->fail(sftp::ErrorOf(SftpConnection::Reply{type, std::string(body)}));
+                           }
+                           Pump(s);
+                       },
+                       nullptr, s->lane);
 }
 
 void Pump(const StatePtr& s) {
     std::vector<std::pair<uint64_t, std::string>> writes;
     std::string handle, removal;
-    State::Step step = State::kAfter;
+    bool steps = false, close = false;
     sftp::Attributes attributes;
+    bool flush = false;
     {
         const std::lock_guard lock(s->mutex);
-        if (s->open && !s->closed) {
-            handle = s->handle;
-            if (s->error == 0 && !s->abandoned) {
-                writes.swap(s->held);
-            }
-        }
-        if (!s->open && !s->opening && !s->held.empty()) {  // never opened: nothing to write to
+        const bool stopping = s->error != 0 || s->abandoned;
+        if (!s->opening && (stopping || !s->open)) {  // nothing more is written
+            for (const auto& piece : s->held) s->underWay -= piece.second.size();
+            s->writes -= s->held.size();
             s->held.clear();
-            s->writes = 0;
-            s->underWay = 0;
         }
-        if (writes.empty() && s->open && !s->closed && !s->stepping && s->writes == 0) {
-            if (s->error != 0 || s->abandoned) {
-                step = State::kClose;
-            } else if (s->finishing) {
-                if (s->step == State::kFlush && !s->flush) s->step = State::kClose;
-                step = s->step;
+        if (s->open && !s->closing) {
+            handle = s->handle;
+            if (!stopping && !s->held.empty()) {
+                writes.swap(s->held);
+                ++s->writing;
+            } else if (s->writing == 0) {
+                // The server takes the requests of one lane in order: the last
+                // steps follow the writes at once, and a file given up is closed
+                // at once (what was sent before is still answered).
+                if (s->finishing && !s->finished && !stopping) {
+                    s->finished = steps = true;
+                    s->steps = s->flush ? 2 : 1;
+                    attributes = s->attributes;
+                    flush = s->flush;
+                }
+                close = steps || stopping;
+                s->closing = close;
             }
-            if (step != State::kAfter) s->stepping = true;
-            attributes = s->attributes;
         }
-        const bool settled = !s->opening && (s->open ? s->closed : s->held.empty() && s->writes == 0);
+        const bool settled = !s->opening && s->writes == 0 && s->steps == 0 && (s->open ? s->closed : s->held.empty());
         if (settled && (s->closed || s->error != 0 || s->abandoned)) s->done = true;
         if (s->done && s->abandoned && !s->temp.empty() && !s->removing) {
             s->removing = true;
@@ -146,39 +194,16 @@ void Pump(const StatePtr& s) {
         }
         s->changed.notify_all();
     }
-    for (const auto& [offset, data] : writes) SendWrite(s, handle, offset, data);
-    const auto next = [s](int error) {
+    if (!writes.empty()) {
+        for (const auto& [offset, data] : writes) SendWrite(s, handle, offset, data);
         {
             const std::lock_guard lock(s->mutex);
-            s->stepping = false;
-            s->fail(error);  // the file is closed next
-            s->step = static_cast<State::Step>(s->step + 1);
+            --s->writing;
         }
-        Pump(s);
-    };
-    switch (step) {
-    case State::kSetstat:
-        s->connection.Send(std::move(sftp::Packet(sftp::kFsetstat).str(handle).attrs(attributes)),
-                           [next](uint8_t type, std::string_view body) { next(sftp::ErrorOf(SftpConnection::Reply{type, std::string(body)})); });
-        break;
-    case State::kFlush:
-        // A server that cannot flush still has the data.
-        s->connection.Send(std::move(sftp::Packet(sftp::kExtended).str("fsync@openssh.com").str(handle)),
-                           [next](uint8_t type, std::string_view) { next(type == 0 ? kConnectionLost : 0); });
-        break;
-    case State::kClose:
-        s->connection.Send(std::move(sftp::Packet(sftp::kClose).str(handle)), [s](uint8_t, std::string_view) {
-            {
-                const std::lock_guard lock(s->mutex);
-                s->stepping = false;
-                s->closed = true;
-                s->step = State::kAfter;
-            }
-            Pump(s);
-        });
-        break;
-    case State::kAfter: break;
+        return Pump(s);
     }
+    if (steps) SendSteps(s, handle, attributes, flush);
+    if (close) SendClose(s, handle);
     if (!removal.empty()) {
         sftp::Forget(s->connection, removal);
         s->connection.Send(std::move(sftp::Packet(sftp::kRemove).str(removal)), [s](uint8_t, std::string_view) {
@@ -186,7 +211,7 @@ void Pump(const StatePtr& s) {
             s->removed = true;
             s->temp.clear();
             s->changed.notify_all();
-        });
+        }, nullptr, s->lane);
     }
 }
 
@@ -197,7 +222,10 @@ SftpUpload::SftpUpload(SftpConnection& connection, std::string folderPath, std::
 
 SftpUpload::~SftpUpload() { abandon(); }
 
-void SftpUpload::create() { SendOpen(state_); }
+void SftpUpload::create() {
+    state_->lane = state_->connection.PickLane();
+    SendOpen(state_);
+}
 
 bool SftpUpload::room(uint64_t bytes, std::chrono::milliseconds wait) {
     std::unique_lock lock(state_->mutex);
@@ -221,8 +249,14 @@ void SftpUpload::write(uint64_t offset, std::string data) {
             return;
         }
         handle = state_->handle;
+        ++state_->writing;
     }
     SendWrite(state_, handle, offset, data);
+    {
+        const std::lock_guard lock(state_->mutex);
+        --state_->writing;
+    }
+    Pump(state_);
 }
 
 void SftpUpload::finish(const sftp::Attributes& attributes, bool flush) {

@@ -12,15 +12,16 @@ class SftpConnection;
 
 // The temporary file of one copy to another machine, written without waiting
 // for the server in between, so that many files (and many pieces of a big
-// one) are under way on the connection at once. The steps of the file keep
-// their order: OPEN (exclusive, 0600, our name form; a name already taken
-// gets another), the writes, then FSETSTAT, fsync@openssh.com where offered
-// and CLOSE, each after the one before has been answered. The first error
-// stops the steps (the file is closed) and comes back from wait(). The
-// connection must outlive the upload.
+// one) are under way on the connection at once. All requests of one file go
+// to one lane of the connection (see SftpConnection), whose server works
+// through them in order: OPEN (exclusive, 0600, our name form; a name
+// already taken gets another), the writes, then FSETSTAT, fsync@openssh.com
+// where offered and CLOSE, the last three sent together after the last
+// write. The first error is kept (the file is closed) and comes back from
+// wait(); a flush the server tries and fails is one. The connection must
+// outlive the upload.
 class SftpUpload {
 public:
-    static constexpr uint32_t kBlock = 32 * 1024;
     // Bytes written but not yet answered: the window starts so and doubles
     // each time it is full, up to kMaxWindow (the memory a file may hold).
     static constexpr uint64_t kFirstWindow = 1u << 20;

@@ -104,6 +104,22 @@ bool ParseNames(std::string_view body, std::vector<Name>& out) {
     return true;
 }
 
+bool ParseGreeting(std::string_view body, Greeting& out) {
+    out = Greeting{};
+    Reader reader(body);
+    out.version = reader.u32();
+    if (reader.failed()) return false;
+    while (!reader.empty() && !reader.failed()) {
+        const std::string_view name = reader.str();
+        reader.str();
+        if (name == "posix-rename@openssh.com") out.posixRename = true;
+        if (name == "fsync@openssh.com") out.fsync = true;
+        if (name == "lsetstat@openssh.com") out.lsetstat = true;
+        if (name == "limits@openssh.com") out.limits = true;
+    }
+    return true;
+}
+
 bool ParseHandle(std::string_view body, std::string& out) {
     Reader reader(body);
     const std::string_view handle = reader.str();

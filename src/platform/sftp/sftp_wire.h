@@ -92,6 +92,19 @@ struct Name {
 // count larger than its bytes can carry, or a field that runs past its end.
 bool ParseNames(std::string_view body, std::vector<Name>& out);
 
+// What a server says of itself in its VERSION reply: the version and the
+// extensions of OpenSSH's server that Kirvo uses.
+struct Greeting {
+    uint32_t version = 0;
+    bool posixRename = false;
+    bool fsync = false;
+    bool lsetstat = false;
+    bool limits = false;  // limits@openssh.com: it tells how much one request may carry
+    bool operator==(const Greeting&) const = default;
+};
+// The greeting in a VERSION reply's fields after the type; false when it holds none.
+bool ParseGreeting(std::string_view body, Greeting& out);
+
 // The handle of a HANDLE reply: false unless it is 1 to 256 bytes, as the protocol allows.
 bool ParseHandle(std::string_view body, std::string& out);
 

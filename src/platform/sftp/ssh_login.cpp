@@ -274,6 +274,11 @@ LoginSettings LoginSettings::Default() {
         if (end != timeout && *end == '\0' && seconds >= 1 && seconds <= 3600)
             settings.replyTimeout = std::chrono::seconds(seconds);
     }
+    if (const char* channels = std::getenv("KIRVO_SFTP_CHANNELS")) {
+        char* end = nullptr;
+        const long n = std::strtol(channels, &end, 10);
+        if (end != channels && *end == '\0' && n >= 1 && n <= 8) settings.channels = static_cast<int>(n);
+    }
     return settings;
 }
 

@@ -47,8 +47,12 @@ struct LoginSettings {
     int connectTimeoutSeconds = 10;
     // A request without its reply for this long ends the connection.
     std::chrono::milliseconds replyTimeout{30'000};
+    // File-transfer channels of one connection, each with a server process of
+    // its own there, so that the server works on several files at once.
+    int channels = 4;
 
-    // HOME's .ssh; the reply timeout from KIRVO_SFTP_TIMEOUT (whole seconds, 1 to 3600) when set.
+    // HOME's .ssh; the reply timeout from KIRVO_SFTP_TIMEOUT (whole seconds, 1
+    // to 3600) and the channels from KIRVO_SFTP_CHANNELS (1 to 8) when set.
     static LoginSettings Default();
 };
 

@@ -7,8 +7,8 @@
 
 namespace kirvo {
 
-ColumnFit::ColumnFit(QTreeView& list) : QObject(&list), list_(list) {
-    list.viewport()->installEventFilter(this);
+ColumnFit::ColumnFit(QTreeView& list) : QObject(&list), list_(list), viewport_(list.viewport()) {
+    viewport_->installEventFilter(this);
     connect(list.header(), &QHeaderView::sectionResized, this, &ColumnFit::OnSectionResized);
 }
 
@@ -38,7 +38,9 @@ void ColumnFit::OnSectionResized() {
 }
 
 bool ColumnFit::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_.viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) Apply();
+    // The viewport kept from the start: while the list is being destroyed its
+    // children still get events, and the list must not be asked then.
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Show) && watched == viewport_) Apply();
     return QObject::eventFilter(watched, event);
 }
 

@@ -5,6 +5,7 @@
 
 class QHeaderView;
 class QTreeView;
+class QWidget;
 
 namespace kirvo {
 
@@ -30,6 +31,7 @@ private:
     int Available() const;
 
     QTreeView& list_;
+    QWidget* viewport_;
     ListColumns::Widths base_{};
     // The list's width the base widths belong to; 0: their sum.
     int baseAvailable_ = 0;

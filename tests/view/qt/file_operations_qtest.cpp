@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QToolButton>
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
@@ -18,6 +19,9 @@
 
 #include "file_operations_fixture.h"
 #include "app/qt/log_dialog.h"
+#include "app/qt/path_bar.h"
+#include "app/snapshot_save.h"
+#include "platform/root.h"
 #include "app/qt/message_box_prompts.h"
 #include "fileops/operation_log.h"
 #include "fileops/qt/dialog_answerer.h"
@@ -480,6 +484,69 @@ private slots:
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
         w.Command(CommandId::EditCopy);
         QCOMPARE(log, QStringList{refusal});
+        w.controller()->setUserPrompts(nullptr);
+    }
+
+    // A snapshot opened from the "..." button's menu is compared like a
+    // folder; what would copy into or out of it, or delete in it, rests with a
+    // message, while a file beside it may still go.
+    void aSnapshotSideIsComparedButNeverWrittenOrRead() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt", kOld, "a"}, {"b.txt", kOld, "b"}});
+        std::optional<Root> folder = Root::Parse(dir / "q");
+        folder->Inspect();
+        const std::string file = dir / "s.kirvo-snapshot";
+        QVERIFY(SnapshotSave::Run(*folder, file, {}).outcome == SnapshotSaveResult::Outcome::Saved);
+        WriteFile(dir / "q/a.txt", "neu", kNew);
+        WriteFile(dir / "q/neu.txt", "n", kNew);
+        QStringList log;
+        Window w;
+        ScriptedPrompts prompts(log);
+        RecordingService service(log, dir / "q", dir / "s");
+        w.controller()->setUserPrompts(&prompts);
+        w.controller()->setFileOperationService(&service);
+        w.SetOption(Option::Beep, false);
+        w.SetOption(Option::VorLoeschen, false);
+        PathBar* bar = w.pathBar();
+        bar->setSnapshotChooser([&](QWidget*, const QString&, const QString&) { return QString::fromStdString(file); });
+        w.frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+        QTimer::singleShot(50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            menu->setActiveAction(menu->actions().first());
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QToolButton* button = bar->browseButton(PathBar::Side::Target);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->width() - 3, button->height() / 2));  // its arrow
+        QCOMPARE(bar->text(PathBar::Side::Target), QString::fromStdString("snapshot:" + file));
+        bar->setText(PathBar::Side::Source, QString::fromStdString(dir / "q"));
+        w.Command(CommandId::PfadeVergleichen);
+        QCOMPARE(w.Cells(w.RowOf("a.txt")).section(u'|', 4, 4), "--->");
+        QCOMPARE(w.Cells(w.RowOf("neu.txt")).section(u'|', 4, 4), "--->");
+        QCOMPARE(w.RowOf("b.txt"), -1);  // equal to the snapshot: not among the unequal rows
+        const QString refusal = QString::fromStdString("warn: „snapshot:" + file + "“ ist ein Schnappschuss: ");
+        log.clear();
+        w.Command(CommandId::Synchronize);
+        QCOMPARE(log.size(), 1);
+        QVERIFY2(log[0].startsWith(refusal), qPrintable(log[0]));
+        const auto select = [&](const QString& name) {
+            w.view()->clearSelection();
+            w.view()->selectionModel()->select(w.model()->index(w.RowOf(name), 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        };
+        select("a.txt");
+        for (CommandId command : {CommandId::CopyToTarget, CommandId::EditCopy, CommandId::DeleteSelected}) {
+            log.clear();
+            w.Command(command);
+            QCOMPARE(log.size(), 1);
+            QVERIFY2(log[0].startsWith(refusal), qPrintable(log[0]));
+        }
+        select("neu.txt");
+        log.clear();
+        w.Command(CommandId::DeleteSelected);
+        QCOMPARE(log.size(), 1);
+        QVERIFY2(log[0].startsWith("delete ") && log[0].endsWith(": Q/neu.txt"), qPrintable(log[0]));
         w.controller()->setUserPrompts(nullptr);
     }
 
