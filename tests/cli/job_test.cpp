@@ -133,8 +133,8 @@ TEST(Jobs, RunIsRefusedWithoutItsDriveOrWithAnInvalidJob) {
         std::string message;
     };
     const Case cases[] = {
-        {"stick", 4, "\"" + dir / "stick/Dokumente" + "\" existiert nicht, ebenso der Ordner darüber. Ist der "
-                     "Datenträger angeschlossen?"},
+        {"stick", 4, "„" + dir / "stick/Dokumente" + "“ existiert nicht. Ist der Datenträger angeschlossen? Es wird "
+                     "nichts kopiert."},
         {"kaputt", kExitUsage, "Auftrag \"kaputt\", Zeile 3: ungültiger Wert \"vielleicht\" für trash"},
         {"fehlt", kExitUsage, "Es gibt keinen Auftrag \"fehlt\""},
         {"../x", kExitUsage, "Ungültiger Name \"../x\" für einen Auftrag"},
