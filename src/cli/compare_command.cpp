@@ -203,14 +203,14 @@ std::optional<std::string> RootNotice(std::string_view side, const Root& root) {
 }
 
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
-    // A snapshot takes no sync: there is no plan to show.
-    for (const std::string* root : {&options.source, &options.target}) {
-        if (options.sync.mode == SyncMode::Update || !Root::NamesSnapshot(*root)) continue;
-        err << Tr("kirvo-cli compare: ") << DisplayEscaped(SnapshotRefusal(*root)) << '\n';
-        return kExitUsage;
-    }
     CliRemoteRoots remote(options.acceptNewHostKey);
     if (const int status = remote.Open(kCompareCommand.name, options.source, options.target, err)) return status;
+    // A snapshot takes no sync: there is no plan to show.
+    for (const Root* root : {&remote.source(), &remote.target()}) {
+        if (options.sync.mode == SyncMode::Update || !root->snapshot()) continue;
+        err << Tr("kirvo-cli compare: ") << DisplayEscaped(SnapshotRefusal(root->text())) << '\n';
+        return kExitUsage;
+    }
     bool rootMissing = false;
     for (const auto& [side, root] : {std::pair{Tr("Die Quelle"), &remote.source()}, std::pair{Tr("Das Ziel"), &remote.target()}}) {
         if (auto text = RootNotice(side, *root)) {
@@ -277,8 +277,8 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
         const std::string withMode =
             plan.mode() == SyncMode::Update ? optionsText : optionsText + Tr(", geplant für den Abgleich ") + std::string(SyncModeName(plan.mode()));
         WriteText(out, rows, stats,
-                  {RootHeading(matcher.sourceRoot(), matcher.utcOffset()),
-                   RootHeading(matcher.targetRoot(), matcher.utcOffset()), filterText, withMode, patterns},
+                  {RootHeading(matcher.source(), matcher.utcOffset()),
+                   RootHeading(matcher.target(), matcher.utcOffset()), filterText, withMode, patterns},
                   sync.result().conflicts);
     }
     out.flush();

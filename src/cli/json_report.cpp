@@ -147,8 +147,8 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
     PutJsonText(roots, "source_root", matcher.sourceRoot());
     PutJsonText(roots, "target_root", matcher.targetRoot());
     for (const auto& [key, value] : roots.items()) doc.Field(key, value);
-    for (const auto& [key, root] : {std::pair{"source_snapshot", &matcher.sourceRoot()},
-                                    std::pair{"target_snapshot", &matcher.targetRoot()}})
+    for (const auto& [key, root] : {std::pair{"source_snapshot", &matcher.source()},
+                                    std::pair{"target_snapshot", &matcher.target()}})
         if (Json snapshot = SnapshotJson(*root, offset); !snapshot.is_null()) doc.Field(key, snapshot);
     doc.Field("utc_offset_seconds", offset);
     Json settings = ScanSettings(options.twoSecondTolerance, options.ignoreHour, options.compareBy, options.links,
