@@ -195,7 +195,7 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
     }
     for (SyncMode value : {SyncMode::Update, SyncMode::Mirror, SyncMode::TwoWay}) {
         actions.setEnabled(AppOptions::SyncCommand(value), idle);
-        actions.setChecked(AppOptions::SyncCommand(value), options_.syncMode() == value);
+        actions.setChecked(AppOptions::SyncCommand(value), fileOperations_.syncMode() == value);
     }
     for (LinkMode value : {LinkMode::Follow, LinkMode::Copy, LinkMode::Skip}) {
         actions.setEnabled(AppOptions::LinksCommand(value), idle);
@@ -247,7 +247,8 @@ void WindowController::OnExcludePath() {
 }
 
 void WindowController::OnSyncMode(SyncMode value) {
-    if (comparing() || options_.syncMode() == value) return;
+    if (comparing() || fileOperations_.syncMode() == value) return;
+    fileOperations_.setJobPlan(std::nullopt);  // the user's choice ends a job's run
     options_.setSyncMode(value);
     emit commandStateChanged();
     CompareAgainIfShown();  // the list shows the plan of the mode
@@ -298,5 +299,16 @@ void WindowController::ShowSummary() {
 }
 
 void WindowController::CompareAgainWithNote(const QString& note) { session_.CompareAgainWithNote(note); }
+
+void WindowController::CompareJob(JobPlan plan, const QString& note) {
+    if (comparing()) return;
+    if (summaryShown_) {  // a new command begins
+        summaryShown_ = false;
+        emit operationSummary(QString(), 0);
+    }
+    fileOperations_.setJobPlan(std::move(plan));
+    emit commandStateChanged();
+    session_.CompareAgainWithNote(note);
+}
 
 }  // namespace kirvo

@@ -95,6 +95,11 @@ public:
     // After the folders were changed from outside the list (an undo): compares
     // again, `note` in the status bar once the comparison is over.
     void CompareAgainWithNote(const QString& note);
+    // "Aufträge" › "Ausführen": the job's roots (already in the fields) are
+    // compared with its plan (mode, direction, deletion limit) and the list
+    // shows what its run would do; "Dateien abgleichen" runs it. `note` in
+    // the status bar once the comparison is over.
+    void CompareJob(JobPlan plan, const QString& note);
 
 public slots:
     // Command 32775 "Pfade vergleichen": with both fields filled, moves the
