@@ -9,6 +9,7 @@
 
 #include "app/job_store.h"
 #include "app/qt/jobs_dialog.h"
+#include "fileops/operation_log.h"
 #include "fileops/qt/dialog_answerer.h"
 #include "support/temp_tree.h"
 #include "../../view/qt/view_fixture.h"
@@ -115,6 +116,32 @@ private slots:
         QCOMPARE(w.rowCount(), 0);
         QCOMPARE(w.frame.messagePane()->text(), QStringLiteral("1 ersetzt, 1 in den Papierkorb"));
         JobStore().Remove("spiegel", error);
+    }
+
+    // A job run by its timer (or kirvo-cli, another Kirvo) changes the pair
+    // the window shows: the list is compared again, without a click. A run
+    // on another pair (here one whose path begins like the source's) does not.
+    void aRunElsewhereOnTheShownPairComparesAgain() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt", 1'400'000'000, "neu"}});
+        MakeTree(dir / "z", {{"a.txt", 1'300'000'000, "alt"}});
+        Window w;
+        w.Compare(dir / "q", dir / "z");
+        QCOMPARE(w.rowCount(), 2);
+        const auto run = [](const std::string& from, const std::string& to) {
+            OperationLog log;  // as another program writes it
+            log.beginRun({"kirvo-cli run abends", from, to});
+            log.write({OperationLog::kReplaced, from + "/a.txt", to + "/a.txt", 3, 3, OperationLog::kOk});
+            log.endRun();
+        };
+        run(dir / "q2", dir / "z2");
+        QTest::qWait(2500);
+        QCOMPARE(w.rowCount(), 2);
+        MakeTree(dir / "z", {{"a.txt", 1'400'000'000, "neu"}});
+        run(dir / "q", dir / "z");
+        QTRY_COMPARE_WITH_TIMEOUT(w.rowCount(), 0, 5000);
+        w.WaitForComparison();
+        QCOMPARE(w.frame.messagePane()->text(), QStringLiteral("Ein anderer Lauf hat die Ordner geändert; die Liste ist neu verglichen."));
     }
 };
 
