@@ -350,7 +350,7 @@ void CMainFrame::UndoRun(const std::string& id) {
 bool CMainFrame::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate && controller_) controller_->CheckOutsideRuns();
     if (event->type() == QEvent::StatusTip) {
-        if (statusBar_) statusBar_->ShowText(static_cast<QStatusTipEvent*>(event)->tip());
+        if (statusBar_) statusBar_->ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);
