@@ -317,6 +317,10 @@ TEST(CompareCommand, DashedRootsAfterDoubleDash) {
     EXPECT_EQ(r.status, kExitUnreadable);  // -z is missing
     EXPECT_EQ(Lines(r.out)[0], "3\t-q/\t\t\t\t\t\t\t\t");
     EXPECT_NE(r.err.find("\"-z\" existiert nicht"), std::string::npos);
+    // A local folder whose path holds "://" is a folder here, never an address.
+    MakeTree(dir / "a:/z", {{"a.txt", 1'300'000'000}});
+    const CliResult local = Cli({"compare", dir / "-q", dir.path() + "/a://z"});
+    EXPECT_EQ(local.status, kExitEqual) << local.err;
 }
 
 TEST(CompareCommand, HelpAndVersion) {
