@@ -139,7 +139,7 @@ TEST(CompareCommand, MissingRootsAreEmptyAndUnusableOnesUnknownWithExitFour) {
     chmod((dir / "locked").c_str(), 0);
     const std::string locked = test::Unprivileged(dir.path(), [&] {
         std::string out;
-        for (const std::string root : {dir / "locked", dir / "locked/inner"}) {
+        for (const std::string& root : {dir / "locked", dir / "locked/inner"}) {
             const CliResult r = Cli({"compare", root, dir / "z"});
             out += std::to_string(r.status) + " " + r.err + "\n";
         }
