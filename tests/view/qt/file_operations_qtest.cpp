@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QToolButton>
