@@ -58,7 +58,8 @@ public:
     // can say what is there now: a folder of one of them is not in the last
     // scan or no longer readable, a name is now a folder or cannot be
     // inspected, the lister would ask another machine per name, contents are
-    // compared, the local time's offset moved, or the entry table was let go.
+    // compared, or the local time's offset moved. Works with the entry
+    // table let go too (ReleaseEntryTable), and leaves it so.
     bool LookAgain(std::span<const std::string> sourcePaths, std::span<const std::string> targetPaths);
     // Why pairs()[pairIndex] is a conflict; empty for every other pair.
     std::string_view conflictReason(size_t pairIndex) const;

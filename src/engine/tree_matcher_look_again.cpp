@@ -35,7 +35,6 @@ bool Among(const LookedAt& looked, const FileEntry& entry) {
 }  // namespace
 
 bool TreeMatcher::LookAgain(std::span<const std::string> sourcePaths, std::span<const std::string> targetPaths) {
-    if (lastEntry_ < 0 && pairCount_ > 0) return false;  // the table was let go
     if (options_.compareBy == CompareBy::Content || CurrentUtcOffsetSeconds() != utcOffset_) return false;
     // The run's progress and its content readers belonged to that run.
     options_.progress = nullptr;
@@ -83,10 +82,15 @@ bool TreeMatcher::LookAgain(std::span<const std::string> sourcePaths, std::span<
         }
     }
 
+    // The table anew from the pairs, which hold every entry once (the
+    // sorted table itself may have been let go).
+    const bool released = lastEntry_ < 0 && pairCount_ > 0;
     std::vector<const FileEntry*> table;
-    table.reserve(static_cast<size_t>(lastEntry_ + 2) + found.size());
-    for (int32_t i = 0; i <= lastEntry_; ++i)
-        if (!Among(looked[entries_[i]->side() == kSourceSide ? 0 : 1], *entries_[i])) table.push_back(entries_[i]);
+    table.reserve(2 * pairs_.size() + found.size() + 1);
+    for (const FilePair& pair : pairs_) {
+        if (pair.source && !Among(looked[0], *pair.source)) table.push_back(pair.source);
+        if (pair.target && !Among(looked[1], *pair.target)) table.push_back(pair.target);
+    }
     for (const Found& file : found) {
         ScannedSide& side = sides_[file.side];
         const std::string& folder = side.folders[static_cast<size_t>(file.folder)];
@@ -108,6 +112,7 @@ bool TreeMatcher::LookAgain(std::span<const std::string> sourcePaths, std::span<
     lastEntry_ = static_cast<int32_t>(entries_.size()) - 2;
     OrderTable(lastEntry_);
     PairEntries(lastEntry_);
+    if (released) ReleaseEntryTable();
     return true;
 }
 
