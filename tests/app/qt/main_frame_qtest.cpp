@@ -102,8 +102,8 @@ private slots:
              "32882 Neuere kopieren", "32883 Spiegeln", "32884 In beide Richtungen mit Gedächtnis", "<", ">&Verknüpfungen",
              "32902 Folgen", "32903 Als Verknüpfung kopieren", "32904 Auslassen", "<", ">&Optionen",
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
-             "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor löschen",
-             "32797 Bestätigung vor überschreiben", "32813 Papierkorb verwenden", "32905 Kopien prüfen",
+             "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor Löschen",
+             "32797 Bestätigung vor Überschreiben", "32813 Papierkorb verwenden", "32905 Kopien prüfen",
              "32798 Bestätigung vor Verzeichnis",
              "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32814 Protokoll anzeigen", "-",
              "32842 Auftrag speichern...", "32843 Aufträge..."},
@@ -614,13 +614,13 @@ private slots:
         first->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(dir / "z"));
         first->OnCommand(CommandId::PfadeVergleichen);
         QTRY_VERIFY(!first->controller()->comparing());
-        QVERIFY(first->outputBar()->fieldText(1009).startsWith("1 Dateien in 1 Ordner"));
+        QVERIFY(first->outputBar()->fieldText(1009).startsWith("1 Datei in 1 Ordner"));
         QCOMPARE(second.outputBar()->fieldText(1009), QString());
         QVERIFY(first->windowTitle().contains(QString::fromStdString(dir / "z")));
         QCOMPARE(second.windowTitle(), "Unbenannt - Kirvo");
         first.reset();
         second.controller()->FillList();
-        QVERIFY(second.outputBar()->fieldText(1009).startsWith("0 Dateien in 0 Ordner"));
+        QVERIFY(second.outputBar()->fieldText(1009).startsWith("0 Dateien in 0 Ordnern"));
     }
 };
 
