@@ -239,7 +239,7 @@ TEST(ResultRows, ProgressFollowsTheRepaintInterval) {
     EXPECT_EQ(progress.started, 1);
     std::vector<std::string> expected;
     for (int n = 0; n < 999; ++n)
-        if (n < 11 || n % 10 == 0) expected.push_back(std::to_string(n) + " Dateien");
+        if (n < 11 || n % 10 == 0) expected.push_back(std::to_string(n) + (n == 1 ? " Datei" : " Dateien"));
     EXPECT_EQ(progress.sourceTexts, expected);
     EXPECT_EQ(progress.targetTexts, std::vector<std::string>{"0 Dateien"});
     // Every tenth pair, and pair 0 once more after its folder row.
