@@ -61,7 +61,6 @@ public:
     bool ConfirmPlan(SyncPlanSummary& plan) override {
         if (!prompts_.ShowsPlans()) return SyncQuestions::ConfirmPlan(plan);
         if (beep_) prompts_.Beep(BeepKind::Question);
-        plan.namedEachFile = true;
         return prompts_.ConfirmSyncPlan(plan);
     }
     int32_t ConflictDirection(const std::string& question) override {

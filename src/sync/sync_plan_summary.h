@@ -42,9 +42,6 @@ public:
     const std::vector<Group>& groups() const { return groups_; }
     // Whether a part goes ahead: present and not declined.
     bool accepted(Part part) const;
-    // Set by whoever asked when every file was named on screen (the window's
-    // list): then the plan was the confirmation before overwriting and deleting.
-    bool namedEachFile = false;
 
     // One line per part: "Es werden 3 Dateien von Quelle nach Ziel kopiert ! (2 neu, 1 ersetzt, 12 KB)".
     std::string Text() const;

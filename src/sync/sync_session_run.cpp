@@ -66,14 +66,8 @@ SyncOutcome SyncSession::Run(const SyncWork& work, SyncQuestions& questions, Fil
     using Part = SyncPlanSummary::Part;
     const bool toTarget = plan.accepted(Part::ToTarget), toSource = plan.accepted(Part::ToSource);
     const bool moveSource = plan.accepted(Part::MovesInSource), moveTarget = plan.accepted(Part::MovesInTarget);
-    // A plan that named every file was the question before replacing and
-    // deleting them; what changed since the comparison is still asked about.
     CopyFlags flags = copyFlags;
-    DeleteFlags removal = deleteFlags;
-    if (plan.namedEachFile) {
-        flags.confirmOverwrite = false;
-        removal.confirmDelete = false;
-    }
+    const DeleteFlags& removal = deleteFlags;
 
     // What frees a path goes before what fills it: a file replaced by a
     // folder, a rename onto a name a deletion frees, a folder replaced by a
