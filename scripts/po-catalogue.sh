@@ -17,7 +17,7 @@ trap 'rm -rf "$tmp"' EXIT INT TERM
 make_pot() {
   (cd "$src" && find src -name '*.cpp' -o -name '*.h' | LC_ALL=C sort > "$tmp/files")
   (cd "$src" && xgettext --from-code=UTF-8 --language=C++ --add-comments=TRANSLATORS: \
-      --keyword= --keyword=Tr --keyword=TrN:1,2 --keyword=TrNoop --keyword=QTr --keyword=QTrN:1,2 \
+      --keyword= --keyword=Tr --keyword=TrN:1,2 --keyword=TrNoop --keyword=TrNNoop:1,2 --keyword=QTr --keyword=QTrN:1,2 \
       --add-location=file --package-name=Kirvo --files-from="$tmp/files" -o "$1")
 }
 

@@ -58,6 +58,11 @@ public:
         if (beep_) prompts_.Beep(BeepKind::Question);
         return kind == Kind::Guard || kind == Kind::MakeRoot ? prompts_.AskOkCancel(text) : prompts_.AskOkCancelNoIcon(text);
     }
+    bool ConfirmPlan(SyncPlanSummary& plan) override {
+        if (!prompts_.ShowsPlans()) return SyncQuestions::ConfirmPlan(plan);
+        if (beep_) prompts_.Beep(BeepKind::Question);
+        return prompts_.ConfirmSyncPlan(plan);
+    }
     int32_t ConflictDirection(const std::string& question) override {
         if (beep_) prompts_.Beep(BeepKind::Question);
         switch (prompts_.AskConflictDirection(question)) {

@@ -31,7 +31,7 @@ std::string ConflictQuestion(const TreeMatcher& matcher, const ResultRows& list,
         return "„" + pair->source->relativePath() + Tr("“ hat keine Richtung (Konflikt: ") + std::string(reason) +
                Tr(")\n\nIn welche Richtung soll die Datei kopiert werden?");
     }
-    return Format(TrN("%d der markierten Dateien haben keine Richtung (Konflikte).\n\n",
+    return Format(TrN("%d der markierten Dateien hat keine Richtung (Konflikt).\n\n",
                       "%d der markierten Dateien haben keine Richtung (Konflikte).\n\n", conflicts.size()),
                   conflicts.size()) +
            Tr("In welche Richtung sollen sie kopiert werden?");

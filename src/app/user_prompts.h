@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "sync/sync_plan_summary.h"
+
 namespace kirvo {
 
 // The sounds the program makes on its own events.
@@ -32,6 +34,12 @@ public:
     // Which way the conflicts among the rows being copied go; Escape skips them.
     // Without a way to ask, they are skipped.
     virtual ConflictChoice AskConflictDirection(const std::string& /*text*/) { return ConflictChoice::Skip; }
+    // Whether ConfirmSyncPlan shows a sync's whole plan in one question;
+    // otherwise its parts are asked one by one with AskOkCancelNoIcon.
+    virtual bool ShowsPlans() const { return false; }
+    // The plan with its parts and files: false cancels the run, a part
+    // unticked is declined (Group::accepted).
+    virtual bool ConfirmSyncPlan(SyncPlanSummary& /*plan*/) { return false; }
 };
 
 }  // namespace kirvo

@@ -71,6 +71,11 @@ public:
         if (yes_) return kind != Kind::Guard;
         return Ask(DisplayEscapedLines(text), in_, out_);
     }
+    // The whole plan first, as the window shows it; then each part's question.
+    bool ConfirmPlan(SyncPlanSummary& plan) override {
+        if (!yes_) out_ << Tr("Geplant:\n") << DisplayEscapedLines(plan.Text()) << '\n' << std::flush;
+        return SyncQuestions::ConfirmPlan(plan);
+    }
     void Tell(const std::string& text) override { err_ << Tr("kirvo-cli sync: ") << DisplayEscapedLines(text) << '\n' << std::flush; }
 
 private:
@@ -127,7 +132,7 @@ void WriteAfterwards(const RunResult& result, bool named, std::ostream& out) {
         << Tr("Ziel:   ") << ResultRows::SummaryText(result.targetAfter) << '\n';
     const auto n = static_cast<uint64_t>(
         std::count_if(result.unequal.begin(), result.unequal.end(), [](const NamedFile& f) { return !f.folder; }));
-    if (n > 0) out << Format(TrN("Ungleich geblieben: %d Dateien.\n", "Ungleich geblieben: %d Dateien.\n", n), n);
+    if (n > 0) out << Format(TrN("Ungleich geblieben: %d Datei.\n", "Ungleich geblieben: %d Dateien.\n", n), n);
     if (!named) return;
     for (const NamedFile& file : result.unequal) out << "  " << DisplayEscaped(file.path) << ": " << DisplayEscaped(file.reason) << '\n';
 }

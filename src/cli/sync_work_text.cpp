@@ -1,6 +1,7 @@
 #include "cli/sync_work_text.h"
 
 #include "fileops/terminal_text.h"
+#include "platform/value_text.h"
 #include "view/value_format.h"
 #include "platform/translation.h"
 
@@ -8,12 +9,13 @@ namespace kirvo {
 namespace {
 
 std::string Amount(const SyncWork::Counted& counted) {
-    return Format(TrN("%d Dateien, %s (%d Byte)", "%d Dateien, %s (%d Byte)", static_cast<uint64_t>(counted.files)),
-                  counted.files, FormatTotalSize(static_cast<double>(counted.bytes)), counted.bytes);
+    // TRANSLATORS: the number of files, the size, the exact number of bytes.
+    return Format(Tr("%s, %s (%s)"), Format(TrN("%d Datei", "%d Dateien", static_cast<uint64_t>(counted.files)), counted.files),
+                  FormatTotalSize(static_cast<double>(counted.bytes)), ByteCountText(counted.bytes));
 }
 
 void Heading(std::ostream& out, const char* heading, size_t count) {
-    out << heading << Format(TrN(" (%d Dateien):\n", " (%d Dateien):\n", count), count);
+    out << heading << Format(TrN(" (%d Datei):\n", " (%d Dateien):\n", count), count);
 }
 
 void Line(std::ostream& out, const std::string& from, const std::string* to = nullptr) {

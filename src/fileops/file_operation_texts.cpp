@@ -60,9 +60,9 @@ std::string FileOperationTexts::DeleteQuestion(const DeleteRequest& request) {
                                       : Tr("Soll %s%s endgültig gelöscht werden?"),
                       Quoted(request.firstNames[0]), OnSide(request.side));
     std::string text =
-        Format(request.toTrash ? TrN("Sollen die %d Dateien%s in den Papierkorb verschoben werden?",
+        Format(request.toTrash ? TrN("Soll die %d Datei%s in den Papierkorb verschoben werden?",
                                      "Sollen die %d Dateien%s in den Papierkorb verschoben werden?", count)
-                               : TrN("Sollen die %d Dateien%s endgültig gelöscht werden?",
+                               : TrN("Soll die %d Datei%s endgültig gelöscht werden?",
                                      "Sollen die %d Dateien%s endgültig gelöscht werden?", count),
                request.count, OnSide(request.side));
     if (!request.firstNames.empty()) {
@@ -180,7 +180,7 @@ std::string FileOperationTexts::RateLine(double bytesPerSecond, double secondsLe
 }
 
 std::string FileOperationTexts::Size(uint64_t bytes) {
-    return Format(TrN("%s Byte", "%s Bytes", bytes), CountText(bytes));
+    return ByteCountText(bytes);
 }
 
 std::string FileOperationTexts::Time(int64_t utcSeconds) {

@@ -6,23 +6,30 @@
 namespace kirvo {
 namespace {
 
+// A text with a number, marked for the catalogue and shown with TrN.
+struct PluralText {
+    const char* one;
+    const char* many;
+};
+constexpr PluralText TrNNoop(const char* germanOne, const char* germanMany) { return {germanOne, germanMany}; }
+
 struct Counted {
     std::string_view action;
-    std::string_view text;  // after the number
+    PluralText text;  // "%d" is the number
 };
 
 // In the order the end line names them. The log's end line is written with
 // the German texts (SourceTexts); the window and kirvo-cli show them translated.
 constexpr std::array<Counted, 9> kCounted = {{
-    {OperationLog::kCopied, TrNoop("kopiert")},
-    {OperationLog::kReplaced, TrNoop("ersetzt")},
-    {OperationLog::kMoved, TrNoop("umbenannt")},
-    {OperationLog::kTrashed, TrNoop("in den Papierkorb")},
-    {OperationLog::kDeleted, TrNoop("endgültig gelöscht")},
-    {OperationLog::kRestored, TrNoop("aus dem Papierkorb zurückgeholt")},
-    {OperationLog::kFolderMade, TrNoop("Ordner angelegt")},
-    {OperationLog::kFolderRemoved, TrNoop("Ordner entfernt")},
-    {OperationLog::kFolderMoved, TrNoop("Ordner umbenannt")},
+    {OperationLog::kCopied, TrNNoop("%d kopiert", "%d kopiert")},
+    {OperationLog::kReplaced, TrNNoop("%d ersetzt", "%d ersetzt")},
+    {OperationLog::kMoved, TrNNoop("%d umbenannt", "%d umbenannt")},
+    {OperationLog::kTrashed, TrNNoop("%d in den Papierkorb", "%d in den Papierkorb")},
+    {OperationLog::kDeleted, TrNNoop("%d endgültig gelöscht", "%d endgültig gelöscht")},
+    {OperationLog::kRestored, TrNNoop("%d aus dem Papierkorb zurückgeholt", "%d aus dem Papierkorb zurückgeholt")},
+    {OperationLog::kFolderMade, TrNNoop("%d Ordner angelegt", "%d Ordner angelegt")},
+    {OperationLog::kFolderRemoved, TrNNoop("%d Ordner entfernt", "%d Ordner entfernt")},
+    {OperationLog::kFolderMoved, TrNNoop("%d Ordner umbenannt", "%d Ordner umbenannt")},
 }};
 constexpr size_t kTrashedIndex = 3;
 static_assert(kCounted[kTrashedIndex].action == OperationLog::kTrashed);
@@ -46,16 +53,17 @@ void RunCounts::add(std::string_view action, std::string_view result, std::strin
 
 std::string RunCounts::text() const {
     std::string out;
-    const auto append = [&](int32_t n, std::string_view what) {
+    const auto append = [&](int32_t n, const char* pattern) {
         if (n == 0) return;
         if (!out.empty()) out += ", ";
-        out += std::to_string(n);
-        out += ' ';
-        out += what;
+        out += Format(pattern, n);
     };
-    for (size_t i = 0; i < kCounted.size(); ++i) append(done_[i], Tr(kCounted[i].text));
-    append(skipped_, Tr("übersprungen"));
-    append(failed_, Tr("fehlgeschlagen"));
+    const auto form = [](const PluralText& text, int32_t n) {
+        return TrN(text.one, text.many, static_cast<uint64_t>(n));
+    };
+    for (size_t i = 0; i < kCounted.size(); ++i) append(done_[i], form(kCounted[i].text, done_[i]));
+    append(skipped_, TrN("%d übersprungen", "%d übersprungen", static_cast<uint64_t>(skipped_)));
+    append(failed_, TrN("%d fehlgeschlagen", "%d fehlgeschlagen", static_cast<uint64_t>(failed_)));
     return out.empty() ? Tr("nichts getan") : out;
 }
 

@@ -26,9 +26,10 @@ std::string ShownTime(const std::string& time) {
 
 std::string Show(UndoTexts::Shown shown, std::string_view text) { return shown ? shown(text) : std::string(text); }
 
-std::string Counted(int32_t n, std::string_view one, std::string_view many) {
-    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
-}
+// `pattern` is TrN's form for n, with "%d" where the number goes.
+std::string Counted(int32_t n, const char* pattern) { return Format(pattern, n); }
+
+uint64_t N(int32_t n) { return static_cast<uint64_t>(n); }
 
 }  // namespace
 
@@ -59,10 +60,10 @@ std::string UndoTexts::RunState(const LoggedRun& run, Shown shown) {
 
 std::string UndoTexts::Plan(const std::vector<UndoStep>& steps) {
     std::string plan;
-    const auto add = [&](int32_t n, std::string_view one, std::string_view many) {
+    const auto add = [&](int32_t n, const char* pattern) {
         if (n == 0) return;
         if (!plan.empty()) plan += ", ";
-        plan += Counted(n, one, many);
+        plan += Counted(n, pattern);
     };
     const auto toDo = [&](UndoStep::Kind kind) {
         return static_cast<int32_t>(std::count_if(steps.begin(), steps.end(), [&](const UndoStep& s) {
@@ -72,18 +73,20 @@ std::string UndoTexts::Plan(const std::vector<UndoStep>& steps) {
     int32_t remote = 0;
     for (const UndoStep& step : steps)
         remote += step.state == UndoStep::State::ToDo && step.kind == UndoStep::Kind::RemoveCopy && Root::NamesRemote(step.path);
-    add(toDo(UndoStep::Kind::RemoveCopy) + toDo(UndoStep::Kind::PutBackReplaced) - remote,
-        Tr("Datei in den Papierkorb legen"), Tr("Dateien in den Papierkorb legen"));
-    add(remote, Tr("Datei auf dem anderen Rechner löschen"), Tr("Dateien auf dem anderen Rechner löschen"));
-    add(toDo(UndoStep::Kind::PutBackReplaced) + toDo(UndoStep::Kind::Restore),
-        Tr("Datei aus dem Papierkorb zurückholen"), Tr("Dateien aus dem Papierkorb zurückholen"));
-    add(toDo(UndoStep::Kind::MoveBack), Tr("Datei zurückverschieben"), Tr("Dateien zurückverschieben"));
-    add(toDo(UndoStep::Kind::RemoveFolder), Tr("Ordner entfernen, wenn er leer ist"),
-        Tr("Ordner entfernen, wenn sie leer sind"));
-    add(toDo(UndoStep::Kind::MakeFolder), Tr("Ordner wieder anlegen"), Tr("Ordner wieder anlegen"));
+    const int32_t trash = toDo(UndoStep::Kind::RemoveCopy) + toDo(UndoStep::Kind::PutBackReplaced) - remote;
+    add(trash, TrN("%d Datei in den Papierkorb legen", "%d Dateien in den Papierkorb legen", N(trash)));
+    add(remote, TrN("%d Datei auf dem anderen Rechner löschen", "%d Dateien auf dem anderen Rechner löschen", N(remote)));
+    const int32_t restore = toDo(UndoStep::Kind::PutBackReplaced) + toDo(UndoStep::Kind::Restore);
+    add(restore, TrN("%d Datei aus dem Papierkorb zurückholen", "%d Dateien aus dem Papierkorb zurückholen", N(restore)));
+    const int32_t back = toDo(UndoStep::Kind::MoveBack);
+    add(back, TrN("%d Datei zurückverschieben", "%d Dateien zurückverschieben", N(back)));
+    const int32_t remove = toDo(UndoStep::Kind::RemoveFolder);
+    add(remove, TrN("%d Ordner entfernen, wenn er leer ist", "%d Ordner entfernen, wenn sie leer sind", N(remove)));
+    const int32_t make = toDo(UndoStep::Kind::MakeFolder);
+    add(make, TrN("%d Ordner wieder anlegen", "%d Ordner wieder anlegen", N(make)));
     const auto staying = static_cast<int32_t>(std::count_if(
         steps.begin(), steps.end(), [](const UndoStep& s) { return s.state == UndoStep::State::Stays; }));
-    if (staying > 0) plan += (plan.empty() ? "" : "; ") + Counted(staying, Tr("Datei bleibt"), Tr("Dateien bleiben"));
+    if (staying > 0) plan += (plan.empty() ? "" : "; ") + Counted(staying, TrN("%d Datei bleibt", "%d Dateien bleiben", N(staying)));
     return plan;
 }
 

@@ -61,6 +61,8 @@ std::string DecimalText(double value, int decimals) {
     return text;
 }
 
+std::string ByteCountText(uint64_t bytes) { return Format(TrN("%s Byte", "%s Bytes", bytes), CountText(bytes)); }
+
 std::string SizeText(double bytes) {
     static const char* const kUnits[] = {"", " KB", " MB", " GB", " TB", " PB"};
     double x = bytes;
@@ -71,7 +73,7 @@ std::string SizeText(double bytes) {
     }
     const std::string number = DecimalText(x, unit < 2 ? 0 : 1);
     // TRANSLATORS: a size below 1024 bytes; %s is the number.
-    return unit == 0 ? Format(Tr("%s Bytes"), number) : number + kUnits[unit];
+    return unit == 0 ? Format(TrN("%s Byte", "%s Bytes", static_cast<uint64_t>(x)), number) : number + kUnits[unit];
 }
 
 void AppendDateText(std::string& out, unsigned year, unsigned month, unsigned day, unsigned hour, unsigned minute,

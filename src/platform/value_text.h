@@ -15,6 +15,8 @@ namespace kirvo {
 // 1234567: "1234567" / "1,234,567".
 std::string CountText(uint64_t count);
 void AppendCount(std::string& out, uint64_t count);
+// An exact number of bytes: "1 Byte", "1536 Bytes" / "1,536 bytes".
+std::string ByteCountText(uint64_t bytes);
 // "%.*f" of value, its whole part grouped in English.
 std::string DecimalText(double value, int decimals);
 // A size in the largest of Bytes, KB, MB, GB, TB, PB (at most PB) that keeps

@@ -83,9 +83,9 @@ uint64_t FilterHashOf(const PathFilter& filter, bool excludeSubFolders, bool exc
 
 std::string SyncSession::CopyQuestion(bool toTarget, int32_t count) {
     const auto n = static_cast<uint64_t>(count);
-    return Printed(toTarget ? TrN("Es werden %lli Dateien von Quelle nach Ziel kopiert !",
+    return Printed(toTarget ? TrN("Es wird %lli Datei von Quelle nach Ziel kopiert !",
                                   "Es werden %lli Dateien von Quelle nach Ziel kopiert !", n)
-                            : TrN("Es werden %lli Dateien von Ziel nach Quelle kopiert !",
+                            : TrN("Es wird %lli Datei von Ziel nach Quelle kopiert !",
                                   "Es werden %lli Dateien von Ziel nach Quelle kopiert !", n),
                    count);
 }

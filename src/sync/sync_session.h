@@ -13,6 +13,7 @@
 #include "sync/sync_evidence.h"
 #include "sync/sync_decision.h"
 #include "sync/sync_mode.h"
+#include "sync/sync_plan_summary.h"
 #include "sync/sync_state.h"
 #include "sync/sync_state_store.h"
 #include "sync/sync_work.h"
@@ -49,6 +50,11 @@ public:
     virtual ~SyncQuestions() = default;
     // True: go on. Kind::Guard is refused where nobody can be asked.
     virtual bool Confirm(Kind kind, const std::string& text) = 0;
+    // The whole plan, after the guards and before anything is done: false
+    // leaves everything as it is; a declined part (Group::accepted) is left
+    // out. This one asks the count questions one by one (Kind::Copies per
+    // direction, Kind::Moves per side), each standing on its own.
+    virtual bool ConfirmPlan(SyncPlanSummary& plan);
     // What the user should know while the run goes on (it waits for another run).
     virtual void Tell(const std::string& text) { (void)text; }
     // What the user must be told now: part of the work is left out (a drive that is not connected).

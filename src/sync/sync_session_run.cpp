@@ -10,7 +10,6 @@
 namespace kirvo {
 namespace {
 
-const char* In(SyncSide side) { return side == SyncSide::Source ? Tr("in der Quelle") : Tr("im Ziel"); }
 
 ObservedFile Placed(const FileStamp& stamp) {
     return ObservedFile::Present(stamp.size, stamp.seconds * 1'000'000'000 + stamp.nanoseconds, stamp.device, stamp.inode);
@@ -36,6 +35,15 @@ void EachDone(const std::vector<Item>& items, const std::optional<OperationResul
 
 }  // namespace
 
+bool SyncQuestions::ConfirmPlan(SyncPlanSummary& plan) {
+    for (SyncPlanSummary::Group& group : plan.groups()) {
+        if (!group.declinable) continue;
+        const bool copies = group.part == SyncPlanSummary::Part::ToTarget || group.part == SyncPlanSummary::Part::ToSource;
+        group.accepted = Confirm(copies ? Kind::Copies : Kind::Moves, group.text);
+    }
+    return true;
+}
+
 SyncOutcome SyncSession::Run(const SyncWork& work, SyncQuestions& questions, FileOperationService& service,
                              const CopyFlags& copyFlags, const DeleteFlags& deleteFlags) {
     SyncOutcome outcome;
@@ -49,30 +57,27 @@ SyncOutcome SyncSession::Run(const SyncWork& work, SyncQuestions& questions, Fil
         }
         outcome.refusal.clear();
     }
-    // Every question comes before anything is done; each answer stands on its own.
-    const auto ask = [&](SyncQuestions::Kind kind, bool any, const std::string& text) {
-        return any && questions.Confirm(kind, text);
-    };
-    const bool toTarget = ask(SyncQuestions::Kind::Copies, !work.toTarget.empty(), CopyQuestion(true, work.toTarget.count()));
-    const bool toSource = ask(SyncQuestions::Kind::Copies, !work.toSource.empty(), CopyQuestion(false, work.toSource.count()));
-    const auto moveQuestion = [](SyncSide side, size_t n) {
-        return Format(TrN("Es werden %d Dateien %s umbenannt !", "Es werden %d Dateien %s umbenannt !", n), n, In(side));
-    };
-    const bool moveSource = ask(SyncQuestions::Kind::Moves, !work.moveInSource.empty(),
-                                moveQuestion(SyncSide::Source, work.moveInSource.size()));
-    const bool moveTarget = ask(SyncQuestions::Kind::Moves, !work.moveInTarget.empty(),
-                                moveQuestion(SyncSide::Target, work.moveInTarget.size()));
+    // Every question comes before anything is done.
+    SyncPlanSummary plan(work, deleteFlags.useTrash);
+    if (!plan.empty() && !questions.ConfirmPlan(plan)) {
+        KeepEvidence(work, outcome);
+        return outcome;
+    }
+    using Part = SyncPlanSummary::Part;
+    const bool toTarget = plan.accepted(Part::ToTarget), toSource = plan.accepted(Part::ToSource);
+    const bool moveSource = plan.accepted(Part::MovesInSource), moveTarget = plan.accepted(Part::MovesInTarget);
+    CopyFlags flags = copyFlags;
+    const DeleteFlags& removal = deleteFlags;
 
     // What frees a path goes before what fills it: a file replaced by a
     // folder, a rename onto a name a deletion frees, a folder replaced by a
     // file all finish in one run.
-    if (!work.deleteInSource.empty()) outcome.deletedInSource = service.remove(work.deleteInSource, deleteFlags);
-    if (!work.deleteInTarget.empty()) outcome.deletedInTarget = service.remove(work.deleteInTarget, deleteFlags);
+    if (!work.deleteInSource.empty()) outcome.deletedInSource = service.remove(work.deleteInSource, removal);
+    if (!work.deleteInTarget.empty()) outcome.deletedInTarget = service.remove(work.deleteInTarget, removal);
     if (moveSource) outcome.movedInSource = service.move(work.moveInSource);
     if (moveTarget) outcome.movedInTarget = service.move(work.moveInTarget);
     if (!work.foldersInSource.empty()) outcome.foldersInSource = service.removeEmptyFolders(work.foldersInSource);
     if (!work.foldersInTarget.empty()) outcome.foldersInTarget = service.removeEmptyFolders(work.foldersInTarget);
-    CopyFlags flags = copyFlags;
     flags.newerExpected = settings_.mode != SyncMode::Update;
     if (toTarget) outcome.copiedToTarget = service.copy(work.toTarget.pairs, flags);
     if (toSource) outcome.copiedToSource = service.copy(work.toSource.pairs, flags);

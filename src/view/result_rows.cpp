@@ -17,14 +17,16 @@ int32_t ResultRows::RepaintInterval(int32_t pairCount) {
 
 std::string ResultRows::FileCountText(int32_t files) {
     const auto count = static_cast<uint64_t>(files);
-    return Format(TrN("%s Dateien", "%s Dateien", count), CountText(count));
+    return Format(TrN("%s Datei", "%s Dateien", count), CountText(count));
 }
 
 std::string ResultRows::SummaryText(const SideTotals& totals) {
     const auto files = static_cast<uint64_t>(totals.files);
-    return Format(TrN("%s Dateien in %s Ordner mit %s (%s Byte) ", "%s Dateien in %s Ordner mit %s (%s Byte) ", files),
-                  CountText(files), CountText(static_cast<uint64_t>(totals.folders)),
-                  FormatTotalSize(static_cast<double>(totals.bytes)), CountText(totals.bytes));
+    const auto folders = static_cast<uint64_t>(totals.folders);
+    // TRANSLATORS: "%s Dateien in %s Ordnern mit %s (%s Bytes) ": files, folders, the size, the exact bytes.
+    return Format(Tr("%s in %s mit %s (%s) "), FileCountText(totals.files),
+                  Format(TrN("%s Ordner", "%s Ordnern", folders), CountText(folders)),
+                  FormatTotalSize(static_cast<double>(totals.bytes)), ByteCountText(totals.bytes));
 }
 
 // The folder rows of all pairs shown, at most: one per change of folder among

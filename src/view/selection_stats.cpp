@@ -56,8 +56,9 @@ void SelectionStats::Update(const ResultRows& rows) {
 std::string SelectionStats::Text(int32_t files, uint64_t bytes, int32_t deletes, uint64_t deleteBytes,
                                  int32_t moves) {
     const auto count = static_cast<uint64_t>(files);
-    std::string text = Format(TrN("%s Dateien mit %s (%s Byte) ausgewählt", "%s Dateien mit %s (%s Byte) ausgewählt", count),
-                              CountText(count), FormatTotalSize(static_cast<double>(bytes)), CountText(bytes));
+    // TRANSLATORS: the files, the size, the exact bytes.
+    std::string text = Format(Tr("%s mit %s (%s) ausgewählt"), Format(TrN("%s Datei", "%s Dateien", count), CountText(count)),
+                              FormatTotalSize(static_cast<double>(bytes)), ByteCountText(bytes));
     if (deletes > 0) {
         text += Format(Tr(", %s zu löschen (%s)"), CountText(static_cast<uint64_t>(deletes)),
                        FormatTotalSize(static_cast<double>(deleteBytes)));

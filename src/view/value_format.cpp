@@ -68,7 +68,7 @@ std::string UnknownPlacesWarning(std::span<const UnknownPlace> places, std::stri
                                  std::string_view targetRoot, size_t named) {
     std::string text = Format(TrN("Nicht alles lesbar: %d Stelle ließ sich nicht lesen. Was dort liegt, gilt als "
                                   "unbekannt (?), nicht als fehlend; dort wird nichts kopiert, ersetzt oder gelöscht.\n",
-                                  "Nicht alles lesbar: %d Stellen ließ sich nicht lesen. Was dort liegt, gilt als "
+                                  "Nicht alles lesbar: %d Stellen ließen sich nicht lesen. Was dort liegt, gilt als "
                                   "unbekannt (?), nicht als fehlend; dort wird nichts kopiert, ersetzt oder gelöscht.\n",
                                   places.size()),
                               places.size());

@@ -53,10 +53,10 @@ TEST(CompareCommand, TsvListsRowsThenTheFourFields) {
         "2\tb.txt\t2 KB\t 6.03.2009 07:05:09\tX/b.txt\t--->\tb.txt\t2 Byte\t 1.03.2009 07:05:09\tX/b.txt\n"
         "3\t\t\t\t\t\t" + z + "/X/\t\t\t\n"
         "2\t\t\t\t\t<---\tc.txt\t2 KB\t 2.01.2011 03:04:05\tX/c.txt\n"
-        "1009\t2 Dateien in 2 Ordner mit 2 KB (1539 Byte) \n"
-        "1010\t3 Dateien in 3 Ordner mit 2 KB (2054 Byte) \n"
-        "1011\t1 Dateien mit 2 KB (1536 Byte) ausgewählt \n"
-        "1012\t2 Dateien mit 2 KB (2050 Byte) ausgewählt \n";
+        "1009\t2 Dateien in 2 Ordnern mit 2 KB (1539 Bytes) \n"
+        "1010\t3 Dateien in 3 Ordnern mit 2 KB (2054 Bytes) \n"
+        "1011\t1 Datei mit 2 KB (1536 Bytes) ausgewählt \n"
+        "1012\t2 Dateien mit 2 KB (2050 Bytes) ausgewählt \n";
     EXPECT_EQ(r.out, expected);
 
     // The default filter shows the unequal rows only. The first shown pair
@@ -67,10 +67,10 @@ TEST(CompareCommand, TsvListsRowsThenTheFourFields) {
                                       "3\t" + q + "/X/\t\t\t\t\t" + z + "/X/\t\t\t",
                                       "2\tb.txt\t2 KB\t 6.03.2009 07:05:09\tX/b.txt\t--->\tb.txt\t2 Byte\t 1.03.2009 07:05:09\tX/b.txt",
                                       "2\t\t\t\t\t<---\tc.txt\t2 KB\t 2.01.2011 03:04:05\tX/c.txt",
-                                      "1009\t1 Dateien in 1 Ordner mit 2 KB (1536 Byte) ",
-                                      "1010\t2 Dateien in 1 Ordner mit 2 KB (2050 Byte) ",
-                                      "1011\t1 Dateien mit 2 KB (1536 Byte) ausgewählt ",
-                                      "1012\t2 Dateien mit 2 KB (2050 Byte) ausgewählt "}));
+                                      "1009\t1 Datei in 1 Ordner mit 2 KB (1536 Bytes) ",
+                                      "1010\t2 Dateien in 1 Ordner mit 2 KB (2050 Bytes) ",
+                                      "1011\t1 Datei mit 2 KB (1536 Bytes) ausgewählt ",
+                                      "1012\t2 Dateien mit 2 KB (2050 Bytes) ausgewählt "}));
     EXPECT_EQ(unequal.status, kExitUnequal);
     const CliResult equalOnly = Cli({"compare", "--format", "tsv", "--filter=equal", q, z});
     EXPECT_EQ(equalOnly.status, kExitUnequal);
@@ -360,8 +360,8 @@ TEST(CompareCommand, TextReportHasHeadingsAlignedLinesAndSummaries) {
     EXPECT_TRUE(has("        Ziel:   " + dir / "z/"));
     EXPECT_TRUE(has("Ordner  Quelle: " + dir / "q/sub/"));
     EXPECT_TRUE(has("Ordner  Ziel:   " + dir / "z/sub/"));
-    EXPECT_TRUE(has("Summe Quelle:    2 Dateien in 2 Ordner mit 3 KB (3001 Byte) "));
-    EXPECT_TRUE(has("Auswahl Ziel:    2 Dateien mit 3 Bytes (3 Byte) ausgewählt "));
+    EXPECT_TRUE(has("Summe Quelle:    2 Dateien in 2 Ordnern mit 3 KB (3001 Bytes) "));
+    EXPECT_TRUE(has("Auswahl Ziel:    2 Dateien mit 3 Bytes (3 Bytes) ausgewählt "));
     size_t fileLines = 0;
     for (const std::string& line : lines) {
         if (line.rfind("[x] ", 0) != 0) continue;

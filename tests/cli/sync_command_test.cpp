@@ -125,7 +125,7 @@ TEST(SyncCommand, ConflictsArePassedOverAndReported) {
     const SyncRun r = SyncBinary({"--yes", "--compare=content", t.q, t.z});
     EXPECT_EQ(r.status, kExitUnequal) << r.out;
     EXPECT_NE(r.out.find(note), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Ungleich geblieben: 1 Dateien."), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Ungleich geblieben: 1 Datei."), std::string::npos) << r.out;
     EXPECT_EQ(ReadFile(t.z + "/newer-in-source.txt"), "s-newer");
     EXPECT_EQ(ReadFile(t.q + "/clash.txt"), "restored");
     EXPECT_EQ(ReadFile(t.z + "/clash.txt"), "rewritten");
@@ -253,7 +253,7 @@ TEST(SyncCommand, QuestionsPerDirectionAndTheServicesQuestions) {
         EXPECT_EQ(std::filesystem::exists(t.q + "/from-target/t.txt"), c.targetToSource);
         int asked = 0;
         for (const char* q : {"Es werden 3 Dateien von Quelle nach Ziel kopiert ! [j/N]",
-                              "Es werden 1 Dateien von Ziel nach Quelle kopiert ! [j/N]"})
+                              "Es wird 1 Datei von Ziel nach Quelle kopiert ! [j/N]"})
             asked += r.out.find(q) != std::string::npos ? 1 : 0;
         EXPECT_EQ(asked, c.questions) << r.out;
         if (c.sourceToTarget) {
@@ -302,7 +302,7 @@ TEST(SyncCommand, FilesTheFilterLeavesOutAreNeverTouched) {
     EXPECT_NE(r.err.find("Das Ziel ist ein Ordner"), std::string::npos) << r.err;
     EXPECT_EQ(r.status, kExitUnequal);  // x is still unequal
     EXPECT_NE(r.out.find("Quelle: 2 Dateien"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Ziel:   1 Dateien"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Ziel:   1 Datei"), std::string::npos) << r.out;
 }
 
 // A missing root is made (that one folder) with --yes or after a "j"; one

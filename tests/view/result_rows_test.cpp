@@ -132,8 +132,8 @@ TEST(ResultRows, SingleSidedRowsFillOnlyTheirColumns) {
     ASSERT_NE(c.rows.Pair(1), nullptr);
     EXPECT_EQ(c.rows.Pair(1), &c.matcher.pairs()[static_cast<size_t>(c.rows.PairIndex(1))]);
     EXPECT_EQ(c.rows.Pair(1)->source->name(), "only-source.txt");
-    EXPECT_EQ(c.rows.SourceSummaryText(), "1 Dateien in 1 Ordner mit 2 KB (1536 Byte) ");
-    EXPECT_EQ(c.rows.TargetSummaryText(), "1 Dateien in 1 Ordner mit 1023 Bytes (1023 Byte) ");
+    EXPECT_EQ(c.rows.SourceSummaryText(), "1 Datei in 1 Ordner mit 2 KB (1536 Bytes) ");
+    EXPECT_EQ(c.rows.TargetSummaryText(), "1 Datei in 1 Ordner mit 1023 Bytes (1023 Bytes) ");
 }
 
 TEST(ResultRows, FilterDecidesRowsFolderRowsAndTotals) {
@@ -160,8 +160,8 @@ TEST(ResultRows, FilterDecidesRowsFolderRowsAndTotals) {
         EXPECT_EQ(c.rows.sourceTotals().bytes, k.sourceBytes) << static_cast<int>(k.filter);
     }
     c.Run(DisplayFilterValue::TargetToSource);
-    EXPECT_EQ(c.rows.SourceSummaryText(), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
-    EXPECT_EQ(c.rows.TargetSummaryText(), "1 Dateien in 1 Ordner mit 1 Bytes (1 Byte) ");
+    EXPECT_EQ(c.rows.SourceSummaryText(), "0 Dateien in 0 Ordnern mit 0 Bytes (0 Bytes) ");
+    EXPECT_EQ(c.rows.TargetSummaryText(), "1 Datei in 1 Ordner mit 1 Byte (1 Byte) ");
 }
 
 TEST(ResultRows, ManyFoldersAndPairsStayInOrder) {
@@ -239,7 +239,7 @@ TEST(ResultRows, ProgressFollowsTheRepaintInterval) {
     EXPECT_EQ(progress.started, 1);
     std::vector<std::string> expected;
     for (int n = 0; n < 999; ++n)
-        if (n < 11 || n % 10 == 0) expected.push_back(std::to_string(n) + " Dateien");
+        if (n < 11 || n % 10 == 0) expected.push_back(std::to_string(n) + (n == 1 ? " Datei" : " Dateien"));
     EXPECT_EQ(progress.sourceTexts, expected);
     EXPECT_EQ(progress.targetTexts, std::vector<std::string>{"0 Dateien"});
     // Every tenth pair, and pair 0 once more after its folder row.
@@ -315,11 +315,11 @@ TEST(ResultRows, ClearAndEmptyEngineGiveNoRowsAndZeroTotals) {
     EXPECT_EQ(c.rows.size(), 2u);
     c.rows.Clear();
     EXPECT_TRUE(c.rows.empty());
-    EXPECT_EQ(c.rows.SourceSummaryText(), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
+    EXPECT_EQ(c.rows.SourceSummaryText(), "0 Dateien in 0 Ordnern mit 0 Bytes (0 Bytes) ");
     c.matcher.Clear();
     c.rows.Build(c.matcher, DisplayFilter());
     EXPECT_TRUE(c.rows.empty());
-    EXPECT_EQ(c.rows.TargetSummaryText(), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
+    EXPECT_EQ(c.rows.TargetSummaryText(), "0 Dateien in 0 Ordnern mit 0 Bytes (0 Bytes) ");
 }
 
 }  // namespace

@@ -37,21 +37,21 @@ TEST(SelectionStats, CountsTheRealSizesOfMarkedFiles) {
     EXPECT_EQ(stats.sourceBytes(), 600u);
     EXPECT_EQ(stats.targetFiles(), 2);
     EXPECT_EQ(stats.targetBytes(), 2348u);  // 2048 counts as 2048, not as "2 KB" read back
-    EXPECT_EQ(stats.SourceText(), "2 Dateien mit 600 Bytes (600 Byte) ausgewählt ");
-    EXPECT_EQ(stats.TargetText(), "2 Dateien mit 2 KB (2348 Byte) ausgewählt ");
+    EXPECT_EQ(stats.SourceText(), "2 Dateien mit 600 Bytes (600 Bytes) ausgewählt ");
+    EXPECT_EQ(stats.TargetText(), "2 Dateien mit 2 KB (2348 Bytes) ausgewählt ");
 
     rows.ToggleMark(1);  // both.bin out
     stats.Update(rows);
-    EXPECT_EQ(stats.SourceText(), "1 Dateien mit 500 Bytes (500 Byte) ausgewählt ");
-    EXPECT_EQ(stats.TargetText(), "1 Dateien mit 2 KB (2048 Byte) ausgewählt ");
+    EXPECT_EQ(stats.SourceText(), "1 Datei mit 500 Bytes (500 Bytes) ausgewählt ");
+    EXPECT_EQ(stats.TargetText(), "1 Datei mit 2 KB (2048 Bytes) ausgewählt ");
     rows.ToggleMark(1);
     stats.Update(rows);
     EXPECT_EQ(stats.sourceBytes(), 600u);
 
     rows.ToggleFolderMarks(0);  // everything unmarked; the equal row stays as it is
     stats.Update(rows);
-    EXPECT_EQ(stats.SourceText(), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt ");
-    EXPECT_EQ(stats.TargetText(), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt ");
+    EXPECT_EQ(stats.SourceText(), "0 Dateien mit 0 Bytes (0 Bytes) ausgewählt ");
+    EXPECT_EQ(stats.TargetText(), "0 Dateien mit 0 Bytes (0 Bytes) ausgewählt ");
     EXPECT_EQ(rows.StateImage(2), ResultRows::kEqual);
 
     rows.Clear();
@@ -60,9 +60,9 @@ TEST(SelectionStats, CountsTheRealSizesOfMarkedFiles) {
 }
 
 TEST(SelectionStats, TextKeepsExactBytesBeyondTheUnitRounding) {
-    EXPECT_EQ(SelectionStats::Text(3, 1572865), "3 Dateien mit 1.5 MB (1572865 Byte) ausgewählt ");
+    EXPECT_EQ(SelectionStats::Text(3, 1572865), "3 Dateien mit 1.5 MB (1572865 Bytes) ausgewählt ");
     EXPECT_EQ(SelectionStats::Text(1, 5'000'000'000'000ull),
-              "1 Dateien mit 4.5 TB (5000000000000 Byte) ausgewählt ");
+              "1 Datei mit 4.5 TB (5000000000000 Bytes) ausgewählt ");
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 #include "engine/file_pair.h"
+#include "fileops/operation_log.h"
+#include "fileops/run_counts.h"
 #include "platform/value_text.h"
+#include "sync/sync_session.h"
+#include "view/result_rows.h"
+#include "view/selection_stats.h"
 #include "view/value_format.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +87,17 @@ TEST(ValueFormat, NumbersSizesAndDatesFollowTheLanguage) {
         const SourceTexts german;
         return cell() + " | " + date();
     };
+    // One and many: the words follow each number.
+    const Text oneEach = [] { return ResultRows::SummaryText({1, 1, 1}); };
+    const Text many = [] { return ResultRows::SummaryText({2, 4, 1536}); };
+    const Text oneSelected = [] { return SelectionStats::Text(1, 9); };
+    const Text oneCopied = [] { return SyncSession::CopyQuestion(true, 1); };
+    const Text counts = [] {
+        RunCounts counts;
+        counts.add(OperationLog::kFolderMade, OperationLog::kOk);
+        for (int i = 0; i < 3; ++i) counts.add(OperationLog::kCopied, OperationLog::kOk);
+        return counts.text();
+    };
     const std::optional<EnglishDates> german;
     const struct {
         std::optional<EnglishDates> english;  // none: German
@@ -96,6 +112,11 @@ TEST(ValueFormat, NumbersSizesAndDatesFollowTheLanguage) {
         {german, decimal, "1234567.2"},
         {german, date, " 6.03.2009 07:05:09"},
         {german, dateInText, "6.03.2009 07:05:09"},
+        {german, oneEach, "1 Datei in 1 Ordner mit 1 Byte (1 Byte) "},
+        {german, many, "2 Dateien in 4 Ordnern mit 2 KB (1536 Bytes) "},
+        {german, oneSelected, "1 Datei mit 9 Bytes (9 Bytes) ausgewählt "},
+        {german, oneCopied, "Es wird 1 Datei von Quelle nach Ziel kopiert !"},
+        {german, counts, "3 kopiert, 1 Ordner angelegt"},
         {EnglishDates::MonthFirst, cell, "716,800 KB"},
         {EnglishDates::MonthFirst, small, "512 bytes"},
         {EnglishDates::MonthFirst, total, "703.3 MB"},
@@ -104,6 +125,11 @@ TEST(ValueFormat, NumbersSizesAndDatesFollowTheLanguage) {
         {EnglishDates::MonthFirst, decimal, "1,234,567.2"},
         {EnglishDates::MonthFirst, date, "03/06/2009 07:05:09"},
         {EnglishDates::MonthFirst, forPrograms, "716800 KB |  6.03.2009 07:05:09"},
+        {EnglishDates::MonthFirst, oneEach, "1 file in 1 folder with 1 byte (1 byte) "},
+        {EnglishDates::MonthFirst, many, "2 files in 4 folders with 2 KB (1,536 bytes) "},
+        {EnglishDates::MonthFirst, oneSelected, "1 file with 9 bytes (9 bytes) selected "},
+        {EnglishDates::MonthFirst, oneCopied, "1 file will be copied from source to target!"},
+        {EnglishDates::MonthFirst, counts, "3 copied, 1 folder created"},
         {EnglishDates::DayFirst, date, "06/03/2009 07:05:09"},
         {EnglishDates::DayFirst, dateInText, "06/03/2009 07:05:09"},
     };

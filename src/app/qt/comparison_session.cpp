@@ -98,8 +98,8 @@ void ComparisonSession::SetComparing(bool comparing) {
 }
 
 void ComparisonSession::ShowScanProgress(qint64 sourceFiles, qint64 targetFiles, const QString& folder) {
-    emit sideTotalsShown(kSourceSide, QTrN("%1 Dateien gefunden", "%1 Dateien gefunden", static_cast<uint64_t>(sourceFiles)).arg(sourceFiles));
-    emit sideTotalsShown(kTargetSide, QTrN("%1 Dateien gefunden", "%1 Dateien gefunden", static_cast<uint64_t>(targetFiles)).arg(targetFiles));
+    emit sideTotalsShown(kSourceSide, QTrN("%1 Datei gefunden", "%1 Dateien gefunden", static_cast<uint64_t>(sourceFiles)).arg(sourceFiles));
+    emit sideTotalsShown(kTargetSide, QTrN("%1 Datei gefunden", "%1 Dateien gefunden", static_cast<uint64_t>(targetFiles)).arg(targetFiles));
     if (!folder.isEmpty()) emit statusMessage(QTr("Lese %1").arg(folder));
 }
 

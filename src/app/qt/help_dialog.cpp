@@ -87,7 +87,7 @@ QString HelpDialog::HelpHtml() {
         "<li><b>Eine Stunde Unterschied ignorieren</b>: Zeiten, die genau eine Stunde "
         "auseinanderliegen, gelten als gleich – so zeigen FAT-Laufwerke Dateien nach der Umstellung "
         "der Sommerzeit.</li>"
-        "<li><b>Bestätigung vor löschen / überschreiben / Verzeichnis</b>: vor dem Löschen, dem "
+        "<li><b>Bestätigung vor Löschen / Überschreiben / Verzeichnis</b>: vor dem Löschen, dem "
         "Überschreiben von Dateien und dem Anlegen von Ordnern wird nachgefragt.</li>"
         "<li><b>Papierkorb verwenden</b> (Vorgabe): gelöschte und beim Kopieren ersetzte Dateien "
         "kommen in den Papierkorb, aus dem jeder Dateimanager sie zurückholt. Aus: endgültig.</li>"

@@ -1,4 +1,5 @@
 #include "app/qt/message_box_prompts.h"
+#include "app/qt/sync_plan_dialog.h"
 #include "platform/qt/qt_translation.h"
 
 #include <QApplication>
@@ -35,6 +36,10 @@ void MessageBoxPrompts::ShowWarning(const std::string& text) {
     QApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
     box.exec();
     QApplication::restoreOverrideCursor();
+}
+
+bool MessageBoxPrompts::ConfirmSyncPlan(SyncPlanSummary& plan) {
+    return SyncPlanDialog::Ask(plan, parent_ ? parent_->window() : nullptr);
 }
 
 void MessageBoxPrompts::Beep(BeepKind /*kind*/) { QApplication::beep(); }

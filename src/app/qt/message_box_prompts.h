@@ -20,6 +20,9 @@ public:
     void Beep(BeepKind kind) override;
     // "Nach rechts kopieren", "Nach links kopieren", "Überspringen" (Enter and Escape).
     ConflictChoice AskConflictDirection(const std::string& text) override;
+    // The whole plan of a sync in one dialog (SyncPlanDialog).
+    bool ShowsPlans() const override { return true; }
+    bool ConfirmSyncPlan(SyncPlanSummary& plan) override;
 
 private:
     bool Ask(QMessageBox::Icon icon, const std::string& text);

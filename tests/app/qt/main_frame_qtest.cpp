@@ -102,8 +102,8 @@ private slots:
              "32882 Neuere kopieren", "32883 Spiegeln", "32884 In beide Richtungen mit Gedächtnis", "<", ">&Verknüpfungen",
              "32902 Folgen", "32903 Als Verknüpfung kopieren", "32904 Auslassen", "<", ">&Optionen",
              "32806 Sub-Ordner ausschließen", "32810 System-Ordner ausschließen",
-             "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor löschen",
-             "32797 Bestätigung vor überschreiben", "32813 Papierkorb verwenden", "32905 Kopien prüfen",
+             "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor Löschen",
+             "32797 Bestätigung vor Überschreiben", "32813 Papierkorb verwenden", "32905 Kopien prüfen",
              "32798 Bestätigung vor Verzeichnis",
              "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32814 Protokoll anzeigen", "-",
              "32842 Auftrag speichern...", "32843 Aufträge..."},
@@ -371,10 +371,17 @@ private slots:
         // focus: "Ja, alle" by its letter, Return else, Escape once declining.
         QStringList asked;
         bool declining = false;
-        QPointer<QMessageBox> last;
+        QPointer<QWidget> last;
         QTimer answering;
         connect(&answering, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal != last && modal->objectName() == "syncPlanDialog") {
+                last = modal;
+                asked << modal->windowTitle();
+                QTimer::singleShot(0, [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); });
+                return;
+            }
+            auto* box = qobject_cast<QMessageBox*>(modal);
             if (!box || box == last) return;
             last = box;
             asked << box->text();
@@ -415,14 +422,15 @@ private slots:
         QApplication::setActiveWindow(&frame);  // what the window manager does once the menu is gone
         QTRY_COMPARE(QApplication::focusWidget(), frame.view());
 
-        // F9 synchronises: one question per direction, "Ja, alle" for the files it replaces.
+        // F9 synchronises after one question, the plan, and "Ja, alle" for the files it replaces.
         key(Qt::Key_F9);
         QTRY_VERIFY(!frame.controller()->comparing());
         QCOMPARE(test::ReadFile(dir / "z/neu.txt"), "neu");
         QCOMPARE(test::ReadFile(dir / "z/x.txt"), "x neu");
         QCOMPARE(test::ReadFile(dir / "z/y.txt"), "y neu");
         QCOMPARE(test::ReadFile(dir / "q/alt.txt"), "alt");
-        QCOMPARE(asked.size(), 3);
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.first(), "Dateien abgleichen");
         QCOMPARE(frame.view()->rowCount(), 0);
         QCOMPARE(frame.view()->emptyHint(), "Keine ungleichen Dateien.");
 
@@ -431,7 +439,7 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), frame.view());
         declining = true;
         key(Qt::Key_Z, Qt::ControlModifier);
-        QTRY_COMPARE(asked.size(), 4);
+        QTRY_COMPARE(asked.size(), 3);
         QVERIFY2(asked.last().contains("Rückgängig machen"), qPrintable(asked.last()));
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QCOMPARE(test::ReadFile(dir / "z/x.txt"), "x neu");
@@ -614,13 +622,13 @@ private slots:
         first->pathBar()->setText(PathBar::Side::Target, QString::fromStdString(dir / "z"));
         first->OnCommand(CommandId::PfadeVergleichen);
         QTRY_VERIFY(!first->controller()->comparing());
-        QVERIFY(first->outputBar()->fieldText(1009).startsWith("1 Dateien in 1 Ordner"));
+        QVERIFY(first->outputBar()->fieldText(1009).startsWith("1 Datei in 1 Ordner"));
         QCOMPARE(second.outputBar()->fieldText(1009), QString());
         QVERIFY(first->windowTitle().contains(QString::fromStdString(dir / "z")));
         QCOMPARE(second.windowTitle(), "Unbenannt - Kirvo");
         first.reset();
         second.controller()->FillList();
-        QVERIFY(second.outputBar()->fieldText(1009).startsWith("0 Dateien in 0 Ordner"));
+        QVERIFY(second.outputBar()->fieldText(1009).startsWith("0 Dateien in 0 Ordnern"));
     }
 };
 

@@ -97,7 +97,7 @@ private slots:
         b.log.clear();
         b.prompts.answers = {true};
         b.w.Command(CommandId::Synchronize);
-        QCOMPARE(b.log, (QStringList{"beep?", "ask: Es werden 1 Dateien von Quelle nach Ziel kopiert !",
+        QCOMPARE(b.log, (QStringList{"beep?", "ask: Es wird 1 Datei von Quelle nach Ziel kopiert !",
                                      "copy 0x81: Q/a.txt -> Z/a.txt", "beep"}));
 
         // "Kopieren" asks which way; skipping copies the rest only.

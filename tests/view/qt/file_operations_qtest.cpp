@@ -101,7 +101,7 @@ private slots:
         if (beep) expected << "beep?";
         expected << "ask: Es werden 2 Dateien von Quelle nach Ziel kopiert !";
         if (beep) expected << "beep?";
-        expected << "ask: Es werden 1 Dateien von Ziel nach Quelle kopiert !"
+        expected << "ask: Es wird 1 Datei von Ziel nach Quelle kopiert !"
                  << "copy " + flags + ": Q/a.txt -> Z/a.txt, Q/neu/c.txt -> Z/neu/c.txt"
                  << "copy " + flags + ": Z/alt/e.txt -> Q/alt/e.txt";
         if (beep) expected << "beep";
@@ -350,23 +350,52 @@ private slots:
         QCOMPARE(b.log, (QStringList{"copy 0x81: Q/a.txt -> Z/a.txt", "beep"}));
     }
 
-    void countQuestionsArePlainOkCancelBoxes() {
-        // On screen: no icon, "OK" and "Abbrechen", OK by Enter, Cancel by Escape.
+    void onScreenOneQuestionShowsThePlan() {
+        // On screen the count questions are one dialog: a part per direction
+        // with its count, new and replaced files and bytes, opening to its
+        // files; a part without its tick is declined on its own, Escape
+        // leaves everything. The plan named each file, so replacing asks no more.
         Bench b = ThreeAndTwo();
         MessageBoxPrompts boxes(b.w.view());
         b.w.controller()->setUserPrompts(&boxes);
         b.w.SetOption(Option::Beep, false);
-        DialogAnswerer dialogs({"<Esc>", "<Enter>"});
+        QStringList parts;
+        int dialogs = 0;
+        bool untickFirst = true;
+        QTimer poll;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || modal->objectName() != "syncPlanDialog" || modal->property("answered").toBool()) return;
+            modal->setProperty("answered", true);
+            ++dialogs;
+            auto* tree = modal->findChild<QTreeWidget*>("planParts");
+            parts.clear();
+            for (int i = 0; i < tree->topLevelItemCount(); ++i)
+                parts << tree->topLevelItem(i)->text(0) + " | " + QString::number(tree->topLevelItem(i)->childCount());
+            if (!untickFirst) {
+                QTest::keyClick(modal, Qt::Key_Escape);
+                return;
+            }
+            tree->setFocus();
+            QTest::keyClick(tree, Qt::Key_Space);  // the current part: the first
+            QCOMPARE(tree->topLevelItem(0)->checkState(0), Qt::Unchecked);
+            for (QPushButton* button : modal->findChildren<QPushButton*>())
+                if (button->text() == "&Abgleichen") QTest::mouseClick(button, Qt::LeftButton);
+        });
+        poll.start();
         b.w.Command(CommandId::Synchronize);
-        QCOMPARE(dialogs.seen.size(), size_t(2));
-        QCOMPARE(dialogs.seen[0].text, "Es werden 3 Dateien von Quelle nach Ziel kopiert !");
-        QCOMPARE(dialogs.seen[1].text, "Es werden 2 Dateien von Ziel nach Quelle kopiert !");
-        for (const auto& seen : dialogs.seen) {
-            QCOMPARE(seen.icon, QMessageBox::NoIcon);
-            QCOMPARE(seen.buttons, (QStringList{"Abbrechen", "OK"}));
-            QCOMPARE(seen.defaultButton, "OK");
-        }
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(parts.size(), 2);
+        QVERIFY2(parts[0].startsWith("Es werden 3 Dateien von Quelle nach Ziel kopiert ! (1 neu, 2 ersetzt, "), qPrintable(parts[0]));
+        QVERIFY2(parts[0].endsWith(" | 3"), qPrintable(parts[0]));
+        QVERIFY2(parts[1].startsWith("Es werden 2 Dateien von Ziel nach Quelle kopiert ! (1 neu, 1 ersetzt, "), qPrintable(parts[1]));
         QCOMPARE(b.log, QStringList{kCopyToSource});
+        untickFirst = false;
+        b.log.clear();
+        b.w.Command(CommandId::Synchronize);
+        QCOMPARE(dialogs, 2);
+        QCOMPARE(b.log, QStringList{});
         b.w.controller()->setUserPrompts(nullptr);
     }
 
@@ -588,7 +617,7 @@ private slots:
         b.log.clear();
         b.prompts.answers = {true};
         b.w.Command(CommandId::Synchronize);
-        QCOMPARE(b.log.mid(0, 2), (QStringList{"ask: Es werden 1 Dateien von Quelle nach Ziel kopiert !",
+        QCOMPARE(b.log.mid(0, 2), (QStringList{"ask: Es wird 1 Datei von Quelle nach Ziel kopiert !",
                                                "copy 0x81: Q/a.txt -> Z/a.txt"}));
     }
 
@@ -635,14 +664,14 @@ private slots:
         QCOMPARE(w.model()->data(w.model()->index(extra, 4), Qt::ToolTipRole).toString(), "nur im Ziel: wird gelöscht");
         QCOMPARE(w.model()->cellText(w.RowOf("a.txt"), 4), "--->");
         QCOMPARE(w.Field(OutputBar::kTargetSelection),
-                 "1 Dateien mit 13 Bytes (13 Byte) ausgewählt, 1 zu löschen (1 Bytes) ");
+                 "1 Datei mit 13 Bytes (13 Bytes) ausgewählt, 1 zu löschen (1 Byte) ");
 
         log.clear();
         prompts.answers = {true};
         QAction* synchronise = w.frame.actions().action(CommandId::Synchronize);
         QTest::mouseClick(w.frame.toolBar()->widgetForAction(synchronise), Qt::LeftButton);
         w.WaitForComparison();
-        QVERIFY(log.contains("ask: Es werden 1 Dateien von Quelle nach Ziel kopiert !"));
+        QVERIFY(log.contains("ask: Es wird 1 Datei von Quelle nach Ziel kopiert !"));
         QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
         QVERIFY(!std::filesystem::exists(dir / "z/nur"));
         QCOMPARE(w.rowCount(), 0);
@@ -675,7 +704,7 @@ private slots:
         QCOMPARE(w.State(row), ResultRows::kMarked);
         QCOMPARE(w.model()->data(w.model()->index(row, 0), Qt::ToolTipRole).toString(),
                  "in der Quelle gelöscht seit dem letzten Abgleich");
-        QCOMPARE(w.Field(OutputBar::kTargetSelection), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt, 1 zu löschen (1 Bytes) ");
+        QCOMPARE(w.Field(OutputBar::kTargetSelection), "0 Dateien mit 0 Bytes (0 Bytes) ausgewählt, 1 zu löschen (1 Byte) ");
         w.Command(CommandId::Synchronize);
         QVERIFY(!std::filesystem::exists(dir / "z/f.txt"));
         QCOMPARE(w.State(w.RowOf("g.txt")), ResultRows::kConflict);
@@ -689,7 +718,7 @@ private slots:
         QTest::addColumn<QStringList>("log");
         const QString ask = "ask with icon: Das Ziel „%1“ existiert nicht. Soll der Ordner angelegt werden?";
         QTest::newRow("parent there, OK") << "neu" << true
-                                          << QStringList{ask, "ask: Es werden 1 Dateien von Quelle nach Ziel kopiert !",
+                                          << QStringList{ask, "ask: Es wird 1 Datei von Quelle nach Ziel kopiert !",
                                                          "copy 0x281: Q/a.txt -> Z/a.txt"};
         QTest::newRow("parent there, Cancel") << "neu" << false << QStringList{ask};
         QTest::newRow("parent missing") << "stick/Sicherung" << true

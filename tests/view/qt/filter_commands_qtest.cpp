@@ -50,8 +50,8 @@ private slots:
         }
         w.frame.actions().action(CommandId::FilterAll)->trigger();
         QCOMPARE(w.rowCount(), 0);
-        QCOMPARE(w.Field(OutputBar::kSourceTotals), "0 Dateien in 0 Ordner mit 0 Bytes (0 Byte) ");
-        QCOMPARE(w.Field(OutputBar::kTargetSelection), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt ");
+        QCOMPARE(w.Field(OutputBar::kSourceTotals), "0 Dateien in 0 Ordnern mit 0 Bytes (0 Bytes) ");
+        QCOMPARE(w.Field(OutputBar::kTargetSelection), "0 Dateien mit 0 Bytes (0 Bytes) ausgewählt ");
         QCOMPARE(w.prompts.log, QStringList{"beep"});
         QVERIFY(w.frame.actions().action(CommandId::FilterAll)->isChecked());
     }

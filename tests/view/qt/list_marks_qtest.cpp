@@ -28,8 +28,8 @@ void MakeTrees(const TempDir& dir) {
 }
 
 const QString kStartStates = QStringLiteral("3 2 4 2 2 3 2 2");
-const QString kStartSource = QStringLiteral("4 Dateien mit 2 KB (1607 Byte) ausgewählt ");
-const QString kStartTarget = QStringLiteral("3 Dateien mit 3 KB (3348 Byte) ausgewählt ");
+const QString kStartSource = QStringLiteral("4 Dateien mit 2 KB (1607 Bytes) ausgewählt ");
+const QString kStartTarget = QStringLiteral("3 Dateien mit 3 KB (3348 Bytes) ausgewählt ");
 
 struct Fixture : Window {
     TempDir dir;
@@ -81,20 +81,20 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("target");
         QTest::newRow("file box unmarks") << QStringList{"box 3"} << "3 2 4 1 2 3 2 2" << QList<int>{}
-                                          << "3 Dateien mit 1 KB (1107 Byte) ausgewählt " << kStartTarget;
+                                          << "3 Dateien mit 1 KB (1107 Bytes) ausgewählt " << kStartTarget;
         QTest::newRow("target-only box") << QStringList{"box 4"} << "3 2 4 2 1 3 2 2" << QList<int>{} << kStartSource
-                                         << "2 Dateien mit 1 KB (1300 Byte) ausgewählt ";
+                                         << "2 Dateien mit 1 KB (1300 Bytes) ausgewählt ";
         QTest::newRow("second click marks again")
             << QStringList{"box 3", "box 3"} << kStartStates << QList<int>{} << kStartSource << kStartTarget;
         QTest::newRow("folder box flips its files")
-            << QStringList{"box 5"} << "3 2 4 2 2 3 1 1" << QList<int>{} << "2 Dateien mit 600 Bytes (600 Byte) ausgewählt "
-            << "2 Dateien mit 2 KB (2348 Byte) ausgewählt ";
+            << QStringList{"box 5"} << "3 2 4 2 2 3 1 1" << QList<int>{} << "2 Dateien mit 600 Bytes (600 Bytes) ausgewählt "
+            << "2 Dateien mit 2 KB (2348 Bytes) ausgewählt ";
         QTest::newRow("partly marked folder turns over")
             << QStringList{"box 6", "box 5"} << "3 2 4 2 2 3 2 1" << QList<int>{}
-            << "3 Dateien mit 2 KB (1600 Byte) ausgewählt " << kStartTarget;
+            << "3 Dateien mit 2 KB (1600 Bytes) ausgewählt " << kStartTarget;
         QTest::newRow("root folder box passes the equal row")
             << QStringList{"box 0"} << "3 1 4 1 1 3 2 2" << QList<int>{}
-            << "2 Dateien mit 1007 Bytes (1007 Byte) ausgewählt " << "1 Dateien mit 1000 Bytes (1000 Byte) ausgewählt ";
+            << "2 Dateien mit 1007 Bytes (1007 Bytes) ausgewählt " << "1 Datei mit 1000 Bytes (1000 Bytes) ausgewählt ";
         QTest::newRow("equal row box changes nothing")
             << QStringList{"box 2"} << kStartStates << QList<int>{} << kStartSource << kStartTarget;
         QTest::newRow("folder text is swallowed")
@@ -105,7 +105,7 @@ private slots:
             << QStringList{"text 1", "text 5"} << kStartStates << QList<int>{1} << kStartSource << kStartTarget;
         QTest::newRow("box click keeps the selection")
             << QStringList{"text 1", "box 6"} << "3 2 4 2 2 3 1 2" << QList<int>{1}
-            << "3 Dateien mit 607 Bytes (607 Byte) ausgewählt " << "2 Dateien mit 2 KB (2348 Byte) ausgewählt ";
+            << "3 Dateien mit 607 Bytes (607 Bytes) ausgewählt " << "2 Dateien mit 2 KB (2348 Bytes) ausgewählt ";
     }
 
     void clicks() {
@@ -195,12 +195,12 @@ private slots:
         // folder rows and the equal row stay as they are.
         f.Key(Qt::Key_Space);
         QCOMPARE(f.States(), "3 1 4 1 1 3 1 1");
-        QCOMPARE(f.Field(OutputBar::kSourceSelection), "0 Dateien mit 0 Bytes (0 Byte) ausgewählt ");
+        QCOMPARE(f.Field(OutputBar::kSourceSelection), "0 Dateien mit 0 Bytes (0 Bytes) ausgewählt ");
         QCOMPARE(f.Selected().size(), 8);
         f.Click(f.Text(3));
         f.Key(Qt::Key_Space);
         QCOMPARE(f.States(), "3 1 4 2 1 3 1 1");
-        QCOMPARE(f.Field(OutputBar::kSourceSelection), "1 Dateien mit 500 Bytes (500 Byte) ausgewählt ");
+        QCOMPARE(f.Field(OutputBar::kSourceSelection), "1 Datei mit 500 Bytes (500 Bytes) ausgewählt ");
         // F5 compares again: every unequal row marked anew.
         f.Key(Qt::Key_F5);
         QCOMPARE(f.States(), kStartStates);
