@@ -10,6 +10,7 @@
 #include "cli/text_writer.h"
 #include "cli/tsv_writer.h"
 #include "engine/tree_matcher.h"
+#include "sync/pair_content_memory.h"
 #include "sync/sync_pair.h"
 #include "sync/sync_session.h"
 #include "view/result_rows.h"
@@ -226,6 +227,8 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     TerminalScan scan;
     RunOptions run = ScanRunOptions(options);
     remote.Use(run);
+    const auto memory = RememberedContent(options.compareBy, options.source, options.target);
+    run.contentMemory = memory.get();
     // With a mode the list shows the plan of that sync (two-way: against the recorded state, read only).
     SyncSettings settings;
     settings.mode = options.sync.mode;

@@ -20,6 +20,7 @@
 #include "fileops/terminal_file_operation_ui.h"
 #include "fileops/terminal_text.h"
 #include "platform/root_access.h"
+#include "sync/pair_content_memory.h"
 #include "sync/sync_session.h"
 #include "view/display_filter.h"
 #include "view/result_rows.h"
@@ -140,6 +141,8 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     if (const int status = CheckRoot(Tr("Das Ziel"), remote.target(), options, in, out, err)) return status;
     RunOptions run = ScanRunOptions(options);
     remote.Use(run);
+    const auto memory = RememberedContent(options.compareBy, options.source, options.target);
+    run.contentMemory = memory.get();
 
     SyncSettings settings;
     settings.mode = options.mode;

@@ -97,6 +97,7 @@ bool TreeMatcher::CompareContents() {
         targetReader->watchStop(&progress->stopFlag());
     }
     ContentComparer comparer(*sourceReader, *targetReader, utcOffset_, progress);
+    comparer.setMemory(options_.contentMemory);
     std::string reason;
     for (size_t index : waiting) {
         FilePair& pair = pairs_[index];
