@@ -65,10 +65,15 @@ std::string DamageText(const VerifiedPath& p) {
 }  // namespace
 
 void WriteDamageNotes(const VerifyResult& result, std::ostream& err) {
-    for (const VerifiedPath& p : result.paths)
+    for (const VerifiedPath& p : result.paths) {
         if (p.state == VerifyState::Damaged)
             err << Tr("kirvo-cli verify: ") << Tr("beschädigt? ") << DisplayEscaped(p.path) << " (" << DamageText(p)
                 << ")\n";
+        else if (p.state == VerifyState::Unreadable)
+            err << Tr("kirvo-cli verify: ") << Format(Tr("nicht lesbar: %s – %s"), DisplayEscaped(p.path),
+                                                      DisplayEscaped(p.reason))
+                << '\n';
+    }
 }
 
 void WriteVerifyText(const VerifyResult& result, const TreeMatcher& matcher, std::ostream& out) {

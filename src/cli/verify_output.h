@@ -8,7 +8,7 @@ namespace kirvo {
 class TreeMatcher;
 
 // Each damaged file on err: "kirvo-cli verify: beschädigt? PATH (in der
-// Quelle; zuletzt gut: TIME)".
+// Quelle, zuletzt gut: TIME)"; each unreadable one with its reason.
 void WriteDamageNotes(const VerifyResult& result, std::ostream& err);
 // The roots, each path that is not equal with its state, and the counts.
 void WriteVerifyText(const VerifyResult& result, const TreeMatcher& matcher, std::ostream& out);
