@@ -20,6 +20,7 @@
 
 #include "engine/run_options.h"
 #include "engine/tree_matcher.h"
+#include "platform/root.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ double ContentCompare(const std::string& source, const std::string& target, int6
     std::string s = source, t = target;
     const int64_t before = ReadChars();
     const auto t0 = Clock::now();
-    matcher.Run(s, t, options);
+    matcher.Run(kirvo::Root::Local(s), kirvo::Root::Local(t), options);
     const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
     readBytes = ReadChars() - before;
     unequal = 0;

@@ -17,6 +17,7 @@
 #include "app/filter_rules_file.h"
 #include "engine/path_filter.h"
 #include "engine/tree_matcher.h"
+#include "platform/root.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
             options.filter = withFilter ? &filter : nullptr;
             std::string source = argv[1], target = argv[2];
             const auto t0 = Clock::now();
-            matcher.Run(source, target, options);
+            matcher.Run(kirvo::Root::Local(source), kirvo::Root::Local(target), options);
             const auto t1 = Clock::now();
             matcher.Clear();  // the options stay: the scan alone, once more
             const std::clock_t c2 = std::clock();

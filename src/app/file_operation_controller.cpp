@@ -1,29 +1,18 @@
 #include "app/file_operation_controller.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include "app/app_options.h"
+#include "app/selection_use_case.h"
 #include "app/user_prompts.h"
+#include "engine/path_filter.h"
 #include "engine/tree_matcher.h"
-#include "fileops/delete_plan.h"
-#include "fileops/nested_roots.h"
-#include "fileops/sync_plan.h"
-#include "sync/sync_session.h"
-#include "view/plan_rows.h"
-#include "view/result_rows.h"
-#include "platform/snapshot/snapshot_backend.h"
+#include "platform/root_access.h"
 #include "platform/translation.h"
+#include "view/result_rows.h"
 
 namespace kirvo {
 namespace {
-
-std::string CountText(const char* format, int32_t count) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, count);
-    return text;
-}
 
 // Set while a command runs; the service's dialogs run the event loop, and no
 // second command may start inside the first.
@@ -38,61 +27,6 @@ private:
     bool& flag_;
 };
 
-// "2 übergangen: WHY („first“ …)."
-std::string PassedOverNote(const std::vector<std::string>& paths, const char* why) {
-    return CountText(TrN("%i übergangen: ", "%i übergangen: ", paths.size()), static_cast<int32_t>(paths.size())) + why + " („" + paths.front() + "“" +
-           (paths.size() > 1 ? " …)." : ").");
-}
-
-// Beyond update, the conflicts a synchronisation left as they are: named once
-// it is over, so that a summary without errors does not read as "all in line".
-std::string ConflictsLeftNote(const SyncSession& session, const TreeMatcher& matcher) {
-    if (session.mode() == SyncMode::Update) return {};
-    std::vector<std::string> paths;
-    const std::span<const FilePair> pairs = matcher.pairs();
-    for (size_t i = 0; i < session.decisions().size() && i < pairs.size(); ++i)
-        if (session.decisions()[i].planned.action == SyncAction::Conflict)
-            paths.push_back((pairs[i].source ? pairs[i].source : pairs[i].target)->relativePath());
-    if (paths.empty()) return {};
-    const auto count = static_cast<int32_t>(paths.size());
-    return CountText(TrN("%i Konflikt bleibt, wie er ist", "%i Konflikte bleiben, wie sie sind", paths.size()), count) +
-           Format(TrN(" („%s“%s); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst ihn.",
-                      " („%s“%s); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst sie.", paths.size()),
-                  paths.front(), paths.size() > 1 ? " …" : "");
-}
-
-// The question before copying rows whose direction is open.
-std::string ConflictQuestion(const TreeMatcher& matcher, const ResultRows& list, std::span<const size_t> selected) {
-    std::vector<size_t> conflicts;
-    for (size_t row : selected) {
-        if (list.StateImage(row) == ResultRows::kConflict) conflicts.push_back(row);
-    }
-    if (conflicts.size() == 1) {
-        const FilePair* pair = list.Pair(conflicts[0]);  // a conflict has both files
-        const std::string_view reason = matcher.conflictReason(static_cast<size_t>(list.PairIndex(conflicts[0])));
-        return "„" + pair->source->relativePath() + Tr("“ hat keine Richtung (Konflikt: ") + std::string(reason) +
-               Tr(")\n\nIn welche Richtung soll die Datei kopiert werden?");
-    }
-    return CountText(TrN("%i der markierten Dateien haben keine Richtung (Konflikte).\n\n",
-                         "%i der markierten Dateien haben keine Richtung (Konflikte).\n\n", conflicts.size()),
-                     static_cast<int32_t>(conflicts.size())) +
-           Tr("In welche Richtung sollen sie kopiert werden?");
-}
-
-// The run's questions as message boxes, each after the question sound when "Beep" is on.
-class WindowQuestions final : public SyncQuestions {
-public:
-    WindowQuestions(UserPrompts& prompts, bool beep) : prompts_(prompts), beep_(beep) {}
-    bool Confirm(Kind kind, const std::string& text) override {
-        if (beep_) prompts_.Beep(BeepKind::Question);
-        return kind == Kind::Guard ? prompts_.AskOkCancel(text) : prompts_.AskOkCancelNoIcon(text);
-    }
-
-private:
-    UserPrompts& prompts_;
-    bool beep_;
-};
-
 // Without a service nothing is copied, deleted or renamed (and the comparison still runs again).
 class NoFileOperations final : public FileOperationService {
 public:
@@ -102,45 +36,54 @@ public:
     OperationResult removeEmptyFolders(std::span<const RootedPath>) override { return {}; }
 };
 
+// Beyond update, the conflicts a synchronisation left as they are: named once
+// it is over, so that a summary without errors does not read as "all in line".
+std::string ConflictsLeftNote(const RunResult& result) {
+    const size_t n = result.conflicts.size();
+    if (n == 0) return {};
+    return Format(TrN("%d Konflikt bleibt, wie er ist", "%d Konflikte bleiben, wie sie sind", n), n) +
+           Format(TrN(" („%s“%s); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst ihn.",
+                      " („%s“%s); \"Nach rechts kopieren\" oder \"Nach links kopieren\" löst sie.", n),
+                  result.conflicts.front().path, n > 1 ? " …" : "");
+}
+
 }  // namespace
 
-bool FileOperationController::RefusedOnSnapshot(bool source, bool target) {
-    for (const auto& [touched, root] : {std::pair{source, &source_}, std::pair{target, &target_}}) {
-        if (!touched || !root->snapshot()) continue;
-        prompts_->ShowWarning(SnapshotRefusal(root->text()));
-        return true;
+// The use cases' questions as message boxes, each after the question sound when "Beep" is on.
+class FileOperationController::Questions final : public SelectionQuestions {
+public:
+    Questions(UserPrompts& prompts, bool beep, const std::function<void(const std::string&)>& tell)
+        : prompts_(prompts), beep_(beep), tell_(tell) {}
+    bool Confirm(Kind kind, const std::string& text) override {
+        if (beep_) prompts_.Beep(BeepKind::Question);
+        return kind == Kind::Guard || kind == Kind::MakeRoot ? prompts_.AskOkCancel(text) : prompts_.AskOkCancelNoIcon(text);
     }
-    return false;
-}
-
-bool FileOperationController::RootsAreNested() {
-    const std::string message = NestedRootsMessage(source_, target_);
-    if (message.empty()) return false;
-    prompts_->ShowWarning(message);
-    return true;
-}
-
-bool FileOperationController::MayCopyInto(TreeSide side) {
-    Root root = side == TreeSide::Source ? source_ : target_;
-    if (root.state() != Root::State::Missing) return true;
-    root.Inspect();  // a local root may be there by now (a remote one keeps what its connection found)
-    if (root.state() != Root::State::Missing) return true;
-    const std::string name = side == TreeSide::Source ? Tr("Die Quelle ") : Tr("Das Ziel ");
-    if (!root.parentExists()) {
-        prompts_->ShowWarning(name + root.MissingText() + Tr(" Dorthin wird nichts kopiert."));
-        return false;
+    int32_t ConflictDirection(const std::string& question) override {
+        if (beep_) prompts_.Beep(BeepKind::Question);
+        switch (prompts_.AskConflictDirection(question)) {
+        case ConflictChoice::ToTarget: return 1;
+        case ConflictChoice::ToSource: return -1;
+        case ConflictChoice::Skip: break;
+        }
+        return 0;
     }
-    if (options_.beep()) prompts_->Beep(BeepKind::Question);
-    return prompts_->AskOkCancel(name + root.MissingText() + Tr(" Soll der Ordner angelegt werden?"));
-}
-
-void FileOperationController::KeepCopiesIntoUsableRoots(std::vector<CopyPair>& pairs) {
-    for (const TreeSide side : {TreeSide::Target, TreeSide::Source}) {
-        const auto into = [side](const CopyPair& pair) { return pair.to.side == side; };
-        if (std::any_of(pairs.begin(), pairs.end(), into) && !MayCopyInto(side))
-            pairs.erase(std::remove_if(pairs.begin(), pairs.end(), into), pairs.end());
+    void Tell(const std::string& text) override {
+        if (tell_) tell_(text);
     }
-}
+    void Warn(const std::string& text) override { prompts_.ShowWarning(text); }
+
+private:
+    UserPrompts& prompts_;
+    bool beep_;
+    const std::function<void(const std::string&)>& tell_;
+};
+
+FileOperationController::FileOperationController(const AppOptions& options)
+    : options_(options), roots_(&RootAccess::Local()) {}
+
+FileOperationController::~FileOperationController() = default;
+
+void FileOperationController::setRootAccess(RootAccess* roots) { roots_ = roots ? roots : &RootAccess::Local(); }
 
 CopyFlags FileOperationController::copyFlags() const {
     CopyFlags flags{options_.vorUeberschreiben(), options_.vorDir(), options_.papierkorb(), options_.links()};
@@ -152,20 +95,90 @@ DeleteFlags FileOperationController::deleteFlags() const {
     return DeleteFlags{options_.vorLoeschen(), options_.papierkorb(), options_.links()};
 }
 
-void FileOperationController::Copy(std::span<const CopyPair> pairs, OperationOutcome& outcome) {
-    if (service_ && !pairs.empty()) outcome.results.push_back(service_->copy(pairs, copyFlags()));
+FileOperationService& FileOperationController::Service() {
+    static NoFileOperations none;
+    return service_ ? *service_ : none;
+}
+
+const SyncRequest& FileOperationController::BeginComparison(const PathFilter& filter, const Root& source,
+                                                            const Root& target) {
+    SyncRequest request;
+    // A snapshot is never synchronised: the list shows the comparison, no plan with a state.
+    request.mode = source.snapshot() || target.snapshot() ? SyncMode::Update : options_.syncMode();
+    request.scan.excludeSubFolders = options_.subOrdner();
+    request.scan.excludeSystemFolders = options_.systemOrdner();
+    request.scan.twoSecondTolerance = options_.oneSecond();
+    request.scan.ignoreHour = options_.stunde();
+    request.scan.compareBy = options_.compareBy();
+    request.scan.links = options_.links();
+    request.scan.parallel = options_.parallel();
+    request.filter = filter;
+    request.copyFlags = copyFlags();
+    request.deleteFlags = deleteFlags();
+    request.runName = "Dateien abgleichen";
+    request.stateFolder = stateFolder_;
+    shown_ = std::make_unique<SyncUseCase>(std::move(request), *roots_, log_);
+    planError_ = {};
+    return shown_->request();
+}
+
+std::string FileOperationController::ComparisonEnded(const Root& source, const Root& target,
+                                                     const TreeMatcher* matcher) {
+    source_ = source;
+    target_ = target;
+    std::string warning;
+    if (finishing_) {
+        // The state is recorded from a comparison of the run's own roots only
+        // (another path may have been typed since).
+        const bool same = finishing_->source().location() == source.location() &&
+                          finishing_->target().location() == target.location();
+        const size_t before = finishing_->result().notes.size();
+        last_ = finishing_->Finish(same ? matcher : nullptr);
+        for (size_t i = before; i < last_.notes.size(); ++i) warning += (warning.empty() ? "" : "\n") + last_.notes[i];
+        finishing_.reset();
+    }
+    if (!shown_) return warning;
+    shown_->Open(source, target);  // a sync refused for the roots says so when it is asked for
+    if (matcher == nullptr) return warning;
+    planError_ = shown_->LoadState();
+    if (!planError_) shown_->Decide(*matcher);
+    shown_->ReleasePair();  // the list may be looked at for hours
+    return warning;
+}
+
+std::string FileOperationController::AfreshQuestion(const StoreError& error) {
+    switch (error.kind) {
+    case StoreError::Kind::NotMounted: return {};
+    case StoreError::Kind::OtherDisk:
+        return Tr("\n\nSoll der Abgleich dieser Ordner mit diesem Datenträger von vorn beginnen? Der nächste Abgleich "
+                  "kopiert dann wie „Neuere kopieren“.");
+    default:
+        return Tr("\n\nOhne den Stand des letzten Abgleichs kann nicht mit Gedächtnis abgeglichen werden: gelöschte "
+                  "Dateien kämen zurück. Soll der Abgleich dieser Ordner von vorn beginnen? Der alte Stand wird dann "
+                  "vergessen, und der nächste Abgleich kopiert wie „Neuere kopieren“.");
+    }
+}
+
+StoreError FileOperationController::StartAfresh(const TreeMatcher& matcher, std::string* notice) {
+    if (!shown_) return {};
+    if (StoreError error = shown_->ForgetState(notice)) return error;
+    planError_ = shown_->LoadState();
+    if (!planError_) shown_->Decide(matcher);
+    return planError_;
+}
+
+void FileOperationController::Drop() {
+    if (shown_) shown_->session().Clear();
 }
 
 OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, const TreeMatcher& matcher) {
     OperationOutcome outcome;
     if (running_) return outcome;
     const RunningFlag running(running_);
-    if (RefusedOnSnapshot(true, true)) return outcome;
-    SyncSession* session = sync_.session();
-    if (session == nullptr) {
+    if (plan() == nullptr) {
         // The state of the pair could not be read: no plan to act on.
-        if (!sync_.stateError().empty()) prompts_->ShowWarning(sync_.stateError() + Tr("\n\nEs wird nicht abgeglichen."));
-        outcome.compareAgain = sync_.stateError().empty();
+        if (planError_) prompts_->ShowWarning(planError_.message + Tr("\n\nEs wird nicht abgeglichen."));
+        outcome.compareAgain = !planError_;
         return outcome;
     }
     // The marked rows take part, the rest (unmarked, or not shown) does nothing.
@@ -173,127 +186,53 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
     for (const ResultRows::RowRecord& row : rows.records())
         if (row.state == ResultRows::kMarked && row.pair >= 0 && static_cast<size_t>(row.pair) < matcher.pairs().size())
             takesPart[static_cast<size_t>(row.pair)] = true;
-    session->TakePart({takesPart.get(), matcher.pairs().size()});
-    SyncWork work = session->Work();
-    // One root inside the other: refused before any question, the list stays as it is.
-    if (!work.empty() && RootsAreNested()) return outcome;
-    // Into a missing root only where it may be made (and the user says so).
-    if (!work.toTarget.empty() && !MayCopyInto(TreeSide::Target)) {
-        work.toTarget = {};
-        work.copiedToTarget = {};
-    }
-    if (!work.toSource.empty() && !MayCopyInto(TreeSide::Source)) {
-        work.toSource = {};
-        work.copiedToSource = {};
-    }
-    if (const std::string refusal = sync_.Begin(); !refusal.empty()) {
-        prompts_->ShowWarning(refusal);
-        outcome.compareAgain = true;
-        return outcome;
-    }
-    outcome.compareAgain = true;
-    WindowQuestions questions(*prompts_, options_.beep());
-    NoFileOperations none;
-    SyncOutcome done;
-    {
-        // Everything the session does is one run in the log, undone as a whole.
-        const ServiceRun unit(service_, {"Dateien abgleichen", matcher.sourceRoot(), matcher.targetRoot()});
-        done = session->Run(work, questions, service_ ? *service_ : static_cast<FileOperationService&>(none),
-                            copyFlags(), deleteFlags());
-    }
-    if (done.refused) {
-        sync_.Finish(nullptr);  // nothing was done: nothing to record
-        return outcome;
-    }
-    sync_.AwaitRecord();
-    outcome.note = ConflictsLeftNote(*session, matcher);
-    // Files only: the empty folders a mirror removes are no file operations of their own.
-    using Kind = OperationSummary::Kind;
-    const std::pair<const std::optional<OperationResult>*, Kind> requests[] = {
-        {&done.movedInSource, Kind::Move},    {&done.movedInTarget, Kind::Move},
-        {&done.deletedInSource, Kind::Delete}, {&done.deletedInTarget, Kind::Delete},
-        {&done.copiedToTarget, Kind::Copy},    {&done.copiedToSource, Kind::Copy}};
-    for (const auto& [result, kind] : requests) {
-        if (!*result || !service_) continue;
-        outcome.results.push_back(**result);
-        outcome.kinds.push_back(kind);
-    }
+    shown_->TakePart({takesPart.get(), matcher.pairs().size()});
+    shown_->UseFlags(copyFlags(), deleteFlags());
+    Questions questions(*prompts_, options_.beep(), showNote_);
+    outcome.compareAgain = shown_->Run(questions, Service());
+    const RunResult& result = shown_->result();
+    // A question declined was the user's answer; every other refusal is said.
+    if (result.refused() && !shown_->guardRefused()) prompts_->ShowWarning(result.refusal);
+    if (shown_->request().mode != SyncMode::Update) outcome.note = ConflictsLeftNote(result);
+    last_ = result;
+    if (outcome.compareAgain) finishing_ = std::move(shown_);  // finished once compared again
+    return outcome;
+}
+
+OperationOutcome FileOperationController::Selection(
+    const std::function<bool(SelectionUseCase&, Questions&, FileOperationService&)>& run) {
+    OperationOutcome outcome;
+    if (running_) return outcome;
+    const RunningFlag running(running_);
+    SelectionUseCase selection(source_, target_, *roots_, copyFlags(), deleteFlags());
+    Questions questions(*prompts_, options_.beep(), showNote_);
+    outcome.compareAgain = run(selection, questions, Service());
+    const RunResult& result = selection.result();
+    if (result.refused()) prompts_->ShowWarning(result.refusal);
+    for (const std::string& note : result.notes) outcome.note += (outcome.note.empty() ? "" : " ") + note;
+    if (outcome.compareAgain) last_ = result;
     return outcome;
 }
 
 OperationOutcome FileOperationController::CopySelected(const ResultRows& rows, std::span<const size_t> selected,
                                                        const TreeMatcher& matcher) {
-    OperationOutcome outcome;
-    if (running_ || selected.empty()) return outcome;
-    const RunningFlag running(running_);
-    if (RefusedOnSnapshot(true, true)) return outcome;
-    const std::vector<PlanRow> planRows = PlanRows::Selected(rows, selected, matcher.utcOffset());
-    // Conflicts have no arrow: the user says which way, once for all of them.
-    int32_t conflictDirection = 0;
-    if (std::any_of(planRows.begin(), planRows.end(), [](const PlanRow& row) { return row.conflict; })) {
-        if (options_.beep()) prompts_->Beep(BeepKind::Question);
-        switch (prompts_->AskConflictDirection(ConflictQuestion(matcher, rows, selected))) {
-        case ConflictChoice::ToTarget: conflictDirection = 1; break;
-        case ConflictChoice::ToSource: conflictDirection = -1; break;
-        case ConflictChoice::Skip: break;
-        }
-    }
-    CopyList copies = BuildCopyPlan(planRows, matcher.sourceRoot(), matcher.targetRoot(), conflictDirection);
-    if (!copies.empty() && RootsAreNested()) return outcome;
-    outcome.compareAgain = true;
-    KeepCopiesIntoUsableRoots(copies.pairs);
-    const ServiceRun run(service_, {"Kopieren", matcher.sourceRoot(), matcher.targetRoot()});
-    Copy(copies.pairs, outcome);
-    return outcome;
+    return Selection([&](SelectionUseCase& selection, Questions& questions, FileOperationService& service) {
+        return selection.Copy(rows, selected, matcher, questions, service);
+    });
 }
 
 OperationOutcome FileOperationController::CopyInDirection(const ResultRows& rows, std::span<const size_t> selected,
                                                           const TreeMatcher& matcher, int32_t direction) {
-    OperationOutcome outcome;
-    if (running_ || selected.empty()) return outcome;
-    const RunningFlag running(running_);
-    if (RefusedOnSnapshot(true, true)) return outcome;
-    std::vector<std::string> passedOver, unread;
-    CopyList copies =
-        BuildDirectedCopyPlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(),
-                              matcher.targetRoot(), direction, &passedOver, &unread);
-    if (!copies.empty() && RootsAreNested()) return outcome;
-    outcome.compareAgain = true;
-    if (!passedOver.empty())
-        outcome.note = PassedOverNote(passedOver, direction > 0 ? Tr("in der Quelle fehlt die Datei") : Tr("im Ziel fehlt die Datei"));
-    if (!unread.empty())
-        outcome.note += (outcome.note.empty() ? "" : " ") +
-                        PassedOverNote(unread, direction > 0 ? Tr("im Ziel nicht lesbar") : Tr("in der Quelle nicht lesbar"));
-    if (!outcome.note.empty() && showNote_) showNote_(outcome.note);  // said now, and again once the comparison is over
-    KeepCopiesIntoUsableRoots(copies.pairs);
-    const ServiceRun run(service_, {direction > 0 ? "Nach rechts kopieren" : "Nach links kopieren", matcher.sourceRoot(),
-                                    matcher.targetRoot()});
-    Copy(copies.pairs, outcome);
-    return outcome;
+    return Selection([&](SelectionUseCase& selection, Questions& questions, FileOperationService& service) {
+        return selection.CopyInDirection(rows, selected, matcher, direction, questions, service);
+    });
 }
 
 OperationOutcome FileOperationController::DeleteSelected(const ResultRows& rows, std::span<const size_t> selected,
                                                          const TreeMatcher& matcher) {
-    OperationOutcome outcome;
-    if (running_ || selected.empty()) return outcome;
-    const RunningFlag running(running_);
-    const DeletePlan plan =
-        BuildDeletePlan(PlanRows::Selected(rows, selected, matcher.utcOffset()), matcher.sourceRoot(), matcher.targetRoot());
-    // Files beside a snapshot may go; none in it.
-    if (RefusedOnSnapshot(plan.sourceCount() > 0, plan.targetCount() > 0)) return outcome;
-    outcome.compareAgain = true;
-    if (!plan.passedOver.empty()) {
-        outcome.note = PassedOverNote(plan.passedOver, Tr("nicht lesbar, nichts wird dort gelöscht"));
-        if (showNote_) showNote_(outcome.note);
-    }
-    if (service_) {
-        const DeleteFlags flags = deleteFlags();
-        const ServiceRun run(service_, {"Löschen", matcher.sourceRoot(), matcher.targetRoot()});
-        // Declining the source side's question does not stop the target side.
-        if (plan.sourceCount() > 0) outcome.results.push_back(service_->remove(plan.sourceFiles, flags));
-        if (plan.targetCount() > 0) outcome.results.push_back(service_->remove(plan.targetFiles, flags));
-    }
-    return outcome;
+    return Selection([&](SelectionUseCase& selection, Questions& questions, FileOperationService& service) {
+        return selection.Delete(rows, selected, matcher, questions, service);
+    });
 }
 
 }  // namespace kirvo

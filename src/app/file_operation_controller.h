@@ -2,19 +2,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
-#include "app/sync_controller.h"
+#include "app/run_result.h"
+#include "app/sync_use_case.h"
 #include "fileops/file_operation_service.h"
-#include "fileops/operation_summary.h"
 #include "platform/root.h"
 
 namespace kirvo {
 
 class AppOptions;
+class OperationLog;
+class SelectionUseCase;
+class PathFilter;
 class ResultRows;
+class RootAccess;
 class TreeMatcher;
 class UserPrompts;
 
@@ -22,28 +27,24 @@ class UserPrompts;
 struct OperationOutcome {
     // The command ran (asked, copied, deleted, or found nothing to do): the
     // comparison runs again. False: nothing was started at all (another
-    // operation is under way, nothing is selected, or one root lies inside
-    // the other), and the list stays as it is.
+    // operation is under way, nothing is selected, or the roots were
+    // refused), and the list stays as it is.
     bool compareAgain = false;
-    // The service's report of each request it was given, in order, and what
-    // each was (a synchronisation's requests differ; empty: all of the command's kind).
-    std::vector<OperationResult> results;
-    std::vector<OperationSummary::Kind> kinds;
     // For the status bar, once the comparison that follows is over; "" for none.
     std::string note;
 };
 
-// The file-operation commands of the window: "Dateien abgleichen" (the sync
-// use case over the plan the list shows, the marked rows taking part),
-// "Kopieren", "Löschen" and the copies in a chosen direction (the selected
-// rows). A command that would copy into or out of a snapshot, or delete in
-// one, rests with a message. Each reads the rows it acts on, asks what is to be asked
-// (prompts), hands the files to the service and returns what was done; the
-// comparison that follows is the caller's. No second command starts while
-// one runs (the service's dialogs run the event loop).
+// The window's side of the use cases behind its list: the comparison and
+// "Dateien abgleichen" (SyncUseCase: the plan the list shows, in the mode
+// set under "Abgleichen als", and a run awaiting the comparison that follows
+// it) and "Kopieren", "Löschen" and the copies in a chosen direction
+// (SelectionUseCase). It answers their questions with the prompts and hands
+// their files to the service. No second command starts while one runs (the
+// service's dialogs run the event loop).
 class FileOperationController {
 public:
-    explicit FileOperationController(const AppOptions& options) : options_(options), sync_(options) {}
+    explicit FileOperationController(const AppOptions& options);
+    ~FileOperationController();
 
     // Questions and sounds go here; must be set before a command runs.
     void setPrompts(UserPrompts* prompts) { prompts_ = prompts; }
@@ -51,17 +52,41 @@ public:
     // (and the comparison still runs again). Must outlive its use.
     void setService(FileOperationService* service) { service_ = service; }
     FileOperationService* service() const { return service_; }
+    // How roots are looked at again and made (the connections of remote
+    // ones); the local file system's until set.
+    void setRootAccess(RootAccess* roots);
+    // Where forgetting a pair's state is written; none until set.
+    void setLog(OperationLog* log) { log_ = log; }
+    // Where the state of the pairs is kept; the user's state folder unless set.
+    void setStateFolder(std::string folder) { stateFolder_ = std::move(folder); }
     // Where a note goes at once, before the files are copied (the status bar).
     void setNoteShown(std::function<void(const std::string&)> show) { showNote_ = std::move(show); }
-    // The roots the rows were compared between, as the comparison found them.
-    void setRoots(Root source, Root target) {
-        source_ = std::move(source);
-        target_ = std::move(target);
-    }
     bool running() const { return running_; }
-    // The plan of "Dateien abgleichen" and the state of the pair.
-    SyncController& sync() { return sync_; }
-    const SyncController& sync() const { return sync_; }
+
+    // A comparison is about to start: the plan shown goes, and the request
+    // of the next one is made from the options and the filter; the
+    // comparison is to run with its ScanOptions().
+    const SyncRequest& BeginComparison(const PathFilter& filter, const Root& source, const Root& target);
+    // The comparison ended with the roots as it found them; `matcher` when it
+    // is complete (else null: nothing to record or decide on). A run that
+    // waited for it is finished (lastResult()); then the plan of the new
+    // list is decided. A state that cannot be read leaves no plan:
+    // planError() says why. What the user must be told (the finished run's
+    // state could not be recorded), or "".
+    std::string ComparisonEnded(const Root& source, const Root& target, const TreeMatcher* matcher);
+    // What to ask after planError() before StartAfresh; "" where that is not
+    // to be offered (a disk that is not mounted is to be mounted).
+    static std::string AfreshQuestion(const StoreError& error);
+    // Forgets the pair's state and decides again; notice as SyncStateStore::forget.
+    StoreError StartAfresh(const TreeMatcher& matcher, std::string* notice);
+    // Before the matcher is cleared or runs again: the plan no longer applies.
+    void Drop();
+    // The plan the list shows; null when there is none.
+    const SyncSession* plan() const { return shown_ && shown_->decided() ? &shown_->session() : nullptr; }
+    const StoreError& planError() const { return planError_; }
+
+    // What the last command did; the sync's once the comparison after it is over.
+    const RunResult& lastResult() const { return last_; }
 
     // rows are the list's, their pairs the matcher's; selected are row
     // indexes in ascending order.
@@ -73,28 +98,25 @@ public:
     OperationOutcome DeleteSelected(const ResultRows& rows, std::span<const size_t> selected, const TreeMatcher& matcher);
 
 private:
-    // Tells the user why and returns true when a side the command would
-    // touch is a snapshot (nothing is written into one, nor read from it).
-    bool RefusedOnSnapshot(bool source, bool target);
-    // Tells the user and returns true when one compared root lies inside the other.
-    bool RootsAreNested();
-    // Whether files may be copied into a root: a missing one only where its
-    // parent is there, after the user said it may be made; where the parent
-    // is missing too, the user is told the drive may not be connected.
-    bool MayCopyInto(TreeSide side);
-    // Leaves out the copies into roots that may not be copied into.
-    void KeepCopiesIntoUsableRoots(std::vector<CopyPair>& pairs);
+    class Questions;
     CopyFlags copyFlags() const;
     DeleteFlags deleteFlags() const;
-    void Copy(std::span<const CopyPair> pairs, OperationOutcome& outcome);
+    FileOperationService& Service();
+    OperationOutcome Selection(const std::function<bool(SelectionUseCase&, Questions&, FileOperationService&)>& run);
 
     const AppOptions& options_;
     UserPrompts* prompts_ = nullptr;
     FileOperationService* service_ = nullptr;
+    RootAccess* roots_;
+    OperationLog* log_ = nullptr;
+    std::string stateFolder_;
     std::function<void(const std::string&)> showNote_;
-    SyncController sync_;
+    std::unique_ptr<SyncUseCase> shown_;      // decided over the list shown
+    std::unique_ptr<SyncUseCase> finishing_;  // ran, awaiting the comparison that follows
+    StoreError planError_;
     Root source_;
     Root target_;
+    RunResult last_;
     bool running_ = false;
 };
 

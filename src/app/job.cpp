@@ -20,6 +20,11 @@ bool IsNameByte(char c) {
 
 }  // namespace
 
+Root Job::RootOf(const std::string& text) {
+    const std::optional<Root> root = Root::Parse(text);
+    return root ? *root : Root::Local(text);
+}
+
 bool Job::IsValidName(std::string_view name) {
     if (name.empty() || name.size() > kMaxNameLength || name.front() == '.') return false;
     for (char c : name)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/run_options.h"
+#include "platform/root.h"
 #include "sync/sync_mode.h"
 
 namespace kirvo {
@@ -56,6 +57,12 @@ struct Job {
     static bool IsValidName(std::string_view name);
     // The German message for a name IsValidName refuses.
     static std::string InvalidNameMessage(std::string_view name);
+
+    // The roots as the job file holds them (each checked when it was read).
+    Root SourceRoot() const { return RootOf(source); }
+    Root TargetRoot() const { return RootOf(target); }
+    // A root of a job file: an "sftp://" address or an absolute local path.
+    static Root RootOf(const std::string& text);
 
     // The scan filter of the job: its patterns and the rules of its rule
     // files, read now. False with a German message naming the job.

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "engine/path_pattern.h"
-#include "platform/remote_address.h"
+#include "platform/root.h"
 #include "platform/translation.h"
 #include "sync/delete_limit.h"
 
@@ -41,9 +41,9 @@ bool ReadBool(const std::string& value, bool& flag, std::string& reason) {
 std::vector<std::string> Bool(bool flag) { return {flag ? "yes" : "no"}; }
 
 bool ReadRoot(std::string& root, const std::string& value, std::string& reason) {
-    if (RemoteAddress::IsRemote(value)) {
-        if (!RemoteAddress::Parse(value, &reason)) return false;
-    } else if (value.empty() || value.front() != '/') {
+    const std::optional<Root> parsed = Root::Parse(value, &reason);
+    if (!parsed && !value.empty()) return false;  // an address that is no valid one: `reason` says why
+    if (!(parsed && parsed->remote()) && (value.empty() || value.front() != '/')) {
         reason = Tr("erwartet wird ein absoluter Pfad oder sftp://RECHNER/PFAD");
         return false;
     }

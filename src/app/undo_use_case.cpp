@@ -49,15 +49,16 @@ UndoResult UndoUseCase::run(const UndoRequest& request, UndoQuestions& questions
                           Tr(" lässt sich nicht rückgängig machen: es ist nichts aufgezeichnet, was sich zurücknehmen ließe."));
     if (!request.dryRun && request.confirm == UndoRequest::Confirm::NoOneToAsk)
         return Refuse(result, Refusal::NoOneToAsk, {});
-    for (const std::string* text : {&run->sourceRoot, &run->targetRoot}) {
+    std::optional<Root> roots[2];
+    for (int side = 0; side < 2; ++side) {
         std::string why;
-        const std::optional<Root> root = Root::Parse(*text, &why);
-        if (!root) return Refuse(result, Refusal::BadRoot, why);
-        if (std::string message = roots_.connect(*root, &result.fault); !message.empty())
+        roots[side] = Root::Parse(side == 0 ? run->sourceRoot : run->targetRoot, &why);
+        if (!roots[side]) return Refuse(result, Refusal::BadRoot, why);
+        if (std::string message = roots_.connect(*roots[side], &result.fault); !message.empty())
             return Refuse(result, Refusal::Unreachable, std::move(message));
     }
     // Nothing else may work on these folders meanwhile (looking included: what undo sees must stay so).
-    const SyncPair pair = SyncPair::Of(run->sourceRoot, run->targetRoot);
+    const SyncPair pair = SyncPair::Of(*roots[0], *roots[1]);
     std::optional<PairLock> lock;
     if (!request.dryRun) {
         PairLock::Refusal refusal;

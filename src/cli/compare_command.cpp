@@ -10,9 +10,8 @@
 #include "cli/text_writer.h"
 #include "cli/tsv_writer.h"
 #include "engine/tree_matcher.h"
+#include "app/sync_use_case.h"
 #include "sync/pair_content_memory.h"
-#include "sync/sync_pair.h"
-#include "sync/sync_session.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 #include "platform/snapshot/snapshot_backend.h"
@@ -205,14 +204,14 @@ std::optional<std::string> RootNotice(std::string_view side, const Root& root) {
 }
 
 int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
-    // A snapshot takes no sync: there is no plan to show.
-    for (const std::string* root : {&options.source, &options.target}) {
-        if (options.sync.mode == SyncMode::Update || !Root::NamesSnapshot(*root)) continue;
-        err << Tr("kirvo-cli compare: ") << DisplayEscaped(SnapshotRefusal(*root)) << '\n';
-        return kExitUsage;
-    }
     CliRemoteRoots remote(options.acceptNewHostKey);
     if (const int status = remote.Open(kCompareCommand.name, options.source, options.target, err)) return status;
+    // A snapshot takes no sync: there is no plan to show.
+    for (const Root* root : {&remote.source(), &remote.target()}) {
+        if (options.sync.mode == SyncMode::Update || !root->snapshot()) continue;
+        err << Tr("kirvo-cli compare: ") << DisplayEscaped(SnapshotRefusal(root->text())) << '\n';
+        return kExitUsage;
+    }
     bool rootMissing = false;
     for (const auto& [side, root] : {std::pair{Tr("Die Quelle"), &remote.source()}, std::pair{Tr("Das Ziel"), &remote.target()}}) {
         if (auto text = RootNotice(side, *root)) {
@@ -221,36 +220,34 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
         }
     }
 
-    TreeMatcher matcher;
-    std::string source = remote.source().location();
-    std::string target = remote.target().location();
-    TerminalScan scan;
-    RunOptions run = ScanRunOptions(options);
-    remote.Use(run);
-    const auto memory = RememberedContent(options.compareBy, options.source, options.target);
-    run.contentMemory = memory.get();
-    // With a mode the list shows the plan of that sync (two-way: against the recorded state, read only).
-    SyncSettings settings;
-    settings.mode = options.sync.mode;
-    settings.mirrorFrom = options.sync.mirrorFrom();
-    settings.sides = options.sync.sides;
-    settings.filterHash = FilterHashOf(options.pathFilter, options.excludeSubFolders, options.excludeSystemFolders);
-    SyncSession plan(settings);
-    std::optional<SyncPair> pair;
-    run.identities = plan.wantsIdentities();
-    if (plan.mode() != SyncMode::Update) {
-        pair.emplace(SyncPair::Of(options.source, options.target));
-        SyncStateStore store;
-        if (const StoreError error = plan.LoadState(store, pair->key())) {
-            err << Tr("kirvo-cli compare: ") << DisplayEscaped(error.message) << '\n';
-            return kExitUnreadable;
-        }
+    // With a mode the list shows the plan of that sync (two-way: against the
+    // recorded state, read only): the sync use case up to its decisions.
+    SyncRequest request;
+    request.mode = options.sync.mode;
+    request.sides = options.sync.sides;
+    request.scan = ScanRunOptions(options);
+    request.filter = options.pathFilter;
+    request.readOnly = true;
+    SyncUseCase sync(std::move(request), remote.connections());
+    sync.Open(remote.source(), remote.target());  // compared whatever a sync would say of them
+    if (const StoreError error = sync.LoadState()) {
+        err << Tr("kirvo-cli compare: ") << DisplayEscaped(error.message) << '\n';
+        return kExitUnreadable;
     }
-    if (!scan.Run(matcher, source, target, run, showProgress, err)) return ReportInterrupted(kCompareCommand, err);
+    const bool withPlan = sync.request().mode != SyncMode::Update;
+    const SyncSession& plan = sync.session();
+
+    TreeMatcher matcher;
+    TerminalScan scan;
+    RunOptions run = sync.request().ScanOptions();
+    remote.Use(run);
+    const auto memory = RememberedContent(run.compareBy, sync.source(), sync.target());
+    run.contentMemory = memory.get();
+    if (!scan.Run(matcher, sync.source(), sync.target(), run, showProgress, err)) return ReportInterrupted(kCompareCommand, err);
     if (!remote.StillConnected(kCompareCommand.name, err)) return kExitUnreachable;
     const bool unread = ReportUnknownPlaces(kCompareCommand.name, matcher, err) > 0;
-    if (pair) plan.Decide(matcher, pair->identities());
-    ResultRows rows(matcher, DisplayFilter(options.filter), nullptr, pair ? &plan : nullptr);
+    sync.Decide(matcher);
+    ResultRows rows(matcher, DisplayFilter(options.filter), nullptr, withPlan ? &plan : nullptr);
     const SelectionStats stats(rows);
 
     if (options.format == CompareOptions::Format::Tsv) {
@@ -283,9 +280,9 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
         const std::string withMode =
             plan.mode() == SyncMode::Update ? optionsText : optionsText + Tr(", geplant für den Abgleich ") + std::string(SyncModeName(plan.mode()));
         WriteText(out, rows, stats,
-                  {RootHeading(matcher.sourceRoot(), matcher.utcOffset()),
-                   RootHeading(matcher.targetRoot(), matcher.utcOffset()), filterText, withMode, patterns},
-                  pair ? ConflictNotes(plan, matcher) : ConflictNotes(matcher));
+                  {RootHeading(matcher.source(), matcher.utcOffset()),
+                   RootHeading(matcher.target(), matcher.utcOffset()), filterText, withMode, patterns},
+                  sync.result().conflicts);
     }
     out.flush();
     if (!out) {
@@ -295,7 +292,7 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     if (TerminalScan::Interrupted()) return ReportInterrupted(kCompareCommand, err);
 
     if (unread || rootMissing) return kExitUnreadable;
-    if (pair) {
+    if (withPlan) {
         for (const auto decisions : {plan.decisions(), plan.folderDecisions()})
             for (const PathDecision& decision : decisions)
                 if (decision.planned.action != SyncAction::Nothing) return kExitUnequal;

@@ -11,7 +11,8 @@ namespace kirvo {
 namespace {
 
 std::string Absolute(const std::string& path) {
-    if (Root::NamesRemote(path)) return path;
+    // An address stays as it is (one that is no valid one is refused with the job).
+    if (const std::optional<Root> root = Root::Parse(path); !root || root->remote()) return path;
     std::error_code ec;
     std::string text = std::filesystem::absolute(path, ec).lexically_normal().string();
     while (text.size() > 1 && text.back() == '/') text.pop_back();

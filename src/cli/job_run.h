@@ -2,12 +2,10 @@
 #include <ostream>
 #include <string>
 
-#include "app/job.h"
+#include "app/job_run.h"
 #include "cli/cli_command.h"
 
 namespace kirvo {
-
-struct SyncReport;
 
 // "kirvo-cli run NAME": the job's sync without questions.
 extern const CliCommand kRunCommand;
@@ -23,17 +21,9 @@ struct JobRunRequest {
     std::string* lastNotice = nullptr;
 };
 
-// Runs the job as "kirvo-cli sync --yes" would, with every guard of it; one
-// run of a job at a time (a second one waits, saying so). Afterwards, unless
-// it was a dry run: one summary line in the log (when the job logs) and, when
-// the run ended with conflicts, errors or was refused, a desktop notification.
-// Returns the exit status of sync; what was planned and done is in `report`,
-// the last message written to err in `lastMessage`.
-int RunJob(const Job& job, const JobRunRequest& request, std::ostream& out, std::ostream& err, SyncReport& report,
-           std::string& lastMessage);
-
-// "Auftrag "NAME": 3 kopiert (12 KB) – Status 0": the line a run leaves in
-// the log and the output of watch.
-std::string JobSummaryLine(const Job& job, const SyncReport& report, int status, const std::string& lastMessage);
+// Runs the job as "kirvo-cli sync --yes" would, with every guard of it (see
+// JobRun); what was planned and done is in `run.result()`. Returns the exit
+// status of sync.
+int RunJob(JobRun& run, const JobRunRequest& request, std::ostream& out, std::ostream& err);
 
 }  // namespace kirvo

@@ -37,8 +37,8 @@ bool IsBelow(const std::string& path, const std::string& folder) {
 bool FindMountPoint(const Job& job, const std::optional<std::string>& named, std::string& mountPoint,
                     std::string& error) {
     std::vector<std::string> roots;
-    for (const std::string* root : {&job.target, &job.source})
-        if (!Root::NamesRemote(*root)) roots.push_back(*root);
+    for (const Root& root : {job.TargetRoot(), job.SourceRoot()})
+        if (!root.remote()) roots.push_back(root.text());
     if (named) {
         std::string path = std::filesystem::path(*named).lexically_normal().string();
         while (path.size() > 1 && path.back() == '/') path.pop_back();

@@ -15,7 +15,6 @@
 #include "cli/job_options.h"
 #include "cli/job_run.h"
 #include "cli/stop_signals.h"
-#include "cli/sync_report.h"
 #include "fileops/terminal_text.h"
 #include "fileops/operation_log.h"
 #include "platform/root.h"
@@ -127,7 +126,7 @@ void JobWatch::WatchRoots() {
     const std::string* paths[] = {&job_.source, &job_.target};
     for (int side = 0; side < 2; ++side) {
         if (!sides[side]) continue;
-        if (Root::NamesRemote(*paths[side])) {
+        if (Job::RootOf(*paths[side]).remote()) {
             periodic_ = true;
             continue;
         }
@@ -144,10 +143,16 @@ void JobWatch::WatchRoots() {
 bool JobWatch::RootsPresent() {
     bool present = true;
     for (size_t i = 0; i < roots_.size(); ++i) {
-        std::error_code ec;
         if (watcher_.watching(i)) continue;
-        if (!std::filesystem::is_directory(roots_[i].path, ec)) {
-            if (!missingTold_)
+        // The one inspection of a root: a folder that cannot be read is not called missing.
+        Root root = Root::Local(roots_[i].path);
+        root.Inspect();
+        if (!root.exists()) {
+            if (!missingTold_ && root.state() == Root::State::Unreadable)
+                err_ << Tr("kirvo-cli watch: \"") << DisplayEscaped(roots_[i].path) << Tr("\" ist nicht lesbar (")
+                     << DisplayEscaped(SystemErrorText(root.error())) << Tr("); der Auftrag wartet, bis es lesbar ist.\n")
+                     << std::flush;
+            else if (!missingTold_)
                 err_ << Tr("kirvo-cli watch: \"") << DisplayEscaped(roots_[i].path) << Tr("\" fehlt; der Auftrag wartet, bis es wieder da ist.\n")
                      << std::flush;
             missingTold_ = true;
@@ -184,16 +189,15 @@ bool JobWatch::RunOnce(const char* reason) {
     if (!watcher_.complete()) watcher_.Rewalk();  // what was missed is watched before the run looks
     firstChange_.reset();
     lastRun_ = Clock::now();
-    SyncReport report;
-    std::string lastMessage;
+    JobRun run(job_, false);
     std::ostringstream dropped;
-    const int status =
-        RunJob(job_, JobRunRequest{false, false, false, false, &lastNotice_}, dropped, err_, report, lastMessage);
-    out_ << Now() << ' ' << reason << ": " << JobSummaryLine(job_, report, status, lastMessage) << '\n' << std::flush;
+    const int status = RunJob(run, JobRunRequest{false, false, false, false, &lastNotice_}, dropped, err_);
+    out_ << Now() << ' ' << reason << ": " << run.SummaryLine(status) << '\n' << std::flush;
     // What the run itself wrote, and the folders it made on the way, are no change of the user's.
     std::set<std::string> own;
-    for (const OperationResult* result : {&report.toTarget, &report.toSource}) {
-        for (const FileReport& file : result->files) {
+    for (const RunResult::Done& done : run.result().done) {
+        if (done.kind != RunResult::Request::Copy) continue;
+        for (const FileReport& file : done.result.files) {
             for (size_t slash = file.destination.find('/', 1); slash != std::string::npos;
                  slash = file.destination.find('/', slash + 1))
                 own.insert(file.destination.substr(0, slash + 1));
@@ -201,7 +205,7 @@ bool JobWatch::RunOnce(const char* reason) {
         }
     }
     TakeChanges(&own);
-    return status != kExitInterrupted && !report.cancelled() && !StopSignals::Requested();
+    return status != kExitInterrupted && !run.result().cancelled() && !StopSignals::Requested();
 }
 
 int JobWatch::Run() {

@@ -13,7 +13,8 @@
 #include "cli/json_text.h"
 #include "cli/snapshot_heading.h"
 #include "cli/sync_command.h"
-#include "cli/sync_report.h"
+#include "app/run_result.h"
+#include "cli/sync_run.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
 #include "engine/tree_matcher.h"
@@ -146,8 +147,8 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
     PutJsonText(roots, "source_root", matcher.sourceRoot());
     PutJsonText(roots, "target_root", matcher.targetRoot());
     for (const auto& [key, value] : roots.items()) doc.Field(key, value);
-    for (const auto& [key, root] : {std::pair{"source_snapshot", &matcher.sourceRoot()},
-                                    std::pair{"target_snapshot", &matcher.targetRoot()}})
+    for (const auto& [key, root] : {std::pair{"source_snapshot", &matcher.source()},
+                                    std::pair{"target_snapshot", &matcher.target()}})
         if (Json snapshot = SnapshotJson(*root, offset); !snapshot.is_null()) doc.Field(key, snapshot);
     doc.Field("utc_offset_seconds", offset);
     Json settings = ScanSettings(options.twoSecondTolerance, options.ignoreHour, options.compareBy, options.links,
@@ -212,8 +213,14 @@ void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const Resul
     doc.End();
 }
 
-void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOptions& options, std::string_view command,
-                   std::string_view job) {
+void WriteSyncJson(std::ostream& out, const RunResult& report, int status, const SyncOptions& options,
+                   std::string_view command, std::string_view job) {
+    using Request = RunResult::Request;
+    const OperationResult none;
+    const auto done = [&](Request kind, TreeSide side) -> const OperationResult& {
+        const OperationResult* result = report.Find(kind, side);
+        return result ? *result : none;
+    };
     const SourceTexts german;  // the same in every language
     JsonStream doc(out);
     doc.Field("program", ProgramField());
@@ -236,8 +243,8 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
         const CopyList& planned;
         const OperationResult& done;
     };
-    const Direction directions[] = {{"to-target", report.plan.sourceToTarget, report.toTarget},
-                                    {"to-source", report.plan.targetToSource, report.toSource}};
+    const Direction directions[] = {{"to-target", report.work.toTarget, done(Request::Copy, TreeSide::Target)},
+                                    {"to-source", report.work.toSource, done(Request::Copy, TreeSide::Source)}};
     for (const Direction& direction : directions) {
         const bool ran = !direction.done.files.empty();
         for (size_t i = 0; i < direction.planned.pairs.size(); ++i) {
@@ -274,8 +281,8 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
         if (!file.reason.empty()) action["reason"] = file.reason;
     };
     const std::pair<const char*, std::pair<const std::vector<MovePair>*, const OperationResult*>> renames[] = {
-        {"source", {&report.work.moveInSource, &report.movedInSource}},
-        {"target", {&report.work.moveInTarget, &report.movedInTarget}}};
+        {"source", {&report.work.moveInSource, &done(Request::Move, TreeSide::Source)}},
+        {"target", {&report.work.moveInTarget, &done(Request::Move, TreeSide::Target)}}};
     for (const auto& [side, planned] : renames) {
         for (size_t i = 0; i < planned.first->size(); ++i) {
             Json action = Json::object();
@@ -288,8 +295,8 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
         }
     }
     const std::pair<const char*, std::pair<const std::vector<ListedPath>*, const OperationResult*>> deletions[] = {
-        {"source", {&report.work.deleteInSource, &report.deletedInSource}},
-        {"target", {&report.work.deleteInTarget, &report.deletedInTarget}}};
+        {"source", {&report.work.deleteInSource, &done(Request::Delete, TreeSide::Source)}},
+        {"target", {&report.work.deleteInTarget, &done(Request::Delete, TreeSide::Target)}}};
     for (const auto& [side, planned] : deletions) {
         for (size_t i = 0; i < planned.first->size(); ++i) {
             Json action = Json::object();
@@ -302,7 +309,7 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
     }
     doc.EndArray();
     Json conflicts = Json::array();
-    for (const ConflictNote& note : report.conflicts) {
+    for (const NamedFile& note : report.conflicts) {
         Json item = Json::object();
         PutJsonText(item, "path", note.path);
         item["reason"] = note.reason;
@@ -310,30 +317,35 @@ void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOption
     }
     doc.Field("conflicts", conflicts);
     doc.Field("unknown_places", UnknownPlacesJson(report.unknownPlaces));
-    doc.Field("refused", report.refused);
-    doc.Field("counts", Json{{"planned", report.plan.sourceToTarget.count() + report.plan.targetToSource.count() +
+    doc.Field("refused", report.refused());
+    // Copies count whether or not they replaced a file ("replaced" says how
+    // many did); the trash holds the deleted files and the replaced versions.
+    const RunCounts counts = report.Counts();
+    int32_t trashed = 0;
+    for (const RunResult::Done& d : report.done) trashed += d.kind == Request::Copy || d.kind == Request::Delete ? d.result.trashedCount() : 0;
+    doc.Field("counts", Json{{"planned", report.work.toTarget.count() + report.work.toSource.count() +
                                              static_cast<int32_t>(report.work.deleteInSource.size() +
                                                                   report.work.deleteInTarget.size() +
                                                                   report.work.moveInSource.size() +
                                                                   report.work.moveInTarget.size())},
-                             {"deleted", report.deletedCount()},
-                             {"renamed", report.movedCount()},
-                             {"copied", report.toTarget.count(FileOutcome::Done) + report.toSource.count(FileOutcome::Done)},
-                             {"replaced", report.replacedCount()},
-                             {"skipped", report.count(FileOutcome::Skipped)},
-                             {"failed", report.count(FileOutcome::Failed)},
-                             {"cancelled", report.count(FileOutcome::Cancelled)},
-                             {"trashed", report.trashedCount()},
-                             {"bytes", report.bytesCopied()},
+                             {"deleted", counts.done(OperationLog::kTrashed) + counts.done(OperationLog::kDeleted)},
+                             {"renamed", counts.done(OperationLog::kMoved)},
+                             {"copied", counts.done(OperationLog::kCopied) + counts.done(OperationLog::kReplaced)},
+                             {"replaced", counts.done(OperationLog::kReplaced)},
+                             {"skipped", report.Count(FileOutcome::Skipped)},
+                             {"failed", report.Count(FileOutcome::Failed)},
+                             {"cancelled", report.Count(FileOutcome::Cancelled)},
+                             {"trashed", trashed},
+                             {"bytes", report.BytesCopied()},
                              {"conflicts", report.conflicts.size()}});
     if (report.comparedAfter) {
         doc.Field("afterwards", Json{{"source", Totals(report.sourceAfter)},
                                      {"target", Totals(report.targetAfter)},
-                                     {"unequal", report.unequalAfter}});
+                                     {"unequal", report.unequal.size()}});
     } else {
         doc.Field("afterwards", nullptr);
     }
-    doc.Field("exit_status", report.status);
+    doc.Field("exit_status", status);
     doc.End();
 }
 
@@ -341,15 +353,15 @@ int RunSyncAsJson(const SyncOptions& options, std::ostream& out, std::ostream& e
     DiscardBuffer discard;
     std::ostream text(&discard);
     std::istringstream noAnswers;
-    SyncReport report;
-    report.status = RunSync(options, noAnswers, text, err, false, showProgress && !options.quiet, &report);
-    WriteSyncJson(out, report, options, "sync");
+    RunResult report;
+    const int status = RunSync(options, noAnswers, text, err, false, showProgress && !options.quiet, &report);
+    WriteSyncJson(out, report, status, options, "sync");
     out.flush();
     if (!out) {
         err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
         return kExitUsage;
     }
-    return report.status;
+    return status;
 }
 
 }  // namespace kirvo

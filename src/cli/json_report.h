@@ -8,7 +8,7 @@ struct CompareOptions;
 class ResultRows;
 class SelectionStats;
 struct SyncOptions;
-struct SyncReport;
+struct RunResult;
 class TreeMatcher;
 
 // The reports for scripts (--format=json): one JSON document each, field
@@ -22,9 +22,9 @@ class TreeMatcher;
 void WriteCompareJson(std::ostream& out, const TreeMatcher& matcher, const ResultRows& rows,
                       const SelectionStats& stats, const CompareOptions& options);
 
-// What a synchronisation planned and did; `command` is "sync" or "run", and
-// `job` the job's name for "run".
-void WriteSyncJson(std::ostream& out, const SyncReport& report, const SyncOptions& options,
+// What a synchronisation planned and did, and the exit status it ended
+// with; `command` is "sync" or "run", and `job` the job's name for "run".
+void WriteSyncJson(std::ostream& out, const RunResult& result, int status, const SyncOptions& options,
                    std::string_view command, std::string_view job = {});
 
 // "kirvo-cli sync --format=json": synchronises without questions (the

@@ -55,12 +55,13 @@ LoginSettings SettingsFor(bool acceptNewHostKey) {
 CliRemoteRoots::CliRemoteRoots(bool acceptNewHostKey) : connections_(&ui_, SettingsFor(acceptNewHostKey)) {}
 
 int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText, const std::string& targetText,
-                         std::ostream& err) {
+                         std::ostream& err, std::string* said) {
     std::string why;
     source_ = Root::Parse(sourceText, &why);
     if (source_) target_ = Root::Parse(targetText, &why);
     if (!source_ || !target_) {
         err << "kirvo-cli " << command << ": " << DisplayEscaped(why) << '\n';
+        if (said) *said = why;
         return kExitUsage;
     }
     for (Root* root : {&*source_, &*target_}) {
@@ -70,6 +71,7 @@ int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText
         if (fault == LoginFault::HostKeyUnknown)
             message += Tr(" Mit --accept-new-host-key wird der Schlüssel angenommen und in ~/.ssh/known_hosts eingetragen.");
         err << "kirvo-cli " << command << ": " << DisplayEscaped(message) << '\n';
+        if (said) *said = message;
         return kExitUnreachable;
     }
     for (Root* root : {&*source_, &*target_}) connections_.inspect(*root);
@@ -77,6 +79,7 @@ int CliRemoteRoots::Open(std::string_view command, const std::string& sourceText
     for (const Root* root : {&*source_, &*target_}) {
         if (const std::string problem = SnapshotProblem(*root); !problem.empty()) {
             err << "kirvo-cli " << command << ": " << DisplayEscaped(problem) << '\n';
+            if (said) *said = problem;
             return kExitUnreadable;
         }
     }

@@ -33,8 +33,9 @@ public:
     // kExitUnreachable when no connection could be made, after writing why
     // ("kirvo-cli COMMAND: ...") to err; kExitUnreadable for a snapshot
     // that is not there, not one, or damaged.
+    // The message also goes to `said` when given.
     int Open(std::string_view command, const std::string& sourceText, const std::string& targetText,
-             std::ostream& err);
+             std::ostream& err, std::string* said = nullptr);
     // The roots as Open found them.
     const Root& source() const { return *source_; }
     const Root& target() const { return *target_; }

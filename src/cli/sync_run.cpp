@@ -6,29 +6,26 @@
 #include <memory>
 #include <vector>
 
-#include "cli/pair_access.h"
+#include "app/sync_use_case.h"
+#include "sync/pair_content_memory.h"
 #include "cli/remote_roots.h"
 #include "cli/sync_command.h"
-#include "cli/sync_report.h"
 #include "cli/sync_work_text.h"
 #include "cli/terminal_scan.h"
+#include "cli/text_writer.h"
 #include "cli/unattended_ui.h"
 #include "engine/tree_matcher.h"
 #include "fileops/local_file_operation_service.h"
-#include "fileops/nested_roots.h"
 #include "fileops/operation_log.h"
 #include "fileops/terminal_file_operation_ui.h"
 #include "fileops/terminal_text.h"
-#include "platform/root_access.h"
-#include "sync/pair_content_memory.h"
-#include "sync/sync_session.h"
-#include "view/display_filter.h"
-#include "view/result_rows.h"
-#include "platform/snapshot/snapshot_backend.h"
 #include "platform/translation.h"
 
 namespace kirvo {
 namespace {
+
+// How long a run waits for another run on the same pair.
+constexpr std::chrono::seconds kLockWait(30);
 
 // Ctrl+C stops the copying after the current chunk, leaving no temporary file.
 TerminalFileOperationUi* volatile gCancelTarget = nullptr;
@@ -69,243 +66,217 @@ bool Ask(const std::string& text, std::istream& in, std::ostream& out) {
 // answered "ja" except the guards', which nobody can answer then.
 class TerminalQuestions final : public SyncQuestions {
 public:
-    TerminalQuestions(bool yes, std::istream& in, std::ostream& out) : yes_(yes), in_(in), out_(out) {}
+    TerminalQuestions(bool yes, std::istream& in, std::ostream& out, std::ostream& err)
+        : yes_(yes), in_(in), out_(out), err_(err) {}
     bool Confirm(Kind kind, const std::string& text) override {
         if (yes_) return kind != Kind::Guard;
-        return Ask(text, in_, out_);  // numbers and fixed words only
+        return Ask(DisplayEscapedLines(text), in_, out_);
     }
+    void Tell(const std::string& text) override { err_ << Tr("kirvo-cli sync: ") << DisplayEscapedLines(text) << '\n' << std::flush; }
 
 private:
     bool yes_;
     std::istream& in_;
     std::ostream& out_;
+    std::ostream& err_;
 };
 
-// Whether the run may go on with this root: 0, else the exit status after
-// saying why. Something other than a folder there is a usage error: copying
-// into or out of it cannot be meant. A missing root counts as empty; it is
-// made when something is copied into it, but only where its parent is there
-// (a drive that is not connected never turns into folders on another disk),
-// and only with --yes or after a "j".
-int CheckRoot(const char* side, const Root& root, const SyncOptions& options, std::istream& in, std::ostream& out,
-              std::ostream& err) {
-    if (root.state() == Root::State::NotFolder) {
-        err << Tr("kirvo-cli sync: ") << side << " \"" << DisplayEscaped(root.text()) << Tr("\" ist kein Ordner.\n");
-        return kExitUsage;
-    }
-    if (root.state() != Root::State::Missing) return 0;
-    if (!root.parentExists()) {
-        err << Tr("kirvo-cli sync: ") << side << " " << DisplayEscaped(root.MissingText()) << Tr(" Es wird nichts kopiert.\n");
-        return kExitUnreadable;
-    }
-    if (options.dryRun || options.yes) {
-        err << Tr("kirvo-cli sync: Hinweis: ") << side << " \"" << DisplayEscaped(root.text())
-            << Tr("\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n");
-        return 0;
-    }
-    if (Ask(std::string(side) + " " + DisplayEscaped(root.MissingText()) + Tr(" Soll der Ordner angelegt werden?"), in, out))
-        return 0;
-    err << Tr("kirvo-cli sync: ") << side << " \"" << DisplayEscaped(root.text())
-        << Tr("\" wird nicht angelegt; es wird nichts kopiert.\n");
-    return kExitUnreadable;
+SyncRequest RequestOf(const SyncOptions& options) {
+    SyncRequest request;
+    request.mode = options.mode;
+    request.sides = {options.toSource, options.toTarget};
+    request.limit = options.maxDelete;
+    request.scan = ScanRunOptions(options);
+    request.filter = options.pathFilter;
+    // The defaults of the window's options: ask before overwriting and
+    // deleting, create folders silently, keep replaced and deleted files in the trash.
+    request.copyFlags = CopyFlags{!options.yes, false, options.useTrash, options.links};
+    request.copyFlags.verify = options.verify;
+    request.deleteFlags = DeleteFlags{!options.yes, options.useTrash, options.links};
+    request.dryRun = options.dryRun;
+    request.forgetState = options.forgetState;
+    request.runName = options.runName;
+    request.holdPairThroughout = true;
+    request.lockWait = kLockWait;
+    return request;
 }
 
-// One root inside the other can never be brought into line: every run would
-// copy the inner tree into itself once more. Judged on disk: links and bind
-// mounts are seen through.
-bool CheckNesting(const Root& source, const Root& target, std::ostream& err) {
-    const std::string message = NestedRootsMessage(source, target);
-    if (message.empty()) return true;
-    err << Tr("kirvo-cli sync: ") << DisplayEscaped(message) << '\n';
+void Say(std::ostream& err, const std::string& text) { err << Tr("kirvo-cli sync: ") << DisplayEscapedLines(text) << '\n'; }
+
+// The comparison of a run, with its progress line; false after saying why it
+// did not finish (a broken connection also in `why`).
+bool Compare(TreeMatcher& matcher, const SyncUseCase& sync, CliRemoteRoots& remote, ContentMemory* memory,
+             const SyncOptions& options, bool showProgress, std::ostream& err, int& status, std::string& why) {
+    RunOptions run = sync.request().ScanOptions();
+    remote.Use(run);
+    run.contentMemory = memory;
+    TerminalScan scan;
+    if (!scan.Run(matcher, sync.source(), sync.target(), run, showProgress && !options.quiet, err)) {
+        status = ReportInterrupted(kSyncCommand, err);
+        return false;
+    }
+    // An incomplete listing would make files look missing: nothing is done on it.
+    if (remote.StillConnected(kSyncCommand.name, err)) return true;
+    status = kExitUnreachable;
+    why = remote.connections().lostMessage();
     return false;
+}
+
+// The sums after the run, and what was left unequal; beyond update (where
+// what only the target has stays by design) each path with why, folders too.
+void WriteAfterwards(const RunResult& result, bool named, std::ostream& out) {
+    out << Tr("Quelle: ") << ResultRows::SummaryText(result.sourceAfter) << '\n'
+        << Tr("Ziel:   ") << ResultRows::SummaryText(result.targetAfter) << '\n';
+    const auto n = static_cast<uint64_t>(
+        std::count_if(result.unequal.begin(), result.unequal.end(), [](const NamedFile& f) { return !f.folder; }));
+    if (n > 0) out << Format(TrN("Ungleich geblieben: %d Dateien.\n", "Ungleich geblieben: %d Dateien.\n", n), n);
+    if (!named) return;
+    for (const NamedFile& file : result.unequal) out << "  " << DisplayEscaped(file.path) << ": " << DisplayEscaped(file.reason) << '\n';
 }
 
 }  // namespace
 
-int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
-            bool showProgress, SyncReport* report) {
-    for (const std::string* root : {&options.source, &options.target}) {
-        if (!Root::NamesSnapshot(*root)) continue;
-        err << Tr("kirvo-cli sync: ") << DisplayEscaped(SnapshotRefusal(*root)) << '\n';
-        return kExitUsage;
+int ExitStatusOf(RunEnd end) {
+    switch (end) {
+    case RunEnd::InLine: return kExitEqual;
+    case RunEnd::LeftUnequal: return kExitUnequal;
+    case RunEnd::Unusable: return kExitUsage;
+    case RunEnd::Unreachable: return kExitUnreachable;
+    case RunEnd::NotAllDone: return kExitUnreadable;
+    case RunEnd::Interrupted: return kExitInterrupted;
     }
+    return kExitUnreadable;
+}
+
+int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
+            bool showProgress, RunResult* report) {
     if (!options.dryRun && !options.yes && !interactive) {
         err << Tr("kirvo-cli sync: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
                "abgeglichen, mit --dry-run nur gezeigt, was geschähe.\n");
         return kExitUsage;
     }
     CliRemoteRoots remote(options.acceptNewHostKey);
-    if (const int status = remote.Open(kSyncCommand.name, options.source, options.target, err)) return status;
-    if (!CheckNesting(remote.source(), remote.target(), err)) return kExitUsage;
-    if (const int status = CheckRoot(Tr("Die Quelle"), remote.source(), options, in, out, err)) return status;
-    if (const int status = CheckRoot(Tr("Das Ziel"), remote.target(), options, in, out, err)) return status;
-    RunOptions run = ScanRunOptions(options);
-    remote.Use(run);
-    const auto memory = RememberedContent(options.compareBy, options.source, options.target);
-    run.contentMemory = memory.get();
-
-    SyncSettings settings;
-    settings.mode = options.mode;
-    settings.mirrorFrom = options.toTarget ? SyncSide::Source : SyncSide::Target;
-    settings.sides = {options.toSource, options.toTarget};
-    settings.compareSetting = static_cast<int32_t>(options.compareBy);
-    settings.filterHash = FilterHashOf(options.pathFilter, options.excludeSubFolders, options.excludeSystemFolders);
-    settings.filter = run.filter;
-    settings.limit = options.maxDelete;
-    SyncSession session(settings);
-    run.identities = session.wantsIdentities();
-
+    std::string unreachable;
+    if (const int status = remote.Open(kSyncCommand.name, options.source, options.target, err, &unreachable)) {
+        if (report) report->refusal = unreachable;
+        return status;
+    }
     std::unique_ptr<OperationLog> log;
     if (options.useLog && !options.dryRun) log = std::make_unique<OperationLog>();
-    // The pair's lock from before its state is read until the new one is recorded.
-    std::optional<PairAccess> access;
-    if (settings.mode != SyncMode::Update) {
-        access.emplace(SyncPair::Of(options.source, options.target));
-        if (!options.dryRun)
-            if (const int status = LockPair(*access, err)) return status;
-        if (options.forgetState && !options.dryRun)
-            if (const int status = ForgetState(*access, options, log.get(), err)) return status;
-        if (!(options.forgetState && options.dryRun))
-            if (const StoreError error = session.LoadState(access->store, access->pair.key())) {
-                err << Tr("kirvo-cli sync: ") << DisplayEscaped(error.message)
-                    << (error.kind == StoreError::Kind::NotMounted ? "\n"
-                        : error.kind == StoreError::Kind::OtherDisk
-                            ? Tr(" Mit --forget-state beginnt der Abgleich dieser Ordner mit diesem Datenträger von vorn.\n")
-                            : Tr(" Abgeglichen wird nicht: ohne den Stand des letzten Abgleichs kämen gelöschte Dateien "
-                                 "zurück. Mit --forget-state beginnt der Abgleich dieser Ordner von vorn.\n"));
-                return kExitUnreadable;
-            }
-    }
-    const SideIdentities identities = access ? access->pair.identities() : SideIdentities{};
-
-    SyncWork work;
-    SyncOutcome outcome;
-    bool unread = false;      // a place could not be read
-    bool conflicted = false;  // conflicts were named: they stay as they are
-    TreeMatcher first;  // the comparison before the run; afterwards as well when nothing was done
-    {
-        TreeMatcher& matcher = first;
-        std::string source = remote.source().location();
-        std::string target = remote.target().location();
-        TerminalScan scan;
-        if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
-            return ReportInterrupted(kSyncCommand, err);
-        // An incomplete listing would make files look missing: nothing is done on it.
-        if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
-        // What could not be read is left out of the plan.
-        unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
-        if (report) report->unknownPlaces.assign(matcher.unknownPlaces().begin(), matcher.unknownPlaces().end());
-        session.Decide(matcher, identities);
-        work = session.Work();
-        const std::vector<ConflictNote> notes = ConflictNotes(session, matcher);
-        if (report) report->Planned(work, notes);
-        std::string conflicts;
-        AppendConflicts(conflicts, notes);
-        if (!conflicts.empty()) conflicts.erase(0, 1);  // without the blank line before
-        conflicted = !conflicts.empty();
-
-        if (options.dryRun) {
-            WritePlannedWork(work, settings.sides.target, settings.sides.source, out);
-            const GuardReport guards = session.Guards();
-            if (guards.needsConfirmation())
-                out << Tr("Vor dem Abgleich würde gefragt (mit --yes abgelehnt):\n") << session.GuardText(guards) << '\n';
-            out << conflicts;
-            out.flush();
-            if (!out) {
-                err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
-                return kExitUsage;
-            }
-            // A missing root would be made by the run; until then it is missing, as compare says.
-            const bool rootMissing = remote.source().state() == Root::State::Missing ||
-                                     remote.target().state() == Root::State::Missing;
-            if (unread || rootMissing) return kExitUnreadable;
-            if (guards.needsConfirmation() && options.yes) return kExitUnreadable;
-            return work.empty() && conflicts.empty() ? kExitEqual : kExitUnequal;
+    SyncUseCase sync(RequestOf(options), remote.connections(), log.get());
+    const RunResult& result = sync.result();
+    std::string said;  // what ended the run early, for the reports
+    const auto done = [&](int status) {
+        if (report) {
+            *report = result;
+            if (status == kExitInterrupted) report->end = RunEnd::Interrupted;
+            if (status == kExitUnreachable) report->end = std::max(report->end, RunEnd::Unreachable);
+            if (said.empty() || said == report->refusal) return status;
+            if (report->compared || report->refused()) report->notes.push_back(said);
+            else report->refusal = said;
         }
-        out << conflicts << std::flush;
+        return status;
+    };
+    TerminalQuestions questions(options.yes, in, out, err);
+    if (!sync.Open(remote.source(), remote.target())) {
+        Say(err, result.refusal);
+        return done(ExitStatusOf(result.end));
+    }
+    // A missing root counts as empty; it is made when something is copied into it.
+    for (const Root* root : {&sync.source(), &sync.target()})
+        if (root->state() == Root::State::Missing && (options.dryRun || options.yes))
+            err << Tr("kirvo-cli sync: Hinweis: ") << (root == &sync.source() ? Tr("Die Quelle") : Tr("Das Ziel")) << " \""
+                << DisplayEscaped(root->text())
+                << Tr("\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n");
+    if (const StoreError error = sync.LoadState(&questions)) {
+        said = error.message;
+        if (error.kind == StoreError::Kind::Busy) {
+            Say(err, error.message);
+        } else {
+            err << Tr("kirvo-cli sync: ") << DisplayEscaped(error.message)
+                << (error.kind == StoreError::Kind::NotMounted ? "\n"
+                    : error.kind == StoreError::Kind::OtherDisk
+                        ? Tr(" Mit --forget-state beginnt der Abgleich dieser Ordner mit diesem Datenträger von vorn.\n")
+                        : Tr(" Abgeglichen wird nicht: ohne den Stand des letzten Abgleichs kämen gelöschte Dateien "
+                             "zurück. Mit --forget-state beginnt der Abgleich dieser Ordner von vorn.\n"));
+        }
+        return done(kExitUnreadable);
+    }
+    if (options.forgetState && !options.dryRun && options.mode != SyncMode::Update)
+        Say(err, Tr("Hinweis: Der Stand des letzten Abgleichs ist vergessen; dieser Lauf gleicht ab wie der erste (wie "
+                    "update), dann wird der Stand neu festgehalten."));
 
-        // The defaults of the window's options: ask before overwriting and
-        // deleting, create folders silently, keep replaced and deleted files in the trash.
-        CopyFlags copyFlags{!options.yes, false, options.useTrash, options.links};
-        copyFlags.verify = options.verify;
-        const DeleteFlags deleteFlags{!options.yes, options.useTrash, options.links};
+    int status = kExitEqual;
+    // Comparing by content: the hashes read before, and those read now, kept for the pair.
+    const auto memory = RememberedContent(options.compareBy, sync.source(), sync.target());
+    TreeMatcher first;  // the comparison before the run; afterwards as well when nothing was done
+    if (!Compare(first, sync, remote, memory.get(), options, showProgress, err, status, unreachable)) {
+        said = unreachable;
+        return done(status);
+    }
+    // What could not be read is left out of the plan.
+    const bool unreadBefore = ReportUnknownPlaces(kSyncCommand.name, first, err) > 0;
+    sync.Decide(first);
+    std::string conflicts;
+    AppendConflicts(conflicts, result.conflicts);
+    if (!conflicts.empty()) conflicts.erase(0, 1);  // without the blank line before
+
+    if (options.dryRun) {
+        WritePlannedWork(result.work, options.toTarget, options.toSource, out);
+        if (const GuardReport guards = sync.session().Guards(); guards.needsConfirmation())
+            out << Tr("Vor dem Abgleich würde gefragt (mit --yes abgelehnt):\n") << sync.session().GuardText(guards) << '\n';
+        out << conflicts;
+        out.flush();
+        if (!out) {
+            err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
+            return done(kExitUsage);
+        }
+        return done(ExitStatusOf(sync.PlanEnd(options.yes)));
+    }
+    out << conflicts << std::flush;
+    {
         TerminalFileOperationUi terminal(in, out, err, showProgress);  // its progress line ends with it
         UnattendedUi unattended(terminal, err);
         InterruptGuard interrupt(terminal);
         LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal, log.get(),
                                           remote.connections());
-        TerminalQuestions questions(options.yes, in, out);
-        {
-            // Everything the session does is one run in the log, undone as a whole.
-            const ServiceRun unit(&service, {options.runName, matcher.sourceRoot(), matcher.targetRoot()});
-            outcome = session.Run(work, questions, service, copyFlags, deleteFlags);
-        }
-        session.Clear();  // the comparison goes
+        sync.Run(questions, service);
     }
-    if (report) report->Done(outcome);
-    if (outcome.refused) {
-        err << Tr("kirvo-cli sync: ") << outcome.refusal << '\n'
-            << Tr("kirvo-cli sync: Nicht abgeglichen, nichts wurde geändert")
-            << (options.yes ? Tr("; --max-delete=ANZAHL oder =ANTEIL% erlaubt so viele Löschungen.\n") : ".\n");
-        return kExitUnreadable;
+    for (const std::string& note : result.notes) Say(err, note);
+    if (result.refused()) {
+        Say(err, result.refusal);
+        if (sync.guardRefused())
+            err << Tr("kirvo-cli sync: Nicht abgeglichen, nichts wurde geändert")
+                << (options.yes ? Tr("; --max-delete=ANZAHL oder =ANTEIL% erlaubt so viele Löschungen.\n") : ".\n");
+        return done(ExitStatusOf(result.end));
     }
-    WriteSyncOutcome(outcome, out);
+    WriteSyncOutcome(result, out);
 
     // What the trees hold now: compared again, unless nothing was handed to
     // the service (then the first comparison still stands).
-    const bool acted = outcome.movedInSource || outcome.movedInTarget || outcome.deletedInSource ||
-                       outcome.deletedInTarget || outcome.copiedToTarget || outcome.copiedToSource ||
-                       outcome.foldersInSource || outcome.foldersInTarget || outcome.newFoldersInSource ||
-                       outcome.newFoldersInTarget;
     TreeMatcher second;
-    TreeMatcher& matcher = acted ? second : first;
-    if (acted) {
+    const TreeMatcher* after = &first;
+    if (result.acted()) {
         first.Clear();
-        std::string source = remote.source().location();
-        std::string target = remote.target().location();
-        TerminalScan scan;
-        if (!scan.Run(matcher, source, target, run, showProgress && !options.quiet, err))
-            return ReportInterrupted(kSyncCommand, err);
-        if (!remote.StillConnected(kSyncCommand.name, err)) return kExitUnreachable;
-        // Named once, before the copying; afterwards only what is still unread counts.
-        if (!unread) unread = ReportUnknownPlaces(kSyncCommand.name, matcher, err) > 0;
-        else unread = !matcher.unknownPlaces().empty();
-    }
-    // A root that was missing and still is (nothing was copied into it).
-    for (Root root : {remote.source(), remote.target()}) {
-        if (root.state() != Root::State::Missing) continue;
-        remote.connections().inspect(root);
-        unread = unread || root.state() == Root::State::Missing;
-    }
-    if (access)
-        if (const StoreError error = session.Record(matcher, identities, access->store, access->pair.key())) {
-            err << Tr("kirvo-cli sync: ") << DisplayEscaped(error.message)
-                << Tr(" Der neue Stand ist nicht festgehalten; der nächste Lauf entscheidet nach dem alten.\n");
-            unread = true;
+        if (!Compare(second, sync, remote, memory.get(), options, showProgress, err, status, unreachable)) {
+            said = unreachable;
+            return done(status);
         }
-    const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
-    out << Tr("Quelle: ") << rows.SourceSummaryText() << '\n' << Tr("Ziel:   ") << rows.TargetSummaryText() << '\n';
-    // Beyond update, two files of different size are never equal, and each
-    // path left unequal (folders too) is named with its reason.
-    const std::vector<UnequalPair> left = session.Unequal(matcher);
-    const auto unequal = static_cast<int32_t>(
-        std::count_if(left.begin(), left.end(), [](const UnequalPair& u) { return u.pair != SIZE_MAX; }));
-    if (report) report->Afterwards(rows, unequal);
-    if (unequal > 0)
-        out << Format(TrN("Ungleich geblieben: %d Dateien.\n", "Ungleich geblieben: %d Dateien.\n", static_cast<uint64_t>(unequal)),
-                      unequal);
-    if (settings.mode != SyncMode::Update)
-        for (const UnequalPair& u : left) out << "  " << DisplayEscaped(u.path) << ": " << u.reason << '\n';
+        // Named once, before the copying; afterwards only what is still unread counts.
+        if (!unreadBefore) ReportUnknownPlaces(kSyncCommand.name, second, err);
+        after = &second;
+    }
+    const size_t notesBefore = result.notes.size();
+    sync.Finish(after);
+    for (size_t i = notesBefore; i < result.notes.size(); ++i) Say(err, result.notes[i]);
+    WriteAfterwards(result, options.mode != SyncMode::Update, out);
     out.flush();
     if (!out) {
         err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
-        return kExitUsage;
+        return done(kExitUsage);
     }
-    if (unread) {
-        err << Tr("kirvo-cli sync: Nicht alles lesbar; die Bäume sind nicht sicher gleich.\n");
-        return kExitUnreadable;
-    }
-    return !left.empty() || conflicted ? kExitUnequal : kExitEqual;
+    if (result.end == RunEnd::NotAllDone) err << Tr("kirvo-cli sync: Nicht alles lesbar; die Bäume sind nicht sicher gleich.\n");
+    return done(ExitStatusOf(result.end));
 }
 
 }  // namespace kirvo

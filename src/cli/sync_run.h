@@ -2,11 +2,10 @@
 #include <istream>
 #include <ostream>
 
+#include "app/run_result.h"
 #include "cli/sync_options.h"
 
 namespace kirvo {
-
-struct SyncReport;
 
 // Runs the synchronisation. Questions go to out and are answered from in;
 // interactive says whether someone is there to answer (without it and without
@@ -14,6 +13,9 @@ struct SyncReport;
 // kExitEqual when the trees are in line afterwards, kExitUnequal when anything
 // was left unequal. What was planned and done also goes into `report` when given.
 int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
-            bool showProgress, SyncReport* report = nullptr);
+            bool showProgress, RunResult* report = nullptr);
+
+// kirvo-cli's exit status for how a run ended.
+int ExitStatusOf(RunEnd end);
 
 }  // namespace kirvo

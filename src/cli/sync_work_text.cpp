@@ -49,20 +49,18 @@ void Folders(std::ostream& out, const char* heading, const std::vector<RootedPat
     for (const RootedPath& folder : folders) Line(out, folder.path);
 }
 
-// `done`: the marked German participle (TrNoop), "kopiert" for copies.
-void Outcome(std::ostream& out, const char* what, const char* done, const std::optional<OperationResult>& result) {
-    if (!result) return;
-    const OperationResult& r = *result;
-    out << what << ": " << r.count(FileOutcome::Done) << ' ' << Tr(done);
-    if (const int32_t n = r.count(FileOutcome::Skipped)) out << ", " << n << Tr(" übersprungen");
-    if (const int32_t n = r.count(FileOutcome::Failed)) out << ", " << n << Tr(" fehlgeschlagen");
-    if (const int32_t n = r.count(FileOutcome::Cancelled)) out << ", " << n << Tr(" abgebrochen");
-    if (const int32_t n = r.trashedCount()) {
-        const bool copied = std::string_view(done) == "kopiert";
-        out << "; " << n
-            << (copied ? (n == 1 ? Tr(" ersetzte Datei") : Tr(" ersetzte Dateien")) : (n == 1 ? Tr(" Datei") : Tr(" Dateien")))
-            << Tr(" im Papierkorb");
-    }
+// One request's line, counted as the run's summary and the log count:
+// "Von Quelle nach Ziel: 2 kopiert, 1 ersetzt; 1 ersetzte Datei im Papierkorb."
+void Outcome(std::ostream& out, const char* what, const RunResult& result, RunResult::Request kind, TreeSide side) {
+    const OperationResult* r = result.Find(kind, side);
+    if (r == nullptr) return;
+    RunResult one;
+    one.Add(kind, side, *r);
+    const RunCounts counts = one.Counts();
+    out << what << ": " << (counts.done() + counts.skipped() + counts.failed() > 0 ? counts.text() : "0");
+    if (const int32_t n = r->count(FileOutcome::Cancelled)) out << ", " << n << Tr(" abgebrochen");
+    if (const int32_t n = kind == RunResult::Request::Copy ? r->trashedCount() : 0)
+        out << "; " << n << (n == 1 ? Tr(" ersetzte Datei") : Tr(" ersetzte Dateien")) << Tr(" im Papierkorb");
     out << ".\n";
 }
 
@@ -93,17 +91,18 @@ void WritePlannedWork(const SyncWork& work, bool toTarget, bool toSource, std::o
     if (work.empty()) out << Tr("  nichts\n");
 }
 
-void WriteSyncOutcome(const SyncOutcome& outcome, std::ostream& out) {
-    Outcome(out, Tr("In der Quelle umbenannt"), TrNoop("umbenannt"), outcome.movedInSource);
-    Outcome(out, Tr("Im Ziel umbenannt"), TrNoop("umbenannt"), outcome.movedInTarget);
-    Outcome(out, Tr("In der Quelle gelöscht"), TrNoop("gelöscht"), outcome.deletedInSource);
-    Outcome(out, Tr("Im Ziel gelöscht"), TrNoop("gelöscht"), outcome.deletedInTarget);
-    Outcome(out, Tr("Von Quelle nach Ziel"), TrNoop("kopiert"), outcome.copiedToTarget);
-    Outcome(out, Tr("Von Ziel nach Quelle"), TrNoop("kopiert"), outcome.copiedToSource);
-    Outcome(out, Tr("Ordner in der Quelle"), TrNoop("entfernt"), outcome.foldersInSource);
-    Outcome(out, Tr("Ordner im Ziel"), TrNoop("entfernt"), outcome.foldersInTarget);
-    Outcome(out, Tr("Ordner in der Quelle"), TrNoop("angelegt"), outcome.newFoldersInSource);
-    Outcome(out, Tr("Ordner im Ziel"), TrNoop("angelegt"), outcome.newFoldersInTarget);
+void WriteSyncOutcome(const RunResult& result, std::ostream& out) {
+    using Request = RunResult::Request;
+    Outcome(out, Tr("In der Quelle umbenannt"), result, Request::Move, TreeSide::Source);
+    Outcome(out, Tr("Im Ziel umbenannt"), result, Request::Move, TreeSide::Target);
+    Outcome(out, Tr("In der Quelle gelöscht"), result, Request::Delete, TreeSide::Source);
+    Outcome(out, Tr("Im Ziel gelöscht"), result, Request::Delete, TreeSide::Target);
+    Outcome(out, Tr("Von Quelle nach Ziel"), result, Request::Copy, TreeSide::Target);
+    Outcome(out, Tr("Von Ziel nach Quelle"), result, Request::Copy, TreeSide::Source);
+    Outcome(out, Tr("Ordner in der Quelle"), result, Request::RemoveFolders, TreeSide::Source);
+    Outcome(out, Tr("Ordner im Ziel"), result, Request::RemoveFolders, TreeSide::Target);
+    Outcome(out, Tr("Ordner in der Quelle"), result, Request::MakeFolders, TreeSide::Source);
+    Outcome(out, Tr("Ordner im Ziel"), result, Request::MakeFolders, TreeSide::Target);
 }
 
 }  // namespace kirvo

@@ -1,6 +1,7 @@
 #pragma once
 #include <ostream>
 
+#include "app/run_result.h"
 #include "sync/sync_session.h"
 
 namespace kirvo {
@@ -11,8 +12,8 @@ namespace kirvo {
 // Ziel (3 Dateien):"); `toTarget`/`toSource` say which directions are shown.
 void WritePlannedWork(const SyncWork& work, bool toTarget, bool toSource, std::ostream& out);
 
-// One line per request the run made, as the service reported it:
-// "Von Quelle nach Ziel: 3 kopiert, 1 fehlgeschlagen; 1 ersetzte Datei im Papierkorb."
-void WriteSyncOutcome(const SyncOutcome& outcome, std::ostream& out);
+// One line per request the run made, counted as its summary is:
+// "Von Quelle nach Ziel: 2 kopiert, 1 ersetzt, 1 fehlgeschlagen; 1 ersetzte Datei im Papierkorb."
+void WriteSyncOutcome(const RunResult& result, std::ostream& out);
 
 }  // namespace kirvo

@@ -98,7 +98,7 @@ void TerminalScan::WithProgressLine(const std::function<void()>& work, const std
     if (line.joinable()) line.join();
 }
 
-bool TerminalScan::Run(TreeMatcher& matcher, std::string& source, std::string& target, RunOptions options,
+bool TerminalScan::Run(TreeMatcher& matcher, const Root& source, const Root& target, RunOptions options,
                        bool showProgress, std::ostream& err) {
     ScanProgress& progress = progress_;
     ContentProgress& reading = contentProgress_;

@@ -7,6 +7,7 @@
 #include "engine/content_progress.h"
 #include "engine/run_options.h"
 #include "engine/scan_progress.h"
+#include "platform/root.h"
 
 namespace kirvo {
 
@@ -29,7 +30,7 @@ public:
     // Runs the comparison (once per object); false when Ctrl+C stopped it
     // (the engine is then empty, or holds the comparison by time when the
     // contents were being read).
-    bool Run(TreeMatcher& matcher, std::string& source, std::string& target, RunOptions options,
+    bool Run(TreeMatcher& matcher, const Root& source, const Root& target, RunOptions options,
              bool showProgress, std::ostream& err);
 
     // Work on one tree (a snapshot being saved), handed this object's

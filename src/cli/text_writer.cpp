@@ -141,33 +141,11 @@ size_t ReportUnknownPlaces(std::string_view command, const TreeMatcher& matcher,
     return places.size();
 }
 
-std::vector<ConflictNote> ConflictNotes(const SyncSession& plan, const TreeMatcher& matcher) {
-    if (plan.mode() == SyncMode::Update) return ConflictNotes(matcher);
-    std::vector<ConflictNote> notes;
-    const std::span<const FilePair> pairs = matcher.pairs();
-    const std::span<const PathDecision> decisions = plan.decisions();
-    for (size_t i = 0; i < pairs.size() && i < decisions.size(); ++i) {
-        if (decisions[i].planned.action != SyncAction::Conflict) continue;
-        const FileEntry* named = pairs[i].source ? pairs[i].source : pairs[i].target;
-        notes.push_back({named->relativePath(), plan.Explain(i)});
-    }
-    return notes;
-}
-
-std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher) {
-    std::vector<ConflictNote> notes;
-    const std::span<const FilePair> pairs = matcher.pairs();
-    for (size_t i = 0; i < pairs.size(); ++i) {
-        if (IsConflict(pairs[i].verdict)) notes.push_back({pairs[i].source->relativePath(), std::string(matcher.conflictReason(i))});
-    }
-    return notes;
-}
-
-void AppendConflicts(std::string& out, const std::vector<ConflictNote>& conflicts) {
+void AppendConflicts(std::string& out, const std::vector<NamedFile>& conflicts) {
     if (conflicts.empty()) return;
     out += Tr("\nKonflikte (") + std::to_string(conflicts.size()) +
            Tr(", ohne Richtung, werden nicht abgeglichen; ") + kConflictArrow + Tr(" in der Liste):\n");
-    for (const ConflictNote& note : conflicts) {
+    for (const NamedFile& note : conflicts) {
         out += "  ";
         AppendDisplayEscaped(out, note.path);
         out += ": ";
@@ -177,7 +155,7 @@ void AppendConflicts(std::string& out, const std::vector<ConflictNote>& conflict
 }
 
 void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& stats,
-               const TextReportHeader& header, const std::vector<ConflictNote>& conflicts) {
+               const TextReportHeader& header, const std::vector<NamedFile>& conflicts) {
     std::string line = Tr("Quelle:   ");
     AppendDisplayEscaped(line, header.sourceRoot);
     line += Tr("\nZiel:     ");

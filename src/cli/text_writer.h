@@ -1,4 +1,5 @@
 #pragma once
+#include "app/run_result.h"
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -15,24 +16,14 @@ class TreeMatcher;
 struct UnknownPlace;
 
 // One conflict of a comparison: its relative path and why it has no direction.
-struct ConflictNote {
-    std::string path;
-    std::string reason;
-};
-
 // "Quelle: nicht lesbar: Dokumente/ – Keine Berechtigung" (the root's path for the root).
 void AppendUnknownPlaceNote(std::string& line, const UnknownPlace& place, const TreeMatcher& matcher);
 // Names each place the last comparison could not read on err, one line each
 // ("kirvo-cli COMMAND: ..."), and what that means; the number of places.
 size_t ReportUnknownPlaces(std::string_view command, const TreeMatcher& matcher, std::ostream& err);
 
-// The conflicts of the engine's last comparison, in list order.
-std::vector<ConflictNote> ConflictNotes(const TreeMatcher& matcher);
-// The conflicts a sync plan decided over that comparison, each with the
-// plan's reason (update: those of the comparison).
-std::vector<ConflictNote> ConflictNotes(const SyncSession& plan, const TreeMatcher& matcher);
 // "Konflikte (N) ...:" and one indented line per conflict; nothing for none.
-void AppendConflicts(std::string& out, const std::vector<ConflictNote>& conflicts);
+void AppendConflicts(std::string& out, const std::vector<NamedFile>& conflicts);
 
 // What the readable report says above the list.
 struct TextReportHeader {
@@ -48,6 +39,6 @@ struct TextReportHeader {
 // of their own, then the four summary texts. Fits 120 columns unless a name
 // is long.
 void WriteText(std::ostream& out, const ResultRows& rows, const SelectionStats& stats,
-               const TextReportHeader& header, const std::vector<ConflictNote>& conflicts = {});
+               const TextReportHeader& header, const std::vector<NamedFile>& conflicts = {});
 
 }  // namespace kirvo

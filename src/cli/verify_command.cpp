@@ -155,15 +155,13 @@ int RunVerify(const VerifyOptions& given, std::ostream& out, std::ostream& err, 
     RunOptions run = ScanRunOptions(scan);
     remote.Use(run);
     TreeMatcher matcher;
-    std::string source = remote.source().location();
-    std::string target = remote.target().location();
     TerminalScan terminal;
-    if (!terminal.Run(matcher, source, target, run, showProgress, err)) return ReportInterrupted(kVerifyCommand, err);
+    if (!terminal.Run(matcher, remote.source(), remote.target(), run, showProgress, err)) return ReportInterrupted(kVerifyCommand, err);
     if (!remote.StillConnected(kVerifyCommand.name, err)) return kExitUnreachable;
     const bool unread = ReportUnknownPlaces(kVerifyCommand.name, matcher, err) > 0;
 
     SyncStateStore store;
-    ContentVerification verification(store, SyncPair::Of(scan.source, scan.target).key());
+    ContentVerification verification(store, SyncPair::Of(remote.source(), remote.target()).key());
     VerifyResult result;
     int64_t files = 0, bytes = 0;
     for (const FilePair& pair : matcher.pairs())

@@ -63,16 +63,26 @@ int32_t TreeMatcher::Run(std::string& sourcePath, std::string& targetPath, bool 
     options.excludeSubFolders = excludeSubFolders;
     options.excludeSystemFolders = excludeSystemFolders;
     options.twoSecondTolerance = twoSecondTolerance;
-    return Run(sourcePath, targetPath, options);
+    NormaliseRoot(sourceRoot_, sourcePath);
+    NormaliseRoot(targetRoot_, targetPath);
+    source_ = Root::Local(sourceRoot_);
+    target_ = Root::Local(targetRoot_);
+    return RunRoots(options);
 }
 
-int32_t TreeMatcher::Run(std::string& sourcePath, std::string& targetPath, const RunOptions& options) {
+int32_t TreeMatcher::Run(const Root& source, const Root& target, const RunOptions& options) {
+    source_ = source;
+    target_ = target;
+    sourceRoot_ = source.location();
+    targetRoot_ = target.location();
+    return RunRoots(options);
+}
+
+int32_t TreeMatcher::RunRoots(const RunOptions& options) {
     options_ = options;
     // Remembered contents are asked with the listed identities, before a file is opened.
     if (options_.contentMemory != nullptr && options_.compareBy == CompareBy::Content) options_.identities = true;
     Clear();
-    NormaliseRoot(sourceRoot_, sourcePath);
-    NormaliseRoot(targetRoot_, targetPath);
     const int32_t last = ScanTrees(sourceRoot_, targetRoot_);
     if (options_.progress && options_.progress->stopRequested()) {
         Clear();  // a stopped scan leaves nothing half done behind

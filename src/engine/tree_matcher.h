@@ -16,6 +16,7 @@
 #include "engine/scanned_side.h"
 #include "engine/system_time.h"
 #include "engine/unknown_place_table.h"
+#include "platform/root.h"
 
 namespace kirvo {
 
@@ -42,10 +43,11 @@ public:
     // "SubOrdner", "SystemOrdner" and "OneSecond".
     int32_t Run(std::string& sourcePath, std::string& targetPath, bool excludeSubFolders,
                 bool excludeSystemFolders, bool twoSecondTolerance);
-    // The same with every setting of the run in one object. When the run's
-    // progress asks to stop during the scan, the engine is left empty (0 pairs).
-    // Comparing by content, the files are read too unless options.deferContents.
-    int32_t Run(std::string& sourcePath, std::string& targetPath, const RunOptions& options);
+    // The same for two roots as parsed where they were named, with every
+    // setting of the run in one object. When the run's progress asks to stop
+    // during the scan, the engine is left empty (0 pairs). Comparing by
+    // content, the files are read too unless options.deferContents.
+    int32_t Run(const Root& source, const Root& target, const RunOptions& options);
     // Comparing by content: reads and compares the pairs of equal size that
     // the last Run left waiting (at most once; nothing for the other settings).
     // When the run's content progress asks to stop, every verdict is put back
@@ -74,6 +76,10 @@ public:
     // holds the end marker alone and lastEntry() is -1.
     void ReleaseEntryTable();
 
+    // The roots of the last run: where each lies (location, ending in the
+    // separator) and what kind it is.
+    const Root& source() const { return source_; }
+    const Root& target() const { return target_; }
     const std::string& sourceRoot() const { return sourceRoot_; }
     const std::string& targetRoot() const { return targetRoot_; }
     std::span<const FilePair> pairs() const { return {pairs_.data(), static_cast<size_t>(pairCount_)}; }
@@ -114,6 +120,10 @@ private:
     // identities (nothing opened); none where it does not know both.
     std::optional<ContentComparer::Outcome> RecallContents(const FilePair& pair, ContentProgress* progress) const;
 
+    int32_t RunRoots(const RunOptions& options);
+
+    Root source_;
+    Root target_;
     std::string sourceRoot_;
     std::string targetRoot_;
     std::vector<FilePair> pairs_;

@@ -129,7 +129,7 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
 // Makes a missing destination root, and the missing folders above it, each in the log.
 int CopyRun::makeRoot(const std::string& root, std::string& failed) {
     std::vector<std::string> missing;  // outermost first
-    if (Root::NamesRemote(root)) {
+    if (roots_.remote(root)) {
         missing.push_back(root);
     } else {
         std::string path = root;
@@ -145,7 +145,7 @@ int CopyRun::makeRoot(const std::string& root, std::string& failed) {
     for (const std::string& path : missing) {
         NodeInfo made;
         const FolderHandle* opened = nullptr;
-        if (Root::NamesRemote(root)) {
+        if (roots_.remote(root)) {
             if (roots_.open(root, opened) != 0 || opened->backend()->describe(made) != 0) continue;
         } else if (InspectPath(path, false, made) != 0 || made.kind != NodeKind::Folder) {
             continue;
@@ -156,6 +156,7 @@ int CopyRun::makeRoot(const std::string& root, std::string& failed) {
 }
 
 void CopyRun::logFolderMade(const std::string& path, const NodeInfo& folder) {
+    if (result_ != nullptr) ++result_->foldersMade;
     if (log_ == nullptr) return;
     if (!log_->write({OperationLog::kFolderMade, {}, path, {}, {}, OperationLog::kOk, {}, {}, FileStamp::Of(folder)}))
         if (const std::string notice = log_->failureNotice(); !notice.empty()) ui_.notify(notice);

@@ -2,8 +2,8 @@
 
 namespace kirvo {
 
-DeletePlan BuildDeletePlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                           std::string_view targetRoot) {
+DeletePlan BuildDeletePlan(std::span<const PlanRow> rows, const Root& source, const Root& target) {
+    const std::string_view sourceRoot = source.location(), targetRoot = target.location();
     DeletePlan plan;
     for (const PlanRow& row : rows) {
         if (!row.takesPart || row.sourcePath.empty()) continue;

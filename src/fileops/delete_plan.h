@@ -34,7 +34,6 @@ struct DeletePlan {
     int32_t targetCount() const { return static_cast<int32_t>(targetFiles.size()); }
 };
 
-DeletePlan BuildDeletePlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                           std::string_view targetRoot);
+DeletePlan BuildDeletePlan(std::span<const PlanRow> rows, const Root& source, const Root& target);
 
 }  // namespace kirvo

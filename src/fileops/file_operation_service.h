@@ -11,6 +11,7 @@
 #include "fileops/sync_plan.h"
 #include "platform/content_hash.h"
 #include "platform/link_mode.h"
+#include "platform/root.h"
 
 namespace kirvo {
 
@@ -79,6 +80,7 @@ struct FileReport {
 struct OperationResult {
     std::vector<FileReport> files;
     bool cancelled = false;  // the user stopped the request (or declined the delete question)
+    int32_t foldersMade = 0;  // copies and moves: folders made on the way (and a missing root)
 
     int32_t count(FileOutcome outcome) const {
         int32_t n = 0;
@@ -140,8 +142,12 @@ public:
     virtual OperationResult makeFolders(std::span<const RootedPath> folders);
 
     // Every request from beginRun to endRun is one run of one command, to be
-    // undone as a whole (see OperationLog); a service without a log ignores it.
-    virtual void beginRun(const OperationLog::RunStart& start) { (void)start; }
+    // undone as a whole (see OperationLog); a service without a log ignores
+    // it. The run's id in the log, or "".
+    virtual std::string beginRun(const OperationLog::RunStart& start) {
+        (void)start;
+        return {};
+    }
     virtual void endRun() {}
 };
 
@@ -149,16 +155,23 @@ public:
 class ServiceRun {
 public:
     ServiceRun(FileOperationService* service, const OperationLog::RunStart& start) : service_(service) {
-        if (service_) service_->beginRun(start);
+        if (service_) id_ = service_->beginRun(start);
     }
+    // The run of command `what` between two roots, named in the log by where they lie.
+    ServiceRun(FileOperationService* service, std::string_view what, const Root& source, const Root& target)
+        : ServiceRun(service, OperationLog::RunStart{what, source.location(), target.location()}) {}
     ~ServiceRun() {
         if (service_) service_->endRun();
     }
     ServiceRun(const ServiceRun&) = delete;
     ServiceRun& operator=(const ServiceRun&) = delete;
 
+    // Its id in the log; "" without one.
+    const std::string& id() const { return id_; }
+
 private:
     FileOperationService* service_;
+    std::string id_;
 };
 
 }  // namespace kirvo

@@ -27,8 +27,8 @@ OperationResult LocalFileOperationService::makeFolders(std::span<const RootedPat
     return MoveRun(ui_, log_, roots_).makeFolders(folders);
 }
 
-void LocalFileOperationService::beginRun(const OperationLog::RunStart& start) {
-    if (log_) log_->beginRun(start);
+std::string LocalFileOperationService::beginRun(const OperationLog::RunStart& start) {
+    return log_ ? log_->beginRun(start) : std::string();
 }
 
 void LocalFileOperationService::endRun() {

@@ -66,7 +66,7 @@ public:
     OperationResult move(std::span<const MovePair> moves) override;
     OperationResult removeEmptyFolders(std::span<const RootedPath> folders) override;
     OperationResult makeFolders(std::span<const RootedPath> folders) override;
-    void beginRun(const OperationLog::RunStart& start) override;
+    std::string beginRun(const OperationLog::RunStart& start) override;
     void endRun() override;
 
     // Bytes copied between two progress calls within one file.

@@ -36,6 +36,7 @@ OperationResult MoveRun::run(std::span<const MovePair> moves) {
                 done && lastMoved_.kind != NodeKind::Missing ? std::optional<FileStamp>(FileStamp::Of(lastMoved_))
                                                               : std::nullopt);
         });
+    result.foldersMade = foldersMade_;
     return result;
 }
 
@@ -53,6 +54,7 @@ OperationResult MoveRun::makeFolders(std::span<const RootedPath> folders) {
             return openOrMakeFolderOf(inside, PathParts::Of(inside), made);
         },
         [](size_t, const FileReport&) {});  // each folder made is logged on the way
+    result.foldersMade = foldersMade_;
     return result;
 }
 
@@ -155,9 +157,11 @@ FileAttempt MoveRun::openOrMakeFolderOf(const RootedPath& p, const PathParts& pa
         if (const int error = current.openChild(parts.folder.substr(pos, next - pos), true, child, &created))
             return FileAttempt::Fail(p.path.substr(0, start + next), FileOperationTexts::kCannotMakeFolder, error);
         // Undo removes a folder made here once it is empty again.
-        if (NodeInfo made; created && child.backend()->describe(made) == 0)
+        if (NodeInfo made; created && child.backend()->describe(made) == 0) {
+            ++foldersMade_;
             write({OperationLog::kFolderMade, {}, p.path.substr(0, start + next), {}, {}, OperationLog::kOk, {}, {},
                    FileStamp::Of(made)});
+        }
         current = std::move(child);
         pos = next + 1;
     }

@@ -42,6 +42,7 @@ private:
     RootCache roots_;
     uint64_t lastSize_ = 0;
     NodeInfo lastMoved_;  // the file moved last, at its new place
+    int32_t foldersMade_ = 0;
 };
 
 }  // namespace kirvo

@@ -140,7 +140,7 @@ bool OperationLog::write(const Entry& entry) {
         runStarted_ = true;
     }
     lines += line(LocalNow(), entry);
-    if (!run_.empty()) counts_.add(entry.action, entry.result);
+    if (!run_.empty()) counts_.add(entry.action, entry.result, entry.trash);
     return append(lines);
 }
 

@@ -24,14 +24,17 @@ constexpr std::array<Counted, 9> kCounted = {{
     {OperationLog::kFolderRemoved, TrNoop("Ordner entfernt")},
     {OperationLog::kFolderMoved, TrNoop("Ordner umbenannt")},
 }};
+constexpr size_t kTrashedIndex = 3;
+static_assert(kCounted[kTrashedIndex].action == OperationLog::kTrashed);
 
 }  // namespace
 
-void RunCounts::add(std::string_view action, std::string_view result) {
+void RunCounts::add(std::string_view action, std::string_view result, std::string_view trash) {
     for (size_t i = 0; i < kCounted.size(); ++i) {
         if (kCounted[i].action != action) continue;
         if (result == OperationLog::kOk) {
             ++done_[i];
+            if (action == OperationLog::kReplaced && !trash.empty() && done_[kTrashedIndex] > 0) --done_[kTrashedIndex];
         } else if (result.substr(0, OperationLog::kSkippedPrefix.size()) == OperationLog::kSkippedPrefix) {
             ++skipped_;
         } else {
@@ -54,6 +57,12 @@ std::string RunCounts::text() const {
     append(skipped_, Tr("übersprungen"));
     append(failed_, Tr("fehlgeschlagen"));
     return out.empty() ? Tr("nichts getan") : out;
+}
+
+int32_t RunCounts::done(std::string_view action) const {
+    for (size_t i = 0; i < kCounted.size(); ++i)
+        if (kCounted[i].action == action) return done_[i];
+    return 0;
 }
 
 int32_t RunCounts::done() const {

@@ -151,7 +151,7 @@ bool RunLog::ReadRuns(const std::string& path, std::vector<LoggedRun>& runs, std
             run.ended = true;
             run.cancelled = line.result.compare(0, OperationLog::kCancelledPrefix.size(), OperationLog::kCancelledPrefix) == 0;
         } else {
-            run.counts.add(line.action, line.result);
+            run.counts.add(line.action, line.result, line.trash);
             run.undoable = run.undoable || (run.started && line.undoable());  // without its roots, nothing is reached
         }
     });

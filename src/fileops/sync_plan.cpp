@@ -47,8 +47,8 @@ bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_
     return false;
 }
 
-SyncPlan BuildSyncPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                       std::string_view targetRoot) {
+SyncPlan BuildSyncPlan(std::span<const PlanRow> rows, const Root& source, const Root& target) {
+    const std::string_view sourceRoot = source.location(), targetRoot = target.location();
     SyncPlan plan;
     CopyPair pair;
     for (const PlanRow& row : rows) {
@@ -58,8 +58,8 @@ SyncPlan BuildSyncPlan(std::span<const PlanRow> rows, std::string_view sourceRoo
     return plan;
 }
 
-CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                       std::string_view targetRoot, int32_t conflictDirection) {
+CopyList BuildCopyPlan(std::span<const PlanRow> rows, const Root& source, const Root& target, int32_t conflictDirection) {
+    const std::string_view sourceRoot = source.location(), targetRoot = target.location();
     CopyList list;
     CopyPair pair;
     for (const PlanRow& row : rows) {
@@ -76,9 +76,9 @@ CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoo
     return list;
 }
 
-CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                               std::string_view targetRoot, int32_t direction,
+CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, const Root& source, const Root& target, int32_t direction,
                                std::vector<std::string>* passedOver, std::vector<std::string>* unread) {
+    const std::string_view sourceRoot = source.location(), targetRoot = target.location();
     CopyList list;
     CopyPair pair;
     for (const PlanRow& row : rows) {

@@ -7,6 +7,7 @@
 
 #include "engine/file_pair.h"
 #include "fileops/rooted_path.h"
+#include "platform/root.h"
 
 namespace kirvo {
 
@@ -68,21 +69,20 @@ struct SyncPlan {
 bool PlanCopyOfRow(const PlanRow& row, std::string_view sourceRoot, std::string_view targetRoot,
                    CopyPair& pair);
 
-// Rows taking part with an arrow, split by direction.
-SyncPlan BuildSyncPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                       std::string_view targetRoot);
+// Rows taking part with an arrow, split by direction. The paths lie below
+// each root's location.
+SyncPlan BuildSyncPlan(std::span<const PlanRow> rows, const Root& source, const Root& target);
 
 // Rows taking part with an arrow, both directions in one list, in list order.
 // Conflicts go in the direction given (+1 or -1), or are left out (0).
-CopyList BuildCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                       std::string_view targetRoot, int32_t conflictDirection = 0);
+CopyList BuildCopyPlan(std::span<const PlanRow> rows, const Root& source, const Root& target,
+                       int32_t conflictDirection = 0);
 
 // "Nach rechts kopieren" (+1) and "Nach links kopieren" (-1): the rows taking
 // part copied in that direction whatever their arrows, in list order. A row
 // without a file on the side it would be copied from goes to passedOver, one
 // whose destination could not be read to unread.
-CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, std::string_view sourceRoot,
-                               std::string_view targetRoot, int32_t direction,
+CopyList BuildDirectedCopyPlan(std::span<const PlanRow> rows, const Root& source, const Root& target, int32_t direction,
                                std::vector<std::string>* passedOver = nullptr,
                                std::vector<std::string>* unread = nullptr);
 

@@ -31,8 +31,6 @@ std::optional<Root> Root::Parse(std::string_view text, std::string* error) {
         if (error) *error = Tr("Der Pfad ist leer.");
         return std::nullopt;
     }
-    Root root;
-    root.text_ = std::string(text);
     if (NamesSnapshot(text)) {
         const std::string file = SnapshotFileOf(text);
         if (file.empty() || file == "/") {
@@ -43,21 +41,20 @@ std::optional<Root> Root::Parse(std::string_view text, std::string* error) {
         std::error_code ec;
         std::filesystem::path path = std::filesystem::absolute(file, ec);
         if (ec) path = file;
+        Root root;
+        root.text_ = std::string(text);
         root.kind_ = Kind::Snapshot;
         root.location_ = std::string(kSnapshotPrefix) + path.lexically_normal().string() + "/";
         return root;
     }
-    if (NamesRemote(text)) {
-        root.address_ = RemoteAddress::Parse(text, error);
-        if (!root.address_) return std::nullopt;
-        root.kind_ = Kind::Sftp;
-    }
-    std::string_view trimmed = text;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
-    root.location_ = std::string(trimmed);
-    if (root.location_ != "/") root.location_.push_back('/');
+    if (!NamesRemote(text)) return Local(text);
+    Root root = Local(text);
+    root.address_ = RemoteAddress::Parse(text, error);
+    if (!root.address_) return std::nullopt;
+    root.kind_ = Kind::Sftp;
     return root;
 }
+
 
 std::string Root::MissingText() const {
     std::string text = "„" + text_ + Tr("“ existiert nicht.");

@@ -30,9 +30,21 @@ public:
     // path. None for an empty text, an address that is no valid one or a
     // snapshot without a file; `error` then says why, in German.
     static std::optional<Root> Parse(std::string_view text, std::string* error = nullptr);
+    // A folder the user gave as a local path (a folder chosen in a dialog,
+    // dropped, or an engine run on paths): never an address, whatever its
+    // names hold ("a://b" is a folder "a:" with "b" in it).
+    static Root Local(std::string_view path) {
+        Root root;
+        root.text_ = std::string(path);
+        std::string_view trimmed = path;
+        while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
+        root.location_ = std::string(trimmed);
+        if (!root.location_.empty() && root.location_ != "/") root.location_.push_back('/');
+        return root;
+    }
     // Whether a text names no folder of this machine: it begins with a
-    // scheme ("sftp://": a path of another machine) or names a snapshot.
-    // For code that only shows or records paths.
+    // scheme ("sftp://", what Parse takes for an address) or names a
+    // snapshot. Only for texts that are no Root (yet): a line of the log.
     static bool NamesRemote(std::string_view text);
     // Whether a text (as typed, or a location) names a snapshot: "snapshot:FILE".
     static bool NamesSnapshot(std::string_view text);

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "platform/folder_handle.h"
+#include "platform/root.h"
 
 namespace kirvo {
 
@@ -21,6 +22,8 @@ public:
     virtual int make(const std::string& root, std::string& failed) = 0;
     // Whether the root belongs to another machine.
     virtual bool remote(std::string_view /*root*/) const { return false; }
+    // Looks at what there is at a root (Root::Inspect for a local one).
+    virtual void inspect(Root& root) { root.Inspect(); }
 
     // The local file system's.
     static RootAccess& Local();

@@ -12,10 +12,10 @@ SyncSide SideOf(Side side) { return side == kSourceSide ? SyncSide::Source : Syn
 
 }  // namespace
 
-std::unique_ptr<PairContentMemory> PairContentMemory::For(const std::string& sourceRoot, const std::string& targetRoot,
+std::unique_ptr<PairContentMemory> PairContentMemory::For(const Root& source, const Root& target,
                                                           const std::string& stateFolder) {
-    if (Root::NamesSnapshot(sourceRoot) || Root::NamesSnapshot(targetRoot)) return nullptr;
-    return std::make_unique<PairContentMemory>(stateFolder, SyncPair::Of(sourceRoot, targetRoot).key());
+    if (source.snapshot() || target.snapshot()) return nullptr;
+    return std::make_unique<PairContentMemory>(stateFolder, SyncPair::Of(source, target).key());
 }
 
 PairContentMemory::PairContentMemory(const std::string& stateFolder, PairKey key)
@@ -47,10 +47,9 @@ StoreError PairContentMemory::Save() {
     return store_.saveContent(key_, changes);
 }
 
-std::unique_ptr<PairContentMemory> RememberedContent(CompareBy compareBy, const std::string& sourceRoot,
-                                                     const std::string& targetRoot) {
+std::unique_ptr<PairContentMemory> RememberedContent(CompareBy compareBy, const Root& source, const Root& target) {
     if (compareBy != CompareBy::Content) return nullptr;
-    return PairContentMemory::For(sourceRoot, targetRoot);
+    return PairContentMemory::For(source, target);
 }
 
 }  // namespace kirvo

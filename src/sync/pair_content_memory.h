@@ -5,6 +5,7 @@
 
 #include "engine/content_memory.h"
 #include "engine/run_options.h"
+#include "platform/root.h"
 #include "sync/content_records.h"
 #include "sync/pair_key.h"
 #include "sync/sync_state_store.h"
@@ -17,9 +18,8 @@ namespace kirvo {
 // read costs nothing but the reading: every file is then read.
 class PairContentMemory final : public ContentMemory {
 public:
-    // Roots as the comparison takes them (local paths or "sftp://..."); none
-    // where a root is a snapshot (which keeps its own hashes).
-    static std::unique_ptr<PairContentMemory> For(const std::string& sourceRoot, const std::string& targetRoot,
+    // None where a root is a snapshot (which keeps its own hashes).
+    static std::unique_ptr<PairContentMemory> For(const Root& source, const Root& target,
                                                   const std::string& stateFolder = SyncStateStore::DefaultFolder());
 
     PairContentMemory(const std::string& stateFolder, PairKey key);
@@ -42,7 +42,6 @@ private:
 };
 
 // The memory a comparison by `compareBy` of the two roots uses: none but by content.
-std::unique_ptr<PairContentMemory> RememberedContent(CompareBy compareBy, const std::string& sourceRoot,
-                                                     const std::string& targetRoot);
+std::unique_ptr<PairContentMemory> RememberedContent(CompareBy compareBy, const Root& source, const Root& target);
 
 }  // namespace kirvo

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "platform/root.h"
 #include "sync/observed_pairs.h"
 #include "sync/pair_key.h"
 #include "sync/root_identity.h"
@@ -11,8 +12,7 @@ namespace kirvo {
 // is, the pair's key, and on which side a file's inode may be trusted.
 class SyncPair {
 public:
-    // Roots as the comparison takes them: local paths or "sftp://..." addresses.
-    static SyncPair Of(const std::string& sourceRoot, const std::string& targetRoot);
+    static SyncPair Of(const Root& source, const Root& target);
 
     const RootIdentity& source() const { return source_; }
     const RootIdentity& target() const { return target_; }

@@ -42,13 +42,18 @@ struct SyncSettings {
 class SyncQuestions {
 public:
     enum class Kind {
-        Guard,   // the guards found something to ask about: before anything is done
-        Copies,  // one per direction, source to target first
-        Moves,   // one per side with renames
+        MakeRoot,  // a missing root is to be made for what is copied into it
+        Guard,     // the guards found something to ask about: before anything is done
+        Copies,    // one per direction, source to target first
+        Moves,     // one per side with renames
     };
     virtual ~SyncQuestions() = default;
     // True: go on. Kind::Guard is refused where nobody can be asked.
     virtual bool Confirm(Kind kind, const std::string& text) = 0;
+    // What the user should know while the run goes on (it waits for another run).
+    virtual void Tell(const std::string& text) { (void)text; }
+    // What the user must be told now: part of the work is left out (a drive that is not connected).
+    virtual void Warn(const std::string& text) { Tell(text); }
 };
 
 // What a run did: each request made to the service, or why it did nothing.

@@ -49,6 +49,7 @@ void ResultRows::Clear() {
     pairs_ = {};
     places_ = {};
     sourceRoot_ = targetRoot_ = nullptr;
+    remote_[0] = remote_[1] = false;
     rows_.clear();
     totals_[0] = {};
     totals_[1] = {};

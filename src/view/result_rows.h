@@ -62,6 +62,8 @@ public:
                const SyncSession* plan = nullptr) {
         Build(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress, matcher.unknownPlaces(),
               plan);
+        remote_[0] = matcher.source().remote();
+        remote_[1] = matcher.target().remote();
     }
     // The same over pairs held elsewhere; the pairs, both roots and the
     // unknown places are borrowed until the next Build or Clear.
@@ -137,6 +139,8 @@ public:
     // The roots the rows were built with ("" after Clear).
     std::string_view sourceRoot() const { return sourceRoot_ ? std::string_view(*sourceRoot_) : std::string_view(); }
     std::string_view targetRoot() const { return targetRoot_ ? std::string_view(*targetRoot_) : std::string_view(); }
+    // Whether a side's root lies on another machine.
+    bool remote(Side side) const { return remote_[side == kSourceSide ? 0 : 1]; }
 
 private:
     using Row = RowRecord;
@@ -154,6 +158,7 @@ private:
     const std::string* sourceRoot_ = nullptr;
     const std::string* targetRoot_ = nullptr;
     const SyncSession* plan_ = nullptr;
+    bool remote_[2] = {false, false};
     std::vector<Row> rows_;
     SideTotals totals_[2];
 };

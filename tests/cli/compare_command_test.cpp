@@ -139,7 +139,7 @@ TEST(CompareCommand, MissingRootsAreEmptyAndUnusableOnesUnknownWithExitFour) {
     chmod((dir / "locked").c_str(), 0);
     const std::string locked = test::Unprivileged(dir.path(), [&] {
         std::string out;
-        for (const std::string root : {dir / "locked", dir / "locked/inner"}) {
+        for (const std::string& root : {dir / "locked", dir / "locked/inner"}) {
             const CliResult r = Cli({"compare", root, dir / "z"});
             out += std::to_string(r.status) + " " + r.err + "\n";
         }
@@ -317,6 +317,10 @@ TEST(CompareCommand, DashedRootsAfterDoubleDash) {
     EXPECT_EQ(r.status, kExitUnreadable);  // -z is missing
     EXPECT_EQ(Lines(r.out)[0], "3\t-q/\t\t\t\t\t\t\t\t");
     EXPECT_NE(r.err.find("\"-z\" existiert nicht"), std::string::npos);
+    // A local folder whose path holds "://" is a folder here, never an address.
+    MakeTree(dir / "a:/z", {{"a.txt", 1'300'000'000}});
+    const CliResult local = Cli({"compare", dir / "-q", dir.path() + "/a://z"});
+    EXPECT_EQ(local.status, kExitEqual) << local.err;
 }
 
 TEST(CompareCommand, HelpAndVersion) {

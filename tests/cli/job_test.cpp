@@ -18,6 +18,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_test_run.h"
 #include "support/temp_tree.h"
+#include "support/unprivileged.h"
 
 namespace kirvo {
 namespace {
@@ -133,8 +134,8 @@ TEST(Jobs, RunIsRefusedWithoutItsDriveOrWithAnInvalidJob) {
         std::string message;
     };
     const Case cases[] = {
-        {"stick", 4, "\"" + dir / "stick/Dokumente" + "\" existiert nicht, ebenso der Ordner darüber. Ist der "
-                     "Datenträger angeschlossen?"},
+        {"stick", 4, "„" + dir / "stick/Dokumente" + "“ existiert nicht. Ist der Datenträger angeschlossen? Es wird "
+                     "nichts kopiert."},
         {"kaputt", kExitUsage, "Auftrag \"kaputt\", Zeile 3: ungültiger Wert \"vielleicht\" für trash"},
         {"fehlt", kExitUsage, "Es gibt keinen Auftrag \"fehlt\""},
         {"../x", kExitUsage, "Ungültiger Name \"../x\" für einen Auftrag"},
@@ -145,6 +146,22 @@ TEST(Jobs, RunIsRefusedWithoutItsDriveOrWithAnInvalidJob) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.job << ": " << r.err;
     }
     EXPECT_FALSE(Exists(dir / "stick"));
+
+    // A source below a folder that cannot be searched is unreadable, never
+    // missing (without root's rights: root searches every folder).
+    test::MakeDirs(dir / "zu/q");
+    test::MakeDirs(dir / "zu-ziel");
+    const std::string locked = test::Unprivileged(dir.path(), [&] {
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"})
+            setenv(name, (dir / name).c_str(), 1);
+        if (Cli({"job", "save", "zu", dir / "zu/q", dir / "zu-ziel"}).status != kExitEqual) return std::string("not saved");
+        chmod((dir / "zu").c_str(), 0);
+        const CliResult r = Cli({"run", "zu"});
+        return std::to_string(r.status) + " " + r.err;
+    });
+    EXPECT_EQ(locked.rfind("4 ", 0), 0u) << locked;
+    EXPECT_NE(locked.find("nicht lesbar: " + dir / "zu/q/"), std::string::npos) << locked;
+    EXPECT_EQ(locked.find("existiert nicht"), std::string::npos) << locked;
 }
 
 TEST(Jobs, ScheduleWritesUserUnitsAndSwitchesThemOn) {

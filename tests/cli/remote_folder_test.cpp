@@ -132,8 +132,10 @@ TEST(RemoteFolder, SyncBringsBothSidesInLineEitherWay) {
             EXPECT_NE(kept.err.find("kein Papierkorb"), std::string::npos) << kept.err;
             EXPECT_EQ(test::ReadFile(z + "/both.txt"), "ziel");
         }
-        const CliResult r = Cli({"sync", "--yes", "--no-log", "--no-trash", "--links=copy", source, target});
+        // Checked copies, read back through the connection or from the local disk.
+        const CliResult r = Cli({"sync", "--yes", "--no-log", "--no-trash", "--links=copy", "--verify", source, target});
         EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+        EXPECT_EQ(r.err.find("nicht zurückgelesen"), std::string::npos) << r.err;
         for (const char* name : {"hin", "her"}) {
             struct stat a {}, b {};
             ASSERT_EQ(lstat((q + "/" + name).c_str(), &a), 0) << name;

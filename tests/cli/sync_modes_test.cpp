@@ -485,7 +485,7 @@ TEST(SyncModes, MirrorLeavesAnExactCopyAndKeepsWhatItReplacesOrRemoves) {
         EXPECT_EQ(fs::last_write_time(p.root[1] + "/" + path), fs::last_write_time(p.root[0] + "/" + path));
     }
     EXPECT_EQ(Inode(p.root[1] + "/neu/name.txt"), inode);
-    EXPECT_NE(r.out.find("Im Ziel umbenannt: 1 umbenannt."), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Im Ziel umbenannt: 1 umbenannt"), std::string::npos) << r.out;
     const std::set<std::string> kept = Contents(Files(p.root[1]), {});
     const std::set<std::string> trashed = Trashed();
     for (const auto& [path, content] : target)

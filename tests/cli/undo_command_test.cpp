@@ -405,6 +405,7 @@ TEST(UndoCommand, TheWindowsCopyAndDeleteRunsAreUndone) {
         test::MakeTree(q, {{"a.txt", kNew, "neu"}, {"b/c.txt", kOld, "c"}, {"g.txt", kOld, "g"}});
         test::MakeTree(z, {{"a.txt", kOld, "alt"}, {"d.txt", kNew, "d"}, {"g.txt", kOld, "g"}});
         const Snapshot source = Snap(q), target = Snap(z);
+        std::string shown;  // the status bar's counts of the run
         {
             TreeMatcher matcher;
             std::string s = q, t = z;
@@ -425,20 +426,24 @@ TEST(UndoCommand, TheWindowsCopyAndDeleteRunsAreUndone) {
             FileOperationController controller(options);
             controller.setPrompts(&prompts);
             controller.setService(&service);
+            controller.BeginComparison(PathFilter(), matcher.source(), matcher.target());
+            controller.ComparisonEnded(matcher.source(), matcher.target(), &matcher);  // the plan the list shows
             switch (c.command) {
             case Command::Synchronize:
-                ASSERT_FALSE(controller.sync().Prepare(matcher, PathFilter()));  // the plan the list shows
+                ASSERT_NE(controller.plan(), nullptr);
                 controller.Synchronize(rows, matcher);
                 break;
             case Command::Copy: controller.CopySelected(rows, all, matcher); break;
             case Command::CopyRight: controller.CopyInDirection(rows, all, matcher, 1); break;
             case Command::Delete: controller.DeleteSelected(rows, all, matcher); break;
             }
+            shown = controller.lastResult().Counts().text();
         }
         ASSERT_TRUE(Snap(q) != source || Snap(z) != target);
         const std::vector<LoggedRun> runs = home.Runs();
         ASSERT_EQ(runs.size(), 1u);
         EXPECT_EQ(runs[0].what, c.name);
+        EXPECT_EQ(shown, runs[0].counts.text());  // the window and the log count alike
         EXPECT_EQ(Cli({"undo", "--yes", "--quiet"}).status, kExitEqual);
         EXPECT_EQ(Snap(q), source);
         EXPECT_EQ(Snap(z), target);

@@ -37,7 +37,7 @@ struct Trees {
 
     void Run(RunOptions options) {
         std::string s = source, t = target;
-        matcher.Run(s, t, options);
+        matcher.Run(Root::Local(s), Root::Local(t), options);
     }
     // The verdict of the one pair "f".
     int32_t VerdictOfF() const { return matcher.pairs().size() == 1 ? static_cast<int32_t>(matcher.pairs()[0].verdict) : -99; }

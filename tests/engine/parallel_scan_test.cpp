@@ -224,7 +224,7 @@ ScanResult Scan(std::string source, std::string target, RunOptions options) {
     RecordingFilter filter;
     if (options.filter != nullptr) options.filter = &filter;
     TreeMatcher matcher;
-    matcher.Run(source, target, options);
+    matcher.Run(Root::Local(source), Root::Local(target), options);
     for (const FilePair& p : matcher.pairs())
         result.pairs.push_back(std::to_string(static_cast<int>(p.verdict)) + " " + DescribeEntry(p.source) + " " + DescribeEntry(p.target));
     const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::All));
@@ -318,7 +318,7 @@ TEST(ParallelScan, GivesTheSequentialResultOnRandomTreesAndEndsCleanlyOnChanging
         TreeMatcher matcher;
         for (int run = 0; run < 5; ++run) {
             std::string s = "S", t = "T";
-            matcher.Run(s, t, options);
+            matcher.Run(Root::Local(s), Root::Local(t), options);
             ExpectConsistent(matcher);
         }
         scanning = false;
@@ -379,7 +379,7 @@ TEST(ParallelScan, LocalListerGivesTheSequentialResultAndSurvivesChangingTrees) 
     TreeMatcher matcher;
     for (int run = 0; run < 20; ++run) {
         std::string s = dir / "q", t = dir / "z";
-        matcher.Run(s, t, options);
+        matcher.Run(Root::Local(s), Root::Local(t), options);
         ExpectConsistent(matcher);
     }
     scanning = false;
@@ -406,7 +406,7 @@ TEST(ParallelScan, AutomaticNumberFollowsTheWaitsOfTheListings) {
     };
     TreeMatcher matcher;
     std::string s = "S", t = "T";
-    ASSERT_EQ(matcher.Run(s, t, options), 600);
+    ASSERT_EQ(matcher.Run(Root::Local(s), Root::Local(t), options), 600);
     ASSERT_FALSE(set.empty());
     EXPECT_EQ(set.front(), 1);
     const auto highest = std::max_element(set.begin(), set.end());
@@ -424,7 +424,7 @@ TEST(ParallelScan, AutomaticNumberFollowsTheWaitsOfTheListings) {
 
     set.clear();
     options.parallel = 3;
-    matcher.Run(s, t, options);
+    matcher.Run(Root::Local(s), Root::Local(t), options);
     EXPECT_EQ(set, std::vector<int>{3});
 }
 
@@ -450,7 +450,7 @@ TEST(ParallelScan, AStopLeavesTheEngineEmpty) {
     };
     TreeMatcher matcher;
     std::string s = "S", t = "T";
-    EXPECT_EQ(matcher.Run(s, t, options), 0);
+    EXPECT_EQ(matcher.Run(Root::Local(s), Root::Local(t), options), 0);
     EXPECT_EQ(matcher.lastEntry(), -1);
     EXPECT_EQ(matcher.entries()[0], nullptr);
     EXPECT_TRUE(progress.currentFolder() == "S/" || progress.currentFolder() == "T/");

@@ -179,7 +179,7 @@ std::vector<std::string> Describe(const TreeMatcher& m) {
 std::vector<std::string> Compare(const std::string& source, const std::string& target, const RunOptions& options,
                                  TreeMatcher& matcher) {
     std::string s = source, t = target;
-    matcher.Run(s, t, options);
+    matcher.Run(Root::Local(s), Root::Local(t), options);
     return Describe(matcher);
 }
 

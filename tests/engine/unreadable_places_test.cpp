@@ -163,7 +163,7 @@ TEST(UnreadablePlaces, AreUnknownNeverEmptyAndNothingIsWrittenThere) {
         };
         TreeMatcher matcher;
         std::string source = "Q", target = "Z";
-        matcher.Run(source, target, options);
+        matcher.Run(Root::Local(source), Root::Local(target), options);
         EXPECT_EQ(Pairs(matcher), c.pairs);
 
         const ResultRows rows(matcher, DisplayFilter(DisplayFilterValue::Unequal));
@@ -176,14 +176,14 @@ TEST(UnreadablePlaces, AreUnknownNeverEmptyAndNothingIsWrittenThere) {
         EXPECT_TRUE(ResultRows(matcher, DisplayFilter(DisplayFilterValue::SourceToTarget)).Place(0) == nullptr);
 
         std::vector<std::string> copies;
-        const SyncPlan plan = BuildSyncPlan(PlanRows::Marked(rows, 0), "Q/", "Z/");
+        const SyncPlan plan = BuildSyncPlan(PlanRows::Marked(rows, 0), Root::Local("Q/"), Root::Local("Z/"));
         for (const CopyPair& p : plan.sourceToTarget.pairs) copies.push_back("Q->Z " + std::string(p.from.relative()));
         for (const CopyPair& p : plan.targetToSource.pairs) copies.push_back("Z->Q " + std::string(p.from.relative()));
         EXPECT_EQ(copies, c.copies);
 
         std::vector<size_t> everyRow(rows.size());
         for (size_t i = 0; i < everyRow.size(); ++i) everyRow[i] = i;
-        const DeletePlan deletes = BuildDeletePlan(PlanRows::Selected(rows, everyRow, 0), "Q/", "Z/");
+        const DeletePlan deletes = BuildDeletePlan(PlanRows::Selected(rows, everyRow, 0), Root::Local("Q/"), Root::Local("Z/"));
         EXPECT_EQ(deletes.passedOver, c.notDeleted);
     }
 }

@@ -1,5 +1,4 @@
 #include "fileops/file_operation_texts.h"
-#include "fileops/operation_summary.h"
 
 #include <gtest/gtest.h>
 
@@ -41,34 +40,6 @@ TEST(FileOperationTexts, CountsAndProgress) {
     EXPECT_EQ(FileOperationTexts::RateLine(512, 3725), "512 Bytes/s – noch etwa 1 Std. 02 Min.");
     EXPECT_EQ(FileOperationTexts::RateLine(2048, 65), "2 KB/s – noch etwa 1 Min. 05 s");
     EXPECT_EQ(FileOperationTexts::RateLine(2048, -1), "2 KB/s");
-
-    // What a command did: every request's reports together.
-    const auto report = [](FileOutcome outcome, std::string trashedTo = {}) {
-        return FileReport{"/q/f", "/z/f", outcome, {}, std::move(trashedTo)};
-    };
-    using K = OperationSummary::Kind;
-    const OperationResult copied{{report(FileOutcome::Done), report(FileOutcome::Done, "/t/f"),
-                                  report(FileOutcome::Failed)}};
-    const OperationResult rest{{report(FileOutcome::Done), report(FileOutcome::Skipped), report(FileOutcome::Cancelled)}};
-    const struct {
-        K kind;
-        std::vector<OperationResult> results;
-        std::string text;
-        int32_t failures;
-    } summaries[] = {
-        {K::Copy, {copied, rest}, "3 Dateien kopiert, 1 ersetzte in den Papierkorb, 1 übersprungen, 1 nicht kopiert, 1 Fehler", 1},
-        {K::Copy, {OperationResult{{report(FileOutcome::Done)}}}, "1 Datei kopiert", 0},
-        {K::Copy, {}, "Nichts kopiert", 0},
-        {K::Delete, {copied, rest}, "1 Datei in den Papierkorb gelegt, 2 Dateien gelöscht, 1 übersprungen, "
-                                    "1 nicht gelöscht, 1 Fehler", 1},
-        {K::Delete, {OperationResult{{report(FileOutcome::Cancelled), report(FileOutcome::Cancelled)}, true}},
-         "2 nicht gelöscht", 0},
-    };
-    for (const auto& s : summaries) {
-        const OperationSummary summary(s.kind, s.results);
-        EXPECT_EQ(summary.text(), s.text);
-        EXPECT_EQ(summary.failures(), s.failures) << s.text;
-    }
 }
 
 }  // namespace

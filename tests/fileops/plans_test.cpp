@@ -33,7 +33,7 @@ TEST(SyncPlan, SplitsMarkedRowsByDirectionInListOrder) {
         Row(true, -1, "", "only/d.txt"),
         Row(true, +1, "e.txt", "E.TXT"),
     };
-    const SyncPlan plan = BuildSyncPlan(rows, kSrc, kTgt);
+    const SyncPlan plan = BuildSyncPlan(rows, Root::Local(kSrc), Root::Local(kTgt));
     ASSERT_EQ(plan.sourceToTarget.count(), 3);
     ASSERT_EQ(plan.targetToSource.count(), 2);
     EXPECT_EQ(plan.sourceToTarget.pairs, (std::vector<CopyPair>{
@@ -57,13 +57,13 @@ TEST(SyncPlan, SkipsRowsThatDoNotTakePartOrHaveNoArrow) {
         Unread(Row(true, +1, "d/new.txt", "d/new.txt"), +1),  // nothing replaced where the target is unread
         Unread(Row(true, -1, "", "e/t.txt"), -1),             // nor copied into an unread source
     };
-    const SyncPlan plan = BuildSyncPlan(rows, kSrc, kTgt);
+    const SyncPlan plan = BuildSyncPlan(rows, Root::Local(kSrc), Root::Local(kTgt));
     EXPECT_TRUE(plan.sourceToTarget.empty());
     EXPECT_TRUE(plan.targetToSource.empty());
-    EXPECT_TRUE(BuildCopyPlan(rows, kSrc, kTgt).empty());
+    EXPECT_TRUE(BuildCopyPlan(rows, Root::Local(kSrc), Root::Local(kTgt)).empty());
     std::vector<std::string> passedOver, unread;
-    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(5, 1), kSrc, kTgt, +1, &passedOver, &unread).empty());
-    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(6), kSrc, kTgt, -1, &passedOver, &unread).empty());
+    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(5, 1), Root::Local(kSrc), Root::Local(kTgt), +1, &passedOver, &unread).empty());
+    EXPECT_TRUE(BuildDirectedCopyPlan(std::span(rows).subspan(6), Root::Local(kSrc), Root::Local(kTgt), -1, &passedOver, &unread).empty());
     EXPECT_TRUE(passedOver.empty());
     EXPECT_EQ(unread, (std::vector<std::string>{"d/new.txt", "e/t.txt"}));
 }
@@ -75,7 +75,7 @@ TEST(CopyPlan, FilesNamedLikeTemporaryFilesAreCopiedAsAnyOther) {
         Row(true, +1, "sub/.big.bin.kirvo-tmp", ""),
         Row(true, -1, "", ".x.kirvo-tmp"),
     };
-    const SyncPlan plan = BuildSyncPlan(rows, kSrc, kTgt);
+    const SyncPlan plan = BuildSyncPlan(rows, Root::Local(kSrc), Root::Local(kTgt));
     EXPECT_EQ(plan.sourceToTarget.pairs,
               (std::vector<CopyPair>{{S("sub/.big.bin.kirvo-tmp"), T("sub/.big.bin.kirvo-tmp"), {}}}));
     EXPECT_EQ(plan.targetToSource.pairs, (std::vector<CopyPair>{{T(".x.kirvo-tmp"), S(".x.kirvo-tmp"), {}}}));
@@ -89,7 +89,7 @@ TEST(CopyPlan, MixesBothDirectionsInListOrder) {
         Row(true, 0, "eq.txt", "eq.txt"),
         Row(true, -1, "b.txt", "b.txt"),
     };
-    const CopyList list = BuildCopyPlan(rows, kSrc, kTgt);
+    const CopyList list = BuildCopyPlan(rows, Root::Local(kSrc), Root::Local(kTgt));
     EXPECT_EQ(list.count(), 3);
     EXPECT_EQ(list.pairs, (std::vector<CopyPair>{
                               {T("x/new.txt"), S("x/new.txt")},
@@ -105,7 +105,7 @@ TEST(CopyPlan, KeepsOddNamesAsTheirBytes) {
         Row(true, +1, "a\nb", "a\nb"),
         Row(true, -1, "", nonUtf8),
     };
-    const CopyList list = BuildCopyPlan(rows, kSrc, kTgt);
+    const CopyList list = BuildCopyPlan(rows, Root::Local(kSrc), Root::Local(kTgt));
     EXPECT_EQ(list.pairs, (std::vector<CopyPair>{
                               {S("a|b"), T("a|b")},
                               {S("a\nb"), T("a\nb")},
@@ -124,7 +124,7 @@ TEST(DeletePlan, SourcePassThenTargetPassIgnoringDirections) {
         Unread(Row(true, 0, "u/s.txt", "u/s.txt"), -1),  // nothing deleted where its side is unread
         Unread(Row(true, +1, "v.txt", ""), +1),           // the source file is known: it goes
     };
-    const DeletePlan plan = BuildDeletePlan(rows, kSrc, kTgt);
+    const DeletePlan plan = BuildDeletePlan(rows, Root::Local(kSrc), Root::Local(kTgt));
     EXPECT_EQ(plan.sourceFiles, (std::vector<ListedPath>{S("eq.txt"), S("src-only.txt"), S("a|b"), S("v.txt")}));
     EXPECT_EQ(plan.targetFiles, (std::vector<ListedPath>{T("eq.txt"), T("tgt-only.txt"), T("A|B"), T("u/s.txt")}));
     EXPECT_EQ(plan.passedOver, (std::vector<std::string>{"u/s.txt"}));
@@ -134,7 +134,7 @@ TEST(DeletePlan, SourcePassThenTargetPassIgnoringDirections) {
 
 TEST(DeletePlan, TargetOnlyRowsLeaveTheSourcePassEmpty) {
     const std::vector<PlanRow> rows = {Row(true, -1, "", "t1"), Row(true, -1, "", "d/t2")};
-    const DeletePlan plan = BuildDeletePlan(rows, kSrc, kTgt);
+    const DeletePlan plan = BuildDeletePlan(rows, Root::Local(kSrc), Root::Local(kTgt));
     EXPECT_TRUE(plan.sourceFiles.empty());
     EXPECT_EQ(plan.targetFiles, (std::vector<ListedPath>{T("t1"), T("d/t2")}));
 }

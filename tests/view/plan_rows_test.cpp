@@ -141,7 +141,7 @@ TEST(PlanRowsTest, PlansGetFullPathsAndTheOtherSidesOwnName) {
     const std::string& z = trees.matcher.targetRoot();
     ASSERT_EQ(q.back(), '/');
 
-    const SyncPlan sync = BuildSyncPlan(PlanRows::Marked(trees.rows, trees.Offset()), q, z);
+    const SyncPlan sync = BuildSyncPlan(PlanRows::Marked(trees.rows, trees.Offset()), Root::Local(q), Root::Local(z));
     EXPECT_EQ(Lines(sync.sourceToTarget.pairs),
               (std::vector<std::string>{q + "Brief.TXT -> " + z + "brief.txt", q + "neu/teil.txt -> " + z + "neu/teil.txt"}));
     EXPECT_EQ(Lines(sync.targetToSource.pairs),
@@ -155,10 +155,10 @@ TEST(PlanRowsTest, PlansGetFullPathsAndTheOtherSidesOwnName) {
     std::vector<size_t> all(trees.rows.size());
     for (size_t i = 0; i < all.size(); ++i) all[i] = i;
     const std::vector<PlanRow> selected = PlanRows::Selected(trees.rows, all, trees.Offset());
-    EXPECT_EQ(Lines(BuildCopyPlan(selected, q, z).pairs),
+    EXPECT_EQ(Lines(BuildCopyPlan(selected, Root::Local(q), Root::Local(z)).pairs),
               (std::vector<std::string>{q + "Brief.TXT -> " + z + "brief.txt", z + "alt/rest.txt -> " + q + "alt/rest.txt",
                                         q + "neu/teil.txt -> " + z + "neu/teil.txt"}));
-    const DeletePlan deletion = BuildDeletePlan(selected, q, z);
+    const DeletePlan deletion = BuildDeletePlan(selected, Root::Local(q), Root::Local(z));
     EXPECT_EQ(Lines(deletion.sourceFiles),
               (std::vector<std::string>{q + "Brief.TXT", q + "weg.txt", q + "neu/teil.txt"}));
     EXPECT_EQ(Lines(deletion.targetFiles),
@@ -174,7 +174,7 @@ TEST(PlanRowsTest, NamesAreTakenAsTheirBytes) {
     ASSERT_EQ(marked.size(), 2u);
     EXPECT_EQ(marked[1].sourcePath, name);
     EXPECT_EQ(marked[1].targetPath, "");
-    const SyncPlan sync = BuildSyncPlan(marked, trees.matcher.sourceRoot(), trees.matcher.targetRoot());
+    const SyncPlan sync = BuildSyncPlan(marked, trees.matcher.source(), trees.matcher.target());
     EXPECT_EQ(Lines(sync.sourceToTarget.pairs),
               (std::vector<std::string>{trees.matcher.sourceRoot() + name + " -> " + trees.matcher.targetRoot() + name}));
 }

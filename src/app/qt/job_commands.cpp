@@ -22,7 +22,7 @@ QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data()
 // A field's path as a job keeps it: a local one absolute and clean.
 std::string JobPath(const QString& field) {
     const std::string text = field.toStdString();
-    if (Root::NamesRemote(text)) return text;
+    if (const std::optional<Root> root = Root::Parse(text); !root || root->remote()) return text;
     return QDir::cleanPath(QFileInfo(field).absoluteFilePath()).toStdString();
 }
 

@@ -1,6 +1,7 @@
 #include "app/qt/kirvo_app.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -17,6 +18,7 @@
 #include "app/qt/qsettings_profile_store.h"
 #include "app/qt/screen_report.h"
 #include "fileops/terminal_text.h"
+#include "platform/root.h"
 #include "platform/qt/qt_translation.h"
 #include "view/qt/kirvo_view.h"
 
@@ -28,9 +30,12 @@ namespace {
 
 // A path from the command line as the fields should show it: absolute, so
 // the history stays meaningful after the working folder changes. A folder on
-// another machine ("sftp://...") stays as written.
+// another machine ("sftp://...") stays as written, and so does a text that
+// is no valid address (the comparison says why).
 QString FieldPath(const QString& argument) {
-    if (argument.isEmpty() || argument.startsWith(QStringLiteral("sftp://"))) return argument;
+    if (argument.isEmpty()) return argument;
+    if (const std::optional<Root> root = Root::Parse(QFile::encodeName(argument).toStdString()); !root || root->remote())
+        return argument;
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(argument).absoluteFilePath()));
 }
 

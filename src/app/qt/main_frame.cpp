@@ -93,6 +93,7 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent) : QMainWindow(paren
     controller_ = std::make_unique<WindowController>(*view_, *pathBar_, store_);
     controller_->setFileOperationService(fileOperations_.get());
     controller_->setRootAccess(remote_.get());
+    controller_->setLog(log_.get());
     ComparisonController& comparison = controller_->comparison();
     comparison.setDirectoryListers(remote_->listers());
     comparison.setContentReaders(remote_->readers());

@@ -9,11 +9,11 @@
 #include "app/app_options.h"
 #include "view/command_id.h"
 #include "app/file_operation_controller.h"
+#include "app/qt/comparison_session.h"
 #include "engine/file_entry.h"
 #include "engine/path_filter.h"
 #include "view/display_filter.h"
 #include "view/qt/comparison_controller.h"
-#include "view/qt/wait_cursor.h"
 
 class QWidget;
 
@@ -21,6 +21,7 @@ namespace kirvo {
 
 class CKirvoView;
 class CommandActions;
+class OperationLog;
 class FileActions;
 class RootAccess;
 class PathBar;
@@ -28,8 +29,8 @@ class ProfileStore;
 class UserPrompts;
 
 // What stands behind the window's list: the options, the display filter, the
-// filter patterns, the comparison (ComparisonController) and the file
-// operations (FileOperationController). It runs the commands of the list,
+// filter patterns, the comparison (ComparisonSession) and the file
+// operations (FileOperationController). It routes the commands of the list,
 // the filters, the options and the path bar, and says what the window is to
 // show through signals; the frame routes every command here first
 // (OnCommand) and asks for the command states (UpdateCommandUi).
@@ -61,15 +62,15 @@ public:
         pathFilter_ = filter;
         emit commandStateChanged();
     }
-    ComparisonController& comparison() { return comparison_; }
+    ComparisonController& comparison() { return session_.comparison(); }
     // Not to be touched while comparing(): the scan fills it on its own thread.
-    TreeMatcher& matcher() { return comparison_.matcher(); }
-    const TreeMatcher& matcher() const { return comparison_.matcher(); }
+    TreeMatcher& matcher() { return session_.comparison().matcher(); }
+    const TreeMatcher& matcher() const { return session_.comparison().matcher(); }
     // A comparison is under way: from "Pfade vergleichen" until its list is
     // filled (or it was cancelled). Meanwhile the list is empty and every
     // command that needs a result, changes the paths or would compare again
     // is disabled; "Abbrechen" (Escape) is enabled.
-    bool comparing() const { return comparing_; }
+    bool comparing() const { return session_.comparing(); }
 
     // Questions and sounds go here; message boxes on the view until set.
     // prompts must outlive the controller or be replaced first.
@@ -81,12 +82,16 @@ public:
     void setFileOperationService(FileOperationService* service) { fileOperations_.setService(service); }
     FileOperationService* fileOperationService() const { return fileOperations_.service(); }
     // How the roots of "Dateien vergleichen" and "Öffnen" are reached (files
-    // on other machines are fetched); the local file system's until set.
+    // on other machines are fetched), and how missing roots are looked at
+    // again and made; the local file system's until set.
     void setRootAccess(RootAccess* roots);
+    // Where forgetting a pair's state is written.
+    void setLog(OperationLog* log) { fileOperations_.setLog(log); }
+    FileOperationController& fileOperations() { return fileOperations_; }
     FileActions& fileActions() { return *fileActions_; }
 
     // Rebuilds the list from the engine's pairs under the current filter.
-    void FillList();
+    void FillList() { session_.FillList(); }
     // After the folders were changed from outside the list (an undo): compares
     // again, `note` in the status bar once the comparison is over.
     void CompareAgainWithNote(const QString& note);
@@ -100,12 +105,12 @@ public slots:
     // the status bar; the question and the filling follow when the scan is
     // over. Runs again after every file operation; does nothing while a
     // comparison is under way.
-    void OnPfadeVergleichen();
+    void OnPfadeVergleichen() { session_.Compare(); }
     // Command 32822 "Abbrechen" (Escape): stops the comparison under way.
     // While the folders are read it leaves an empty list and an empty engine;
     // while contents are read (comparing by content) the list shows the
     // comparison by time, and the status bar says so.
-    void OnCancelComparison();
+    void OnCancelComparison() { session_.Cancel(); }
 
 signals:
     // A result, an option or the filter changed: command states may differ.
@@ -119,27 +124,20 @@ signals:
     void readingProgress(int permille);
     // A comparison ended: its list is filled, or it was cancelled.
     void comparisonFinished();
-    // What the last file-operation command did ("12 Dateien kopiert, …"),
-    // shown until the next command; failures > 0: the log has the details.
-    // Empty text: nothing to show (a new command began).
+    // What the last file-operation command did ("12 kopiert, 3 ersetzt, …",
+    // its RunResult's summary), shown until the next command; failures > 0:
+    // the log has the details. Empty text: nothing to show (a new command began).
     void operationSummary(const QString& text, int failures);
 
 private:
-    void SetComparing(bool comparing);
-    void ShowScanProgress(qint64 sourceFiles, qint64 targetFiles, const QString& folder);
-    void ShowContentProgress(qint64 bytesDone, qint64 bytesTotal, qint64 pairsDone, qint64 pairsTotal,
-                             const QString& file);
-    void OnComparisonFinished(const ComparisonOutcome& outcome);
     // A setting the shown result was made under changed: compare again.
-    void CompareAgainIfShown();
+    void CompareAgainIfShown() { session_.CompareAgainIfShown(); }
+    // The summary of the last command, once the comparison after it is over.
+    void ShowSummary();
     // "Vergleichen nach" › "Änderungszeit", "Änderungszeit und Größe", "Inhalt".
     void OnCompareBy(CompareBy value);
     // "Abgleichen als" › "Neuere kopieren", "Spiegeln", "In beide Richtungen mit Gedächtnis".
     void OnSyncMode(SyncMode value);
-    // After a complete comparison: the state a synchronisation left is
-    // recorded, and the plan of the mode set is decided over the new result
-    // (a state that cannot be read: asked whether to start afresh).
-    void PlanShownResult();
     void OnLinks(LinkMode value);
     void OnDisplayFilter(DisplayFilterValue value);
     // "Filter...": the dialog; a changed filter compares again at once when
@@ -160,14 +158,11 @@ private:
     AppOptions options_;
     DisplayFilter filter_{DisplayFilterValue::Unequal};
     PathFilter pathFilter_;
-    ComparisonController comparison_;
     FileOperationController fileOperations_{options_};
+    ComparisonSession session_;
     std::unique_ptr<FileActions> fileActions_;
-    bool comparing_ = false;
     bool summaryShown_ = false;
-    QString noteAfterComparison_;           // for the status bar once the comparison is over
-    std::array<QString, 2> comparedTexts_;  // the paths as typed, for the histories
-    std::optional<WaitCursor> busyCursor_;  // while the folders are read
+    bool summaryPending_ = false;  // a command ran: its summary follows the comparison
     bool loaded_ = false;
 };
 

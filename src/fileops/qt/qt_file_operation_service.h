@@ -18,7 +18,7 @@ public:
     OperationResult remove(std::span<const ListedPath> files, const DeleteFlags& flags) override;
     OperationResult move(std::span<const MovePair> moves) override;
     OperationResult removeEmptyFolders(std::span<const RootedPath> folders) override;
-    void beginRun(const OperationLog::RunStart& start) override { service_.beginRun(start); }
+    std::string beginRun(const OperationLog::RunStart& start) override { return service_.beginRun(start); }
     void endRun() override { service_.endRun(); }
 
     QtFileOperationUi& ui() { return ui_; }

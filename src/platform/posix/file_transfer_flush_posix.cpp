@@ -82,6 +82,11 @@ int FileTransfer::FlushPublished(std::span<FileTransfer* const> published) {
 int LocalFileTransfer::verify() {
     if (tempFd_ < 0) return EBADF;
     if (!contentHash_) return kNotSupportedThere;
+    return readBack(*contentHash_);
+}
+
+int LocalFileTransfer::readBack(const ContentHash& expected) {
+    if (tempFd_ < 0) return EBADF;
     // The data is on the disk (FlushSealed), so its pages in memory are clean
     // and can go: what is read now comes from the disk.
     posix_fadvise(tempFd_, 0, 0, POSIX_FADV_DONTNEED);
@@ -98,7 +103,7 @@ int LocalFileTransfer::verify() {
     }
     // What was read back need not stay in memory either.
     posix_fadvise(tempFd_, 0, 0, POSIX_FADV_DONTNEED);
-    return total == static_cast<uint64_t>(offset_) && read.Finish() == *contentHash_ ? 0 : kCopyDiffers;
+    return total == static_cast<uint64_t>(offset_) && read.Finish() == expected ? 0 : kCopyDiffers;
 }
 
 }  // namespace kirvo

@@ -34,6 +34,10 @@ public:
     int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
                 std::string* reason = nullptr) override;
     int verify() override;
+    // Reads the flushed temporary file back from the disk (not from the
+    // memory's cache of it) and compares it with `expected`, the hash of
+    // what was written: 0, kCopyDiffers, or the system's error.
+    int readBack(const ContentHash& expected);
     void abandon() override;
 
     // Source half: reads up to n bytes at offset (fewer at the end).

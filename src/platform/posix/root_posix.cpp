@@ -30,7 +30,7 @@ void Root::Inspect() {
     if (remote()) return;
     if (snapshot()) return InspectSnapshotFile();
     const std::string& path = location_;
-    const bool absolute = path[0] == '/';
+    const bool absolute = !path.empty() && path[0] == '/';
     Descriptor folder;
     folder.reset(open(absolute ? "/" : ".", kWayFlags));
     if (folder.fd < 0) return Judge(State::Unreadable, errno);

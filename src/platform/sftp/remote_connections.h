@@ -34,7 +34,7 @@ public:
     std::string connect(const Root& root, LoginFault* fault = nullptr);
     // What there is at a root: a local one looks for itself, a remote one asks
     // over its connection (Unreadable with kConnectionLost without one).
-    void inspect(Root& root);
+    void inspect(Root& root) override;
     // The listers of a run (RunOptions::listers): remote roots over their
     // connections, every other root the local file system's.
     DirectoryListerFactory listers();

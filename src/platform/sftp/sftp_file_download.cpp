@@ -67,6 +67,7 @@ const SftpFolder* RemoteOf(const FolderHandle& folder) { return dynamic_cast<con
 int SftpFileTransfer::openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) {
     abandon();
     offset_ = 0;
+    contentHash_.reset();
     if (sourceLocal_) {
         local_.followLinks(followLinks_);
         const int error = local_.openSource(folder, name, info);
@@ -185,6 +186,7 @@ int SftpFileTransfer::download(uint64_t end) {
         if (reader.failed() || data.size() > piece.asked) return EIO;  // more than asked for: never written
         if (data.empty()) return kSourceChanged;
         if (const int error = local_.writeData(at, data)) return error;
+        if (hasher_) hasher_->Add(data.data(), data.size());
         offset_ = static_cast<int64_t>(at + data.size());
         local_.setWritten(static_cast<uint64_t>(offset_));
         if (data.size() < piece.asked) {

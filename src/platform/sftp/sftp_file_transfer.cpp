@@ -7,6 +7,7 @@
 
 #include "platform/posix/local_link_transfer.h"
 #include "platform/sftp/sftp_calls.h"
+#include "platform/sftp/sftp_content_reader.h"
 #include "platform/sftp/sftp_folder.h"
 #include "platform/sftp/sftp_link_transfer.h"
 #include "platform/sftp/sftp_placing.h"
@@ -82,6 +83,8 @@ int SftpFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finish
     const uint64_t size = sourceInfo_.size;
     const uint64_t start = static_cast<uint64_t>(offset_);
     const uint64_t end = std::min<uint64_t>(size, start + std::max<uint64_t>(maxBytes, SftpConnection::kSmallBlock));
+    // A copy to be checked is hashed as its bytes pass, in order, both ways.
+    if (checkCopies_ && start == 0 && !hasher_) hasher_ = std::make_unique<ContentHasher>();
     if (end > start) {
         const int error = sourceLocal_ ? upload(end) : download(end);
         copied = static_cast<uint64_t>(offset_) - start;
@@ -91,6 +94,8 @@ int SftpFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finish
     // The source must not have changed while it was copied (a mixed copy with the old time would look equal).
     if (const int error = sourceLocal_ ? local_.checkSource(static_cast<uint64_t>(offset_)) : remoteSourceUnchanged())
         return error;
+    if (hasher_) contentHash_ = hasher_->Finish();
+    hasher_.reset();
     finished = true;
     return 0;
 }
@@ -107,6 +112,7 @@ int SftpFileTransfer::upload(uint64_t end) {
         if (const int error = local_.readData(static_cast<uint64_t>(offset_), n, data)) return error;
         if (data.empty()) return kSourceChanged;  // shorter than it was when opened
         const auto got = static_cast<int64_t>(data.size());
+        if (hasher_) hasher_->Add(data.data(), data.size());
         upload_->write(static_cast<uint64_t>(offset_), std::move(data));
         offset_ += got;
     }
@@ -128,6 +134,33 @@ int SftpFileTransfer::seal() {
     upload_->finish(a, remote_->connection().fsync());
     local_.abandon();  // closes the local source
     return upload_->error();
+}
+
+// The copy read back and compared with what was copied: a download from the
+// local disk (its cache dropped), an upload through the connection (what the
+// server now gives for its temporary file).
+int SftpFileTransfer::verify() {
+    if (!contentHash_) return kNotSupportedThere;
+    if (!sourceLocal_) return local_.readBack(*contentHash_);
+    if (remote_ == nullptr || !upload_) return EBADF;
+    if (const int error = upload_->wait()) return error;
+    const std::string temp = upload_->temporaryName();
+    if (temp.empty()) return EBADF;
+    SftpContentReader reader(remote_->sharedConnection(), remote_->path());
+    std::unique_ptr<OpenedContent> file;
+    ContentIdentity identity;
+    if (const int error = reader.open(temp, file, identity)) return error;
+    ContentHasher read;
+    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(sourceInfo_.size + 1, 1u << 20)));
+    uint64_t total = 0;
+    while (true) {
+        size_t got = 0;
+        if (const int error = file->read(buffer.data(), buffer.size(), got)) return error;
+        if (got == 0) break;
+        read.Add(buffer.data(), got);
+        total += got;
+    }
+    return total == static_cast<uint64_t>(offset_) && read.Finish() == *contentHash_ ? 0 : kCopyDiffers;
 }
 
 int SftpFileTransfer::flushAlone() { return upload_ ? upload_->wait() : 0; }
@@ -185,6 +218,7 @@ void SftpFileTransfer::abandon() {
         ahead_.reset();
     }
     upload_.reset();  // closes and removes the temporary file
+    hasher_.reset();
     closeSource();
     reads_.reset();
     local_.abandon();

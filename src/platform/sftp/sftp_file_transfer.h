@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/content_hasher.h"
 #include "platform/file_transfer.h"
 #include "platform/posix/local_file_transfer.h"
 #include "platform/sftp/sftp_upload.h"
@@ -39,6 +40,7 @@ public:
     void publishAhead(const NodeInfo& expected) override;
     int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
                 std::string* reason = nullptr) override;
+    int verify() override;
     void abandon() override;
 
     struct Reads;  // shared with the replies' callbacks
@@ -65,6 +67,7 @@ private:
     std::shared_ptr<Reads> reads_;        // the reads under way from the remote source
     std::shared_ptr<Ahead> ahead_;        // the placing started by publishAhead
     NodeInfo sourceInfo_;
+    std::unique_ptr<ContentHasher> hasher_;  // what was copied, where copies are checked
 };
 
 }  // namespace kirvo

@@ -52,6 +52,7 @@ public:
     std::string path() const;
     std::string pathOf(std::string_view name) const;
     SftpConnection& connection() const { return *connection_; }
+    const std::shared_ptr<SftpConnection>& sharedConnection() const { return connection_; }
 
 private:
     int walk(std::string_view relative, std::unique_ptr<FolderBackend>& out, size_t* failedAt, bool foreseen) const;

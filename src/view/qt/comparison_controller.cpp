@@ -53,12 +53,9 @@ bool ComparisonController::Start(Root source, Root target, RunOptions options, s
             run->outcome.rootProblem = preparation_.prepare(*root);
             if (!run->outcome.rootProblem.empty()) return;
         }
-        std::string source = run->outcome.source.location();
-        std::string target = run->outcome.target.location();
-        if (!run->outcome.source.snapshot() && !run->outcome.target.snapshot())
-            run->memory = RememberedContent(options.compareBy, source, target);
+        run->memory = RememberedContent(options.compareBy, run->outcome.source, run->outcome.target);
         options.contentMemory = run->memory.get();
-        matcher_.Run(source, target, options);
+        matcher_.Run(run->outcome.source, run->outcome.target, options);
         if (preparation_.check && !run->scanning.stopRequested()) run->outcome.rootProblem = preparation_.check();
     };
     scan.showProgress = [this, run] {

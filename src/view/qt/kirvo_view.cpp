@@ -262,7 +262,7 @@ CKirvoView::PointedItem CKirvoView::pointedItem() const {
     if (item.path().empty()) item.side = item.side == kSourceSide ? kTargetSide : kSourceSide;
     const FileEntry* entry = item.side == kSourceSide ? source : target;
     item.relativePath = item.folder ? std::string(entry->folder()) : entry->relativePath();
-    item.remote = Root::NamesRemote(item.side == kSourceSide ? list.sourceRoot() : list.targetRoot());
+    item.remote = list.remote(item.side);
     return item;
 }
 

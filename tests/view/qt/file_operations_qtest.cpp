@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QToolButton>
 #include <QTimer>
 #include <QtTest>
@@ -17,10 +18,12 @@
 #include <vector>
 
 #include "file_operations_fixture.h"
+#include "app/qt/log_dialog.h"
 #include "app/qt/path_bar.h"
 #include "app/snapshot_save.h"
 #include "platform/root.h"
 #include "app/qt/message_box_prompts.h"
+#include "fileops/operation_log.h"
 #include "fileops/qt/dialog_answerer.h"
 #include "support/ssh_server.h"
 
@@ -394,7 +397,7 @@ private slots:
         QCOMPARE(w.rowCount(), 3);
         QCOMPARE(w.model()->cellText(1, 4), "<---");
         QCOMPARE(w.model()->cellText(2, 4), "<---");
-        QCOMPARE(w.frame.messagePane()->text(), "3 Dateien in den Papierkorb gelegt, 2 nicht gelöscht");
+        QCOMPARE(w.frame.messagePane()->text(), "3 in den Papierkorb, 2 nicht gelöscht");
     }
 
     void aFailureLinksToTheLog() {
@@ -412,8 +415,8 @@ private slots:
         DialogAnswerer dialogs({"Überspringen"});
         w.Key(Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(dialogs.seen.size(), size_t(1));
-        QCOMPARE(w.frame.messagePane()->text(), "1 Fehler –");
-        QCOMPARE(w.frame.outputBar()->summary(), "1 Fehler –");
+        QCOMPARE(w.frame.messagePane()->text(), "1 fehlgeschlagen –");
+        QCOMPARE(w.frame.outputBar()->summary(), "1 fehlgeschlagen –");
         QLabel* link = w.frame.logLink();
         QVERIFY(link->isVisible());
         QString opened;
@@ -642,8 +645,7 @@ private slots:
         QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
         QVERIFY(!std::filesystem::exists(dir / "z/nur"));
         QCOMPARE(w.rowCount(), 0);
-        QCOMPARE(w.frame.outputBar()->summary(),
-                 "1 Datei kopiert, 1 ersetzte in den Papierkorb, 1 Datei in den Papierkorb gelegt");
+        QCOMPARE(w.frame.outputBar()->summary(), "1 ersetzt, 1 in den Papierkorb, 1 Ordner entfernt");
     }
 
     // Two-way: a file deleted in the source since the last synchronisation is
@@ -691,7 +693,7 @@ private slots:
         QTest::newRow("parent there, Cancel") << "neu" << false << QStringList{ask};
         QTest::newRow("parent missing") << "stick/Sicherung" << true
                                         << QStringList{"warn: Das Ziel „%1“ existiert nicht. Ist der Datenträger "
-                                                       "angeschlossen? Dorthin wird nichts kopiert."};
+                                                       "angeschlossen? Es wird nichts kopiert."};
     }
     void synchroniseIntoAMissingRoot() {
         QFETCH(QString, target);
@@ -759,10 +761,12 @@ private slots:
         QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
         QCOMPARE(ReadFile(dir / "z/tief/unter/b.txt"), "bbb");
         QCOMPARE(ReadFile(dir / "q/c.txt"), "ccc");
-        // What was done stands in the status bar and in "Ausgabe" until the next command.
-        const QString done = remoteTarget ? "3 Dateien kopiert" : "3 Dateien kopiert, 1 ersetzte in den Papierkorb";
+        // What was done stands in the status bar and in "Ausgabe" until the
+        // next command, counted as the log window counts the run.
+        const QString done = "2 kopiert, 1 ersetzt, 2 Ordner angelegt";
         QCOMPARE(w.frame.messagePane()->text(), done);
         QCOMPARE(w.frame.outputBar()->summary(), done);
+        QCOMPARE(LogDialog(OperationLog::DefaultPath(), &w.frame).runList()->topLevelItem(0)->text(4), done);
         QVERIFY(w.frame.logLink()->isHidden());
         w.Command(CommandId::FilterAll);
         QCOMPARE(w.rowCount(), 6);  // two folder rows, four equal files
@@ -789,7 +793,7 @@ private slots:
         QTest::mouseClick(edit, Qt::LeftButton, {}, edit->actionGeometry(undo).center());
         w.WaitForComparison();
         QVERIFY2(log.value(0).startsWith("ask with icon: Lauf ") && log.value(0).contains(" (Dateien abgleichen)\nQuelle: ") &&
-                     log.value(0).contains("2 kopiert, 1 ersetzt") &&
+                     log.value(0).contains("\n" + done + "\n\nRückgängig machen: ") &&
                      log.value(0).contains(remoteTarget ? "\n\nRückgängig machen: 1 Datei in den Papierkorb legen, 1 "
                                                           "Datei auf dem anderen Rechner löschen, 2 Ordner"
                                                         : "\n\nRückgängig machen: 3 Dateien in den Papierkorb legen, 1 "
