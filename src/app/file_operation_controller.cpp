@@ -100,11 +100,18 @@ FileOperationService& FileOperationController::Service() {
     return service_ ? *service_ : none;
 }
 
+SyncMode FileOperationController::syncMode() const { return job_ ? job_->mode : options_.syncMode(); }
+
 const SyncRequest& FileOperationController::BeginComparison(const PathFilter& filter, const Root& source,
                                                             const Root& target) {
+    if (job_ && !job_->Covers(source.location(), target.location())) job_.reset();
     SyncRequest request;
     // A snapshot is never synchronised: the list shows the comparison, no plan with a state.
-    request.mode = source.snapshot() || target.snapshot() ? SyncMode::Update : options_.syncMode();
+    request.mode = source.snapshot() || target.snapshot() ? SyncMode::Update : syncMode();
+    if (job_) {
+        request.sides = job_->sides;
+        request.limit = job_->limit;
+    }
     request.scan.excludeSubFolders = options_.subOrdner();
     request.scan.excludeSystemFolders = options_.systemOrdner();
     request.scan.twoSecondTolerance = options_.oneSecond();

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "app/job_plan.h"
 #include "app/run_result.h"
 #include "app/sync_use_case.h"
 #include "fileops/file_operation_service.h"
@@ -63,6 +64,14 @@ public:
     void setNoteShown(std::function<void(const std::string&)> show) { showNote_ = std::move(show); }
     bool running() const { return running_; }
 
+    // A job run in the window: its comparisons plan and its sync runs in its
+    // mode, direction and deletion limit while the roots compared are its
+    // own; another pair compared ends it (nullopt: ends it now).
+    void setJobPlan(std::optional<JobPlan> job) { job_ = std::move(job); }
+    const std::optional<JobPlan>& jobPlan() const { return job_; }
+    // The mode the list's plan is made in: the job's, else "Abgleichen als".
+    SyncMode syncMode() const;
+
     // A comparison is about to start: the plan shown goes, and the request
     // of the next one is made from the options and the filter; the
     // comparison is to run with its ScanOptions().
@@ -114,6 +123,7 @@ private:
     std::unique_ptr<SyncUseCase> shown_;      // decided over the list shown
     std::unique_ptr<SyncUseCase> finishing_;  // ran, awaiting the comparison that follows
     StoreError planError_;
+    std::optional<JobPlan> job_;
     Root source_;
     Root target_;
     RunResult last_;

@@ -25,8 +25,8 @@ Job JobSettings::FromWindow(const std::string& name, const std::string& source, 
     return job;
 }
 
-bool JobSettings::ToWindow(const Job& job, AppOptions& options, PathFilter& filter, std::string& error) {
-    if (job.mode == SyncMode::Mirror && job.direction == Job::Direction::ToSource) {
+bool JobSettings::ToWindow(const Job& job, AppOptions& options, PathFilter& filter, std::string& error, bool mode) {
+    if (mode && job.mode == SyncMode::Mirror && job.direction == Job::Direction::ToSource) {
         error = Format(Tr("Der Auftrag „%1$s“ spiegelt das Ziel in die Quelle; das Fenster spiegelt nur in das Ziel. "
                           "Ausführen lässt er sich mit „kirvo-cli run %1$s“."),
                        job.name);
@@ -35,7 +35,7 @@ bool JobSettings::ToWindow(const Job& job, AppOptions& options, PathFilter& filt
     PathFilter made;
     if (!job.MakePathFilter(made, error)) return false;
     filter = std::move(made);
-    options.setSyncMode(job.mode);
+    if (mode) options.setSyncMode(job.mode);
     options.setCompareBy(job.compareBy);
     options.setLinks(job.links);
     options.set(Option::Stunde, job.ignoreHour ? 1 : 0);

@@ -18,8 +18,10 @@ public:
     static Job FromWindow(const std::string& name, const std::string& source, const std::string& target,
                           const AppOptions& options, const PathFilter& filter);
     // The job's settings into the window's; false with a German message (a
-    // rule file that cannot be read), nothing changed then.
-    static bool ToWindow(const Job& job, AppOptions& options, PathFilter& filter, std::string& error);
+    // rule file that cannot be read), nothing changed then. Without `mode`
+    // the window's mode stays (a job run in the window brings its own, JobPlan).
+    static bool ToWindow(const Job& job, AppOptions& options, PathFilter& filter, std::string& error,
+                         bool mode = true);
 };
 
 }  // namespace kirvo

@@ -193,6 +193,42 @@ bool SyncUseCase::Run(SyncQuestions& questions, FileOperationService& service) {
     return true;
 }
 
+bool SyncUseCase::LookAgain(TreeMatcher& decidedOn) const {
+    const SyncWork& work = result_.work;
+    if (&decidedOn != decidedOn_ || !awaitingRecord_ || result_.Count(FileOutcome::Cancelled) > 0) return false;
+    if (source_.state() == Root::State::Missing || target_.state() == Root::State::Missing) return false;
+    if (!work.foldersInSource.empty() || !work.foldersInTarget.empty() || !work.newFoldersInSource.empty() ||
+        !work.newFoldersInTarget.empty())
+        return false;
+    std::vector<std::string> paths[2];
+    bool outside = false;
+    const std::string_view roots[2] = {decidedOn.sourceRoot(), decidedOn.targetRoot()};
+    const auto touch = [&](const RootedPath& path) {
+        const std::string_view root = std::string_view(path.path).substr(0, path.rootSize);
+        const int side = root == roots[0] ? 0 : root == roots[1] ? 1 : -1;
+        if (side < 0 || path.rootSize == path.path.size()) {
+            outside = true;
+            return;
+        }
+        paths[side].push_back(path.path.substr(path.rootSize));
+    };
+    for (const CopyList* copies : {&work.toTarget, &work.toSource})
+        for (const CopyPair& copy : copies->pairs) {
+            touch(copy.from);
+            touch(copy.to);
+        }
+    for (const auto* deletes : {&work.deleteInSource, &work.deleteInTarget})
+        for (const ListedPath& deleted : *deletes) touch(deleted.path);
+    for (const auto* moves : {&work.moveInSource, &work.moveInTarget})
+        for (const MovePair& move : *moves) {
+            if (move.folder) return false;
+            touch(move.from);
+            touch(move.to);
+        }
+    if (outside) return false;
+    return decidedOn.LookAgain(paths[0], paths[1]);
+}
+
 const RunResult& SyncUseCase::Finish(const TreeMatcher* after) {
     if (after != nullptr) {
         if (awaitingRecord_ && pair_) {

@@ -83,6 +83,13 @@ public:
     // log. True when the roots are to be compared again (something was
     // done, asked or found changed); false when nothing was started.
     bool Run(SyncQuestions& questions, FileOperationService& service);
+    // After Run, instead of comparing again: brings the comparison decided on
+    // up to date by looking again at the files the run copied, deleted and
+    // renamed, on both sides of each copy. False where that could miss
+    // something a whole comparison would find (folders made, removed or
+    // renamed, a copy cancelled, a root that was missing, a remote root, ...):
+    // the caller compares the roots again then, as after any run.
+    bool LookAgain(TreeMatcher& decidedOn) const;
     // After the comparison that follows Run (null: there was none, or it did
     // not finish): records the new state (two-way), sums up and lets the pair go.
     const RunResult& Finish(const TreeMatcher* after);

@@ -252,11 +252,12 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     }
     WriteSyncOutcome(result, out);
 
-    // What the trees hold now: compared again, unless nothing was handed to
-    // the service (then the first comparison still stands).
+    // What the trees hold now: the first comparison where nothing was handed
+    // to the service; else that comparison with what the run touched looked
+    // at again, or, where that cannot tell, both trees compared again.
     TreeMatcher second;
     const TreeMatcher* after = &first;
-    if (result.acted()) {
+    if (result.acted() && !sync.LookAgain(first)) {
         first.Clear();
         if (!Compare(second, sync, remote, memory.get(), options, showProgress, err, status, unreachable)) {
             said = unreachable;

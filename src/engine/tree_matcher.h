@@ -53,6 +53,16 @@ public:
     // When the run's content progress asks to stop, every verdict is put back
     // to the time comparison's and false comes back.
     bool CompareContents();
+    // After a run that changed only these files (paths relative to each
+    // root; no folder made, removed or renamed): looks at each of them again,
+    // then pairs and judges the table anew; everything else stays as the last
+    // Run found it. False, with the matcher unchanged, where only a whole Run
+    // can say what is there now: a folder of one of them is not in the last
+    // scan or no longer readable, a name is now a folder or cannot be
+    // inspected, the lister would ask another machine per name, contents are
+    // compared, or the local time's offset moved. Works with the entry
+    // table let go too (ReleaseEntryTable), and leaves it so.
+    bool LookAgain(std::span<const std::string> sourcePaths, std::span<const std::string> targetPaths);
     // Why pairs()[pairIndex] is a conflict; empty for every other pair.
     std::string_view conflictReason(size_t pairIndex) const;
     // The places either side could not read, in list order (by path).

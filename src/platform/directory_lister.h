@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/link_mode.h"
 
@@ -105,6 +106,11 @@ public:
         LinkMode links = LinkMode::Follow;
         // Set when the scan is to stop: the listing may end early (Finished still comes).
         const std::atomic<bool>* stop = nullptr;
+        // Only these names of the folder, each looked at on its own instead
+        // of reading the whole folder (where LooksAtNamesAlone()): those that
+        // are there come as the full listing would describe them, the others
+        // not at all. Null: every name.
+        const std::vector<std::string>* names = nullptr;
     };
 
     virtual ~DirectoryLister() = default;
@@ -146,6 +152,9 @@ public:
         bool contains(int64_t seconds) const { return seconds >= earliest && seconds <= latest; }
     };
     virtual TimeRange StorableTimes() const { return {}; }
+    // Whether Request::names is honoured, and a name costs one look at the
+    // file system (no round trip to another machine).
+    virtual bool LooksAtNamesAlone() const { return false; }
 };
 
 // The lister for a root. Every root is local for now; other backends are

@@ -20,7 +20,10 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_test_run.h"
+#include "platform/root.h"
 #include "support/mounted_file_system.h"
+#include "sync/sync_pair.h"
+#include "sync/sync_state_store.h"
 #include "support/temp_tree.h"
 
 namespace kirvo {
@@ -75,6 +78,16 @@ std::set<std::string> Contents(const std::map<std::string, std::string>& a, cons
     for (const auto* files : {&a, &b})
         for (const auto& [path, content] : *files) all.insert(content);
     return all;
+}
+
+// What the last two-way run of the pair recorded: path -> record, target's own name.
+std::map<std::string, std::pair<FileRecord, std::string>> Recorded(const std::string& source, const std::string& target) {
+    std::map<std::string, std::pair<FileRecord, std::string>> records;
+    std::optional<SyncState> state;
+    EXPECT_FALSE(SyncStateStore().load(SyncPair::Of(*Root::Parse(source), *Root::Parse(target)).key(), state));
+    for (uint32_t i = 0; state && i < state->size(); ++i)
+        records[state->relativePath(i)] = {state->record(i), std::string(state->targetPath(i))};
+    return records;
 }
 
 // Two trees and a clock for their files: every write is a new version with a
@@ -138,8 +151,10 @@ void TwoWayRounds(unsigned seed) {
     EXPECT_EQ(Files(p.root[0]), Files(p.root[1]));
 
     std::set<std::string> folders = Folders(p.root[0]);  // what both sides hold after each run
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
+        // The last round changes files only: the run then looks again at what it touched alone.
+        const bool filesOnly = round == 3;
         auto before = std::make_pair(Files(p.root[0]), Files(p.root[1]));
         std::map<std::string, Expect> expected;
         std::set<std::string> conflicts;
@@ -174,7 +189,8 @@ void TwoWayRounds(unsigned seed) {
             const int side = pick(2);
             const int other = 1 - side;
             Expect e{"unchanged", content, content};
-            switch (pick(9)) {
+            const int change = pick(9);
+            switch (filesOnly && change == 8 ? 0 : change) {
             case 0: break;
             case 1: {
                 e.rule = "changed on one side";
@@ -188,7 +204,8 @@ void TwoWayRounds(unsigned seed) {
                 break;
             case 3: {
                 e.rule = "renamed on one side, unchanged on the other";
-                const std::string to = "neu" + std::to_string(round) + "/" + path;  // never two to one name
+                // Never two to one name.
+                const std::string to = filesOnly ? path + "-neu" : "neu" + std::to_string(round) + "/" + path;
                 fs::create_directories(fs::path(at(side, to)).parent_path());
                 fs::rename(at(side, path), at(side, to));
                 expected[path] = {"the old name of a rename", "", ""};
@@ -244,9 +261,11 @@ void TwoWayRounds(unsigned seed) {
         }
         // Empty folders: one made on a side, the last one removed or renamed on a side.
         const std::string made = "leer" + std::to_string(round);
-        fs::create_directories(at(pick(2), made));
-        folders.insert(made);
-        if (round > 0) {
+        if (!filesOnly) {
+            fs::create_directories(at(pick(2), made));
+            folders.insert(made);
+        }
+        if (round > 0 && !filesOnly) {
             const std::string last = "leer" + std::to_string(round - 1);
             const int side = pick(2);
             folders.erase(last);
@@ -258,7 +277,8 @@ void TwoWayRounds(unsigned seed) {
             }
         }
         for (int i = 0; i < 4; ++i) {
-            const std::string path = "neu-r" + std::to_string(round) + "/n" + std::to_string(i);
+            const std::string path = filesOnly ? "d0/neu-n" + std::to_string(i)
+                                               : "neu-r" + std::to_string(round) + "/n" + std::to_string(i);
             if (i < 2) {
                 const std::string content = p.Write(i % 2, path);
                 expected[path] = {"new on one side", content, content};
@@ -272,6 +292,7 @@ void TwoWayRounds(unsigned seed) {
 
         r = p.Sync("two-way");
         EXPECT_EQ(r.status, conflicts.empty() ? kExitEqual : kExitUnequal) << r.out << r.err;
+        const auto recorded = Recorded(p.root[0], p.root[1]);
         const auto after = std::make_pair(Files(p.root[0]), Files(p.root[1]));
         for (const auto& [path, e] : expected) {
             SCOPED_TRACE(path + ": " + e.rule);
@@ -309,6 +330,12 @@ void TwoWayRounds(unsigned seed) {
         // A next run finds nothing to do but the conflicts.
         const test::CliResult again = p.Sync("two-way");
         EXPECT_EQ(again.status, conflicts.empty() ? kExitEqual : kExitUnequal) << again.out << again.err;
+        // It records from a whole comparison what the run recorded from its own.
+        const auto recordedAgain = Recorded(p.root[0], p.root[1]);
+        EXPECT_FALSE(recorded.empty());
+        EXPECT_EQ(recorded.size(), recordedAgain.size());
+        for (const auto& [path, record] : recordedAgain)
+            EXPECT_TRUE(recorded.contains(path) && recorded.at(path) == record) << path;
         EXPECT_EQ(Files(p.root[0]), after.first);
         EXPECT_EQ(Files(p.root[1]), after.second);
         EXPECT_EQ(Folders(p.root[0]), folderSets[0]);

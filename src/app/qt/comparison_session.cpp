@@ -160,7 +160,15 @@ void ComparisonSession::OnFinished(const ComparisonOutcome& outcome) {
         }
         const WaitCursor wait;
         PlanShownResult();
-        if (options_.ueber5000() && matcher.pairCount() > kLargeResult) {
+        // What was not there or not readable is said first; the question for
+        // a large result counts the rows that would be shown, not the pairs
+        // (after a sync thousands of equal files stay hidden).
+        if (!matcher.unknownPlaces().empty()) {
+            if (!missing.empty()) missing += "\n\n";
+            missing += UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot());
+        }
+        if (!missing.empty()) prompts_->ShowWarning(missing);
+        if (options_.ueber5000() && matcher.pairCount() > kLargeResult && ShownFileRows() > kLargeResult) {
             if (options_.beep()) prompts_->Beep(BeepKind::Question);
             if (!prompts_->AskOkCancel(Tr(kLargeResultQuestion))) {
                 operations_.Drop();
@@ -169,15 +177,16 @@ void ComparisonSession::OnFinished(const ComparisonOutcome& outcome) {
         }
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);
-        if (!matcher.unknownPlaces().empty()) {
-            if (!missing.empty()) missing += "\n\n";
-            missing += UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot());
-        }
-        if (!missing.empty()) prompts_->ShowWarning(missing);
     }
     noteAfterComparison_.clear();
     SetComparing(false);
     emit finished();
+}
+
+int64_t ComparisonSession::ShownFileRows() const {
+    const ResultRows rows(comparison_.matcher(), displayFilter_, nullptr, operations_.plan());
+    const std::span<const ResultRows::RowRecord> records = rows.records();
+    return std::count_if(records.begin(), records.end(), [](const ResultRows::RowRecord& row) { return row.pair >= 0; });
 }
 
 void ComparisonSession::FillList() { view_.Fill(comparison_.matcher(), displayFilter_, operations_.plan()); }

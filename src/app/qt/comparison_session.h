@@ -73,6 +73,8 @@ private:
     // After a complete comparison: the plan of the mode set is decided over
     // the new result (a state that cannot be read: asked whether to start afresh).
     void PlanShownResult();
+    // The file rows the list would show under the display filter.
+    int64_t ShownFileRows() const;
 
     CKirvoView& view_;
     PathBar& pathBar_;

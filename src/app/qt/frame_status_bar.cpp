@@ -20,6 +20,11 @@ FrameStatusBar::FrameStatusBar(QAction* cancel, QWidget* parent) : QStatusBar(pa
     messagePane_->setMinimumWidth(1);
     messagePane_->setTextFormat(Qt::PlainText);  // file names are no markup
     addWidget(messagePane_, 1);
+    hintPane_ = new QLabel(this);
+    hintPane_->setObjectName(QStringLiteral("hintPane"));
+    hintPane_->setTextFormat(Qt::PlainText);
+    hintPane_->setMinimumWidth(1);
+    hintPane_->setVisible(false);
     // After a file operation with failures: "Details im Protokoll".
     logLink_ = new QLabel(OutputBar::LogLinkHtml(), this);
     logLink_->setObjectName(QStringLiteral("logLink"));
@@ -27,6 +32,7 @@ FrameStatusBar::FrameStatusBar(QAction* cancel, QWidget* parent) : QStatusBar(pa
     logLink_->setVisible(false);
     connect(logLink_, &QLabel::linkActivated, this, &FrameStatusBar::logRequested);
     addWidget(logLink_);
+    addWidget(hintPane_, 1);
     // "Abbrechen" shows only while a comparison reads the folders.
     cancelButton_ = new QToolButton(this);
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
@@ -61,11 +67,24 @@ void FrameStatusBar::ShowText(const QString& text) {
     }
 }
 
+void FrameStatusBar::ShowHint(const QString& text) {
+    const bool resultShown = idleMessage_ != IdleText() && messagePane_->text() == idleMessage_;
+    if (!resultShown || (text.isEmpty() && hintPane_->isVisible())) {
+        hintPane_->clear();
+        hintPane_->setVisible(false);
+        if (!resultShown) ShowText(text);
+        return;
+    }
+    hintPane_->setText(text);
+    hintPane_->setVisible(!text.isEmpty());
+}
+
 void FrameStatusBar::ShowOperationSummary(const QString& text, int failures) {
     const QString shown = messagePane_->text();
     const bool idleShown = shown == idleMessage_;
     idleMessage_ = text.isEmpty() ? IdleText() : failures > 0 ? text + QStringLiteral(" –") : text;
     logLink_->setVisible(!text.isEmpty() && failures > 0);
+    hintPane_->setVisible(false);
     if (noticeTimer_->isActive()) {
         if (messageBehindNotice_ == shown || messageBehindNotice_.isEmpty()) messageBehindNotice_ = idleMessage_;
     } else if (idleShown || !text.isEmpty()) {

@@ -32,6 +32,10 @@ public:
     // A prompt or a message; empty: back to what shows when nothing else
     // does. While a notice shows, the text waits behind it.
     void ShowText(const QString& text);
+    // A hover hint (a status tip): in the message pane, unless it shows what
+    // the last file operation did; then beside it, so the result stays.
+    void ShowHint(const QString& text);
+    QLabel* hintPane() const { return hintPane_; }
     // What the last file operation did, until the next command (empty: a new
     // command began), with the link to the log when something failed.
     void ShowOperationSummary(const QString& text, int failures);
@@ -53,6 +57,7 @@ private:
     void SetMessage(const QString& text);
 
     QLabel* messagePane_ = nullptr;
+    QLabel* hintPane_ = nullptr;
     QLabel* logLink_ = nullptr;
     QToolButton* cancelButton_ = nullptr;
     QProgressBar* readingProgress_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "app/job_plan.h"
 #include "app/job_settings.h"
 #include "app/job_store.h"
 #include "app/qt/jobs_dialog.h"
@@ -87,6 +88,11 @@ void JobCommands::ShowJobs(CMainFrame& frame) {
         dialog.accept();
         frame.OnCommand(CommandId::PfadeVergleichen);
     });
+    QObject::connect(&dialog, &JobsDialog::runRequested, &frame, [&frame, &dialog](const QString& name) {
+        QString error;
+        dialog.accept();  // the window shows the run's plan
+        if (!RunJob(frame, name, error)) QMessageBox::warning(&frame, QTr("Aufträge"), error);
+    });
     dialog.exec();
 }
 
@@ -101,7 +107,24 @@ bool JobCommands::OpenJob(CMainFrame& frame, const QString& name, QString& error
     return ApplyJob(frame, job, error);
 }
 
-bool JobCommands::ApplyJob(CMainFrame& frame, const Job& job, QString& error) {
+bool JobCommands::RunJob(CMainFrame& frame, const QString& name, QString& error) {
+    Job job;
+    std::string message;
+    std::vector<std::string> warnings;
+    JobPlan plan;
+    if (!JobStore().Load(name.toStdString(), job, message, warnings) || !JobPlan::Of(job, plan, message)) {
+        error = FromUtf8(message);
+        return false;
+    }
+    if (!ApplyJob(frame, job, error, false)) return false;
+    frame.controller()->CompareJob(
+        std::move(plan), QTr("Auftrag „%1“ (%2): die Liste zeigt, was er tut; „Dateien abgleichen“ führt ihn aus.")
+                             .arg(name, JobsDialog::ModeText(job)));
+    frame.UpdateCommandUi();
+    return true;
+}
+
+bool JobCommands::ApplyJob(CMainFrame& frame, const Job& job, QString& error, bool mode) {
     WindowController& window = *frame.controller();
     if (window.comparing()) {
         error = QTr("Während des Vergleichs lässt sich kein Auftrag öffnen.");
@@ -110,11 +133,12 @@ bool JobCommands::ApplyJob(CMainFrame& frame, const Job& job, QString& error) {
     AppOptions options = window.options();
     PathFilter filter;
     std::string message;
-    if (!JobSettings::ToWindow(job, options, filter, message)) {
+    if (!JobSettings::ToWindow(job, options, filter, message, mode)) {
         error = FromUtf8(message);
         return false;
     }
     window.options() = options;
+    window.fileOperations().setJobPlan(std::nullopt);  // a job opened is the window's own pair
     window.setPathFilter(filter);
     frame.pathBar()->setText(PathBar::Side::Source, FromUtf8(job.source));
     frame.pathBar()->setText(PathBar::Side::Target, FromUtf8(job.target));

@@ -17,8 +17,13 @@ public:
     // Fills both fields and the settings from the saved job; false with the
     // message when it cannot be read. Does not compare.
     static bool OpenJob(CMainFrame& frame, const QString& name, QString& error);
-    // The same for a job at hand.
-    static bool ApplyJob(CMainFrame& frame, const Job& job, QString& error);
+    // The same for a job at hand; without `mode` the window's mode stays.
+    static bool ApplyJob(CMainFrame& frame, const Job& job, QString& error, bool mode = true);
+    // "Ausführen": the job's folders and settings into the window, compared
+    // with its mode, direction and deletion limit; the list shows its plan
+    // and "Dateien abgleichen" runs it, asking as always. The window's
+    // "Abgleichen als" stays.
+    static bool RunJob(CMainFrame& frame, const QString& name, QString& error);
 };
 
 }  // namespace kirvo

@@ -25,8 +25,10 @@ namespace {
 
 QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
+}  // namespace
+
 // How the job synchronises: its mode, and its direction where it has one.
-QString Mode(const Job& job) {
+QString JobsDialog::ModeText(const Job& job) {
     const char* mode = job.mode == SyncMode::Mirror   ? TrNoop("Spiegeln")
                        : job.mode == SyncMode::TwoWay ? TrNoop("In beide Richtungen mit Gedächtnis")
                                                       : TrNoop("Neuere kopieren");
@@ -37,6 +39,8 @@ QString Mode(const Job& job) {
                                 : nullptr;
     return direction ? QTr("%1, %2").arg(QTr(mode), QTr(direction)) : QTr(mode);
 }
+
+namespace {
 
 // The schedule choices and their values for --every.
 struct Every {
@@ -92,7 +96,9 @@ JobsDialog::JobsDialog(QWidget* parent) : QDialog(parent) {
     connect(list_, &QTreeWidget::itemActivated, this, [this] {
         if (const QString name = SelectedName(); !name.isEmpty()) emit openRequested(name);
     });
-    connect(button(QStringLiteral("run")), &QPushButton::clicked, this, &JobsDialog::OnRun);
+    connect(button(QStringLiteral("run")), &QPushButton::clicked, this, [this] {
+        if (const QString name = SelectedName(); !name.isEmpty()) emit runRequested(name);
+    });
     connect(button(QStringLiteral("schedule")), &QPushButton::clicked, this, &JobsDialog::OnSchedule);
     connect(button(QStringLiteral("delete")), &QPushButton::clicked, this, &JobsDialog::OnDelete);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
@@ -121,7 +127,7 @@ void JobsDialog::Reload() {
         if (store.Load(name, job, error, warnings)) {
             item->setText(1, FromUtf8(job.source));
             item->setText(2, FromUtf8(job.target));
-            item->setText(3, Mode(job));
+            item->setText(3, ModeText(job));
             item->setText(4, When(job));
         } else {
             item->setText(1, QTr("ungültig: %1").arg(FromUtf8(error)));
@@ -167,11 +173,6 @@ void JobsDialog::RunCli(const QString& title, const QStringList& arguments) {
                     output.isEmpty() ? QTr("Fertig.") : output, QMessageBox::Ok, this);
     box.exec();
     Reload();
-}
-
-void JobsDialog::OnRun() {
-    const QString name = SelectedName();
-    if (!name.isEmpty()) RunCli(QTr("Auftrag „%1“ ausführen").arg(name), {QStringLiteral("run"), QStringLiteral("--quiet"), name});
 }
 
 void JobsDialog::OnSchedule() {

@@ -8,10 +8,13 @@ class QPushButton;
 
 namespace kirvo {
 
+struct Job;
+
 // "Aufträge": the saved jobs, one per line with both folders, mode and
-// direction, and when it runs by itself. "Öffnen" hands the job to the window; "Ausführen",
-// "Zeitplan …" and "Löschen" go through kirvo-cli (run, schedule, job
-// delete), so a run from here has every guard of one from the terminal.
+// direction, and when it runs by itself. "Öffnen" and "Ausführen" hand the
+// job to the window (its settings; for a run also its mode, direction and
+// deletion limit, shown as a plan to be synchronised there); "Zeitplan …" and
+// "Löschen" go through kirvo-cli (schedule, job delete).
 class JobsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -22,14 +25,16 @@ public:
     QPushButton* button(const QString& objectName) const;
     // kirvo-cli beside the program, else the one in PATH.
     static QString CliProgram();
+    // How the job synchronises: "Spiegeln, Quelle → Ziel".
+    static QString ModeText(const Job& job);
 
 signals:
     void openRequested(const QString& name);
+    void runRequested(const QString& name);
 
 private:
     void Reload();
     QString SelectedName() const;
-    void OnRun();
     void OnSchedule();
     void OnDelete();
     // Runs kirvo-cli with the arguments while a dialog says so ("Abbrechen"

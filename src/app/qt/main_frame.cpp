@@ -341,13 +341,16 @@ void CMainFrame::ShowLog() {
 
 void CMainFrame::UndoRun(const std::string& id) {
     if (!controller_ || controller_->comparing()) return;
-    if (const std::optional<std::string> note = undo_->Undo(controller_->userPrompts(), id))
-        controller_->CompareAgainWithNote(QString::fromUtf8(note->data(), static_cast<qsizetype>(note->size())));
+    controller_->setOwnWork(true);
+    const std::optional<std::string> note = undo_->Undo(controller_->userPrompts(), id);
+    controller_->setOwnWork(false);
+    if (note) controller_->CompareAgainWithNote(QString::fromUtf8(note->data(), static_cast<qsizetype>(note->size())));
 }
 
 bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && controller_) controller_->CheckOutsideRuns();
     if (event->type() == QEvent::StatusTip) {
-        if (statusBar_) statusBar_->ShowText(static_cast<QStatusTipEvent*>(event)->tip());
+        if (statusBar_) statusBar_->ShowHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);

@@ -1,10 +1,14 @@
 #include "app/qt/window_controller.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QTimer>
 #include <algorithm>
 
 #include "app/command_table.h"
 #include "app/filter_settings.h"
+#include "app/outside_run_watch.h"
+#include "fileops/operation_log.h"
 #include "app/profile_store.h"
 #include "app/qt/command_actions.h"
 #include "app/qt/file_actions.h"
@@ -50,7 +54,13 @@ WindowController::WindowController(CKirvoView& view, PathBar& pathBar, ProfileSt
     session_.setUserPrompts(prompts_);
     fileActions_->setUserPrompts(prompts_);
     fileOperations_.setNoteShown([this](const std::string& note) { emit statusMessage(FromUtf8(note)); });
-    connect(&session_, &ComparisonSession::comparingChanged, this, &WindowController::commandStateChanged);
+    connect(&session_, &ComparisonSession::comparingChanged, this, [this] {
+        if (comparing() && outsideRuns_) {  // the comparison sees what the log has so far
+            outsideRuns_->SkipToEnd();
+            outsideChange_ = false;
+        }
+        emit commandStateChanged();
+    });
     connect(&session_, &ComparisonSession::statusMessage, this, &WindowController::statusMessage);
     connect(&session_, &ComparisonSession::sideTotalsShown, this, &WindowController::sideTotalsShown);
     connect(&session_, &ComparisonSession::readingProgress, this, &WindowController::readingProgress);
@@ -81,6 +91,35 @@ void WindowController::setUserPrompts(UserPrompts* prompts) {
     fileOperations_.setPrompts(prompts_);
     session_.setUserPrompts(prompts_);
     fileActions_->setUserPrompts(prompts_);
+}
+
+void WindowController::setLog(OperationLog* log) {
+    fileOperations_.setLog(log);
+    outsideRuns_ = log ? std::make_unique<OutsideRunWatch>(log->path()) : nullptr;
+    if (!outsideRunTimer_) {
+        outsideRunTimer_ = new QTimer(this);
+        outsideRunTimer_->setInterval(2000);
+        connect(outsideRunTimer_, &QTimer::timeout, this, &WindowController::CheckOutsideRuns);
+    }
+    if (log) outsideRunTimer_->start();
+    else outsideRunTimer_->stop();
+}
+
+void WindowController::CheckOutsideRuns() {
+    if (!outsideRuns_ || comparing()) return;  // a comparison under way: its lines are read after it
+    const bool shown = view_.ShowsResult() && !matcher().sourceRoot().empty();
+    if (!shown) {
+        outsideRuns_->SkipToEnd();
+        outsideChange_ = false;
+        return;
+    }
+    if (outsideRuns_->Touched(matcher().sourceRoot(), matcher().targetRoot())) outsideChange_ = true;
+    // Not in the middle of a question or of the window's own operation.
+    if (!outsideChange_ || fileOperations_.running() || ownWork_ || QApplication::activeModalWidget() ||
+        QApplication::activePopupWidget())
+        return;
+    outsideChange_ = false;
+    session_.CompareAgainWithNote(QTr("Ein anderer Lauf hat die Ordner geändert; die Liste ist neu verglichen."));
 }
 
 void WindowController::setRootAccess(RootAccess* roots) {
@@ -195,7 +234,7 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
     }
     for (SyncMode value : {SyncMode::Update, SyncMode::Mirror, SyncMode::TwoWay}) {
         actions.setEnabled(AppOptions::SyncCommand(value), idle);
-        actions.setChecked(AppOptions::SyncCommand(value), options_.syncMode() == value);
+        actions.setChecked(AppOptions::SyncCommand(value), fileOperations_.syncMode() == value);
     }
     for (LinkMode value : {LinkMode::Follow, LinkMode::Copy, LinkMode::Skip}) {
         actions.setEnabled(AppOptions::LinksCommand(value), idle);
@@ -247,7 +286,8 @@ void WindowController::OnExcludePath() {
 }
 
 void WindowController::OnSyncMode(SyncMode value) {
-    if (comparing() || options_.syncMode() == value) return;
+    if (comparing() || fileOperations_.syncMode() == value) return;
+    fileOperations_.setJobPlan(std::nullopt);  // the user's choice ends a job's run
     options_.setSyncMode(value);
     emit commandStateChanged();
     CompareAgainIfShown();  // the list shows the plan of the mode
@@ -298,5 +338,16 @@ void WindowController::ShowSummary() {
 }
 
 void WindowController::CompareAgainWithNote(const QString& note) { session_.CompareAgainWithNote(note); }
+
+void WindowController::CompareJob(JobPlan plan, const QString& note) {
+    if (comparing()) return;
+    if (summaryShown_) {  // a new command begins
+        summaryShown_ = false;
+        emit operationSummary(QString(), 0);
+    }
+    fileOperations_.setJobPlan(std::move(plan));
+    emit commandStateChanged();
+    session_.CompareAgainWithNote(note);
+}
 
 }  // namespace kirvo

@@ -15,6 +15,7 @@
 #include "view/display_filter.h"
 #include "view/qt/comparison_controller.h"
 
+class QTimer;
 class QWidget;
 
 namespace kirvo {
@@ -22,6 +23,7 @@ namespace kirvo {
 class CKirvoView;
 class CommandActions;
 class OperationLog;
+class OutsideRunWatch;
 class FileActions;
 class RootAccess;
 class PathBar;
@@ -85,8 +87,9 @@ public:
     // on other machines are fetched), and how missing roots are looked at
     // again and made; the local file system's until set.
     void setRootAccess(RootAccess* roots);
-    // Where forgetting a pair's state is written.
-    void setLog(OperationLog* log) { fileOperations_.setLog(log); }
+    // Where forgetting a pair's state is written; the runs other programs
+    // write there are watched (CheckOutsideRuns).
+    void setLog(OperationLog* log);
     FileOperationController& fileOperations() { return fileOperations_; }
     FileActions& fileActions() { return *fileActions_; }
 
@@ -95,6 +98,20 @@ public:
     // After the folders were changed from outside the list (an undo): compares
     // again, `note` in the status bar once the comparison is over.
     void CompareAgainWithNote(const QString& note);
+    // "Aufträge" › "Ausführen": the job's roots (already in the fields) are
+    // compared with its plan (mode, direction, deletion limit) and the list
+    // shows what its run would do; "Dateien abgleichen" runs it. `note` in
+    // the status bar once the comparison is over.
+    void CompareJob(JobPlan plan, const QString& note);
+
+    // A run this window did not start (a job by its timer, "watch",
+    // kirvo-cli, another Kirvo) changed the shown roots: the list is compared
+    // again, as soon as no question, dialog or comparison is under way. Looked
+    // at every two seconds and whenever the window is activated.
+    void CheckOutsideRuns();
+    // The window changes the roots itself outside a file operation (an undo):
+    // its lines are its own, and it compares again afterwards.
+    void setOwnWork(bool running) { ownWork_ = running; }
 
 public slots:
     // Command 32775 "Pfade vergleichen": with both fields filled, moves the
@@ -161,6 +178,10 @@ private:
     FileOperationController fileOperations_{options_};
     ComparisonSession session_;
     std::unique_ptr<FileActions> fileActions_;
+    std::unique_ptr<OutsideRunWatch> outsideRuns_;
+    QTimer* outsideRunTimer_ = nullptr;
+    bool outsideChange_ = false;  // seen, waiting for the window to be free
+    bool ownWork_ = false;
     bool summaryShown_ = false;
     bool summaryPending_ = false;  // a command ran: its summary follows the comparison
     bool loaded_ = false;

@@ -148,11 +148,14 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
         const int error = errno;
         ++listings_;
         if (VoluntarySwitches() != switchesBefore) ++waited_;
-        receiver.Finished(error == ELOOP ? ListingStatus() : ListingStatus::Failed(error, SystemErrorText(error)), nullptr);
+        // Asked for names of a folder known to be one, a link there is news.
+        receiver.Finished(error == ELOOP && request.names == nullptr ? ListingStatus() : ListingStatus::Failed(error, SystemErrorText(error)), nullptr);
         return;
     }
 
-    if (!listing->ReadNames(foreign_) || request.detail == Detail::NamesOnly) {
+    if (request.names != nullptr) {
+        listing->TakeNames(*request.names);
+    } else if (!listing->ReadNames(foreign_) || request.detail == Detail::NamesOnly) {
         listing->KindsFromTypes();
         listing->waits += VoluntarySwitches() - switchesBefore;
         Deliver(*listing);

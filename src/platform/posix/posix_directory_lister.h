@@ -29,6 +29,7 @@ public:
     int AutomaticLimit() const override;
     void SetInFlight(int count) override;
     void Start(const Request& request, ListingReceiver& receiver) override;
+    bool LooksAtNamesAlone() const override { return true; }
     Waits waits() const override { return {listings_.load(), waited_.load()}; }
 
     // Listings at once for file systems whose requests each wait for an answer.

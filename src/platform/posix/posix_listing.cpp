@@ -81,6 +81,16 @@ bool PosixListing::ReadNames(const ForeignFolders& foreign) {
     return !stopped;
 }
 
+void PosixListing::TakeNames(const std::vector<std::string>& given) {
+    for (const std::string& name : given) {
+        Name entry;
+        entry.offset = static_cast<uint32_t>(names.size());
+        entry.type = DT_UNKNOWN;
+        names.insert(names.end(), name.c_str(), name.c_str() + name.size() + 1);
+        entries.push_back(entry);
+    }
+}
+
 void PosixListing::KindsFromTypes() {
     for (Name& entry : entries) {
         entry.kind = entry.type == DT_DIR ? RecordKind::Directory : RecordKind::Other;

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/directory_lister.h"
@@ -38,6 +39,8 @@ public:
     // read once), leaving out the folders that are not the user's. False when
     // the request was stopped; a read that breaks off sets `status`.
     bool ReadNames(const ForeignFolders& foreign);
+    // The given names instead of the folder's, of unknown kind: each is looked at.
+    void TakeNames(const std::vector<std::string>& given);
     // Names only: folders are folders, and links go where links are skipped.
     void KindsFromTypes();
     // Describes the names [begin, end) with fstatat, leaving out our temporary files.

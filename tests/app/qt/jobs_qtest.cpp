@@ -1,6 +1,7 @@
 // Extras › "Auftrag speichern …" and "Aufträge" as a user goes through them:
 // the pair and its settings saved under a name, and opened again later.
 #include <QInputDialog>
+#include <QLabel>
 #include <QTreeWidget>
 #include <QPushButton>
 #include <QtTest>
@@ -8,6 +9,7 @@
 
 #include "app/job_store.h"
 #include "app/qt/jobs_dialog.h"
+#include "fileops/operation_log.h"
 #include "fileops/qt/dialog_answerer.h"
 #include "support/temp_tree.h"
 #include "../../view/qt/view_fixture.h"
@@ -72,6 +74,74 @@ private slots:
         QCOMPARE(w.controller()->options().compareBy(), CompareBy::Content);
         QCOMPARE(w.controller()->matcher().pairCount(), 2);  // neu.txt and gleich.txt; alt/ is not in the target
         JobStore().Remove("abends", ignored);
+    }
+
+    // "Ausführen" changes nothing by itself: the window shows the job's plan
+    // (its mode, direction and deletion limit, not the window's "Abgleichen
+    // als"), and "Dateien abgleichen" runs it there with the usual questions.
+    void runShowsThePlanAndSynchronisesInTheWindow() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt", 1'400'000'000, "neu"}});
+        MakeTree(dir / "z", {{"a.txt", 1'300'000'000, "alt"}, {"weg.txt", 1'300'000'000, "w"}});
+        Job job;
+        job.name = "spiegel";
+        job.source = dir / "q";
+        job.target = dir / "z";
+        job.mode = SyncMode::Mirror;
+        job.direction = Job::Direction::ToTarget;
+        job.maxDelete = "0";
+        std::string error;
+        QVERIFY(JobStore().Save(job, error));
+        Window w;
+        for (Option option : {Option::VorUeberschreiben, Option::VorLoeschen, Option::VorDir}) w.SetOption(option, false);
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<JobsDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QTest::mouseClick(dialog->button(QStringLiteral("run")), Qt::LeftButton);
+        });
+        w.frame.actions().action(CommandId::ShowJobs)->trigger();
+        w.WaitForComparison();
+        QCOMPARE(ReadFile(dir / "z/weg.txt"), "w");  // nothing done yet
+        QCOMPARE(w.rowCount(), 3);                    // the folder row, a.txt and weg.txt
+        QVERIFY(w.frame.actions().action(CommandId::SyncModeMirror)->isChecked());
+        QCOMPARE(w.controller()->options().syncMode(), SyncMode::Update);  // the window's own stays
+        QVERIFY(w.frame.messagePane()->text().startsWith(QStringLiteral("Auftrag „spiegel“ (Spiegeln, Quelle → Ziel)")));
+
+        w.prompts.log.clear();
+        w.frame.actions().action(CommandId::Synchronize)->trigger();
+        w.WaitForComparison();
+        QVERIFY(w.prompts.log.at(1).contains(QStringLiteral("mehr als die erlaubte Grenze")));  // the job's limit
+        QVERIFY(!std::filesystem::exists(dir / "z/weg.txt"));
+        QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
+        QCOMPARE(w.rowCount(), 0);
+        QCOMPARE(w.frame.messagePane()->text(), QStringLiteral("1 ersetzt, 1 in den Papierkorb"));
+        JobStore().Remove("spiegel", error);
+    }
+
+    // A job run by its timer (or kirvo-cli, another Kirvo) changes the pair
+    // the window shows: the list is compared again, without a click. A run
+    // on another pair (here one whose path begins like the source's) does not.
+    void aRunElsewhereOnTheShownPairComparesAgain() {
+        TempDir dir;
+        MakeTree(dir / "q", {{"a.txt", 1'400'000'000, "neu"}});
+        MakeTree(dir / "z", {{"a.txt", 1'300'000'000, "alt"}});
+        Window w;
+        w.Compare(dir / "q", dir / "z");
+        QCOMPARE(w.rowCount(), 2);
+        const auto run = [](const std::string& from, const std::string& to) {
+            OperationLog log;  // as another program writes it
+            log.beginRun({"kirvo-cli run abends", from, to});
+            log.write({OperationLog::kReplaced, from + "/a.txt", to + "/a.txt", 3, 3, OperationLog::kOk});
+            log.endRun();
+        };
+        run(dir / "q2", dir / "z2");
+        QTest::qWait(2500);
+        QCOMPARE(w.rowCount(), 2);
+        MakeTree(dir / "z", {{"a.txt", 1'400'000'000, "neu"}});
+        run(dir / "q", dir / "z");
+        QTRY_COMPARE_WITH_TIMEOUT(w.rowCount(), 0, 5000);
+        w.WaitForComparison();
+        QCOMPARE(w.frame.messagePane()->text(), QStringLiteral("Ein anderer Lauf hat die Ordner geändert; die Liste ist neu verglichen."));
     }
 };
 

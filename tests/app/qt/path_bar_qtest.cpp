@@ -113,8 +113,8 @@ private slots:
         QCOMPARE(Items(bar->comboBox(PathBar::Side::Source)), QStringList{source});
         QCOMPARE(Items(bar->comboBox(PathBar::Side::Target)), QStringList{});  // a typo is not kept
         QCOMPARE(bar->text(PathBar::Side::Target), QStringLiteral("/ziel-gibt-es-nicht"));
-        QCOMPARE(prompts.log.size(), 2);  // the list's sound, and the missing target's message
-        QCOMPARE(prompts.log[1], "warn: Das Ziel „/ziel-gibt-es-nicht“ existiert nicht. Es wird als leerer Ordner verglichen.");
+        QCOMPARE(prompts.log.size(), 2);  // the missing target's message before the list, and the list's sound
+        QCOMPARE(prompts.log[0], "warn: Das Ziel „/ziel-gibt-es-nicht“ existiert nicht. Es wird als leerer Ordner verglichen.");
         frame.controller()->setUserPrompts(nullptr);
     }
 

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QToolButton>
@@ -768,6 +769,14 @@ private slots:
         QCOMPARE(w.frame.outputBar()->summary(), done);
         QCOMPARE(LogDialog(OperationLog::DefaultPath(), &w.frame).runList()->topLevelItem(0)->text(4), done);
         QVERIFY(w.frame.logLink()->isHidden());
+        // A hover hint goes beside the result, never over it.
+        QStatusTipEvent tip(QStringLiteral("Kopiert die markierten Dateien."));
+        QApplication::sendEvent(&w.frame, &tip);
+        QCOMPARE(w.frame.messagePane()->text(), done);
+        QCOMPARE(w.frame.statusBar()->findChild<QLabel*>("hintPane")->text(), tip.tip());
+        QStatusTipEvent noTip{QString()};
+        QApplication::sendEvent(&w.frame, &noTip);
+        QCOMPARE(w.frame.messagePane()->text(), done);
         w.Command(CommandId::FilterAll);
         QCOMPARE(w.rowCount(), 6);  // two folder rows, four equal files
         QCOMPARE(w.frame.messagePane()->text(), "Bereit");

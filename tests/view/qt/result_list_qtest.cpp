@@ -74,13 +74,15 @@ private:
 class ResultListTest : public QObject {
     Q_OBJECT
 
-    TempDir many_;  // quelle: 5000 empty files; ziel0: empty; ziel1: one more file
+    TempDir many_;  // quelle: 5000 empty files; ziel0: empty; ziel1: one more file; ziel2: the 5000 and one more
 
 private slots:
     void initTestCase() {
         MakeEmptyFiles(many_ / "quelle", 5000);
         MakeDirs(many_ / "ziel0");
         WriteFile(many_ / "ziel1/zusatz", "", kOld);
+        MakeEmptyFiles(many_ / "ziel2", 5000);
+        WriteFile(many_ / "ziel2/zusatz", "", kOld);
     }
 
     void filesOnlyInTheRootsGetOneFolderRowWithBothRoots() {
@@ -148,10 +150,11 @@ private slots:
         w.Compare(dir / "q", "");
         w.Compare("", dir / "q");
         QCOMPARE(w.rowCount(), 2);
-        // The missing target is said, and only the source kept in its history.
-        QCOMPARE(w.prompts.log, (QStringList{"beep", QString::fromStdString("warn: Das Ziel „" + dir / "z" +
-                                                                            "“ existiert nicht. Es wird als leerer "
-                                                                            "Ordner verglichen.")}));
+        // The missing target is said before the list, and only the source kept in its history.
+        QCOMPARE(w.prompts.log, (QStringList{QString::fromStdString("warn: Das Ziel „" + dir / "z" +
+                                                                    "“ existiert nicht. Es wird als leerer "
+                                                                    "Ordner verglichen."),
+                                             "beep"}));
         QVERIFY(w.pathBar()->history(PathBar::Side::Target).entries().empty());
         QCOMPARE(w.pathBar()->history(PathBar::Side::Source).entries().size(), size_t{1});
     }
@@ -169,37 +172,49 @@ private slots:
     }
 
     void largeResultQuestion_data() {
-        QTest::addColumn<bool>("extraFile");  // 5001 pairs instead of 5000
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("target");  // ziel1: 5001 pairs instead of 5000
         QTest::addColumn<bool>("ask");        // option "ueber_5000"
         QTest::addColumn<bool>("beep");
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QStringList>("log");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("5000 pairs: no question") << false << true << true << false << QStringList{"beep"} << true;
-        QTest::newRow("5001, OK") << true << true << true << true << QStringList{"beep?", kQuestion, "beep"} << true;
-        QTest::newRow("5001, Cancel") << true << true << true << false << QStringList{"beep?", kQuestion, "beep"}
-                                      << false;
-        QTest::newRow("5001, Cancel, no beep") << true << true << false << false << QStringList{kQuestion} << false;
-        QTest::newRow("5001, option off") << true << false << true << false << QStringList{"beep"} << true;
+        QTest::addColumn<int>("rows");  // shown; 0: declined
+        QTest::newRow("5000 pairs: no question") << "quelle" << "ziel0" << true << true << false << QStringList{"beep"} << 5001;
+        QTest::newRow("5001, OK") << "quelle" << "ziel1" << true << true << true << QStringList{"beep?", kQuestion, "beep"} << 5002;
+        QTest::newRow("5001, Cancel") << "quelle" << "ziel1" << true << true << false
+                                      << QStringList{"beep?", kQuestion, "beep"} << 0;
+        QTest::newRow("5001, Cancel, no beep") << "quelle" << "ziel1" << true << false << false << QStringList{kQuestion} << 0;
+        QTest::newRow("5001, option off") << "quelle" << "ziel1" << false << true << false << QStringList{"beep"} << 5002;
+        // The bound is on the rows shown: 5000 equal pairs stay hidden.
+        QTest::newRow("5001 pairs, 1 shown") << "quelle" << "ziel2" << true << true << false << QStringList{"beep"} << 2;
+        // A missing root is said before the question.
+        QTest::newRow("missing source, 5001 shown")
+            << "fehlt" << "ziel2" << true << false << true
+            << QStringList{"warn: Die Quelle „" + QString::fromStdString(many_ / "fehlt") +
+                               "“ existiert nicht. Sie wird als leerer Ordner verglichen.",
+                           kQuestion}
+            << 5002;
     }
 
     void largeResultQuestion() {
-        QFETCH(bool, extraFile);
+        QFETCH(QString, source);
+        QFETCH(QString, target);
         QFETCH(bool, ask);
         QFETCH(bool, beep);
         QFETCH(bool, answer);
         QFETCH(QStringList, log);
-        QFETCH(bool, shown);
+        QFETCH(int, rows);
         Window w;
         w.SetOption(Option::Ueber5000, ask);
         w.SetOption(Option::Beep, beep);
         w.prompts.answer = answer;
-        w.Compare(many_ / "quelle", many_ / (extraFile ? "ziel1" : "ziel0"));
+        w.Compare(many_ / source.toStdString(), many_ / target.toStdString());
         QCOMPARE(w.prompts.log, log);
-        if (shown) {
-            QCOMPARE(w.controller()->matcher().pairCount(), extraFile ? 5001 : 5000);
-            QVERIFY(w.rowCount() > 5000);
-            QCOMPARE(w.Field(OutputBar::kSourceTotals), "5000 Dateien in 1 Ordner mit 0 Bytes (0 Byte) ");
+        if (rows > 0) {
+            QCOMPARE(w.controller()->matcher().pairCount(), target == "ziel0" ? 5000 : 5001);
+            QCOMPARE(w.rowCount(), rows);
+            if (source == "quelle" && target != "ziel2")
+                QCOMPARE(w.Field(OutputBar::kSourceTotals), "5000 Dateien in 1 Ordner mit 0 Bytes (0 Byte) ");
         } else {
             // Declined: nothing left to show or to act on.
             QCOMPARE(w.controller()->matcher().pairCount(), 0);
