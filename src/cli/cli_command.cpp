@@ -8,6 +8,7 @@
 #include "cli/snapshot_command.h"
 #include "cli/sync_command.h"
 #include "cli/undo_command.h"
+#include "cli/verify_command.h"
 #include "fileops/terminal_text.h"
 #include "platform/translation.h"
 
@@ -20,6 +21,7 @@ std::span<const CliCommand* const> CliCommands() {
         &kSyncCommand,
         &kUndoCommand,
         &kSnapshotCommand,
+        &kVerifyCommand,
         &kJobCommand,
         &kRunCommand,
         &kWatchCommand,

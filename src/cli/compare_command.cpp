@@ -11,6 +11,7 @@
 #include "cli/tsv_writer.h"
 #include "engine/tree_matcher.h"
 #include "app/sync_use_case.h"
+#include "sync/pair_content_memory.h"
 #include "view/result_rows.h"
 #include "view/selection_stats.h"
 #include "platform/snapshot/snapshot_backend.h"
@@ -240,6 +241,8 @@ int RunCompare(const CompareOptions& options, std::ostream& out, std::ostream& e
     TerminalScan scan;
     RunOptions run = sync.request().ScanOptions();
     remote.Use(run);
+    const auto memory = RememberedContent(run.compareBy, sync.source(), sync.target());
+    run.contentMemory = memory.get();
     if (!scan.Run(matcher, sync.source(), sync.target(), run, showProgress, err)) return ReportInterrupted(kCompareCommand, err);
     if (!remote.StillConnected(kCompareCommand.name, err)) return kExitUnreachable;
     const bool unread = ReportUnknownPlaces(kCompareCommand.name, matcher, err) > 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/sync_use_case.h"
+#include "sync/pair_content_memory.h"
 #include "cli/remote_roots.h"
 #include "cli/sync_command.h"
 #include "cli/sync_work_text.h"
@@ -109,10 +110,11 @@ void Say(std::ostream& err, const std::string& text) { err << Tr("kirvo-cli sync
 
 // The comparison of a run, with its progress line; false after saying why it
 // did not finish (a broken connection also in `why`).
-bool Compare(TreeMatcher& matcher, const SyncUseCase& sync, CliRemoteRoots& remote, const SyncOptions& options,
-             bool showProgress, std::ostream& err, int& status, std::string& why) {
+bool Compare(TreeMatcher& matcher, const SyncUseCase& sync, CliRemoteRoots& remote, ContentMemory* memory,
+             const SyncOptions& options, bool showProgress, std::ostream& err, int& status, std::string& why) {
     RunOptions run = sync.request().ScanOptions();
     remote.Use(run);
+    run.contentMemory = memory;
     TerminalScan scan;
     if (!scan.Run(matcher, sync.source(), sync.target(), run, showProgress && !options.quiet, err)) {
         status = ReportInterrupted(kSyncCommand, err);
@@ -210,8 +212,10 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
                     "update), dann wird der Stand neu festgehalten."));
 
     int status = kExitEqual;
+    // Comparing by content: the hashes read before, and those read now, kept for the pair.
+    const auto memory = RememberedContent(options.compareBy, sync.source(), sync.target());
     TreeMatcher first;  // the comparison before the run; afterwards as well when nothing was done
-    if (!Compare(first, sync, remote, options, showProgress, err, status, unreachable)) {
+    if (!Compare(first, sync, remote, memory.get(), options, showProgress, err, status, unreachable)) {
         said = unreachable;
         return done(status);
     }
@@ -260,7 +264,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     const TreeMatcher* after = &first;
     if (result.acted() && !sync.LookAgain(first)) {
         first.Clear();
-        if (!Compare(second, sync, remote, options, showProgress, err, status, unreachable)) {
+        if (!Compare(second, sync, remote, memory.get(), options, showProgress, err, status, unreachable)) {
             said = unreachable;
             return done(status);
         }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/content_memory.h"
 #include "engine/content_progress.h"
 #include "platform/translation.h"
 
@@ -70,7 +71,44 @@ ContentComparer::Outcome ContentComparer::OpenAndRead(const FileEntry& source, c
         }
     }
     if (sides[0].identity.sameFileAs(sides[1].identity)) return Outcome::Identical;
+    if (memory_) {
+        const std::optional<ContentHash> known[2] = {
+            memory_->Recall(kSourceSide, source.relativePath(), sides[0].identity.info),
+            memory_->Recall(kTargetSide, target.relativePath(), sides[1].identity.info)};
+        if (known[0] || known[1]) return CompareKnown(sides, known, reason);
+    }
     return ReadInStep(sides, source.size(), reason);
+}
+
+ContentComparer::Outcome ContentComparer::CompareKnown(OpenFile (&sides)[2], const std::optional<ContentHash> (&known)[2],
+                                                       std::string& reason) {
+    ContentHash hashes[2];
+    for (int i = 0; i < 2; ++i) {
+        if (known[i]) {
+            hashes[i] = *known[i];
+            continue;
+        }
+        bool stopped = false;
+        const int error = HashWhole(*sides[i].file, sides[i].entry.size(), hashes[i], stopped);
+        if (stopped) return Outcome::Stopped;
+        if (error != 0) {
+            reason = Unreadable(i == 0 ? kSourceSide : kTargetSide, error);
+            return Outcome::Failed;
+        }
+        memory_->Remember(i == 0 ? kSourceSide : kTargetSide, sides[i].entry.relativePath(), hashes[i],
+                          sides[i].identity.info);
+    }
+    return hashes[0] == hashes[1] ? Outcome::Identical : Outcome::Different;
+}
+
+int ContentComparer::HashWhole(OpenedContent& file, uint64_t size, ContentHash& hash, bool& stopped) {
+    if (!hasher_) hasher_ = std::make_unique<ContentHasher>();
+    return hasher_->HashFile(file, size, hash, [this](size_t bytes) {
+        accounted_ += bytes;
+        if (!progress_) return true;
+        progress_->AddBytes(static_cast<int64_t>(bytes));
+        return !progress_->stopRequested();
+    }, stopped);
 }
 
 ContentComparer::Outcome ContentComparer::ReadInStep(OpenFile (&sides)[2], uint64_t size, std::string& reason) {
@@ -100,6 +138,11 @@ ContentComparer::Outcome ContentComparer::ReadInStep(OpenFile (&sides)[2], uint6
         if (progress_) progress_->AddBytes(static_cast<int64_t>(got[0] + got[1]));
         return true;
     };
+    // Both files are read whole only where they are equal: the source's bytes are then both hashes.
+    if (memory_) {
+        if (!hasher_) hasher_ = std::make_unique<ContentHasher>();
+        hasher_->Reset();
+    }
     for (uint64_t done = 0; done < size;) {
         if (progress_ && progress_->stopRequested()) return Outcome::Stopped;
         const size_t want = static_cast<size_t>(std::min<uint64_t>(kPieceSize, size - done));
@@ -111,6 +154,7 @@ ContentComparer::Outcome ContentComparer::ReadInStep(OpenFile (&sides)[2], uint6
             }
         }
         if (std::memcmp(pieces[0], pieces[1], want) != 0) return Outcome::Different;
+        if (memory_) hasher_->Add(pieces[0], want);
         done += want;
     }
     // One byte past the listed end: a file that grew while it was read is not complete.
@@ -121,6 +165,12 @@ ContentComparer::Outcome ContentComparer::ReadInStep(OpenFile (&sides)[2], uint6
             reason = Unreadable(i == 0 ? kSourceSide : kTargetSide, error);
             return Outcome::Failed;
         }
+    }
+    if (memory_) {
+        const ContentHash hash = hasher_->Finish();
+        for (int i = 0; i < 2; ++i)
+            memory_->Remember(i == 0 ? kSourceSide : kTargetSide, sides[i].entry.relativePath(), hash,
+                              sides[i].identity.info);
     }
     return Outcome::Identical;
 }
@@ -183,19 +233,19 @@ ContentComparer::Outcome ContentComparer::CompareHashes(const FileEntry& source,
             reason = std::string(Tr("Die Datei ")) + InSide(side) + Tr(" wurde seit dem Vergleich geändert.");
             return Outcome::Failed;
         }
-        if (!hasher_) hasher_ = std::make_unique<ContentHasher>();
+        if (memory_)
+            if (const auto known = memory_->Recall(side, entries[i]->relativePath(), identity.info)) {
+                hashes[i] = *known;
+                continue;
+            }
         bool stopped = false;
-        const int error = hasher_->HashFile(*file, entries[i]->size(), hashes[i], [this](size_t bytes) {
-            accounted_ += bytes;
-            if (!progress_) return true;
-            progress_->AddBytes(static_cast<int64_t>(bytes));
-            return !progress_->stopRequested();
-        }, stopped);
+        const int error = HashWhole(*file, entries[i]->size(), hashes[i], stopped);
         if (stopped) return Outcome::Stopped;
         if (error != 0) {
             reason = Unreadable(side, error);
             return Outcome::Failed;
         }
+        if (memory_) memory_->Remember(side, entries[i]->relativePath(), hashes[i], identity.info);
     }
     return hashes[0] == hashes[1] ? Outcome::Identical : Outcome::Different;
 }

@@ -7,6 +7,7 @@
 
 namespace kirvo {
 
+class ContentMemory;
 class ContentProgress;
 class ScanFilter;
 class ScanProgress;
@@ -47,6 +48,9 @@ struct RunOptions {
     ContentProgress* contentProgress = nullptr;
     // Makes the content reader of each root; empty: the platform's (MakeContentReader).
     ContentReaderFactory readers;
+    // Hashes read before, asked before a file is read and told of every file
+    // read whole; none: every file is read.
+    ContentMemory* contentMemory = nullptr;
     // Keep each file's device and inode (TreeMatcher::identityOf), for the
     // runs that tell moves and replaced files by them; a side table, so a
     // plain comparison pays nothing for it.

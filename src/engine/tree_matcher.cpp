@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "engine/content_comparer.h"
+#include "engine/content_memory.h"
 #include "engine/content_progress.h"
 #include "engine/entry_order.h"
 #include "engine/entry_pairing.h"
@@ -21,6 +22,12 @@
 #include "platform/translation.h"
 
 namespace kirvo {
+namespace {
+
+int64_t FloorDiv(int64_t value, int64_t by) { return value / by - (value % by < 0 ? 1 : 0); }
+
+}  // namespace
+
 static_assert(TreeMatcher::kEarlierMonth == TimeVerdict::kEarlierMonth);
 static_assert(TreeMatcher::kLaterMonth == TimeVerdict::kLaterMonth);
 
@@ -73,6 +80,8 @@ int32_t TreeMatcher::Run(const Root& source, const Root& target, const RunOption
 
 int32_t TreeMatcher::RunRoots(const RunOptions& options) {
     options_ = options;
+    // Remembered contents are asked with the listed identities, before a file is opened.
+    if (options_.contentMemory != nullptr && options_.compareBy == CompareBy::Content) options_.identities = true;
     Clear();
     const int32_t last = ScanTrees(sourceRoot_, targetRoot_);
     if (options_.progress && options_.progress->stopRequested()) {
@@ -107,11 +116,13 @@ bool TreeMatcher::CompareContents() {
         targetReader->watchStop(&progress->stopFlag());
     }
     ContentComparer comparer(*sourceReader, *targetReader, utcOffset_, progress);
+    comparer.setMemory(options_.contentMemory);
     std::string reason;
     for (size_t index : waiting) {
         FilePair& pair = pairs_[index];
         if (progress) progress->Reading(pair.source->relativePath());
-        switch (comparer.Compare(*pair.source, *pair.target, reason)) {
+        const std::optional<ContentComparer::Outcome> recalled = RecallContents(pair, progress);
+        switch (recalled ? *recalled : comparer.Compare(*pair.source, *pair.target, reason)) {
             case ContentComparer::Outcome::Stopped:
                 BackToTimeVerdicts();
                 return false;
@@ -130,6 +141,29 @@ bool TreeMatcher::CompareContents() {
         if (progress) progress->PairDone();
     }
     return true;
+}
+
+std::optional<ContentComparer::Outcome> TreeMatcher::RecallContents(const FilePair& pair, ContentProgress* progress) const {
+    ContentMemory* memory = options_.contentMemory;
+    if (memory == nullptr || pair.source->isLink() || pair.target->isLink()) return std::nullopt;
+    std::optional<ContentHash> hashes[2];
+    for (const FileEntry* entry : {pair.source, pair.target}) {
+        NodeInfo listed;
+        int64_t modifiedNs = 0, changedNs = 0;
+        if (!exactTimesOf(*entry, modifiedNs, changedNs)) return std::nullopt;
+        identityOf(*entry, listed.device, listed.inode);
+        listed.kind = NodeKind::File;
+        listed.size = entry->size();
+        listed.modifiedSeconds = FloorDiv(modifiedNs, 1'000'000'000);
+        listed.modifiedNanoseconds = static_cast<uint32_t>(modifiedNs - listed.modifiedSeconds * 1'000'000'000);
+        listed.changedSeconds = FloorDiv(changedNs, 1'000'000'000);
+        listed.changedNanoseconds = static_cast<uint32_t>(changedNs - listed.changedSeconds * 1'000'000'000);
+        const Side side = entry == pair.source ? kSourceSide : kTargetSide;
+        hashes[side == kSourceSide ? 0 : 1] = memory->Recall(side, entry->relativePath(), listed);
+        if (!hashes[side == kSourceSide ? 0 : 1]) return std::nullopt;
+    }
+    if (progress) progress->AddBytes(static_cast<int64_t>(2 * pair.source->size()));
+    return *hashes[0] == *hashes[1] ? ContentComparer::Outcome::Identical : ContentComparer::Outcome::Different;
 }
 
 void TreeMatcher::BackToTimeVerdicts() {

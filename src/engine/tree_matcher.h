@@ -2,12 +2,14 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "engine/content_comparer.h"
 #include "engine/file_entry.h"
 #include "engine/file_pair.h"
 #include "engine/run_options.h"
@@ -124,6 +126,9 @@ private:
     // a conflict, never newer or older (the copy would carry another time).
     bool TimeNotStorable(const FilePair& pair) const;
     void BackToTimeVerdicts();
+    // Both files of a pair as the memory knows them, by their listed
+    // identities (nothing opened); none where it does not know both.
+    std::optional<ContentComparer::Outcome> RecallContents(const FilePair& pair, ContentProgress* progress) const;
 
     int32_t RunRoots(const RunOptions& options);
 

@@ -85,6 +85,28 @@ void Step(SqliteDatabase& db, int64_t to) {
                 "ALTER TABLE file ADD COLUMN exact INTEGER;");
         RecordFoldersOfFiles(db);
         break;
+    case 3:
+        // Content hashes per pair and side, apart from the pair's records: a
+        // comparison may keep them without making a two-way run's state.
+        db.exec("CREATE TABLE content_pair("
+                "    id INTEGER PRIMARY KEY,"
+                "    first TEXT NOT NULL,"
+                "    second TEXT NOT NULL,"
+                "    UNIQUE(first, second));"
+                "CREATE TABLE content("
+                "    pair INTEGER NOT NULL,"
+                "    side INTEGER NOT NULL,"
+                "    path BLOB NOT NULL,"
+                "    hash BLOB NOT NULL,"
+                "    size INTEGER NOT NULL,"
+                "    mtime INTEGER NOT NULL,"
+                "    device INTEGER NOT NULL,"
+                "    inode INTEGER NOT NULL,"
+                "    ctime INTEGER NOT NULL,"
+                "    good INTEGER NOT NULL,"
+                "    damaged INTEGER,"
+                "    PRIMARY KEY(pair, side, path)) WITHOUT ROWID;");
+        break;
     default: break;
     }
 }

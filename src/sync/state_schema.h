@@ -16,6 +16,8 @@ extern const char* const kFirstStateSchema;
 //   1 -> 2: change times, the second root's own name, and which rows are
 //   exact (older ones keep times to the millisecond); a record for every
 //   folder that held a recorded file (both sides had it).
+//   2 -> 3: content hashes per pair and side (ContentRecords), kept apart
+//   from the pairs' records.
 void MigrateStateSchema(SqliteDatabase& db, int64_t from, int to);
 
 }  // namespace kirvo

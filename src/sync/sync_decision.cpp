@@ -68,6 +68,12 @@ std::string ReasonText(const SyncDecision& d, std::string_view partnerPath, std:
         return Format(Tr("auf der einen Seite eine Datei, auf der anderen ein Ordner (%s)"), Quoted(partnerPath));
     case SyncReason::FolderStillUsed:
         return Format(Tr("%s gelöscht, doch %s liegt darin Neues: der Ordner bleibt"), here, there);
+    case SyncReason::Damaged:
+        return Format(Tr("%s beschädigt? (anderer Inhalt bei gleicher Größe und Zeit): wird nicht kopiert"), here);
+    case SyncReason::Repair:
+        return Format(Tr("%s beschädigt? (anderer Inhalt bei gleicher Größe und Zeit): wird von der anderen Seite "
+                         "wiederhergestellt"),
+                      here);
     case SyncReason::Unreadable:
         return detail.empty() ? Format(Tr("%s nicht lesbar: bleibt, wie es ist"), here)
                               : Format(Tr("%s nicht lesbar (%s): bleibt, wie es ist"), here, detail);

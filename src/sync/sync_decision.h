@@ -50,6 +50,8 @@ enum class SyncReason : uint8_t {
     MirrorCase,        // named in another letter case on `side`: renamed
     FileFolderClash,   // a file on one side, a folder on the other (partner: the other path)
     FolderStillUsed,   // deleted on `side`, but the other side put something new into it
+    Damaged,           // damaged on `side` (other bytes under the same size and time): not copied
+    Repair,            // damaged on `side`; the other side still holds the good bytes: brought back
 };
 
 struct SyncDecision {

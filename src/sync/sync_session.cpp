@@ -1,11 +1,14 @@
 #include "sync/sync_session.h"
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
 
 #include "engine/content_comparer.h"
+#include "platform/content_hasher.h"
 #include "engine/path_filter.h"
 #include "engine/tree_matcher.h"
+#include "sync/damage_guard.h"
 #include "sync/reconciler.h"
 #include "sync/state_update.h"
 #include "platform/translation.h"
@@ -92,6 +95,8 @@ std::string SyncSession::CopyQuestion(bool toTarget, int32_t count) {
 
 StoreError SyncSession::LoadState(SyncStateStore& store, const PairKey& pair) {
     state_.reset();
+    content_ = {};
+    if (settings_.mode != SyncMode::Update && store.loadContent(pair, content_)) content_ = {};
     if (!remembers()) return {};
     return store.load(pair, state_);
 }
@@ -144,6 +149,7 @@ void SyncSession::Decide(const TreeMatcher& matcher, SideIdentities identities) 
             sourceReader = reader(matcher.sourceRoot());
             targetReader = reader(matcher.targetRoot());
             comparer = std::make_unique<ContentComparer>(*sourceReader, *targetReader, matcher.utcOffset(), nullptr);
+            comparer->setMemory(matcher.options().contentMemory);
         }
         std::string reason;
         const bool fromSource = a->side() == kSourceSide;
@@ -161,6 +167,28 @@ void SyncSession::Decide(const TreeMatcher& matcher, SideIdentities identities) 
         input.sameBytes = [&](uint32_t i) { return i < pairs.size() && compare(pairs[i].source, pairs[i].target); };
     }
     std::vector<PathDecision> all = Reconcile(input);
+    ContentHasher hasher;
+    const auto readNow = [&](SyncSide side, std::string_view path) -> std::optional<ContentHash> {
+        if (!sourceReader) {
+            const auto reader = [&](const std::string& root) {
+                return matcher.options().readers ? matcher.options().readers(root) : MakeContentReader(root);
+            };
+            sourceReader = reader(matcher.sourceRoot());
+            targetReader = reader(matcher.targetRoot());
+        }
+        ContentReader& reader = side == SyncSide::Source ? *sourceReader : *targetReader;
+        std::unique_ptr<OpenedContent> file;
+        ContentIdentity identity;
+        ContentHash hash;
+        bool stopped = false;
+        if (reader.open(path, file, identity) != 0 ||
+            hasher.HashFile(*file, identity.info.size, hash, [](size_t) { return true; }, stopped) != 0)
+            return std::nullopt;
+        return hash;
+    };
+    GuardDamage(std::span<const ObservedPath>(paths_).first(std::min(paths_.size(), pairs.size())),
+                std::span<PathDecision>(all).first(std::min(all.size(), pairs.size())), content_, settings_.sides,
+                readNow, static_cast<int64_t>(std::time(nullptr)));
     folderDecisions_.assign(all.begin() + static_cast<std::ptrdiff_t>(pairs.size()), all.end());
     all.resize(pairs.size());
     decisions_ = std::move(all);
@@ -244,6 +272,7 @@ std::string SyncSession::GuardText(const GuardReport& report) const {
 
 StoreError SyncSession::Record(const TreeMatcher& after, SideIdentities identities, SyncStateStore& store,
                                const PairKey& pair) const {
+    store.saveContent(pair, copiedContent_);  // a cache: what cannot be kept is read again next time
     if (!remembers()) return {};
     std::vector<ObservedPath> paths = ObservePairs(after, identities);
     ObserveFolders(after, paths);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fileops/file_operation_service.h"
+#include "sync/content_records.h"
 #include "sync/delete_limit.h"
 #include "sync/deletion_guard.h"
 #include "sync/observed_pairs.h"
@@ -98,6 +99,9 @@ public:
 
     // Two-way: loads the pair's state from the store (none yet: the pair's
     // first run). A state that cannot be read is an error, never "no state".
+    // Mirror and two-way: the pair's content hashes too, so that no damaged
+    // file is copied over its counterpart (GuardDamage); without them
+    // (a database that cannot be read) nothing is known to be damaged.
     StoreError LoadState(SyncStateStore& store, const PairKey& pair);
     bool hasState() const { return state_.has_value(); }
     // Whether the store still holds the state the decisions were made on
@@ -144,7 +148,9 @@ public:
     // Two-way: records the state from the comparison made after the run, in
     // one transaction. A pair counts as synchronised where neither file
     // changed since its record, or the run vouches for both (SyncEvidence).
-    // Nothing for the other modes.
+    // Mirror and two-way: the content hashes of what was copied (both
+    // sides), where a copy read every byte; those are kept as far as they
+    // can be, and never fail the run.
     StoreError Record(const TreeMatcher& after, SideIdentities identities, SyncStateStore& store,
                       const PairKey& pair) const;
 
@@ -158,6 +164,7 @@ public:
 
 private:
     void KeepEvidence(const SyncWork& work, const SyncOutcome& outcome);
+    void KeepContent(const SyncWork& work, const SyncOutcome& outcome);
 
     SyncSettings settings_;
     const TreeMatcher* matcher_ = nullptr;
@@ -167,6 +174,8 @@ private:
     UnknownPlaces unknown_;
     std::optional<SyncState> state_;
     SyncEvidence evidence_;  // from Run, for Record: kept when the comparison goes
+    ContentRecords content_;  // mirror and two-way: the pair's content hashes, from LoadState
+    std::vector<ContentRecords::Change> copiedContent_;  // from Run, for Record
     // From Run, for Unequal: why a path was left as it was (relative path -> German reason).
     std::unordered_map<std::string, std::string> left_;
 };

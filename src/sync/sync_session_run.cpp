@@ -1,5 +1,6 @@
 // SyncSession: doing the work, and what the run leaves known for the state
 // and for the report of what stayed unequal.
+#include <ctime>
 #include <string_view>
 
 #include "engine/text_compare.h"
@@ -112,6 +113,7 @@ void SyncSession::KeepEvidence(const SyncWork& work, const SyncOutcome& outcome)
     EachDone(work.newFoldersInTarget, outcome.newFoldersInTarget, notDone);
     EachDone(work.toTarget.pairs, outcome.copiedToTarget, copied);
     EachDone(work.toSource.pairs, outcome.copiedToSource, copied);
+    KeepContent(work, outcome);
     if (!remembers()) return;
 
     // Pairs found equal although their times cannot tell (by their bytes, or
@@ -155,6 +157,31 @@ void SyncSession::KeepEvidence(const SyncWork& work, const SyncOutcome& outcome)
                      evidence_.add(sourcePath, intoTarget ? from : made, intoTarget ? made : from);
                  });
     }
+}
+
+void SyncSession::KeepContent(const SyncWork& work, const SyncOutcome& outcome) {
+    copiedContent_.clear();
+    if (settings_.mode == SyncMode::Update) return;
+    std::unordered_map<std::string, size_t> indexOf;
+    for (size_t i = 0; i < decisions_.size() && i < paths_.size(); ++i) indexOf.emplace(paths_[i].relativePath(), i);
+    const int64_t now = std::time(nullptr);
+    for (const SyncSide to : {SyncSide::Source, SyncSide::Target}) {
+        const bool intoTarget = to == SyncSide::Target;
+        EachDone(intoTarget ? work.toTarget.pairs : work.toSource.pairs,
+                 intoTarget ? outcome.copiedToTarget : outcome.copiedToSource,
+                 [&](const CopyPair& copy, const FileReport& report) {
+                     if (report.outcome != FileOutcome::Done || !report.content) return;
+                     content_.Put(to, copy.to.relative(), KeptContent::Of(report.content->hash, report.content->identity, now));
+                     // The source with its identity as listed: where it changed
+                     // before the copy began, that identity is gone, and so is the record's use.
+                     const auto it = indexOf.find(std::string(copy.from.relative()));
+                     if (it == indexOf.end()) return;
+                     const ObservedFile& from = paths_[it->second].on(Other(to));
+                     if (!from.present()) return;
+                     content_.Put(Other(to), copy.from.relative(), KeptContent::Of(report.content->hash, ObservedNodeInfo(from), now));
+                 });
+    }
+    copiedContent_ = content_.TakeChanges();
 }
 
 std::vector<UnequalPair> SyncSession::Unequal(const TreeMatcher& after) const {

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "platform/error_text.h"
+#include "sync/content_table.h"
 #include "sync/pair_places.h"
 #include "sync/sqlite_database.h"
 #include "sync/state_records.h"
@@ -220,6 +221,36 @@ StoreError SyncStateStore::save(const PairKey& asked, const StateUpdate& update)
         PairRow pair = *FindPair(*db_, key);
         WriteStateRecords(*db_, pair.id, pair.device, key.swapped(), update);
         PairPlaces(*db_).Record(key);
+        write.commit();
+        return {};
+    } catch (const SqliteFailure& failure) {
+        return translate(failure.code, failure.systemErrno, failure.message);
+    }
+}
+
+StoreError SyncStateStore::loadContent(const PairKey& key, ContentRecords& records) {
+    struct stat st;
+    if (!db_->isOpen() && lstat(databasePath().c_str(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        return translate(SQLITE_CANTOPEN, errno, {});
+    }
+    try {
+        open();
+        Transaction read(*db_, "BEGIN");
+        ReadContentRecords(*db_, key, records);
+        read.commit();
+        return {};
+    } catch (const SqliteFailure& failure) {
+        return translate(failure.code, failure.systemErrno, failure.message);
+    }
+}
+
+StoreError SyncStateStore::saveContent(const PairKey& key, std::span<const ContentRecords::Change> changes) {
+    if (changes.empty()) return {};
+    try {
+        open();
+        Transaction write(*db_, "BEGIN IMMEDIATE");
+        WriteContentRecords(*db_, key, changes);
         write.commit();
         return {};
     } catch (const SqliteFailure& failure) {

@@ -1,8 +1,10 @@
 #pragma once
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
+#include "sync/content_records.h"
 #include "sync/pair_key.h"
 #include "sync/state_update.h"
 #include "sync/store_error.h"
@@ -18,7 +20,7 @@ class SqliteDatabase;
 // is an error, never "no state", which would bring back every deletion.
 class SyncStateStore {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr const char* kFileName = "abgleich.db";
 
     // $XDG_STATE_HOME/kirvo when set to an absolute path, else ~/.local/state/kirvo.
@@ -54,6 +56,12 @@ public:
     // is none. A database that cannot be read is left as it is (every run of
     // the pair refuses it until it is forgotten), with its message in `notice`.
     StoreError forgetBeforeUndo(const PairKey& pair, bool& forgotten, std::string& notice);
+
+    // The content hashes recorded for the pair, added to `records` (none
+    // where there is no database yet: reading makes none).
+    StoreError loadContent(const PairKey& pair, ContentRecords& records);
+    // Writes content records in one transaction; the pair's state is left as it is.
+    StoreError saveContent(const PairKey& pair, std::span<const ContentRecords::Change> changes);
 
 private:
     void open();

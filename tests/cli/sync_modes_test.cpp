@@ -591,5 +591,55 @@ TEST(SyncModes, AStickIsKnownByItsFileSystemAndItsTrashIsNoPartOfIt) {
     EXPECT_EQ(trashed(), 2);
 }
 
+// Bytes read by this process so far (the kernel's count of read calls).
+uint64_t BytesReadSoFar() {
+    std::istringstream io(ReadFile("/proc/self/io"));
+    for (std::string key; io >> key;) {
+        uint64_t value = 0;
+        io >> value;
+        if (key == "rchar:") return value;
+    }
+    return 0;
+}
+
+// Bit rot: bytes change in place while size and time stay. verify names the
+// damaged file; a second content comparison of unchanged trees reads none of
+// their bytes; two-way neither spreads the damage (the file's change time
+// moved, so it counts as changed) nor leaves it: the good version comes back.
+TEST(SyncModes, DamageIsFoundAndNeverSpread) {
+    Pair p;
+    const std::string photo(4u << 20, 'p');
+    WriteFile(p.root[0] + "/foto.jpg", photo, kStart);
+    WriteFile(p.root[0] + "/andere.jpg", std::string(4u << 20, 'a'), kStart);
+    ASSERT_EQ(p.Sync("two-way").status, kExitEqual);
+    const std::vector<std::string> byContent = {"compare", "--compare=content", p.root[0], p.root[1]};
+    ASSERT_EQ(test::Cli(byContent).status, kExitEqual);
+    const uint64_t before = BytesReadSoFar();
+    ASSERT_EQ(test::Cli(byContent).status, kExitEqual);
+    EXPECT_LT(BytesReadSoFar() - before, 1u << 20) << "the second content comparison reads no file";
+
+    const std::string rotten = p.root[1] + "/foto.jpg";
+    struct stat st{};
+    ASSERT_EQ(stat(rotten.c_str(), &st), 0);
+    std::string damaged = photo;
+    damaged[123456] = 'X';
+    WriteFile(rotten, damaged, st.st_mtim.tv_sec);
+    test::SetModified(rotten, st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec));
+    ASSERT_EQ(Inode(rotten), st.st_ino) << "written in place, as a rotting block is";
+    test::CliResult r = test::Cli({"verify", p.root[0], p.root[1]});
+    EXPECT_EQ(r.status, kExitUnequal) << r.out << r.err;
+    EXPECT_NE(r.err.find("beschädigt? foto.jpg (im Ziel, zuletzt gut: "), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("1 beschädigt?"), std::string::npos) << r.out;
+
+    r = p.Sync("two-way");
+    EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+    EXPECT_EQ(ReadFile(p.root[0] + "/foto.jpg"), photo);
+    EXPECT_EQ(ReadFile(rotten), photo) << "brought back from the intact side";
+    EXPECT_TRUE(Trashed().count(damaged)) << "the damaged one went to the trash";
+    r = test::Cli({"verify", "--format=tsv", p.root[0], p.root[1]});
+    EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
+    EXPECT_EQ(r.out.substr(0, 2), "4\t");
+}
+
 }  // namespace
 }  // namespace kirvo

@@ -172,6 +172,19 @@ TEST(SyncStateStore, AStateOfTheFirstVersionStaysAsItWas) {
     std::optional<SyncState> second;
     ASSERT_FALSE(again.load(pair, second));
     EXPECT_EQ(second->size(), state->size());
+    // And it keeps content hashes, each side under its own name, apart from the state.
+    ContentRecords kept;
+    NodeInfo file;
+    file.size = 3;
+    file.inode = 5;
+    kept.Take(SyncSide::Target, "a/b/g", ContentHash{1, 2}, file, 1700000000);
+    ASSERT_FALSE(again.saveContent(PairKey(kStick, kLaptop), kept.TakeChanges()));
+    ContentRecords loaded;
+    ASSERT_FALSE(again.loadContent(pair, loaded));
+    ASSERT_NE(loaded.Find(SyncSide::Source, "a/b/g"), nullptr) << "the stick is the source of this pair";
+    EXPECT_EQ(loaded.Find(SyncSide::Source, "a/b/g")->hash, (ContentHash{1, 2}));
+    ASSERT_FALSE(again.load(pair, second));
+    EXPECT_EQ(second->size(), state->size());
 }
 
 // A process that may write only so much: killed by the system where the

@@ -4,6 +4,7 @@
 
 #include "engine/content_progress.h"
 #include "engine/scan_progress.h"
+#include "sync/pair_content_memory.h"
 #include "view/qt/comparison_run.h"
 
 namespace kirvo {
@@ -13,6 +14,7 @@ struct ComparisonController::Run {
     ScanProgress scanning;
     ContentProgress reading;
     ComparisonOutcome outcome;  // written by the worker, read once it has finished
+    std::unique_ptr<PairContentMemory> memory;  // comparing by content: the pair's hashes read before
 };
 
 ComparisonController::ComparisonController(QObject* parent) : QObject(parent), run_(new ComparisonRun(this)) {
@@ -51,6 +53,8 @@ bool ComparisonController::Start(Root source, Root target, RunOptions options, s
             run->outcome.rootProblem = preparation_.prepare(*root);
             if (!run->outcome.rootProblem.empty()) return;
         }
+        run->memory = RememberedContent(options.compareBy, run->outcome.source, run->outcome.target);
+        options.contentMemory = run->memory.get();
         matcher_.Run(run->outcome.source, run->outcome.target, options);
         if (preparation_.check && !run->scanning.stopRequested()) run->outcome.rootProblem = preparation_.check();
     };
@@ -66,6 +70,7 @@ bool ComparisonController::Start(Root source, Root target, RunOptions options, s
         ComparisonRun::Phase contents;
         contents.work = [this, run] {
             if (run->outcome.rootProblem.empty()) run->outcome.contentsStopped = !matcher_.CompareContents();
+            if (run->memory) run->memory->Save();
         };
         contents.showProgress = [this, run] {
             const ContentProgress& reading = run->reading;
