@@ -172,14 +172,18 @@ StoreError SyncStateStore::translate(int code, int systemErrno, const std::strin
             Format(Tr("Die Zustandsdatenbank „%s“ lässt sich nicht lesen oder schreiben (%s)."), file, why)};
 }
 
+// No database yet (only that, not a folder that cannot be searched): nothing
+// to read, and reading makes none. `error` says why where the look failed.
+bool SyncStateStore::NoDatabaseYet(StoreError& error) const {
+    struct stat st;
+    if (db_->isOpen() || lstat(databasePath().c_str(), &st) == 0) return false;
+    if (errno != ENOENT) error = translate(SQLITE_CANTOPEN, errno, {});
+    return true;
+}
+
 StoreError SyncStateStore::load(const PairKey& asked, std::optional<SyncState>& out) {
     out.reset();
-    // No database yet (only that, not a folder that cannot be searched): no state, and reading makes none.
-    struct stat st;
-    if (!db_->isOpen() && lstat(databasePath().c_str(), &st) != 0) {
-        if (errno == ENOENT) return {};
-        return translate(SQLITE_CANTOPEN, errno, {});
-    }
+    if (StoreError error; NoDatabaseYet(error)) return error;
     try {
         open();
         Transaction read(*db_, "BEGIN");
@@ -229,11 +233,7 @@ StoreError SyncStateStore::save(const PairKey& asked, const StateUpdate& update)
 }
 
 StoreError SyncStateStore::loadContent(const PairKey& key, ContentRecords& records) {
-    struct stat st;
-    if (!db_->isOpen() && lstat(databasePath().c_str(), &st) != 0) {
-        if (errno == ENOENT) return {};
-        return translate(SQLITE_CANTOPEN, errno, {});
-    }
+    if (StoreError error; NoDatabaseYet(error)) return error;
     try {
         open();
         Transaction read(*db_, "BEGIN");

@@ -66,6 +66,7 @@ public:
 private:
     void open();
     StoreError translate(int code, int systemErrno, const std::string& detail) const;
+    bool NoDatabaseYet(StoreError& error) const;
 
     std::string folder_;
     int busyTimeoutMs_;
