@@ -60,7 +60,9 @@ bool TreeMatcher::LookAgain(std::span<const std::string> sourcePaths, std::span<
         const std::unique_ptr<DirectoryLister> lister = MakeLister(root);
         if (!lister->LooksAtNamesAlone() || !lister->OpenRoot(root).complete()) return false;
         lister->SetInFlight(1);
-        for (auto& [folder, names] : looked[s]) {
+        for (auto& looking : looked[s]) {
+            const auto folder = looking.first;  // a plain name: lambdas may not take a structured binding everywhere
+            auto& names = looking.second;
             std::sort(names.begin(), names.end());
             names.erase(std::unique(names.begin(), names.end()), names.end());
             DirectoryLister::Request request;
