@@ -60,6 +60,7 @@ public:
     void setLog(OperationLog* log) { log_ = log; }
     // Where the state of the pairs is kept; the user's state folder unless set.
     void setStateFolder(std::string folder) { stateFolder_ = std::move(folder); }
+    const std::string& stateFolder() const { return stateFolder_; }
     // Where a note goes at once, before the files are copied (the status bar).
     void setNoteShown(std::function<void(const std::string&)> show) { showNote_ = std::move(show); }
     bool running() const { return running_; }

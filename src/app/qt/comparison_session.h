@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "app/verify_use_case.h"
 #include "view/command_id.h"
 #include "view/display_filter.h"
 #include "view/qt/comparison_controller.h"
@@ -40,7 +41,13 @@ public:
     bool comparing() const { return comparing_; }
 
     // Command 32775 "Pfade vergleichen" (see WindowController::OnPfadeVergleichen).
-    void Compare();
+    void Compare() { Start(false); }
+    // "Inhalt prüfen": compares by time as "Pfade vergleichen" does, then
+    // reads every file of both sides against the hashes recorded for the
+    // pair (VerifyUseCase), with the progress and "Abbrechen" of a content
+    // comparison; the list shows what it found damaged ("beschädigt?") and
+    // the status bar its counts, until the next comparison.
+    void Verify() { Start(true); }
     // Command 32822 "Abbrechen": stops the comparison under way.
     void Cancel() { comparison_.Cancel(); }
     // Rebuilds the list from the engine's pairs under the current filter.
@@ -65,6 +72,11 @@ signals:
     void finished();
 
 private:
+    void Start(bool verify);
+    // What "Inhalt prüfen" found for the list: null after any other comparison.
+    const VerifyResult* Verified() const { return verify_ ? &verify_->result() : nullptr; }
+    // After "Inhalt prüfen": the damaged files named, where there are any.
+    void WarnOfDamage();
     void SetComparing(bool comparing);
     void ShowScanProgress(qint64 sourceFiles, qint64 targetFiles, const QString& folder);
     void ShowContentProgress(qint64 bytesDone, qint64 bytesTotal, qint64 pairsDone, qint64 pairsTotal,
@@ -83,6 +95,9 @@ private:
     const DisplayFilter& displayFilter_;
     FileOperationController& operations_;
     UserPrompts* prompts_ = nullptr;
+    // "Inhalt prüfen" under way or shown; its worker reads and writes it
+    // until the comparison is over (declared first: it outlives the worker).
+    std::optional<VerifyUseCase> verify_;
     ComparisonController comparison_;
     bool comparing_ = false;
     QString noteAfterComparison_;           // for the status bar once the comparison is over

@@ -162,6 +162,9 @@ bool WindowController::OnCommand(CommandId cmd) {
     case CommandId::CancelComparison:
         OnCancelComparison();
         return true;
+    case CommandId::VerifyContents:
+        session_.Verify();
+        return true;
     case CommandId::Synchronize:
     case CommandId::EditCopy:
     case CommandId::CopyToTarget:
@@ -223,6 +226,7 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
     // While the folders are read: no second comparison, no other paths, no
     // refilling from the engine, no change of what the scan was started with.
     actions.setEnabled(CommandId::PfadeVergleichen, idle);
+    actions.setEnabled(CommandId::VerifyContents, idle);
     actions.setEnabled(CommandId::CancelComparison, comparing());
     for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::SwapPaths, CommandId::OptionSubOrdner,
                          CommandId::OptionSystemOrdner, CommandId::OptionOneSecond, CommandId::OptionStunde,

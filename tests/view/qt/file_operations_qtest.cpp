@@ -712,6 +712,74 @@ private slots:
                                                  "oder \"Nach links kopieren\" löst ihn.");
     }
 
+    // Extras › "Inhalt prüfen", chosen with the mouse: both sides read whole
+    // in the background; bit rot (other bytes, same size and time) is a row
+    // of its own under "Nur ungleiche Dateien", named with its side and when
+    // it was last good, never marked; two-way then plans its repair.
+    void verifyFromTheMenuShowsDamageAndTwoWayItsRepair() {
+        TempDir dir;
+        const std::string photo(300'000, 'p');
+        MakeTree(dir / "q", {{"foto.jpg", kOld, photo}, {"b.txt", kOld, "b"}});
+        MakeTree(dir / "z", {{"foto.jpg", kOld, photo}, {"b.txt", kOld, "b"}});
+        Window w;
+        QStringList log;
+        ScriptedPrompts prompts(log);
+        w.controller()->setUserPrompts(&prompts);
+        w.SetOption(Option::Beep, false);
+        w.frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+        const auto verifyFromMenu = [&] {
+            QMenu* extras = nullptr;
+            for (QAction* menu : w.frame.menuBar()->actions())
+                if (menu->text() == "E&xtras") extras = menu->menu();
+            QVERIFY(extras);
+            extras->popup(w.frame.geometry().center());
+            QVERIFY(QTest::qWaitForWindowExposed(extras));
+            QAction* verify = w.frame.actions().action(CommandId::VerifyContents);
+            QVERIFY(verify->isEnabled());
+            QTest::mouseMove(extras, extras->actionGeometry(verify).center());
+            QTest::mouseClick(extras, Qt::LeftButton, {}, extras->actionGeometry(verify).center());
+            w.WaitForComparison();
+        };
+        w.pathBar()->setText(PathBar::Side::Source, QString::fromStdString(dir / "q"));
+        w.pathBar()->setText(PathBar::Side::Target, QString::fromStdString(dir / "z"));
+        verifyFromMenu();  // nothing recorded yet: read and recorded
+        QVERIFY2(log.isEmpty(), qPrintable(log.join('\n')));
+        QVERIFY2(w.frame.messagePane()->text().startsWith("Geprüft: 2 Dateien (600 KB gelesen): 2 gleich, "
+                                                          "0 verschieden, 0 beschädigt?"),
+                 qPrintable(w.frame.messagePane()->text()));
+        QCOMPARE(w.rowCount(), 0);
+
+        std::string rotten = photo;
+        rotten[123'456] = 'X';
+        WriteFile(dir / "z/foto.jpg", rotten, kOld);  // in place, size and time as they were
+        verifyFromMenu();
+        QCOMPARE(log.size(), 1);
+        QVERIFY2(log[0].startsWith("warn: 1 Datei ist beschädigt? (anderer Inhalt bei gleicher Größe und Zeit):\n\n"
+                                   "foto.jpg (im Ziel, zuletzt gut: "),
+                 qPrintable(log[0]));
+        const int row = w.RowOf("foto.jpg");
+        QVERIFY(row >= 0);
+        QCOMPARE(w.State(row), ResultRows::kDamaged);
+        QCOMPARE(w.model()->cellText(row, 4), "<!>");
+        QVERIFY(w.model()->data(w.model()->index(row, 4), Qt::ToolTipRole).toString().startsWith(
+            "beschädigt? (anderer Inhalt bei gleicher Größe und Zeit) – im Ziel, zuletzt gut: "));
+        QCOMPARE(w.RowOf("b.txt"), -1);
+        QVERIFY(w.frame.messagePane()->text().contains("1 gleich, 0 verschieden, 1 beschädigt?"));
+        w.Command(CommandId::FilterAll);  // refilled from the same result: still damaged
+        QCOMPARE(w.State(w.RowOf("foto.jpg")), ResultRows::kDamaged);
+
+        // Two-way: the source still holds the good bytes, so they come back.
+        w.frame.actions().action(CommandId::SyncModeTwoWay)->trigger();
+        w.WaitForComparison();
+        const int repair = w.RowOf("foto.jpg");
+        QCOMPARE(w.model()->cellText(repair, 4), "--->");
+        QCOMPARE(w.State(repair), ResultRows::kMarked);
+        QVERIFY(w.model()->data(w.model()->index(repair, 4), Qt::ToolTipRole).toString().endsWith(
+            "wird von der anderen Seite wiederhergestellt"));
+        w.controller()->setUserPrompts(nullptr);
+    }
+
     void synchroniseIntoAMissingRoot_data() {
         QTest::addColumn<QString>("target");  // below the test folder
         QTest::addColumn<bool>("answer");
