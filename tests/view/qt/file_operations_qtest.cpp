@@ -745,7 +745,7 @@ private slots:
         w.pathBar()->setText(PathBar::Side::Target, QString::fromStdString(dir / "z"));
         verifyFromMenu();  // nothing recorded yet: read and recorded
         QVERIFY2(log.isEmpty(), qPrintable(log.join('\n')));
-        QVERIFY2(w.frame.messagePane()->text().startsWith("Geprüft: 2 Dateien (600 KB gelesen): 2 gleich, "
+        QVERIFY2(w.frame.messagePane()->text().startsWith("Geprüft: 2 Dateien (586 KB gelesen): 2 gleich, "
                                                           "0 verschieden, 0 beschädigt?"),
                  qPrintable(w.frame.messagePane()->text()));
         QCOMPARE(w.rowCount(), 0);
