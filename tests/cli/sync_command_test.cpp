@@ -464,6 +464,17 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
          "brief.txt=alt ",
          {"Kopie fehlerhaft: beim Zurücklesen andere Daten als in der Quelle", "/T/brief.txt"},
          {"--rw", "--corrupt-written"}},
+        // The same card behind a job that says "verify = yes".
+        {"a job's copies that read back wrong",
+         {{"brief.txt", kNew, "neu"}},
+         {{"brief.txt", kOld, "alt"}},
+         {},
+         {},
+         {"run as job", "--verify"},
+         kExitUnequal,
+         "brief.txt=alt ",
+         {"Kopie fehlerhaft: beim Zurücklesen andere Daten als in der Quelle"},
+         {"--rw", "--corrupt-written"}},
         {"copies that cannot be read back",
          {{"brief.txt", kNew, "neu"}},
          {{"brief.txt", kOld, "alt"}},
@@ -504,6 +515,16 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
             setenv("XDG_DATA_HOME", (dir / "home/daten").c_str(), 1);
             setenv("XDG_STATE_HOME", (dir / "home/stand").c_str(), 1);
             std::vector<std::string> args = c.options;
+            if (!args.empty() && args[0] == "run as job") {
+                setenv("XDG_CONFIG_HOME", (dir / "home/konfig").c_str(), 1);
+                args = {"job", "save", "karte"};
+                args.insert(args.end(), c.options.begin() + 1, c.options.end());
+                args.insert(args.end(), {s, t});
+                const test::CliResult saved = test::Cli(args);
+                if (saved.status != kExitEqual) return std::to_string(saved.status) + "\n" + saved.err;
+                const test::CliResult r = test::Cli({"run", "karte"});
+                return std::to_string(r.status) + "\n" + r.err + r.out;
+            }
             args.insert(args.end(), {"--yes", s, t});
             const SyncRun r = Sync(args);
             return std::to_string(r.status) + "\n" + r.err + r.out;
