@@ -75,9 +75,10 @@ StoreError SyncUseCase::LoadState(SyncQuestions* questions) {
         if (StoreError error = ForgetState(&notice)) return error;
         if (questions && !notice.empty()) questions->Tell(Tr("Hinweis: ") + notice);
     }
-    if (request_.forgetState) return {};  // a dry run shows the first run afresh
+    // Afresh (a dry run shows the first run afresh), but the remembered
+    // content stays: without it the damage guard would be off unsaid.
     SyncStateStore store = Store();
-    return session_.LoadState(store, pair_->key());
+    return session_.LoadState(store, pair_->key(), request_.forgetState);
 }
 
 StoreError SyncUseCase::ForgetState(std::string* notice) {

@@ -93,11 +93,11 @@ std::string SyncSession::CopyQuestion(bool toTarget, int32_t count) {
                    count);
 }
 
-StoreError SyncSession::LoadState(SyncStateStore& store, const PairKey& pair) {
+StoreError SyncSession::LoadState(SyncStateStore& store, const PairKey& pair, bool contentOnly) {
     state_.reset();
     content_ = {};
     if (settings_.mode != SyncMode::Update && store.loadContent(pair, content_)) content_ = {};
-    if (!remembers()) return {};
+    if (!remembers() || contentOnly) return {};
     return store.load(pair, state_);
 }
 
