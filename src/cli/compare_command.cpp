@@ -86,7 +86,7 @@ constexpr const char* kCompareHelp[] = {
     "Einstellung täte, ohne etwas zu ändern: je Datei die geplante Aktion mit eigenem Pfeil\n"
     "(---> und <--- kopieren, --X und X-- im Ziel bzw. in der Quelle löschen, ~~> und <~~ dort\n"
     "umbenennen, (~>) und (<~) der alte Name einer Datei, die umbenannt wird, <?> Konflikt, ?\n"
-    "unbekannt, = nichts zu tun) und bei Löschen und Umbenennen den Grund. Der Filter ordnet jede\n"
+    "unbekannt, <!> beschädigt?, = nichts zu tun) und bei Löschen und Umbenennen den Grund. Der Filter ordnet jede\n"
     "Aktion der Seite zu, die sie ändert. Mit Gedächtnis wird der Stand des letzten Abgleichs nur\n"
     "gelesen.\n"
     "\n"
@@ -111,7 +111,8 @@ constexpr const char* kCompareHelp[] = {
     KIRVO_CLI_MODE_OPTIONS_HELP,
     TrNoop("  --format=WERT             text: lesbare Liste (Vorgabe); tsv: für Skripte, je Zeile der\n"
     "                            Zustand (2 markiert: kopieren, 3 Ordner, 4 gleich oder nichts zu\n"
-    "                            tun, 5 Konflikt, 6 unbekannt, mit --mode auch 7 löschen,\n"
+    "                            tun, 5 Konflikt, 6 unbekannt, 10 beschädigt?, mit --mode auch\n"
+    "                            7 löschen,\n"
     "                            8 umbenennen, 9 alter Name einer Datei, die umbenannt wird)\n"
     "                            und die neun Spalten, mit Tabulator getrennt, danach die Zeilen 1009\n"
     "                            bis 1012 mit den Summen; \\ Tabulator Zeilenumbruch\n"
