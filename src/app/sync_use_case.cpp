@@ -231,6 +231,12 @@ bool SyncUseCase::LookAgain(TreeMatcher& decidedOn) const {
 }
 
 const RunResult& SyncUseCase::Finish(const TreeMatcher* after) {
+    // Update mode keeps no state, but what its copies read is kept all the same.
+    if (session_.mode() == SyncMode::Update && awaitingRecord_ && !source_.snapshot() && !target_.snapshot()) {
+        if (!pair_) pair_.emplace(SyncPair::Of(source_, target_));
+        SyncStateStore store = Store();
+        session_.RecordContent(store, pair_->key());
+    }
     if (after != nullptr) {
         if (awaitingRecord_ && pair_) {
             SyncStateStore store = Store();

@@ -159,9 +159,11 @@ void SyncSession::KeepEvidence(const SyncWork& work, const SyncOutcome& outcome)
     }
 }
 
+// Every copy whose bytes passed through here (or were read to check it):
+// the copy with its identity as placed, and in mirror and two-way its
+// source with the identity the comparison listed (update mode lists none).
 void SyncSession::KeepContent(const SyncWork& work, const SyncOutcome& outcome) {
     copiedContent_.clear();
-    if (settings_.mode == SyncMode::Update) return;
     std::unordered_map<std::string, size_t> indexOf;
     for (size_t i = 0; i < decisions_.size() && i < paths_.size(); ++i) indexOf.emplace(paths_[i].relativePath(), i);
     const int64_t now = std::time(nullptr);

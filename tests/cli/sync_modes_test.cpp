@@ -642,6 +642,13 @@ TEST(SyncModes, DamageIsFoundAndNeverSpread) {
     r = test::Cli({"verify", "--format=tsv", p.root[0], p.root[1]});
     EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
     EXPECT_EQ(r.out.substr(0, 2), "4\t");
+
+    // A checked copy in update mode keeps what it read, so rot of the copy is damage too.
+    WriteFile(p.root[0] + "/neu.jpg", photo, kStart + 100);
+    ASSERT_EQ(p.Sync("update", {"--verify"}).status, kExitEqual);
+    WriteFile(p.root[1] + "/neu.jpg", damaged, kStart + 100);
+    r = test::Cli({"verify", p.root[0], p.root[1]});
+    EXPECT_NE(r.err.find("beschädigt? neu.jpg (im Ziel, zuletzt gut: "), std::string::npos) << r.out << r.err;
 }
 
 }  // namespace

@@ -204,10 +204,11 @@ void ComparisonSession::OnFinished(const ComparisonOutcome& outcome) {
         }
         FillList();
         if (options_.beep()) prompts_->Beep(BeepKind::Done);
-        if (verify_) WarnOfDamage();
     }
     noteAfterComparison_.clear();
     SetComparing(false);
+    // Once the window is free again: what was found damaged, by name.
+    if (verify_ && !outcome.scanStopped && outcome.rootProblem.empty()) WarnOfDamage();
     emit finished();
 }
 
