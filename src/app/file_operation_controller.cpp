@@ -158,6 +158,16 @@ std::string FileOperationController::ComparisonEnded(const Root& source, const R
     return warning;
 }
 
+bool FileOperationController::LookAgainAfterRun(const PathFilter& filter, TreeMatcher& matcher, std::string& warning) {
+    if (!finishing_ || !finishing_->LookAgain(matcher)) return false;
+    // The roots as the run left them (it looks at a missing one again).
+    const Root source = finishing_->source();
+    const Root target = finishing_->target();
+    BeginComparison(filter, source, target);
+    warning = ComparisonEnded(source, target, &matcher);
+    return true;
+}
+
 std::string FileOperationController::AfreshQuestion(const StoreError& error) {
     switch (error.kind) {
     case StoreError::Kind::NotMounted: return {};

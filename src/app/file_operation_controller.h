@@ -94,6 +94,13 @@ public:
     const SyncSession* plan() const { return shown_ && shown_->decided() ? &shown_->session() : nullptr; }
     const StoreError& planError() const { return planError_; }
 
+    // After Synchronize, instead of comparing again: the comparison decided
+    // on brought up to date by looking again at what the run touched, the
+    // run finished over it and the plan of the new list decided, as
+    // ComparisonEnded does (`warning` as it returns). False, with nothing
+    // changed, where only a whole comparison can tell what is there now.
+    bool LookAgainAfterRun(const PathFilter& filter, TreeMatcher& matcher, std::string& warning);
+
     // What the last command did; the sync's once the comparison after it is over.
     const RunResult& lastResult() const { return last_; }
 
