@@ -407,10 +407,12 @@ private slots:
         poll.start();
         b.w.Command(CommandId::Synchronize);
         QCOMPARE(dialogs, 1);
-        QCOMPARE(parts.size(), 2);
+        QCOMPARE(parts.size(), 4);
         QVERIFY2(parts[0].startsWith("Es werden 3 Dateien von Quelle nach Ziel kopiert ! (1 neu, 2 ersetzt, "), qPrintable(parts[0]));
         QVERIFY2(parts[0].endsWith(" | 3"), qPrintable(parts[0]));
         QVERIFY2(parts[1].startsWith("Es werden 2 Dateien von Ziel nach Quelle kopiert ! (1 neu, 1 ersetzt, "), qPrintable(parts[1]));
+        // The folders the copies make are named with their side.
+        QCOMPARE(parts.mid(2), (QStringList{"In der Quelle: 1 Ordner wird angelegt. | 1", "Im Ziel: 1 Ordner wird angelegt. | 1"}));
         QCOMPARE(b.log, QStringList{kCopyToSource});
         untickFirst = false;
         b.log.clear();
