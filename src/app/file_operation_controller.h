@@ -16,6 +16,7 @@
 namespace kirvo {
 
 class AppOptions;
+class JobRun;
 class OperationLog;
 class SelectionUseCase;
 class PathFilter;
@@ -118,6 +119,8 @@ private:
     CopyFlags copyFlags() const;
     DeleteFlags deleteFlags() const;
     FileOperationService& Service();
+    // The job's run ends with the sync's result: its line, its last run, its turn let go.
+    void EndJobRun(const RunResult& result);
     OperationOutcome Selection(const std::function<bool(SelectionUseCase&, Questions&, FileOperationService&)>& run);
 
     const AppOptions& options_;
@@ -131,6 +134,8 @@ private:
     std::unique_ptr<SyncUseCase> finishing_;  // ran, awaiting the comparison that follows
     StoreError planError_;
     std::optional<JobPlan> job_;
+    // The job's run under way: its turn taken, its line written once the run is finished.
+    std::unique_ptr<JobRun> jobRun_;
     Root source_;
     Root target_;
     RunResult last_;
