@@ -86,8 +86,16 @@ void JobRun::End(int status, std::string* lastNotice, bool notify) const {
     std::tm local{};
     char when[32] = "";
     if (localtime_r(&now, &local) != nullptr) std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
-    ReplaceFile(JobStore::LastRunPathOf(job_.name), std::string(when) + '\t' + line.substr(line.find("\": ") + 3) + '\n',
-                0600);
+    // German as the log is, and the run's own language beside it where that is another.
+    const auto result = [](const std::string& summary) { return summary.substr(summary.find("\": ") + 3); };
+    std::string german;
+    {
+        const SourceTexts source;
+        german = result(SummaryLine(status));
+    }
+    std::string last = std::string(when) + '\t' + german + '\n';
+    if (CurrentLanguage() != UiLanguage::German) last += std::string(when) + '\t' + result(line) + '\n';
+    ReplaceFile(JobStore::LastRunPathOf(job_.name), last, 0600);
     if (!notify) return;
     const bool news = status != 0 && result_.end != RunEnd::Interrupted && !result_.cancelled();
     // The trouble alone, without what went well: the same trouble is the same notice.

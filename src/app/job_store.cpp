@@ -57,8 +57,10 @@ std::string JobStore::LastRunPathOf(std::string_view name) {
 
 std::string JobStore::LastRun(std::string_view name) {
     std::ifstream file(LastRunPathOf(name));
-    std::string line;
+    std::string line, translated;
     if (!std::getline(file, line)) return {};
+    // The second line, where there is one, in the language the run had.
+    if (CurrentLanguage() != UiLanguage::German && std::getline(file, translated) && !translated.empty()) line = translated;
     const size_t tab = line.find('\t');
     if (tab == std::string::npos) return {};
     return line.substr(0, tab) + " – " + line.substr(tab + 1);
