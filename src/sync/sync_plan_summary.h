@@ -11,7 +11,8 @@ namespace kirvo {
 // What a run is about to do, in the words the user is asked with: one part
 // per kind of work and side, each with its count, its bytes and its files.
 // The copies of each direction and the renames of each side may be declined
-// one by one; deletions and folders go with the run as a whole.
+// one by one; deletions and folders go with the run as a whole. Last, the
+// conflicts the run leaves as they are, so that none is a surprise after it.
 class SyncPlanSummary {
 public:
     enum class Part {
