@@ -24,17 +24,25 @@ SyncPlanSummary::Group PartOf(SyncPlanSummary::Part part, bool declinable) {
 }
 
 // The folders made on a side: those the work makes, and the parents of the
-// copies into it that the comparison did not find there; parents first.
+// copies into it that the comparison did not find there and no rename of a
+// folder brings; parents first.
 std::vector<std::string> FoldersMade(const std::vector<RootedPath>& made, const CopyList& copies,
-                                     const std::deque<std::string>* found) {
+                                     const std::vector<MovePair>& moves, const std::deque<std::string>* found) {
     std::set<std::string> folders;  // ending in '/'
     for (const RootedPath& path : made) folders.insert(Relative(path) + '/');
     if (found != nullptr) {
+        std::vector<std::string> renamedTo;
+        for (const MovePair& move : moves)
+            if (move.folder) renamedTo.push_back(Relative(move.to) + '/');
         const std::unordered_set<std::string_view> there(found->begin(), found->end());
+        const std::unordered_set<std::string_view> renamed(renamedTo.begin(), renamedTo.end());
         for (const CopyPair& copy : copies.pairs) {
             const std::string_view to = copy.to.relative();
-            for (size_t slash = to.find('/'); slash != std::string_view::npos; slash = to.find('/', slash + 1))
-                if (!there.contains(to.substr(0, slash + 1))) folders.emplace(to.substr(0, slash + 1));
+            for (size_t slash = to.find('/'); slash != std::string_view::npos; slash = to.find('/', slash + 1)) {
+                const std::string_view folder = to.substr(0, slash + 1);
+                if (renamed.contains(folder)) break;  // it comes with what lies in it
+                if (!there.contains(folder)) folders.emplace(folder);
+            }
         }
     }
     std::vector<std::string> ordered;
@@ -109,6 +117,7 @@ SyncPlanSummary::SyncPlanSummary(const SyncWork& work, bool toTrash, const Known
     for (const bool inSource : {true, false}) {
         const std::vector<std::string> made = FoldersMade(inSource ? work.newFoldersInSource : work.newFoldersInTarget,
                                                          inSource ? work.toSource : work.toTarget,
+                                                         inSource ? work.moveInSource : work.moveInTarget,
                                                          known.folders[inSource ? 0 : 1]);
         const std::vector<RootedPath>& removed = inSource ? work.foldersInSource : work.foldersInTarget;
         if (made.empty() && removed.empty()) continue;
