@@ -122,6 +122,12 @@ TEST(SyncCommand, ConflictsArePassedOverAndReported) {
     const SyncRun dry = Sync({"--dry-run", "--compare=time-size", t.q, t.z});
     EXPECT_EQ(dry.status, kExitUnequal);
     EXPECT_NE(dry.out.find(note), std::string::npos) << dry.out;
+    // Asked, the plan names it too, and the folders the copies make.
+    const SyncRun asked = Sync({"--compare=time-size", t.q, t.z}, "n\nn\n");
+    EXPECT_NE(asked.out.find("\nIn der Quelle: 1 Ordner wird angelegt.\nIm Ziel: 2 Ordner werden angelegt.\n"
+                             "1 Konflikt bleibt, wie er ist.\n"),
+              std::string::npos)
+        << asked.out;
     const SyncRun r = SyncBinary({"--yes", "--compare=content", t.q, t.z});
     EXPECT_EQ(r.status, kExitUnequal) << r.out;
     EXPECT_NE(r.out.find(note), std::string::npos) << r.out;

@@ -107,6 +107,7 @@ void ComparisonSession::SetComparing(bool comparing) {
     comparing_ = comparing;
     if (comparing) {
         busyCursor_.emplace(Qt::BusyCursor);  // the window still takes input
+        emit unreadablePlacesNoted(QString(), QString());  // said of the list that goes
     } else {
         busyCursor_.reset();
     }
@@ -185,31 +186,45 @@ void ComparisonSession::OnFinished(const ComparisonOutcome& outcome) {
         } else {
             emit statusMessage(noteAfterComparison_);
         }
-        const WaitCursor wait;
-        PlanShownResult();
-        // What was not there or not readable is said first; the question for
-        // a large result counts the rows that would be shown, not the pairs
-        // (after a sync thousands of equal files stay hidden).
-        if (!matcher.unknownPlaces().empty()) {
-            if (!missing.empty()) missing += "\n\n";
-            missing += UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot());
-        }
-        if (!missing.empty()) prompts_->ShowWarning(missing);
-        if (options_.ueber5000() && matcher.pairCount() > kLargeResult && ShownFileRows() > kLargeResult) {
-            if (options_.beep()) prompts_->Beep(BeepKind::Question);
-            if (!prompts_->AskOkCancel(Tr(kLargeResultQuestion))) {
-                operations_.Drop();
-                matcher.Clear();
-            }
-        }
-        FillList();
-        if (options_.beep()) prompts_->Beep(BeepKind::Done);
+        ShowComplete(std::move(missing));
     }
     noteAfterComparison_.clear();
     SetComparing(false);
     // Once the window is free again: what was found damaged, by name.
     if (verify_ && !outcome.scanStopped && outcome.rootProblem.empty()) WarnOfDamage();
     emit finished();
+}
+
+void ComparisonSession::ShowComplete(std::string missing) {
+    TreeMatcher& matcher = comparison_.matcher();
+    const WaitCursor wait;
+    PlanShownResult();
+    // What was not there or not readable is said first; the question for
+    // a large result counts the rows that would be shown, not the pairs
+    // (after a sync thousands of equal files stay hidden).
+    // The unreadable places in the box the first time for the pair, then in the bar.
+    if (!matcher.unknownPlaces().empty()) {
+        const std::string places =
+            UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot());
+        if (unreadableNamed_.emplace(matcher.sourceRoot(), matcher.targetRoot()).second) {
+            if (!missing.empty()) missing += "\n\n";
+            missing += places;
+        } else {
+            const size_t cut = places.find("\n\n");
+            emit unreadablePlacesNoted(FromUtf8(places.substr(0, places.find_last_not_of('\n', cut) + 1)),
+                                       cut == std::string::npos ? QString() : FromUtf8(places.substr(cut + 2)));
+        }
+    }
+    if (!missing.empty()) prompts_->ShowWarning(missing);
+    if (options_.ueber5000() && matcher.pairCount() > kLargeResult && ShownFileRows() > kLargeResult) {
+        if (options_.beep()) prompts_->Beep(BeepKind::Question);
+        if (!prompts_->AskOkCancel(Tr(kLargeResultQuestion))) {
+            operations_.Drop();
+            matcher.Clear();
+        }
+    }
+    FillList();
+    if (options_.beep()) prompts_->Beep(BeepKind::Done);
 }
 
 int64_t ComparisonSession::ShownFileRows() const {
@@ -271,6 +286,24 @@ bool ComparisonSession::CompareAgainWithNote(const QString& note) {
     noteAfterComparison_.clear();  // no comparison started: the note stands as it is
     if (!note.isEmpty()) emit statusMessage(note);
     return false;
+}
+
+bool ComparisonSession::LookAgainAfterRun(const QString& note) {
+    if (comparing_ || pathBar_.text(PathBar::Side::Source) != comparedTexts_[0] ||
+        pathBar_.text(PathBar::Side::Target) != comparedTexts_[1])
+        return false;
+    view_.Clear();  // no row may point at the pairs while they are made anew
+    std::string warning;
+    if (!operations_.LookAgainAfterRun(pathFilter_, comparison_.matcher(), warning)) return false;
+    SetComparing(true);  // as a comparison: what the log has so far is the window's own
+    busyCursor_.reset();
+    if (!warning.empty()) prompts_->ShowWarning(warning);
+    emit ended();
+    emit statusMessage(note);
+    ShowComplete({});
+    SetComparing(false);
+    emit finished();
+    return true;
 }
 
 void ComparisonSession::CompareAgainIfShown() {

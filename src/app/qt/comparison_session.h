@@ -2,7 +2,9 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <set>
 #include <optional>
+#include <string>
 
 #include "app/verify_use_case.h"
 #include "view/command_id.h"
@@ -56,12 +58,20 @@ public:
     // `note` in the status bar once the comparison is over. False when no
     // comparison started (the note was shown at once).
     bool CompareAgainWithNote(const QString& note);
+    // After "Dateien abgleichen": the list brought up to date by looking
+    // again at what the run touched, and shown as a comparison's would be.
+    // False, with nothing changed, where only a whole comparison can tell
+    // (or other paths were typed since): CompareAgainWithNote then.
+    bool LookAgainAfterRun(const QString& note);
     // A setting the shown result was made under changed: compare again.
     void CompareAgainIfShown();
 
 signals:
     // A comparison started or ended: command states may differ.
     void comparingChanged();
+    // What the comparison shown could not read, for the bar above the list
+    // (the box said it once for the pair); empty when a comparison starts.
+    void unreadablePlacesNoted(const QString& text, const QString& details);
     void statusMessage(const QString& text);
     void sideTotalsShown(kirvo::Side side, const QString& text);
     void readingProgress(int permille);
@@ -82,6 +92,9 @@ private:
     void ShowContentProgress(qint64 bytesDone, qint64 bytesTotal, qint64 pairsDone, qint64 pairsTotal,
                              const QString& file);
     void OnFinished(const ComparisonOutcome& outcome);
+    // A complete result: its plan, the warnings (`missing` first), the
+    // large-result question, the list filled.
+    void ShowComplete(std::string missing);
     // After a complete comparison: the plan of the mode set is decided over
     // the new result (a state that cannot be read: asked whether to start afresh).
     void PlanShownResult();
@@ -103,6 +116,8 @@ private:
     QString noteAfterComparison_;           // for the status bar once the comparison is over
     std::array<QString, 2> comparedTexts_;  // the paths as typed, for the histories
     std::optional<WaitCursor> busyCursor_;  // while the folders are read
+    // The pairs of roots whose unreadable places the box has named this session.
+    std::set<std::pair<std::string, std::string>> unreadableNamed_;
 };
 
 }  // namespace kirvo

@@ -66,6 +66,7 @@ WindowController::WindowController(CKirvoView& view, PathBar& pathBar, ProfileSt
     connect(&session_, &ComparisonSession::readingProgress, this, &WindowController::readingProgress);
     connect(&session_, &ComparisonSession::ended, this, &WindowController::ShowSummary);
     connect(&session_, &ComparisonSession::finished, this, &WindowController::comparisonFinished);
+    connect(&session_, &ComparisonSession::unreadablePlacesNoted, this, &WindowController::unreadablePlacesNoted);
 }
 
 WindowController::~WindowController() {
@@ -330,7 +331,11 @@ void WindowController::RunFileOperation(CommandId cmd) {
     }
     if (!outcome.compareAgain) return;
     summaryPending_ = true;
-    if (!session_.CompareAgainWithNote(FromUtf8(outcome.note))) ShowSummary();
+    // After a sync only what it touched is looked at again where that tells
+    // all; F5 and the other commands compare both trees again.
+    const QString note = FromUtf8(outcome.note);
+    if (cmd == CommandId::Synchronize && session_.LookAgainAfterRun(note)) return;
+    if (!session_.CompareAgainWithNote(note)) ShowSummary();
 }
 
 void WindowController::ShowSummary() {
