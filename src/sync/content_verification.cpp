@@ -38,13 +38,13 @@ std::string LocalTime(int64_t seconds) {
 
 }  // namespace
 
-std::string DamageText(const VerifiedPath& p) {
+std::string DamageText(const VerifiedPath& p, const std::function<std::string(int64_t)>& when) {
     std::string text;
     for (int i = 0; i < 2; ++i) {
         if (!p.damaged[i]) continue;
         if (!text.empty()) text += "; ";
         text += Format(i == 0 ? Tr("in der Quelle, zuletzt gut: %s") : Tr("im Ziel, zuletzt gut: %s"),
-                       LocalTime(p.goodSince[i]));
+                       when ? when(p.goodSince[i]) : LocalTime(p.goodSince[i]));
     }
     return text;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,9 @@ struct VerifyResult {
 };
 
 // Where a path is damaged and when it was last good: "im Ziel, zuletzt gut:
-// 2026-12-01 14:03:10" (both sides joined by "; "), in local time.
-std::string DamageText(const VerifiedPath& path);
+// 2026-12-01 14:03:10" (both sides joined by "; "), in local time; `when`
+// writes the time instead where a list shows dates in its own format.
+std::string DamageText(const VerifiedPath& path, const std::function<std::string(int64_t)>& when = {});
 
 // Checking the bytes of a pair ("kirvo-cli verify"): reads every file of
 // both sides whole, compares each with its recorded hash and records what it

@@ -22,7 +22,6 @@ std::string ResultRows::FileCountText(int32_t files) {
 }
 
 std::string ResultRows::SummaryText(const SideTotals& totals) {
-    const auto files = static_cast<uint64_t>(totals.files);
     const auto folders = static_cast<uint64_t>(totals.folders);
     // TRANSLATORS: "%s Dateien in %s Ordnern mit %s (%s Bytes) ": files, folders, the size, the exact bytes.
     return Format(Tr("%s in %s mit %s (%s) "), FileCountText(totals.files),

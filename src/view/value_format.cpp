@@ -5,6 +5,7 @@
 #include "platform/value_text.h"
 
 #include <cstdint>
+#include <ctime>
 
 namespace kirvo {
 namespace {
@@ -46,6 +47,23 @@ std::string FormatTotalSize(double total) { return SizeText(total); }
 std::string FormatDate(const SystemTime& t) {
     std::string text;
     AppendDate(text, t);
+    return text;
+}
+
+std::string FormatDate(int64_t utcSeconds) {
+    const std::time_t t = static_cast<std::time_t>(utcSeconds);
+    std::tm local{};
+    localtime_r(&t, &local);
+    SystemTime time;
+    time.year = static_cast<uint16_t>(local.tm_year + 1900);
+    time.month = static_cast<uint16_t>(local.tm_mon + 1);
+    time.dayOfWeek = static_cast<uint16_t>(local.tm_wday);
+    time.day = static_cast<uint16_t>(local.tm_mday);
+    time.hour = static_cast<uint16_t>(local.tm_hour);
+    time.minute = static_cast<uint16_t>(local.tm_min);
+    time.second = static_cast<uint16_t>(local.tm_sec);
+    std::string text = FormatDate(time);
+    text.erase(0, text.find_first_not_of(' '));
     return text;
 }
 

@@ -22,6 +22,8 @@ std::string FormatTotalSize(double total);
 // "Geändert am" cell: " 6.03.2009 07:05:09" (day padded with a blank);
 // English "03/06/2009 07:05:09".
 std::string FormatDate(const SystemTime& time);
+// The same for seconds since 1970 (UTC), in local time and without the padding blank.
+std::string FormatDate(int64_t utcSeconds);
 // "--->" for 1, "<---" for -1, "<?>" for a conflict, "?" for unknown, "=" for anything else.
 std::string FormatArrow(Verdict verdict);
 inline constexpr const char* kConflictArrow = "<?>";

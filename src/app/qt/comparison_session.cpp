@@ -255,7 +255,7 @@ void ComparisonSession::WarnOfDamage() {
                 text += Format(Tr("\n… und %d weitere."), damaged - kNamed);
                 break;
             }
-            text += "\n" + path.path + " (" + DamageText(path) + ")";
+            text += "\n" + path.path + " (" + DamageText(path, [](int64_t seconds) { return FormatDate(seconds); }) + ")";
         }
     }
     if (!text.empty()) prompts_->ShowWarning(text);

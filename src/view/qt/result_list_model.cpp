@@ -104,7 +104,7 @@ QVariant ResultListModel::toolTip(size_t row) const {
     const auto text = [](std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); };
     if (!reasons_) return {};
     if (const VerifiedPath* damage = rows_.Damage(row))
-        return QTr("beschädigt? (anderer Inhalt bei gleicher Größe und Zeit) – ") + text(DamageText(*damage));
+        return QTr("beschädigt? (anderer Inhalt bei gleicher Größe und Zeit) – ") + text(DamageText(*damage, [](int64_t seconds) { return FormatDate(seconds); }));
     if (rows_.Decision(row) != nullptr && rows_.plan()->mode() != SyncMode::Update)
         return text(rows_.plan()->Explain(static_cast<size_t>(rows_.PairIndex(row))));
     if (rows_.StateImage(row) == ResultRows::kConflict)
