@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <utility>
 
 #include "fileops/file_operation_texts.h"
 #include "fileops/operation_log.h"
@@ -42,11 +43,12 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
     countBytes();
     for (const CopyPair& pair : pairs) result.files.push_back({pair.from.path, pair.to.path, FileOutcome::Cancelled, {}, {}});
     for (size_t i = 0; i < pairs.size(); ++i) {
-        if (i % kForesee == 0) foresee(i);
+        if (i >= foreseenTo_) foresee(i);
         if (!cancelled_) {
             copyWithRetries(pairs[i], result.files[i], i);
             logOutcome(i);
         }
+        if (std::exchange(rootMade_, false)) foreseenTo_ = i + 1;
         ++filesDone_;
     }
     // Files copied before a cancel are finished too (and a retry asked for

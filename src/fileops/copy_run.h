@@ -110,6 +110,10 @@ private:
     size_t batchFiles_ = kBatchFiles;
     std::vector<std::string> declinedFolders_;
     std::vector<Pending> pending_;
+    // The looks ahead reach this pair; a root made on the way asks again
+    // from the next one (before it existed, none could be asked for there).
+    size_t foreseenTo_ = 0;
+    bool rootMade_ = false;
     std::unordered_multiset<std::string> pendingNames_;
     uint64_t pendingBytes_ = 0;
     std::vector<std::pair<uint64_t, uint64_t>> cleanedFolders_;  // device, inode
