@@ -55,7 +55,7 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
     // on the way may send more off).
     do {
         drain();
-        while (!pending_.empty()) flushPending();
+        while (!pending_.empty() || !held_.empty()) flushPending();
     } while (workers_ && workers_->inFlight() > 0);
     trash_.flush();
     tell();
@@ -83,7 +83,17 @@ void CopyRun::await(size_t index, std::unique_ptr<FileTransfer> transfer) {
     pendingBytes_ += transfer->bytes();
     pendingNames_.insert(transfer->destinationName());
     pending_.push_back({index, std::move(transfer), decisions_[index]});
-    if (pending_.size() >= batchFiles_ || pendingBytes_ >= kBatchBytes) flushPending();
+    const auto away = [](const Pending& p) { return p.transfer->flushesElsewhere(); };
+    const size_t most = std::any_of(pending_.begin(), pending_.end(), away)
+                            ? std::min(batchFiles_, kRemoteBatchFiles)
+                            : batchFiles_;
+    if (pending_.size() < most && pendingBytes_ < kBatchBytes) return;
+    if (!std::all_of(pending_.begin(), pending_.end(), away)) return flushPending();
+    // The server flushes this batch while the next one goes out; the one
+    // before is placed now (its flush has had the longest).
+    std::vector<Pending> before = std::exchange(held_, std::exchange(pending_, {}));
+    pendingBytes_ = 0;
+    if (!before.empty()) placeBatch(std::move(before));
 }
 
 void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t index) {
@@ -122,7 +132,7 @@ void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t i
             return;
         case FileAttempt::Error: break;
         }
-        if (OutOfHandles(attempt.code) && (!pending_.empty() || !away_.empty())) {
+        if (OutOfHandles(attempt.code) && (!pending_.empty() || !held_.empty() || !away_.empty())) {
             // The open-file limit: the waiting files hold the handles. Finish them,
             // wait for fewer from now on, and try again without asking.
             drain();
