@@ -83,14 +83,15 @@ void CopyRun::await(size_t index, std::unique_ptr<FileTransfer> transfer) {
     pendingBytes_ += transfer->bytes();
     pendingNames_.insert(transfer->destinationName());
     pending_.push_back({index, std::move(transfer), decisions_[index]});
-    const auto away = [](const Pending& p) { return p.transfer->flushesElsewhere(); };
+    const auto away = [](const Pending& p) { return p.transfer->flushesInBackground(); };
     const size_t most = std::any_of(pending_.begin(), pending_.end(), away)
                             ? std::min(batchFiles_, kRemoteBatchFiles)
                             : batchFiles_;
     if (pending_.size() < most && pendingBytes_ < kBatchBytes) return;
     if (!std::all_of(pending_.begin(), pending_.end(), away)) return flushPending();
-    // The server flushes this batch while the next one goes out; the one
-    // before is placed now (its flush has had the longest).
+    // This batch is flushed without us (by the server there, or by the
+    // disk's write-back) while the next one is copied; the one before is
+    // placed now (its flush has had the longest).
     std::vector<Pending> before = std::exchange(held_, std::exchange(pending_, {}));
     pendingBytes_ = 0;
     if (!before.empty()) placeBatch(std::move(before));
