@@ -27,7 +27,7 @@ public:
     LocalFileTransfer() = default;
     ~LocalFileTransfer() override;
 
-    // Files from this size on start their write-back when sealed.
+    // Files from this size on are read ahead further and start their write-back when sealed.
     static constexpr int64_t kWriteBackEarly = 8 << 20;
 
     int openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) override;
