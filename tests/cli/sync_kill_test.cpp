@@ -72,7 +72,8 @@ std::map<std::string, Expected> MakeTrees(const std::string& q, const std::strin
         add("gross/q" + std::to_string(i) + ".bin", big + 1000u * i, 0, i != 1);
         add("gross/z" + std::to_string(i) + ".bin", big * 5 / 6 + 1000u * i, 1, i != 2);
     }
-    for (int i = 0; i < 60; ++i) {
+    // More than a batch of small files each way (two batches are under way to another machine at once).
+    for (int i = 0; i < 140; ++i) {
         const std::string folder = "klein/" + std::to_string(i % 7) + "/";
         add(folder + "q" + std::to_string(i), 100 + 37 * i, 0, i % 3 != 0);
         add(folder + "z" + std::to_string(i), 50 + 41 * i, 1, i % 4 != 0);
