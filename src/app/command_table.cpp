@@ -124,6 +124,10 @@ constexpr std::array kCommands = std::to_array<CommandInfo>({
     {C::OptionPruefen, TrNoop("Kopien prüfen"),
      TrNoop("Jede Kopie wird vom Datenträger zurückgelesen und mit der Quelle verglichen, bevor sie etwas ersetzt."), "",
      ""},
+    {C::VerifyContents, TrNoop("Inhalt prüfen"),
+     TrNoop("Liest jede Datei beider Seiten ganz und findet Dateien, deren Inhalt sich bei gleicher Größe und Zeit "
+     "geändert hat (beschädigt?)."),
+     "", ""},
     {C::ShowLog, TrNoop("Protokoll anzeigen"), TrNoop("Zeigt das Protokoll der kopierten, ersetzten und gelöschten Dateien an."),
      "", ""},
     {C::SaveJob, TrNoop("Auftrag speichern..."),
@@ -184,7 +188,7 @@ constexpr std::array kExtrasItems = std::to_array<MenuItem>({
     {C::None, TrNoop("&Abgleichen als"), kSyncItems},
     {C::None, TrNoop("&Verknüpfungen"), kLinkItems},
     {C::None, TrNoop("&Optionen"), kOptionItems}, {},
-    {C::ShowLog}, {},
+    {C::VerifyContents}, {C::ShowLog}, {},
     {C::SaveJob}, {C::ShowJobs},
 });
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/app_options.h"
+#include "app/job_run.h"
 #include "app/selection_use_case.h"
 #include "app/user_prompts.h"
 #include "engine/path_filter.h"
@@ -148,6 +149,7 @@ std::string FileOperationController::ComparisonEnded(const Root& source, const R
         last_ = finishing_->Finish(same ? matcher : nullptr);
         for (size_t i = before; i < last_.notes.size(); ++i) warning += (warning.empty() ? "" : "\n") + last_.notes[i];
         finishing_.reset();
+        EndJobRun(last_);
     }
     if (!shown_) return warning;
     shown_->Open(source, target);  // a sync refused for the roots says so when it is asked for
@@ -156,6 +158,16 @@ std::string FileOperationController::ComparisonEnded(const Root& source, const R
     if (!planError_) shown_->Decide(*matcher);
     shown_->ReleasePair();  // the list may be looked at for hours
     return warning;
+}
+
+bool FileOperationController::LookAgainAfterRun(const PathFilter& filter, TreeMatcher& matcher, std::string& warning) {
+    if (!finishing_ || !finishing_->LookAgain(matcher)) return false;
+    // The roots as the run left them (it looks at a missing one again).
+    const Root source = finishing_->source();
+    const Root target = finishing_->target();
+    BeginComparison(filter, source, target);
+    warning = ComparisonEnded(source, target, &matcher);
+    return true;
 }
 
 std::string FileOperationController::AfreshQuestion(const StoreError& error) {
@@ -200,6 +212,16 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
             takesPart[static_cast<size_t>(row.pair)] = true;
     shown_->TakePart({takesPart.get(), matcher.pairs().size()});
     shown_->UseFlags(copyFlags(), deleteFlags());
+    if (job_) {
+        // A job's run takes its turn as kirvo-cli run does; one under way elsewhere is not waited for here.
+        jobRun_ = std::make_unique<JobRun>(job_->job, false);
+        if (jobRun_->Begin(nullptr) != JobRun::Start::Go) {
+            prompts_->ShowWarning(jobRun_->result().refusal);
+            jobRun_->End(JobRun::StatusOf(jobRun_->result().end), nullptr, false);
+            jobRun_.reset();
+            return outcome;
+        }
+    }
     Questions questions(*prompts_, options_.beep(), showNote_);
     outcome.compareAgain = shown_->Run(questions, Service());
     const RunResult& result = shown_->result();
@@ -208,7 +230,23 @@ OperationOutcome FileOperationController::Synchronize(const ResultRows& rows, co
     if (shown_->request().mode != SyncMode::Update) outcome.note = ConflictsLeftNote(result);
     last_ = result;
     if (outcome.compareAgain) finishing_ = std::move(shown_);  // finished once compared again
+    else EndJobRun(result);
     return outcome;
+}
+
+void FileOperationController::EndJobRun(const RunResult& result) {
+    if (!jobRun_) return;
+    // Every part declined at the plan: the job did not run, and leaves no line.
+    const bool handled = result.Counts().done() + result.Count(FileOutcome::Skipped) + result.Count(FileOutcome::Failed) +
+                             result.Count(FileOutcome::Cancelled) > 0;
+    if (!handled && !result.work.empty() && !result.refused()) {
+        jobRun_.reset();
+        return;
+    }
+    jobRun_->result() = result;
+    // The window shows the result itself: no notification beside it.
+    jobRun_->End(JobRun::StatusOf(result.end), nullptr, false);
+    jobRun_.reset();
 }
 
 OperationOutcome FileOperationController::Selection(

@@ -16,6 +16,7 @@
 namespace kirvo {
 
 class AppOptions;
+class JobRun;
 class OperationLog;
 class SelectionUseCase;
 class PathFilter;
@@ -60,6 +61,7 @@ public:
     void setLog(OperationLog* log) { log_ = log; }
     // Where the state of the pairs is kept; the user's state folder unless set.
     void setStateFolder(std::string folder) { stateFolder_ = std::move(folder); }
+    const std::string& stateFolder() const { return stateFolder_; }
     // Where a note goes at once, before the files are copied (the status bar).
     void setNoteShown(std::function<void(const std::string&)> show) { showNote_ = std::move(show); }
     bool running() const { return running_; }
@@ -94,6 +96,13 @@ public:
     const SyncSession* plan() const { return shown_ && shown_->decided() ? &shown_->session() : nullptr; }
     const StoreError& planError() const { return planError_; }
 
+    // After Synchronize, instead of comparing again: the comparison decided
+    // on brought up to date by looking again at what the run touched, the
+    // run finished over it and the plan of the new list decided, as
+    // ComparisonEnded does (`warning` as it returns). False, with nothing
+    // changed, where only a whole comparison can tell what is there now.
+    bool LookAgainAfterRun(const PathFilter& filter, TreeMatcher& matcher, std::string& warning);
+
     // What the last command did; the sync's once the comparison after it is over.
     const RunResult& lastResult() const { return last_; }
 
@@ -111,6 +120,8 @@ private:
     CopyFlags copyFlags() const;
     DeleteFlags deleteFlags() const;
     FileOperationService& Service();
+    // The job's run ends with the sync's result: its line, its last run, its turn let go.
+    void EndJobRun(const RunResult& result);
     OperationOutcome Selection(const std::function<bool(SelectionUseCase&, Questions&, FileOperationService&)>& run);
 
     const AppOptions& options_;
@@ -124,6 +135,8 @@ private:
     std::unique_ptr<SyncUseCase> finishing_;  // ran, awaiting the comparison that follows
     StoreError planError_;
     std::optional<JobPlan> job_;
+    // The job's run under way: its turn taken, its line written once the run is finished.
+    std::unique_ptr<JobRun> jobRun_;
     Root source_;
     Root target_;
     RunResult last_;

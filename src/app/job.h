@@ -40,6 +40,7 @@ struct Job {
     std::vector<std::string> filterFrom;  // rule files, read at each run
     bool useTrash = true;
     bool useLog = true;
+    bool verify = false;  // each copy read back from the disk and compared (--verify)
     bool acceptNewHostKey = false;
     // When it runs by itself: a systemd calendar value ("daily", ...; empty:
     // none), and the mount point whose mounting starts it (empty: none).

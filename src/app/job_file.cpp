@@ -135,6 +135,9 @@ const Setting kSettings[] = {
      [](const Job& j) { return Bool(j.useTrash); }},
     {"log", false, [](Job& j, const std::string& v, std::string& r) { return ReadBool(v, j.useLog, r); },
      [](const Job& j) { return Bool(j.useLog); }},
+    // Off unless set: files written before the key was known read the same.
+    {"verify", false, [](Job& j, const std::string& v, std::string& r) { return ReadBool(v, j.verify, r); },
+     [](const Job& j) { return j.verify ? Bool(true) : std::vector<std::string>{}; }},
     {"accept-new-host-key", false,
      [](Job& j, const std::string& v, std::string& r) { return ReadBool(v, j.acceptNewHostKey, r); },
      [](const Job& j) { return Bool(j.acceptNewHostKey); }},

@@ -13,6 +13,7 @@ bool JobPlan::Of(const Job& job, JobPlan& plan, std::string& error) {
         made.limit = DeleteLimit::Parse(job.maxDelete, &error);
         if (!made.limit) return false;
     }
+    made.job = job;
     plan = std::move(made);
     return true;
 }

@@ -20,6 +20,7 @@ struct JobPlan {
     SyncMode mode = SyncMode::Update;
     ChangedSides sides;                // the job's direction
     std::optional<DeleteLimit> limit;  // its --max-delete
+    Job job;                           // for its run's turn and its last run (JobRun)
 
     // False with a German message when the job's limit cannot be read.
     static bool Of(const Job& job, JobPlan& plan, std::string& error);

@@ -25,7 +25,8 @@ public:
     const RunResult& result() const { return result_; }
 
     // Takes the job's turn, waiting for a run of it under way (`waiting`
-    // says so first); then checks that the drive it waits for is mounted.
+    // says so first; none: the run is refused instead of waiting); then
+    // checks that the drive it waits for is mounted.
     Start Begin(const std::function<void(const std::string&)>& waiting);
     // The run will not go ahead: why, in German.
     void Refuse(std::string why);
@@ -34,9 +35,12 @@ public:
     // log and watch writes; `status` is the command's exit status.
     std::string SummaryLine(int status) const;
     // After the run, unless it was a dry run: the line in the log (when the
-    // job logs) and the notification. `lastNotice` (runs one after another)
-    // keeps the last one shown.
-    void End(int status, std::string* lastNotice = nullptr) const;
+    // job logs), the job's last run (JobStore::LastRun) and, with `notify`,
+    // the notification. `lastNotice` (runs one after another) keeps the last
+    // one shown.
+    void End(int status, std::string* lastNotice = nullptr, bool notify = true) const;
+    // The status kirvo-cli ends with after a run that ended so.
+    static int StatusOf(RunEnd end);
 
 private:
     static std::string LockPathOf(const Job& job);

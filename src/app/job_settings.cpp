@@ -22,6 +22,7 @@ Job JobSettings::FromWindow(const std::string& name, const std::string& source, 
     if (filter.includePatterns() != std::vector<std::string>{"*"}) job.include = filter.includePatterns();
     job.exclude = filter.excludePatterns();
     job.useTrash = options.papierkorb();
+    job.verify = options.pruefen();
     return job;
 }
 
@@ -43,6 +44,9 @@ bool JobSettings::ToWindow(const Job& job, AppOptions& options, PathFilter& filt
     options.set(Option::SubOrdner, job.excludeSubFolders ? 1 : 0);
     options.set(Option::SystemOrdner, job.excludeSystemFolders ? 1 : 0);
     options.set(Option::Papierkorb, job.useTrash ? 1 : 0);
+    // A job that checks its copies checks them here too; one that does not
+    // leaves the window's own choice (checking more never harms).
+    if (job.verify) options.set(Option::Pruefen, 1);
     options.setParallel(job.parallel);
     return true;
 }

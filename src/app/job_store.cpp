@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "app/job_file.h"
 #include "fileops/operation_log.h"
@@ -48,6 +49,21 @@ std::string JobStore::DefaultFolder() {
 
 std::string JobStore::LockPathOf(std::string_view name) {
     return fs::path(OperationLog::DefaultPath()).parent_path().string() + "/jobs/" + std::string(name) + ".lock";
+}
+
+std::string JobStore::LastRunPathOf(std::string_view name) {
+    return fs::path(LockPathOf(name)).replace_extension(".last").string();
+}
+
+std::string JobStore::LastRun(std::string_view name) {
+    std::ifstream file(LastRunPathOf(name));
+    std::string line, translated;
+    if (!std::getline(file, line)) return {};
+    // The second line, where there is one, in the language the run had.
+    if (CurrentLanguage() != UiLanguage::German && std::getline(file, translated) && !translated.empty()) line = translated;
+    const size_t tab = line.find('\t');
+    if (tab == std::string::npos) return {};
+    return line.substr(0, tab) + " – " + line.substr(tab + 1);
 }
 
 std::vector<std::string> JobStore::Names(std::string* error) const {

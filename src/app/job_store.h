@@ -19,6 +19,13 @@ public:
     std::string PathOf(std::string_view name) const { return folder_ + "/" + std::string(name) + ".job"; }
     // Where runs of the job take turns: $XDG_STATE_HOME/kirvo/jobs/NAME.lock.
     static std::string LockPathOf(std::string_view name);
+    // What the job's last run ended with, beside its lock: NAME.last, a line
+    // "time<TAB>result" in German and, where the run had another language,
+    // one in that (JobRun::End writes it).
+    static std::string LastRunPathOf(std::string_view name);
+    // "2026-12-08 20:41:07 – 3 kopiert – Status 0"; "" when it never ran (or
+    // that cannot be read).
+    static std::string LastRun(std::string_view name);
 
     // The names of the saved jobs, sorted; files with names no job can have
     // are passed over. Where the folder cannot be read (to its end), `error`

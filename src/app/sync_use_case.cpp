@@ -75,9 +75,10 @@ StoreError SyncUseCase::LoadState(SyncQuestions* questions) {
         if (StoreError error = ForgetState(&notice)) return error;
         if (questions && !notice.empty()) questions->Tell(Tr("Hinweis: ") + notice);
     }
-    if (request_.forgetState) return {};  // a dry run shows the first run afresh
+    // Afresh (a dry run shows the first run afresh), but the remembered
+    // content stays: without it the damage guard would be off unsaid.
     SyncStateStore store = Store();
-    return session_.LoadState(store, pair_->key());
+    return session_.LoadState(store, pair_->key(), request_.forgetState);
 }
 
 StoreError SyncUseCase::ForgetState(std::string* notice) {
@@ -230,6 +231,12 @@ bool SyncUseCase::LookAgain(TreeMatcher& decidedOn) const {
 }
 
 const RunResult& SyncUseCase::Finish(const TreeMatcher* after) {
+    // Update mode keeps no state, but what its copies read is kept all the same.
+    if (session_.mode() == SyncMode::Update && awaitingRecord_ && !source_.snapshot() && !target_.snapshot()) {
+        if (!pair_) pair_.emplace(SyncPair::Of(source_, target_));
+        SyncStateStore store = Store();
+        session_.RecordContent(store, pair_->key());
+    }
     if (after != nullptr) {
         if (awaitingRecord_ && pair_) {
             SyncStateStore store = Store();

@@ -37,10 +37,6 @@ bool JobFromArguments(const std::string& name, std::span<const std::string> args
             return false;
         }
     }
-    if (parsed.Has("verify")) {
-        error = Tr("Die Option \"--verify\" gilt für \"kirvo-cli sync\"; ein Auftrag speichert sie nicht.");
-        return false;
-    }
     SyncOptions options;
     if (!ParseSyncOptions(args, options, error)) return false;
     Job made;
@@ -64,6 +60,7 @@ bool JobFromArguments(const std::string& name, std::span<const std::string> args
     for (const std::string& file : parsed.Values("filter-from")) made.filterFrom.push_back(Absolute(file));
     made.useTrash = options.useTrash;
     made.useLog = options.useLog;
+    made.verify = options.verify;
     made.acceptNewHostKey = options.acceptNewHostKey;
     job = std::move(made);
     return true;
@@ -103,6 +100,7 @@ bool SyncOptionsOfJob(const Job& job, SyncOptions& options, std::string& error) 
     made.acceptNewHostKey = job.acceptNewHostKey;
     made.useTrash = job.useTrash;
     made.useLog = job.useLog;
+    made.verify = job.verify;
     made.source = job.source;
     made.target = job.target;
     if (!job.MakePathFilter(made.pathFilter, error)) return false;

@@ -62,6 +62,7 @@ const char* KindOf(int state) {
     case ResultRows::kEqual: return "equal";
     case ResultRows::kConflict: return "conflict";
     case ResultRows::kUnknown: return "unknown";
+    case ResultRows::kDamaged: return "damaged";
     case ResultRows::kDeleteCode: return "delete";
     case ResultRows::kMoveCode: return "rename";
     case ResultRows::kMovedAwayCode: return "renamed-away";

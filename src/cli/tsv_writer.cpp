@@ -33,7 +33,7 @@ void WriteTsv(std::ostream& out, const ResultRows& rows, const SelectionStats& s
     buffer.reserve(kFlushSize + 4096);
     for (size_t row = 0; row < rows.size(); ++row) {
         if (TerminalScan::Interrupted()) break;  // stop at a line's end
-        buffer.push_back(static_cast<char>('0' + rows.ActionCode(row)));
+        buffer.append(std::to_string(rows.ActionCode(row)));
         for (int column = 0; column < ResultRows::kColumnCount; ++column) {
             buffer.push_back('\t');
             const size_t start = buffer.size();

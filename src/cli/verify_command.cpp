@@ -12,9 +12,8 @@
 #include "fileops/terminal_text.h"
 #include "platform/root.h"
 #include "platform/translation.h"
-#include "sync/content_verification.h"
-#include "sync/sync_pair.h"
-#include "sync/sync_state_store.h"
+#include "cli/sync_run.h"
+#include "app/verify_use_case.h"
 
 namespace kirvo {
 namespace {
@@ -138,10 +137,12 @@ int RunVerify(const VerifyOptions& given, std::ostream& out, std::ostream& err, 
         scan.quiet = given.scan.quiet;
         scan.acceptNewHostKey = given.scan.acceptNewHostKey || scan.acceptNewHostKey;
     }
-    for (const std::string* root : {&scan.source, &scan.target}) {
-        if (!Root::NamesSnapshot(*root)) continue;
-        Say(err) << Format(Tr("\"%s\" ist ein Schnappschuss: er enthält keine Inhalte zum Prüfen.\n"), DisplayEscaped(*root));
-        return kExitUsage;
+    if (Root::NamesSnapshot(scan.source) || Root::NamesSnapshot(scan.target)) {
+        std::optional<Root> source = Root::Parse(scan.source), target = Root::Parse(scan.target);
+        if (source && target) {
+            Say(err) << DisplayEscaped(VerifyUseCase::Refusal(*source, *target)) << '\n';
+            return kExitUsage;
+        }
     }
     CliRemoteRoots remote(scan.acceptNewHostKey);
     if (const int status = remote.Open(kVerifyCommand.name, scan.source, scan.target, err)) return status;
@@ -151,8 +152,7 @@ int RunVerify(const VerifyOptions& given, std::ostream& out, std::ostream& err, 
         Say(err) << DisplayEscaped(root->MissingText()) << '\n';
         missing = true;
     }
-    scan.compareBy = CompareBy::Time;
-    RunOptions run = ScanRunOptions(scan);
+    RunOptions run = VerifyUseCase::ScanOptions(ScanRunOptions(scan));
     remote.Use(run);
     TreeMatcher matcher;
     TerminalScan terminal;
@@ -160,23 +160,11 @@ int RunVerify(const VerifyOptions& given, std::ostream& out, std::ostream& err, 
     if (!remote.StillConnected(kVerifyCommand.name, err)) return kExitUnreachable;
     const bool unread = ReportUnknownPlaces(kVerifyCommand.name, matcher, err) > 0;
 
-    SyncStateStore store;
-    ContentVerification verification(store, SyncPair::Of(remote.source(), remote.target()).key());
-    VerifyResult result;
-    int64_t files = 0, bytes = 0;
-    for (const FilePair& pair : matcher.pairs())
-        for (const FileEntry* entry : {pair.source, pair.target})
-            if (entry != nullptr && !entry->isLink()) {
-                ++files;
-                bytes += static_cast<int64_t>(entry->size());
-            }
+    VerifyUseCase verify;
     const bool whole = terminal.RunOneTree([&](ScanProgress&, ContentProgress& reading) {
-        reading.Start(files, bytes);
-        result = verification.Run(matcher, [&](uint64_t n) {
-            reading.AddBytes(static_cast<int64_t>(n));
-            return !reading.stopRequested();
-        });
+        verify.Verify(matcher, remote.source(), remote.target(), reading);
     }, showProgress, err);
+    const VerifyResult& result = verify.result();
     if (!remote.StillConnected(kVerifyCommand.name, err)) return kExitUnreachable;
     if (result.storeError) Say(err) << DisplayEscaped(result.storeError.message) << '\n';
     if (!whole || result.stopped) return ReportInterrupted(kVerifyCommand, err);
@@ -185,16 +173,14 @@ int RunVerify(const VerifyOptions& given, std::ostream& out, std::ostream& err, 
     switch (given.format) {
     case VerifyOptions::Format::Tsv: WriteVerifyTsv(result, out); break;
     case VerifyOptions::Format::Json: WriteVerifyJson(result, matcher, out); break;
-    case VerifyOptions::Format::Text: WriteVerifyText(result, matcher, out); break;
+    case VerifyOptions::Format::Text: WriteVerifyText(result, matcher, out) << verify.Summary() << '\n'; break;
     }
     out.flush();
     if (!out) {
         Say(err) << Tr("Die Ausgabe konnte nicht geschrieben werden.\n");
         return kExitUsage;
     }
-    if (result.count(VerifyState::Damaged) > 0 || result.count(VerifyState::Different) > 0) return kExitUnequal;
-    if (unread || missing || result.storeError || result.count(VerifyState::Unreadable) > 0) return kExitUnreadable;
-    return kExitEqual;
+    return ExitStatusOf(verify.End(unread || missing));
 }
 
 }  // namespace kirvo

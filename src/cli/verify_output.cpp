@@ -35,31 +35,11 @@ const char* StateName(VerifyState state) {
     return "";
 }
 
-std::string LocalTime(int64_t seconds) {
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 std::string IsoTime(int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm local{};
     localtime_r(&t, &local);
     return JsonIsoTime(seconds + local.tm_gmtoff, 0, local.tm_gmtoff);
-}
-
-std::string DamageText(const VerifiedPath& p) {
-    std::string text;
-    for (int i = 0; i < 2; ++i) {
-        if (!p.damaged[i]) continue;
-        if (!text.empty()) text += "; ";
-        text += Format(i == 0 ? Tr("in der Quelle, zuletzt gut: %s") : Tr("im Ziel, zuletzt gut: %s"),
-                       LocalTime(p.goodSince[i]));
-    }
-    return text;
 }
 
 }  // namespace
@@ -76,7 +56,7 @@ void WriteDamageNotes(const VerifyResult& result, std::ostream& err) {
     }
 }
 
-void WriteVerifyText(const VerifyResult& result, const TreeMatcher& matcher, std::ostream& out) {
+std::ostream& WriteVerifyText(const VerifyResult& result, const TreeMatcher& matcher, std::ostream& out) {
     out << Tr("Quelle: ") << DisplayEscaped(matcher.sourceRoot()) << '\n'
         << Tr("Ziel:   ") << DisplayEscaped(matcher.targetRoot()) << '\n';
     for (const VerifiedPath& p : result.paths) {
@@ -86,11 +66,7 @@ void WriteVerifyText(const VerifyResult& result, const TreeMatcher& matcher, std
         if (p.state == VerifyState::Unreadable) out << ": " << DisplayEscaped(p.reason);
         out << '\n';
     }
-    const auto n = [&](VerifyState s) { return result.count(s); };
-    out << Format(TrN("Geprüft: %d Datei", "Geprüft: %d Dateien", result.paths.size()), static_cast<int>(result.paths.size()))
-        << Format(Tr(" (%s gelesen): %d gleich, %d verschieden, %d beschädigt?, %d nicht lesbar, %d nur auf einer Seite.\n"),
-                  FormatTotalSize(static_cast<double>(result.bytesRead)), n(VerifyState::Equal), n(VerifyState::Different),
-                  n(VerifyState::Damaged), n(VerifyState::Unreadable), n(VerifyState::OneSide));
+    return out;
 }
 
 void WriteVerifyTsv(const VerifyResult& result, std::ostream& out) {

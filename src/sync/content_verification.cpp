@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 
+#include "engine/content_progress.h"
 #include "engine/tree_matcher.h"
 #include "platform/content_hasher.h"
 #include "platform/content_reader.h"
@@ -26,7 +27,27 @@ std::string UnreadableText(int side, int error) {
     return Format(Tr("Die Datei %s lässt sich nicht lesen: %s."), where, SystemErrorText(error));
 }
 
+std::string LocalTime(int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
 }  // namespace
+
+std::string DamageText(const VerifiedPath& p) {
+    std::string text;
+    for (int i = 0; i < 2; ++i) {
+        if (!p.damaged[i]) continue;
+        if (!text.empty()) text += "; ";
+        text += Format(i == 0 ? Tr("in der Quelle, zuletzt gut: %s") : Tr("im Ziel, zuletzt gut: %s"),
+                       LocalTime(p.goodSince[i]));
+    }
+    return text;
+}
 
 int VerifyResult::count(VerifyState state) const {
     int n = 0;
@@ -34,8 +55,16 @@ int VerifyResult::count(VerifyState state) const {
     return n;
 }
 
-VerifyResult ContentVerification::Run(const TreeMatcher& matcher, FunctionRef<bool(uint64_t)> read) {
+VerifyResult ContentVerification::Run(const TreeMatcher& matcher, ContentProgress& progress) {
     VerifyResult result;
+    int64_t files = 0, bytes = 0;
+    for (const FilePair& pair : matcher.pairs())
+        for (const FileEntry* entry : {pair.source, pair.target})
+            if (entry != nullptr && !entry->isLink()) {
+                ++files;
+                bytes += static_cast<int64_t>(entry->size());
+            }
+    progress.Start(files, bytes);
     ContentRecords records;
     if ((result.storeError = store_.loadContent(key_, records))) return result;
     const auto makeReader = [&](const std::string& root) {
@@ -60,6 +89,8 @@ VerifyResult ContentVerification::Run(const TreeMatcher& matcher, FunctionRef<bo
         if (named == nullptr || named->isLink()) continue;
         VerifiedPath v;
         v.path = named->relativePath();
+        v.pair = index;
+        progress.Reading(v.path);
         bool unreadable = false;
         for (int i = 0; i < 2 && !result.stopped; ++i) {
             const bool unknown = (pair.unknownSides & (i == 0 ? FilePair::kSourceUnknown : FilePair::kTargetUnknown)) != 0;
@@ -69,6 +100,7 @@ VerifyResult ContentVerification::Run(const TreeMatcher& matcher, FunctionRef<bo
                 continue;
             }
             if (entries[i] == nullptr || entries[i]->isLink()) continue;
+            progress.PairDone();  // one file of the two
             v.present[i] = true;
             const SyncSide side = i == 0 ? SyncSide::Source : SyncSide::Target;
             const std::string relative = entries[i]->relativePath();
@@ -79,7 +111,8 @@ VerifyResult ContentVerification::Run(const TreeMatcher& matcher, FunctionRef<bo
             if (error == 0)
                 error = hasher.HashFile(*file, identity.info.size, v.hash[i], [&](size_t bytes) {
                     result.bytesRead += bytes;
-                    return read(bytes);
+                    progress.AddBytes(static_cast<int64_t>(bytes));
+                    return !progress.stopRequested();
                 }, stopped);
             if (stopped) {
                 result.stopped = true;

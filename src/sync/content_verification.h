@@ -4,13 +4,13 @@
 #include <vector>
 
 #include "platform/content_hash.h"
-#include "platform/function_ref.h"
 #include "sync/content_records.h"
 #include "sync/pair_key.h"
 #include "sync/store_error.h"
 
 namespace kirvo {
 
+class ContentProgress;
 class SyncStateStore;
 class TreeMatcher;
 
@@ -27,6 +27,7 @@ enum class VerifyState : int {
 // One path of the pair after reading: per side (0 source, 1 target).
 struct VerifiedPath {
     std::string path;
+    size_t pair = 0;  // its index among the comparison's pairs
     VerifyState state = VerifyState::Equal;
     bool present[2] = {false, false};
     bool damaged[2] = {false, false};
@@ -43,6 +44,10 @@ struct VerifyResult {
     int count(VerifyState state) const;
 };
 
+// Where a path is damaged and when it was last good: "im Ziel, zuletzt gut:
+// 2026-12-01 14:03:10" (both sides joined by "; "), in local time.
+std::string DamageText(const VerifiedPath& path);
+
 // Checking the bytes of a pair ("kirvo-cli verify"): reads every file of
 // both sides whole, compares each with its recorded hash and records what it
 // learns (ContentRecords::Take): no record yet, recorded; the recorded bytes,
@@ -54,8 +59,10 @@ public:
     ContentVerification(SyncStateStore& store, PairKey key) : store_(store), key_(std::move(key)) {}
 
     // Over a comparison of the two trees (by time; links as it listed them).
-    // `read` learns each piece's bytes and returns false to stop.
-    VerifyResult Run(const TreeMatcher& matcher, FunctionRef<bool(uint64_t)> read);
+    // `progress` learns the files and bytes to read (both sides together),
+    // each piece read and the path under way; asked to stop, it stops after
+    // the piece under way.
+    VerifyResult Run(const TreeMatcher& matcher, ContentProgress& progress);
 
 private:
     SyncStateStore& store_;

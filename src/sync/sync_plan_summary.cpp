@@ -1,6 +1,9 @@
 #include "sync/sync_plan_summary.h"
 
 #include <algorithm>
+#include <set>
+#include <string_view>
+#include <unordered_set>
 
 #include "platform/translation.h"
 #include "platform/value_text.h"
@@ -20,9 +23,39 @@ SyncPlanSummary::Group PartOf(SyncPlanSummary::Part part, bool declinable) {
     return group;
 }
 
+// The folders made on a side: those the work makes, and the parents of the
+// copies into it that the comparison did not find there and no rename of a
+// folder brings; parents first.
+std::vector<std::string> FoldersMade(const std::vector<RootedPath>& made, const CopyList& copies,
+                                     const std::vector<MovePair>& moves, const std::deque<std::string>* found) {
+    std::set<std::string> folders;  // ending in '/'
+    for (const RootedPath& path : made) folders.insert(Relative(path) + '/');
+    if (found != nullptr) {
+        std::vector<std::string> renamedTo;
+        for (const MovePair& move : moves)
+            if (move.folder) renamedTo.push_back(Relative(move.to) + '/');
+        const std::unordered_set<std::string_view> there(found->begin(), found->end());
+        const std::unordered_set<std::string_view> renamed(renamedTo.begin(), renamedTo.end());
+        for (const CopyPair& copy : copies.pairs) {
+            const std::string_view to = copy.to.relative();
+            for (size_t slash = to.find('/'); slash != std::string_view::npos; slash = to.find('/', slash + 1)) {
+                const std::string_view folder = to.substr(0, slash + 1);
+                if (renamed.contains(folder)) break;  // it comes with what lies in it
+                if (!there.contains(folder)) folders.emplace(folder);
+            }
+        }
+    }
+    std::vector<std::string> ordered;
+    for (const std::string& folder : folders) ordered.push_back(folder.substr(0, folder.size() - 1));
+    const auto depth = [](const std::string& path) { return std::count(path.begin(), path.end(), '/'); };
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [&](const std::string& a, const std::string& b) { return depth(a) < depth(b); });
+    return ordered;
+}
+
 }  // namespace
 
-SyncPlanSummary::SyncPlanSummary(const SyncWork& work, bool toTrash) {
+SyncPlanSummary::SyncPlanSummary(const SyncWork& work, bool toTrash, const Known& known) {
     for (const bool toTarget : {true, false}) {
         const CopyList& copies = toTarget ? work.toTarget : work.toSource;
         if (copies.empty()) continue;
@@ -82,7 +115,10 @@ SyncPlanSummary::SyncPlanSummary(const SyncWork& work, bool toTrash) {
         groups_.push_back(std::move(group));
     }
     for (const bool inSource : {true, false}) {
-        const std::vector<RootedPath>& made = inSource ? work.newFoldersInSource : work.newFoldersInTarget;
+        const std::vector<std::string> made = FoldersMade(inSource ? work.newFoldersInSource : work.newFoldersInTarget,
+                                                         inSource ? work.toSource : work.toTarget,
+                                                         inSource ? work.moveInSource : work.moveInTarget,
+                                                         known.folders[inSource ? 0 : 1]);
         const std::vector<RootedPath>& removed = inSource ? work.foldersInSource : work.foldersInTarget;
         if (made.empty() && removed.empty()) continue;
         Group group = PartOf(inSource ? Part::FoldersInSource : Part::FoldersInTarget, false);
@@ -96,10 +132,25 @@ SyncPlanSummary::SyncPlanSummary(const SyncWork& work, bool toTrash) {
                            removed.size());
         // TRANSLATORS: "Im Ziel: 2 Ordner werden angelegt."
         group.text = Format(Tr("%s: %s."), side, what);
-        for (const RootedPath& path : made) group.files.push_back("+ " + Relative(path));
+        for (const std::string& path : made) group.files.push_back("+ " + path);
         for (const RootedPath& path : removed) group.files.push_back("− " + Relative(path));
         groups_.push_back(std::move(group));
     }
+    if (!known.conflicts.empty()) {
+        Group group = PartOf(Part::Conflicts, false);
+        group.count = static_cast<int32_t>(known.conflicts.size());
+        group.text = Format(TrN("%d Konflikt bleibt, wie er ist.", "%d Konflikte bleiben, wie sie sind.",
+                                N(known.conflicts.size())),
+                            group.count);
+        group.files = known.conflicts;
+        groups_.push_back(std::move(group));
+    }
+}
+
+SyncPlanSummary::SyncPlanSummary(const SyncWork& work, bool toTrash) : SyncPlanSummary(work, toTrash, Known{}) {}
+
+bool SyncPlanSummary::empty() const {
+    return std::all_of(groups_.begin(), groups_.end(), [](const Group& g) { return g.part == Part::Conflicts; });
 }
 
 bool SyncPlanSummary::accepted(Part part) const {

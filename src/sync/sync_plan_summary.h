@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,8 @@ namespace kirvo {
 // What a run is about to do, in the words the user is asked with: one part
 // per kind of work and side, each with its count, its bytes and its files.
 // The copies of each direction and the renames of each side may be declined
-// one by one; deletions and folders go with the run as a whole.
+// one by one; deletions and folders go with the run as a whole. Last, the
+// conflicts the run leaves as they are, so that none is a surprise after it.
 class SyncPlanSummary {
 public:
     enum class Part {
@@ -22,6 +24,7 @@ public:
         DeleteInTarget,
         FoldersInSource,  // folders made or removed
         FoldersInTarget,
+        Conflicts,        // left as they are: named, nothing done
     };
     struct Group {
         Part part = Part::ToTarget;
@@ -34,10 +37,22 @@ public:
         std::vector<std::string> files;  // relative paths ("alt → neu" for renames)
     };
 
+    // What the comparison knows beyond the work.
+    struct Known {
+        // Every folder the comparison found on the source and the target
+        // (relative, ending in '/'); the copies make the others on their way.
+        // Null: only the folders the work makes are named.
+        const std::deque<std::string>* folders[2] = {nullptr, nullptr};
+        // The conflicts the run leaves as they are: "path – why".
+        std::vector<std::string> conflicts;
+    };
+
     // toTrash: deleted and replaced files go to the trash (option Papierkorb).
+    SyncPlanSummary(const SyncWork& work, bool toTrash, const Known& known);
     SyncPlanSummary(const SyncWork& work, bool toTrash);
 
-    bool empty() const { return groups_.empty(); }
+    // Nothing to do (conflicts alone do nothing).
+    bool empty() const;
     std::vector<Group>& groups() { return groups_; }
     const std::vector<Group>& groups() const { return groups_; }
     // Whether a part goes ahead: present and not declined.

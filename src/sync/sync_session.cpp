@@ -93,11 +93,11 @@ std::string SyncSession::CopyQuestion(bool toTarget, int32_t count) {
                    count);
 }
 
-StoreError SyncSession::LoadState(SyncStateStore& store, const PairKey& pair) {
+StoreError SyncSession::LoadState(SyncStateStore& store, const PairKey& pair, bool contentOnly) {
     state_.reset();
     content_ = {};
     if (settings_.mode != SyncMode::Update && store.loadContent(pair, content_)) content_ = {};
-    if (!remembers()) return {};
+    if (!remembers() || contentOnly) return {};
     return store.load(pair, state_);
 }
 
@@ -270,9 +270,14 @@ std::string SyncSession::GuardText(const GuardReport& report) const {
     return text;
 }
 
+void SyncSession::RecordContent(SyncStateStore& store, const PairKey& pair) const {
+    if (copiedContent_.empty()) return;
+    store.saveContent(pair, copiedContent_);  // a cache: what cannot be kept is read again next time
+}
+
 StoreError SyncSession::Record(const TreeMatcher& after, SideIdentities identities, SyncStateStore& store,
                                const PairKey& pair) const {
-    store.saveContent(pair, copiedContent_);  // a cache: what cannot be kept is read again next time
+    RecordContent(store, pair);
     if (!remembers()) return {};
     std::vector<ObservedPath> paths = ObservePairs(after, identities);
     ObserveFolders(after, paths);

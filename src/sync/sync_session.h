@@ -102,7 +102,12 @@ public:
     // Mirror and two-way: the pair's content hashes too, so that no damaged
     // file is copied over its counterpart (GuardDamage); without them
     // (a database that cannot be read) nothing is known to be damaged.
-    StoreError LoadState(SyncStateStore& store, const PairKey& pair);
+    // contentOnly: the state begun afresh (--forget-state), the hashes kept:
+    // forgetting which files were where says nothing against their bytes.
+    StoreError LoadState(SyncStateStore& store, const PairKey& pair, bool contentOnly = false);
+    // The content hashes the last run's copies read (Record does it too):
+    // for update mode, which records no state.
+    void RecordContent(SyncStateStore& store, const PairKey& pair) const;
     bool hasState() const { return state_.has_value(); }
     // Whether the store still holds the state the decisions were made on
     // (no other run recorded one since); false also when it cannot be read.

@@ -34,6 +34,25 @@ void EachDone(const std::vector<Item>& items, const std::optional<OperationResul
     for (size_t k = 0; k < items.size() && k < result->files.size(); ++k) visit(items[k], result->files[k]);
 }
 
+// What the plan names beyond the work: the folders the comparison found, so
+// that those the copies make are named, and the conflicts left as they are.
+SyncPlanSummary::Known KnownOf(const SyncSession& session, const TreeMatcher* matcher) {
+    SyncPlanSummary::Known known;
+    if (matcher == nullptr) return known;
+    known.folders[0] = &matcher->folders(kSourceSide);
+    known.folders[1] = &matcher->folders(kTargetSide);
+    const std::span<const FilePair> pairs = matcher->pairs();
+    const std::span<const PathDecision> decisions = session.decisions();
+    for (size_t i = 0; i < pairs.size() && i < decisions.size(); ++i) {
+        if (decisions[i].planned.action != SyncAction::Conflict) continue;
+        const FileEntry* named = pairs[i].source ? pairs[i].source : pairs[i].target;
+        const std::string why = session.mode() == SyncMode::Update ? std::string(matcher->conflictReason(i))
+                                                                    : session.Explain(i);
+        known.conflicts.push_back(named->relativePath() + (why.empty() ? "" : " – " + why));
+    }
+    return known;
+}
+
 }  // namespace
 
 bool SyncQuestions::ConfirmPlan(SyncPlanSummary& plan) {
@@ -59,7 +78,7 @@ SyncOutcome SyncSession::Run(const SyncWork& work, SyncQuestions& questions, Fil
         outcome.refusal.clear();
     }
     // Every question comes before anything is done.
-    SyncPlanSummary plan(work, deleteFlags.useTrash);
+    SyncPlanSummary plan(work, deleteFlags.useTrash, KnownOf(*this, matcher_));
     if (!plan.empty() && !questions.ConfirmPlan(plan)) {
         KeepEvidence(work, outcome);
         return outcome;
@@ -159,9 +178,11 @@ void SyncSession::KeepEvidence(const SyncWork& work, const SyncOutcome& outcome)
     }
 }
 
+// Every copy whose bytes passed through here (or were read to check it):
+// the copy with its identity as placed, and in mirror and two-way its
+// source with the identity the comparison listed (update mode lists none).
 void SyncSession::KeepContent(const SyncWork& work, const SyncOutcome& outcome) {
     copiedContent_.clear();
-    if (settings_.mode == SyncMode::Update) return;
     std::unordered_map<std::string, size_t> indexOf;
     for (size_t i = 0; i < decisions_.size() && i < paths_.size(); ++i) indexOf.emplace(paths_[i].relativePath(), i);
     const int64_t now = std::time(nullptr);

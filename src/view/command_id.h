@@ -81,6 +81,7 @@ enum class CommandId : int {
     LinksCopy = 32903,
     LinksSkip = 32904,
     OptionPruefen = 32905,  // "Kopien prüfen"
+    VerifyContents = 32906,  // "Inhalt prüfen": both sides read whole against their recorded hashes
 
     // Framework commands.
     FileNew = 57600,

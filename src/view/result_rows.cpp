@@ -3,6 +3,7 @@
 #include "platform/translation.h"
 #include "platform/value_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "sync/sync_session.h"
@@ -48,6 +49,8 @@ size_t ResultRows::FolderRowsAtMost(std::span<const FilePair> pairs) {
 
 void ResultRows::Clear() {
     plan_ = nullptr;
+    verified_ = nullptr;
+    damaged_.clear();
     pairs_ = {};
     places_ = {};
     sourceRoot_ = targetRoot_ = nullptr;
@@ -59,9 +62,16 @@ void ResultRows::Clear() {
 
 void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourceRoot,
                        const std::string& targetRoot, const DisplayFilter& filter, FillProgress* progress,
-                       std::span<const UnknownPlace> places, const SyncSession* plan) {
+                       std::span<const UnknownPlace> places, const SyncSession* plan,
+                       const VerifyResult* verified) {
     Clear();
     if (plan != nullptr && plan->decisions().size() == pairs.size()) plan_ = plan;
+    if (verified != nullptr) {
+        verified_ = verified;
+        for (size_t i = 0; i < verified->paths.size(); ++i)
+            if (verified->paths[i].state == VerifyState::Damaged && verified->paths[i].pair < pairs.size())
+                damaged_.push_back(static_cast<uint32_t>(i));
+    }
     pairs_ = pairs;
     places_ = places;
     sourceRoot_ = &sourceRoot;
@@ -127,17 +137,43 @@ void ResultRows::Build(std::span<const FilePair> pairs, const std::string& sourc
             // A file whose old name a rename takes away is done with the rename: no box of its own.
             const bool movedAway = plan_ && plan_->decisions()[static_cast<size_t>(p)].planned.action ==
                                                 SyncAction::Nothing && HasDirection(shown);
-            rows_.push_back({p, -1, movedAway ? kEqual : StateOf(shown)});
+            const bool damaged = DamagedPair(static_cast<size_t>(p));
+            rows_.push_back({p, -1, damaged ? kDamaged : movedAway ? kEqual : StateOf(shown)});
             const size_t fileRow = rows_.size() - 1;
             if (pair.source) addFile(0, *pair.source, p);
-            if (HasDirection(shown) && !movedAway) ToggleMark(fileRow);
+            if (HasDirection(shown) && !movedAway && !damaged) ToggleMark(fileRow);
             if (pair.target) addFile(1, *pair.target, p);
         }
         if (tick) progress->PairTick(p);
     }
 }
 
+const VerifiedPath* ResultRows::DamageOfPair(size_t pair) const {
+    if (verified_ == nullptr) return nullptr;
+    const auto found = std::lower_bound(damaged_.begin(), damaged_.end(), pair, [&](uint32_t path, size_t p) {
+        return verified_->paths[path].pair < p;
+    });
+    if (found == damaged_.end() || verified_->paths[*found].pair != pair) return nullptr;
+    // Where the plan brings the good bytes back, the row is that repair.
+    if (plan_ != nullptr && plan_->decisions()[pair].planned.reason == SyncReason::Repair) return nullptr;
+    return &verified_->paths[*found];
+}
+
+bool ResultRows::DamagedPair(size_t pair) const {
+    if (DamageOfPair(pair) != nullptr) return true;
+    if (plan_ == nullptr) return false;
+    const SyncDecision& d = plan_->decisions()[pair].planned;
+    return d.action == SyncAction::Conflict && d.reason == SyncReason::Damaged;
+}
+
+const VerifiedPath* ResultRows::Damage(size_t row) const {
+    const int32_t index = PairIndex(row);
+    return index < 0 ? nullptr : DamageOfPair(static_cast<size_t>(index));
+}
+
 Verdict ResultRows::ShownVerdict(size_t pair) const {
+    // Damage is shown wherever unequal rows are, though its times agree.
+    if (DamageOfPair(pair) != nullptr) return Verdict::Conflict;
     if (plan_ == nullptr) return pairs_[pair].verdict;
     const std::span<const PathDecision> decisions = plan_->decisions();
     const SyncDecision& d = decisions[pair].planned;
@@ -248,7 +284,9 @@ void ResultRows::AppendCellText(std::string& out, size_t row, int column) const 
         return;
     }
     const FilePair& pair = pairs[static_cast<size_t>(r.pair)];
-    if (column == 4) {
+    if (column == 4 && r.state == kDamaged) {
+        out.append(kDamagedArrow);
+    } else if (column == 4) {
         if (plan_ != nullptr && plan_->mode() != SyncMode::Update) {
             const std::span<const PathDecision> decisions = plan_->decisions();
             const PathDecision& d = decisions[static_cast<size_t>(r.pair)];

@@ -7,6 +7,7 @@
 
 #include "engine/file_pair.h"
 #include "engine/tree_matcher.h"
+#include "sync/content_verification.h"
 #include "sync/sync_decision.h"
 #include "view/display_filter.h"
 #include "view/fill_progress.h"
@@ -48,20 +49,27 @@ public:
     // Unknown: a place a side could not read, or a file found on one side
     // where the other could not read; no box, never marked, never copied.
     static constexpr int kUnknown = 6;
+    // Damaged ("beschädigt?"): a side holds other bytes under the size and
+    // time of its good ones, as "Inhalt prüfen" found or a plan keeps it;
+    // no box, never marked, never copied. The number verify's TSV gives it.
+    static constexpr int kDamaged = 10;
     static constexpr int kColumnCount = 9;
 
     ResultRows() = default;
     ResultRows(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr,
-               const SyncSession* plan = nullptr) {
-        Build(matcher, filter, progress, plan);
+               const SyncSession* plan = nullptr, const VerifyResult* verified = nullptr) {
+        Build(matcher, filter, progress, plan, verified);
     }
 
     // Rebuilds every row; all file rows with an arrow end up marked. plan:
-    // decided over this matcher's pairs, or null; borrowed like the pairs.
+    // decided over this matcher's pairs, or null; verified: what reading
+    // them found ("Inhalt prüfen"), or null; both borrowed like the pairs.
+    // A pair found damaged is a damaged row whatever its arrow, shown
+    // wherever unequal rows are.
     void Build(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress = nullptr,
-               const SyncSession* plan = nullptr) {
+               const SyncSession* plan = nullptr, const VerifyResult* verified = nullptr) {
         Build(matcher.pairs(), matcher.sourceRoot(), matcher.targetRoot(), filter, progress, matcher.unknownPlaces(),
-              plan);
+              plan, verified);
         remote_[0] = matcher.source().remote();
         remote_[1] = matcher.target().remote();
     }
@@ -69,15 +77,16 @@ public:
     // unknown places are borrowed until the next Build or Clear.
     void Build(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot,
                const DisplayFilter& filter, FillProgress* progress = nullptr,
-               std::span<const UnknownPlace> places = {}, const SyncSession* plan = nullptr);
+               std::span<const UnknownPlace> places = {}, const SyncSession* plan = nullptr,
+               const VerifyResult* verified = nullptr);
     // No rows, zero totals, no reference to an engine.
     void Clear();
 
     size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }
 
-    // 1 unmarked, 2 marked, 3 folder row, 4 equal row, 5 conflict, 6 unknown;
-    // 0 past the last row.
+    // 1 unmarked, 2 marked, 3 folder row, 4 equal row, 5 conflict, 6 unknown,
+    // 10 damaged; 0 past the last row.
     int StateImage(size_t row) const { return row < rows_.size() ? rows_[row].state : 0; }
     bool IsFolderRow(size_t row) const { return StateImage(row) == kFolder; }
     bool IsMarked(size_t row) const { return StateImage(row) == kMarked; }
@@ -91,6 +100,9 @@ public:
     // folder and place rows and past the end.
     const PathDecision* Decision(size_t row) const;
     const SyncSession* plan() const { return plan_; }
+    // What reading found at the row's pair where it found it damaged; null
+    // elsewhere (a plan's damaged rows say so through their decision).
+    const VerifiedPath* Damage(size_t row) const;
     // What a row stands for in kirvo-cli's TSV: its state image, except
     // that a marked deletion is 7, a marked rename 8 and the old name of a
     // file to be renamed 9.
@@ -149,6 +161,9 @@ private:
     void AppendPlaceCell(std::string& out, const UnknownPlace& place, int column) const;
     static size_t FolderRowsAtMost(std::span<const FilePair> pairs);
     static int StateOf(Verdict verdict);
+    // Damaged at pair index `pair`: by what reading found, or by the plan.
+    bool DamagedPair(size_t pair) const;
+    const VerifiedPath* DamageOfPair(size_t pair) const;
     // The verdict a row is filed and marked under: the pair's own, or with a
     // plan the side its planned action changes.
     Verdict ShownVerdict(size_t pair) const;
@@ -158,6 +173,8 @@ private:
     const std::string* sourceRoot_ = nullptr;
     const std::string* targetRoot_ = nullptr;
     const SyncSession* plan_ = nullptr;
+    const VerifyResult* verified_ = nullptr;
+    std::vector<uint32_t> damaged_;  // indexes into verified_->paths of damaged paths, by pair
     bool remote_[2] = {false, false};
     std::vector<Row> rows_;
     SideTotals totals_[2];

@@ -26,6 +26,8 @@ std::string FormatDate(const SystemTime& time);
 std::string FormatArrow(Verdict verdict);
 inline constexpr const char* kConflictArrow = "<?>";
 inline constexpr const char* kUnknownArrow = "?";
+// A damaged file ("beschädigt?"): neither copied nor copied over.
+inline constexpr const char* kDamagedArrow = "<!>";
 
 // The same texts appended to `out`, without a string of their own (for
 // writers of whole lists).

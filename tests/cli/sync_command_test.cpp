@@ -122,6 +122,12 @@ TEST(SyncCommand, ConflictsArePassedOverAndReported) {
     const SyncRun dry = Sync({"--dry-run", "--compare=time-size", t.q, t.z});
     EXPECT_EQ(dry.status, kExitUnequal);
     EXPECT_NE(dry.out.find(note), std::string::npos) << dry.out;
+    // Asked, the plan names it too, and the folders the copies make.
+    const SyncRun asked = Sync({"--compare=time-size", t.q, t.z}, "n\nn\n");
+    EXPECT_NE(asked.out.find("\nIn der Quelle: 1 Ordner wird angelegt.\nIm Ziel: 2 Ordner werden angelegt.\n"
+                             "1 Konflikt bleibt, wie er ist.\n"),
+              std::string::npos)
+        << asked.out;
     const SyncRun r = SyncBinary({"--yes", "--compare=content", t.q, t.z});
     EXPECT_EQ(r.status, kExitUnequal) << r.out;
     EXPECT_NE(r.out.find(note), std::string::npos) << r.out;
@@ -464,6 +470,17 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
          "brief.txt=alt ",
          {"Kopie fehlerhaft: beim Zurücklesen andere Daten als in der Quelle", "/T/brief.txt"},
          {"--rw", "--corrupt-written"}},
+        // The same card behind a job that says "verify = yes".
+        {"a job's copies that read back wrong",
+         {{"brief.txt", kNew, "neu"}},
+         {{"brief.txt", kOld, "alt"}},
+         {},
+         {},
+         {"run as job", "--verify"},
+         kExitUnequal,
+         "brief.txt=alt ",
+         {"Kopie fehlerhaft: beim Zurücklesen andere Daten als in der Quelle"},
+         {"--rw", "--corrupt-written"}},
         {"copies that cannot be read back",
          {{"brief.txt", kNew, "neu"}},
          {{"brief.txt", kOld, "alt"}},
@@ -504,6 +521,16 @@ TEST(SyncCommand, WhatCannotBeReadIsNeverTakenForMissing) {
             setenv("XDG_DATA_HOME", (dir / "home/daten").c_str(), 1);
             setenv("XDG_STATE_HOME", (dir / "home/stand").c_str(), 1);
             std::vector<std::string> args = c.options;
+            if (!args.empty() && args[0] == "run as job") {
+                setenv("XDG_CONFIG_HOME", (dir / "home/konfig").c_str(), 1);
+                args = {"job", "save", "karte"};
+                args.insert(args.end(), c.options.begin() + 1, c.options.end());
+                args.insert(args.end(), {s, t});
+                const test::CliResult saved = test::Cli(args);
+                if (saved.status != kExitEqual) return std::to_string(saved.status) + "\n" + saved.err;
+                const test::CliResult r = test::Cli({"run", "karte"});
+                return std::to_string(r.status) + "\n" + r.err + r.out;
+            }
             args.insert(args.end(), {"--yes", s, t});
             const SyncRun r = Sync(args);
             return std::to_string(r.status) + "\n" + r.err + r.out;

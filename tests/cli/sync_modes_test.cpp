@@ -630,6 +630,9 @@ TEST(SyncModes, DamageIsFoundAndNeverSpread) {
     EXPECT_EQ(r.status, kExitUnequal) << r.out << r.err;
     EXPECT_NE(r.err.find("beschädigt? foto.jpg (im Ziel, zuletzt gut: "), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("1 beschädigt?"), std::string::npos) << r.out;
+    // Beginning the state afresh keeps the remembered bytes, and the guard with them.
+    r = test::Cli({"sync", "--mode=two-way", "--forget-state", "--dry-run", p.root[0], p.root[1]});
+    EXPECT_NE(r.out.find("/foto.jpg -> " + rotten), std::string::npos) << r.out << r.err;
 
     r = p.Sync("two-way");
     EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
@@ -639,6 +642,13 @@ TEST(SyncModes, DamageIsFoundAndNeverSpread) {
     r = test::Cli({"verify", "--format=tsv", p.root[0], p.root[1]});
     EXPECT_EQ(r.status, kExitEqual) << r.out << r.err;
     EXPECT_EQ(r.out.substr(0, 2), "4\t");
+
+    // A checked copy in update mode keeps what it read, so rot of the copy is damage too.
+    WriteFile(p.root[0] + "/neu.jpg", photo, kStart + 100);
+    ASSERT_EQ(p.Sync("update", {"--verify"}).status, kExitEqual);
+    WriteFile(p.root[1] + "/neu.jpg", damaged, kStart + 100);
+    r = test::Cli({"verify", p.root[0], p.root[1]});
+    EXPECT_NE(r.err.find("beschädigt? neu.jpg (im Ziel, zuletzt gut: "), std::string::npos) << r.out << r.err;
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ ComparisonSession::ComparisonSession(CKirvoView& view, PathBar& pathBar, const A
 
 ComparisonSession::~ComparisonSession() { comparison_.Cancel(); }
 
-void ComparisonSession::Compare() {
+void ComparisonSession::Start(bool verify) {
     if (comparing_) return;
     const QString sourceText = pathBar_.text(PathBar::Side::Source);
     const QString targetText = pathBar_.text(PathBar::Side::Target);
@@ -75,13 +75,31 @@ void ComparisonSession::Compare() {
         prompts_->ShowWarning(text.toStdString());
         return;
     }
+    if (const std::string refusal = verify ? VerifyUseCase::Refusal(*source, *target) : std::string();
+        !refusal.empty()) {
+        prompts_->ShowWarning(refusal);
+        return;
+    }
     comparedTexts_ = {sourceText, targetText};
 
     // No row, and no plan, may point into the engine while it runs or after it is cleared.
     view_.Clear();
     operations_.Drop();
+    verify_.reset();
     const SyncRequest& request = operations_.BeginComparison(pathFilter_, *source, *target);
-    if (!comparison_.Start(std::move(*source), std::move(*target), request.ScanOptions(), pathFilter_)) return;
+    RunOptions scan = request.ScanOptions();
+    ComparisonController::ContentsPhase contents;
+    if (verify) {
+        verify_.emplace(operations_.stateFolder());
+        scan = VerifyUseCase::ScanOptions(scan);
+        contents = [use = &*verify_](const TreeMatcher& matcher, const Root& s, const Root& t, ContentProgress& progress) {
+            use->Verify(matcher, s, t, progress);
+        };
+    }
+    if (!comparison_.Start(std::move(*source), std::move(*target), scan, pathFilter_, std::move(contents))) {
+        verify_.reset();
+        return;
+    }
     SetComparing(true);
 }
 
@@ -89,6 +107,7 @@ void ComparisonSession::SetComparing(bool comparing) {
     comparing_ = comparing;
     if (comparing) {
         busyCursor_.emplace(Qt::BusyCursor);  // the window still takes input
+        emit unreadablePlacesNoted(QString(), QString());  // said of the list that goes
     } else {
         busyCursor_.reset();
     }
@@ -106,12 +125,16 @@ void ComparisonSession::ShowScanProgress(qint64 sourceFiles, qint64 targetFiles,
 void ComparisonSession::ShowContentProgress(qint64 bytesDone, qint64 bytesTotal, qint64 pairsDone, qint64 pairsTotal,
                                             const QString& file) {
     const int64_t done = std::min(bytesDone, bytesTotal);
-    const std::string amounts = Format(Tr("Vergleiche Inhalte: %s von %s gelesen – "),
+    const std::string amounts = Format(verify_ ? Tr("Prüfe Inhalte: %s von %s gelesen – ")
+                                               : Tr("Vergleiche Inhalte: %s von %s gelesen – "),
                                        FormatTotalSize(static_cast<double>(done)),
                                        FormatTotalSize(static_cast<double>(bytesTotal)));
     emit statusMessage(FromUtf8(amounts) + file);
     emit readingProgress(bytesTotal > 0 ? static_cast<int>(done * 1000 / bytesTotal) : 0);
-    const QString files = QTr("Inhalte: %1 von %2 Dateien verglichen").arg(pairsDone).arg(pairsTotal);
+    const QString files = (verify_ ? QTr("Inhalte: %1 von %2 Dateien geprüft")
+                                   : QTr("Inhalte: %1 von %2 Dateien verglichen"))
+                              .arg(pairsDone)
+                              .arg(pairsTotal);
     emit sideTotalsShown(kSourceSide, files);
     emit sideTotalsShown(kTargetSide, files);
 }
@@ -152,44 +175,91 @@ void ComparisonSession::OnFinished(const ComparisonOutcome& outcome) {
         emit statusMessage(QTr("Vergleich abgebrochen."));
         FillList();
     } else {
-        if (outcome.contentsStopped) {
+        if (outcome.contentsStopped && verify_) {
+            emit statusMessage(QTr("Prüfen abgebrochen: was gelesen ist, bleibt festgehalten; die Liste zeigt "
+                                   "den Vergleich nach Änderungszeit."));
+        } else if (outcome.contentsStopped) {
             emit statusMessage(QTr("Inhaltsvergleich abgebrochen: die Liste zeigt den Vergleich nach "
                                    "Änderungszeit."));
+        } else if (verify_) {
+            emit statusMessage(FromUtf8(verify_->Summary()));
         } else {
             emit statusMessage(noteAfterComparison_);
         }
-        const WaitCursor wait;
-        PlanShownResult();
-        // What was not there or not readable is said first; the question for
-        // a large result counts the rows that would be shown, not the pairs
-        // (after a sync thousands of equal files stay hidden).
-        if (!matcher.unknownPlaces().empty()) {
-            if (!missing.empty()) missing += "\n\n";
-            missing += UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot());
-        }
-        if (!missing.empty()) prompts_->ShowWarning(missing);
-        if (options_.ueber5000() && matcher.pairCount() > kLargeResult && ShownFileRows() > kLargeResult) {
-            if (options_.beep()) prompts_->Beep(BeepKind::Question);
-            if (!prompts_->AskOkCancel(Tr(kLargeResultQuestion))) {
-                operations_.Drop();
-                matcher.Clear();
-            }
-        }
-        FillList();
-        if (options_.beep()) prompts_->Beep(BeepKind::Done);
+        ShowComplete(std::move(missing));
     }
     noteAfterComparison_.clear();
     SetComparing(false);
+    // Once the window is free again: what was found damaged, by name.
+    if (verify_ && !outcome.scanStopped && outcome.rootProblem.empty()) WarnOfDamage();
     emit finished();
 }
 
+void ComparisonSession::ShowComplete(std::string missing) {
+    TreeMatcher& matcher = comparison_.matcher();
+    const WaitCursor wait;
+    PlanShownResult();
+    // What was not there or not readable is said first; the question for
+    // a large result counts the rows that would be shown, not the pairs
+    // (after a sync thousands of equal files stay hidden).
+    // The unreadable places in the box the first time for the pair, then in the bar.
+    if (!matcher.unknownPlaces().empty()) {
+        const std::string places =
+            UnknownPlacesWarning(matcher.unknownPlaces(), matcher.sourceRoot(), matcher.targetRoot());
+        if (unreadableNamed_.emplace(matcher.sourceRoot(), matcher.targetRoot()).second) {
+            if (!missing.empty()) missing += "\n\n";
+            missing += places;
+        } else {
+            const size_t cut = places.find("\n\n");
+            emit unreadablePlacesNoted(FromUtf8(places.substr(0, places.find_last_not_of('\n', cut) + 1)),
+                                       cut == std::string::npos ? QString() : FromUtf8(places.substr(cut + 2)));
+        }
+    }
+    if (!missing.empty()) prompts_->ShowWarning(missing);
+    if (options_.ueber5000() && matcher.pairCount() > kLargeResult && ShownFileRows() > kLargeResult) {
+        if (options_.beep()) prompts_->Beep(BeepKind::Question);
+        if (!prompts_->AskOkCancel(Tr(kLargeResultQuestion))) {
+            operations_.Drop();
+            matcher.Clear();
+        }
+    }
+    FillList();
+    if (options_.beep()) prompts_->Beep(BeepKind::Done);
+}
+
 int64_t ComparisonSession::ShownFileRows() const {
-    const ResultRows rows(comparison_.matcher(), displayFilter_, nullptr, operations_.plan());
+    const ResultRows rows(comparison_.matcher(), displayFilter_, nullptr, operations_.plan(), Verified());
     const std::span<const ResultRows::RowRecord> records = rows.records();
     return std::count_if(records.begin(), records.end(), [](const ResultRows::RowRecord& row) { return row.pair >= 0; });
 }
 
-void ComparisonSession::FillList() { view_.Fill(comparison_.matcher(), displayFilter_, operations_.plan()); }
+void ComparisonSession::FillList() {
+    view_.Fill(comparison_.matcher(), displayFilter_, operations_.plan(), Verified());
+}
+
+void ComparisonSession::WarnOfDamage() {
+    const VerifyResult& result = verify_->result();
+    std::string text;
+    if (result.storeError) text = result.storeError.message + "\n\n";
+    const int damaged = result.count(VerifyState::Damaged);
+    if (damaged > 0) {
+        constexpr int kNamed = 10;
+        text += Format(TrN("%d Datei ist beschädigt? (anderer Inhalt bei gleicher Größe und Zeit):\n",
+                           "%d Dateien sind beschädigt? (anderer Inhalt bei gleicher Größe und Zeit):\n",
+                           static_cast<uint64_t>(damaged)),
+                       damaged);
+        int named = 0;
+        for (const VerifiedPath& path : result.paths) {
+            if (path.state != VerifyState::Damaged) continue;
+            if (named++ == kNamed) {
+                text += Format(Tr("\n… und %d weitere."), damaged - kNamed);
+                break;
+            }
+            text += "\n" + path.path + " (" + DamageText(path) + ")";
+        }
+    }
+    if (!text.empty()) prompts_->ShowWarning(text);
+}
 
 void ComparisonSession::PlanShownResult() {
     const StoreError& error = operations_.planError();
@@ -216,6 +286,24 @@ bool ComparisonSession::CompareAgainWithNote(const QString& note) {
     noteAfterComparison_.clear();  // no comparison started: the note stands as it is
     if (!note.isEmpty()) emit statusMessage(note);
     return false;
+}
+
+bool ComparisonSession::LookAgainAfterRun(const QString& note) {
+    if (comparing_ || pathBar_.text(PathBar::Side::Source) != comparedTexts_[0] ||
+        pathBar_.text(PathBar::Side::Target) != comparedTexts_[1])
+        return false;
+    view_.Clear();  // no row may point at the pairs while they are made anew
+    std::string warning;
+    if (!operations_.LookAgainAfterRun(pathFilter_, comparison_.matcher(), warning)) return false;
+    SetComparing(true);  // as a comparison: what the log has so far is the window's own
+    busyCursor_.reset();
+    if (!warning.empty()) prompts_->ShowWarning(warning);
+    emit ended();
+    emit statusMessage(note);
+    ShowComplete({});
+    SetComparing(false);
+    emit finished();
+    return true;
 }
 
 void ComparisonSession::CompareAgainIfShown() {

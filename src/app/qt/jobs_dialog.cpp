@@ -74,7 +74,8 @@ JobsDialog::JobsDialog(QWidget* parent) : QDialog(parent) {
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("jobs"));
     list_->setRootIsDecorated(false);
-    list_->setHeaderLabels({QTr("Name"), QTr("Quelle"), QTr("Ziel"), QTr("Abgleich"), QTr("Läuft von selbst")});
+    list_->setHeaderLabels(
+        {QTr("Name"), QTr("Quelle"), QTr("Ziel"), QTr("Abgleich"), QTr("Läuft von selbst"), QTr("Letzter Lauf")});
     layout->addWidget(list_);
     auto* row = new QHBoxLayout;
     const std::pair<const char*, const char*> buttons[] = {
@@ -102,7 +103,7 @@ JobsDialog::JobsDialog(QWidget* parent) : QDialog(parent) {
     connect(button(QStringLiteral("schedule")), &QPushButton::clicked, this, &JobsDialog::OnSchedule);
     connect(button(QStringLiteral("delete")), &QPushButton::clicked, this, &JobsDialog::OnDelete);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    resize(760, 320);
+    resize(900, 320);
     Reload();
 }
 
@@ -129,6 +130,8 @@ void JobsDialog::Reload() {
             item->setText(2, FromUtf8(job.target));
             item->setText(3, ModeText(job));
             item->setText(4, When(job));
+            item->setText(5, FromUtf8(JobStore::LastRun(name)));
+            item->setToolTip(5, item->text(5));
         } else {
             item->setText(1, QTr("ungültig: %1").arg(FromUtf8(error)));
         }

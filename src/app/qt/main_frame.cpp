@@ -15,6 +15,7 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "app/filter_settings.h"
 #include "app/qt/command_actions.h"
@@ -24,6 +25,7 @@
 #include "app/qt/help_dialog.h"
 #include "app/qt/job_commands.h"
 #include "app/qt/log_dialog.h"
+#include "app/qt/notice_bar.h"
 #include "app/qt/output_bar.h"
 #include "app/qt/remote_login_dialogs.h"
 #include "app/qt/undo_actions.h"
@@ -87,8 +89,16 @@ CMainFrame::CMainFrame(ProfileStore& store, QWidget* parent) : QMainWindow(paren
     fileOperations_ = std::make_unique<QtFileOperationService>(this, QtFileOperationUi::kShowProgressAfter, log_.get(),
                                                                *remote_);
     undo_ = std::make_unique<UndoActions>(this, *log_, *remote_);
-    view_ = new CKirvoView(this);
-    setCentralWidget(view_);
+    // The list, with the bar for what a comparison could not read above it.
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    noticeBar_ = new NoticeBar(central);
+    view_ = new CKirvoView(central);
+    column->addWidget(noticeBar_);
+    column->addWidget(view_, 1);
+    setCentralWidget(central);
     CreatePathBar();
     controller_ = std::make_unique<WindowController>(*view_, *pathBar_, store_);
     controller_->setFileOperationService(fileOperations_.get());
@@ -203,6 +213,11 @@ void CMainFrame::ConnectController() {
     connect(controller_.get(), &WindowController::operationSummary, this, &CMainFrame::ShowOperationSummary);
     connect(controller_.get(), &WindowController::statusMessage, statusBar_, &FrameStatusBar::ShowText);
     connect(controller_.get(), &WindowController::comparisonFinished, this, &CMainFrame::ShowComparedFolders);
+    connect(controller_.get(), &WindowController::unreadablePlacesNoted, this,
+            [this](const QString& text, const QString& details) {
+                if (text.isEmpty()) noticeBar_->hide();
+                else noticeBar_->Show(text, details);
+            });
 }
 
 CMainFrame::~CMainFrame() {

@@ -22,6 +22,7 @@ class CommandActions;
 class FileOperationService;
 class FrameStatusBar;
 class OperationLog;
+class NoticeBar;
 class OutputBar;
 class PathBar;
 class ProfileStore;
@@ -65,6 +66,8 @@ public:
     // "Filter", shown while the filter leaves anything out; its tool tip
     // lists the patterns.
     QLabel* filterPane() const;
+    // Above the list: what the comparison shown could not read, once the box said it for the pair.
+    NoticeBar* noticeBar() const { return noticeBar_; }
     const WindowSize& windowSize() const { return windowSize_; }
 
     // The text shown in the message pane when nothing else is.
@@ -123,6 +126,7 @@ private:
     OutputBar* outputBar_ = nullptr;
     FrameStatusBar* statusBar_ = nullptr;
     CKirvoView* view_ = nullptr;
+    NoticeBar* noticeBar_ = nullptr;
     PathBar* pathBar_ = nullptr;
     WindowSize windowSize_;
     // The widget of this window that had the focus last.

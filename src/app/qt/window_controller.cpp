@@ -66,6 +66,7 @@ WindowController::WindowController(CKirvoView& view, PathBar& pathBar, ProfileSt
     connect(&session_, &ComparisonSession::readingProgress, this, &WindowController::readingProgress);
     connect(&session_, &ComparisonSession::ended, this, &WindowController::ShowSummary);
     connect(&session_, &ComparisonSession::finished, this, &WindowController::comparisonFinished);
+    connect(&session_, &ComparisonSession::unreadablePlacesNoted, this, &WindowController::unreadablePlacesNoted);
 }
 
 WindowController::~WindowController() {
@@ -162,6 +163,9 @@ bool WindowController::OnCommand(CommandId cmd) {
     case CommandId::CancelComparison:
         OnCancelComparison();
         return true;
+    case CommandId::VerifyContents:
+        session_.Verify();
+        return true;
     case CommandId::Synchronize:
     case CommandId::EditCopy:
     case CommandId::CopyToTarget:
@@ -223,6 +227,7 @@ void WindowController::UpdateCommandUi(CommandActions& actions) const {
     // While the folders are read: no second comparison, no other paths, no
     // refilling from the engine, no change of what the scan was started with.
     actions.setEnabled(CommandId::PfadeVergleichen, idle);
+    actions.setEnabled(CommandId::VerifyContents, idle);
     actions.setEnabled(CommandId::CancelComparison, comparing());
     for (CommandId id : {CommandId::BrowseSource, CommandId::BrowseTarget, CommandId::SwapPaths, CommandId::OptionSubOrdner,
                          CommandId::OptionSystemOrdner, CommandId::OptionOneSecond, CommandId::OptionStunde,
@@ -326,7 +331,11 @@ void WindowController::RunFileOperation(CommandId cmd) {
     }
     if (!outcome.compareAgain) return;
     summaryPending_ = true;
-    if (!session_.CompareAgainWithNote(FromUtf8(outcome.note))) ShowSummary();
+    // After a sync only what it touched is looked at again where that tells
+    // all; F5 and the other commands compare both trees again.
+    const QString note = FromUtf8(outcome.note);
+    if (cmd == CommandId::Synchronize && session_.LookAgainAfterRun(note)) return;
+    if (!session_.CompareAgainWithNote(note)) ShowSummary();
 }
 
 void WindowController::ShowSummary() {

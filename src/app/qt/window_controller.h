@@ -141,6 +141,8 @@ signals:
     void readingProgress(int permille);
     // A comparison ended: its list is filled, or it was cancelled.
     void comparisonFinished();
+    // The unreadable places of the list shown, for the bar above it; empty: none to show.
+    void unreadablePlacesNoted(const QString& text, const QString& details);
     // What the last file-operation command did ("12 kopiert, 3 ersetzt, …",
     // its RunResult's summary), shown until the next command; failures > 0:
     // the log has the details. Empty text: nothing to show (a new command began).

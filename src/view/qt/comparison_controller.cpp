@@ -28,7 +28,8 @@ ComparisonController::~ComparisonController() {
 
 bool ComparisonController::running() const { return run_->running(); }
 
-bool ComparisonController::Start(Root source, Root target, RunOptions options, std::optional<PathFilter> filter) {
+bool ComparisonController::Start(Root source, Root target, RunOptions options, std::optional<PathFilter> filter,
+                                 ContentsPhase contents) {
     if (running()) return false;
     state_ = std::make_shared<Run>();
     Run* run = state_.get();
@@ -66,19 +67,25 @@ bool ComparisonController::Start(Root source, Root target, RunOptions options, s
         run->scanning.RequestStop();
         if (preparation_.cancel) preparation_.cancel();
     };
-    if (options.compareBy == CompareBy::Content) {
-        ComparisonRun::Phase contents;
-        contents.work = [this, run] {
-            if (run->outcome.rootProblem.empty()) run->outcome.contentsStopped = !matcher_.CompareContents();
+    if (options.compareBy == CompareBy::Content || contents) {
+        ComparisonRun::Phase phase;
+        phase.work = [this, run, read = std::move(contents)] {
+            if (!run->outcome.rootProblem.empty()) return;
+            if (read) {
+                read(matcher_, run->outcome.source, run->outcome.target, run->reading);
+                run->outcome.contentsStopped = run->reading.stopRequested();
+                return;
+            }
+            run->outcome.contentsStopped = !matcher_.CompareContents();
             if (run->memory) run->memory->Save();
         };
-        contents.showProgress = [this, run] {
+        phase.showProgress = [this, run] {
             const ContentProgress& reading = run->reading;
             emit contentProgress(reading.bytesDone(), reading.bytesTotal(), reading.pairsDone(), reading.pairsTotal(),
                                  QFile::decodeName(reading.currentFile().c_str()));
         };
-        contents.cancel = [run] { run->reading.RequestStop(); };
-        phases.push_back(std::move(contents));
+        phase.cancel = [run] { run->reading.RequestStop(); };
+        phases.push_back(std::move(phase));
     }
     return run_->Start(std::move(phases));
 }

@@ -13,6 +13,7 @@
 namespace kirvo {
 
 class ComparisonRun;
+class ContentProgress;
 
 // How a comparison ended, handed over when it is over.
 struct ComparisonOutcome {
@@ -51,6 +52,13 @@ public:
         std::function<std::string()> check;
     };
 
+    // Reads the compared pair's contents in a phase of its own, in place of
+    // a comparison by content ("Inhalt prüfen"): over the engine's result,
+    // the roots as the comparison found them, reporting to and stopping by
+    // the progress it is handed.
+    using ContentsPhase =
+        std::function<void(const TreeMatcher& matcher, const Root& source, const Root& target, ContentProgress& progress)>;
+
     explicit ComparisonController(QObject* parent = nullptr);
     // Stops a comparison under way before the engine goes.
     ~ComparisonController() override;
@@ -64,8 +72,10 @@ public:
     // Compares source with target under options (its progress, listers and
     // readers are the controller's); filter is copied for the run. The roots
     // are looked at first (RootPreparation, else Root::Inspect). False when a
-    // comparison is already under way.
-    bool Start(Root source, Root target, RunOptions options, std::optional<PathFilter> filter);
+    // comparison is already under way. `contents`: read after the scan,
+    // with the progress of a content comparison (contentProgress()).
+    bool Start(Root source, Root target, RunOptions options, std::optional<PathFilter> filter,
+               ContentsPhase contents = {});
     // Stops the comparison under way; finished() follows.
     void Cancel();
     bool running() const;

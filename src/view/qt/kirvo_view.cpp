@@ -136,11 +136,12 @@ std::vector<int> CKirvoView::selectedRows() const {
 
 bool CKirvoView::hasSelectedRows() const { return selectionModel() && selectionModel()->hasSelection(); }
 
-void CKirvoView::Fill(const TreeMatcher& matcher, const DisplayFilter& filter, const SyncSession* plan) {
+void CKirvoView::Fill(const TreeMatcher& matcher, const DisplayFilter& filter, const SyncSession* plan,
+                      const VerifyResult* verified) {
     pointedRow_ = -1;
     if (!ShowsResult()) setModel(resultModel_);
     ListFillProgress progress(*this);
-    resultModel_->Rebuild(matcher, filter, &progress, plan);
+    resultModel_->Rebuild(matcher, filter, &progress, plan, verified);
     ShowFilled();
 }
 

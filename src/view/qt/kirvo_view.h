@@ -20,6 +20,7 @@ struct FilePair;
 class ResultListModel;
 class ResultRows;
 class SyncSession;
+struct VerifyResult;
 class TreeMatcher;
 
 // The result list: nine columns over the rows of a comparison, the marks
@@ -79,7 +80,8 @@ public:
     // Rebuilds the list from the engine's pairs under the filter: progress
     // and totals through sideTotalsShown, then the statistics. plan: the
     // sync plan decided over the same pairs to show, or null.
-    void Fill(const TreeMatcher& matcher, const DisplayFilter& filter, const SyncSession* plan = nullptr);
+    void Fill(const TreeMatcher& matcher, const DisplayFilter& filter, const SyncSession* plan = nullptr,
+              const VerifyResult* verified = nullptr);
     // The same over pairs held elsewhere (benchmarks); they and both roots
     // are borrowed until the next filling or Clear.
     void FillFrom(std::span<const FilePair> pairs, const std::string& sourceRoot, const std::string& targetRoot,

@@ -12,9 +12,9 @@ namespace kirvo {
 ResultListModel::ResultListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void ResultListModel::Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter,
-                              FillProgress* progress, const SyncSession* plan) {
+                              FillProgress* progress, const SyncSession* plan, const VerifyResult* verified) {
     beginResetModel();
-    rows_.Build(matcher, filter, progress, plan);
+    rows_.Build(matcher, filter, progress, plan, verified);
     reasons_ = &matcher;
     endResetModel();
 }
@@ -103,6 +103,8 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
 QVariant ResultListModel::toolTip(size_t row) const {
     const auto text = [](std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); };
     if (!reasons_) return {};
+    if (const VerifiedPath* damage = rows_.Damage(row))
+        return QTr("beschädigt? (anderer Inhalt bei gleicher Größe und Zeit) – ") + text(DamageText(*damage));
     if (rows_.Decision(row) != nullptr && rows_.plan()->mode() != SyncMode::Update)
         return text(rows_.plan()->Explain(static_cast<size_t>(rows_.PairIndex(row))));
     if (rows_.StateImage(row) == ResultRows::kConflict)

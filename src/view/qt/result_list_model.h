@@ -27,8 +27,10 @@ public:
     // unknown row's the place that could not be read. With a plan (mirror,
     // two-way) the rows show it, and every file row's tool tip says why its
     // action is planned ("in der Quelle gelöscht seit dem letzten Abgleich").
+    // With what "Inhalt prüfen" found, a damaged row's tool tip names the
+    // side and when it was last good.
     void Rebuild(const TreeMatcher& matcher, const DisplayFilter& filter, FillProgress* progress,
-                 const SyncSession* plan = nullptr);
+                 const SyncSession* plan = nullptr, const VerifyResult* verified = nullptr);
     // The same over pairs held elsewhere, borrowed until the next Rebuild or
     // Clear; no reasons.
     void Rebuild(std::span<const FilePair> pairs, const std::string& sourceRoot,

@@ -10,6 +10,7 @@
 #include "app/job_store.h"
 #include "app/qt/jobs_dialog.h"
 #include "fileops/operation_log.h"
+#include "platform/file_lock.h"
 #include "fileops/qt/dialog_answerer.h"
 #include "support/temp_tree.h"
 #include "../../view/qt/view_fixture.h"
@@ -107,6 +108,15 @@ private slots:
         QCOMPARE(w.controller()->options().syncMode(), SyncMode::Update);  // the window's own stays
         QVERIFY(w.frame.messagePane()->text().startsWith(QStringLiteral("Auftrag „spiegel“ (Spiegeln, Quelle → Ziel)")));
 
+        {
+            // The job's own turn, as kirvo-cli run takes it: a run of it elsewhere is not overrun.
+            FileLock elsewhere(JobStore::LockPathOf("spiegel"));
+            QCOMPARE(elsewhere.tryTake(error), FileLock::State::Taken);
+            w.frame.actions().action(CommandId::Synchronize)->trigger();
+            w.WaitForComparison();
+            QCOMPARE(w.prompts.log.last(), "warn: Der Auftrag \"spiegel\" läuft gerade; nichts wurde geändert.");
+            QCOMPARE(ReadFile(dir / "z/weg.txt"), "w");
+        }
         w.prompts.log.clear();
         w.frame.actions().action(CommandId::Synchronize)->trigger();
         w.WaitForComparison();
@@ -115,6 +125,16 @@ private slots:
         QCOMPARE(ReadFile(dir / "z/a.txt"), "neu");
         QCOMPARE(w.rowCount(), 0);
         QCOMPARE(w.frame.messagePane()->text(), QStringLiteral("1 ersetzt, 1 in den Papierkorb"));
+        // Its last run stands in the jobs dialog, as one by kirvo-cli run would.
+        QString lastRun;
+        QTimer::singleShot(0, [&lastRun] {
+            auto* dialog = qobject_cast<JobsDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            lastRun = dialog->findChild<QTreeWidget*>(QStringLiteral("jobs"))->topLevelItem(0)->text(5);
+            dialog->reject();
+        });
+        w.frame.actions().action(CommandId::ShowJobs)->trigger();
+        QCOMPARE(lastRun.section(QStringLiteral(" – "), 1), QStringLiteral("1 ersetzt, 1 in den Papierkorb – Status 0"));
         JobStore().Remove("spiegel", error);
     }
 

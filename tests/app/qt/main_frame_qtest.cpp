@@ -105,7 +105,7 @@ private slots:
              "32811 +/- 2 Sekunden", "32819 Eine Stunde Unterschied ignorieren", "-", "32796 Bestätigung vor Löschen",
              "32797 Bestätigung vor Überschreiben", "32813 Papierkorb verwenden", "32905 Kopien prüfen",
              "32798 Bestätigung vor Verzeichnis",
-             "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32814 Protokoll anzeigen", "-",
+             "32812 Bestätigung > 5000 Dateien", "-", "32808 Beep", "<", "-", "32906 Inhalt prüfen", "32814 Protokoll anzeigen", "-",
              "32842 Auftrag speichern...", "32843 Aufträge..."},
             {"57667 &Hilfethemen\tF1", "-", "57664 Inf&o über Kirvo..."},
         };

@@ -20,8 +20,10 @@
 
 #include "file_operations_fixture.h"
 #include "app/qt/log_dialog.h"
+#include "app/qt/notice_bar.h"
 #include "app/qt/path_bar.h"
 #include "app/snapshot_save.h"
+#include "platform/directory_lister.h"
 #include "platform/root.h"
 #include "app/qt/message_box_prompts.h"
 #include "fileops/operation_log.h"
@@ -38,6 +40,25 @@ Bench ThreeAndTwo() {
     return Bench({{"a.txt", kNew}, {"b.txt", kNew}, {"neu/c.txt", kNew}, {"d.txt", kOld}, {"g.txt", kOld}},
                  {{"a.txt", kOld}, {"b.txt", kOld}, {"d.txt", kNew}, {"alt/e.txt", kNew}, {"g.txt", kOld}});
 }
+
+// Counts the folders listed whole; looking at single names is not counted.
+class CountingLister final : public DirectoryLister {
+public:
+    CountingLister(std::unique_ptr<DirectoryLister> real, int& whole) : real_(std::move(real)), whole_(whole) {}
+    ListingStatus OpenRoot(const std::string& root) override { return real_->OpenRoot(root); }
+    int AutomaticInFlight() const override { return real_->AutomaticInFlight(); }
+    void SetInFlight(int count) override { real_->SetInFlight(count); }
+    void Start(const Request& request, ListingReceiver& receiver) override {
+        if (request.names == nullptr) ++whole_;
+        real_->Start(request, receiver);
+    }
+    TimeRange StorableTimes() const override { return real_->StorableTimes(); }
+    bool LooksAtNamesAlone() const override { return real_->LooksAtNamesAlone(); }
+
+private:
+    std::unique_ptr<DirectoryLister> real_;
+    int& whole_;
+};
 
 const QString kAskToTarget3 = "ask: Es werden 3 Dateien von Quelle nach Ziel kopiert !";
 const QString kAskToSource2 = "ask: Es werden 2 Dateien von Ziel nach Quelle kopiert !";
@@ -386,10 +407,12 @@ private slots:
         poll.start();
         b.w.Command(CommandId::Synchronize);
         QCOMPARE(dialogs, 1);
-        QCOMPARE(parts.size(), 2);
+        QCOMPARE(parts.size(), 4);
         QVERIFY2(parts[0].startsWith("Es werden 3 Dateien von Quelle nach Ziel kopiert ! (1 neu, 2 ersetzt, "), qPrintable(parts[0]));
         QVERIFY2(parts[0].endsWith(" | 3"), qPrintable(parts[0]));
         QVERIFY2(parts[1].startsWith("Es werden 2 Dateien von Ziel nach Quelle kopiert ! (1 neu, 1 ersetzt, "), qPrintable(parts[1]));
+        // The folders the copies make are named with their side.
+        QCOMPARE(parts.mid(2), (QStringList{"In der Quelle: 1 Ordner wird angelegt. | 1", "Im Ziel: 1 Ordner wird angelegt. | 1"}));
         QCOMPARE(b.log, QStringList{kCopyToSource});
         untickFirst = false;
         b.log.clear();
@@ -602,12 +625,29 @@ private slots:
             lister->refuse = root == sourceRoot;
             return lister;
         });
-        b.Compare();
         b.w.SetOption(Option::Beep, false);
+        b.log.clear();
         b.w.Command(CommandId::PfadeVergleichen);
-        QCOMPARE(b.log, QStringList{"warn: Nicht alles lesbar: 1 Stelle ließ sich nicht lesen. Was dort liegt, gilt als "
-                                    "unbekannt (?), nicht als fehlend; dort wird nichts kopiert, ersetzt oder "
-                                    "gelöscht.\n\nQuelle: nicht lesbar: neu/ – Keine Berechtigung"});
+        const QString said = "Nicht alles lesbar: 1 Stelle ließ sich nicht lesen. Was dort liegt, gilt als unbekannt "
+                             "(?), nicht als fehlend; dort wird nichts kopiert, ersetzt oder gelöscht.";
+        const QString places = "Quelle: nicht lesbar: neu/ – Keine Berechtigung";
+        QCOMPARE(b.log, QStringList{"warn: " + said + "\n\n" + places});
+        // The box once per pair; from then on the bar above the list says it,
+        // its button shows the places, and it stays until closed or compared again.
+        NoticeBar* bar = b.w.frame.noticeBar();
+        QVERIFY(!bar->isVisibleTo(&b.w.frame));
+        b.log.clear();
+        b.w.Command(CommandId::PfadeVergleichen);
+        QCOMPARE(b.log, QStringList{});
+        QVERIFY(bar->isVisibleTo(&b.w.frame));
+        QCOMPARE(bar->text() + "\n\n" + bar->details(), said + "\n\n" + places);
+        QVERIFY(!bar->detailsShown());
+        QTest::mouseClick(bar->detailsButton(), Qt::LeftButton);
+        QVERIFY(bar->detailsShown());
+        QTest::mouseClick(bar->closeButton(), Qt::LeftButton);
+        QVERIFY(!bar->isVisibleTo(&b.w.frame));
+        b.w.Command(CommandId::PfadeVergleichen);
+        QVERIFY(bar->isVisibleTo(&b.w.frame));
         QCOMPARE(b.w.Cells(0), "nicht lesbar: neu/ – Keine Berechtigung|||neu/|?||||");
         QCOMPARE(b.w.State(0), ResultRows::kUnknown);
         const int unknown = b.w.RowOf("x.txt");
@@ -705,11 +745,102 @@ private slots:
         QCOMPARE(w.model()->data(w.model()->index(row, 0), Qt::ToolTipRole).toString(),
                  "in der Quelle gelöscht seit dem letzten Abgleich");
         QCOMPARE(w.Field(OutputBar::kTargetSelection), "0 Dateien mit 0 Bytes (0 Bytes) ausgewählt, 1 zu löschen (1 Byte) ");
+        int wholeListings = 0;  // folders read whole, not name by name
+        w.controller()->comparison().setDirectoryListers([&wholeListings](const std::string& root) {
+            return std::unique_ptr<DirectoryLister>(new CountingLister(MakeDirectoryLister(root), wholeListings));
+        });
         w.Command(CommandId::Synchronize);
         QVERIFY(!std::filesystem::exists(dir / "z/f.txt"));
         QCOMPARE(w.State(w.RowOf("g.txt")), ResultRows::kConflict);
         QCOMPARE(w.frame.messagePane()->text(), "1 Konflikt bleibt, wie er ist („g.txt“); \"Nach rechts kopieren\" "
                                                  "oder \"Nach links kopieren\" löst ihn.");
+        // Only the deleted file was looked at again, and the list is the one
+        // a whole comparison shows: rows, arrows, marks, statistics, per filter.
+        QCOMPARE(wholeListings, 0);
+        const auto shown = [&w] {
+            QStringList lines;
+            for (int row = 0; row < w.rowCount(); ++row) lines << w.Cells(row) + QString::number(w.State(row));
+            for (int id : {OutputBar::kSourceTotals, OutputBar::kTargetTotals, OutputBar::kSourceSelection,
+                           OutputBar::kTargetSelection})
+                lines << w.Field(id);
+            return lines;
+        };
+        const QStringList unequalAfterSync = shown();
+        w.Command(CommandId::FilterAll);
+        const QStringList allAfterSync = shown();
+        w.Command(CommandId::PfadeVergleichen);
+        QVERIFY(wholeListings > 0);
+        QCOMPARE(shown(), allAfterSync);
+        w.Command(CommandId::FilterUnequal);
+        QCOMPARE(shown(), unequalAfterSync);
+    }
+
+    // Extras › "Inhalt prüfen", chosen with the mouse: both sides read whole
+    // in the background; bit rot (other bytes, same size and time) is a row
+    // of its own under "Nur ungleiche Dateien", named with its side and when
+    // it was last good, never marked; two-way then plans its repair.
+    void verifyFromTheMenuShowsDamageAndTwoWayItsRepair() {
+        TempDir dir;
+        const std::string photo(300'000, 'p');
+        MakeTree(dir / "q", {{"foto.jpg", kOld, photo}, {"b.txt", kOld, "b"}});
+        MakeTree(dir / "z", {{"foto.jpg", kOld, photo}, {"b.txt", kOld, "b"}});
+        Window w;
+        QStringList log;
+        ScriptedPrompts prompts(log);
+        w.controller()->setUserPrompts(&prompts);
+        w.SetOption(Option::Beep, false);
+        w.frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
+        const auto verifyFromMenu = [&] {
+            QMenu* extras = nullptr;
+            for (QAction* menu : w.frame.menuBar()->actions())
+                if (menu->text() == "E&xtras") extras = menu->menu();
+            QVERIFY(extras);
+            extras->popup(w.frame.geometry().center());
+            QVERIFY(QTest::qWaitForWindowExposed(extras));
+            QAction* verify = w.frame.actions().action(CommandId::VerifyContents);
+            QVERIFY(verify->isEnabled());
+            QTest::mouseMove(extras, extras->actionGeometry(verify).center());
+            QTest::mouseClick(extras, Qt::LeftButton, {}, extras->actionGeometry(verify).center());
+            w.WaitForComparison();
+        };
+        w.pathBar()->setText(PathBar::Side::Source, QString::fromStdString(dir / "q"));
+        w.pathBar()->setText(PathBar::Side::Target, QString::fromStdString(dir / "z"));
+        verifyFromMenu();  // nothing recorded yet: read and recorded
+        QVERIFY2(log.isEmpty(), qPrintable(log.join('\n')));
+        QVERIFY2(w.frame.messagePane()->text().startsWith("Geprüft: 2 Dateien (586 KB gelesen): 2 gleich, "
+                                                          "0 verschieden, 0 beschädigt?"),
+                 qPrintable(w.frame.messagePane()->text()));
+        QCOMPARE(w.rowCount(), 0);
+
+        std::string rotten = photo;
+        rotten[123'456] = 'X';
+        WriteFile(dir / "z/foto.jpg", rotten, kOld);  // in place, size and time as they were
+        verifyFromMenu();
+        QCOMPARE(log.size(), 1);
+        QVERIFY2(log[0].startsWith("warn: 1 Datei ist beschädigt? (anderer Inhalt bei gleicher Größe und Zeit):\n\n"
+                                   "foto.jpg (im Ziel, zuletzt gut: "),
+                 qPrintable(log[0]));
+        const int row = w.RowOf("foto.jpg");
+        QVERIFY(row >= 0);
+        QCOMPARE(w.State(row), ResultRows::kDamaged);
+        QCOMPARE(w.model()->cellText(row, 4), "<!>");
+        QVERIFY(w.model()->data(w.model()->index(row, 4), Qt::ToolTipRole).toString().startsWith(
+            "beschädigt? (anderer Inhalt bei gleicher Größe und Zeit) – im Ziel, zuletzt gut: "));
+        QCOMPARE(w.RowOf("b.txt"), -1);
+        QVERIFY(w.frame.messagePane()->text().contains("1 gleich, 0 verschieden, 1 beschädigt?"));
+        w.Command(CommandId::FilterAll);  // refilled from the same result: still damaged
+        QCOMPARE(w.State(w.RowOf("foto.jpg")), ResultRows::kDamaged);
+
+        // Two-way: the source still holds the good bytes, so they come back.
+        w.frame.actions().action(CommandId::SyncModeTwoWay)->trigger();
+        w.WaitForComparison();
+        const int repair = w.RowOf("foto.jpg");
+        QCOMPARE(w.model()->cellText(repair, 4), "--->");
+        QCOMPARE(w.State(repair), ResultRows::kMarked);
+        QVERIFY(w.model()->data(w.model()->index(repair, 4), Qt::ToolTipRole).toString().endsWith(
+            "wird von der anderen Seite wiederhergestellt"));
+        w.controller()->setUserPrompts(nullptr);
     }
 
     void synchroniseIntoAMissingRoot_data() {
