@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <utility>
 
 #include "fileops/file_operation_texts.h"
 #include "fileops/operation_log.h"
@@ -42,18 +43,19 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
     countBytes();
     for (const CopyPair& pair : pairs) result.files.push_back({pair.from.path, pair.to.path, FileOutcome::Cancelled, {}, {}});
     for (size_t i = 0; i < pairs.size(); ++i) {
-        if (i % kForesee == 0) foresee(i);
+        if (i >= foreseenTo_) foresee(i);
         if (!cancelled_) {
             copyWithRetries(pairs[i], result.files[i], i);
             logOutcome(i);
         }
+        if (std::exchange(rootMade_, false)) foreseenTo_ = i + 1;
         ++filesDone_;
     }
     // Files copied before a cancel are finished too (and a retry asked for
     // on the way may send more off).
     do {
         drain();
-        while (!pending_.empty()) flushPending();
+        while (!pending_.empty() || !held_.empty()) flushPending();
     } while (workers_ && workers_->inFlight() > 0);
     trash_.flush();
     tell();
@@ -81,7 +83,18 @@ void CopyRun::await(size_t index, std::unique_ptr<FileTransfer> transfer) {
     pendingBytes_ += transfer->bytes();
     pendingNames_.insert(transfer->destinationName());
     pending_.push_back({index, std::move(transfer), decisions_[index]});
-    if (pending_.size() >= batchFiles_ || pendingBytes_ >= kBatchBytes) flushPending();
+    const auto away = [](const Pending& p) { return p.transfer->flushesInBackground(); };
+    const size_t most = std::any_of(pending_.begin(), pending_.end(), away)
+                            ? std::min(batchFiles_, kRemoteBatchFiles)
+                            : batchFiles_;
+    if (pending_.size() < most && pendingBytes_ < kBatchBytes) return;
+    if (!std::all_of(pending_.begin(), pending_.end(), away)) return flushPending();
+    // This batch is flushed without us (by the server there, or by the
+    // disk's write-back) while the next one is copied; the one before is
+    // placed now (its flush has had the longest).
+    std::vector<Pending> before = std::exchange(held_, std::exchange(pending_, {}));
+    pendingBytes_ = 0;
+    if (!before.empty()) placeBatch(std::move(before));
 }
 
 void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t index) {
@@ -120,7 +133,7 @@ void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t i
             return;
         case FileAttempt::Error: break;
         }
-        if (OutOfHandles(attempt.code) && (!pending_.empty() || !away_.empty())) {
+        if (OutOfHandles(attempt.code) && (!pending_.empty() || !held_.empty() || !away_.empty())) {
             // The open-file limit: the waiting files hold the handles. Finish them,
             // wait for fewer from now on, and try again without asking.
             drain();

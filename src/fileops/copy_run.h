@@ -32,8 +32,12 @@ public:
     // Bytes copied between two progress calls within one file.
     static constexpr uint64_t kChunkBytes = 4u << 20;
     // Files flushed to disk together at most, and bytes; fewer where the
-    // open-file limit is low (each file waiting holds two handles).
-    static constexpr size_t kBatchFiles = 128;
+    // open-file limit is low (each file waiting holds two handles). Each
+    // batch of local files waits for the disk twice (syncfs), so they come
+    // in big ones; to another machine two batches are under way at once, and
+    // each file holds a handle of the server there until it is flushed.
+    static constexpr size_t kBatchFiles = 1024;
+    static constexpr size_t kRemoteBatchFiles = 128;
     static constexpr uint64_t kBatchBytes = 64u << 20;
     // How often a destination that keeps changing under a copy is asked about
     // before the copy gives up on it.
@@ -65,6 +69,7 @@ private:
     void countBytes();
     void foresee(size_t from);
     void flushPending();
+    void placeBatch(std::vector<Pending> batch);
     int checkCopy(Pending& pending);
     bool isPending(const FolderHandle& folder, std::string_view name) const;
     void copyWithRetries(const CopyPair& pair, FileReport& report, size_t index);
@@ -110,7 +115,14 @@ private:
     size_t batchFiles_ = kBatchFiles;
     std::vector<std::string> declinedFolders_;
     std::vector<Pending> pending_;
-    std::unordered_multiset<std::string> pendingNames_;
+    // The batch before, still being flushed elsewhere (another machine's
+    // server) while pending_ fills: placed once pending_ is full, or sooner.
+    std::vector<Pending> held_;
+    // The looks ahead reach this pair; a root made on the way asks again
+    // from the next one (before it existed, none could be asked for there).
+    size_t foreseenTo_ = 0;
+    bool rootMade_ = false;
+    std::unordered_multiset<std::string> pendingNames_;  // of pending_ and held_
     uint64_t pendingBytes_ = 0;
     std::vector<std::pair<uint64_t, uint64_t>> cleanedFolders_;  // device, inode
     std::vector<std::pair<std::string, uint32_t>> metadataNotKept_;  // destination root, kinds

@@ -50,6 +50,7 @@ void CopyRun::countBytes() {
 // together (see FolderHandle::foresee): their sources and their destinations.
 void CopyRun::foresee(size_t from) {
     const std::span<const CopyPair> next = pairs_.subspan(from, std::min(kForesee, pairs_.size() - from));
+    foreseenTo_ = from + next.size();
     std::vector<std::pair<std::string, std::vector<std::string>>> byRoot;  // root, then the paths below it
     const auto add = [&](const RootedPath& p) {
         const PathParts parts = PathParts::Of(p);

@@ -80,6 +80,7 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
             return FileAttempt::Fail(failed, FileOperationTexts::kCannotMakeFolder, e);
         if (const int e = roots_.open(parts.root, root))
             return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
+        rootMade_ = true;
     }
     // The source's folder of the same relative path, where the file has one.
     // It is walked down beside the destination, one level at a time, so a

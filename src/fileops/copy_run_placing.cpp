@@ -1,6 +1,7 @@
 // Putting copies in place: the shared flush, the check of each copy where
 // asked, and the rename over its destination, each in the log.
 #include <algorithm>
+#include <utility>
 
 #include "fileops/copy_run.h"
 #include "fileops/file_operation_texts.h"
@@ -8,16 +9,23 @@
 
 namespace kirvo {
 
+// Places the batch held back, then the one filling (see placeBatch).
+void CopyRun::flushPending() {
+    if (!held_.empty()) placeBatch(std::exchange(held_, {}));
+    if (pending_.empty()) return;
+    pendingBytes_ = 0;
+    placeBatch(std::exchange(pending_, {}));
+}
+
 // Files are flushed to disk together, before any of them is renamed: one flush
 // per batch instead of two per file, and a destination is still old or complete
 // after a crash. A file is reported done only after its rename.
-void CopyRun::flushPending() {
+void CopyRun::placeBatch(std::vector<Pending> batch) {
     std::span<const CopyPair> pairs = pairs_;
     OperationResult& result = *result_;
-    std::vector<Pending> batch = std::move(pending_);
-    pending_.clear();
-    pendingNames_.clear();
-    pendingBytes_ = 0;
+    for (const Pending& p : batch)
+        if (const auto it = pendingNames_.find(p.transfer->destinationName()); it != pendingNames_.end())
+            pendingNames_.erase(it);
     std::vector<FileTransfer*> sealed;
     for (Pending& p : batch) sealed.push_back(p.transfer.get());
     std::vector<int> errors;
@@ -174,11 +182,11 @@ bool CopyRun::isPending(const FolderHandle& folder, std::string_view name) const
     if (!away && pendingNames_.count(std::string(name)) == 0) return false;
     uint64_t device = 0, inode = 0;
     if (folder.identify(device, inode) != 0) return true;  // unknown: assume so
-    return std::any_of(pending_.begin(), pending_.end(),
-                       [&](const Pending& p) {
-                           return p.transfer->folderDevice() == device && p.transfer->folderInode() == inode &&
-                                  p.transfer->destinationName() == name;
-                       }) ||
+    const auto same = [&](const Pending& p) {
+        return p.transfer->folderDevice() == device && p.transfer->folderInode() == inode &&
+               p.transfer->destinationName() == name;
+    };
+    return std::any_of(pending_.begin(), pending_.end(), same) || std::any_of(held_.begin(), held_.end(), same) ||
            std::any_of(away_.begin(), away_.end(), [&](const Away& a) {
                return a.device == device && a.inode == inode && a.name == name;
            });

@@ -100,6 +100,10 @@ public:
     // shared flush reports an error each file is flushed on its own and
     // errors[i] gets its result; 0 everywhere on success.
     static void FlushSealed(std::span<FileTransfer* const> sealed, std::vector<int>& errors);
+    // Whether the flush is under way without us once sealed (another
+    // machine's server flushes it, or the disk's write-back was started), so
+    // that more files may be copied before FlushSealed waits for this one.
+    virtual bool flushesInBackground() const { return false; }
     // Makes the renames of published files durable (their folders, or their file
     // systems where there are several files). A failure cannot undo a copy: the
     // first error is returned (0 when all went well) for the user to be told that

@@ -51,7 +51,7 @@ struct Expected {
 
 // Work in both directions: large files (so kills land inside copies), small
 // ones, files on one side only, newer on either side.
-std::map<std::string, Expected> MakeTrees(const std::string& q, const std::string& z, size_t big) {
+std::map<std::string, Expected> MakeTrees(const std::string& q, const std::string& z, size_t big, int small = 60) {
     std::map<std::string, Expected> files;
     fs::remove_all(q);
     fs::remove_all(z);
@@ -72,7 +72,7 @@ std::map<std::string, Expected> MakeTrees(const std::string& q, const std::strin
         add("gross/q" + std::to_string(i) + ".bin", big + 1000u * i, 0, i != 1);
         add("gross/z" + std::to_string(i) + ".bin", big * 5 / 6 + 1000u * i, 1, i != 2);
     }
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < small; ++i) {
         const std::string folder = "klein/" + std::to_string(i % 7) + "/";
         add(folder + "q" + std::to_string(i), 100 + 37 * i, 0, i % 3 != 0);
         add(folder + "z" + std::to_string(i), 50 + 41 * i, 1, i % 4 != 0);
@@ -180,7 +180,9 @@ void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server
     ASSERT_FALSE(scratch.path().empty());
     const std::string q = scratch.path() + "/q", z = scratch.path() + "/z";
 
-    auto files = MakeTrees(q, z, big);
+    // One way, more than a batch of small files (to another machine two batches are under way at once).
+    const int small = twoWay ? 60 : 140;
+    auto files = MakeTrees(q, z, big, small);
     const auto start = Clock::now();
     ASSERT_EQ(Finish(StartSync(q, z, server, twoWay)), kExitEqual);
     const auto full = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
@@ -193,7 +195,7 @@ void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server
     int64_t window = full;
     for (int run = 0; run < runs; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
-        files = twoWay ? ChangeTrees(q, z, files, run) : MakeTrees(q, z, big);
+        files = twoWay ? ChangeTrees(q, z, files, run) : MakeTrees(q, z, big, small);
         const pid_t pid = StartSync(q, z, server, twoWay);
         std::this_thread::sleep_for(std::chrono::microseconds(random() % (window + 1)));
         kill(pid, SIGKILL);

@@ -137,6 +137,9 @@ int LocalFileTransfer::copySome(uint64_t maxBytes, uint64_t& copied, bool& finis
     if (!triedClone_) {
         triedClone_ = true;
         hasher_ = std::make_unique<ContentHasher>();
+        // A big source is read ahead further (twice as far on Linux): a disk
+        // that answers each request late otherwise waits between the pieces.
+        if (size >= kWriteBackEarly) posix_fadvise(sourceFd_, 0, 0, POSIX_FADV_SEQUENTIAL);
         // The same data shared by both files where the file system can (btrfs, xfs):
         // instant, and holes stay holes. A copy to be checked then still reads its source.
         if (size > 0 && tryClone()) {

@@ -30,6 +30,11 @@ int LocalFileTransfer::seal() {
     if (futimens(tempFd_, times) != 0) return errno;
     if (sourceFd_ >= 0) close(sourceFd_);
     sourceFd_ = -1;
+#if defined(__linux__)
+    // A big file starts on its way to the disk now, while the next is copied;
+    // FlushSealed then waits for what is left (the rename still comes after).
+    if (offset_ >= kWriteBackEarly) writingBack_ = sync_file_range(tempFd_, 0, 0, SYNC_FILE_RANGE_WRITE) == 0;
+#endif
     return 0;
 }
 

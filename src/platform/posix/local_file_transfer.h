@@ -27,10 +27,14 @@ public:
     LocalFileTransfer() = default;
     ~LocalFileTransfer() override;
 
+    // Files from this size on are read ahead further and start their write-back when sealed.
+    static constexpr int64_t kWriteBackEarly = 8 << 20;
+
     int openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) override;
     int createTemporary(const FolderHandle& folder, std::string_view name) override;
     int copySome(uint64_t maxBytes, uint64_t& copied, bool& finished) override;
     int seal() override;
+    bool flushesInBackground() const override { return writingBack_; }
     int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
                 std::string* reason = nullptr) override;
     int verify() override;
@@ -75,6 +79,7 @@ private:
 
     int sourceFd_ = -1;
     int tempFd_ = -1;
+    bool writingBack_ = false;  // started by seal()
     FolderHandle folder_;    // the destination's folder, while a temporary file exists
     std::string tempName_;   // set while the temporary file has a name
     bool unnamed_ = false;   // the temporary file has no name yet

@@ -41,6 +41,7 @@ public:
     int publish(const NodeInfo& expected, Trash* keepIn = nullptr, TrashedFile* kept = nullptr,
                 std::string* reason = nullptr) override;
     int verify() override;
+    bool flushesInBackground() const override { return sourceLocal_; }
     void abandon() override;
 
     struct Reads;  // shared with the replies' callbacks

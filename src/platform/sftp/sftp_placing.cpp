@@ -25,7 +25,9 @@ struct Placing {
     NodeInfo expected;
     bool keep;
     SftpPlacing::Done done;
-    int lane = 0;  // one for all its requests: the server takes them in order
+    // The first lane, for all its requests: its server takes them in order,
+    // and nothing waits there behind the flushes of files still under way.
+    int lane = 0;
 
     std::mutex mutex;
     size_t left = 0;
@@ -99,7 +101,7 @@ void SftpPlacing::Start(SftpConnection& connection, std::vector<std::string> way
                         const NodeInfo& expected, bool keep, Done done) {
     auto placing = std::shared_ptr<Placing>(
         new Placing{connection, std::move(way), std::move(from), std::move(to), expected, keep, std::move(done),
-                    connection.PickLane(), {}, 0, {}});
+                    0, {}, 0, {}});
     const size_t n = placing->way.size() + 1;
     placing->looked.resize(n);
     placing->left = n;
