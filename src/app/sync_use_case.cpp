@@ -155,6 +155,14 @@ bool SyncUseCase::Run(SyncQuestions& questions, FileOperationService& service) {
             return true;
         }
     }
+    if (session_.remembers() && pair_) {
+        SyncStateStore store = Store();
+        if (const StoreError error = session_.ForgetChangeTimesOfReplaced(work, store, pair_->key())) {
+            lock_.reset();
+            Refuse(error.message, RunEnd::NotAllDone);
+            return true;
+        }
+    }
     result_.work = work;
     SyncOutcome outcome;
     {

@@ -150,6 +150,15 @@ public:
     SyncOutcome Run(const SyncWork& work, SyncQuestions& questions, FileOperationService& service,
                     const CopyFlags& copyFlags, const DeleteFlags& deleteFlags);
 
+    // Two-way, right before Run: the records of the files the copies are to
+    // replace lose their change time, in one transaction. Keeping the old
+    // version in the trash links it there before the copy takes its place,
+    // which moves its change time; a run killed in between leaves the old
+    // file as it was but changed in time, and the next run would take that
+    // for an edit (a conflict where the other side changed). Size, time and
+    // inode still tell a real change; a finished run records afresh.
+    StoreError ForgetChangeTimesOfReplaced(const SyncWork& work, SyncStateStore& store, const PairKey& pair) const;
+
     // Two-way: records the state from the comparison made after the run, in
     // one transaction. A pair counts as synchronised where neither file
     // changed since its record, or the run vouches for both (SyncEvidence).

@@ -108,6 +108,27 @@ SyncOutcome SyncSession::Run(const SyncWork& work, SyncQuestions& questions, Fil
     return outcome;
 }
 
+StoreError SyncSession::ForgetChangeTimesOfReplaced(const SyncWork& work, SyncStateStore& store,
+                                                     const PairKey& pair) const {
+    if (!remembers() || !state_) return {};
+    StateUpdate update;
+    update.settings = state_->settings;
+    for (const SyncSide to : {SyncSide::Source, SyncSide::Target}) {
+        const bool intoTarget = to == SyncSide::Target;
+        for (const CopyPair& copy : intoTarget ? work.toTarget.pairs : work.toSource.pairs) {
+            const uint32_t i = state_->find(intoTarget ? copy.from.relative() : copy.to.relative());
+            if (i == SyncState::kNone || state_->isFolder(i) || state_->record(i).legacy) continue;
+            FileRecord record = state_->record(i);
+            SideRecord& replaced = to == SyncSide::Source ? record.source : record.target;
+            if (replaced.ctimeNs == 0) continue;
+            replaced.ctimeNs = 0;
+            update.puts.push_back({state_->folder(i), state_->name(i), record, std::string(state_->targetPath(i))});
+        }
+    }
+    if (!update.changesRecords()) return {};
+    return store.save(pair, update);
+}
+
 void SyncSession::KeepEvidence(const SyncWork& work, const SyncOutcome& outcome) {
     if (matcher_ == nullptr) return;
     const size_t pairs = decisions_.size();
