@@ -16,10 +16,12 @@
 
 #include "app/undo_use_case.h"
 #include "cli/cli_command.h"
+#include "cli/cli_test_run.h"
 #include "fileops/operation_log.h"
 #include "fileops/run_log.h"
 #include "fileops/scripted_ui.h"
 #include "fileops/tree_tools.h"
+#include "platform/posix/local_file_transfer.h"
 #include "platform/sftp/remote_connections.h"
 #include "support/ssh_server.h"
 #include "support/temp_tree.h"
@@ -147,7 +149,9 @@ std::string CheckBetween(const std::string& q, const std::string& z, const std::
 }
 
 // With a server, the target is reached through it; nothing there goes to a trash.
-pid_t StartSync(const std::string& q, const std::string& z, const test::SshServer* server, bool twoWay) {
+// `output`, when given, receives what the run writes.
+pid_t StartSync(const std::string& q, const std::string& z, const test::SshServer* server, bool twoWay,
+                const std::string& output = "") {
     const std::string target = server ? server->Url(z) : z;
     std::vector<const char*> args = {"kirvo-cli", "sync", "--yes", server ? "--no-trash" : "--quiet"};
     if (twoWay) args.insert(args.end(), {"--mode=two-way", "--max-delete=100%"});
@@ -156,8 +160,9 @@ pid_t StartSync(const std::string& q, const std::string& z, const test::SshServe
     if (pid == 0) {
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
+        const int err = output.empty() ? null : open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err < 0 ? null : err, 1);
+        dup2(err < 0 ? null : err, 2);
         execv(KIRVO_CLI_PATH, const_cast<char* const*>(args.data()));
         _exit(127);
     }
@@ -181,7 +186,7 @@ void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server
     const std::string q = scratch.path() + "/q", z = scratch.path() + "/z";
 
     // One way, more than a batch of small files (to another machine two batches are under way at once).
-    const int small = twoWay ? 60 : 140;
+    const int small = 140;
     auto files = MakeTrees(q, z, big, small);
     const auto start = Clock::now();
     ASSERT_EQ(Finish(StartSync(q, z, server, twoWay)), kExitEqual);
@@ -206,9 +211,10 @@ void KillRuns(int runs, unsigned seed, size_t big, const test::SshServer* server
             window = window * 3 / 4;
         }
         ASSERT_EQ(CheckBetween(q, z, files, false), "");
-        const int rerun = Finish(StartSync(q, z, server, twoWay));
-        ASSERT_EQ(CheckBetween(q, z, files, true), "") << "rerun status " << rerun;
-        ASSERT_EQ(rerun, kExitEqual);
+        const std::string errors = scratch.path() + "/rerun.err";
+        const int rerun = Finish(StartSync(q, z, server, twoWay, errors));
+        ASSERT_EQ(CheckBetween(q, z, files, true), "") << "rerun status " << rerun << "\n" << test::ReadFile(errors);
+        ASSERT_EQ(rerun, kExitEqual) << test::ReadFile(errors);
     }
     ::testing::Test::RecordProperty("killed_inside_a_run", killedInside);
     if (runs >= 20) {
@@ -283,6 +289,33 @@ TEST(SyncKill, KilledRunsLeaveOldOrNewContentAndARerunFinishes) { KillRuns(2, 1,
 TEST(SyncKillSlow, ManyRandomKills) { KillRuns(120, 20261207, 6u << 20); }
 
 TEST(SyncKill, KilledTwoWayRunsLeaveOldOrNewContentAndARerunFinishes) { KillRuns(3, 2, 1u << 20, nullptr, true); }
+
+// Killed after the old version went into the trash, before the copy took its
+// place: the old file is as it was, only its change time moved (the trash's
+// link). The rerun copies over it, no conflict, no temporary file left.
+TEST(SyncKill, ATwoWayRunKilledBeforeAReplaceLeavesNoConflict) {
+    test::Scratch scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    const std::string q = scratch.path() + "/q", z = scratch.path() + "/z";
+    std::map<std::string, Expected> files;
+    for (const std::string rel : {"a.txt", "b/c.txt"}) {
+        test::WriteFile(q + "/" + rel, Content(rel, "alt", 300), kOld);
+        test::WriteFile(z + "/" + rel, Content(rel, "alt", 300), kOld);
+        files[rel] = {{Content(rel, "alt", 300), Content(rel, "neu", 301)}, Content(rel, "neu", 301)};
+    }
+    ASSERT_EQ(Finish(StartSync(q, z, nullptr, true)), kExitEqual);
+    for (const auto& [rel, e] : files) test::WriteFile(z + "/" + rel, e.after, kNew);
+    const std::string ended = test::InChild([&] {
+        LocalFileTransfer::beforePlacing = [](const std::string& name) {
+            if (name == "c.txt") raise(SIGKILL);
+        };
+        return std::to_string(test::Cli({"sync", "--yes", "--quiet", "--mode=two-way", q, z}).status);
+    });
+    ASSERT_EQ(ended, "child died with signal " + std::to_string(SIGKILL));
+    const std::string output = scratch.path() + "/rerun.out";
+    EXPECT_EQ(Finish(StartSync(q, z, nullptr, true, output)), kExitEqual) << test::ReadFile(output);
+    EXPECT_EQ(CheckBetween(q, z, files, true), "");
+}
 
 TEST(SyncKillSlow, ManyRandomKillsTwoWay) { KillRuns(60, 20261209, 6u << 20, nullptr, true); }
 
