@@ -676,11 +676,8 @@ private slots:
             w.SetOption(option, false);
         w.frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
-        QMenu* extras = nullptr;
-        for (QAction* menu : w.frame.menuBar()->actions())
-            if (menu->text() == "E&xtras") extras = menu->menu();
+        QMenu* extras = w.PopUpMenu("E&xtras");
         QVERIFY(extras);
-        extras->popup(w.frame.geometry().center());
         QVERIFY(QTest::qWaitForWindowExposed(extras));
         QAction* modes = nullptr;
         for (QAction* item : extras->actions())
@@ -792,11 +789,8 @@ private slots:
         w.frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.frame));
         const auto verifyFromMenu = [&] {
-            QMenu* extras = nullptr;
-            for (QAction* menu : w.frame.menuBar()->actions())
-                if (menu->text() == "E&xtras") extras = menu->menu();
+            QMenu* extras = w.PopUpMenu("E&xtras");
             QVERIFY(extras);
-            extras->popup(w.frame.geometry().center());
             QVERIFY(QTest::qWaitForWindowExposed(extras));
             QAction* verify = w.frame.actions().action(CommandId::VerifyContents);
             QVERIFY(verify->isEnabled());
@@ -949,11 +943,8 @@ private slots:
         log.clear();
         prompts.answers = {true};
         w.frame.show();
-        QMenu* edit = nullptr;
-        for (QAction* menu : w.frame.menuBar()->actions())
-            if (menu->text() == "&Bearbeiten") edit = menu->menu();
+        QMenu* edit = w.PopUpMenu("&Bearbeiten");
         QVERIFY(edit);
-        edit->popup(w.frame.geometry().center());
         QVERIFY(QTest::qWaitForWindowExposed(edit));
         QAction* undo = nullptr;
         for (QAction* item : edit->actions())

@@ -59,11 +59,8 @@ private slots:
     void theActiveFilterCarriesACheckMarkInTheMenu() {
         Window w;
         w.frame.show();
-        QMenu* view = nullptr;
-        for (QAction* menu : w.frame.menuBar()->actions())
-            if (menu->text() == "&Ansicht") view = menu->menu();
+        QMenu* view = w.PopUpMenu("&Ansicht");
         QVERIFY(view);
-        view->popup(w.frame.geometry().center());
         QVERIFY(QTest::qWaitForWindowExposed(view));
         // The check column of an item as the menu draws it.
         auto checkColumn = [&](CommandId id) {

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QBackingStore>
 #include <QImage>
+#include <QMenu>
+#include <QMenuBar>
 #include <QCursor>
 #include <QComboBox>
 #include <QStringList>
@@ -80,6 +82,16 @@ struct Window {
     int rowCount() const { return model()->rowCount(); }
 
     void SetOption(Option option, bool on) { controller()->options().set(option, on ? 1 : 0); }
+
+    // A menu of the menu bar by its title ("E&xtras"), popped up over the
+    // window as a click on its title would; null where there is none.
+    QMenu* PopUpMenu(const QString& title) {
+        QMenu* menu = nullptr;
+        for (QAction* item : frame.menuBar()->actions())
+            if (item->text() == title) menu = item->menu();
+        if (menu) menu->popup(frame.geometry().center());
+        return menu;
+    }
 
     // "Pfade vergleichen" as the menu runs it, until its list is filled.
     void Compare(const std::string& source, const std::string& target) {
