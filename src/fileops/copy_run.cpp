@@ -57,6 +57,7 @@ OperationResult CopyRun::run(std::span<const CopyPair> pairs) {
         drain();
         while (!pending_.empty() || !held_.empty()) flushPending();
     } while (workers_ && workers_->inFlight() > 0);
+    collectFolderFlush();
     trash_.flush();
     tell();
     result.cancelled = cancelled_;
@@ -90,11 +91,9 @@ void CopyRun::await(size_t index, std::unique_ptr<FileTransfer> transfer) {
     if (pending_.size() < most && pendingBytes_ < kBatchBytes) return;
     if (!std::all_of(pending_.begin(), pending_.end(), away)) return flushPending();
     // This batch is flushed without us (by the server there, or by the
-    // disk's write-back) while the next one is copied; the one before is
-    // placed now (its flush has had the longest).
-    std::vector<Pending> before = std::exchange(held_, std::exchange(pending_, {}));
-    pendingBytes_ = 0;
-    if (!before.empty()) placeBatch(std::move(before));
+    // disk's write-back) while the next one is copied; the oldest held are
+    // placed now (their flush has had the longest).
+    holdPending();
 }
 
 void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t index) {

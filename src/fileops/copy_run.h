@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <deque>
+#include <future>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <unordered_set>
@@ -39,6 +42,10 @@ public:
     static constexpr size_t kBatchFiles = 1024;
     static constexpr size_t kRemoteBatchFiles = 128;
     static constexpr uint64_t kBatchBytes = 64u << 20;
+    // Local batches that write back on their own (big files) are copied past
+    // while up to this much is on its way to the disk: waiting for one file's
+    // flush then leaves the disk busy with the next ones.
+    static constexpr uint64_t kHeldBytes = 1u << 30;
     // How often a destination that keeps changing under a copy is asked about
     // before the copy gives up on it.
     static constexpr int kPlacingAttempts = 4;
@@ -65,11 +72,23 @@ private:
         std::unique_ptr<FileTransfer> transfer;
         Decision decision;
     };
+    // A batch held back while the next ones are copied. A local one is
+    // flushed on a thread of its own meanwhile (the copying does not wait
+    // for the disk); its errors come as FlushSealed gives them.
+    struct HeldBatch {
+        std::vector<Pending> files;
+        std::future<std::vector<int>> flushed;  // declared last: waited for before the files go
+    };
 
     void countBytes();
+    void holdPending();
+    void placeOldestHeld();
+    void flushFoldersAside(std::vector<Pending>& batch, const std::vector<FileTransfer*>& published);
+    void collectFolderFlush();
+    void noteNotDurable(size_t index, int error);
     void foresee(size_t from);
     void flushPending();
-    void placeBatch(std::vector<Pending> batch);
+    void placeBatch(std::vector<Pending> batch, std::vector<int>* flushed = nullptr);
     int checkCopy(Pending& pending);
     bool isPending(const FolderHandle& folder, std::string_view name) const;
     void copyWithRetries(const CopyPair& pair, FileReport& report, size_t index);
@@ -115,9 +134,21 @@ private:
     size_t batchFiles_ = kBatchFiles;
     std::vector<std::string> declinedFolders_;
     std::vector<Pending> pending_;
-    // The batch before, still being flushed elsewhere (another machine's
-    // server) while pending_ fills: placed once pending_ is full, or sooner.
-    std::vector<Pending> held_;
+    // Batches before, still being flushed elsewhere (another machine's
+    // server, a disk's write-back) while pending_ fills: placed oldest first
+    // once pending_ is full and too much is held, or sooner. To another
+    // machine only one is held.
+    std::deque<HeldBatch> held_;
+    uint64_t heldBytes_ = 0;
+    // The folders of the held batch placed last, flushed on a thread of
+    // their own (a folder's flush waits for the journal, and so for the
+    // write-back of the copies after it); collected before the next placing.
+    struct FolderFlush {
+        size_t index = 0;  // of a file in the batch (whose root a failure names)
+        std::vector<Pending> files;
+        std::future<int> flushed;  // declared last: waited for before the files go
+    };
+    std::optional<FolderFlush> folderFlush_;
     // The looks ahead reach this pair; a root made on the way asks again
     // from the next one (before it existed, none could be asked for there).
     size_t foreseenTo_ = 0;

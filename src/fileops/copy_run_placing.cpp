@@ -9,9 +9,9 @@
 
 namespace kirvo {
 
-// Places the batch held back, then the one filling (see placeBatch).
+// Places the batches held back, then the one filling (see placeBatch).
 void CopyRun::flushPending() {
-    if (!held_.empty()) placeBatch(std::exchange(held_, {}));
+    while (!held_.empty()) placeOldestHeld();
     if (pending_.empty()) return;
     pendingBytes_ = 0;
     placeBatch(std::exchange(pending_, {}));
@@ -20,7 +20,8 @@ void CopyRun::flushPending() {
 // Files are flushed to disk together, before any of them is renamed: one flush
 // per batch instead of two per file, and a destination is still old or complete
 // after a crash. A file is reported done only after its rename.
-void CopyRun::placeBatch(std::vector<Pending> batch) {
+void CopyRun::placeBatch(std::vector<Pending> batch, std::vector<int>* flushed) {
+    collectFolderFlush();
     std::span<const CopyPair> pairs = pairs_;
     OperationResult& result = *result_;
     for (const Pending& p : batch)
@@ -34,7 +35,10 @@ void CopyRun::placeBatch(std::vector<Pending> batch) {
     if (!batch.empty() && !cancelled_) {
         ui_.progress({pairs[batch.back().index].from.path, filesDone_, filesTotal_, bytesDone_, bytesTotal_, true});
     }
-    FileTransfer::FlushSealed(sealed, errors);
+    if (flushed)
+        errors = std::move(*flushed);
+    else
+        FileTransfer::FlushSealed(sealed, errors);
     for (size_t i = 0; i < batch.size(); ++i)
         if (errors[i] == 0 && flags_.verify) errors[i] = checkCopy(batch[i]);
     // Renames on another machine go out together; each is still settled (and asked about) below, in turn.
@@ -79,11 +83,10 @@ void CopyRun::placeBatch(std::vector<Pending> batch) {
         }
         logOutcome(pending.index);
     }
-    if (const int error = FileTransfer::FlushPublished(published); error != 0 && notDurable_.empty()) {
-        const RootedPath& to = pairs[batch.front().index].to;
-        notDurable_ = FileOperationTexts::ErrorMessage(std::string(to.root().empty() ? std::string_view(to.path) : to.root()),
-                                                       FileOperationTexts::Reason(FileOperationTexts::kNotDurable, error));
-    }
+    if (flushed)
+        flushFoldersAside(batch, published);
+    else
+        noteNotDurable(batch.front().index, FileTransfer::FlushPublished(published));
     batch.clear();  // removes the temporary files of failed ones
     checked_.clear();
     for (const auto& [index, attempt] : failed) {
@@ -186,7 +189,8 @@ bool CopyRun::isPending(const FolderHandle& folder, std::string_view name) const
         return p.transfer->folderDevice() == device && p.transfer->folderInode() == inode &&
                p.transfer->destinationName() == name;
     };
-    return std::any_of(pending_.begin(), pending_.end(), same) || std::any_of(held_.begin(), held_.end(), same) ||
+    return std::any_of(pending_.begin(), pending_.end(), same) || std::any_of(held_.begin(), held_.end(),
+                       [&](const HeldBatch& batch) { return std::any_of(batch.files.begin(), batch.files.end(), same); }) ||
            std::any_of(away_.begin(), away_.end(), [&](const Away& a) {
                return a.device == device && a.inode == inode && a.name == name;
            });

@@ -104,6 +104,8 @@ public:
     // machine's server flushes it, or the disk's write-back was started), so
     // that more files may be copied before FlushSealed waits for this one.
     virtual bool flushesInBackground() const { return false; }
+    // Whether the copy is written on this machine (waiting costs no handle of a server).
+    bool writesLocally() { return localDestination() != nullptr; }
     // Makes the renames of published files durable (their folders, or their file
     // systems where there are several files). A failure cannot undo a copy: the
     // first error is returned (0 when all went well) for the user to be told that

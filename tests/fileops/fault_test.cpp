@@ -123,11 +123,16 @@ TEST_F(FaultTest, FullFileSystemFailsTheCopyAndFreesTheSpace) {
 // A destination that fails one of the copy's last steps (the tests' faulty
 // file system): the flush of the data, or setting the copy's permissions. The
 // copy is reported failed with the system's reason, never renamed into place.
+// A big file is flushed on a thread of its own while the run goes on.
 TEST_F(FaultTest, FailingFlushOrPermissionsFailTheCopyAndKeepTheDestination) {
-    for (const char* call : {"fsync", "chmod"}) {
-        SCOPED_TRACE(call);
+    const struct {
+        const char* call;
+        size_t size;
+    } cases[] = {{"fsync", 3}, {"chmod", 3}, {"fsync", 64u << 20}};
+    for (const auto& [call, size] : cases) {
+        SCOPED_TRACE(std::string(call) + " " + std::to_string(size));
         TempDir backing;
-        WriteFile(Src("f"), "new", kNew);
+        WriteFile(Src("f"), std::string(size, 'n'), kNew);
         WriteFile(backing / "f", "old", kOld);
         test::FaultyMount mount(backing.path(), Tgt(""), {"--rw", std::string("--fail=") + call});
         if (!mount.usable()) GTEST_SKIP() << mount.why();

@@ -33,7 +33,12 @@ int LocalFileTransfer::seal() {
 #if defined(__linux__)
     // A big file starts on its way to the disk now, while the next is copied;
     // FlushSealed then waits for what is left (the rename still comes after).
-    if (offset_ >= kWriteBackEarly) writingBack_ = sync_file_range(tempFd_, 0, 0, SYNC_FILE_RANGE_WRITE) == 0;
+    // One that is flushed alone at once needs no head start (the call waits
+    // while the disk's queue is full).
+    if (offset_ >= kFlushedAlone)
+        writingBack_ = true;
+    else if (offset_ >= kWriteBackEarly)
+        writingBack_ = sync_file_range(tempFd_, 0, 0, SYNC_FILE_RANGE_WRITE) == 0;
 #endif
     return 0;
 }

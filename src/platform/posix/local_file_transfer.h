@@ -29,6 +29,9 @@ public:
 
     // Files from this size on are read ahead further and start their write-back when sealed.
     static constexpr int64_t kWriteBackEarly = 8 << 20;
+    // Files from this size on are flushed on their own right after sealing
+    // (a batch of their own, see CopyRun).
+    static constexpr int64_t kFlushedAlone = 64 << 20;
 
     int openSource(const FolderHandle& folder, std::string_view name, NodeInfo& info) override;
     int createTemporary(const FolderHandle& folder, std::string_view name) override;
