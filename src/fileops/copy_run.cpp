@@ -23,9 +23,9 @@ constexpr int kCopiesAtOnceSpinning = 4;
 
 CopyRun::CopyRun(FileOperationUi& ui, const CopyFlags& flags, OperationLog* log, RootAccess& roots)
     : ui_(ui), flags_(flags), log_(log), roots_(roots) {
-    // A handle per waiting file, and some to spare for roots, folders and the trash.
+    // Handles for the files of two batches, and some to spare for roots, folders and the trash.
     const int64_t limit = OpenFileLimit();
-    batchFiles_ = static_cast<size_t>(std::clamp<int64_t>((limit - 40) / 3, 1, kBatchFiles));
+    batchFiles_ = static_cast<size_t>(std::clamp<int64_t>((limit - 40) / 6, 1, kBatchFiles));
 }
 
 CopyRun::~CopyRun() = default;
@@ -89,11 +89,14 @@ void CopyRun::await(size_t index, std::unique_ptr<FileTransfer> transfer) {
                             ? std::min(batchFiles_, kRemoteBatchFiles)
                             : batchFiles_;
     if (pending_.size() < most && pendingBytes_ < kBatchBytes) return;
-    if (!std::all_of(pending_.begin(), pending_.end(), away)) return flushPending();
+    const bool writingBack = std::all_of(pending_.begin(), pending_.end(), away);
+    const bool local = std::all_of(pending_.begin(), pending_.end(),
+                                   [](const Pending& p) { return p.transfer->writesLocally(); });
+    if (!writingBack && !local) return flushPending();
     // This batch is flushed without us (by the server there, or by the
-    // disk's write-back) while the next one is copied; the oldest held are
-    // placed now (their flush has had the longest).
-    holdPending();
+    // disk on a thread of ours) while the next one is copied; the oldest
+    // held are placed now (their flush has had the longest).
+    holdPending(local, writingBack);
 }
 
 void CopyRun::copyWithRetries(const CopyPair& pair, FileReport& report, size_t index) {
@@ -241,10 +244,10 @@ FileAttempt CopyRun::copyOnce(const CopyPair& pair, std::unique_ptr<FileTransfer
             return {};
         }
     }
-    const auto start = std::chrono::steady_clock::now();
+    const CopyWorkers::Watch watch;
     uint64_t copied = 0;
     const FileAttempt copiedAll = copyData(pair, transfer, copied, true);
-    if (local && source.size <= kParallelBytes) workers_->note(std::chrono::steady_clock::now() - start);
+    if (local && source.size <= kParallelBytes) workers_->note(watch);
     if (copiedAll.kind != FileAttempt::Done) return copiedAll;
     sealed = std::move(owned);
     return {};

@@ -35,10 +35,11 @@ public:
     // Bytes copied between two progress calls within one file.
     static constexpr uint64_t kChunkBytes = 4u << 20;
     // Files flushed to disk together at most, and bytes; fewer where the
-    // open-file limit is low (each file waiting holds two handles). Each
-    // batch of local files waits for the disk twice (syncfs), so they come
-    // in big ones; to another machine two batches are under way at once, and
-    // each file holds a handle of the server there until it is flushed.
+    // open-file limit is low (each file waiting holds two handles, and two
+    // batches wait at once). Each batch of local files waits for the disk
+    // twice (syncfs, on a thread of its own while the next is copied), so
+    // they come in big ones; to another machine each file holds a handle of
+    // the server there until it is flushed.
     static constexpr size_t kBatchFiles = 1024;
     static constexpr size_t kRemoteBatchFiles = 128;
     static constexpr uint64_t kBatchBytes = 64u << 20;
@@ -81,7 +82,7 @@ private:
     };
 
     void countBytes();
-    void holdPending();
+    void holdPending(bool local, bool writingBack);
     void placeOldestHeld();
     void flushFoldersAside(std::vector<Pending>& batch, const std::vector<FileTransfer*>& published);
     void collectFolderFlush();

@@ -23,10 +23,10 @@ auto Aside(Work work) -> std::future<decltype(work())> {
 
 }  // namespace
 
-// The filled batch is held; the oldest held are placed while too much is.
-void CopyRun::holdPending() {
-    const bool local = std::all_of(pending_.begin(), pending_.end(),
-                                   [](const Pending& p) { return p.transfer->writesLocally(); });
+// The filled batch is held; the oldest held are placed while too much is:
+// more than one batch, but for big local files writing back while up to
+// kHeldBytes are (a batch of small files holds a handle per file).
+void CopyRun::holdPending(bool local, bool writingBack) {
     heldBytes_ += std::exchange(pendingBytes_, 0);
     HeldBatch held{std::exchange(pending_, {}), {}};
     if (local) {
@@ -40,7 +40,7 @@ void CopyRun::holdPending() {
         });
     }
     held_.push_back(std::move(held));
-    while (held_.size() > 1 && (!local || heldBytes_ > kHeldBytes)) placeOldestHeld();
+    while (held_.size() > 1 && (!(local && writingBack) || heldBytes_ > kHeldBytes)) placeOldestHeld();
 }
 
 void CopyRun::placeOldestHeld() {

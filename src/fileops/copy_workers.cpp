@@ -2,25 +2,40 @@
 
 #include <algorithm>
 
+#include "platform/thread_sleeps.h"
+
 namespace kirvo {
 namespace {
 
-// A small file's copy that takes this long waited for the disk: from memory
-// it takes a small fraction of it.
+// A small file's copy that takes this long waited for the disk (or a file
+// system that does not put its callers to sleep): from memory it takes a
+// small fraction of it.
 constexpr auto kWaitedFor = std::chrono::microseconds(800);
 
+thread_local unsigned copiesOnThisThread = 0;
+
 }  // namespace
+
+CopyWorkers::Watch::Watch() : start_(std::chrono::steady_clock::now()) {
+    if (++copiesOnThisThread % kSampleEvery == 0) sleepsBefore_ = ThreadSleepsSoFar();
+}
+
+bool CopyWorkers::Watch::waited() const {
+    return counted() && (ThreadSleepsSoFar() != sleepsBefore_ || std::chrono::steady_clock::now() - start_ >= kWaitedFor);
+}
 
 CopyWorkers::CopyWorkers(int limit) : control_(1, std::max(1, limit)) {}
 
 CopyWorkers::~CopyWorkers() = default;  // the pool finishes what was posted
 
-void CopyWorkers::note(std::chrono::steady_clock::duration took) {
+void CopyWorkers::note(const Watch& watch) {
+    if (!watch.counted()) return;
+    const bool waitedNow = watch.waited();
     int64_t copies = 0, waited = 0;
     {
         std::lock_guard lock(mutex_);
         copies = ++copies_;
-        if (took >= kWaitedFor) ++waited_;
+        if (waitedNow) ++waited_;
         waited = waited_;
     }
     adapt(copies, waited);
@@ -39,13 +54,13 @@ void CopyWorkers::post(Job job, const Work& work, std::vector<Job>& finished) {
     ++inFlight_;
     auto shared = std::make_shared<Job>(std::move(job));
     pool_.Post([this, shared, work] {
-        const auto start = std::chrono::steady_clock::now();
+        const Watch watch;
         shared->attempt = work(*shared->transfer, shared->copied);
-        const auto took = std::chrono::steady_clock::now() - start;
+        const bool counted = watch.counted(), waited = watch.waited();
         {
             std::lock_guard lock(mutex_);
-            ++copies_;
-            if (took >= kWaitedFor) ++waited_;
+            copies_ += counted;
+            waited_ += waited;
             finished_.push_back(std::move(*shared));
         }
         done_.notify_one();

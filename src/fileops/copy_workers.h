@@ -47,8 +47,23 @@ public:
     void post(Job job, const Work& work, std::vector<Job>& finished);
     // The copies that finished; with wait, at least one while any is under way.
     std::vector<Job> take(bool wait);
-    // A copy made on the caller's thread, for the number: how long it took.
-    void note(std::chrono::steady_clock::duration took);
+    // Watches a copy on the calling thread, for the number. Every
+    // kSampleEvery-th copy of a thread counts: whether it slept (waited for
+    // the disk; a copy from memory does not) or took long.
+    class Watch {
+    public:
+        Watch();
+        bool counted() const { return sleepsBefore_ >= 0; }
+        bool waited() const;
+
+    private:
+        std::chrono::steady_clock::time_point start_;
+        long sleepsBefore_ = -1;
+    };
+    static constexpr unsigned kSampleEvery = 4;
+
+    // A copy made on the caller's thread, for the number.
+    void note(const Watch& watch);
 
 private:
     void adapt(int64_t copies, int64_t waited);

@@ -16,6 +16,7 @@
 #include "platform/posix/rotational_disk.h"
 #include "platform/posix/system_attribute_reader.h"
 #include "platform/root.h"
+#include "platform/thread_sleeps.h"
 #include "platform/translation.h"
 
 namespace kirvo {
@@ -63,13 +64,6 @@ int OpenStepwise(int base, std::string_view relative) {
         pos = next + 1;
     }
     return current == base ? fcntl(base, F_DUPFD_CLOEXEC, 0) : current;
-}
-
-// How often the calling thread has been put to sleep so far: each time a
-// request waited for the device (or a lock).
-long VoluntarySwitches() {
-    struct rusage usage;
-    return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
 }
 
 std::string_view LastName(std::string_view relative) {
@@ -130,7 +124,7 @@ void PosixDirectoryLister::Start(const Request& request, ListingReceiver& receiv
 }
 
 void PosixDirectoryLister::List(const Request& request, ListingReceiver& receiver) {
-    const long switchesBefore = VoluntarySwitches();
+    const long switchesBefore = ThreadSleepsSoFar();
     auto listing = std::make_shared<PosixListing>();
     listing->request = request;
     listing->receiver = &receiver;
@@ -147,7 +141,7 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
         // A link put in the folder's place since is not entered: nothing is there.
         const int error = errno;
         ++listings_;
-        if (VoluntarySwitches() != switchesBefore) ++waited_;
+        if (ThreadSleepsSoFar() != switchesBefore) ++waited_;
         // Asked for names of a folder known to be one, a link there is news.
         receiver.Finished(error == ELOOP && request.names == nullptr ? ListingStatus() : ListingStatus::Failed(error, SystemErrorText(error)), nullptr);
         return;
@@ -157,7 +151,7 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
         listing->TakeNames(*request.names);
     } else if (!listing->ReadNames(foreign_) || request.detail == Detail::NamesOnly) {
         listing->KindsFromTypes();
-        listing->waits += VoluntarySwitches() - switchesBefore;
+        listing->waits += ThreadSleepsSoFar() - switchesBefore;
         Deliver(*listing);
         return;
     }
@@ -170,22 +164,22 @@ void PosixDirectoryLister::List(const Request& request, ListingReceiver& receive
     }
     // Shared out: the other workers take the later shares, this one the first.
     // Handing them over may wait for the pool's lock, which is no wait for the device.
-    listing->waits += VoluntarySwitches() - switchesBefore;
+    listing->waits += ThreadSleepsSoFar() - switchesBefore;
     const size_t shares = (count + shareSize - 1) / shareSize;
     listing->sharesLeft = shares;
     for (size_t share = 1; share < shares; ++share) {
         const size_t begin = share * shareSize;
         const size_t end = std::min(count, begin + shareSize);
-        pool_->Post([this, listing, begin, end] { Describe(listing, begin, end, VoluntarySwitches()); });
+        pool_->Post([this, listing, begin, end] { Describe(listing, begin, end, ThreadSleepsSoFar()); });
     }
-    Describe(listing, 0, shareSize, VoluntarySwitches());
+    Describe(listing, 0, shareSize, ThreadSleepsSoFar());
 }
 
-// switchesBefore: VoluntarySwitches() on this thread before its part of the listing began.
+// switchesBefore: ThreadSleepsSoFar() on this thread before its part of the listing began.
 void PosixDirectoryLister::Describe(const std::shared_ptr<PosixListing>& listing, size_t begin, size_t end,
                                     long switchesBefore) {
     listing->Describe(begin, end);
-    listing->waits += VoluntarySwitches() - switchesBefore;
+    listing->waits += ThreadSleepsSoFar() - switchesBefore;
     if (listing->sharesLeft.fetch_sub(1) == 1) Deliver(*listing);
 }
 
