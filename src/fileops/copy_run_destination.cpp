@@ -81,7 +81,8 @@ FileAttempt CopyRun::prepareFolder(const CopyPair& pair, const PathParts& parts,
         if (const int e = roots_.open(parts.root, root))
             return FileAttempt::Fail(std::string(to.root()), FileOperationTexts::kFolderUnusable, e);
         rootMade_ = true;
-        // A root just made holds no temporary files of killed runs (no need to look, on another machine least).
+        // A root just made holds no temporary files of killed runs: no need to
+        // list it (on another machine that is several round trips).
         if (uint64_t device = 0, inode = 0; root->identify(device, inode) == 0) cleanedFolders_.emplace_back(device, inode);
     }
     // The source's folder of the same relative path, where the file has one.
