@@ -131,6 +131,7 @@ int RunJob(JobRun& run, const JobRunRequest& request, std::ostream& out, std::os
     std::ostream dropped(&discard);
     std::istringstream noAnswers;
     options.runName = "kirvo-cli run " + job.name;
+    options.command = "run";
     const int status = RunSync(options, noAnswers, request.text ? out : dropped, err, false, request.showProgress,
                                &run.result());
     return done(status);

@@ -41,6 +41,7 @@ struct SyncOptions {
     std::string source;
     std::string target;
     std::string runName = "kirvo-cli sync";  // the command, as the log's run names it
+    std::string_view command = "sync";       // the command typed ("sync", "run"): its messages begin with it
 };
 
 // False on a usage error, with a German message in `error`.

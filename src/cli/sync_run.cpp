@@ -8,8 +8,8 @@
 
 #include "app/sync_use_case.h"
 #include "sync/pair_content_memory.h"
+#include "cli/cli_command.h"
 #include "cli/remote_roots.h"
-#include "cli/sync_command.h"
 #include "cli/sync_work_text.h"
 #include "cli/terminal_scan.h"
 #include "cli/text_writer.h"
@@ -66,8 +66,8 @@ bool Ask(const std::string& text, std::istream& in, std::ostream& out) {
 // answered "ja" except the guards', which nobody can answer then.
 class TerminalQuestions final : public SyncQuestions {
 public:
-    TerminalQuestions(bool yes, std::istream& in, std::ostream& out, std::ostream& err)
-        : yes_(yes), in_(in), out_(out), err_(err) {}
+    TerminalQuestions(bool yes, std::string prefix, std::istream& in, std::ostream& out, std::ostream& err)
+        : yes_(yes), prefix_(std::move(prefix)), in_(in), out_(out), err_(err) {}
     bool Confirm(Kind kind, const std::string& text) override {
         if (yes_) return kind != Kind::Guard;
         return Ask(DisplayEscapedLines(text), in_, out_);
@@ -77,10 +77,11 @@ public:
         if (!yes_) out_ << Tr("Geplant:\n") << DisplayEscapedLines(plan.Text()) << '\n' << std::flush;
         return SyncQuestions::ConfirmPlan(plan);
     }
-    void Tell(const std::string& text) override { err_ << Tr("kirvo-cli sync: ") << DisplayEscapedLines(text) << '\n' << std::flush; }
+    void Tell(const std::string& text) override { err_ << prefix_ << DisplayEscapedLines(text) << '\n' << std::flush; }
 
 private:
     bool yes_;
+    std::string prefix_;
     std::istream& in_;
     std::ostream& out_;
     std::ostream& err_;
@@ -106,7 +107,12 @@ SyncRequest RequestOf(const SyncOptions& options) {
     return request;
 }
 
-void Say(std::ostream& err, const std::string& text) { err << Tr("kirvo-cli sync: ") << DisplayEscapedLines(text) << '\n'; }
+// "kirvo-cli sync: ", or the command that runs a sync of its own.
+std::string Prefix(const SyncOptions& options) { return "kirvo-cli " + std::string(options.command) + ": "; }
+
+void Say(std::ostream& err, const SyncOptions& options, const std::string& text) {
+    err << Prefix(options) << DisplayEscapedLines(text) << '\n';
+}
 
 // The comparison of a run, with its progress line; false after saying why it
 // did not finish (a broken connection also in `why`).
@@ -117,11 +123,12 @@ bool Compare(TreeMatcher& matcher, const SyncUseCase& sync, CliRemoteRoots& remo
     run.contentMemory = memory;
     TerminalScan scan;
     if (!scan.Run(matcher, sync.source(), sync.target(), run, showProgress && !options.quiet, err)) {
-        status = ReportInterrupted(kSyncCommand, err);
+        err << Prefix(options) << Tr("Abgebrochen.") << '\n';
+        status = kExitInterrupted;
         return false;
     }
     // An incomplete listing would make files look missing: nothing is done on it.
-    if (remote.StillConnected(kSyncCommand.name, err)) return true;
+    if (remote.StillConnected(options.command, err)) return true;
     status = kExitUnreachable;
     why = remote.connections().lostMessage();
     return false;
@@ -156,13 +163,13 @@ int ExitStatusOf(RunEnd end) {
 int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std::ostream& err, bool interactive,
             bool showProgress, RunResult* report) {
     if (!options.dryRun && !options.yes && !interactive) {
-        err << Tr("kirvo-cli sync: Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
+        err << Prefix(options) << Tr("Ohne Terminal kann nicht gefragt werden; mit --yes wird ohne Fragen "
                "abgeglichen, mit --dry-run nur gezeigt, was geschähe.\n");
         return kExitUsage;
     }
     CliRemoteRoots remote(options.acceptNewHostKey);
     std::string unreachable;
-    if (const int status = remote.Open(kSyncCommand.name, options.source, options.target, err, &unreachable)) {
+    if (const int status = remote.Open(options.command, options.source, options.target, err, &unreachable)) {
         if (report) report->refusal = unreachable;
         return status;
     }
@@ -182,23 +189,23 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         }
         return status;
     };
-    TerminalQuestions questions(options.yes, in, out, err);
+    TerminalQuestions questions(options.yes, Prefix(options), in, out, err);
     if (!sync.Open(remote.source(), remote.target())) {
-        Say(err, result.refusal);
+        Say(err, options, result.refusal);
         return done(ExitStatusOf(result.end));
     }
     // A missing root counts as empty; it is made when something is copied into it.
     for (const Root* root : {&sync.source(), &sync.target()})
         if (root->state() == Root::State::Missing && (options.dryRun || options.yes))
-            err << Tr("kirvo-cli sync: Hinweis: ") << (root == &sync.source() ? Tr("Die Quelle") : Tr("Das Ziel")) << " \""
+            err << Prefix(options) << Tr("Hinweis: ") << (root == &sync.source() ? Tr("Die Quelle") : Tr("Das Ziel")) << " \""
                 << DisplayEscaped(root->text())
                 << Tr("\" existiert nicht und wird als leer verglichen; beim Kopieren wird der Ordner angelegt.\n");
     if (const StoreError error = sync.LoadState(&questions)) {
         said = error.message;
         if (error.kind == StoreError::Kind::Busy) {
-            Say(err, error.message);
+            Say(err, options, error.message);
         } else {
-            err << Tr("kirvo-cli sync: ") << DisplayEscaped(error.message)
+            err << Prefix(options) << DisplayEscaped(error.message)
                 << (error.kind == StoreError::Kind::NotMounted ? "\n"
                     : error.kind == StoreError::Kind::OtherDisk
                         ? Tr(" Mit --forget-state beginnt der Abgleich dieser Ordner mit diesem Datenträger von vorn.\n")
@@ -208,7 +215,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         return done(kExitUnreadable);
     }
     if (options.forgetState && !options.dryRun && options.mode != SyncMode::Update)
-        Say(err, Tr("Hinweis: Der Stand des letzten Abgleichs ist vergessen; dieser Lauf gleicht ab wie der erste (wie "
+        Say(err, options, Tr("Hinweis: Der Stand des letzten Abgleichs ist vergessen; dieser Lauf gleicht ab wie der erste (wie "
                     "update), dann wird der Stand neu festgehalten."));
 
     int status = kExitEqual;
@@ -220,7 +227,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         return done(status);
     }
     // What could not be read is left out of the plan.
-    const bool unreadBefore = ReportUnknownPlaces(kSyncCommand.name, first, err) > 0;
+    const bool unreadBefore = ReportUnknownPlaces(options.command, first, err) > 0;
     sync.Decide(first);
     std::string conflicts;
     AppendConflicts(conflicts, result.conflicts);
@@ -233,7 +240,7 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
         out << conflicts;
         out.flush();
         if (!out) {
-            err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
+            err << Prefix(options) << Tr("Die Ausgabe konnte nicht geschrieben werden.\n");
             return done(kExitUsage);
         }
         return done(ExitStatusOf(sync.PlanEnd(options.yes)));
@@ -241,17 +248,17 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
     out << conflicts << std::flush;
     {
         TerminalFileOperationUi terminal(in, out, err, showProgress);  // its progress line ends with it
-        UnattendedUi unattended(terminal, err);
+        UnattendedUi unattended(terminal, Prefix(options), err);
         InterruptGuard interrupt(terminal);
         LocalFileOperationService service(options.yes ? static_cast<FileOperationUi&>(unattended) : terminal, log.get(),
                                           remote.connections());
         sync.Run(questions, service);
     }
-    for (const std::string& note : result.notes) Say(err, note);
+    for (const std::string& note : result.notes) Say(err, options, note);
     if (result.refused()) {
-        Say(err, result.refusal);
+        Say(err, options, result.refusal);
         if (sync.guardRefused())
-            err << Tr("kirvo-cli sync: Nicht abgeglichen, nichts wurde geändert")
+            err << Prefix(options) << Tr("Nicht abgeglichen, nichts wurde geändert")
                 << (options.yes ? Tr("; --max-delete=ANZAHL oder =ANTEIL% erlaubt so viele Löschungen.\n") : ".\n");
         return done(ExitStatusOf(result.end));
     }
@@ -269,19 +276,19 @@ int RunSync(const SyncOptions& options, std::istream& in, std::ostream& out, std
             return done(status);
         }
         // Named once, before the copying; afterwards only what is still unread counts.
-        if (!unreadBefore) ReportUnknownPlaces(kSyncCommand.name, second, err);
+        if (!unreadBefore) ReportUnknownPlaces(options.command, second, err);
         after = &second;
     }
     const size_t notesBefore = result.notes.size();
     sync.Finish(after);
-    for (size_t i = notesBefore; i < result.notes.size(); ++i) Say(err, result.notes[i]);
+    for (size_t i = notesBefore; i < result.notes.size(); ++i) Say(err, options, result.notes[i]);
     WriteAfterwards(result, options.mode != SyncMode::Update, out);
     out.flush();
     if (!out) {
-        err << Tr("kirvo-cli sync: Die Ausgabe konnte nicht geschrieben werden.\n");
+        err << Prefix(options) << Tr("Die Ausgabe konnte nicht geschrieben werden.\n");
         return done(kExitUsage);
     }
-    if (result.end == RunEnd::NotAllDone) err << Tr("kirvo-cli sync: Nicht alles lesbar; die Bäume sind nicht sicher gleich.\n");
+    if (result.end == RunEnd::NotAllDone) err << Prefix(options) << Tr("Nicht alles lesbar; die Bäume sind nicht sicher gleich.\n");
     return done(ExitStatusOf(result.end));
 }
 

@@ -31,20 +31,20 @@ ConfirmAnswer UnattendedUi::confirmWithoutTrash(const std::string& path, TreeSid
 }
 
 void UnattendedUi::notify(const std::string& text) {
-    std::string line = Tr("kirvo-cli sync: Hinweis: ");
+    std::string line = prefix_ + Tr("Hinweis: ");
     AppendDisplayEscaped(line, text);
     err_ << line << '\n';
 }
 
 ErrorAnswer UnattendedUi::reportError(const std::string& path, const std::string& reason) {
-    std::string line = Tr("kirvo-cli sync: Fehler: ");
+    std::string line = prefix_ + Tr("Fehler: ");
     AppendDisplayEscaped(line, path);
     err_ << line << ": " << DisplayEscaped(reason) << '\n';
     return ErrorAnswer::Skip;
 }
 
 void UnattendedUi::say(const std::string& what, const std::string& path) {
-    std::string line = Tr("kirvo-cli sync: ") + what;
+    std::string line = prefix_ + what;
     AppendDisplayEscaped(line, path);
     err_ << line << '\n';
 }

@@ -15,7 +15,9 @@ namespace kirvo {
 // and skipped. Progress goes to the terminal's own UI.
 class UnattendedUi final : public FileOperationUi {
 public:
-    UnattendedUi(FileOperationUi& progress, std::ostream& err) : progress_(progress), err_(err) {}
+    // prefix: what each line begins with ("kirvo-cli sync: ").
+    UnattendedUi(FileOperationUi& progress, std::string prefix, std::ostream& err)
+        : progress_(progress), prefix_(std::move(prefix)), err_(err) {}
 
     ConfirmAnswer confirmFolderCreation(const std::string&) override { return ConfirmAnswer::YesToAll; }
     ConfirmAnswer confirmOverwrite(const FileFacts&, const FileFacts& destination, bool destinationNewer) override;
@@ -31,6 +33,7 @@ private:
     void say(const std::string& what, const std::string& path);
 
     FileOperationUi& progress_;
+    std::string prefix_;
     std::ostream& err_;
 };
 

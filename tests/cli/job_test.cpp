@@ -134,7 +134,7 @@ TEST(Jobs, RunIsRefusedWithoutItsDriveOrWithAnInvalidJob) {
         std::string message;
     };
     const Case cases[] = {
-        {"stick", 4, "„" + dir / "stick/Dokumente" + "“ existiert nicht. Ist der Datenträger angeschlossen? Es wird "
+        {"stick", 4, "kirvo-cli run: Das Ziel „" + dir / "stick/Dokumente" + "“ existiert nicht. Ist der Datenträger angeschlossen? Es wird "
                      "nichts kopiert."},
         {"kaputt", kExitUsage, "Auftrag \"kaputt\", Zeile 3: ungültiger Wert \"vielleicht\" für trash"},
         {"fehlt", kExitUsage, "Es gibt keinen Auftrag \"fehlt\""},
